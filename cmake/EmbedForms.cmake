@@ -1,0 +1,15 @@
+# Writes OUT: a C++ source registering each file of FILES with the form resource table
+# under its file name (e.g. "frmMainUnit.form").
+set(body "#include \"platform/forms/FormResources.h\"\nnamespace {\n")
+set(regs "")
+set(i 0)
+foreach(f ${FILES})
+  get_filename_component(name ${f} NAME)
+  file(READ ${f} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," hex "${hex}")
+  string(APPEND body "const unsigned char data${i}[] = {${hex} 0};\n")
+  string(APPEND regs "  forms::RegisterFormResource(\"${name}\", reinterpret_cast<const char*>(data${i}), sizeof(data${i}) - 1);\n")
+  math(EXPR i "${i} + 1")
+endforeach()
+string(APPEND body "struct Registrar { Registrar() {\n${regs}  } } registrar;\n}\n")
+file(WRITE ${OUT} "${body}")

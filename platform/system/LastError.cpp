@@ -1,0 +1,9 @@
+#include "platform/system/LastError.h"
+
+namespace win {
+namespace {
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+}
+DWORD GetLastError() { return t_lastError; }
+void SetLastError(DWORD code) { t_lastError = code; }
+}  // namespace win

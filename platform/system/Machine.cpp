@@ -1,0 +1,564 @@
+#include "platform/system/Machine.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "platform/system/Clock.h"
+#include "platform/system/LastError.h"
+#include "platform/system/Sqlite.h"
+
+namespace fs = std::filesystem;
+
+namespace win {
+
+namespace {
+
+std::unique_ptr<Machine> g_current;
+std::mutex g_currentMutex;
+std::function<void(const fs::path&, const MachineSettings&)> g_creator;
+std::vector<Machine::InUseProvider>& Providers() {
+  static std::vector<Machine::InUseProvider> p;
+  return p;
+}
+std::string& ProgramNameRef() {
+  static std::string name = "?";
+  return name;
+}
+
+constexpr DWORD ERROR_BAD_NETPATH = 53;
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+// Decodes one UTF-8 code point; invalid bytes pass as themselves.
+char32_t NextCodePoint(const std::string& s, size_t& i) {
+  unsigned char c = s[i];
+  if (c < 0x80 || i + 1 >= s.size()) return s[i++] & 0xFF;
+  int len = (c >= 0xF0) ? 4 : (c >= 0xE0) ? 3 : (c >= 0xC0) ? 2 : 1;
+  if (len == 1 || i + len > s.size()) return s[i++] & 0xFF;
+  char32_t cp = c & (0xFF >> (len + 1));
+  for (int k = 1; k < len; ++k) {
+    unsigned char cc = s[i + k];
+    if ((cc & 0xC0) != 0x80) return s[i++] & 0xFF;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  i += len;
+  return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+char32_t FoldCodePoint(char32_t c) {
+  if (c >= 'a' && c <= 'z') return c - 32;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;  // Latin-1 letters
+  if (c >= 0x100 && c <= 0x17F && (c & 1) && c != 0x131 && c != 0x138 && c != 0x149)
+    return c - 1;  // Latin Extended-A pairs (upper is even)
+  if (c == 0xFF) return 0x178;
+  return c;
+}
+
+bool IsBadNameChar(char c) {
+  return (unsigned char)c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == ':';
+}
+
+}  // namespace
+
+std::string FoldCase(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    size_t start = i;
+    char32_t cp = NextCodePoint(s, i);
+    if (cp < 0x80 || i - start > 1) {
+      AppendUtf8(out, FoldCodePoint(cp));
+    } else {
+      out.append(s, start, i - start);
+    }
+  }
+  return out;
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() == b.size() && a == b) return true;
+  return FoldCase(a) == FoldCase(b);
+}
+
+std::string CanonicalKey(const fs::path& host) {
+  std::error_code ec;
+  fs::path p = fs::weakly_canonical(host, ec);
+  if (ec) p = host.lexically_normal();
+  return p.string();
+}
+
+std::string OsVersionName(OsVersion v) {
+  switch (v) {
+    case OsVersion::Win95: return "95";
+    case OsVersion::Win98: return "98";
+    case OsVersion::WinMe: return "me";
+    case OsVersion::NT351: return "nt351";
+    case OsVersion::NT4: return "nt4";
+    case OsVersion::Win2000: return "2000";
+    case OsVersion::WinXP: return "xp";
+  }
+  return "xp";
+}
+
+std::optional<OsVersion> ParseOsVersion(const std::string& name) {
+  std::string n = FoldCase(Trim(name));
+  for (auto v : {OsVersion::Win95, OsVersion::Win98, OsVersion::WinMe, OsVersion::NT351,
+                 OsVersion::NT4, OsVersion::Win2000, OsVersion::WinXP})
+    if (FoldCase(OsVersionName(v)) == n) return v;
+  return std::nullopt;
+}
+
+bool MachineSettings::IsNT() const {
+  return os == OsVersion::NT351 || os == OsVersion::NT4 || os == OsVersion::Win2000 ||
+         os == OsVersion::WinXP;
+}
+
+std::string MachineSettings::WindowsDir() const {
+  if (!windowsDir.empty()) return windowsDir;
+  if (os == OsVersion::NT351 || os == OsVersion::NT4 || os == OsVersion::Win2000)
+    return "C:\\WINNT";
+  return "C:\\WINDOWS";
+}
+
+std::string MachineSettings::SystemDir() const {
+  return WindowsDir() + (IsNT() ? "\\system32" : "\\SYSTEM");
+}
+
+// ---- machine.ini -------------------------------------------------------------------
+
+namespace {
+
+std::string SettingsText(const MachineSettings& s) {
+  std::ostringstream o;
+  o << "[machine]\n";
+  o << "os=" << OsVersionName(s.os) << "\n";
+  o << "user=" << s.userName << "\n";
+  o << "admin=" << (s.admin ? 1 : 0) << "\n";
+  if (!s.hostName.empty()) o << "host=" << s.hostName << "\n";
+  if (s.ipv4) {
+    o << "ipv4=";
+    if (s.ipv4->empty()) o << "none";
+    for (size_t i = 0; i < s.ipv4->size(); ++i) o << (i ? "," : "") << (*s.ipv4)[i];
+    o << "\n";
+  }
+  o << "timezone=" << s.timeZoneBias << "\n";
+  o << "language=" << s.languageId << "\n";
+  o << "simulated_time=" << (s.simulatedTime ? 1 : 0) << "\n";
+  if (!s.windowsDir.empty()) o << "windows=" << s.windowsDir << "\n";
+  return o.str();
+}
+
+void WriteFileAtomically(const fs::path& file, const std::string& text) {
+  fs::path tmp = file;
+  tmp += ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    if (!out) throw MachineError("cannot write " + tmp.string());
+    out << text;
+    out.flush();
+    if (!out) throw MachineError("cannot write " + tmp.string());
+  }
+  std::error_code ec;
+  fs::rename(tmp, file, ec);
+  if (ec) throw MachineError("cannot write " + file.string() + ": " + ec.message());
+}
+
+MachineSettings ParseSettings(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw MachineError(file.string() + ": no machine here (machine.ini is missing)");
+  MachineSettings s;
+  std::string line;
+  int n = 0;
+  bool sawOs = false;
+  auto bad = [&](const std::string& why) {
+    throw MachineError(file.string() + ":" + std::to_string(n) + ": " + why);
+  };
+  auto toInt = [&](const std::string& v, long lo, long hi) {
+    try {
+      size_t pos = 0;
+      long x = std::stol(v, &pos, 0);
+      if (pos != v.size() || x < lo || x > hi) bad("value out of range: " + v);
+      return x;
+    } catch (const std::logic_error&) {
+      bad("not a number: " + v);
+    }
+    return 0L;
+  };
+  while (std::getline(in, line)) {
+    ++n;
+    std::string t = Trim(line);
+    if (t.empty() || t[0] == ';' || t[0] == '#') continue;
+    if (t[0] == '[') {
+      if (t != "[machine]") bad("unknown section " + t);
+      continue;
+    }
+    size_t eq = t.find('=');
+    if (eq == std::string::npos) bad("expected key=value, found \"" + t + "\"");
+    std::string key = FoldCase(Trim(t.substr(0, eq)));
+    std::string val = Trim(t.substr(eq + 1));
+    if (key == "OS") {
+      auto v = ParseOsVersion(val);
+      if (!v) bad("unknown Windows version \"" + val + "\" (95, 98, me, nt351, nt4, 2000, xp)");
+      s.os = *v;
+      sawOs = true;
+    } else if (key == "USER") {
+      if (val.empty()) bad("empty user name");
+      s.userName = val;
+    } else if (key == "ADMIN") {
+      s.admin = toInt(val, 0, 1) != 0;
+    } else if (key == "HOST") {
+      s.hostName = val;
+    } else if (key == "IPV4") {
+      std::vector<std::string> ips;
+      if (FoldCase(val) != "NONE" && !val.empty()) {
+        std::stringstream ss(val);
+        std::string ip;
+        while (std::getline(ss, ip, ',')) {
+          ip = Trim(ip);
+          unsigned a, b, c, d;
+          char extra;
+          if (std::sscanf(ip.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &extra) != 4 || a > 255 ||
+              b > 255 || c > 255 || d > 255)
+            bad("not an IPv4 address: " + ip);
+          ips.push_back(ip);
+        }
+      }
+      s.ipv4 = ips;
+    } else if (key == "TIMEZONE") {
+      s.timeZoneBias = int(toInt(val, -24 * 60, 24 * 60));
+    } else if (key == "LANGUAGE") {
+      s.languageId = WORD(toInt(val, 0, 0xFFFF));
+    } else if (key == "SIMULATED_TIME") {
+      s.simulatedTime = toInt(val, 0, 1) != 0;
+    } else if (key == "WINDOWS") {
+      s.windowsDir = val;
+    } else {
+      bad("unknown key \"" + t.substr(0, eq) + "\"");
+    }
+  }
+  if (!sawOs) throw MachineError(file.string() + ": no \"os=\" line");
+  return s;
+}
+
+}  // namespace
+
+Machine::Machine(const fs::path& dir) : dir_(fs::absolute(dir)) { Load(); }
+Machine::~Machine() = default;
+
+void Machine::Load() {
+  std::error_code ec;
+  if (!fs::is_directory(dir_, ec)) throw MachineError(dir_.string() + ": no such machine folder");
+  settings_ = ParseSettings(dir_ / "machine.ini");
+  if (!fs::is_directory(dir_ / "drives" / "c", ec))
+    throw MachineError(dir_.string() + ": the machine has no drive C: (drives/c)");
+  if (settings_.simulatedTime) clock::SetSimulated(true);
+}
+
+void Machine::SaveSettings(const MachineSettings& settings) {
+  WriteFileAtomically(dir_ / "machine.ini", SettingsText(settings));
+  settings_ = settings;
+}
+
+void Machine::CreateBare(const fs::path& dir, const MachineSettings& settings) {
+  fs::create_directories(dir / "drives" / "c");
+  WriteFileAtomically(dir / "machine.ini", SettingsText(settings));
+  auto c = dir / "drives" / "c";
+  auto rel = [](const std::string& winPath) { return winPath.substr(3); };
+  for (const std::string& d : {settings.WindowsDir(), settings.SystemDir()}) {
+    std::string r = rel(d);
+    for (auto& ch : r)
+      if (ch == '\\') ch = '/';
+    fs::create_directories(c / r);
+  }
+}
+
+void Machine::SetCreator(std::function<void(const fs::path&, const MachineSettings&)> f) {
+  g_creator = std::move(f);
+}
+
+fs::path Machine::DefaultDir() {
+  if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return fs::path(x) / "winpc" / "default";
+  const char* home = std::getenv("HOME");
+  return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "winpc" / "default";
+}
+
+Machine& Machine::Current() {
+  std::lock_guard lock(g_currentMutex);
+  if (!g_current) {
+    fs::path dir;
+    if (const char* env = std::getenv("WINPC"); env && *env) {
+      dir = env;
+    } else {
+      dir = DefaultDir();
+      if (!fs::exists(dir / "machine.ini")) {
+        MachineSettings s;
+        if (g_creator)
+          g_creator(dir, s);
+        else
+          CreateBare(dir, s);
+      }
+    }
+    g_current = std::make_unique<Machine>(dir);
+  }
+  return *g_current;
+}
+
+Machine& Machine::Use(const fs::path& dir) {
+  auto m = std::make_unique<Machine>(dir);
+  std::lock_guard lock(g_currentMutex);
+  g_current = std::move(m);
+  return *g_current;
+}
+
+bool Machine::HasCurrent() {
+  std::lock_guard lock(g_currentMutex);
+  return g_current != nullptr;
+}
+
+// ---- paths ---------------------------------------------------------------------------
+
+fs::path Machine::DriveRoot(char letter) const {
+  char l = char(std::tolower((unsigned char)letter));
+  if (l < 'a' || l > 'z') return {};
+  fs::path p = dir_ / "drives" / std::string(1, l);
+  std::error_code ec;
+  if (fs::is_directory(p, ec)) return p;
+  if (l == 'z') return fs::path("/");
+  return {};
+}
+
+std::string Machine::FullPathName(const std::string& winPath) const {
+  std::string p = winPath;
+  for (auto& c : p)
+    if (c == '/') c = '\\';
+  if (p.empty()) return "";
+  std::string drive;
+  std::string rest;
+  if (p.size() >= 2 && p[1] == ':' && std::isalpha((unsigned char)p[0])) {
+    drive = std::string(1, char(std::toupper((unsigned char)p[0]))) + ":";
+    rest = p.substr(2);
+    if (rest.empty() || rest[0] != '\\') rest = "\\" + rest;
+  } else if (p.rfind("\\\\", 0) == 0) {
+    return "";  // UNC paths are not served
+  } else if (p[0] == '\\') {
+    drive = currentDir_.substr(0, 2);
+    rest = p;
+  } else {
+    drive = currentDir_.substr(0, 2);
+    rest = currentDir_.substr(2);
+    if (rest.empty() || rest.back() != '\\') rest += "\\";
+    rest += p;
+  }
+  std::vector<std::string> parts;
+  std::string comp;
+  std::stringstream ss(rest);
+  bool trailing = rest.size() > 1 && rest.back() == '\\';
+  while (std::getline(ss, comp, '\\')) {
+    if (comp.empty() || comp == ".") continue;
+    if (comp == "..") {
+      if (parts.empty()) return "";  // would leave the drive
+      parts.pop_back();
+      continue;
+    }
+    // Windows drops trailing dots and blanks of a name.
+    while (!comp.empty() && (comp.back() == '.' || comp.back() == ' ')) comp.pop_back();
+    if (comp.empty()) continue;
+    parts.push_back(comp);
+  }
+  std::string out = drive + "\\";
+  for (size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
+  if (trailing && !parts.empty()) out += "\\";
+  return out;
+}
+
+bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
+  std::string p = winPath;
+  for (auto& c : p)
+    if (c == '/') c = '\\';
+  if (p.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  if (p.rfind("\\\\", 0) == 0) {
+    SetLastError(ERROR_BAD_NETPATH);
+    return false;
+  }
+  std::string full = FullPathName(p);
+  if (full.empty()) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  for (size_t i = 2; i < full.size(); ++i)
+    if (IsBadNameChar(full[i])) {
+      SetLastError(ERROR_INVALID_NAME);
+      return false;
+    }
+  char letter = full[0];
+  fs::path root = DriveRoot(letter);
+  if (root.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  out.drive = letter;
+  out.readOnly = (std::toupper((unsigned char)letter) == 'Z') && root == fs::path("/");
+  fs::path host = root;
+  std::string windows = full.substr(0, 3);
+  bool exists = true;
+  std::stringstream ss(full.substr(3));
+  std::string comp;
+  bool first = true;
+  std::error_code ec;
+  while (std::getline(ss, comp, '\\')) {
+    if (comp.empty()) continue;
+    std::string name = comp;
+    if (exists) {
+      fs::path exact = host / comp;
+      if (!fs::exists(fs::symlink_status(exact, ec))) {
+        bool found = false;
+        if (fs::is_directory(host, ec)) {
+          std::string folded = FoldCase(comp);
+          for (auto it = fs::directory_iterator(host, ec); !ec && it != fs::directory_iterator();
+               it.increment(ec)) {
+            std::string entry = it->path().filename().string();
+            if (FoldCase(entry) == folded) {
+              name = entry;
+              found = true;
+              break;
+            }
+          }
+        }
+        if (!found) exists = false;
+      }
+    }
+    host /= name;
+    windows += (first ? "" : "\\") + name;
+    first = false;
+  }
+  if (full.size() > 3 && full.back() == '\\') windows += "\\";
+  out.host = host;
+  out.windows = windows;
+  return true;
+}
+
+fs::path Machine::HostPath(const std::string& winPath) const {
+  Resolved r;
+  if (!Resolve(winPath, r)) throw MachineError("bad Windows path: " + winPath);
+  return r.host;
+}
+
+std::string Machine::WindowsPath(const fs::path& host) const {
+  std::string h = CanonicalKey(fs::absolute(host));
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(dir_ / "drives", ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    std::string letter = it->path().filename().string();
+    if (letter.size() != 1 || !std::isalpha((unsigned char)letter[0])) continue;
+    std::string root = CanonicalKey(it->path());
+    if (h == root || h.rfind(root + "/", 0) == 0) {
+      std::string rest = h.substr(root.size());
+      for (auto& c : rest)
+        if (c == '/') c = '\\';
+      if (rest.empty()) rest = "\\";
+      return std::string(1, char(std::toupper((unsigned char)letter[0]))) + ":" + rest;
+    }
+  }
+  std::string rest = h;
+  for (auto& c : rest)
+    if (c == '/') c = '\\';
+  return "Z:" + rest;
+}
+
+// ---- state ---------------------------------------------------------------------------
+
+SqliteDb& Machine::State() {
+  if (!state_) {
+    try {
+      state_ = std::make_unique<SqliteDb>(dir_ / "state.db", true);
+      state_->Exec(
+          "CREATE TABLE IF NOT EXISTS locks(path TEXT PRIMARY KEY);"
+          "CREATE TABLE IF NOT EXISTS journal(id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT,"
+          " program TEXT, kind TEXT, text TEXT);"
+          "CREATE TABLE IF NOT EXISTS kv(key TEXT PRIMARY KEY, value TEXT);");
+    } catch (const SqliteError& e) {
+      state_.reset();
+      throw MachineError(std::string("machine state: ") + e.what());
+    }
+  }
+  return *state_;
+}
+
+bool Machine::IsFileInUse(const fs::path& host) {
+  std::string key = CanonicalKey(host);
+  auto st = State().Prepare("SELECT 1 FROM locks WHERE path = ?");
+  st.Bind(1, key);
+  if (st.Step()) return true;
+  for (auto& p : Providers())
+    if (p(*this, key)) return true;
+  return false;
+}
+
+void Machine::LockFile(const fs::path& host) {
+  auto st = State().Prepare("INSERT OR IGNORE INTO locks(path) VALUES(?)");
+  st.Bind(1, CanonicalKey(host));
+  st.Step();
+}
+
+void Machine::UnlockAll() { State().Exec("DELETE FROM locks"); }
+
+void Machine::AddInUseProvider(InUseProvider provider) { Providers().push_back(std::move(provider)); }
+
+void Machine::SetProgramName(const std::string& name) { ProgramNameRef() = name; }
+const std::string& Machine::ProgramName() { return ProgramNameRef(); }
+
+void Machine::Journal(const std::string& kind, const std::string& text) {
+  auto t = std::chrono::system_clock::to_time_t(clock::ToTimePoint(clock::Now())) +
+           std::time_t(settings_.timeZoneBias) * 60;
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  try {
+    auto st = State().Prepare("INSERT INTO journal(time, program, kind, text) VALUES(?,?,?,?)");
+    st.Bind(1, std::string(buf)).Bind(2, ProgramName()).Bind(3, kind).Bind(4, text);
+    st.Step();
+  } catch (const SqliteError&) {
+    // The journal is a record for the user; losing one line must not fail the call.
+  }
+}
+
+std::vector<JournalEntry> Machine::ReadJournal() {
+  std::vector<JournalEntry> out;
+  auto st = State().Prepare("SELECT id, time, program, kind, text FROM journal ORDER BY id");
+  while (st.Step())
+    out.push_back({st.ColumnInt(0), st.ColumnText(1), st.ColumnText(2), st.ColumnText(3),
+                   st.ColumnText(4)});
+  return out;
+}
+
+}  // namespace win

@@ -1,0 +1,135 @@
+#pragma once
+// The simulated Windows PC: a folder holding machine.ini, drives/<letter>/..., registry.db
+// and state.db. Every platform call resolves its paths and state through the current machine.
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/system/WinTypes.h"
+
+namespace win {
+
+class SqliteDb;
+
+enum class OsVersion { Win95, Win98, WinMe, NT351, NT4, Win2000, WinXP };
+
+// "95", "98", "me", "nt351", "nt4", "2000", "xp".
+std::string OsVersionName(OsVersion v);
+std::optional<OsVersion> ParseOsVersion(const std::string& name);
+
+struct MachineSettings {
+  OsVersion os = OsVersion::WinXP;
+  std::string userName = "Administrateur";
+  bool admin = true;
+  std::string hostName;                          // empty: the real host's name
+  std::optional<std::vector<std::string>> ipv4;  // unset: the real host's addresses
+  int timeZoneBias = 60;                         // minutes added to UTC to get local time
+  WORD languageId = 0x040C;                      // French (France)
+  bool simulatedTime = false;                    // sleeping advances the clock at once
+  std::string windowsDir;                        // empty: C:\WINDOWS, or C:\WINNT on NT 4/2000
+
+  bool IsNT() const;
+  std::string WindowsDir() const;  // without trailing backslash
+  std::string SystemDir() const;   // SYSTEM32 on NT, SYSTEM on 9x
+};
+
+class MachineError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct JournalEntry {
+  std::int64_t id = 0;
+  std::string time;     // local time of the machine, "YYYY-MM-DD hh:mm:ss"
+  std::string program;  // the program that acted
+  std::string kind;     // "file", "registry", "service", "beep", "start", "restart", ...
+  std::string text;
+};
+
+class Machine {
+ public:
+  // Opens an existing machine folder. Throws MachineError when machine.ini is missing or
+  // malformed.
+  explicit Machine(const std::filesystem::path& dir);
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  // The machine programs act on: the one set by Use(), else $WINPC, else the default
+  // machine (created on first use as a Windows XP PC with an administrator).
+  static Machine& Current();
+  // Makes dir the current machine of this process (tests, tools).
+  static Machine& Use(const std::filesystem::path& dir);
+  static bool HasCurrent();
+  static std::filesystem::path DefaultDir();
+  // Writes machine.ini and the bare drive C: with the Windows and system folders. The
+  // full layout of a new PC (registry basics, system libraries...) is CreateMachine's.
+  static void CreateBare(const std::filesystem::path& dir, const MachineSettings& settings);
+  // Hook set by the machine setup unit, used when the default machine must be created.
+  static void SetCreator(std::function<void(const std::filesystem::path&, const MachineSettings&)> f);
+
+  const std::filesystem::path& Dir() const { return dir_; }
+  const MachineSettings& Settings() const { return settings_; }
+  void SaveSettings(const MachineSettings& settings);
+  bool IsNT() const { return settings_.IsNT(); }
+
+  // Paths. A Windows path ("C:\Program Files\x", "c:/x", relative to the current folder)
+  // maps to a host path under drives/<letter>, matching each existing component without
+  // regard to case; missing components keep the spelling given. Names that would leave
+  // the drive folder ("..") are refused. Z: maps the host's root, read-only.
+  struct Resolved {
+    std::filesystem::path host;
+    std::string windows;  // the full Windows path, case as found on disk where it exists
+    char drive = 'C';
+    bool readOnly = false;
+  };
+  // False with the last error set (3 path not found, 123 bad name, 15 invalid drive).
+  bool Resolve(const std::string& winPath, Resolved& out) const;
+  // Same; throws MachineError on failure.
+  std::filesystem::path HostPath(const std::string& winPath) const;
+  // The Windows path of a host path: inside a drive folder (or a drive's link target)
+  // that drive's path, elsewhere Z: plus the host path.
+  std::string WindowsPath(const std::filesystem::path& host) const;
+  // Absolute, normalized Windows path (separators, "." and ".." folded) or empty.
+  std::string FullPathName(const std::string& winPath) const;
+  std::string CurrentDirectory() const { return currentDir_; }
+  void SetCurrentDirectoryPath(const std::string& dir) { currentDir_ = dir; }
+  // The host folder of a drive letter, or empty when the machine has no such drive.
+  std::filesystem::path DriveRoot(char letter) const;
+
+  // Runtime state shared by the processes of this machine (state.db).
+  SqliteDb& State();
+
+  // Files in use: locked by `machine lock`, or reported by a provider (the image of a
+  // running service). Deleting gives 5, overwriting 32; reading and copying work.
+  bool IsFileInUse(const std::filesystem::path& host);
+  void LockFile(const std::filesystem::path& host);
+  void UnlockAll();
+  using InUseProvider = std::function<bool(Machine&, const std::filesystem::path& canonicalHost)>;
+  static void AddInUseProvider(InUseProvider provider);
+
+  // The journal of what programs did to this machine.
+  void Journal(const std::string& kind, const std::string& text);
+  std::vector<JournalEntry> ReadJournal();
+  static void SetProgramName(const std::string& name);
+  static const std::string& ProgramName();
+
+ private:
+  void Load();
+  std::filesystem::path dir_;
+  MachineSettings settings_;
+  std::string currentDir_ = "C:\\";
+  std::unique_ptr<SqliteDb> state_;
+};
+
+// Case folding used for every name comparison of the machine (ASCII and Latin letters).
+std::string FoldCase(const std::string& utf8);
+bool SameText(const std::string& a, const std::string& b);
+// Canonical identity of a host path (symbolic links and "." resolved where it exists).
+std::string CanonicalKey(const std::filesystem::path& host);
+
+}  // namespace win

@@ -1,0 +1,129 @@
+#include "platform/system/Sqlite.h"
+
+#include <sqlite3.h>
+
+namespace win {
+
+namespace {
+[[noreturn]] void Fail(sqlite3* db, const std::string& what, int rc) {
+  std::string msg = what;
+  if (db) msg += ": " + std::string(sqlite3_errmsg(db));
+  throw SqliteError(msg, rc);
+}
+}  // namespace
+
+SqliteDb::SqliteDb(const std::filesystem::path& file, bool create) : file_(file) {
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+  int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string msg = "cannot open " + file.string();
+    if (db_) msg += ": " + std::string(sqlite3_errmsg(db_));
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw SqliteError(msg, rc);
+  }
+  sqlite3_busy_timeout(db_, 10000);
+  try {
+    // A file that is not a database fails here, with a clear message.
+    Exec("PRAGMA journal_mode=WAL");
+    Exec("PRAGMA synchronous=NORMAL");
+  } catch (...) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw;
+  }
+}
+
+SqliteDb::~SqliteDb() {
+  if (db_) sqlite3_close_v2(db_);
+}
+
+void SqliteDb::Exec(const std::string& sql) {
+  char* err = nullptr;
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
+  if (rc != SQLITE_OK) {
+    std::string msg = file_.string() + ": " + (err ? err : "error");
+    sqlite3_free(err);
+    throw SqliteError(msg, rc);
+  }
+}
+
+SqliteStatement SqliteDb::Prepare(const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), int(sql.size()), &stmt, nullptr);
+  if (rc != SQLITE_OK) Fail(db_, file_.string() + ": prepare", rc);
+  return SqliteStatement(db_, stmt);
+}
+
+std::int64_t SqliteDb::LastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+int SqliteDb::Changes() const { return sqlite3_changes(db_); }
+
+std::string SqliteDb::IntegrityCheck() {
+  auto st = Prepare("PRAGMA integrity_check");
+  std::string result;
+  while (st.Step()) {
+    if (!result.empty()) result += "\n";
+    result += st.ColumnText(0);
+  }
+  return result;
+}
+
+SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) { db_.Exec("BEGIN IMMEDIATE"); }
+SqliteTransaction::~SqliteTransaction() {
+  if (!done_) {
+    try {
+      db_.Exec("ROLLBACK");
+    } catch (...) {
+    }
+  }
+}
+void SqliteTransaction::Commit() {
+  db_.Exec("COMMIT");
+  done_ = true;
+}
+
+SqliteStatement::~SqliteStatement() {
+  if (stmt_) sqlite3_finalize(stmt_);
+}
+SqliteStatement& SqliteStatement::Bind(int index, std::int64_t value) {
+  sqlite3_bind_int64(stmt_, index, value);
+  return *this;
+}
+SqliteStatement& SqliteStatement::Bind(int index, const std::string& value) {
+  sqlite3_bind_text(stmt_, index, value.data(), int(value.size()), SQLITE_TRANSIENT);
+  return *this;
+}
+SqliteStatement& SqliteStatement::BindBlob(int index, const std::vector<std::uint8_t>& value) {
+  sqlite3_bind_blob(stmt_, index, value.data(), int(value.size()), SQLITE_TRANSIENT);
+  return *this;
+}
+SqliteStatement& SqliteStatement::BindNull(int index) {
+  sqlite3_bind_null(stmt_, index);
+  return *this;
+}
+bool SqliteStatement::Step() {
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  Fail(db_, "step", rc);
+}
+void SqliteStatement::Reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+std::int64_t SqliteStatement::ColumnInt(int col) const { return sqlite3_column_int64(stmt_, col); }
+std::string SqliteStatement::ColumnText(int col) const {
+  auto p = sqlite3_column_text(stmt_, col);
+  int n = sqlite3_column_bytes(stmt_, col);
+  return p ? std::string(reinterpret_cast<const char*>(p), n) : std::string();
+}
+std::vector<std::uint8_t> SqliteStatement::ColumnBlob(int col) const {
+  auto p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, col));
+  int n = sqlite3_column_bytes(stmt_, col);
+  return p ? std::vector<std::uint8_t>(p, p + n) : std::vector<std::uint8_t>();
+}
+bool SqliteStatement::ColumnIsNull(int col) const {
+  return sqlite3_column_type(stmt_, col) == SQLITE_NULL;
+}
+
+}  // namespace win

@@ -1,0 +1,85 @@
+#pragma once
+// Thin RAII wrapper over SQLite used by the registry and the machine's state store.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace win {
+
+class SqliteError : public std::runtime_error {
+ public:
+  SqliteError(const std::string& what, int code) : std::runtime_error(what), code_(code) {}
+  int code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+class SqliteStatement;
+
+class SqliteDb {
+ public:
+  // Opens (creating when asked) in WAL mode with a busy timeout, so that several
+  // processes of one machine can share the file.
+  SqliteDb(const std::filesystem::path& file, bool create);
+  ~SqliteDb();
+  SqliteDb(const SqliteDb&) = delete;
+  SqliteDb& operator=(const SqliteDb&) = delete;
+
+  void Exec(const std::string& sql);
+  SqliteStatement Prepare(const std::string& sql);
+  std::int64_t LastInsertRowId() const;
+  int Changes() const;
+  // "ok" when the database is sound.
+  std::string IntegrityCheck();
+  sqlite3* get() const { return db_; }
+  const std::filesystem::path& file() const { return file_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::filesystem::path file_;
+};
+
+// One transaction; rolled back unless Commit() was called.
+class SqliteTransaction {
+ public:
+  explicit SqliteTransaction(SqliteDb& db);
+  ~SqliteTransaction();
+  void Commit();
+
+ private:
+  SqliteDb& db_;
+  bool done_ = false;
+};
+
+class SqliteStatement {
+ public:
+  SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  SqliteStatement(SqliteStatement&& o) noexcept : db_(o.db_), stmt_(o.stmt_) { o.stmt_ = nullptr; }
+  SqliteStatement(const SqliteStatement&) = delete;
+  ~SqliteStatement();
+
+  SqliteStatement& Bind(int index, std::int64_t value);
+  SqliteStatement& Bind(int index, const std::string& value);
+  SqliteStatement& BindBlob(int index, const std::vector<std::uint8_t>& value);
+  SqliteStatement& BindNull(int index);
+  // True while a row is available.
+  bool Step();
+  void Reset();
+  std::int64_t ColumnInt(int col) const;
+  std::string ColumnText(int col) const;
+  std::vector<std::uint8_t> ColumnBlob(int col) const;
+  bool ColumnIsNull(int col) const;
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_;
+};
+
+}  // namespace win
