@@ -1,0 +1,25 @@
+#pragma once
+// The toolkit's modal message dialog (French titles "Avertissement", "Erreur",
+// "Information", "Confirmation"; captions "&Oui", "&Non", "OK", "Annuler", "&Ignorer").
+// In runs without a display the answers come from the UI script; a dialog the script did
+// not expect is an error naming the dialog.
+#include <string>
+
+enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll,
+                  mbYesToAll, mbHelp };
+using TMsgDlgButtons = unsigned;  // bit set of TMsgDlgBtn
+constexpr TMsgDlgButtons MsgButtons(std::initializer_list<TMsgDlgBtn> buttons) {
+  TMsgDlgButtons set = 0;
+  for (auto b : buttons) set |= 1u << b;
+  return set;
+}
+
+using TModalResult = int;
+inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4,
+                              mrIgnore = 5, mrYes = 6, mrNo = 7, mrAll = 8, mrNoToAll = 9,
+                              mrYesToAll = 10;
+
+// Shows the dialog modally and returns the button's modal result.
+TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                        int helpContext);
