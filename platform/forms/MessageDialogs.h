@@ -20,6 +20,10 @@ inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, m
                               mrIgnore = 5, mrYes = 6, mrNo = 7, mrAll = 8, mrNoToAll = 9,
                               mrYesToAll = 10;
 
+// The French title of a kind (empty for mtCustom) and the caption of a button.
+std::string MessageDlgTitle(TMsgDlgType type);
+std::string MessageDlgCaption(TMsgDlgBtn button);
+
 // Shows the dialog modally and returns the button's modal result.
 TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                         int helpContext);

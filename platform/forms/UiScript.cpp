@@ -1,0 +1,319 @@
+#include "platform/forms/UiScript.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+namespace UiScript {
+namespace {
+
+struct Answer {
+  std::string kind;  // "dialog", "open", "printer"
+  std::string title;
+  std::string message;
+  bool exact = false;
+  std::string answer;
+  std::string where;
+  bool used = false;
+};
+
+struct State {
+  std::recursive_mutex mutex;
+  bool testMode = false;
+  bool envRead = false;
+  std::vector<Answer> answers;
+  std::deque<Command> commands;
+  std::vector<DialogRecord> records;
+};
+
+State& state() {
+  static State s;
+  return s;
+}
+
+std::string lower(std::string s) {
+  for (auto& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+std::string stripAmpersand(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '&' && i + 1 < s.size()) {
+      out += s[++i];
+      continue;
+    }
+    out += s[i];
+  }
+  return out;
+}
+
+// Splits on unescaped '|' and resolves the escapes of each field.
+std::vector<std::string> splitFields(const std::string& s) {
+  std::vector<std::string> fields(1);
+  for (size_t i = 0; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == '\\' && i + 1 < s.size()) {
+      char n = s[++i];
+      switch (n) {
+        case 'r': fields.back() += '\r'; break;
+        case 'n': fields.back() += '\n'; break;
+        case 't': fields.back() += '\t'; break;
+        default: fields.back() += n; break;
+      }
+    } else if (c == '|') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  for (auto& f : fields) f = trim(f);
+  return fields;
+}
+
+const char* kKinds[] = {"warning", "error", "information", "confirmation"};
+
+bool titleFits(const Answer& a, const std::string& kind, const std::string& title) {
+  if (a.title.empty() || a.title == "*") return true;
+  if (a.title == title) return true;
+  for (auto k : kKinds)
+    if (lower(a.title) == k) return kind == k;
+  return false;
+}
+
+bool messageFits(const Answer& a, const std::string& message) {
+  if (a.exact) return a.message == message;
+  return a.message.empty() || message.find(a.message) != std::string::npos;
+}
+
+std::string describe(const std::string& title, const std::string& message) {
+  std::string m = message;
+  for (size_t p = 0; (p = m.find("\r\n", p)) != std::string::npos;) m.replace(p, 2, "\\r\\n");
+  return "\"" + title + "\": \"" + m + "\"";
+}
+
+void addLine(State& s, const std::string& raw, const std::string& where) {
+  std::string line = trim(raw);
+  if (line.empty() || line[0] == '#') return;
+  size_t sp = line.find_first_of(" \t");
+  std::string verb = lower(line.substr(0, sp));
+  std::string rest = sp == std::string::npos ? "" : trim(line.substr(sp));
+  auto fields = splitFields(rest);
+  auto need = [&](size_t n, const char* shape) {
+    if (fields.size() != n || (n == 1 && fields[0].empty() && verb != "close"))
+      throw EUiScriptError(where + ": expected \"" + shape + "\"");
+  };
+  if (verb == "dialog") {
+    need(3, "dialog TITLE | MESSAGE | ANSWER");
+    Answer a{"dialog", fields[0], fields[1], false, fields[2], where};
+    if (!a.message.empty() && a.message[0] == '=') {
+      a.exact = true;
+      a.message.erase(0, 1);
+    }
+    s.answers.push_back(a);
+  } else if (verb == "open") {
+    need(2, "open TITLE | FILE");
+    s.answers.push_back(Answer{"open", fields[0], "", false, fields[1], where});
+  } else if (verb == "printer") {
+    need(1, "printer ok|cancel");
+    auto v = lower(fields[0]);
+    if (v != "ok" && v != "cancel") throw EUiScriptError(where + ": expected \"printer ok|cancel\"");
+    s.answers.push_back(Answer{"printer", "", "", false, v, where});
+  } else if (verb == "click" || verb == "check" || verb == "uncheck") {
+    need(1, (verb + " NAME").c_str());
+    s.commands.push_back(Command{verb, fields, where});
+  } else if (verb == "type" || verb == "select") {
+    need(2, (verb + " NAME | TEXT").c_str());
+    s.commands.push_back(Command{verb, fields, where});
+  } else if (verb == "wait") {
+    need(1, "wait MS");
+    char* end = nullptr;
+    std::strtoul(fields[0].c_str(), &end, 10);
+    if (fields[0].empty() || *end) throw EUiScriptError(where + ": expected \"wait MS\" with a number of milliseconds");
+    s.commands.push_back(Command{verb, fields, where});
+  } else if (verb == "close") {
+    s.commands.push_back(Command{verb, fields[0].empty() ? std::vector<std::string>{} : fields, where});
+  } else {
+    throw EUiScriptError(where + ": unknown command \"" + verb +
+                         "\" (expected dialog, open, printer, click, type, check, uncheck, "
+                         "select, wait or close)");
+  }
+}
+
+}  // namespace
+
+void Reset() {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  s.testMode = true;
+  s.envRead = true;
+  s.answers.clear();
+  s.commands.clear();
+  s.records.clear();
+}
+
+void Expect(const std::string& title, const std::string& message, const std::string& answer,
+            bool exact) {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  Answer a{"dialog", title, message, exact, answer, "Expect"};
+  if (!exact && !message.empty() && message[0] == '=') {
+    a.exact = true;
+    a.message.erase(0, 1);
+  }
+  s.answers.push_back(a);
+}
+
+void ExpectOpen(const std::string& title, const std::string& file) {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  s.answers.push_back(Answer{"open", title, "", false, file, "ExpectOpen"});
+}
+
+void ExpectPrinterSetup(bool ok) {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  s.answers.push_back(Answer{"printer", "", "", false, ok ? "ok" : "cancel", "ExpectPrinterSetup"});
+}
+
+void Load(const std::string& text, const std::string& source) {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  std::istringstream in(text);
+  std::string line;
+  int n = 0;
+  while (std::getline(in, line)) addLine(s, line, source + ":" + std::to_string(++n));
+}
+
+void LoadFile(const std::string& hostPath) {
+  std::ifstream in(hostPath, std::ios::binary);
+  if (!in) throw EUiScriptError("cannot read the UI script " + hostPath);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  Load(ss.str(), hostPath);
+}
+
+void LoadFromEnvironment() {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  if (s.envRead) return;
+  s.envRead = true;
+  const char* path = std::getenv("WI_UI_SCRIPT");
+  if (!path || !*path) return;
+  try {
+    LoadFile(path);
+  } catch (const EUiScriptError& e) {
+    Fail(e.what());
+  }
+}
+
+const std::vector<DialogRecord>& Dialogs() { return state().records; }
+
+std::vector<std::string> UnusedAnswers() {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  std::vector<std::string> out;
+  for (auto& a : s.answers)
+    if (!a.used) out.push_back(a.where + ": " + a.kind + " " + a.title + " | " + a.message + " | " + a.answer);
+  return out;
+}
+
+bool HasPendingCommands() {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  return !s.commands.empty();
+}
+
+int AnswerMessageDialog(const std::string& kind, const std::string& title,
+                        const std::string& message, const std::vector<std::string>& buttons,
+                        const std::vector<std::string>& captions) {
+  LoadFromEnvironment();
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  DialogRecord rec{kind, title, message, captions, "", 0};
+  for (auto& a : s.answers) {
+    if (a.used || a.kind != "dialog" || !titleFits(a, kind, title) || !messageFits(a, message))
+      continue;
+    auto want = lower(stripAmpersand(a.answer));
+    for (size_t i = 0; i < buttons.size(); ++i) {
+      if (want == buttons[i] || want == lower(stripAmpersand(captions[i]))) {
+        a.used = true;
+        rec.answer = captions[i];
+        s.records.push_back(rec);
+        return int(i);
+      }
+    }
+    s.records.push_back(rec);
+    std::string list;
+    for (auto& c : captions) list += (list.empty() ? "" : ", ") + c;
+    Fail(a.where + ": the answer \"" + a.answer + "\" is not a button of the dialog " +
+         describe(title, message) + " (buttons: " + list + ")");
+  }
+  s.records.push_back(rec);
+  Fail("unexpected dialog " + describe(title, message));
+}
+
+std::optional<std::string> AnswerOpenDialog(const std::string& title) {
+  LoadFromEnvironment();
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  for (auto& a : s.answers) {
+    if (a.used || a.kind != "open" || !titleFits(a, "open", title)) continue;
+    a.used = true;
+    s.records.push_back(DialogRecord{"open", title, "", {}, a.answer, a.answer.empty() ? 2 : 1});
+    if (a.answer.empty()) return std::nullopt;
+    return a.answer;
+  }
+  s.records.push_back(DialogRecord{"open", title, "", {}, "", 0});
+  Fail("unexpected open dialog \"" + title + "\"");
+}
+
+bool AnswerPrinterSetup() {
+  LoadFromEnvironment();
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  for (auto& a : s.answers) {
+    if (a.used || a.kind != "printer") continue;
+    a.used = true;
+    s.records.push_back(DialogRecord{"printer", "Configuration de l'impression", "", {}, a.answer,
+                                     a.answer == "ok" ? 1 : 2});
+    return a.answer == "ok";
+  }
+  s.records.push_back(DialogRecord{"printer", "Configuration de l'impression", "", {}, "", 0});
+  Fail("unexpected printer setup dialog");
+}
+
+std::optional<Command> NextCommand() {
+  LoadFromEnvironment();
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  if (s.commands.empty()) return std::nullopt;
+  Command c = s.commands.front();
+  s.commands.pop_front();
+  return c;
+}
+
+void Fail(const std::string& message) {
+  bool test;
+  {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    test = s.testMode;
+  }
+  if (test) throw EUiScriptError(message);
+  std::fprintf(stderr, "UI script: %s\n", message.c_str());
+  std::fflush(stderr);
+  std::_Exit(3);
+}
+
+}  // namespace UiScript
