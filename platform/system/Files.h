@@ -2,6 +2,7 @@
 // kernel32's file and folder calls over the current machine. Signatures follow the ANSI
 // Windows calls; input strings are UTF-8 std::string, output buffers stay char* + size.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/system/WinTypes.h"
@@ -95,7 +96,10 @@ DWORD GetFileSize(HANDLE file, DWORD* high);
 BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* access, FILETIME* write);
 BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access,
                  const FILETIME* write);
+// Closes file handles; other kinds of handles go to the closers other units register
+// (each answers true when the handle was its own).
 BOOL CloseHandle(HANDLE handle);
+void AddHandleCloser(std::function<bool(HANDLE)> closer);
 
 // Whole-file helpers for the toolkit's text files (string lists, ini editing). Same
 // errors as the calls above, in the last error; writes are atomic.

@@ -8,6 +8,7 @@
 
 #include "platform/system/Clock.h"
 #include "platform/system/LastError.h"
+#include "platform/system/ShortNames.h"
 #include "platform/system/Sqlite.h"
 
 namespace fs = std::filesystem;
@@ -453,6 +454,13 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
             }
           }
         }
+        if (!found && comp.find('~') != std::string::npos) {
+          std::string longName = LongNameOfShort(*const_cast<Machine*>(this), host, comp);
+          if (!longName.empty()) {
+            name = longName;
+            found = true;
+          }
+        }
         if (!found) exists = false;
       }
     }
@@ -504,13 +512,35 @@ SqliteDb& Machine::State() {
           "CREATE TABLE IF NOT EXISTS locks(path TEXT PRIMARY KEY);"
           "CREATE TABLE IF NOT EXISTS journal(id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT,"
           " program TEXT, kind TEXT, text TEXT);"
-          "CREATE TABLE IF NOT EXISTS kv(key TEXT PRIMARY KEY, value TEXT);");
+          "CREATE TABLE IF NOT EXISTS kv(key TEXT PRIMARY KEY, value TEXT);"
+          "CREATE TABLE IF NOT EXISTS attrs(path TEXT PRIMARY KEY, attrs INTEGER NOT NULL);"
+          "CREATE TABLE IF NOT EXISTS shortnames(dir TEXT NOT NULL, long TEXT NOT NULL,"
+          " short TEXT NOT NULL, PRIMARY KEY(dir, long));"
+          "CREATE INDEX IF NOT EXISTS shortnames_short ON shortnames(dir, short);");
     } catch (const SqliteError& e) {
       state_.reset();
       throw MachineError(std::string("machine state: ") + e.what());
     }
   }
   return *state_;
+}
+
+SqliteDb& Machine::RegistryDb() {
+  if (!registry_) {
+    try {
+      registry_ = std::make_unique<SqliteDb>(dir_ / "registry.db", true);
+    } catch (const SqliteError& e) {
+      registry_.reset();
+      throw MachineError("the registry of the machine cannot be read (" +
+                         (dir_ / "registry.db").string() + "): " + e.what());
+    }
+  }
+  return *registry_;
+}
+
+void Machine::CloseDatabases() {
+  registry_.reset();
+  state_.reset();
 }
 
 bool Machine::IsFileInUse(const fs::path& host) {

@@ -103,6 +103,11 @@ class Machine {
 
   // Runtime state shared by the processes of this machine (state.db).
   SqliteDb& State();
+  // The registry database (registry.db). Throws MachineError naming the file when it
+  // cannot be opened or is not a database.
+  SqliteDb& RegistryDb();
+  // Drops the open databases (after a crash test replaced them, or before removing them).
+  void CloseDatabases();
 
   // Files in use: locked by `machine lock`, or reported by a provider (the image of a
   // running service). Deleting gives 5, overwriting 32; reading and copying work.
@@ -124,6 +129,7 @@ class Machine {
   MachineSettings settings_;
   std::string currentDir_ = "C:\\";
   std::unique_ptr<SqliteDb> state_;
+  std::unique_ptr<SqliteDb> registry_;
 };
 
 // Case folding used for every name comparison of the machine (ASCII and Latin letters).

@@ -17,6 +17,9 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+
 inline constexpr DWORD MAX_PATH = 260;
 inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
