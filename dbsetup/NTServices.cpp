@@ -1,0 +1,149 @@
+#include "dbsetup/NTServices.h"
+
+#include "platform/system/Clock.h"
+#include "platform/system/Exceptions.h"
+#include "platform/system/LastError.h"
+#include "platform/system/Libraries.h"
+#include "platform/system/Services.h"
+#include "platform/system/SystemInfo.h"
+
+namespace {
+
+constexpr win::DWORD kPollMs = 1000;
+constexpr int kRetries = 20;  // after the first test: 21 tests in all
+
+win::OSVERSIONINFO OsVersion() {
+  win::OSVERSIONINFO vi{};
+  vi.dwOSVersionInfoSize = sizeof(vi);
+  win::GetVersionEx(&vi);
+  return vi;
+}
+
+// Closes a manager or service handle when the operation leaves, failure or not.
+class TServiceHandle {
+ public:
+  explicit TServiceHandle(win::SC_HANDLE h = nullptr) : h_(h) {}
+  ~TServiceHandle() {
+    if (h_) win::CloseServiceHandle(h_);
+  }
+  TServiceHandle(const TServiceHandle&) = delete;
+  TServiceHandle& operator=(const TServiceHandle&) = delete;
+  win::SC_HANDLE get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+  void reset(win::SC_HANDLE h = nullptr) {
+    if (h_) win::CloseServiceHandle(h_);
+    h_ = h;
+  }
+
+ private:
+  win::SC_HANDLE h_;
+};
+
+win::SC_HANDLE OpenManager() {
+  return win::OpenSCManager(nullptr, nullptr, win::SC_MANAGER_CREATE_SERVICE);
+}
+
+// Sleeps a second, tests, and goes on while `keepWaiting` holds for the answer: at most
+// 21 tests. Returns the last answer.
+template <class Test>
+bool WaitFor(Test test, bool keepWaiting) {
+  win::Sleep(kPollMs);
+  bool state = test();
+  for (int i = 0; i < kRetries && state == keepWaiting; ++i) {
+    win::Sleep(kPollMs);
+    state = test();
+  }
+  return state;
+}
+
+}  // namespace
+
+void CheckWinNT() {
+  if (OsVersion().dwPlatformId != win::VER_PLATFORM_WIN32_NT)
+    throw Exception("Platform is not Windows NT");
+}
+
+void CreateNTService(const std::string& ImagePath, const std::string& ServiceName,
+                     const std::string& DisplayName, bool Interactive,
+                     const std::string& Description) {
+  CheckWinNT();
+  TServiceHandle manager(OpenManager());
+  if (!manager) RaiseLastOSError();
+  win::DWORD type = win::SERVICE_WIN32_OWN_PROCESS;
+  if (Interactive) type |= win::SERVICE_INTERACTIVE_PROCESS;
+  TServiceHandle service(win::CreateService(manager.get(), ServiceName, DisplayName,
+                                            win::SERVICE_ALL_ACCESS, type, win::SERVICE_AUTO_START,
+                                            win::SERVICE_ERROR_NORMAL, ImagePath, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr));
+  if (!service) RaiseLastOSError();
+  win::OSVERSIONINFO vi = OsVersion();
+  if (vi.dwMajorVersion > 4 && !Description.empty()) {
+    auto change = reinterpret_cast<win::PFN_ChangeServiceConfig2A>(
+        win::GetProcAddress(win::GetModuleHandle("advapi32.dll"), "ChangeServiceConfig2A"));
+    if (change) {
+      std::string text = Description;
+      win::SERVICE_DESCRIPTION desc{text.data()};
+      if (!change(service.get(), win::SERVICE_CONFIG_DESCRIPTION, &desc)) RaiseLastOSError();
+    }
+  }
+}
+
+bool DeleteNTService(const std::string& ServiceName) {
+  CheckWinNT();
+  {
+    TServiceHandle manager(OpenManager());
+    if (!manager) RaiseLastOSError();
+    TServiceHandle service(win::OpenService(manager.get(), ServiceName, win::SERVICE_ALL_ACCESS));
+    if (!service) RaiseLastOSError();
+    for (int refusals = 0; !win::DeleteService(service.get());) {
+      win::DWORD code = win::GetLastError();
+      win::Sleep(kPollMs);
+      if (++refusals == kRetries) RaiseLastOSError(code);
+    }
+  }
+  return WaitFor([&] { return NTServiceExists(ServiceName); }, true);
+}
+
+bool NTServiceExists(const std::string& ServiceName) {
+  CheckWinNT();
+  TServiceHandle manager(OpenManager());
+  if (!manager) return false;
+  TServiceHandle service(win::OpenService(manager.get(), ServiceName, win::SERVICE_INTERROGATE));
+  return bool(service);
+}
+
+bool IsNTServiceRunning(const std::string& ServiceName) {
+  CheckWinNT();
+  TServiceHandle manager(OpenManager());
+  if (!manager) return false;
+  TServiceHandle service(win::OpenService(manager.get(), ServiceName, win::SERVICE_INTERROGATE));
+  if (!service) return false;
+  win::SERVICE_STATUS status{};
+  return win::ControlService(service.get(), win::SERVICE_CONTROL_INTERROGATE, &status) &&
+         status.dwCurrentState == win::SERVICE_RUNNING;
+}
+
+bool StartNTService(const std::string& ServiceName) {
+  CheckWinNT();
+  {
+    TServiceHandle manager(OpenManager());
+    if (!manager) RaiseLastOSError();
+    TServiceHandle service(win::OpenService(manager.get(), ServiceName, win::SERVICE_START));
+    if (!service) RaiseLastOSError();
+    if (!win::StartService(service.get(), 0, nullptr)) RaiseLastOSError();
+  }
+  return WaitFor([&] { return IsNTServiceRunning(ServiceName); }, false);
+}
+
+bool StopNTService(const std::string& ServiceName) {
+  CheckWinNT();
+  {
+    TServiceHandle manager(OpenManager());
+    if (!manager) RaiseLastOSError();
+    TServiceHandle service(win::OpenService(manager.get(), ServiceName, win::SERVICE_STOP));
+    if (!service) RaiseLastOSError();
+    win::SERVICE_STATUS status{};
+    if (!win::ControlService(service.get(), win::SERVICE_CONTROL_STOP, &status)) RaiseLastOSError();
+  }
+  return WaitFor([&] { return IsNTServiceRunning(ServiceName); }, true);
+}

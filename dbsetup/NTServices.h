@@ -1,0 +1,23 @@
+#pragma once
+// Service control for the Firebird engine: free functions that take service names, open
+// and close their own handles, and wait for a result by polling once a second (at most
+// 21 tests). Every one first requires the NT platform and opens the manager with the
+// right to create services, so all of them need administrator rights.
+#include <string>
+
+// Raises "Platform is not Windows NT" on Windows 95/98/Me.
+void CheckWinNT();
+// An own-process service (interactive when asked), started automatically, normal error
+// control, local system account. ImagePath is passed as given. The description is set
+// where the platform offers it (not on NT 4.0).
+void CreateNTService(const std::string& ImagePath, const std::string& ServiceName,
+                     const std::string& DisplayName, bool Interactive,
+                     const std::string& Description);
+// True when the service is still registered after the wait.
+bool DeleteNTService(const std::string& ServiceName);
+bool NTServiceExists(const std::string& ServiceName);
+bool IsNTServiceRunning(const std::string& ServiceName);
+// True when the service runs after the wait; a refused start raises the system error.
+bool StartNTService(const std::string& ServiceName);
+// True when the service still runs after the wait; a refused stop raises the system error.
+bool StopNTService(const std::string& ServiceName);
