@@ -25,6 +25,7 @@ inline constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
 inline constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
 inline constexpr REGSAM KEY_NOTIFY = 0x0010;
 inline constexpr REGSAM KEY_CREATE_LINK = 0x0020;
+inline constexpr REGSAM STANDARD_RIGHTS_READ = 0x20000;
 inline constexpr REGSAM KEY_READ = 0x20019;
 inline constexpr REGSAM KEY_WRITE = 0x20006;
 inline constexpr REGSAM KEY_EXECUTE = 0x20019;
@@ -69,6 +70,9 @@ LONG RegFlushKey(HKEY key);
 // or of the whole registry when key is empty; and its reading back.
 std::string RegExportText(const std::string& key);
 // Throws std::runtime_error naming the line on malformed text; nothing is written then.
+// Keys "[-KEY]" and values "name"=- are deleted, as regedit does.
 void RegImportText(const std::string& text);
+// Why the last registry call gave ERROR_BADDB (registry.db unreadable), for error lines.
+std::string RegistryFailureText();
 
 }  // namespace win

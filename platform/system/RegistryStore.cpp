@@ -299,8 +299,15 @@ void RegistryStore::DeleteTree(std::int64_t id, const std::string& path) {
   m_.Journal("registry", "key deleted " + path);
 }
 
+namespace {
+thread_local int t_systemRights = 0;
+}
+SystemRights::SystemRights() { ++t_systemRights; }
+SystemRights::~SystemRights() { --t_systemRights; }
+bool SystemRights::Active() { return t_systemRights > 0; }
+
 bool RegistryStore::WriteRefused(bool machineHive) const {
-  return machineHive && m_.IsNT() && !m_.Settings().admin;
+  return !SystemRights::Active() && machineHive && m_.IsNT() && !m_.Settings().admin;
 }
 
 bool RegistryStore::IsNT() const { return m_.IsNT(); }

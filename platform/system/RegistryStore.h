@@ -20,6 +20,17 @@ struct RegistryFailure : std::runtime_error {
   DWORD code;
 };
 
+// While one lives on a thread, registry writes there act with the system's rights (the
+// restart, the machine's own setup), not the user's.
+class SystemRights {
+ public:
+  SystemRights();
+  ~SystemRights();
+  SystemRights(const SystemRights&) = delete;
+  SystemRights& operator=(const SystemRights&) = delete;
+  static bool Active();
+};
+
 struct RegKeyRow {
   std::int64_t id = 0;
   std::string name;

@@ -68,17 +68,21 @@ std::string SqliteDb::IntegrityCheck() {
   return result;
 }
 
-SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) { db_.Exec("BEGIN IMMEDIATE"); }
+SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {
+  // Inside an open transaction, a savepoint: the outer one decides.
+  nested_ = sqlite3_get_autocommit(db_.get()) == 0;
+  db_.Exec(nested_ ? "SAVEPOINT wi_nested" : "BEGIN IMMEDIATE");
+}
 SqliteTransaction::~SqliteTransaction() {
   if (!done_) {
     try {
-      db_.Exec("ROLLBACK");
+      db_.Exec(nested_ ? "ROLLBACK TO wi_nested; RELEASE wi_nested" : "ROLLBACK");
     } catch (...) {
     }
   }
 }
 void SqliteTransaction::Commit() {
-  db_.Exec("COMMIT");
+  db_.Exec(nested_ ? "RELEASE wi_nested" : "COMMIT");
   done_ = true;
 }
 

@@ -56,6 +56,7 @@ class SqliteTransaction {
  private:
   SqliteDb& db_;
   bool done_ = false;
+  bool nested_ = false;
 };
 
 class SqliteStatement {
