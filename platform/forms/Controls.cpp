@@ -1,0 +1,568 @@
+#include "platform/forms/Controls.h"
+
+#include <algorithm>
+#include <map>
+
+#include "platform/forms/ActnList.h"
+
+std::function<TCanvas*(TControl*)> ControlCanvasFactory;
+std::function<void(TCanvas*)> ControlCanvasDeleter;
+
+namespace {
+std::map<win::HWND, TWinControl*> g_handles;
+TWinControl* g_focused = nullptr;
+const std::vector<std::string> kAlignNames = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"};
+}  // namespace
+
+void TFont::DefineProps(TPropList& p) {
+  p.Int("Charset", &TFont::Charset, &TFont::SetCharset, 1);
+  p.Color("Color", &TFont::Color, &TFont::SetColor, clWindowText);
+  p.Int("Height", &TFont::Height, &TFont::SetHeight, -11);
+  p.String("Name", &TFont::Name, &TFont::SetName, "MS Sans Serif");
+  p.Set("Style", &TFont::Style, &TFont::SetStyle, {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}, 0);
+}
+
+void TFont::Assign(TPersistent* source) {
+  auto* f = dynamic_cast<TFont*>(source);
+  if (!f) return TPersistent::Assign(source);
+  FName = f->FName, FHeight = f->FHeight, FColor = f->FColor, FStyle = f->FStyle, FCharset = f->FCharset;
+  Changed();
+}
+
+void TSizeConstraints::DefineProps(TPropList& p) {
+  p.Int("MaxHeight", &TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight);
+  p.Int("MaxWidth", &TSizeConstraints::MaxWidth, &TSizeConstraints::SetMaxWidth);
+  p.Int("MinHeight", &TSizeConstraints::MinHeight, &TSizeConstraints::SetMinHeight);
+  p.Int("MinWidth", &TSizeConstraints::MinWidth, &TSizeConstraints::SetMinWidth);
+}
+
+void TSizeConstraints::Apply(int& w, int& h) const {
+  if (FMaxWidth > 0) w = std::min(w, FMaxWidth);
+  if (FMaxHeight > 0) h = std::min(h, FMaxHeight);
+  w = std::max(w, FMinWidth);
+  h = std::max(h, FMinHeight);
+}
+
+// --- TControl --------------------------------------------------------------------------
+
+void TControl::DefineProps(TPropList& p) {
+  p.Int("Left", &TControl::Left, &TControl::SetLeft, 0).stored = [](TPersistent*) { return true; };
+  p.Int("Top", &TControl::Top, &TControl::SetTop, 0).stored = [](TPersistent*) { return true; };
+  p.Int("Width", &TControl::Width, &TControl::SetWidth, 0).stored = [](TPersistent*) { return true; };
+  p.Int("Height", &TControl::Height, &TControl::SetHeight, 0).stored = [](TPersistent*) { return true; };
+  p.Component("Action", &TControl::Action, &TControl::SetAction);
+  p.Enum("Align", &TControl::Align, &TControl::SetAlign, kAlignNames, alNone);
+  p.Set("Anchors", &TControl::Anchors, &TControl::SetAnchors, {"akLeft", "akTop", "akRight", "akBottom"}, DefaultAnchors);
+  // Caption follows the action when there is one.
+  p.String("Caption", &TControl::Caption, &TControl::SetCaption).stored = [](TPersistent* o) {
+    auto* c = static_cast<TControl*>(o);
+    return !c->Action() && !c->Caption().empty() && c->InheritsFrom("TWinControl") == c->InheritsFrom("TWinControl") && !c->InheritsFrom("TCustomEdit");
+  };
+  p.Color("Color", &TControl::Color, &TControl::SetColor, clBtnFace).stored = [](TPersistent* o) {
+    return !static_cast<TControl*>(o)->ParentColor();
+  };
+  p.Object("Constraints", &TControl::Constraints);
+  p.Bool("Enabled", &TControl::Enabled, &TControl::SetEnabled, true).stored = [](TPersistent* o) {
+    auto* c = static_cast<TControl*>(o);
+    return !c->Action() && !c->Enabled();
+  };
+  p.Object("Font", &TControl::Font).stored = [](TPersistent* o) { return !static_cast<TControl*>(o)->ParentFont(); };
+  p.String("Hint", &TControl::Hint, &TControl::SetHint);
+  p.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true);
+  p.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
+  p.Bool("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint, true);
+  p.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false).stored = [](TPersistent* o) {
+    return !static_cast<TControl*>(o)->ParentShowHint();
+  };
+  p.Bool("Visible", &TControl::Visible, &TControl::SetVisible, true);
+  p.Event("OnClick", &TControl::OnClick);
+  p.Event("OnDblClick", &TControl::OnDblClick);
+  p.Event("OnMouseDown", &TControl::OnMouseDown);
+  p.Event("OnMouseEnter", &TControl::OnMouseEnter);
+  p.Event("OnMouseLeave", &TControl::OnMouseLeave);
+  p.Event("OnMouseMove", &TControl::OnMouseMove);
+  p.Event("OnMouseUp", &TControl::OnMouseUp);
+  p.Event("OnResize", &TControl::OnResize);
+}
+
+TControl::TControl(TComponent* owner)
+    : TComponent(owner), FConstraints(new TSizeConstraints), FFont(new TFont) {
+  FFont->OnChange = [this](TObject*) {
+    FParentFont = false;
+    FontChanged();
+  };
+}
+
+TControl::~TControl() {
+  SetAction(nullptr);
+  if (g_focused == this) g_focused = nullptr;
+  if (FParent) FParent->RemoveControl(this);
+}
+
+void TControl::SetParent(TWinControl* parent) {
+  if (parent == FParent) return;
+  if (parent == this) throw EComponentError("Un contrôle ne peut pas être son propre parent");
+  if (FParent) FParent->RemoveControl(this);
+  if (parent) parent->InsertControl(this);
+}
+
+TComponent* TControl::GetParentComponent() const { return FParent; }
+
+void TControl::SetParentComponent(TComponent* parent) {
+  if (auto* w = dynamic_cast<TWinControl*>(parent)) SetParent(w);
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  FConstraints->Apply(width, height);
+  if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+  bool resized = width != FWidth || height != FHeight;
+  FLeft = left, FTop = top, FWidth = width, FHeight = height;
+  Invalidate();
+  if (FParent && FAlign != alNone) FParent->RequestAlign();
+  if (resized && !IsLoading()) Resize();
+}
+
+void TControl::SetAlign(TAlign v) {
+  if (v == FAlign) return;
+  FAlign = v;
+  RequestAlign();
+}
+
+void TControl::RequestAlign() {
+  if (FParent) FParent->RequestAlign();
+}
+
+void TControl::SetVisible(bool v) {
+  if (v == FVisible) return;
+  FVisible = v;
+  Perform(win::CM_VISIBLECHANGED, v);
+  RequestAlign();
+}
+
+bool TControl::Showing() const {
+  for (const TControl* c = this; c; c = c->FParent)
+    if (!c->FVisible) return false;
+  return true;
+}
+
+void TControl::SetEnabled(bool v) {
+  if (v == FEnabled) return;
+  FEnabled = v;
+  Perform(win::CM_ENABLEDCHANGED);
+  Invalidate();
+}
+
+void TControl::SetColor(int v) {
+  if (v == FColor && !FParentColor) return;
+  FColor = v;
+  FParentColor = false;
+  Perform(win::CM_COLORCHANGED);
+  Invalidate();
+}
+
+void TControl::SetParentColor(bool v) {
+  FParentColor = v;
+  if (v && FParent) FColor = FParent->FColor;
+}
+
+void TControl::SetParentFont(bool v) {
+  FParentFont = v;
+  if (v && FParent) {
+    FFont->Assign(FParent->Font());
+    FParentFont = true;
+  }
+}
+
+void TControl::FontChanged() { Invalidate(); }
+
+void TControl::SetText(const std::string& v) {
+  if (v == GetText()) return;
+  FText = v;
+  TextChanged();
+  Perform(win::CM_TEXTCHANGED);
+  Invalidate();
+}
+
+void TControl::SetShowHint(bool v) {
+  FShowHint = v;
+  FParentShowHint = false;
+}
+
+void TControl::SetParentShowHint(bool v) {
+  FParentShowHint = v;
+  if (v && FParent) FShowHint = FParent->FShowHint;
+}
+
+void TControl::SetAction(TAction* a) {
+  if (a == FAction) return;
+  if (FAction) FAction->UnregisterClient(this);
+  FAction = a;
+  if (a) {
+    a->RegisterClient(this);
+    FreeNotification(a);
+    ActionChange(false);
+  }
+}
+
+void TControl::ActionChange(bool) {
+  if (!FAction) return;
+  SetCaption(FAction->Caption());
+  SetEnabled(FAction->Enabled());
+  if (!FAction->Hint().empty()) SetHint(FAction->Hint());
+  SetVisible(FAction->Visible());
+}
+
+void TControl::Notification(TComponent* c, TOperation op) {
+  TComponent::Notification(c, op);
+  if (op == opRemove && c == FAction) {
+    FAction = nullptr;
+  }
+}
+
+void TControl::Loaded() {
+  TComponent::Loaded();
+  if (FAction) ActionChange(true);
+}
+
+void TControl::Click() {
+  // A control linked to an action runs the action instead of its own handler, unless
+  // the handler was set apart from the action.
+  if (FAction && FAction->Enabled()) {
+    FAction->Execute();
+    return;
+  }
+  OnClick(this);
+}
+
+void TControl::MouseUp(TMouseButton b, TShiftState s, int x, int y) { OnMouseUp(this, b, s, x, y); }
+
+win::LRESULT TControl::Perform(win::UINT msg, win::WPARAM wParam, win::LPARAM lParam) {
+  TMessage m{msg, wParam, lParam, 0};
+  WndProc(m);
+  return m.Result;
+}
+
+void TControl::WndProc(TMessage& m) {
+  using namespace win;
+  switch (m.Msg) {
+    case WM_LBUTTONDOWN:
+      if (!FEnabled) return;
+      FPressed = true;
+      MouseDown(mbLeft, 0, short(LOWORD(m.LParam)), short(HIWORD(m.LParam)));
+      return;
+    case WM_LBUTTONUP: {
+      if (!FEnabled) return;
+      int x = short(LOWORD(m.LParam)), y = short(HIWORD(m.LParam));
+      bool wasPressed = FPressed;
+      FPressed = false;
+      MouseUp(mbLeft, 0, x, y);
+      if (wasPressed && x >= 0 && y >= 0 && x < FWidth && y < FHeight) Click();
+      return;
+    }
+    case WM_LBUTTONDBLCLK:
+      if (FEnabled) DblClick();
+      return;
+    case WM_MOUSEMOVE:
+      OnMouseMove(this, 0, short(LOWORD(m.LParam)), short(HIWORD(m.LParam)));
+      return;
+    case CM_MOUSEENTER:
+      FMouseInside = true;
+      OnMouseEnter(this);
+      return;
+    case CM_MOUSELEAVE:
+      FMouseInside = false;
+      OnMouseLeave(this);
+      return;
+    case WM_SETTEXT:
+      SetText(reinterpret_cast<const char*>(m.LParam));
+      m.Result = 1;
+      return;
+    case WM_GETTEXTLENGTH:
+      m.Result = LRESULT(GetText().size());
+      return;
+    default:
+      return;
+  }
+}
+
+TWinControl* TControl::ParentForm() const {
+  const TControl* c = this;
+  while (c->FParent) c = c->FParent;
+  return const_cast<TWinControl*>(dynamic_cast<const TWinControl*>(c));
+}
+
+// --- TWinControl -----------------------------------------------------------------------
+
+void TWinControl::DefineProps(TPropList& p) {
+  p.Int("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1).stored = [](TPersistent* o) {
+    auto* w = static_cast<TWinControl*>(o);
+    return w->Parent() != nullptr;
+  };
+  p.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false);
+  p.Event("OnEnter", &TWinControl::OnEnter);
+  p.Event("OnExit", &TWinControl::OnExit);
+  p.Event("OnKeyDown", &TWinControl::OnKeyDown);
+  p.Event("OnKeyPress", &TWinControl::OnKeyPress);
+  p.Event("OnKeyUp", &TWinControl::OnKeyUp);
+}
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
+
+TWinControl::~TWinControl() {
+  SetDestroying();
+  // Children owned elsewhere lose their parent; owned ones are freed by the owner.
+  while (!FControls.empty()) FControls.back()->SetParent(nullptr);
+  DestroyWnd();
+}
+
+win::HWND TWinControl::Handle() {
+  if (!FHandle) CreateWnd();
+  return FHandle;
+}
+
+void TWinControl::CreateWnd() {
+  if (FHandle) return;
+  FHandle = win::CreateWindowHandle([this](win::HWND, win::UINT msg, win::WPARAM w, win::LPARAM l) {
+    TMessage m{msg, w, l, 0};
+    WndProc(m);
+    return m.Result;
+  });
+  g_handles[FHandle] = this;
+}
+
+void TWinControl::DestroyWnd() {
+  if (!FHandle) return;
+  g_handles.erase(FHandle);
+  win::DestroyWindow(FHandle);
+  FHandle = nullptr;
+}
+
+void TWinControl::RecreateWnd() {
+  if (!FHandle) return;
+  DestroyWnd();
+  CreateWnd();
+}
+
+TWinControl* TWinControl::FindControl(win::HWND h) {
+  auto it = g_handles.find(h);
+  return it == g_handles.end() ? nullptr : it->second;
+}
+TWinControl* FindControl(win::HWND h) { return TWinControl::FindControl(h); }
+
+void TWinControl::InsertControl(TControl* c) {
+  FControls.push_back(c);
+  c->FParent = this;
+  if (c->FParentColor) c->FColor = Color();
+  if (c->FParentFont) {
+    c->FFont->Assign(Font());
+    c->FParentFont = true;
+  }
+  if (c->FParentShowHint) c->FShowHint = ShowHint();
+  RequestAlign();
+}
+
+void TWinControl::RemoveControl(TControl* c) {
+  auto it = std::find(FControls.begin(), FControls.end(), c);
+  if (it == FControls.end()) return;
+  FControls.erase(it);
+  c->FParent = nullptr;
+  if (!IsDestroying()) RequestAlign();
+}
+
+bool TWinControl::ContainsControl(const TControl* c) const {
+  for (; c; c = c->FParent)
+    if (c == this) return true;
+  return false;
+}
+
+void TWinControl::RequestAlign() {
+  if (IsLoading() || FAligning) return;
+  AlignControls();
+}
+
+void TWinControl::AlignControls() {
+  FAligning = true;
+  win::RECT r = AdjustClientRect();
+  for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient}) {
+    for (auto* c : FControls) {
+      if (c->FAlign != a || !c->FVisible) continue;
+      int w = c->FWidth, h = c->FHeight;
+      switch (a) {
+        case alTop: c->SetBounds(r.left, r.top, r.Width(), h); r.top += c->FHeight; break;
+        case alBottom: c->SetBounds(r.left, r.bottom - h, r.Width(), h); r.bottom -= c->FHeight; break;
+        case alLeft: c->SetBounds(r.left, r.top, w, r.Height()); r.left += c->FWidth; break;
+        case alRight: c->SetBounds(r.right - w, r.top, w, r.Height()); r.right -= c->FWidth; break;
+        case alClient: c->SetBounds(r.left, r.top, r.Width(), r.Height()); break;
+        default: break;
+      }
+    }
+  }
+  FAligning = false;
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  bool resized = width != Width() || height != Height();
+  TControl::SetBounds(left, top, width, height);
+  if (resized) RequestAlign();
+}
+
+void TWinControl::Loaded() {
+  TControl::Loaded();
+  AlignControls();
+}
+
+void TWinControl::FontChanged() {
+  TControl::FontChanged();
+  for (auto* c : FControls)
+    if (c->FParentFont) {
+      c->FFont->Assign(Font());
+      c->FParentFont = true;
+    }
+}
+
+int TWinControl::TabOrder() const {
+  if (!Parent()) return -1;
+  int i = 0;
+  for (auto* c : Parent()->FControls) {
+    if (c == this) return i;
+    if (dynamic_cast<TWinControl*>(c)) ++i;
+  }
+  return -1;
+}
+
+void TWinControl::SetTabOrder(int v) {
+  auto* p = Parent();
+  if (!p) return;
+  // Windowed siblings are kept in tab order; graphic ones keep their places.
+  std::vector<TWinControl*> wins;
+  for (auto* c : p->FControls)
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w != this) wins.push_back(w);
+  v = std::clamp(v, 0, int(wins.size()));
+  wins.insert(wins.begin() + v, this);
+  size_t k = 0;
+  for (auto*& c : p->FControls)
+    if (dynamic_cast<TWinControl*>(c)) c = wins[k++];
+}
+
+std::vector<TWinControl*> TWinControl::TabList() const {
+  std::vector<TWinControl*> out;
+  for (auto* c : FControls)
+    if (auto* w = dynamic_cast<TWinControl*>(c)) out.push_back(w);
+  return out;
+}
+
+bool TWinControl::CanFocus() const {
+  for (const TControl* c = this; c; c = c->FParent)
+    if (!c->FVisible || !c->FEnabled) return false;
+  return true;
+}
+
+bool TWinControl::Focused() const { return g_focused == this; }
+
+void TWinControl::SetFocus() {
+  if (!CanFocus()) throw Exception("Impossible de focaliser une fenêtre désactivée ou invisible");
+  if (g_focused == this) return;
+  if (g_focused) {
+    auto* old = g_focused;
+    g_focused = nullptr;
+    old->Perform(win::WM_KILLFOCUS);
+    old->DoExit();
+  }
+  g_focused = this;
+  Perform(win::WM_SETFOCUS);
+  DoEnter();
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward, bool checkTabStop) {
+  std::vector<TWinControl*> all;
+  std::function<void(TWinControl*)> walk = [&](TWinControl* w) {
+    for (auto* c : w->TabList()) {
+      all.push_back(c);
+      walk(c);
+    }
+  };
+  walk(this);
+  if (all.empty()) return nullptr;
+  auto it = std::find(all.begin(), all.end(), current);
+  int start = it == all.end() ? (forward ? -1 : int(all.size())) : int(it - all.begin());
+  int n = int(all.size());
+  for (int k = 1; k <= n; ++k) {
+    int i = ((start + (forward ? k : -k)) % n + n) % n;
+    auto* c = all[i];
+    if (c->CanFocus() && (!checkTabStop || c->TabStop())) return c;
+  }
+  return nullptr;
+}
+
+void TWinControl::SetEnabled(bool v) {
+  TControl::SetEnabled(v);
+  if (!v && Focused()) g_focused = nullptr;
+}
+
+void TWinControl::WndProc(TMessage& m) {
+  using namespace win;
+  switch (m.Msg) {
+    case WM_KEYDOWN: {
+      WORD key = WORD(m.WParam);
+      KeyDown(key, 0);
+      return;
+    }
+    case WM_CHAR: {
+      char c = char(m.WParam);
+      KeyPress(c);
+      return;
+    }
+    case WM_COMMAND:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM: {
+      // Notifications go back to the control that sent them.
+      HWND from = m.Msg == WM_COMMAND ? HWND(m.LParam) : HWND(m.LParam);
+      if (auto* c = FindControl(from)) {
+        m.Result = c->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+        return;
+      }
+      break;
+    }
+    default: break;
+  }
+  TControl::WndProc(m);
+}
+
+// --- Painted controls ------------------------------------------------------------------
+
+void TCustomControl::DefineProps(TPropList&) {}
+void TGraphicControl::DefineProps(TPropList&) {}
+
+TCustomControl::~TCustomControl() {
+  if (FCanvas && ControlCanvasDeleter) ControlCanvasDeleter(FCanvas);
+}
+
+TCanvas* TCustomControl::Canvas() {
+  if (!FCanvas && ControlCanvasFactory) FCanvas = ControlCanvasFactory(this);
+  return FCanvas;
+}
+
+void TCustomControl::WndProc(TMessage& m) {
+  if (m.Msg == win::WM_PAINT) {
+    Paint();
+    return;
+  }
+  TWinControl::WndProc(m);
+}
+
+TGraphicControl::~TGraphicControl() {
+  if (FCanvas && ControlCanvasDeleter) ControlCanvasDeleter(FCanvas);
+}
+
+TCanvas* TGraphicControl::Canvas() {
+  if (!FCanvas && ControlCanvasFactory) FCanvas = ControlCanvasFactory(this);
+  return FCanvas;
+}
+
+void TGraphicControl::WndProc(TMessage& m) {
+  if (m.Msg == win::WM_PAINT) {
+    Paint();
+    return;
+  }
+  TControl::WndProc(m);
+}

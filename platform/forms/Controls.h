@@ -1,0 +1,283 @@
+#pragma once
+// Controls: TControl (bounds, alignment, visibility, colour, font, caption, hints, actions,
+// mouse events), TWinControl (window handle and procedure, ordered children, focus, tab
+// order), TCustomControl and TGraphicControl (painted; the drawing layer supplies the
+// canvas through ControlCanvasFactory).
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/forms/Classes.h"
+#include "platform/forms/Colors.h"
+#include "platform/forms/Messages.h"
+
+class TCanvas;  // the drawing layer's
+class TAction;
+class TWinControl;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = unsigned;
+inline constexpr TAnchors DefaultAnchors = (1u << akLeft) | (1u << akTop);
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+using TShiftState = unsigned;
+using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
+using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
+using TKeyEvent = TEvent<TObject*, win::WORD&, TShiftState>;
+using TKeyPressEvent = TEvent<TObject*, char&>;
+
+// Supplies the canvas of painted controls and forms (installed by the drawing layer).
+extern std::function<TCanvas*(TControl*)> ControlCanvasFactory;
+extern std::function<void(TCanvas*)> ControlCanvasDeleter;
+
+class TFont : public TPersistent {
+  WI_CLASS(TFont, TPersistent)
+ public:
+  std::string Name() const { return FName; }
+  void SetName(const std::string& v) { if (v != FName) { FName = v; Changed(); } }
+  int Height() const { return FHeight; }
+  void SetHeight(int v) { if (v != FHeight) { FHeight = v; Changed(); } }
+  int Size() const { return FHeight < 0 ? (-FHeight * 72 + 48) / 96 : FHeight; }
+  void SetSize(int v) { SetHeight(-(v * 96 + 36) / 72); }
+  int Color() const { return FColor; }
+  void SetColor(int v) { if (v != FColor) { FColor = v; Changed(); } }
+  unsigned Style() const { return FStyle; }  // fsBold 1, fsItalic 2, fsUnderline 4, fsStrikeOut 8
+  void SetStyle(unsigned v) { if (v != FStyle) { FStyle = v; Changed(); } }
+  int Charset() const { return FCharset; }
+  void SetCharset(int v) { FCharset = v; }
+  void Assign(TPersistent* source) override;
+  TNotifyEvent OnChange;
+
+ private:
+  void Changed() { OnChange(this); }
+  std::string FName = "MS Sans Serif";
+  int FHeight = -11;
+  int FColor = clWindowText;
+  unsigned FStyle = 0;
+  int FCharset = 1;
+};
+
+class TSizeConstraints : public TPersistent {
+  WI_CLASS(TSizeConstraints, TPersistent)
+ public:
+  int MinWidth() const { return FMinWidth; }
+  void SetMinWidth(int v) { FMinWidth = v; }
+  int MinHeight() const { return FMinHeight; }
+  void SetMinHeight(int v) { FMinHeight = v; }
+  int MaxWidth() const { return FMaxWidth; }
+  void SetMaxWidth(int v) { FMaxWidth = v; }
+  int MaxHeight() const { return FMaxHeight; }
+  void SetMaxHeight(int v) { FMaxHeight = v; }
+  void Apply(int& w, int& h) const;
+
+ private:
+  int FMinWidth = 0, FMinHeight = 0, FMaxWidth = 0, FMaxHeight = 0;
+};
+
+class TControl : public TComponent {
+  WI_CLASS(TControl, TComponent)
+ public:
+  explicit TControl(TComponent* owner);
+  ~TControl() override;
+
+  TWinControl* Parent() const { return FParent; }
+  virtual void SetParent(TWinControl* parent);
+  int Left() const { return FLeft; }
+  int Top() const { return FTop; }
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  void SetLeft(int v) { SetBounds(v, FTop, FWidth, FHeight); }
+  void SetTop(int v) { SetBounds(FLeft, v, FWidth, FHeight); }
+  void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); }
+  void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
+  virtual void SetBounds(int left, int top, int width, int height);
+  win::RECT BoundsRect() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+  virtual win::RECT ClientRect() const { return {0, 0, ClientWidth(), ClientHeight()}; }
+  virtual int ClientWidth() const { return FWidth; }
+  virtual int ClientHeight() const { return FHeight; }
+  virtual void SetClientWidth(int v) { SetWidth(v + FWidth - ClientWidth()); }
+  virtual void SetClientHeight(int v) { SetHeight(v + FHeight - ClientHeight()); }
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign v);
+  TAnchors Anchors() const { return FAnchors; }
+  void SetAnchors(TAnchors v) { FAnchors = v; }
+  TSizeConstraints* Constraints() const { return FConstraints.get(); }
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool v);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  // Visible here and in every parent.
+  bool Showing() const;
+  bool Enabled() const { return FEnabled; }
+  virtual void SetEnabled(bool v);
+  int Color() const { return FColor; }
+  void SetColor(int v);
+  bool ParentColor() const { return FParentColor; }
+  void SetParentColor(bool v);
+  TFont* Font() const { return FFont.get(); }
+  bool ParentFont() const { return FParentFont; }
+  void SetParentFont(bool v);
+  std::string Caption() const { return GetText(); }
+  void SetCaption(const std::string& v) { SetText(v); }
+  std::string Text() const { return GetText(); }
+  void SetText(const std::string& v);
+  std::string Hint() const { return FHint; }
+  void SetHint(const std::string& v) { FHint = v; }
+  bool ShowHint() const { return FShowHint; }
+  void SetShowHint(bool v);
+  bool ParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool v);
+  int Cursor() const { return FCursor; }
+  void SetCursor(int v) { FCursor = v; }
+  TAction* Action() const { return FAction; }
+  void SetAction(TAction* a);
+  bool IsMouseInside() const { return FMouseInside; }
+
+  // Messages reach a control through Perform (graphic controls) or its window procedure.
+  win::LRESULT Perform(win::UINT msg, win::WPARAM wParam = 0, win::LPARAM lParam = 0);
+  virtual void WndProc(TMessage& msg);
+  virtual void Click();
+  virtual void DblClick() { OnDblClick(this); }
+  void Invalidate() { ++FInvalidateCount; }
+  int InvalidateCount() const { return FInvalidateCount; }
+  virtual void Repaint() { Invalidate(); }
+  // Called by the action the control follows.
+  virtual void ActionChange(bool checkDefaults);
+  // The form the control sits on.
+  TWinControl* ParentForm() const;
+
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+
+  TNotifyEvent OnClick, OnDblClick, OnResize, OnMouseEnter, OnMouseLeave;
+  TMouseEvent OnMouseDown, OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+
+ protected:
+  virtual std::string GetText() const { return FText; }
+  virtual void TextChanged() {}
+  virtual void Resize() { OnResize(this); }
+  virtual void FontChanged();
+  virtual void MouseDown(TMouseButton b, TShiftState s, int x, int y) { OnMouseDown(this, b, s, x, y); }
+  virtual void MouseUp(TMouseButton b, TShiftState s, int x, int y);
+  void Notification(TComponent* c, TOperation op) override;
+  void Loaded() override;
+  virtual void RequestAlign();
+  bool FMouseInside = false;
+  std::string FText;
+
+ private:
+  TWinControl* FParent = nullptr;
+  int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+  TAlign FAlign = alNone;
+  TAnchors FAnchors = DefaultAnchors;
+  std::unique_ptr<TSizeConstraints> FConstraints;
+  bool FVisible = true, FEnabled = true;
+  int FColor = clBtnFace;
+  bool FParentColor = true;
+  std::unique_ptr<TFont> FFont;
+  bool FParentFont = true;
+  std::string FHint;
+  bool FShowHint = false, FParentShowHint = true;
+  int FCursor = 0;
+  TAction* FAction = nullptr;
+  int FInvalidateCount = 0;
+  bool FPressed = false;
+  friend class TWinControl;
+};
+
+class TWinControl : public TControl {
+  WI_CLASS(TWinControl, TControl)
+ public:
+  explicit TWinControl(TComponent* owner);
+  ~TWinControl() override;
+
+  // The window handle, made on first use.
+  win::HWND Handle();
+  bool HandleAllocated() const { return FHandle != nullptr; }
+  void HandleNeeded() { Handle(); }
+  virtual void CreateWnd();
+  virtual void DestroyWnd();
+  void RecreateWnd();
+  // Finds the control a handle belongs to.
+  static TWinControl* FindControl(win::HWND h);
+
+  int ControlCount() const { return int(FControls.size()); }
+  TControl* Controls(int i) const { return FControls.at(i); }
+  void InsertControl(TControl* c);
+  void RemoveControl(TControl* c);
+  bool ContainsControl(const TControl* c) const;
+  void AlignControls();
+  // The client area left to aligned children (panels take their bevels off it).
+  virtual win::RECT AdjustClientRect() const { return ClientRect(); }
+
+  bool TabStop() const { return FTabStop; }
+  void SetTabStop(bool v) { FTabStop = v; }
+  int TabOrder() const;
+  void SetTabOrder(int v);
+  // Children that take part in tabbing, in tab order.
+  std::vector<TWinControl*> TabList() const;
+  bool CanFocus() const;
+  bool Focused() const;
+  virtual void SetFocus();
+  // Moves the focus from current to the next tab stop of this form.
+  TWinControl* FindNextControl(TWinControl* current, bool forward, bool checkTabStop);
+  void SetBounds(int left, int top, int width, int height) override;
+  void WndProc(TMessage& msg) override;
+  void SetEnabled(bool v) override;
+
+  TNotifyEvent OnEnter, OnExit;
+  TKeyEvent OnKeyDown, OnKeyUp;
+  TKeyPressEvent OnKeyPress;
+
+ protected:
+  virtual void KeyDown(win::WORD& key, TShiftState shift) { OnKeyDown(this, key, shift); }
+  virtual void KeyPress(char& key) { OnKeyPress(this, key); }
+  virtual bool WantsKey(win::WORD key) const { return false; }
+  virtual void DoEnter() { OnEnter(this); }
+  virtual void DoExit() { OnExit(this); }
+  void Loaded() override;
+  void RequestAlign() override;
+  void FontChanged() override;
+
+ private:
+  win::HWND FHandle = nullptr;
+  std::vector<TControl*> FControls;
+  bool FTabStop = false;
+  bool FAligning = false;
+  friend class TControl;
+};
+
+class TCustomControl : public TWinControl {
+  WI_CLASS(TCustomControl, TWinControl)
+ public:
+  explicit TCustomControl(TComponent* owner) : TWinControl(owner) {}
+  ~TCustomControl() override;
+  TCanvas* Canvas();
+  void WndProc(TMessage& msg) override;
+
+ protected:
+  virtual void Paint() {}
+
+ private:
+  TCanvas* FCanvas = nullptr;
+};
+
+class TGraphicControl : public TControl {
+  WI_CLASS(TGraphicControl, TControl)
+ public:
+  explicit TGraphicControl(TComponent* owner) : TControl(owner) {}
+  ~TGraphicControl() override;
+  TCanvas* Canvas();
+  void WndProc(TMessage& msg) override;
+
+ protected:
+  virtual void Paint() {}
+
+ private:
+  TCanvas* FCanvas = nullptr;
+};
+
+// The control under a window handle, or null.
+TWinControl* FindControl(win::HWND h);
