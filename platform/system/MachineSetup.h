@@ -1,0 +1,35 @@
+#pragma once
+// The full layout of a new simulated PC: folders, system libraries with version
+// resources, the services file, the registry basics of its Windows version.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/system/Machine.h"
+
+namespace win {
+
+// Makes dir a PC as Windows leaves it after its setup. dir must be missing or an empty
+// folder; the machine is built beside it and moved into place at the end, so a failure
+// leaves nothing behind. The current machine of the process is not changed. Throws
+// MachineError.
+void CreateMachine(const std::filesystem::path& dir, const MachineSettings& settings);
+
+// Makes CreateMachine the creator of the default machine. Programs call it at start.
+void InstallMachineCreator();
+
+// A library of the system folder, with its version on a Windows version.
+struct SystemLibrary {
+  std::string name;  // "msvbvm60.dll"
+  WORD version[4];
+  std::string description;
+  bool englishTable = false;  // 040904B0 rather than the system's 040C04E4
+};
+// The libraries a new machine of this Windows version holds in its system folder.
+std::vector<SystemLibrary> SystemLibraries(OsVersion os);
+
+// The services file a new machine gets (CR LF lines), and its Windows path.
+std::string DefaultServicesText(OsVersion os);
+std::string ServicesFilePath(const MachineSettings& settings);
+
+}  // namespace win

@@ -1,0 +1,40 @@
+// machine reg DIR export [KEY] | machine reg DIR import FILE
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "platform/system/Machine.h"
+#include "platform/system/Registry.h"
+#include "tools/machine/MachineCommand.h"
+
+namespace {
+
+int RunReg(const std::vector<std::string>& args) {
+  RequireArgument(args, 0, "machine folder DIR");
+  const std::string& action = RequireArgument(args, 1, "action (export or import)");
+  if (action == "export") {
+    if (args.size() > 3) throw UsageError("unexpected argument \"" + args[3] + "\"");
+    OpenMachineArgument(args, 0);
+    std::cout << win::RegExportText(args.size() > 2 ? args[2] : "");
+    return 0;
+  }
+  if (action == "import") {
+    const std::string& file = RequireArgument(args, 2, "REGEDIT4 file to import");
+    if (args.size() > 3) throw UsageError("unexpected argument \"" + args[3] + "\"");
+    OpenMachineArgument(args, 0);
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error(file + ": cannot be read");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    win::RegImportText(text);
+    return 0;
+  }
+  throw UsageError("unknown action \"" + action + "\" (export or import)");
+}
+
+const bool registered = RegisterMachineCommand(
+    {"reg", "reg DIR export [KEY] | reg DIR import FILE",
+     "prints the registry (or the key KEY and below) as REGEDIT4 text, or merges such a text "
+     "into it",
+     RunReg});
+
+}  // namespace
