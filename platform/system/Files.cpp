@@ -276,7 +276,10 @@ bool FillFindData(Machine& m, const fs::path& dir, const std::string& name, WIN3
   d.nFileSizeHigh = DWORD(size >> 32);
   d.nFileSizeLow = DWORD(size & 0xFFFFFFFFu);
   d.cFileName = name;
-  if (name != "." && name != ".." && !IsShortName(name)) d.cAlternateFileName = ShortNameOf(m, dir, name);
+  if (name != "." && name != "..") {
+    std::string alt = ShortNameOf(m, dir, name);
+    if (alt != name) d.cAlternateFileName = alt;
+  }
   return true;
 }
 

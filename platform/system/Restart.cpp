@@ -31,7 +31,11 @@ std::string Err(DWORD code) { return " (error " + std::to_string(code) + ")"; }
 
 // Replaces target by source the way the restart does: an in-use lock no longer holds,
 // a read-only target gives way.
-bool ReplaceAtBoot(const std::string& source, const std::string& target, bool replace) {
+bool ReplaceAtBoot(const std::string& source, const std::string& shortOrLongTarget, bool replace) {
+  // The target keeps the long name it has on disk, also when named in short form.
+  std::string target = shortOrLongTarget;
+  Machine::Resolved r;
+  if (Machine::Current().Resolve(target, r)) target = r.windows;
   if (GetFileAttributes(target) != INVALID_FILE_ATTRIBUTES && replace) {
     SetFileAttributes(target, FILE_ATTRIBUTE_NORMAL);
     if (!DeleteFile(target)) return false;

@@ -55,7 +55,12 @@ bool IsShortName(const std::string& name) {
 }
 
 std::string ShortNameOf(Machine& m, const fs::path& dir, const std::string& longName) {
-  if (IsShortName(longName)) return longName;
+  if (IsShortName(longName)) {
+    // A valid 8.3 name in mixed case has its upper-case form as short name.
+    std::string up = longName;
+    for (auto& ch : up) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+    return up;
+  }
   std::string key = DirKey(dir);
   std::string folded = FoldCase(longName);
   auto& db = m.State();

@@ -146,7 +146,7 @@ TEST(Files, ShortNamesAreStableAndResolveBack) {
   char buf[MAX_PATH];
   ASSERT_GT(GetShortPathName("C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbserver.exe", buf,
                              sizeof buf), 0u);
-  EXPECT_STREQ(buf, "C:\\PROGRA~1\\Firebird\\FIREBI~1\\bin\\fbserver.exe");
+  EXPECT_STREQ(buf, "C:\\PROGRA~1\\FIREBIRD\\FIREBI~1\\BIN\\FBSERVER.EXE");
   ASSERT_GT(GetShortPathName("C:\\Program Data", buf, sizeof buf), 0u);
   EXPECT_STREQ(buf, "C:\\PROGRA~2");
   ASSERT_GT(GetShortPathName("C:\\Program Files", buf, sizeof buf), 0u);
