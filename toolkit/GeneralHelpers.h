@@ -9,6 +9,7 @@
 #include "toolkit/MessageHelpers.h"
 #include "toolkit/PanelLayout.h"
 #include "toolkit/RegistryHelpers.h"
+#include "toolkit/SystemServices.h"
 
 // Cuts Text at every Separator. Empty inner pieces are kept, a last empty piece is not:
 // "a;;b;" gives a, "", b; "" gives nothing.
@@ -25,10 +26,6 @@ void GetWindowsDir(std::string& Dir);
 // Appends a backslash to a non-empty Path that does not end with one.
 void AddBackslash(std::string& Path);
 
-// True when the user runs with the administrators group, and always on Windows 9x.
-bool IsAdmin();
-// Asks Windows to restart (after enabling the shutdown privilege on NT); returns at once.
-void RebootWindows();
 // Creates every missing level of Path (a drive such as C: is never created). A failure
 // goes to ReportLastError with the folder that could not be made.
 void CreateDirectories(const std::string& Path);

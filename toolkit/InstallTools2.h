@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/ShellFolders.h"
 #include "platform/system/WinTypes.h"
 
 namespace win {
@@ -94,9 +95,9 @@ class TWindowsInstaller {
 
  private:
   std::string FShFolderDir;
-  void* FShell32 = nullptr;
-  void* FShFolder = nullptr;
-  void* FSHGetFolderPath = nullptr;
+  win::HMODULE FShell32 = nullptr;
+  win::HMODULE FShFolder = nullptr;
+  win::PFN_SHGetFolderPathA FSHGetFolderPath = nullptr;
 };
 
 // Five characters of "0123456789ABCDEFGHIJKLMNOPQRSTUV", most significant first, from the

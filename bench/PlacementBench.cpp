@@ -1,0 +1,131 @@
+// Places a tree of 2,000 files (4 KiB to 1 MiB) with TWindowsInstaller::InstallFile, into
+// an empty folder and again over older copies, and times `cp -r` of the same tree in the
+// same run. Prints the times and the ratios placement / cp.
+//
+//   bench_PlacementBench [files]      (default 2000)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/system/Machine.h"
+#include "toolkit/GeneralHelpers.h"
+#include "toolkit/InstallTools2.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Item {
+  std::string rel;  // Windows-style relative folder ("" or "d07\\")
+  std::string name;
+};
+
+// Mostly small files, as an installation has them: 70% 4-16 KiB, 25% 16-256 KiB,
+// 5% 256 KiB-1 MiB.
+std::size_t PickSize(std::mt19937& rng) {
+  std::uniform_int_distribution<int> pick(0, 99);
+  int p = pick(rng);
+  auto between = [&](std::size_t lo, std::size_t hi) {
+    return std::uniform_int_distribution<std::size_t>(lo, hi)(rng);
+  };
+  if (p < 70) return between(4 << 10, 16 << 10);
+  if (p < 95) return between(16 << 10, 256 << 10);
+  return between(256 << 10, 1 << 20);
+}
+
+std::vector<Item> MakeTree(const fs::path& root, int count, std::uintmax_t& bytes) {
+  std::mt19937 rng(42);
+  std::vector<Item> items;
+  std::vector<char> data(1 << 20);
+  for (auto& c : data) c = char(rng());
+  bytes = 0;
+  for (int i = 0; i < count; ++i) {
+    char dir[16], name[32];
+    std::snprintf(dir, sizeof dir, "d%02d", i % 40);
+    std::snprintf(name, sizeof name, "file%04d.dll", i);
+    fs::create_directories(root / dir);
+    std::size_t size = PickSize(rng);
+    std::ofstream(root / dir / name, std::ios::binary).write(data.data(), std::streamsize(size));
+    bytes += size;
+    items.push_back({std::string(dir) + "\\", name});
+  }
+  return items;
+}
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+double TimeCp(const fs::path& src, const fs::path& dst, bool over) {
+  std::string cmd = over ? "cp -r '" + src.string() + "/.' '" + dst.string() + "'"
+                         : "cp -r '" + src.string() + "' '" + dst.string() + "'";
+  auto t0 = Clock::now();
+  if (std::system(cmd.c_str()) != 0) {
+    std::fprintf(stderr, "cp failed\n");
+    std::exit(1);
+  }
+  return Seconds(t0, Clock::now());
+}
+
+double TimePlacement(const std::vector<Item>& items, const std::string& src,
+                     const std::string& dst, int& placed, int& reboots) {
+  placed = reboots = 0;
+  auto t0 = Clock::now();
+  std::string lastDir;
+  for (const auto& it : items) {
+    std::string destDir = dst + it.rel;
+    if (destDir != lastDir) {
+      CreateDirectories(destDir);
+      lastDir = destDir;
+    }
+    bool reboot = false;
+    placed += TWindowsInstaller::InstallFile(src + it.rel + it.name, destDir, "", reboot);
+    reboots += reboot;
+  }
+  return Seconds(t0, Clock::now());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int count = argc > 1 ? std::atoi(argv[1]) : 2000;
+  fs::path dir = fs::temp_directory_path() / ("wi-bench-" + std::to_string(std::random_device{}()));
+  win::MachineSettings settings;
+  settings.simulatedTime = true;
+  win::Machine::CreateBare(dir, settings);
+  auto& m = win::Machine::Use(dir);
+  fs::path c = m.DriveRoot('C');
+
+  std::uintmax_t bytes = 0;
+  auto items = MakeTree(c / "src", count, bytes);
+  std::printf("tree: %d files, %.1f MiB\n", count, double(bytes) / (1 << 20));
+
+  TimeCp(c / "src", c / "warm", false);  // page cache warm for both contenders
+  fs::remove_all(c / "warm");
+
+  double cpFresh = TimeCp(c / "src", c / "cp", false);
+  int placed, reboots;
+  double fresh = TimePlacement(items, "C:\\src\\", "C:\\dst\\", placed, reboots);
+  std::printf("fresh:  placement %.3f s (%d placed), cp -r %.3f s, ratio %.2f\n", fresh, placed,
+              cpFresh, fresh / cpFresh);
+
+  // Make every placed copy older than its source, so each is backed up and replaced.
+  auto old = fs::file_time_type::clock::now() - std::chrono::hours(48);
+  for (auto& e : fs::recursive_directory_iterator(c / "dst"))
+    if (e.is_regular_file()) fs::last_write_time(e.path(), old);
+  double cpOver = TimeCp(c / "src", c / "cp", true);
+  double over = TimePlacement(items, "C:\\src\\", "C:\\dst\\", placed, reboots);
+  std::printf("over:   placement %.3f s (%d replaced, backups kept), cp -r %.3f s, ratio %.2f\n",
+              over, placed, cpOver, over / cpOver);
+
+  m.CloseDatabases();
+  fs::remove_all(dir);
+  std::printf("target (fresh within 2x of cp): %s\n", fresh / cpFresh <= 2.0 ? "met" : "missed");
+  return 0;
+}
