@@ -56,7 +56,7 @@ void TControl::DefineProps(TPropList& p) {
   // Caption follows the action when there is one.
   p.String("Caption", &TControl::Caption, &TControl::SetCaption).stored = [](TPersistent* o) {
     auto* c = static_cast<TControl*>(o);
-    return !c->Action() && !c->Caption().empty() && c->InheritsFrom("TWinControl") == c->InheritsFrom("TWinControl") && !c->InheritsFrom("TCustomEdit");
+    return !c->Action() && !c->Caption().empty() && !c->InheritsFrom("TCustomEdit");
   };
   p.Color("Color", &TControl::Color, &TControl::SetColor, clBtnFace).stored = [](TPersistent* o) {
     return !static_cast<TControl*>(o)->ParentColor();
@@ -68,8 +68,9 @@ void TControl::DefineProps(TPropList& p) {
   };
   p.Object("Font", &TControl::Font).stored = [](TPersistent* o) { return !static_cast<TControl*>(o)->ParentFont(); };
   p.String("Hint", &TControl::Hint, &TControl::SetHint);
-  p.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true);
-  p.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
+  // Setting Color or Font clears these; a stored colour or font says it all.
+  p.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true).stored = [](TPersistent*) { return false; };
+  p.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true).stored = [](TPersistent*) { return false; };
   p.Bool("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint, true);
   p.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false).stored = [](TPersistent* o) {
     return !static_cast<TControl*>(o)->ParentShowHint();
@@ -248,11 +249,11 @@ void TControl::WndProc(TMessage& m) {
     case WM_LBUTTONDOWN:
       if (!FEnabled) return;
       FPressed = true;
-      MouseDown(mbLeft, 0, short(LOWORD(m.LParam)), short(HIWORD(m.LParam)));
+      MouseDown(mbLeft, 0, short(win::LOWORD(win::DWORD(m.LParam))), short(win::HIWORD(win::DWORD(m.LParam))));
       return;
     case WM_LBUTTONUP: {
       if (!FEnabled) return;
-      int x = short(LOWORD(m.LParam)), y = short(HIWORD(m.LParam));
+      int x = short(win::LOWORD(win::DWORD(m.LParam))), y = short(win::HIWORD(win::DWORD(m.LParam)));
       bool wasPressed = FPressed;
       FPressed = false;
       MouseUp(mbLeft, 0, x, y);
@@ -263,7 +264,7 @@ void TControl::WndProc(TMessage& m) {
       if (FEnabled) DblClick();
       return;
     case WM_MOUSEMOVE:
-      OnMouseMove(this, 0, short(LOWORD(m.LParam)), short(HIWORD(m.LParam)));
+      OnMouseMove(this, 0, short(win::LOWORD(win::DWORD(m.LParam))), short(win::HIWORD(win::DWORD(m.LParam))));
       return;
     case CM_MOUSEENTER:
       FMouseInside = true;
@@ -373,6 +374,14 @@ bool TWinControl::ContainsControl(const TControl* c) const {
   for (; c; c = c->FParent)
     if (c == this) return true;
   return false;
+}
+
+void TWinControl::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+  if (!root) return;
+  for (int i = 0; i < root->ComponentCount(); ++i) {
+    auto* c = root->Components(i);
+    if (c->GetParentComponent() == this || (root == this && !c->HasParent())) proc(c);
+  }
 }
 
 void TWinControl::RequestAlign() {

@@ -14,6 +14,7 @@
 class TCanvas;  // the drawing layer's
 class TAction;
 class TWinControl;
+class TControl;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 enum TAnchorKind { akLeft, akTop, akRight, akBottom };
@@ -226,6 +227,7 @@ class TWinControl : public TControl {
   void SetBounds(int left, int top, int width, int height) override;
   void WndProc(TMessage& msg) override;
   void SetEnabled(bool v) override;
+  void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
 
   TNotifyEvent OnEnter, OnExit;
   TKeyEvent OnKeyDown, OnKeyUp;

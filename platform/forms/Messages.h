@@ -96,8 +96,6 @@ LRESULT DispatchMessage(const MSG* msg);
 void PostQuitMessage(int exitCode);
 inline constexpr UINT PM_NOREMOVE = 0, PM_REMOVE = 1;
 
-constexpr WORD LOWORD(std::uintptr_t v) { return WORD(v & 0xFFFF); }
-constexpr WORD HIWORD(std::uintptr_t v) { return WORD((v >> 16) & 0xFFFF); }
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return LPARAM(DWORD(lo) | (DWORD(hi) << 16)); }
 
 }  // namespace win

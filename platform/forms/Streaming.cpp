@@ -371,7 +371,7 @@ class Loader {
       }
       c->BeginLoading();
       loaded_.push_back(c);
-      if (c->HasParent()) c->SetParentComponent(comp);
+      c->SetParentComponent(comp);
       Apply(c, child, comp);
     }
   }
@@ -589,6 +589,7 @@ class Writer {
       switch (p->kind) {
         case pkClass:
         case pkStrings: {
+          if (p->stored && !p->stored(o)) continue;
           if (auto* sub = p->object(o)) Props(sub, prefix + p->name + ".", indent);
           continue;
         }
