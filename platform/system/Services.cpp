@@ -453,9 +453,9 @@ SC_HANDLE CreateService(SC_HANDLE manager, const std::string& name, const std::s
     }
 
     RegKey key;
-    if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + name, 0, nullptr, 0,
-                       KEY_ALL_ACCESS, nullptr, &key.h, nullptr) != ERROR_SUCCESS)
-      return Fail<SC_HANDLE>(ERROR_ACCESS_DENIED, nullptr);
+    if (LONG rc = RegCreateKeyEx(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + name, 0, nullptr, 0,
+                                 KEY_ALL_ACCESS, nullptr, &key.h, nullptr))
+      return Fail<SC_HANDLE>(DWORD(rc), nullptr);
     WriteDword(key.h, "Type", serviceType);
     WriteDword(key.h, "Start", startType);
     WriteDword(key.h, "ErrorControl", errorControl);
