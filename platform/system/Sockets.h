@@ -1,7 +1,9 @@
 #pragma once
 // The sockets layer, as far as programs ask for the host's name and IPv4 addresses. The
 // name is machine.ini's host= or the real host's; the addresses are machine.ini's ipv4=
-// (possibly none) or the real host's non-loopback IPv4 addresses.
+// (possibly none) or the real host's non-loopback IPv4 addresses. gethostname,
+// gethostbyname and inet_ntoa share their names with the host's C library: call them
+// qualified (win::gethostname), or the host's own may be chosen.
 #include <cstdint>
 #include <string>
 #include <vector>
