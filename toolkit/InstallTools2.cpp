@@ -232,6 +232,20 @@ bool TWindowsInstaller::InstallFile(const std::string& Source, const std::string
         WithBackslash(BackupDir.empty() ? DestDir : BackupDir) + ExtractFileName(target);
     std::string backup = base;
     for (std::int64_t n = 0; FileExists(backup); ++n) backup = base + "_" + std::to_string(n);
+    // A target that is not in use is moved to its backup name rather than copied: the
+    // result is the same and the data is written once. If the new copy then fails, the
+    // old file goes back to its place.
+    if (win::MoveFile(target, backup)) {
+      try {
+        ReplaceFile(Source, target, NeedReboot);
+      } catch (...) {
+        win::DWORD err = win::GetLastError();
+        if (!FileExists(target)) win::MoveFile(backup, target);
+        win::SetLastError(err);
+        throw;
+      }
+      return true;
+    }
     if (!win::CopyFile(target, backup, true)) ReportCopyError(target, backup);
   }
   ReplaceFile(Source, target, NeedReboot);
