@@ -646,6 +646,13 @@ void TdmFirebirdInstall::RemoveFiles(bool Force) {
 
   RemoveFile(sys + "Firebird2Control.cpl", true, Force);
 
+  // The installation raised the counts of the system's run-time libraries twice; give
+  // them back (the libraries themselves always stay), or every reinstallation would
+  // leave them two higher.
+  if (!Force && haveTarget)
+    for (const char* name : {"msvcrt.dll", "msvcp60.dll"})
+      for (int i = 0; i < 2; ++i) TWindowsInstaller::ReleaseSharedDll(sys + name);
+
   if (haveTarget) {
     if (TWindowsInstaller::PathExists(FTargetDir) && !keepInstanceFiles) {
       std::vector<std::string> locks;

@@ -1,0 +1,139 @@
+// Damaged media, unreadable system files and targets that cannot be written: a clear
+// error naming the file, and nothing already installed lost.
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "tests/dbsetup_tolvane/DbSetupTestSupport.h"
+
+using namespace dbt;
+
+namespace {
+
+class BadInput : public EngineTest {
+ protected:
+  BadInput() { MakeMedia(); }
+  // The message of the one error dialog shown.
+  std::string ErrorShown() {
+    std::string m;
+    for (auto& d : UiScript::Dialogs())
+      if (d.kind == "error") m = d.message;
+    return m;
+  }
+};
+
+TEST_F(BadInput, AMissingMediaFileIsNamedBeforeAnythingIsPlaced) {
+  InstallClient();
+  const std::string installed = Read(kTarget + "bin\\fbclient.dll");
+  std::filesystem::remove(Host(kSource + "gbak.exe"));
+  std::filesystem::remove(Host(kTarget + "bin\\fbserver.exe"));  // so the version check passes
+  UiScript::Expect("Erreur", "Ne peut pas copier le fichier :", "ok");
+  EXPECT_THROW(InstallServer(), EAbort);
+  EXPECT_NE(ErrorShown().find(kSource + "gbak.exe"), std::string::npos) << ErrorShown();
+  EXPECT_NE(ErrorShown().find("introuvable"), std::string::npos) << ErrorShown();
+  EXPECT_EQ(Read(kTarget + "bin\\fbclient.dll"), installed);
+  EXPECT_FALSE(Exists(kTarget + "bin\\fbguard.exe"));
+}
+
+TEST_F(BadInput, ATruncatedProgramIsRefused) {
+  std::string data = Read(kSource + "fbserver.exe");
+  Put(kSource + "fbserver.exe", data.substr(0, 300));
+  try {
+    InstallServer();
+    FAIL();
+  } catch (const EAbort&) {
+    FAIL() << "silent";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Fichier d'installation endommagé : " + kSource + "fbserver.exe");
+  }
+  EXPECT_FALSE(Exists(kTarget));
+}
+
+TEST_F(BadInput, AnUnreadableServicesFileIsNamedAndNoServiceIsCreated) {
+  // A socket cannot be opened as a file, whoever runs the test.
+  auto host = Host(ServicesFile());
+  std::filesystem::remove(host);
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::string path = host.string();
+  if (path.size() >= sizeof addr.sun_path) GTEST_SKIP() << "path too long for a socket";
+  strcpy(addr.sun_path, path.c_str());
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  try {
+    InstallServer();
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Lecture du fichier impossible : " + ServicesFile() + "\r\n", 0), 0u)
+        << e.what();
+  }
+  close(fd);
+  EXPECT_TRUE(win::ListServices().empty());
+  EXPECT_TRUE(Exists(kTarget + "bin\\fbserver.exe"));
+}
+
+TEST_F(BadInput, AServicesFileInUseIsNamed) {
+  const std::string before = Read(ServicesFile());
+  machine_.machine().LockFile(Host(ServicesFile()));
+  try {
+    InstallClient();
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Écriture du fichier impossible : " + ServicesFile(), 0), 0u)
+        << e.what();
+  }
+  EXPECT_EQ(Read(ServicesFile()), before);
+}
+
+TEST_F(BadInput, AReadOnlyTargetIsNamed) {
+  const std::string target = machine_.machine().WindowsPath("/proc/wi-no-such-folder") + "\\Firebird\\";
+  UiScript::Expect("Erreur", "", "ok");
+  bool reboot = false;
+  EXPECT_THROW(engine_->InstallClient(kSource, target, kDefaultInstance, reboot), EAbort);
+  EXPECT_NE(ErrorShown().find("wi-no-such-folder"), std::string::npos) << ErrorShown();
+}
+
+// A full disk: drive E: is a small file system filled up after a first installation.
+class FullDisk : public BadInput {
+ protected:
+  void SetUp() override {
+    mount_ = machine_.dir() / "small";
+    std::filesystem::create_directories(mount_);
+    if (mount("tmpfs", mount_.c_str(), "tmpfs", 0, "size=1m") != 0)
+      GTEST_SKIP() << "cannot mount a small file system here";
+    mounted_ = true;
+    std::filesystem::create_directory_symlink(mount_, machine_.dir() / "drives" / "e");
+  }
+  void TearDown() override {
+    if (mounted_) umount(mount_.c_str());
+    BadInput::TearDown();
+  }
+  std::filesystem::path mount_;
+  bool mounted_ = false;
+};
+
+TEST_F(FullDisk, AFailedCopyLeavesTheInstalledFileInPlace) {
+  const std::string target = "E:\\Firebird\\";
+  bool reboot = false;
+  engine_->InstallClient(kSource, target, kDefaultInstance, reboot);
+  const std::string installed = Read(target + "bin\\fbclient.dll");
+  const std::string msg = Read(target + "firebird.msg");
+  {
+    std::ofstream fill(mount_ / "filler", std::ios::binary);
+    std::string block(4096, 'x');
+    while (fill.write(block.data(), std::streamsize(block.size()))) {
+    }
+  }
+  media::MediaOptions newer;
+  newer.version = "1.5.4.4910";
+  MakeMedia(newer);
+  UiScript::Expect("Avertissement", "Des fichiers pour les clients", "yes");
+  UiScript::Expect("Erreur", "Ne peut pas copier le fichier :", "ok");
+  EXPECT_THROW(engine_->InstallClient(kSource, target, kDefaultInstance, reboot), EAbort);
+  EXPECT_NE(ErrorShown().find(target + "firebird.msg"), std::string::npos) << ErrorShown();
+  EXPECT_EQ(Read(target + "firebird.msg"), msg);
+  EXPECT_EQ(Read(target + "bin\\fbclient.dll"), installed);
+}
+
+}  // namespace

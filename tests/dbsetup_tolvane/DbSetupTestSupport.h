@@ -1,0 +1,195 @@
+#pragma once
+// A throw-away PC with a Program Files folder and services files, sample media on its
+// drive D:, one engine, and dialog expectations; shared by the tests of both builds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "dbsetup/dmFirebirdInstallUnit.h"
+#include "platform/forms/UiScript.h"
+#include "platform/system/Files.h"
+#include "platform/system/Machine.h"
+#include "platform/system/Registry.h"
+#include "platform/system/Services.h"
+#include "platform/system/MachineSetup.h"
+#include "toolkit/GeneralHelpers.h"
+#include "toolkit/InstallTools2.h"
+#include "tools/media/SampleMedia.h"
+
+namespace dbt {
+
+inline const std::string kSource = "D:\\Files\\";
+inline const std::string kTarget = "C:\\Program Files\\Firebird\\Firebird_1_5\\";
+inline const std::string kSharedDlls = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+inline std::filesystem::path Host(const std::string& winPath) {
+  return win::Machine::Current().HostPath(winPath);
+}
+
+inline void Put(const std::string& winPath, const std::string& content) {
+  auto h = Host(winPath);
+  std::filesystem::create_directories(h.parent_path());
+  std::ofstream(h, std::ios::binary) << content;
+}
+
+inline std::string Read(const std::string& winPath) {
+  std::ifstream in(Host(winPath), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+inline bool Exists(const std::string& winPath) {
+  std::error_code ec;
+  return std::filesystem::exists(Host(winPath), ec);
+}
+
+inline std::string SysDir() {
+  std::string d;
+  GetSystemDir(d);
+  return d;
+}
+
+inline std::string WinDir() {
+  std::string d;
+  GetWindowsDir(d);
+  return d;
+}
+
+// The SharedDLLs count of a file, or -1 without a value.
+inline long SharedCount(const std::string& file) {
+  win::HKEY key = nullptr;
+  if (win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, kSharedDlls, 0, win::KEY_READ, &key) != 0) return -1;
+  win::DWORD value = 0, size = sizeof value, type = 0;
+  long r = win::RegQueryValueEx(key, file, nullptr, &type, reinterpret_cast<win::BYTE*>(&value),
+                                &size) == 0
+               ? long(value)
+               : -1;
+  win::RegCloseKey(key);
+  return r;
+}
+
+inline std::string RegString(win::HKEY root, const std::string& key, const std::string& name) {
+  std::string v;
+  ReadRegString(root, key, name, v);
+  return v;
+}
+
+inline bool RegValueExists(win::HKEY root, const std::string& key, const std::string& name) {
+  win::HKEY k = nullptr;
+  if (win::RegOpenKeyEx(root, key, 0, win::KEY_READ, &k) != 0) return false;
+  win::DWORD size = 0;
+  bool r = win::RegQueryValueEx(k, name, nullptr, nullptr, nullptr, &size) == 0;
+  win::RegCloseKey(k);
+  return r;
+}
+
+inline bool RegKeyExists(win::HKEY root, const std::string& key) {
+  win::HKEY k = nullptr;
+  if (win::RegOpenKeyEx(root, key, 0, win::KEY_READ, &k) != 0) return false;
+  win::RegCloseKey(k);
+  return true;
+}
+
+inline std::int32_t RegInt(const std::string& key, const std::string& name) {
+  bool exists = false;
+  std::int32_t v = 0;
+  ReadRegInteger(win::HKEY_LOCAL_MACHINE, key, name, exists, v);
+  return exists ? v : -1;
+}
+
+// Every file below a host folder with its content, for comparing whole trees.
+inline std::map<std::string, std::string> Tree(const std::filesystem::path& root) {
+  std::map<std::string, std::string> out;
+  for (auto& e : std::filesystem::recursive_directory_iterator(root)) {
+    std::string rel = std::filesystem::relative(e.path(), root).generic_string();
+    if (e.is_directory()) {
+      out[rel + "/"] = "";
+    } else {
+      std::ifstream in(e.path(), std::ios::binary);
+      std::stringstream ss;
+      ss << in.rdbuf();
+      out[rel] = ss.str();
+    }
+  }
+  return out;
+}
+
+// A PC as Windows leaves it after its setup (system libraries, services file, registry
+// basics), with simulated time; removed at the end of the test.
+class SetupPc {
+ public:
+  explicit SetupPc(win::MachineSettings settings) {
+    std::random_device rd;
+    dir_ = std::filesystem::temp_directory_path() /
+           ("wi-dbsetup-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+    settings.simulatedTime = true;
+    win::CreateMachine(dir_, settings);
+    machine_ = &win::Machine::Use(dir_);
+  }
+  ~SetupPc() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  SetupPc(const SetupPc&) = delete;
+  SetupPc& operator=(const SetupPc&) = delete;
+  const std::filesystem::path& dir() const { return dir_; }
+  win::Machine& machine() { return *machine_; }
+  std::filesystem::path c() const { return dir_ / "drives" / "c"; }
+
+ private:
+  std::filesystem::path dir_;
+  win::Machine* machine_;
+};
+
+class EngineTest : public ::testing::Test {
+ protected:
+  explicit EngineTest(win::MachineSettings settings = {}) : machine_(settings) {
+    UiScript::Reset();
+    servicesText_ = Read(ServicesFile());
+    engine_ = std::make_unique<TdmFirebirdInstall>(nullptr);
+  }
+  void TearDown() override {
+    auto unused = UiScript::UnusedAnswers();
+    EXPECT_TRUE(unused.empty()) << "unused dialog answer: " << unused.front();
+  }
+  static win::MachineSettings Os(win::OsVersion os) {
+    win::MachineSettings s;
+    s.os = os;
+    return s;
+  }
+  // Sample media on D: (D:\Files\ and D:\Files\Base\...).
+  void MakeMedia(media::MediaOptions options = {}) {
+    media::CreateSampleMedia(machine_.dir() / "drives" / "d", options);
+  }
+  std::string ServicesFile() { return win::ServicesFilePath(machine_.machine().Settings()); }
+  // The services file as the new PC had it, plus the Firebird line.
+  std::string ServicesWithFirebird() const { return servicesText_ + kServicesLine + "\r\n"; }
+public:
+  bool InstallServer() {
+    bool reboot = false;
+    engine_->InstallServer(kSource, kTarget, kDefaultInstance, reboot);
+    return reboot;
+  }
+  bool InstallClient() {
+    bool reboot = false;
+    engine_->InstallClient(kSource, kTarget, kDefaultInstance, reboot);
+    return reboot;
+  }
+ protected:
+  // The number of dialogs shown so far.
+  size_t DialogCount() const { return UiScript::Dialogs().size(); }
+
+  SetupPc machine_;
+  std::string servicesText_;
+  std::unique_ptr<TdmFirebirdInstall> engine_;
+};
+
+}  // namespace dbt

@@ -1,0 +1,1 @@
+set(TEST_LIBS dbsetup_tolvane sample_media)
