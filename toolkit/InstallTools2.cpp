@@ -1,19 +1,24 @@
 #include "toolkit/InstallTools2.h"
 
 #include <charconv>
+#include <cstring>
 #include <cstdio>
 #include <vector>
 
 #include "platform/system/Clock.h"
 #include "platform/system/Exceptions.h"
 #include "platform/system/Files.h"
+#include "platform/system/Fonts.h"
 #include "platform/system/Libraries.h"
+#include "platform/system/Sockets.h"
 #include "platform/system/SystemInfo.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Program.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Version.h"
+#include "platform/forms/Classes.h"
+#include "platform/forms/Screen.h"
 #include "toolkit/GeneralHelpers.h"
 
 namespace {
@@ -775,4 +780,51 @@ bool IsWinNT4() {
   win::OSVERSIONINFO info;
   return win::GetVersionEx(&info) && info.dwPlatformId == win::VER_PLATFORM_WIN32_NT &&
          info.dwMajorVersion == 4 && info.dwMinorVersion == 0;
+}
+
+// --- Fonts and network -----------------------------------------------------------------
+
+void TWindowsInstaller::InstallFont(const std::string& FontFile, const std::string& FontName) {
+  if (Screen->Fonts() && Screen->Fonts()->IndexOf(FontName) >= 0) return;
+  std::string dir;
+  GetShellFolderPath(win::CSIDL_FONTS, false, dir);
+  if (dir.empty()) dir = GetWritableSystemDir();
+  AddBackslash(dir);
+  const std::string fileName = ExtractFileName(FontFile);
+  const std::string target = dir + fileName;
+  if (!FileExists(target)) {
+    if (!win::CopyFile(FontFile, target, true)) RaiseLastOSError();
+    win::SetFileAttributes(target, win::FILE_ATTRIBUTE_NORMAL);
+  }
+
+  const char* fontsKey = IsNTPlatform() ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
+                                        : "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+  win::HKEY key = nullptr;
+  if (win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, fontsKey, 0, win::KEY_SET_VALUE, &key) ==
+      win::ERROR_SUCCESS) {
+    win::RegSetValueEx(key, FontName, 0, win::REG_SZ,
+                       reinterpret_cast<const win::BYTE*>(fileName.c_str()),
+                       win::DWORD(fileName.size() + 1));
+    win::RegCloseKey(key);
+  }
+
+  constexpr win::UINT WM_FONTCHANGE = 0x001D;
+  // A notify message to every top-level window: nothing waits for an answer.
+  if (win::AddFontResource(target) != 0) win::RecordBroadcast(WM_FONTCHANGE, 0, 0);
+}
+
+void TWindowsInstaller::GetLocalIPAddresses(std::vector<std::string>& List) {
+  win::WSADATA data;
+  if (win::WSAStartup(win::MAKEWORD(1, 0), &data) != 0) return;
+  char name[256] = {};
+  if (win::gethostname(name, 255) == 0) {
+    if (win::hostent* host = win::gethostbyname(name)) {
+      for (int i = 0; i < 256 && host->h_addr_list && host->h_addr_list[i]; ++i) {
+        win::in_addr address;
+        std::memcpy(&address.S_addr, host->h_addr_list[i], 4);
+        List.push_back(win::inet_ntoa(address));
+      }
+    }
+  }
+  win::WSACleanup();
 }
