@@ -785,7 +785,13 @@ bool IsWinNT4() {
 // --- Fonts and network -----------------------------------------------------------------
 
 void TWindowsInstaller::InstallFont(const std::string& FontFile, const std::string& FontName) {
-  if (Screen->Fonts() && Screen->Fonts()->IndexOf(FontName) >= 0) return;
+  bool known = false;
+  if (TStrings* listed = Screen->Fonts()) {
+    known = listed->IndexOf(FontName) >= 0;
+  } else {  // no screen list yet: ask the font table the screen is filled from
+    for (const auto& family : win::FontFamilies()) known = known || win::SameText(family, FontName);
+  }
+  if (known) return;
   std::string dir;
   GetShellFolderPath(win::CSIDL_FONTS, false, dir);
   if (dir.empty()) dir = GetWritableSystemDir();
