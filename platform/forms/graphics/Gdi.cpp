@@ -1574,10 +1574,11 @@ BOOL Blit(DC* dst, int x, int y, int w, int h, DC* src, int sx, int sy, int sw, 
   if (!ds || (needSrc && !ss)) return 1;
   if (!stretch) sw = w, sh = h;
   bool flipX = (w < 0) != (sw < 0), flipY = (h < 0) != (sh < 0);
-  int dx0 = dst->SX(w < 0 ? x + w : x), dy0 = dst->SY(h < 0 ? y + h : y);
+  // A negative extent mirrors around the given corner pixel, which stays covered.
+  int dx0 = dst->SX(w < 0 ? x + w + 1 : x), dy0 = dst->SY(h < 0 ? y + h + 1 : y);
   int aw = std::abs(w), ah = std::abs(h), asw = std::abs(sw), ash = std::abs(sh);
   if (aw == 0 || ah == 0 || (needSrc && (asw == 0 || ash == 0))) return 1;
-  int sx0 = needSrc ? src->SX(sw < 0 ? sx + sw : sx) : 0, sy0 = needSrc ? src->SY(sh < 0 ? sy + sh : sy) : 0;
+  int sx0 = needSrc ? src->SX(sw < 0 ? sx + sw + 1 : sx) : 0, sy0 = needSrc ? src->SY(sh < 0 ? sy + sh + 1 : sy) : 0;
   RECT target{dx0, dy0, dx0 + aw, dy0 + ah};
   BrushInk ink(*dst, dst->st.brush);
   bool needPat = UsesPattern(code);
