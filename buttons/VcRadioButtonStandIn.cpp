@@ -1,0 +1,5 @@
+#include "buttons/VcRadioButtonStandIn.h"
+
+void TVcRadioButton::DefineProps(TPropList&) {}
+
+WI_REGISTER_CLASS(TVcRadioButton);
