@@ -1,0 +1,24 @@
+#pragma once
+// The foreground-window calls the wizard's frame uses, until the toolkit offers them.
+// One foreground window per process; the input of all windows belongs to one thread.
+#include "platform/forms/Messages.h"
+#include "platform/system/Process.h"
+
+namespace win {
+
+inline constexpr UINT SPI_GETFOREGROUNDLOCKTIMEOUT = 0x2000;
+inline constexpr UINT SPI_SETFOREGROUNDLOCKTIMEOUT = 0x2001;
+inline constexpr UINT SPIF_SENDCHANGE = 0x2;
+
+HWND GetForegroundWindow();
+BOOL SetForegroundWindow(HWND hwnd);
+BOOL BringWindowToTop(HWND hwnd);
+BOOL IsIconic(HWND hwnd);
+BOOL ShowWindow(HWND hwnd, int cmdShow);
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
+DWORD GetCurrentThreadId();
+BOOL AttachThreadInput(DWORD attach, DWORD attachTo, BOOL doAttach);
+// Only the foreground lock timeout is served.
+BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT winIni);
+
+}  // namespace win

@@ -1,0 +1,7 @@
+#include "wizard/frmSelectDriveUnit.h"
+
+TfrmSelectDrive* frmSelectDrive = nullptr;
+
+void TfrmSelectDrive::DefineProps(TPropList&) {}
+
+WI_REGISTER_CLASS(TfrmSelectDrive);

@@ -1,0 +1,15 @@
+#pragma once
+// The welcome step: names the product and promises that nothing existing is removed.
+#include "wizard/frmBaseStepUnit.h"
+#include "wizard/standins/VcLabel.h"
+
+class TfrmWelcome : public TFrmStep {
+  WI_CLASS(TfrmWelcome, TFrmStep)
+ public:
+  explicit TfrmWelcome(TComponent* AOwner);
+  TVcLabel* VcLabelInfo = nullptr;
+  void SetProductName(const std::string& Name);
+  void FormResize(TObject* Sender);
+};
+
+extern TfrmWelcome* frmWelcome;
