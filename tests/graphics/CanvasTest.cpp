@@ -50,7 +50,7 @@ TEST(Canvas, DrawsWithItsPenBrushAndFont) {
   EXPECT_EQ(c.Pixels(22, 0), clLime);
   EXPECT_EQ(c.Pixels(23, 0), clWhite);
   // Font size and height follow each other at 96 dpi.
-  TFont f;
+  TCanvasFont f;
   f.SetSize(8);
   EXPECT_EQ(f.Height(), -11);
   int changes = 0;

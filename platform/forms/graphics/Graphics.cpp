@@ -103,14 +103,14 @@ void TGraphicsObject::Changed() {
   if (OnChange) OnChange(this);
 }
 
-// --- TFont -----------------------------------------------------------------------------------------
+// --- TCanvasFont -----------------------------------------------------------------------------------------
 
-TFont::TFont() = default;
-TFont::~TFont() {
+TCanvasFont::TCanvasFont() = default;
+TCanvasFont::~TCanvasFont() {
   if (FHandle) DeleteObject(FHandle);
 }
 
-void TFont::Change() {
+void TCanvasFont::Change() {
   if (FHandle) {
     DeleteObject(FHandle);  // a DC still holding it keeps it alive until it lets go
     FHandle = nullptr;
@@ -118,7 +118,7 @@ void TFont::Change() {
   Changed();
 }
 
-void TFont::Assign(const TFont& f) {
+void TCanvasFont::Assign(const TCanvasFont& f) {
   if (&f == this) return;
   FName = f.FName;
   FHeight = f.FHeight;
@@ -131,45 +131,45 @@ void TFont::Assign(const TFont& f) {
   Change();
 }
 
-void TFont::SetName(const std::string& v) {
+void TCanvasFont::SetName(const std::string& v) {
   if (v.empty() || v == FName) return;
   FName = v.substr(0, LF_FACESIZE - 1);
   Change();
 }
-int TFont::Size() const { return -MulDiv(FHeight, 72, FPixelsPerInch); }
-void TFont::SetSize(int points) { SetHeight(-MulDiv(points, FPixelsPerInch, 72)); }
-void TFont::SetHeight(int v) {
+int TCanvasFont::Size() const { return -MulDiv(FHeight, 72, FPixelsPerInch); }
+void TCanvasFont::SetSize(int points) { SetHeight(-MulDiv(points, FPixelsPerInch, 72)); }
+void TCanvasFont::SetHeight(int v) {
   if (v == FHeight) return;
   FHeight = v;
   Change();
 }
-void TFont::SetStyle(TFontStyles v) {
+void TCanvasFont::SetStyle(TFontStyles v) {
   if (v == FStyle) return;
   FStyle = v;
   Change();
 }
-void TFont::SetColor(TColor v) {
+void TCanvasFont::SetColor(TColor v) {
   if (v == FColor) return;
   FColor = v;
   Changed();  // the colour is not part of the handle
 }
-void TFont::SetCharset(TFontCharset v) {
+void TCanvasFont::SetCharset(TFontCharset v) {
   if (v == FCharset) return;
   FCharset = v;
   Change();
 }
-void TFont::SetPitch(TFontPitch v) {
+void TCanvasFont::SetPitch(TFontPitch v) {
   if (v == FPitch) return;
   FPitch = v;
   Change();
 }
-void TFont::SetOrientation(int v) {
+void TCanvasFont::SetOrientation(int v) {
   if (v == FOrientation) return;
   FOrientation = v;
   Change();
 }
 
-LOGFONT TFont::LogFont() const {
+LOGFONT TCanvasFont::LogFont() const {
   LOGFONT lf;
   lf.lfHeight = FHeight;
   lf.lfEscapement = lf.lfOrientation = FOrientation;
@@ -183,7 +183,7 @@ LOGFONT TFont::LogFont() const {
   return lf;
 }
 
-HFONT TFont::Handle() {
+HFONT TCanvasFont::Handle() {
   if (!FHandle) {
     LOGFONT lf = LogFont();
     FHandle = CreateFontIndirect(&lf);
@@ -191,7 +191,7 @@ HFONT TFont::Handle() {
   return FHandle;
 }
 
-void TFont::SetHandle(HFONT h) {
+void TCanvasFont::SetHandle(HFONT h) {
   LOGFONT lf;
   if (GetObject(h, sizeof lf, &lf) != int(sizeof lf)) return;
   lf.lfFaceName[LF_FACESIZE - 1] = 0;

@@ -1,6 +1,7 @@
 #pragma once
-// The toolkit's drawing objects over the device-context layer: colours, TFont, TPen,
-// TBrush, TCanvas, TBitmap and TPicture.
+// The toolkit's drawing objects over the device-context layer: colours, TCanvasFont, TPen,
+// TBrush, TCanvas, TBitmap and TPicture. The canvas font has its own name: the controls'
+// stored TFont (Controls.h) is a different class and both are linked into one program.
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -86,13 +87,13 @@ class TFontStyles {
 enum TFontPitch { fpDefault, fpVariable, fpFixed };
 using TFontCharset = std::uint8_t;
 
-class TFont : public TGraphicsObject {
+class TCanvasFont : public TGraphicsObject {
  public:
-  TFont();
-  ~TFont() override;
-  TFont(const TFont&) = delete;
-  TFont& operator=(const TFont&) = delete;
-  void Assign(const TFont& f);
+  TCanvasFont();
+  ~TCanvasFont() override;
+  TCanvasFont(const TCanvasFont&) = delete;
+  TCanvasFont& operator=(const TCanvasFont&) = delete;
+  void Assign(const TCanvasFont& f);
 
   const std::string& Name() const { return FName; }
   void SetName(const std::string& v);
@@ -215,10 +216,10 @@ class TCanvas {
   void SetHandle(win::HDC dc);
   bool HandleAllocated() const { return FHandle != nullptr; }
 
-  TFont& Font() { return FFont; }
+  TCanvasFont& Font() { return FFont; }
   TPen& Pen() { return FPen; }
   TBrush& Brush() { return FBrush; }
-  void SetFont(const TFont& f) { FFont.Assign(f); }
+  void SetFont(const TCanvasFont& f) { FFont.Assign(f); }
   void SetPen(const TPen& p) { FPen.Assign(p); }
   void SetBrush(const TBrush& b) { FBrush.Assign(b); }
   TCopyMode CopyMode() const { return FCopyMode; }
@@ -271,7 +272,7 @@ class TCanvas {
 
  private:
   win::HDC FHandle = nullptr;
-  TFont FFont;
+  TCanvasFont FFont;
   TPen FPen;
   TBrush FBrush;
   TCopyMode FCopyMode = cmSrcCopy;
