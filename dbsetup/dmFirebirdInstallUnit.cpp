@@ -7,6 +7,7 @@
 #include "platform/system/Exceptions.h"
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
+#include "platform/system/PeFile.h"
 #include "platform/system/Program.h"
 #include "platform/system/SystemInfo.h"
 #include "platform/system/Version.h"
@@ -344,9 +345,13 @@ void TdmFirebirdInstall::CheckSourceFiles(bool Server) {
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
     bool program = lower.ends_with(".exe") || lower.ends_with(".dll");
-    win::DWORD handle = 0;
-    if (program && win::GetFileVersionInfoSize(source, &handle) == 0 &&
-        win::GetLastError() == win::ERROR_BAD_FORMAT)
+    if (!program) continue;
+    // Headers or sections cut short: the copy would install a program that cannot run.
+    std::string data;
+    std::vector<std::uint8_t> block;
+    if (win::ReadWholeFile(source, data) &&
+        win::ReadPeVersionBlock(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(),
+                                block) == win::PeVersionRead::BadFormat)
       throw Exception(SDamagedFile + source);
   }
 }

@@ -119,6 +119,7 @@ TEST_F(FullDisk, AFailedCopyLeavesTheInstalledFileInPlace) {
   engine_->InstallClient(kSource, target, kDefaultInstance, reboot);
   const std::string installed = Read(target + "bin\\fbclient.dll");
   const std::string msg = Read(target + "firebird.msg");
+  const std::string systemClient = Read(SysDir() + "gds32.dll");
   {
     std::ofstream fill(mount_ / "filler", std::ios::binary);
     std::string block(4096, 'x');
@@ -128,10 +129,14 @@ TEST_F(FullDisk, AFailedCopyLeavesTheInstalledFileInPlace) {
   media::MediaOptions newer;
   newer.version = "1.5.4.4910";
   MakeMedia(newer);
-  UiScript::Expect("Avertissement", "Des fichiers pour les clients", "yes");
+  // No: the system client library is left alone, so the first file written to E: is
+  // the new message file.
+  UiScript::Expect("Avertissement", "Des fichiers pour les clients", "no");
   UiScript::Expect("Erreur", "Ne peut pas copier le fichier :", "ok");
   EXPECT_THROW(engine_->InstallClient(kSource, target, kDefaultInstance, reboot), EAbort);
-  EXPECT_NE(ErrorShown().find(target + "firebird.msg"), std::string::npos) << ErrorShown();
+  EXPECT_NE(ErrorShown().find("Destination :\r\n" + target + "firebird.msg"), std::string::npos)
+      << ErrorShown();
+  EXPECT_EQ(Read(SysDir() + "gds32.dll"), systemClient);
   EXPECT_EQ(Read(target + "firebird.msg"), msg);
   EXPECT_EQ(Read(target + "bin\\fbclient.dll"), installed);
 }

@@ -1,0 +1,1 @@
+set(BENCH_LIBS dbsetup_tolvane sample_media)

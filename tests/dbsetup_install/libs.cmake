@@ -1,0 +1,1 @@
+set(TEST_LIBS dbsetup_install sample_media)
