@@ -178,7 +178,7 @@ void TControl::FontChanged() { Invalidate(); }
 
 void TControl::SetText(const std::string& v) {
   if (v == GetText()) return;
-  FText = v;
+  StoreText(v);
   TextChanged();
   Perform(win::CM_TEXTCHANGED);
   Invalidate();
@@ -257,9 +257,12 @@ void TControl::WndProc(TMessage& m) {
       bool wasPressed = FPressed;
       FPressed = false;
       MouseUp(mbLeft, 0, x, y);
-      if (wasPressed && x >= 0 && y >= 0 && x < FWidth && y < FHeight) Click();
+      if (wasPressed && x >= 0 && y >= 0 && x < FWidth && y < FHeight) UserClick();
       return;
     }
+    case BM_CLICK:
+      if (FEnabled) UserClick();
+      return;
     case WM_LBUTTONDBLCLK:
       if (FEnabled) DblClick();
       return;
@@ -468,6 +471,14 @@ bool TWinControl::CanFocus() const {
 
 bool TWinControl::Focused() const { return g_focused == this; }
 
+TWinControl* FocusedControl() { return g_focused; }
+
+namespace {
+TShiftState g_shift = 0;
+}
+TShiftState KeyboardShiftState() { return g_shift; }
+void SetKeyboardShiftState(TShiftState s) { g_shift = s; }
+
 void TWinControl::SetFocus() {
   if (!CanFocus()) throw Exception("Impossible de focaliser une fenêtre désactivée ou invisible");
   if (g_focused == this) return;
@@ -513,7 +524,13 @@ void TWinControl::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_KEYDOWN: {
       WORD key = WORD(m.WParam);
-      KeyDown(key, 0);
+      KeyDown(key, KeyboardShiftState());
+      m.Result = key;  // 0 when a handler took the key
+      return;
+    }
+    case WM_KEYUP: {
+      WORD key = WORD(m.WParam);
+      OnKeyUp(this, key, KeyboardShiftState());
       return;
     }
     case WM_CHAR: {
@@ -525,7 +542,8 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_DRAWITEM:
     case WM_MEASUREITEM: {
       // Notifications go back to the control that sent them.
-      HWND from = m.Msg == WM_COMMAND ? HWND(m.LParam) : HWND(m.LParam);
+      HWND from = m.Msg == WM_COMMAND ? HWND(m.LParam)
+                                      : reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam)->hwndItem;
       if (auto* c = FindControl(from)) {
         m.Result = c->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
         return;

@@ -22,6 +22,8 @@ using TAnchors = unsigned;
 inline constexpr TAnchors DefaultAnchors = (1u << akLeft) | (1u << akTop);
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 using TShiftState = unsigned;
+inline constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16,
+                             ssMiddle = 32, ssDouble = 64;
 using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
 using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
 using TKeyEvent = TEvent<TObject*, win::WORD&, TShiftState>;
@@ -137,6 +139,9 @@ class TControl : public TComponent {
   // Messages reach a control through Perform (graphic controls) or its window procedure.
   win::LRESULT Perform(win::UINT msg, win::WPARAM wParam = 0, win::LPARAM lParam = 0);
   virtual void WndProc(TMessage& msg);
+  // What the user's click does (a mouse click inside, BM_CLICK): Click, unless the
+  // control first changes state (check boxes toggle, speed buttons go down).
+  virtual void UserClick() { Click(); }
   virtual void Click();
   virtual void DblClick() { OnDblClick(this); }
   void Invalidate() { ++FInvalidateCount; }
@@ -157,6 +162,8 @@ class TControl : public TComponent {
 
  protected:
   virtual std::string GetText() const { return FText; }
+  // Keeps a new text (controls that hold it elsewhere, such as lines, override it).
+  virtual void StoreText(const std::string& v) { FText = v; }
   virtual void TextChanged() {}
   virtual void Resize() { OnResize(this); }
   virtual void FontChanged();
@@ -283,3 +290,9 @@ class TGraphicControl : public TControl {
 
 // The control under a window handle, or null.
 TWinControl* FindControl(win::HWND h);
+// The control with the keyboard focus, or null.
+TWinControl* FocusedControl();
+// The modifier keys held while a key or character message is handled (set by whoever
+// delivers keyboard input: the display back-end, the UI driver).
+TShiftState KeyboardShiftState();
+void SetKeyboardShiftState(TShiftState s);

@@ -1,9 +1,15 @@
 #include "platform/forms/Forms.h"
 
 #include "platform/forms/ActnList.h"
+#include <algorithm>
+#include <cctype>
+
 #include "platform/forms/Screen.h"
+#include "platform/forms/StdCtrls.h"
 #include "platform/forms/Streaming.h"
+#include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
+#include "platform/system/Clock.h"
 
 namespace {
 const std::vector<std::string> kBorderNames = {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
@@ -64,6 +70,7 @@ void TForm::SetBounds(int left, int top, int width, int height) {
 void TForm::Show() {
   SetVisible(true);
   Screen->SetActiveForm(this);
+  if (Application) Application->NoteActivity();
   OnShow(this);
 }
 
@@ -73,22 +80,136 @@ void TForm::Close() {
   if (action == caNone) return;
   if (FModalResult == mrNone) FModalResult = mrCancel;
   SetVisible(false);
+  if (Screen->ActiveForm() == this) Screen->SetActiveForm(nullptr);
   if (Application && Application->MainForm() == this) Application->Terminate();
 }
 
 TModalResult TForm::ShowModal() {
+  if (FInModal) throw Exception("Impossible de rendre modale une fenêtre visible");
+  TForm* previous = Screen->ActiveForm();
   FModalResult = mrNone;
-  Show();
-  int idleWithoutWork = 0;
-  while (FModalResult == mrNone) {
-    if (!Application->HandleMessage()) {
-      if (!UiScript::HasPendingCommands() && ++idleWithoutWork > 1000)
-        UiScript::Fail("the modal form \"" + Caption() + "\" waits for a user (no script command closes it)");
+  FInModal = true;
+  struct Restore {
+    TForm* self;
+    TForm* previous;
+    ~Restore() {
+      self->FInModal = false;
+      self->SetVisible(false);
+      if (Screen->ActiveForm() == self || !Screen->ActiveForm())
+        Screen->SetActiveForm(previous && previous->Visible() ? previous : nullptr);
     }
+  } restore{this, previous};
+  Show();
+  while (FModalResult == mrNone) {
+    if (!Application->HandleMessage() && FModalResult == mrNone && !Application->Terminated() &&
+        !Application->WaitForWork())
+      UiScript::Fail("the modal form \"" + Caption() + "\" waits for a user (no script command closes it)");
     if (Application->Terminated() && FModalResult == mrNone) FModalResult = mrCancel;
   }
-  SetVisible(false);
   return FModalResult;
+}
+
+void TForm::SelectNext(TWinControl* current, bool forward) {
+  if (auto* next = FindNextControl(current, forward, true)) {
+    next->SetFocus();
+    FActiveControl = next;
+  }
+}
+
+namespace {
+
+template <class F>
+void forEachControl(TWinControl* w, const F& f) {
+  for (int i = 0; i < w->ControlCount(); ++i) {
+    TControl* c = w->Controls(i);
+    f(c);
+    if (auto* cw = dynamic_cast<TWinControl*>(c)) forEachControl(cw, f);
+  }
+}
+
+bool usableControl(TControl* c) {
+  if (!c->Showing()) return false;
+  for (TControl* p = c; p; p = p->Parent())
+    if (!p->Enabled()) return false;
+  return true;
+}
+
+// True when the caption marks `ch` with '&' ("&&" is a plain ampersand).
+bool isAccel(char ch, const std::string& caption) {
+  for (size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != '&') continue;
+    if (caption[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    return std::tolower(static_cast<unsigned char>(caption[i + 1])) == std::tolower(static_cast<unsigned char>(ch));
+  }
+  return false;
+}
+
+}  // namespace
+
+void TForm::WndProc(TMessage& m) {
+  using namespace win;
+  if (m.Msg == CM_DIALOGKEY) {
+    WORD key = WORD(m.WParam);
+    TShiftState shift = TShiftState(m.LParam);
+    TWinControl* focused = FocusedControl();
+    if (focused && !ContainsControl(focused)) focused = nullptr;
+    m.Result = 0;
+    if (key == VK_TAB && !(shift & (ssAlt | ssCtrl))) {
+      SelectNext(focused, !(shift & ssShift));
+      m.Result = 1;
+    } else if (key >= VK_LEFT && key <= VK_DOWN) {
+      auto* radio = dynamic_cast<TRadioButton*>(focused);
+      if (!radio || !radio->Parent()) return;
+      std::vector<TRadioButton*> group;
+      for (auto* w : radio->Parent()->TabList())
+        if (auto* r = dynamic_cast<TRadioButton*>(w); r && (r == radio || r->CanFocus())) group.push_back(r);
+      auto it = std::find(group.begin(), group.end(), radio);
+      int n = int(group.size()), i = int(it - group.begin());
+      i = ((i + (key == VK_RIGHT || key == VK_DOWN ? 1 : -1)) % n + n) % n;
+      group[size_t(i)]->SetFocus();
+      FActiveControl = group[size_t(i)];
+      group[size_t(i)]->Perform(BM_CLICK);
+      m.Result = 1;
+    } else if (key == VK_RETURN || key == VK_ESCAPE) {
+      TButton* target = nullptr;
+      if (key == VK_RETURN) target = dynamic_cast<TButton*>(focused);
+      if (!target)
+        forEachControl(this, [&](TControl* c) {
+          auto* b = dynamic_cast<TButton*>(c);
+          if (!target && b && usableControl(b) && (key == VK_RETURN ? b->Default() : b->Cancel())) target = b;
+        });
+      if (target && usableControl(target)) {
+        target->Perform(BM_CLICK);
+        m.Result = 1;
+      }
+    }
+    return;
+  }
+  if (m.Msg == CM_DIALOGCHAR) {
+    char ch = char(m.WParam);
+    TControl* target = nullptr;
+    forEachControl(this, [&](TControl* c) {
+      if (!target && usableControl(c) && isAccel(ch, c->Caption())) target = c;
+    });
+    m.Result = 0;
+    if (!target) return;
+    m.Result = 1;
+    if (auto* l = dynamic_cast<TLabel*>(target)) {
+      if (auto* fc = l->FocusControl(); fc && fc->CanFocus()) fc->SetFocus();
+      return;
+    }
+    if (auto* g = dynamic_cast<TGroupBox*>(target)) {
+      if (auto* next = g->FindNextControl(nullptr, true, true)) next->SetFocus();
+      return;
+    }
+    if (auto* w = dynamic_cast<TWinControl*>(target); w && w->CanFocus() && w->TabStop()) w->SetFocus();
+    target->Perform(BM_CLICK);
+    return;
+  }
+  TCustomControl::WndProc(m);
 }
 
 void TDataModule::DefineProps(TPropList& p) {
@@ -104,14 +225,40 @@ void TDataModule::InitForm() {
 void TApplication::DefineProps(TPropList&) {}
 
 void TApplication::Run() {
+  NoteActivity();
   if (FMainForm && !FTerminated) FMainForm->Show();
   while (!FTerminated) {
-    if (!HandleMessage() && !UiScript::HasPendingCommands()) {
-      // Nothing posted, no script step left: without a display no one else will act.
-      if (!FMainForm || !FMainForm->Visible()) break;
-      UiScript::Fail("the program waits for a user (the script has no more commands)");
-    }
+    if (HandleMessage() || FTerminated) continue;
+    // Nothing shown any more and nothing to come: the program is over.
+    std::uint64_t due;
+    if ((!FMainForm || !FMainForm->Visible()) && !win::NextTimerDue(&due)) break;
+    if (!WaitForWork()) UiScript::Fail("the program waits for a user (the script has no more commands)");
   }
+}
+
+void TApplication::NoteActivity() { FLastActivity = win::TimerClock(); }
+
+bool TApplication::WaitForWork() {
+  std::uint64_t now = win::TimerClock(), due = 0, until = 0;
+  bool timer = win::NextTimerDue(&due);
+  bool waiting = UiDriver::WaitingUntil(&until);
+  std::uint64_t target;
+  if (waiting) {
+    target = timer ? std::min(due, until) : until;
+  } else if (InputWaiter) {
+    InputWaiter(timer ? int(due > now ? due - now : 0) : -1);
+    return true;
+  } else if (timer && !UiScript::HasPendingCommands()) {
+    if (due > FLastActivity + std::uint64_t(FIdleLimit)) return false;
+    target = due;
+  } else {
+    return UiScript::HasPendingCommands();
+  }
+  if (target > now) {
+    if (win::clock::IsSimulated()) win::clock::Advance(target - now);
+    else win::WaitMessage(win::DWORD(target - now));
+  }
+  return true;
 }
 
 bool TApplication::HandleMessage() {
@@ -131,6 +278,10 @@ bool TApplication::HandleMessage() {
     return true;
   }
   Idle();
+  if (UiDriver::RunNextCommand()) {
+    NoteActivity();
+    return true;
+  }
   return false;
 }
 

@@ -2,6 +2,8 @@
 // Forms and the application: forms read their embedded descriptions when created through
 // CreateForm; the application runs the message loop, idle action updates and the default
 // exception handling.
+#include <cstdint>
+
 #include "platform/forms/Controls.h"
 #include "platform/forms/MessageDialogs.h"
 
@@ -35,6 +37,14 @@ class TForm : public TCustomControl {
   TModalResult ShowModal();
   TWinControl* ActiveControl() const { return FActiveControl; }
   void SetActiveControl(TWinControl* c) { FActiveControl = c; }
+  // Moves the focus to the next (or previous) tab stop, wrapping round.
+  void SelectNext(TWinControl* current, bool forward);
+  // Keyboard handling of a dialog: CM_DIALOGKEY (wParam: key, lParam: shift) takes Tab
+  // and Shift+Tab through the tab order, arrows among radio buttons of one parent,
+  // Enter to the focused or else the Default button, Escape to the Cancel button;
+  // CM_DIALOGCHAR (wParam: letter) runs the control whose caption marks it with '&'.
+  // Result is 1 when the key was used.
+  void WndProc(TMessage& msg) override;
 
   TNotifyEvent OnCreate, OnShow, OnDestroy, OnActivate;
   TCloseEvent OnClose;
@@ -48,6 +58,7 @@ class TForm : public TCustomControl {
   TModalResult FModalResult = mrNone;
   TWinControl* FActiveControl = nullptr;
   bool FCreated = false;
+  bool FInModal = false;
 };
 
 class TDataModule : public TComponent {
@@ -78,11 +89,26 @@ class TApplication : public TComponent {
   void Run();
   void Terminate() { FTerminated = true; }
   bool Terminated() const { return FTerminated; }
-  // Handles posted messages, then the idle work: scripted commands, action updates, and
-  // in simulated time the clock moves on to the next due timer when nothing else waits.
+  // Dispatches what is posted (and due timers) without going idle.
   void ProcessMessages();
+  // One step of the loop: a posted message or a due timer; else the idle work (OnIdle,
+  // action updates) and then the next UI script command. False when there was nothing.
   bool HandleMessage();
   void Idle();
+  // Called when HandleMessage found nothing: lets time pass until the next timer or the
+  // end of a scripted wait (in simulated time the clock jumps there at once; in real
+  // time the loop sleeps, waking for posted messages). False when nothing can happen any
+  // more: no timer, no scripted wait, or, with the script used up, only timers that have
+  // been ticking for IdleLimit milliseconds since the last sign of progress.
+  bool WaitForWork();
+  int IdleLimit() const { return FIdleLimit; }
+  void SetIdleLimit(int ms) { FIdleLimit = ms; }
+  // Marks progress (a form shown, a script command run) for the idle limit.
+  void NoteActivity();
+  // Installed by a display back-end: waits up to timeoutMs (-1: no limit) for user input
+  // and posts it as messages. With it, an idle program waits for its user instead of
+  // ending with a script error.
+  std::function<void(int timeoutMs)> InputWaiter;
   void HandleException(const std::exception& e);
   void ShowException(const std::exception& e);
   TNotifyEvent OnIdle;
@@ -102,6 +128,22 @@ class TApplication : public TComponent {
   bool FTerminated = false;
   int FHintPause = 500;
   bool FShowHint = true;
+  int FIdleLimit = 60000;
+  std::uint64_t FLastActivity = 0;
 };
 
 extern TApplication* Application;
+
+class TLabel;
+class TImage;
+class TButton;
+// The form of MessageDlg (see CreateMessageDialog).
+class TMessageForm : public TForm {
+  WI_CLASS(TMessageForm, TForm)
+ public:
+  explicit TMessageForm(TComponent* owner);
+  TLabel* Message = nullptr;
+  TImage* Image = nullptr;
+  std::vector<TButton*> Buttons;
+  std::vector<TMsgDlgBtn> Kinds;
+};

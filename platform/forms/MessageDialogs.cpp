@@ -1,5 +1,10 @@
 #include "platform/forms/MessageDialogs.h"
 
+#include <algorithm>
+
+#include "platform/forms/ExtCtrls.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/StdCtrls.h"
 #include "platform/forms/UiScript.h"
 
 namespace {
@@ -17,6 +22,8 @@ const ButtonInfo kButtons[] = {
     {"notoall", "Non à &tout", mrNoToAll}, {"yestoall", "Oui à t&out", mrYesToAll},
     {"help", "&Aide", mrNone},
 };
+// Component names of the buttons, by TMsgDlgBtn.
+const char* kButtonNames[] = {"Yes", "No", "OK", "Cancel", "Abort", "Retry", "Ignore", "All", "NoToAll", "YesToAll", "Help"};
 const char* kKindNames[] = {"warning", "error", "information", "confirmation", "custom"};
 const char* kTitles[] = {"Avertissement", "Erreur", "Information", "Confirmation", ""};
 }  // namespace
@@ -25,21 +32,86 @@ std::string MessageDlgTitle(TMsgDlgType type) { return kTitles[type]; }
 
 std::string MessageDlgCaption(TMsgDlgBtn button) { return kButtons[button].caption; }
 
-TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
-                        int helpContext) {
-  std::vector<std::string> names, captions;
-  std::vector<TModalResult> results;
+void TMessageForm::DefineProps(TPropList&) {}
+
+TMessageForm::TMessageForm(TComponent* owner) : TForm(owner) {}
+
+TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
+  if (!(buttons & 0x7FFu)) buttons = 1u << mbOK;  // a dialog without buttons could never be closed
+  auto* f = new TMessageForm(nullptr);
+  f->SetName("MessageDlg");
+  f->SetBorderStyle(bsDialog);
+  f->SetPosition(poScreenCenter);
+  f->SetCaption(type == mtCustom ? (Application ? Application->Title() : std::string()) : kTitles[type]);
+  const int margin = 8, buttonW = 75, buttonH = 25, gap = 8, iconSize = 32;
+  int textLeft = margin;
+  if (type != mtCustom) {
+    f->Image = new TImage(f);
+    f->Image->SetName("Image");
+    f->Image->SetBounds(margin, margin, iconSize, iconSize);
+    f->Image->SetParent(f);
+    textLeft += iconSize + 12;
+  }
+  // The label's size from the text: 6 pixels a character, 13 a line.
+  int lines = 1, longest = 0, current = 0;
+  for (size_t i = 0; i < msg.size(); ++i) {
+    if (msg[i] == '\n') {
+      ++lines;
+      current = 0;
+    } else if (msg[i] != '\r' && (static_cast<unsigned char>(msg[i]) & 0xC0) != 0x80) {
+      longest = std::max(longest, ++current);
+    }
+  }
+  f->Message = new TLabel(f);
+  f->Message->SetName("Message");
+  f->Message->SetCaption(msg);
+  f->Message->SetBounds(textLeft, margin, std::max(1, longest * 6), lines * 13);
+  f->Message->SetParent(f);
+  int count = 0;
+  for (int b = mbYes; b <= mbHelp; ++b)
+    if (buttons & (1u << b)) ++count;
+  int buttonsW = count * buttonW + (count - 1) * gap;
+  int clientW = std::max(textLeft + f->Message->Width() + margin, buttonsW + 2 * margin);
+  int top = margin + std::max(f->Message->Height(), type == mtCustom ? 0 : iconSize) + 16;
+  f->SetClientWidth(clientW);
+  f->SetClientHeight(top + buttonH + margin);
+  // Enter presses OK (or Yes), Escape Cancel (or No, or OK).
+  int def = buttons & (1u << mbOK) ? mbOK : buttons & (1u << mbYes) ? mbYes : -1;
+  int cancel = buttons & (1u << mbCancel) ? mbCancel : buttons & (1u << mbNo) ? mbNo
+               : buttons & (1u << mbOK) ? mbOK : -1;
+  int x = (clientW - buttonsW) / 2;
   for (int b = mbYes; b <= mbHelp; ++b) {
     if (!(buttons & (1u << b))) continue;
-    names.push_back(kButtons[b].name);
-    captions.push_back(kButtons[b].caption);
-    results.push_back(kButtons[b].result);
+    auto* btn = new TButton(f);
+    btn->SetName(kButtonNames[b]);
+    btn->SetCaption(kButtons[b].caption);
+    btn->SetModalResult(kButtons[b].result);
+    btn->SetBounds(x, top, buttonW, buttonH);
+    btn->SetParent(f);
+    if (def < 0) def = b;
+    btn->SetDefault(b == def);
+    btn->SetCancel(b == cancel);
+    f->Buttons.push_back(btn);
+    f->Kinds.push_back(TMsgDlgBtn(b));
+    x += buttonW + gap;
   }
-  if (names.empty()) {  // a dialog without buttons could never be closed
-    names.push_back("ok");
-    captions.push_back("OK");
-    results.push_back(mrOk);
+  return f;
+}
+
+TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                        int helpContext) {
+  std::unique_ptr<TMessageForm> f(CreateMessageDialog(msg, type, buttons));
+  f->SetTag(helpContext);
+  std::vector<std::string> names, captions;
+  for (auto k : f->Kinds) {
+    names.push_back(kButtons[k].name);
+    captions.push_back(kButtons[k].caption);
   }
-  int i = UiScript::AnswerMessageDialog(kKindNames[type], kTitles[type], msg, names, captions);
-  return results[i];
+  // The script's answer presses its button once the dialog's loop runs.
+  int i = UiScript::AnswerMessageDialog(kKindNames[type], f->Caption(), msg, names, captions);
+  TButton* chosen = f->Buttons[size_t(i)];
+  if (kButtons[f->Kinds[size_t(i)]].result == mrNone)
+    UiScript::Fail("the answer \"" + captions[size_t(i)] + "\" does not close the dialog \"" + f->Caption() + "\"");
+  win::PostMessage(chosen->Handle(), win::BM_CLICK, 0, 0);
+  return f->ShowModal();
 }

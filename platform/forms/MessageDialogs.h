@@ -4,6 +4,7 @@
 // In runs without a display the answers come from the UI script; a dialog the script did
 // not expect is an error naming the dialog.
 #include <string>
+#include <vector>
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll,
@@ -24,6 +25,15 @@ inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, m
 std::string MessageDlgTitle(TMsgDlgType type);
 std::string MessageDlgCaption(TMsgDlgBtn button);
 
-// Shows the dialog modally and returns the button's modal result.
+class TForm;
+class TMessageForm;
+
+// Builds the dialog form: the "Message" label, the icon placeholder "Image" (not for
+// mtCustom), and the buttons named Yes, No, OK, Cancel, Abort, Retry, Ignore, All,
+// NoToAll, YesToAll, Help with their French captions and modal results. The caller owns it.
+TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons);
+
+// Shows the dialog modally and returns the button's modal result. The script's answer
+// presses the button through the dialog's own message loop.
 TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                         int helpContext);

@@ -73,6 +73,21 @@ inline constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND, CN_DRAWITEM = CN_BASE +
                       CN_MEASUREITEM = CN_BASE + WM_MEASUREITEM, CN_KEYDOWN = CN_BASE + WM_KEYDOWN,
                       CN_CHAR = CN_BASE + WM_CHAR;
 
+using UINT_PTR = std::uintptr_t;
+
+// Owner-drawn items: sent to the parent, which reflects them to the control (CN_DRAWITEM).
+inline constexpr UINT ODT_LISTBOX = 2, ODA_DRAWENTIRE = 1, ODA_SELECT = 2, ODA_FOCUS = 4,
+                      ODS_SELECTED = 1, ODS_GRAYED = 2, ODS_DISABLED = 4, ODS_CHECKED = 8,
+                      ODS_FOCUS = 0x10;
+inline constexpr UINT EC_LEFTMARGIN = 1, EC_RIGHTMARGIN = 2;
+struct DRAWITEMSTRUCT {
+  UINT CtlType = 0, CtlID = 0, itemID = 0, itemAction = 0, itemState = 0;
+  HWND hwndItem = nullptr;
+  HDC hDC = nullptr;
+  RECT rcItem;
+  std::uintptr_t itemData = 0;
+};
+
 struct MSG {
   HWND hwnd = nullptr;
   UINT message = 0;
@@ -95,6 +110,19 @@ BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remov
 LRESULT DispatchMessage(const MSG* msg);
 void PostQuitMessage(int exitCode);
 inline constexpr UINT PM_NOREMOVE = 0, PM_REMOVE = 1;
+
+// Timers: when nothing is posted, PeekMessage hands out WM_TIMER (wParam: the timer's id)
+// for the earliest timer of the thread that is due, then schedules it one interval later.
+// Times come from the platform clock, so simulated time drives them too.
+using TIMERPROC = std::function<void(HWND, UINT, UINT_PTR, DWORD)>;
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc = {});
+BOOL KillTimer(HWND hwnd, UINT_PTR id);
+// Milliseconds of the platform clock (not wrapping like GetTickCount).
+std::uint64_t TimerClock();
+// When the next timer of the calling thread falls due (TimerClock time), if any.
+bool NextTimerDue(std::uint64_t* due);
+// Waits (really) until a message is posted to the calling thread or timeoutMs pass.
+void WaitMessage(DWORD timeoutMs);
 
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return LPARAM(DWORD(lo) | (DWORD(hi) << 16)); }
 

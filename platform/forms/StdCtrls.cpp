@@ -1,5 +1,8 @@
 #include "platform/forms/StdCtrls.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/forms/Forms.h"
 
 namespace {
@@ -54,10 +57,587 @@ void TRadioButton::Click() {
 
 void TLabel::DefineProps(TPropList& p) {
   p.Bool("AutoSize", &TLabel::AutoSize, &TLabel::SetAutoSize, true);
+  p.Component("FocusControl", &TLabel::FocusControl, &TLabel::SetFocusControl);
   p.Bool("WordWrap", &TLabel::WordWrap, &TLabel::SetWordWrap, false);
 }
 
+void TLabel::SetFocusControl(TWinControl* c) {
+  FFocusControl = c;
+  if (c) FreeNotification(c);
+}
+
+void TLabel::Notification(TComponent* c, TOperation op) {
+  TGraphicControl::Notification(c, op);
+  if (op == opRemove && c == FFocusControl) FFocusControl = nullptr;
+}
+
+// --- TCheckBox ---------------------------------------------------------------------------
+
+void TCheckBox::DefineProps(TPropList& p) {
+  p.Bool("AllowGrayed", &TCheckBox::AllowGrayed, &TCheckBox::SetAllowGrayed, false);
+  p.Bool("Checked", &TCheckBox::Checked, &TCheckBox::SetChecked, false).stored = [](TPersistent* o) {
+    return static_cast<TCheckBox*>(o)->State() == cbChecked;
+  };
+  p.Enum("State", &TCheckBox::State, &TCheckBox::SetState, {"cbUnchecked", "cbChecked", "cbGrayed"}, cbUnchecked)
+      .stored = [](TPersistent* o) { return static_cast<TCheckBox*>(o)->State() == cbGrayed; };
+}
+
+void TCheckBox::SetState(TCheckBoxState v) {
+  if (v == FState) return;
+  FState = v;
+  Invalidate();
+  if (!IsLoading()) Click();
+}
+
+void TCheckBox::Toggle() {
+  switch (FState) {
+    case cbUnchecked: SetState(cbChecked); break;
+    case cbChecked: SetState(FAllowGrayed ? cbGrayed : cbUnchecked); break;
+    case cbGrayed: SetState(cbUnchecked); break;
+  }
+}
+
+// --- TGroupBox ---------------------------------------------------------------------------
+
+void TGroupBox::DefineProps(TPropList&) {}
+
+win::RECT TGroupBox::AdjustClientRect() const {
+  win::RECT r = ClientRect();
+  int h = Font()->Height();
+  r.top += (h < 0 ? -h : h) + 4;
+  r.left += 2, r.right -= 2, r.bottom -= 2;
+  return r;
+}
+
+// --- TCustomEdit -------------------------------------------------------------------------
+
+namespace {
+bool isCont(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+// Characters before byte offset b.
+int charsBefore(const std::string& s, size_t b) {
+  int n = 0;
+  for (size_t i = 0; i < b && i < s.size(); ++i)
+    if (!isCont(s[i])) ++n;
+  return n;
+}
+// Byte offset of character n (clamped to the end).
+size_t byteOf(const std::string& s, int n) {
+  if (n < 0) return s.size();
+  size_t i = 0;
+  for (; i < s.size(); ++i)
+    if (!isCont(s[i]) && n-- == 0) return i;
+  return s.size();
+}
+size_t prevChar(const std::string& s, size_t b) {
+  if (b == 0) return 0;
+  do --b; while (b > 0 && isCont(s[b]));
+  return b;
+}
+size_t nextChar(const std::string& s, size_t b) {
+  if (b >= s.size()) return s.size();
+  do ++b; while (b < s.size() && isCont(s[b]));
+  return b;
+}
+}  // namespace
+
+void TCustomEdit::DefineProps(TPropList& p) {
+  p.Bool("AutoSelect", &TCustomEdit::AutoSelect, &TCustomEdit::SetAutoSelect, true);
+  p.Int("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength, 0);
+  p.Bool("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly, false);
+  p.String("Text", &TCustomEdit::Text, &TCustomEdit::SetText);
+  p.Event("OnChange", &TCustomEdit::OnChange);
+}
+
+TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 121, 21);
+  SetTabStop(true);
+  SetParentColor(false);
+  SetColor(clWindow);
+}
+
+int TCustomEdit::SelStart() const { return charsBefore(GetText(), FSelStartB); }
+int TCustomEdit::SelLength() const {
+  return charsBefore(GetText(), FSelEndB) - charsBefore(GetText(), FSelStartB);
+}
+std::string TCustomEdit::SelText() const { return GetText().substr(FSelStartB, FSelEndB - FSelStartB); }
+
+void TCustomEdit::Select(int start, int length) {
+  std::string t = GetText();
+  size_t b = byteOf(t, std::max(0, start));
+  size_t e = length < 0 ? t.size() : byteOf(t, charsBefore(t, b) + length);
+  FSelStartB = b, FSelEndB = std::max(b, e), FAnchorB = b;
+}
+
+void TCustomEdit::SetSelText(const std::string& v) {
+  std::string t = GetText();
+  t.replace(FSelStartB, FSelEndB - FSelStartB, v);
+  size_t caret = FSelStartB + v.size();
+  FModified = true;
+  SetText(t);
+  FSelStartB = FSelEndB = FAnchorB = std::min(caret, GetText().size());
+}
+
+void TCustomEdit::TextChanged() {
+  std::string t = GetText();
+  FSelStartB = std::min(FSelStartB, t.size());
+  FSelEndB = std::min(FSelEndB, t.size());
+  if (!IsLoading()) Change();
+}
+
+void TCustomEdit::SetMargins(int left, int right) {
+  FLeftMargin = std::max(0, left), FRightMargin = std::max(0, right);
+  Invalidate();
+}
+
+void TCustomEdit::DoEnter() {
+  if (FAutoSelect) SelectAll();
+  TWinControl::DoEnter();
+}
+
+void TCustomEdit::TypeChar(char c) {
+  if (FReadOnly) return;
+  if (c == '\b') {
+    if (FSelStartB == FSelEndB) FSelStartB = prevChar(GetText(), FSelStartB);
+    if (FSelStartB != FSelEndB) SetSelText("");
+    return;
+  }
+  if (static_cast<unsigned char>(c) < 0x20) return;
+  // The rest of a character whose first byte was refused is refused too.
+  if (isCont(c)) {
+    if (FDroppingChar) return;
+  } else {
+    FDroppingChar = false;
+    if (FMaxLength > 0) {
+      std::string t = GetText();
+      int after = charsBefore(t, t.size()) - (charsBefore(t, FSelEndB) - charsBefore(t, FSelStartB));
+      if (after >= FMaxLength) {
+        FDroppingChar = true;
+        return;
+      }
+    }
+  }
+  SetSelText(std::string(1, c));
+}
+
+void TCustomEdit::KeyDownEdit(win::WORD key, TShiftState shift) {
+  using namespace win;
+  std::string t = GetText();
+  size_t caret = FSelEndB == FAnchorB ? FSelStartB : FSelEndB;
+  if (FAnchorB != FSelStartB && FAnchorB != FSelEndB) FAnchorB = FSelStartB;
+  if (FSelStartB != FSelEndB) caret = FAnchorB == FSelStartB ? FSelEndB : FSelStartB;
+  size_t to = caret;
+  switch (key) {
+    case VK_LEFT: to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelStartB : prevChar(t, caret); break;
+    case VK_RIGHT: to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelEndB : nextChar(t, caret); break;
+    case VK_HOME: to = 0; break;
+    case VK_END: to = t.size(); break;
+    case VK_DELETE:
+      if (FReadOnly) return;
+      if (FSelStartB == FSelEndB) FSelEndB = nextChar(t, FSelStartB);
+      if (FSelStartB != FSelEndB) SetSelText("");
+      return;
+    default: return;
+  }
+  if (shift & ssShift) {
+    FSelStartB = std::min(FAnchorB, to), FSelEndB = std::max(FAnchorB, to);
+  } else {
+    FSelStartB = FSelEndB = FAnchorB = to;
+  }
+}
+
+void TCustomEdit::WndProc(TMessage& m) {
+  using namespace win;
+  switch (m.Msg) {
+    case WM_CHAR: {
+      char c = char(m.WParam);
+      KeyPress(c);
+      if (c) TypeChar(c);
+      return;
+    }
+    case WM_KEYDOWN: {
+      WORD key = WORD(m.WParam);
+      KeyDown(key, KeyboardShiftState());
+      if (key) KeyDownEdit(key, KeyboardShiftState());
+      return;
+    }
+    case WM_GETDLGCODE:
+      m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+      return;
+    case EM_SETSEL: {
+      int b = int(std::intptr_t(m.WParam)), e = int(m.LParam);
+      std::string t = GetText();
+      size_t bb = b < 0 ? FSelStartB : byteOf(t, b);
+      size_t eb = e < 0 ? t.size() : byteOf(t, e);
+      if (b < 0) eb = bb;  // -1 start: no selection
+      FSelStartB = std::min(bb, eb), FSelEndB = std::max(bb, eb), FAnchorB = bb;
+      return;
+    }
+    case EM_GETSEL: {
+      DWORD b = DWORD(SelStart()), e = DWORD(SelStart() + SelLength());
+      if (m.WParam) *reinterpret_cast<DWORD*>(m.WParam) = b;
+      if (m.LParam) *reinterpret_cast<DWORD*>(m.LParam) = e;
+      m.Result = LRESULT(MAKELPARAM(WORD(b), WORD(e)));
+      return;
+    }
+    case EM_SETREADONLY: SetReadOnly(m.WParam != 0); m.Result = 1; return;
+    case EM_LIMITTEXT: SetMaxLength(int(m.WParam)); return;
+    case EM_SETMARGINS: {
+      int l = FLeftMargin, r = FRightMargin;
+      if (m.WParam & EC_LEFTMARGIN) l = LOWORD(DWORD(m.LParam));
+      if (m.WParam & EC_RIGHTMARGIN) r = HIWORD(DWORD(m.LParam));
+      SetMargins(l, r);
+      return;
+    }
+    case EM_GETMARGINS: m.Result = LRESULT(MAKELPARAM(WORD(FLeftMargin), WORD(FRightMargin))); return;
+    default: break;
+  }
+  TWinControl::WndProc(m);
+}
+
+// --- TCustomListBox ----------------------------------------------------------------------
+
+// Items of a list box: every change goes through the list box's messages.
+class TListBoxStrings : public TStrings {
+ public:
+  explicit TListBoxStrings(TCustomListBox* lb) : FListBox(lb) {}
+  const char* ClassName() const override { return "TListBoxStrings"; }
+  int Count() const override { return FListBox->Count(); }
+  std::string Get(int i) const override {
+    if (i < 0 || i >= Count()) Error(i);
+    return FListBox->FList[size_t(i)].text;
+  }
+  void Put(int i, const std::string& s) override {
+    if (i < 0 || i >= Count()) Error(i);
+    int sel = FListBox->ItemIndex();
+    auto data = FListBox->FList[size_t(i)].data;
+    Delete(i);
+    int at = FListBox->Insert(i, s);
+    FListBox->FList[size_t(at)].data = data;
+    if (sel == i) FListBox->SetItemIndex(at);
+  }
+  TObject* GetObject(int i) const override {
+    if (i < 0 || i >= Count()) Error(i);
+    return reinterpret_cast<TObject*>(FListBox->FList[size_t(i)].data);
+  }
+  void PutObject(int i, TObject* o) override {
+    if (i < 0 || i >= Count()) Error(i);
+    FListBox->FList[size_t(i)].data = reinterpret_cast<std::uintptr_t>(o);
+  }
+  void Insert(int i, const std::string& s) override {
+    if (i < 0 || i > Count()) Error(i);
+    FListBox->Insert(FListBox->Sorted() ? -1 : i, s);
+  }
+  int Add(const std::string& s) override { return FListBox->Insert(-1, s); }
+  void Delete(int i) override {
+    if (i < 0 || i >= Count()) Error(i);
+    FListBox->Perform(win::LB_DELETESTRING, win::WPARAM(i));
+  }
+  void Clear() override { FListBox->Perform(win::LB_RESETCONTENT); }
+
+ private:
+  TCustomListBox* FListBox;
+};
+
+void TCustomListBox::DefineProps(TPropList& p) {
+  p.Int("ItemHeight", &TCustomListBox::ItemHeight, &TCustomListBox::SetItemHeight, 13);
+  p.Object("Items", &TCustomListBox::Items);
+  p.Bool("MultiSelect", &TCustomListBox::MultiSelect, &TCustomListBox::SetMultiSelect, false);
+  p.Bool("Sorted", &TCustomListBox::Sorted, &TCustomListBox::SetSorted, false);
+  p.Enum("Style", &TCustomListBox::Style, &TCustomListBox::SetStyle,
+         {"lbStandard", "lbOwnerDrawFixed", "lbOwnerDrawVariable"}, lbStandard);
+  p.Int("TabWidth", &TCustomListBox::TabWidth, &TCustomListBox::SetTabWidth, 0);
+  p.Event("OnDrawItem", &TCustomListBox::OnDrawItem);
+}
+
+TCustomListBox::TCustomListBox(TComponent* owner)
+    : TCustomControl(owner), FItems(new TListBoxStrings(this)) {
+  SetBounds(0, 0, 121, 97);
+  SetTabStop(true);
+  SetParentColor(false);
+  SetColor(clWindow);
+}
+
+TCustomListBox::~TCustomListBox() = default;
+
+int TCustomListBox::Insert(int index, const std::string& s) {
+  if (index < 0 || index > Count()) {
+    index = Count();
+    if (FSorted) {
+      index = 0;
+      while (index < Count() && AnsiCompareText(FList[size_t(index)].text, s) <= 0) ++index;
+    }
+  }
+  FList.insert(FList.begin() + index, Item{s, 0, false});
+  if (FCurSel >= index) ++FCurSel;
+  Invalidate();
+  return index;
+}
+
+int TCustomListBox::ItemIndex() const { return FCurSel; }
+
+void TCustomListBox::SetItemIndex(int v) {
+  if (v < -1 || v >= Count()) v = -1;
+  FCurSel = v;
+  if (!FMultiSelect)
+    for (size_t i = 0; i < FList.size(); ++i) FList[i].selected = int(i) == v;
+  else if (v >= 0)
+    FList[size_t(v)].selected = true;
+  if (v >= 0) MakeVisible(v);
+  Invalidate();
+}
+
+bool TCustomListBox::Selected(int i) const {
+  if (i < 0 || i >= Count()) throw EListError("Indice de liste hors limites (" + std::to_string(i) + ")");
+  return FList[size_t(i)].selected;
+}
+
+void TCustomListBox::SetSelected(int i, bool v) {
+  if (i < 0 || i >= Count()) throw EListError("Indice de liste hors limites (" + std::to_string(i) + ")");
+  if (!FMultiSelect) {
+    SetItemIndex(v ? i : (FCurSel == i ? -1 : FCurSel));
+    return;
+  }
+  FList[size_t(i)].selected = v;
+  Invalidate();
+}
+
+int TCustomListBox::SelCount() const {
+  if (!FMultiSelect) return -1;
+  return int(std::count_if(FList.begin(), FList.end(), [](const Item& it) { return it.selected; }));
+}
+
+int TCustomListBox::VisibleCount() const { return std::max(1, ClientHeight() / std::max(1, FItemHeight)); }
+
+void TCustomListBox::SetTopIndex(int v) {
+  int maxTop = std::max(0, Count() - VisibleCount());
+  FTopIndex = std::clamp(v, 0, maxTop);
+  Invalidate();
+}
+
+void TCustomListBox::MakeVisible(int i) {
+  if (i < FTopIndex) SetTopIndex(i);
+  else if (i >= FTopIndex + VisibleCount()) SetTopIndex(i - VisibleCount() + 1);
+}
+
+void TCustomListBox::SetItemHeight(int v) {
+  if (v <= 0 || v > 255) return;
+  FItemHeight = v;
+  Invalidate();
+}
+
+void TCustomListBox::SetSorted(bool v) {
+  if (v == FSorted) return;
+  FSorted = v;
+  if (v) {
+    std::string sel = FCurSel >= 0 ? FList[size_t(FCurSel)].text : "";
+    std::stable_sort(FList.begin(), FList.end(),
+                     [](const Item& a, const Item& b) { return AnsiCompareText(a.text, b.text) < 0; });
+    Invalidate();
+  }
+}
+
+void TCustomListBox::SetTabWidth(int v) {
+  FTabWidth = std::max(0, v);
+  if (FTabWidth) Perform(win::LB_SETTABSTOPS, 1, win::LPARAM(&FTabWidth));
+  else Perform(win::LB_SETTABSTOPS, 0, 0);
+}
+
+win::RECT TCustomListBox::ItemRect(int i) const {
+  int y = (i - FTopIndex) * FItemHeight;
+  return {0, y, ClientWidth(), y + FItemHeight};
+}
+
+int TCustomListBox::ItemAtPos(int x, int y) const {
+  if (x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight()) return -1;
+  int i = FTopIndex + y / std::max(1, FItemHeight);
+  return i < Count() ? i : -1;
+}
+
+void TCustomListBox::SelectByUser(int index) {
+  if (index < 0 || index >= Count()) throw EListError("Indice de liste hors limites (" + std::to_string(index) + ")");
+  if (FMultiSelect)
+    for (auto& it : FList) it.selected = false;
+  SetItemIndex(index);
+  Click();
+}
+
+bool TCustomListBox::WantsKey(win::WORD key) const {
+  return key == win::VK_UP || key == win::VK_DOWN || key == win::VK_LEFT || key == win::VK_RIGHT;
+}
+
+void TCustomListBox::Paint() {
+  win::HWND parent = Parent() ? Parent()->Handle() : nullptr;
+  for (int i = FTopIndex; i < Count() && ItemRect(i).top < ClientHeight(); ++i) {
+    TOwnerDrawState state = (FList[size_t(i)].selected ? odSelected : 0) |
+                            (Focused() && i == FCurSel ? odFocused : 0) | (Enabled() ? 0 : odDisabled);
+    if (FStyle != lbStandard && parent) {
+      // Owner-drawn items go to the parent, which hands them back (CN_DRAWITEM).
+      win::DRAWITEMSTRUCT dis;
+      dis.CtlType = win::ODT_LISTBOX;
+      dis.itemID = win::UINT(i);
+      dis.itemAction = win::ODA_DRAWENTIRE;
+      dis.itemState = (state & odSelected ? win::ODS_SELECTED : 0) | (state & odFocused ? win::ODS_FOCUS : 0) |
+                      (state & odDisabled ? win::ODS_DISABLED : 0);
+      dis.hwndItem = Handle();
+      dis.rcItem = ItemRect(i);
+      dis.itemData = FList[size_t(i)].data;
+      win::SendMessage(parent, win::WM_DRAWITEM, 0, win::LPARAM(&dis));
+    } else {
+      DrawItem(i, ItemRect(i), state);
+    }
+  }
+}
+
+void TCustomListBox::DrawItem(int index, win::RECT rect, TOwnerDrawState state) {
+  if (OnDrawItem) OnDrawItem(this, index, rect, state);
+}
+
+void TCustomListBox::WndProc(TMessage& m) {
+  using namespace win;
+  auto bad = [&](WPARAM i) { return std::intptr_t(i) < 0 || std::intptr_t(i) >= Count(); };
+  switch (m.Msg) {
+    case LB_ADDSTRING: m.Result = Insert(-1, reinterpret_cast<const char*>(m.LParam)); return;
+    case LB_INSERTSTRING:
+      m.Result = Insert(std::intptr_t(m.WParam) < 0 ? -1 : int(std::min<WPARAM>(m.WParam, WPARAM(Count()))),
+                        reinterpret_cast<const char*>(m.LParam));
+      return;
+    case LB_DELETESTRING:
+      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
+      FList.erase(FList.begin() + std::ptrdiff_t(m.WParam));
+      if (FCurSel == int(m.WParam)) FCurSel = -1;
+      else if (FCurSel > int(m.WParam)) --FCurSel;
+      SetTopIndex(FTopIndex);
+      m.Result = Count();
+      return;
+    case LB_RESETCONTENT:
+      FList.clear();
+      FCurSel = -1, FTopIndex = 0;
+      Invalidate();
+      return;
+    case LB_GETCOUNT: m.Result = Count(); return;
+    case LB_SETCURSEL:
+      if (FMultiSelect) { m.Result = LRESULT(int(LB_ERR)); return; }
+      SetItemIndex(bad(m.WParam) ? -1 : int(m.WParam));
+      m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(m.WParam);
+      return;
+    case LB_GETCURSEL: m.Result = FCurSel; return;
+    case LB_SETSEL:
+      if (!FMultiSelect) { m.Result = LRESULT(int(LB_ERR)); return; }
+      if (int(m.LParam) == -1) {
+        for (auto& it : FList) it.selected = m.WParam != 0;
+      } else if (m.LParam < 0 || m.LParam >= Count()) {
+        m.Result = LRESULT(int(LB_ERR));
+        return;
+      } else {
+        FList[size_t(m.LParam)].selected = m.WParam != 0;
+      }
+      Invalidate();
+      return;
+    case LB_GETSEL: m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(FList[m.WParam].selected); return;
+    case LB_GETTEXT:
+      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
+      std::memcpy(reinterpret_cast<char*>(m.LParam), FList[m.WParam].text.c_str(), FList[m.WParam].text.size() + 1);
+      m.Result = LRESULT(FList[m.WParam].text.size());
+      return;
+    case LB_GETTEXTLEN: m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(FList[m.WParam].text.size()); return;
+    case LB_GETTOPINDEX: m.Result = FTopIndex; return;
+    case LB_SETTOPINDEX:
+      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
+      SetTopIndex(int(m.WParam));
+      return;
+    case LB_GETITEMDATA: m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(FList[m.WParam].data); return;
+    case LB_SETITEMDATA:
+      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
+      FList[m.WParam].data = std::uintptr_t(m.LParam);
+      return;
+    case LB_GETITEMHEIGHT: m.Result = FItemHeight; return;
+    case LB_SETITEMHEIGHT:
+      if (LOWORD(DWORD(m.LParam)) == 0 || LOWORD(DWORD(m.LParam)) > 255) { m.Result = LRESULT(int(LB_ERR)); return; }
+      SetItemHeight(LOWORD(DWORD(m.LParam)));
+      return;
+    case LB_GETITEMRECT:
+      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
+      *reinterpret_cast<RECT*>(m.LParam) = ItemRect(int(m.WParam));
+      m.Result = 1;
+      return;
+    case LB_FINDSTRING:
+    case LB_FINDSTRINGEXACT: {
+      // Case-insensitive, from the item after wParam (-1: the first), wrapping round.
+      std::string want = reinterpret_cast<const char*>(m.LParam);
+      int n = Count(), start = std::intptr_t(m.WParam) < 0 || int(m.WParam) >= n ? -1 : int(m.WParam);
+      m.Result = LRESULT(int(LB_ERR));
+      for (int k = 1; k <= n; ++k) {
+        int i = (start + k) % n;
+        const std::string& t = FList[size_t(i)].text;
+        bool hit = m.Msg == LB_FINDSTRINGEXACT ? AnsiCompareText(t, want) == 0
+                                               : AnsiCompareText(t.substr(0, want.size()), want) == 0;
+        if (hit) { m.Result = i; return; }
+      }
+      return;
+    }
+    case LB_SETTABSTOPS: {
+      const int* stops = reinterpret_cast<const int*>(m.LParam);
+      FTabStops.assign(stops, stops + (stops ? m.WParam : 0));
+      m.Result = 1;
+      return;
+    }
+    case LB_GETHORIZONTALEXTENT: m.Result = FHorizontalExtent; return;
+    case LB_SETHORIZONTALEXTENT: FHorizontalExtent = int(m.WParam); return;
+    case WM_GETDLGCODE: m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS; return;
+    case CN_DRAWITEM: {
+      auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
+      TOwnerDrawState st = (dis->itemState & ODS_SELECTED ? odSelected : 0) |
+                           (dis->itemState & ODS_FOCUS ? odFocused : 0) |
+                           (dis->itemState & ODS_DISABLED ? odDisabled : 0);
+      DrawItem(int(dis->itemID), dis->rcItem, st);
+      m.Result = 1;
+      return;
+    }
+    case WM_LBUTTONDOWN: {
+      int i = ItemAtPos(short(LOWORD(DWORD(m.LParam))), short(HIWORD(DWORD(m.LParam))));
+      if (i >= 0 && Enabled()) SelectByUser(i);
+      return;
+    }
+    case WM_KEYDOWN: {
+      WORD key = WORD(m.WParam);
+      KeyDown(key, KeyboardShiftState());
+      int i = FCurSel, n = Count();
+      if (!key || n == 0) return;
+      switch (key) {
+        case VK_UP: case VK_LEFT: i = std::max(0, i - 1); break;
+        case VK_DOWN: case VK_RIGHT: i = std::min(n - 1, i + 1); break;
+        case VK_HOME: i = 0; break;
+        case VK_END: i = n - 1; break;
+        case VK_PRIOR: i = std::max(0, i - VisibleCount()); break;
+        case VK_NEXT: i = std::min(n - 1, i + VisibleCount()); break;
+        default: return;
+      }
+      if (i != FCurSel) SelectByUser(i);
+      return;
+    }
+    case WM_CHAR: {
+      char c = char(m.WParam);
+      KeyPress(c);
+      if (static_cast<unsigned char>(c) < 0x20) return;
+      std::string prefix(1, c);
+      TMessage f{LB_FINDSTRING, WPARAM(FCurSel), LPARAM(prefix.c_str()), 0};
+      WndProc(f);
+      if (int(f.Result) >= 0 && int(f.Result) != FCurSel) SelectByUser(int(f.Result));
+      return;
+    }
+    default: break;
+  }
+  TCustomControl::WndProc(m);
+}
+
+WI_REGISTER_CLASS(TCheckBox);
+WI_REGISTER_CLASS(TGroupBox);
+WI_REGISTER_CLASS(TEdit);
+WI_REGISTER_CLASS(TListBox);
 WI_REGISTER_CLASS(TPanel);
 WI_REGISTER_CLASS(TButton);
 WI_REGISTER_CLASS(TRadioButton);
 WI_REGISTER_CLASS(TLabel);
+
+void TEdit::DefineProps(TPropList&) {}
+void TListBox::DefineProps(TPropList&) {}

@@ -1,5 +1,8 @@
 #pragma once
-// Standard controls: panels, buttons, radio buttons, labels.
+// Standard controls: panels, buttons, radio buttons, check boxes, labels, group boxes,
+// edits and list boxes.
+#include <memory>
+
 #include "platform/forms/Controls.h"
 
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
@@ -63,7 +66,174 @@ class TLabel : public TGraphicControl {
   void SetWordWrap(bool v) { FWordWrap = v; }
   bool AutoSize() const { return FAutoSize; }
   void SetAutoSize(bool v) { FAutoSize = v; }
+  // The control its '&' accelerator focuses.
+  TWinControl* FocusControl() const { return FFocusControl; }
+  void SetFocusControl(TWinControl* c);
+
+ protected:
+  void Notification(TComponent* c, TOperation op) override;
 
  private:
   bool FWordWrap = false, FAutoSize = true;
+  TWinControl* FFocusControl = nullptr;
+};
+
+enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+
+class TCheckBox : public TWinControl {
+  WI_CLASS(TCheckBox, TWinControl)
+ public:
+  explicit TCheckBox(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 97, 17); SetTabStop(true); }
+  bool Checked() const { return FState == cbChecked; }
+  void SetChecked(bool v) { SetState(v ? cbChecked : cbUnchecked); }
+  TCheckBoxState State() const { return FState; }
+  // A change of state runs Click (OnClick), whether the user or the program made it.
+  void SetState(TCheckBoxState v);
+  bool AllowGrayed() const { return FAllowGrayed; }
+  void SetAllowGrayed(bool v) { FAllowGrayed = v; }
+  // Unchecked -> checked -> grayed (when allowed) -> unchecked.
+  void Toggle();
+  void UserClick() override { Toggle(); }
+
+ private:
+  TCheckBoxState FState = cbUnchecked;
+  bool FAllowGrayed = false;
+};
+
+class TGroupBox : public TCustomControl {
+  WI_CLASS(TGroupBox, TCustomControl)
+ public:
+  explicit TGroupBox(TComponent* owner) : TCustomControl(owner) { SetBounds(0, 0, 185, 105); }
+  // The caption band on top and a 2-pixel frame elsewhere are kept from aligned children.
+  win::RECT AdjustClientRect() const override;
+};
+
+// Single-line text entry. Positions (SelStart, SelLength) count characters, not bytes.
+class TCustomEdit : public TWinControl {
+  WI_CLASS(TCustomEdit, TWinControl)
+ public:
+  explicit TCustomEdit(TComponent* owner);
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool v) { FReadOnly = v; }
+  // Characters the user may type; 0: no limit. Text set by the program is not cut.
+  int MaxLength() const { return FMaxLength; }
+  void SetMaxLength(int v) { FMaxLength = v < 0 ? 0 : v; }
+  bool AutoSelect() const { return FAutoSelect; }
+  void SetAutoSelect(bool v) { FAutoSelect = v; }
+  int SelStart() const;
+  void SetSelStart(int v) { Select(v, 0); }
+  int SelLength() const;
+  void SetSelLength(int v) { Select(SelStart(), v); }
+  std::string SelText() const;
+  // Replaces the selection as typing or pasting would (ReadOnly does not apply).
+  void SetSelText(const std::string& v);
+  void Select(int start, int length);
+  void SelectAll() { Select(0, -1); }
+  void ClearSelection() { SetSelText(""); }
+  void Clear() { SetText(""); }
+  // The caret sits at the end of the selection.
+  int CaretPos() const { return SelStart() + SelLength(); }
+  int LeftMargin() const { return FLeftMargin; }
+  int RightMargin() const { return FRightMargin; }
+  void SetMargins(int left, int right);
+  bool Modified() const { return FModified; }
+  void SetModified(bool v) { FModified = v; }
+  void WndProc(TMessage& msg) override;
+  TNotifyEvent OnChange;
+
+ protected:
+  void TextChanged() override;
+  void DoEnter() override;
+  virtual void Change() { OnChange(this); }
+  void TypeChar(char c);
+  void KeyDownEdit(win::WORD key, TShiftState shift);
+
+ private:
+  size_t FSelStartB = 0, FSelEndB = 0;  // byte offsets
+  size_t FAnchorB = 0;
+  bool FReadOnly = false, FAutoSelect = true, FModified = false;
+  int FMaxLength = 0;
+  int FLeftMargin = 0, FRightMargin = 0;
+  bool FDroppingChar = false;
+};
+
+class TEdit : public TCustomEdit {
+  WI_CLASS(TEdit, TCustomEdit)
+ public:
+  explicit TEdit(TComponent* owner) : TCustomEdit(owner) {}
+};
+
+enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
+using TOwnerDrawState = unsigned;  // odSelected 1, odGrayed 2, odDisabled 4, odChecked 8, odFocused 16
+inline constexpr TOwnerDrawState odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8,
+                                 odFocused = 16;
+class TCanvas;
+using TDrawItemEvent = TEvent<TWinControl*, int, win::RECT, TOwnerDrawState>;
+
+// A list of lines with item data, one or several selected, scrolled by whole items. The
+// LB_ messages are its interface; Items and the properties go through them.
+class TCustomListBox : public TCustomControl {
+  WI_CLASS(TCustomListBox, TCustomControl)
+ public:
+  explicit TCustomListBox(TComponent* owner);
+  ~TCustomListBox() override;
+  TStrings* Items() const { return FItems.get(); }
+  int Count() const { return int(FList.size()); }
+  int ItemIndex() const;
+  void SetItemIndex(int v);
+  bool MultiSelect() const { return FMultiSelect; }
+  void SetMultiSelect(bool v) { FMultiSelect = v; }
+  bool Selected(int i) const;
+  void SetSelected(int i, bool v);
+  int SelCount() const;
+  int TopIndex() const { return FTopIndex; }
+  void SetTopIndex(int v);
+  int ItemHeight() const { return FItemHeight; }
+  void SetItemHeight(int v);
+  TListBoxStyle Style() const { return FStyle; }
+  void SetStyle(TListBoxStyle v) { FStyle = v; Invalidate(); }
+  bool Sorted() const { return FSorted; }
+  void SetSorted(bool v);
+  int TabWidth() const { return FTabWidth; }
+  void SetTabWidth(int v);
+  // Tab stops in dialog units as LB_SETTABSTOPS left them (empty: every 32).
+  const std::vector<int>& TabStops() const { return FTabStops; }
+  int HorizontalExtent() const { return FHorizontalExtent; }
+  win::RECT ItemRect(int i) const;
+  // The item under a point of the client area, or -1.
+  int ItemAtPos(int x, int y) const;
+  void Clear() { Perform(win::LB_RESETCONTENT); }
+  // Selects an item as a click would (scrolls it into view, runs OnClick).
+  void SelectByUser(int index);
+  void WndProc(TMessage& msg) override;
+  TDrawItemEvent OnDrawItem;
+
+ protected:
+  void Paint() override;
+  // Owner-drawn items: runs OnDrawItem, or writes the text on the canvas.
+  virtual void DrawItem(int index, win::RECT rect, TOwnerDrawState state);
+  bool WantsKey(win::WORD key) const override;
+
+ private:
+  struct Item {
+    std::string text;
+    std::uintptr_t data = 0;
+    bool selected = false;
+  };
+  int Insert(int index, const std::string& s);
+  int VisibleCount() const;
+  void MakeVisible(int i);
+  std::vector<Item> FList;
+  std::unique_ptr<TStrings> FItems;
+  int FCurSel = -1, FTopIndex = 0, FItemHeight = 13, FTabWidth = 0, FHorizontalExtent = 0;
+  bool FMultiSelect = false, FSorted = false;
+  TListBoxStyle FStyle = lbStandard;
+  std::vector<int> FTabStops;
+  friend class TListBoxStrings;
+};
+
+class TListBox : public TCustomListBox {
+  WI_CLASS(TListBox, TCustomListBox)
+ public:
+  explicit TListBox(TComponent* owner) : TCustomListBox(owner) {}
 };

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/forms/UiDriver.h"
+
 namespace UiScript {
 namespace {
 
@@ -160,6 +162,7 @@ void Reset() {
   s.answers.clear();
   s.commands.clear();
   s.records.clear();
+  UiDriver::Reset();
 }
 
 void Expect(const std::string& title, const std::string& message, const std::string& answer,

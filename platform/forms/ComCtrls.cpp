@@ -1,0 +1,146 @@
+#include "platform/forms/ComCtrls.h"
+
+namespace {
+std::vector<std::string> splitLines(const std::string& s) {
+  std::vector<std::string> out(1);
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\r' || s[i] == '\n') {
+      if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
+      out.emplace_back();
+    } else {
+      out.back() += s[i];
+    }
+  }
+  return out;
+}
+}  // namespace
+
+void TRichEditStrings::DefineProps(TPropList&) {}
+
+int TRichEditStrings::Add(const std::string& s) {
+  int at = Count();
+  Insert(at, s);
+  return at;
+}
+
+void TRichEditStrings::Insert(int i, const std::string& s) {
+  auto parts = splitLines(s);
+  BeginUpdate();
+  for (size_t k = 0; k < parts.size(); ++k) TStringList::Insert(i + int(k), parts[k]);
+  EndUpdate();
+}
+
+std::function<void(TRichEdit*, const std::string&)> RichEditPrinter;
+
+std::vector<TPrintedDocument>& PrintedDocuments() {
+  static std::vector<TPrintedDocument> docs;
+  return docs;
+}
+
+void TRichEdit::DefineProps(TPropList& p) {
+  // The text is the lines; only they are stored.
+  p.String("Text", &TRichEdit::Text, &TRichEdit::SetText).stored = [](TPersistent*) { return false; };
+  p.Object("Lines", &TRichEdit::Lines);
+  p.Bool("PlainText", &TRichEdit::PlainText, &TRichEdit::SetPlainText, false);
+  p.Enum("ScrollBars", &TRichEdit::ScrollBars, &TRichEdit::SetScrollBars,
+         {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}, ssNone);
+  p.Bool("WordWrap", &TRichEdit::WordWrap, &TRichEdit::SetWordWrap, true);
+}
+
+TRichEdit::TRichEdit(TComponent* owner) : TCustomEdit(owner), FLines(new TRichEditStrings) {
+  SetBounds(0, 0, 185, 89);
+  SetAutoSelect(false);
+  FLines->OnChange = [this](TObject*) {
+    if (FSyncing) return;
+    Invalidate();
+    if (!IsLoading()) Change();
+  };
+}
+
+std::string TRichEdit::GetText() const {
+  std::string t = FLines->Text();
+  if (t.size() >= 2) t.resize(t.size() - 2);
+  return t;
+}
+
+void TRichEdit::StoreText(const std::string& v) {
+  FSyncing = true;
+  FLines->SetText(v);
+  // A text that ends with a break keeps an empty last line.
+  if (!v.empty() && (v.back() == '\n' || v.back() == '\r')) FLines->Add("");
+  FSyncing = false;
+}
+
+void TRichEdit::Print(const std::string& title) {
+  if (RichEditPrinter) {
+    RichEditPrinter(this, title);
+    return;
+  }
+  TPrintedDocument doc{title, {}};
+  for (int i = 0; i < FLines->Count(); ++i) doc.lines.push_back(FLines->Get(i));
+  PrintedDocuments().push_back(std::move(doc));
+}
+
+void TAnimate::DefineProps(TPropList& p) {
+  p.Bool("Active", &TAnimate::Active, &TAnimate::SetActive, false);
+  p.Bool("Center", &TAnimate::Center, &TAnimate::SetCenter, true);
+  p.Enum("CommonAVI", &TAnimate::CommonAVI, &TAnimate::SetCommonAVI,
+         {"aviNone", "aviFindFolder", "aviFindFile", "aviFindComputer", "aviCopyFiles", "aviCopyFile",
+          "aviRecycleFile", "aviEmptyRecycle", "aviDeleteFile"},
+         aviNone);
+  p.String("FileName", &TAnimate::FileName, &TAnimate::SetFileName);
+  p.Int("Repetitions", &TAnimate::Repetitions, &TAnimate::SetRepetitions, 0);
+  p.Int("StartFrame", &TAnimate::StartFrame, &TAnimate::SetStartFrame, 1);
+  p.Int("StopFrame", &TAnimate::StopFrame, &TAnimate::SetStopFrame, 0);
+  p.Bool("Transparent", &TAnimate::Transparent, &TAnimate::SetTransparent, true);
+  p.Event("OnStart", &TAnimate::OnStart);
+  p.Event("OnStop", &TAnimate::OnStop);
+}
+
+void TAnimate::SetCommonAVI(TCommonAVI v) {
+  if (v == FCommonAVI) return;
+  Stop();
+  FCommonAVI = v;
+  if (v != aviNone) FFileName.clear();
+}
+
+void TAnimate::SetFileName(const std::string& v) {
+  if (v == FFileName) return;
+  Stop();
+  FFileName = v;
+  if (!v.empty()) FCommonAVI = aviNone;
+}
+
+void TAnimate::SetActive(bool v) {
+  if (IsLoading()) {
+    FActive = v;  // started by Play once loaded
+    return;
+  }
+  if (v) Play(FStartFrame, FStopFrame, FRepetitions);
+  else Stop();
+}
+
+void TAnimate::Play(int from, int to, int count) {
+  if (!Open()) throw Exception("Impossible d'ouvrir l'animation AVI");
+  FStartFrame = from < 1 ? 1 : from;
+  FStopFrame = to;
+  FRepetitions = count;
+  FFrame = FStartFrame;
+  if (FActive) return;
+  FActive = true;
+  OnStart(this);
+}
+
+void TAnimate::Stop() {
+  if (!FActive) return;
+  FActive = false;
+  OnStop(this);
+}
+
+void TAnimate::Seek(int frame) {
+  Stop();
+  FFrame = frame < 1 ? 1 : frame;
+}
+
+WI_REGISTER_CLASS(TRichEdit);
+WI_REGISTER_CLASS(TAnimate);

@@ -1,0 +1,63 @@
+#pragma once
+// Drives forms as a user would, by component name: the UI script's commands run through
+// here, and tests call the same operations directly.
+//
+// Names: "Component" is looked for on the active form (a modal one while it shows), then
+// on the forms shown inside it, the other visible forms, every form and the application's
+// data modules; "Form.Component" names the form. Controls must be visible and enabled to
+// be used. Failures throw EUiScriptError naming what was asked and why it cannot be done;
+// a script command's failure becomes a script error with its file and line.
+//
+// Called directly, the operations let the handlers' exceptions through; run from the
+// script they go to the application's exception handling, as a real click's would.
+#include <cstdint>
+#include <string>
+
+#include "platform/forms/Controls.h"
+#include "platform/forms/UiScript.h"
+
+class TForm;
+
+namespace UiDriver {
+
+// `root` may be null: the search described above.
+TComponent* Find(TComponent* root, const std::string& name);
+TForm* FindForm(const std::string& name);
+
+// Buttons, check boxes, radio buttons, speed buttons, list boxes (no item change) and
+// actions (updated first; refused when disabled).
+void Click(TComponent* root, const std::string& name);
+// Replaces the text of an edit: focus, select all, then the characters one by one
+// (ReadOnly refuses, MaxLength stops the typing as it would stop a user).
+void Type(TComponent* root, const std::string& name, const std::string& text);
+// Check boxes, radio buttons (only checked) and speed buttons of a group.
+void Check(TComponent* root, const std::string& name, bool checked = true);
+// A list-box line by its text (case-insensitive) or "#n" by index.
+void Select(TComponent* root, const std::string& name, const std::string& item);
+// Closes the named form (null/empty: the active one).
+void Close(TForm* form);
+void Close(const std::string& name);
+// A key pressed on the focused control (or the active form), with its modifiers: dialog
+// keys (Tab, arrows, Enter, Escape) the control does not want go to its form. A printable
+// key then sends its character.
+void Key(win::WORD key, TShiftState shift = 0);
+// Characters typed on the focused control; Alt+letter accelerators with Key('S', ssAlt).
+void Chars(const std::string& text);
+
+// Runs the loop until nothing is left to do now: posted messages, due timers, script
+// commands. The clock does not move.
+void RunUntilIdle();
+// Moves the simulated clock forward ms milliseconds, firing the timers that fall due in
+// order and handling what they cause.
+void Advance(std::uint64_t ms);
+
+// Loop side: runs the next script command unless a scripted wait is still running.
+bool RunNextCommand();
+// The end of a scripted wait (TimerClock time), if one is running.
+bool WaitingUntil(std::uint64_t* until);
+// Runs one parsed command (the loop does it through RunNextCommand).
+void Execute(const UiScript::Command& command);
+// Forgets a running scripted wait (UiScript::Reset does not know about it).
+void Reset();
+
+}  // namespace UiDriver
