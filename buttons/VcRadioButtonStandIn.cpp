@@ -2,4 +2,4 @@
 
 void TVcRadioButton::DefineProps(TPropList&) {}
 
-WI_REGISTER_CLASS(TVcRadioButton);
+void RegisterVcRadioButtonStandIn() { RegisterClass<TVcRadioButton>(); }

@@ -4,4 +4,4 @@ void TVcButtonEdit::DefineProps(TPropList& p) {
   p.Event("OnButtonClick", &TVcButtonEdit::OnButtonClick);
 }
 
-WI_REGISTER_CLASS(TVcButtonEdit);
+void RegisterVcButtonEditStandIn() { RegisterClass<TVcButtonEdit>(); }

@@ -12,3 +12,8 @@ class TVcButtonEdit : public TEdit {
   void ButtonClick() { OnButtonClick(this); }
   TNotifyEvent OnButtonClick;
 };
+
+// Registers the class for stored descriptions. The program calls it before reading its
+// forms: a registration made during static initialisation could run before the toolkit's
+// own property tables exist.
+void RegisterVcButtonEditStandIn();

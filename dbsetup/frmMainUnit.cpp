@@ -215,4 +215,3 @@ void TfrmMain::ActionBrutalRemoveExecute(TObject*) {
 
 void TfrmMain::VcButtonEdit1ButtonClick(TObject*) {}
 
-WI_REGISTER_CLASS(TfrmMain);

@@ -9,4 +9,4 @@ void TScFolderBrowseDlg::DefineProps(TPropList& p) {
   p.String("Title", &TScFolderBrowseDlg::Title, &TScFolderBrowseDlg::SetTitle);
 }
 
-WI_REGISTER_CLASS(TScFolderBrowseDlg);
+void RegisterScFolderBrowseDlgStandIn() { RegisterClass<TScFolderBrowseDlg>(); }

@@ -33,3 +33,8 @@ class TScFolderBrowseDlg : public TComponent {
   std::string FFolder;
   TScFolderBrowseDlgOptions FOptions = kScFolderBrowseDlgDefaultOptions;
 };
+
+// Registers the class for stored descriptions. The program calls it before reading its
+// forms: a registration made during static initialisation could run before the toolkit's
+// own property tables exist.
+void RegisterScFolderBrowseDlgStandIn();

@@ -3,12 +3,15 @@
 #include <cstdio>
 #include <exception>
 
+#include "buttons/VcRadioButtonStandIn.h"
+#include "controls/VcButtonEditStandIn.h"
 #include "dbsetup/dmFirebirdInstallUnit.h"
 #include "dbsetup/frmMainUnit.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
+#include "shellcontrols/ScFolderBrowseDlgStandIn.h"
 #include "toolkit/InstallTools2.h"
 
 namespace {
@@ -21,6 +24,9 @@ int main() {
   try {
     win::InstallMachineCreator();
     win::Machine::SetProgramName("Tolvane");
+    RegisterVcRadioButtonStandIn();
+    RegisterVcButtonEditStandIn();
+    RegisterScFolderBrowseDlgStandIn();
 
     Application->Initialize();
     Application->SetTitle("");
