@@ -1,0 +1,341 @@
+#include "platform/forms/ControlPaint.h"
+
+#include <map>
+#include <tuple>
+
+#include "platform/forms/Buttons.h"
+#include "platform/forms/ComCtrls.h"
+#include "platform/forms/ExtCtrls.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/StdCtrls.h"
+#include "platform/forms/graphics/GdiText.h"
+
+namespace ControlPaint {
+
+using namespace win;
+
+COLORREF Rgb(TColor c) {
+  if (c & clSystemColor) return GetSysColor(int(c & 0xFF));
+  return COLORREF(c) & 0xFFFFFF;
+}
+
+HFONT FontHandle(const TFont* f) {
+  static std::map<std::tuple<std::string, int, unsigned, int>, HFONT> cache;
+  auto key = std::make_tuple(f->Name(), f->Height(), f->Style(), f->Charset());
+  auto it = cache.find(key);
+  if (it != cache.end()) return it->second;
+  LOGFONT lf{};
+  lf.lfHeight = f->Height();
+  lf.lfWeight = f->Style() & 1 ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = (f->Style() & 2) != 0;
+  lf.lfUnderline = (f->Style() & 4) != 0;
+  lf.lfStrikeOut = (f->Style() & 8) != 0;
+  lf.lfCharSet = BYTE(f->Charset());
+  std::string name = f->Name().substr(0, LF_FACESIZE - 1);
+  std::copy(name.begin(), name.end(), lf.lfFaceName);
+  HFONT h = CreateFontIndirect(&lf);
+  cache.emplace(key, h);
+  return h;
+}
+
+void FillSolid(HDC dc, const RECT& r, TColor c) {
+  HBRUSH b = CreateSolidBrush(Rgb(c));
+  FillRect(dc, &r, b);
+  DeleteObject(b);
+}
+
+void Frame3D(HDC dc, RECT& r, TColor topLeft, TColor bottomRight, int width) {
+  for (int i = 0; i < width; ++i) {
+    FillSolid(dc, RECT{r.left, r.top, r.right - 1, r.top + 1}, topLeft);
+    FillSolid(dc, RECT{r.left, r.top, r.left + 1, r.bottom - 1}, topLeft);
+    FillSolid(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, bottomRight);
+    FillSolid(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
+    r.left++, r.top++, r.right--, r.bottom--;
+  }
+}
+
+void DrawCaption(HDC dc, const TControl* c, const std::string& text, RECT r, UINT format) {
+  HGDIOBJ old = SelectObject(dc, FontHandle(c->Font()));
+  SetBkMode(dc, TRANSPARENT);
+  if (c->Enabled()) {
+    SetTextColor(dc, Rgb(c->Font()->Color()));
+    DrawText(dc, text, &r, format);
+  } else {
+    // Disabled text is embossed: a highlight copy one pixel down and right, grey on top.
+    RECT shifted{r.left + 1, r.top + 1, r.right + 1, r.bottom + 1};
+    SetTextColor(dc, Rgb(clBtnHighlight));
+    DrawText(dc, text, &shifted, format);
+    SetTextColor(dc, Rgb(clBtnShadow));
+    DrawText(dc, text, &r, format);
+  }
+  SelectObject(dc, old);
+}
+
+POINT ClientOffset(const TControl* c) {
+  if (dynamic_cast<const TCustomListBox*>(c) || dynamic_cast<const TCustomEdit*>(c)) return {2, 2};
+  return {0, 0};
+}
+
+namespace {
+
+RECT Whole(const TControl* c) { return RECT{0, 0, c->Width(), c->Height()}; }
+
+void Sunken(HDC dc, RECT& r) { DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST); }
+
+// TPanel bevels: outer, border, inner; the caption centred in what is left.
+void PaintPanel(HDC dc, TPanel* p) {
+  RECT r = Whole(p);
+  FillSolid(dc, r, p->Color());
+  auto bevel = [&](TBevelCut cut) {
+    if (cut == bvNone) return;
+    if (cut == bvSpace) {
+      r.left += p->BevelWidth(), r.top += p->BevelWidth(), r.right -= p->BevelWidth(), r.bottom -= p->BevelWidth();
+      return;
+    }
+    bool raised = cut == bvRaised;
+    Frame3D(dc, r, raised ? clBtnHighlight : clBtnShadow, raised ? clBtnShadow : clBtnHighlight, p->BevelWidth());
+  };
+  bevel(p->BevelOuter());
+  r.left += p->BorderWidth(), r.top += p->BorderWidth(), r.right -= p->BorderWidth(), r.bottom -= p->BorderWidth();
+  bevel(p->BevelInner());
+  if (!p->Caption().empty()) DrawCaption(dc, p, p->Caption(), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+void PaintBevel(HDC dc, TBevel* b) {
+  TColor c1 = b->Style() == bsLowered ? clBtnShadow : clBtnHighlight;
+  TColor c2 = b->Style() == bsLowered ? clBtnHighlight : clBtnShadow;
+  int w = b->Width(), h = b->Height();
+  switch (b->Shape()) {
+    case bsBox: { RECT r = Whole(b); Frame3D(dc, r, c1, c2, 1); break; }
+    case bsFrame: {
+      // Etched: two offset rectangles.
+      HBRUSH s = CreateSolidBrush(Rgb(c1)), l = CreateSolidBrush(Rgb(c2));
+      RECT a{0, 0, w - 1, h - 1}, z{1, 1, w, h};
+      FrameRect(dc, &z, l);
+      FrameRect(dc, &a, s);
+      DeleteObject(s), DeleteObject(l);
+      break;
+    }
+    case bsTopLine: FillSolid(dc, {0, 0, w, 1}, c1); FillSolid(dc, {0, 1, w, 2}, c2); break;
+    case bsBottomLine: FillSolid(dc, {0, h - 2, w, h - 1}, c1); FillSolid(dc, {0, h - 1, w, h}, c2); break;
+    case bsLeftLine: FillSolid(dc, {0, 0, 1, h}, c1); FillSolid(dc, {1, 0, 2, h}, c2); break;
+    case bsRightLine: FillSolid(dc, {w - 2, 0, w - 1, h}, c1); FillSolid(dc, {w - 1, 0, w, h}, c2); break;
+    case bsSpacer: break;
+  }
+}
+
+// The default (or focused) button has a black frame; the focused one a focus rectangle.
+void PaintButton(HDC dc, TButton* b) {
+  RECT r = Whole(b);
+  bool focused = b->Focused();
+  FillSolid(dc, r, clBtnFace);
+  if (b->Default() || focused) {
+    HBRUSH k = CreateSolidBrush(Rgb(clWindowFrame));
+    FrameRect(dc, &r, k);
+    DeleteObject(k);
+    r.left++, r.top++, r.right--, r.bottom--;
+  }
+  DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | BF_ADJUST);
+  DrawCaption(dc, b, b->Caption(), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  if (focused) {
+    RECT f{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+    SetTextColor(dc, 0), SetBkColor(dc, 0xFFFFFF);
+    DrawFocusRect(dc, &f);
+  }
+}
+
+void DrawPicture(HDC dc, const TImagePicture* pic, RECT dest, bool transparent, int srcX = 0, int srcW = -1) {
+  if (pic->Empty()) return;
+  int w = srcW < 0 ? pic->Width() : srcW, h = pic->Height();
+  Surface s(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) s.Row(y)[x] = PixelFromColor(COLORREF(pic->Pixels(srcX + x, y)) & 0xFFFFFF);
+  HBITMAP bmp = CreateBitmap(w, h, 1, 32, s.pixels.data());
+  HDC mem = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  int dw = dest.right - dest.left, dh = dest.bottom - dest.top;
+  if (transparent)
+    TransparentBlt(dc, dest.left, dest.top, dw, dh, mem, 0, 0, w, h,
+                   UINT(COLORREF(pic->Pixels(srcX, h - 1)) & 0xFFFFFF));
+  else
+    StretchBlt(dc, dest.left, dest.top, dw, dh, mem, 0, 0, w, h, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  DeleteObject(bmp);
+}
+
+void PaintSpeedButton(HDC dc, TSpeedButton* b) {
+  RECT r = Whole(b);
+  FillSolid(dc, r, b->Color());
+  if (b->Down()) DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+  else if (!b->Flat()) DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | BF_ADJUST);
+  int shift = b->Down() ? 1 : 0;
+  const TImagePicture* g = b->Glyph();
+  int gw = g->Empty() ? 0 : g->Width() / std::max(1, b->NumGlyphs()), gh = g->Height();
+  std::string cap = b->Caption();
+  if (gw) {
+    int x = cap.empty() ? (b->Width() - gw) / 2 : (b->Margin() < 0 ? 4 : b->Margin());
+    RECT d{x + shift, (b->Height() - gh) / 2 + shift, x + shift + gw, (b->Height() - gh) / 2 + shift + gh};
+    DrawPicture(dc, g, d, true, b->GlyphIndex() * gw, gw);
+    r.left = d.right + b->Spacing();
+  }
+  if (!cap.empty()) {
+    RECT t{r.left + shift, r.top + shift, r.right + shift, r.bottom + shift};
+    DrawCaption(dc, b, cap, t, (gw ? DT_LEFT : DT_CENTER) | DT_VCENTER | DT_SINGLELINE);
+  }
+}
+
+void PaintLabel(HDC dc, TLabel* l) {
+  RECT r = Whole(l);
+  FillSolid(dc, r, l->Color());
+  DrawCaption(dc, l, l->Caption(), r, l->WordWrap() ? DT_WORDBREAK : 0);
+}
+
+// Byte offset of the n-th character of UTF-8 text.
+size_t ByteOf(const std::string& s, int n) {
+  size_t i = 0;
+  for (; i < s.size() && n > 0; --n)
+    do ++i;
+    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80);
+  return i;
+}
+
+void PaintEdit(HDC dc, TCustomEdit* e) {
+  RECT r = Whole(e);
+  Sunken(dc, r);
+  FillSolid(dc, r, e->Color());
+  HGDIOBJ old = SelectObject(dc, FontHandle(e->Font()));
+  SetBkMode(dc, TRANSPARENT);
+  std::string text = e->Text();
+  int x = r.left + 1 + e->LeftMargin(), y = r.top + 1;
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  SetTextColor(dc, Rgb(e->Enabled() ? e->Font()->Color() : clGrayText));
+  TextOut(dc, x, y, text);
+  if (e->Focused() && e->SelLength() > 0) {
+    // The selection: highlighted band with the selected text drawn again over it.
+    size_t a = ByteOf(text, e->SelStart()), b = ByteOf(text, e->SelStart() + e->SelLength());
+    SIZE pre{}, sel{}, line{};
+    GetTextExtentPoint32(dc, text.substr(0, a), &pre);
+    GetTextExtentPoint32(dc, text.substr(a, b - a), &sel);
+    GetTextExtentPoint32(dc, "Ag", &line);
+    FillSolid(dc, RECT{x + pre.cx, y, x + pre.cx + sel.cx, y + line.cy}, clHighlight);
+    SetTextColor(dc, Rgb(clHighlightText));
+    TextOut(dc, x + pre.cx, y, text.substr(a, b - a));
+  }
+  SelectObject(dc, old);
+}
+
+void PaintRichEdit(HDC dc, TRichEdit* e) {
+  RECT r = Whole(e);
+  Sunken(dc, r);
+  FillSolid(dc, r, e->Color());
+  HGDIOBJ old = SelectObject(dc, FontHandle(e->Font()));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, Rgb(e->Enabled() ? e->Font()->Color() : clGrayText));
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  TEXTMETRIC tm{};
+  GetTextMetrics(dc, &tm);
+  int y = r.top + 1;
+  for (int i = 0; i < e->Lines()->Count() && y < r.bottom; ++i) {
+    RECT line{r.left + 2, y, r.right - 2, r.bottom};
+    int h = DrawText(dc, e->Lines()->Strings(i), &line,
+                     DT_NOPREFIX | DT_EXPANDTABS | (e->WordWrap() ? DT_WORDBREAK : DT_SINGLELINE));
+    y += std::max<int>(h, tm.tmHeight);
+  }
+  SelectObject(dc, old);
+}
+
+// Standard items only; owner-drawn ones come from the list box's own Paint.
+void PaintListBox(HDC dc, TCustomListBox* l) {
+  RECT r = Whole(l);
+  Sunken(dc, r);
+  FillSolid(dc, r, l->Color());
+  if (l->Style() != lbStandard) return;
+  HGDIOBJ old = SelectObject(dc, FontHandle(l->Font()));
+  SetBkMode(dc, TRANSPARENT);
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  for (int i = l->TopIndex(); i < l->Count(); ++i) {
+    RECT ir = l->ItemRect(i);
+    OffsetRect(&ir, 2, 2);
+    if (ir.top >= r.bottom) break;
+    bool sel = l->Selected(i);
+    if (sel) FillSolid(dc, ir, clHighlight);
+    SetTextColor(dc, Rgb(!l->Enabled() ? clGrayText : sel ? clHighlightText : l->Font()->Color()));
+    RECT tr{ir.left + 2, ir.top, ir.right, ir.bottom};
+    DrawText(dc, l->Items()->Strings(i), &tr, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_EXPANDTABS);
+    if (l->Focused() && i == l->ItemIndex()) {
+      SetTextColor(dc, 0), SetBkColor(dc, 0xFFFFFF);
+      DrawFocusRect(dc, &ir);
+    }
+  }
+  SelectObject(dc, old);
+}
+
+void PaintCheck(HDC dc, TWinControl* c, bool radio, bool checked, bool grayed) {
+  RECT r = Whole(c);
+  FillSolid(dc, r, c->Color());
+  int top = (c->Height() - 13) / 2;
+  RECT box{0, top, 13, top + 13};
+  UINT state = (radio ? DFCS_BUTTONRADIO : grayed ? DFCS_BUTTON3STATE : DFCS_BUTTONCHECK) |
+               (checked || grayed ? DFCS_CHECKED : 0) | (c->Enabled() && !grayed ? 0 : DFCS_INACTIVE);
+  DrawFrameControl(dc, &box, DFC_BUTTON, state);
+  RECT t{17, 0, c->Width(), c->Height()};
+  DrawCaption(dc, c, c->Caption(), t, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+  if (c->Focused() && !c->Caption().empty()) {
+    RECT calc = t;
+    HGDIOBJ old = SelectObject(dc, FontHandle(c->Font()));
+    DrawText(dc, c->Caption(), &calc, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    int h = calc.bottom - calc.top;
+    RECT f{15, (c->Height() - h) / 2 - 1, std::min<int>(calc.right + 2, c->Width()), (c->Height() + h) / 2 + 1};
+    SetTextColor(dc, 0), SetBkColor(dc, 0xFFFFFF);
+    DrawFocusRect(dc, &f);
+  }
+}
+
+void PaintGroupBox(HDC dc, TGroupBox* g) {
+  RECT r = Whole(g);
+  FillSolid(dc, r, g->Color());
+  HGDIOBJ old = SelectObject(dc, FontHandle(g->Font()));
+  SIZE sz{};
+  std::string cap = g->Caption();
+  GetTextExtentPoint32(dc, "0", &sz);
+  SelectObject(dc, old);
+  RECT frame{0, sz.cy / 2, g->Width(), g->Height()};
+  DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+  if (!cap.empty()) {
+    RECT t{8, 0, g->Width() - 8, sz.cy};
+    RECT calc = t;
+    old = SelectObject(dc, FontHandle(g->Font()));
+    DrawText(dc, cap, &calc, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    FillSolid(dc, RECT{6, 0, std::min<int>(calc.right + 2, g->Width() - 6), sz.cy}, g->Color());
+    DrawCaption(dc, g, cap, t, DT_LEFT | DT_SINGLELINE);
+  }
+}
+
+void PaintImage(HDC dc, TImage* i) {
+  DrawPicture(dc, i->Picture(), i->DestRect(), i->Transparent());
+}
+
+}  // namespace
+
+bool PaintStandardControl(HDC dc, TControl* c) {
+  if (auto* f = dynamic_cast<TForm*>(c)) FillSolid(dc, Whole(f), f->Color());
+  else if (auto* p = dynamic_cast<TPanel*>(c)) PaintPanel(dc, p);
+  else if (auto* b = dynamic_cast<TBevel*>(c)) PaintBevel(dc, b);
+  else if (auto* bt = dynamic_cast<TButton*>(c)) PaintButton(dc, bt);
+  else if (auto* sb = dynamic_cast<TSpeedButton*>(c)) PaintSpeedButton(dc, sb);
+  else if (auto* l = dynamic_cast<TLabel*>(c)) PaintLabel(dc, l);
+  else if (auto* re = dynamic_cast<TRichEdit*>(c)) PaintRichEdit(dc, re);
+  else if (auto* e = dynamic_cast<TCustomEdit*>(c)) PaintEdit(dc, e);
+  else if (auto* lb = dynamic_cast<TCustomListBox*>(c)) PaintListBox(dc, lb);
+  else if (auto* cb = dynamic_cast<TCheckBox*>(c)) PaintCheck(dc, cb, false, cb->Checked(), cb->State() == cbGrayed);
+  else if (auto* rb = dynamic_cast<TRadioButton*>(c)) PaintCheck(dc, rb, true, rb->Checked(), false);
+  else if (auto* g = dynamic_cast<TGroupBox*>(c)) PaintGroupBox(dc, g);
+  else if (auto* im = dynamic_cast<TImage*>(c)) PaintImage(dc, im);
+  else return false;
+  return true;
+}
+
+}  // namespace ControlPaint

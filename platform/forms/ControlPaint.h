@@ -1,0 +1,32 @@
+#pragma once
+// How the standard controls look: one paint routine per control class, drawing on a
+// device context whose origin is the control's top-left corner. The window painter calls
+// PaintStandardControl for each control before the control's own Paint (TCustomControl,
+// TGraphicControl descendants), so a descendant draws over the standard look.
+#include <string>
+
+#include "platform/forms/Controls.h"
+#include "platform/forms/graphics/Gdi.h"
+
+class TForm;
+
+namespace ControlPaint {
+
+// The system colour or plain colour as a COLORREF.
+win::COLORREF Rgb(TColor c);
+// A font handle for a control font (cached; never delete it).
+win::HFONT FontHandle(const TFont* f);
+// The colour a control's face is filled with (its Color).
+void FillSolid(win::HDC dc, const win::RECT& r, TColor c);
+// Raised or lowered frame of `width` pixels; r shrinks by it.
+void Frame3D(win::HDC dc, win::RECT& r, TColor topLeft, TColor bottomRight, int width);
+// Caption text with "&" prefixes, greyed and embossed when disabled.
+void DrawCaption(win::HDC dc, const TControl* c, const std::string& text, win::RECT r, win::UINT format);
+// Where the area of a control's children starts (the list box and edits paint a border
+// around theirs): the offset of the canvas origin from the control's corner.
+win::POINT ClientOffset(const TControl* c);
+
+// Paints c's standard look. False when c is no standard control (only its Paint draws).
+bool PaintStandardControl(win::HDC dc, TControl* c);
+
+}  // namespace ControlPaint
