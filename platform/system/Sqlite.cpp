@@ -2,7 +2,16 @@
 
 #include <sqlite3.h>
 
+#include <mutex>
+#include <unordered_map>
+
 namespace win {
+
+struct SqliteStatementCache {
+  std::mutex mutex;
+  bool open = true;
+  std::unordered_map<std::string, std::vector<sqlite3_stmt*>> idle;
+};
 
 namespace {
 [[noreturn]] void Fail(sqlite3* db, const std::string& what, int rc) {
@@ -12,7 +21,8 @@ namespace {
 }
 }  // namespace
 
-SqliteDb::SqliteDb(const std::filesystem::path& file, bool create) : file_(file) {
+SqliteDb::SqliteDb(const std::filesystem::path& file, bool create)
+    : file_(file), cache_(std::make_shared<SqliteStatementCache>()) {
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
   int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
@@ -35,6 +45,13 @@ SqliteDb::SqliteDb(const std::filesystem::path& file, bool create) : file_(file)
 }
 
 SqliteDb::~SqliteDb() {
+  {
+    std::lock_guard lock(cache_->mutex);
+    cache_->open = false;
+    for (auto& [sql, stmts] : cache_->idle)
+      for (auto* st : stmts) sqlite3_finalize(st);
+    cache_->idle.clear();
+  }
   if (db_) sqlite3_close_v2(db_);
 }
 
@@ -49,10 +66,21 @@ void SqliteDb::Exec(const std::string& sql) {
 }
 
 SqliteStatement SqliteDb::Prepare(const std::string& sql) {
+  const std::string* key;
+  {
+    std::lock_guard lock(cache_->mutex);
+    auto it = cache_->idle.try_emplace(sql).first;
+    key = &it->first;  // node keys stay put when the map grows
+    if (!it->second.empty()) {
+      sqlite3_stmt* stmt = it->second.back();
+      it->second.pop_back();
+      return SqliteStatement(db_, stmt, cache_, key);
+    }
+  }
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, sql.c_str(), int(sql.size()), &stmt, nullptr);
   if (rc != SQLITE_OK) Fail(db_, file_.string() + ": prepare", rc);
-  return SqliteStatement(db_, stmt);
+  return SqliteStatement(db_, stmt, cache_, key);
 }
 
 std::int64_t SqliteDb::LastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
@@ -71,7 +99,7 @@ std::string SqliteDb::IntegrityCheck() {
 SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {
   // Inside an open transaction, a savepoint: the outer one decides.
   nested_ = sqlite3_get_autocommit(db_.get()) == 0;
-  db_.Exec(nested_ ? "SAVEPOINT wi_nested" : "BEGIN IMMEDIATE");
+  db_.Prepare(nested_ ? "SAVEPOINT wi_nested" : "BEGIN IMMEDIATE").Step();
 }
 SqliteTransaction::~SqliteTransaction() {
   if (!done_) {
@@ -82,12 +110,26 @@ SqliteTransaction::~SqliteTransaction() {
   }
 }
 void SqliteTransaction::Commit() {
-  db_.Exec(nested_ ? "RELEASE wi_nested" : "COMMIT");
+  db_.Prepare(nested_ ? "RELEASE wi_nested" : "COMMIT").Step();
   done_ = true;
 }
 
 SqliteStatement::~SqliteStatement() {
-  if (stmt_) sqlite3_finalize(stmt_);
+  if (!stmt_) return;
+  if (cache_) {
+    // Resetting also ends the read or write the statement held open.
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    std::lock_guard lock(cache_->mutex);
+    if (cache_->open) {
+      auto& idle = cache_->idle[*sql_];
+      if (idle.size() < 4) {
+        idle.push_back(stmt_);
+        return;
+      }
+    }
+  }
+  sqlite3_finalize(stmt_);
 }
 SqliteStatement& SqliteStatement::Bind(int index, std::int64_t value) {
   sqlite3_bind_int64(stmt_, index, value);

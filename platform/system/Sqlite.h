@@ -2,6 +2,7 @@
 // Thin RAII wrapper over SQLite used by the registry and the machine's state store.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -22,6 +23,7 @@ class SqliteError : public std::runtime_error {
 };
 
 class SqliteStatement;
+struct SqliteStatementCache;
 
 class SqliteDb {
  public:
@@ -33,6 +35,9 @@ class SqliteDb {
   SqliteDb& operator=(const SqliteDb&) = delete;
 
   void Exec(const std::string& sql);
+  // Statements are kept once compiled: a statement that goes out of scope is reset and
+  // handed to the next Prepare of the same text (the platform calls repeat a few queries
+  // thousands of times, and compiling them cost more than running them).
   SqliteStatement Prepare(const std::string& sql);
   std::int64_t LastInsertRowId() const;
   int Changes() const;
@@ -44,6 +49,7 @@ class SqliteDb {
  private:
   sqlite3* db_ = nullptr;
   std::filesystem::path file_;
+  std::shared_ptr<SqliteStatementCache> cache_;
 };
 
 // One transaction; rolled back unless Commit() was called.
@@ -62,7 +68,13 @@ class SqliteTransaction {
 class SqliteStatement {
  public:
   SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
-  SqliteStatement(SqliteStatement&& o) noexcept : db_(o.db_), stmt_(o.stmt_) { o.stmt_ = nullptr; }
+  SqliteStatement(sqlite3* db, sqlite3_stmt* stmt, std::shared_ptr<SqliteStatementCache> cache,
+                  const std::string* sql)
+      : db_(db), stmt_(stmt), cache_(std::move(cache)), sql_(sql) {}
+  SqliteStatement(SqliteStatement&& o) noexcept
+      : db_(o.db_), stmt_(o.stmt_), cache_(std::move(o.cache_)), sql_(o.sql_) {
+    o.stmt_ = nullptr;
+  }
   SqliteStatement(const SqliteStatement&) = delete;
   ~SqliteStatement();
 
@@ -81,6 +93,8 @@ class SqliteStatement {
  private:
   sqlite3* db_;
   sqlite3_stmt* stmt_;
+  std::shared_ptr<SqliteStatementCache> cache_;  // where the statement goes back, if any
+  const std::string* sql_ = nullptr;             // its key there
 };
 
 }  // namespace win
