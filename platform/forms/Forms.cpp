@@ -1,6 +1,7 @@
 #include "platform/forms/Forms.h"
 
 #include "platform/forms/ActnList.h"
+#include "platform/forms/DisplayBackend.h"
 #include <algorithm>
 #include <cctype>
 
@@ -72,6 +73,7 @@ void TForm::Show() {
   Screen->SetActiveForm(this);
   if (Application) Application->NoteActivity();
   OnShow(this);
+  DisplayBackend::FormShown(this);
 }
 
 void TForm::Close() {
