@@ -368,6 +368,7 @@ class TStrings : public TPersistent {
   int AddObject(const std::string& s, TObject* o);
   void AddStrings(const TStrings* other);
   std::string operator[](int i) const { return Get(i); }
+  std::string Strings(int i) const { return Get(i); }
   TObject* Objects(int i) const { return GetObject(i); }
   void SetObjects(int i, TObject* o) { PutObject(i, o); }
   // Case-insensitive (ASCII and Latin letters compare as the system does).
