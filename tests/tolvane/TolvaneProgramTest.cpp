@@ -1,0 +1,202 @@
+// The Tolvane program end to end: installs, removals and refusals on throw-away PCs.
+#include <optional>
+
+#include "platform/system/Services.h"
+#include "platform/system/Shutdown.h"
+#include "tests/tolvane/TolvaneRun.h"
+#include "toolkit/ErrorReporting.h"
+#include "toolkit/RegistryHelpers.h"
+
+using namespace tolvane_test;
+
+namespace {
+
+const std::string kServerDone =
+    "L'installation du serveur Firebird est terminée!\r\nCe poste peut aussi fonctionner comme "
+    "client, Il n'est\r\npas nécessaire d'installer le client.\r\n\r\n";
+const std::string kClientDone = "L'installation du client Firebird est terminée!";
+const std::string kUninstalled = "Firebird a été désinstallé!";
+const std::string kRestart =
+    "Vous devez redémarrer l'ordinateur avant d'utiliser Firebird.\r\nVoulez-vous redémarrer "
+    "maintenant?";
+const std::string kServerRunning = "Le serveur Firebird est actif sur cette machine!";
+const std::string kBrutal = "La désinstallation brutale de Firebird peut provoquer la panne";
+const std::string kGuardian = "FirebirdGuardianDefaultInstance";
+const std::string kServer = "FirebirdServerDefaultInstance";
+const std::string kInstall = "C:\\Program Files\\Firebird\\Firebird_1_5\\";
+
+// The script's fields lose their outer line breaks, so messages that end with one are
+// matched by everything before it (the exact endings are checked in FrmMainTest).
+std::string Contains(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return Esc(text);
+}
+
+std::string ServerScript(const std::string& tail) {
+  return "check VcRadioButton2\nclick bOK\ndialog information | " + Contains(kServerDone + tail) +
+         " | ok\n";
+}
+
+class TolvaneProgram : public TolvanePc {
+ protected:
+  std::optional<win::ServiceInfo> Service(const std::string& name) {
+    Pc();
+    for (auto& s : win::ListServices())
+      if (s.name == name) return s;
+    return std::nullopt;
+  }
+  bool Running(const std::string& name) {
+    auto s = Service(name);
+    return s && s->state == win::SERVICE_RUNNING;
+  }
+  std::string InstanceDir() {
+    Pc();
+    std::string dir;
+    ReadRegString(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Firebird Project\\Firebird Server\\Instances",
+                  "DefaultInstance", dir);
+    return dir;
+  }
+  void InstallServer() {
+    Result r = Tolvane("check VcRadioButton2\nclick bOK\ndialog information | | ok\n");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    ASSERT_TRUE(Running(kGuardian));
+  }
+};
+
+// The completion message lists the machine's addresses under a heading that follows
+// their number; without any, it ends with its two line breaks.
+TEST_F(TolvaneProgram, ServerInstallationShowsTheAddressesStartsTheGuardianAndEnds) {
+  struct Case {
+    std::string ipv4, tail;
+  } cases[] = {
+      {"10.1.2.3",
+       "Veuillez noter l'adresse IP suivante:\r\nVous en aurez besoin pour installer les postes "
+       "clients!\r\n\r\n10.1.2.3\r\n"},
+      {"10.1.2.3,192.168.7.9",
+       "Veuillez noter les adresses IP suivantes:\r\nVous en aurez besoin pour installer les "
+       "postes clients!\r\n\r\n10.1.2.3\r\n192.168.7.9\r\n"},
+      {"none", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ipv4);
+    TearDown();
+    MakePc({"--ipv4", c.ipv4});
+    Result r = Tolvane(ServerScript(c.tail));
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Running(kGuardian));
+    EXPECT_TRUE(Service(kServer).has_value());
+    EXPECT_EQ(InstanceDir(), kInstall);
+    EXPECT_TRUE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbserver.exe")));
+    EXPECT_FALSE(win::PendingRestart().has_value());
+  }
+}
+
+// A system library in use is replaced at the next boot: the guardian waits for it, the
+// restart is offered after the completion message, and the dialog closes either way.
+TEST_F(TolvaneProgram, ServerInstallationWithALibraryInUseOffersTheRestart) {
+  for (std::string answer : {"yes", "no"}) {
+    SCOPED_TRACE(answer);
+    TearDown();
+    MakePc({"--ipv4", "none"});
+    Result r = Machine({"lock", pc_.string(), "C:\\WINDOWS\\system32\\msvcrt.dll"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    r = Tolvane(ServerScript("") + "dialog confirmation | =" + Esc(kRestart) + " | " + answer + "\n");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_FALSE(Running(kGuardian));
+    ASSERT_TRUE(Service(kGuardian).has_value());
+    EXPECT_EQ(win::PendingRestart().has_value(), answer == "yes");
+
+    std::string before = Slurp(C("WINDOWS/system32/msvcrt.dll"));
+    r = Machine({"boot", pc_.string()});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(Slurp(C("WINDOWS/system32/msvcrt.dll")), before);
+    EXPECT_EQ(Slurp(C("WINDOWS/system32/msvcrt.dll")), Slurp(media_ / "Files" / "msvcrt.dll"));
+    EXPECT_TRUE(Running(kGuardian));
+  }
+}
+
+TEST_F(TolvaneProgram, ClientInstallationNeedsNoRadioChangeAndEnds) {
+  MakePc();
+  Result r = Tolvane("click bOK\ndialog information | =" + Esc(kClientDone) + " | ok\n");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_TRUE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbclient.dll")));
+  EXPECT_TRUE(fs::exists(C("WINDOWS/system32/gds32.dll")));
+  EXPECT_FALSE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbserver.exe")));
+  EXPECT_FALSE(Service(kGuardian).has_value());
+}
+
+// After an uninstallation the dialog stays open: the same run then installs the client.
+TEST_F(TolvaneProgram, UninstallationKeepsTheDialogOpen) {
+  MakePc();
+  InstallServer();
+  Result r = Tolvane("check VcRadioButton3\nclick bOK\n"
+                     "dialog * | " + Esc(kServerRunning) + " | yes\n"
+                     "dialog information | =" + Esc(kUninstalled) + " | ok\n"
+                     "check VcRadioButton1\nclick bOK\n"
+                     "dialog information | =" + Esc(kClientDone) + " | ok\n");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_FALSE(Service(kGuardian).has_value());
+  EXPECT_FALSE(Service(kServer).has_value());
+  EXPECT_FALSE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbserver.exe")));
+  EXPECT_TRUE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbclient.dll")));
+}
+
+// Only Yes on the warning removes anything; No and Cancel leave the dialog as it was.
+TEST_F(TolvaneProgram, ForcedRemovalAnsweredNoCancelThenYes) {
+  MakePc();
+  InstallServer();
+  Pc().ReadJournal();
+  size_t before = TolvaneChanges().size();
+  Result r = Tolvane("check VcRadioButton4\nclick bOK\ndialog * | " + Esc(kBrutal) + " | no\n"
+                     "click bOK\ndialog * | " + Esc(kBrutal) + " | cancel\nclick bAnnuler\n");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(TolvaneChanges().size(), before);
+  EXPECT_TRUE(Running(kGuardian));
+
+  r = Tolvane("check VcRadioButton4\nclick bOK\ndialog * | " + Esc(kBrutal) + " | yes\n"
+              "dialog information | =" + Esc(kUninstalled) + " | ok\nclick bAnnuler\n");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_FALSE(Service(kGuardian).has_value());
+  EXPECT_FALSE(Service(kServer).has_value());
+  EXPECT_EQ(InstanceDir(), "");
+  EXPECT_FALSE(fs::exists(C("Program Files/Firebird/Firebird_1_5")));
+  EXPECT_FALSE(fs::exists(C("WINDOWS/system32/gds32.dll")));
+}
+
+// A user without administrator rights gets the error and nothing else, even when the
+// folder lookup before the test fails on an unreadable instance value.
+TEST_F(TolvaneProgram, NonAdministratorIsTurnedAwayWithoutChanges) {
+  const std::string script =
+      "dialog Erreur | =Vous devez avoir des droits d'Administrateur pour installer\\r\\nou "
+      "désinstaller Firebird! | ok\n";
+  for (bool brokenInstanceValue : {false, true}) {
+    SCOPED_TRACE(brokenInstanceValue);
+    TearDown();
+    MakePc({"--no-admin"});
+    if (brokenInstanceValue) {
+      std::ofstream(root_ / "bad.reg")
+          << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Firebird Project\\Firebird "
+             "Server\\Instances]\r\n\"DefaultInstance\"=dword:00000001\r\n";
+      Result r = Machine({"reg", pc_.string(), "import", (root_ / "bad.reg").string()});
+      ASSERT_EQ(r.rc, 0) << r.err;
+    }
+    Result r = Tolvane(script + "check VcRadioButton2\nclick bOK\n");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(TolvaneChanges(), std::vector<std::string>{});
+  }
+}
+
+// A file that cannot be copied: one error box with the reporter's text, and the dialog
+// stays open for another try.
+TEST_F(TolvaneProgram, CopyFailureIsReportedOnceAndTheDialogStays) {
+  MakePc();
+  fs::remove(media_ / "Files" / "firebird.msg");
+  Pc();
+  std::string text = CopyErrorMessage("D:\\Files\\firebird.msg", kInstall + "firebird.msg",
+                                      SysErrorText(2));
+  Result r = Tolvane("click bOK\ndialog Erreur | " + Contains(text) + " | ok\nclick bAnnuler\n");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_FALSE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbclient.dll")));
+}
+
+}  // namespace
