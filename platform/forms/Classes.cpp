@@ -71,44 +71,7 @@ const TClassInfo* FindClassInfo(const std::string& name) {
   return it == registry().end() ? nullptr : it->second;
 }
 
-namespace {
-const std::pair<const char*, int> kColors[] = {
-    {"clBlack", clBlack}, {"clMaroon", clMaroon}, {"clGreen", clGreen}, {"clOlive", clOlive},
-    {"clNavy", clNavy}, {"clPurple", clPurple}, {"clTeal", clTeal}, {"clGray", clGray},
-    {"clSilver", clSilver}, {"clRed", clRed}, {"clLime", clLime}, {"clYellow", clYellow},
-    {"clBlue", clBlue}, {"clFuchsia", clFuchsia}, {"clAqua", clAqua}, {"clWhite", clWhite},
-    {"clNone", clNone}, {"clDefault", clDefault},
-    {"clScrollBar", clScrollBar}, {"clBackground", clBackground},
-    {"clActiveCaption", clActiveCaption}, {"clInactiveCaption", clInactiveCaption},
-    {"clMenu", clMenu}, {"clWindow", clWindow}, {"clWindowFrame", clWindowFrame},
-    {"clMenuText", clMenuText}, {"clWindowText", clWindowText}, {"clCaptionText", clCaptionText},
-    {"clActiveBorder", clActiveBorder}, {"clInactiveBorder", clInactiveBorder},
-    {"clAppWorkSpace", clAppWorkSpace}, {"clHighlight", clHighlight},
-    {"clHighlightText", clHighlightText}, {"clBtnFace", clBtnFace}, {"clBtnShadow", clBtnShadow},
-    {"clGrayText", clGrayText}, {"clBtnText", clBtnText},
-    {"clInactiveCaptionText", clInactiveCaptionText}, {"clBtnHighlight", clBtnHighlight},
-    {"cl3DDkShadow", cl3DDkShadow}, {"cl3DLight", cl3DLight}, {"clInfoText", clInfoText},
-    {"clInfoBk", clInfoBk},
-};
-}  // namespace
-
-bool ColorToIdent(int color, std::string& name) {
-  for (auto& [n, c] : kColors)
-    if (c == color) {
-      name = n;
-      return true;
-    }
-  return false;
-}
-
-bool IdentToColor(const std::string& name, int& color) {
-  for (auto& [n, c] : kColors)
-    if (AnsiCompareText(n, name) == 0) {
-      color = c;
-      return true;
-    }
-  return false;
-}
+// ColorToIdent and IdentToColor come from the drawing layer, which owns the colour names.
 
 // --- TPersistent -----------------------------------------------------------------------
 

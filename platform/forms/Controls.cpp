@@ -11,7 +11,10 @@ std::function<void(TCanvas*)> ControlCanvasDeleter;
 namespace {
 std::map<win::HWND, TWinControl*> g_handles;
 TWinControl* g_focused = nullptr;
-const std::vector<std::string> kAlignNames = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"};
+const std::vector<std::string>& kAlignNames() {
+  static const std::vector<std::string> names = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"};
+  return names;
+}
 }  // namespace
 
 void TFont::DefineProps(TPropList& p) {
@@ -51,7 +54,7 @@ void TControl::DefineProps(TPropList& p) {
   p.Int("Width", &TControl::Width, &TControl::SetWidth, 0).stored = [](TPersistent*) { return true; };
   p.Int("Height", &TControl::Height, &TControl::SetHeight, 0).stored = [](TPersistent*) { return true; };
   p.Component("Action", &TControl::Action, &TControl::SetAction);
-  p.Enum("Align", &TControl::Align, &TControl::SetAlign, kAlignNames, alNone);
+  p.Enum("Align", &TControl::Align, &TControl::SetAlign, kAlignNames(), alNone);
   p.Set("Anchors", &TControl::Anchors, &TControl::SetAnchors, {"akLeft", "akTop", "akRight", "akBottom"}, DefaultAnchors);
   // Caption follows the action when there is one.
   p.String("Caption", &TControl::Caption, &TControl::SetCaption).stored = [](TPersistent* o) {
@@ -59,7 +62,8 @@ void TControl::DefineProps(TPropList& p) {
     return !c->Action() && !c->Caption().empty() && !c->InheritsFrom("TCustomEdit");
   };
   p.Color("Color", &TControl::Color, &TControl::SetColor, clBtnFace).stored = [](TPersistent* o) {
-    return !static_cast<TControl*>(o)->ParentColor();
+    auto* c = static_cast<TControl*>(o);
+    return !c->ParentColor() && c->Color() != c->DefaultColor();
   };
   p.Object("Constraints", &TControl::Constraints);
   p.Bool("Enabled", &TControl::Enabled, &TControl::SetEnabled, true).stored = [](TPersistent* o) {

@@ -116,6 +116,8 @@ class TControl : public TComponent {
   int Color() const { return FColor; }
   void SetColor(int v);
   bool ParentColor() const { return FParentColor; }
+  // The colour a control of its class has unless told otherwise (not stored).
+  virtual int DefaultColor() const { return FDefaultColor; }
   void SetParentColor(bool v);
   TFont* Font() const { return FFont.get(); }
   bool ParentFont() const { return FParentFont; }
@@ -184,6 +186,13 @@ class TControl : public TComponent {
   bool FVisible = true, FEnabled = true;
   int FColor = clBtnFace;
   bool FParentColor = true;
+
+ protected:
+  // Controls with a colour of their own (edits, lists: clWindow) set it in their constructor.
+  void SetOwnColor(int c) { FColor = FDefaultColor = c; FParentColor = false; }
+
+ private:
+  int FDefaultColor = clBtnFace;
   std::unique_ptr<TFont> FFont;
   bool FParentFont = true;
   std::string FHint;

@@ -13,8 +13,14 @@
 #include "platform/system/Clock.h"
 
 namespace {
-const std::vector<std::string> kBorderNames = {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
-const std::vector<std::string> kPositionNames = {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"};
+const std::vector<std::string>& kBorderNames() {
+  static const std::vector<std::string> names = {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
+  return names;
+}
+const std::vector<std::string>& kPositionNames() {
+  static const std::vector<std::string> names = {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"};
+  return names;
+}
 }  // namespace
 
 void TForm::DefineProps(TPropList& p) {
@@ -23,10 +29,10 @@ void TForm::DefineProps(TPropList& p) {
   p.Int("Width", &TForm::Width, &TForm::SetWidth, 0).stored = never;
   p.Int("Height", &TForm::Height, &TForm::SetHeight, 0).stored = never;
   p.Bool("Visible", &TForm::Visible, &TForm::SetVisible, false).stored = never;
-  p.Enum("BorderStyle", &TForm::BorderStyle, &TForm::SetBorderStyle, kBorderNames, bsSizeable);
+  p.Enum("BorderStyle", &TForm::BorderStyle, &TForm::SetBorderStyle, kBorderNames(), bsSizeable);
   p.Int("ClientHeight", &TForm::ClientHeight, &TForm::SetClientHeight, 0);
   p.Int("ClientWidth", &TForm::ClientWidth, &TForm::SetClientWidth, 0);
-  p.Enum("Position", &TForm::Position, &TForm::SetPosition, kPositionNames, poDesigned);
+  p.Enum("Position", &TForm::Position, &TForm::SetPosition, kPositionNames(), poDesigned);
   p.Event("OnActivate", &TForm::OnActivate);
   p.Event("OnClose", &TForm::OnClose);
   p.Event("OnCreate", &TForm::OnCreate);
@@ -207,7 +213,7 @@ void TForm::WndProc(TMessage& m) {
       if (auto* next = g->FindNextControl(nullptr, true, true)) next->SetFocus();
       return;
     }
-    if (auto* w = dynamic_cast<TWinControl*>(target); w && w->CanFocus() && w->TabStop()) w->SetFocus();
+    if (auto* w = dynamic_cast<TWinControl*>(target); w && w->CanFocus()) w->SetFocus();
     target->Perform(BM_CLICK);
     return;
   }

@@ -6,13 +6,16 @@
 #include "platform/forms/Forms.h"
 
 namespace {
-const std::vector<std::string> kBevelNames = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
+const std::vector<std::string>& kBevelNames() {
+  static const std::vector<std::string> names = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
+  return names;
+}
 bool always(TPersistent*) { return true; }
 }  // namespace
 
 void TPanel::DefineProps(TPropList& p) {
-  p.Enum("BevelInner", &TPanel::BevelInner, &TPanel::SetBevelInner, kBevelNames, bvNone);
-  p.Enum("BevelOuter", &TPanel::BevelOuter, &TPanel::SetBevelOuter, kBevelNames, bvRaised);
+  p.Enum("BevelInner", &TPanel::BevelInner, &TPanel::SetBevelInner, kBevelNames(), bvNone);
+  p.Enum("BevelOuter", &TPanel::BevelOuter, &TPanel::SetBevelOuter, kBevelNames(), bvRaised);
   p.Int("BevelWidth", &TPanel::BevelWidth, &TPanel::SetBevelWidth, 1);
   p.Int("BorderWidth", &TPanel::BorderWidth, &TPanel::SetBorderWidth, 0);
 }
@@ -151,8 +154,7 @@ void TCustomEdit::DefineProps(TPropList& p) {
 TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 121, 21);
   SetTabStop(true);
-  SetParentColor(false);
-  SetColor(clWindow);
+  SetOwnColor(clWindow);
 }
 
 int TCustomEdit::SelStart() const { return charsBefore(GetText(), FSelStartB); }
@@ -353,8 +355,7 @@ TCustomListBox::TCustomListBox(TComponent* owner)
     : TCustomControl(owner), FItems(new TListBoxStrings(this)) {
   SetBounds(0, 0, 121, 97);
   SetTabStop(true);
-  SetParentColor(false);
-  SetColor(clWindow);
+  SetOwnColor(clWindow);
 }
 
 TCustomListBox::~TCustomListBox() = default;
