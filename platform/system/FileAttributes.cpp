@@ -13,34 +13,52 @@ constexpr DWORD kStoredBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                               FILE_ATTRIBUTE_TEMPORARY | 0x1000 /*offline*/ | 0x2000 /*not indexed*/;
 
-// Escapes LIKE wildcards so that a folder's records can be matched by prefix.
-std::string LikePrefix(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '%' || c == '_' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "/%";
+// The records below a folder are those in [key + "/", key + "0"): '0' follows '/', and
+// keys compare bytewise, so the range holds exactly the keys that start with key + "/"
+// (and the primary key index serves it).
+std::string BelowFrom(const std::string& key) { return key + "/"; }
+std::string BelowTo(const std::string& key) { return key + "0"; }
+
+bool StoredRecord(Machine& m, const std::string& key, DWORD& value) {
+  auto st = m.State().Prepare("SELECT attrs FROM attrs WHERE path = ?");
+  st.Bind(1, key);
+  if (!st.Step()) return false;
+  value = DWORD(st.ColumnInt(0));
+  return true;
 }
 }  // namespace
 
 DWORD StoredAttributes(Machine& m, const fs::path& host, bool isDirectory) {
-  auto st = m.State().Prepare("SELECT attrs FROM attrs WHERE path = ?");
-  st.Bind(1, CanonicalKey(host));
-  if (st.Step()) return DWORD(st.ColumnInt(0)) & kStoredBits;
+  DWORD value;
+  if (StoredRecord(m, CanonicalKey(host), value)) return value & kStoredBits;
   return isDirectory ? 0 : FILE_ATTRIBUTE_ARCHIVE;
 }
 
 void StoreAttributes(Machine& m, const fs::path& host, DWORD attributes) {
+  std::string key = CanonicalKey(host);
+  DWORD bits = attributes & kStoredBits, value;
+  // A read is much cheaper than a write: the record often holds the value already.
+  if (StoredRecord(m, key, value) && value == bits) return;
   auto st = m.State().Prepare("INSERT OR REPLACE INTO attrs(path, attrs) VALUES(?, ?)");
-  st.Bind(1, CanonicalKey(host)).Bind(2, std::int64_t(attributes & kStoredBits));
+  st.Bind(1, key).Bind(2, std::int64_t(bits));
+  st.Step();
+}
+
+void StoreFileAttributes(Machine& m, const fs::path& host, DWORD attributes) {
+  if ((attributes & kStoredBits) != FILE_ATTRIBUTE_ARCHIVE) return StoreAttributes(m, host, attributes);
+  // The archive bit alone is what a file without a record has: drop a record if any.
+  std::string key = CanonicalKey(host);
+  DWORD value;
+  if (!StoredRecord(m, key, value)) return;
+  auto st = m.State().Prepare("DELETE FROM attrs WHERE path = ?");
+  st.Bind(1, key);
   st.Step();
 }
 
 void ForgetAttributes(Machine& m, const fs::path& host) {
   std::string key = CanonicalKey(host);
-  auto st = m.State().Prepare("DELETE FROM attrs WHERE path = ? OR path LIKE ? ESCAPE '\\'");
-  st.Bind(1, key).Bind(2, LikePrefix(key));
+  auto st = m.State().Prepare("DELETE FROM attrs WHERE path = ? OR (path >= ? AND path < ?)");
+  st.Bind(1, key).Bind(2, BelowFrom(key)).Bind(3, BelowTo(key));
   st.Step();
 }
 
@@ -49,13 +67,13 @@ void MoveAttributes(Machine& m, const fs::path& from, const fs::path& to) {
   if (a == b) return;
   SqliteTransaction tx(m.State());
   {
-    auto del = m.State().Prepare("DELETE FROM attrs WHERE path = ? OR path LIKE ? ESCAPE '\\'");
-    del.Bind(1, b).Bind(2, LikePrefix(b));
+    auto del = m.State().Prepare("DELETE FROM attrs WHERE path = ? OR (path >= ? AND path < ?)");
+    del.Bind(1, b).Bind(2, BelowFrom(b)).Bind(3, BelowTo(b));
     del.Step();
   }
   auto st = m.State().Prepare(
-      "UPDATE attrs SET path = ? || substr(path, ?) WHERE path = ? OR path LIKE ? ESCAPE '\\'");
-  st.Bind(1, b).Bind(2, std::int64_t(a.size() + 1)).Bind(3, a).Bind(4, LikePrefix(a));
+      "UPDATE attrs SET path = ? || substr(path, ?) WHERE path = ? OR (path >= ? AND path < ?)");
+  st.Bind(1, b).Bind(2, std::int64_t(a.size() + 1)).Bind(3, a).Bind(4, BelowFrom(a)).Bind(5, BelowTo(a));
   st.Step();
   tx.Commit();
 }

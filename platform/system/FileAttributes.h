@@ -13,6 +13,8 @@ class Machine;
 // The stored bits (read-only, hidden, system, archive, temporary), without the folder bit.
 DWORD StoredAttributes(Machine& m, const std::filesystem::path& host, bool isDirectory);
 void StoreAttributes(Machine& m, const std::filesystem::path& host, DWORD attributes);
+// Same for a path known to be a file: the default (archive only) leaves no record.
+void StoreFileAttributes(Machine& m, const std::filesystem::path& host, DWORD attributes);
 // After a deletion: forgets the record of host and of everything below it.
 void ForgetAttributes(Machine& m, const std::filesystem::path& host);
 // After a move: records of from (and below) now belong to to.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
 #include "platform/system/ShortNames.h"
+#include "platform/system/Sqlite.h"
 
 namespace fs = std::filesystem;
 
@@ -116,17 +118,21 @@ bool SetHostWriteTime(const fs::path& host, std::uint64_t ft) {
   return ::utimensat(AT_FDCWD, host.c_str(), times, 0) == 0;
 }
 
-// A fresh temporary name beside target; such names are never listed.
+// A fresh temporary name beside target; such names are never listed. The random part,
+// drawn once per process, keeps names apart across processes that reuse a pid.
 fs::path TempBeside(const fs::path& target) {
   static std::atomic<unsigned> counter{0};
-  std::random_device rd;
-  std::ostringstream name;
-  name << kTempPrefix << ::getpid() << "-" << std::hex << rd() << counter++ << ".tmp";
-  return target.parent_path() / name.str();
+  static const unsigned salt = std::random_device{}();
+  char name[64];
+  std::snprintf(name, sizeof name, "%s%d-%x%x.tmp", kTempPrefix, int(::getpid()), salt,
+                counter++);
+  return target.parent_path() / name;
 }
 
 // Writes data to a temporary file beside target, then renames it over target, so that a
-// killed program leaves either the old or the new content.
+// killed program leaves either the old or the new content. Nothing is synced: the rename
+// guards against a program killed mid-write, which is what the machine promises; surviving
+// a power loss of the host is not, and an fsync per file would cost more than the copy.
 DWORD AtomicWrite(const fs::path& target, const std::function<DWORD(int fd)>& fill,
                   std::uint64_t writeTime) {
   fs::path tmp = TempBeside(target);
@@ -156,6 +162,28 @@ DWORD WriteAll(int fd, const char* data, size_t size) {
 DWORD CopyContent(const fs::path& from, int outFd) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return ErrnoToError(errno);
+  // The kernel copies without a trip through our buffers where it can; a file system or
+  // kernel that cannot leaves the output untouched and the loop below does the work.
+  bool done = false;
+  for (;;) {
+    ssize_t n = ::syscall(SYS_copy_file_range, in, nullptr, outFd, nullptr, size_t(1) << 30, 0u);
+    if (n > 0) continue;
+    if (n == 0) done = true;
+    else if (errno == EINTR) continue;
+    break;
+  }
+  if (done) {
+    ::close(in);
+    return 0;
+  }
+  if (::lseek(in, 0, SEEK_SET) < 0 || ::lseek(outFd, 0, SEEK_CUR) != 0) {
+    // Part was copied before the kernel gave up: start over from the first byte.
+    if (::lseek(in, 0, SEEK_SET) < 0 || ::lseek(outFd, 0, SEEK_SET) < 0 || ::ftruncate(outFd, 0) < 0) {
+      DWORD err = ErrnoToError(errno);
+      ::close(in);
+      return err;
+    }
+  }
   std::vector<char> buf(1 << 16);
   DWORD err = 0;
   for (;;) {
@@ -208,6 +236,16 @@ R GuardOr(R failValue, F f) {
 template <typename F>
 auto Guard(F f) -> decltype(f()) {
   return GuardOr(decltype(f())(0), f);
+}
+
+// Records what a call changed (attributes, short names, its journal line) in one
+// transaction of state.db: one commit per call rather than one per statement. The file
+// itself is already in place; the records follow it as before.
+template <typename F>
+void Record(Machine& m, F f) {
+  SqliteTransaction tx(m.State());
+  f();
+  tx.Commit();
 }
 
 // ---- find handles ----------------------------------------------------------------------
@@ -367,7 +405,10 @@ BOOL SetFileAttributes(const std::string& path, DWORD attributes) {
     if (!Look(m, path, p)) return FALSE;
     if (!p.exists) return Fail(MissingError(p));
     if (p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
-    StoreAttributes(m, p.r.host, attributes & kSettableBits);
+    if (p.isDir)
+      StoreAttributes(m, p.r.host, attributes & kSettableBits);
+    else
+      StoreFileAttributes(m, p.r.host, attributes & kSettableBits);
     return TRUE;
   });
 }
@@ -392,10 +433,11 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     DWORD err = AtomicWrite(
         dst.r.host, [&](int fd) { return CopyContent(src.r.host, fd); }, StatTime(st.st_mtim));
     if (err) return Fail(err);
-    StoreAttributes(m, dst.r.host, attrs);
-    Path done;
-    Look(m, newName, done);
-    m.Journal("file", "copied " + Display(src) + " to " + Display(done));
+    // The copy took the name dst was resolved to (found on disk, or as given when new).
+    Record(m, [&] {
+      StoreFileAttributes(m, dst.r.host, attrs);
+      m.Journal("file", "copied " + Display(src) + " to " + Display(dst));
+    });
     return TRUE;
   });
 }
@@ -410,9 +452,11 @@ BOOL DeleteFile(const std::string& path) {
     if (IsReadOnlyFile(m, p)) return Fail(ERROR_ACCESS_DENIED);
     if (m.IsFileInUse(p.r.host)) return Fail(ERROR_ACCESS_DENIED);
     if (::unlink(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
-    ForgetAttributes(m, p.r.host);
-    ForgetShortName(m, p.r.host.parent_path(), p.r.host.filename().string());
-    m.Journal("file", "deleted " + Display(p));
+    Record(m, [&] {
+      ForgetAttributes(m, p.r.host);
+      ForgetShortName(m, p.r.host.parent_path(), p.r.host.filename().string());
+      m.Journal("file", "deleted " + Display(p));
+    });
     return TRUE;
   });
 }
@@ -458,14 +502,16 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     if (err) return Fail(err);
     ::unlink(src.r.host.c_str());
   }
-  ForgetShortName(m, src.r.host.parent_path(), src.r.host.filename().string());
-  if (src.isDir) {
-    MoveAttributes(m, src.r.host, target);
-  } else {
-    ForgetAttributes(m, src.r.host);
-    StoreAttributes(m, target, srcAttrs);
-  }
-  m.Journal("file", "moved " + Display(src) + " to " + m.WindowsPath(target));
+  Record(m, [&] {
+    ForgetShortName(m, src.r.host.parent_path(), src.r.host.filename().string());
+    if (src.isDir) {
+      MoveAttributes(m, src.r.host, target);
+    } else {
+      ForgetAttributes(m, src.r.host);
+      StoreFileAttributes(m, target, srcAttrs);
+    }
+    m.Journal("file", "moved " + Display(src) + " to " + m.WindowsPath(target));
+  });
   return TRUE;
 }
 
@@ -556,9 +602,11 @@ BOOL RemoveDirectory(const std::string& path) {
     std::error_code ec;
     if (!fs::is_empty(p.r.host, ec)) return Fail(ec ? EcToError(ec) : ERROR_DIR_NOT_EMPTY);
     if (::rmdir(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
-    ForgetAttributes(m, p.r.host);
-    ForgetShortName(m, p.r.host.parent_path(), p.r.host.filename().string());
-    m.Journal("file", "folder removed " + Display(p));
+    Record(m, [&] {
+      ForgetAttributes(m, p.r.host);
+      ForgetShortName(m, p.r.host.parent_path(), p.r.host.filename().string());
+      m.Journal("file", "folder removed " + Display(p));
+    });
     return TRUE;
   });
 }
@@ -600,6 +648,25 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       return INVALID_HANDLE_VALUE;
     }
     bool wild = mask.find_first_of("*?") != std::string::npos;
+    // A plain name present as spelled is the one answer: no listing needed. Names that
+    // could be short names, or "name." (a name without extension), take the full way.
+    if (!wild && mask.find('~') == std::string::npos && mask.back() != '.' &&
+        mask.rfind(kTempPrefix, 0) != 0 && mask != "..") {
+      struct stat st;
+      fs::path exact = dir.r.host / mask;
+      if (::lstat(exact.c_str(), &st) == 0) {
+        WIN32_FIND_DATA d;
+        if (FillFindData(m, dir.r.host, mask, d)) {
+          auto* state = new FindState;
+          state->items.push_back(std::move(d));
+          *data = state->items[0];
+          state->next = 1;
+          std::lock_guard lock(g_findMutex);
+          g_finds.insert(state);
+          return static_cast<HANDLE>(state);
+        }
+      }
+    }
     std::vector<std::string> names;
     if (!IsDriveRoot(dir) && wild) {
       names.push_back(".");
@@ -624,7 +691,10 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
     for (auto& name : entries) {
       bool match = MatchMask(mask, name);
       if (!match && !IsShortName(name) && wild) match = MatchMask(mask, ShortNameOf(m, dir.r.host, name));
-      if (!match && !wild) match = SameText(ShortNameOf(m, dir.r.host, name), mask);
+      // A generated short name always has a '~'; a name without one can only equal a
+      // short name that is the entry's own name, which MatchMask has already seen.
+      if (!match && !wild && mask.find('~') != std::string::npos)
+        match = SameText(ShortNameOf(m, dir.r.host, name), mask);
       if (!match) continue;
       WIN32_FIND_DATA d;
       if (FillFindData(m, dir.r.host, name, d)) state->items.push_back(std::move(d));
@@ -1146,8 +1216,10 @@ BOOL CloseHandle(HANDLE handle) {
       ::unlink(f->temp.c_str());
       return Fail(err);
     }
-    if (f->created) StoreAttributes(m, f->host, FILE_ATTRIBUTE_ARCHIVE);
-    m.Journal("file", (f->created ? "created " : "written ") + f->windows);
+    Record(m, [&] {
+      if (f->created) StoreFileAttributes(m, f->host, FILE_ATTRIBUTE_ARCHIVE);
+      m.Journal("file", (f->created ? "created " : "written ") + f->windows);
+    });
     return TRUE;
   });
 }
@@ -1181,8 +1253,10 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     DWORD err = AtomicWrite(
         p.r.host, [&](int fd) { return WriteAll(fd, data.data(), data.size()); }, clock::Now());
     if (err) return Fail(err);
-    if (!p.exists) StoreAttributes(m, p.r.host, FILE_ATTRIBUTE_ARCHIVE);
-    m.Journal("file", (p.exists ? "written " : "created ") + p.r.windows);
+    Record(m, [&] {
+      if (!p.exists) StoreFileAttributes(m, p.r.host, FILE_ATTRIBUTE_ARCHIVE);
+      m.Journal("file", (p.exists ? "written " : "created ") + p.r.windows);
+    });
     return true;
   });
 }

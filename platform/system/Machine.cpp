@@ -1,6 +1,12 @@
 #include "platform/system/Machine.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <mutex>
@@ -81,6 +87,36 @@ char32_t FoldCodePoint(char32_t c) {
   return c;
 }
 
+bool HasMultiByteLead(const char* s, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if ((unsigned char)s[i] >= 0xC0) return true;
+  return false;
+}
+
+// The entry of dir whose name equals comp without regard to case (the first one listed),
+// into name. Folding keeps the byte length of plain ASCII names, so most entries are
+// passed over on their length alone.
+bool FindFolded(const fs::path& dir, const std::string& comp, std::string& name) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return false;
+  std::string folded = FoldCase(comp);
+  bool compWide = HasMultiByteLead(comp.data(), comp.size());
+  bool found = false;
+  while (dirent* e = ::readdir(d)) {
+    const char* entry = e->d_name;
+    size_t len = std::strlen(entry);
+    if (len != comp.size() && !compWide && !HasMultiByteLead(entry, len)) continue;
+    if (std::strcmp(entry, ".") == 0 || std::strcmp(entry, "..") == 0) continue;
+    if (FoldCase(std::string(entry, len)) == folded) {
+      name.assign(entry, len);
+      found = true;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
 bool IsBadNameChar(char c) {
   return (unsigned char)c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == ':';
 }
@@ -107,7 +143,53 @@ bool SameText(const std::string& a, const std::string& b) {
   return FoldCase(a) == FoldCase(b);
 }
 
+namespace {
+// The resolved path of a folder or file, asked of the kernel through an O_PATH descriptor:
+// three system calls, where walking the path checks every component.
+bool KernelPath(const std::string& path, std::string& out) {
+  int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0) return false;
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  char buf[4096];
+  ssize_t n = ::readlink(link, buf, sizeof buf);
+  ::close(fd);
+  if (n <= 0 || n >= ssize_t(sizeof buf) || buf[0] != '/') return false;
+  out.assign(buf, size_t(n));
+  // A name removed meanwhile is reported with a suffix; let the slow way decide.
+  return out.size() < 10 || out.compare(out.size() - 10, 10, " (deleted)") != 0;
+}
+
+bool PlainAbsolute(const std::string& s) {
+  if (s.empty() || s[0] != '/') return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '/') continue;
+    if (i + 1 < s.size() && s[i + 1] == '/') return false;
+    if (s.compare(i, 3, "/./") == 0 || s.compare(i, 4, "/../") == 0) return false;
+    if (s.compare(i, std::string::npos, "/.") == 0 || s.compare(i, std::string::npos, "/..") == 0)
+      return false;
+  }
+  return true;
+}
+}  // namespace
+
 std::string CanonicalKey(const fs::path& host) {
+  // Same answer as weakly_canonical: the existing path with its links resolved, a missing
+  // last name appended to its resolved folder. Paths with "." or ".." take the slow way.
+  const std::string& s = host.native();
+  if (PlainAbsolute(s) && s.size() > 1 && s.back() != '/') {
+    std::string out;
+    if (KernelPath(s, out)) return out;
+    if (errno == ENOENT) {
+      size_t slash = s.rfind('/');
+      std::string parent = slash == 0 ? "/" : s.substr(0, slash);
+      struct stat st;
+      if (::lstat(s.c_str(), &st) != 0 && errno == ENOENT && KernelPath(parent, out)) {
+        if (out.back() != '/') out += '/';
+        return out + s.substr(slash + 1);
+      }
+    }
+  }
   std::error_code ec;
   fs::path p = fs::weakly_canonical(host, ec);
   if (ec) p = host.lexically_normal();
@@ -428,6 +510,20 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
   }
   out.drive = letter;
   out.readOnly = (std::toupper((unsigned char)letter) == 'Z') && root == fs::path("/");
+  // Most paths exist as spelled: one lstat answers for every component.
+  if (full.size() > 3) {
+    std::string rel = full.substr(3);
+    if (rel.back() == '\\') rel.pop_back();
+    for (auto& c : rel)
+      if (c == '\\') c = '/';
+    fs::path exact = root / rel;
+    struct stat st;
+    if (!rel.empty() && ::lstat(exact.c_str(), &st) == 0) {
+      out.host = std::move(exact);
+      out.windows = full;
+      return true;
+    }
+  }
   fs::path host = root;
   std::string windows = full.substr(0, 3);
   bool exists = true;
@@ -441,19 +537,7 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
     if (exists) {
       fs::path exact = host / comp;
       if (!fs::exists(fs::symlink_status(exact, ec))) {
-        bool found = false;
-        if (fs::is_directory(host, ec)) {
-          std::string folded = FoldCase(comp);
-          for (auto it = fs::directory_iterator(host, ec); !ec && it != fs::directory_iterator();
-               it.increment(ec)) {
-            std::string entry = it->path().filename().string();
-            if (FoldCase(entry) == folded) {
-              name = entry;
-              found = true;
-              break;
-            }
-          }
-        }
+        bool found = FindFolded(host, comp, name);
         if (!found && comp.find('~') != std::string::npos) {
           std::string longName = LongNameOfShort(*const_cast<Machine*>(this), host, comp);
           if (!longName.empty()) {
