@@ -258,7 +258,7 @@ void PaintListBox(HDC dc, TCustomListBox* l) {
     RECT ir = l->ItemRect(i);
     OffsetRect(&ir, 2, 2);
     if (ir.top >= r.bottom) break;
-    bool sel = l->Selected(i);
+    bool sel = l->MultiSelect() ? l->Selected(i) : i == l->ItemIndex();
     if (sel) FillSolid(dc, ir, clHighlight);
     SetTextColor(dc, Rgb(!l->Enabled() ? clGrayText : sel ? clHighlightText : l->Font()->Color()));
     RECT tr{ir.left + 2, ir.top, ir.right, ir.bottom};

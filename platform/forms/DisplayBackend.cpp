@@ -42,7 +42,7 @@ TShiftState ShiftFrom(UINT s) {
 
 class FormWindow : public IDisplayEvents {
  public:
-  explicit FormWindow(TForm* f) : form(f) {
+  explicit FormWindow(TForm* f) : form(f), handle(f->Handle()) {
     x11 = !Headless();
     std::string title = x11 || f->Name().empty() ? f->Caption() : f->Name();
     if (x11) surface = CreateX11Surface(f->Caption(), f->Left(), f->Top(), f->ClientWidth(), f->ClientHeight(), this);
@@ -59,6 +59,7 @@ class FormWindow : public IDisplayEvents {
   void OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) override;
 
   TForm* form;
+  HWND handle;  // tells a new form at a freed form's address from the old one
   bool x11 = false;
   std::unique_ptr<DisplaySurface> surface;
   Surface pixels;
@@ -138,7 +139,7 @@ void FormShown(TForm* form) {
   bool x11 = !Headless();
   if (!x11 && !SnapshotsWanted()) return;
   auto& w = Windows()[form];
-  if (!w) w = std::make_unique<FormWindow>(form);
+  if (!w || w->handle != form->Handle() || w->x11 != x11) w = std::make_unique<FormWindow>(form);
   w->surface->Show(true);
   if (w->x11 && Application) Application->InputWaiter = [](int ms) { WaitForInput(ms); };
   Refresh();
@@ -147,7 +148,7 @@ void FormShown(TForm* form) {
 void Refresh() {
   auto& ws = Windows();
   for (auto it = ws.begin(); it != ws.end();) {
-    if (!FormAlive(it->first)) {
+    if (!FormAlive(it->first) || it->second->handle != it->first->Handle()) {
       it = ws.erase(it);
       continue;
     }
