@@ -7,7 +7,6 @@
 #include "platform/system/Exceptions.h"
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
-#include "platform/system/PeFile.h"
 #include "platform/system/Program.h"
 #include "platform/system/SystemInfo.h"
 #include "platform/system/Version.h"
@@ -83,6 +82,40 @@ class TSavedError {
  private:
   win::DWORD code_;
 };
+
+std::uint32_t Le32(const std::vector<std::uint8_t>& b, size_t at) {
+  return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+         std::uint32_t(b[at + 3]) << 24;
+}
+
+// A file that starts as a program (MZ) but whose headers or sections run past its end:
+// copying it would install a program that cannot run. Only the headers are read. Other
+// files pass; what they hold is not the installer's business.
+bool IsTruncatedProgram(const std::string& FileName) {
+  win::HANDLE h = win::CreateFile(FileName, win::GENERIC_READ, win::FILE_SHARE_READ, nullptr,
+                                  win::OPEN_EXISTING, 0, nullptr);
+  if (h == win::INVALID_HANDLE_VALUE) return false;
+  std::vector<std::uint8_t> head(4096);
+  win::DWORD got = 0, high = 0;
+  win::BOOL ok = win::ReadFile(h, head.data(), win::DWORD(head.size()), &got, nullptr);
+  const std::uint64_t size = win::GetFileSize(h, &high) | std::uint64_t(high) << 32;
+  win::CloseHandle(h);
+  if (!ok) return false;
+  head.resize(got);
+  if (got < 2 || head[0] != 'M' || head[1] != 'Z') return false;
+  if (got < 0x40) return true;
+  const std::uint32_t pe = Le32(head, 0x3C);
+  if (std::uint64_t(pe) + 24 > got || Le32(head, pe) != 0x00004550) return true;
+  const unsigned sections = head[pe + 6] | head[pe + 7] << 8;
+  const unsigned optional = head[pe + 20] | head[pe + 21] << 8;
+  const std::uint64_t table = std::uint64_t(pe) + 24 + optional;
+  if (table + std::uint64_t(sections) * 40 > got) return true;
+  for (unsigned i = 0; i < sections; ++i) {
+    const size_t at = size_t(table) + i * 40;
+    if (std::uint64_t(Le32(head, at + 20)) + Le32(head, at + 16) > size) return true;
+  }
+  return false;
+}
 
 enum class TDest { System, Target, Bin, Intl, Udf };
 enum class THow { SystemFile, CopyTo, IfMissing };
@@ -161,12 +194,18 @@ const TRemoveRow kInstanceRows[] = {
 
 void TdmFirebirdInstall::DefineProps(TPropList& props) {}
 
-TdmFirebirdInstall::TdmFirebirdInstall(TComponent* AOwner) : TComponent(AOwner) {
+TdmFirebirdInstall::TdmFirebirdInstall(TComponent* AOwner) : TDataModule(AOwner) {
+  Method("DataModuleCreate", &TdmFirebirdInstall::DataModuleCreate);
+  Method("DataModuleDestroy", &TdmFirebirdInstall::DataModuleDestroy);
   SetName("dmFirebirdInstall");
-  DataModuleCreate(this);
+  OnCreate = [this](TObject* Sender) { DataModuleCreate(Sender); };
+  OnCreate.Name = "DataModuleCreate";
+  OnDestroy = [this](TObject* Sender) { DataModuleDestroy(Sender); };
+  OnDestroy.Name = "DataModuleDestroy";
+  OnCreate(this);
 }
 
-TdmFirebirdInstall::~TdmFirebirdInstall() { DataModuleDestroy(this); }
+TdmFirebirdInstall::~TdmFirebirdInstall() { OnDestroy(this); }
 
 void TdmFirebirdInstall::DataModuleCreate(TObject* Sender) {
   if (FInstaller) return;
@@ -345,14 +384,7 @@ void TdmFirebirdInstall::CheckSourceFiles(bool Server) {
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
     bool program = lower.ends_with(".exe") || lower.ends_with(".dll");
-    if (!program) continue;
-    // Headers or sections cut short: the copy would install a program that cannot run.
-    std::string data;
-    std::vector<std::uint8_t> block;
-    if (win::ReadWholeFile(source, data) &&
-        win::ReadPeVersionBlock(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(),
-                                block) == win::PeVersionRead::BadFormat)
-      throw Exception(SDamagedFile + source);
+    if (program && IsTruncatedProgram(source)) throw Exception(SDamagedFile + source);
   }
 }
 

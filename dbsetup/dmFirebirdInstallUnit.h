@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/forms/Classes.h"
+#include "platform/forms/Forms.h"
 
 class TWindowsInstaller;
 
@@ -29,9 +30,11 @@ struct TInstalledFile {
   bool Existed = false;
 };
 
-class TdmFirebirdInstall : public TComponent {
-  WI_CLASS(TdmFirebirdInstall, TComponent)
+class TdmFirebirdInstall : public TDataModule {
+  WI_CLASS(TdmFirebirdInstall, TDataModule)
  public:
+  // Ready for use once constructed: the data module holds no components, so its
+  // creation handler runs here (a later InitForm does not create the fields twice).
   explicit TdmFirebirdInstall(TComponent* AOwner);
   ~TdmFirebirdInstall() override;
 

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/system/PeFile.h"
 #include "tests/dbsetup_tolvane/DbSetupTestSupport.h"
 
 using namespace dbt;
@@ -48,6 +49,19 @@ TEST_F(BadInput, ATruncatedProgramIsRefused) {
     EXPECT_EQ(e.Message(), "Fichier d'installation endommagé : " + kSource + "fbserver.exe");
   }
   EXPECT_FALSE(Exists(kTarget));
+
+  // Headers intact but the last section cut short.
+  Put(kSource + "fbserver.exe", data);
+  auto pe = win::BuildPeFile({});
+  Put(kSource + "ib_util.dll", std::string(pe.begin(), pe.end() - 16));
+  EXPECT_THROW(InstallServer(), Exception);
+  EXPECT_FALSE(Exists(kTarget));
+  // Cutting data after the last section (an overlay) does not harm the program, and a
+  // file that is no program at all is not judged.
+  Put(kSource + "ib_util.dll", std::string(pe.begin(), pe.end()) + "overlay");
+  Put(kSource + "ib_udf.dll", "not a program");
+  InstallServer();
+  EXPECT_EQ(Read(kTarget + "udf\\ib_udf.dll"), "not a program");
 }
 
 TEST_F(BadInput, AnUnreadableServicesFileIsNamedAndNoServiceIsCreated) {
