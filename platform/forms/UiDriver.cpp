@@ -14,6 +14,20 @@ namespace {
 
 std::uint64_t g_waitUntil = 0;
 bool g_waiting = false;
+// A user acts no sooner than this after the program went idle for a command, so timers
+// the program set for its start (and other near ones) fire first.
+constexpr std::uint64_t kUserDelayMs = 100;
+bool g_ready = false;
+std::uint64_t g_readyAt = 0;
+
+// True while the next command holds back for a timer due within the user's delay.
+bool commandHeldBack(std::uint64_t* until) {
+  if (!g_ready || !UiScript::HasPendingCommands()) return false;
+  std::uint64_t due;
+  if (!win::NextTimerDue(&due) || due > g_readyAt + kUserDelayMs) return false;
+  *until = g_readyAt + kUserDelayMs;
+  return true;
+}
 
 [[noreturn]] void fail(const std::string& m) { throw EUiScriptError(m); }
 
@@ -239,16 +253,15 @@ void Advance(std::uint64_t ms) {
 }
 
 bool WaitingUntil(std::uint64_t* until) {
-  if (!g_waiting) return false;
-  if (win::TimerClock() >= g_waitUntil) {
-    g_waiting = false;
-    return false;
+  if (g_waiting && win::TimerClock() >= g_waitUntil) g_waiting = false;
+  if (g_waiting) {
+    *until = g_waitUntil;
+    return true;
   }
-  *until = g_waitUntil;
-  return true;
+  return commandHeldBack(until);
 }
 
-void Reset() { g_waiting = false; }
+void Reset() { g_waiting = g_ready = false; }
 
 void Execute(const UiScript::Command& cmd) {
   const auto& a = cmd.args;
@@ -266,7 +279,11 @@ void Execute(const UiScript::Command& cmd) {
 
 bool RunNextCommand() {
   std::uint64_t until;
-  if (WaitingUntil(&until)) return false;
+  if (g_waiting && WaitingUntil(&until)) return false;
+  if (!UiScript::HasPendingCommands()) return false;
+  if (!g_ready) g_ready = true, g_readyAt = win::TimerClock();
+  if (commandHeldBack(&until)) return false;
+  g_ready = false;
   auto cmd = UiScript::NextCommand();
   if (!cmd) return false;
   try {

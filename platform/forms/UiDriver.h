@@ -51,9 +51,12 @@ void RunUntilIdle();
 // order and handling what they cause.
 void Advance(std::uint64_t ms);
 
-// Loop side: runs the next script command unless a scripted wait is still running.
+// Loop side: runs the next script command unless a scripted wait is still running. A
+// command also holds back while a timer falls due within 100 ms of the moment the loop
+// first offered to run it (a user is not quicker than that), so a program's start-up
+// timers run before the script acts.
 bool RunNextCommand();
-// The end of a scripted wait (TimerClock time), if one is running.
+// The end of a scripted wait or of a command's hold-back (TimerClock time), if any.
 bool WaitingUntil(std::uint64_t* until);
 // Runs one parsed command (the loop does it through RunNextCommand).
 void Execute(const UiScript::Command& command);
