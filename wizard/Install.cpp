@@ -4,7 +4,7 @@
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
 #include "wizard/OneInst.h"
-#include "wizard/ToolkitGaps.h"
+#include "wizard/WizardControls.h"
 #include "wizard/dmDoInstallUnit.h"
 #include "wizard/frmEndInstallUnit.h"
 #include "wizard/frmMainUnit.h"
@@ -25,7 +25,7 @@ const char* const SBaseDir = "Base\\";
 int main() {
   win::InstallMachineCreator();
   win::Machine::SetProgramName("Install");
-  RegisterToolkitGaps();
+  RegisterWizardControls();
   Application->Initialize();
   Application->SetTitle(STitle);
   if (AlreadyRunning()) return 0;

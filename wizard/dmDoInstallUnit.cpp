@@ -237,4 +237,3 @@ void TdmDoInstall::InstallPDFModule(bool& NeedReboot) {
   if (reboot) NeedReboot = true;
 }
 
-WI_REGISTER_CLASS(TdmDoInstall);

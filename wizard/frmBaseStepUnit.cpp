@@ -18,4 +18,3 @@ TImagePicture* TFrmStep::GetStepImage() {
 
 void TFrmStep::GetNextCaption(std::string& Caption) { Caption = SNextCaption; }
 
-WI_REGISTER_CLASS(TFrmStep);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/forms/Forms.h"
-#include "wizard/ToolkitGaps.h"
+#include "wizard/WizardControls.h"
 
 class TFrmStep : public TForm {
   WI_CLASS(TFrmStep, TForm)

@@ -11,6 +11,8 @@ TfrmEndInstall* frmEndInstall = nullptr;
 void TfrmEndInstall::DefineProps(TPropList&) {}
 
 TfrmEndInstall::TfrmEndInstall(TComponent* AOwner) : TFrmStep(AOwner) {
+  // The loader keeps the first name it reads, the step base's; each step has its own.
+  SetName("frmEndInstall");
   Field("PanelButtons", PanelButtons);
   Field("SpeedButtonPrint", SpeedButtonPrint);
   Field("PanelMain", PanelMain);
@@ -43,4 +45,3 @@ void TfrmEndInstall::SpeedButtonPrintClick(TObject* Sender) {
   if (PrinterSetupDialog->Execute()) RichEditReport->Print(SReportPrintTitle);
 }
 
-WI_REGISTER_CLASS(TfrmEndInstall);

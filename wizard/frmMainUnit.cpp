@@ -106,6 +106,12 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   Method("PanelImageResize", &TfrmMain::PanelImageResize);
 }
 
+// The form's destroy handler runs here, while the frame is still whole.
+TfrmMain::~TfrmMain() {
+  OnDestroy(this);
+  OnDestroy = nullptr;
+}
+
 // --- Set-up ---------------------------------------------------------------------------------
 
 void TfrmMain::Setup(const std::string& ACaption, const std::string& CfgName,
@@ -414,4 +420,3 @@ void RebootAndContinue() {
   }
 }
 
-WI_REGISTER_CLASS(TfrmMain);

@@ -7,7 +7,7 @@
 
 #include "platform/forms/ActnList.h"
 #include "platform/forms/StdCtrls.h"
-#include "wizard/ToolkitGaps.h"
+#include "wizard/WizardControls.h"
 #include "wizard/standins/VcBalloonHints.h"
 
 class TFrmStep;
@@ -16,6 +16,7 @@ class TfrmMain : public TForm {
   WI_CLASS(TfrmMain, TForm)
  public:
   explicit TfrmMain(TComponent* AOwner);
+  ~TfrmMain() override;
 
   TPanel* PanelMain = nullptr;
   TPanel* PanelButtons = nullptr;

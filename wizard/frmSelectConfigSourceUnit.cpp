@@ -4,4 +4,3 @@ TfrmSelectConfigSource* frmSelectConfigSource = nullptr;
 
 void TfrmSelectConfigSource::DefineProps(TPropList&) {}
 
-WI_REGISTER_CLASS(TfrmSelectConfigSource);

@@ -5,7 +5,7 @@
 class TfrmSelectConfigSource : public TFrmStep {
   WI_CLASS(TfrmSelectConfigSource, TFrmStep)
  public:
-  explicit TfrmSelectConfigSource(TComponent* AOwner) : TFrmStep(AOwner) {}
+  explicit TfrmSelectConfigSource(TComponent* AOwner) : TFrmStep(AOwner) { SetName("frmSelectConfigSource"); }
 };
 
 extern TfrmSelectConfigSource* frmSelectConfigSource;

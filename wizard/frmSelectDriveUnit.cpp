@@ -4,4 +4,3 @@ TfrmSelectDrive* frmSelectDrive = nullptr;
 
 void TfrmSelectDrive::DefineProps(TPropList&) {}
 
-WI_REGISTER_CLASS(TfrmSelectDrive);

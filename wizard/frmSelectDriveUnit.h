@@ -5,7 +5,7 @@
 class TfrmSelectDrive : public TFrmStep {
   WI_CLASS(TfrmSelectDrive, TFrmStep)
  public:
-  explicit TfrmSelectDrive(TComponent* AOwner) : TFrmStep(AOwner) {}
+  explicit TfrmSelectDrive(TComponent* AOwner) : TFrmStep(AOwner) { SetName("frmSelectDrive"); }
 };
 
 extern TfrmSelectDrive* frmSelectDrive;

@@ -44,6 +44,8 @@ TfrmSelectItems* frmSelectItems = nullptr;
 void TfrmSelectItems::DefineProps(TPropList&) {}
 
 TfrmSelectItems::TfrmSelectItems(TComponent* AOwner) : TFrmStep(AOwner) {
+  // The loader keeps the first name it reads, the step base's; each step has its own.
+  SetName("frmSelectItems");
   Field("Label2", Label2);
   Field("GroupBox1", GroupBox1);
   Field("rbMonoPoste", rbMonoPoste);
@@ -58,7 +60,11 @@ TfrmSelectItems::TfrmSelectItems(TComponent* AOwner) : TFrmStep(AOwner) {
   Method("CheckListClick", &TfrmSelectItems::CheckListClick);
 }
 
-TfrmSelectItems::~TfrmSelectItems() { delete ItemNames; }
+// The form's destroy handler runs here, while the step is still whole.
+TfrmSelectItems::~TfrmSelectItems() {
+  OnDestroy(this);
+  OnDestroy = nullptr;
+}
 
 void TfrmSelectItems::FormCreate(TObject* Sender) {
   TFrmStep::FormCreate(Sender);
@@ -159,4 +165,3 @@ void TfrmSelectItems::CheckListClick(TObject* Sender) {
   CheckList->SetHint(hint);
 }
 
-WI_REGISTER_CLASS(TfrmSelectItems);

@@ -12,6 +12,8 @@ TfrmWelcome* frmWelcome = nullptr;
 void TfrmWelcome::DefineProps(TPropList&) {}
 
 TfrmWelcome::TfrmWelcome(TComponent* AOwner) : TFrmStep(AOwner) {
+  // The loader keeps the first name it reads, the step base's; each step has its own.
+  SetName("frmWelcome");
   Field("VcLabelInfo", VcLabelInfo);
   Method("FormResize", &TfrmWelcome::FormResize);
 }
@@ -27,4 +29,3 @@ void TfrmWelcome::FormResize(TObject* Sender) {
   VcLabelInfo->SetBounds(20, h / 3, w - 40, h - h / 3 - 20);
 }
 
-WI_REGISTER_CLASS(TfrmWelcome);

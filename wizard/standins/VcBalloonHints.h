@@ -1,6 +1,6 @@
 #pragma once
 // Stand-in for the balloon hint component TVcBalloonHints: keeps its settings and hands
-// its hint pause to the application. Registered under the real class name, so the form
+// its hint pause to the application. Registered (RegisterWizardControls) under the real class name, so the form
 // descriptions stay as they are when the real component replaces it.
 #include "platform/forms/Controls.h"
 #include "platform/forms/Forms.h"
@@ -72,5 +72,3 @@ inline void TVcBalloonHints::DefineProps(TPropList& p) {
   p.Object("Bitmaps", &TVcBalloonHints::Bitmaps);
   p.Object("Font", &TVcBalloonHints::Font);
 }
-
-inline const bool wi_registered_TVcBalloonHints = (RegisterClass<TVcBalloonHints>(), true);

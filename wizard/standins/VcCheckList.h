@@ -1,7 +1,7 @@
 #pragma once
 // Stand-in for the check list control TVcCheckList: a list of lines, each with a check
-// state (0 unchecked, 1 checked, 2 grayed) and an enabled flag. Registered under the real
-// class name, so the form descriptions stay as they are when the real control replaces it.
+// state (0 unchecked, 1 checked, 2 grayed) and an enabled flag. Registered (RegisterWizardControls)
+// under the real class name, so the form descriptions stay as they are when the real control replaces it.
 #include <vector>
 
 #include "platform/forms/Controls.h"
@@ -56,5 +56,3 @@ inline void TVcCheckList::DefineProps(TPropList& p) {
   p.Object("Items", &TVcCheckList::Items);
   p.Int("ItemHeight", &TVcCheckList::ItemHeight, &TVcCheckList::SetItemHeight, 16);
 }
-
-inline const bool wi_registered_TVcCheckList = (RegisterClass<TVcCheckList>(), true);

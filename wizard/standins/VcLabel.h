@@ -1,6 +1,6 @@
 #pragma once
 // Stand-in for the framed label TVcLabel: a caption with word wrap and frame sides.
-// Registered under the real class name, so the form descriptions stay as they are when
+// Registered (RegisterWizardControls) under the real class name, so the form descriptions stay as they are when
 // the real control replaces it.
 #include "platform/forms/Controls.h"
 
@@ -27,5 +27,3 @@ inline void TVcLabel::DefineProps(TPropList& p) {
   p.Set("FrameSides", &TVcLabel::FrameSides, &TVcLabel::SetFrameSides,
         {"sdLeft", "sdTop", "sdRight", "sdBottom"}, 15);
 }
-
-inline const bool wi_registered_TVcLabel = (RegisterClass<TVcLabel>(), true);

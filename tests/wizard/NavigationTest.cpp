@@ -1,0 +1,187 @@
+// The frame's steps and buttons, the item rules, Cancel.
+#include "WizardTestSupport.h"
+
+namespace wzt {
+namespace {
+
+class NavigationTest : public WizardTest {
+ protected:
+  void SetUp() override { MakeMedia(); }
+};
+
+TEST_F(NavigationTest, ButtonsOfEachStep) {
+  CreateWizard();
+  // Before the start tick: no step.
+  auto b = ButtonState();
+  EXPECT_FALSE(b.back);
+  EXPECT_FALSE(b.next);
+  EXPECT_TRUE(b.cancel);
+  EXPECT_EQ(b.nextCaption, "");
+
+  UiDriver::Advance(20);
+  EXPECT_EQ(frmMain->CurrentStep(), frmWelcome);
+  b = ButtonState();
+  EXPECT_FALSE(b.back);
+  EXPECT_TRUE(b.next);
+  EXPECT_TRUE(b.cancel);
+  EXPECT_EQ(b.nextCaption, "Suivant >");
+  EXPECT_EQ(frmMain->ButtonPrev->Caption(), "< Précédant");
+  EXPECT_EQ(frmMain->ButtonCancel->Caption(), "Annuler");
+  EXPECT_EQ(frmWelcome->VcLabelInfo->Caption(),
+            "Cet assistant va installer Environnement minimum MARQETO.\r\n\r\n"
+            "Si le programme est déjà installé celui-ci sera conservé. Aucune donnée existante "
+            "ne sera supprimée.");
+
+  Next();
+  EXPECT_EQ(frmMain->CurrentStep(), frmSelectItems);
+  b = ButtonState();
+  EXPECT_TRUE(b.back);
+  EXPECT_FALSE(b.next);  // no install type yet
+  EXPECT_TRUE(b.cancel);
+  EXPECT_EQ(b.nextCaption, "Suivant >");
+
+  UiDriver::Check(nullptr, "rbClient");
+  EXPECT_TRUE(ButtonState().next);
+}
+
+TEST_F(NavigationTest, BackThenNextKeepsTheItemState) {
+  StartWizard();
+  Next();
+  UiDriver::Check(nullptr, "rbClient");
+  Click("ActionBack");
+  EXPECT_EQ(frmMain->CurrentStep(), frmWelcome);
+  EXPECT_EQ(frmMain->History.size(), 1u);
+  EXPECT_FALSE(ButtonState().back);
+  Next();
+  EXPECT_EQ(frmMain->CurrentStep(), frmSelectItems);
+  EXPECT_TRUE(frmSelectItems->rbClient->Checked());
+  EXPECT_EQ(frmSelectItems->GetInstallType(), "Client");
+  EXPECT_FALSE(frmSelectItems->IsItemChecked("FirebirdServer"));
+  EXPECT_TRUE(frmSelectItems->IsItemChecked("PDFModule"));
+  EXPECT_TRUE(ButtonState().next);
+}
+
+TEST_F(NavigationTest, StepFillsThePanelAndThePictureColoursItsPanel) {
+  StartWizard();
+  EXPECT_EQ(frmWelcome->Parent(), frmMain->PanelCurrStep);
+  EXPECT_EQ(frmWelcome->Width(), frmMain->PanelCurrStep->ClientWidth());
+  EXPECT_EQ(frmWelcome->Height(), frmMain->PanelCurrStep->ClientHeight());
+  auto* pic = frmMain->ImageStep->Picture();
+  ASSERT_FALSE(pic->Empty());
+  // The stored picture's bottom-left pixel is white.
+  EXPECT_EQ(frmMain->PanelImage->Color(), clWhite);
+  EXPECT_EQ(frmMain->ImageStep->Left(), (frmMain->PanelImage->ClientWidth() - pic->Width()) / 2);
+  EXPECT_EQ(frmMain->ImageStep->Top(), (frmMain->PanelImage->ClientHeight() - pic->Height()) / 2);
+}
+
+TEST_F(NavigationTest, CancelAsksAndOnlyYesCloses) {
+  StartWizard();
+  Expect("Avertissement", "Voulez-vous annuler l'installation?", "Non");
+  Click("ActionAnnuler");
+  EXPECT_FALSE(Application->Terminated());
+  EXPECT_EQ(frmMain->CurrentStep(), frmWelcome);
+  Next();
+  Expect("Avertissement", "Voulez-vous annuler l'installation?", "Oui");
+  Click("ActionAnnuler");
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_TRUE(UiScript::Dialogs().size() == 2);
+  EXPECT_EQ(Report().size(), 0u);  // nothing ran
+}
+
+TEST_F(NavigationTest, ItemRulesFollowTheInstallType) {
+  StartWizard();
+  Next();
+  const char* names[] = {"FirebirdServer", "FirebirdClient", "VBRuntime", "OCRFont", "PDFModule"};
+  auto checked = [&] {
+    std::string s;
+    for (auto* n : names) s += frmSelectItems->IsItemChecked(n) ? '1' : '0';
+    return s;
+  };
+  auto allDisabled = [&] {
+    for (int i = 0; i < 5; ++i)
+      if (frmSelectItems->CheckList->GetItemEnabled(i)) return false;
+    return true;
+  };
+  EXPECT_EQ(checked(), "00000");
+  EXPECT_TRUE(allDisabled());
+  EXPECT_EQ(frmSelectItems->GetInstallType(), "");
+
+  UiDriver::Check(nullptr, "rbMonoPoste");
+  EXPECT_EQ(checked(), "11111");
+  EXPECT_EQ(frmSelectItems->GetInstallType(), "Standalone");
+  UiDriver::Check(nullptr, "rbServeur");
+  EXPECT_EQ(checked(), "11111");
+  EXPECT_EQ(frmSelectItems->GetInstallType(), "Server");
+  UiDriver::Check(nullptr, "rbClient");
+  EXPECT_EQ(checked(), "01111");
+  EXPECT_EQ(frmSelectItems->GetInstallType(), "Client");
+  EXPECT_TRUE(allDisabled());
+  UiDriver::Check(nullptr, "rbServeur");
+  EXPECT_EQ(checked(), "11111");
+
+  // The lines read as the user sees them, in order.
+  auto* items = frmSelectItems->CheckList->Items();
+  ASSERT_EQ(items->Count(), 5);
+  EXPECT_EQ(items->Get(0), "Serveur Firebird");
+  EXPECT_EQ(items->Get(2), "Bibliothèques dynamiques VisualBasic");
+  EXPECT_EQ(items->Get(4), "Module de création de documents PDF");
+  EXPECT_EQ(frmSelectItems->GroupBox1->Caption(), " Type d'installation standard : ");
+  EXPECT_EQ(frmSelectItems->Label1->Caption(), "Éléments à installer : ");
+}
+
+TEST_F(NavigationTest, ClickedLineShowsItsExplanation) {
+  StartWizard();
+  Next();
+  auto* list = frmSelectItems->CheckList;
+  EXPECT_TRUE(list->ShowHint());
+  EXPECT_FALSE(list->ParentShowHint());
+  list->ClickItem(1);
+  EXPECT_EQ(frmSelectItems->GetSelectedItemName(), "FirebirdClient");
+  EXPECT_EQ(list->Hint(),
+            "Le client Firebird permet aux applications MARQETO de communiquer avec un serveur "
+            "distant ou local afin d'accéder aux bases de données.");
+  EXPECT_FALSE(frmSelectItems->IsItemChecked("FirebirdClient"));  // disabled lines never toggle
+  list->ClickItem(3);
+  EXPECT_EQ(list->Hint(),
+            "La police de caractères OCR est nécessaire pour imprimer des bulletins de "
+            "versement. Elle doit être installée sur chaque ordinateur qui doit imprimer ces "
+            "bulletins.");
+  list->ClickItem(-1);
+  EXPECT_EQ(frmSelectItems->GetSelectedItemName(), "");
+  EXPECT_EQ(list->Hint(), "");
+}
+
+TEST_F(NavigationTest, ItemNamesCompareWithoutCaseAndUnknownOnesFail) {
+  StartWizard();
+  frmSelectItems->CheckItem("ocrfont");
+  EXPECT_TRUE(frmSelectItems->IsItemChecked("OCRFONT"));
+  try {
+    frmSelectItems->IsItemChecked("Printer");
+    FAIL() << "no failure";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Item not found : Printer");
+  }
+}
+
+TEST_F(NavigationTest, EmptyProductNameReadsAsQuestionMark) {
+  StartWizard();
+  frmWelcome->SetProductName("");
+  EXPECT_EQ(frmWelcome->VcLabelInfo->Caption().substr(0, 29), "Cet assistant va installer ?.");
+}
+
+TEST_F(NavigationTest, NextOnAStepWithoutSuccessorFails) {
+  StartWizard();
+  // The hidden steps have no successor: the frame refuses to go anywhere from them.
+  frmMain->History.push_back(frmSelectDrive);
+  try {
+    frmMain->ActionNextExecute(nullptr);
+    FAIL() << "no failure";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Next step is missing.");
+  }
+  EXPECT_EQ(frmMain->CurrentStep(), frmSelectDrive);
+  EXPECT_FALSE(frmMain->Finished);
+}
+
+}  // namespace
+}  // namespace wzt

@@ -1,0 +1,243 @@
+// Restart after files in use, the RunOnce registration, the hand-over to the next
+// installer, the "R" start and printing the report.
+#include "WizardTestSupport.h"
+
+#include "platform/forms/ComCtrls.h"
+#include "platform/system/Shutdown.h"
+#include "toolkit/InstallTools2.h"
+
+namespace wzt {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char* const kRebootQuestion =
+    "Des fichiers actuellement utilisés par le système doivent être mis à jour, il est "
+    "nécessaire de redémarrer le système pour celà. Voulez-vous redémarrer le système "
+    "maintenant ?";
+const char* const kContinueLater =
+    "L'installation se poursuivra lorsque vous aurez redémarré l'ordinateur.";
+
+// Windows NT 4.0 with its msvcrt.dll in use, and a next installer named by the plan.
+class Nt4Test : public WizardTest {
+ protected:
+  explicit Nt4Test(win::MachineSettings s = Os(win::OsVersion::NT4)) : WizardTest(s) {}
+  void SetUp() override {
+    MakeMedia({}, folder_);
+    WritePlan("NextInstaller=Suite\\Setup.exe\r\n");
+    Put(ProgramDir() + "Files\\Suite\\Setup.exe", "MZ a Windows program");
+    win::Machine::Current().LockFile(Host(ReadSystemDir() + "\\msvcrt.dll"));
+    // The client is there: the item steps stay short.
+    Put(ReadSystemDir() + "\\GDS32.DLL", "present");
+  }
+  std::string folder_;
+};
+
+TEST_F(Nt4Test, YesRegistersTheWizardAndRestarts) {
+  Expect("Avertissement", kRebootQuestion, "Oui");
+  RunType("rbClient");
+  EXPECT_EQ(Report().front(), "Démarrage de l'installation...");
+  EXPECT_EQ(Report().back(), "Fin de l'installation.");
+  bool found = false;
+  EXPECT_EQ(RunOnceValue(&found), "\"D:\\Install.exe\" R");
+  EXPECT_TRUE(found);
+  auto restart = win::PendingRestart();
+  ASSERT_TRUE(restart.has_value());
+  EXPECT_EQ(restart->flags, win::EWX_REBOOT);
+  EXPECT_EQ(restart->reason, 0x80040002u);
+  EXPECT_FALSE(frmMain->RunNextOnClose);
+  // Next only closes: the hand-over waits for the run after the restart.
+  Next();
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_TRUE(win::StartedPrograms().empty());
+}
+
+TEST_F(Nt4Test, IgnoreLetsNextStartTheNextInstaller) {
+  Expect("Avertissement", kRebootQuestion, "Ignorer");
+  RunType("rbClient");
+  EXPECT_FALSE(win::PendingRestart().has_value());
+  bool found = true;
+  RunOnceValue(&found);
+  EXPECT_FALSE(found);
+  EXPECT_TRUE(frmMain->RunNextOnClose);
+  EXPECT_EQ(ButtonState().nextCaption, "Suivant >");
+  Next();
+  EXPECT_TRUE(Application->Terminated());
+  auto started = win::StartedPrograms();
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_TRUE(win::SameText(started[0].path, "D:\\Files\\Suite\\Setup.exe"));
+  EXPECT_EQ(started[0].parameters, "A");
+  EXPECT_EQ(started[0].show, win::SW_SHOWNORMAL);
+}
+
+TEST_F(Nt4Test, NoPromisesToContinueAndRegistersItWithoutRestarting) {
+  Expect("Avertissement", kRebootQuestion, "Non");
+  Expect("Avertissement", kContinueLater, "OK");
+  RunType("rbClient");
+  EXPECT_FALSE(win::PendingRestart().has_value());
+  EXPECT_EQ(RunOnceValue(), "\"D:\\Install.exe\" R");
+  EXPECT_FALSE(frmMain->RunNextOnClose);
+  Next();
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_TRUE(win::StartedPrograms().empty());
+}
+
+TEST_F(Nt4Test, NoWithoutNextInstallerOnlyCloses) {
+  RemovePlan();
+  Expect("Avertissement", kRebootQuestion, "Non");
+  RunType("rbClient");
+  bool found = true;
+  RunOnceValue(&found);
+  EXPECT_FALSE(found);
+  EXPECT_EQ(ButtonState().nextCaption, "Quitter");
+}
+
+TEST_F(Nt4Test, SystemLibraryFailureEndsTheRunWithoutItemLines) {
+  std::filesystem::remove(Host("D:\\Files\\Base\\shfolder.dll"));
+  UiScript::Expect("Erreur", "shfolder.dll", "OK");
+  RunType("rbClient");
+  EXPECT_EQ(Report(), (Lines{"Démarrage de l'installation...", "Fin de l'installation."}));
+  EXPECT_FALSE(frmMain->RunNextOnClose);
+  // Next reads "Suivant >" (a next installer is named) but starts nothing.
+  EXPECT_EQ(ButtonState().nextCaption, "Suivant >");
+  Next();
+  EXPECT_TRUE(win::StartedPrograms().empty());
+}
+
+class Nt4BlankFolderTest : public Nt4Test {
+ protected:
+  Nt4BlankFolderTest() {
+    folder_ = "Installation MARQETO";
+    SetProgram("D:\\Installation MARQETO\\Install.exe");
+  }
+};
+
+TEST_F(Nt4BlankFolderTest, RunOnceValueQuotesAPathWithBlanks) {
+  Expect("Avertissement", kRebootQuestion, "Oui");
+  RunType("rbClient");
+  EXPECT_EQ(RunOnceValue(), "\"D:\\Installation MARQETO\\Install.exe\" R");
+  // The command line Windows will run names this program and passes "R".
+  auto args = win::SplitCommandLine(RunOnceValue());
+  ASSERT_EQ(args.size(), 2u);
+  EXPECT_EQ(args[0], "D:\\Installation MARQETO\\Install.exe");
+  EXPECT_EQ(args[1], "R");
+}
+
+class Nt4UserTest : public Nt4Test {
+ protected:
+  static win::MachineSettings User() {
+    auto s = Os(win::OsVersion::NT4);
+    s.admin = false;
+    return s;
+  }
+  Nt4UserTest() : Nt4Test(User()) {}
+};
+
+TEST_F(Nt4UserTest, RestartThatCannotRegisterShowsTheSystemError) {
+  Expect("Avertissement", kRebootQuestion, "Oui");
+  UiScript::Expect("Erreur", "Code : 5.", "OK");
+  // A plain user cannot write the machine's libraries either; whatever the run reports,
+  // the restart must not be requested without its registration.
+  UiScript::Expect("Erreur", "", "OK");
+  UiScript::Expect("Erreur", "", "OK");
+  RunType("rbClient");
+  EXPECT_FALSE(win::PendingRestart().has_value());
+  EXPECT_FALSE(frmMain->RunNextOnClose);
+}
+
+// --- Hand-over on a plain XP PC --------------------------------------------------------------
+
+class HandOverTest : public WizardTest {
+ protected:
+  void SetUp() override {
+    MakeMedia();
+    Put(ReadSystemDir() + "\\GDS32.DLL", "present");
+  }
+};
+
+TEST_F(HandOverTest, NextStartsTheNextInstallerWithAAfterReleasingTheMarker) {
+  WritePlan("NextInstaller=Suite\\Setup.exe\r\n");
+  Put("D:\\Files\\Suite\\Setup.exe", "MZ a Windows program");
+  ASSERT_FALSE(AlreadyRunning());
+  RunType("rbClient");
+  EXPECT_EQ(ButtonState().nextCaption, "Suivant >");
+  Next();
+  EXPECT_TRUE(Application->Terminated());
+  auto started = win::StartedPrograms();
+  ASSERT_FALSE(started.empty());
+  EXPECT_TRUE(win::SameText(started.back().path, "D:\\Files\\Suite\\Setup.exe"));
+  EXPECT_EQ(started.back().parameters, "A");
+  // The next installer finds no running wizard.
+  win::HANDLE h = win::CreateSemaphore(nullptr, 0, 1, kInstanceTokenName);
+  EXPECT_EQ(win::GetLastError(), 0u);
+  win::CloseHandle(h);
+}
+
+TEST_F(HandOverTest, MissingNextInstallerShowsTheStartErrorAndStillCloses) {
+  WritePlan("NextInstaller=Suite\\Missing.exe\r\n");
+  RunType("rbClient");
+  Expect("Erreur",
+         "Démarrage du programme D:\\Files\\Suite\\Missing.exe\r\n\r\nThe specified file was "
+         "not found.",
+         "OK");
+  size_t before = win::StartedPrograms().size();
+  Next();
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_EQ(win::StartedPrograms().size(), before);
+}
+
+TEST_F(HandOverTest, KeyAloneOpensTheMediaFolder) {
+  WritePlan("NextInstaller=\r\n");
+  RunType("rbClient");
+  EXPECT_EQ(ButtonState().nextCaption, "Suivant >");
+  Next();
+  EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(HandOverTest, RStartOpensOnTheEndStepAndRunsAtOnce) {
+  WritePlan("NextInstaller=Suite\\Setup.exe\r\n");
+  Put("D:\\Files\\Suite\\Setup.exe", "MZ a Windows program");
+  StartWizard("R");
+  EXPECT_EQ(frmMain->CurrentStep(), frmEndInstall);
+  EXPECT_EQ(frmMain->History.size(), 2u);
+  EXPECT_TRUE(frmMain->Finished);
+  // No install type was chosen in this start: only the run's own lines.
+  EXPECT_EQ(Report(), (Lines{"Démarrage de l'installation...", "Fin de l'installation."}));
+  auto b = ButtonState();
+  EXPECT_FALSE(b.back);
+  EXPECT_FALSE(b.cancel);
+  EXPECT_TRUE(b.next);
+  EXPECT_EQ(b.nextCaption, "Suivant >");
+  Next();
+  EXPECT_EQ(win::StartedPrograms().back().parameters, "A");
+}
+
+TEST_F(HandOverTest, BackAndCancelAreIgnoredOnceTheRunBegan) {
+  RunType("rbClient");
+  size_t lines = Report().size();
+  frmMain->ActionBackExecute(nullptr);
+  frmMain->ActionAnnulerExecute(nullptr);  // no question: the run is over
+  EXPECT_EQ(frmMain->CurrentStep(), frmEndInstall);
+  EXPECT_EQ(Report().size(), lines);
+  EXPECT_FALSE(Application->Terminated());
+}
+
+// --- Printing -----------------------------------------------------------------------------
+
+class PrintTest : public HandOverTest {};
+
+TEST_F(PrintTest, CancelPrintsNothingOkPrintsTheReport) {
+  RunType("rbClient");
+  size_t before = PrintedDocuments().size();
+  UiScript::ExpectPrinterSetup(false);
+  Click("SpeedButtonPrint");
+  EXPECT_EQ(PrintedDocuments().size(), before);
+  UiScript::ExpectPrinterSetup(true);
+  Click("SpeedButtonPrint");
+  ASSERT_EQ(PrintedDocuments().size(), before + 1);
+  EXPECT_EQ(PrintedDocuments().back().title, "Update report");
+  EXPECT_EQ(PrintedDocuments().back().lines, Report());
+}
+
+}  // namespace
+}  // namespace wzt
