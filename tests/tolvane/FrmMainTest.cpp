@@ -129,15 +129,20 @@ TEST_F(FrmMain, ServerCompletionMessageFollowsTheNumberOfAddresses) {
   };
   media::MediaOptions options;
   options.install = false;
-  media::CreateSampleMedia(dir_ / "drives" / "c" / "Media", options);
+  int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.ipv4.size());
-    auto settings = win::Machine::Current().Settings();
-    settings.ipv4 = c.ipv4;
-    win::Machine::Current().SaveSettings(settings);
+    // A PC of its own for each case: a second installation would meet the first.
     delete form_;
     form_ = nullptr;
     delete dmFirebirdInstall;
+    win::MachineSettings settings;
+    settings.simulatedTime = true;
+    settings.ipv4 = c.ipv4;
+    fs::path pc = dir_ / ("pc" + std::to_string(n++));
+    win::CreateMachine(pc, settings);
+    win::Machine::Use(pc);
+    media::CreateSampleMedia(pc / "drives" / "c" / "Media", options);
     TfrmMain& f = Create();
     f.SourceDir = "C:\\Media\\Files\\";
     f.VcRadioButton2->SetChecked(true);

@@ -57,8 +57,10 @@ class TolvanePc : public ::testing::Test {
     if (!root_.empty()) fs::remove_all(root_, ec);
   }
 
-  // A new PC (extra `machine new` options) with the media as D: and Tolvane on it.
-  void MakePc(const std::vector<std::string>& options = {}) {
+  // A new PC (extra `machine new` options) with the media (extra `media` options) as D:
+  // and Tolvane on it.
+  void MakePc(const std::vector<std::string>& options = {},
+              const std::vector<std::string>& mediaOptions = {}) {
     std::random_device rd;
     root_ = fs::temp_directory_path() / ("wi-tolvane-" + std::to_string(rd()) + std::to_string(rd()));
     fs::create_directories(root_);
@@ -68,7 +70,9 @@ class TolvanePc : public ::testing::Test {
     args.insert(args.end(), options.begin(), options.end());
     Result r = Machine(args);
     ASSERT_EQ(r.rc, 0) << r.err;
-    r = Run(Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media_.string()) + " --tolvane");
+    std::string media = Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media_.string()) + " --tolvane";
+    for (const auto& o : mediaOptions) media += " " + Quote(o);
+    r = Run(media);
     ASSERT_EQ(r.rc, 0) << r.err;
     fs::create_directory_symlink(media_, pc_ / "drives" / "d");
     fs::copy_file(WI_BINARY_DIR "/tolvane/Tolvane", media_ / "Tolvane");
