@@ -27,6 +27,8 @@ int main() {
     RegisterVcRadioButtonStandIn();
     RegisterVcButtonEditStandIn();
     RegisterScFolderBrowseDlgStandIn();
+    // Without a user, the answers and actions come from the script named by WI_UI_SCRIPT.
+    UiScript::LoadFromEnvironment();
 
     Application->Initialize();
     Application->SetTitle("");
