@@ -61,8 +61,9 @@ std::string FailureText(std::exception_ptr p) {
 }
 
 bool ScreenHasFont(const std::string& Name) {
-  // The screen's list is the drawing layer's; without one the system's table answers.
-  if (TStrings* fonts = Screen->Fonts()) return fonts->IndexOf(Name) >= 0;
+  if (TStrings* fonts = Screen->Fonts(); fonts && fonts->IndexOf(Name) >= 0) return true;
+  // The screen's list holds the drawing layer's faces only; the machine's font table
+  // knows the fonts installed on this PC.
   for (const auto& f : win::FontFamilies())
     if (AnsiCompareText(f, Name) == 0) return true;
   return false;

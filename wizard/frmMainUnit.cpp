@@ -260,6 +260,7 @@ void TfrmMain::ActionNextExecute(TObject* Sender) {
   if (!next) throw Exception(SNextStepMissing);
   History.push_back(next);
   ShowCurrentStep();
+  UpdateButtons();
   if (CurrentStep() == frmEndInstall) DoInstall();
 }
 
@@ -267,6 +268,7 @@ void TfrmMain::ActionBackExecute(TObject* Sender) {
   if (Running || Finished || History.empty()) return;
   History.pop_back();
   ShowCurrentStep();
+  UpdateButtons();
 }
 
 void TfrmMain::ActionAnnulerExecute(TObject* Sender) {
@@ -283,6 +285,11 @@ void TfrmMain::DoInstall() {
     bool& flag;
     ~RunningGuard() { flag = false; }
   } guard{Running};
+  // Between idle updates the buttons must already show the finished state.
+  struct ButtonsAfterwards {
+    TfrmMain* frame;
+    ~ButtonsAfterwards() { frame->UpdateButtons(); }
+  } buttons{this};
   bool needReboot = false;
   UpdateButtons();
   Application->ProcessMessages();

@@ -40,14 +40,14 @@ TEST_F(NavigationTest, ButtonsOfEachStep) {
   EXPECT_TRUE(b.cancel);
   EXPECT_EQ(b.nextCaption, "Suivant >");
 
-  UiDriver::Check(nullptr, "rbClient");
+  Check("rbClient");
   EXPECT_TRUE(ButtonState().next);
 }
 
 TEST_F(NavigationTest, BackThenNextKeepsTheItemState) {
   StartWizard();
   Next();
-  UiDriver::Check(nullptr, "rbClient");
+  Check("rbClient");
   Click("ActionBack");
   EXPECT_EQ(frmMain->CurrentStep(), frmWelcome);
   EXPECT_EQ(frmMain->History.size(), 1u);
@@ -106,17 +106,17 @@ TEST_F(NavigationTest, ItemRulesFollowTheInstallType) {
   EXPECT_TRUE(allDisabled());
   EXPECT_EQ(frmSelectItems->GetInstallType(), "");
 
-  UiDriver::Check(nullptr, "rbMonoPoste");
+  Check("rbMonoPoste");
   EXPECT_EQ(checked(), "11111");
   EXPECT_EQ(frmSelectItems->GetInstallType(), "Standalone");
-  UiDriver::Check(nullptr, "rbServeur");
+  Check("rbServeur");
   EXPECT_EQ(checked(), "11111");
   EXPECT_EQ(frmSelectItems->GetInstallType(), "Server");
-  UiDriver::Check(nullptr, "rbClient");
+  Check("rbClient");
   EXPECT_EQ(checked(), "01111");
   EXPECT_EQ(frmSelectItems->GetInstallType(), "Client");
   EXPECT_TRUE(allDisabled());
-  UiDriver::Check(nullptr, "rbServeur");
+  Check("rbServeur");
   EXPECT_EQ(checked(), "11111");
 
   // The lines read as the user sees them, in order.

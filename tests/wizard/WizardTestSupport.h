@@ -153,13 +153,21 @@ class WizardTest : public ::testing::Test {
     frmWelcome = nullptr;
   }
 
-  void Click(const std::string& name) { UiDriver::Click(nullptr, name); }
+  // As a user: the program is idle (actions updated) before each click.
+  void Click(const std::string& name) {
+    UiDriver::RunUntilIdle();
+    UiDriver::Click(nullptr, name);
+  }
+  void Check(const std::string& name) {
+    UiDriver::RunUntilIdle();
+    UiDriver::Check(nullptr, name);
+  }
   void Next() { Click("ActionNext"); }
   // Welcome, then the item step with the given type, then the end step (the run).
   void RunType(const std::string& radio) {
     StartWizard();
     Next();
-    UiDriver::Check(nullptr, radio);
+    Check(radio);
     Next();
   }
   void Expect(const std::string& title, const std::string& message, const std::string& answer) {
