@@ -237,9 +237,8 @@ void TApplication::Run() {
   if (FMainForm && !FTerminated) FMainForm->Show();
   while (!FTerminated) {
     if (HandleMessage() || FTerminated) continue;
-    // Nothing shown any more and nothing to come: the program is over.
-    std::uint64_t due;
-    if ((!FMainForm || !FMainForm->Visible()) && !win::NextTimerDue(&due)) break;
+    // The main form is gone: nothing more for a user to do.
+    if (!FMainForm || !FMainForm->Visible()) break;
     if (!WaitForWork()) UiScript::Fail("the program waits for a user (the script has no more commands)");
   }
 }
