@@ -9,8 +9,13 @@ cd "$(dirname "$0")/.."
 top=$(pwd)
 
 scripts/setup-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target Tolvane machine media
+echo "== building (Release, build/; log in build/demo-build.log)"
+mkdir -p build
+if ! { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release &&
+       cmake --build build -j"$(nproc)" --target Tolvane machine media; } >build/demo-build.log 2>&1; then
+  tail -40 build/demo-build.log
+  exit 1
+fi
 
 machine() { "$top/build/tools/machine/machine" "$@"; }
 demo=$top/demo

@@ -18,9 +18,21 @@ namespace {
 // The temporary names of the placement engine must differ from run to run: seeded before
 // the program proper starts.
 const bool g_randomized = (Randomize(), true);
+
+// The forms and the engine go while the toolkit's windows and screen still exist, not
+// among the static objects at exit, whose order no unit controls.
+struct TApplicationComponents {
+  ~TApplicationComponents() {
+    Application->DestroyComponents();
+    frmMain = nullptr;
+    dmFirebirdInstall = nullptr;
+  }
+};
+
 }  // namespace
 
 int main() {
+  TApplicationComponents freeAtEnd;
   try {
     win::InstallMachineCreator();
     win::Machine::SetProgramName("Tolvane");
