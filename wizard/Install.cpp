@@ -4,6 +4,7 @@
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
 #include "wizard/OneInst.h"
+#include "wizard/ReportPrinting.h"
 #include "wizard/WizardControls.h"
 #include "wizard/dmDoInstallUnit.h"
 #include "wizard/frmEndInstallUnit.h"
@@ -26,6 +27,7 @@ int main() {
   win::InstallMachineCreator();
   win::Machine::SetProgramName("Install");
   RegisterWizardControls();
+  InstallReportPrinter();
   Application->Initialize();
   Application->SetTitle(STitle);
   if (AlreadyRunning()) return 0;

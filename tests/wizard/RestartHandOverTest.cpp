@@ -3,8 +3,10 @@
 #include "WizardTestSupport.h"
 
 #include "platform/forms/ComCtrls.h"
+#include "platform/forms/graphics/Printers.h"
 #include "platform/system/Shutdown.h"
 #include "toolkit/InstallTools2.h"
+#include "wizard/ReportPrinting.h"
 
 namespace wzt {
 namespace {
@@ -222,19 +224,51 @@ TEST_F(HandOverTest, BackAndCancelAreIgnoredOnceTheRunBegan) {
 
 // --- Printing -----------------------------------------------------------------------------
 
-class PrintTest : public HandOverTest {};
+class PrintTest : public HandOverTest {
+ protected:
+  void SetUp() override {
+    HandOverTest::SetUp();
+    InstallReportPrinter();
+  }
+  std::vector<std::filesystem::path> Jobs() {
+    std::vector<std::filesystem::path> out;
+    if (std::filesystem::exists(PrintedFolder()))
+      for (auto& e : std::filesystem::directory_iterator(PrintedFolder())) out.push_back(e.path());
+    return out;
+  }
+};
 
-TEST_F(PrintTest, CancelPrintsNothingOkPrintsTheReport) {
+// The PDF's text is in the Windows code page.
+std::string Latin1(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    auto c = static_cast<unsigned char>(utf8[i]);
+    if (c == 0xC3 && i + 1 < utf8.size()) out += char(0x40 + static_cast<unsigned char>(utf8[++i]));
+    else out += char(c);
+  }
+  return out;
+}
+
+TEST_F(PrintTest, CancelPrintsNothingOkPrintsOneJobWithTheReport) {
   RunType("rbClient");
-  size_t before = PrintedDocuments().size();
   UiScript::ExpectPrinterSetup(false);
   Click("SpeedButtonPrint");
-  EXPECT_EQ(PrintedDocuments().size(), before);
+  EXPECT_TRUE(Jobs().empty());
   UiScript::ExpectPrinterSetup(true);
   Click("SpeedButtonPrint");
-  ASSERT_EQ(PrintedDocuments().size(), before + 1);
-  EXPECT_EQ(PrintedDocuments().back().title, "Update report");
-  EXPECT_EQ(PrintedDocuments().back().lines, Report());
+  auto jobs = Jobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].filename(), "Update report.pdf");
+  std::ifstream in(jobs[0], std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  std::string pdf = ss.str();
+  EXPECT_NE(pdf.find("/Title (Update report)"), std::string::npos);
+  for (const auto& line : Report()) {
+    if (line.empty()) continue;
+    std::string text = Latin1(line);
+    EXPECT_NE(pdf.find("(" + text + ") Tj"), std::string::npos) << line;
+  }
 }
 
 }  // namespace
