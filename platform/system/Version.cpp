@@ -75,7 +75,11 @@ bool LoadVersionBlock(const std::string& path, std::vector<std::uint8_t>& block)
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // One block read: programs run to megabytes, and this is called for every placement.
+  std::error_code ec;
+  std::vector<std::uint8_t> data(size_t(fs::file_size(host, ec)));
+  in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
+  data.resize(size_t(in.gcount()));
   switch (ReadPeVersionBlock(data.data(), data.size(), block)) {
     case PeVersionRead::Found:
       return true;
