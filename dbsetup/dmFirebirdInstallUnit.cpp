@@ -474,32 +474,28 @@ void TdmFirebirdInstall::InstallSystemFile(const std::string& Source, const std:
   FInstalledFiles.push_back({target, existed});
 }
 
-// The new copy is made beside the target first, so that a copy that fails (disk full, a
-// folder that cannot be written) leaves the installed file in place.
+// An existing target is replaced through a copy made beside it first, so that a copy that
+// fails (disk full, a folder that cannot be written) leaves the installed file in place.
 void TdmFirebirdInstall::CopyFileTo(const std::string& Source, const std::string& DestDir,
                                     bool AddToList) {
   const std::string target = DestDir + ExtractFileName(Source);
   const bool existed = TWindowsInstaller::FileExists(target);
-  const std::string temp = TWindowsInstaller::GetUniqueTempName(DestDir, ".tmp");
-  auto dropTemp = [&] {
-    TSavedError keep;
-    win::SetFileAttributes(temp, win::FILE_ATTRIBUTE_NORMAL);
-    win::DeleteFile(temp);
-  };
-  if (!win::CopyFile(Source, temp, true)) {
-    dropTemp();
-    ReportCopyError(Source, target);
-    return;
-  }
   if (existed) {
-    win::DWORD attrs = win::GetFileAttributes(target);
-    if (attrs == win::INVALID_FILE_ATTRIBUTES) {
+    const std::string temp = TWindowsInstaller::GetUniqueTempName(DestDir, ".tmp");
+    auto dropTemp = [&] {
+      TSavedError keep;
+      win::SetFileAttributes(temp, win::FILE_ATTRIBUTE_NORMAL);
+      win::DeleteFile(temp);
+    };
+    if (!win::CopyFile(Source, temp, true)) {
       dropTemp();
-      ReportAttributesError(target);
+      ReportCopyError(Source, target);
       return;
     }
-    if ((attrs & win::FILE_ATTRIBUTE_READONLY) &&
-        !win::SetFileAttributes(target, win::FILE_ATTRIBUTE_NORMAL)) {
+    const win::DWORD attrs = win::GetFileAttributes(target);
+    if (attrs == win::INVALID_FILE_ATTRIBUTES ||
+        ((attrs & win::FILE_ATTRIBUTE_READONLY) &&
+         !win::SetFileAttributes(target, win::FILE_ATTRIBUTE_NORMAL))) {
       dropTemp();
       ReportAttributesError(target);
       return;
@@ -509,9 +505,12 @@ void TdmFirebirdInstall::CopyFileTo(const std::string& Source, const std::string
       ReportDeleteError(target);
       return;
     }
-  }
-  if (!win::MoveFile(temp, target)) {
-    dropTemp();
+    if (!win::MoveFile(temp, target)) {
+      dropTemp();
+      ReportCopyError(Source, target);
+      return;
+    }
+  } else if (!win::CopyFile(Source, target, true)) {
     ReportCopyError(Source, target);
     return;
   }
