@@ -77,6 +77,15 @@ struct Path {
 // the name itself is unusable.
 bool Look(Machine& m, const std::string& winPath, Path& p) {
   if (!m.Resolve(winPath, p.r)) return false;
+  if (p.r.hostPlain) {
+    p.exists = p.parentExists = true;
+    p.isDir = p.r.hostIsDir;
+    return true;
+  }
+  if (p.r.hostMissing) {
+    p.parentExists = true;
+    return true;
+  }
   struct stat st;
   if (::stat(p.r.host.c_str(), &st) == 0) {
     p.exists = true;

@@ -521,7 +521,34 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
     if (!rel.empty() && ::lstat(exact.c_str(), &st) == 0) {
       out.host = std::move(exact);
       out.windows = full;
+      out.hostPlain = !S_ISLNK(st.st_mode);
+      out.hostIsDir = S_ISDIR(st.st_mode);
       return true;
+    }
+    // Next most common: a new name in a folder that exists as spelled. Only the last name
+    // needs looking for.
+    size_t slash = rel.rfind('/');
+    if (!rel.empty() && errno == ENOENT && slash != std::string::npos) {
+      fs::path parent = root / rel.substr(0, slash);
+      if (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::string comp = rel.substr(slash + 1);
+        std::string name = comp;
+        bool found = FindFolded(parent, comp, name);
+        if (!found && comp.find('~') != std::string::npos) {
+          name = LongNameOfShort(*const_cast<Machine*>(this), parent, comp);
+          found = !name.empty();
+          if (!found) name = comp;
+        }
+        std::string windows = full;
+        bool trailing = windows.back() == '\\';
+        if (trailing) windows.pop_back();
+        windows.replace(windows.size() - comp.size(), comp.size(), name);
+        if (trailing) windows += '\\';
+        out.host = parent / name;
+        out.windows = std::move(windows);
+        out.hostMissing = !found;
+        return true;
+      }
     }
   }
   fs::path host = root;

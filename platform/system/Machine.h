@@ -86,6 +86,12 @@ class Machine {
     std::string windows;  // the full Windows path, case as found on disk where it exists
     char drive = 'C';
     bool readOnly = false;
+    // What Resolve learnt on the way, so callers need not ask the file system again:
+    // the path is there and is not a link (hostIsDir then tells a folder from a file),
+    // or its folder is there and it is not.
+    bool hostPlain = false;
+    bool hostIsDir = false;
+    bool hostMissing = false;
   };
   // False with the last error set (3 path not found, 123 bad name, 15 invalid drive).
   bool Resolve(const std::string& winPath, Resolved& out) const;
