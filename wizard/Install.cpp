@@ -1,4 +1,6 @@
 // Entry of the Install program: one copy at a time, the forms, then the message loop.
+#include <cstdio>
+
 #include "platform/forms/Forms.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/Machine.h"
@@ -24,14 +26,18 @@ const char* const SBaseDir = "Base\\";
 }  // namespace
 
 int main() {
-  win::InstallMachineCreator();
-  win::Machine::SetProgramName("Install");
-  RegisterWizardControls();
-  InstallReportPrinter();
-  Application->Initialize();
-  Application->SetTitle(STitle);
-  if (AlreadyRunning()) return 0;
+  int exitCode = 0;
   try {
+    win::InstallMachineCreator();
+    win::Machine::SetProgramName("Install");
+    RegisterWizardControls();
+    InstallReportPrinter();
+    // Without a user, the answers and actions come from the script named by WI_UI_SCRIPT.
+    UiScript::LoadFromEnvironment();
+
+    Application->Initialize();
+    Application->SetTitle(STitle);
+    if (AlreadyRunning()) return 0;
     Application->CreateForm(frmMain);
     Application->CreateForm(dmDoInstall);
     Application->CreateForm(frmSelectItems);
@@ -40,13 +46,17 @@ int main() {
     Application->CreateForm(frmEndInstall);
     Application->CreateForm(frmWelcome);
     frmMain->Setup(SCaption, SConfigFile, SProductName, SFilesDir, SBaseDir);
-  } catch (const EUiScriptError&) {
-    throw;
+    Application->Run();
+  } catch (const EUiScriptError& e) {
+    std::fprintf(stderr, "UI script: %s\n", e.what());
+    exitCode = 3;
   } catch (const std::exception& e) {
-    // Nothing can be shown without the forms; the plan file or a form failed to load.
-    Application->ShowException(e);
-    return 1;
+    // A form or the plan file could not be read: nothing can be shown yet.
+    std::fprintf(stderr, "Install: %s\n", e.what());
+    exitCode = 1;
   }
-  Application->Run();
-  return 0;
+  // The forms go while the program's units are all still there.
+  Application->DestroyComponents();
+  ReleaseInstanceToken();
+  return exitCode;
 }

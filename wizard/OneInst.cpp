@@ -8,11 +8,6 @@ namespace {
 
 win::HANDLE gToken = nullptr;
 
-// Closes the handle when the program's statics are torn down.
-struct TokenCloser {
-  ~TokenCloser() { ReleaseInstanceToken(); }
-} gCloser;
-
 }  // namespace
 
 bool AlreadyRunning() {

@@ -11,4 +11,6 @@ inline constexpr const char* kInstanceTokenName = "Installation minimum MARQETO"
 bool AlreadyRunning();
 // Closes the marker's handle, so that a program started next (the next installer, or a
 // new copy of the wizard) does not find this copy running. Safe to call more than once.
+// The program calls it on its way out, while the machine's state is still open; a copy
+// that dies without it no longer counts as a holder.
 void ReleaseInstanceToken();
