@@ -212,6 +212,23 @@ TEST_F(HandOverTest, RStartOpensOnTheEndStepAndRunsAtOnce) {
   EXPECT_EQ(win::StartedPrograms().back().parameters, "A");
 }
 
+TEST_F(HandOverTest, ClicksQueuedBeforeTheRunAreIgnoredByIt) {
+  StartWizard();
+  Next();
+  Check("rbClient");
+  UiDriver::RunUntilIdle();
+  // A user who clicks Next twice, then Back and Cancel: the clicks wait in the queue
+  // while the first Next starts the run.
+  for (TButton* b : {frmMain->ButtonNext, frmMain->ButtonPrev, frmMain->ButtonCancel})
+    win::PostMessage(b->Handle(), win::BM_CLICK, 0, 0);
+  frmMain->ActionNext->Execute();
+  UiDriver::RunUntilIdle();
+  EXPECT_FALSE(Application->Terminated());
+  EXPECT_EQ(frmMain->CurrentStep(), frmEndInstall);
+  EXPECT_EQ(Report().back(), "Fin de l'installation.");
+  EXPECT_TRUE(UiScript::Dialogs().empty());  // no cancel question either
+}
+
 TEST_F(HandOverTest, BackAndCancelAreIgnoredOnceTheRunBegan) {
   RunType("rbClient");
   size_t lines = Report().size();
