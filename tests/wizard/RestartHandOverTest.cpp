@@ -146,6 +146,55 @@ TEST_F(Nt4Test, RestartThatCannotRegisterShowsTheSystemErrorAndDoesNotRestart) {
   EXPECT_EQ(Report().back(), "Fin de l'installation.");
 }
 
+// --- Files in use outside the NT 4.0 system-library step ----------------------------------
+
+class XpInUseTest : public WizardTest {
+ protected:
+  void SetUp() override {
+    media::MediaOptions o;
+    o.fileVersions["msvcrt.dll"] = "9.0.0.0";  // newer than the PC's own copy
+    MakeMedia(o);
+    win::Machine::Current().LockFile(Host(ReadSystemDir() + "\\msvcrt.dll"));
+  }
+};
+
+TEST_F(XpInUseTest, ClientInstallationWithALibraryInUseOffersTheRestart) {
+  Expect("Avertissement", kRebootQuestion, "Ignorer");
+  RunType("rbClient");
+  EXPECT_EQ(Report()[2], "Client Firebird installé.");
+  EXPECT_TRUE(frmMain->RunNextOnClose);
+}
+
+class Win98InUseTest : public WizardTest {
+ protected:
+  Win98InUseTest() : WizardTest(Os(win::OsVersion::Win98)) {}
+  void SetUp() override {
+    // The PC has an older PDF module, in use by some program.
+    MakeMedia();
+    std::filesystem::copy_file(Host("D:\\Files\\Base\\wPDF200A.dll"),
+                               Host(ReadSystemDir() + "\\wPDF200A.dll"));
+    media::MediaOptions o;
+    o.fileVersions["wPDF200A.dll"] = "3.0.0.0";
+    MakeMedia(o);
+    win::Machine::Current().LockFile(Host(ReadSystemDir() + "\\wPDF200A.dll"));
+    Put(ReadSystemDir() + "\\GDS32.DLL", "present");
+  }
+};
+
+TEST_F(Win98InUseTest, PdfModuleInUseLeadsToARestartWithoutPrivileges) {
+  Expect("Avertissement", kRebootQuestion, "Oui");
+  RunType("rbClient");
+  EXPECT_EQ(Report().back(), "Fin de l'installation.");
+  EXPECT_EQ(RunOnceValue(), "\"D:\\Install.exe\" R");
+  auto restart = win::PendingRestart();
+  ASSERT_TRUE(restart.has_value());
+  EXPECT_EQ(restart->flags, win::EWX_REBOOT);
+  // Windows 98 replaces the module from WININIT.INI at its next start.
+  std::string wininit;
+  ASSERT_TRUE(win::ReadWholeFile(TWindowsInstaller::GetWindowsDir() + "WININIT.INI", wininit));
+  EXPECT_NE(wininit.find("[rename]"), std::string::npos);
+}
+
 // --- Hand-over on a plain XP PC --------------------------------------------------------------
 
 class HandOverTest : public WizardTest {
