@@ -41,13 +41,6 @@ std::string lower(std::string s) {
   return s;
 }
 
-std::string trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
 std::string stripAmpersand(const std::string& s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
@@ -60,26 +53,38 @@ std::string stripAmpersand(const std::string& s) {
   return out;
 }
 
-// Splits on unescaped '|' and resolves the escapes of each field.
+// Splits on unescaped '|' and resolves the escapes of each field. Only the blanks written
+// around a field are dropped: escaped characters are text (a message may end with \r\n).
 std::vector<std::string> splitFields(const std::string& s) {
   std::vector<std::string> fields(1);
+  size_t kept = 0;  // length of the current field up to its last character that counts
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  auto add = [&](char c, bool escaped) {
+    auto& f = fields.back();
+    if (!escaped && blank(c) && kept == 0) return;  // leading blank
+    f += c;
+    if (escaped || !blank(c)) kept = f.size();
+  };
+  auto close = [&] { fields.back().resize(kept); };
   for (size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
     if (c == '\\' && i + 1 < s.size()) {
       char n = s[++i];
       switch (n) {
-        case 'r': fields.back() += '\r'; break;
-        case 'n': fields.back() += '\n'; break;
-        case 't': fields.back() += '\t'; break;
-        default: fields.back() += n; break;
+        case 'r': add('\r', true); break;
+        case 'n': add('\n', true); break;
+        case 't': add('\t', true); break;
+        default: add(n, true); break;
       }
     } else if (c == '|') {
+      close();
       fields.emplace_back();
+      kept = 0;
     } else {
-      fields.back() += c;
+      add(c, false);
     }
   }
-  for (auto& f : fields) f = trim(f);
+  close();
   return fields;
 }
 
@@ -105,11 +110,13 @@ std::string describe(const std::string& title, const std::string& message) {
 }
 
 void addLine(State& s, const std::string& raw, const std::string& where) {
-  std::string line = trim(raw);
-  if (line.empty() || line[0] == '#') return;
-  size_t sp = line.find_first_of(" \t");
+  size_t start = raw.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos || raw[start] == '#') return;
+  std::string line = raw.substr(start);
+  size_t sp = line.find_first_of(" \t\r\n");
   std::string verb = lower(line.substr(0, sp));
-  std::string rest = sp == std::string::npos ? "" : trim(line.substr(sp));
+  // The fields trim their own blanks, but not escaped ones ("\ " at the end of a line).
+  std::string rest = sp == std::string::npos ? "" : line.substr(sp);
   auto fields = splitFields(rest);
   auto need = [&](size_t n, const char* shape) {
     if (fields.size() != n || (n == 1 && fields[0].empty() && verb != "close"))
@@ -167,6 +174,7 @@ void Reset() {
 
 void Expect(const std::string& title, const std::string& message, const std::string& answer,
             bool exact) {
+  LoadFromEnvironment();
   auto& s = state();
   std::lock_guard lock(s.mutex);
   Answer a{"dialog", title, message, exact, answer, "Expect"};
@@ -178,18 +186,21 @@ void Expect(const std::string& title, const std::string& message, const std::str
 }
 
 void ExpectOpen(const std::string& title, const std::string& file) {
+  LoadFromEnvironment();
   auto& s = state();
   std::lock_guard lock(s.mutex);
   s.answers.push_back(Answer{"open", title, "", false, file, "ExpectOpen"});
 }
 
 void ExpectPrinterSetup(bool ok) {
+  LoadFromEnvironment();
   auto& s = state();
   std::lock_guard lock(s.mutex);
   s.answers.push_back(Answer{"printer", "", "", false, ok ? "ok" : "cancel", "ExpectPrinterSetup"});
 }
 
 void Load(const std::string& text, const std::string& source) {
+  LoadFromEnvironment();  // the program's script comes first, whoever adds to it
   auto& s = state();
   std::lock_guard lock(s.mutex);
   std::istringstream in(text);
@@ -220,9 +231,13 @@ void LoadFromEnvironment() {
   }
 }
 
-const std::vector<DialogRecord>& Dialogs() { return state().records; }
+const std::vector<DialogRecord>& Dialogs() {
+  LoadFromEnvironment();
+  return state().records;
+}
 
 std::vector<std::string> UnusedAnswers() {
+  LoadFromEnvironment();
   auto& s = state();
   std::lock_guard lock(s.mutex);
   std::vector<std::string> out;
@@ -232,6 +247,7 @@ std::vector<std::string> UnusedAnswers() {
 }
 
 bool HasPendingCommands() {
+  LoadFromEnvironment();
   auto& s = state();
   std::lock_guard lock(s.mutex);
   return !s.commands.empty();

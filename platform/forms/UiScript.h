@@ -4,8 +4,8 @@
 // named by the environment variable WI_UI_SCRIPT (a host path).
 //
 // Script format: one command per line; blank lines and lines starting with '#' are ignored.
-// Fields are separated by '|'; spaces around them are trimmed. In texts \r \n \t \\ \| are
-// escapes.
+// Fields are separated by '|'; blanks around them are trimmed. In texts \r \n \t \\ \| are
+// escapes, and escaped characters are never trimmed ("=Terminé.\r\n" keeps its CR LF).
 //   dialog TITLE | MESSAGE | ANSWER   answers a message dialog. TITLE is the dialog's title,
 //                                     or warning/error/information/confirmation, or * for
 //                                     any. The message must contain MESSAGE (=MESSAGE: equal
@@ -72,7 +72,9 @@ void ExpectPrinterSetup(bool ok);
 // Parses script text; errors name source and line. Adds to what is already waiting.
 void Load(const std::string& text, const std::string& source = "script");
 void LoadFile(const std::string& hostPath);
-// Reads WI_UI_SCRIPT once per process (no effect when unset or already read).
+// Reads WI_UI_SCRIPT once per process (no effect when unset or already read). Every call
+// here does it first, so a program never has to: its script is read on first use, before
+// anything a program or test adds.
 void LoadFromEnvironment();
 
 // Every dialog shown since the last Reset, in order.
