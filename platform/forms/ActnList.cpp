@@ -52,7 +52,8 @@ void TAction::Change() {
 }
 
 std::vector<TActionList*>& AllActionLists() {
-  static std::vector<TActionList*> lists;
+  // Never destroyed: action lists freed at exit unregister themselves after the statics go.
+  static auto& lists = *new std::vector<TActionList*>;
   return lists;
 }
 

@@ -20,7 +20,8 @@ COLORREF Rgb(TColor c) {
 }
 
 HFONT FontHandle(const TFont* f) {
-  static std::map<std::tuple<std::string, int, unsigned, int>, HFONT> cache;
+  // Kept for the whole run, never destroyed, so the fonts it holds are never lost.
+  static auto& cache = *new std::map<std::tuple<std::string, int, unsigned, int>, HFONT>;
   auto key = std::make_tuple(f->Name(), f->Height(), f->Style(), f->Charset());
   auto it = cache.find(key);
   if (it != cache.end()) return it->second;

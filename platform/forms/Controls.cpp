@@ -9,7 +9,11 @@ std::function<TCanvas*(TControl*)> ControlCanvasFactory;
 std::function<void(TCanvas*)> ControlCanvasDeleter;
 
 namespace {
-std::map<win::HWND, TWinControl*> g_handles;
+// Never destroyed: controls freed at exit, after this file's statics, still unmap their handles.
+std::map<win::HWND, TWinControl*>& handles() {
+  static auto& h = *new std::map<win::HWND, TWinControl*>;
+  return h;
+}
 TWinControl* g_focused = nullptr;
 const std::vector<std::string>& kAlignNames() {
   static const std::vector<std::string> names = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"};
@@ -335,12 +339,12 @@ void TWinControl::CreateWnd() {
     WndProc(m);
     return m.Result;
   });
-  g_handles[FHandle] = this;
+  handles()[FHandle] = this;
 }
 
 void TWinControl::DestroyWnd() {
   if (!FHandle) return;
-  g_handles.erase(FHandle);
+  handles().erase(FHandle);
   win::DestroyWindow(FHandle);
   FHandle = nullptr;
 }
@@ -352,8 +356,8 @@ void TWinControl::RecreateWnd() {
 }
 
 TWinControl* TWinControl::FindControl(win::HWND h) {
-  auto it = g_handles.find(h);
-  return it == g_handles.end() ? nullptr : it->second;
+  auto it = handles().find(h);
+  return it == handles().end() ? nullptr : it->second;
 }
 TWinControl* FindControl(win::HWND h) { return TWinControl::FindControl(h); }
 

@@ -4,6 +4,7 @@
 #include "platform/forms/DisplayBackend.h"
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
@@ -332,10 +333,16 @@ void TApplication::Reset() {
   FMainForm = nullptr;
 }
 
-namespace {
-TApplication g_app(nullptr);
+TApplication* TApplicationRef::Get() {
+  static TApplication* app = [] {
+    auto* a = new TApplication(nullptr);
+    // Hooks run in reverse order of registration, interleaved with static destructors: this
+    // one runs before those of the statics made before the application (the programs' own).
+    std::atexit([] { Application->DestroyComponents(); });
+    return a;
+  }();
+  return app;
 }
-TApplication* Application = &g_app;
 
 WI_REGISTER_CLASS(TForm);
 WI_REGISTER_CLASS(TDataModule);

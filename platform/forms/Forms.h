@@ -132,7 +132,16 @@ class TApplication : public TComponent {
   std::uint64_t FLastActivity = 0;
 };
 
-extern TApplication* Application;
+// The application: made on first use, so other files' start-up code may use it, and never
+// destroyed. The forms and data modules it owns are freed at exit by a hook registered when
+// it is made, while the tables their destructors use still exist. Use it as a pointer.
+class TApplicationRef {
+ public:
+  TApplication* operator->() const { return Get(); }
+  operator TApplication*() const { return Get(); }
+  static TApplication* Get();
+};
+inline constexpr TApplicationRef Application{};
 
 class TLabel;
 class TImage;

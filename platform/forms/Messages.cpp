@@ -33,14 +33,24 @@ struct Window {
   std::shared_ptr<Queue> queue;
 };
 
-std::mutex g_mutex;
-std::map<HWND, Window> g_windows;
-std::map<std::thread::id, std::shared_ptr<Queue>> g_queues;
-std::uintptr_t g_next = 0x10000;
+// Built on first use and never destroyed: components freed by static destructors at exit
+// (the application's forms) still destroy their handles, in whatever order those run, and
+// registrations from other files' start-up code find the tables ready.
+struct Tables {
+  std::mutex mutex;
+  std::map<HWND, Window> windows;
+  std::map<std::thread::id, std::shared_ptr<Queue>> queues;
+  std::uintptr_t next = 0x10000;
+};
+Tables& tables() {
+  static Tables& t = *new Tables;
+  return t;
+}
 
 std::shared_ptr<Queue> threadQueue() {
-  std::lock_guard lock(g_mutex);
-  auto& q = g_queues[std::this_thread::get_id()];
+  auto& t = tables();
+  std::lock_guard lock(t.mutex);
+  auto& q = t.queues[std::this_thread::get_id()];
   if (!q) q = std::make_shared<Queue>();
   return q;
 }
@@ -49,21 +59,22 @@ std::shared_ptr<Queue> threadQueue() {
 
 HWND CreateWindowHandle(WNDPROC proc) {
   auto q = threadQueue();
-  std::lock_guard lock(g_mutex);
-  HWND h = reinterpret_cast<HWND>(g_next);
-  g_next += 4;
-  g_windows[h] = Window{std::move(proc), q};
+  auto& t = tables();
+  std::lock_guard lock(t.mutex);
+  HWND h = reinterpret_cast<HWND>(t.next);
+  t.next += 4;
+  t.windows[h] = Window{std::move(proc), q};
   return h;
 }
 
 BOOL DestroyWindow(HWND hwnd) {
   std::shared_ptr<Queue> q;
   {
-    std::lock_guard lock(g_mutex);
-    auto it = g_windows.find(hwnd);
-    if (it == g_windows.end()) return 0;
+    std::lock_guard lock(tables().mutex);
+    auto it = tables().windows.find(hwnd);
+    if (it == tables().windows.end()) return 0;
     q = it->second.queue;
-    g_windows.erase(it);
+    tables().windows.erase(it);
   }
   // The window's timers and pending messages go with it.
   std::lock_guard lock(q->mutex);
@@ -73,14 +84,14 @@ BOOL DestroyWindow(HWND hwnd) {
 }
 
 BOOL IsWindow(HWND hwnd) {
-  std::lock_guard lock(g_mutex);
-  return g_windows.count(hwnd) ? 1 : 0;
+  std::lock_guard lock(tables().mutex);
+  return tables().windows.count(hwnd) ? 1 : 0;
 }
 
 WNDPROC SetWindowProc(HWND hwnd, WNDPROC proc) {
-  std::lock_guard lock(g_mutex);
-  auto it = g_windows.find(hwnd);
-  if (it == g_windows.end()) return {};
+  std::lock_guard lock(tables().mutex);
+  auto it = tables().windows.find(hwnd);
+  if (it == tables().windows.end()) return {};
   std::swap(it->second.proc, proc);
   return proc;
 }
@@ -88,9 +99,9 @@ WNDPROC SetWindowProc(HWND hwnd, WNDPROC proc) {
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   WNDPROC proc;
   {
-    std::lock_guard lock(g_mutex);
-    auto it = g_windows.find(hwnd);
-    if (it == g_windows.end()) return 0;
+    std::lock_guard lock(tables().mutex);
+    auto it = tables().windows.find(hwnd);
+    if (it == tables().windows.end()) return 0;
     proc = it->second.proc;
   }
   return proc ? proc(hwnd, msg, wParam, lParam) : 0;
@@ -99,9 +110,9 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   std::shared_ptr<Queue> q;
   {
-    std::lock_guard lock(g_mutex);
-    auto it = g_windows.find(hwnd);
-    if (it == g_windows.end()) return 0;
+    std::lock_guard lock(tables().mutex);
+    auto it = tables().windows.find(hwnd);
+    if (it == tables().windows.end()) return 0;
     q = it->second.queue;
   }
   {

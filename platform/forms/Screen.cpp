@@ -33,7 +33,7 @@ void TScreen::RemoveForm(TForm* f) {
   if (FActiveForm == f) FActiveForm = nullptr;
 }
 
-namespace {
-TScreen g_screen;
+TScreen* TScreenRef::Get() {
+  static TScreen* screen = new TScreen;
+  return screen;
 }
-TScreen* Screen = &g_screen;

@@ -53,4 +53,12 @@ class TScreen {
   TForm* FActiveForm = nullptr;
 };
 
-extern TScreen* Screen;
+// The screen: made on first use, so other files' start-up code may use it, and never
+// destroyed, so forms freed at exit may still leave it. Use it as a pointer (Screen->...).
+class TScreenRef {
+ public:
+  TScreen* operator->() const { return Get(); }
+  operator TScreen*() const { return Get(); }
+  static TScreen* Get();
+};
+inline constexpr TScreenRef Screen{};

@@ -285,7 +285,6 @@ TEST(FormPaintX11, ClicksThroughTheSetupDialogUnderXvfb) {
   ASSERT_TRUE(opened) << "Xvfb did not start";
   ASSERT_TRUE(win::DisplayAvailable());
   ASSERT_TRUE(DisplayBackend::UsesX11());
-  if (!Application) Application = new TApplication(nullptr);
 
   Dialog d = MakeSetupDialog();
   int clicks = 0;

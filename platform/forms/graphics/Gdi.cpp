@@ -27,12 +27,14 @@ namespace gdi {
 namespace {
 
 std::mutex registryMutex;
+// Never destroyed: objects freed by static destructors at exit (a printer's canvas, the
+// application's forms) still find their handles, whichever static was made first.
 std::unordered_set<const void*>& Live() {
-  static std::unordered_set<const void*> live;
+  static auto& live = *new std::unordered_set<const void*>;
   return live;
 }
 std::unordered_set<const void*>& LiveDCs() {
-  static std::unordered_set<const void*> live;
+  static auto& live = *new std::unordered_set<const void*>;
   return live;
 }
 
