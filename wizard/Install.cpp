@@ -51,9 +51,14 @@ int main() {
     std::fprintf(stderr, "UI script: %s\n", e.what());
     exitCode = 3;
   } catch (const std::exception& e) {
-    // A form or the plan file could not be read: nothing can be shown yet.
+    // A form or the plan file could not be read: the wizard cannot go on. Tell the user,
+    // and leave a trace for unattended runs.
     std::fprintf(stderr, "Install: %s\n", e.what());
     exitCode = 1;
+    try {
+      Application->ShowException(e);
+    } catch (const EUiScriptError&) {
+    }
   }
   // The forms go while the program's units are all still there.
   Application->DestroyComponents();

@@ -170,6 +170,7 @@ void TfrmMain::Timer1Timer(TObject* Sender) {
     DoInstall();
   } else {
     ShowCurrentStep();
+    UpdateButtons();
   }
 }
 

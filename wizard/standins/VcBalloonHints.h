@@ -1,7 +1,7 @@
 #pragma once
 // Stand-in for the balloon hint component TVcBalloonHints: keeps its settings and hands
-// its hint pause to the application. Registered (RegisterWizardControls) under the real class name, so the form
-// descriptions stay as they are when the real component replaces it.
+// its hint pause to the application. Registered (RegisterWizardControls) under the real
+// class name, so the form descriptions stay as they are when the real one replaces it.
 #include "platform/forms/Controls.h"
 #include "platform/forms/Forms.h"
 

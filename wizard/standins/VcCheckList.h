@@ -1,7 +1,8 @@
 #pragma once
 // Stand-in for the check list control TVcCheckList: a list of lines, each with a check
-// state (0 unchecked, 1 checked, 2 grayed) and an enabled flag. Registered (RegisterWizardControls)
-// under the real class name, so the form descriptions stay as they are when the real control replaces it.
+// state (0 unchecked, 1 checked, 2 grayed) and an enabled flag. Registered
+// (RegisterWizardControls) under the real class name, so the form descriptions stay as
+// they are when the real control replaces it.
 #include <vector>
 
 #include "platform/forms/Controls.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Stand-in for the framed label TVcLabel: a caption with word wrap and frame sides.
-// Registered (RegisterWizardControls) under the real class name, so the form descriptions stay as they are when
-// the real control replaces it.
+// Registered (RegisterWizardControls) under the real class name, so the form
+// descriptions stay as they are when the real control replaces it.
 #include "platform/forms/Controls.h"
 
 class TVcLabel : public TGraphicControl {
