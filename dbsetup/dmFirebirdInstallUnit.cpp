@@ -31,14 +31,12 @@ const char* const SServerRunning =
     "Le serveur Firebird est actif sur cette machine!\r\nVoulez-vous l'arrêter maintenant ? (Tous "
     "les clients connectés risquent de perdre leurs données!)";
 const char* const SAbandon = "Installation abandonnée.";
-const char* const SCannotDelete = "Ne peut pas supprimer le fichier : ";
 const char* const SDamagedFile = "Fichier d'installation endommagé : ";
 const char* const SCannotRead = "Lecture du fichier impossible : ";
 const char* const SCannotWrite = "Écriture du fichier impossible : ";
 
 const char* const SGuardianDescription = "Gardien du Serveur Firebird";
 const char* const SServerDescription = "Serveur de bases de données Firebird";
-const char* const SBackupServices[] = {"MarqetoFBBackup", "FirebirdBackup"};
 
 // Which Windows this is, as GetVersionEx tells it.
 win::OSVERSIONINFO OsVersion() {
@@ -49,6 +47,46 @@ win::OSVERSIONINFO OsVersion() {
 }
 
 bool IsNTPlatform() { return OsVersion().dwPlatformId == win::VER_PLATFORM_WIN32_NT; }
+
+// The client library as the system folder gets it, and the source a found copy is
+// compared with: the wizard names it in upper case, as the other client installers do.
+const char* const kSystemClientName = wi::kIsInstall ? "GDS32.DLL" : "gds32.dll";
+
+// The engine's messages; the wizard's helpers take a help context, and the engine has no
+// help to offer.
+#if WI_PROGRAM_INSTALL
+constexpr int kNoHelp = 0;
+void EngineWarning(const std::string& Msg) { ShowWarning(Msg, kNoHelp); }
+void EngineInfo(const std::string& Msg) { ShowInfo(Msg, kNoHelp); }
+TModalResult EngineAsk(const std::string& Msg) { return AskYesNoCancel(Msg, kNoHelp); }
+
+// Every missing level of Dir, as far as it goes; nothing is reported: a folder that
+// cannot be made shows itself when the installation first needs it.
+bool ForceDirectories(const std::string& Dir) {
+  std::vector<std::string> pieces;
+  SplitString(Dir, pieces, '\\');
+  if (pieces.empty()) return false;
+  std::string current = pieces[0];
+  for (std::size_t i = 1; i < pieces.size(); ++i) {
+    current += "\\" + pieces[i];
+    if (!TWindowsInstaller::PathExists(current) && !win::CreateDirectory(current)) return false;
+  }
+  return true;
+}
+
+// Windows 2000 and later carry these run-time libraries themselves; NT 4.0 and 9x get
+// them from the installation, and their counts are raised once more for it.
+bool RuntimeLibrariesCountedTwice() {
+  win::OSVERSIONINFO vi = OsVersion();
+  return vi.dwPlatformId == win::VER_PLATFORM_WIN32_WINDOWS ||
+         (vi.dwPlatformId == win::VER_PLATFORM_WIN32_NT && vi.dwMajorVersion == 4 &&
+          vi.dwMinorVersion == 0);
+}
+#else
+void EngineWarning(const std::string& Msg) { ShowWarning(Msg); }
+void EngineInfo(const std::string& Msg) { ShowInfo(Msg); }
+TModalResult EngineAsk(const std::string& Msg) { return AskYesNoCancel(Msg); }
+#endif
 
 std::string ExtractFileName(const std::string& path) {
   size_t p = path.find_last_of("\\/:");
@@ -155,6 +193,10 @@ const TFileRow kServerRows[] = {
 const char* const kClientSourceFiles[] = {"msvcrt.dll", "msvcp60.dll", "gds32.dll",
                                           "firebird.msg", "fbclient.dll"};
 
+#if WI_PROGRAM_TOLVANE
+const char* const SCannotDelete = "Ne peut pas supprimer le fichier : ";
+const char* const SBackupServices[] = {"MarqetoFBBackup", "FirebirdBackup"};
+
 // Removal set: folder letter S (system), T (target), B, I, U; shared; forced only.
 struct TRemoveRow {
   const char* Name;
@@ -186,6 +228,8 @@ const TRemoveRow kInstanceRows[] = {
     {"pg_udf.dll", 'U', true},        {"fbudf.dll", 'U', true},
     {"fbintl.dll", 'I', true},
 };
+
+#endif  // WI_PROGRAM_TOLVANE
 
 }  // namespace
 
@@ -289,15 +333,17 @@ void TdmFirebirdInstall::CheckInstalledServerVersion() {
   std::string installed = TWindowsInstaller::GetFileVersionString(FBinDir + "fbserver.exe");
   std::string wanted = TWindowsInstaller::GetFileVersionString(FSourceDir + "fbserver.exe");
   if (installed == wanted) {
-    ShowWarning(SSameVersion);
+    EngineWarning(SSameVersion);
     AbandonInstall();
   }
   throw Exception(std::string(SOtherVersion) + "\r\n" + SInstalledVersion + installed + "\r\n" +
                   SNewVersion + wanted);
 }
 
-// Tolvane keeps what earlier searches found; the wizard's build starts afresh each time.
+// Tolvane keeps what earlier searches found; the wizard's build starts afresh each time,
+// so a copy deleted since the last search is no longer listed.
 void TdmFirebirdInstall::FindClientDlls() {
+  if constexpr (wi::kIsInstall) FClientDlls->Clear();
   AddClientDllIfPresent(SystemDir());
   struct {
     win::HKEY Root;
@@ -321,13 +367,19 @@ void TdmFirebirdInstall::AddClientDllIfPresent(const std::string& Dir) {
   if (TWindowsInstaller::FileExists(file) && FClientDlls->IndexOf(file) < 0) FClientDlls->Add(file);
 }
 
-// The wizard's build compares with the upper-case source name "GDS32.DLL".
+#if WI_PROGRAM_INSTALL
+bool TdmFirebirdInstall::ClientDllsPresent() {
+  FindClientDlls();
+  return FClientDlls->Count() > 0;
+}
+#endif
+
 void TdmFirebirdInstall::CheckClientDlls() {
   FInstallSystemClient = true;
   FindClientDlls();
   for (int i = 0; i < FClientDlls->Count(); ++i) {
-    if (SameFileContents(FClientDlls->Get(i), FSourceDir + "gds32.dll")) continue;
-    TModalResult answer = AskYesNoCancel(SClientDllsExist);
+    if (SameFileContents(FClientDlls->Get(i), FSourceDir + kSystemClientName)) continue;
+    TModalResult answer = EngineAsk(SClientDllsExist);
     if (answer == mrCancel) AbandonInstall();
     if (answer == mrNo) FInstallSystemClient = false;
     break;
@@ -340,7 +392,7 @@ void TdmFirebirdInstall::CheckServerInstall() {
   CheckInstalledServerVersion();
   CheckClientDlls();
   if (IsServerRunning()) {
-    if (AskYesNoCancel(SServerRunning) == mrYes)
+    if (EngineAsk(SServerRunning) == mrYes)
       FStopServerAgreed = true;
     else
       AbandonInstall();
@@ -354,7 +406,7 @@ void TdmFirebirdInstall::CheckClientInstall() {
 }
 
 void TdmFirebirdInstall::AbandonInstall() {
-  ShowInfo(SAbandon);
+  EngineInfo(SAbandon);
   Abort();
 }
 
@@ -420,11 +472,15 @@ void TdmFirebirdInstall::CreateSubDir(const std::string& Dir) {
   if (!TWindowsInstaller::PathExists(Dir)) win::CreateDirectory(Dir);
 }
 
-// The wizard's build places the run-time libraries differently (no copies in "bin\",
-// the second system pass only on NT 4.0 and 9x).
+// The wizard puts no run-time libraries into "bin\" and installs the system's a second
+// time only on NT 4.0 and 9x; Tolvane does both everywhere.
 void TdmFirebirdInstall::CopyFirebirdFiles(bool Server, bool& NeedReboot) {
   NeedReboot = false;
+#if WI_PROGRAM_INSTALL
+  ForceDirectories(FTargetDir);
+#else
   CreateDirectories(FTargetDir);
+#endif
   const std::string sysDir = SystemDir();
   std::string backupDir;
   TWindowsInstaller::CreateUniqueDir(FTargetDir, "BACKUP", backupDir);
@@ -433,7 +489,7 @@ void TdmFirebirdInstall::CopyFirebirdFiles(bool Server, bool& NeedReboot) {
   system("msvcrt.dll");
   system("msvcp60.dll");
   if (FInstallSystemClient) {
-    system("gds32.dll");
+    system(kSystemClientName);
     bool exists = false;
     std::int32_t count = 0;
     ReadRegInteger(win::HKEY_LOCAL_MACHINE, kMakerKey, "SystemClientInstallCount", exists, count);
@@ -441,10 +497,17 @@ void TdmFirebirdInstall::CopyFirebirdFiles(bool Server, bool& NeedReboot) {
   }
   CopyFileTo(FSourceDir + "firebird.msg", FTargetDir, true);
   CreateSubDir(FBinDir);
+#if WI_PROGRAM_INSTALL
+  const bool secondPass = RuntimeLibrariesCountedTwice();
+#else
   CopyFileTo(FSourceDir + "msvcp60.dll", FBinDir, false);
   CopyFileTo(FSourceDir + "msvcrt.dll", FBinDir, false);
-  system("msvcp60.dll");
-  system("msvcrt.dll");
+  const bool secondPass = true;
+#endif
+  if (secondPass) {
+    system("msvcp60.dll");
+    system("msvcrt.dll");
+  }
   CopyFileTo(FSourceDir + "fbclient.dll", FBinDir, true);
   CopyFileTo(FSourceDir + "gds32.dll", FBinDir, true);
 
@@ -548,11 +611,17 @@ void TdmFirebirdInstall::InstallServices() { CreateServices(); }
 
 // The executable's path is quoted: under "C:\Program Files\..." an unquoted command line
 // would first be tried as "C:\Program.exe", as the local system account.
+// The wizard's CreateNTService takes a dependency list; these services have none.
 void TdmFirebirdInstall::CreateServices() {
-  CreateNTService("\"" + FBinDir + "fbguard.exe\" -s", FGuardianServiceName, FGuardianDisplayName,
-                  true, SGuardianDescription);
-  CreateNTService("\"" + FBinDir + "fbserver.exe\" -s -g", FServerServiceName, FServerDisplayName,
-                  true, SServerDescription);
+  const std::string guardian = "\"" + FBinDir + "fbguard.exe\" -s";
+  const std::string server = "\"" + FBinDir + "fbserver.exe\" -s -g";
+#if WI_PROGRAM_INSTALL
+  CreateNTService(guardian, FGuardianServiceName, FGuardianDisplayName, "", true, SGuardianDescription);
+  CreateNTService(server, FServerServiceName, FServerDisplayName, "", true, SServerDescription);
+#else
+  CreateNTService(guardian, FGuardianServiceName, FGuardianDisplayName, true, SGuardianDescription);
+  CreateNTService(server, FServerServiceName, FServerDisplayName, true, SServerDescription);
+#endif
 }
 
 bool TdmFirebirdInstall::StartGuardian() {
@@ -566,15 +635,16 @@ void TdmFirebirdInstall::StopServices() {
   if (IsNTServiceRunning(FServerServiceName)) StopNTService(FServerServiceName);
 }
 
+#if WI_PROGRAM_TOLVANE
 // ---------------------------------------------------------------------------------------
-// Removal
+// Removal (the wizard has none)
 
 void TdmFirebirdInstall::Uninstall(const std::string& InstanceName) {
   std::string dir;
   GetInstanceDir(InstanceName, dir);
   SetPaths("", dir, InstanceName);
   if (IsServerRunning()) {
-    if (AskYesNoCancel(SServerRunning) != mrYes) Abort();
+    if (EngineAsk(SServerRunning) != mrYes) Abort();
     StopServices();
   }
   StopBackupServices();
@@ -715,6 +785,8 @@ void TdmFirebirdInstall::RemoveFile(const std::string& FileName, bool Shared, bo
   }
   if (TWindowsInstaller::FileExists(FileName)) ShowError(SCannotDelete + FileName);
 }
+
+#endif  // WI_PROGRAM_TOLVANE
 
 // ---------------------------------------------------------------------------------------
 // Unit functions

@@ -6,8 +6,10 @@
 // engine itself; an operation stops by an exception carrying a French message or by the
 // silent abort of AbandonInstall.
 //
-// Built once per program (dbsetup_tolvane, dbsetup_install). Where the wizard's build
-// will differ, the code says so at the function concerned.
+// Built once per program (dbsetup_tolvane, dbsetup_install). The wizard's build differs
+// in the client-library search, the placement of the run-time libraries, the parent folder,
+// the reporters' endings and the message helpers' help context, and it has no removal; the
+// code says so at each function concerned.
 #include <string>
 #include <vector>
 
@@ -57,6 +59,11 @@ class TdmFirebirdInstall : public TDataModule {
   void CheckServerInstall();
   void CheckClientInstall();
   [[noreturn]] void AbandonInstall();
+#if WI_PROGRAM_INSTALL
+  // A fresh search: True when a "GDS32.DLL" is in the system folder or in a folder of
+  // either path value. The wizard installs the client only when there is none.
+  bool ClientDllsPresent();
+#endif
 
   // --- Installing ----------------------------------------------------------------------
   void InstallServer(const std::string& SourceDir, const std::string& TargetDir,
@@ -76,7 +83,8 @@ class TdmFirebirdInstall : public TDataModule {
   void InstallServices();
   void CreateServices();
 
-  // --- Removal -------------------------------------------------------------------------
+#if WI_PROGRAM_TOLVANE
+  // --- Removal (Tolvane only) -----------------------------------------------------------
   void Uninstall(const std::string& InstanceName);
   void BrutalRemove(const std::string& InstanceName);
   void BrutalRemoveInstance(const std::string& Dir);
@@ -85,6 +93,7 @@ class TdmFirebirdInstall : public TDataModule {
   void RemoveFiles(bool Force);
   void RemoveFile(const std::string& FileName, bool Shared, bool Force);
   void StopBackupServices();
+#endif
 
   // --- State, for the programs and for tests --------------------------------------------
   const TStringList& GetClientDlls() const { return *FClientDlls; }
