@@ -5,8 +5,8 @@
 
 #include "platform/forms/ActnList.h"
 
-std::function<TCanvas*(TControl*)> ControlCanvasFactory;
-std::function<void(TCanvas*)> ControlCanvasDeleter;
+TCanvas* (*ControlCanvasFactory)(TControl*) = nullptr;
+void (*ControlCanvasDeleter)(TCanvas*) = nullptr;
 
 namespace {
 // Never destroyed: controls freed at exit, after this file's statics, still unmap their handles.

@@ -30,8 +30,10 @@ using TKeyEvent = TEvent<TObject*, win::WORD&, TShiftState>;
 using TKeyPressEvent = TEvent<TObject*, char&>;
 
 // Supplies the canvas of painted controls and forms (installed by the drawing layer).
-extern std::function<TCanvas*(TControl*)> ControlCanvasFactory;
-extern std::function<void(TCanvas*)> ControlCanvasDeleter;
+// Plain pointers: set before any start-up code runs and never destroyed, so controls made
+// early or freed late still reach them.
+extern TCanvas* (*ControlCanvasFactory)(TControl*);
+extern void (*ControlCanvasDeleter)(TCanvas*);
 
 class TFont : public TPersistent {
   WI_CLASS(TFont, TPersistent)

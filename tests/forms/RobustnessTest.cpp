@@ -43,7 +43,7 @@ TEST_F(RobustnessTest, BlanksAroundFieldsAndWindowsLineEndsAreStillTrimmed) {
 // The child processes below start afresh (threadsafe death tests run the test program
 // again), so the script named by the environment has not been read yet.
 std::string writeScript(const std::string& name, const std::string& text) {
-  auto path = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()) + ".txt");
+  auto path = std::filesystem::path(WI_BINARY_DIR) / (name + ".txt");
   std::ofstream(path) << text;
   return path.string();
 }
@@ -62,6 +62,7 @@ TEST(UiScriptEnvironment, QueriesReadTheScriptOnceOnFirstUse) {
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "pending 1 unused 1 first click more 0");
+  std::filesystem::remove(std::filesystem::path(WI_BINARY_DIR) / "wi-lazy.txt");
 }
 
 TEST(UiScriptEnvironment, TheLoopStartsTheScriptByItself) {
@@ -86,6 +87,7 @@ TEST(UiScriptEnvironment, TheLoopStartsTheScriptByItself) {
         std::exit(1);
       },
       ::testing::ExitedWithCode(0), "clicked");
+  std::filesystem::remove(std::filesystem::path(WI_BINARY_DIR) / "wi-loop.txt");
 }
 
 }  // namespace

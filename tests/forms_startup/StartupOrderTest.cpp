@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/forms/ActnList.h"
 #include "platform/forms/Buttons.h"
@@ -16,6 +17,7 @@
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/Streaming.h"
+#include "platform/forms/WindowPainter.h"
 
 #define WI_EARLY_CLASS(Cls, Base)                          \
   class Cls : public Base {                                \
@@ -122,6 +124,7 @@ TEST(StartupOrder, ClassesRegisteredBeforeTheToolkitReadTheirProperties) {
 // leak, which fails the child).
 TEST(ExitOrder, FormsLeftToTheApplicationAreFreedCleanlyAtExit) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  static const std::filesystem::path kPng = std::filesystem::path(WI_BINARY_DIR) / "wi-exit-order.png";
   EXPECT_EXIT(
       {
         setenv("WI_HEADLESS", "1", 1);
@@ -146,6 +149,8 @@ TEST(ExitOrder, FormsLeftToTheApplicationAreFreedCleanlyAtExit) {
         new TEarlyTimer(dm);
         form->InitForm();
         form->Show();
+        // Painted once: canvases, fonts and brushes to free at exit too.
+        SaveFormToPng(form, kPng);
         win::HWND handle = button->Handle();
         form->OnDestroy = [handle](TObject*) {
           std::fprintf(stderr, "form freed, button window %s\n", win::IsWindow(handle) ? "alive" : "gone");
@@ -153,4 +158,5 @@ TEST(ExitOrder, FormsLeftToTheApplicationAreFreedCleanlyAtExit) {
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "form freed, button window alive");
+  std::filesystem::remove(kPng);
 }
