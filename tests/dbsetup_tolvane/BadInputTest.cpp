@@ -37,6 +37,19 @@ TEST_F(BadInput, AMissingMediaFileIsNamedBeforeAnythingIsPlaced) {
   EXPECT_FALSE(Exists(kTarget + "bin\\fbguard.exe"));
 }
 
+// Tolvane shows a failed deletion itself and then stops silently (the wizard raises it).
+TEST_F(BadInput, AFileInUseIsShownThenTheInstallationStops) {
+  InstallClient();
+  const std::string installed = Read(kTarget + "bin\\fbclient.dll");
+  machine_.machine().LockFile(Host(kTarget + "bin\\fbclient.dll"));
+  UiScript::Expect("Erreur", "=Ne peut pas supprimer le fichier :\r\n" + kTarget +
+                                 "bin\\fbclient.dll\r\n" + SysErrorText(5),
+                   "ok");
+  EXPECT_THROW(InstallClient(), EAbort);
+  EXPECT_EQ(DialogCount(), 1u);
+  EXPECT_EQ(Read(kTarget + "bin\\fbclient.dll"), installed);
+}
+
 TEST_F(BadInput, ATruncatedProgramIsRefused) {
   std::string data = Read(kSource + "fbserver.exe");
   Put(kSource + "fbserver.exe", data.substr(0, 300));

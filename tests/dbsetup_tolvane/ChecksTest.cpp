@@ -149,9 +149,14 @@ TEST_F(Checks, PathFoldersAreSearchedOnceAndOnlyTheFirstDifferingCopyAsked) {
   EXPECT_EQ(found.Get(0), SysDir() + "GDS32.DLL");
   EXPECT_EQ(found.Get(1), "C:\\Tools\\GDS32.DLL");
   EXPECT_EQ(found.Get(2), "C:\\Other\\GDS32.DLL");
-  // Tolvane keeps what it found: a second search adds nothing new.
+  // Tolvane keeps what it found: a second search adds nothing new, and a copy deleted
+  // since stays listed (the wizard's build searches afresh).
   engine_->FindClientDlls();
   EXPECT_EQ(found.Count(), 3);
+  std::filesystem::remove(Host("C:\\Tools\\GDS32.DLL"));
+  engine_->FindClientDlls();
+  ASSERT_EQ(found.Count(), 3);
+  EXPECT_EQ(found.Get(1), "C:\\Tools\\GDS32.DLL");
 }
 
 TEST_F(Checks, RunningServerQuestion) {
@@ -202,6 +207,11 @@ TEST_F(Checks, InstanceRegistry) {
   EXPECT_EQ(RegString(win::HKEY_LOCAL_MACHINE, kInstancesKey, "Other"), "C:\\Server\\");
   EXPECT_TRUE(engine_->InstanceHasServer("Other"));
   EXPECT_EQ(engine_->GetParentDir(), "C:\\");
+
+  // Without an inner backslash Tolvane keeps one character (the wizard three).
+  engine_->SetPaths(kSource, "C:", "Inst");
+  EXPECT_EQ(engine_->GetTargetDir(), "C:\\");
+  EXPECT_EQ(engine_->GetParentDir(), "C");
 }
 
 }  // namespace

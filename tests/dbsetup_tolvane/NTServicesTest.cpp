@@ -74,6 +74,24 @@ TEST_F(ServiceControl, AServiceThatNeverStartsGivesFalseAfter21TestsInNoRealTime
   EXPECT_LT(std::chrono::steady_clock::now() - real0, std::chrono::seconds(5));
 }
 
+// A stop the service never completes: it stays stopping, and the wait runs its 21 tests
+// and says so, rather than taking the first answer that the service is no longer running.
+TEST_F(ServiceControl, AStopThatHangsIsWaitedForAndReported) {
+  CreateNTService("C:\\x\\svc.exe", "Svc", "Svc", false, "");
+  ASSERT_TRUE(StartNTService("Svc"));
+  win::SetServiceTestSettings("Svc", {.stopHangs = true});
+  win::DWORD t0 = win::GetTickCount();
+  EXPECT_TRUE(StopNTService("Svc"));
+  EXPECT_EQ(win::GetTickCount() - t0, 21000u);
+  EXPECT_FALSE(IsNTServiceRunning("Svc"));  // stopping is not running
+  win::BootServices();  // the restart ends it and starts it again (automatic start)
+  ASSERT_TRUE(IsNTServiceRunning("Svc"));
+  win::SetServiceTestSettings("Svc", {});
+  t0 = win::GetTickCount();
+  EXPECT_FALSE(StopNTService("Svc"));
+  EXPECT_EQ(win::GetTickCount() - t0, 1000u);
+}
+
 TEST_F(ServiceControl, RefusalsRaiseTheSystemErrors) {
   CreateNTService("C:\\x\\svc.exe", "Svc", "Svc", false, "");
   EXPECT_EQ(OsErrorOf([] { StopNTService("Svc"); }), 1062u);
