@@ -11,7 +11,6 @@
 #include "platform/system/Process.h"
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
-#include "wizard/FirebirdWizardOps.h"
 #include "wizard/frmSelectItemsUnit.h"
 
 const char* const SInstallStart = "Démarrage de l'installation...";
@@ -179,7 +178,7 @@ void TdmDoInstall::InstallFirebirdClient(bool& NeedReboot) {
   Add(SClientInstall);
   std::string programFiles = ProgramFilesDir();
   std::unique_ptr<TdmFirebirdInstall> fb(new TdmFirebirdInstall(nullptr));
-  if (ClientDllsPresent(*fb)) {
+  if (fb->ClientDllsPresent()) {
     Add(SClientPresent);
     return;
   }
