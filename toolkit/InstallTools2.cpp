@@ -34,6 +34,16 @@ std::string ExtractFileName(const std::string& path) {
   return p == std::string::npos ? path : path.substr(p + 1);
 }
 
+// The file calls below turn any failure to open the machine into an error code, so a
+// damaged machine.ini would read as a missing file; say what is wrong instead.
+void RequireMachine() {
+  try {
+    win::Machine::Current();
+  } catch (const win::MachineError& e) {
+    throw Exception(e.what());
+  }
+}
+
 std::string ExtractFileDir(const std::string& path) {
   auto p = path.find_last_of("\\:");
   return p == std::string::npos ? std::string() : path.substr(0, p + 1);
@@ -227,6 +237,7 @@ int TWindowsInstaller::CompareFiles(const std::string& Dest, const std::string& 
 bool TWindowsInstaller::InstallFile(const std::string& Source, const std::string& DestDir,
                                     const std::string& BackupDir, bool& NeedReboot) {
   NeedReboot = false;
+  RequireMachine();
   if (!BackupDir.empty() && !IsFolder(BackupDir))
     throw Exception("Backup directry does not exist :\r\n" + BackupDir);
   const std::string target = WithBackslash(DestDir) + ExtractFileName(Source);
@@ -629,6 +640,11 @@ void TWindowsInstaller::LoadShellFolderApi() {
   if (!FShell32) RaiseLastOSError();
   FShFolder = win::LoadLibrary(FShFolderDir + "shfolder.dll");
   if (!FShFolder) {
+    const win::DWORD code = win::GetLastError();
+    // Nothing half-loaded stays behind: a later lookup loads again (or fails the same way)
+    // instead of finding the libraries "loaded" without an entry point.
+    FreeShellFolderApi();
+    win::SetLastError(code);
     try {
       RaiseLastOSError();
     } catch (const EOSError& e) {
@@ -637,7 +653,10 @@ void TWindowsInstaller::LoadShellFolderApi() {
   }
   FSHGetFolderPath =
       reinterpret_cast<win::PFN_SHGetFolderPathA>(win::GetProcAddress(FShFolder, "SHGetFolderPathA"));
-  if (!FSHGetFolderPath) throw Exception("Failed to get address of SHGetFolderPathA function");
+  if (!FSHGetFolderPath) {
+    FreeShellFolderApi();
+    throw Exception("Failed to get address of SHGetFolderPathA function");
+  }
 }
 
 void TWindowsInstaller::FreeShellFolderApi() {
@@ -651,8 +670,6 @@ void TWindowsInstaller::FreeShellFolderApi() {
 void TWindowsInstaller::GetShellFolderPath(int CSIDL, bool DontCreate, std::string& Path) {
   Path.clear();
   LoadShellFolderApi();
-  // A lookup after a failed load (the object is normally freed then) finds nothing.
-  if (!FSHGetFolderPath) return;
   char buffer[win::MAX_PATH + 1] = {};
   int folder = DontCreate ? CSIDL : CSIDL + win::CSIDL_FLAG_CREATE;
   if (win::SUCCEEDED(FSHGetFolderPath(nullptr, folder, nullptr, win::SHGFP_TYPE_CURRENT, buffer))) {
@@ -786,11 +803,10 @@ bool IsWinNT4() {
 
 void TWindowsInstaller::InstallFont(const std::string& FontFile, const std::string& FontName) {
   bool known = false;
-  if (TStrings* listed = Screen->Fonts()) {
-    known = listed->IndexOf(FontName) >= 0;
-  } else {  // no screen list yet: ask the font table the screen is filled from
-    for (const auto& family : win::FontFamilies()) known = known || win::SameText(family, FontName);
-  }
+  if (TStrings* listed = Screen->Fonts()) known = listed->IndexOf(FontName) >= 0;
+  // The screen's list holds the drawing layer's faces only; the fonts installed on this
+  // PC (by an earlier run, say) are in the machine's font table.
+  for (const auto& family : win::FontFamilies()) known = known || win::SameText(family, FontName);
   if (known) return;
   std::string dir;
   GetShellFolderPath(win::CSIDL_FONTS, false, dir);
