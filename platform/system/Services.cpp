@@ -348,8 +348,9 @@ T Guard(T failure, F&& f) {
   }
 }
 
+// The name becomes a registry key under Services, so a key name's 255 characters bound it.
 bool ValidName(const std::string& name) {
-  return !name.empty() && name.size() <= 256 && name.find_first_of("/\\") == std::string::npos;
+  return !name.empty() && name.size() <= 255 && name.find_first_of("/\\") == std::string::npos;
 }
 
 void FillStatus(const std::string& name, const RunState& s, SERVICE_STATUS* status) {
@@ -487,8 +488,7 @@ SC_HANDLE OpenService(SC_HANDLE manager, const std::string& name, DWORD access) 
   return Guard<SC_HANDLE>(nullptr, [&]() -> SC_HANDLE {
     Handle m;
     if (!Lookup(manager, m) || !m.manager) return Fail<SC_HANDLE>(ERROR_INVALID_HANDLE, nullptr);
-    if (name.empty() || name.size() > 256 || name.find('/') != std::string::npos)
-      return Fail<SC_HANDLE>(ERROR_INVALID_NAME, nullptr);
+    if (!ValidName(name)) return Fail<SC_HANDLE>(ERROR_INVALID_NAME, nullptr);
     std::string stored = StoredName(name);
     if (stored.empty()) return Fail<SC_HANDLE>(ERROR_SERVICE_DOES_NOT_EXIST, nullptr);
     access = MapGeneric(access, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE |

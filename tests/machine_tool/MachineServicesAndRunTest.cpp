@@ -138,14 +138,14 @@ TEST_F(MachineCommands, ServiceNamesThatCannotExistAreRefused) {
   NewMachine();
   const std::string before = Run({"services", pc_}).out;
   ExpectOneLineError(Run({"services", pc_, "", "--fails-to-start", "yes"}), "not a valid service name");
-  ExpectOneLineError(Run({"services", pc_, std::string(257, 'x'), "--stop-hangs", "yes"}),
+  ExpectOneLineError(Run({"services", pc_, std::string(256, 'x'), "--stop-hangs", "yes"}),
                      "not a valid service name");
   ExpectOneLineError(Run({"services", pc_, "a\\b", "--stop-hangs", "yes"}), "not a valid service name");
   EXPECT_EQ(Run({"services", pc_}).out, before);
   EXPECT_TRUE(win::GetServiceTestSettings("").startDelayMs == 0 && !win::GetServiceTestSettings("").failsToStart);
 
   // The longest name a service can have is still accepted.
-  auto r = Run({"services", pc_, std::string(256, 'y'), "--fails-to-start", "yes"});
+  auto r = Run({"services", pc_, std::string(255, 'y'), "--fails-to-start", "yes"});
   EXPECT_EQ(r.rc, 0) << r.err;
 }
 

@@ -47,8 +47,8 @@ int RunServices(const std::vector<std::string>& args) {
   if (name.rfind("--", 0) == 0) throw UsageError("a service name must come before " + name);
   // The same rule as the service manager's: such a service can never be created, so its
   // settings would only lie in wait.
-  if (name.empty() || name.size() > 256 || name.find_first_of("/\\") != std::string::npos)
-    throw std::runtime_error("\"" + name + "\" is not a valid service name (1 to 256 characters, no / or \\)");
+  if (name.empty() || name.size() > 255 || name.find_first_of("/\\") != std::string::npos)
+    throw std::runtime_error("\"" + name + "\" is not a valid service name (1 to 255 characters, no / or \\)");
   win::ServiceTestSettings t = win::GetServiceTestSettings(name);
   for (size_t i = 2; i < args.size(); i += 2) {
     const std::string& option = args[i];
