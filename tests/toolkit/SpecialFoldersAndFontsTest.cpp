@@ -132,6 +132,21 @@ TEST_F(French, GuessesOnlyTheEnglishNamesAndPrefersTheShellAndTheRegistry) {
   EXPECT_EQ(Read("C:\\Occupé"), "a file");
 }
 
+TEST_F(Italian, AnUnreadableRegistryLeadsToTheGuessesAndStaysAsItIs) {
+  Folder("C:\\Windows\\programmi");
+  auto& m = win::Machine::Current();
+  m.CloseDatabases();
+  const auto db = m.Dir() / "registry.db";
+  const std::string junk(4096, 'q');
+  std::ofstream(db, std::ios::binary | std::ios::trunc) << junk;
+  for (std::filesystem::path side : {db.string() + "-wal", db.string() + "-shm"})
+    std::filesystem::remove(side);
+  EXPECT_EQ(Find(), "C:\\Windows\\programmi\\");
+  std::ifstream in(db, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), junk);
+  m.CloseDatabases();
+}
+
 // --- Shell-folder libraries that fail to load --------------------------------------------
 
 class ShellLibraries : public ToolkitTest {};
