@@ -2,4 +2,4 @@
 
 void TVcRadioButton::DefineProps(TPropList&) {}
 
-void RegisterVcRadioButtonStandIn() { RegisterClass<TVcRadioButton>(); }
+WI_REGISTER_CLASS(TVcRadioButton);

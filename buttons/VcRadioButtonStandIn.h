@@ -9,8 +9,3 @@ class TVcRadioButton : public TRadioButton {
  public:
   explicit TVcRadioButton(TComponent* AOwner) : TRadioButton(AOwner) {}
 };
-
-// Registers the class for stored descriptions. The program calls it before reading its
-// forms: a registration made during static initialisation could run before the toolkit's
-// own property tables exist.
-void RegisterVcRadioButtonStandIn();

@@ -1,7 +1,7 @@
 #pragma once
-// Stand-in for the balloon hint component TVcBalloonHints: keeps its settings and hands
-// its hint pause to the application. Registered (RegisterWizardControls) under the real
-// class name, so the form descriptions stay as they are when the real one replaces it.
+// Stands in for the balloon hint component until the visual controls arrive: keeps its
+// settings and hands its hint pause to the application, registered under the real class
+// name, so that stored descriptions naming TVcBalloonHints load now and unchanged later.
 #include "platform/forms/Controls.h"
 #include "platform/forms/Forms.h"
 
@@ -17,11 +17,6 @@ class TVcBalloonBitmaps : public TPersistent {
  private:
   int FTransparentColor = clOlive;
 };
-
-inline void TVcBalloonBitmaps::DefineProps(TPropList& p) {
-  p.Color("TransparentColor", &TVcBalloonBitmaps::TransparentColor,
-          &TVcBalloonBitmaps::SetTransparentColor, clOlive);
-}
 
 class TVcBalloonHints : public TComponent {
   WI_CLASS(TVcBalloonHints, TComponent)
@@ -59,16 +54,3 @@ class TVcBalloonHints : public TComponent {
   TVcBalloonBitmaps* FBitmaps;
   TFont* FFont;
 };
-
-inline void TVcBalloonHints::DefineProps(TPropList& p) {
-  p.Int("CaptionWidth", &TVcBalloonHints::CaptionWidth, &TVcBalloonHints::SetCaptionWidth, 0);
-  p.Int("HintPause", &TVcBalloonHints::HintPause, &TVcBalloonHints::SetHintPause, 500);
-  p.Bool("ShowBalloon", &TVcBalloonHints::ShowBalloon, &TVcBalloonHints::SetShowBalloon, true);
-  p.Enum("BalloonStyle", &TVcBalloonHints::BalloonStyle, &TVcBalloonHints::SetBalloonStyle,
-         {"bsStandard", "bsRounded"}, bsStandard);
-  p.Color("Color", &TVcBalloonHints::Color, &TVcBalloonHints::SetColor, clInfoBk);
-  p.Enum("Alignment", &TVcBalloonHints::Alignment, &TVcBalloonHints::SetAlignment,
-         {"taLeftJustify", "taRightJustify", "taCenter"}, taLeftJustify);
-  p.Object("Bitmaps", &TVcBalloonHints::Bitmaps);
-  p.Object("Font", &TVcBalloonHints::Font);
-}

@@ -4,4 +4,4 @@ void TVcButtonEdit::DefineProps(TPropList& p) {
   p.Event("OnButtonClick", &TVcButtonEdit::OnButtonClick);
 }
 
-void RegisterVcButtonEditStandIn() { RegisterClass<TVcButtonEdit>(); }
+WI_REGISTER_CLASS(TVcButtonEdit);

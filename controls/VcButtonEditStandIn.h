@@ -13,7 +13,3 @@ class TVcButtonEdit : public TEdit {
   TNotifyEvent OnButtonClick;
 };
 
-// Registers the class for stored descriptions. The program calls it before reading its
-// forms: a registration made during static initialisation could run before the toolkit's
-// own property tables exist.
-void RegisterVcButtonEditStandIn();

@@ -1,8 +1,8 @@
 #pragma once
-// Stand-in for the check list control TVcCheckList: a list of lines, each with a check
-// state (0 unchecked, 1 checked, 2 grayed) and an enabled flag. Registered
-// (RegisterWizardControls) under the real class name, so the form descriptions stay as
-// they are when the real control replaces it.
+// Stands in for the check list control until the visual controls arrive: a list of lines,
+// each with a check state (0 unchecked, 1 checked, 2 grayed) and an enabled flag,
+// registered under the real class name, so that stored descriptions naming TVcCheckList
+// load now and unchanged later.
 #include <vector>
 
 #include "platform/forms/Controls.h"
@@ -52,8 +52,3 @@ class TVcCheckList : public TCustomControl {
   int FItemHeight = 16;
   int FItemIndex = -1;
 };
-
-inline void TVcCheckList::DefineProps(TPropList& p) {
-  p.Object("Items", &TVcCheckList::Items);
-  p.Int("ItemHeight", &TVcCheckList::ItemHeight, &TVcCheckList::SetItemHeight, 16);
-}

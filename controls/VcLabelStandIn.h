@@ -1,7 +1,7 @@
 #pragma once
-// Stand-in for the framed label TVcLabel: a caption with word wrap and frame sides.
-// Registered (RegisterWizardControls) under the real class name, so the form
-// descriptions stay as they are when the real control replaces it.
+// Stands in for the framed label until the visual controls arrive: a caption with word
+// wrap and frame sides, registered under the real class name, so that stored
+// descriptions naming TVcLabel load now and unchanged later.
 #include "platform/forms/Controls.h"
 
 class TVcLabel : public TGraphicControl {
@@ -20,10 +20,3 @@ class TVcLabel : public TGraphicControl {
   bool FAutoSize = true, FWordWrap = false;
   unsigned FFrameSides = 15;
 };
-
-inline void TVcLabel::DefineProps(TPropList& p) {
-  p.Bool("AutoSize", &TVcLabel::AutoSize, &TVcLabel::SetAutoSize, true);
-  p.Bool("WordWrap", &TVcLabel::WordWrap, &TVcLabel::SetWordWrap, false);
-  p.Set("FrameSides", &TVcLabel::FrameSides, &TVcLabel::SetFrameSides,
-        {"sdLeft", "sdTop", "sdRight", "sdBottom"}, 15);
-}

@@ -9,4 +9,4 @@ void TScFolderBrowseDlg::DefineProps(TPropList& p) {
   p.String("Title", &TScFolderBrowseDlg::Title, &TScFolderBrowseDlg::SetTitle);
 }
 
-void RegisterScFolderBrowseDlgStandIn() { RegisterClass<TScFolderBrowseDlg>(); }
+WI_REGISTER_CLASS(TScFolderBrowseDlg);

@@ -3,15 +3,12 @@
 #include <cstdio>
 #include <exception>
 
-#include "buttons/VcRadioButtonStandIn.h"
-#include "controls/VcButtonEditStandIn.h"
 #include "dbsetup/dmFirebirdInstallUnit.h"
 #include "dbsetup/frmMainUnit.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
-#include "shellcontrols/ScFolderBrowseDlgStandIn.h"
 #include "toolkit/InstallTools2.h"
 
 namespace {
@@ -36,9 +33,6 @@ int main() {
   try {
     win::InstallMachineCreator();
     win::Machine::SetProgramName("Tolvane");
-    RegisterVcRadioButtonStandIn();
-    RegisterVcButtonEditStandIn();
-    RegisterScFolderBrowseDlgStandIn();
     // Without a user, the answers and actions come from the script named by WI_UI_SCRIPT.
     UiScript::LoadFromEnvironment();
 

@@ -7,7 +7,6 @@
 #include "platform/system/MachineSetup.h"
 #include "wizard/OneInst.h"
 #include "wizard/ReportPrinting.h"
-#include "wizard/WizardControls.h"
 #include "wizard/dmDoInstallUnit.h"
 #include "wizard/frmEndInstallUnit.h"
 #include "wizard/frmMainUnit.h"
@@ -30,7 +29,6 @@ int main() {
   try {
     win::InstallMachineCreator();
     win::Machine::SetProgramName("Install");
-    RegisterWizardControls();
     InstallReportPrinter();
     // Without a user, the answers and actions come from the script named by WI_UI_SCRIPT.
     UiScript::LoadFromEnvironment();

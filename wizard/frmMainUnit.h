@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "controls/VcBalloonHintsStandIn.h"
 #include "platform/forms/ActnList.h"
 #include "platform/forms/StdCtrls.h"
 #include "wizard/WizardControls.h"
-#include "wizard/standins/VcBalloonHints.h"
 
 class TFrmStep;
 

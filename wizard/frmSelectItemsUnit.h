@@ -2,9 +2,9 @@
 // The item step: the install type chooses the items; the list shows and explains them.
 #include <string>
 
+#include "controls/VcCheckListStandIn.h"
 #include "platform/forms/StdCtrls.h"
 #include "wizard/frmBaseStepUnit.h"
-#include "wizard/standins/VcCheckList.h"
 
 class TfrmSelectItems : public TFrmStep {
   WI_CLASS(TfrmSelectItems, TFrmStep)

@@ -1,7 +1,7 @@
 #pragma once
 // The welcome step: names the product and promises that nothing existing is removed.
+#include "controls/VcLabelStandIn.h"
 #include "wizard/frmBaseStepUnit.h"
-#include "wizard/standins/VcLabel.h"
 
 class TfrmWelcome : public TFrmStep {
   WI_CLASS(TfrmWelcome, TFrmStep)

@@ -31,9 +31,6 @@ class FrmMain : public ::testing::Test {
     s.simulatedTime = true;
     win::CreateMachine(dir_, s);
     win::Machine::Use(dir_);
-    RegisterVcRadioButtonStandIn();
-    RegisterVcButtonEditStandIn();
-    RegisterScFolderBrowseDlgStandIn();
     UiScript::Reset();
     Application->Reset();
     Screen->SetCursor(crDefault);

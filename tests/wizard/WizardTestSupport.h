@@ -99,7 +99,6 @@ class WizardTest : public ::testing::Test {
  protected:
   explicit WizardTest(win::MachineSettings settings = {}) : pc_(settings) {
     UiScript::Reset();
-    RegisterWizardControls();
   }
   ~WizardTest() override { DestroyWizard(); }
   void TearDown() override {
