@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/forms/ForegroundWindow.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/CommandLine.h"
 #include "platform/system/Libraries.h"
@@ -13,7 +14,6 @@
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
 #include "wizard/OneInst.h"
-#include "wizard/WinForeground.h"
 #include "wizard/dmDoInstallUnit.h"
 #include "wizard/frmBaseStepUnit.h"
 #include "wizard/frmEndInstallUnit.h"
@@ -152,6 +152,8 @@ void TfrmMain::FormCreate(TObject* Sender) {
   ActionBack->SetCaption(SBackCaption);
   ArrangePanelButtons(PanelButtons);
   History.clear();
+  // Long step hints stay readable.
+  Application->SetHintHidePause(20000);
   Repaint();
 }
 

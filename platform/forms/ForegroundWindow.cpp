@@ -1,4 +1,4 @@
-#include "wizard/WinForeground.h"
+#include "platform/forms/ForegroundWindow.h"
 
 #include "platform/system/LastError.h"
 

@@ -1,6 +1,7 @@
 #pragma once
-// The foreground-window calls the wizard's frame uses, until the toolkit offers them.
-// One foreground window per process; the input of all windows belongs to one thread.
+// The foreground window: which top-level window the user works in, bringing one to the
+// front, and the thread-input calls programs use to be allowed to. One foreground window
+// per process; the input of all windows belongs to one thread.
 #include "platform/forms/Messages.h"
 #include "platform/system/Process.h"
 

@@ -116,6 +116,9 @@ class TApplication : public TComponent {
   TExceptionEvent OnException;
   int HintPause() const { return FHintPause; }
   void SetHintPause(int v) { FHintPause = v; }
+  // How long a shown hint stays before it hides by itself, in milliseconds.
+  int HintHidePause() const { return FHintHidePause; }
+  void SetHintHidePause(int ms) { FHintHidePause = ms; }
   bool ShowHint() const { return FShowHint; }
   void SetShowHint(bool v) { FShowHint = v; }
   // The class of the hint window (replaced by balloon hints).
@@ -127,6 +130,7 @@ class TApplication : public TComponent {
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
   int FHintPause = 500;
+  int FHintHidePause = 2500;
   bool FShowHint = true;
   int FIdleLimit = 60000;
   std::uint64_t FLastActivity = 0;

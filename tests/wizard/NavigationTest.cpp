@@ -10,7 +10,10 @@ class NavigationTest : public WizardTest {
 };
 
 TEST_F(NavigationTest, ButtonsOfEachStep) {
+  Application->SetHintHidePause(0);
   CreateWizard();
+  // The items' explanations are long: their hints stay 20 s.
+  EXPECT_EQ(Application->HintHidePause(), 20000);
   // Before the start tick: no step.
   auto b = ButtonState();
   EXPECT_FALSE(b.back);
