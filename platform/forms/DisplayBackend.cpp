@@ -8,6 +8,7 @@
 #include "platform/forms/ControlPaint.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Screen.h"
+#include "platform/forms/StdCtrls.h"
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/forms/graphics/DisplaySurface.h"
@@ -38,6 +39,13 @@ bool ControlAlive(TForm* form, TControl* c) {
 
 TShiftState ShiftFrom(UINT s) {
   return (s & 4 ? ssShift : 0) | (s & 8 ? ssCtrl : 0) | (s & 0x20 ? ssAlt : 0) | (s & 1 ? ssLeft : 0);
+}
+
+// A pressed button takes the focus even when Tab does not stop on it (an unchecked radio
+// button); other controls take it only as tab stops, so panels and frames never do.
+bool TakesFocusOnClick(TWinControl* w) {
+  return w->TabStop() || dynamic_cast<TButton*>(w) || dynamic_cast<TRadioButton*>(w) ||
+         dynamic_cast<TCheckBox*>(w);
 }
 
 class FormWindow : public IDisplayEvents {
@@ -102,7 +110,7 @@ void FormWindow::OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) {
       if (!msg) return;
       if (msg == WM_LBUTTONDOWN) {
         captured = target;
-        if (auto* w = dynamic_cast<TWinControl*>(target); w && w != form && w->CanFocus() && w->TabStop()) {
+        if (auto* w = dynamic_cast<TWinControl*>(target); w && w != form && w->CanFocus() && TakesFocusOnClick(w)) {
           w->SetFocus();
           form->SetActiveControl(w);
         }

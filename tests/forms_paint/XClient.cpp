@@ -3,6 +3,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <string>
+
 namespace xclient {
 
 namespace {
@@ -33,6 +35,24 @@ void Click(unsigned long window, int x, int y) {
     XSendEvent(dpy, window, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &ev);
   }
   XFlush(dpy);
+}
+
+unsigned long FindWindow(const char* title) {
+  Window root = DefaultRootWindow(dpy), parent = 0, *children = nullptr;
+  unsigned n = 0;
+  if (!XQueryTree(dpy, root, &root, &parent, &children, &n)) return 0;
+  unsigned long found = 0;
+  for (unsigned i = 0; i < n && !found; ++i) {
+    XWindowAttributes wa;
+    char* name = nullptr;
+    if (XGetWindowAttributes(dpy, children[i], &wa) && wa.map_state == IsViewable &&
+        XFetchName(dpy, children[i], &name) && name) {
+      if (std::string(name) == title) found = children[i];
+    }
+    if (name) XFree(name);
+  }
+  if (children) XFree(children);
+  return found;
 }
 
 std::vector<std::uint32_t> Grab(unsigned long window, int* width, int* height) {

@@ -51,9 +51,11 @@ class X11Surface;
 std::mutex xMutex;
 Display* xDisplay = nullptr;
 Atom wmDelete = 0;
+// Never destroyed: surfaces still open at exit (held by the back-end's own static table)
+// unregister themselves after every other static object is gone.
 std::map<Window, X11Surface*>& Windows() {
-  static std::map<Window, X11Surface*> m;
-  return m;
+  static auto* m = new std::map<Window, X11Surface*>;
+  return *m;
 }
 
 Display* Connection() {

@@ -1,0 +1,265 @@
+// The real Tolvane program in a real X server (Xvfb): its dialog clicked through with X
+// events, and what the server shows compared, pixel for pixel, with the headless picture
+// of the same dialog in the same state. Message dialogs are still answered by the script.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "buttons/VcRadioButtonStandIn.h"
+#include "dbsetup/dmFirebirdInstallUnit.h"
+#include "dbsetup/frmMainUnit.h"
+#include "platform/forms/ControlPaint.h"
+#include "platform/forms/Screen.h"
+#include "platform/forms/StdCtrls.h"
+#include "platform/forms/UiDriver.h"
+#include "platform/forms/UiScript.h"
+#include "platform/forms/WindowPainter.h"
+#include "platform/forms/graphics/ImageFiles.h"
+#include "tests/forms_paint/XClient.h"
+#include "tests/tolvane/TolvaneRun.h"
+
+extern char** environ;
+
+using namespace tolvane_test;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool HaveXvfb() { return std::system("command -v Xvfb >/dev/null 2>&1") == 0; }
+
+// An X server of the test's own, on the first display free on this host.
+class XServer {
+ public:
+  XServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[0]);
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1), dup2(null, 2);
+      std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+             "tcp", (char*)nullptr);
+      _exit(127);
+    }
+    close(fds[1]);
+    // The server writes its display number once it accepts clients.
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    auto until = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < until && number.find('\n') == std::string::npos) {
+      if (poll(&p, 1, 200) <= 0) continue;
+      char buf[16];
+      ssize_t n = read(fds[0], buf, sizeof buf);
+      if (n <= 0) break;
+      number.append(buf, size_t(n));
+    }
+    close(fds[0]);
+    if (number.find('\n') != std::string::npos) display_ = ":" + number.substr(0, number.find('\n'));
+  }
+  ~XServer() {
+    if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+  }
+  const std::string& Display() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+class TolvaneOnX11 : public TolvanePc {
+ protected:
+  void TearDown() override {
+    if (child_ > 0) kill(child_, SIGKILL), waitpid(child_, nullptr, 0);
+    // Xlib ends the process when its server goes first.
+    xclient::Close();
+    server_.reset();
+    delete form_;
+    form_ = nullptr;
+    delete dmFirebirdInstall;
+    dmFirebirdInstall = nullptr;
+    TolvanePc::TearDown();
+  }
+
+  // Starts D:\Tolvane on the display, with a script that holds only dialog answers: the
+  // clicks come from the X server.
+  void StartOn(const std::string& display, const std::string& script) {
+    fs::path file = root_ / "x-script.txt";
+    std::ofstream(file, std::ios::binary) << script;
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string v = *e;
+      std::string name = v.substr(0, v.find('='));
+      if (name != "DISPLAY" && name != "WI_HEADLESS" && name != "WI_SNAPSHOT_DIR" && name != "WINPC" &&
+          name != "WI_UI_SCRIPT")
+        env.push_back(v);
+    }
+    env.push_back("DISPLAY=" + display);
+    env.push_back("WINPC=" + pc_.string());
+    env.push_back("WI_UI_SCRIPT=" + file.string());
+    std::vector<char*> envp;
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string program = (media_ / "Tolvane").string();
+    std::string out = (root_ / "x-out").string(), err = (root_ / "x-err").string();
+    child_ = fork();
+    if (child_ == 0) {
+      int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(o, 1), dup2(e, 2);
+      char* argv[] = {program.data(), nullptr};
+      execve(program.c_str(), argv, envp.data());
+      _exit(127);
+    }
+  }
+
+  // The program's exit code (128 + the signal when one ended it), or -1 when it is still
+  // running after `seconds`.
+  int WaitForExit(int seconds) {
+    auto until = Clock::now() + std::chrono::seconds(seconds);
+    while (Clock::now() < until) {
+      int status = 0;
+      if (waitpid(child_, &status, WNOHANG) == child_) {
+        child_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+  // The same dialog in this process, headless, on the same PC: the pictures to expect.
+  TfrmMain& Reference() {
+    setenv("WI_HEADLESS", "1", 1);
+    Pc();
+    UiScript::Reset();
+    Application->Reset();
+    Screen->SetCursor(crDefault);
+    dmFirebirdInstall = new TdmFirebirdInstall(nullptr);
+    form_ = new TfrmMain(nullptr);
+    form_->InitForm();
+    form_->Show();
+    return *form_;
+  }
+
+  // Where a click lands on c: its middle-left part, in the form's client coordinates.
+  static win::POINT ClickPoint(TControl* c) {
+    win::POINT p{8, c->Height() / 2};
+    for (TControl* x = c; x && !dynamic_cast<TForm*>(x); x = x->Parent()) {
+      win::POINT off = x->Parent() && !dynamic_cast<TForm*>(x->Parent()) ? ControlPaint::ClientOffset(x->Parent())
+                                                                      : win::POINT{0, 0};
+      p.x += x->Left() + off.x, p.y += x->Top() + off.y;
+    }
+    return p;
+  }
+
+  // Grabs the window until it shows `expected` (client pixels of the reference painter)
+  // or the time is up; returns the number of differing pixels of the last grab.
+  int WaitForPicture(unsigned long window, const win::Surface& expected, int ox, int oy, int w, int h,
+                     const std::string& name) {
+    int diff = -1;
+    std::vector<std::uint32_t> shot;
+    auto until = Clock::now() + std::chrono::seconds(10);
+    do {
+      int gw = 0, gh = 0;
+      shot = xclient::Grab(window, &gw, &gh);
+      if (gw != w || gh != h) {
+        diff = w * h;
+      } else {
+        diff = 0;
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x)
+            diff += shot[size_t(y) * size_t(w) + size_t(x)] != (expected.Row(oy + y)[ox + x] & 0xFFFFFF);
+      }
+      if (diff == 0) return 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    } while (Clock::now() < until);
+    // Keep both pictures for a look at what differs.
+    if (!shot.empty()) {
+      win::Surface s(w, h);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) s.Row(y)[x] = shot[size_t(y) * size_t(w) + size_t(x)];
+      win::SavePng(s, root_.parent_path() / ("tolvane-x11-" + name + "-screen.png"));
+      win::SavePng(expected, root_.parent_path() / ("tolvane-x11-" + name + "-expected.png"));
+    }
+    return diff;
+  }
+
+  std::unique_ptr<XServer> server_;
+  pid_t child_ = -1;
+  TfrmMain* form_ = nullptr;
+};
+
+// The four actions clicked in turn, then OK on the uninstallation of a clean PC: each
+// state on the screen is the headless picture, the script answers the completion message,
+// the dialog stays for Annuler, and the program ends normally.
+TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
+  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  MakePc();
+  server_ = std::make_unique<XServer>();
+  const std::string display = server_->Display();
+  ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+  const std::string done = "dialog information | =" + Esc("Firebird a été désinstallé!") + " | ok\n";
+  StartOn(display, done);
+  ASSERT_TRUE(xclient::Open(display.c_str()));
+  unsigned long window = 0;
+  for (auto until = Clock::now() + std::chrono::seconds(15); !window && Clock::now() < until;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    window = xclient::FindWindow("Firebird 1.5");
+  }
+  ASSERT_NE(window, 0u) << "no window: " << Slurp(root_ / "x-err");
+
+  TfrmMain& f = Reference();
+  const int w = f.ClientWidth(), h = f.ClientHeight();
+  win::Surface expected;
+  WindowPainter::PaintClient(&f, expected);
+  EXPECT_EQ(WaitForPicture(window, expected, 0, 0, w, h, "shown"), 0);
+
+  for (TVcRadioButton* rb : {f.VcRadioButton2, f.VcRadioButton4, f.VcRadioButton1, f.VcRadioButton3}) {
+    SCOPED_TRACE(rb->Name());
+    win::POINT p = ClickPoint(rb);
+    xclient::Click(window, p.x, p.y);
+    UiDriver::Check(&f, rb->Name(), true);
+    ASSERT_TRUE(rb->Checked());
+    WindowPainter::PaintClient(&f, expected);
+    EXPECT_EQ(WaitForPicture(window, expected, 0, 0, w, h, rb->Name()), 0);
+  }
+
+  // The same clicks in a headless run give the picture of the dialog as its completion
+  // message shows (an uninstallation leaves a clean PC as it was).
+  fs::path shots = root_ / "snapshots";
+  std::string script = (root_ / "headless.txt").string();
+  std::ofstream(script, std::ios::binary)
+      << "check VcRadioButton2\ncheck VcRadioButton4\ncheck VcRadioButton1\ncheck VcRadioButton3\n"
+         "click bOK\n" + done + "click bAnnuler\n";
+  Result r = Run("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc_.string()) + " WI_UI_SCRIPT=" + Quote(script) +
+                 " WI_SNAPSHOT_DIR=" + Quote(shots.string()) + " " + Quote((media_ / "Tolvane").string()));
+  ASSERT_EQ(r.rc, 0) << r.err;
+  win::Surface snapshot = win::LoadPng(shots / "frmMain.png");
+  win::POINT o = WindowPainter::ClientOrigin(&f);
+
+  // OK runs the uninstallation, whose completion message the script answers.
+  win::POINT ok = ClickPoint(f.bOK);
+  xclient::Click(window, ok.x, ok.y);
+  EXPECT_EQ(WaitForPicture(window, snapshot, o.x, o.y, w, h, "uninstalled"), 0);
+
+  win::POINT cancel = ClickPoint(f.bAnnuler);
+  xclient::Click(window, cancel.x, cancel.y);
+  EXPECT_EQ(WaitForExit(15), 0) << Slurp(root_ / "x-err");
+  // Each run beeped once, before its completion message.
+  int beeps = 0;
+  for (auto& e : Pc().ReadJournal()) beeps += e.program == "Tolvane" && e.kind == "beep";
+  EXPECT_EQ(beeps, 2);
+}
+
+}  // namespace
