@@ -177,7 +177,8 @@ class TCustomListBox : public TCustomControl {
  public:
   explicit TCustomListBox(TComponent* owner);
   ~TCustomListBox() override;
-  TStrings* Items() const { return FItems.get(); }
+  // Virtual: a descendant may serve its lines through a strings object of its own.
+  virtual TStrings* Items() const { return FItems.get(); }
   int Count() const { return int(FList.size()); }
   int ItemIndex() const;
   void SetItemIndex(int v);
