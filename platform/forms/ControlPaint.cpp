@@ -327,7 +327,9 @@ bool PaintStandardControl(HDC dc, TControl* c) {
   else if (auto* b = dynamic_cast<TBevel*>(c)) PaintBevel(dc, b);
   else if (auto* bt = dynamic_cast<TButton*>(c)) PaintButton(dc, bt);
   else if (auto* sb = dynamic_cast<TSpeedButton*>(c)) PaintSpeedButton(dc, sb);
-  else if (auto* l = dynamic_cast<TLabel*>(c)) PaintLabel(dc, l);
+  else if (auto* l = dynamic_cast<TLabel*>(c)) {
+    if (l->StandardPaint()) PaintLabel(dc, l);
+  }
   else if (auto* re = dynamic_cast<TRichEdit*>(c)) PaintRichEdit(dc, re);
   else if (auto* e = dynamic_cast<TCustomEdit*>(c)) PaintEdit(dc, e);
   else if (auto* lb = dynamic_cast<TCustomListBox*>(c)) PaintListBox(dc, lb);

@@ -69,6 +69,19 @@ class TDataModule : public TComponent {
   TNotifyEvent OnCreate, OnDestroy;
 };
 
+class THintWindow;
+// What the application knows of a hint about to show (OnShowHint may change it).
+struct THintInfo {
+  TControl* HintControl = nullptr;
+  win::POINT HintPos{};       // screen position of the hint window's top-left
+  int HintMaxWidth = 0;       // the text wraps beyond it
+  int HintColor = clInfoBk;
+  win::RECT CursorRect{};     // in the control: moving out of it ends the hint
+  win::POINT CursorPos{};     // the mouse position in the control
+  std::string HintStr;
+};
+using TShowHintEvent = TEvent<std::string&, bool&, THintInfo&>;
+
 class TApplication : public TComponent {
   WI_CLASS(TApplication, TComponent)
  public:
@@ -120,9 +133,20 @@ class TApplication : public TComponent {
   int HintHidePause() const { return FHintHidePause; }
   void SetHintHidePause(int ms) { FHintHidePause = ms; }
   bool ShowHint() const { return FShowHint; }
-  void SetShowHint(bool v) { FShowHint = v; }
-  // The class of the hint window (replaced by balloon hints).
+  // Switching it on makes the hint window anew from HintWindowClass; off frees it.
+  void SetShowHint(bool v);
+  // The class of the hint window (replaced by balloon hints); empty: THintWindow.
   std::function<TCustomControl*(TComponent*)> HintWindowClass;
+  // Pause before the next hint when one was just showing, in milliseconds.
+  int HintShortPause() const { return FHintShortPause; }
+  void SetHintShortPause(int v) { FHintShortPause = v; }
+  // The hint window (made on first use while ShowHint is on), or null.
+  THintWindow* HintWindow();
+  // The mouse rests at cursorPos in control: shows the control's hint (after OnShowHint).
+  void ActivateHint(TControl* control, win::POINT cursorPos);
+  // Hides the hint that shows.
+  void CancelHint();
+  TShowHintEvent OnShowHint;
   void Reset();
 
  private:
@@ -132,6 +156,9 @@ class TApplication : public TComponent {
   int FHintPause = 500;
   int FHintHidePause = 2500;
   bool FShowHint = true;
+  int FHintShortPause = 50;
+  THintWindow* FHintWindow = nullptr;
+  friend class THintWindow;  // clears FHintWindow when it goes
   int FIdleLimit = 60000;
   std::uint64_t FLastActivity = 0;
 };

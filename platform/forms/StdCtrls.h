@@ -69,11 +69,15 @@ class TLabel : public TGraphicControl {
   // The control its '&' accelerator focuses.
   TWinControl* FocusControl() const { return FFocusControl; }
   void SetFocusControl(TWinControl* c);
+  // False for descendants whose Paint draws the whole face (no standard caption under it).
+  bool StandardPaint() const { return FStandardPaint; }
 
  protected:
   void Notification(TComponent* c, TOperation op) override;
+  void SetStandardPaint(bool v) { FStandardPaint = v; }
 
  private:
+  bool FStandardPaint = true;
   bool FWordWrap = false, FAutoSize = true;
   TWinControl* FFocusControl = nullptr;
 };
