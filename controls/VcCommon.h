@@ -177,6 +177,9 @@ class TVcFrameController : public TComponent {
 
   void Loaded() override;
 
+ protected:
+  void Notification(TComponent* c, TOperation op) override;
+
  private:
   std::vector<TControl*>* FControls = nullptr;  // from the first AddControl to the last Remove
   int FColor = clWindow;

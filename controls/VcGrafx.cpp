@@ -1,0 +1,42 @@
+#include "controls/VcGrafx.h"
+
+#include <memory>
+
+void DrawTransparentBitmap(TCanvas* canvas, TBitmap* bitmap, const TRect& dest, const TRect& source,
+                           TColor transparent) {
+  int dw = dest.right - dest.left, dh = dest.bottom - dest.top;
+  if (!canvas || !bitmap || dw <= 0 || dh <= 0) return;
+  // Both work bitmaps go with the scope, also when a step throws.
+  auto work = std::make_unique<TBitmap>(dw, dh);
+  auto mask = std::make_unique<TBitmap>(dw, dh);
+  mask->SetMonochrome(true);
+  win::HDC workDC = work->Canvas().Handle();
+  win::HDC maskDC = mask->Canvas().Handle();
+
+  win::StretchBlt(workDC, 0, 0, dw, dh, bitmap->Canvas().Handle(), source.left, source.top,
+                  source.right - source.left, source.bottom - source.top, win::SRCCOPY);
+
+  // Colour to monochrome: pixels of the background colour become 1.
+  win::COLORREF t = ColorToRGB(transparent);
+  win::SetBkColor(workDC, t);
+  win::BitBlt(maskDC, 0, 0, dw, dh, workDC, 0, 0, win::SRCCOPY);
+
+  if (t != 0) {
+    // Monochrome to colour: 1 takes the background (black), 0 the text colour (white).
+    win::SetBkColor(workDC, 0x000000);
+    win::SetTextColor(workDC, 0xFFFFFF);
+    win::BitBlt(workDC, 0, 0, dw, dh, maskDC, 0, 0, win::SRCAND);
+  }
+
+  // The mask lands on the target through its text and background colours: make them black
+  // and white for the blit whatever the canvas font and brush say, then put them back.
+  win::HDC dc = canvas->Handle();
+  win::COLORREF oldText = win::SetTextColor(dc, 0x000000);
+  win::COLORREF oldBk = win::SetBkColor(dc, 0xFFFFFF);
+  canvas->SetCopyMode(cmSrcAnd);
+  win::BitBlt(dc, dest.left, dest.top, dw, dh, maskDC, 0, 0, win::SRCAND);
+  win::SetTextColor(dc, oldText);
+  win::SetBkColor(dc, oldBk);
+  canvas->SetCopyMode(cmSrcPaint);
+  win::BitBlt(dc, dest.left, dest.top, dw, dh, workDC, 0, 0, win::SRCPAINT);
+}
