@@ -285,4 +285,28 @@ TEST_F(RadioTest, DisabledCaptionIsEmbossedGrey) {
   EXPECT_GT(count(ColorToRGB(clBtnHighlight)), 0);
 }
 
+TEST_F(RadioTest, RaisedCaptionDrawsOnlyItsLightCopyWithLightTextStyle) {
+  auto* a = Make(form, 10, "MMMM");
+  a->Font()->SetHeight(-13);
+  a->SetHighlightColor(clLime);
+  a->SetShadowColor(clRed);
+  a->SetTextStyle(tsRaised);
+  auto count = [&](win::COLORREF c) {
+    win::Surface s;
+    WindowPainter::PaintClient(form, s);
+    int n = 0;
+    for (int y = 10; y < 27; ++y)
+      for (int x = 10 + 18; x < 10 + 200; ++x) n += s.At(x, y) == c;
+    return n;
+  };
+  EXPECT_GT(count(0x00FF00), 0);
+  EXPECT_GT(count(0x0000FF), 0);
+  a->SetLightTextStyle(true);
+  EXPECT_GT(count(0x00FF00), 0);
+  EXPECT_EQ(count(0x0000FF), 0);
+  a->SetTextStyle(tsRecessed);  // only the dark copy, which is the highlight colour here
+  EXPECT_GT(count(0x00FF00), 0);
+  EXPECT_EQ(count(0x0000FF), 0);
+}
+
 }  // namespace
