@@ -1,0 +1,525 @@
+#include "controls/VcLstBox.h"
+
+#include <cmath>
+
+#include "platform/forms/Forms.h"
+#include "platform/forms/graphics/GdiText.h"
+#include "platform/system/SystemInfo.h"
+
+using namespace win;
+
+// --- TVcTabStopList ------------------------------------------------------------------------
+
+void TVcTabStopList::DefineProps(TPropList&) {}
+
+TVcTabStopList::TVcTabStopList(TVcTabbedListBox* listBox) : FListBox(listBox) {
+  // Every 32-bit value but the lowest.
+  SetMax(2147483647);
+  SetMin(-2147483647);
+}
+
+void TVcTabStopList::Refresh() {
+  if (FListBox) FListBox->UpdateTabStops();
+}
+
+void TVcTabStopList::Put(int index, int value) {
+  TIntegerList::Put(index, value);
+  Refresh();
+}
+
+void TVcTabStopList::Delete(int index) {
+  TIntegerList::Delete(index);
+  Refresh();
+}
+
+void TVcTabStopList::Insert(int index, int value) {
+  TIntegerList::Insert(index, value);
+  Refresh();
+}
+
+// --- TVcCustomListBox ----------------------------------------------------------------------
+
+void TVcCustomListBox::DefineProps(TPropList&) {}
+
+TVcCustomListBox::TVcCustomListBox(TComponent* owner)
+    : TCustomListBox(owner), FSearchTimer(std::make_unique<TTimer>(nullptr)),
+      FFrameCanvas(std::make_unique<TCanvas>()) {
+  FSearchTimer->SetEnabled(false);
+  FSearchTimer->SetInterval(1500);
+  FSearchTimer->OnTimer = [this](TObject* s) { SearchTimerExpired(s); };
+}
+
+TVcCustomListBox::~TVcCustomListBox() {
+  FSearchTimer.reset();
+  if (FFrameController) FFrameController->RemoveControl(this);
+  FFrameController = nullptr;
+}
+
+void TVcCustomListBox::Beep() { MessageBeep(0); }
+
+void TVcCustomListBox::UpdateFrameStyle(bool setOver, bool over) {
+  if (setOver) FMouseOver = over;
+  if (!FFrameFlat) return;
+  FFrameStyle = Focused() || FMouseOver ? FFrameFocusStyle : FFrameFlatStyle;
+  RepaintFrame();
+}
+
+// The frame lies outside the client area; the toolkit repaints a control as a whole.
+void TVcCustomListBox::RepaintFrame() { Invalidate(); }
+
+int TVcCustomListBox::FindString(const std::string& s) {
+  return int(Perform(LB_FINDSTRING, WPARAM(-1), LPARAM(s.c_str())));
+}
+
+void TVcCustomListBox::DrawItemText(int index, RECT rect, TOwnerDrawState) {
+  TCanvas* c = Canvas();
+  c->FillRect(rect);
+  if (index < Items()->Count()) c->TextRect(rect, rect.left + 2, rect.top, Items()->Get(index));
+}
+
+void TVcCustomListBox::SetColor(int v) {
+  if (v == TControl::Color() && !ParentColor()) return;
+  TControl::SetColor(v);
+  if (FFrameVisible) RepaintFrame();
+}
+
+void TVcCustomListBox::SetFrameColor(int v) {
+  if (v == FFrameColor) return;
+  FFrameColor = v;
+  RepaintFrame();
+}
+
+void TVcCustomListBox::SetFrameController(TVcFrameController* v) {
+  if (v == FFrameController) return;
+  if (FFrameController) {
+    FFrameController->RemoveControl(this);
+    FFrameController->RemoveFreeNotification(this);
+  }
+  FFrameController = v;
+  if (v) {
+    v->AddControl(this);
+    v->FreeNotification(this);
+  }
+}
+
+void TVcCustomListBox::Notification(TComponent* c, TOperation op) {
+  TCustomListBox::Notification(c, op);
+  if (op == opRemove && c == FFrameController) FFrameController = nullptr;
+}
+
+void TVcCustomListBox::SetFrameFlat(bool v) {
+  if (v == FFrameFlat) return;
+  FFrameFlat = v;
+  if (v) {
+    SetFrameVisible(true);
+    // A stored form gives its own sides and style.
+    if (!IsLoading()) {
+      FFrameSides = AllSides;
+      FFrameStyle = FFrameFlatStyle;
+    }
+  }
+  RepaintFrame();
+  Invalidate();
+}
+
+void TVcCustomListBox::SetFrameFlatStyle(TFrameStyle v) {
+  if (v == FFrameFlatStyle) return;
+  FFrameFlatStyle = v;
+  RepaintFrame();
+}
+
+void TVcCustomListBox::SetFrameFocusStyle(TFrameStyle v) {
+  if (v == FFrameFocusStyle) return;
+  FFrameFocusStyle = v;
+  RepaintFrame();
+}
+
+void TVcCustomListBox::SetFrameSides(TSides v) {
+  if (v == FFrameSides) return;
+  FFrameSides = v;
+  RepaintFrame();
+}
+
+void TVcCustomListBox::SetFrameStyle(TFrameStyle v) {
+  if (v == FFrameStyle) return;
+  FFrameStyle = v;
+  RepaintFrame();
+}
+
+void TVcCustomListBox::SetFrameVisible(bool v) {
+  if (v == FFrameVisible) return;
+  FFrameVisible = v;
+  RecreateWnd();
+  Invalidate();
+}
+
+void TVcCustomListBox::SetHorzExtent(int v) {
+  v &= 0xFFFF;
+  if (v == FHorzExtent) return;
+  FHorzExtent = v;
+  Perform(LB_SETHORIZONTALEXTENT, WPARAM(v));
+}
+
+void TVcCustomListBox::SetHorzScrollBar(bool v) {
+  if (v == FHorzScrollBar) return;
+  FHorzScrollBar = v;
+  RecreateWnd();
+}
+
+void TVcCustomListBox::UpdateHorzExtent() {
+  HDC dc = CreateScreenDC();
+  HGDIOBJ old = SelectObject(dc, Canvas()->Font().Handle());
+  int widest = 0;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    SIZE sz{};
+    GetTextExtentPoint32(dc, Items()->Get(i) + "x", &sz);
+    widest = std::max<int>(widest, sz.cx);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  SetHorzExtent(widest);
+}
+
+void TVcCustomListBox::CreateWnd() {
+  TCustomListBox::CreateWnd();
+  Perform(LB_SETHORIZONTALEXTENT, WPARAM(FHorzExtent));
+}
+
+void TVcCustomListBox::SelectAll() {
+  if (MultiSelect()) Perform(LB_SETSEL, 1, LPARAM(-1));
+}
+
+bool TVcCustomListBox::DoMouseWheelDown(TShiftState, POINT) {
+  SetTopIndex(TopIndex() + WheelScrollLines);
+  return true;
+}
+
+bool TVcCustomListBox::DoMouseWheelUp(TShiftState, POINT) {
+  // Near the top the list does not move part of the way.
+  int pos = TopIndex() - WheelScrollLines;
+  if (pos >= 0) SetTopIndex(pos);
+  return true;
+}
+
+void TVcCustomListBox::DoEnter() {
+  UpdateFrameStyle(false, true);
+  TCustomListBox::DoEnter();
+}
+
+void TVcCustomListBox::DoExit() {
+  TCustomListBox::DoExit();
+  UpdateFrameStyle(false, false);
+}
+
+void TVcCustomListBox::Resize() {
+  TCustomListBox::Resize();
+  if (FFrameVisible) RepaintFrame();
+}
+
+void TVcCustomListBox::SearchTimerExpired(TObject*) {
+  if (FTyping) return;
+  FSearchTimer->SetEnabled(false);
+  FSearchText.clear();
+}
+
+void TVcCustomListBox::IncrementalSearch(const std::string& text, char typed) {
+  int old = ItemIndex();
+  int found = FindString(text);
+  if (found == -1) {
+    // The unmatched character is dropped: the buffer keeps what matched.
+    if (FBeepOnInvalidKey) Beep();
+    return;
+  }
+  if (MultiSelect()) {
+    if (old >= 0 && old < Count()) SetSelected(old, false);
+    SetItemIndex(found);
+  } else {
+    SetItemIndex(found);
+  }
+  FSearchText = text;
+  KeyPress(typed);
+  DoMatch();
+}
+
+void TVcCustomListBox::WMChar(TMessage& m) {
+  char key = char(m.WParam);
+  unsigned code = unsigned(m.WParam) & 0xFF;
+  std::string t = FSearchText;
+  if (code == 8) {
+    if (t.empty()) {
+      if (FBeepOnInvalidKey) Beep();
+      IncrementalSearch(t, key);
+      return;
+    }
+    t.pop_back();
+    if (!t.empty()) {
+      IncrementalSearch(t, key);
+    } else {
+      SetItemIndex(0);
+      FSearchText.clear();
+      KeyPress(key);
+    }
+  } else if (code == 13) {
+    if (FTabOnEnter) PostMessage(Handle(), WM_KEYDOWN, VK_TAB, 0);
+    else KeyPress(key);
+  } else if (code == 27) {
+    SetItemIndex(-1);
+  } else if (code >= 32) {
+    FTyping = true;
+    t += key;
+    try {
+      IncrementalSearch(t, key);
+    } catch (...) {
+      FTyping = false;
+      throw;
+    }
+    FSearchTimer->SetEnabled(false);
+    FSearchTimer->SetEnabled(true);
+    FTyping = false;
+  }
+}
+
+void TVcCustomListBox::DispatchDrawItem(const DRAWITEMSTRUCT& dis) {
+  TOwnerDrawState st = (dis.itemState & ODS_SELECTED ? odSelected : 0) |
+                       (dis.itemState & ODS_FOCUS ? odFocused : 0) |
+                       (dis.itemState & ODS_DISABLED ? odDisabled : 0);
+  TCanvas* c = Canvas();
+  if (st & odSelected) {
+    c->Brush().SetColor(clHighlight);
+    c->Font().SetColor(clHighlightText);
+  } else {
+    c->Brush().SetColor(Color());
+    c->Font().SetColor(Font()->Color());
+  }
+  int index = int(dis.itemID);
+  if (index >= 0 && index < Count()) DrawItem(index, dis.rcItem, st);
+  else c->FillRect(dis.rcItem);
+  if (st & odFocused) c->DrawFocusRect(dis.rcItem);
+}
+
+void TVcCustomListBox::DrawItem(int index, RECT rect, TOwnerDrawState state) {
+  if (OnDrawItem) OnDrawItem(this, index, rect, state);
+  else DrawItemText(index, rect, state);
+}
+
+void TVcCustomListBox::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_CHAR:
+      WMChar(m);
+      return;
+    case WM_KEYDOWN: {
+      WORD key = WORD(m.WParam);
+      if (key == VK_ESCAPE || (key >= VK_PRIOR && key <= VK_DOWN)) FSearchText.clear();
+      if (key == VK_TAB) {
+        // A Tab sent to the list itself (Enter with TabOnEnter) moves on as the form's Tab.
+        if (auto* f = dynamic_cast<TForm*>(ParentForm())) f->Perform(CM_DIALOGKEY, VK_TAB, KeyboardShiftState());
+        return;
+      }
+      break;
+    }
+    case WM_GETDLGCODE:
+      TCustomListBox::WndProc(m);
+      if (FTabOnEnter) m.Result |= DLGC_WANTALLKEYS;
+      return;
+    case WM_LBUTTONDOWN:
+      FSearchText.clear();
+      break;
+    case WM_NCPAINT:
+      if (FFrameVisible && m.WParam) {
+        FFrameCanvas->SetHandle(HDC(m.WParam));
+        try {
+          DrawFrame(FFrameCanvas.get(), Width(), Height(), FFrameStyle, GetColor(), FFrameColor, FFrameSides);
+        } catch (...) {
+          FFrameCanvas->SetHandle(nullptr);
+          throw;
+        }
+        FFrameCanvas->SetHandle(nullptr);
+        m.Result = 0;
+      }
+      return;
+    case CN_DRAWITEM:
+      DispatchDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam));
+      m.Result = 1;
+      return;
+    case CM_PARENTCOLORCHANGED:
+      TCustomListBox::WndProc(m);
+      if (FFrameVisible) RepaintFrame();
+      return;
+    case CM_MOUSEENTER:
+      TCustomListBox::WndProc(m);
+      UpdateFrameStyle(true, true);
+      // The toolkit already fired OnMouseEnter; DoMouseEnter stays the hook for descendants.
+      return;
+    case CM_MOUSELEAVE:
+      TCustomListBox::WndProc(m);
+      UpdateFrameStyle(true, false);
+      return;
+    default: break;
+  }
+  TCustomListBox::WndProc(m);
+}
+
+// --- TVcTabbedListBox ----------------------------------------------------------------------
+
+namespace {
+bool StoreFrame(TPersistent* o) { return static_cast<TVcTabbedListBox*>(o)->FrameController() == nullptr ||
+                                         !static_cast<TVcTabbedListBox*>(o)->UseFrameController(); }
+}  // namespace
+
+void TVcTabbedListBox::DefineProps(TPropList& p) {
+  using T = TVcTabbedListBox;
+  AboutProp(p);
+  p.Object("TabStops", &T::TabStops).stored = [](TPersistent* o) {
+    return static_cast<T*>(o)->TabStops()->Count() > 0;
+  };
+  p.Bool("BeepOnInvalidKey", &T::BeepOnInvalidKey, &T::SetBeepOnInvalidKey, true);
+  p.Color("Color", &T::Color, &T::SetColor, clWindow).stored = [](TPersistent* o) {
+    auto* l = static_cast<T*>(o);
+    return StoreFrame(o) && !l->ParentColor() && l->Color() != clWindow;
+  };
+  auto frame = [&](TPropInfo& info) {
+    auto def = info.def;
+    auto get = info.get;
+    info.stored = [def, get](TPersistent* o) { return StoreFrame(o) && !(def && *def == get(o)); };
+  };
+  frame(p.Color("FrameColor", &T::FrameColor, &T::SetFrameColor, clBtnShadow));
+  p.Component("FrameController", &T::FrameController, &T::SetFrameController);
+  frame(p.Bool("FrameFlat", &T::FrameFlat, &T::SetFrameFlat, false));
+  frame(FrameStyleProp(p, "FrameFlatStyle", &T::FrameFlatStyle, &T::SetFrameFlatStyle, fsStatus));
+  frame(FrameStyleProp(p, "FrameFocusStyle", &T::FrameFocusStyle, &T::SetFrameFocusStyle, fsLowered));
+  frame(SidesProp(p, "FrameSides", &T::FrameSides, &T::SetFrameSides, AllSides));
+  frame(FrameStyleProp(p, "FrameStyle", &T::FrameStyle, &T::SetFrameStyle, fsFlat));
+  frame(p.Bool("FrameVisible", &T::FrameVisible, &T::SetFrameVisible, false));
+  p.Int("HorzExtent", &T::HorzExtent, &T::SetHorzExtent, 0);
+  p.Bool("HorzScrollBar", &T::HorzScrollBar, &T::SetHorzScrollBar, false);
+  p.Bool("TabOnEnter", &T::TabOnEnter, &T::SetTabOnEnter, false);
+  p.Bool("UseFrameController", &T::UseFrameController, &T::SetUseFrameController, true);
+  p.Event("OnMatch", &T::OnMatch);
+  p.Event("OnDeleteItems", &T::OnDeleteItems);
+}
+
+TVcTabbedListBox::TVcTabbedListBox(TComponent* owner)
+    : TVcCustomListBox(owner), FTabStops(std::make_unique<TVcTabStopList>(this)) {}
+
+TVcTabbedListBox::~TVcTabbedListBox() { FTabStops->SetListBox(nullptr); }
+
+void TVcTabbedListBox::SetTabStops(TIntegerList* value) {
+  FTabStops->Assign(value);
+  UpdateTabStops();
+}
+
+std::vector<int> TVcTabbedListBox::GetTabStopArray() const {
+  int n = std::min(FTabStops->Count(), MaxTabStops);
+  std::vector<int> stops(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) stops[size_t(i)] = int(unsigned(FTabStops->Get(i)) * 4u);
+  return stops;
+}
+
+void TVcTabbedListBox::UpdateTabStops() {
+  std::vector<int> stops = GetTabStopArray();
+  Perform(LB_SETTABSTOPS, WPARAM(stops.size()), stops.empty() ? 0 : LPARAM(stops.data()));
+  Invalidate();
+}
+
+std::vector<int> TVcTabbedListBox::TabPixels() const {
+  std::vector<int> px = GetTabStopArray();
+  for (int& v : px) v = int(std::lround(double(v) * FAvgCharWidth / 4.0));
+  return px;
+}
+
+void TVcTabbedListBox::DrawTabbedText(int index, const RECT& rect) {
+  if (index >= Items()->Count()) return;
+  TCanvas* c = Canvas();
+  int offset = (ItemHeight() - c->TextHeight("Pp")) / 2;
+  std::string text = Items()->Get(index);
+  std::vector<int> tabs = TabPixels();
+  HDC dc = c->Handle();
+  int saved = SaveDC(dc);
+  try {
+    IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
+    SetBkMode(dc, TRANSPARENT);
+    TabbedTextOut(dc, rect.left + 2, rect.top + offset, text.c_str(), int(text.size()), int(tabs.size()),
+                  tabs.empty() ? nullptr : tabs.data(), 0);
+  } catch (...) {
+    RestoreDC(dc, saved);
+    throw;
+  }
+  RestoreDC(dc, saved);
+}
+
+void TVcTabbedListBox::DrawItemText(int index, RECT rect, TOwnerDrawState) {
+  Canvas()->FillRect(rect);
+  DrawTabbedText(index, rect);
+}
+
+void TVcTabbedListBox::UpdateHorzExtent() {
+  std::vector<int> stops = GetTabStopArray();
+  for (int& v : stops) v = int(std::lround(double(v) / 4.0 * FAvgCharWidth));
+  HDC dc = CreateScreenDC();
+  HGDIOBJ old = SelectObject(dc, Canvas()->Font().Handle());
+  int widest = 0;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    std::string s = Items()->Get(i) + "x";
+    DWORD r = GetTabbedTextExtent(dc, s.c_str(), int(s.size()), int(stops.size()),
+                                  stops.empty() ? nullptr : stops.data());
+    widest = std::max<int>(widest, int(r & 0xFFFF));
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  SetHorzExtent(widest);
+}
+
+void TVcTabbedListBox::CreateWnd() {
+  TVcCustomListBox::CreateWnd();
+  UpdateTabStops();
+}
+
+void TVcTabbedListBox::Loaded() {
+  TVcCustomListBox::Loaded();
+  UpdateTabStops();
+}
+
+void TVcTabbedListBox::FontChanged() {
+  TVcCustomListBox::FontChanged();
+  FAvgCharWidth = GetAvgCharWidth(Font());
+}
+
+namespace {
+// Start of column `column` in `line`, or npos when the tabs run out first.
+size_t ColumnStart(const std::string& line, int column) {
+  size_t pos = 0;
+  for (int k = 0; k < column; ++k) {
+    size_t tab = line.find('\t', pos);
+    if (tab == std::string::npos) return std::string::npos;
+    pos = tab + 1;
+  }
+  return pos;
+}
+}  // namespace
+
+std::string TVcTabbedListBox::GetCellText(int column, int row) {
+  if (row < 0 || row >= Items()->Count()) throw EListError("Row parameter out of range");
+  if (column < 0) throw EListError("Column parameter out of range");
+  std::string line = Items()->Get(row);
+  size_t start = ColumnStart(line, column);
+  if (start == std::string::npos) throw EListError("Column parameter out of range");
+  size_t end = line.find('\t', start);
+  return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+void TVcTabbedListBox::SetCellText(int column, int row, const std::string& value) {
+  if (row < 0 || row >= Items()->Count()) throw EListError("Row parameter out of range");
+  if (column < 0) throw EListError("Column parameter out of range");
+  std::string line = Items()->Get(row);
+  size_t start = ColumnStart(line, column);
+  if (start == std::string::npos) throw EListError("Column parameter out of range");
+  size_t end = line.find('\t', start);
+  line.replace(start, (end == std::string::npos ? line.size() : end) - start, value);
+  Items()->Put(row, line);
+}
+
+void TVcTabbedListBox::UpdateFromHeader(TComponent*) {
+  throw EHeaderError("Only THeader and THeaderControl components can be passed to TVcTabbedListBox.UpdateFromHeader");
+}
+
+WI_REGISTER_CLASS(TVcTabbedListBox);
