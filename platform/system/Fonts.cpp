@@ -10,6 +10,7 @@
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/Utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -20,24 +21,6 @@ namespace {
 std::uint16_t U16(const std::vector<std::uint8_t>& d, size_t at) { return std::uint16_t(d[at] << 8 | d[at + 1]); }
 std::uint32_t U32(const std::vector<std::uint8_t>& d, size_t at) {
   return std::uint32_t(d[at]) << 24 | std::uint32_t(d[at + 1]) << 16 | std::uint32_t(d[at + 2]) << 8 | d[at + 3];
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += char(cp);
-  } else if (cp < 0x800) {
-    out += char(0xC0 | (cp >> 6));
-    out += char(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += char(0xE0 | (cp >> 12));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  } else {
-    out += char(0xF0 | (cp >> 18));
-    out += char(0x80 | ((cp >> 12) & 0x3F));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
 }
 
 std::string FromUtf16Be(const std::vector<std::uint8_t>& d, size_t at, size_t len) {

@@ -16,6 +16,7 @@
 #include "platform/system/LastError.h"
 #include "platform/system/ShortNames.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/Utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -58,24 +59,6 @@ char32_t NextCodePoint(const std::string& s, size_t& i) {
   }
   i += len;
   return cp;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += char(cp);
-  } else if (cp < 0x800) {
-    out += char(0xC0 | (cp >> 6));
-    out += char(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += char(0xE0 | (cp >> 12));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  } else {
-    out += char(0xF0 | (cp >> 18));
-    out += char(0x80 | ((cp >> 12) & 0x3F));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
 }
 
 char32_t FoldCodePoint(char32_t c) {

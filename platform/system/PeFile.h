@@ -62,7 +62,4 @@ bool ParseVersionNode(const std::uint8_t* block, size_t limit, size_t offset, Ve
 // The children of a node; malformed trailing children are dropped.
 std::vector<VersionNode> VersionNodeChildren(const std::uint8_t* block, const VersionNode& node);
 
-std::u16string Utf8ToUtf16(const std::string& s);
-std::string Utf16ToUtf8(const std::u16string& s);
-
 }  // namespace win

@@ -8,6 +8,7 @@
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
 #include "platform/system/PeFile.h"
+#include "platform/system/Utf8.h"
 
 namespace fs = std::filesystem;
 

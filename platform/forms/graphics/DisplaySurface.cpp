@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "platform/forms/graphics/ImageFiles.h"
+#include "platform/system/Utf8.h"
 
 namespace win {
 namespace {
@@ -179,11 +180,7 @@ UINT VirtualKey(KeySym k) {
 
 std::string Latin1ToUtf8(const char* s, int n) {
   std::string out;
-  for (int i = 0; i < n; ++i) {
-    auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) out += char(c);
-    else out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
-  }
+  for (int i = 0; i < n; ++i) AppendUtf8(out, static_cast<unsigned char>(s[i]));
   return out;
 }
 

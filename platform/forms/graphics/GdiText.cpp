@@ -6,6 +6,7 @@
 
 #include "platform/forms/graphics/Fonts.h"
 #include "platform/forms/graphics/GdiInternal.h"
+#include "platform/system/Utf8.h"
 
 namespace win {
 
@@ -47,15 +48,7 @@ std::u32string Decode(const char* s, int len) {
 
 std::string Encode(const std::u32string& s) {
   std::string out;
-  for (char32_t c : s) {
-    if (c < 0x80) out += char(c);
-    else if (c < 0x800) out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
-    else if (c < 0x10000)
-      out += char(0xE0 | (c >> 12)), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-    else
-      out += char(0xF0 | (c >> 18)), out += char(0x80 | ((c >> 12) & 0x3F)), out += char(0x80 | ((c >> 6) & 0x3F)),
-          out += char(0x80 | (c & 0x3F));
-  }
+  for (char32_t c : s) AppendUtf8(out, c);
   return out;
 }
 
