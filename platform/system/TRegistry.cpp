@@ -14,9 +14,6 @@ std::string Format(const char* pattern, const std::string& name) {
   return out;
 }
 
-[[noreturn]] void RaiseType(const std::string& name) {
-  throw ERegistryException(Format("Type de données incorrect pour '%s'", name));
-}
 [[noreturn]] void RaiseSet(const std::string& name) {
   throw ERegistryException(Format("Echec à la définition des données pour '%s'", name));
 }
@@ -37,6 +34,10 @@ TRegDataType DataTypeOf(DWORD type) {
 bool IsRelative(const std::string& key) { return key.empty() || key[0] != '\\'; }
 
 }  // namespace
+
+void RaiseRegistryTypeError(const std::string& name) {
+  throw ERegistryException(Format("Type de données incorrect pour '%s'", name));
+}
 
 TRegistry::TRegistry() = default;
 TRegistry::TRegistry(REGSAM access) : access_(access) {}
@@ -81,6 +82,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     rc = RegOpenKeyEx(base, rel, 0, access_, &result);
   else
     rc = RegCreateKeyEx(base, rel, 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr, &result, nullptr);
+  lastError_ = rc;
   if (rc != ERROR_SUCCESS) return false;
   while (!rel.empty() && rel.back() == '\\') rel.pop_back();
   std::string path = relative && !rel.empty() ? currentPath_ + "\\" + rel : relative ? currentPath_ : rel;
@@ -165,7 +167,8 @@ bool TRegistry::DeleteValue(const std::string& name) {
 bool TRegistry::GetDataInfo(const std::string& name, TRegDataInfo& info) {
   info = TRegDataInfo{};
   DWORD type = 0, size = 0;
-  if (RegQueryValueEx(ReadKey(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+  lastError_ = RegQueryValueEx(ReadKey(), name, nullptr, &type, nullptr, &size);
+  if (lastError_ != ERROR_SUCCESS) return false;
   info.RegData = DataTypeOf(type);
   info.DataSize = int(size);
   return true;
@@ -202,7 +205,7 @@ std::string TRegistry::ReadString(const std::string& name) {
   std::string s(size_t(len), '\0');
   TRegDataType type;
   len = GetData(name, s.data(), len, type);
-  if (type != rdString && type != rdExpandString) RaiseType(name);
+  if (type != rdString && type != rdExpandString) RaiseRegistryTypeError(name);
   s.resize(size_t(len));
   // The text stops at its first NUL.
   size_t z = s.find('\0');
@@ -214,14 +217,15 @@ int TRegistry::ReadInteger(const std::string& name) {
   std::int32_t v = 0;
   TRegDataType type;
   GetData(name, &v, sizeof v, type);
-  if (type != rdInteger) RaiseType(name);
+  if (type != rdInteger) RaiseRegistryTypeError(name);
   return v;
 }
 
 int TRegistry::ReadBinaryData(const std::string& name, void* buffer, int bufSize) {
   TRegDataInfo info;
   if (!GetDataInfo(name, info)) return 0;
-  if ((info.RegData != rdBinary && info.RegData != rdUnknown) || info.DataSize > bufSize) RaiseType(name);
+  if ((info.RegData != rdBinary && info.RegData != rdUnknown) || info.DataSize > bufSize)
+    RaiseRegistryTypeError(name);
   TRegDataType type;
   return GetData(name, buffer, info.DataSize, type);
 }

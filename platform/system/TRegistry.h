@@ -12,6 +12,9 @@ class ERegistryException : public Exception {
   using Exception::Exception;
 };
 
+// "Type de données incorrect pour '<name>'", for callers that check a value's type first.
+[[noreturn]] void RaiseRegistryTypeError(const std::string& name);
+
 enum TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
 
 struct TRegDataInfo {
@@ -34,6 +37,9 @@ class TRegistry {
   win::HKEY CurrentKey() const { return current_; }
   // The path of the current key below the root, without leading backslash.
   std::string CurrentPath() const { return currentPath_; }
+  // The code of the last OpenKey or GetDataInfo, which tells a missing key or value from
+  // one that cannot be read.
+  win::LONG LastError() const { return lastError_; }
 
   // A key beginning with "\" is taken from the root; otherwise below the current key.
   bool OpenKey(const std::string& key, bool canCreate);
@@ -77,4 +83,5 @@ class TRegistry {
   win::REGSAM access_ = win::KEY_ALL_ACCESS;
   win::HKEY current_ = nullptr;
   std::string currentPath_;
+  win::LONG lastError_ = win::ERROR_SUCCESS;
 };
