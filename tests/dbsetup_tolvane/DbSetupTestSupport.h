@@ -21,6 +21,8 @@
 #include "platform/system/MachineSetup.h"
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
+#include "tests/support/TempMachine.h"
+#include "tests/support/TestFiles.h"
 #include "tools/media/SampleMedia.h"
 
 namespace dbt {
@@ -29,27 +31,10 @@ inline const std::string kSource = "D:\\Files\\";
 inline const std::string kTarget = "C:\\Program Files\\Firebird\\Firebird_1_5\\";
 inline const std::string kSharedDlls = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
-inline std::filesystem::path Host(const std::string& winPath) {
-  return win::Machine::Current().HostPath(winPath);
-}
-
-inline void Put(const std::string& winPath, const std::string& content) {
-  auto h = Host(winPath);
-  std::filesystem::create_directories(h.parent_path());
-  std::ofstream(h, std::ios::binary) << content;
-}
-
-inline std::string Read(const std::string& winPath) {
-  std::ifstream in(Host(winPath), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-inline bool Exists(const std::string& winPath) {
-  std::error_code ec;
-  return std::filesystem::exists(Host(winPath), ec);
-}
+using testfiles::Exists;
+using testfiles::Host;
+using testfiles::Put;
+using testfiles::Read;
 
 inline std::string SysDir() {
   std::string d;
@@ -113,10 +98,7 @@ inline std::map<std::string, std::string> Tree(const std::filesystem::path& root
     if (e.is_directory()) {
       out[rel + "/"] = "";
     } else {
-      std::ifstream in(e.path(), std::ios::binary);
-      std::stringstream ss;
-      ss << in.rdbuf();
-      out[rel] = ss.str();
+      out[rel] = testfiles::ReadFile(e.path());
     }
   }
   return out;
@@ -124,29 +106,10 @@ inline std::map<std::string, std::string> Tree(const std::filesystem::path& root
 
 // A PC as Windows leaves it after its setup (system libraries, services file, registry
 // basics), with simulated time; removed at the end of the test.
-class SetupPc {
+class SetupPc : public TempMachine {
  public:
-  explicit SetupPc(win::MachineSettings settings) {
-    std::random_device rd;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("wi-dbsetup-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-    settings.simulatedTime = true;
-    win::CreateMachine(dir_, settings);
-    machine_ = &win::Machine::Use(dir_);
-  }
-  ~SetupPc() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  SetupPc(const SetupPc&) = delete;
-  SetupPc& operator=(const SetupPc&) = delete;
-  const std::filesystem::path& dir() const { return dir_; }
-  win::Machine& machine() { return *machine_; }
-  std::filesystem::path c() const { return dir_ / "drives" / "c"; }
-
- private:
-  std::filesystem::path dir_;
-  win::Machine* machine_;
+  explicit SetupPc(win::MachineSettings settings)
+      : TempMachine(settings, &win::CreateMachine, "wi-dbsetup-") {}
 };
 
 class EngineTest : public ::testing::Test {

@@ -7,15 +7,21 @@
 
 #include "platform/system/Clock.h"
 #include "platform/system/Machine.h"
+#include "platform/system/MachineSetup.h"
 
 class TempMachine {
  public:
-  explicit TempMachine(win::MachineSettings settings = {}) {
+  using Creator = void (*)(const std::filesystem::path&, const win::MachineSettings&);
+
+  // A bare machine by default; win::CreateMachine gives a PC as Windows leaves it after
+  // its setup.
+  explicit TempMachine(win::MachineSettings settings = {}, Creator create = &win::Machine::CreateBare,
+                       const std::string& prefix = "wi-test-") {
     std::random_device rd;
     dir_ = std::filesystem::temp_directory_path() /
-           ("wi-test-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+           (prefix + std::to_string(rd()) + "-" + std::to_string(rd()));
     settings.simulatedTime = true;
-    win::Machine::CreateBare(dir_, settings);
+    create(dir_, settings);
     machine_ = &win::Machine::Use(dir_);
   }
   ~TempMachine() {
@@ -28,6 +34,7 @@ class TempMachine {
   const std::filesystem::path& dir() const { return dir_; }
   win::Machine& machine() { return *machine_; }
   std::filesystem::path c() const { return dir_ / "drives" / "c"; }
+  std::filesystem::path d() const { return dir_ / "drives" / "d"; }
 
  private:
   std::filesystem::path dir_;

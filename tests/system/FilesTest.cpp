@@ -8,21 +8,14 @@
 #include "platform/system/LastError.h"
 #include "platform/system/Registry.h"
 #include "tests/support/TempMachine.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 using namespace win;
 
 namespace {
-void Put(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
-std::string Get(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+const auto& Put = testfiles::PutFile;
+const auto& Get = testfiles::ReadFile;
 std::vector<std::string> Find(const std::string& pattern) {
   std::vector<std::string> names;
   WIN32_FIND_DATA d;

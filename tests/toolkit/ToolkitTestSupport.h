@@ -14,21 +14,17 @@
 #include "platform/system/Machine.h"
 #include "platform/system/PeFile.h"
 #include "support/TempMachine.h"
+#include "support/TestFiles.h"
 
 namespace tk {
 
 using namespace std::chrono_literals;
 using Time = std::filesystem::file_time_type;
 
-inline std::filesystem::path Host(const std::string& winPath) {
-  return win::Machine::Current().HostPath(winPath);
-}
-
-inline void Put(const std::string& winPath, const std::string& content) {
-  auto h = Host(winPath);
-  std::filesystem::create_directories(h.parent_path());
-  std::ofstream(h, std::ios::binary) << content;
-}
+using testfiles::Exists;
+using testfiles::Host;
+using testfiles::Put;
+using testfiles::Read;
 
 // A PE file carrying the version a.b.c.d; `tag` makes contents tell copies apart.
 inline void PutVersioned(const std::string& winPath, win::WORD a, win::WORD b, win::WORD c,
@@ -39,15 +35,6 @@ inline void PutVersioned(const std::string& winPath, win::WORD a, win::WORD b, w
   auto bytes = win::BuildPeFile(spec);
   Put(winPath, std::string(bytes.begin(), bytes.end()));
 }
-
-inline std::string Read(const std::string& winPath) {
-  std::ifstream in(Host(winPath), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-inline bool Exists(const std::string& winPath) { return std::filesystem::exists(Host(winPath)); }
 
 inline void SetTime(const std::string& winPath, Time t) {
   std::filesystem::last_write_time(Host(winPath), t);

@@ -20,6 +20,8 @@
 #include "platform/system/LastError.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Semaphore.h"
+#include "tests/support/TempMachine.h"
+#include "tests/support/TestFiles.h"
 #include "tools/media/SampleMedia.h"
 #include "wizard/OneInst.h"
 #include "wizard/WizardControls.h"
@@ -40,43 +42,15 @@ inline win::MachineSettings Os(win::OsVersion os) {
 }
 
 // A PC as Windows leaves it after its setup, with simulated time.
-class WizardPc {
+class WizardPc : public TempMachine {
  public:
-  explicit WizardPc(win::MachineSettings settings) {
-    std::random_device rd;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("wi-wizard-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-    settings.simulatedTime = true;
-    win::CreateMachine(dir_, settings);
-    win::Machine::Use(dir_);
-  }
-  ~WizardPc() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  WizardPc(const WizardPc&) = delete;
-  WizardPc& operator=(const WizardPc&) = delete;
-  const std::filesystem::path& dir() const { return dir_; }
-  std::filesystem::path d() const { return dir_ / "drives" / "d"; }
-
- private:
-  std::filesystem::path dir_;
+  explicit WizardPc(win::MachineSettings settings)
+      : TempMachine(settings, &win::CreateMachine, "wi-wizard-") {}
 };
 
-inline std::filesystem::path Host(const std::string& winPath) {
-  return win::Machine::Current().HostPath(winPath);
-}
-
-inline void Put(const std::string& winPath, const std::string& content) {
-  auto h = Host(winPath);
-  std::filesystem::create_directories(h.parent_path());
-  std::ofstream(h, std::ios::binary) << content;
-}
-
-inline bool Exists(const std::string& winPath) {
-  std::error_code ec;
-  return std::filesystem::exists(Host(winPath), ec);
-}
+using testfiles::Exists;
+using testfiles::Host;
+using testfiles::Put;
 
 inline std::string RegString(win::HKEY root, const std::string& key, const std::string& name,
                              bool* found = nullptr) {
