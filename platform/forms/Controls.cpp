@@ -4,6 +4,7 @@
 #include <map>
 
 #include "platform/forms/ActnList.h"
+#include "platform/forms/CommonControls.h"
 
 TCanvas* (*ControlCanvasFactory)(TControl*) = nullptr;
 void (*ControlCanvasDeleter)(TCanvas*) = nullptr;
@@ -558,6 +559,13 @@ void TWinControl::WndProc(TMessage& m) {
       }
       break;
     }
+    case WM_NOTIFY:
+      // Common-control notifications go back to the control that sent them too.
+      if (auto* c = FindControl(reinterpret_cast<const NMHDR*>(m.LParam)->hwndFrom); c && c != this) {
+        m.Result = c->Perform(CN_NOTIFY, m.WParam, m.LParam);
+        return;
+      }
+      break;
     default: break;
   }
   TControl::WndProc(m);
