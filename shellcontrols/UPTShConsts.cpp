@@ -1,0 +1,2 @@
+#include "shellcontrols/UPTShConsts.h"
+// Texts only: nothing to start.
