@@ -11,6 +11,7 @@ enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bs
 enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter,
                  poDesktopCenter, poMainFormCenter, poOwnerFormCenter };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 using TCloseEvent = TEvent<TObject*, TCloseAction&>;
 
 class TForm : public TCustomControl {
