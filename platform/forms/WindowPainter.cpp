@@ -74,9 +74,19 @@ void PaintTree(TControl* c, Surface& s, POINT origin, const RECT& clip) {
   if (IsEmpty(vis)) return;
   HDC dc = CreateSurfaceDC(&s, origin, vis);
   ControlPaint::PaintStandardControl(dc, c);
-  // Then the control's own non-client frame, over the whole window (wParam: the DC).
-  if (dynamic_cast<TWinControl*>(c)) c->Perform(WM_NCPAINT, WPARAM(dc));
   DeleteDC(dc);
+  if (dynamic_cast<TWinControl*>(c)) {
+    // Then the control's own non-client frame, over the whole window (wParam: a fresh DC,
+    // since the standard look may leave its DC clipped to the client area).
+    HDC ncdc = CreateSurfaceDC(&s, origin, vis);
+    try {
+      c->Perform(WM_NCPAINT, WPARAM(ncdc));
+    } catch (...) {
+      DeleteDC(ncdc);
+      throw;
+    }
+    DeleteDC(ncdc);
+  }
   if (auto* canvas = dynamic_cast<TControlCanvas*>(CanvasOf(c))) {
     // The control's own Paint, over its client area.
     POINT off = ControlPaint::ClientOffset(c);
