@@ -251,6 +251,7 @@ TVcButtonEdit::TVcButtonEdit(TComponent* owner) : TVcEdit(owner) {
   FPair->AltBtn()->SetVisible(false);
   StockGlyph(biMain);
   StockGlyph(biAlt);
+  ResizeButtons();
 }
 
 void TVcButtonEdit::StockGlyph(int index) {
@@ -427,6 +428,9 @@ void TVcButtonEdit::DoExit() {
 void TVcButtonEdit::WndProc(TMessage& m) {
   if ((m.Msg == WM_PASTE || m.Msg == WM_CUT) && (!FAllowKeyEdit || ReadOnly())) return;
   TVcEdit::WndProc(m);
+  // The shortcut's character (if any) has come by the key's release; characters that
+  // arrive without a key press of their own must not be taken for it.
+  if (m.Msg == win::WM_KEYUP) FShortCutFired = false;
 }
 
 void TVcButtonEdit::DefineProps(TPropList& p) {

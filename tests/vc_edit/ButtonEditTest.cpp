@@ -1,0 +1,210 @@
+// The framed edit and the button edit driven as a user would, and loaded from descriptions.
+#include <gtest/gtest.h>
+
+#include "controls/VcBtnEdt.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/Screen.h"
+#include "platform/forms/Streaming.h"
+#include "platform/forms/UiDriver.h"
+#include "platform/forms/UiScript.h"
+#include "platform/forms/WindowPainter.h"
+#include "platform/system/Clock.h"
+
+namespace {
+
+class VcEditTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    win::clock::SetSimulated(true);
+    UiScript::Reset();
+    Application->Reset();
+    Screen->SetActiveForm(nullptr);
+    form = new TForm(nullptr);
+    form->SetBounds(0, 0, 300, 200);
+    form->SetName("frmTest");
+  }
+  void TearDown() override {
+    delete form;
+    Application->Reset();
+    Screen->SetActiveForm(nullptr);
+  }
+  template <class T>
+  T* Add(const std::string& name, int top) {
+    auto* c = new T(form);
+    c->SetName(name);
+    c->SetParent(form);
+    c->SetTop(top);
+    return c;
+  }
+  TForm* form = nullptr;
+};
+
+TEST_F(VcEditTest, ButtonEditDefaultsF4AndTheKeyEditLock) {
+  auto* be = Add<TVcButtonEdit>("VcButtonEdit1", 10);
+  int clicks = 0, alt = 0;
+  be->OnButtonClick = [&](TObject*) { ++clicks; };
+  be->OnAltBtnClick = [&](TObject*) { ++alt; };
+  EXPECT_EQ(be->Text(), "") << "no text from the name";
+  EXPECT_EQ(be->Width(), 121);
+  EXPECT_EQ(be->ButtonShortCut(), 115);
+  EXPECT_TRUE(be->ButtonVisible());
+  EXPECT_FALSE(be->AltBtnVisible());
+  EXPECT_EQ(be->ButtonNumGlyphs(), 2);
+  EXPECT_EQ(be->ButtonGlyph()->Width(), 20);
+  EXPECT_EQ(be->Pair()->Width(), 17) << "one visible button";
+  EXPECT_EQ(be->RightMargin(), 19) << "text stops before the buttons";
+  form->Show();
+  be->SetFocus();
+  UiDriver::Key(0x73);  // F4
+  EXPECT_EQ(clicks, 1);
+  UiDriver::Chars("ab");
+  EXPECT_EQ(be->Text(), "ab");
+
+  // The alt button has no shortcut: ordinary keys never press it.
+  be->SetAltBtnVisible(true);
+  EXPECT_EQ(be->Pair()->Width(), 34);
+  UiDriver::Key('A');
+  EXPECT_EQ(alt, 0);
+  EXPECT_EQ(be->Text(), "aba");
+  be->SetAltBtnShortCut(TextToShortCut("Ctrl+F4"));
+  UiDriver::Key(0x73, ssCtrl);
+  EXPECT_EQ(alt, 1);
+  EXPECT_EQ(clicks, 1);
+
+  // Hidden or disabled, F4 does nothing special.
+  be->SetButtonVisible(false);
+  UiDriver::Key(0x73);
+  EXPECT_EQ(clicks, 1);
+  be->SetButtonVisible(true);
+
+  // Locked: typing, Backspace, Delete, paste and cut change nothing; code still can.
+  be->SetAllowKeyEdit(false);
+  UiDriver::Chars("xy");
+  UiDriver::Key(win::VK_BACK);
+  UiDriver::Key(win::VK_HOME);
+  UiDriver::Key(win::VK_DELETE);
+  be->Perform(0x0302);  // WM_PASTE
+  be->Perform(0x0300);  // WM_CUT
+  EXPECT_EQ(be->Text(), "aba");
+  UiDriver::Key(0x73);
+  EXPECT_EQ(clicks, 2) << "the buttons still work";
+  be->SetText("set by code");
+  EXPECT_EQ(be->Text(), "set by code");
+
+  // Disabling the edit disables both buttons.
+  be->SetEnabled(false);
+  EXPECT_FALSE(be->Pair()->Button()->Enabled());
+  EXPECT_FALSE(be->Pair()->AltBtn()->Enabled());
+}
+
+TEST_F(VcEditTest, GlyphKindsSizeAndLayout) {
+  auto* be = Add<TVcButtonEdit>("be", 10);
+  TBitmap custom(10, 10);
+  be->SetButtonGlyph(&custom);
+  EXPECT_EQ(be->ButtonKind(), bkCustom);
+  EXPECT_EQ(be->ButtonGlyph()->Width(), 10);
+  be->SetButtonKind(bkLookup);
+  EXPECT_EQ(be->ButtonGlyph()->Width(), 20) << "the stock glyph is back";
+  be->SetButtonKind(bkFolder);
+  TBitmap* folder = GetButtonKindGlyph(bkFolder);
+  EXPECT_EQ(GetButtonKindGlyph(bkFolder), folder) << "cached";
+  EXPECT_EQ(be->ButtonGlyph()->Pixels(5, 7), TColor(folder->Surface().At(5, 7)));
+  EXPECT_EQ(GetButtonKindGlyph(bkCustom), nullptr);
+
+  // Too small for its font: grows to the font height + 2, and the pair follows.
+  be->SetHeight(5);
+  EXPECT_EQ(be->Height(), GetFontHeight(be->Font()));
+  be->SetBounds(0, 0, 150, 25);
+  EXPECT_EQ(be->Pair()->Left(), 150 - 17 - 4);
+  EXPECT_EQ(be->Pair()->Height(), 22);
+  be->SetAltBtnVisible(true);
+  be->SetButtonVisible(false);
+  EXPECT_EQ(be->Pair()->AltBtn()->Left(), 0) << "the alt button alone sits at the left";
+}
+
+TEST_F(VcEditTest, LoadsLegacyShortcutTextAndWritesTheNumber) {
+  auto* be = Add<TVcButtonEdit>("be", 10);
+  (void)be;
+  const std::string text =
+      "object frmTest: TForm\n"
+      "  object be: TVcButtonEdit\n"
+      "    ButtonShortCutText = 'F6'\n"
+      "    Color = clSilver\n"
+      "    Enabled = False\n"
+      "    ReadOnly = True\n"
+      "  end\n"
+      "end\n";
+  delete be;
+  TForm loaded(nullptr);
+  ReadComponentFromText(&loaded, text, "test.form");
+  auto* edit = dynamic_cast<TVcButtonEdit*>(loaded.FindComponent("be"));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->ButtonShortCut(), 0x75);
+  EXPECT_EQ(edit->Color(), clSilver);
+  EXPECT_FALSE(edit->Pair()->Button()->Enabled());
+  std::string out = WriteComponentToText(&loaded);
+  EXPECT_NE(out.find("ButtonShortCut = 117"), std::string::npos) << out;
+  EXPECT_EQ(out.find("ShortCutText"), std::string::npos) << out;
+  EXPECT_EQ(out.find("ButtonGlyph"), std::string::npos) << "stock glyphs are not stored";
+}
+
+TEST_F(VcEditTest, FlatFrameFollowsFocusAndPointer) {
+  auto* a = Add<TVcEdit>("a", 10);
+  auto* b = Add<TVcEdit>("b", 40);
+  a->SetFrameFlat(true);
+  EXPECT_TRUE(a->FrameVisible());
+  EXPECT_EQ(a->FrameStyle(), fsStatus);
+  form->Show();
+  a->Perform(win::CM_MOUSEENTER);
+  EXPECT_EQ(a->FrameStyle(), fsLowered);
+  a->Perform(win::CM_MOUSELEAVE);
+  EXPECT_EQ(a->FrameStyle(), fsStatus);
+  a->SetFocus();
+  EXPECT_EQ(a->FrameStyle(), fsLowered);
+  a->Perform(win::CM_MOUSEENTER);
+  a->Perform(win::CM_MOUSELEAVE);
+  EXPECT_EQ(a->FrameStyle(), fsLowered) << "focused: stays emphasised when the pointer leaves";
+  b->SetFocus();
+  EXPECT_EQ(a->FrameStyle(), fsStatus);
+
+  // A non-flat edit keeps its style.
+  b->SetFrameStyle(fsRaised);
+  b->Perform(win::CM_MOUSEENTER);
+  EXPECT_EQ(b->FrameStyle(), fsRaised);
+}
+
+TEST_F(VcEditTest, FrameIsPaintedOnlyWhenVisible) {
+  auto* e = Add<TVcEdit>("e", 10);
+  e->SetLeft(10);
+  form->Show();
+  win::Surface plain, framed;
+  WindowPainter::PaintClient(form, plain);
+  e->SetFrameVisible(true);
+  e->SetFrameStyle(fsFlat);
+  e->SetFrameColor(clRed);
+  e->SetFrameSides({sdLeft});
+  WindowPainter::PaintClient(form, framed);
+  int y = 10 + e->Height() / 2;
+  EXPECT_NE(plain.At(10, y), win::COLORREF(ColorToRGB(clRed)));
+  EXPECT_EQ(framed.At(10, y), win::COLORREF(ColorToRGB(clRed)));
+  EXPECT_EQ(framed.At(10 + e->Width() - 1, y), win::COLORREF(ColorToRGB(clWindow)))
+      << "a side left out shows the control colour";
+}
+
+TEST_F(VcEditTest, TabOnEnterMovesTheFocusAndTypesNothing) {
+  auto* a = Add<TVcEdit>("a", 10);
+  auto* b = Add<TVcEdit>("b", 40);
+  a->SetTabOnEnter(true);
+  int presses = 0;
+  a->OnKeyPress = [&](TObject*, char& k) {
+    if (k == '\r') ++presses;
+  };
+  form->Show();
+  a->SetFocus();
+  UiDriver::Key(win::VK_RETURN);
+  EXPECT_TRUE(b->Focused());
+  EXPECT_EQ(a->Text(), "");
+  EXPECT_EQ(presses, 0);
+}
+
+}  // namespace
