@@ -65,6 +65,7 @@ void THintWindow::Paint() {
 void THintWindow::PaintTo(Surface& s) {
   s.Resize(std::max(0, Width()), std::max(0, Height()));
   std::fill(s.pixels.begin(), s.pixels.end(), PixelFromColor(ControlPaint::Rgb(Color())));
+  if (!ControlCanvasFactory) WindowPainter::InstallControlCanvas();
   TCanvas* c = Canvas();
   if (!c) return;
   HDC dc = CreateSurfaceDC(&s, POINT{0, 0}, RECT{0, 0, s.width, s.height});
