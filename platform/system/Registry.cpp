@@ -108,6 +108,22 @@ LONG Run(F f) {
   }
 }
 
+// The existing key sub names below t: its id and full path, or ERROR_FILE_NOT_FOUND.
+LONG FindSubKey(RegistryStore& s, const Target& t, const std::string& sub, std::int64_t& id,
+                std::string& path) {
+  std::vector<std::string> parts;
+  if (!SplitPath(sub, parts)) return ERROR_FILE_NOT_FOUND;
+  id = t.id;
+  path = t.path;
+  for (auto& p : parts) {
+    auto child = s.FindChild(id, p);
+    if (!child) return ERROR_FILE_NOT_FOUND;
+    id = child->id;
+    path += "\\" + child->name;
+  }
+  return ERROR_SUCCESS;
+}
+
 LONG PutName(const std::string& name, char* buf, DWORD* size) {
   if (!size) return ERROR_INVALID_PARAMETER;
   if (!buf || *size < name.size() + 1) {
@@ -142,18 +158,11 @@ LONG RegOpenKeyEx(HKEY key, const std::string& subKey, DWORD, REGSAM access, HKE
   return Run([&](RegistryStore& s) -> LONG {
     Target t;
     if (LONG rc = TargetOf(s, key, t)) return rc;
-    std::vector<std::string> parts;
     std::string sub = subKey;
     if (!sub.empty() && sub[0] == '\\') sub.erase(0, 1);
-    if (!SplitPath(sub, parts)) return ERROR_FILE_NOT_FOUND;
-    std::int64_t id = t.id;
-    std::string path = t.path;
-    for (auto& p : parts) {
-      auto child = s.FindChild(id, p);
-      if (!child) return ERROR_FILE_NOT_FOUND;
-      id = child->id;
-      path += "\\" + child->name;
-    }
+    std::int64_t id;
+    std::string path;
+    if (LONG rc = FindSubKey(s, t, sub, id, path)) return rc;
     if ((access & kWriteRights) && s.WriteRefused(t.machineHive)) return ERROR_ACCESS_DENIED;
     *result = NewHandle(Target{id, access, t.machineHive, path}, access);
     return ERROR_SUCCESS;
@@ -243,16 +252,9 @@ LONG RegDeleteKey(HKEY key, const std::string& subKey) {
   return Run([&](RegistryStore& s) -> LONG {
     Target t;
     if (LONG rc = TargetOf(s, key, t)) return rc;
-    std::vector<std::string> parts;
-    if (!SplitPath(subKey, parts)) return ERROR_FILE_NOT_FOUND;
-    std::int64_t id = t.id;
-    std::string path = t.path;
-    for (auto& p : parts) {
-      auto child = s.FindChild(id, p);
-      if (!child) return ERROR_FILE_NOT_FOUND;
-      id = child->id;
-      path += "\\" + child->name;
-    }
+    std::int64_t id;
+    std::string path;
+    if (LONG rc = FindSubKey(s, t, subKey, id, path)) return rc;
     if (s.IsRootOrPredefined(id)) return ERROR_ACCESS_DENIED;
     if (s.WriteRefused(t.machineHive)) return ERROR_ACCESS_DENIED;
     if (s.IsNT() && s.HasSubKeys(id)) return ERROR_ACCESS_DENIED;
