@@ -1,0 +1,1337 @@
+#include "shellcontrols/UPTShellControls.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+#include "platform/forms/ClassesImpl.h"
+#include "platform/forms/Controls.h"
+#include "platform/forms/ForegroundWindow.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/MessageDialogs.h"
+#include "platform/forms/Screen.h"
+#include "platform/shell/Drives.h"
+#include "platform/shell/FileInfo.h"
+#include "platform/system/Clock.h"
+#include "platform/system/ErrorMessages.h"
+#include "platform/system/Exceptions.h"
+#include "platform/system/Files.h"
+#include "platform/system/LastError.h"
+#include "shellcontrols/UPTShConsts.h"
+
+using namespace win;
+
+// ---- Unit-wide values -------------------------------------------------------------------
+
+int MouseHoverTime = 400;
+int MouseHoverWidth = 2;
+int MouseHoverHeight = 2;
+UINT ShellIdListFormat = 0;
+std::vector<std::int32_t> ColumnWidthStore;
+TScRememberedCols RememberedDirectoryCols;
+TScShellControlDefKeyRec ShellControlDefKeys[7] = {
+    {SScKeySelectAll, 0}, {SScKeyDelete, 0}, {SScKeyCopy, 0}, {SScKeyCut, 0},
+    {SScKeyPaste, 0},     {SScKeyRefresh, 0}, {SScKeyRename, 0}};
+
+namespace {
+int gInitCount = 0;
+bool gKeysParsed = false;
+TStringList* gSendToList = nullptr;
+
+constexpr UINT SPI_GETMOUSEHOVERWIDTH = 0x62;
+constexpr UINT SPI_GETMOUSEHOVERHEIGHT = 0x64;
+constexpr UINT SPI_GETMOUSEHOVERTIME = 0x66;
+
+void EnsureStarted() {
+  if (gInitCount == 0) StartShellControlsUnit();
+}
+}  // namespace
+
+void StartShellControlsUnit() {
+  if (gInitCount++ != 0) return;
+  StartShellUtilsUnit();
+  ShellIdListFormat = RegisterClipboardFormat(CFSTR_SHELLIDLIST);
+  ColumnWidthStore.clear();
+  RememberedDirectoryCols = TScRememberedCols{};
+  OleInitialize(nullptr);
+  UINT value = 0;
+  if (SystemParametersInfo(SPI_GETMOUSEHOVERTIME, 0, &value, 0)) MouseHoverTime = int(value);
+  if (SystemParametersInfo(SPI_GETMOUSEHOVERWIDTH, 0, &value, 0)) MouseHoverWidth = int(value);
+  if (SystemParametersInfo(SPI_GETMOUSEHOVERHEIGHT, 0, &value, 0)) MouseHoverHeight = int(value);
+}
+
+void StopShellControlsUnit() {
+  if (gInitCount == 0 || --gInitCount != 0) return;
+  delete gSendToList;
+  gSendToList = nullptr;
+  ColumnWidthStore.clear();
+  OleUninitialize();
+  gKeysParsed = false;
+  for (auto& k : ShellControlDefKeys) k.ShortCut = 0;
+  StopShellUtilsUnit();
+}
+
+// ---- Shortcuts -----------------------------------------------------------------------------
+
+std::string ShortCutToText(TShortCut ShortCut) {
+  static const char* const kSpecial[] = {"Space", "PgUp", "PgDn", "End", "Home", "Left", "Up", "Right", "Down"};
+  int key = ShortCut & 0xFF;
+  std::string name;
+  if (key == 8) name = "BkSp";
+  else if (key == 9) name = "Tab";
+  else if (key == 13) name = "Enter";
+  else if (key == 27) name = "Esc";
+  else if (key >= 32 && key <= 40) name = kSpecial[key - 32];
+  else if (key == 45) name = "Ins";
+  else if (key == 46) name = "Del";
+  else if ((key >= 48 && key <= 57) || (key >= 65 && key <= 90)) name = std::string(1, char(key));
+  else if (key >= 96 && key <= 105) name = std::string(1, char('0' + key - 96));
+  else if (key >= 112 && key <= 135) name = "F" + std::to_string(key - 111);
+  else name = "#" + std::to_string(unsigned(ShortCut));
+  std::string prefix;
+  if (ShortCut & scShift) prefix += "Shift+";
+  if (ShortCut & scCtrl) prefix += "Ctrl+";
+  if (ShortCut & scAlt) prefix += "Alt+";
+  return prefix + name;
+}
+
+namespace {
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+bool StartsText(const std::string& prefix, const std::string& s) {
+  return s.size() >= prefix.size() && SameText(prefix, s.substr(0, prefix.size()));
+}
+}  // namespace
+
+TShortCut TextToShortCut(const std::string& Text) {
+  std::string rest = Text;
+  TShortCut mods = 0;
+  for (;;) {
+    if (StartsText("Shift+", rest)) { mods |= scShift; rest.erase(0, 6); }
+    else if (StartsText("^", rest)) { mods |= scCtrl; rest.erase(0, 1); }
+    else if (StartsText("Ctrl+", rest)) { mods |= scCtrl; rest.erase(0, 5); }
+    else if (StartsText("Alt+", rest)) { mods |= scAlt; rest.erase(0, 4); }
+    else break;
+  }
+  if (rest.empty()) return 0;
+  for (int key = 8; key <= 597; ++key)
+    if (SameText(ShortCutToText(TShortCut(key)), rest)) return TShortCut(mods | key);
+  return 0;
+}
+
+void InitShellControlDefKeys() {
+  if (gKeysParsed) return;
+  for (auto& k : ShellControlDefKeys) k.ShortCut = TextToShortCut(GetShellResString(k.Text));
+  gKeysParsed = true;
+}
+
+bool ShellControlDefKeysParsed() { return gKeysParsed; }
+
+// ---- FORMATETC list ------------------------------------------------------------------------
+
+TScFormatEtcList::~TScFormatEtcList() { Clear(); }
+
+void TScFormatEtcList::Add(const std::vector<CLIPFORMAT>& Formats) {
+  for (CLIPFORMAT f : Formats) {
+    FORMATETC fe;
+    fe.cfFormat = f;
+    AddRecord(fe);
+  }
+}
+
+void TScFormatEtcList::AddRecord(const FORMATETC& Format) {
+  auto* fe = new FORMATETC(Format);
+  fe->ptd = nullptr;
+  if (Format.ptd) {
+    DWORD size = std::max<DWORD>(Format.ptd->tdSize, sizeof(DVTARGETDEVICE));
+    auto* block = static_cast<DVTARGETDEVICE*>(CoTaskMemAlloc(size));
+    if (block) std::memcpy(block, Format.ptd, Format.ptd->tdSize);
+    fe->ptd = block;
+  }
+  FItems.push_back(fe);
+}
+
+void TScFormatEtcList::Clear() {
+  for (FORMATETC* fe : FItems) {
+    CoTaskMemFree(fe->ptd);
+    delete fe;
+  }
+  FItems.clear();
+}
+
+HRESULT TScFormatEtcList::QueryGetData(const FORMATETC* Format) const {
+  if (!Format || Format->dwAspect != DVASPECT_CONTENT) return DV_E_FORMATETC;
+  bool formatSeen = false;
+  for (const FORMATETC* fe : FItems) {
+    if (fe->cfFormat != Format->cfFormat) continue;
+    formatSeen = true;
+    if (fe->tymed & Format->tymed) return S_OK;
+  }
+  return formatSeen ? DV_E_TYMED : DV_E_FORMATETC;
+}
+
+TScFormatEtcList_IEnumFormatEtc* TScFormatEtcList::CreateEnumerator() {
+  return new TScFormatEtcList_IEnumFormatEtc(this, 0);
+}
+
+TScFormatEtcList_IEnumFormatEtc::TScFormatEtcList_IEnumFormatEtc(TScFormatEtcList* List, int Position)
+    : FList(List), FPosition(Position) {}
+
+HRESULT TScFormatEtcList_IEnumFormatEtc::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IEnumFORMATETC) {
+    *ppv = static_cast<IEnumFORMATETC*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG TScFormatEtcList_IEnumFormatEtc::AddRef() { return ULONG(++FRefCount); }
+
+ULONG TScFormatEtcList_IEnumFormatEtc::Release() {
+  ULONG n = ULONG(--FRefCount);
+  if (n == 0) delete this;
+  return n;
+}
+
+HRESULT TScFormatEtcList_IEnumFormatEtc::Next(ULONG celt, FORMATETC* rgelt, ULONG* fetched) {
+  ULONG n = 0;
+  while (n < celt && FPosition < FList->Count()) rgelt[n++] = FList->Item(FPosition++);
+  if (fetched) *fetched = n;
+  return n == celt ? S_OK : S_FALSE;
+}
+
+HRESULT TScFormatEtcList_IEnumFormatEtc::Skip(ULONG celt) {
+  if (ULONG(FList->Count() - FPosition) < celt) {
+    FPosition = FList->Count();
+    return S_FALSE;
+  }
+  FPosition += std::int32_t(celt);
+  return S_OK;
+}
+
+HRESULT TScFormatEtcList_IEnumFormatEtc::Reset() {
+  FPosition = 0;
+  return S_OK;
+}
+
+HRESULT TScFormatEtcList_IEnumFormatEtc::Clone(IEnumFORMATETC** ppenum) {
+  if (!ppenum) return E_POINTER;
+  auto* e = new TScFormatEtcList_IEnumFormatEtc(FList, FPosition);
+  e->AddRef();
+  *ppenum = e;
+  return S_OK;
+}
+
+// ---- Drop source ---------------------------------------------------------------------------
+
+TDropSource_shlvtv::TDropSource_shlvtv(int Button)
+    : FButtonMask(Button == 0 ? MK_LBUTTON : Button == 1 ? MK_RBUTTON : Button == 2 ? MK_MBUTTON : 0) {}
+
+HRESULT TDropSource_shlvtv::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IDropSource) {
+    *ppv = static_cast<IDropSource*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG TDropSource_shlvtv::AddRef() { return ULONG(++FRefCount); }
+
+ULONG TDropSource_shlvtv::Release() {
+  ULONG n = ULONG(--FRefCount);
+  if (n == 0) delete this;
+  return n;
+}
+
+HRESULT TDropSource_shlvtv::QueryContinueDrag(BOOL EscapePressed, DWORD KeyState) {
+  DWORD others = (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON) & ~FButtonMask;
+  if (EscapePressed || (KeyState & others)) return DRAGDROP_S_CANCEL;
+  if (KeyState & FButtonMask) return S_OK;
+  return DRAGDROP_S_DROP;
+}
+
+HRESULT TDropSource_shlvtv::GiveFeedback(DWORD) { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+// ---- Global memory -------------------------------------------------------------------------
+
+HRESULT BuildHDropGlobal(const std::vector<std::string>& Paths, HGLOBAL* Handle) {
+  *Handle = nullptr;
+  // Sized from the real lengths: at least the classic 260 bytes per path, so a long path
+  // is never cut or written past the block.
+  std::size_t size = 21;
+  for (const auto& p : Paths) size += std::max<std::size_t>(260, p.size() + 1);
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+  if (!mem) return E_OUTOFMEMORY;
+  auto* p = static_cast<BYTE*>(GlobalLock(mem));
+  if (!p) {
+    GlobalFree(mem);
+    return E_OUTOFMEMORY;
+  }
+  DWORD pFiles = 20;
+  std::memcpy(p, &pFiles, 4);
+  std::size_t off = 20;
+  for (const auto& path : Paths) {
+    std::memcpy(p + off, path.data(), path.size());
+    off += path.size() + 1;
+  }
+  GlobalUnlock(mem);
+  *Handle = mem;
+  return S_OK;
+}
+
+HRESULT BuildIdListArrayGlobal(LPCITEMIDLIST Parent, const std::vector<LPCITEMIDLIST>& Children,
+                               HGLOBAL* Handle) {
+  *Handle = nullptr;
+  static const USHORT empty = 0;
+  LPCITEMIDLIST parent = Parent ? Parent : reinterpret_cast<LPCITEMIDLIST>(&empty);
+  std::size_t n = Children.size();
+  std::size_t size = 8 + 4 * n + PidlSize(parent);
+  for (LPCITEMIDLIST c : Children) size += c ? PidlSize(c) : 2;
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+  if (!mem) return E_OUTOFMEMORY;
+  auto* p = static_cast<BYTE*>(GlobalLock(mem));
+  if (!p) {
+    GlobalFree(mem);
+    return E_OUTOFMEMORY;
+  }
+  DWORD cidl = DWORD(n);
+  std::memcpy(p, &cidl, 4);
+  DWORD off = DWORD(8 + 4 * n);
+  auto put = [&](std::size_t slot, LPCITEMIDLIST list) {
+    std::memcpy(p + 4 + 4 * slot, &off, 4);
+    int bytes = list ? PidlSize(list) : 2;
+    if (list) std::memcpy(p + off, list, bytes);
+    off += DWORD(bytes);
+  };
+  put(0, parent);
+  for (std::size_t i = 0; i < n; ++i) put(i + 1, Children[i]);
+  GlobalUnlock(mem);
+  *Handle = mem;
+  return S_OK;
+}
+
+HGLOBAL DuplicateGlobal(HGLOBAL Handle) {
+  std::size_t size = GlobalSize(Handle);
+  const void* src = GlobalLock(Handle);
+  if (!src) return nullptr;
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (mem) {
+    void* dst = GlobalLock(mem);
+    if (dst) {
+      std::memcpy(dst, src, size);
+      GlobalUnlock(mem);
+    } else {
+      GlobalFree(mem);
+      mem = nullptr;
+    }
+  }
+  GlobalUnlock(Handle);
+  return mem;
+}
+
+DWORD GetPreferredDropEffect(IDataObject* Data) {
+  EnsureStarted();
+  constexpr DWORD all = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
+  FORMATETC fe;
+  fe.cfFormat = CLIPFORMAT(ShellIdListFormat);
+  if (!Data || Data->QueryGetData(&fe) != S_OK) return all;
+  STGMEDIUM medium;
+  if (FAILED(Data->GetData(&fe, &medium))) return all;
+  struct MediumGuard {
+    STGMEDIUM* m;
+    ~MediumGuard() { ReleaseStgMedium(m); }
+  } guard{&medium};
+  auto* cida = static_cast<const BYTE*>(GlobalLock(medium.hGlobal));
+  if (!cida) return all;
+  struct LockGuard {
+    HGLOBAL h;
+    ~LockGuard() { GlobalUnlock(h); }
+  } lock{medium.hGlobal};
+  std::size_t size = GlobalSize(medium.hGlobal);
+  UINT n;
+  std::memcpy(&n, cida, 4);
+  if (size < 8 + 4ull * n) return all;
+  auto at = [&](UINT i) {
+    UINT off;
+    std::memcpy(&off, cida + 4 + 4 * i, 4);
+    return reinterpret_cast<LPCITEMIDLIST>(cida + off);
+  };
+  IShellFolder* folder = nullptr;
+  HRESULT hr = GetShellFolder(at(0), &folder);
+  if (FAILED(hr) || !folder) OleError(FAILED(hr) ? hr : E_FAIL);
+  std::vector<LPCITEMIDLIST> children;
+  for (UINT i = 1; i <= n; ++i) children.push_back(at(i));
+  ULONG mask = all;
+  hr = folder->GetAttributesOf(n, children.data(), &mask);
+  folder->Release();
+  OleCheck(hr);
+  return all & mask;
+}
+
+// ---- New folders ---------------------------------------------------------------------------
+
+namespace {
+void ShowFolderWarning(DWORD code, const std::string& name) {
+  std::string msg = FormatStrPos(GetShellResString(SScCannotCreateFolder), {SysErrorMessage(code), name});
+  MessageDlg(msg, mtWarning, MsgButtons({mbOK}), 0);
+}
+}  // namespace
+
+bool CreateUniqueNewFolder(const std::string& Directory, std::string& Name) {
+  std::string dir = Directory;
+  if (dir.empty()) {
+    char buffer[MAX_PATH + 1] = {};
+    GetCurrentDirectory(sizeof(buffer), buffer);
+    dir = buffer;
+  }
+  dir = IncludeTrailingChar(dir, '\\');
+  const std::string base = GetShellResString(SScNewFolder);
+  for (int scheme = 0; scheme < 2; ++scheme) {
+    for (int n = 1; n <= ScNewFolderTries; ++n) {
+      std::string name = scheme == 0 ? (n == 1 ? base : base + " (" + std::to_string(n) + ")")
+                                     : (n == 1 ? std::string("fldr") : "fldr" + std::to_string(n));
+      if (CreateDirectory(dir + name)) {
+        Name = name;
+        return true;
+      }
+      DWORD err = GetLastError();
+      if (err == ERROR_ALREADY_EXISTS) continue;
+      ShowFolderWarning(err, name);
+      break;
+    }
+  }
+  ShowFolderWarning(ERROR_ALREADY_EXISTS, base);
+  return false;
+}
+
+// ---- Column texts --------------------------------------------------------------------------
+
+std::string FormatFileSizeKB(std::int64_t Size) {
+  std::int64_t kb = Size / 1024 + (Size % 1024 ? 1 : 0);
+  // "%.0n": thousands separated by the French separator (a blank).
+  std::string digits = std::to_string(kb), grouped;
+  int count = 0;
+  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+    if (count && count % 3 == 0 && *it != '-') grouped.insert(grouped.begin(), ' ');
+    grouped.insert(grouped.begin(), *it);
+    ++count;
+  }
+  std::string fmt = GetShellResString(SScSizeKB);
+  auto pos = fmt.find("%s");
+  if (pos != std::string::npos) fmt.replace(pos, 2, grouped);
+  return fmt;
+}
+
+namespace {
+// Days from 1899-12-30 to the date (proleptic Gregorian).
+double EncodeDate(int y, int m, int d) {
+  auto days = [](int y, int m, int d) {
+    y -= m <= 2;
+    int era = (y >= 0 ? y : y - 399) / 400;
+    int yoe = y - era * 400;
+    int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;  // days since 1970-01-01
+  };
+  return double(days(y, m, d) - days(1899, 12, 30));
+}
+void DecodeDate(double dt, int& y, int& m, int& d) {
+  long z = long(std::floor(dt)) + (25569 - 25569);  // days since 1899-12-30
+  z -= 25569;  // to 1970-01-01
+  z += 719468;
+  long era = (z >= 0 ? z : z - 146096) / 146097;
+  long doe = z - era * 146097;
+  long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  long yy = yoe + era * 400;
+  long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  long mp = (5 * doy + 2) / 153;
+  d = int(doy - (153 * mp + 2) / 5 + 1);
+  m = int(mp < 10 ? mp + 3 : mp - 9);
+  y = int(yy + (m <= 2));
+}
+}  // namespace
+
+TDateTime FileTimeToLocalDateTime(const FILETIME& FileTime) {
+  FILETIME local;
+  SYSTEMTIME st;
+  FileTimeToLocalFileTime(&FileTime, &local);
+  FileTimeToSystemTime(&local, &st);
+  return EncodeDate(st.wYear, st.wMonth, st.wDay) +
+         (st.wHour * 3600000.0 + st.wMinute * 60000.0 + st.wSecond * 1000.0 + st.wMilliseconds) / 86400000.0;
+}
+
+std::string FormatShortDateTime(TDateTime Value) {
+  int y, m, d;
+  DecodeDate(Value, y, m, d);
+  double frac = Value - std::floor(Value);
+  long ms = long(std::llround(frac * 86400000.0));
+  int hh = int(ms / 3600000) % 24, nn = int(ms / 60000) % 60;
+  char buffer[40];
+  std::snprintf(buffer, sizeof(buffer), "%02d/%02d/%04d %02d:%02d", d, m, y, hh, nn);
+  return buffer;
+}
+
+void FileSizeAndDateTexts(LPCITEMIDLIST AbsolutePidl, std::string& SizeText, std::string& DateText) {
+  SizeText.clear();
+  DateText.clear();
+  std::string path = PidlToPath(AbsolutePidl);
+  if (path.size() <= 3) return;
+  WIN32_FIND_DATA fd;
+  HANDLE h = FindFirstFile(path, &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  FindClose(h);
+  if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    SizeText = FormatFileSizeKB((std::int64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow);
+  FILETIME t = fd.ftLastWriteTime;
+  if (t.dwLowDateTime == 0 && t.dwHighDateTime == 0) t = fd.ftCreationTime;
+  DateText = FormatShortDateTime(FileTimeToLocalDateTime(t));
+}
+
+std::string FileTypeText(LPCITEMIDLIST AbsolutePidl, DWORD Attributes) {
+  if (!(Attributes & SFGAO_FILESYSTEM)) return GetShellResString(SScSystemFolder);
+  SHFILEINFO info{};
+  if (!SHGetFileInfoA(reinterpret_cast<const char*>(AbsolutePidl), 0, &info, sizeof(info),
+                      SHGFI_TYPENAME | SHGFI_PIDL))
+    return "";
+  return info.szTypeName;
+}
+
+void ComputeDetailTexts(LPCITEMIDLIST AbsolutePidl, DWORD Attributes, std::string& SizeText,
+                        std::string& DateText, std::string& TypeText) {
+  FileSizeAndDateTexts(AbsolutePidl, SizeText, DateText);
+  TypeText = FileTypeText(AbsolutePidl, Attributes);
+}
+
+std::string GetItemDisplayName(IShellFolder* Folder, LPCITEMIDLIST RelativeId, DWORD Flags) {
+  if (!Folder) return "";
+  STRRET sr;
+  if (FAILED(Folder->GetDisplayNameOf(RelativeId, Flags, &sr))) return "";
+  std::string s;
+  StrRetToString(RelativeId, sr, s);
+  FreeStrRet(sr);
+  return s;
+}
+
+// ---- Context menus -------------------------------------------------------------------------
+
+HRESULT CreateItemContextMenu(HWND Owner, IShellFolder* Folder, UINT Count, LPCITEMIDLIST_ARRAY Ids,
+                              UINT Flags, UINT FirstId, IContextMenu** ContextMenu, HMENU* Popup) {
+  *ContextMenu = nullptr;
+  *Popup = nullptr;
+  void* out = nullptr;
+  HRESULT hr = Folder->GetUIObjectOf(Owner, Count, Ids, IID_IContextMenu, nullptr, &out);
+  if (FAILED(hr)) return hr;
+  *ContextMenu = static_cast<IContextMenu*>(out);
+  try {
+    *Popup = CreatePopupMenu();
+    OleCheck((*ContextMenu)->QueryContextMenu(*Popup, 0, FirstId, 0x7FFF, Flags));
+  } catch (...) {
+    (*ContextMenu)->Release();
+    *ContextMenu = nullptr;
+    if (*Popup) DestroyMenu(*Popup);
+    *Popup = nullptr;
+    throw;
+  }
+  return hr;
+}
+
+HRESULT InvokeContextMenuCommand(HWND Owner, IContextMenu* ContextMenu, UINT Offset) {
+  CMINVOKECOMMANDINFO info;
+  info.cbSize = 36;
+  info.fMask = 0;
+  info.hwnd = Owner;
+  info.lpVerb = MAKEINTRESOURCEA(Offset);
+  info.nShow = 1;  // SW_SHOWNORMAL
+  return ContextMenu->InvokeCommand(&info);
+}
+
+HRESULT InvokeContextMenuCommand(HWND Owner, IContextMenu* ContextMenu, const std::string& Verb) {
+  int offset = FindContextMenuVerb(ContextMenu, Verb);
+  // A menu without the verb runs nothing (rather than its first command).
+  if (offset < 0) return E_INVALIDARG;
+  return InvokeContextMenuCommand(Owner, ContextMenu, UINT(offset));
+}
+
+int FindContextMenuVerb(IContextMenu* ContextMenu, const std::string& Verb) {
+  HMENU popup = CreatePopupMenu();
+  int result = -1;
+  try {
+    OleCheck(ContextMenu->QueryContextMenu(popup, 0, 1000, 0x7FFF, CMF_EXPLORE));
+    int count = GetMenuItemCount(popup);
+    for (int i = 0; i < count && result < 0; ++i) {
+      UINT id = GetMenuItemID(popup, i);
+      if (id == 0xFFFFFFFF || id < 1000) continue;
+      char buffer[261] = {};
+      if (SUCCEEDED(ContextMenu->GetCommandString(id - 1000, GCS_VERBA, nullptr, buffer, 261)) &&
+          SameText(buffer, Verb))
+        result = int(id - 1000);
+    }
+  } catch (...) {
+    DestroyMenu(popup);
+    throw;
+  }
+  DestroyMenu(popup);
+  return result;
+}
+
+HWND GetOwnerFormWindow(TControl* Control) {
+  if (!Control) return nullptr;
+  TControl* top = Control;
+  while (top->Parent()) top = top->Parent();
+  if (auto* form = dynamic_cast<TForm*>(top)) return form->Handle();
+  return nullptr;
+}
+
+// ---- Item ids and folders ------------------------------------------------------------------
+
+HRESULT BindToParentFolder(LPCITEMIDLIST AbsolutePidl, IShellFolder** Folder, LPITEMIDLIST* ParentPidl,
+                           LPITEMIDLIST* LastId) {
+  *Folder = nullptr;
+  *ParentPidl = nullptr;
+  *LastId = nullptr;
+  LPITEMIDLIST own = nullptr;
+  LPCITEMIDLIST list = AbsolutePidl;
+  if (PidlSize(list) <= 2) {
+    HRESULT hr = PathToPidl(GetSpecialFolderPath(nullptr, CSIDL_DESKTOP), &own);
+    if (FAILED(hr)) return hr;
+    list = own;
+  }
+  TScIdListArray ids(list);
+  int count = ids.Count();
+  HRESULT hr;
+  if (count <= 1) {
+    hr = GetDesktopFolder(Folder);
+    if (SUCCEEDED(hr)) *LastId = CopyPidl(nullptr, list);
+  } else {
+    *ParentPidl = CopyPidl(nullptr, ids.ParentPidl(1));
+    *LastId = CopyPidl(nullptr, ids.ItemId(count - 1));
+    hr = GetShellFolder(*ParentPidl, Folder);
+  }
+  if (FAILED(hr)) {
+    ShellFree(*ParentPidl);
+    ShellFree(*LastId);
+    *ParentPidl = *LastId = nullptr;
+  }
+  ShellFree(own);
+  return hr;
+}
+
+HRESULT GetPidlUIObject(LPCITEMIDLIST AbsolutePidl, REFIID riid, void** Object) {
+  *Object = nullptr;
+  IShellFolder* folder = nullptr;
+  LPITEMIDLIST parent = nullptr, last = nullptr;
+  HRESULT hr = BindToParentFolder(AbsolutePidl, &folder, &parent, &last);
+  if (SUCCEEDED(hr)) {
+    LPCITEMIDLIST items[1] = {last};
+    hr = folder->GetUIObjectOf(nullptr, 1, items, riid, nullptr, Object);
+    folder->Release();
+  }
+  ShellFree(parent);
+  ShellFree(last);
+  return hr;
+}
+
+HRESULT GetDesktopDropTarget(IDropTarget** Target) {
+  *Target = nullptr;
+  LPITEMIDLIST desk = nullptr;
+  HRESULT hr = PathToPidl(GetSpecialFolderPath(nullptr, CSIDL_DESKTOP), &desk);
+  if (FAILED(hr)) return hr;
+  hr = GetPidlUIObject(desk, IID_IDropTarget, reinterpret_cast<void**>(Target));
+  ShellFree(desk);
+  return hr;
+}
+
+HRESULT GetDesktopDirParts(LPITEMIDLIST* ParentPidl, LPITEMIDLIST* LastId) {
+  *ParentPidl = *LastId = nullptr;
+  LPITEMIDLIST desk = nullptr;
+  HRESULT hr = PathToPidl(GetSpecialFolderPath(nullptr, CSIDL_DESKTOP), &desk);
+  if (FAILED(hr)) return hr;
+  TScIdListArray ids(desk);
+  int count = ids.Count();
+  if (count == 0) {
+    hr = E_FAIL;
+  } else {
+    *ParentPidl = CopyPidl(nullptr, ids.ParentPidl(1));
+    *LastId = CopyPidl(nullptr, ids.ItemId(count - 1));
+    if (!*ParentPidl || !*LastId) hr = E_OUTOFMEMORY;
+  }
+  if (FAILED(hr)) {
+    ShellFree(*ParentPidl);
+    ShellFree(*LastId);
+    *ParentPidl = *LastId = nullptr;
+  }
+  ShellFree(desk);
+  return hr;
+}
+
+// ---- Scrolling -----------------------------------------------------------------------------
+
+void ScrollControlStep(TWinControl* Control, int Bar, int Code) {
+  if (!Control || Bar < 0 || Bar > 1) return;
+  // The toolkit keeps no scroll-bar ranges: the control decides whether it can scroll.
+  SendMessage(Control->Handle(), ScScrollMessages[Bar], WPARAM(Code), 0);
+}
+
+bool ScrollByWheel(TWinControl* Control, bool Vertical, int LineCode, int PageCode) {
+  constexpr int wheelLines = 3;  // the system's default wheel setting
+  int bar = Vertical ? 1 : 0;
+  if (wheelLines == -1) {
+    ScrollControlStep(Control, bar, PageCode);
+  } else {
+    int n = Vertical ? wheelLines : 1;
+    for (int i = 0; i < n; ++i) ScrollControlStep(Control, bar, LineCode);
+  }
+  return true;
+}
+
+// ---- Send To -------------------------------------------------------------------------------
+
+void ListSendToEntries(const std::string& Directory, const std::vector<std::string>& Patterns,
+                       TStringList* List) {
+  for (const auto& pattern : Patterns) {
+    WIN32_FIND_DATA fd;
+    HANDLE h = FindFirstFile(Directory + "\\" + pattern, &fd);
+    if (h == INVALID_HANDLE_VALUE) continue;
+    do {
+      if (fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) continue;
+      LPITEMIDLIST pidl = nullptr;
+      int icon = -1;
+      if (SUCCEEDED(PathToPidl(Directory + "\\" + fd.cFileName, &pidl)) && pidl)
+        icon = GetPidlIconIndex(pidl, SHGFI_SMALLICON);
+      ShellFree(pidl);
+      List->AddObject(fd.cFileName, reinterpret_cast<TObject*>(std::intptr_t(icon)));
+    } while (FindNextFile(h, &fd));
+    FindClose(h);
+  }
+}
+
+TStringList* SendToList() { return gSendToList; }
+
+namespace {
+IContextMenu2* AsMenu2(IContextMenu* menu) {
+  void* out = nullptr;
+  if (menu && SUCCEEDED(menu->QueryInterface(IID_IContextMenu2, &out)) && out)
+    return static_cast<IContextMenu2*>(out);
+  return nullptr;
+}
+bool Forward(IContextMenu* menu, TMessage& Message) {
+  if (IContextMenu2* m2 = AsMenu2(menu)) {
+    m2->HandleMenuMsg(Message.Msg, Message.WParam, Message.LParam);
+    m2->Release();
+    return true;
+  }
+  return false;
+}
+std::string WithoutExtension(const std::string& name) {
+  auto dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+}  // namespace
+
+void InitSendToMenu(IContextMenu* ContextMenu, TMessage& Message) {
+  try {
+    if (Forward(ContextMenu, Message)) return;
+    auto popup = reinterpret_cast<HMENU>(Message.WParam);
+    if (GetMenuItemCount(popup) != 1 || !(GetMenuState(popup, 0, MF_BYPOSITION) & MF_GRAYED)) return;
+    if (!gSendToList) CreateSortedStringList(gSendToList);
+    gSendToList->Clear();
+    DeleteMenu(popup, 0, MF_BYPOSITION);
+    ListSendToEntries(GetSpecialFolderPath(nullptr, CSIDL_SENDTO), {"*"}, gSendToList);
+    for (int i = 0; i < gSendToList->Count(); ++i)
+      AppendMenu(popup, MF_OWNERDRAW, UINT_PTR(i + 1), reinterpret_cast<const char*>(std::uintptr_t(i)));
+  } catch (...) {
+  }
+}
+
+void DrawSendToItem(IContextMenu* ContextMenu, TMessage& Message) {
+  try {
+    if (Forward(ContextMenu, Message)) return;
+    auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam);
+    if (!dis || dis->CtlType != ODT_MENU || dis->itemData >= 1000 || !gSendToList) return;
+    // The toolkit's menus are not painted on screen; what the item shows is its text and
+    // icon index, which the menu tells through measuring and the list itself.
+    Message.Result = 1;
+  } catch (...) {
+  }
+}
+
+void MeasureSendToItem(IContextMenu* ContextMenu, TMessage& Message) {
+  try {
+    if (Forward(ContextMenu, Message)) return;
+    struct Measure {
+      UINT CtlType, CtlID, itemID, itemWidth, itemHeight;
+      std::uintptr_t itemData;
+    };
+    auto* mis = reinterpret_cast<Measure*>(Message.LParam);
+    if (!mis || mis->CtlType != ODT_MENU || mis->itemData >= 1000 || !gSendToList) return;
+    if (int(mis->itemData) >= gSendToList->Count()) return;
+    std::string text = WithoutExtension(gSendToList->Strings(int(mis->itemData)));
+    constexpr int avgCharWidth = 6, menuHeight = 19;  // the menu font of the classic look
+    mis->itemWidth = UINT(int(text.size()) * avgCharWidth + 32);
+    mis->itemHeight = menuHeight + 2;
+    Message.Result = 1;
+  } catch (...) {
+  }
+}
+
+void SendToMenuChar(IContextMenu* ContextMenu, TMessage& Message) {
+  try {
+    if (Forward(ContextMenu, Message)) return;
+    auto menu = reinterpret_cast<HMENU>(Message.LParam);
+    UINT flags = UINT(Message.WParam >> 16) & 0xFFFF;
+    if (!gSendToList || !(flags & MF_POPUP)) return;
+    char ch = char(std::toupper(static_cast<unsigned char>(Message.WParam & 0xFF)));
+    int count = std::min(GetMenuItemCount(menu), gSendToList->Count());
+    if (count <= 0) {
+      Message.Result = MNC_CLOSE << 16;
+      return;
+    }
+    int start = 0;
+    for (int i = 0; i < count; ++i)
+      if (GetMenuState(menu, UINT(i), MF_BYPOSITION) & MFS_HILITE) {
+        start = i;
+        break;
+      }
+    auto first = [&](int i) {
+      std::string s = gSendToList->Strings(i);
+      return s.empty() ? '\0' : char(std::toupper(static_cast<unsigned char>(s[0])));
+    };
+    int found = -1, matches = 0;
+    for (int k = 1; k <= count; ++k) {
+      int i = (start + k) % count;
+      if (first(i) == ch) {
+        if (found < 0) found = i;
+        ++matches;
+      }
+    }
+    if (found < 0)
+      Message.Result = MNC_CLOSE << 16;
+    else
+      Message.Result = LRESULT((UINT(matches > 1 ? MNC_SELECT : MNC_EXECUTE) << 16) | UINT(found));
+  } catch (...) {
+  }
+}
+
+void ShowMenuHint(IContextMenu* ContextMenu, TMessage& Message,
+                  const std::function<void(const std::string&)>& HintEvent) {
+  if (!ContextMenu || !HintEvent) return;
+  try {
+    UINT id = UINT(Message.WParam & 0xFFFF);
+    UINT flags = UINT(Message.WParam >> 16) & 0xFFFF;
+    std::string hint;
+    if (id >= 1000 && !(flags & (MF_POPUP | MF_SYSMENU))) {
+      char buffer[261] = {};
+      if (SUCCEEDED(ContextMenu->GetCommandString(id - 1000, GCS_HELPTEXTA, nullptr, buffer, 261)))
+        hint = buffer;
+    }
+    HintEvent(hint);
+  } catch (...) {
+  }
+}
+
+void DropOnSendToTarget(const std::string& EntryName, IDataObject* Data) {
+  LPITEMIDLIST sendTo = nullptr;
+  OleCheck(SHGetSpecialFolderLocation(nullptr, CSIDL_SENDTO, &sendTo));
+  IShellFolder* folder = nullptr;
+  HRESULT hr = GetShellFolder(sendTo, &folder);
+  ShellFree(sendTo);
+  if (FAILED(hr) || !folder) OleError(FAILED(hr) ? hr : E_FAIL);
+  LPITEMIDLIST item = nullptr;
+  IDropTarget* target = nullptr;
+  try {
+    std::u16string wide = ToWide(EntryName);
+    if (wide.size() > 260) wide.resize(260);
+    ULONG eaten = 0;
+    OleCheck(folder->ParseDisplayName(nullptr, nullptr, wide.c_str(), &eaten, &item, nullptr));
+    LPCITEMIDLIST items[1] = {item};
+    OleCheck(folder->GetUIObjectOf(nullptr, 1, items, IID_IDropTarget, nullptr,
+                                   reinterpret_cast<void**>(&target)));
+    DWORD effect = DROPEFFECT_COPY;
+    POINTL pt;
+    target->DragEnter(Data, MK_LBUTTON, pt, &effect);
+    effect = DROPEFFECT_COPY;
+    target->DragOver(MK_LBUTTON, pt, &effect);
+    effect = DROPEFFECT_COPY;
+    target->Drop(Data, MK_LBUTTON, pt, &effect);
+  } catch (...) {
+    if (target) target->Release();
+    ShellFree(item);
+    folder->Release();
+    throw;
+  }
+  target->Release();
+  ShellFree(item);
+  folder->Release();
+}
+
+// ---- Miscellaneous -------------------------------------------------------------------------
+
+void RaiseSysError(DWORD Code) { throw EOSError(SysErrorMessage(Code), Code); }
+
+void OleError(HRESULT Code) {
+  std::string text = SysErrorMessage(DWORD(Code));
+  if (text.empty()) text = SysErrorMessage(HRESULT_CODE(Code));
+  if (text.empty()) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof(buffer), "Erreur OLE %08X", unsigned(DWORD(Code)));
+    text = buffer;
+  }
+  throw EOleSysError(text, Code);
+}
+
+void OleCheck(HRESULT Code) {
+  if (FAILED(Code)) OleError(Code);
+}
+
+bool IsNotDriveRoot(const std::string& Path) {
+  // UTF-8 has no double-byte lead bytes, so only the length decides.
+  return Path.size() > 3;
+}
+
+void SetWindowStyleBits(HWND Window, DWORD Bits, bool On) {
+  if (!Window) return;
+  // The toolkit keeps styles on its controls, not on the handles: nothing to write here.
+  (void)Bits;
+  (void)On;
+}
+
+void SleepWithHourglass(int Milliseconds) {
+  TCursor old = Screen->Cursor();
+  Screen->SetCursor(crHourGlass);
+  try {
+    Sleep(DWORD(Milliseconds));
+  } catch (...) {
+    Screen->SetCursor(old);
+    throw;
+  }
+  Screen->SetCursor(old);
+}
+
+void CreateSortedStringList(TStringList*& List) {
+  List = new TStringList;
+  List->SetSorted(true);
+  List->SetDuplicates(dupIgnore);
+}
+
+// =========================================================================================
+// TScShellLocator
+
+TScShellLocator::~TScShellLocator() { FreePidl(); }
+
+void TScShellLocator::FreePidl() {
+  ShellFree(FPidl);
+  FPidl = nullptr;
+}
+
+void TScShellLocator::Change() { OnChange(this); }
+
+void TScShellLocator::SetSpecialFolder(std::uint8_t Id) {
+  if (FKind == 1 && FSpecialFolder == Id) return;
+  FreePidl();
+  FKind = 1;
+  FSpecialFolder = Id;
+  Change();
+}
+
+LPITEMIDLIST TScShellLocator::Pidl() {
+  if (FKind == 0) return FPidl;
+  if (FKind == 1) {
+    if (!FPidl) {
+      LPITEMIDLIST p = nullptr;
+      HWND app = nullptr;
+      if (FAILED(SHGetSpecialFolderLocation(app, FSpecialFolder, &p))) {
+        ShellFree(p);
+        p = nullptr;
+      }
+      FPidl = p;
+    }
+    return FPidl;
+  }
+  return nullptr;
+}
+
+void TScShellLocator::SetPidl(LPCITEMIDLIST Value) {
+  bool changed = FKind != 0;
+  FKind = 0;
+  if (FPidl) {
+    if (!changed) {
+      int r = ComparePidls(FPidl, Value);
+      changed = r != 0 && r != ScPidlCompareFailed;
+    }
+    FreePidl();
+  } else {
+    changed = changed || Value != nullptr;
+  }
+  if (PidlSize(Value) > 2) FPidl = CopyPidl(nullptr, Value);
+  if (changed) Change();
+}
+
+std::string TScShellLocator::Path() { return PidlToPath(Pidl()); }
+
+void TScShellLocator::Assign(TPersistent* Source) {
+  if (!Source) {
+    if (FPidl) {
+      FreePidl();
+      FKind = 0;
+      Change();
+    }
+    return;
+  }
+  if (auto* other = dynamic_cast<TScShellLocator*>(Source)) {
+    if (Equals(other)) return;
+    FreePidl();
+    FKind = other->FKind;
+    if (FKind == 1)
+      FSpecialFolder = other->FSpecialFolder;
+    else if (other->FPidl)
+      FPidl = CopyPidl(nullptr, other->FPidl);
+    Change();
+    return;
+  }
+  TPersistent::Assign(Source);
+}
+
+bool TScShellLocator::Equals(TScShellLocator* Other) {
+  if (!Other || Other->FKind != FKind) return false;
+  if (Other == this) return true;
+  if (FKind == 0) return ComparePidls(FPidl, Other->FPidl) == 0;
+  return FSpecialFolder == Other->FSpecialFolder;
+}
+
+void TScShellLocator::DefineProperties(TFiler& Filer) {
+  TPersistent::DefineProperties(Filer);
+  Filer.DefineBinaryProperty(
+      "Pidl", [this](const std::string& d) { ReadPidl(d); }, [this](std::string& d) { WritePidl(d); },
+      HasPidlData());
+}
+
+void TScShellLocator::ReadPidl(const std::string& Data) {
+  auto need = [&](std::size_t n) {
+    if (Data.size() < n) throw EReadError("Erreur de lecture du flux");
+  };
+  need(1);
+  std::uint8_t kind = std::uint8_t(Data[0]);
+  if (kind != 0) {
+    need(2);
+    FreePidl();
+    FKind = 1;
+    FSpecialFolder = std::uint8_t(Data[1]);
+    return;
+  }
+  need(5);
+  std::uint32_t len;
+  std::memcpy(&len, Data.data() + 1, 4);
+  FreePidl();
+  if (len == 0) {
+    FKind = 1;
+    FSpecialFolder = 0;
+    return;
+  }
+  need(5 + std::size_t(len));
+  auto* p = static_cast<BYTE*>(ShellAlloc(len));
+  if (!p) throw EReadError("Erreur de lecture du flux");
+  std::memcpy(p, Data.data() + 5, len);
+  // Never keep a list whose items run past its bytes.
+  if (len < 2 || !ILIsValid(reinterpret_cast<LPCITEMIDLIST>(p), len)) {
+    ShellFree(p);
+    throw EReadError("Erreur de lecture du flux");
+  }
+  FKind = 0;
+  FPidl = reinterpret_cast<LPITEMIDLIST>(p);
+}
+
+void TScShellLocator::WritePidl(std::string& Data) const {
+  Data.clear();
+  Data += char(FKind);
+  if (FKind != 0) {
+    Data += char(FSpecialFolder);
+    return;
+  }
+  std::uint32_t len = std::uint32_t(PidlSize(FPidl));
+  Data.append(reinterpret_cast<const char*>(&len), 4);
+  if (FPidl) Data.append(reinterpret_cast<const char*>(FPidl), len);
+}
+
+// ---- Details adapter ------------------------------------------------------------------------
+
+IShellDetails* GetShellDetails(IShellFolder* Folder) {
+  if (!Folder) return nullptr;
+  void* out = nullptr;
+  if (SUCCEEDED(Folder->QueryInterface(IID_IShellFolder2, &out)) && out) {
+    auto* f2 = static_cast<IShellFolder2*>(out);
+    SHELLDETAILS sd;
+    HRESULT hr = f2->GetDetailsOf(nullptr, 0, &sd);
+    if (SUCCEEDED(hr)) FreeStrRet(sd.str);
+    IShellDetails* result = nullptr;
+    if (SUCCEEDED(hr)) {
+      result = new TShellFolder2ToShellDetailsAdapter(f2);
+      result->AddRef();
+    }
+    f2->Release();
+    if (result) return result;
+  }
+  out = nullptr;
+  if (SUCCEEDED(Folder->QueryInterface(IID_IShellDetails, &out)) && out)
+    return static_cast<IShellDetails*>(out);
+  out = nullptr;
+  if (SUCCEEDED(Folder->CreateViewObject(nullptr, IID_IShellDetails, &out)) && out)
+    return static_cast<IShellDetails*>(out);
+  return nullptr;
+}
+
+TShellFolder2ToShellDetailsAdapter::TShellFolder2ToShellDetailsAdapter(IShellFolder2* Folder)
+    : FFolder(Folder) {
+  if (FFolder) FFolder->AddRef();
+}
+
+TShellFolder2ToShellDetailsAdapter::~TShellFolder2ToShellDetailsAdapter() {
+  if (FFolder) FFolder->Release();
+}
+
+HRESULT TShellFolder2ToShellDetailsAdapter::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IShellDetails) {
+    *ppv = static_cast<IShellDetails*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG TShellFolder2ToShellDetailsAdapter::AddRef() { return ULONG(++FRefCount); }
+
+ULONG TShellFolder2ToShellDetailsAdapter::Release() {
+  std::int32_t n = --FRefCount;
+  if (n == 0) delete this;
+  return ULONG(n);
+}
+
+HRESULT TShellFolder2ToShellDetailsAdapter::GetDetailsOf(LPCITEMIDLIST pidl, UINT column,
+                                                         SHELLDETAILS* details) {
+  SHCOLSTATEF state = 0;
+  HRESULT hr = FFolder->GetDefaultColumnState(column, &state);
+  if (FAILED(hr) || (state & SHCOLSTATE_ONBYDEFAULT)) return FFolder->GetDetailsOf(pidl, column, details);
+  return E_INVALIDARG;
+}
+
+HRESULT TShellFolder2ToShellDetailsAdapter::ColumnClick(UINT) { return E_NOTIMPL; }
+
+// =========================================================================================
+// TScShTreeData
+
+TScShTreeData::TScShTreeData(TScCustomShellTree* Tree) : FTree(Tree) {}
+
+TScShTreeData::~TScShTreeData() {
+  ShellFree(FAbsolutePidl);
+  ShellFree(FRelativePidl);
+}
+
+void TScShTreeData::Init(TScShTreeData* ParentData, LPCITEMIDLIST RelativePidl) {
+  FParentData = ParentData;
+  ShellFree(FRelativePidl);
+  FRelativePidl = RelativePidl ? CopyPidl(nullptr, RelativePidl) : nullptr;
+  ShellFree(FAbsolutePidl);
+  FAbsolutePidl = nullptr;
+}
+
+LPITEMIDLIST TScShTreeData::AbsolutePidl() {
+  if (FAbsolutePidl) return FAbsolutePidl;
+  if (FParentData)
+    FAbsolutePidl = ConcatPidls(nullptr, FParentData->AbsolutePidl(), FRelativePidl);
+  else if (FRelativePidl)
+    FAbsolutePidl = CopyPidl(nullptr, FRelativePidl);
+  return FAbsolutePidl;
+}
+
+ComPtr<IShellFolder> TScShTreeData::ParentFolder() {
+  if (FParentData) return FParentData->ShellFolder();
+  FRootParentFolder.Reset();
+  IShellFolder* folder = nullptr;
+  LPITEMIDLIST parent = nullptr, last = nullptr;
+  if (SUCCEEDED(BindToParentFolder(AbsolutePidl(), &folder, &parent, &last)))
+    FRootParentFolder = ComPtr<IShellFolder>::Attach(folder);
+  ShellFree(parent);
+  ShellFree(last);
+  return FRootParentFolder;
+}
+
+ComPtr<IShellFolder> TScShTreeData::ShellFolder() {
+  if (FOwnFolder) return FOwnFolder;
+  if (AbsolutePidl()) {
+    ComPtr<IShellFolder> parent = ParentFolder();
+    if (!parent) return {};
+    void* out = nullptr;
+    if (SUCCEEDED(parent->BindToObject(FRelativePidl, nullptr, IID_IShellFolder, &out)) && out)
+      return ComPtr<IShellFolder>::Attach(static_cast<IShellFolder*>(out));
+    return {};
+  }
+  IShellFolder* desktop = nullptr;
+  HRESULT hr = SHGetDesktopFolder(&desktop);
+  if (FAILED(hr) || !desktop) OleError(FAILED(hr) ? hr : E_FAIL);
+  return ComPtr<IShellFolder>::Attach(desktop);
+}
+
+void TScShTreeData::SetOwnFolder(IShellFolder* Folder) { FOwnFolder = ComPtr<IShellFolder>(Folder); }
+
+std::string TScShTreeData::Path() {
+  char buffer[MAX_PATH + 1] = {};
+  if (!SHGetPathFromIDListA(AbsolutePidl(), buffer)) return "";
+  return buffer;
+}
+
+bool TScShTreeData::CanRename() {
+  LPITEMIDLIST abs = AbsolutePidl();
+  if (!abs || PidlSize(abs) <= 2 || !FParentData) return false;
+  ComPtr<IShellFolder> parent = ParentFolder();
+  if (!parent) return false;
+  ULONG mask = 0x40000177;
+  LPCITEMIDLIST items[1] = {FRelativePidl};
+  if (FAILED(parent->GetAttributesOf(1, items, &mask))) return false;
+  return (mask & SFGAO_CANRENAME) != 0;
+}
+
+void TScShTreeData::SetRelativePidl(LPCITEMIDLIST Value) {
+  ShellFree(FAbsolutePidl);
+  FAbsolutePidl = nullptr;
+  ShellFree(FRelativePidl);
+  FOwnFolder.Reset();
+  FRelativePidl = CopyPidl(nullptr, Value);
+  if (FParentData)
+    FAbsolutePidl = ConcatPidls(nullptr, FParentData->AbsolutePidl(), FRelativePidl);
+  else
+    FAbsolutePidl = CopyPidl(nullptr, FRelativePidl);
+}
+
+void TScShTreeData::Invalidate() {
+  ShellFree(FAbsolutePidl);
+  FAbsolutePidl = nullptr;
+  FOwnFolder.Reset();
+}
+
+HRESULT TScShTreeData::GetDropTarget(HWND Window, IDropTarget** Target) {
+  *Target = nullptr;
+  if (FParentData) {
+    ComPtr<IShellFolder> folder = FParentData->ShellFolder();
+    if (!folder) return E_FAIL;
+    LPCITEMIDLIST items[1] = {FRelativePidl};
+    return folder->GetUIObjectOf(Window, 1, items, IID_IDropTarget, nullptr, reinterpret_cast<void**>(Target));
+  }
+  if (LPITEMIDLIST abs = AbsolutePidl())
+    return GetPidlUIObject(abs, IID_IDropTarget, reinterpret_cast<void**>(Target));
+  return GetDesktopDropTarget(Target);
+}
+
+// =========================================================================================
+// TScShListData
+
+TScShListData::TScShListData(IScShListDataOwner* List) : FList(List) {}
+
+TScShListData::~TScShListData() {
+  ShellFree(FAbsolutePidl);
+  ShellFree(FRelativePidl);
+}
+
+void TScShListData::SetRelativePidl(LPITEMIDLIST Value) {
+  if (Value != FRelativePidl) ShellFree(FRelativePidl);
+  FRelativePidl = Value;
+  Invalidate();
+}
+
+void TScShListData::Invalidate() {
+  ShellFree(FAbsolutePidl);
+  FAbsolutePidl = nullptr;
+  FDisplayName.clear();
+  FDisplayNameReady = false;
+  FColumnTextsReady = false;
+}
+
+LPITEMIDLIST TScShListData::AbsolutePidl() {
+  if (!FAbsolutePidl) FAbsolutePidl = ConcatPidls(nullptr, FList ? FList->CurrentFolderPidl() : nullptr, FRelativePidl);
+  return FAbsolutePidl;
+}
+
+std::string TScShListData::Path() { return PidlToPath(AbsolutePidl()); }
+
+DWORD TScShListData::Attributes() {
+  ULONG mask = 0xF00F0037;
+  std::string path = Path();
+  if (path.size() == 3 && path[1] == ':' && GetDriveType(path) == 2) mask &= ~SFGAO_READONLY;
+  IShellFolder* folder = FList ? FList->CurrentShellFolder() : nullptr;
+  if (!folder) return 0;
+  LPCITEMIDLIST items[1] = {FRelativePidl};
+  folder->GetAttributesOf(1, items, &mask);
+  return mask;
+}
+
+bool TScShListData::IsFolder() { return (Attributes() & SFGAO_FOLDER) != 0; }
+bool TScShListData::CanRename() { return (Attributes() & SFGAO_CANRENAME) != 0; }
+
+bool TScShListData::IsShortcut() {
+  std::string path = Path();
+  auto dot = path.rfind('.');
+  auto slash = path.rfind('\\');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  return SameText(path.substr(dot), ".lnk");
+}
+
+std::string TScShListData::DisplayName() {
+  if (!FDisplayNameReady) {
+    SHFILEINFO info{};
+    if (SHGetFileInfoA(reinterpret_cast<const char*>(AbsolutePidl()), 0, &info, sizeof(info),
+                       SHGFI_PIDL | SHGFI_DISPLAYNAME)) {
+      FDisplayName = info.szDisplayName;
+      FDisplayNameReady = true;
+    }
+  }
+  return FDisplayName;
+}
+
+std::string TScShListData::ColumnText(int Index) {
+  if (Index == 0) return "";
+  if (IShellDetails* details = FList ? FList->DetailsSource() : nullptr) {
+    SHELLDETAILS sd;
+    if (FAILED(details->GetDetailsOf(FRelativePidl, UINT(Index), &sd))) return "";
+    std::string s;
+    StrRetToString(FRelativePidl, sd.str, s);
+    FreeStrRet(sd.str);
+    return s;
+  }
+  ComputeColumnTexts();
+  switch (Index) {
+    case 1: return FSizeText;
+    case 2: return FTypeText;
+    case 3: return FModifiedText;
+    default: return "";
+  }
+}
+
+void TScShListData::ComputeColumnTexts() {
+  if (FColumnTextsReady) return;
+  LPITEMIDLIST abs = AbsolutePidl();
+  FileSizeAndDateTexts(abs, FSizeText, FModifiedText);
+  FTypeText = FileTypeText(abs, Attributes());
+  FColumnTextsReady = true;
+}
+
+TScShComboData::~TScShComboData() {
+  Interface1.Reset();
+  Interface2.Reset();
+  ShellFree(Pidl1);
+  ShellFree(Pidl2);
+  ShellFree(Pidl3);
+}
+
+void TScShellLocator::DefineProps(TPropList&) {}
