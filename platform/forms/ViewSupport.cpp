@@ -1,0 +1,67 @@
+#include "platform/forms/ViewSupport.h"
+
+#include "platform/forms/ControlPaint.h"
+#include "platform/forms/TreeView.h"
+#include "platform/forms/graphics/GdiText.h"
+
+using namespace win;
+
+namespace ViewSupport {
+
+LRESULT Notify(TWinControl* c, int code, NMHDR* hdr) {
+  hdr->hwndFrom = c->Handle();
+  hdr->code = code;
+  if (c->Parent()) return SendMessage(c->Parent()->Handle(), WM_NOTIFY, hdr->idFrom, LPARAM(hdr));
+  return c->Perform(CN_NOTIFY, hdr->idFrom, LPARAM(hdr));
+}
+
+namespace {
+HDC MeasureDC() {
+  static HDC dc = CreateScreenDC();
+  return dc;
+}
+}  // namespace
+
+int TextWidth(const TFont* f, const std::string& s) {
+  HDC dc = MeasureDC();
+  HGDIOBJ old = SelectObject(dc, ControlPaint::FontHandle(f));
+  SIZE sz{};
+  GetTextExtentPoint32(dc, s, &sz);
+  SelectObject(dc, old);
+  return sz.cx;
+}
+
+int TextHeight(const TFont* f) {
+  HDC dc = MeasureDC();
+  HGDIOBJ old = SelectObject(dc, ControlPaint::FontHandle(f));
+  TEXTMETRIC tm{};
+  GetTextMetrics(dc, &tm);
+  SelectObject(dc, old);
+  return tm.tmHeight;
+}
+
+void TInPlaceEdit::DefineProps(TPropList&) {}
+
+bool TInPlaceEdit::WantsKey(WORD key) const { return key == VK_RETURN || key == VK_ESCAPE || TCustomEdit::WantsKey(key); }
+
+void TInPlaceEdit::WndProc(TMessage& m) {
+  if (m.Msg == WM_KEYDOWN && (m.WParam == VK_RETURN || m.WParam == VK_ESCAPE)) {
+    if (auto done = OnDone) done(m.WParam == VK_ESCAPE);
+    return;
+  }
+  if (m.Msg == WM_CHAR && (m.WParam == '\r' || m.WParam == 27)) return;
+  TCustomEdit::WndProc(m);
+}
+
+void TInPlaceEdit::DoExit() {
+  TCustomEdit::DoExit();
+  if (auto done = OnDone) done(false);
+}
+
+bool PaintView(HDC dc, TControl* c) {
+  if (!dynamic_cast<TCustomTreeView*>(c)) return false;
+  c->Perform(WM_PAINT, WPARAM(dc));
+  return true;
+}
+
+}  // namespace ViewSupport
