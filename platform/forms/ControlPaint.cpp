@@ -8,6 +8,7 @@
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/StdCtrls.h"
+#include "platform/forms/ViewSupport.h"
 #include "platform/forms/graphics/GdiText.h"
 
 namespace ControlPaint {
@@ -337,6 +338,7 @@ bool PaintStandardControl(HDC dc, TControl* c) {
   else if (auto* rb = dynamic_cast<TRadioButton*>(c)) PaintCheck(dc, rb, true, rb->Checked(), false);
   else if (auto* g = dynamic_cast<TGroupBox*>(c)) PaintGroupBox(dc, g);
   else if (auto* im = dynamic_cast<TImage*>(c)) PaintImage(dc, im);
+  else if (ViewSupport::PaintView(dc, c)) return true;
   else return false;
   return true;
 }
