@@ -225,3 +225,26 @@ TEST_F(TreeViewTest, CallbackImagesAndCustomDrawReachTheEventsWhenPainted) {
 }
 
 }  // namespace
+
+#include "platform/forms/UiScript.h"
+#include "platform/forms/ViewDriver.h"
+
+namespace {
+
+TEST_F(TreeViewTest, DriverSelectsExpandsAndEditsByPath) {
+  form->Show();
+  TTreeNode* n = ViewDriver::SelectPath(tree, "poste de travail\\C:\\Windows");
+  EXPECT_EQ(n, win);
+  EXPECT_EQ(tree->Selected(), win);
+  EXPECT_TRUE(c->Expanded());
+  ViewDriver::EditPath(tree, "Poste de travail\\D:", "Disque");
+  EXPECT_EQ(d->Text(), "Disque");
+  int dbl = 0;
+  tree->OnDblClick = [&](TObject*) { ++dbl; };
+  ViewDriver::DblClickPath(tree, "Poste de travail\\C:");
+  EXPECT_EQ(dbl, 1);
+  EXPECT_FALSE(c->Expanded());  // the double click toggled it
+  EXPECT_THROW(ViewDriver::SelectPath(tree, "Poste de travail\\Z:"), EUiScriptError);
+}
+
+}  // namespace

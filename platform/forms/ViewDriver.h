@@ -1,0 +1,20 @@
+#pragma once
+// Drives tree views as a user would, by node paths of texts separated by backslashes
+// ("Poste de travail\C:"): each level is expanded on the way. Failures throw
+// EUiScriptError naming the control and the path.
+#include <string>
+
+#include "platform/forms/TreeView.h"
+
+namespace ViewDriver {
+
+// The node at the path, levels expanded on the way.
+TTreeNode* FindPath(TCustomTreeView* tree, const std::string& path);
+// A click on the node's label.
+TTreeNode* SelectPath(TCustomTreeView* tree, const std::string& path);
+void ExpandPath(TCustomTreeView* tree, const std::string& path);
+void DblClickPath(TCustomTreeView* tree, const std::string& path);
+// Selects the node, edits its label to `text` and ends the edit with Enter.
+void EditPath(TCustomTreeView* tree, const std::string& path, const std::string& text);
+
+}  // namespace ViewDriver
