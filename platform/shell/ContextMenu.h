@@ -15,6 +15,7 @@
 // owner fills it. Every action goes through the machine's file calls, is journaled (kind
 // "shell") and sends its SHChangeNotify. The menu objects do not implement IContextMenu2.
 #include <string>
+#include <vector>
 
 #include "platform/shell/Com.h"
 #include "platform/shell/Menus.h"
@@ -75,5 +76,10 @@ class IContextMenu2 : public IContextMenu {
  public:
   virtual HRESULT HandleMenuMsg(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
 };
+
+// The menu of file-system items (full paths, all in folderPath), or with no items the
+// background menu of folderPath. Served by IShellFolder::GetUIObjectOf / CreateViewObject.
+HRESULT CreateFileContextMenu(const std::string& folderPath, const std::vector<std::string>& itemPaths,
+                              REFIID riid, void** ppv);
 
 }  // namespace win

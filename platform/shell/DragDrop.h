@@ -76,6 +76,12 @@ using DragStepSource = std::function<bool(DragStep&)>;
 DragStepSource SetDragStepSource(DragStepSource source);
 bool IsDragging();
 
+// The drop target of a file-system folder (IShellFolder::GetUIObjectOf / CreateViewObject
+// with IID_IDropTarget): accepts CF_HDROP (or "Shell IDList Array" items with paths);
+// Ctrl asks for a copy, Shift for a move, otherwise a move within one drive and a copy
+// across drives, each limited by the allowed effects. Drop copies or moves the items in.
+HRESULT CreateFolderDropTarget(const std::string& folderPath, IDropTarget** ppdt);
+
 // DRAGDROP_S_DROP with *effect the target's final effect (masked by okEffects),
 // DRAGDROP_S_CANCEL with *effect DROPEFFECT_NONE, E_INVALIDARG for null arguments, E_UNEXPECTED
 // when a drag already runs.

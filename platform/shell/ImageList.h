@@ -2,6 +2,8 @@
 // Image lists (comctl32): same-sized images with an optional mask, drawn onto device
 // contexts, with overlay images. The system image lists of the shell are two of them
 // (FileInfo.h).
+#include <vector>
+
 #include "platform/forms/graphics/GdiTypes.h"
 #include "platform/system/WinTypes.h"
 
@@ -45,5 +47,9 @@ BOOL ImageList_SetOverlayImage(HIMAGELIST list, int index, int overlay);
 BOOL ImageList_Draw(HIMAGELIST list, int i, HDC hdc, int x, int y, UINT style);
 // The colour of one pixel of an image after masking (tests): CLR_NONE for a masked pixel.
 COLORREF ImageList_GetPixel(HIMAGELIST list, int i, int x, int y);
+// Ours: adds an image from cx * cy pixels, row by row (CLR_NONE: transparent); and marks a
+// list shared, so that ImageList_Destroy and ImageList_Remove leave it alone.
+int ImageList_AddPixels(HIMAGELIST list, const std::vector<COLORREF>& pixels);
+void ImageList_MakeShared(HIMAGELIST list);
 
 }  // namespace win

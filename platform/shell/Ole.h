@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/forms/graphics/GdiTypes.h"
 #include "platform/shell/Com.h"
 #include "platform/shell/ItemIdList.h"
 
@@ -134,5 +135,9 @@ bool ReadIdListArray(HGLOBAL block, std::vector<std::string>* absoluteLists);
 // also handy for tests). Starts with one reference; SetData with release TRUE takes the
 // block over.
 HRESULT CreateDataObject(IDataObject** ppdo);
+// The shell's data object of items of one folder: "Shell IDList Array" (always) and
+// CF_HDROP (when the items have file-system paths), in this order.
+HRESULT CreateShellDataObject(LPCITEMIDLIST parentAbsolute, UINT cidl, LPCITEMIDLIST_ARRAY children,
+                              IDataObject** ppdo);
 
 }  // namespace win

@@ -1,0 +1,339 @@
+#include "platform/shell/ChangeNotify.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+
+#include "platform/shell/ShellFolder.h"
+#include "platform/system/LastError.h"
+#include "platform/system/Machine.h"
+
+namespace win {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Waitable objects of this unit. Change handles are polled: each keeps the signature of
+// its folder as it was armed, and is signalled once the signature differs.
+struct Waitable {
+  bool event = false;
+  bool manualReset = false;
+  bool signalled = false;
+  // Change handles.
+  fs::path dir;
+  bool subtree = false;
+  DWORD filter = 0;
+  std::string armed;
+};
+
+std::mutex waitMutex;
+std::condition_variable waitCv;
+std::map<HANDLE, std::unique_ptr<Waitable>>& Objects() {
+  static auto* m = new std::map<HANDLE, std::unique_ptr<Waitable>>;
+  return *m;
+}
+std::uintptr_t nextHandle = 0x5EC000;
+
+std::string Signature(const Waitable& w) {
+  std::string sig;
+  std::error_code ec;
+  auto add = [&](const fs::directory_entry& e) {
+    bool dir = e.is_directory(ec);
+    if (dir ? !(w.filter & FILE_NOTIFY_CHANGE_DIR_NAME) && !(w.filter & FILE_NOTIFY_CHANGE_ATTRIBUTES)
+            : !(w.filter & (FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE |
+                            FILE_NOTIFY_CHANGE_ATTRIBUTES)))
+      return;
+    sig += e.path().lexically_relative(w.dir).string();
+    sig += dir ? "/" : "";
+    if (!dir && (w.filter & FILE_NOTIFY_CHANGE_SIZE)) sig += ":" + std::to_string(e.file_size(ec));
+    if (!dir && (w.filter & FILE_NOTIFY_CHANGE_LAST_WRITE))
+      sig += "@" + std::to_string(e.last_write_time(ec).time_since_epoch().count());
+    if (w.filter & FILE_NOTIFY_CHANGE_ATTRIBUTES) sig += "#" + std::to_string(int(e.status(ec).permissions()));
+    sig += '\n';
+  };
+  if (w.subtree) {
+    for (auto it = fs::recursive_directory_iterator(w.dir, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+      add(*it);
+  } else {
+    for (auto it = fs::directory_iterator(w.dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) add(*it);
+  }
+  return sig;
+}
+
+HANDLE NewHandle(std::unique_ptr<Waitable> w) {
+  HANDLE h = reinterpret_cast<HANDLE>(nextHandle += 4);
+  Objects()[h] = std::move(w);
+  return h;
+}
+
+Waitable* Find(HANDLE h) {
+  auto it = Objects().find(h);
+  return it == Objects().end() ? nullptr : it->second.get();
+}
+
+bool Ready(Waitable& w) {
+  if (w.event) return w.signalled;
+  if (!w.signalled && Signature(w) != w.armed) w.signalled = true;
+  return w.signalled;
+}
+
+void Consume(Waitable& w) {
+  if (w.event && !w.manualReset) w.signalled = false;
+}
+
+const bool closerAdded = [] {
+  AddHandleCloser([](HANDLE h) {
+    std::lock_guard lock(waitMutex);
+    auto it = Objects().find(h);
+    if (it == Objects().end() || !it->second->event) return false;
+    Objects().erase(it);
+    return true;
+  });
+  return true;
+}();
+
+// Shell notifications.
+struct Registration {
+  HWND hwnd;
+  LONG events;
+  UINT msg;
+  std::vector<std::pair<std::string, bool>> entries;  // absolute list bytes (no terminator), recursive
+};
+std::mutex notifyMutex;
+std::map<ULONG, Registration>& Registrations() {
+  static auto* m = new std::map<ULONG, Registration>;
+  return *m;
+}
+ULONG nextRegistration = 1;
+struct Sent {
+  LPITEMIDLIST items[2] = {nullptr, nullptr};
+};
+std::deque<std::unique_ptr<Sent>>& SentRing() {
+  static auto* d = new std::deque<std::unique_ptr<Sent>>;
+  return *d;
+}
+
+// The absolute list of a notification item; a path that no longer parses is described by
+// its parent's list and a file item of its name.
+LPITEMIDLIST ItemList(UINT type, const void* item) {
+  if (!item) return nullptr;
+  if (type == SHCNF_IDLIST) {
+    auto l = static_cast<LPCITEMIDLIST>(item);
+    return ILIsValid(l) ? ILClone(l) : nullptr;
+  }
+  if (type != SHCNF_PATH) return nullptr;
+  std::string path = static_cast<const char*>(item);
+  LPITEMIDLIST l = nullptr;
+  if (SUCCEEDED(SHParseDisplayName(path, &l, 0, nullptr))) return l;
+  std::size_t cut = path.find_last_of('\\');
+  if (cut == std::string::npos) return nullptr;
+  LPITEMIDLIST parent = nullptr;
+  if (FAILED(SHParseDisplayName(path.substr(0, cut + (cut == 2 ? 1 : 0)), &parent, 0, nullptr))) return nullptr;
+  pidl::FileItem f;
+  f.name = path.substr(cut + 1);
+  if (f.name.empty()) {
+    ILFree(parent);
+    return nullptr;
+  }
+  LPITEMIDLIST child = pidl::Make({pidl::FileItemBytes(f)});
+  LPITEMIDLIST out = ILCombine(parent, child);
+  ILFree(parent);
+  ILFree(child);
+  return out;
+}
+
+bool Covers(const std::pair<std::string, bool>& entry, LPCITEMIDLIST item) {
+  if (!item) return false;
+  const std::string& folder = entry.first;
+  std::string bytes(reinterpret_cast<const char*>(item), ILGetSize(item) - 2);
+  if (folder.empty()) return entry.second || ILGetCount(item) <= 1;
+  if (bytes.compare(0, folder.size(), folder) != 0) return false;
+  if (bytes.size() == folder.size()) return true;
+  std::string restBytes = bytes.substr(folder.size()) + std::string(2, '\0');
+  return entry.second || ILGetCount(reinterpret_cast<LPCITEMIDLIST>(restBytes.data())) == 1;
+}
+
+}  // namespace
+
+HANDLE FindFirstChangeNotification(const std::string& path, BOOL watchSubtree, DWORD filter) {
+  if (path.empty() || filter == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  Machine::Resolved r;
+  if (!Machine::Current().Resolve(path, r)) return INVALID_HANDLE_VALUE;
+  std::error_code ec;
+  if (!fs::is_directory(r.host, ec)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto w = std::make_unique<Waitable>();
+  w->dir = r.host;
+  w->subtree = watchSubtree != FALSE;
+  w->filter = filter;
+  w->armed = Signature(*w);
+  std::lock_guard lock(waitMutex);
+  return NewHandle(std::move(w));
+}
+
+BOOL FindNextChangeNotification(HANDLE change) {
+  std::lock_guard lock(waitMutex);
+  Waitable* w = Find(change);
+  if (!w || w->event) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::error_code ec;
+  if (!fs::is_directory(w->dir, ec)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  w->armed = Signature(*w);
+  w->signalled = false;
+  return TRUE;
+}
+
+BOOL FindCloseChangeNotification(HANDLE change) {
+  std::lock_guard lock(waitMutex);
+  auto it = Objects().find(change);
+  if (it == Objects().end() || it->second->event) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  Objects().erase(it);
+  return TRUE;
+}
+
+HANDLE CreateEvent(void*, BOOL manualReset, BOOL initialState, const char* name) {
+  (void)closerAdded;
+  if (name && *name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto w = std::make_unique<Waitable>();
+  w->event = true;
+  w->manualReset = manualReset != FALSE;
+  w->signalled = initialState != FALSE;
+  std::lock_guard lock(waitMutex);
+  return NewHandle(std::move(w));
+}
+
+static BOOL SetEventState(HANDLE event, bool on) {
+  std::lock_guard lock(waitMutex);
+  Waitable* w = Find(event);
+  if (!w || !w->event) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  w->signalled = on;
+  waitCv.notify_all();
+  return TRUE;
+}
+
+BOOL SetEvent(HANDLE event) { return SetEventState(event, true); }
+BOOL ResetEvent(HANDLE event) { return SetEventState(event, false); }
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  return WaitForMultipleObjects(1, &handle, FALSE, milliseconds);
+}
+
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
+  if (!handles || count == 0 || count > MAXIMUM_WAIT_OBJECTS) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return WAIT_FAILED;
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  std::unique_lock lock(waitMutex);
+  for (;;) {
+    bool hasChange = false, all = true;
+    for (DWORD i = 0; i < count; ++i) {
+      Waitable* w = Find(handles[i]);
+      if (!w || (waitAll && !w->event)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+      }
+      hasChange = hasChange || !w->event;
+      bool ready = Ready(*w);
+      if (!waitAll && ready) {
+        Consume(*w);
+        return WAIT_OBJECT_0 + i;
+      }
+      all = all && ready;
+    }
+    if (waitAll && all) {
+      for (DWORD i = 0; i < count; ++i) Consume(*Find(handles[i]));
+      return WAIT_OBJECT_0;
+    }
+    if (milliseconds == 0) return WAIT_TIMEOUT;
+    auto step = std::chrono::steady_clock::now() + std::chrono::milliseconds(hasChange ? 50 : 1000);
+    if (milliseconds != INFINITE && deadline < step) step = deadline;
+    waitCv.wait_until(lock, step);
+    if (milliseconds != INFINITE && std::chrono::steady_clock::now() >= deadline) {
+      // One last look before giving up.
+      for (DWORD i = 0; i < count && !waitAll; ++i)
+        if (Waitable* w = Find(handles[i]); w && Ready(*w)) {
+          Consume(*w);
+          return WAIT_OBJECT_0 + i;
+        }
+      return WAIT_TIMEOUT;
+    }
+  }
+}
+
+void SHChangeNotify(LONG eventId, UINT flags, const void* item1, const void* item2) {
+  UINT type = flags & SHCNF_TYPE;
+  auto sent = std::make_unique<Sent>();
+  sent->items[0] = ItemList(type, item1);
+  sent->items[1] = ItemList(type, item2);
+  std::lock_guard lock(notifyMutex);
+  bool any = false;
+  for (auto& [id, r] : Registrations()) {
+    if (!(r.events & eventId)) continue;
+    bool covered = false;
+    for (const auto& e : r.entries) covered = covered || Covers(e, sent->items[0]) || Covers(e, sent->items[1]);
+    if (!covered && (sent->items[0] || sent->items[1])) continue;
+    PostMessage(r.hwnd, r.msg, reinterpret_cast<WPARAM>(sent->items), LPARAM(eventId));
+    any = true;
+  }
+  if (!any) {
+    ILFree(sent->items[0]);
+    ILFree(sent->items[1]);
+    return;
+  }
+  auto& ring = SentRing();
+  ring.push_back(std::move(sent));
+  while (ring.size() > 256) {
+    ILFree(ring.front()->items[0]);
+    ILFree(ring.front()->items[1]);
+    ring.pop_front();
+  }
+}
+
+ULONG SHChangeNotifyRegister(HWND hwnd, int, LONG events, UINT msg, int entries, const SHChangeNotifyEntry* entry) {
+  if (!hwnd || entries < 0 || (entries > 0 && !entry)) return 0;
+  Registration r{hwnd, events, msg, {}};
+  for (int i = 0; i < entries; ++i) {
+    if (entry[i].pidl && !ILIsValid(entry[i].pidl)) return 0;
+    std::string bytes = entry[i].pidl ? std::string(reinterpret_cast<const char*>(entry[i].pidl), ILGetSize(entry[i].pidl) - 2) : "";
+    r.entries.emplace_back(bytes, entry[i].fRecursive != FALSE);
+  }
+  if (r.entries.empty()) r.entries.emplace_back("", true);
+  std::lock_guard lock(notifyMutex);
+  ULONG id = nextRegistration++;
+  Registrations()[id] = std::move(r);
+  return id;
+}
+
+BOOL SHChangeNotifyDeregister(ULONG id) {
+  std::lock_guard lock(notifyMutex);
+  return Registrations().erase(id) ? TRUE : FALSE;
+}
+
+}  // namespace win

@@ -1,0 +1,198 @@
+#include "platform/shell/FileInfo.h"
+
+#include <cstring>
+#include <mutex>
+#include <optional>
+
+#include "platform/shell/Drives.h"
+#include "platform/shell/ShellFolder.h"
+#include "platform/system/Files.h"
+#include "platform/system/Machine.h"
+
+namespace win {
+
+namespace {
+
+// Our icons, drawn at any size from shapes on a 16-unit grid.
+class Canvas {
+ public:
+  explicit Canvas(int size) : n_(size), px_(std::size_t(size * size), CLR_NONE) {}
+  void Fill(int l, int t, int r, int b, COLORREF c) {  // grid units, r and b excluded
+    int s = n_;
+    for (int y = t * s / 16; y < b * s / 16; ++y)
+      for (int x = l * s / 16; x < r * s / 16; ++x)
+        if (x >= 0 && y >= 0 && x < n_ && y < n_) px_[std::size_t(y * n_ + x)] = c;
+  }
+  void Frame(int l, int t, int r, int b, COLORREF fill, COLORREF edge) {
+    Fill(l, t, r, b, edge);
+    int s = n_, e = std::max(1, s / 16);
+    for (int y = t * s / 16 + e; y < b * s / 16 - e; ++y)
+      for (int x = l * s / 16 + e; x < r * s / 16 - e; ++x) px_[std::size_t(y * n_ + x)] = fill;
+  }
+  const std::vector<COLORREF>& Pixels() const { return px_; }
+
+ private:
+  int n_;
+  std::vector<COLORREF> px_;
+};
+
+const COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255), kYellow = RGB(255, 220, 96),
+               kDarkYellow = RGB(176, 140, 32), kGray = RGB(192, 192, 192), kDark = RGB(128, 128, 128),
+               kBlue = RGB(0, 64, 160), kTeal = RGB(0, 128, 128), kGreen = RGB(0, 200, 0);
+
+std::vector<COLORREF> Draw(int index, int size) {
+  Canvas c(size);
+  switch (index) {
+    case SHIL_FILE: c.Frame(3, 1, 13, 15, kWhite, kBlack); c.Fill(9, 1, 13, 5, kGray); break;
+    case SHIL_FOLDER: c.Frame(1, 3, 7, 6, kYellow, kDarkYellow); c.Frame(1, 5, 15, 14, kYellow, kDarkYellow); break;
+    case SHIL_FOLDER_OPEN:
+      c.Frame(1, 3, 7, 6, kYellow, kDarkYellow); c.Frame(1, 5, 13, 14, kYellow, kDarkYellow);
+      c.Frame(3, 8, 15, 14, kWhite, kDarkYellow); break;
+    case SHIL_DRIVE_FIXED: c.Frame(1, 6, 15, 12, kGray, kBlack); c.Fill(11, 9, 13, 10, kGreen); break;
+    case SHIL_DRIVE_FLOPPY: c.Frame(2, 2, 14, 14, kDark, kBlack); c.Fill(5, 2, 11, 6, kGray); break;
+    case SHIL_DRIVE_CDROM: c.Frame(1, 6, 15, 12, kGray, kBlack); c.Frame(4, 7, 10, 11, kWhite, kDark); break;
+    case SHIL_DRIVE_NET: c.Frame(1, 4, 15, 10, kGray, kBlack); c.Fill(7, 10, 9, 14, kBlack); c.Fill(3, 13, 13, 14, kBlack); break;
+    case SHIL_COMPUTER: c.Frame(2, 1, 14, 10, kTeal, kBlack); c.Fill(6, 10, 10, 12, kDark); c.Frame(3, 12, 13, 15, kGray, kBlack); break;
+    case SHIL_DESKTOP: c.Frame(1, 2, 15, 13, kTeal, kBlack); c.Fill(2, 11, 14, 12, kBlue); break;
+    case SHIL_PROGRAM: c.Frame(1, 2, 15, 14, kWhite, kBlack); c.Fill(2, 3, 14, 5, kBlue); break;
+    case SHIL_SHARE_OVERLAY: c.Fill(0, 12, 8, 16, kBlue); c.Fill(1, 10, 3, 12, kBlue); break;
+    case SHIL_LINK_OVERLAY: c.Frame(0, 9, 7, 16, kWhite, kBlack); c.Fill(2, 11, 5, 12, kBlack); c.Fill(4, 11, 5, 14, kBlack); break;
+  }
+  return c.Pixels();
+}
+
+HIMAGELIST Build(int size) {
+  HIMAGELIST l = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, SHIL_COUNT, 4);
+  for (int i = 0; i < SHIL_COUNT; ++i) ImageList_AddPixels(l, Draw(i, size));
+  ImageList_SetOverlayImage(l, SHIL_SHARE_OVERLAY, 1);
+  ImageList_SetOverlayImage(l, SHIL_LINK_OVERLAY, 2);
+  ImageList_MakeShared(l);
+  return l;
+}
+
+std::string Extension(const std::string& name) {
+  std::size_t dot = name.find_last_of('.');
+  std::size_t slash = name.find_last_of('\\');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  return name.substr(dot + 1);
+}
+
+std::string Upper(std::string s) {
+  for (char& ch : s) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+  return s;
+}
+
+struct Described {
+  std::string display, type;
+  int icon = SHIL_FILE;
+  bool link = false;
+  DWORD attributes = 0;
+};
+
+void DescribeFile(const std::string& name, bool folder, Described& d) {
+  if (folder) {
+    d.type = "Dossier de fichiers";
+    d.icon = SHIL_FOLDER;
+    return;
+  }
+  std::string ext = Upper(Extension(name));
+  if (ext == "EXE" || ext == "COM" || ext == "BAT") {
+    d.type = ext == "BAT" ? "Fichier de commandes MS-DOS" : "Application";
+    d.icon = SHIL_PROGRAM;
+  } else if (ext == "LNK") {
+    d.type = "Raccourci";
+    d.link = true;
+  } else if (ext.empty()) {
+    d.type = "Fichier";
+  } else {
+    d.type = "Fichier " + ext;
+  }
+}
+
+std::optional<Described> Describe(LPCITEMIDLIST list) {
+  if (!ILIsValid(list)) return std::nullopt;
+  Described d;
+  ComPtr<IShellFolder> desktop;
+  SHGetDesktopFolder(desktop.put());
+  STRRET sr;
+  if (FAILED(desktop->GetDisplayNameOf(list, SHGDN_INFOLDER, &sr))) return std::nullopt;
+  StrRetToStr(&sr, list, &d.display);
+  ULONG attrs = 0xFFFFFFFF & ~SFGAO_VALIDATE;
+  // Attributes of the last item, asked from its parent.
+  LPITEMIDLIST parent = ILClone(list);
+  ILRemoveLastID(parent);
+  ComPtr<IShellFolder> folder;
+  if (ILIsEmpty(parent)) folder = desktop;
+  else desktop->BindToObject(parent, nullptr, IID_IShellFolder, folder.put_void());
+  ILFree(parent);
+  LPCITEMIDLIST last = ILFindLastID(list);
+  if (!ILIsEmpty(list) && folder) folder->GetAttributesOf(1, &last, &attrs);
+  else if (ILIsEmpty(list)) attrs = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR;
+  d.attributes = attrs & ~SFGAO_HASSUBFOLDER;
+  if (ILIsEmpty(list)) {
+    d.type = "Bureau";
+    d.icon = SHIL_DESKTOP;
+  } else if (pidl::AsRoot(last)) {
+    d.type = "Dossier système";
+    d.icon = SHIL_COMPUTER;
+  } else if (auto drive = pidl::AsDrive(last)) {
+    UINT t = GetDriveType(std::string(1, *drive) + ":\\");
+    d.icon = t == DRIVE_REMOVABLE ? SHIL_DRIVE_FLOPPY : t == DRIVE_CDROM ? SHIL_DRIVE_CDROM : t == DRIVE_REMOTE ? SHIL_DRIVE_NET : SHIL_DRIVE_FIXED;
+    d.type = t == DRIVE_REMOVABLE ? "Disquette 3½" : t == DRIVE_CDROM ? "Lecteur CD" : t == DRIVE_REMOTE ? "Lecteur réseau" : "Disque local";
+  } else if (auto f = pidl::AsFile(last)) {
+    DescribeFile(f->name, f->folder, d);
+  } else {
+    return std::nullopt;
+  }
+  return d;
+}
+
+}  // namespace
+
+HIMAGELIST SystemImageList(bool small) {
+  static std::once_flag once;
+  static HIMAGELIST lists[2];
+  std::call_once(once, [] {
+    lists[0] = Build(16);
+    lists[1] = Build(32);
+  });
+  return lists[small ? 0 : 1];
+}
+
+std::uintptr_t SHGetFileInfo(const char* path, DWORD fileAttributes, SHFILEINFO* info, UINT size, UINT flags) {
+  if (!path || (info && size < sizeof(SHFILEINFO))) return 0;
+  std::optional<Described> d;
+  if (flags & SHGFI_PIDL) {
+    d = Describe(reinterpret_cast<LPCITEMIDLIST>(path));
+  } else if (flags & SHGFI_USEFILEATTRIBUTES) {
+    Described x;
+    std::string p = path;
+    std::size_t cut = p.find_last_of('\\');
+    x.display = cut == std::string::npos ? p : p.substr(cut + 1);
+    if (p.size() <= 3 && p.size() >= 2 && p[1] == ':') {
+      x.icon = SHIL_DRIVE_FIXED;
+      x.type = "Disque local";
+    } else {
+      DescribeFile(x.display, fileAttributes & FILE_ATTRIBUTE_DIRECTORY, x);
+    }
+    d = x;
+  } else {
+    LPITEMIDLIST list = nullptr;
+    if (SUCCEEDED(SHParseDisplayName(path, &list, 0, nullptr))) d = Describe(list);
+    ILFree(list);
+  }
+  if (!d) return 0;
+  int icon = d->icon;
+  if ((flags & SHGFI_OPENICON) && icon == SHIL_FOLDER) icon = SHIL_FOLDER_OPEN;
+  if (info) {
+    *info = SHFILEINFO{};
+    info->iIcon = icon;
+    if (flags & SHGFI_ATTRIBUTES) info->dwAttributes = d->attributes | (d->link ? SFGAO_LINK : 0);
+    if (flags & SHGFI_DISPLAYNAME) std::strncpy(info->szDisplayName, d->display.c_str(), sizeof info->szDisplayName - 1);
+    if (flags & SHGFI_TYPENAME) std::strncpy(info->szTypeName, d->type.c_str(), sizeof info->szTypeName - 1);
+  }
+  if (flags & SHGFI_SYSICONINDEX) return reinterpret_cast<std::uintptr_t>(SystemImageList(flags & SHGFI_SMALLICON));
+  return 1;
+}
+
+}  // namespace win
