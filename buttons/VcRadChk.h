@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "buttons/VcButton.h"
+// TLeftRight: one alignment type with the framed edit, so a form may place both.
+#include "controls/VcEdit.h"
 #include "platform/forms/ActnList.h"
 #include "platform/forms/ExtCtrls.h"
 
@@ -13,8 +15,6 @@
 // it lies under Control. Nothing when Control has no parent.
 void DrawParentImage(TControl* Control, TCanvas* Canvas);
 
-// Scoped: other control units name their own alignments taLeftJustify...
-enum class TLeftRight { taLeftJustify, taRightJustify };
 
 // Key colours of the strips: olive around the glyph, teal inside it (drawn in clWindow).
 inline constexpr TColor VcGlyphTransparentColor = clOlive;  // 32896

@@ -3,8 +3,8 @@
 #include <exception>
 #include <vector>
 
-#include "buttons/VcRadioButtonStandIn.h"
-#include "controls/VcButtonEditStandIn.h"
+#include "buttons/VcRadChk.h"
+#include "controls/VcBtnEdt.h"
 #include "dbsetup/dmFirebirdInstallUnit.h"
 #include "platform/forms/ActnList.h"
 #include "platform/forms/ExtCtrls.h"

@@ -187,6 +187,23 @@ void Check(TComponent* root, const std::string& name, bool checked) {
     if (sb->Down() != checked) fail(describe(c) + " cannot be raised (AllowAllUp is False)");
     return;
   }
+  // Painted controls of other libraries (a custom radio button) publish a Boolean Checked
+  // and check on a click: focus and a press released in the middle, as a user does.
+  const TPropInfo* prop = ctl->ClassInfo()->FindProp("Checked");
+  if (prop && prop->kind == pkBool && prop->get) {
+    auto isChecked = [&] { return AnsiCompareText(prop->get(ctl).s, "True") == 0; };
+    // Nothing to do leaves it alone: such a control may check itself on focus.
+    if (isChecked() == checked) return;
+    focus(ctl);
+    if (isChecked() != checked) {
+      auto at = win::MAKELPARAM(win::WORD(ctl->Width() / 2), win::WORD(ctl->Height() / 2));
+      ctl->Perform(win::WM_LBUTTONDOWN, 0, at);
+      ctl->Perform(win::WM_LBUTTONUP, 0, at);
+    }
+    if (isChecked() != checked)
+      fail(describe(c) + (checked ? " cannot be checked by a click" : " cannot be unchecked by a click"));
+    return;
+  }
   fail(describe(c) + " cannot be checked");
 }
 

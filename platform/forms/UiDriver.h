@@ -30,7 +30,9 @@ void Click(TComponent* root, const std::string& name);
 // Replaces the text of an edit: focus, select all, then the characters one by one
 // (ReadOnly refuses, MaxLength stops the typing as it would stop a user).
 void Type(TComponent* root, const std::string& name, const std::string& text);
-// Check boxes, radio buttons (only checked) and speed buttons of a group.
+// Check boxes, radio buttons (only checked) and speed buttons of a group; any other
+// control whose class publishes a Boolean Checked is focused and clicked when its state
+// differs.
 void Check(TComponent* root, const std::string& name, bool checked = true);
 // A list-box line by its text (case-insensitive) or "#n" by index.
 void Select(TComponent* root, const std::string& name, const std::string& item);

@@ -4,14 +4,15 @@
 #include <filesystem>
 #include <random>
 
-#include "buttons/VcRadioButtonStandIn.h"
-#include "controls/VcButtonEditStandIn.h"
+#include "buttons/VcRadChk.h"
+#include "controls/VcBtnEdt.h"
 #include "dbsetup/dmFirebirdInstallUnit.h"
 #include "dbsetup/frmMainUnit.h"
 #include "platform/forms/ActnList.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
+#include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/MachineSetup.h"
 #include "shellcontrols/ScFolderBrowseDlgStandIn.h"
@@ -94,6 +95,25 @@ TEST_F(FrmMain, FolderFieldShowsTheRegisteredFolderWithItsBackslashElseTheDefaul
   delete dmFirebirdInstall;
   WriteRegString(win::HKEY_LOCAL_MACHINE, kInstancesKey, kDefaultInstance, "D:\\Bases\\FB15");
   EXPECT_EQ(Create().VcButtonEdit1->Text(), "D:\\Bases\\FB15\\");
+}
+
+// The driver checks the painted radio buttons as a click does: one checked at a time, and
+// a checked one cannot be unchecked directly.
+TEST_F(FrmMain, DriverChecksThePaintedRadioButtons) {
+  TfrmMain& f = Create();
+  f.Show();
+  UiDriver::Check(&f, "VcRadioButton3", true);
+  EXPECT_TRUE(f.VcRadioButton3->Checked());
+  EXPECT_TRUE(f.VcRadioButton3->Focused());
+  EXPECT_FALSE(f.VcRadioButton1->Checked());
+  EXPECT_FALSE(f.VcRadioButton2->Checked());
+  EXPECT_FALSE(f.VcRadioButton4->Checked());
+  EXPECT_THROW(UiDriver::Check(&f, "VcRadioButton3", false), EUiScriptError);
+  EXPECT_TRUE(f.VcRadioButton3->Checked());
+  // Already unchecked: nothing happens, not even the check that focusing would bring.
+  UiDriver::Check(&f, "VcRadioButton1", false);
+  EXPECT_FALSE(f.VcRadioButton1->Checked());
+  EXPECT_TRUE(f.VcRadioButton3->Checked());
 }
 
 // A failed action leaves the default cursor behind, and the dialog in place.

@@ -13,7 +13,7 @@
 #include <memory>
 #include <thread>
 
-#include "buttons/VcRadioButtonStandIn.h"
+#include "buttons/VcRadChk.h"
 #include "dbsetup/dmFirebirdInstallUnit.h"
 #include "dbsetup/frmMainUnit.h"
 #include "platform/forms/ControlPaint.h"

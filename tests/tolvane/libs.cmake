@@ -3,6 +3,5 @@ if(NOT TARGET test_xclient)
   add_library(test_xclient STATIC ${CMAKE_CURRENT_LIST_DIR}/../forms_paint/XClient.cpp)
   target_link_libraries(test_xclient PUBLIC X11)
 endif()
-set(TEST_LIBS tolvane_dialog buttons_standins controls_standins shellcontrols_standins
-    sample_media test_xclient)
+set(TEST_LIBS tolvane_dialog shellcontrols_standins sample_media test_xclient)
 set(TEST_DEPENDS Tolvane machine media)
