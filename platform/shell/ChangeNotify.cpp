@@ -149,15 +149,22 @@ LPITEMIDLIST ItemList(UINT type, const void* item) {
   return out;
 }
 
+// Items are matched through the desktop's comparison, so a folder whose times changed
+// since it was registered still covers its children.
 bool Covers(const std::pair<std::string, bool>& entry, LPCITEMIDLIST item) {
   if (!item) return false;
-  const std::string& folder = entry.first;
-  std::string bytes(reinterpret_cast<const char*>(item), ILGetSize(item) - 2);
-  if (folder.empty()) return entry.second || ILGetCount(item) <= 1;
-  if (bytes.compare(0, folder.size(), folder) != 0) return false;
-  if (bytes.size() == folder.size()) return true;
-  std::string restBytes = bytes.substr(folder.size()) + std::string(2, '\0');
-  return entry.second || ILGetCount(reinterpret_cast<LPCITEMIDLIST>(restBytes.data())) == 1;
+  std::string folderBytes = entry.first + std::string(2, '\0');
+  auto folder = reinterpret_cast<LPCITEMIDLIST>(folderBytes.data());
+  UINT n = ILGetCount(folder), m = ILGetCount(item);
+  if (m < n || (!entry.second && m > n + 1)) return false;
+  if (n == 0) return true;
+  LPITEMIDLIST prefix = ILClone(item);
+  while (ILGetCount(prefix) > n) ILRemoveLastID(prefix);
+  ComPtr<IShellFolder> desktop;
+  SHGetDesktopFolder(desktop.put());
+  HRESULT hr = desktop->CompareIDs(0, prefix, folder);
+  ILFree(prefix);
+  return SUCCEEDED(hr) && HRESULT_CODE(hr) == 0;
 }
 
 }  // namespace
