@@ -129,6 +129,7 @@ class FramePaint : public ::testing::Test {
 TEST_F(FramePaint, FrameWithGroupStyleSkipsOnPaint) {
   TForm form(nullptr);
   form.SetBounds(0, 0, 200, 100);
+  form.SetVisible(true);
   auto* f = new TScFrame(&form);
   f->SetParent(&form);
   f->SetBounds(8, 8, 120, 30);
@@ -146,6 +147,7 @@ TEST_F(FramePaint, StatusLineCaptionFlushLeftAndClNoneLeavesBackground) {
   TForm form(nullptr);
   form.SetBounds(0, 0, 300, 100);
   form.SetColor(clWhite);
+  form.SetVisible(true);
   auto* f = new TScFrame(&form);
   f->SetParent(&form);
   f->SetBounds(10, 10, 200, 20);
