@@ -1,6 +1,7 @@
 #include "platform/forms/Controls.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 
 #include "platform/forms/ActnList.h"
@@ -16,6 +17,9 @@ std::map<win::HWND, TWinControl*>& handles() {
   return h;
 }
 TWinControl* g_focused = nullptr;
+// The controls under the pointer, outermost first.
+std::vector<TControl*> g_mouseChain;
+std::uint64_t g_freedControls = 0;
 const std::vector<std::string>& kAlignNames() {
   static const std::vector<std::string> names = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"};
   return names;
@@ -106,6 +110,10 @@ TControl::TControl(TComponent* owner)
 TControl::~TControl() {
   SetAction(nullptr);
   if (g_focused == this) g_focused = nullptr;
+  ++g_freedControls;
+  // What lies inside a freed control cannot stay under the pointer either.
+  if (auto it = std::find(g_mouseChain.begin(), g_mouseChain.end(), this); it != g_mouseChain.end())
+    g_mouseChain.erase(it, g_mouseChain.end());
   if (FParent) FParent->RemoveControl(this);
 }
 
@@ -193,14 +201,27 @@ void TControl::SetText(const std::string& v) {
   Invalidate();
 }
 
+namespace {
+// Children that follow their parent's ShowHint take its new value, down the tree.
+void passShowHint(TControl* c) {
+  if (auto* w = dynamic_cast<TWinControl*>(c))
+    for (int i = 0; i < w->ControlCount(); ++i)
+      if (w->Controls(i)->ParentShowHint()) w->Controls(i)->SetParentShowHint(true);
+}
+}  // namespace
+
 void TControl::SetShowHint(bool v) {
   FShowHint = v;
   FParentShowHint = false;
+  passShowHint(this);
 }
 
 void TControl::SetParentShowHint(bool v) {
   FParentShowHint = v;
-  if (v && FParent) FShowHint = FParent->FShowHint;
+  if (v && FParent) {
+    FShowHint = FParent->FShowHint;
+    passShowHint(this);
+  }
 }
 
 void TControl::SetAction(TAction* a) {
@@ -481,6 +502,30 @@ bool TWinControl::CanFocus() const {
 bool TWinControl::Focused() const { return g_focused == this; }
 
 TWinControl* FocusedControl() { return g_focused; }
+
+TControl* MouseControl() { return g_mouseChain.empty() ? nullptr : g_mouseChain.back(); }
+
+void TrackMouseControl(TControl* c) {
+  std::vector<TControl*> chain;
+  for (TControl* p = c; p; p = p->Parent()) chain.insert(chain.begin(), p);
+  if (chain == g_mouseChain) return;
+  std::uint64_t freed = g_freedControls;
+  // Left controls hear it innermost first, each taken off the chain before it hears, so
+  // handlers see a consistent state.
+  size_t keep = 0;
+  while (keep < g_mouseChain.size() && keep < chain.size() && g_mouseChain[keep] == chain[keep]) ++keep;
+  while (g_mouseChain.size() > keep) {
+    TControl* left = g_mouseChain.back();
+    g_mouseChain.pop_back();
+    left->Perform(win::CM_MOUSELEAVE);
+  }
+  for (size_t i = keep; i < chain.size(); ++i) {
+    // A handler that freed controls may have freed these: the next move starts afresh.
+    if (g_freedControls != freed || g_mouseChain.size() != i) return;
+    g_mouseChain.push_back(chain[i]);
+    chain[i]->Perform(win::CM_MOUSEENTER);
+  }
+}
 
 namespace {
 TShiftState g_shift = 0;

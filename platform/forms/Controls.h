@@ -303,6 +303,12 @@ class TGraphicControl : public TControl {
 TWinControl* FindControl(win::HWND h);
 // The control with the keyboard focus, or null.
 TWinControl* FocusedControl();
+// Mouse tracking: the pointer is now over c (null: over no form). The controls it left get
+// CM_MOUSELEAVE (innermost first), those it entered CM_MOUSEENTER (outermost first); a parent
+// the pointer stays inside hears nothing, so each control sees each of its crossings once.
+void TrackMouseControl(TControl* c);
+// The innermost control the pointer is over, or null.
+TControl* MouseControl();
 // The modifier keys held while a key or character message is handled (set by whoever
 // delivers keyboard input: the display back-end, the UI driver).
 TShiftState KeyboardShiftState();

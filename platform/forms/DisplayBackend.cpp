@@ -93,6 +93,8 @@ void FormWindow::OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) {
     case DisplayEvent::MouseMove: {
       POINT local{};
       TControl* target = WindowPainter::ControlAt(form, e.x, e.y, &local);
+      // Enter, leave and hints follow the control really under the pointer, held button or not.
+      if (e.kind == DisplayEvent::MouseMove && Application) Application->MouseMoved(target, local);
       if (e.kind != DisplayEvent::MouseDown && captured && ControlAlive(form, captured)) {
         // The control that took the button down keeps the mouse until it comes up.
         target = captured;
@@ -108,6 +110,7 @@ void FormWindow::OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) {
                : e.button == 3 ? (e.kind == DisplayEvent::MouseDown ? WM_RBUTTONDOWN : WM_RBUTTONUP)
                                : 0;
       if (!msg) return;
+      if (Application) Application->HintInput(TMessage{msg, WPARAM(e.shift), 0, 0});
       if (msg == WM_LBUTTONDOWN) {
         captured = target;
         if (auto* w = dynamic_cast<TWinControl*>(target); w && w != form && w->CanFocus() && TakesFocusOnClick(w)) {
@@ -123,6 +126,7 @@ void FormWindow::OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) {
       break;
     }
     case DisplayEvent::KeyDown: {
+      if (Application) Application->HintInput(TMessage{WM_KEYDOWN, WPARAM(e.key), 0, 0});
       TShiftState s = ShiftFrom(e.shift);
       // Printable keys arrive again as characters; only shortcuts and editing keys go here.
       bool printable = (e.key >= 0x30 && e.key <= 0x5A) || e.key == VK_SPACE || e.key >= 0x60;

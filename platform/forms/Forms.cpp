@@ -276,6 +276,8 @@ bool TApplication::HandleMessage() {
       FTerminated = true;
       return true;
     }
+    // Keys, clicks and commands from the queue end the hint, as they do from any input.
+    if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
     try {
       win::DispatchMessage(&msg);
     } catch (const EUiScriptError&) {
@@ -300,6 +302,7 @@ void TApplication::ProcessMessages() {
       FTerminated = true;
       return;
     }
+    if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
     win::DispatchMessage(&msg);
   }
 }
@@ -331,6 +334,8 @@ void TApplication::ShowException(const std::exception& e) {
 void TApplication::Reset() {
   FTerminated = false;
   FMainForm = nullptr;
+  CancelHint();
+  SetHintControl(nullptr);
 }
 
 TApplication* TApplicationRef::Get() {

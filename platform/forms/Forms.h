@@ -145,10 +145,26 @@ class TApplication : public TComponent {
   THintWindow* HintWindow();
   // The mouse rests at cursorPos in control: shows the control's hint (after OnShowHint).
   void ActivateHint(TControl* control, win::POINT cursorPos);
-  // Hides the hint that shows.
+  // Hides the hint that shows (or stops the pause before it); it comes back only once the
+  // mouse has moved on to another control.
   void CancelHint();
+  // The pointer moved to pos in the client area of control (null: off every form): mouse
+  // enter and leave messages, then the hint timing (HintPause before the hint shows,
+  // HintShortPause when one showed on the control just left, HintHidePause before it hides;
+  // another control hides it). The display back-end and the UI driver call it.
+  void MouseMoved(TControl* control, win::POINT pos);
+  // User input (a click, a key) about to be handled: hides the hint when the hint window
+  // counts the message as one that ends it (IsHintMsg).
+  void HintInput(const TMessage& msg);
+  // The control whose hint is awaited or showing (after a cancel: until the mouse leaves).
+  TControl* HintControl() const { return FHintControl; }
+  // True while a hint shows.
+  bool HintShowing() const;
   TShowHintEvent OnShowHint;
   void Reset();
+
+ protected:
+  void Notification(TComponent* c, TOperation op) override;
 
  private:
   std::string FTitle;
@@ -160,6 +176,16 @@ class TApplication : public TComponent {
   int FHintShortPause = 50;
   THintWindow* FHintWindow = nullptr;
   friend class THintWindow;  // clears FHintWindow when it goes
+  void SetHintControl(TControl* c);
+  void StartHintTimer(int ms, bool hide);
+  void StopHintTimer();
+  // Whether the control's hint may show now (ShowHint here and on it, a hint text).
+  bool HintAllowed(TControl* c) const;
+  TControl* FHintControl = nullptr;
+  win::POINT FHintCursorPos{};
+  win::RECT FHintCursorRect{};
+  bool FHintActive = false;  // a hint shows, or showed on the control the mouse just left
+  win::UINT_PTR FHintTimer = 0;
   int FIdleLimit = 60000;
   std::uint64_t FLastActivity = 0;
 };

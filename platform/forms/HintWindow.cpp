@@ -101,10 +101,21 @@ POINT ControlToScreen(const TControl* c, POINT p) {
 
 // --- The application's side ----------------------------------------------------------------
 
+namespace {
+// A control without a hint of its own shows its parent's; the part after '|' is the long hint.
+std::string shortHintOf(const TControl* c) {
+  std::string hint;
+  for (; c && hint.empty(); c = c->Parent()) hint = c->Hint();
+  if (auto bar = hint.find('|'); bar != std::string::npos) hint.erase(bar);
+  return hint;
+}
+}  // namespace
+
 void TApplication::SetShowHint(bool v) {
   if (v == FShowHint) return;
   FShowHint = v;
   if (!v) {
+    CancelHint();
     delete FHintWindow;  // its destructor clears FHintWindow
     FHintWindow = nullptr;
   } else {
@@ -127,15 +138,15 @@ void TApplication::ActivateHint(TControl* control, POINT cursorPos) {
   if (!w || !control) return;
   THintInfo info;
   info.HintControl = control;
-  std::string hint = control->Hint();
-  if (auto bar = hint.find('|'); bar != std::string::npos) hint.erase(bar);
-  info.HintStr = hint;
+  info.HintStr = shortHintOf(control);
   info.CursorPos = cursorPos;
   info.CursorRect = control->ClientRect();
   POINT screen = ControlToScreen(control, cursorPos);
   info.HintPos = POINT{screen.x, screen.y + 20};  // below the arrow cursor
   info.HintMaxWidth = Screen->Width();
   info.HintColor = clInfoBk;
+  // The control may change what shows or refuse (a non-zero result), then the application.
+  if (control->Perform(CM_HINTSHOW, 0, LPARAM(&info)) != 0) return;
   bool canShow = true;
   OnShowHint(info.HintStr, canShow, info);
   if (!canShow || info.HintStr.empty()) return;
@@ -143,8 +154,74 @@ void TApplication::ActivateHint(TControl* control, POINT cursorPos) {
   OffsetRect(&r, info.HintPos.x, info.HintPos.y);
   w->SetColor(info.HintColor);
   w->ActivateHint(r, info.HintStr);
+  // From here the mouse leaving the control (or OnShowHint's cursor rectangle) ends it.
+  SetHintControl(control);
+  FHintCursorPos = cursorPos;
+  FHintCursorRect = info.CursorRect;
+  FHintActive = true;
+  if (FHintHidePause > 0) StartHintTimer(FHintHidePause, true);
+  else StopHintTimer();
 }
 
 void TApplication::CancelHint() {
+  StopHintTimer();
+  FHintActive = false;
   if (FHintWindow) FHintWindow->ReleaseHandle();
+}
+
+bool TApplication::HintShowing() const { return FHintWindow && FHintWindow->Visible(); }
+
+bool TApplication::HintAllowed(TControl* c) const {
+  return FShowHint && c && c->ShowHint() && c->Showing() && !shortHintOf(c).empty();
+}
+
+void TApplication::SetHintControl(TControl* c) {
+  if (c == FHintControl) return;
+  if (FHintControl) RemoveFreeNotification(FHintControl);
+  FHintControl = c;
+  if (c) FreeNotification(c);
+}
+
+void TApplication::StopHintTimer() {
+  if (FHintTimer) KillTimer(nullptr, FHintTimer);
+  FHintTimer = 0;
+}
+
+void TApplication::StartHintTimer(int ms, bool hide) {
+  StopHintTimer();
+  FHintTimer = SetTimer(nullptr, 0, UINT(std::max(ms, 0)), [this, hide](HWND, UINT, UINT_PTR, DWORD) {
+    StopHintTimer();  // one shot
+    if (hide) CancelHint();
+    else if (HintAllowed(FHintControl)) ActivateHint(FHintControl, FHintCursorPos);
+  });
+}
+
+void TApplication::MouseMoved(TControl* control, POINT pos) {
+  TrackMouseControl(control);
+  // An enter or leave handler that freed the control leaves nothing to hint about.
+  if (control && MouseControl() != control) control = nullptr;
+  FHintCursorPos = pos;
+  TControl* target = HintAllowed(control) ? control : nullptr;
+  if (target == FHintControl && (!target || PtInRect(&FHintCursorRect, pos))) return;
+  // Straight on from a hint that showed, the next one needs only the short pause.
+  bool wasActive = FHintActive;
+  CancelHint();
+  SetHintControl(target);
+  if (!target) return;
+  FHintActive = wasActive;
+  FHintCursorRect = target->ClientRect();
+  StartHintTimer(wasActive ? FHintShortPause : FHintPause, false);
+}
+
+void TApplication::HintInput(const TMessage& msg) {
+  if (!FHintTimer && !HintShowing()) return;
+  if (THintWindow* w = HintWindow(); !w || w->IsHintMsg(msg)) CancelHint();
+}
+
+void TApplication::Notification(TComponent* c, TOperation op) {
+  TComponent::Notification(c, op);
+  if (op == opRemove && c == FHintControl) {
+    CancelHint();
+    FHintControl = nullptr;
+  }
 }

@@ -4,9 +4,11 @@
 
 #include "platform/forms/ActnList.h"
 #include "platform/forms/Buttons.h"
+#include "platform/forms/ControlPaint.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
+#include "platform/forms/WindowPainter.h"
 #include "platform/system/Clock.h"
 
 namespace UiDriver {
@@ -79,6 +81,7 @@ void focus(TControl* c) {
 }
 
 void sendKey(TWinControl* target, win::WORD key, TShiftState shift) {
+  Application->HintInput(TMessage{win::WM_KEYDOWN, key, 0, 0});
   SetKeyboardShiftState(shift);
   struct Clear { ~Clear() { SetKeyboardShiftState(0); } } clear;
   auto* form = dynamic_cast<TForm*>(target->ParentForm());
@@ -152,6 +155,7 @@ void Click(TComponent* root, const std::string& name) {
   TControl* ctl = usable(c);
   if (!ctl) fail(describe(c) + " cannot be clicked");
   if (auto* w = dynamic_cast<TWinControl*>(ctl); w && w->TabStop()) focus(w);
+  Application->HintInput(TMessage{win::WM_LBUTTONDOWN, 0, 0, 0});
   ctl->Perform(win::WM_LBUTTONDOWN, 0, win::MAKELPARAM(win::WORD(ctl->Width() / 2), win::WORD(ctl->Height() / 2)));
   ctl->Perform(win::WM_LBUTTONUP, 0, win::MAKELPARAM(win::WORD(ctl->Width() / 2), win::WORD(ctl->Height() / 2)));
 }
@@ -249,8 +253,37 @@ void Close(const std::string& name) {
 void Key(win::WORD key, TShiftState shift) { sendKey(keyTarget(), key, shift); }
 
 void Chars(const std::string& text) {
+  if (!text.empty()) Application->HintInput(TMessage{win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(text[0])), 0, 0});
   for (char ch : text) keyTarget()->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
 }
+
+void MoveMouse(TComponent* root, const std::string& name, int x, int y) {
+  TComponent* c = Find(root, name);
+  auto* ctl = dynamic_cast<TControl*>(c);
+  if (!ctl) fail(describe(c) + " is not a control");
+  if (!ctl->Showing()) fail(describe(c) + " is not visible");
+  if (x < 0 || y < 0) x = ctl->Width() / 2, y = ctl->Height() / 2;
+  // The pointer lands on whatever lies topmost there (a child, a sibling on top), as with a
+  // real mouse: the point goes to form coordinates and is hit-tested back.
+  TControl* hit = ctl;
+  win::POINT local{x, y};
+  if (auto* form = dynamic_cast<TForm*>(ctl->ParentForm()); form && form != ctl) {
+    win::POINT p{x, y};
+    for (TControl* q = ctl; q != form; q = q->Parent()) {
+      win::POINT off = q->Parent() != form ? ControlPaint::ClientOffset(q->Parent()) : win::POINT{0, 0};
+      p.x += q->Left() + off.x, p.y += q->Top() + off.y;
+    }
+    hit = WindowPainter::ControlAt(form, p.x, p.y, &local);
+  } else if (form) {
+    hit = WindowPainter::ControlAt(form, x, y, &local);
+  }
+  if (!hit) hit = ctl, local = win::POINT{x, y};
+  Application->MouseMoved(hit, local);
+  if (MouseControl() == hit)
+    hit->Perform(win::WM_MOUSEMOVE, 0, win::MAKELPARAM(win::WORD(short(local.x)), win::WORD(short(local.y))));
+}
+
+void MoveMouseAway() { Application->MouseMoved(nullptr, win::POINT{}); }
 
 void RunUntilIdle() {
   for (int n = 0; Application->HandleMessage(); ++n)

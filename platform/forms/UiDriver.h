@@ -46,6 +46,13 @@ void Key(win::WORD key, TShiftState shift = 0);
 // Characters typed on the focused control; Alt+letter accelerators with Key('S', ssAlt).
 void Chars(const std::string& text);
 
+// The mouse moves to (x, y) in the client area of the named control (negative: its middle)
+// and rests there: the control topmost at that point gets the enter and leave messages, a
+// mouse move, and after the application's pause its hint. Hidden controls refuse.
+void MoveMouse(TComponent* root, const std::string& name, int x = -1, int y = -1);
+// The mouse leaves every form.
+void MoveMouseAway();
+
 // Runs the loop until nothing is left to do now: posted messages, due timers, script
 // commands. The clock does not move.
 void RunUntilIdle();
