@@ -2,7 +2,7 @@
 // The item step: the install type chooses the items; the list shows and explains them.
 #include <string>
 
-#include "controls/VcCheckListStandIn.h"
+#include "controls/VcChkLst.h"
 #include "platform/forms/StdCtrls.h"
 #include "wizard/frmBaseStepUnit.h"
 

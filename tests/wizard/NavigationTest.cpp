@@ -138,18 +138,27 @@ TEST_F(NavigationTest, ClickedLineShowsItsExplanation) {
   auto* list = frmSelectItems->CheckList;
   EXPECT_TRUE(list->ShowHint());
   EXPECT_FALSE(list->ParentShowHint());
-  list->ClickItem(1);
+  // A click on a line's glyph: it selects the line, and would toggle an enabled one.
+  auto clickGlyph = [&](int line) {
+    win::RECT r = list->ItemRect(line);
+    auto at = win::MAKELPARAM(win::WORD(r.left + 5), win::WORD((r.top + r.bottom) / 2));
+    list->Perform(win::WM_LBUTTONDOWN, 0, at);
+    list->Perform(win::WM_LBUTTONUP, 0, at);
+  };
+  clickGlyph(1);
   EXPECT_EQ(frmSelectItems->GetSelectedItemName(), "FirebirdClient");
   EXPECT_EQ(list->Hint(),
             "Le client Firebird permet aux applications MARQETO de communiquer avec un serveur "
             "distant ou local afin d'accéder aux bases de données.");
   EXPECT_FALSE(frmSelectItems->IsItemChecked("FirebirdClient"));  // disabled lines never toggle
-  list->ClickItem(3);
+  clickGlyph(3);
   EXPECT_EQ(list->Hint(),
             "La police de caractères OCR est nécessaire pour imprimer des bulletins de "
             "versement. Elle doit être installée sur chaque ordinateur qui doit imprimer ces "
             "bulletins.");
-  list->ClickItem(-1);
+  // No line selected (a click cannot unselect): the click handler clears the hint.
+  list->SetItemIndex(-1);
+  frmSelectItems->CheckListClick(list);
   EXPECT_EQ(frmSelectItems->GetSelectedItemName(), "");
   EXPECT_EQ(list->Hint(), "");
 }
