@@ -1,0 +1,1626 @@
+#include "shellcontrols/UPTShellList.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/forms/Forms.h"
+#include "platform/forms/HintWindow.h"
+#include "platform/forms/MessageDialogs.h"
+#include "platform/forms/Screen.h"
+#include "platform/forms/TreeView.h"
+#include "platform/shell/ChangeNotify.h"
+#include "platform/shell/FileInfo.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Files.h"
+#include "platform/system/LastError.h"
+#include "platform/system/Registry.h"
+#include "shellcontrols/UPTShConsts.h"
+
+#include "shellcontrols/UPTShellDataObjects.h"
+
+using namespace win;
+
+namespace {
+
+constexpr UINT kWmWindowPosChanged = 0x0047;
+constexpr int kSbHorz = 0, kSbVert = 1;
+constexpr int kSbLineUp = 0, kSbLineDown = 1, kSbPageUp = 2, kSbPageDown = 3;
+constexpr DWORD kDbtDeviceArrival = 0x8000, kDbtDeviceRemoveComplete = 0x8004;
+constexpr HRESULT kNoMoreItems = HRESULT(0x80070103);
+constexpr DWORD kShouldAddRequest = 0xF20B0000;  // HASSUBFOLDER FILESYSTEM FOLDER
+                                                 // FILESYSANCESTOR REMOVABLE LINK SHARE HIDDEN
+constexpr int kDefaultAllocBy = 256;
+const char* const kExplorerKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+
+// Hourglass for the duration of a scope; the previous cursor comes back on any exit.
+class THourglass {
+ public:
+  THourglass() : FOld(Screen->Cursor()) { Screen->SetCursor(crHourGlass); }
+  ~THourglass() { Screen->SetCursor(FOld); }
+  THourglass(const THourglass&) = delete;
+  THourglass& operator=(const THourglass&) = delete;
+
+ private:
+  TCursor FOld;
+};
+
+// Critical-error boxes off for the duration of a scope.
+class TNoCriticalErrors {
+ public:
+  TNoCriticalErrors() : FOld(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+  ~TNoCriticalErrors() { SetErrorMode(FOld); }
+
+ private:
+  UINT FOld;
+};
+
+std::string UpperAscii(std::string s) {
+  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(" \t");
+  return s.substr(b, e - b + 1);
+}
+
+void CopyText(const std::string& text, char* buffer, int size) {
+  if (!buffer || buffer == LPSTR_TEXTCALLBACKA || size <= 0) return;
+  size_t n = std::min(text.size(), size_t(size - 1));
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+
+TShortCut ShortCutOf(WORD key, TShiftState shift) {
+  TShortCut sc = TShortCut(key & 0xFF);
+  if (shift & ssShift) sc |= scShift;
+  if (shift & ssCtrl) sc |= scCtrl;
+  if (shift & ssAlt) sc |= scAlt;
+  return sc;
+}
+
+// The deepest windowed control of the form under a screen point.
+TWinControl* ControlAtScreen(TWinControl* parent, TPoint screen) {
+  for (int i = parent->ControlCount() - 1; i >= 0; --i) {
+    auto* child = dynamic_cast<TWinControl*>(parent->Controls(i));
+    if (!child || !child->Visible()) continue;
+    TPoint p = ScScreenToClient(child, screen);
+    if (p.x >= 0 && p.y >= 0 && p.x < child->Width() && p.y < child->Height())
+      return ControlAtScreen(child, screen);
+  }
+  return parent;
+}
+
+}  // namespace
+
+// =========================================================================================
+
+void TScCustomShellList::DefineProps(TPropList& p) {
+  p.Set("Options", &TScCustomShellList::Options, &TScCustomShellList::SetOptions,
+        {"scsloAutoFill", "scsloVirtualFolders", "scsloDesignInteractive",
+         "scsloDefaultKeyHandling", "scsloContextMenus", "scsloFixedFolder", "scsloReserved6",
+         "scsloDynamicRefresh", "scsloHideTreeFolders", "scsloOleDrag", "scsloOleDrop",
+         "scsloReserved11", "scsloShowHidden"},
+        ScDefaultShellListOptions);
+  p.String("FileMask", &TScCustomShellList::FileMask, &TScCustomShellList::SetFileMask);
+  p.Int("SortKey", &TScCustomShellList::SortKey, &TScCustomShellList::SetSortKey, 1);
+  p.Event("OnPopupHint", &TScCustomShellList::OnPopupHint);
+  p.Event("OnAddItem", &TScCustomShellList::OnAddItem);
+  p.Event("OnDeleteItem", &TScCustomShellList::OnDeleteItem);
+  p.Event("OnDefaultAction", &TScCustomShellList::OnDefaultAction);
+  p.Event("OnCustomDrawSh", &TScCustomShellList::OnCustomDrawSh);
+  p.Event("OnCustomDrawShEx", &TScCustomShellList::OnCustomDrawShEx);
+  p.Event("OnFillComplete", &TScCustomShellList::OnFillComplete);
+  p.Event("OnFillStart", &TScCustomShellList::OnFillStart);
+  p.Event("OnFolderChanged", &TScCustomShellList::OnFolderChanged);
+}
+
+void TScShellList::DefineProps(TPropList&) {}
+WI_REGISTER_CLASS(TScShellList);
+
+TScCustomShellList::TScCustomShellList(TComponent* Owner) : TScCustomListView(Owner) {
+  StartShellControlsUnit();
+  FFolder = new TScShellLocator();
+  FFolder->OnChange = [this](TObject* s) { FolderChanged(s); };
+  FRefreshTimer = new TTimer(this);
+  FRefreshTimer->SetEnabled(false);
+  FRefreshTimer->OnTimer = [this](TObject* s) { RefreshTimer(s); };
+  SetAutoArrange(true);
+  FOptions = ScDefaultShellListOptions;
+  FSmallImageList = new TImageList(this);
+  FSmallImageList->SetWidth(16);
+  FSmallImageList->SetHeight(16);
+  FLargeImageList = new TImageList(this);
+  FLargeImageList->SetWidth(32);
+  FLargeImageList->SetHeight(32);
+  // The system image lists belong to the shell: shared, never destroyed here.
+  FSmallImageList->SetShareImages(true);
+  FSmallImageList->SetHandle(GetSystemImageList(0));
+  FLargeImageList->SetShareImages(true);
+  FLargeImageList->SetHandle(GetSystemImageList(1));
+  SetSmallImages(FSmallImageList);
+  SetLargeImages(FLargeImageList);
+  SetAllocBy(kDefaultAllocBy);
+  FSortKey = 1;
+  DeviceChangeHandler()->Register<TScCustomShellList, &TScCustomShellList::DeviceChange>(this);
+}
+
+TScCustomShellList::~TScCustomShellList() {
+  DeviceChangeHandler()->Unregister<TScCustomShellList, &TScCustomShellList::DeviceChange>(this);
+  // Our window handling (widths saved, watcher stopped, drop target revoked) must run
+  // while this class still exists.
+  if (HandleAllocated()) DestroyWnd();
+  FDropTarget.Reset();
+  delete FRefreshTimer;
+  FRefreshTimer = nullptr;
+  delete FChangeThread;
+  FChangeThread = nullptr;
+  // Item data goes with its items; the base only knows the items.
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    if (auto* data = ItemData(item)) {
+      item->SetData(nullptr);
+      delete data;
+    }
+  }
+  delete FPendingData;
+  FPendingData = nullptr;
+  SetSmallImages(nullptr);
+  SetLargeImages(nullptr);
+  delete FSmallImageList;
+  delete FLargeImageList;
+  ReleaseFolder();
+  delete FFolder;
+  FFolder = nullptr;
+  FreeMaskFilter();
+}
+
+void TScCustomShellList::ReleaseFolder() {
+  FCurrentFolder.Reset();
+  FDetails.Reset();
+  FDetailsAsked = false;
+  ShellFree(FFolderPidl);
+  FFolderPidl = nullptr;
+}
+
+IShellDetails* TScCustomShellList::DetailsSource() {
+  if (!FDetailsAsked) {
+    FDetailsAsked = true;
+    FDetails = FCurrentFolder ? ComPtr<IShellDetails>::Attach(GetShellDetails(FCurrentFolder.get()))
+                              : ComPtr<IShellDetails>();
+  }
+  return FDetails.get();
+}
+
+HWND TScCustomShellList::OwnerWindow() { return GetOwnerFormWindow(this); }
+
+bool TScCustomShellList::Busy() const { return FDragging || FMenuRunning || (IsEditing() && !FEndingEdit); }
+
+void TScCustomShellList::SetOptions(TScShellListOptions Value) {
+  Value &= 0xFFFF;
+  if (Value == FOptions) return;
+  TScShellListOptions old = FOptions;
+  FOptions = Value;
+  // The drop target follows its option while the window exists.
+  bool dropWas = (old & ScListOpt(scsloOleDrop)) != 0, dropNow = HasOption(scsloOleDrop);
+  if (HandleAllocated() && !Designing() && dropWas != dropNow) {
+    if (dropNow) {
+      FDropTarget = CreateListDropTarget();
+      if (FDropTarget) RegisterDragDrop(Handle(), FDropTarget.get());
+    } else if (FDropTarget) {
+      RevokeDragDrop(Handle());
+      FDropTarget.Reset();
+    }
+  }
+}
+
+void TScCustomShellList::SetFileMask(const std::string& Value) {
+  if (Value == FFileMask) return;
+  FFileMask = Value;
+  FMaskPatterns.clear();
+  size_t start = 0;
+  while (start <= Value.size()) {
+    size_t end = Value.find(';', start);
+    if (end == std::string::npos) end = Value.size();
+    std::string part = Trim(Value.substr(start, end - start));
+    if (!part.empty()) FMaskPatterns.push_back(part);
+    start = end + 1;
+  }
+}
+
+// ---- Links --------------------------------------------------------------------------------
+
+void TScCustomShellList::SetShellTree(TScCustomShellTree* Tree) {
+  if (Tree == FShellTree) return;
+  if (FShellTree) RemoveFreeNotification(FShellTree);
+  FShellTree = Tree;
+  if (FShellTree) FreeNotification(FShellTree);
+}
+
+void TScCustomShellList::SetShellCombo(TComponent* Combo) {
+  if (Combo == FShellCombo) return;
+  if (FShellCombo) RemoveFreeNotification(FShellCombo);
+  FComboLink = Combo ? dynamic_cast<IScShellComboLink*>(Combo) : nullptr;
+  FShellCombo = FComboLink ? Combo : nullptr;
+  if (FShellCombo) FreeNotification(FShellCombo);
+}
+
+void TScCustomShellList::Notification(TComponent* Component, TOperation Operation) {
+  TScCustomListView::Notification(Component, Operation);
+  if (Operation != opRemove) return;
+  if (Component == FShellTree) FShellTree = nullptr;
+  if (Component == FShellCombo) {
+    FShellCombo = nullptr;
+    FComboLink = nullptr;
+  }
+}
+
+void TScCustomShellList::FolderChanged(TObject*) {
+  if (FSyncDepth <= 0) {
+    ++FSyncDepth;
+    try {
+      if (FShellTree)
+        FShellTree->SelectPidl(FFolder->Pidl());
+      else
+      if (FComboLink)
+        FComboLink->ComboLocator()->SetPidl(FFolder->Pidl());
+      Fill();
+    } catch (...) {
+      --FSyncDepth;
+      throw;
+    }
+    --FSyncDepth;
+  }
+  OnFolderChanged(this);
+}
+
+void TScCustomShellList::TreeChanged(TTreeNode* Node) {
+  if (!Node || !Node->Selected() || IsLoading()) return;
+  auto* data = dynamic_cast<TScShTreeData*>(static_cast<TObject*>(Node->Data()));
+  if (data) FFolder->SetPidl(data->AbsolutePidl());
+}
+
+void TScCustomShellList::GoUp(int Levels) {
+  if (HasOption(scsloFixedFolder)) return;
+  if (FShellTree) {
+    FShellTree->SelectAncestor(Levels);
+    return;
+  }
+  if (FComboLink) {
+    FComboLink->ComboGoUp(Levels);
+    return;
+  }
+  TScIdListArray ids(FFolder->Pidl());
+  if (ids.Count() >= 1) FFolder->SetPidl(ids.ParentPidl(std::min(Levels, ids.Count())));
+}
+
+void TScCustomShellList::FlushPending(bool Linked) {
+  if (Linked) {
+    if (FComboLink) FComboLink->ComboFlushPending(false);
+    if (FShellTree) FShellTree->FlushPending(false);
+  }
+  if (FRefreshTimer->Enabled()) RefreshTimer(FRefreshTimer);
+}
+
+TScShListData* TScCustomShellList::ItemData(TListItem* Item) const {
+  if (!Item || !Item->Data()) return nullptr;
+  return dynamic_cast<TScShListData*>(static_cast<TObject*>(Item->Data()));
+}
+
+TScShListData* TScCustomShellList::ItemData(int Index) const { return ItemData(Items()->Item(Index)); }
+
+TScShListData* TScCustomShellList::SelectedData() const { return ItemData(Selected()); }
+
+void TScCustomShellList::DeviceChange(TObject*, TMessage& Message) {
+  DWORD event = DWORD(Message.WParam);
+  if (event != kDbtDeviceArrival && event != kDbtDeviceRemoveComplete) return;
+  ValidateMyComputer();
+  LockMyComputerValidation();
+  try {
+    if (GetSpecialFolderId(FFolder->Pidl()) == CSIDL_DRIVES) Fill();
+  } catch (...) {
+    UnlockMyComputerValidation();
+    throw;
+  }
+  UnlockMyComputerValidation();
+}
+
+// ---- Filling ------------------------------------------------------------------------------
+
+void TScCustomShellList::Fill() {
+  if (!HandleAllocated()) return;
+  if (Busy()) {
+    FRefreshPending = true;
+    return;
+  }
+  FRefreshPending = false;
+  {
+    THourglass hourglass;
+    ClearSelection();
+    Items()->BeginUpdate();
+    try {
+      Items()->Clear();
+      ComPtr<IShellFolder> folder;
+      HRESULT hr = GetShellFolder(FFolder->Pidl(), folder.put());
+      if (FAILED(hr) || !folder) OleError(FAILED(hr) ? hr : E_FAIL);
+      BuildMaskFilter();
+      try {
+        FillItems(folder.get(), FFolder->Pidl());
+      } catch (...) {
+        FreeMaskFilter();
+        throw;
+      }
+      FreeMaskFilter();
+    } catch (...) {
+      Items()->EndUpdate();
+      throw;
+    }
+    Items()->EndUpdate();
+  }
+  if (HasOption(scsloDynamicRefresh) && !Designing()) StartWatching();
+}
+
+void TScCustomShellList::FillItems(IShellFolder* Folder, LPCITEMIDLIST FolderPidl) {
+  Items()->BeginUpdate();
+  TNoCriticalErrors noBoxes;
+  OnFillStart(this);
+  LPITEMIDLIST previousPidl = FFolderPidl;
+  ComPtr<IShellFolder> previousFolder = FCurrentFolder;
+  std::vector<TScShListData*> found;
+  auto freeFound = [&found] {
+    for (auto* d : found) delete d;
+    found.clear();
+  };
+  try {
+    FFolderPidl = CopyPidl(nullptr, FolderPidl);
+    FCurrentFolder = ComPtr<IShellFolder>(Folder);
+    FDetails.Reset();
+    FDetailsAsked = false;
+    IShellDetails* details = DetailsSource();
+    SetupColumns(details);
+
+    DWORD flags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS;
+    if (HasOption(scsloShowHidden)) flags |= SHCONTF_INCLUDEHIDDEN;
+    ComPtr<IEnumIDList> en;
+    HRESULT hr = Folder->EnumObjects(OwnerWindow(), flags, en.put());
+    if (SUCCEEDED(hr) && en) {
+      found.reserve(500);
+      LPITEMIDLIST id = nullptr;
+      ULONG fetched = 0;
+      while ((hr = en->Next(1, &id, &fetched)) == S_OK && fetched == 1) {
+        if (found.size() == found.capacity()) found.reserve(found.size() + 500);
+        auto* data = new TScShListData(this);
+        data->SetRelativePidl(id);
+        found.push_back(data);
+        id = nullptr;
+      }
+      if (hr == S_FALSE || hr == kNoMoreItems) {
+        SetAllocBy(int(found.size()));
+        FPendingDetails = details != nullptr;
+        for (size_t i = 0; i < found.size(); ++i) {
+          TScShListData* data = found[i];
+          found[i] = nullptr;
+          DWORD attributes = 0;
+          if (ShouldAddItem(FFolderPidl, data->RelativePidl(), attributes))
+            AddItemWithData(data, attributes);
+          else
+            delete data;
+        }
+        found.clear();
+        Resort();
+        if (Items()->Count() > 0) Items()->Item(0)->SetFocused(true);
+      } else if (hr == E_FAIL) {
+        freeFound();  // ends silently with what was there
+      } else {
+        freeFound();
+        OleError(hr);
+      }
+    }
+  } catch (...) {
+    freeFound();
+    // The previous folder comes back.
+    if (FFolderPidl != previousPidl) ShellFree(FFolderPidl);
+    FFolderPidl = previousPidl;
+    FCurrentFolder = previousFolder;
+    FDetails.Reset();
+    FDetailsAsked = false;
+    Items()->EndUpdate();
+    OnFillComplete(this);
+    throw;
+  }
+  ShellFree(previousPidl);
+  Items()->EndUpdate();
+  OnFillComplete(this);
+}
+
+bool TScCustomShellList::ShouldAddItem(LPCITEMIDLIST FolderPidl, LPCITEMIDLIST RelativeId,
+                                       DWORD& Attributes) {
+  Attributes = kShouldAddRequest;
+  if (FCurrentFolder) FCurrentFolder->GetAttributesOf(1, &RelativeId, reinterpret_cast<ULONG*>(&Attributes));
+  bool accept = HasOption(scsloVirtualFolders) ||
+                (Attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR)) != 0;
+  if (accept && HasOption(scsloHideTreeFolders) && FShellTree &&
+      (Attributes & (SFGAO_FOLDER | SFGAO_FILESYSTEM)) == (SFGAO_FOLDER | SFGAO_FILESYSTEM))
+    accept = false;
+  return accept && AcceptItem(FCurrentFolder.get(), FolderPidl, Attributes, RelativeId);
+}
+
+bool TScCustomShellList::AcceptItem(IShellFolder* Folder, LPCITEMIDLIST FolderPidl, DWORD Attributes,
+                                    LPCITEMIDLIST RelativeId) {
+  bool accept = true;
+  if (FMaskFilter && !(Attributes & SFGAO_FOLDER)) {
+    std::string name;
+    GetDisplayNameOf(Folder, RelativeId, 2, name);
+    size_t slash = name.find_last_of('\\');
+    if (slash != std::string::npos) name = name.substr(slash + 1);
+    accept = MatchesMask(name, Attributes);
+  }
+  if (accept && OnAddItem) OnAddItem(this, Folder, accept, Attributes, RelativeId, FolderPidl);
+  return accept;
+}
+
+void TScCustomShellList::AddNewShellItem(LPCITEMIDLIST FolderPidl, LPITEMIDLIST RelativeId) {
+  try {
+    DWORD attributes = 0;
+    if (ShouldAddItem(FolderPidl, RelativeId, attributes)) {
+      auto* data = new TScShListData(this);
+      data->SetRelativePidl(RelativeId);
+      RelativeId = nullptr;
+      FPendingDetails = DetailsSource() != nullptr;
+      AddItemWithData(data, attributes);
+    } else {
+      ShellFree(RelativeId);
+    }
+  } catch (...) {
+    MessageDlg("Exception in AddNewShellItem", mtError, MsgButtons({mbOK}), 0);
+    throw;
+  }
+}
+
+TListItem* TScCustomShellList::AddItemWithData(TScShListData* Data, DWORD Attributes) {
+  FPendingData = Data;
+  FPendingAttributes = Attributes;
+  TListItem* item = nullptr;
+  try {
+    item = Items()->Add();
+  } catch (...) {
+    if (FPendingData) {
+      delete FPendingData;
+      FPendingData = nullptr;
+    }
+    throw;
+  }
+  TakePending(item);  // when the base did not go through InsertItem
+  return item;
+}
+
+void TScCustomShellList::InsertItem(TListItem* Item) {
+  TakePending(Item);
+  TScCustomListView::InsertItem(Item);
+}
+
+void TScCustomShellList::TakePending(TListItem* Item) {
+  if (!FPendingData || !Item) return;
+  Item->SetData(static_cast<TObject*>(FPendingData));
+  FPendingData = nullptr;
+  if (FPendingAttributes & SFGAO_SHARE)
+    Item->SetOverlayIndex(0);
+  else if (FPendingAttributes & SFGAO_LINK)
+    Item->SetOverlayIndex(1);
+  if (FPendingAttributes & SFGAO_HIDDEN) Item->SetCut(true);
+  int extra = FPendingDetails ? std::max(0, Columns()->Count() - 1) : 3;
+  for (int i = 0; i < extra; ++i) Item->SubItems()->Add("");
+  Item->SetCaptionCallback();
+  Item->SetImageIndex(I_IMAGECALLBACK);
+}
+
+void TScCustomShellList::BuildMaskFilter() {
+  FreeMaskFilter();
+  std::string path = FFolder->Path();
+  if (path.empty() || FFileMask.empty() || FFileMask == "*" || FFileMask == "*.*") return;
+  CreateSortedStringList(FMaskFilter);
+  TNoCriticalErrors noBoxes;
+  for (const std::string& pattern : FMaskPatterns) {
+    WIN32_FIND_DATA fd;
+    HANDLE h = FindFirstFile(IncludeTrailingChar(path, '\\') + pattern, &fd);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (GetLastError() != ERROR_FILE_NOT_FOUND) break;
+      continue;
+    }
+    do {
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) FMaskFilter->Add(UpperAscii(fd.cFileName));
+    } while (FindNextFile(h, &fd));
+    FindClose(h);
+  }
+}
+
+void TScCustomShellList::FreeMaskFilter() {
+  delete FMaskFilter;
+  FMaskFilter = nullptr;
+}
+
+bool TScCustomShellList::MatchesMask(const std::string& Name, DWORD Attributes) const {
+  if (Attributes & SFGAO_FOLDER) return true;
+  if (!FMaskFilter) return true;
+  int index = 0;
+  return FMaskFilter->Find(UpperAscii(Name), index);
+}
+
+void TScCustomShellList::Refresh() {
+  if (Busy()) {
+    FRefreshPending = true;
+    return;
+  }
+  if (Items()->Count() == 0 || !FCurrentFolder) {
+    Fill();
+    return;
+  }
+  FRefreshPending = false;
+  THourglass hourglass;
+  OnFillStart(this);
+  BuildMaskFilter();
+  try {
+    TScPidlList oldList;
+    if (PidlToPath(FFolderPidl).empty()) oldList.SetFolder(FCurrentFolder.get());
+    oldList.SetDuplicates(dupAccept);
+    for (int i = 0; i < Items()->Count(); ++i) {
+      TListItem* item = Items()->Item(i);
+      if (auto* data = ItemData(item)) oldList.AddObject(data->RelativePidl(), item);
+    }
+    oldList.SetSorted(true);
+
+    TScPidlList newList;
+    newList.SetAllocator(GetShellMalloc());
+    DWORD flags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS;
+    if (HasOption(scsloShowHidden)) flags |= SHCONTF_INCLUDEHIDDEN;
+    ComPtr<IEnumIDList> en;
+    if (SUCCEEDED(FCurrentFolder->EnumObjects(OwnerWindow(), flags, en.put())) && en) {
+      TNoCriticalErrors noBoxes;
+      LPITEMIDLIST id = nullptr;
+      ULONG fetched = 0;
+      while (en->Next(1, &id, &fetched) == S_OK && fetched == 1) {
+        newList.Add(id);
+        id = nullptr;
+      }
+    }
+    for (int i = newList.Count() - 1; i >= 0; --i) {
+      int index = 0;
+      if (oldList.Find(newList.Items(i), index)) {
+        oldList.Delete(index);
+        newList.Delete(i);
+      }
+    }
+    Items()->BeginUpdate();
+    try {
+      for (int i = 0; i < oldList.Count(); ++i) static_cast<TListItem*>(oldList.Objects(i))->Delete();
+      SetAllocBy(newList.Count());
+      FPendingDetails = DetailsSource() != nullptr;
+      for (int i = 0; i < newList.Count(); ++i)
+        AddNewShellItem(FFolderPidl, CopyPidl(nullptr, newList.Items(i)));
+    } catch (...) {
+      Items()->EndUpdate();
+      throw;
+    }
+    Items()->EndUpdate();
+  } catch (...) {
+    FreeMaskFilter();
+    SetAllocBy(kDefaultAllocBy);
+    throw;
+  }
+  FreeMaskFilter();
+  OnFillComplete(this);
+  SetAllocBy(kDefaultAllocBy);
+}
+
+// ---- Columns ------------------------------------------------------------------------------
+
+void TScCustomShellList::SaveWidthsToStore() {
+  ColumnWidthStore.clear();
+  ColumnWidthStore.push_back(std::int32_t(Columns()->Count()));
+  for (int i = 0; i < Columns()->Count(); ++i) ColumnWidthStore.push_back(Columns()->Items(i)->Width());
+}
+
+void TScCustomShellList::RestoreWidthsFromStore() {
+  if (ColumnWidthStore.empty()) return;  // fewer than 4 bytes: not even a count
+  for (int i = 0; i < Columns()->Count() && size_t(i) + 1 < ColumnWidthStore.size(); ++i)
+    Columns()->Items(i)->SetWidth(ColumnWidthStore[size_t(i) + 1]);
+}
+
+void TScCustomShellList::SetupColumns(IShellDetails* Details) {
+  if (Columns()->Count() > 0 && FSharedWidths) SaveWidthsToStore();
+  Columns()->Clear();
+  if (Details)
+    SetupDetailsColumns(Details);
+  else
+    SetupFileColumns();
+  UpdateHeaderArrows();
+  int key = FSortKey;
+  if (std::abs(key) > Columns()->Count()) key = 1;
+  SetSortKey(key);
+}
+
+void TScCustomShellList::SetupFileColumns() {
+  std::uint8_t block[22] = {};
+  const std::uint16_t defaults[5] = {200, 60, 100, 120, 50};
+  for (int i = 0; i < 5; ++i) {
+    block[2 * i] = std::uint8_t(defaults[i] & 0xFF);
+    block[2 * i + 1] = std::uint8_t(defaults[i] >> 8);
+  }
+  std::int32_t length = 10;
+  try {
+    HKEY key = nullptr;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, kExplorerKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      DWORD type = 0, size = 0;
+      if (RegQueryValueEx(key, "DirectoryCols", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+          size <= 22) {
+        DWORD got = 22;
+        std::uint8_t buffer[22] = {};
+        if (RegQueryValueEx(key, "DirectoryCols", nullptr, &type, buffer, &got) == ERROR_SUCCESS) {
+          std::memcpy(block, buffer, std::min<DWORD>(got, 22));
+          length = std::int32_t(got);
+        }
+      }
+      RegCloseKey(key);
+    }
+  } catch (...) {
+    // Registry trouble: the default widths.
+  }
+  const char* captions[4] = {SScColName, SScColSize, SScColType, SScColModified};
+  for (int i = 0; i < 4; ++i) {
+    TListColumn* column = Columns()->Add();
+    column->SetCaption(GetShellResString(captions[i]));
+    if (i == 1) column->SetAlignment(taRightJustify);
+  }
+  auto word = [&block](int i) { return int(block[2 * i] | (block[2 * i + 1] << 8)); };
+  bool same = RememberedDirectoryCols.Length > 0 && RememberedDirectoryCols.Length == length;
+  for (int i = 0; same && i < length / 2; ++i)
+    same = RememberedDirectoryCols.Data[2 * i] == block[2 * i] &&
+           RememberedDirectoryCols.Data[2 * i + 1] == block[2 * i + 1];
+  if (same && !ColumnWidthStore.empty()) {
+    RestoreWidthsFromStore();
+  } else {
+    for (int i = 0; i < 4; ++i) Columns()->Items(i)->SetWidth(word(i));
+  }
+  std::memcpy(RememberedDirectoryCols.Data, block, 22);
+  RememberedDirectoryCols.Length = length;
+  FColumnMode = 2;
+  FSharedWidths = true;
+}
+
+void TScCustomShellList::SetupDetailsColumns(IShellDetails* Details) {
+  bool fileSystem = !PidlToPath(FFolderPidl).empty();
+  bool storeEmpty = ColumnWidthStore.empty();
+  for (UINT index = 0;; ++index) {
+    SHELLDETAILS sd;
+    if (FAILED(Details->GetDetailsOf(nullptr, index, &sd))) break;
+    std::string text;
+    StrRetToString(nullptr, sd.str, text);
+    TListColumn* column = Columns()->Add();
+    column->SetCaption(text);
+    int w = 0;
+    // Width in characters: counted as code points of the caption.
+    for (unsigned char c : text)
+      if ((c & 0xC0) != 0x80) ++w;
+    if (!fileSystem || storeEmpty) column->SetWidth(w * 7);
+    switch (sd.fmt & LVCFMT_JUSTIFYMASK) {
+      case LVCFMT_RIGHT: column->SetAlignment(taRightJustify); break;
+      case LVCFMT_CENTER: column->SetAlignment(taCenter); break;
+      default: column->SetAlignment(taLeftJustify); break;
+    }
+  }
+  if (fileSystem && !storeEmpty) RestoreWidthsFromStore();
+  FSharedWidths = fileSystem;
+  FColumnMode = 1;
+}
+
+// ---- Sorting ------------------------------------------------------------------------------
+
+void TScCustomShellList::SetSortKey(int Key) {
+  SetSortColumn(std::abs(Key) - 1);
+  SetSortDescending(Key >= 0);
+  FHeaderSort = true;
+  if (Key != FSortKey) {
+    FSortKey = Key;
+    Resort();
+  }
+}
+
+int TScCustomShellList::SortCompare(LPARAM A, LPARAM B, LPARAM Self) {
+  auto* list = reinterpret_cast<TScCustomShellList*>(Self);
+  TScShListData* a = list->ItemData(reinterpret_cast<TListItem*>(A));
+  TScShListData* b = list->ItemData(reinterpret_cast<TListItem*>(B));
+  if (!a || !b || !list->FCurrentFolder) return 0;
+  HRESULT hr = list->FCurrentFolder->CompareIDs(LPARAM(std::abs(list->FSortKey) - 1), a->RelativePidl(),
+                                                b->RelativePidl());
+  if (FAILED(hr)) return 0;
+  int r = short(WORD(DWORD(hr) & 0xFFFF));
+  return list->FSortKey < 0 ? -r : r;
+}
+
+void TScCustomShellList::Resort() {
+  if (Items()->Count() < 2) return;
+  if (FSortKey == 0)
+    AlphaSort();
+  else
+    CustomSort(&TScCustomShellList::SortCompare, LPARAM(this));
+}
+
+void TScCustomShellList::ColClick(TListColumn* Column) {
+  FHeaderSort = false;
+  TScCustomListView::ColClick(Column);
+  if (FHeaderSort || !Column) return;
+  int index = Column->Index();
+  if (index == std::abs(FSortKey) - 1)
+    SetSortKey(-FSortKey);
+  else
+    SetSortKey(index + 1);
+}
+
+// ---- Watching and refresh timer -----------------------------------------------------------
+
+void TScCustomShellList::StartWatching() {
+  FRefreshTimer->SetEnabled(false);
+  if (FChangeThread)
+    FChangeThread->ClearWatches();
+  else
+    FChangeThread = new TChangeHandlerThread(Handle(), WM_FOLDERCHANGE);
+  std::string path = FFolder->Path();
+  if (path.empty()) return;
+  int slot = -1;
+  FChangeThread->AddWatch(path, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME, slot, false);
+}
+
+void TScCustomShellList::RefreshTimer(TObject*) {
+  FRefreshTimer->SetEnabled(false);
+  ++FSyncDepth;
+  try {
+    FlushPending(true);
+  } catch (...) {
+    --FSyncDepth;
+    throw;
+  }
+  --FSyncDepth;
+  Refresh();
+}
+
+bool TScCustomShellList::IsNetworkFolder() {
+  std::string path = PidlToPath(FFolderPidl);
+  return path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
+}
+
+// ---- Window -------------------------------------------------------------------------------
+
+void TScCustomShellList::Loaded() {
+  TScCustomListView::Loaded();
+  if (!FInCreateWnd && HasOption(scsloAutoFill) && Items()->Count() == 0 && HandleAllocated())
+    PostMessage(Handle(), WM_DEFERREDFILL, 0, 0);
+}
+
+ComPtr<IDropTarget> TScCustomShellList::CreateListDropTarget() {
+  return ComPtr<IDropTarget>(new TDropTarget_shlv(this));
+}
+
+ComPtr<IDataObject> TScCustomShellList::CreateSelectionDataObject() {
+  std::vector<TScShListData*> selected;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    if (item->Selected())
+      if (TScShListData* data = ItemData(item)) selected.push_back(data);
+  }
+  return ComPtr<IDataObject>(new TDataObject_shlv(this, selected));
+}
+
+void TScCustomShellList::CreateWnd() {
+  FInCreateWnd = true;
+  try {
+    TScCustomListView::CreateWnd();
+  } catch (...) {
+    FInCreateWnd = false;
+    throw;
+  }
+  FInCreateWnd = false;
+  if (!Designing() && HasOption(scsloOleDrop)) {
+    FDropTarget = CreateListDropTarget();
+    if (FDropTarget && FAILED(RegisterDragDrop(Handle(), FDropTarget.get()))) FDropTarget.Reset();
+  }
+  if (HasOption(scsloAutoFill) && Items()->Count() == 0) PostMessage(Handle(), WM_DEFERREDFILL, 0, 0);
+}
+
+void TScCustomShellList::DestroyWnd() {
+  ++FSyncDepth;
+  try {
+    ClearSelection();
+    Items()->Clear();
+  } catch (...) {
+    --FSyncDepth;
+    throw;
+  }
+  --FSyncDepth;
+  FInDestroyWnd = true;
+  try {
+    TScCustomListView::DestroyWnd();
+  } catch (...) {
+    FInDestroyWnd = false;
+    throw;
+  }
+  FInDestroyWnd = false;
+}
+
+void TScCustomShellList::WndProc(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_FOLDERCHANGE:
+      if (FSelfChange || FDragging) {
+        FSelfChange = false;
+        return;
+      }
+      FRefreshTimer->SetEnabled(false);
+      FRefreshTimer->SetInterval(Focused() ? ScFocusedRefreshDelay : ScUnfocusedRefreshDelay);
+      FRefreshTimer->SetEnabled(true);
+      return;
+    case WM_EDITNEWITEM:
+      EditNewItem();
+      return;
+    case WM_DEFERREDFILL:
+      if (Items()->Count() == 0) Fill();
+      return;
+    case WM_SHELLBROWSER: {
+      ComPtr<IUnknown> explorer;
+      if (SUCCEEDED(SHGetInstanceExplorer(explorer.put())) && explorer) {
+        void* browser = nullptr;
+        if (SUCCEEDED(explorer->QueryInterface(IID_IShellBrowser, &browser)))
+          Message.Result = LRESULT(browser);
+      }
+      return;
+    }
+    case CN_NOTIFY:
+      CnNotify(Message);
+      return;
+    case WM_DESTROY:
+      if (Columns()->Count() > 0 && FSharedWidths) SaveWidthsToStore();
+      delete FChangeThread;
+      FChangeThread = nullptr;
+      FRefreshTimer->SetEnabled(false);
+      if (FDropTarget) {
+        RevokeDragDrop(Handle());
+        FDropTarget.Reset();
+      }
+      break;
+    case kWmWindowPosChanged:
+      if (FInDestroyWnd) return;
+      break;
+    case WM_RBUTTONUP:
+      if (DragStarted()) {
+        SetDragStarted(false);
+        TCustomListView::WndProc(Message);
+        return;
+      }
+      break;
+    case WM_NCHITTEST:
+      TCustomListView::WndProc(Message);
+      return;
+    case WM_LBUTTONDBLCLK:
+      TScCustomListView::WndProc(Message);
+      if (HasOption(scsloDefaultKeyHandling) && !IsEditing() && !Designing()) OpenSelection();
+      return;
+    case WM_MOUSEWHEEL: {
+      int delta = short(HIWORD(DWORD(Message.WParam)));
+      TPoint pos{short(LOWORD(DWORD(Message.LParam))), short(HIWORD(DWORD(Message.LParam)))};
+      TShiftState shift = KeyboardShiftState();
+      bool handled = delta < 0 ? DoMouseWheelDown(shift, pos) : DoMouseWheelUp(shift, pos);
+      if (!handled) TScCustomListView::WndProc(Message);
+      return;
+    }
+    case WM_INITMENUPOPUP:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_MENUCHAR:
+    case WM_MENUSELECT:
+      TScCustomListView::WndProc(Message);
+      if (FContextMenu) MenuMessage(Message);
+      return;
+    default:
+      break;
+  }
+  TScCustomListView::WndProc(Message);
+}
+
+void TScCustomShellList::MenuMessage(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_INITMENUPOPUP: InitSendToMenu(FContextMenu, Message); break;
+    case WM_DRAWITEM: DrawSendToItem(FContextMenu, Message); break;
+    case WM_MEASUREITEM: MeasureSendToItem(FContextMenu, Message); break;
+    case WM_MENUCHAR: SendToMenuChar(FContextMenu, Message); break;
+    case WM_MENUSELECT: {
+      std::function<void(const std::string&)> hint;
+      if (OnPopupHint) hint = [this](const std::string& text) { OnPopupHint(this, text); };
+      ShowMenuHint(FContextMenu, Message, hint);
+      break;
+    }
+    default: break;
+  }
+}
+
+void TScCustomShellList::CnNotify(TMessage& Message) {
+  auto* header = reinterpret_cast<NMHDR*>(Message.LParam);
+  int code = int(header->code);
+  if (code == LVN_GETDISPINFOA) {
+    HandleGetDispInfo(reinterpret_cast<NMLVDISPINFOA*>(Message.LParam));
+    return;
+  }
+  if ((code == LVN_BEGINDRAG || code == LVN_BEGINRDRAG) && HasOption(scsloOleDrag)) {
+    BeginOleDrag(code == LVN_BEGINDRAG ? 0 : 1);
+    return;
+  }
+  TScCustomListView::WndProc(Message);
+}
+
+void TScCustomShellList::HandleGetDispInfo(NMLVDISPINFOA* Info) {
+  LVITEMA& it = Info->item;
+  TListItem* item = Items()->Item(it.iItem);
+  if (!item) return;
+  TScShListData* data = ItemData(item);
+  if ((it.mask & LVIF_TEXT) && it.pszText && it.cchTextMax > 0) {
+    std::string text;
+    if (it.iSubItem > 0) {
+      int n = it.iSubItem;
+      if (item->SubItems()->Count() >= n) {
+        text = item->SubItems()->Strings(n - 1);
+        if (text.empty() && data) text = data->ColumnText(n);
+      }
+    } else {
+      if (item->Caption().empty() && data) item->SetCaption(data->DisplayName());
+      text = item->Caption();
+    }
+    CopyText(text, it.pszText, it.cchTextMax);
+  }
+  if ((it.mask & LVIF_IMAGE) && it.iSubItem == 0) {
+    if (OnGetImageIndex) GetImageIndex(item);
+    if (item->ImageIndex() < 1 && data)
+      it.iImage = GetPidlIconIndex(data->AbsolutePidl(), SHGFI_SMALLICON);
+    else
+      it.iImage = item->ImageIndex();
+  }
+}
+
+TScCustomDraw* TScCustomShellList::DoCustomDraw(NMCUSTOMDRAW* Notification, LRESULT* Result) {
+  TScCustomDraw* draw = TScCustomListView::DoCustomDraw(Notification, Result);
+  if (!OnCustomDrawShEx && !OnCustomDrawSh) return draw;
+  DWORD stage = Notification->dwDrawStage;
+  TListItem* item = nullptr;
+  TScShListData* data = nullptr;
+  if (stage & CDDS_ITEM) {
+    item = Items()->Item(int(Notification->dwItemSpec));
+    data = ItemData(item);
+  }
+  if (!draw) draw = CreateCustomDraw(Notification, Result);
+  OnCustomDrawShEx(this, draw, item, data);
+  if (stage == CDDS_ITEMPREPAINT) OnCustomDrawSh(this, draw, item, data);
+  draw->Apply();
+  if (stage == CDDS_PREPAINT || stage == CDDS_ITEMPREPAINT) *Result |= CDRF_NOTIFYITEMDRAW;
+  return draw;
+}
+
+// ---- Items ----------------------------------------------------------------------------
+
+void TScCustomShellList::Delete(TListItem* Item) {
+  TScShListData* data = ItemData(Item);
+  if (Item == FDropHighlight) FDropHighlight = nullptr;
+  if (!data) {
+    TScCustomListView::Delete(Item);
+    return;
+  }
+  OnDeleteItem(this, Item, data);
+  Item->SetData(nullptr);
+  TScCustomListView::Delete(Item);
+  delete data;
+}
+
+bool TScCustomShellList::CanEdit(TListItem* Item) {
+  TScShListData* data = ItemData(Item);
+  if (!data) return TScCustomListView::CanEdit(Item);
+  return data->CanRename() && TScCustomListView::CanEdit(Item) && !Designing();
+}
+
+void TScCustomShellList::Edit(const LVITEMA& Item) {
+  TListItem* item = Items()->Item(Item.iItem);
+  TScShListData* data = ItemData(item);
+  if (!data) {
+    TScCustomListView::Edit(Item);
+    return;
+  }
+  FEndingEdit = true;
+  try {
+    if (Item.pszText && Item.pszText != LPSTR_TEXTCALLBACKA) {
+      std::string text = Item.pszText;
+      OnEdited(this, item, text);
+      THourglass hourglass;
+      FSelfChange = true;
+      std::u16string wide;
+      {
+        LPOLESTR w = CoTaskStrDup(text);
+        if (w) {
+          for (const WCHAR* p = w; *p && wide.size() < 260; ++p) wide.push_back(char16_t(*p));
+          CoTaskMemFree(w);
+        }
+      }
+      std::vector<WCHAR> name(wide.begin(), wide.end());
+      name.push_back(0);
+      LPITEMIDLIST newId = nullptr;
+      HRESULT hr = FCurrentFolder ? FCurrentFolder->SetNameOf(OwnerWindow(), data->RelativePidl(), name.data(),
+                                                              0x20, &newId)
+                                  : E_FAIL;
+      if (SUCCEEDED(hr) && newId) {
+        data->SetRelativePidl(newId);
+        item->SetCaption(text);
+      } else {
+        // The shell refused: no change message will come for this rename.
+        ShellFree(newId);
+        FSelfChange = false;
+      }
+    }
+  } catch (...) {
+    FEndingEdit = false;
+    throw;
+  }
+  FEndingEdit = false;
+  if (FRefreshPending) Refresh();
+}
+
+void TScCustomShellList::EditNewItem() {
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    TScShListData* data = ItemData(item);
+    if (!data || data->DisplayName() != FNewFolderName) continue;
+    SetItemFocused(item);
+    SetSelected(item);
+    item->MakeVisible(false);
+    item->EditCaption();
+    return;
+  }
+}
+
+// ---- Opening --------------------------------------------------------------------------
+
+void TScCustomShellList::OpenItem(TListItem* Item) {
+  FlushPending(true);
+  TScShListData* data = ItemData(Item);
+  if (!data) {
+    bool handled = false;
+    OnDefaultAction(this, handled);
+    return;
+  }
+  THourglass hourglass;
+  ULONG attributes = SFGAO_FOLDER;
+  LPCITEMIDLIST id = data->RelativePidl();
+  if (FCurrentFolder) FCurrentFolder->GetAttributesOf(1, &id, &attributes);
+  if (attributes & SFGAO_FOLDER) {
+    // Opening clears the items, and the item data with them.
+    LPITEMIDLIST target = CopyPidl(nullptr, data->AbsolutePidl());
+    try {
+      OpenFolder(target);
+    } catch (...) {
+      ShellFree(target);
+      throw;
+    }
+    ShellFree(target);
+    return;
+  }
+  if (!data->IsShortcut() || !OpenShortcut(data)) {
+    bool handled = false;
+    OnDefaultAction(this, handled);
+    if (!handled) InvokeDefault(Item);
+  }
+}
+
+void TScCustomShellList::OpenFolder(LPCITEMIDLIST AbsolutePidl) {
+  if (HasOption(scsloFixedFolder)) return;
+  Items()->BeginUpdate();
+  try {
+    ClearSelection();
+    Items()->Clear();
+  } catch (...) {
+    Items()->EndUpdate();
+    throw;
+  }
+  Items()->EndUpdate();
+  if (FShellTree) {
+    FShellTree->SelectedFolder()->SetPidl(AbsolutePidl);
+    return;
+  }
+  if (FComboLink) {
+    FComboLink->ComboLocator()->SetPidl(AbsolutePidl);
+    return;
+  }
+  FFolder->SetPidl(AbsolutePidl);
+}
+
+bool TScCustomShellList::OpenShortcut(TScShListData* Data) {
+  try {
+    TScShellLinkInfo info;
+    if (FAILED(ReadShellLink(Data->Path(), info, false))) return false;
+    DWORD attributes = info.FindData.dwFileAttributes;
+    if (!attributes) {
+      attributes = GetFileAttributes(info.Path);
+      if (attributes == INVALID_FILE_ATTRIBUTES) attributes = 0;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    LPITEMIDLIST target = nullptr;
+    if (FAILED(PathToPidl(info.Path, &target)) || !target) return false;
+    try {
+      OpenFolder(target);
+    } catch (...) {
+      ShellFree(target);
+      return false;
+    }
+    ShellFree(target);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void TScCustomShellList::InvokeDefault(TListItem* Item) {
+  TScShListData* data = ItemData(Item);
+  if (!data || !FCurrentFolder) return;
+  IContextMenu* menu = nullptr;
+  HMENU popup = nullptr;
+  LPCITEMIDLIST id = data->RelativePidl();
+  HWND owner = OwnerWindow();
+  try {
+    if (FAILED(CreateItemContextMenu(owner, FCurrentFolder.get(), 1, &id, CMF_EXPLORE, 1000, &menu, &popup)))
+      return;
+  } catch (const Exception&) {
+    return;  // a menu that cannot be built leaves the action undone
+  }
+  UINT def = GetMenuDefaultItem(popup, FALSE, 0);
+  try {
+    if (def != 0xFFFFFFFF && def > 999) InvokeContextMenuCommand(owner, menu, def - 1000);
+  } catch (...) {
+    DestroyMenu(popup);
+    menu->Release();
+    throw;
+  }
+  DestroyMenu(popup);
+  menu->Release();
+}
+
+std::vector<LPCITEMIDLIST> TScCustomShellList::SelectedIds() const {
+  std::vector<LPCITEMIDLIST> ids;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    if (!item->Selected()) continue;
+    if (TScShListData* data = ItemData(item)) ids.push_back(data->RelativePidl());
+  }
+  return ids;
+}
+
+void TScCustomShellList::OpenSelection() {
+  std::vector<LPITEMIDLIST> copies;
+  for (LPCITEMIDLIST id : SelectedIds()) copies.push_back(CopyPidl(nullptr, id));
+  auto freeCopies = [&copies] {
+    for (auto* p : copies) ShellFree(p);
+    copies.clear();
+  };
+  try {
+    if (copies.size() < 2) {
+      if (TListItem* item = Selected()) OpenItem(item);
+    } else {
+      bool handled = false;
+      OnDefaultAction(this, handled);
+      if (!handled && FCurrentFolder) {
+        IContextMenu* menu = nullptr;
+        HMENU popup = nullptr;
+        std::vector<LPCITEMIDLIST> ids(copies.begin(), copies.end());
+        HWND owner = OwnerWindow();
+        bool built = false;
+        try {
+          built = SUCCEEDED(CreateItemContextMenu(owner, FCurrentFolder.get(), UINT(ids.size()), ids.data(),
+                                                  CMF_EXPLORE, 1000, &menu, &popup));
+        } catch (const Exception&) {
+          built = false;
+        }
+        if (built) {
+          UINT def = GetMenuDefaultItem(popup, FALSE, 0);
+          try {
+            if (def != 0xFFFFFFFF && def >= 1000) InvokeContextMenuCommand(owner, menu, def - 1000);
+          } catch (...) {
+            DestroyMenu(popup);
+            menu->Release();
+            throw;
+          }
+          DestroyMenu(popup);
+          menu->Release();
+        }
+      }
+    }
+  } catch (...) {
+    freeCopies();
+    throw;
+  }
+  freeCopies();
+}
+
+// ---- Verbs ----------------------------------------------------------------------------
+
+HRESULT TScCustomShellList::GetSelectionUIObject(REFIID riid, void** Object) {
+  *Object = nullptr;
+  std::vector<LPCITEMIDLIST> ids = SelectedIds();
+  if (ids.empty() || !FCurrentFolder) return E_FAIL;
+  return FCurrentFolder->GetUIObjectOf(OwnerWindow(), UINT(ids.size()), ids.data(), riid, nullptr, Object);
+}
+
+HRESULT TScCustomShellList::GetItemUIObject(TListItem* Item, REFIID riid, void** Object) {
+  *Object = nullptr;
+  TScShListData* data = ItemData(Item);
+  if (!data || !FCurrentFolder) return E_INVALIDARG;
+  LPCITEMIDLIST id = data->RelativePidl();
+  return FCurrentFolder->GetUIObjectOf(OwnerWindow(), 1, &id, riid, nullptr, Object);
+}
+
+HRESULT TScCustomShellList::FolderUIObject(REFIID riid, void** Object) {
+  return GetPidlUIObject(FFolderPidl, riid, Object);
+}
+
+void TScCustomShellList::InvokeVerb(const std::string& Verb) {
+  ComPtr<IContextMenu> menu;
+  if (SUCCEEDED(GetSelectionUIObject(IID_IContextMenu, menu.put_void())) && menu) {
+    try {
+      InvokeContextMenuCommand(OwnerWindow(), menu.get(), Verb);
+    } catch (const Exception&) {
+      // a menu that cannot be built leaves the action undone
+    }
+  }
+  if (!IsNetworkFolder()) Refresh();
+}
+
+void TScCustomShellList::InvokeFolderVerb(const std::string& Verb) {
+  ComPtr<IContextMenu> menu;
+  OleCheck(FolderUIObject(IID_IContextMenu, menu.put_void()));
+  OleCheck(InvokeContextMenuCommand(OwnerWindow(), menu.get(), Verb));
+}
+
+// ---- Keys -----------------------------------------------------------------------------
+
+void TScCustomShellList::KeyDown(WORD& Key, TShiftState Shift) {
+  TScCustomListView::KeyDown(Key, Shift);
+  if (Key == 0 || !HasOption(scsloDefaultKeyHandling) || IsEditing() || Designing()) return;
+  InitShellControlDefKeys();
+  TShortCut sc = ShortCutOf(Key, Shift);
+  auto is = [sc](TScShellControlDefKey k) { return ShellControlDefKeys[k].ShortCut == sc; };
+  if (is(sckSelectAll)) {
+    Items()->BeginUpdate();
+    SelectAll();
+    Items()->EndUpdate();
+  } else if (is(sckRefresh)) {
+    Fill();
+  } else if (is(sckCopy)) {
+    InvokeVerb("copy");
+  } else if (is(sckCut)) {
+    InvokeVerb("cut");
+  } else if (is(sckPaste)) {
+    try {
+      InvokeFolderVerb("paste");
+    } catch (...) {
+      Refresh();
+      throw;
+    }
+    Refresh();
+  } else if (is(sckRename)) {
+    if (TListItem* item = Selected()) item->EditCaption();
+  } else if (is(sckDelete) || ShellControlDefKeys[sckDelete].ShortCut == TShortCut(sc & ~scShift)) {
+    try {
+      InvokeVerb("delete");
+    } catch (...) {
+      Refresh();
+      throw;
+    }
+    Refresh();
+  } else {
+    return;
+  }
+  Key = 0;
+}
+
+void TScCustomShellList::KeyPress(char& Key) {
+  if (HasOption(scsloDefaultKeyHandling) && !IsEditing() && !Designing()) {
+    if (Key == char(VK_BACK)) {
+      Key = 0;
+      GoUp(1);
+      return;
+    }
+    if (Key == char(VK_RETURN)) {
+      Key = 0;
+      OpenSelection();
+      return;
+    }
+  }
+  TScCustomListView::KeyPress(Key);
+}
+
+bool TScCustomShellList::WantsKey(WORD Key) const {
+  if (TScCustomListView::WantsKey(Key)) return true;
+  if (!HasOption(scsloDefaultKeyHandling) || Designing()) return false;
+  if (IsEditing()) return true;
+  if (Key == VK_RETURN) {
+    TScShListData* data = ItemData(Selected());
+    return data && data->IsFolder();
+  }
+  return false;
+}
+
+// ---- Context menu ---------------------------------------------------------------------
+
+void TScCustomShellList::PopupItemMenu(TPoint P) {
+  if (HasOption(scsloContextMenus) && !Designing() && !FDragging) {
+    ShowItemContextMenu(P);
+    return;
+  }
+  TScCustomListView::PopupItemMenu(P);
+}
+
+void TScCustomShellList::ShowItemContextMenu(TPoint P) {
+  std::vector<LPCITEMIDLIST> ids = SelectedIds();
+  if (ids.empty() || !FCurrentFolder) return;
+  HWND owner = OwnerWindow();
+  ComPtr<IContextMenu> menu;
+  if (FAILED(FCurrentFolder->GetUIObjectOf(owner, UINT(ids.size()), ids.data(), IID_IContextMenu, nullptr,
+                                           menu.put_void())) ||
+      !menu)
+    return;
+  HMENU popup = CreatePopupMenu();
+  UINT flags = CMF_EXPLORE;
+  TScShListData* selected = SelectedData();
+  if (selected && !selected->Path().empty() && !ReadOnly()) flags |= CMF_CANRENAME;
+  UINT chosen = 0;
+  if (SUCCEEDED(menu->QueryContextMenu(popup, 0, 1000, 0x7FFF, flags))) {
+    FContextMenu = menu.get();
+    FMenuRunning = true;
+    TPoint screen = ScClientToScreen(this, P);
+    try {
+      chosen = UINT(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, Handle(),
+                                   nullptr));
+    } catch (...) {
+      FContextMenu = nullptr;
+      FMenuRunning = false;
+      DestroyMenu(popup);
+      throw;
+    }
+    FContextMenu = nullptr;
+    FMenuRunning = false;
+  }
+  try {
+    if (chosen == RenameCommandId) {
+      if (TListItem* item = Selected()) item->EditCaption();
+    } else if (chosen > 999) {
+      try {
+        InvokeContextMenuCommand(owner, menu.get(), chosen - 1000);
+      } catch (const Exception&) {
+      }
+      if (!IsNetworkFolder()) Refresh();
+    } else if (chosen >= 1) {
+      SendToEntry(int(chosen) - 1);
+    }
+  } catch (...) {
+    DestroyMenu(popup);
+    throw;
+  }
+  DestroyMenu(popup);
+  if (FRefreshPending && !Busy()) Refresh();
+}
+
+void TScCustomShellList::SendToEntry(int Index) {
+  TStringList* entries = SendToList();
+  if (!entries || Index < 0 || Index >= entries->Count()) return;
+  ComPtr<IDataObject> data = CreateSelectionDataObject();
+  if (!data) return;
+  try {
+    DropOnSendToTarget(entries->Strings(Index), data.get());
+  } catch (const Exception&) {
+    // the entry could not take the items
+  }
+}
+
+// ---- Drag source ----------------------------------------------------------------------
+
+void TScCustomShellList::BeginOleDrag(int Button) {
+  FDragging = true;
+  SetDragStarted(true);
+  HRESULT hr = E_FAIL;
+  try {
+    FOutgoingData = CreateSelectionDataObject();
+    std::vector<LPCITEMIDLIST> ids = SelectedIds();
+    ULONG allowed = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
+    if (ids.empty() || !FCurrentFolder)
+      allowed = 0;
+    else
+      FCurrentFolder->GetAttributesOf(UINT(ids.size()), ids.data(), &allowed);
+    allowed &= SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
+    if (FOutgoingData) {
+      auto* source = new TDropSource_shlvtv(Button);
+      source->AddRef();
+      DWORD effect = DROPEFFECT_NONE;
+      try {
+        hr = DoDragDrop(FOutgoingData.get(), source, allowed, &effect);
+      } catch (...) {
+        source->Release();
+        throw;
+      }
+      source->Release();
+    }
+  } catch (...) {
+    FDragging = false;
+    FRefreshPending = false;
+    FOutgoingData.Reset();
+    if (Button != 1) SetDragStarted(false);
+    throw;
+  }
+  FDragging = false;
+  bool refresh = hr == DRAGDROP_S_DROP || FRefreshPending;
+  FRefreshPending = false;
+  FOutgoingData.Reset();
+  // After a right drag the button's release still has to pass the list by.
+  if (Button != 1) SetDragStarted(false);
+  if (refresh) {
+    Refresh();
+    Resort();
+  }
+}
+
+// ---- Drop target ----------------------------------------------------------------------
+
+ComPtr<IDropTarget> TScCustomShellList::TargetAt(TPoint ClientPt, TListItem*& Item) {
+  Item = GetItemAt(ClientPt.x, ClientPt.y);
+  ComPtr<IDropTarget> target;
+  if (Item && ItemData(Item)) {
+    if (SUCCEEDED(GetItemUIObject(Item, IID_IDropTarget, target.put_void())) && target) return target;
+    Item = nullptr;  // the folder takes it; no item highlighted
+    FolderUIObject(IID_IDropTarget, target.put_void());
+    return target;
+  }
+  if (!Item && FDragging) return target;  // no target on our own background
+  Item = nullptr;
+  FolderUIObject(IID_IDropTarget, target.put_void());
+  return target;
+}
+
+void TScCustomShellList::SetDropHighlight(TListItem* Item) {
+  if (Item == FDropHighlight) return;
+  if (FDropHighlight) FDropHighlight->SetDropTarget(false);
+  FDropHighlight = Item;
+  if (Item) Item->SetDropTarget(true);
+}
+
+HRESULT TScCustomShellList::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  FLastDragOverTime = GetTickCount();
+  FIncomingData = ComPtr<IDataObject>(Data);
+  FDragKeyState = KeyState;
+  TPoint client = ScScreenToClient(this, TPoint{int(Pt.x), int(Pt.y)});
+  if (FDragging && !GetItemAt(client.x, client.y) && (KeyState & MK_RBUTTON)) {
+    *Effect = DROPEFFECT_COPY;
+    return S_OK;
+  }
+  TListItem* item = nullptr;
+  ComPtr<IDropTarget> target = TargetAt(client, item);
+  if (target) {
+    target->DragEnter(Data, KeyState, Pt, Effect);
+    target->DragLeave();
+    SetDropHighlight(nullptr);
+    if (*Effect != DROPEFFECT_NONE) SetDropHighlight(item);
+  } else {
+    *Effect = DROPEFFECT_NONE;
+    SetDropHighlight(nullptr);
+  }
+  return S_OK;
+}
+
+HRESULT TScCustomShellList::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  TPoint client = ScScreenToClient(this, TPoint{int(Pt.x), int(Pt.y)});
+  TListItem* before = FDropHighlight;
+  TListItem* under = GetItemAt(client.x, client.y);
+  if (under && !ItemData(under)) {
+    *Effect = DROPEFFECT_COPY;
+    SetDropHighlight(nullptr);
+  } else if (FDragging && !under && (FDragKeyState & MK_RBUTTON)) {
+    *Effect = DROPEFFECT_COPY;
+    SetDropHighlight(nullptr);
+  } else {
+    TListItem* item = nullptr;
+    ComPtr<IDropTarget> target = TargetAt(client, item);
+    if (target) {
+      DWORD allowed = *Effect, entered = allowed;
+      target->DragEnter(FIncomingData.get(), KeyState, Pt, &entered);
+      DWORD over = allowed;
+      target->DragOver(KeyState, Pt, &over);
+      target->DragLeave();
+      *Effect = over;
+      if (over != DROPEFFECT_NONE)
+        SetDropHighlight(item);
+      else
+        SetDropHighlight(nullptr);
+    } else {
+      *Effect = DROPEFFECT_NONE;
+      SetDropHighlight(nullptr);
+    }
+  }
+  AutoScroll(client);
+  *Effect |= DROPEFFECT_SCROLL;
+  if (FDropHighlight != before) Repaint();
+  return S_OK;
+}
+
+void TScCustomShellList::AutoScroll(TPoint ClientPt) {
+  DWORD now = GetTickCount();
+  if (now - FLastDragOverTime < DWORD(ScAutoScrollPeriod)) return;
+  FLastDragOverTime = now;
+  if (ClientPt.x < ScHorzScrollMargin)
+    ScrollControlStep(this, kSbHorz, kSbLineUp);
+  else if (ClientPt.x >= ClientWidth() - ScHorzScrollMargin)
+    ScrollControlStep(this, kSbHorz, kSbLineDown);
+  if (ClientPt.y < ScVertScrollMargin)
+    ScrollControlStep(this, kSbVert, kSbLineUp);
+  else if (ClientPt.y >= ClientHeight() - ScVertScrollMargin)
+    ScrollControlStep(this, kSbVert, kSbLineDown);
+}
+
+HRESULT TScCustomShellList::DragLeave() {
+  FIncomingData.Reset();
+  SetDropHighlight(nullptr);
+  return S_OK;
+}
+
+HRESULT TScCustomShellList::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  TPoint client = ScScreenToClient(this, TPoint{int(Pt.x), int(Pt.y)});
+  ComPtr<IDropTarget> target;
+  TListItem* item = GetItemAt(client.x, client.y);
+  if (!item && FDragging) {
+    // Our own items on our own background: only a right-button drop, and never a move.
+    if (FDragKeyState & MK_RBUTTON) {
+      FolderUIObject(IID_IDropTarget, target.put_void());
+      *Effect &= ~DROPEFFECT_MOVE;
+    }
+  } else {
+    target = TargetAt(client, item);
+  }
+  HRESULT result = S_OK;
+  if (target) {
+    DWORD keys = KeyState | (FDragKeyState & (MK_LBUTTON | MK_RBUTTON));
+    DWORD entered = *Effect;
+    target->DragEnter(Data, keys, Pt, &entered);
+    DWORD over = *Effect;
+    target->DragOver(keys, Pt, &over);
+    *Effect &= GetPreferredDropEffect(Data);
+    result = target->Drop(Data, keys, Pt, Effect);
+    if (!IsNetworkFolder()) Refresh();
+  } else {
+    *Effect = DROPEFFECT_NONE;
+  }
+  target.Reset();
+  SetDropHighlight(nullptr);
+  FIncomingData.Reset();
+  return result;
+}
+
+// ---- Mouse wheel ----------------------------------------------------------------------
+
+bool TScCustomShellList::MouseWheel(bool Down, TShiftState Shift, TPoint MousePos) {
+  TWinControl* form = ParentForm();
+  TWinControl* under = form ? ControlAtScreen(form, MousePos) : nullptr;
+  if (under && under != this) {
+    if (auto* other = dynamic_cast<TScCustomShellList*>(under))
+      return Down ? other->DoMouseWheelDown(Shift, MousePos) : other->DoMouseWheelUp(Shift, MousePos);
+  }
+  bool vertical = ViewStyle() != vsList;
+  return ScrollByWheel(this, vertical, Down ? kSbLineDown : kSbLineUp, Down ? kSbPageDown : kSbPageUp);
+}
+
+bool TScCustomShellList::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
+  return MouseWheel(true, Shift, MousePos);
+}
+
+bool TScCustomShellList::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
+  return MouseWheel(false, Shift, MousePos);
+}
