@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/forms/Classes.h"
+#include "platform/forms/ImgList.h"
 #include "platform/forms/Messages.h"
 #include "platform/shell/Com.h"
-#include "platform/shell/ImageList.h"
 #include "platform/shell/ItemIdList.h"
 #include "platform/shell/ShellFolder.h"
 

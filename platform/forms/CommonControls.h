@@ -10,7 +10,7 @@
 
 namespace win {
 
-inline constexpr UINT WM_NOTIFY = 0x004E, WM_CONTEXTMENU = 0x007B;
+inline constexpr UINT WM_NOTIFY = 0x004E;
 inline constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
 
 struct NMHDR {

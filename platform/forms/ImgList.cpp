@@ -15,6 +15,7 @@ struct ImageListData {
   };
   std::vector<Image> images;
   int overlays[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  bool shared = false;  // a system list: never destroyed nor emptied by its users
 };
 
 namespace {
@@ -65,7 +66,7 @@ HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int, int) {
 }
 
 BOOL ImageList_Destroy(HIMAGELIST h) {
-  if (!Valid(h)) return FALSE;
+  if (!Valid(h) || h->shared) return FALSE;
   Live().erase(h);
   delete h;
   return TRUE;
@@ -113,7 +114,7 @@ BOOL ImageList_Replace(HIMAGELIST h, int i, HBITMAP image, HBITMAP mask) {
 }
 
 BOOL ImageList_Remove(HIMAGELIST h, int i) {
-  if (!Valid(h)) return FALSE;
+  if (!Valid(h) || h->shared) return FALSE;
   if (i == -1) {
     h->images.clear();
     return TRUE;
@@ -134,6 +135,10 @@ BOOL ImageList_SetOverlayImage(HIMAGELIST h, int image, int overlay) {
   if (!Valid(h) || overlay < 1 || overlay > 15) return FALSE;
   h->overlays[overlay] = image;
   return TRUE;
+}
+
+void ImageList_MakeShared(HIMAGELIST h) {
+  if (Valid(h)) h->shared = true;
 }
 
 BOOL ImageList_Draw(HIMAGELIST h, int i, HDC dst, int x, int y, UINT style) {
@@ -339,6 +344,7 @@ void TCustomImageList::Assign(TPersistent* source) {
   if (src->FHandle) {
     win::HIMAGELIST h = Handle();
     *h = *src->FHandle;
+    h->shared = false;  // a copy of a system list is the copier's own
   }
   Change();
 }

@@ -38,6 +38,9 @@ BOOL ImageList_Draw(HIMAGELIST himl, int i, HDC dst, int x, int y, UINT style);
 // fg: blend colour for ILD_SELECTED/ILD_FOCUS (CLR_DEFAULT: the highlight colour).
 BOOL ImageList_DrawEx(HIMAGELIST himl, int i, HDC dst, int x, int y, int dx, int dy,
                       COLORREF bk, COLORREF fg, UINT style);
+// Ours: marks a list as belonging to the system (the shell's system image lists), so that
+// ImageList_Destroy and ImageList_Remove refuse it, as Windows protects those lists.
+void ImageList_MakeShared(HIMAGELIST himl);
 
 }  // namespace win
 

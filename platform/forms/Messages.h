@@ -22,6 +22,9 @@ inline constexpr UINT WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002,
                       WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201, WM_LBUTTONUP = 0x0202,
                       WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204, WM_RBUTTONUP = 0x0205,
                       WM_MOUSELEAVE = 0x02A3, WM_USER = 0x0400, WM_APP = 0x8000;
+// Menus and devices.
+inline constexpr UINT WM_CONTEXTMENU = 0x007B, WM_INITMENUPOPUP = 0x0117, WM_MENUSELECT = 0x011F,
+                      WM_MENUCHAR = 0x0120, WM_DEVICECHANGE = 0x0219;
 
 // Edit and list-box messages.
 inline constexpr UINT EM_GETSEL = 0x00B0, EM_SETSEL = 0x00B1, EM_SETREADONLY = 0x00CF,

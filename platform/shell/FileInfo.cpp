@@ -1,9 +1,11 @@
 #include "platform/shell/FileInfo.h"
 
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <optional>
 
+#include "platform/forms/graphics/Gdi.h"
 #include "platform/shell/Drives.h"
 #include "platform/shell/ShellFolder.h"
 #include "platform/system/Files.h"
@@ -61,9 +63,28 @@ std::vector<COLORREF> Draw(int index, int size) {
   return c.Pixels();
 }
 
+// The icons side by side in one strip with its monochrome mask (set bits: transparent), as
+// ImageList_Add takes them.
 HIMAGELIST Build(int size) {
   HIMAGELIST l = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, SHIL_COUNT, 4);
-  for (int i = 0; i < SHIL_COUNT; ++i) ImageList_AddPixels(l, Draw(i, size));
+  const int width = size * SHIL_COUNT, stride = ((width + 15) / 16) * 2;
+  std::vector<std::uint32_t> bits(std::size_t(width * size));
+  std::vector<std::uint8_t> mask(std::size_t(stride * size));
+  for (int i = 0; i < SHIL_COUNT; ++i) {
+    const std::vector<COLORREF> px = Draw(i, size);
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x) {
+        COLORREF c = px[std::size_t(y * size + x)];
+        int sx = i * size + x;
+        if (c == CLR_NONE) mask[std::size_t(y * stride + sx / 8)] |= std::uint8_t(0x80 >> (sx % 8));
+        else bits[std::size_t(y * width + sx)] = PixelFromColor(c);
+      }
+  }
+  HBITMAP image = CreateBitmap(width, size, 1, 32, bits.data());
+  HBITMAP maskBitmap = CreateBitmap(width, size, 1, 1, mask.data());
+  ImageList_Add(l, image, maskBitmap);
+  DeleteObject(image);
+  DeleteObject(maskBitmap);
   ImageList_SetOverlayImage(l, SHIL_SHARE_OVERLAY, 1);
   ImageList_SetOverlayImage(l, SHIL_LINK_OVERLAY, 2);
   ImageList_MakeShared(l);

@@ -6,7 +6,7 @@
 // indexes in both. Overlay 1 is the share hand, overlay 2 the shortcut arrow.
 #include <string>
 
-#include "platform/shell/ImageList.h"
+#include "platform/forms/ImgList.h"
 #include "platform/shell/ItemIdList.h"
 
 namespace win {

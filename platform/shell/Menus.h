@@ -37,11 +37,6 @@ inline constexpr UINT GMDI_USEDISABLED = 0x1;
 inline constexpr UINT GMDI_GOINTOPOPUPS = 0x2;
 inline constexpr UINT MNC_IGNORE = 0, MNC_CLOSE = 1, MNC_EXECUTE = 2, MNC_SELECT = 3;
 inline constexpr UINT ODT_MENU = 1;
-inline constexpr UINT WM_CONTEXTMENU = 0x007B;
-inline constexpr UINT WM_INITMENUPOPUP = 0x0117;
-inline constexpr UINT WM_MENUSELECT = 0x011F;
-inline constexpr UINT WM_MENUCHAR = 0x0120;
-inline constexpr UINT WM_DEVICECHANGE = 0x0219;
 
 HMENU CreatePopupMenu();
 HMENU CreateMenu();

@@ -28,6 +28,7 @@
 // signed -1, 0 or 1; E_INVALIDARG for a malformed list.
 #include <string>
 
+#include "platform/forms/CommonControls.h"  // LVCFMT_ of the column details
 #include "platform/shell/Com.h"
 #include "platform/shell/ItemIdList.h"
 
@@ -110,9 +111,6 @@ struct STRRET {
   STRRET() : cStr{} {}
 };
 
-inline constexpr int LVCFMT_LEFT = 0;
-inline constexpr int LVCFMT_RIGHT = 1;
-inline constexpr int LVCFMT_CENTER = 2;
 struct SHELLDETAILS {
   int fmt = LVCFMT_LEFT;
   int cxChar = 0;  // width in characters
