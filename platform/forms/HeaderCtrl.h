@@ -10,11 +10,15 @@ namespace Header {
 
 // A header window whose notifications go to `parent` (idFrom: `id`).
 win::HWND Create(win::HWND parent, win::UINT_PTR id = 0);
+void Destroy(win::HWND header);
 // Position of the header inside its parent, for painting and hit testing.
 void SetBounds(win::HWND header, const win::RECT& r);
 win::RECT Bounds(win::HWND header);
 // The row height the header takes.
 int DefaultHeight();
+// True while a press on an item or a divider awaits its release (the parent routes the
+// mouse to the header meanwhile).
+bool Tracking(win::HWND header);
 // Draws the items on dc, whose origin is the parent's corner (the header's font: `font`).
 void Paint(win::HWND header, win::HDC dc, win::HFONT font);
 

@@ -34,6 +34,7 @@ class TListColumn : public TCollectionItem {
   WI_CLASS(TListColumn, TCollectionItem)
  public:
   explicit TListColumn(TCollection* collection);
+  ~TListColumn() override;
   std::string Caption() const { return FCaption; }
   void SetCaption(const std::string& v);
   // The header's width when the window exists.
@@ -50,6 +51,7 @@ class TListColumn : public TCollectionItem {
   TCustomListView* ListView() const;
 
  private:
+  friend class TCustomListView;
   void Changed();
   std::string FCaption;
   int FWidth = 50, FMinWidth = 0, FMaxWidth = 0, FImageIndex = -1;

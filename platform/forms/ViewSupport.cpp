@@ -1,6 +1,7 @@
 #include "platform/forms/ViewSupport.h"
 
 #include "platform/forms/ControlPaint.h"
+#include "platform/forms/ListView.h"
 #include "platform/forms/TreeView.h"
 #include "platform/forms/graphics/GdiText.h"
 
@@ -59,7 +60,7 @@ void TInPlaceEdit::DoExit() {
 }
 
 bool PaintView(HDC dc, TControl* c) {
-  if (!dynamic_cast<TCustomTreeView*>(c)) return false;
+  if (!dynamic_cast<TCustomTreeView*>(c) && !dynamic_cast<TCustomListView*>(c)) return false;
   c->Perform(WM_PAINT, WPARAM(dc));
   return true;
 }
