@@ -6,11 +6,10 @@
 #include <string>
 
 #include "controls/VcCommon.h"
+#include "platform/forms/CommonControls.h"
 #include "platform/forms/StdCtrls.h"
 
-// Text alignment and vertical layout of labels and hints. They live here until the toolkit
-// label carries them (the balloon-hint stand-in still declares its own alignment names).
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+// Vertical layout of labels and hints; their alignment is the toolkit's TAlignment.
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 enum TRotation { roNone, roFlat, roCurve };
