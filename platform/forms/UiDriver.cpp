@@ -8,6 +8,7 @@
 #include "platform/forms/Forms.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
+#include "platform/forms/ViewDriver.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/system/Clock.h"
 
@@ -213,6 +214,15 @@ void Check(TComponent* root, const std::string& name, bool checked) {
 
 void Select(TComponent* root, const std::string& name, const std::string& item) {
   TComponent* c = Find(root, name);
+  // Views: a node path (levels separated by backslashes) or an item caption.
+  if (auto* tree = dynamic_cast<TCustomTreeView*>(c)) {
+    ViewDriver::SelectPath(tree, item);
+    return;
+  }
+  if (auto* list = dynamic_cast<TCustomListView*>(c)) {
+    ViewDriver::SelectItem(list, item);
+    return;
+  }
   auto* lb = dynamic_cast<TCustomListBox*>(c);
   if (!lb) fail(describe(c) + " is not a list box");
   usable(lb);

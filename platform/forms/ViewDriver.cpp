@@ -8,8 +8,14 @@ using namespace win;
 namespace ViewDriver {
 namespace {
 
-[[noreturn]] void fail(TCustomTreeView* tree, const std::string& what) {
-  throw EUiScriptError(std::string(tree->ClassName()) + " " + tree->Name() + ": " + what);
+[[noreturn]] void fail(TWinControl* view, const std::string& what) {
+  throw EUiScriptError(std::string(view->ClassName()) + " " + view->Name() + ": " + what);
+}
+
+LPARAM LabelPoint(TListItem* t) {
+  t->MakeVisible(false);
+  RECT r = t->DisplayRect(drLabel);
+  return MAKELPARAM(WORD(r.left + 2), WORD((r.top + r.bottom) / 2));
 }
 
 LPARAM LabelPoint(TTreeNode* n) {
@@ -57,6 +63,33 @@ void EditPath(TCustomTreeView* tree, const std::string& path, const std::string&
   if (!n->EditText() || !tree->EditControl()) fail(tree, "does not edit \"" + path + "\"");
   tree->EditControl()->SetText(text);
   tree->EditControl()->Perform(WM_KEYDOWN, VK_RETURN);
+}
+
+TListItem* FindItem(TCustomListView* list, const std::string& caption) {
+  if (!list->Showing() || !list->Enabled()) fail(list, "is not visible or disabled");
+  TListItem* t = list->FindCaption(0, caption, false, true, false);
+  if (!t) fail(list, "has no item \"" + caption + "\"");
+  return t;
+}
+
+TListItem* SelectItem(TCustomListView* list, const std::string& caption) {
+  TListItem* t = FindItem(list, caption);
+  list->Perform(WM_LBUTTONDOWN, 1, LabelPoint(t));
+  list->Perform(WM_LBUTTONUP, 0, LabelPoint(t));
+  return t;
+}
+
+void DblClickItem(TCustomListView* list, const std::string& caption) {
+  TListItem* t = SelectItem(list, caption);
+  list->Perform(WM_LBUTTONDBLCLK, 1, LabelPoint(t));
+  list->Perform(WM_LBUTTONUP, 0, LabelPoint(t));
+}
+
+void EditItem(TCustomListView* list, const std::string& caption, const std::string& text) {
+  TListItem* t = SelectItem(list, caption);
+  if (!t->EditCaption() || !list->EditControl()) fail(list, "does not edit \"" + caption + "\"");
+  list->EditControl()->SetText(text);
+  list->EditControl()->Perform(WM_KEYDOWN, VK_RETURN);
 }
 
 }  // namespace ViewDriver

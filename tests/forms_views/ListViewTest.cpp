@@ -375,3 +375,28 @@ TEST_F(ListViewTest, StylesLayItemsOutDifferently) {
 }
 
 }  // namespace
+
+#include "platform/forms/UiDriver.h"
+#include "platform/forms/UiScript.h"
+#include "platform/forms/ViewDriver.h"
+
+namespace {
+
+TEST_F(ListViewTest, DriverSelectsDoubleClicksAndEditsByCaption) {
+  list->SetName("Files");
+  form->Show();
+  EXPECT_EQ(ViewDriver::SelectItem(list, "gamma"), Item(2));
+  EXPECT_EQ(SelectedCaptions(), (std::vector<std::string>{"Gamma"}));
+  int dbl = 0;
+  list->OnDblClick = [&](TObject*) { ++dbl; };
+  ViewDriver::DblClickItem(list, "Beta");
+  EXPECT_EQ(dbl, 1);
+  ViewDriver::EditItem(list, "Delta", "Epsilon");
+  EXPECT_EQ(Item(3)->Caption(), "Epsilon");
+  EXPECT_THROW(ViewDriver::SelectItem(list, "Zeta"), EUiScriptError);
+  // The script verb reaches lists by caption.
+  UiDriver::Select(form, "Files", "Alpha");
+  EXPECT_EQ(list->Selected(), Item(0));
+}
+
+}  // namespace
