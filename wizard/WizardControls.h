@@ -1,6 +1,6 @@
 #pragma once
-// The toolkit's control classes the wizard's forms name. The stand-ins of the visual
-// controls (controls/*StandIn.h) register themselves; each unit includes those it uses.
+// The toolkit's control classes the wizard's forms name. The visual controls (controls/)
+// register themselves; each unit includes those it uses.
 #include "platform/forms/Buttons.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/Dialogs.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/VcBalloonHintsStandIn.h"
+#include "controls/VcBHints.h"
 #include "platform/forms/ActnList.h"
 #include "platform/forms/StdCtrls.h"
 #include "wizard/WizardControls.h"

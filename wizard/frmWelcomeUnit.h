@@ -1,6 +1,6 @@
 #pragma once
 // The welcome step: names the product and promises that nothing existing is removed.
-#include "controls/VcLabelStandIn.h"
+#include "controls/VcLabel.h"
 #include "wizard/frmBaseStepUnit.h"
 
 class TfrmWelcome : public TFrmStep {

@@ -163,6 +163,25 @@ TEST_F(NavigationTest, ClickedLineShowsItsExplanation) {
   EXPECT_EQ(list->Hint(), "");
 }
 
+// The frame's balloon component shows a line's explanation when the pointer rests on the
+// list, in its balloon window.
+TEST_F(NavigationTest, ExplanationShowsInABalloon) {
+  StartWizard();
+  Next();
+  auto* list = frmSelectItems->CheckList;
+  UiDriver::Select(nullptr, "CheckList", "#3");
+  UiDriver::MoveMouse(nullptr, "CheckList");
+  UiDriver::Advance(500);
+  ASSERT_TRUE(Application->HintShowing());
+  auto* balloon = dynamic_cast<TVcCustomHintWindow*>(Application->HintWindow());
+  ASSERT_NE(balloon, nullptr);
+  EXPECT_EQ(balloon->Caption().rfind("La police de caractères OCR", 0), 0u);
+  EXPECT_EQ(balloon->Caption(), list->Hint());
+  EXPECT_EQ(balloon->HintInfo().HintControl, list);
+  UiDriver::MoveMouseAway();
+  Application->CancelHint();
+}
+
 TEST_F(NavigationTest, ItemNamesCompareWithoutCaseAndUnknownOnesFail) {
   StartWizard();
   frmSelectItems->CheckItem("ocrfont");
