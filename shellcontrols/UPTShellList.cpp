@@ -823,6 +823,7 @@ void TScCustomShellList::CreateWnd() {
     throw;
   }
   FInCreateWnd = false;
+  FWindowGone = false;
   if (!Designing() && HasOption(scsloOleDrop)) {
     FDropTarget = CreateListDropTarget();
     if (FDropTarget && FAILED(RegisterDragDrop(Handle(), FDropTarget.get()))) FDropTarget.Reset();
@@ -830,7 +831,24 @@ void TScCustomShellList::CreateWnd() {
   if (HasOption(scsloAutoFill) && Items()->Count() == 0) PostMessage(Handle(), WM_DEFERREDFILL, 0, 0);
 }
 
+void TScCustomShellList::WindowGoing() {
+  if (!FWindowGone) {
+    FWindowGone = true;
+    if (Columns()->Count() > 0 && FSharedWidths) SaveWidthsToStore();
+  }
+  delete FChangeThread;
+  FChangeThread = nullptr;
+  FRefreshTimer->SetEnabled(false);
+  if (FDropTarget) {
+    RevokeDragDrop(Handle());
+    FDropTarget.Reset();
+  }
+}
+
 void TScCustomShellList::DestroyWnd() {
+  // The window's last widths, watcher and drop target go before the base takes the
+  // window down (whether or not WM_DESTROY comes through here).
+  if (HandleAllocated()) WindowGoing();
   ++FSyncDepth;
   try {
     ClearSelection();
@@ -880,14 +898,7 @@ void TScCustomShellList::WndProc(TMessage& Message) {
       CnNotify(Message);
       return;
     case WM_DESTROY:
-      if (Columns()->Count() > 0 && FSharedWidths) SaveWidthsToStore();
-      delete FChangeThread;
-      FChangeThread = nullptr;
-      FRefreshTimer->SetEnabled(false);
-      if (FDropTarget) {
-        RevokeDragDrop(Handle());
-        FDropTarget.Reset();
-      }
+      WindowGoing();
       break;
     case kWmWindowPosChanged:
       if (FInDestroyWnd) return;

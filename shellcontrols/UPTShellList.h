@@ -237,6 +237,8 @@ class TScCustomShellList : public TScCustomListView,
   bool MouseWheel(bool Down, TShiftState Shift, TPoint MousePos);
   static int SortCompare(win::LPARAM A, win::LPARAM B, win::LPARAM Self);
   void MenuMessage(TMessage& Message);
+  // Saves the widths, stops watching and revokes the drop target (once per window).
+  void WindowGoing();
 
   std::uint8_t FColumnMode = 0;
   bool FSharedWidths = false;
@@ -274,6 +276,7 @@ class TScCustomShellList : public TScCustomListView,
   TListItem* FDropHighlight = nullptr;
   bool FMenuRunning = false;
   bool FEndingEdit = false;
+  bool FWindowGone = false;
 };
 
 // The published form.

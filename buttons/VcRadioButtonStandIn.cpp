@@ -1,5 +1,0 @@
-#include "buttons/VcRadioButtonStandIn.h"
-
-void TVcRadioButton::DefineProps(TPropList&) {}
-
-WI_REGISTER_CLASS(TVcRadioButton);
