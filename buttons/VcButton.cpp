@@ -10,17 +10,6 @@ TVcCustomButton::TVcCustomButton(TComponent* AOwner) : TCustomControl(AOwner) {
   SetTabStop(true);
 }
 
-void AssignControlFont(TCanvasFont& Dest, const TFont* Source) {
-  Dest.SetName(Source->Name());
-  Dest.SetHeight(Source->Height());
-  TFontStyles st;
-  for (int i = 0; i < 4; ++i)
-    if (Source->Style() & (1u << i)) st.Include(TFontStyle(i));
-  Dest.SetStyle(st);
-  Dest.SetColor(Source->Color());
-  Dest.SetCharset(TFontCharset(Source->Charset()));
-}
-
 void TVcCustomButton::SetAlignmentVertical(TAlignmentVertical Value) {
   if (Value == FAlignmentVertical) return;
   FAlignmentVertical = Value;

@@ -7,11 +7,6 @@
 #include "platform/forms/Controls.h"
 #include "platform/forms/graphics/Graphics.h"
 
-// Caption styles and vertical placement shared with the visual controls. They are kept
-// here until the shared unit declares them; then these two lines go.
-enum TTextStyle { tsNormal, tsRaised, tsRecessed, tsShadow };
-enum TAlignmentVertical { avTop, avCenter, avBottom };
-
 class TVcCustomButton : public TCustomControl {
   WI_CLASS(TVcCustomButton, TCustomControl)
  public:
@@ -64,6 +59,3 @@ class TVcCustomButton : public TCustomControl {
   bool InClient(int X, int Y) const { return X >= 0 && Y >= 0 && X < ClientWidth() && Y < ClientHeight(); }
   void DrawCaptionText(win::HDC DC, const std::string& Text, TRect R, unsigned Flags, TColor Color);
 };
-
-// Copies a control font into a canvas font (name, height, style, colour, charset).
-void AssignControlFont(TCanvasFont& Dest, const TFont* Source);

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "controls/VcGrafx.h"
-#include "platform/forms/ControlPaint.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/graphics/BitmapResources.h"
 
@@ -108,35 +107,6 @@ TBitmap* VcRadChkStrip(const std::string& ResourceName) {
     b->LoadFromResourceName(0, ResourceName);
   }
   return b.get();
-}
-
-// --- Parent background ----------------------------------------------------------------------
-
-void DrawParentImage(TControl* Control, TCanvas* Canvas) {
-  TWinControl* parent = Control->Parent();
-  if (!parent) return;
-  win::HDC dc = Canvas->Handle();
-  int saved = win::SaveDC(dc);
-  win::OffsetViewportOrgEx(dc, -Control->Left(), -Control->Top(), nullptr);
-  win::IntersectClipRect(dc, 0, 0, parent->ClientWidth(), parent->ClientHeight());
-  // The parent's background (what erasing paints), then its own painting, both into dc.
-  ControlPaint::PaintStandardControl(dc, parent);
-  if (auto* cc = dynamic_cast<TCustomControl*>(parent); cc && cc->Canvas()) {
-    TCanvas* pc = cc->Canvas();
-    win::HDC previous = pc->HandleAllocated() ? pc->Handle() : nullptr;
-    AssignControlFont(pc->Font(), parent->Font());
-    pc->Brush().SetColor(parent->Color());
-    pc->SetHandle(dc);
-    try {
-      parent->Perform(win::WM_PAINT);
-    } catch (...) {
-      pc->SetHandle(previous);
-      win::RestoreDC(dc, saved);
-      throw;
-    }
-    pc->SetHandle(previous);
-  }
-  win::RestoreDC(dc, saved);
 }
 
 // --- Action link ----------------------------------------------------------------------------

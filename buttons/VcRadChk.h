@@ -8,12 +8,9 @@
 #include "buttons/VcButton.h"
 // TLeftRight: one alignment type with the framed edit, so a form may place both.
 #include "controls/VcEdit.h"
+#include "controls/VcGrafx.h"
 #include "platform/forms/ActnList.h"
 #include "platform/forms/ExtCtrls.h"
-
-// Paints the parent's background (its standard look, then its own Paint) into Canvas, as
-// it lies under Control. Nothing when Control has no parent.
-void DrawParentImage(TControl* Control, TCanvas* Canvas);
 
 
 // Key colours of the strips: olive around the glyph, teal inside it (drawn in clWindow).

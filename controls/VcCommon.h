@@ -25,6 +25,10 @@ const std::vector<std::string>& FrameStyleNames();
 enum TSide { sdLeft, sdTop, sdRight, sdBottom };
 const std::vector<std::string>& SideNames();
 
+// Caption styles and vertical placement of labels and painted buttons.
+enum TTextStyle { tsNormal, tsRaised, tsRecessed, tsShadow };
+enum TAlignmentVertical { avTop, avCenter, avBottom };
+
 // A set of sides in one byte: bit 1 << TSide (sdLeft 1, sdTop 2, sdRight 4, sdBottom 8).
 class TSides {
  public:
@@ -127,6 +131,8 @@ int GetFontHeight(const TCanvasFont* font);
 // Width of the 52 Latin letters / 52, rounded.
 int GetAvgCharWidth(const TFont* font);
 int GetAvgCharWidth(const TCanvasFont* font);
+// Copies a control font into a canvas font (name, height, style, colour, charset).
+void AssignControlFont(TCanvasFont& Dest, const TFont* Source);
 
 // --- Frame controller ----------------------------------------------------------------------------
 

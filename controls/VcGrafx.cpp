@@ -2,6 +2,9 @@
 
 #include <memory>
 
+#include "controls/VcCommon.h"
+#include "platform/forms/ControlPaint.h"
+
 void DrawTransparentBitmap(TCanvas* canvas, TBitmap* bitmap, const TRect& dest, const TRect& source,
                            TColor transparent) {
   int dw = dest.right - dest.left, dh = dest.bottom - dest.top;
@@ -39,4 +42,31 @@ void DrawTransparentBitmap(TCanvas* canvas, TBitmap* bitmap, const TRect& dest, 
   win::SetBkColor(dc, oldBk);
   canvas->SetCopyMode(cmSrcPaint);
   win::BitBlt(dc, dest.left, dest.top, dw, dh, workDC, 0, 0, win::SRCPAINT);
+}
+
+void DrawParentImage(TControl* Control, TCanvas* Canvas) {
+  TWinControl* parent = Control->Parent();
+  if (!parent) return;
+  win::HDC dc = Canvas->Handle();
+  int saved = win::SaveDC(dc);
+  win::OffsetViewportOrgEx(dc, -Control->Left(), -Control->Top(), nullptr);
+  win::IntersectClipRect(dc, 0, 0, parent->ClientWidth(), parent->ClientHeight());
+  // The parent's background (what erasing paints), then its own painting, both into dc.
+  ControlPaint::PaintStandardControl(dc, parent);
+  if (auto* cc = dynamic_cast<TCustomControl*>(parent); cc && cc->Canvas()) {
+    TCanvas* pc = cc->Canvas();
+    win::HDC previous = pc->HandleAllocated() ? pc->Handle() : nullptr;
+    AssignControlFont(pc->Font(), parent->Font());
+    pc->Brush().SetColor(parent->Color());
+    pc->SetHandle(dc);
+    try {
+      parent->Perform(win::WM_PAINT);
+    } catch (...) {
+      pc->SetHandle(previous);
+      win::RestoreDC(dc, saved);
+      throw;
+    }
+    pc->SetHandle(previous);
+  }
+  win::RestoreDC(dc, saved);
 }

@@ -17,7 +17,6 @@ enum TCenterPoint {
   cpUpperLeft, cpUpperCenter, cpUpperRight, cpLeftCenter, cpCenter, cpRightCenter, cpLowerLeft,
   cpLowerCenter, cpLowerRight
 };
-enum TTextStyle { tsNormal, tsRaised, tsRecessed, tsShadow };
 
 class TVcLabel : public TLabel {
   WI_CLASS(TVcLabel, TLabel)
