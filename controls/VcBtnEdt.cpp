@@ -92,41 +92,6 @@ const std::vector<std::string>& ButtonKindNames() {
   return names;
 }
 
-TShortCut TextToShortCut(const std::string& text) {
-  std::string t = text;
-  TShortCut mods = 0;
-  auto eat = [&t](const char* prefix) {
-    size_t n = std::strlen(prefix);
-    if (t.size() > n && AnsiCompareText(t.substr(0, n), prefix) == 0) {
-      t = t.substr(n);
-      return true;
-    }
-    return false;
-  };
-  for (bool more = true; more;) {
-    more = false;
-    if (eat("Shift+")) mods |= scShift, more = true;
-    if (eat("Ctrl+")) mods |= scCtrl, more = true;
-    if (eat("Alt+")) mods |= scAlt, more = true;
-  }
-  int key = 0;
-  if (t.size() == 1 && std::isalnum(static_cast<unsigned char>(t[0]))) {
-    key = std::toupper(static_cast<unsigned char>(t[0]));
-  } else if (t.size() >= 2 && (t[0] == 'F' || t[0] == 'f') &&
-             std::all_of(t.begin() + 1, t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
-    int n = std::stoi(t.substr(1));
-    if (n >= 1 && n <= 24) key = 0x70 + n - 1;
-  } else {
-    static const std::pair<const char*, int> named[] = {
-        {"Enter", 0x0D}, {"Esc", 0x1B},  {"Space", 0x20}, {"Tab", 0x09},   {"BkSp", 0x08}, {"Ins", 0x2D},
-        {"Del", 0x2E},   {"Home", 0x24}, {"End", 0x23},   {"PgUp", 0x21},  {"PgDn", 0x22}, {"Up", 0x26},
-        {"Down", 0x28},  {"Left", 0x25}, {"Right", 0x27}};
-    for (auto& [name, code] : named)
-      if (AnsiCompareText(t, name) == 0) key = code;
-  }
-  return key ? TShortCut(key | mods) : 0;
-}
-
 TBitmap* GetButtonKindGlyph(TButtonKind kind) {
   if (kind <= bkCustom || kind > bkSearch) return nullptr;
   (void)kResourcesRegistered;

@@ -2,6 +2,7 @@
 // The button edit: a framed edit with up to two small push buttons inside its right edge
 // (the main button and the alt button), each with a stock or custom glyph and a keyboard
 // shortcut. With AllowKeyEdit False only code changes the text.
+#include "platform/forms/ShortCuts.h"
 #include <cstdint>
 
 #include "controls/VcEdit.h"
@@ -10,11 +11,6 @@
 enum TButtonKind { bkCustom, bkLookup, bkDropDown, bkCalendar, bkAccept, bkReject, bkFolder, bkFind, bkSearch };
 const std::vector<std::string>& ButtonKindNames();
 
-// Key code in the low byte, plus these modifier bits.
-using TShortCut = std::uint16_t;
-inline constexpr TShortCut scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;
-// "F4", "Ctrl+A", "Shift+Alt+F12"...; 0 for a text that names no key.
-TShortCut TextToShortCut(const std::string& text);
 
 // The stock glyph strip of a kind (20 x 10: normal and disabled), loaded on first use and
 // shared; callers copy it. Null for bkCustom.

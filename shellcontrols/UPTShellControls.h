@@ -9,6 +9,7 @@
 //
 // COM objects made here (enumerator, drop source, details adapter) start with a reference
 // count of 0 unless said otherwise: the creator takes the first reference.
+#include "platform/forms/ShortCuts.h"
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -59,12 +60,6 @@ struct TScRememberedCols {
 extern TScRememberedCols RememberedDirectoryCols;
 
 // ---- Shortcuts and the default key table ----------------------------------------------
-using TShortCut = std::uint16_t;
-inline constexpr TShortCut scShift = 0x2000;
-inline constexpr TShortCut scCtrl = 0x4000;
-inline constexpr TShortCut scAlt = 0x8000;
-std::string ShortCutToText(TShortCut ShortCut);
-TShortCut TextToShortCut(const std::string& Text);  // 0 when it does not parse
 
 struct TScShellControlDefKeyRec {
   std::string Text;
