@@ -5,9 +5,11 @@
 #include <memory>
 
 #include "controls/VcCommon.h"
+#include "platform/forms/CommonControls.h"
 #include "platform/forms/StdCtrls.h"
 
-enum TLeftRight { taLeftJustify, taRightJustify };
+// The toolkit's alignment; an edit takes only its left and right values.
+using TLeftRight = TAlignment;
 
 // Window style bits the alignment chooses (the edit's create parameters).
 inline constexpr unsigned ES_MULTILINE = 0x0004, ES_RIGHT = 0x0002;

@@ -584,7 +584,7 @@ THitTests TCustomListView::GetHitTestInfoAt(int x, int y) const {
 TListItem* TCustomListView::GetNextItem(TListItem* start, TSearchDirection direction, TItemStates states) const {
   static const UINT dirs[] = {LVNI_TOLEFT, LVNI_TORIGHT, LVNI_ABOVE, LVNI_BELOW, LVNI_ALL};
   int from = start ? start->Index() : -1;
-  int i = int(const_cast<TCustomListView*>(this)->Perform(LVM_GETNEXTITEM, WPARAM(from), LPARAM(dirs[direction] | states)));
+  int i = int(const_cast<TCustomListView*>(this)->Perform(LVM_GETNEXTITEM, WPARAM(from), LPARAM(dirs[int(direction)] | states)));
   return FListItems->Item(i);
 }
 

@@ -24,7 +24,8 @@ class TCustomEdit;
 enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
 enum TItemChange { ctText, ctImage, ctState };
 enum TDisplayCode { drBounds, drIcon, drLabel, drSelectBounds };
-enum TSearchDirection { sdLeft, sdRight, sdAbove, sdBelow, sdAll };
+// Scoped: the visual controls' frame sides use the names sdLeft and sdRight too.
+enum class TSearchDirection { sdLeft, sdRight, sdAbove, sdBelow, sdAll };
 enum TIconArrangement { iaTop, iaLeft };
 // Item states (a set, the LVIS_ bits).
 using TItemStates = unsigned;

@@ -43,7 +43,7 @@ class ListViewTest : public FormsTest {
   }
   std::vector<std::string> SelectedCaptions() {
     std::vector<std::string> out;
-    for (TListItem* t = list->GetNextItem(nullptr, sdAll, isSelected); t; t = list->GetNextItem(t, sdAll, isSelected))
+    for (TListItem* t = list->GetNextItem(nullptr, TSearchDirection::sdAll, isSelected); t; t = list->GetNextItem(t, TSearchDirection::sdAll, isSelected))
       out.push_back(t->Caption());
     return out;
   }
@@ -129,9 +129,9 @@ TEST_F(ListViewTest, FindNextAndSortKeepSelectionWithTheItems) {
   int tag = 7;
   Item(3)->SetData(&tag);
   EXPECT_EQ(list->FindData(0, &tag, true, false), Item(3));
-  EXPECT_EQ(list->GetNextItem(Item(1), sdBelow, 0), Item(2));
-  EXPECT_EQ(list->GetNextItem(Item(1), sdAbove, 0), Item(0));
-  EXPECT_EQ(list->GetNextItem(Item(0), sdAbove, 0), nullptr);
+  EXPECT_EQ(list->GetNextItem(Item(1), TSearchDirection::sdBelow, 0), Item(2));
+  EXPECT_EQ(list->GetNextItem(Item(1), TSearchDirection::sdAbove, 0), Item(0));
+  EXPECT_EQ(list->GetNextItem(Item(0), TSearchDirection::sdAbove, 0), nullptr);
   TListItem* delta = Item(3);
   delta->SetSelected(true);
   delta->SetFocused(true);
@@ -368,9 +368,9 @@ TEST_F(ListViewTest, StylesLayItemsOutDifferently) {
   RECT icon0 = Item(0)->DisplayRect(drIcon), icon1 = Item(1)->DisplayRect(drIcon);
   EXPECT_EQ(icon0.top, icon1.top);  // side by side
   EXPECT_GT(icon1.left, icon0.right);
-  EXPECT_EQ(list->GetNextItem(Item(0), sdRight, 0), Item(1));
+  EXPECT_EQ(list->GetNextItem(Item(0), TSearchDirection::sdRight, 0), Item(1));
   list->SetViewStyle(vsSmallIcon);
-  EXPECT_EQ(list->GetNextItem(Item(1), sdLeft, 0), Item(0));
+  EXPECT_EQ(list->GetNextItem(Item(1), TSearchDirection::sdLeft, 0), Item(0));
   EXPECT_EQ(list->HeaderHandle(), nullptr);
 }
 
