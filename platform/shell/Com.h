@@ -5,6 +5,7 @@
 //
 // Interfaces are abstract classes whose virtual methods follow the Windows slot order.
 // Objects made here start with one reference for the caller unless said otherwise.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -129,6 +130,35 @@ std::string FromWide(const WCHAR* wide);  // null gives ""
 std::string FromWide(const std::u16string& wide);
 // A task-allocated, zero-terminated wide copy (free with CoTaskMemFree).
 LPOLESTR CoTaskStrDup(const std::string& utf8);
+
+// An object serving IUnknown and one interface I (identified by Iid), made with new: it
+// starts with one reference and deletes itself when the last one goes.
+template <class I, const IID& Iid>
+class ComObject : public I {
+ public:
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == Iid) {
+      *ppv = static_cast<I*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return ++refs_; }
+  ULONG Release() override {
+    ULONG r = --refs_;
+    if (!r) delete this;
+    return r;
+  }
+
+ protected:
+  virtual ~ComObject() = default;
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
 
 // Holds one reference; for callers that like RAII.
 template <class T>

@@ -65,25 +65,9 @@ std::string Join(const std::string& dir, const std::string& name) {
 
 HRESULT FromError(DWORD e) { return HRESULT_FROM_WIN32(e ? e : ERROR_GEN_FAILURE); }
 
-class FileContextMenu final : public IContextMenu {
+class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
  public:
   FileContextMenu(std::string folder, std::vector<std::string> items) : folder_(std::move(folder)), items_(std::move(items)) {}
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IContextMenu) {
-      *ppv = static_cast<IContextMenu*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (!r) delete this;
-    return r;
-  }
 
   HRESULT QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last, UINT flags) override {
     if (!IsMenu(menu)) return E_INVALIDARG;
@@ -286,7 +270,6 @@ class FileContextMenu final : public IContextMenu {
     return S_OK;
   }
 
-  ULONG refs_ = 1;
   std::string folder_;
   std::vector<std::string> items_;
 };

@@ -76,25 +76,9 @@ char DriveOf(const std::string& path) {
   return full.size() > 1 && full[1] == ':' ? char(std::toupper(static_cast<unsigned char>(full[0]))) : 0;
 }
 
-class FolderDropTarget final : public IDropTarget {
+class FolderDropTarget final : public ComObject<IDropTarget, IID_IDropTarget> {
  public:
   explicit FolderDropTarget(std::string folder) : folder_(std::move(folder)) {}
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDropTarget) {
-      *ppv = this;
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (!r) delete this;
-    return r;
-  }
   HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL, DWORD* effect) override {
     if (!effect) return E_INVALIDARG;
     paths_ = DroppedPaths(data);
@@ -144,7 +128,6 @@ class FolderDropTarget final : public IDropTarget {
     if (allowed & DROPEFFECT_MOVE) return DROPEFFECT_MOVE;
     return DROPEFFECT_NONE;
   }
-  ULONG refs_ = 1;
   std::string folder_;
   std::vector<std::string> paths_;
 };

@@ -28,25 +28,9 @@ HGLOBAL Duplicate(HGLOBAL h) {
   return out;
 }
 
-class FormatEnum final : public IEnumFORMATETC {
+class FormatEnum final : public ComObject<IEnumFORMATETC, IID_IEnumFORMATETC> {
  public:
   FormatEnum(std::vector<FORMATETC> f, std::size_t pos) : formats_(std::move(f)), pos_(pos) {}
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IEnumFORMATETC) {
-      *ppv = this;
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (!r) delete this;
-    return r;
-  }
   HRESULT Next(ULONG celt, FORMATETC* rgelt, ULONG* fetched) override {
     if (!rgelt) return E_POINTER;
     ULONG n = 0;
@@ -73,32 +57,15 @@ class FormatEnum final : public IEnumFORMATETC {
   }
 
  private:
-  ULONG refs_ = 1;
   std::vector<FORMATETC> formats_;
   std::size_t pos_;
 };
 
 // HGLOBAL blocks by format, offered in the order they were set.
-class DataObject final : public IDataObject {
+class DataObject final : public ComObject<IDataObject, IID_IDataObject> {
  public:
   ~DataObject() {
     for (auto& [f, h] : blocks_) GlobalFree(h);
-  }
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDataObject) {
-      *ppv = this;
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (!r) delete this;
-    return r;
   }
   HRESULT GetData(FORMATETC* format, STGMEDIUM* medium) override {
     if (!medium) return E_POINTER;
@@ -163,7 +130,6 @@ class DataObject final : public IDataObject {
       if (f == cf) return h;
     return nullptr;
   }
-  ULONG refs_ = 1;
   std::vector<std::pair<CLIPFORMAT, HGLOBAL>> blocks_;
 };
 

@@ -171,25 +171,9 @@ void SetStr(STRRET* sr, const std::string& s) {
   sr->pOleStr = CoTaskStrDup(s);
 }
 
-class EnumIDList final : public IEnumIDList {
+class EnumIDList final : public ComObject<IEnumIDList, IID_IEnumIDList> {
  public:
   explicit EnumIDList(std::vector<std::string> items, std::size_t pos = 0) : items_(std::move(items)), pos_(pos) {}
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IEnumIDList) {
-      *ppv = static_cast<IEnumIDList*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (!r) delete this;
-    return r;
-  }
   HRESULT Next(ULONG celt, LPITEMIDLIST* rgelt, ULONG* fetched) override {
     if (!rgelt || (celt > 1 && !fetched)) return E_POINTER;
     ULONG n = 0;
@@ -216,7 +200,6 @@ class EnumIDList final : public IEnumIDList {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
   std::vector<std::string> items_;
   std::size_t pos_;
 };
