@@ -10,6 +10,7 @@
 
 #include "platform/shell/ShellLink.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Utf8.h"
 
 namespace win {
 
@@ -225,56 +226,9 @@ HGLOBAL GlobalFree(HGLOBAL mem) {
 }
 std::size_t GlobalLiveBlocks() { return GlobalBlocks().Count(); }
 
-std::u16string ToWide(const std::string& s) {
-  std::u16string out;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp;
-    int n;
-    if (c < 0x80) { cp = c; n = 1; }
-    else if ((c >> 5) == 6) { cp = c & 0x1F; n = 2; }
-    else if ((c >> 4) == 14) { cp = c & 0x0F; n = 3; }
-    else if ((c >> 3) == 30) { cp = c & 0x07; n = 4; }
-    else { out += u'\uFFFD'; ++i; continue; }
-    if (i + n > s.size()) { out += u'\uFFFD'; break; }
-    bool ok = true;
-    for (int k = 1; k < n; ++k) {
-      unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d >> 6) != 2) { ok = false; break; }
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    if (!ok) { out += u'\uFFFD'; ++i; continue; }
-    i += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += char16_t(0xD800 + (cp >> 10));
-      out += char16_t(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += char16_t(cp);
-    }
-  }
-  return out;
-}
+std::u16string ToWide(const std::string& s) { return Utf8ToUtf16(s); }
 
-std::string FromWide(const std::u16string& w) {
-  std::string out;
-  for (std::size_t i = 0; i < w.size(); ++i) {
-    char32_t cp = w[i];
-    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (w[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (cp < 0x80) out += char(cp);
-    else if (cp < 0x800) { out += char(0xC0 | (cp >> 6)); out += char(0x80 | (cp & 0x3F)); }
-    else if (cp < 0x10000) {
-      out += char(0xE0 | (cp >> 12)); out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F));
-    } else {
-      out += char(0xF0 | (cp >> 18)); out += char(0x80 | ((cp >> 12) & 0x3F));
-      out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
+std::string FromWide(const std::u16string& w) { return Utf16ToUtf8(w); }
 
 std::string FromWide(const WCHAR* wide) {
   if (!wide) return {};
