@@ -1077,21 +1077,11 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     di.item.state = stateOf(i);
     di.item.pszText = text.data();
     if (ViewSupport::Notify(this, LVN_BEGINLABELEDITA, &di.hdr) || !valid(i)) return nullptr;
-    if (!N.edit) {
-      N.edit.reset(new ViewSupport::TInPlaceEdit(nullptr));
-      N.edit->SetParent(this);
-    }
     Geometry g = geo();
     RECT b, ic, lb;
     rects(g, i, b, ic, lb);
-    N.edit->SetBounds(lb.left, lb.top, std::max<int>(lb.right - lb.left + 24, 60), lb.bottom - lb.top);
-    N.edit->SetText(text);
-    N.edit->Show();
     N.editing = i;
-    N.edit->OnDone = [this](bool cancel) { Perform(LVM_ENDEDITNOW, cancel, 0); };
-    if (N.edit->CanFocus()) N.edit->SetFocus();
-    N.edit->SelectAll();
-    return N.edit->Handle();
+    return ViewSupport::OpenLabelEditor(this, N.edit, lb, 60, text, LVM_ENDEDITNOW);
   };
   auto hitTest = [&](LVHITTESTINFO* hi, bool subItems) -> int {
     Geometry g = geo();
@@ -1811,13 +1801,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       cd.nmcd.dwDrawStage = CDDS_PREPAINT;
       LRESULT pre = ViewSupport::Notify(this, NM_CUSTOMDRAW, &cd.nmcd.hdr);
       if (pre & CDRF_SKIPDEFAULT) return 0;
-      HBRUSH b = CreateSolidBrush(bk);
-      FillRect(dc, &whole, b);
-      DeleteObject(b);
-      if (g.border) {
-        RECT r = whole;
-        DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
-      }
+      ViewSupport::PaintBackground(dc, whole, bk, g.border != 0);
       HGDIOBJ oldFont = SelectObject(dc, ControlPaint::FontHandle(Font()));
       if (N.header && g.hdrH) Header::Paint(N.header, dc, ControlPaint::FontHandle(Font()));
       SaveDC(dc);
@@ -1843,11 +1827,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
         cd.clrText = hot ? GetSysColor(COLOR_HIGHLIGHTTEXT) : textColor;
         cd.clrTextBk = hot ? GetSysColor(COLOR_HIGHLIGHT) : dim ? GetSysColor(COLOR_BTNFACE) : N.textBk != CLR_NONE ? N.textBk : bk;
         LRESULT ir = CDRF_DODEFAULT;
-        if (pre & CDRF_NOTIFYITEMDRAW) {
-          SaveDC(dc);
-          ir = ViewSupport::Notify(this, NM_CUSTOMDRAW, &cd.nmcd.hdr);
-          if (!(ir & CDRF_NEWFONT)) RestoreDC(dc, -1);
-        }
+        if (pre & CDRF_NOTIFYITEMDRAW) ir = ViewSupport::NotifyItemPrePaint(this, &cd.nmcd.hdr, dc);
         COLORREF itemText = cd.clrText, itemBk = cd.clrTextBk;
         if (!(ir & CDRF_SKIPDEFAULT)) {
           int columns = report ? std::max<int>(1, int(N.cols.size())) : 1;
@@ -1859,9 +1839,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
               sc.nmcd.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
               sc.nmcd.rc = subRect(g, i, sub);
               sc.iSubItem = sub;
-              SaveDC(dc);
-              sr = ViewSupport::Notify(this, NM_CUSTOMDRAW, &sc.nmcd.hdr);
-              if (!(sr & CDRF_NEWFONT)) RestoreDC(dc, -1);
+              sr = ViewSupport::NotifyItemPrePaint(this, &sc.nmcd.hdr, dc);
               ct = sc.clrText, cb = sc.clrTextBk;
             }
             if (!(sr & CDRF_SKIPDEFAULT)) {
@@ -1881,11 +1859,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
                 RECT fill = label;
                 if (report && FRowSelect) fill.right = bounds.right;
                 else if (report) fill.right = std::min<int>(label.right, label.left + ViewSupport::TextWidth(Font(), getText(i, 0)) + 6);
-                if (hot || dim || cb != bk) {
-                  HBRUSH sb = CreateSolidBrush(cb);
-                  FillRect(dc, &fill, sb);
-                  DeleteObject(sb);
-                }
+                if (hot || dim || cb != bk) ViewSupport::FillSolid(dc, fill, cb);
                 SetTextColor(dc, ct);
                 RECT tr{label.left + 2, label.top, label.right - 2, label.bottom};
                 UINT just = g.view == int(LVS_ICON) ? DT_CENTER : DT_LEFT;
@@ -1894,11 +1868,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
               } else {
                 RECT sr2 = subRect(g, i, sub);
                 bool rowHot = FRowSelect && (hot || dim);
-                if (rowHot || cb != itemBk) {
-                  HBRUSH sb = CreateSolidBrush(rowHot ? itemBk : cb);
-                  FillRect(dc, &sr2, sb);
-                  DeleteObject(sb);
-                }
+                if (rowHot || cb != itemBk) ViewSupport::FillSolid(dc, sr2, rowHot ? itemBk : cb);
                 SetTextColor(dc, rowHot ? itemText : (cb != itemBk || ct != itemText) ? ct : textColor);
                 int fmt = N.cols[size_t(sub)].fmt & LVCFMT_JUSTIFYMASK;
                 UINT just = fmt == LVCFMT_RIGHT ? DT_RIGHT : fmt == LVCFMT_CENTER ? DT_CENTER : DT_LEFT;

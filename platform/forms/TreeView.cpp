@@ -926,21 +926,11 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     std::string text = getText(t);
     di.item.pszText = text.data();
     if (ViewSupport::Notify(this, TVN_BEGINLABELEDITA, &di.hdr) || !valid(t)) return nullptr;
-    if (!N.edit) {
-      N.edit.reset(new ViewSupport::TInPlaceEdit(nullptr));
-      N.edit->SetParent(this);
-    }
     Geometry g = geo();
     auto rows = visibleRows();
     RECT r = labelRect(g, t, rowOf(rows, t) - topRow(rows));
-    N.edit->SetBounds(r.left, r.top, std::max<int>(r.right - r.left + 24, 40), r.bottom - r.top);
-    N.edit->SetText(text);
-    N.edit->Show();
     N.editing = t;
-    N.edit->OnDone = [this](bool cancel) { Perform(TVM_ENDEDITLABELNOW, cancel, 0); };
-    if (N.edit->CanFocus()) N.edit->SetFocus();
-    N.edit->SelectAll();
-    return N.edit->Handle();
+    return ViewSupport::OpenLabelEditor(this, N.edit, r, 40, text, TVM_ENDEDITLABELNOW);
   };
   auto hitTest = [&](TVHITTESTINFO* hi) -> HTREEITEM {
     Geometry g = geo();
@@ -1311,13 +1301,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       cd.nmcd.dwDrawStage = CDDS_PREPAINT;
       LRESULT pre = ViewSupport::Notify(this, NM_CUSTOMDRAW, &cd.nmcd.hdr);
       if (pre & CDRF_SKIPDEFAULT) return 0;
-      HBRUSH b = CreateSolidBrush(bk);
-      FillRect(dc, &whole, b);
-      DeleteObject(b);
-      if (g.border) {
-        RECT r = whole;
-        DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
-      }
+      ViewSupport::PaintBackground(dc, whole, bk, g.border != 0);
       SaveDC(dc);
       IntersectClipRect(dc, g.border, g.border, Width() - g.border, Height() - g.border);
       HGDIOBJ oldFont = SelectObject(dc, ControlPaint::FontHandle(Font()));
@@ -1349,9 +1333,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
         if ((FStyle & TVS_HASBUTTONS) && hasKids(t) && (Level(t) > 0 || g.rootLines)) {
           int bx = ix - g.indent / 2 - 2;
           RECT br{bx - 4, mid - 4, bx + 5, mid + 5};
-          HBRUSH wb = CreateSolidBrush(bk);
-          FillRect(dc, &br, wb);
-          DeleteObject(wb);
+          ViewSupport::FillSolid(dc, br, bk);
           HBRUSH fb = CreateSolidBrush(GetSysColor(COLOR_GRAYTEXT));
           FrameRect(dc, &br, fb);
           DeleteObject(fb);
@@ -1377,11 +1359,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
         cd.clrText = hot ? GetSysColor(COLOR_HIGHLIGHTTEXT) : N.text != CLR_NONE ? N.text : ControlPaint::Rgb(Font()->Color());
         cd.clrTextBk = hot ? GetSysColor(COLOR_HIGHLIGHT) : bk;
         LRESULT ir = CDRF_DODEFAULT;
-        if (pre & CDRF_NOTIFYITEMDRAW) {
-          SaveDC(dc);
-          ir = ViewSupport::Notify(this, NM_CUSTOMDRAW, &cd.nmcd.hdr);
-          if (!(ir & CDRF_NEWFONT)) RestoreDC(dc, -1);
-        }
+        if (pre & CDRF_NOTIFYITEMDRAW) ir = ViewSupport::NotifyItemPrePaint(this, &cd.nmcd.hdr, dc);
         if (!(ir & CDRF_SKIPDEFAULT)) {
           int x = ix;
           if (N.stateImages) {
@@ -1398,11 +1376,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
             ImageList_Draw(N.images, idx, dc, x, y + (g.rowH - g.imgH) / 2, style);
           }
           RECT lr = labelRect(g, t, row);
-          if (hot || cd.clrTextBk != bk) {
-            HBRUSH sb = CreateSolidBrush(cd.clrTextBk);
-            FillRect(dc, &lr, sb);
-            DeleteObject(sb);
-          }
+          if (hot || cd.clrTextBk != bk) ViewSupport::FillSolid(dc, lr, cd.clrTextBk);
           SetTextColor(dc, cd.clrText);
           RECT tr{lr.left + 2, lr.top, lr.right, lr.bottom};
           DrawText(dc, getText(t), &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

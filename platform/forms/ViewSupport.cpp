@@ -1,5 +1,7 @@
 #include "platform/forms/ViewSupport.h"
 
+#include <algorithm>
+
 #include "platform/forms/ControlPaint.h"
 #include "platform/forms/ListView.h"
 #include "platform/forms/TreeView.h"
@@ -41,6 +43,27 @@ int TextHeight(const TFont* f) {
   return tm.tmHeight;
 }
 
+void FillSolid(HDC dc, const RECT& r, COLORREF color) {
+  HBRUSH b = CreateSolidBrush(color);
+  FillRect(dc, &r, b);
+  DeleteObject(b);
+}
+
+void PaintBackground(HDC dc, const RECT& whole, COLORREF bk, bool border) {
+  FillSolid(dc, whole, bk);
+  if (border) {
+    RECT r = whole;
+    DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT);
+  }
+}
+
+LRESULT NotifyItemPrePaint(TWinControl* c, NMHDR* hdr, HDC dc) {
+  SaveDC(dc);
+  LRESULT r = Notify(c, NM_CUSTOMDRAW, hdr);
+  if (!(r & CDRF_NEWFONT)) RestoreDC(dc, -1);
+  return r;
+}
+
 void TInPlaceEdit::DefineProps(TPropList&) {}
 
 bool TInPlaceEdit::WantsKey(WORD key) const { return key == VK_RETURN || key == VK_ESCAPE || TCustomEdit::WantsKey(key); }
@@ -57,6 +80,21 @@ void TInPlaceEdit::WndProc(TMessage& m) {
 void TInPlaceEdit::DoExit() {
   TCustomEdit::DoExit();
   if (auto done = OnDone) done(false);
+}
+
+HWND OpenLabelEditor(TWinControl* view, std::unique_ptr<TInPlaceEdit>& edit, const RECT& label, int minWidth,
+                     const std::string& text, UINT doneMsg) {
+  if (!edit) {
+    edit.reset(new TInPlaceEdit(nullptr));
+    edit->SetParent(view);
+  }
+  edit->SetBounds(label.left, label.top, std::max<int>(label.right - label.left + 24, minWidth), label.bottom - label.top);
+  edit->SetText(text);
+  edit->Show();
+  edit->OnDone = [view, doneMsg](bool cancel) { view->Perform(doneMsg, cancel, 0); };
+  if (edit->CanFocus()) edit->SetFocus();
+  edit->SelectAll();
+  return edit->Handle();
 }
 
 bool PaintView(HDC dc, TControl* c) {

@@ -2,6 +2,7 @@
 // What the tree and list views share: notifying the parent, measuring item texts, the
 // in-place label editor, and the hook through which the window painter draws them.
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/forms/CommonControls.h"
@@ -14,6 +15,14 @@ namespace ViewSupport {
 win::LRESULT Notify(TWinControl* c, int code, win::NMHDR* hdr);
 int TextWidth(const TFont* f, const std::string& s);
 int TextHeight(const TFont* f);
+// Fills r with one colour.
+void FillSolid(win::HDC dc, const win::RECT& r, win::COLORREF color);
+// A view's background: bk, framed by a sunken edge when it has a border.
+void PaintBackground(win::HDC dc, const win::RECT& whole, win::COLORREF bk, bool border);
+// The custom-draw notification of one item or sub-item before it is painted. A handler that
+// chose a new font (CDRF_NEWFONT) keeps the DC state it changed: the caller restores it once
+// the item is drawn.
+win::LRESULT NotifyItemPrePaint(TWinControl* c, win::NMHDR* hdr, win::HDC dc);
 // The button state for WM_LBUTTONDOWN and the like: the keys held (MK_ bits).
 inline constexpr win::WPARAM MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8;
 
@@ -30,6 +39,12 @@ class TInPlaceEdit : public TCustomEdit {
   bool WantsKey(win::WORD key) const override;
   void DoExit() override;
 };
+
+// Opens a view's label editor (made on first use) over the label rectangle, 24 pixels wider
+// and at least minWidth wide, with text all selected and the focus; when it is done it sends
+// doneMsg to the view with wParam = cancelled. Gives the editor's window.
+win::HWND OpenLabelEditor(TWinControl* view, std::unique_ptr<TInPlaceEdit>& edit, const win::RECT& label, int minWidth,
+                          const std::string& text, win::UINT doneMsg);
 
 // The views paint on WM_PAINT with wParam = the DC; the window painter reaches them
 // through this hook (installed by ControlPaint).
