@@ -88,6 +88,41 @@ TPropInfo& SidesProp(TPropList& p, const std::string& name, TSides (T::*get)() c
   return p.Add(std::move(info));
 }
 
+// Sets one frame setting of a framed control, repainting the frame when it changed.
+template <class C, class V>
+void SetFrameSetting(C* control, V& field, V v) {
+  if (v == field) return;
+  field = v;
+  control->RepaintFrame();
+}
+
+// A framed control's own frame settings (and colour) are stored only while no frame controller
+// governs them.
+template <class T>
+bool FrameSettingsStored(const TPersistent* o) {
+  auto* c = static_cast<const T*>(o);
+  return !(c->FrameController() && c->UseFrameController());
+}
+
+// The frame properties of a framed control, FrameColor to FrameVisible: each stored when it
+// differs from its default and the control's own settings are stored.
+template <class T>
+void FrameProps(TPropList& p) {
+  auto frame = [](TPropInfo& info) {
+    auto def = info.def;
+    auto get = info.get;
+    info.stored = [def, get](TPersistent* o) { return FrameSettingsStored<T>(o) && !(def && *def == get(o)); };
+  };
+  frame(p.Color("FrameColor", &T::FrameColor, &T::SetFrameColor, clBtnShadow));
+  p.Component("FrameController", &T::FrameController, &T::SetFrameController);
+  frame(p.Bool("FrameFlat", &T::FrameFlat, &T::SetFrameFlat, false));
+  frame(FrameStyleProp<T>(p, "FrameFlatStyle", &T::FrameFlatStyle, &T::SetFrameFlatStyle, fsStatus));
+  frame(FrameStyleProp<T>(p, "FrameFocusStyle", &T::FrameFocusStyle, &T::SetFrameFocusStyle, fsLowered));
+  frame(SidesProp<T>(p, "FrameSides", &T::FrameSides, &T::SetFrameSides, AllSides));
+  frame(FrameStyleProp<T>(p, "FrameStyle", &T::FrameStyle, &T::SetFrameStyle, fsFlat));
+  frame(p.Bool("FrameVisible", &T::FrameVisible, &T::SetFrameVisible, false));
+}
+
 // `About`: one value, read and ignored, never written.
 TPropInfo& AboutProp(TPropList& p);
 

@@ -22,7 +22,7 @@ TVcCustomEdit::~TVcCustomEdit() {
   if (FFrameController) FFrameController->RemoveControl(this);
 }
 
-bool TVcCustomEdit::FrameStored() const { return !(FFrameController && FUseFrameController); }
+bool TVcCustomEdit::FrameStored() const { return FrameSettingsStored<TVcCustomEdit>(this); }
 
 unsigned TVcCustomEdit::EditStyle() const {
   if (FAlignment == taLeftJustify) return 0;
@@ -59,11 +59,7 @@ void TVcCustomEdit::SetColor(int v) {
   if (FFrameVisible) RepaintFrame();
 }
 
-void TVcCustomEdit::SetFrameColor(int v) {
-  if (v == FFrameColor) return;
-  FFrameColor = v;
-  RepaintFrame();
-}
+void TVcCustomEdit::SetFrameColor(int v) { SetFrameSetting(this, FFrameColor, v); }
 
 void TVcCustomEdit::SetFrameController(TVcFrameController* v) {
   if (v == FFrameController) return;
@@ -94,29 +90,13 @@ void TVcCustomEdit::SetFrameFlat(bool v) {
   Invalidate();
 }
 
-void TVcCustomEdit::SetFrameFlatStyle(TFrameStyle v) {
-  if (v == FFrameFlatStyle) return;
-  FFrameFlatStyle = v;
-  RepaintFrame();
-}
+void TVcCustomEdit::SetFrameFlatStyle(TFrameStyle v) { SetFrameSetting(this, FFrameFlatStyle, v); }
 
-void TVcCustomEdit::SetFrameFocusStyle(TFrameStyle v) {
-  if (v == FFrameFocusStyle) return;
-  FFrameFocusStyle = v;
-  RepaintFrame();
-}
+void TVcCustomEdit::SetFrameFocusStyle(TFrameStyle v) { SetFrameSetting(this, FFrameFocusStyle, v); }
 
-void TVcCustomEdit::SetFrameSides(TSides v) {
-  if (v == FFrameSides) return;
-  FFrameSides = v;
-  RepaintFrame();
-}
+void TVcCustomEdit::SetFrameSides(TSides v) { SetFrameSetting(this, FFrameSides, v); }
 
-void TVcCustomEdit::SetFrameStyle(TFrameStyle v) {
-  if (v == FFrameStyle) return;
-  FFrameStyle = v;
-  RepaintFrame();
-}
+void TVcCustomEdit::SetFrameStyle(TFrameStyle v) { SetFrameSetting(this, FFrameStyle, v); }
 
 void TVcCustomEdit::SetFrameVisible(bool v) {
   FFrameVisible = v;
@@ -197,27 +177,14 @@ void TVcCustomEdit::WndProc(TMessage& m) {
 
 void TVcCustomEdit::DefineProps(TPropList& p) {
   using E = TVcCustomEdit;
-  auto frameStored = [](TPersistent* o) { return static_cast<E*>(o)->FrameStored(); };
-  auto storedUnless = [frameStored](TPropInfo& info) {
-    auto plain = info.def;
-    auto get = info.get;
-    info.stored = [frameStored, plain, get](TPersistent* o) { return frameStored(o) && !(get(o) == *plain); };
-  };
   AboutProp(p);
   p.Enum("Alignment", &E::Alignment, &E::SetAlignment, {"taLeftJustify", "taRightJustify"}, taLeftJustify);
   p.Color("Color", &E::Color, &E::SetColor, clWindow).stored = [](TPersistent* o) {
     auto* e = static_cast<E*>(o);
-    return e->FrameStored() && !e->ParentColor() && e->Color() != clWindow;
+    return FrameSettingsStored<E>(o) && !e->ParentColor() && e->Color() != clWindow;
   };
   p.Bool("Ctl3D", &E::Ctl3D, &E::SetCtl3D, true);
-  storedUnless(p.Color("FrameColor", &E::FrameColor, &E::SetFrameColor, clBtnShadow));
-  p.Component("FrameController", &E::FrameController, &E::SetFrameController);
-  storedUnless(p.Bool("FrameFlat", &E::FrameFlat, &E::SetFrameFlat, false));
-  storedUnless(FrameStyleProp<E>(p, "FrameFlatStyle", &E::FrameFlatStyle, &E::SetFrameFlatStyle, fsStatus));
-  storedUnless(FrameStyleProp<E>(p, "FrameFocusStyle", &E::FrameFocusStyle, &E::SetFrameFocusStyle, fsLowered));
-  storedUnless(SidesProp<E>(p, "FrameSides", &E::FrameSides, &E::SetFrameSides, AllSides));
-  storedUnless(FrameStyleProp<E>(p, "FrameStyle", &E::FrameStyle, &E::SetFrameStyle, fsFlat));
-  storedUnless(p.Bool("FrameVisible", &E::FrameVisible, &E::SetFrameVisible, false));
+  FrameProps<E>(p);
   p.Bool("TabOnEnter", &E::TabOnEnter, &E::SetTabOnEnter, false);
   p.Bool("UseFrameController", &E::UseFrameController, &E::SetUseFrameController, true);
 }

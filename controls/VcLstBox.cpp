@@ -83,11 +83,7 @@ void TVcCustomListBox::SetColor(int v) {
   if (FFrameVisible) RepaintFrame();
 }
 
-void TVcCustomListBox::SetFrameColor(int v) {
-  if (v == FFrameColor) return;
-  FFrameColor = v;
-  RepaintFrame();
-}
+void TVcCustomListBox::SetFrameColor(int v) { SetFrameSetting(this, FFrameColor, v); }
 
 void TVcCustomListBox::SetFrameController(TVcFrameController* v) {
   if (v == FFrameController) return;
@@ -122,29 +118,13 @@ void TVcCustomListBox::SetFrameFlat(bool v) {
   Invalidate();
 }
 
-void TVcCustomListBox::SetFrameFlatStyle(TFrameStyle v) {
-  if (v == FFrameFlatStyle) return;
-  FFrameFlatStyle = v;
-  RepaintFrame();
-}
+void TVcCustomListBox::SetFrameFlatStyle(TFrameStyle v) { SetFrameSetting(this, FFrameFlatStyle, v); }
 
-void TVcCustomListBox::SetFrameFocusStyle(TFrameStyle v) {
-  if (v == FFrameFocusStyle) return;
-  FFrameFocusStyle = v;
-  RepaintFrame();
-}
+void TVcCustomListBox::SetFrameFocusStyle(TFrameStyle v) { SetFrameSetting(this, FFrameFocusStyle, v); }
 
-void TVcCustomListBox::SetFrameSides(TSides v) {
-  if (v == FFrameSides) return;
-  FFrameSides = v;
-  RepaintFrame();
-}
+void TVcCustomListBox::SetFrameSides(TSides v) { SetFrameSetting(this, FFrameSides, v); }
 
-void TVcCustomListBox::SetFrameStyle(TFrameStyle v) {
-  if (v == FFrameStyle) return;
-  FFrameStyle = v;
-  RepaintFrame();
-}
+void TVcCustomListBox::SetFrameStyle(TFrameStyle v) { SetFrameSetting(this, FFrameStyle, v); }
 
 void TVcCustomListBox::SetFrameVisible(bool v) {
   if (v == FFrameVisible) return;
@@ -361,11 +341,6 @@ void TVcCustomListBox::WndProc(TMessage& m) {
 
 // --- TVcTabbedListBox ----------------------------------------------------------------------
 
-namespace {
-bool StoreFrame(TPersistent* o) { return static_cast<TVcTabbedListBox*>(o)->FrameController() == nullptr ||
-                                         !static_cast<TVcTabbedListBox*>(o)->UseFrameController(); }
-}  // namespace
-
 void TVcTabbedListBox::DefineProps(TPropList& p) {
   using T = TVcTabbedListBox;
   AboutProp(p);
@@ -375,21 +350,9 @@ void TVcTabbedListBox::DefineProps(TPropList& p) {
   p.Bool("BeepOnInvalidKey", &T::BeepOnInvalidKey, &T::SetBeepOnInvalidKey, true);
   p.Color("Color", &T::Color, &T::SetColor, clWindow).stored = [](TPersistent* o) {
     auto* l = static_cast<T*>(o);
-    return StoreFrame(o) && !l->ParentColor() && l->Color() != clWindow;
+    return FrameSettingsStored<T>(o) && !l->ParentColor() && l->Color() != clWindow;
   };
-  auto frame = [&](TPropInfo& info) {
-    auto def = info.def;
-    auto get = info.get;
-    info.stored = [def, get](TPersistent* o) { return StoreFrame(o) && !(def && *def == get(o)); };
-  };
-  frame(p.Color("FrameColor", &T::FrameColor, &T::SetFrameColor, clBtnShadow));
-  p.Component("FrameController", &T::FrameController, &T::SetFrameController);
-  frame(p.Bool("FrameFlat", &T::FrameFlat, &T::SetFrameFlat, false));
-  frame(FrameStyleProp(p, "FrameFlatStyle", &T::FrameFlatStyle, &T::SetFrameFlatStyle, fsStatus));
-  frame(FrameStyleProp(p, "FrameFocusStyle", &T::FrameFocusStyle, &T::SetFrameFocusStyle, fsLowered));
-  frame(SidesProp(p, "FrameSides", &T::FrameSides, &T::SetFrameSides, AllSides));
-  frame(FrameStyleProp(p, "FrameStyle", &T::FrameStyle, &T::SetFrameStyle, fsFlat));
-  frame(p.Bool("FrameVisible", &T::FrameVisible, &T::SetFrameVisible, false));
+  FrameProps<T>(p);
   p.Int("HorzExtent", &T::HorzExtent, &T::SetHorzExtent, 0);
   p.Bool("HorzScrollBar", &T::HorzScrollBar, &T::SetHorzScrollBar, false);
   p.Bool("TabOnEnter", &T::TabOnEnter, &T::SetTabOnEnter, false);
