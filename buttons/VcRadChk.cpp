@@ -1,6 +1,5 @@
 #include "buttons/VcRadChk.h"
 
-#include <cctype>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -76,19 +75,6 @@ const bool kStripsRegistered = [] {
   win::RegisterBitmapResource("VCRADCHK_FLATRADIOBUTTONS", Strip(kRadio, kFlatRadioFrames));
   return true;
 }();
-
-// True when the caption marks ch with '&' ("&&" is a plain ampersand).
-bool IsAccel(char ch, const std::string& caption) {
-  for (size_t i = 0; i + 1 < caption.size(); ++i) {
-    if (caption[i] != '&') continue;
-    if (caption[i + 1] == '&') {
-      ++i;
-      continue;
-    }
-    return std::tolower(static_cast<unsigned char>(caption[i + 1])) == std::tolower(static_cast<unsigned char>(ch));
-  }
-  return false;
-}
 
 std::string Trim(const std::string& s) {
   size_t b = s.find_first_not_of(" \t\r\n"), e = s.find_last_not_of(" \t\r\n");

@@ -143,8 +143,9 @@ bool usableControl(TControl* c) {
   return true;
 }
 
-// True when the caption marks `ch` with '&' ("&&" is a plain ampersand).
-bool isAccel(char ch, const std::string& caption) {
+}  // namespace
+
+bool IsAccel(char ch, const std::string& caption) {
   for (size_t i = 0; i + 1 < caption.size(); ++i) {
     if (caption[i] != '&') continue;
     if (caption[i + 1] == '&') {
@@ -155,8 +156,6 @@ bool isAccel(char ch, const std::string& caption) {
   }
   return false;
 }
-
-}  // namespace
 
 void TForm::WndProc(TMessage& m) {
   using namespace win;
@@ -201,7 +200,7 @@ void TForm::WndProc(TMessage& m) {
     char ch = char(m.WParam);
     TControl* target = nullptr;
     forEachControl(this, [&](TControl* c) {
-      if (!target && usableControl(c) && isAccel(ch, c->Caption())) target = c;
+      if (!target && usableControl(c) && IsAccel(ch, c->Caption())) target = c;
     });
     m.Result = 0;
     if (!target) return;

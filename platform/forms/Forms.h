@@ -201,6 +201,9 @@ class TApplicationRef {
 };
 inline constexpr TApplicationRef Application{};
 
+// True when the caption marks ch with '&' ("&&" is a plain ampersand); letters in any case.
+bool IsAccel(char ch, const std::string& caption);
+
 class TLabel;
 class TImage;
 class TButton;
