@@ -143,14 +143,7 @@ TScFormatEtcList_IEnumFormatEtc::TScFormatEtcList_IEnumFormatEtc(TScFormatEtcLis
     : FList(List), FPosition(Position) {}
 
 HRESULT TScFormatEtcList_IEnumFormatEtc::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IEnumFORMATETC) {
-    *ppv = static_cast<IEnumFORMATETC*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  return QueryOneInterface<IEnumFORMATETC>(this, IID_IEnumFORMATETC, riid, ppv);
 }
 
 ULONG TScFormatEtcList_IEnumFormatEtc::AddRef() { return ULONG(++FRefCount); }
@@ -196,14 +189,7 @@ TDropSource_shlvtv::TDropSource_shlvtv(int Button)
     : FButtonMask(Button == 0 ? MK_LBUTTON : Button == 1 ? MK_RBUTTON : Button == 2 ? MK_MBUTTON : 0) {}
 
 HRESULT TDropSource_shlvtv::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDropSource) {
-    *ppv = static_cast<IDropSource*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  return QueryOneInterface<IDropSource>(this, IID_IDropSource, riid, ppv);
 }
 
 ULONG TDropSource_shlvtv::AddRef() { return ULONG(++FRefCount); }
@@ -1060,14 +1046,7 @@ TShellFolder2ToShellDetailsAdapter::~TShellFolder2ToShellDetailsAdapter() {
 }
 
 HRESULT TShellFolder2ToShellDetailsAdapter::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IShellDetails) {
-    *ppv = static_cast<IShellDetails*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  return QueryOneInterface<IShellDetails>(this, IID_IShellDetails, riid, ppv);
 }
 
 ULONG TShellFolder2ToShellDetailsAdapter::AddRef() { return ULONG(++FRefCount); }

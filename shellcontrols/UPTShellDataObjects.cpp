@@ -26,14 +26,7 @@ void TScShDataObjectBase::Build(LPCITEMIDLIST FolderPidl, const std::vector<LPCI
 }
 
 HRESULT TScShDataObjectBase::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDataObject) {
-    *ppv = static_cast<IDataObject*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  return QueryOneInterface<IDataObject>(this, IID_IDataObject, riid, ppv);
 }
 
 ULONG TScShDataObjectBase::AddRef() { return ULONG(++FRefCount); }
@@ -134,14 +127,7 @@ TDataObject_shlv::TDataObject_shlv(IScShListDataOwner* List, const std::vector<T
 // ---- Drop targets ----------------------------------------------------------------------
 
 HRESULT TScShDropTargetBase::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDropTarget) {
-    *ppv = static_cast<IDropTarget*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  return QueryOneInterface<IDropTarget>(this, IID_IDropTarget, riid, ppv);
 }
 
 ULONG TScShDropTargetBase::AddRef() { return ULONG(++FRefCount); }

@@ -131,20 +131,27 @@ std::string FromWide(const std::u16string& wide);
 // A task-allocated, zero-terminated wide copy (free with CoTaskMemFree).
 LPOLESTR CoTaskStrDup(const std::string& utf8);
 
+// QueryInterface of an object serving IUnknown and one interface I (identified by iid):
+// gives self as I with a new reference.
+template <class I>
+HRESULT QueryOneInterface(I* self, REFIID iid, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IUnknown || riid == iid) {
+    *ppv = self;
+    self->AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
 // An object serving IUnknown and one interface I (identified by Iid), made with new: it
 // starts with one reference and deletes itself when the last one goes.
 template <class I, const IID& Iid>
 class ComObject : public I {
  public:
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == Iid) {
-      *ppv = static_cast<I*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return QueryOneInterface<I>(this, Iid, riid, ppv);
   }
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override {
