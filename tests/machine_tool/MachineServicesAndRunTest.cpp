@@ -13,28 +13,14 @@
 #include "platform/system/PeFile.h"
 #include "platform/system/Process.h"
 #include "platform/system/Services.h"
+#include "support/MachineCommand.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int rc = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using machinecmd::ExpectOneLineError;
+using machinecmd::Result;
 
 class MachineCommands : public ::testing::Test {
  protected:
@@ -51,15 +37,7 @@ class MachineCommands : public ::testing::Test {
   Result Run(const std::vector<std::string>& args) {
     // The command opens the machine's databases itself.
     if (used_) used_->CloseDatabases();
-    std::string cmd = Quote(WI_BINARY_DIR "/tools/machine/machine");
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote((root_ / "out").string()) + " 2>" + Quote((root_ / "err").string());
-    Result r;
-    int status = std::system(cmd.c_str());
-    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(root_ / "out");
-    r.err = Slurp(root_ / "err");
-    return r;
+    return machinecmd::Run(root_, args);
   }
   void NewMachine(std::vector<std::string> options = {}) {
     std::vector<std::string> args = {"new", pc_};
@@ -67,13 +45,6 @@ class MachineCommands : public ::testing::Test {
     auto r = Run(args);
     ASSERT_EQ(r.rc, 0) << r.err;
     used_ = &win::Machine::Use(pc_);
-  }
-  void ExpectOneLineError(const Result& r, const std::string& needle) {
-    EXPECT_NE(r.rc, 0);
-    EXPECT_EQ(r.out, "");
-    ASSERT_FALSE(r.err.empty());
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
-    EXPECT_NE(r.err.find(needle), std::string::npos) << r.err;
   }
   fs::path C(const std::string& rel) { return fs::path(pc_) / "drives/c" / rel; }
   fs::path root_;
@@ -168,7 +139,7 @@ TEST_F(MachineCommands, RunStartsNativeScriptsAndRecordsWindowsPrograms) {
   auto r = Run({"run", pc_, "C:\\Tools\\job.sh", "A", "two words"});
   EXPECT_EQ(r.rc, 3) << r.err;  // the script's own exit code
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(Slurp(seen), pc_ + "\nC:\\Tools\\job.sh\n[A]\n[two words]\n");
+  EXPECT_EQ(testfiles::ReadFile(seen), pc_ + "\nC:\\Tools\\job.sh\n[A]\n[two words]\n");
 
   win::PeVersionSpec spec;
   spec.major = 6, spec.minor = 0, spec.release = 97, spec.build = 82;

@@ -10,28 +10,14 @@
 #include "platform/system/Machine.h"
 #include "platform/system/PeFile.h"
 #include "platform/system/Version.h"
+#include "support/MachineCommand.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int rc = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using machinecmd::ExpectOneLineError;
+using machinecmd::Result;
 
 class MachineTool : public ::testing::Test {
  protected:
@@ -45,23 +31,7 @@ class MachineTool : public ::testing::Test {
     fs::remove_all(root_, ec);
   }
   Result Run(const std::vector<std::string>& args) {
-    std::string cmd = Quote(WI_BINARY_DIR "/tools/machine/machine");
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote((root_ / "out").string()) + " 2>" + Quote((root_ / "err").string());
-    Result r;
-    int status = std::system(cmd.c_str());
-    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(root_ / "out");
-    r.err = Slurp(root_ / "err");
-    return r;
-  }
-  // A failure is one line on stderr, nothing on stdout, and a non-zero exit.
-  void ExpectOneLineError(const Result& r, const std::string& needle) {
-    EXPECT_NE(r.rc, 0);
-    EXPECT_EQ(r.out, "");
-    ASSERT_FALSE(r.err.empty());
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
-    EXPECT_NE(r.err.find(needle), std::string::npos) << r.err;
+    return machinecmd::Run(root_, args);
   }
   std::string Dir(const std::string& name) { return (root_ / name).string(); }
   fs::path root_;
@@ -94,7 +64,7 @@ TEST_F(MachineTool, NewTakesItsOptionsAndKeepsExistingMachines) {
   auto r = Run({"new", pc, "--os", "98", "--user", "Marie", "--no-admin", "--host", "poste3",
                 "--ipv4", "none", "--simulated-time"});
   ASSERT_EQ(r.rc, 0) << r.err;
-  std::string ini = Slurp(fs::path(pc) / "machine.ini");
+  std::string ini = testfiles::ReadFile(fs::path(pc) / "machine.ini");
   EXPECT_NE(ini.find("os=98"), std::string::npos);
   EXPECT_NE(ini.find("user=Marie"), std::string::npos);
   EXPECT_NE(ini.find("admin=0"), std::string::npos);
@@ -102,12 +72,12 @@ TEST_F(MachineTool, NewTakesItsOptionsAndKeepsExistingMachines) {
   EXPECT_TRUE(fs::exists(fs::path(pc) / "drives/c/WINDOWS/SERVICES"));
 
   ExpectOneLineError(Run({"new", pc}), "already exists");
-  EXPECT_EQ(Slurp(fs::path(pc) / "machine.ini"), ini);
+  EXPECT_EQ(testfiles::ReadFile(fs::path(pc) / "machine.ini"), ini);
 
   fs::create_directories(root_ / "busy");
   std::ofstream(root_ / "busy" / "notes.txt") << "à garder";
   ExpectOneLineError(Run({"new", Dir("busy")}), "not empty");
-  EXPECT_EQ(Slurp(root_ / "busy" / "notes.txt"), "à garder");
+  EXPECT_EQ(testfiles::ReadFile(root_ / "busy" / "notes.txt"), "à garder");
 
   ExpectOneLineError(Run({"new", Dir("x"), "--os", "vista"}), "unknown Windows version");
   ExpectOneLineError(Run({"new", Dir("x"), "--ipv4", "10.0.0.300"}), "not an IPv4 address");
@@ -160,7 +130,7 @@ TEST_F(MachineTool, WritesSamplePeFiles) {
   auto r = Run({"pe", file, "--version", "1.5.3.4870", "--size", "70000"});
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(fs::file_size(file), 70000u);
-  std::string bytes = Slurp(file);
+  std::string bytes = testfiles::ReadFile(file);
   std::vector<std::uint8_t> block;
   ASSERT_EQ(win::ReadPeVersionBlock(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), block),
             win::PeVersionRead::Found);
