@@ -792,23 +792,11 @@ void TCustomListView::HandleNotify(TMessage& m) {
         bool sub = stage & CDDS_SUBITEM;
         TListItem* t = itemOf(int(cd->nmcd.dwItemSpec), cd->nmcd.lItemlParam);
         if (!t) return;
-        TCanvas* c = Canvas();
-        c->SetHandle(cd->nmcd.hdc);
-        c->Font().SetName(Font()->Name());
-        c->Font().SetHeight(Font()->Height());
-        c->Font().SetColor(TColor(cd->clrText));
-        c->Brush().SetColor(TColor(cd->clrTextBk));
         auto state = TCustomDrawState(cd->nmcd.uItemState);
-        bool def = sub ? CustomDrawSubItem(t, cd->iSubItem, state, cdPrePaint) : CustomDrawItem(t, state, cdPrePaint);
-        if (!def) m.Result = CDRF_SKIPDEFAULT;
-        else {
-          cd->clrText = ColorToRGB(c->Font().Color());
-          cd->clrTextBk = ColorToRGB(c->Brush().Color());
-          SelectObject(cd->nmcd.hdc, c->Font().Handle());
-          m.Result = CDRF_NEWFONT;
-          if (!sub && IsCustomDrawn(dtSubItem, cdPrePaint)) m.Result |= CDRF_NOTIFYSUBITEMDRAW;
-        }
-        c->SetHandle(nullptr);
+        m.Result = ViewSupport::DrawItemWithCanvas(Canvas(), Font(), cd->nmcd, cd->clrText, cd->clrTextBk, [&] {
+          return sub ? CustomDrawSubItem(t, cd->iSubItem, state, cdPrePaint) : CustomDrawItem(t, state, cdPrePaint);
+        });
+        if (m.Result == CDRF_NEWFONT && !sub && IsCustomDrawn(dtSubItem, cdPrePaint)) m.Result |= CDRF_NOTIFYSUBITEMDRAW;
       }
       return;
     }

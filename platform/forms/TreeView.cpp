@@ -669,21 +669,9 @@ void TCustomTreeView::HandleNotify(TMessage& m) {
         if (IsCustomDrawn(dtItem, cdPrePaint)) m.Result |= CDRF_NOTIFYITEMDRAW;
       } else if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
         TTreeNode* n = reinterpret_cast<TTreeNode*>(cd->nmcd.lItemlParam);
-        TCanvas* c = Canvas();
-        c->SetHandle(cd->nmcd.hdc);
-        c->Font().SetName(Font()->Name());
-        c->Font().SetHeight(Font()->Height());
-        c->Font().SetColor(TColor(cd->clrText));
-        c->Brush().SetColor(TColor(cd->clrTextBk));
-        bool def = CustomDrawItem(n, TCustomDrawState(cd->nmcd.uItemState), cdPrePaint);
-        if (!def) m.Result = CDRF_SKIPDEFAULT;
-        else {
-          cd->clrText = ColorToRGB(c->Font().Color());
-          cd->clrTextBk = ColorToRGB(c->Brush().Color());
-          SelectObject(cd->nmcd.hdc, c->Font().Handle());
-          m.Result = CDRF_NEWFONT;
-        }
-        c->SetHandle(nullptr);
+        m.Result = ViewSupport::DrawItemWithCanvas(Canvas(), Font(), cd->nmcd, cd->clrText, cd->clrTextBk, [&] {
+          return CustomDrawItem(n, TCustomDrawState(cd->nmcd.uItemState), cdPrePaint);
+        });
       }
       return;
     }

@@ -11,6 +11,25 @@ using namespace win;
 
 namespace ViewSupport {
 
+win::LRESULT DrawItemWithCanvas(TCanvas* c, const TFont* viewFont, win::NMCUSTOMDRAW& nmcd,
+                                win::COLORREF& clrText, win::COLORREF& clrTextBk,
+                                const std::function<bool()>& handler) {
+  c->SetHandle(nmcd.hdc);
+  c->Font().SetName(viewFont->Name());
+  c->Font().SetHeight(viewFont->Height());
+  c->Font().SetColor(TColor(clrText));
+  c->Brush().SetColor(TColor(clrTextBk));
+  win::LRESULT result = CDRF_SKIPDEFAULT;
+  if (handler()) {
+    clrText = ColorToRGB(c->Font().Color());
+    clrTextBk = ColorToRGB(c->Brush().Color());
+    SelectObject(nmcd.hdc, c->Font().Handle());
+    result = CDRF_NEWFONT;
+  }
+  c->SetHandle(nullptr);
+  return result;
+}
+
 LRESULT Notify(TWinControl* c, int code, NMHDR* hdr) {
   hdr->hwndFrom = c->Handle();
   hdr->code = code;

@@ -23,6 +23,13 @@ void PaintBackground(win::HDC dc, const win::RECT& whole, win::COLORREF bk, bool
 // chose a new font (CDRF_NEWFONT) keeps the DC state it changed: the caller restores it once
 // the item is drawn.
 win::LRESULT NotifyItemPrePaint(TWinControl* c, win::NMHDR* hdr, win::HDC dc);
+// Lends a view's canvas to an item's custom-draw handler: the canvas draws on the item's DC
+// with the view's font and the item's colours; the colours and font the handler chose go
+// back into the notification. CDRF_SKIPDEFAULT when the handler drew the item itself,
+// else CDRF_NEWFONT.
+win::LRESULT DrawItemWithCanvas(TCanvas* canvas, const TFont* viewFont, win::NMCUSTOMDRAW& nmcd,
+                                win::COLORREF& clrText, win::COLORREF& clrTextBk,
+                                const std::function<bool()>& handler);
 // The button state for WM_LBUTTONDOWN and the like: the keys held (MK_ bits).
 inline constexpr win::WPARAM MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8;
 
