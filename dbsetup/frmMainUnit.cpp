@@ -10,7 +10,7 @@
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/system/Libraries.h"
-#include "shellcontrols/FPTFolderBrowseDlg.h"
+#include "shellcontrols/FScFolderBrowseDlg.h"
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
 

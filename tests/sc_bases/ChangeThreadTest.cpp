@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/system/Files.h"
-#include "shellcontrols/UPTChangeHandlerThread.h"
+#include "shellcontrols/UScChangeHandlerThread.h"
 #include "support/TempMachine.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shellcontrols/FPTOpenDlg.h"
+#include "shellcontrols/FScOpenDlg.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "platform/forms/Forms.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/WindowPainter.h"
-#include "shellcontrols/UPTFrame.h"
-#include "shellcontrols/UPTSplitter.h"
+#include "shellcontrols/UScFrame.h"
+#include "shellcontrols/UScSplitter.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "platform/forms/Forms.h"
 #include "platform/forms/graphics/Gdi.h"
-#include "shellcontrols/UPTTreeList.h"
+#include "shellcontrols/UScTreeList.h"
 
 using namespace win;
 

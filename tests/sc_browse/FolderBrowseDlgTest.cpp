@@ -9,8 +9,8 @@
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/Files.h"
-#include "shellcontrols/FPTFolderBrowseDlg.h"
-#include "shellcontrols/UPTShellUtils.h"
+#include "shellcontrols/FScFolderBrowseDlg.h"
+#include "shellcontrols/UScShellUtils.h"
 #include "support/TempMachine.h"
 
 using namespace win;

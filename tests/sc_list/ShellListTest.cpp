@@ -17,7 +17,7 @@
 #include "platform/system/Files.h"
 #include "platform/system/MachineSetup.h"
 #include "platform/system/Registry.h"
-#include "shellcontrols/UPTShellList.h"
+#include "shellcontrols/UScShellList.h"
 #include "support/TempMachine.h"
 #include "support/TestFiles.h"
 

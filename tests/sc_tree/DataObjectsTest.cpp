@@ -6,7 +6,7 @@
 #include "platform/shell/Ole.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"
-#include "shellcontrols/UPTShellDataObjects.h"
+#include "shellcontrols/UScShellDataObjects.h"
 #include "support/TempMachine.h"
 
 using namespace win;

@@ -18,8 +18,8 @@
 #include "platform/shell/Menus.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"
-#include "shellcontrols/UPTShellDataObjects.h"
-#include "shellcontrols/UPTShellTree.h"
+#include "shellcontrols/UScShellDataObjects.h"
+#include "shellcontrols/UScShellTree.h"
 #include "support/TempMachine.h"
 
 using namespace win;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/shell/ItemIdList.h"
-#include "shellcontrols/UPTShellUtils.h"
+#include "shellcontrols/UScShellUtils.h"
 
 using namespace win;
 

@@ -5,7 +5,7 @@
 
 #include "platform/shell/ItemIdList.h"
 #include "platform/shell/Ole.h"
-#include "shellcontrols/UPTShellControls.h"
+#include "shellcontrols/UScShellControls.h"
 
 using namespace win;
 

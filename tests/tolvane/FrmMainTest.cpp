@@ -15,7 +15,7 @@
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/MachineSetup.h"
-#include "shellcontrols/FPTFolderBrowseDlg.h"
+#include "shellcontrols/FScFolderBrowseDlg.h"
 #include "toolkit/RegistryHelpers.h"
 #include "tools/media/SampleMedia.h"
 

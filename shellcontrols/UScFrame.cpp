@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTFrame.h"
+#include "shellcontrols/UScFrame.h"
 
 #include "platform/forms/ControlPaint.h"
 #include "platform/forms/graphics/Gdi.h"

@@ -1,4 +1,4 @@
-#include "shellcontrols/FPTOpenDlg.h"
+#include "shellcontrols/FScOpenDlg.h"
 
 #include <cstdint>
 

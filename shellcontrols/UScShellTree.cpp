@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTShellTree.h"
+#include "shellcontrols/UScShellTree.h"
 
 #include <functional>
 
@@ -10,7 +10,7 @@
 #include "platform/shell/FileInfo.h"
 #include "platform/system/Clock.h"
 #include "platform/system/SystemInfo.h"
-#include "shellcontrols/UPTShellDataObjects.h"
+#include "shellcontrols/UScShellDataObjects.h"
 
 using namespace win;
 

@@ -10,9 +10,9 @@
 #include "platform/forms/Buttons.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/StdCtrls.h"
-#include "shellcontrols/FPTOpenDlg.h"
-#include "shellcontrols/UPTFrame.h"
-#include "shellcontrols/UPTShellTree.h"
+#include "shellcontrols/FScOpenDlg.h"
+#include "shellcontrols/UScFrame.h"
+#include "shellcontrols/UScShellTree.h"
 
 enum TScFolderBrowseDlgOption : unsigned {
   scfbCreateDeleteButtons,

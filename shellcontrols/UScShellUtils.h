@@ -20,7 +20,7 @@
 #include "platform/shell/ShellFolder.h"
 
 // ---- Unit start-up ------------------------------------------------------------------
-// Runs the start-up of UPTShell95 (COM) and UPTShellUtils (version record, shell
+// Runs the start-up of UScShell95 (COM) and UScShellUtils (version record, shell
 // allocator, comctl32 version) once; every operation below calls it, so callers need not.
 void StartShellUtilsUnit();
 // Shut-down (frees the device-change handler); later calls start the unit again.

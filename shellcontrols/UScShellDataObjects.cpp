@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTShellDataObjects.h"
+#include "shellcontrols/UScShellDataObjects.h"
 
 using namespace win;
 

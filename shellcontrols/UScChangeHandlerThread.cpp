@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTChangeHandlerThread.h"
+#include "shellcontrols/UScChangeHandlerThread.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-// The version checks of UPTTreeList, compiled apart: the shell utilities' headers and the
+// The version checks of UScTreeList, compiled apart: the shell utilities' headers and the
 // view headers are not included together.
-#include "shellcontrols/UPTShellUtils.h"
+#include "shellcontrols/UScShellUtils.h"
 
 bool ScIsWinNT() { return IsWinNT(); }
 bool ScComCtl6() { return GetComCtlVersion().MS > 0x5FFFF; }

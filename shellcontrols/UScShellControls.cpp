@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTShellControls.h"
+#include "shellcontrols/UScShellControls.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,7 +18,7 @@
 #include "platform/system/Exceptions.h"
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
-#include "shellcontrols/UPTShConsts.h"
+#include "shellcontrols/UScShConsts.h"
 
 using namespace win;
 

@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTShell95.h"
+#include "shellcontrols/UScShell95.h"
 
 #include "platform/shell/Com.h"
 

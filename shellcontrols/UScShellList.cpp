@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTShellList.h"
+#include "shellcontrols/UScShellList.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,9 +16,9 @@
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Registry.h"
-#include "shellcontrols/UPTShConsts.h"
+#include "shellcontrols/UScShConsts.h"
 
-#include "shellcontrols/UPTShellDataObjects.h"
+#include "shellcontrols/UScShellDataObjects.h"
 
 using namespace win;
 

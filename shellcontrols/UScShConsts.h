@@ -1,6 +1,6 @@
 #pragma once
 // The shell controls' own texts (French). Every one of them is passed through
-// GetShellResString (UPTShellUtils.h) before use.
+// GetShellResString (UScShellUtils.h) before use.
 
 
 inline constexpr const char* SScBrowseForFolder = "Parcourir à la recherche d'un dossier";

@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTImageCombo.h"
+#include "shellcontrols/UScImageCombo.h"
 
 TScImageComboItem* ScImageComboItem(const TStrings& items, int index) {
   TObject* o = items.Objects(index);

@@ -24,7 +24,7 @@
 #include "platform/shell/Menus.h"
 #include "platform/shell/Ole.h"
 #include "platform/shell/ShellFolder.h"
-#include "shellcontrols/UPTShellUtils.h"
+#include "shellcontrols/UScShellUtils.h"
 
 class TControl;
 class TWinControl;

@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTTreeList.h"
+#include "shellcontrols/UScTreeList.h"
 
 #include "platform/forms/graphics/Gdi.h"
 #include "platform/forms/graphics/GdiText.h"

@@ -2,7 +2,7 @@
 // TScPane: a group used as one pane of a splitter. Only its stored properties exist (the
 // splitter that would arrange panes by Index, honouring MinSize, is not part of the
 // library).
-#include "shellcontrols/UPTFrame.h"
+#include "shellcontrols/UScFrame.h"
 
 class TScPane : public TScGroup {
   WI_CLASS(TScPane, TScGroup)

@@ -182,7 +182,7 @@ class TScCustomListView : public TCustomListView {
   int FArrowUpdateDepth = 0;
 };
 
-// The system facts the bases ask (UPTTreeListSys.cpp: kept apart from the view headers).
+// The system facts the bases ask (UScTreeListSys.cpp: kept apart from the view headers).
 bool ScIsWinNT();
 // True with common controls 6.0 or later.
 bool ScComCtl6();

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shellcontrols/UPTShellTree.h"
+#include "shellcontrols/UScShellTree.h"
 
 class TScShDataObjectBase : public TObject, public win::IDataObject {
  public:

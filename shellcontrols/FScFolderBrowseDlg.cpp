@@ -1,12 +1,12 @@
-#include "shellcontrols/FPTFolderBrowseDlg.h"
+#include "shellcontrols/FScFolderBrowseDlg.h"
 
 #include <algorithm>
 
 #include "platform/forms/Screen.h"
 #include "platform/forms/graphics/ColorConstants.h"
 #include "platform/forms/graphics/Graphics.h"
-#include "shellcontrols/UPTShConsts.h"
-#include "shellcontrols/UPTShellUtils.h"
+#include "shellcontrols/UScShConsts.h"
+#include "shellcontrols/UScShellUtils.h"
 
 namespace {
 

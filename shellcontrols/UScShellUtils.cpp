@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTShellUtils.h"
+#include "shellcontrols/UScShellUtils.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,8 +12,8 @@
 #include "platform/system/Libraries.h"
 #include "platform/system/SystemInfo.h"
 #include "platform/system/Version.h"
-#include "shellcontrols/UPTShConsts.h"
-#include "shellcontrols/UPTShell95.h"
+#include "shellcontrols/UScShConsts.h"
+#include "shellcontrols/UScShell95.h"
 
 using namespace win;
 

@@ -1,4 +1,4 @@
-#include "shellcontrols/UPTSplitter.h"
+#include "shellcontrols/UScSplitter.h"
 
 void TScPane::DefineProps(TPropList& p) {
   PublishFrameStyle(p, "FrameStyle", &TScCustomGroup::FrameStyle, &TScCustomGroup::SetFrameStyle, scfsLowered);

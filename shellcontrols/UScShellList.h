@@ -15,10 +15,10 @@
 
 #include "platform/forms/ExtCtrls.h"
 #include "platform/shell/DragDrop.h"
-#include "shellcontrols/UPTChangeHandlerThread.h"
-#include "shellcontrols/UPTShellControls.h"
-#include "shellcontrols/UPTShellTree.h"
-#include "shellcontrols/UPTTreeList.h"
+#include "shellcontrols/UScChangeHandlerThread.h"
+#include "shellcontrols/UScShellControls.h"
+#include "shellcontrols/UScShellTree.h"
+#include "shellcontrols/UScTreeList.h"
 
 // Options, by ordinal (a 16-bit set). Ordinals 6 and 11 are kept for stored sets and have
 // no effect here.

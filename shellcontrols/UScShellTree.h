@@ -11,9 +11,9 @@
 
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/ImgList.h"
-#include "shellcontrols/UPTChangeHandlerThread.h"
-#include "shellcontrols/UPTShellControls.h"
-#include "shellcontrols/UPTTreeList.h"
+#include "shellcontrols/UScChangeHandlerThread.h"
+#include "shellcontrols/UScShellControls.h"
+#include "shellcontrols/UScTreeList.h"
 
 class TScCustomShellTree;
 class TDropTarget_shtv;

@@ -1,2 +1,0 @@
-#include "shellcontrols/UPTShConsts.h"
-// Texts only: nothing to start.

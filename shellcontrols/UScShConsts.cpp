@@ -1,0 +1,2 @@
+#include "shellcontrols/UScShConsts.h"
+// Texts only: nothing to start.
