@@ -752,12 +752,9 @@ void TdmFirebirdInstall::RemoveFiles(bool Force) {
 
   RemoveFile(sys + "Firebird2Control.cpl", true, Force);
 
-  // The installation raised the counts of the system's run-time libraries twice; give
-  // them back (the libraries themselves always stay), or every reinstallation would
-  // leave them two higher.
-  if (!Force && haveTarget)
-    for (const char* name : {"msvcrt.dll", "msvcp60.dll"})
-      for (int i = 0; i < 2; ++i) TWindowsInstaller::ReleaseSharedDll(sys + name);
+  // The system's own msvcrt.dll and msvcp60.dll are never removed and their counts are
+  // left as they are: other products count on them too, and a count lowered too far would
+  // let another uninstaller delete a library still in use.
 
   if (haveTarget) {
     if (TWindowsInstaller::PathExists(FTargetDir) && !keepInstanceFiles) {

@@ -40,6 +40,7 @@ class Remove : public EngineTest {
 
 TEST_F(Remove, UninstallOfAServerLeavesNoTrace) {
   InstallServer();
+  const long crt = SharedCount(SysDir() + "msvcrt.dll"), cpp = SharedCount(SysDir() + "msvcp60.dll");
   Put(kTarget + "firebird.log", "log");
   Put(kTarget + "HOST.LCK", "lock");
   Put(kTarget + "other.lck", "lock");
@@ -55,10 +56,41 @@ TEST_F(Remove, UninstallOfAServerLeavesNoTrace) {
   EXPECT_FALSE(Exists(SysDir() + "gds32.dll"));
   EXPECT_EQ(SharedCount(SysDir() + "gds32.dll"), -1);
   EXPECT_EQ(SharedCount(kTarget + "bin\\fbserver.exe"), -1);
-  // The run-time libraries of the system stay, without the counts this installation added.
+  // The run-time libraries of the system stay, and so do their counts.
   EXPECT_TRUE(Exists(SysDir() + "msvcrt.dll"));
-  EXPECT_EQ(SharedCount(SysDir() + "msvcrt.dll"), -1);
-  EXPECT_EQ(SharedCount(SysDir() + "msvcp60.dll"), -1);
+  EXPECT_TRUE(Exists(SysDir() + "msvcp60.dll"));
+  EXPECT_EQ(SharedCount(SysDir() + "msvcrt.dll"), crt);
+  EXPECT_EQ(SharedCount(SysDir() + "msvcp60.dll"), cpp);
+}
+
+// Other products count on the system's run-time libraries: no uninstallation lowers their
+// counts, not even repeated ones of an instance kept for another installation.
+TEST_F(Remove, UninstallsNeverLowerTheSystemRuntimeCounts) {
+  for (const char* name : {"msvcrt.dll", "msvcp60.dll"}) {
+    Put(SysDir() + name, "another product's copy");
+    for (int i = 0; i < 3; ++i) TWindowsInstaller::IncrementSharedDllCount(SysDir() + name);
+  }
+  InstallServer();
+  EXPECT_GT(SharedCount(SysDir() + "msvcrt.dll"), 3);
+  EXPECT_GT(SharedCount(SysDir() + "msvcp60.dll"), 3);
+  // Two more installations count on the same files.
+  for (int i = 0; i < 2; ++i)
+    for (const auto& f : engine_->GetInstalledFiles())
+      TWindowsInstaller::IncrementSharedDllCount(f.FileName);
+  const long crt = SharedCount(SysDir() + "msvcrt.dll"), cpp = SharedCount(SysDir() + "msvcp60.dll");
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    engine_->Uninstall(kDefaultInstance);
+    EXPECT_TRUE(Exists(kTarget + "bin\\fbserver.exe"));
+    EXPECT_EQ(SharedCount(SysDir() + "msvcrt.dll"), crt);
+    EXPECT_EQ(SharedCount(SysDir() + "msvcp60.dll"), cpp);
+  }
+  // The forced removal takes the instance, never the system's libraries or their counts.
+  engine_->BrutalRemove(kDefaultInstance);
+  EXPECT_FALSE(Exists(kTarget + "bin\\fbserver.exe"));
+  EXPECT_TRUE(Exists(SysDir() + "msvcrt.dll"));
+  EXPECT_EQ(SharedCount(SysDir() + "msvcrt.dll"), crt);
+  EXPECT_EQ(SharedCount(SysDir() + "msvcp60.dll"), cpp);
 }
 
 TEST_F(Remove, DecliningToStopTheServerChangesNothing) {
@@ -71,15 +103,30 @@ TEST_F(Remove, DecliningToStopTheServerChangesNothing) {
   EXPECT_TRUE(engine_->IsServerRunning());
 }
 
+// Everything comes back as it was, but for the counts of the system's run-time libraries:
+// the uninstallation leaves those, so the second installation adds its share once more.
 TEST_F(Remove, InstallUninstallInstallGivesTheSameMachine) {
+  const long crt0 = std::max(0L, SharedCount(SysDir() + "msvcrt.dll"));
+  const long cpp0 = std::max(0L, SharedCount(SysDir() + "msvcp60.dll"));
   InstallServer();
-  const std::string registry = RegistryValues();
+  auto withoutRuntimeCounts = [this] {
+    std::string out, line;
+    std::istringstream in(RegistryValues());
+    while (std::getline(in, line))
+      if (line.find("msvcrt.dll\"=") == std::string::npos && line.find("msvcp60.dll\"=") == std::string::npos)
+        out += line + "\n";
+    return out;
+  };
+  const std::string registry = withoutRuntimeCounts();
   const auto files = Tree(machine_.c());
+  const long crt = SharedCount(SysDir() + "msvcrt.dll"), cpp = SharedCount(SysDir() + "msvcp60.dll");
   engine_->Uninstall(kDefaultInstance);
-  EXPECT_NE(RegistryValues(), registry);
+  EXPECT_NE(withoutRuntimeCounts(), registry);
   InstallServer();
-  EXPECT_EQ(RegistryValues(), registry);
+  EXPECT_EQ(withoutRuntimeCounts(), registry);
   EXPECT_EQ(Tree(machine_.c()), files);
+  EXPECT_EQ(SharedCount(SysDir() + "msvcrt.dll"), crt + (crt - crt0));
+  EXPECT_EQ(SharedCount(SysDir() + "msvcp60.dll"), cpp + (cpp - cpp0));
 }
 
 TEST_F(Remove, UninstallOfAClientReleasesTheSystemClientOnce) {
