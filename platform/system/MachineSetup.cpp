@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <string_view>
 
 #include "platform/system/PeFile.h"
 #include "platform/system/Registry.h"
@@ -155,7 +156,7 @@ Profile UserProfile(const MachineSettings& s) {
   return p;
 }
 
-void Build(Machine& m, const MachineSettings& s) {
+void Build(Machine& m, const MachineSettings& s, const MachineContents& contents) {
   const OsVersion os = s.os;
   const OsFacts facts = Facts(os);
   const bool nt = IsNT(os);
@@ -188,7 +189,7 @@ void Build(Machine& m, const MachineSettings& s) {
   // System libraries.
   const std::string productName =
       std::string("Système d'exploitation Microsoft") + "\u00AE" + " Windows" + "\u00AE";
-  for (const SystemLibrary& lib : SystemLibraries(os)) {
+  for (const SystemLibrary& lib : SystemLibraries(os, contents)) {
     PeVersionSpec spec;
     spec.major = lib.version[0];
     spec.minor = lib.version[1];
@@ -287,7 +288,7 @@ void Build(Machine& m, const MachineSettings& s) {
   const std::string shared = hklmSoft + "\\SharedDLLs";
   reg.Key(shared);
   DWORD count = 1;
-  for (const SystemLibrary& lib : SystemLibraries(os)) {
+  for (const SystemLibrary& lib : SystemLibraries(os, contents)) {
     static const char* const counted[] = {"msvbvm60.dll", "oleaut32.dll", "olepro32.dll",
                                           "asycfilt.dll", "comcat.dll", "stdole2.tlb"};
     if (std::find_if(std::begin(counted), std::end(counted),
@@ -327,7 +328,7 @@ void Build(Machine& m, const MachineSettings& s) {
 
 }  // namespace
 
-std::vector<SystemLibrary> SystemLibraries(OsVersion os) {
+std::vector<SystemLibrary> SystemLibraries(OsVersion os, const MachineContents& contents) {
   struct Row {
     const char* name;
     const char* description;
@@ -384,6 +385,12 @@ std::vector<SystemLibrary> SystemLibraries(OsVersion os) {
            {2, 10, 3027, 1}, {}, {}, {}, {}, {}};
       break;
   }
+  // The shell folder library of the browser that brought it to the versions without.
+  for (size_t i = 0; i < v.size(); ++i)
+    if (std::string_view(rows[i].name) == "shfolder.dll") {
+      if (!contents.shFolder) v[i] = V{};
+      else if (v[i][0] == 0) v[i] = V{5, 50, 4027, 300};
+    }
   std::vector<SystemLibrary> out;
   for (size_t i = 0; i < v.size(); ++i) {
     if (v[i][0] == 0) continue;
@@ -488,7 +495,8 @@ std::string DefaultServicesText(OsVersion os) {
   return out;
 }
 
-void CreateMachine(const fs::path& target, const MachineSettings& settings) {
+void CreateMachine(const fs::path& target, const MachineSettings& settings,
+                   const MachineContents& contents) {
   const fs::path dir = fs::absolute(target).lexically_normal();
   std::error_code ec;
   if (fs::exists(dir, ec)) {
@@ -510,7 +518,7 @@ void CreateMachine(const fs::path& target, const MachineSettings& settings) {
     Machine::CreateBare(work, building);
     {
       Machine m(work);
-      Build(m, settings);
+      Build(m, settings, contents);
       m.State().Exec("DELETE FROM journal");
       m.SaveSettings(settings);
       m.Journal("machine", "machine créée : " + std::string(Facts(settings.os).productName) +
@@ -532,6 +540,12 @@ void CreateMachine(const fs::path& target, const MachineSettings& settings) {
   }
 }
 
-void InstallMachineCreator() { Machine::SetCreator(&CreateMachine); }
+void CreateMachine(const fs::path& dir, const MachineSettings& settings) {
+  CreateMachine(dir, settings, MachineContents{});
+}
+
+void InstallMachineCreator() {
+  Machine::SetCreator(static_cast<void (*)(const fs::path&, const MachineSettings&)>(&CreateMachine));
+}
 
 }  // namespace win

@@ -9,10 +9,20 @@
 
 namespace win {
 
+// What a new PC holds beyond its Windows version's own setup.
+struct MachineContents {
+  // shfolder.dll in the system folder. Windows 95, NT 3.51 and NT 4.0 did not ship it; a
+  // later browser brought it, and the PCs the programs meet have it. False: no
+  // shfolder.dll at all, whatever the version (the bare PC).
+  bool shFolder = true;
+};
+
 // Makes dir a PC as Windows leaves it after its setup. dir must be missing or an empty
 // folder; the machine is built beside it and moved into place at the end, so a failure
 // leaves nothing behind. The current machine of the process is not changed. Throws
 // MachineError.
+void CreateMachine(const std::filesystem::path& dir, const MachineSettings& settings,
+                   const MachineContents& contents);
 void CreateMachine(const std::filesystem::path& dir, const MachineSettings& settings);
 
 // Makes CreateMachine the creator of the default machine. Programs call it at start.
@@ -26,7 +36,7 @@ struct SystemLibrary {
   bool englishTable = false;  // 040904B0 rather than the system's 040C04E4
 };
 // The libraries a new machine of this Windows version holds in its system folder.
-std::vector<SystemLibrary> SystemLibraries(OsVersion os);
+std::vector<SystemLibrary> SystemLibraries(OsVersion os, const MachineContents& contents = {});
 
 // The services file a new machine gets (CR LF lines), and its Windows path.
 std::string DefaultServicesText(OsVersion os);

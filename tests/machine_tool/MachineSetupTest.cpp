@@ -152,7 +152,7 @@ TEST(MachineSetup, OlderWindowsHaveOlderOrMissingLibraries) {
     MachineSettings s;
     s.os = OsVersion::NT4;
     FullMachine pc(s);
-    EXPECT_EQ(FileVersion("shfolder.dll"), "");
+    EXPECT_EQ(FileVersion("shfolder.dll"), "5.50.4027.300");  // as a later browser left it
     EXPECT_EQ(FileVersion("msvbvm60.dll"), "");
     EXPECT_EQ(FileVersion("kernel32.dll"), "4.0.1381.178");
     EXPECT_FALSE(VbRuntimeCurrent());

@@ -86,6 +86,26 @@ TEST_F(MachineTool, NewTakesItsOptionsAndKeepsExistingMachines) {
   EXPECT_FALSE(fs::exists(root_ / "x"));
 }
 
+// Every new PC has the shell folder library, the versions that did not ship it as a later
+// browser left them; --no-shfolder gives the bare PC on any version.
+TEST_F(MachineTool, NewPcsHaveShFolderUnlessAskedForTheBarePc) {
+  struct Case {
+    const char* os;
+    const char* sys;
+  } cases[] = {{"95", "WINDOWS/SYSTEM"}, {"nt351", "WINNT/system32"}, {"nt4", "WINNT/system32"},
+               {"xp", "WINDOWS/system32"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.os);
+    std::string full = Dir(std::string("full") + c.os), bare = Dir(std::string("bare") + c.os);
+    ASSERT_EQ(Run({"new", full, "--os", c.os}).rc, 0);
+    auto r = Run({"new", bare, "--os", c.os, "--no-shfolder"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(fs::exists(fs::path(full) / "drives/c" / c.sys / "shfolder.dll"));
+    EXPECT_TRUE(fs::exists(fs::path(bare) / "drives/c" / c.sys / "shell32.dll"));
+    EXPECT_FALSE(fs::exists(fs::path(bare) / "drives/c" / c.sys / "shfolder.dll"));
+  }
+}
+
 TEST_F(MachineTool, ImportsRegistryText) {
   std::string pc = Dir("pc");
   ASSERT_EQ(Run({"new", pc}).rc, 0);

@@ -204,3 +204,24 @@ TEST_F(TolvaneProgram, CopyFailureIsReportedOnceAndTheDialogStays) {
 }
 
 }  // namespace
+
+// A PC made as an NT 4.0 PC by `machine new` has the shell folder library a later browser
+// left, so Tolvane finds its folder and installs the server; the bare PC
+// (--no-shfolder) meets the error that names the library, and nothing is installed.
+TEST_F(TolvaneProgram, AnNt4PcFromMachineNewRunsAServerInstallation) {
+  MakePc({"--os", "nt4", "--ipv4", "none"});
+  Result r = Tolvane(ServerScript(""));
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_TRUE(Running(kGuardian));
+  EXPECT_EQ(InstanceDir(), kInstall);
+  EXPECT_TRUE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbserver.exe")));
+  EXPECT_TRUE(fs::exists(C("WINNT/system32/gds32.dll")));
+
+  TearDown();
+  MakePc({"--os", "nt4", "--no-shfolder"});
+  r = Tolvane("dialog error | =" +
+              Esc("Erreur système.  Code : 126.\r\nLe module spécifié est introuvable\r\n\r\nshfolder.dll") +
+              " | ok\nclick bAnnuler\n");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(TolvaneChanges(), std::vector<std::string>{});
+}

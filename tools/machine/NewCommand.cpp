@@ -1,5 +1,5 @@
 // machine new DIR [--os VERSION] [--user NAME] [--no-admin] [--host NAME]
-//                 [--ipv4 a.b.c.d,...|none] [--simulated-time]
+//                 [--ipv4 a.b.c.d,...|none] [--simulated-time] [--no-shfolder]
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -30,6 +30,7 @@ std::vector<std::string> ParseAddresses(const std::string& list) {
 int RunNew(const std::vector<std::string>& args) {
   std::string dir;
   win::MachineSettings s;
+  win::MachineContents contents;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&]() -> const std::string& { return RequireArgument(args, ++i, "value of " + a); };
@@ -49,6 +50,8 @@ int RunNew(const std::vector<std::string>& args) {
       s.ipv4 = ParseAddresses(value());
     } else if (a == "--simulated-time") {
       s.simulatedTime = true;
+    } else if (a == "--no-shfolder") {
+      contents.shFolder = false;
     } else if (a.rfind("--", 0) == 0) {
       throw UsageError("unknown option " + a);
     } else if (dir.empty()) {
@@ -58,7 +61,7 @@ int RunNew(const std::vector<std::string>& args) {
     }
   }
   if (dir.empty()) throw UsageError("missing machine folder DIR");
-  win::CreateMachine(dir, s);
+  win::CreateMachine(dir, s, contents);
   std::cout << dir << ": Windows " << win::OsVersionName(s.os) << ", " << s.userName
             << (s.admin ? " (administrateur)" : "") << "\n";
   return 0;
@@ -67,9 +70,10 @@ int RunNew(const std::vector<std::string>& args) {
 const bool registered = RegisterMachineCommand(
     {"new",
      "new DIR [--os 95|98|me|nt351|nt4|2000|xp] [--user NAME] [--no-admin] [--host NAME] "
-     "[--ipv4 a.b.c.d,...|none] [--simulated-time]",
+     "[--ipv4 a.b.c.d,...|none] [--simulated-time] [--no-shfolder]",
      "creates a new PC in DIR (missing or empty): Windows XP and an administrator unless told "
-     "otherwise",
+     "otherwise; every version has shfolder.dll (95, NT 3.51 and NT 4.0 as a later browser "
+     "left it) unless --no-shfolder",
      RunNew});
 
 }  // namespace
