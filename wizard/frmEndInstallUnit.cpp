@@ -1,5 +1,6 @@
 #include "wizard/frmEndInstallUnit.h"
 
+#include "platform/forms/graphics/StockIcons.h"
 #include "wizard/frmMainUnit.h"
 
 const char* const SQuitCaption = "Quitter";
@@ -27,6 +28,8 @@ void TfrmEndInstall::FormCreate(TObject* Sender) {
   SetActiveControl(RichEditReport);
   PanelButtons->SetHeight(32);
   SpeedButtonPrint->SetBounds(4, 4, 24, 24);
+  // The printer glyph with its disabled look (two images: the strip sets NumGlyphs).
+  SpeedButtonPrint->Glyph()->LoadFromBmp(win::PictureBmp(win::DrawPrinterGlyph()));
 }
 
 void TfrmEndInstall::GetNextCaption(std::string& Caption) {

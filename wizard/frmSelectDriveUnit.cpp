@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/forms/graphics/StockIcons.h"
 #include "platform/shell/Drives.h"
 #include "platform/system/Files.h"
 #include "wizard/frmSelectItemsUnit.h"
@@ -55,6 +56,7 @@ void TfrmSelectDrive::FormCreate(TObject* Sender) {
   VcLabel1->SetCaption(SExplanation);
   VcLabel2->SetCaption(SBaseFolder);
   Label1->SetCaption(SWarning);
+  Image2->Picture()->LoadFromBmp(win::PictureBmp(win::DrawStockIcon(win::TStockIcon::Warning)));
 }
 
 void TfrmSelectDrive::Panel1Resize(TObject* Sender) {

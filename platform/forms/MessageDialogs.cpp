@@ -6,6 +6,7 @@
 #include "platform/forms/Forms.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/UiScript.h"
+#include "platform/forms/graphics/StockIcons.h"
 
 namespace {
 struct ButtonInfo {
@@ -49,6 +50,10 @@ TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsg
     f->Image = new TImage(f);
     f->Image->SetName("Image");
     f->Image->SetBounds(margin, margin, iconSize, iconSize);
+    const win::TStockIcon icons[] = {win::TStockIcon::Warning, win::TStockIcon::Error,
+                                     win::TStockIcon::Information, win::TStockIcon::Confirmation};
+    f->Image->Picture()->LoadFromBmp(win::PictureBmp(win::DrawStockIcon(icons[type])));
+    f->Image->SetTransparent(true);
     f->Image->SetParent(f);
     textLeft += iconSize + 12;
   }

@@ -58,6 +58,24 @@ TEST_F(DriveAndConfigStepsTest, DriveStepTextsAndStoredSettings) {
   EXPECT_EQ(f->VcLabel1->Height(), 68);
 }
 
+// The warning under the base folder has its warning icon beside it: drawn in the middle,
+// the form's colour in the corners.
+TEST_F(DriveAndConfigStepsTest, TheWarningHasItsIcon) {
+  TImage* image = frmSelectDrive->Image2;
+  ASSERT_FALSE(image->Picture()->Empty());
+  EXPECT_EQ(image->Picture()->Width(), 32);
+  EXPECT_EQ(image->Picture()->Height(), 32);
+  const TColor face = frmSelectDrive->Color();
+  EXPECT_EQ(image->PixelAt(0, 31), face);
+  EXPECT_EQ(image->PixelAt(31, 0), face);
+  int drawn = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) drawn += image->PixelAt(x, y) != face;
+  EXPECT_GT(drawn, 300);
+  EXPECT_LE(image->Left() + image->Width(), frmSelectDrive->Label1->Left());
+  EXPECT_EQ(image->Top(), frmSelectDrive->Label1->Top());
+}
+
 TEST_F(DriveAndConfigStepsTest, DriveLinesShowTheLabelInBrackets) {
   SetLabel('c', "Data");
   EXPECT_EQ(frmSelectDrive->GetDriveVolumeLabel('C'), "[DATA]");

@@ -3,6 +3,7 @@
 #include "WizardTestSupport.h"
 
 #include "platform/forms/ComCtrls.h"
+#include "platform/forms/WindowPainter.h"
 #include "platform/forms/graphics/Printers.h"
 #include "platform/system/Shutdown.h"
 #include "toolkit/InstallTools2.h"
@@ -335,6 +336,55 @@ TEST_F(PrintTest, CancelPrintsNothingOkPrintsOneJobWithTheReport) {
     std::string text = Latin1(line);
     EXPECT_NE(pdf.find("(" + text + ") Tj"), std::string::npos) << line;
   }
+}
+
+// The print button as a person finds it: a printer drawn on the report's button bar; a
+// mouse click on that drawing prints; the disabled button shows its engraved look.
+TEST_F(PrintTest, ThePrintButtonShowsAPrinterAndPrintsWhenClickedThere) {
+  RunType("rbClient");
+  win::Surface shot;
+  WindowPainter::PaintClient(frmMain, shot);
+  // Where the end step's button bar lies in the frame's picture.
+  TSpeedButton* button = frmEndInstall->SpeedButtonPrint;
+  win::POINT at{button->Left(), button->Top()};
+  for (TControl* p = button->Parent(); p && p != frmMain; p = p->Parent()) at.x += p->Left(), at.y += p->Top();
+  const std::uint32_t back = shot.Row(at.y + 1)[at.x + 1];
+  int drawn = 0, dark = 0;
+  for (int y = 0; y < button->Height(); ++y)
+    for (int x = 0; x < button->Width(); ++x) {
+      std::uint32_t p = shot.Row(at.y + y)[at.x + x];
+      drawn += p != back;
+      dark += p == 0x000000;
+    }
+  EXPECT_GT(drawn, 80) << "the printer is visible";
+  EXPECT_GT(dark, 20) << "its outline";
+  EXPECT_FALSE(frmEndInstall->PanelButtons->Caption().empty());
+
+  // The mouse pressed and released in the middle of the glyph.
+  win::POINT local{};
+  TControl* target = WindowPainter::ControlAt(frmMain, at.x + 12, at.y + 12, &local);
+  ASSERT_EQ(target, button);
+  UiScript::ExpectPrinterSetup(true);
+  const win::LPARAM lp = win::MAKELPARAM(win::WORD(local.x), win::WORD(local.y));
+  target->Perform(win::WM_LBUTTONDOWN, 0, lp);
+  target->Perform(win::WM_LBUTTONUP, 0, lp);
+  UiDriver::RunUntilIdle();
+  ASSERT_EQ(Jobs().size(), 1u);
+  EXPECT_EQ(Jobs()[0].filename(), "Update report.pdf");
+
+  // Disabled: the same outline engraved in grey, no black left.
+  button->SetEnabled(false);
+  win::Surface greyed;
+  WindowPainter::PaintClient(frmMain, greyed);
+  int black = 0, grey = 0;
+  for (int y = 0; y < button->Height(); ++y)
+    for (int x = 0; x < button->Width(); ++x) {
+      std::uint32_t p = greyed.Row(at.y + y)[at.x + x];
+      black += p == 0x000000;
+      grey += p == 0x808080;
+    }
+  EXPECT_EQ(black, 0);
+  EXPECT_GT(grey, 20);
 }
 
 }  // namespace
