@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "platform/forms/ControlPaint.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/HeaderComponents.h"
 #include "platform/forms/graphics/GdiText.h"
 #include "platform/system/SystemInfo.h"
 
@@ -129,7 +131,14 @@ void TVcCustomListBox::SetFrameStyle(TFrameStyle v) { SetFrameSetting(this, FFra
 void TVcCustomListBox::SetFrameVisible(bool v) {
   if (v == FFrameVisible) return;
   FFrameVisible = v;
+  if (v) SetCtl3D(true);
   RecreateWnd();
+  Invalidate();
+}
+
+void TVcCustomListBox::SetCtl3D(bool v) {
+  if (v == FCtl3D) return;
+  FCtl3D = v;
   Invalidate();
 }
 
@@ -146,18 +155,32 @@ void TVcCustomListBox::SetHorzScrollBar(bool v) {
   RecreateWnd();
 }
 
-void TVcCustomListBox::UpdateHorzExtent() {
+int TVcCustomListBox::WidestItem(const std::function<int(HDC, const std::string&)>& measure) {
+  // The control's own font, not the canvas's: the canvas takes the font only when it
+  // paints, and there may be no canvas yet. A font that cannot be made leaves the screen
+  // DC's default font to measure with.
   HDC dc = CreateScreenDC();
-  HGDIOBJ old = SelectObject(dc, Canvas()->Font().Handle());
+  HFONT font = ControlPaint::FontHandle(Font());
+  HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
   int widest = 0;
-  for (int i = 0; i < Items()->Count(); ++i) {
-    SIZE sz{};
-    GetTextExtentPoint32(dc, Items()->Get(i) + "x", &sz);
-    widest = std::max<int>(widest, sz.cx);
+  try {
+    for (int i = 0; i < Items()->Count(); ++i) widest = std::max(widest, measure(dc, Items()->Get(i) + "x"));
+  } catch (...) {
+    if (old) SelectObject(dc, old);
+    DeleteDC(dc);
+    throw;
   }
-  SelectObject(dc, old);
+  if (old) SelectObject(dc, old);
   DeleteDC(dc);
-  SetHorzExtent(widest);
+  return widest;
+}
+
+void TVcCustomListBox::UpdateHorzExtent() {
+  SetHorzExtent(WidestItem([](HDC dc, const std::string& text) {
+    SIZE sz{};
+    GetTextExtentPoint32(dc, text, &sz);
+    return int(sz.cx);
+  }));
 }
 
 void TVcCustomListBox::CreateWnd() {
@@ -305,6 +328,8 @@ void TVcCustomListBox::WndProc(TMessage& m) {
       FSearchText.clear();
       break;
     case WM_NCPAINT:
+      // The system border first; the frame is painted over it.
+      TCustomListBox::WndProc(m);
       if (FFrameVisible && m.WParam) {
         FFrameCanvas->SetHandle(HDC(m.WParam));
         try {
@@ -352,6 +377,7 @@ void TVcTabbedListBox::DefineProps(TPropList& p) {
     auto* l = static_cast<T*>(o);
     return FrameSettingsStored<T>(o) && !l->ParentColor() && l->Color() != clWindow;
   };
+  p.Bool("Ctl3D", &T::Ctl3D, &T::SetCtl3D, true);
   FrameProps<T>(p);
   p.Int("HorzExtent", &T::HorzExtent, &T::SetHorzExtent, 0);
   p.Bool("HorzScrollBar", &T::HorzScrollBar, &T::SetHorzScrollBar, false);
@@ -418,18 +444,11 @@ void TVcTabbedListBox::DrawItemText(int index, RECT rect, TOwnerDrawState) {
 void TVcTabbedListBox::UpdateHorzExtent() {
   std::vector<int> stops = GetTabStopArray();
   for (int& v : stops) v = int(std::lround(double(v) / 4.0 * FAvgCharWidth));
-  HDC dc = CreateScreenDC();
-  HGDIOBJ old = SelectObject(dc, Canvas()->Font().Handle());
-  int widest = 0;
-  for (int i = 0; i < Items()->Count(); ++i) {
-    std::string s = Items()->Get(i) + "x";
-    DWORD r = GetTabbedTextExtent(dc, s.c_str(), int(s.size()), int(stops.size()),
+  SetHorzExtent(WidestItem([&](HDC dc, const std::string& text) {
+    DWORD r = GetTabbedTextExtent(dc, text.c_str(), int(text.size()), int(stops.size()),
                                   stops.empty() ? nullptr : stops.data());
-    widest = std::max<int>(widest, int(r & 0xFFFF));
-  }
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  SetHorzExtent(widest);
+    return int(r & 0xFFFF);
+  }));
 }
 
 void TVcTabbedListBox::CreateWnd() {
@@ -444,7 +463,8 @@ void TVcTabbedListBox::Loaded() {
 
 void TVcTabbedListBox::FontChanged() {
   TVcCustomListBox::FontChanged();
-  FAvgCharWidth = GetAvgCharWidth(Font());
+  // A face too small to measure keeps one pixel: the stops are divided by it.
+  FAvgCharWidth = std::max(1, GetAvgCharWidth(Font()));
 }
 
 namespace {
@@ -481,8 +501,28 @@ void TVcTabbedListBox::SetCellText(int column, int row, const std::string& value
   Items()->Put(row, line);
 }
 
-void TVcTabbedListBox::UpdateFromHeader(TComponent*) {
-  throw EHeaderError("Only THeader and THeaderControl components can be passed to TVcTabbedListBox.UpdateFromHeader");
+// Each stop goes through the list's Put, so the window takes it at once. Only as many
+// stops as exist change: sections beyond them are ignored, stops beyond the sections stay.
+void TVcTabbedListBox::UpdateFromHeader(TComponent* header) {
+  auto* old = dynamic_cast<THeader*>(header);
+  auto* common = dynamic_cast<THeaderControl*>(header);
+  if (!old && !common)
+    throw EHeaderError("Only THeader and THeaderControl components can be passed to TVcTabbedListBox.UpdateFromHeader");
+  const TCustomHeader* h = old ? static_cast<TCustomHeader*>(old) : common;
+  const int sections = h->SectionCount();
+  // The old header's last section never gives a stop of its own.
+  const int n = std::min(old ? sections - 2 : sections - 1, FTabStops->Count() - 1);
+  const int acw = FAvgCharWidth;
+  int sum = 0;
+  for (int i = 0; i <= n; ++i) {
+    sum += h->SectionWidthAt(i);
+    if (FTabStops->Get(i) >= 0)
+      FTabStops->Put(i, sum / acw + 1);
+    else if (i + 1 < sections)
+      FTabStops->Put(i, 1 - (sum + h->SectionWidthAt(i + 1)) / acw);
+    else
+      FTabStops->Put(i, 1 - Width() / acw);
+  }
 }
 
 WI_REGISTER_CLASS(TVcTabbedListBox);

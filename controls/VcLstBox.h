@@ -3,6 +3,7 @@
 // over the item texts, a horizontal extent and wheel scrolling (TVcCustomListBox), and a
 // tabbed variant whose tab stops are counted in average character widths, with access to
 // the tab-separated cells of a line (TVcTabbedListBox).
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,6 +74,9 @@ class TVcCustomListBox : public TCustomListBox {
   bool HorzScrollBar() const { return FHorzScrollBar; }
   virtual void SetHorzScrollBar(bool v);
   virtual TStrings* GetItems() const { return TCustomListBox::Items(); }
+  // The 3-D look of the border; a visible frame needs it.
+  bool Ctl3D() const { return FCtl3D; }
+  void SetCtl3D(bool v);
   // Measures the items and sets HorzExtent (the controls never call it themselves).
   virtual void UpdateHorzExtent();
 
@@ -114,6 +118,8 @@ class TVcCustomListBox : public TCustomListBox {
   void Resize() override;
   bool StoreFrameProps() const { return !FFrameController || !FUseFrameController; }
   void IncrementalSearch(const std::string& text, char typed);
+  // The widest item text followed by "x", measured on a screen DC with the control's font.
+  int WidestItem(const std::function<int(win::HDC, const std::string&)>& measure);
   void SearchTimerExpired(TObject*);
   // Canvas colours of an owner-drawn line for its state, then DrawItem, then the focus mark.
   void DispatchDrawItem(const win::DRAWITEMSTRUCT& dis);
@@ -132,6 +138,7 @@ class TVcCustomListBox : public TCustomListBox {
   TFrameStyle FFrameFlatStyle = fsStatus, FFrameFocusStyle = fsLowered, FFrameStyle = fsFlat;
   TSides FFrameSides = AllSides;
   bool FFrameVisible = false;
+  bool FCtl3D = true;
   int FHorzExtent = 0;
   bool FHorzScrollBar = false;
 };
@@ -151,8 +158,8 @@ class TVcTabbedListBox : public TVcCustomListBox {
   virtual std::vector<int> GetTabStopArray() const;
   virtual std::string GetCellText(int column, int row);
   virtual void SetCellText(int column, int row, const std::string& value);
-  // Takes the stops from a header's section widths; no header kind exists in this toolkit,
-  // so every component is refused with EHeaderError.
+  // Takes the stops from the section widths of a THeader or THeaderControl; any other
+  // component is refused with EHeaderError.
   virtual void UpdateFromHeader(TComponent* header);
   void UpdateTabStops();
 
