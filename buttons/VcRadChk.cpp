@@ -247,12 +247,16 @@ void TVcCustomGlyphButton::Paint() {
 void TVcCustomGlyphButton::KeyPress(char& Key) {
   if (FTabOnEnter && Key == '\r') {
     Key = 0;
-    // What a Tab key does on a dialog: the form moves the focus on.
-    if (TWinControl* form = ParentForm(); form && form != this)
-      win::PostMessage(form->Handle(), win::CM_DIALOGKEY, win::VK_TAB, 0);
+    PostTabKey(this);
     return;
   }
   TVcCustomButton::KeyPress(Key);
+}
+
+void TVcCustomGlyphButton::WndProc(TMessage& Message) {
+  // The Tab key-down that Enter posted: the form moves the focus on.
+  if (Message.Msg == win::WM_KEYDOWN && win::WORD(Message.WParam) == win::VK_TAB && FormTakesTab(this)) return;
+  TVcCustomButton::WndProc(Message);
 }
 
 // --- Radio button ---------------------------------------------------------------------------
@@ -310,8 +314,7 @@ void TVcRadioButton::SetChecked(bool Value) {
     for (int i = 0; i < parent->ControlCount(); ++i)
       if (auto* other = dynamic_cast<TVcRadioButton*>(parent->Controls(i)); other && other != this)
         other->SetChecked(false);
-  // A description being read only restores the state; handlers are not bound yet.
-  if (!IsLoading()) Click();
+  Click();
 }
 
 void TVcRadioButton::SetFlat(bool Value) {

@@ -67,6 +67,7 @@ class TVcCustomGlyphButton : public TVcCustomButton {
   int NumGlyphs() const { return FNumGlyphs; }
 
   void ActionChange(bool CheckDefaults) override;
+  void WndProc(TMessage& Message) override;
   // The link to the control's action (null without one).
   TVcCheckedActionLink* ActionLink();
 

@@ -305,7 +305,10 @@ void TVcCustomHintWindow::PassMouse(TMessage& m) {
 void TVcCustomHintWindow::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_SETFOCUS:
-      return;  // a hint never keeps the focus
+      // A hint never keeps the focus: straight back to the window that lost it.
+      if (TWinControl* previous = FindControl(HWND(m.WParam)); previous && previous != this && previous->CanFocus())
+        previous->SetFocus();
+      return;
     case WM_ERASEBKGND:
       m.Result = 1;
       return;

@@ -312,8 +312,9 @@ void TVcButtonEdit::ResizeButtons() {
   int w = 0;
   if (FPair->Button()->Visible()) w += FPair->Button()->Width();
   if (FPair->AltBtn()->Visible()) w += FPair->AltBtn()->Width();
-  // New-style (3-D) controls: the pair sits against the sunken border's inside.
-  if (FrameVisible() || Ctl3D())
+  // New-style (3-D) controls: the pair sits against the sunken border's inside. Windows
+  // before 4.0 draws no 3-D edit border, whatever Ctl3D says.
+  if (FrameVisible() || (NewStyleControls() && Ctl3D()))
     FPair->SetBounds(Width() - w - 4, 0, w, Height() - 3);
   else
     FPair->SetBounds(Width() - w - 1, 1, w, Height() - 3);
@@ -382,6 +383,7 @@ void TVcButtonEdit::KeyPress(char& key) {
 
 void TVcButtonEdit::DoEnter() {
   SetEditMargins();
+  SelectAllUnlessClicked();
   TVcEdit::DoEnter();
 }
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/system/SystemInfo.h"
+
 // --- Shared types ----------------------------------------------------------------------------
 
 const std::vector<std::string>& FrameStyleNames() {
@@ -324,6 +326,32 @@ void AssignControlFont(TCanvasFont& Dest, const TFont* Source) {
   Dest.SetStyle(st);
   Dest.SetColor(Source->Color());
   Dest.SetCharset(TFontCharset(Source->Charset()));
+}
+
+// --- Windows versions ----------------------------------------------------------------------------
+
+namespace {
+win::OSVERSIONINFO WindowsVersion() {
+  win::OSVERSIONINFO v;
+  if (!win::GetVersionEx(&v)) v = win::OSVERSIONINFO{};
+  return v;
+}
+}  // namespace
+
+bool IsWindows40() {
+  win::OSVERSIONINFO v = WindowsVersion();
+  return v.dwMajorVersion == 4 && v.dwMinorVersion == 0;
+}
+
+bool NewStyleControls() { return WindowsVersion().dwMajorVersion >= 4; }
+
+// --- Enter as Tab --------------------------------------------------------------------------------
+
+void PostTabKey(TWinControl* control) { win::PostMessage(control->Handle(), win::WM_KEYDOWN, win::VK_TAB, 0); }
+
+bool FormTakesTab(TWinControl* control) {
+  TWinControl* form = control->ParentForm();
+  return form && form != control && form->Perform(win::CM_DIALOGKEY, win::VK_TAB, KeyboardShiftState()) != 0;
 }
 
 // --- Frame controller ----------------------------------------------------------------------------

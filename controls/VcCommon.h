@@ -169,6 +169,21 @@ int GetAvgCharWidth(const TCanvasFont* font);
 // Copies a control font into a canvas font (name, height, style, colour, charset).
 void AssignControlFont(TCanvasFont& Dest, const TFont* Source);
 
+// --- Windows versions ----------------------------------------------------------------------------
+
+// Windows 95 or NT 4.0 (version 4.0 exactly).
+bool IsWindows40();
+// Version 4 or later: 3-D borders and the newer control looks.
+bool NewStyleControls();
+
+// --- Enter as Tab --------------------------------------------------------------------------------
+
+// Enter turned into Tab: a Tab key-down posted to the control's own window.
+void PostTabKey(TWinControl* control);
+// A Tab key-down that reached the control itself: its form moves the focus as for the Tab
+// key (Shift held: backwards). True when the form took it.
+bool FormTakesTab(TWinControl* control);
+
 // --- Frame controller ----------------------------------------------------------------------------
 
 // Change kinds of a push: 0 all settings, else the one setting named.

@@ -3,16 +3,6 @@
 #include "platform/forms/Forms.h"
 #include "platform/system/SystemInfo.h"
 
-namespace {
-
-// Windows 4.0 (95 and NT 4) keeps a right-aligned edit multi-line and lets Enter through.
-bool IsWindows40() {
-  win::OSVERSIONINFO v;
-  return win::GetVersionEx(&v) && v.dwMajorVersion == 4 && v.dwMinorVersion == 0;
-}
-
-}  // namespace
-
 TVcCustomEdit::TVcCustomEdit(TComponent* owner)
     : TCustomEdit(owner), FFrameCanvas(std::make_unique<TCanvas>()) {
   // A new edit starts empty: its name is not copied into the text.
@@ -112,9 +102,9 @@ void TVcCustomEdit::SetCtl3D(bool v) {
 
 void TVcCustomEdit::KeyPress(char& key) {
   if (FTabOnEnter && key == '\r') {
-    // Swallowed; the form moves the focus as for Tab.
+    // Swallowed; the Tab key-down posted to the edit then moves the focus.
     key = 0;
-    if (auto* form = ParentForm()) form->Perform(win::CM_DIALOGKEY, win::VK_TAB, 0);
+    PostTabKey(this);
     return;
   }
   if (key == '\r' && (EditStyle() & ES_MULTILINE)) {
@@ -124,7 +114,13 @@ void TVcCustomEdit::KeyPress(char& key) {
   TCustomEdit::KeyPress(key);
 }
 
+void TVcCustomEdit::SelectAllUnlessClicked() {
+  if (AutoSelect() && !(KeyboardShiftState() & ssLeft)) SelectAll();
+}
+
 void TVcCustomEdit::DoEnter() {
+  // Windows 4.0 keeps a right-aligned edit multi-line, which selects nothing by itself.
+  if (IsWindows40()) SelectAllUnlessClicked();
   UpdateFrameStyle(false, false);
   TCustomEdit::DoEnter();
 }
@@ -156,6 +152,10 @@ void TVcCustomEdit::WndProc(TMessage& m) {
       m.Result = 0;
       return;
     }
+    case win::WM_KEYDOWN:
+      if (win::WORD(m.WParam) == win::VK_TAB && FormTakesTab(this)) return;
+      TCustomEdit::WndProc(m);
+      return;
     case win::CM_MOUSEENTER:
       FMouseInside = true;
       UpdateFrameStyle(true, true);

@@ -72,6 +72,9 @@ class TVcCustomEdit : public TCustomEdit {
   virtual void MouseLeave() { OnMouseLeave(this); }
   void KeyPress(char& key) override;
   void DoEnter() override;
+  // Selects the whole text on entry when AutoSelect is on and no mouse click brings the
+  // focus (the left button is not down).
+  void SelectAllUnlessClicked();
   void DoExit() override;
   void Resize() override;
   void Notification(TComponent* c, TOperation op) override;

@@ -263,7 +263,7 @@ void TVcCustomListBox::WMChar(TMessage& m) {
       KeyPress(key);
     }
   } else if (code == 13) {
-    if (FTabOnEnter) PostMessage(Handle(), WM_KEYDOWN, VK_TAB, 0);
+    if (FTabOnEnter) PostTabKey(this);
     else KeyPress(key);
   } else if (code == 27) {
     SetItemIndex(-1);
@@ -315,7 +315,7 @@ void TVcCustomListBox::WndProc(TMessage& m) {
       if (key == VK_ESCAPE || (key >= VK_PRIOR && key <= VK_DOWN)) FSearchText.clear();
       if (key == VK_TAB) {
         // A Tab sent to the list itself (Enter with TabOnEnter) moves on as the form's Tab.
-        if (auto* f = dynamic_cast<TForm*>(ParentForm())) f->Perform(CM_DIALOGKEY, VK_TAB, KeyboardShiftState());
+        FormTakesTab(this);
         return;
       }
       break;

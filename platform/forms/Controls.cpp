@@ -536,15 +536,19 @@ void SetKeyboardShiftState(TShiftState s) { g_shift = s; }
 void TWinControl::SetFocus() {
   if (!CanFocus()) throw Exception("Impossible de focaliser une fenêtre désactivée ou invisible");
   if (g_focused == this) return;
-  if (g_focused) {
-    auto* old = g_focused;
+  // As on Windows, each side learns the other's window: the one losing the focus in its
+  // WM_KILLFOCUS, the one getting it in its WM_SETFOCUS.
+  TWinControl* old = g_focused;
+  win::HWND oldHandle = old ? old->Handle() : nullptr;
+  if (old) {
     g_focused = nullptr;
-    old->Perform(win::WM_KILLFOCUS);
+    old->Perform(win::WM_KILLFOCUS, win::WPARAM(Handle()));
     old->DoExit();
   }
   g_focused = this;
-  Perform(win::WM_SETFOCUS);
-  DoEnter();
+  Perform(win::WM_SETFOCUS, win::WPARAM(oldHandle));
+  // A window may give the focus away again at once (a hint window hands it back).
+  if (g_focused == this) DoEnter();
 }
 
 TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward, bool checkTabStop) {

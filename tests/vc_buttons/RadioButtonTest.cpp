@@ -7,6 +7,7 @@
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/Streaming.h"
+#include "platform/forms/UiDriver.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/system/Clock.h"
 
@@ -209,6 +210,47 @@ TEST_F(RadioTest, FocusAndAcceleratorCheckDownArrowClicks) {
   EXPECT_EQ(form->Perform(win::CM_DIALOGCHAR, 'b'), 1);
   EXPECT_TRUE(b->Checked());
   EXPECT_FALSE(a->Checked());
+}
+
+// Enter on a button with TabOnEnter: a Tab key-down posted to the button, which the form
+// then takes to move the focus on.
+TEST_F(RadioTest, EnterMovesOnThroughAPostedTab) {
+  auto* a = Make(form, 10, "A");
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  edit->SetBounds(10, 40, 100, 20);
+  edit->SetTabStop(true);
+  a->SetTabOnEnter(true);
+  a->SetFocus();
+  a->Perform(win::WM_CHAR, '\r');
+  EXPECT_TRUE(a->Focused());
+  win::MSG msg;
+  ASSERT_TRUE(win::PeekMessage(&msg, a->Handle(), 0, 0, win::PM_NOREMOVE));
+  EXPECT_EQ(msg.message, win::WM_KEYDOWN);
+  EXPECT_EQ(msg.wParam, win::WPARAM(win::VK_TAB));
+  UiDriver::RunUntilIdle();
+  EXPECT_TRUE(edit->Focused());
+}
+
+// A description that binds the click handler before the checked state: the click runs
+// while the form loads, as any SetChecked(True) runs it.
+TEST_F(RadioTest, CheckedInADescriptionClicksOnceWhileLoading) {
+  class TClickForm : public TForm {
+   public:
+    explicit TClickForm(TComponent* o) : TForm(o) { Method("RadioClick", &TClickForm::RadioClick); }
+    void RadioClick(TObject*) { ++clicks; }
+    int clicks = 0;
+  };
+  TClickForm f(nullptr);
+  ReadComponentFromText(&f,
+                        "object frmClick: TForm\n  object R1: TVcRadioButton\n    OnClick = RadioClick\n"
+                        "    Checked = True\n  end\n  object R2: TVcRadioButton\n    OnClick = RadioClick\n"
+                        "  end\nend\n",
+                        "click.form");
+  EXPECT_EQ(f.clicks, 1);
+  auto* r1 = dynamic_cast<TVcRadioButton*>(f.FindComponent("R1"));
+  ASSERT_NE(r1, nullptr);
+  EXPECT_TRUE(r1->Checked());
 }
 
 TEST_F(RadioTest, AnActionDrivesTheCheckedState) {

@@ -9,6 +9,7 @@
 #include "platform/forms/UiScript.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/system/Clock.h"
+#include "tests/support/TempMachine.h"
 
 namespace {
 
@@ -191,10 +192,14 @@ TEST_F(VcEditTest, FrameIsPaintedOnlyWhenVisible) {
       << "a side left out shows the control colour";
 }
 
-TEST_F(VcEditTest, TabOnEnterMovesTheFocusAndTypesNothing) {
+// Enter becomes a Tab key-down posted to the control's own window; when the loop hands it
+// over, the form moves the focus as for Tab (backwards with Shift).
+TEST_F(VcEditTest, TabOnEnterMovesTheFocusThroughAPostedTabAndTypesNothing) {
   auto* a = Add<TVcEdit>("a", 10);
   auto* b = Add<TVcEdit>("b", 40);
+  auto* c = Add<TVcButtonEdit>("c", 70);
   a->SetTabOnEnter(true);
+  c->SetTabOnEnter(true);
   int presses = 0;
   a->OnKeyPress = [&](TObject*, char& k) {
     if (k == '\r') ++presses;
@@ -202,9 +207,66 @@ TEST_F(VcEditTest, TabOnEnterMovesTheFocusAndTypesNothing) {
   form->Show();
   a->SetFocus();
   UiDriver::Key(win::VK_RETURN);
+  EXPECT_TRUE(a->Focused()) << "nothing moves before the posted key arrives";
+  win::MSG msg;
+  ASSERT_TRUE(win::PeekMessage(&msg, a->Handle(), 0, 0, win::PM_NOREMOVE));
+  EXPECT_EQ(msg.message, win::WM_KEYDOWN);
+  EXPECT_EQ(msg.wParam, win::WPARAM(win::VK_TAB));
+  UiDriver::RunUntilIdle();
   EXPECT_TRUE(b->Focused());
   EXPECT_EQ(a->Text(), "");
   EXPECT_EQ(presses, 0);
+  // The button edit does the same; Shift+Enter goes back.
+  c->SetFocus();
+  UiDriver::Key(win::VK_RETURN, ssShift);
+  SetKeyboardShiftState(ssShift);
+  UiDriver::RunUntilIdle();
+  SetKeyboardShiftState(0);
+  EXPECT_TRUE(b->Focused());
+  EXPECT_EQ(c->Text(), "");
+}
+
+// Windows before 4.0 draws no 3-D edit: the buttons then sit inside a one-pixel border,
+// unless the frame is painted.
+TEST_F(VcEditTest, ButtonPlacementFollowsTheNewStyleControls) {
+  for (auto os : {win::OsVersion::NT351, win::OsVersion::WinXP}) {
+    SCOPED_TRACE(int(os));
+    win::MachineSettings s;
+    s.os = os;
+    TempMachine pc(s);
+    auto* be = Add<TVcButtonEdit>("be" + std::to_string(int(os)), 10);
+    be->SetBounds(10, 10, 121, 24);
+    ASSERT_TRUE(be->Ctl3D());
+    const bool newStyle = os != win::OsVersion::NT351;
+    EXPECT_EQ(be->Pair()->Left(), newStyle ? 121 - 17 - 4 : 121 - 17 - 1);
+    EXPECT_EQ(be->Pair()->Top(), newStyle ? 0 : 1);
+    be->SetFrameVisible(true);
+    EXPECT_EQ(be->Pair()->Left(), 121 - 17 - 4);
+    EXPECT_EQ(be->Pair()->Top(), 0);
+    EXPECT_EQ(be->Pair()->Height(), 24 - 3);
+  }
+}
+
+// Entering selects the whole text, on Windows 4.0 too, where the right-aligned edit is
+// multi-line; not with AutoSelect off.
+TEST_F(VcEditTest, EnteringARightAlignedEditOnWindows40SelectsItsText) {
+  win::MachineSettings s;
+  s.os = win::OsVersion::NT4;
+  TempMachine pc(s);
+  auto* a = Add<TVcEdit>("a", 10);
+  auto* r = Add<TVcEdit>("r", 40);
+  r->SetAlignment(taRightJustify);
+  r->SetText("123,45");
+  form->Show();
+  a->SetFocus();
+  r->SetFocus();
+  EXPECT_EQ(r->SelStart(), 0);
+  EXPECT_EQ(r->SelLength(), 6);
+  r->SetAutoSelect(false);
+  a->SetFocus();
+  r->Select(0, 0);
+  r->SetFocus();
+  EXPECT_EQ(r->SelLength(), 0);
 }
 
 }  // namespace

@@ -49,6 +49,31 @@ TEST_F(Fixture, ComponentReplacesTheHintWindowAndRestoresIt) {
   EXPECT_EQ(dynamic_cast<TVcCustomHintWindow*>(Application->HintWindow()), nullptr);
 }
 
+// A balloon never keeps the focus: given it, it hands it straight back to the control that
+// lost it, which hears that it lost and regained the focus and nothing else.
+TEST_F(Fixture, FocusGivenToTheBalloonGoesBackToTheControlThatLostIt) {
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  edit->SetBounds(10, 10, 80, 20);
+  int enters = 0, exits = 0;
+  edit->OnEnter = [&](TObject*) { ++enters; };
+  edit->OnExit = [&](TObject*) { ++exits; };
+  form->Show();
+  edit->SetFocus();
+  Application->ActivateHint(button, {10, 10});
+  auto* w = Window();
+  ASSERT_TRUE(w->Visible());
+  int windowEnters = 0;
+  w->OnEnter = [&](TObject*) { ++windowEnters; };
+  w->SetFocus();
+  EXPECT_TRUE(edit->Focused());
+  EXPECT_FALSE(w->Focused());
+  EXPECT_EQ(FocusedControl(), edit);
+  EXPECT_EQ(windowEnters, 0);
+  EXPECT_EQ(enters, 2);
+  EXPECT_EQ(exits, 1);
+}
+
 TEST_F(Fixture, OneWordHintIsAtLeast55Wide) {
   button->SetHint("Oui");
   Application->ActivateHint(button, {10, 10});
