@@ -203,7 +203,6 @@ TEST_F(TolvaneProgram, CopyFailureIsReportedOnceAndTheDialogStays) {
   EXPECT_FALSE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbclient.dll")));
 }
 
-}  // namespace
 
 // A PC made as an NT 4.0 PC by `machine new` has the shell folder library a later browser
 // left, so Tolvane finds its folder and installs the server; the bare PC
@@ -225,3 +224,48 @@ TEST_F(TolvaneProgram, AnNt4PcFromMachineNewRunsAServerInstallation) {
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(TolvaneChanges(), std::vector<std::string>{});
 }
+
+// The system's run-time libraries are counted by other products too: another product holds
+// 3, the wizard's server run counts each once more (Windows 2000 and later), and Tolvane's
+// uninstallation then leaves those counts as the installations left them.
+TEST_F(TolvaneProgram, UninstallingLeavesTheRuntimeCountsOfOtherProducts) {
+  MakePc({"--ipv4", "none"}, {"--both"});
+  fs::copy_file(WI_BINARY_DIR "/wizard/Install", media_ / "Install.exe");
+  const std::string shared = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+  const std::string sys = "C:\\WINDOWS\\system32\\";
+  std::ofstream(root_ / "other.reg") << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" << shared << "]\r\n"
+                                     << "\"C:\\\\WINDOWS\\\\system32\\\\msvcrt.dll\"=dword:00000003\r\n"
+                                     << "\"C:\\\\WINDOWS\\\\system32\\\\msvcp60.dll\"=dword:00000003\r\n";
+  Result r = Machine({"reg", pc_.string(), "import", (root_ / "other.reg").string()});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  auto counts = [&] {
+    Pc();
+    std::vector<int> out;
+    for (const char* name : {"msvcrt.dll", "msvcp60.dll"}) {
+      bool exists = false;
+      std::int32_t value = -1;
+      ReadRegInteger(win::HKEY_LOCAL_MACHINE, shared, sys + name, exists, value);
+      out.push_back(exists ? value : -1);
+    }
+    return out;
+  };
+  ASSERT_EQ(counts(), (std::vector<int>{3, 3}));
+
+  std::ofstream(root_ / "install.txt")
+      << "wait 20\nclick ActionNext\ncheck rbServeur\nclick ActionNext\nclick ActionNext\n";
+  r = Run("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc_.string()) + " WI_UI_SCRIPT=" +
+          Quote((root_ / "install.txt").string()) + " " + Quote((media_ / "Install.exe").string()));
+  ASSERT_EQ(r.rc, 0) << r.err;
+  ASSERT_TRUE(Running(kGuardian));
+  EXPECT_EQ(counts(), (std::vector<int>{4, 4}));
+
+  r = Tolvane("check VcRadioButton3\nclick bOK\ndialog * | " + Esc(kServerRunning) + " | yes\n"
+              "dialog information | =" + Esc(kUninstalled) + " | ok\nclick bAnnuler\n");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_FALSE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbserver.exe")));
+  EXPECT_EQ(counts(), (std::vector<int>{4, 4}));
+  EXPECT_TRUE(fs::exists(C("WINDOWS/system32/msvcrt.dll")));
+  EXPECT_TRUE(fs::exists(C("WINDOWS/system32/msvcp60.dll")));
+}
+
+}  // namespace
