@@ -91,48 +91,4 @@ TEST_F(MessageIcons, EachKindOfDialogShowsItsOwnIconBesideTheText) {
   }
 }
 
-// The icons are drawings, not blanks: each is mostly drawn, keeps its corners for the
-// background, and no two are alike.
-TEST(StockIcons, IconsAreDistinctDrawingsOnTheKeyColour) {
-  std::vector<win::Surface> icons;
-  for (auto k : {win::TStockIcon::Warning, win::TStockIcon::Error, win::TStockIcon::Information,
-                 win::TStockIcon::Confirmation}) {
-    win::Surface s = win::DrawStockIcon(k);
-    ASSERT_EQ(s.width, 32);
-    ASSERT_EQ(s.height, 32);
-    EXPECT_EQ(s.Row(31)[0], win::kStockIconKey);
-    EXPECT_EQ(s.Row(0)[0], win::kStockIconKey);
-    int drawn = 32 * 32 - Count(s, win::kStockIconKey);
-    EXPECT_GT(drawn, 350);
-    EXPECT_GT(Count(s, 0xFFFFFF) + Count(s, 0x000000), 20) << "the mark";
-    for (const auto& other : icons) EXPECT_NE(other.pixels, s.pixels);
-    icons.push_back(s);
-  }
-}
-
-// The disabled half of the printer strip is an engraving in grey and white only, of the
-// normal half's outline.
-TEST(StockIcons, PrinterGlyphHasANormalAndADisabledImage) {
-  win::Surface strip = win::DrawPrinterGlyph();
-  ASSERT_EQ(strip.width, 32);
-  ASSERT_EQ(strip.height, 16);
-  int normalDrawn = 0, disabledDrawn = 0, colours = 0;
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x) {
-      std::uint32_t n = strip.Row(y)[x], d = strip.Row(y)[x + 16];
-      normalDrawn += n != win::kStockIconKey;
-      disabledDrawn += d != win::kStockIconKey;
-      if (d != win::kStockIconKey && d != 0x808080 && d != 0xFFFFFF) ++colours;
-      // Black outline pixels turn grey.
-      if (n == 0x000000) {
-        EXPECT_EQ(d, 0x808080u) << x << "," << y;
-      }
-    }
-  EXPECT_GT(normalDrawn, 100);
-  EXPECT_GT(disabledDrawn, 40);
-  EXPECT_EQ(colours, 0);
-  EXPECT_EQ(strip.Row(15)[0], win::kStockIconKey);
-  EXPECT_EQ(strip.Row(15)[16], win::kStockIconKey);
-}
-
 }  // namespace
