@@ -51,7 +51,9 @@ TEST_F(Fixture, AngleIsKeptInRangeAndSwitchesRotationOn) {
   EXPECT_EQ(l->Rotation(), roFlat);
   l->SetAngle(-90);
   EXPECT_EQ(l->Angle(), 270);
-  // Far below -360 still lands inside 0..359 (plain 360 + v would not).
+  // Far below -360 still lands inside 0..359. Kept as 360 + v (-40), the angle would be
+  // written to the form and read back as 320, and a vertical label set to -450 would keep
+  // its unrotated size (see the auto-size test).
   l->SetAngle(-400);
   EXPECT_EQ(l->Angle(), 320);
 
@@ -149,6 +151,12 @@ TEST_F(Fixture, AutoSizedFlatLabelAt90SwapsWidthAndHeight) {
   int w = l->Width(), h = l->Height();
   ASSERT_GT(w, h);
   l->SetAngle(90);
+  EXPECT_EQ(l->Height(), w - 1);
+  EXPECT_EQ(l->Width(), h + 1);
+  // -450 is 270: upright text turned the other way, the same box.
+  l->SetAngle(0);
+  l->SetAngle(-450);
+  EXPECT_EQ(l->Angle(), 270);
   EXPECT_EQ(l->Height(), w - 1);
   EXPECT_EQ(l->Width(), h + 1);
 }
