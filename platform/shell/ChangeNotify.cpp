@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/shell/HostFolderWatch.h"
 #include "platform/shell/ShellFolder.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
@@ -19,17 +20,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Waitable objects of this unit. Change handles are polled: each keeps the signature of
-// its folder as it was armed, and is signalled once the signature differs.
+// Waitable objects of this unit. A change handle is signalled by its host folder watch
+// and stays so until it is re-armed; waits sleep on one condition variable that every
+// change of state wakes.
 struct Waitable {
   bool event = false;
   bool manualReset = false;
   bool signalled = false;
   // Change handles.
   fs::path dir;
-  bool subtree = false;
-  DWORD filter = 0;
-  std::string armed;
+  std::shared_ptr<HostFolderWatch> watch;
 };
 
 std::mutex waitMutex;
@@ -40,33 +40,6 @@ std::map<HANDLE, std::unique_ptr<Waitable>>& Objects() {
 }
 std::uintptr_t nextHandle = 0x5EC000;
 
-std::string Signature(const Waitable& w) {
-  std::string sig;
-  std::error_code ec;
-  auto add = [&](const fs::directory_entry& e) {
-    bool dir = e.is_directory(ec);
-    if (dir ? !(w.filter & FILE_NOTIFY_CHANGE_DIR_NAME) && !(w.filter & FILE_NOTIFY_CHANGE_ATTRIBUTES)
-            : !(w.filter & (FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE |
-                            FILE_NOTIFY_CHANGE_ATTRIBUTES)))
-      return;
-    sig += e.path().lexically_relative(w.dir).string();
-    sig += dir ? "/" : "";
-    if (!dir && (w.filter & FILE_NOTIFY_CHANGE_SIZE)) sig += ":" + std::to_string(e.file_size(ec));
-    if (!dir && (w.filter & FILE_NOTIFY_CHANGE_LAST_WRITE))
-      sig += "@" + std::to_string(e.last_write_time(ec).time_since_epoch().count());
-    if (w.filter & FILE_NOTIFY_CHANGE_ATTRIBUTES) sig += "#" + std::to_string(int(e.status(ec).permissions()));
-    sig += '\n';
-  };
-  if (w.subtree) {
-    for (auto it = fs::recursive_directory_iterator(w.dir, fs::directory_options::skip_permission_denied, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-      add(*it);
-  } else {
-    for (auto it = fs::directory_iterator(w.dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) add(*it);
-  }
-  return sig;
-}
-
 HANDLE NewHandle(std::unique_ptr<Waitable> w) {
   HANDLE h = reinterpret_cast<HANDLE>(nextHandle += 4);
   Objects()[h] = std::move(w);
@@ -76,12 +49,6 @@ HANDLE NewHandle(std::unique_ptr<Waitable> w) {
 Waitable* Find(HANDLE h) {
   auto it = Objects().find(h);
   return it == Objects().end() ? nullptr : it->second.get();
-}
-
-bool Ready(Waitable& w) {
-  if (w.event) return w.signalled;
-  if (!w.signalled && Signature(w) != w.armed) w.signalled = true;
-  return w.signalled;
 }
 
 void Consume(Waitable& w) {
@@ -183,38 +150,71 @@ HANDLE FindFirstChangeNotification(const std::string& path, BOOL watchSubtree, D
   }
   auto w = std::make_unique<Waitable>();
   w->dir = r.host;
-  w->subtree = watchSubtree != FALSE;
-  w->filter = filter;
-  w->armed = Signature(*w);
+  HANDLE h;
+  {
+    std::lock_guard lock(waitMutex);
+    h = NewHandle(std::move(w));
+  }
+  // The walk that sets up a subtree watch runs outside the lock that waits take.
+  DWORD error = 0;
+  std::shared_ptr<HostFolderWatch> watch = HostFolderWatch::Start(r.host, watchSubtree != FALSE, filter, [h] {
+    std::lock_guard lock(waitMutex);
+    if (Waitable* x = Find(h)) {
+      x->signalled = true;
+      waitCv.notify_all();
+    }
+  }, error);
   std::lock_guard lock(waitMutex);
-  return NewHandle(std::move(w));
+  if (!watch) {
+    Objects().erase(h);
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  Find(h)->watch = std::move(watch);
+  return h;
 }
 
 BOOL FindNextChangeNotification(HANDLE change) {
-  std::lock_guard lock(waitMutex);
-  Waitable* w = Find(change);
-  if (!w || w->event) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+  fs::path dir;
+  {
+    std::lock_guard lock(waitMutex);
+    Waitable* w = Find(change);
+    if (!w || w->event) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+    dir = w->dir;
   }
   std::error_code ec;
-  if (!fs::is_directory(w->dir, ec)) {
+  if (!fs::is_directory(dir, ec)) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
-  w->armed = Signature(*w);
-  w->signalled = false;
-  return TRUE;
+  // Changes made before the call are absorbed by the re-arming; later ones signal again.
+  BOOL ok = TRUE;
+  HostFolderWatch::Sync([&] {
+    std::lock_guard lock(waitMutex);
+    if (Waitable* w = Find(change)) w->signalled = false;
+    else ok = FALSE;
+  });
+  if (!ok) SetLastError(ERROR_INVALID_HANDLE);
+  return ok;
 }
 
 BOOL FindCloseChangeNotification(HANDLE change) {
-  std::lock_guard lock(waitMutex);
-  auto it = Objects().find(change);
-  if (it == Objects().end() || it->second->event) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+  std::shared_ptr<HostFolderWatch> watch;
+  {
+    std::lock_guard lock(waitMutex);
+    auto it = Objects().find(change);
+    if (it == Objects().end() || it->second->event) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+    watch = std::move(it->second->watch);
+    Objects().erase(it);
   }
-  Objects().erase(it);
+  // Stopping the watch may wait for the reader thread, which takes waitMutex to signal.
+  watch.reset();
   return TRUE;
 }
 
@@ -256,10 +256,9 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
   }
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  std::unique_lock lock(waitMutex);
-  for (;;) {
-    bool hasChange = false, all = true;
+  bool hasChange = false;
+  {
+    std::lock_guard lock(waitMutex);
     for (DWORD i = 0; i < count; ++i) {
       Waitable* w = Find(handles[i]);
       if (!w || (waitAll && !w->event)) {
@@ -267,29 +266,35 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
         return WAIT_FAILED;
       }
       hasChange = hasChange || !w->event;
-      bool ready = Ready(*w);
-      if (!waitAll && ready) {
+    }
+  }
+  // What the host reported before the wait counts now, whatever the reader thread is at.
+  if (hasChange) HostFolderWatch::Sync();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  std::unique_lock lock(waitMutex);
+  for (bool last = false;; ) {
+    bool all = true;
+    for (DWORD i = 0; i < count; ++i) {
+      Waitable* w = Find(handles[i]);
+      if (!w) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+      }
+      if (!waitAll && w->signalled) {
         Consume(*w);
         return WAIT_OBJECT_0 + i;
       }
-      all = all && ready;
+      all = all && w->signalled;
     }
     if (waitAll && all) {
       for (DWORD i = 0; i < count; ++i) Consume(*Find(handles[i]));
       return WAIT_OBJECT_0;
     }
-    if (milliseconds == 0) return WAIT_TIMEOUT;
-    auto step = std::chrono::steady_clock::now() + std::chrono::milliseconds(hasChange ? 50 : 1000);
-    if (milliseconds != INFINITE && deadline < step) step = deadline;
-    waitCv.wait_until(lock, step);
-    if (milliseconds != INFINITE && std::chrono::steady_clock::now() >= deadline) {
-      // One last look before giving up.
-      for (DWORD i = 0; i < count && !waitAll; ++i)
-        if (Waitable* w = Find(handles[i]); w && Ready(*w)) {
-          Consume(*w);
-          return WAIT_OBJECT_0 + i;
-        }
-      return WAIT_TIMEOUT;
+    if (milliseconds == 0 || last) return WAIT_TIMEOUT;
+    if (milliseconds == INFINITE) {
+      waitCv.wait(lock);
+    } else if (waitCv.wait_until(lock, deadline) == std::cv_status::timeout) {
+      last = true;  // one more look before giving up
     }
   }
 }

@@ -1,0 +1,437 @@
+#include "platform/shell/HostFolderWatch.h"
+
+#include <dirent.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/shell/ChangeNotify.h"
+
+namespace win {
+
+namespace {
+
+// The machine writes a file under a temporary name in its folder and renames it into place.
+constexpr const char* kMachineTempPrefix = ".~wi";
+constexpr std::uint32_t kNameEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+constexpr DWORD kWriteBits = FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
+constexpr DWORD kAttributeBits =
+    FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SECURITY | FILE_NOTIFY_CHANGE_LAST_WRITE;
+
+// What the kernel must report on each folder of a watch. A subtree watch always needs the
+// name events, to follow its folders.
+std::uint32_t KernelMask(DWORD filter, bool subtree) {
+  std::uint32_t m = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
+  if (subtree || (filter & (FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | kWriteBits)))
+    m |= kNameEvents;
+  if (filter & kAttributeBits) m |= IN_ATTRIB;
+  if (filter & kWriteBits) m |= IN_MODIFY;
+  return m;
+}
+
+// Whether an event on an entry of a watched folder is a change the filter asks for. A
+// file written by the machine arrives as a rename into place, which is a write as well.
+bool Matches(DWORD filter, std::uint32_t mask) {
+  const bool dir = mask & IN_ISDIR;
+  if (mask & kNameEvents) {
+    if (filter & (dir ? FILE_NOTIFY_CHANGE_DIR_NAME : FILE_NOTIFY_CHANGE_FILE_NAME)) return true;
+    if (!dir && (mask & (IN_CREATE | IN_MOVED_TO)) && (filter & kWriteBits)) return true;
+  }
+  if ((mask & IN_ATTRIB) && (filter & kAttributeBits)) return true;
+  return (mask & IN_MODIFY) && !dir && (filter & kWriteBits);
+}
+
+bool IsMachineTemp(const char* name) { return std::strncmp(name, kMachineTempPrefix, 4) == 0; }
+
+bool IsDotName(const char* n) { return n[0] == '.' && (!n[1] || (n[1] == '.' && !n[2])); }
+
+}  // namespace
+
+class HostWatchService {
+ public:
+  using NotifyPtr = std::shared_ptr<const HostFolderWatch::Notify>;
+
+  static std::shared_ptr<HostWatchService> Acquire(DWORD& error) {
+    std::lock_guard lock(CurrentMutex());
+    if (auto s = Current().lock()) return s;
+    std::shared_ptr<HostWatchService> s(new HostWatchService);
+    if (!s->Open(error)) return nullptr;
+    Current() = s;
+    return s;
+  }
+  static std::shared_ptr<HostWatchService> Running() {
+    std::lock_guard lock(CurrentMutex());
+    return Current().lock();
+  }
+
+  ~HostWatchService() {
+    if (reader_.joinable()) {
+      stop_ = true;
+      Wake();
+      reader_.join();
+    }
+    if (fd_ >= 0) ::close(fd_);
+    if (wake_ >= 0) ::close(wake_);
+  }
+
+  // 0 with error set when the folder cannot be watched whole.
+  std::uint64_t Add(const std::string& root, bool subtree, DWORD filter, HostFolderWatch::Notify notify,
+                    DWORD& error) {
+    std::uint64_t id;
+    {
+      std::lock_guard lock(tableMutex_);
+      id = nextId_++;
+      Watch& w = watches_[id];
+      w.root = root;
+      w.subtree = subtree;
+      w.filter = filter;
+      w.mask = KernelMask(filter, subtree);
+      w.notify = std::make_shared<const HostFolderWatch::Notify>(std::move(notify));
+    }
+    error = 0;
+    if (!Walk(id, root, true, error, nullptr, nullptr)) {
+      Remove(id);
+      if (!error) error = ERROR_PATH_NOT_FOUND;
+      return 0;
+    }
+    return id;
+  }
+
+  void Remove(std::uint64_t id) {
+    std::lock_guard lock(tableMutex_);
+    auto it = watches_.find(id);
+    if (it == watches_.end()) return;
+    for (int wd : std::set<int>(it->second.wds)) Drop(id, wd);
+    watches_.erase(it);
+    std::erase_if(walks_, [id](const PendingWalk& p) { return p.id == id; });
+  }
+
+  // Reads and handles what the kernel has queued; see HostFolderWatch::Sync.
+  void Sync(const std::function<void()>& whileHeld) {
+    std::lock_guard lock(readMutex_);
+    alignas(inotify_event) char buffer[64 * 1024];
+    std::map<std::uint64_t, NotifyPtr> notify;
+    bool walks = false;
+    for (;;) {
+      ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      std::lock_guard table(tableMutex_);
+      for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
+        const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
+        walks = Handle(*ev, notify) || walks;
+        at += ssize_t(sizeof(inotify_event) + ev->len);
+      }
+    }
+    for (auto& [id, f] : notify) (*f)();
+    if (walks && std::this_thread::get_id() != reader_.get_id()) Wake();
+    if (whileHeld) whileHeld();
+  }
+
+  std::size_t KernelWatches() const {
+    std::lock_guard lock(tableMutex_);
+    return dirs_.size();
+  }
+
+ private:
+  struct Dir {
+    std::string path;
+    std::unordered_map<std::uint64_t, bool> users;  // watch id -> this folder is its root
+  };
+  struct Watch {
+    std::string root;
+    bool subtree = false;
+    DWORD filter = 0;
+    std::uint32_t mask = 0;
+    NotifyPtr notify;
+    std::set<int> wds;
+  };
+  // A folder to add to a watch: one made later (fresh), or the whole subtree again after
+  // events were lost.
+  struct PendingWalk {
+    std::uint64_t id;
+    std::string dir;
+    bool fresh;
+  };
+  enum AddResult { kAdded, kSkipped, kAbort };
+
+  static std::mutex& CurrentMutex() {
+    static std::mutex m;
+    return m;
+  }
+  static std::weak_ptr<HostWatchService>& Current() {
+    static std::weak_ptr<HostWatchService> s;
+    return s;
+  }
+
+  HostWatchService() = default;
+
+  bool Open(DWORD& error) {
+    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    wake_ = fd_ < 0 ? -1 : ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (fd_ < 0 || wake_ < 0) {
+      error = errno == EMFILE || errno == ENFILE ? ERROR_TOO_MANY_OPEN_FILES : ERROR_NOT_ENOUGH_MEMORY;
+      return false;
+    }
+    reader_ = std::thread([this] { ReaderLoop(); });
+    return true;
+  }
+
+  void Wake() {
+    std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
+  }
+
+  void ReaderLoop() {
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
+    while (!stop_) {
+      if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
+      if (stop_) break;
+      if (fds[1].revents & POLLIN) {
+        std::uint64_t v;
+        [[maybe_unused]] ssize_t r = ::read(wake_, &v, sizeof v);
+      }
+      Sync({});
+      RunWalks();
+    }
+  }
+
+  // One folder joins watch id. kAbort when the watch is gone or the host's limit is hit
+  // (error set), kSkipped when the folder cannot be watched (gone, not a folder, no right).
+  AddResult AddOne(std::uint64_t id, const std::string& dir, bool root, DWORD& error, int& wd) {
+    std::lock_guard lock(tableMutex_);
+    auto w = watches_.find(id);
+    if (w == watches_.end()) return kAbort;
+    wd = ::inotify_add_watch(fd_, dir.c_str(), w->second.mask | IN_MASK_ADD);
+    if (wd < 0) {
+      if (errno == ENOSPC || errno == ENOMEM) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        return kAbort;
+      }
+      if (root) error = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+      return kSkipped;
+    }
+    Dir& d = dirs_[wd];
+    d.path = dir;
+    d.users[id] = d.users[id] || root;
+    w->second.wds.insert(wd);
+    return kAdded;
+  }
+
+  // Adds dir (and, for a subtree watch, every folder below it) to watch id. seen collects
+  // the kernel watches found; entries tells whether the folders hold anything. False when
+  // the walk was cut short (the root could not be watched, the limit, the watch gone).
+  bool Walk(std::uint64_t id, const std::string& top, bool isRoot, DWORD& error, std::set<int>* seen,
+            bool* entries) {
+    bool subtree;
+    {
+      std::lock_guard lock(tableMutex_);
+      auto w = watches_.find(id);
+      if (w == watches_.end()) return false;
+      subtree = w->second.subtree;
+    }
+    std::vector<std::string> stack{top};
+    bool first = true;
+    while (!stack.empty()) {
+      std::string dir = std::move(stack.back());
+      stack.pop_back();
+      int wd = -1;
+      AddResult r = AddOne(id, dir, first && isRoot, error, wd);
+      if (r == kAbort || (r == kSkipped && first && isRoot)) return false;
+      first = false;
+      if (r == kSkipped) continue;
+      if (seen) seen->insert(wd);
+      if (!subtree && !entries) break;
+      DIR* d = ::opendir(dir.c_str());
+      if (!d) continue;
+      while (dirent* e = ::readdir(d)) {
+        if (IsDotName(e->d_name) || IsMachineTemp(e->d_name)) continue;
+        if (entries) *entries = true;
+        if (!subtree) continue;
+        bool isDir = e->d_type == DT_DIR;
+        std::string child = dir + "/" + e->d_name;
+        if (e->d_type == DT_UNKNOWN) {
+          struct stat st;
+          isDir = ::lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (isDir) stack.push_back(std::move(child));
+      }
+      ::closedir(d);
+    }
+    return true;
+  }
+
+  // Watch id lets go of one kernel watch (removed when nobody else holds it).
+  void Drop(std::uint64_t id, int wd) {
+    auto d = dirs_.find(wd);
+    if (d != dirs_.end()) {
+      d->second.users.erase(id);
+      if (d->second.users.empty()) {
+        ::inotify_rm_watch(fd_, wd);
+        dirs_.erase(d);
+      }
+    }
+    auto w = watches_.find(id);
+    if (w != watches_.end()) w->second.wds.erase(wd);
+  }
+
+  // Lets go of folder dir and everything below it (moved out of view).
+  void DropBelow(std::uint64_t id, const std::string& dir) {
+    auto w = watches_.find(id);
+    if (w == watches_.end()) return;
+    for (int wd : std::set<int>(w->second.wds)) {
+      auto d = dirs_.find(wd);
+      if (d == dirs_.end()) continue;
+      const std::string& p = d->second.path;
+      if (p == dir || (p.size() > dir.size() && p.compare(0, dir.size(), dir) == 0 && p[dir.size()] == '/'))
+        Drop(id, wd);
+    }
+  }
+
+  // One event (tableMutex_ held). True when walks were queued.
+  bool Handle(const inotify_event& ev, std::map<std::uint64_t, NotifyPtr>& notify) {
+    auto tell = [&](std::uint64_t id) {
+      auto w = watches_.find(id);
+      if (w != watches_.end()) notify.emplace(id, w->second.notify);
+    };
+    if (ev.mask & IN_Q_OVERFLOW) {
+      bool walks = false;
+      for (auto& [id, w] : watches_) {
+        tell(id);
+        if (w.subtree) {
+          walks_.push_back({id, w.root, false});
+          walks = true;
+        }
+      }
+      return walks;
+    }
+    auto it = dirs_.find(ev.wd);
+    if (it == dirs_.end()) return false;
+    const char* name = ev.len ? ev.name : "";
+    if (*name && IsMachineTemp(name)) return false;
+    if (ev.mask & IN_IGNORED) {
+      for (auto& [id, root] : it->second.users) {
+        if (root) tell(id);
+        auto w = watches_.find(id);
+        if (w != watches_.end()) w->second.wds.erase(ev.wd);
+      }
+      dirs_.erase(it);
+      return false;
+    }
+    if (ev.mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+      for (auto& [id, root] : it->second.users)
+        if (root) tell(id);
+      return false;
+    }
+    if (!*name) return false;
+    std::vector<std::pair<std::uint64_t, std::string>> gone;
+    bool walks = false;
+    for (auto& [id, root] : it->second.users) {
+      auto w = watches_.find(id);
+      if (w == watches_.end()) continue;
+      if (Matches(w->second.filter, ev.mask)) tell(id);
+      if (!w->second.subtree || !(ev.mask & IN_ISDIR)) continue;
+      std::string child = it->second.path + "/" + name;
+      if (ev.mask & (IN_CREATE | IN_MOVED_TO)) {
+        walks_.push_back({id, std::move(child), true});
+        walks = true;
+      } else if (ev.mask & IN_MOVED_FROM) {
+        gone.emplace_back(id, std::move(child));
+      }
+    }
+    for (auto& [id, dir] : gone) DropBelow(id, dir);
+    return walks;
+  }
+
+  // Walks queued by the handling of events, on the reader thread, without holding a lock
+  // across the walk.
+  void RunWalks() {
+    for (;;) {
+      PendingWalk p;
+      {
+        std::lock_guard lock(tableMutex_);
+        if (walks_.empty()) return;
+        p = std::move(walks_.front());
+        walks_.pop_front();
+      }
+      DWORD error = 0;
+      bool entries = false;
+      std::set<int> seen;
+      bool whole = Walk(p.id, p.dir, false, error, p.fresh ? nullptr : &seen, p.fresh ? &entries : nullptr);
+      NotifyPtr tell;
+      {
+        std::lock_guard lock(tableMutex_);
+        auto w = watches_.find(p.id);
+        if (w == watches_.end()) continue;
+        if (!p.fresh && whole) {
+          // Folders that went while events were lost.
+          for (int wd : std::set<int>(w->second.wds))
+            if (!seen.count(wd)) Drop(p.id, wd);
+        }
+        // Entries already in a folder made later may have come before its watch; a folder
+        // that could not be watched (the host's limit) is a change nobody will report.
+        if (entries || error) tell = w->second.notify;
+      }
+      if (tell) {
+        std::lock_guard lock(readMutex_);
+        (*tell)();
+      }
+    }
+  }
+
+  int fd_ = -1;
+  int wake_ = -1;
+  std::thread reader_;
+  std::atomic<bool> stop_{false};
+  std::mutex readMutex_;  // one reader of the queue at a time, held while notifying
+  mutable std::mutex tableMutex_;
+  std::unordered_map<int, Dir> dirs_;
+  std::unordered_map<std::uint64_t, Watch> watches_;
+  std::deque<PendingWalk> walks_;
+  std::uint64_t nextId_ = 1;
+};
+
+std::unique_ptr<HostFolderWatch> HostFolderWatch::Start(const std::filesystem::path& dir, bool subtree, DWORD filter,
+                                                        Notify notify, DWORD& error) {
+  error = 0;
+  auto service = HostWatchService::Acquire(error);
+  if (!service) return nullptr;
+  std::string root = dir.string();
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  std::uint64_t id = service->Add(root, subtree, filter, std::move(notify), error);
+  if (!id) return nullptr;
+  return std::unique_ptr<HostFolderWatch>(new HostFolderWatch(std::move(service), id));
+}
+
+HostFolderWatch::HostFolderWatch(std::shared_ptr<HostWatchService> service, std::uint64_t id)
+    : service_(std::move(service)), id_(id) {}
+
+HostFolderWatch::~HostFolderWatch() { service_->Remove(id_); }
+
+void HostFolderWatch::Sync(const std::function<void()>& whileHeld) {
+  if (auto s = HostWatchService::Running())
+    s->Sync(whileHeld);
+  else if (whileHeld)
+    whileHeld();
+}
+
+std::size_t HostFolderWatch::KernelWatchCount() {
+  auto s = HostWatchService::Running();
+  return s ? s->KernelWatches() : 0;
+}
+
+}  // namespace win
