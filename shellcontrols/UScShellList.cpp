@@ -406,7 +406,7 @@ void TScCustomShellList::FillItems(IShellFolder* Folder, LPCITEMIDLIST FolderPid
           found[i] = nullptr;
           DWORD attributes = 0;
           if (ShouldAddItem(FFolderPidl, data->RelativePidl(), attributes))
-            AddItemWithData(data, attributes);
+            AddItemWithData(data, attributes, true);
           else
             delete data;
         }
@@ -481,12 +481,12 @@ void TScCustomShellList::AddNewShellItem(LPCITEMIDLIST FolderPidl, LPITEMIDLIST 
   }
 }
 
-TListItem* TScCustomShellList::AddItemWithData(TScShListData* Data, DWORD Attributes) {
+TListItem* TScCustomShellList::AddItemWithData(TScShListData* Data, DWORD Attributes, bool Front) {
   FPendingData = Data;
   FPendingAttributes = Attributes;
   TListItem* item = nullptr;
   try {
-    item = Items()->Add();
+    item = Front ? Items()->Insert(0) : Items()->Add();
   } catch (...) {
     if (FPendingData) {
       delete FPendingData;

@@ -220,7 +220,9 @@ class TScCustomShellList : public TScCustomListView,
   bool Designing() const { return (ComponentState() & csDesigning) != 0; }
   bool Busy() const;  // a drag runs or a caption is being edited
   win::HWND OwnerWindow();
-  TListItem* AddItemWithData(TScShListData* Data, win::DWORD Attributes);
+  // Front: the item goes first (a fill, which sorts afterwards: the view finds an item by
+  // a scan from the top, and a new item is looked up several times while it is set up).
+  TListItem* AddItemWithData(TScShListData* Data, win::DWORD Attributes, bool Front = false);
   void TakePending(TListItem* Item);
   void ReleaseFolder();
   void RestoreWidthsFromStore();

@@ -12,6 +12,7 @@
 #include "platform/shell/FileInfo.h"
 #include "platform/shell/Ole.h"
 #include "platform/system/Files.h"
+#include "platform/system/FolderListing.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
@@ -27,14 +28,43 @@ std::string Join(const std::string& dir, const std::string& name) {
 
 std::string Lower(const std::string& s) { return FoldCase(s); }
 
+// -1, 0 or 1 in the order of FoldCase(a).compare(FoldCase(b)), without folded copies while
+// the names are plain ASCII.
+int CompareFolded(const std::string& a, const std::string& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 0x80 || y >= 0x80) {
+      int r = FoldCase(a).compare(FoldCase(b));
+      return r < 0 ? -1 : r > 0 ? 1 : 0;
+    }
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+// A name a file-system item can have in its folder.
+bool PlainName(const std::string& name) {
+  return !name.empty() && name.find_first_of("\\/:*?\"<>|") == std::string::npos && name != "." && name != "..";
+}
+
 // What a list names, walked from some folder.
 struct Target {
-  enum Kind { Desktop, MyComputer, Drive, File } kind = Desktop;
+  enum Kind { Desktop, MyComputer, Drive, File };
+  Target() = default;
+  Target(Kind k, std::string p = {}, char d = 0) : kind(k), path(std::move(p)), drive(d) {}
+  Kind kind = Desktop;
   std::string path;  // Drive: "C:\"; File: full path
   char drive = 0;
   pidl::FileItem file;
   bool IsFolder() const { return kind != File || file.folder; }
 };
+
+// Whether file-system items are found right below t (the desktop's are looked up through
+// its folder, and take the full way).
+bool HoldsFiles(const Target& t) { return t.kind == Target::Drive || (t.kind == Target::File && t.file.folder); }
 
 // Walks the items of `list` starting at `from`; nullopt for a malformed list or an item
 // that cannot be below its parent.
@@ -54,9 +84,7 @@ std::optional<Target> Walk(Target from, LPCITEMIDLIST list) {
       else if (t.kind == Target::Drive) parent = t.path;
       else if (t.kind == Target::File && t.file.folder) parent = t.path;
       else return std::nullopt;
-      if (parent.empty() || f->name.find_first_of("\\/:*?\"<>|") != std::string::npos || f->name == "." ||
-          f->name == "..")
-        return std::nullopt;
+      if (parent.empty() || !PlainName(f->name)) return std::nullopt;
       Target n{Target::File, Join(parent, f->name), t.drive};
       n.file = *f;
       t = n;
@@ -94,17 +122,7 @@ HRESULT FindItem(const std::string& dir, const std::string& name, pidl::FileItem
   return S_OK;
 }
 
-bool HasSubFolder(const std::string& dir) {
-  WIN32_FIND_DATA fd;
-  HANDLE h = FindFirstFile(Join(dir, "*"), &fd);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  bool found = false;
-  do {
-    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && fd.cFileName != "." && fd.cFileName != "..") found = true;
-  } while (!found && FindNextFile(h, &fd));
-  FindClose(h);
-  return found;
-}
+bool HasSubFolder(const std::string& dir) { return FolderHasSubFolder(dir); }
 
 std::string DriveName(char letter) {
   std::string root = std::string(1, letter) + ":\\";
@@ -306,22 +324,20 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     } else {
       std::string dir = FolderPath();
       if (self_.kind == Target::File && !self_.file.folder) return E_INVALIDARG;
-      WIN32_FIND_DATA fd;
-      HANDLE h = dir.empty() ? INVALID_HANDLE_VALUE : FindFirstFile(Join(dir, "*"), &fd);
-      if (h == INVALID_HANDLE_VALUE) {
-        DWORD e = GetLastError();
+      // One listing of the folder answers every item: names, attributes, sizes, times.
+      std::vector<WIN32_FIND_DATA> found;
+      if (dir.empty() || !ListFolder(dir, found)) {
+        DWORD e = dir.empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
         // The desktop without its folder still shows My Computer.
-        if (self_.kind != Target::Desktop && e != ERROR_FILE_NOT_FOUND && e != ERROR_NO_MORE_FILES)
+        if (self_.kind != Target::Desktop)
           return self_.kind == Target::Drive ? E_FAIL : HRESULT_FROM_WIN32(e ? e : ERROR_PATH_NOT_FOUND);
-      } else {
-        do {
-          if (fd.cFileName == "." || fd.cFileName == "..") continue;
-          if ((fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && !(flags & SHCONTF_INCLUDEHIDDEN)) continue;
-          bool isDir = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-          if (isDir ? !folders : !files) continue;
-          items.push_back(pidl::FileItemBytes(FromFind(fd)));
-        } while (FindNextFile(h, &fd));
-        FindClose(h);
+      }
+      items.reserve(items.size() + found.size());
+      for (const WIN32_FIND_DATA& fd : found) {
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && !(flags & SHCONTF_INCLUDEHIDDEN)) continue;
+        bool isDir = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        if (isDir ? !folders : !files) continue;
+        items.push_back(pidl::FileItemBytes(FromFind(fd)));
       }
     }
     *ppenum = new EnumIDList(std::move(items));
@@ -354,13 +370,31 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     for (;;) {
       bool ea = pa->mkid.cb == 0, eb = pb->mkid.cb == 0;
       if (ea || eb) return Result(ea && eb ? 0 : ea ? -1 : 1);
-      LPITEMIDLIST ia = ILCloneFirst(pa), ib = ILCloneFirst(pb);
-      auto ta = Walk(at, ia), tb = Walk(at, ib);
-      ILFree(ia);
-      ILFree(ib);
+      std::optional<Target> ta, tb;
+      if (auto fa = pidl::AsFile(pa), fb = pidl::AsFile(pb); fa && fb && HoldsFiles(at) && PlainName(fa->name) &&
+                                                               PlainName(fb->name)) {
+        // Two file items straight from their bytes (sorting a big folder asks this thousands
+        // of times); the type column needs only the names.
+        ta = Target{Target::File, fa->name, at.drive};
+        ta->file = std::move(*fa);
+        tb = Target{Target::File, fb->name, at.drive};
+        tb->file = std::move(*fb);
+      } else {
+        LPITEMIDLIST ia = ILCloneFirst(pa), ib = ILCloneFirst(pb);
+        ta = Walk(at, ia);
+        tb = Walk(at, ib);
+        ILFree(ia);
+        ILFree(ib);
+      }
       if (!ta || !tb) return E_INVALIDARG;
       int r = CompareOne(*ta, *tb, int(column & 0xFFFF));
       if (r) return Result(r);
+      if (ILNext(pa)->mkid.cb && ILNext(pb)->mkid.cb && ta->path == ta->file.name) {
+        LPITEMIDLIST ia = ILCloneFirst(pa);
+        ta = Walk(at, ia);
+        ILFree(ia);
+        if (!ta) return E_INVALIDARG;
+      }
       at = *ta;
       pa = ILNext(pa);
       pb = ILNext(pb);
@@ -564,11 +598,10 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     if (ra != rb) return ra < rb ? -1 : 1;
     if (a.kind == Target::Drive) return a.drive < b.drive ? -1 : a.drive > b.drive ? 1 : 0;
     if (a.kind != Target::File) return 0;
-    int byName = Lower(a.file.name).compare(Lower(b.file.name));
-    byName = byName < 0 ? -1 : byName > 0 ? 1 : 0;
+    int byName = CompareFolded(a.file.name, b.file.name);
     int r = 0;
     if (column == 1) r = a.file.size < b.file.size ? -1 : a.file.size > b.file.size ? 1 : 0;
-    else if (column == 2) r = Lower(TypeText(a)).compare(Lower(TypeText(b)));
+    else if (column == 2) r = CompareFolded(TypeText(a), TypeText(b));
     else if (column == 3) {
       auto x = a.file.lastWrite.value(), y = b.file.lastWrite.value();
       r = x < y ? -1 : x > y ? 1 : 0;
