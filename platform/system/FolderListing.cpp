@@ -103,19 +103,20 @@ bool ListFolder(const std::string& winDir, std::vector<WIN32_FIND_DATA>& out) {
       WIN32_FIND_DATA d;
       d.cFileName = e->d_name;
       const bool isDir = S_ISDIR(st.st_mode);
-      // A link's record is kept under its target's key.
-      DWORD attrs = isDir ? 0 : FILE_ATTRIBUTE_ARCHIVE;
+      DWORD attrs;
       if (e->d_type == DT_LNK) {
+        // A link's record is kept under its target's key: the full way for it.
         std::string path = r.windows.back() == '\\' ? r.windows : r.windows + '\\';
         attrs = GetFileAttributes(path + d.cFileName);
-        attrs = attrs == INVALID_FILE_ATTRIBUTES ? 0 : attrs & kStoredBits;
-        if (!isDir && !attrs) attrs = FILE_ATTRIBUTE_ARCHIVE;
-      } else if (auto it = stored.find(d.cFileName); it != stored.end()) {
-        attrs = it->second;
+        if (attrs == INVALID_FILE_ATTRIBUTES) continue;
+      } else {
+        auto it = stored.find(d.cFileName);
+        attrs = it != stored.end() ? it->second : isDir ? 0 : FILE_ATTRIBUTE_ARCHIVE;
+        if (isDir) attrs |= FILE_ATTRIBUTE_DIRECTORY;
+        if (r.readOnly && !isDir) attrs |= FILE_ATTRIBUTE_READONLY;
+        if (!attrs) attrs = FILE_ATTRIBUTE_NORMAL;
       }
-      if (isDir) attrs |= FILE_ATTRIBUTE_DIRECTORY;
-      if (r.readOnly && !isDir) attrs |= FILE_ATTRIBUTE_READONLY;
-      d.dwFileAttributes = attrs ? attrs : FILE_ATTRIBUTE_NORMAL;
+      d.dwFileAttributes = attrs;
       d.ftLastWriteTime = Ft(st.st_mtim);
       d.ftLastAccessTime = Ft(st.st_atim);
       d.ftCreationTime = d.ftLastWriteTime;
