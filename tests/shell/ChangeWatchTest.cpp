@@ -44,6 +44,11 @@ class ChangeWatch : public ::testing::Test {
   }
   void Touch(const std::string& name) { std::ofstream(Host(name)) << "x"; }
   bool Signalled(HANDLE h, DWORD ms = 0) { return WaitForSingleObject(h, ms) == WAIT_OBJECT_0; }
+  HANDLE Watch(const std::string& path, bool subtree, DWORD filter) {
+    HANDLE h = FindFirstChangeNotification(path, subtree ? TRUE : FALSE, filter);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
+    return h;
+  }
 };
 
 // Counts the notifications of a HostFolderWatch; the first can be held at a gate.
@@ -74,12 +79,9 @@ struct Counter {
 
 TEST_F(ChangeWatch, OutsideChangesAndTheMachinesOwnWritesSignalByFilter) {
   Mkdir("W");
-  HANDLE names = FindFirstChangeNotification("C:\\W", FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-  HANDLE dirs = FindFirstChangeNotification("C:\\w", FALSE, FILE_NOTIFY_CHANGE_DIR_NAME);
-  HANDLE attrs = FindFirstChangeNotification("C:\\W", FALSE, FILE_NOTIFY_CHANGE_ATTRIBUTES);
-  ASSERT_NE(names, INVALID_HANDLE_VALUE);
-  ASSERT_NE(dirs, INVALID_HANDLE_VALUE);
-  ASSERT_NE(attrs, INVALID_HANDLE_VALUE);
+  HANDLE names = Watch("C:\\W", false, FILE_NOTIFY_CHANGE_FILE_NAME);
+  HANDLE dirs = Watch("C:\\w", false, FILE_NOTIFY_CHANGE_DIR_NAME);
+  HANDLE attrs = Watch("C:\\W", false, FILE_NOTIFY_CHANGE_ATTRIBUTES);
 
   Mkdir("W/sub");
   EXPECT_TRUE(Signalled(dirs, 2000));
@@ -125,8 +127,7 @@ TEST_F(ChangeWatch, OutsideChangesAndTheMachinesOwnWritesSignalByFilter) {
 TEST_F(ChangeWatch, SubtreeWatchFollowsFoldersMadeMovedAndRemovedLater) {
   Mkdir("T/a/b");
   Mkdir("Away");
-  HANDLE h = FindFirstChangeNotification("C:\\T", TRUE, kNames);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  HANDLE h = Watch("C:\\T", true, kNames);
   EXPECT_EQ(HostFolderWatch::KernelWatchCount(), 3u);
   Touch("T/a/b/deep.txt");
   EXPECT_TRUE(Signalled(h, 2000));
@@ -201,12 +202,9 @@ TEST_F(ChangeWatch, ClosingTheLastHandleLeavesNoThreadDescriptorOrKernelWatch) {
   Mkdir("A/shared");
   Mkdir("B");
   const std::size_t threads = Entries("/proc/self/task"), fds = Entries("/proc/self/fd");
-  HANDLE a = FindFirstChangeNotification("C:\\A", TRUE, kNames);
-  HANDLE shared = FindFirstChangeNotification("C:\\A\\shared", FALSE, kNames);
-  HANDLE b = FindFirstChangeNotification("C:\\B", FALSE, kNames);
-  ASSERT_NE(a, INVALID_HANDLE_VALUE);
-  ASSERT_NE(shared, INVALID_HANDLE_VALUE);
-  ASSERT_NE(b, INVALID_HANDLE_VALUE);
+  HANDLE a = Watch("C:\\A", true, kNames);
+  HANDLE shared = Watch("C:\\A\\shared", false, kNames);
+  HANDLE b = Watch("C:\\B", false, kNames);
   EXPECT_EQ(HostFolderWatch::KernelWatchCount(), 3u);
   EXPECT_GT(Entries("/proc/self/task"), threads);
   // The subtree watch gone, the shared folder still signals its own handle.
@@ -220,8 +218,7 @@ TEST_F(ChangeWatch, ClosingTheLastHandleLeavesNoThreadDescriptorOrKernelWatch) {
   EXPECT_EQ(Entries("/proc/self/task"), threads);
   EXPECT_EQ(Entries("/proc/self/fd"), fds);
   // And a new handle starts afresh.
-  HANDLE again = FindFirstChangeNotification("C:\\B", FALSE, kNames);
-  ASSERT_NE(again, INVALID_HANDLE_VALUE);
+  HANDLE again = Watch("C:\\B", false, kNames);
   Touch("B/y.txt");
   EXPECT_TRUE(Signalled(again, 2000));
   EXPECT_TRUE(FindCloseChangeNotification(again));
@@ -229,7 +226,7 @@ TEST_F(ChangeWatch, ClosingTheLastHandleLeavesNoThreadDescriptorOrKernelWatch) {
 
 TEST_F(ChangeWatch, AnInfiniteWaitSleepsUntilAnEventOrAChange) {
   Mkdir("I");
-  HANDLE change = FindFirstChangeNotification("C:\\I", FALSE, kNames);
+  HANDLE change = Watch("C:\\I", false, kNames);
   HANDLE event = CreateEvent(nullptr, FALSE, FALSE, nullptr);
   HANDLE both[] = {event, change};
   std::thread setter([&] { SetEvent(event); });
