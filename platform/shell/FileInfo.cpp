@@ -130,7 +130,8 @@ void DescribeFile(const std::string& name, bool folder, Described& d) {
   }
 }
 
-std::optional<Described> Describe(LPCITEMIDLIST list) {
+// withAttributes: the item's attributes are wanted too (they take binding its parent).
+std::optional<Described> Describe(LPCITEMIDLIST list, bool withAttributes) {
   if (!ILIsValid(list)) return std::nullopt;
   Described d;
   ComPtr<IShellFolder> desktop;
@@ -138,18 +139,21 @@ std::optional<Described> Describe(LPCITEMIDLIST list) {
   STRRET sr;
   if (FAILED(desktop->GetDisplayNameOf(list, SHGDN_INFOLDER, &sr))) return std::nullopt;
   StrRetToStr(&sr, list, &d.display);
-  ULONG attrs = 0xFFFFFFFF & ~SFGAO_VALIDATE;
-  // Attributes of the last item, asked from its parent.
-  LPITEMIDLIST parent = ILClone(list);
-  ILRemoveLastID(parent);
-  ComPtr<IShellFolder> folder;
-  if (ILIsEmpty(parent)) folder = desktop;
-  else desktop->BindToObject(parent, nullptr, IID_IShellFolder, folder.put_void());
-  ILFree(parent);
   LPCITEMIDLIST last = ILFindLastID(list);
-  if (!ILIsEmpty(list) && folder) folder->GetAttributesOf(1, &last, &attrs);
-  else if (ILIsEmpty(list)) attrs = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR;
-  d.attributes = attrs & ~SFGAO_HASSUBFOLDER;
+  if (withAttributes) {
+    // Attributes of the last item, asked from its parent (whether a folder has sub-folders
+    // is not reported here, so not asked: it takes a look into the folder).
+    ULONG attrs = 0xFFFFFFFF & ~(SFGAO_VALIDATE | SFGAO_HASSUBFOLDER);
+    LPITEMIDLIST parent = ILClone(list);
+    ILRemoveLastID(parent);
+    ComPtr<IShellFolder> folder;
+    if (ILIsEmpty(parent)) folder = desktop;
+    else desktop->BindToObject(parent, nullptr, IID_IShellFolder, folder.put_void());
+    ILFree(parent);
+    if (!ILIsEmpty(list) && folder) folder->GetAttributesOf(1, &last, &attrs);
+    else if (ILIsEmpty(list)) attrs = SFGAO_FOLDER | SFGAO_FILESYSANCESTOR;
+    d.attributes = attrs;
+  }
   if (ILIsEmpty(list)) {
     d.type = "Bureau";
     d.icon = SHIL_DESKTOP;
@@ -184,7 +188,7 @@ std::uintptr_t SHGetFileInfo(const char* path, DWORD fileAttributes, SHFILEINFO*
   if (!path || (info && size < sizeof(SHFILEINFO))) return 0;
   std::optional<Described> d;
   if (flags & SHGFI_PIDL) {
-    d = Describe(reinterpret_cast<LPCITEMIDLIST>(path));
+    d = Describe(reinterpret_cast<LPCITEMIDLIST>(path), flags & SHGFI_ATTRIBUTES);
   } else if (flags & SHGFI_USEFILEATTRIBUTES) {
     Described x;
     std::string p = path;
@@ -199,7 +203,7 @@ std::uintptr_t SHGetFileInfo(const char* path, DWORD fileAttributes, SHFILEINFO*
     d = x;
   } else {
     LPITEMIDLIST list = nullptr;
-    if (SUCCEEDED(SHParseDisplayName(path, &list, 0, nullptr))) d = Describe(list);
+    if (SUCCEEDED(SHParseDisplayName(path, &list, 0, nullptr))) d = Describe(list, flags & SHGFI_ATTRIBUTES);
     ILFree(list);
   }
   if (!d) return 0;
