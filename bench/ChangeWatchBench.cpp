@@ -58,7 +58,7 @@ double IdleCpu(double seconds) {
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   double wall = Ms(a, Clock::now()) / 1e3;
   double others = (CpuMs(RUSAGE_SELF) - all0) - (CpuMs(RUSAGE_THREAD) - me0);
-  return others / wall;
+  return std::max(0.0, others / wall);  // rusage rounds to the microsecond
 }
 
 // What polling did: the names below root listed every 50 ms.

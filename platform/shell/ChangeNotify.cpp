@@ -27,9 +27,11 @@ struct Waitable {
   bool event = false;
   bool manualReset = false;
   bool signalled = false;
-  // Change handles.
+  // Change handles. seen: a wait has returned the signal; again: a change came after it.
   fs::path dir;
   std::shared_ptr<HostFolderWatch> watch;
+  bool seen = false;
+  bool again = false;
 };
 
 std::mutex waitMutex;
@@ -51,8 +53,11 @@ Waitable* Find(HANDLE h) {
   return it == Objects().end() ? nullptr : it->second.get();
 }
 
+// A satisfied wait resets an auto-reset event; a change handle stays signalled, and what
+// changes from then on is kept for its re-arming.
 void Consume(Waitable& w) {
   if (w.event && !w.manualReset) w.signalled = false;
+  if (!w.event) w.seen = true;
 }
 
 const bool closerAdded = [] {
@@ -160,6 +165,7 @@ HANDLE FindFirstChangeNotification(const std::string& path, BOOL watchSubtree, D
   std::shared_ptr<HostFolderWatch> watch = HostFolderWatch::Start(r.host, watchSubtree != FALSE, filter, [h] {
     std::lock_guard lock(waitMutex);
     if (Waitable* x = Find(h)) {
+      x->again = x->again || (x->signalled && x->seen);
       x->signalled = true;
       waitCv.notify_all();
     }
@@ -190,12 +196,17 @@ BOOL FindNextChangeNotification(HANDLE change) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
-  // Changes made before the call are absorbed by the re-arming; later ones signal again.
+  // A change made after a wait saw the signal signals again at once; the ones before it
+  // were what the signal reported.
   BOOL ok = TRUE;
   HostFolderWatch::Sync([&] {
     std::lock_guard lock(waitMutex);
-    if (Waitable* w = Find(change)) w->signalled = false;
-    else ok = FALSE;
+    if (Waitable* w = Find(change)) {
+      w->signalled = w->again;
+      w->seen = w->again = false;
+    } else {
+      ok = FALSE;
+    }
   });
   if (!ok) SetLastError(ERROR_INVALID_HANDLE);
   return ok;

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -119,27 +120,28 @@ class HostWatchService {
     for (int wd : std::set<int>(it->second.wds)) Drop(id, wd);
     watches_.erase(it);
     std::erase_if(walks_, [id](const PendingWalk& p) { return p.id == id; });
+    walked_.notify_all();
   }
 
   // Reads and handles what the kernel has queued; see HostFolderWatch::Sync.
   void Sync(const std::function<void()>& whileHeld) {
-    std::lock_guard lock(readMutex_);
-    alignas(inotify_event) char buffer[64 * 1024];
-    std::map<std::uint64_t, NotifyPtr> notify;
-    bool walks = false;
+    const bool onReader = std::this_thread::get_id() == reader_.get_id();
     for (;;) {
-      ssize_t n = ::read(fd_, buffer, sizeof buffer);
-      if (n <= 0) break;
-      std::lock_guard table(tableMutex_);
-      for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
-        const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
-        walks = Handle(*ev, notify) || walks;
-        at += ssize_t(sizeof(inotify_event) + ev->len);
+      {
+        std::lock_guard lock(readMutex_);
+        Drain();
+        // The walks of folders made before the call are part of what it reports (entries
+        // made in them before their watch came); the reader runs them meanwhile.
+        std::lock_guard table(tableMutex_);
+        if (onReader || (walks_.empty() && walking_ == 0)) {
+          if (whileHeld) whileHeld();
+          return;
+        }
       }
+      Wake();
+      std::unique_lock table(tableMutex_);
+      walked_.wait(table, [this] { return walks_.empty() && walking_ == 0; });
     }
-    for (auto& [id, f] : notify) (*f)();
-    if (walks && std::this_thread::get_id() != reader_.get_id()) Wake();
-    if (whileHeld) whileHeld();
   }
 
   std::size_t KernelWatches() const {
@@ -151,7 +153,12 @@ class HostWatchService {
   struct Dir {
     std::string path;
     std::unordered_map<std::uint64_t, bool> users;  // watch id -> this folder is its root
+    // A folder made later, while its first walk runs: the names events reported in it.
+    bool fresh = false;
+    std::set<std::string> reported;
   };
+  // The entries a walk found in one of its folders (name, is a folder).
+  using Found = std::vector<std::pair<int, std::vector<std::pair<std::string, bool>>>>;
   struct Watch {
     std::string root;
     bool subtree = false;
@@ -196,6 +203,25 @@ class HostWatchService {
     [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
   }
 
+  // Reads and handles what the kernel has queued (readMutex_ held).
+  void Drain() {
+    alignas(inotify_event) char buffer[64 * 1024];
+    std::map<std::uint64_t, NotifyPtr> notify;
+    bool walks = false;
+    for (;;) {
+      ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      std::lock_guard table(tableMutex_);
+      for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
+        const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
+        walks = Handle(*ev, notify) || walks;
+        at += ssize_t(sizeof(inotify_event) + ev->len);
+      }
+    }
+    for (auto& [id, f] : notify) (*f)();
+    if (walks && std::this_thread::get_id() != reader_.get_id()) Wake();
+  }
+
   void ReaderLoop() {
     pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
     while (!stop_) {
@@ -210,9 +236,10 @@ class HostWatchService {
     }
   }
 
-  // One folder joins watch id. kAbort when the watch is gone or the host's limit is hit
-  // (error set), kSkipped when the folder cannot be watched (gone, not a folder, no right).
-  AddResult AddOne(std::uint64_t id, const std::string& dir, bool root, DWORD& error, int& wd) {
+  // One folder joins watch id (fresh: made later, its first walk follows). kAbort when the
+  // watch is gone or the host's limit is hit (error set), kSkipped when the folder cannot be
+  // watched (gone, not a folder, no right).
+  AddResult AddOne(std::uint64_t id, const std::string& dir, bool root, bool fresh, DWORD& error, int& wd) {
     std::lock_guard lock(tableMutex_);
     auto w = watches_.find(id);
     if (w == watches_.end()) return kAbort;
@@ -227,16 +254,18 @@ class HostWatchService {
     }
     Dir& d = dirs_[wd];
     d.path = dir;
+    d.fresh = d.fresh || fresh;
     d.users[id] = d.users[id] || root;
     w->second.wds.insert(wd);
     return kAdded;
   }
 
   // Adds dir (and, for a subtree watch, every folder below it) to watch id. seen collects
-  // the kernel watches found; entries tells whether the folders hold anything. False when
-  // the walk was cut short (the root could not be watched, the limit, the watch gone).
+  // the kernel watches found; found, the entries of each folder (which are then marked
+  // fresh). False when the walk was cut short (the root could not be watched, the limit,
+  // the watch gone).
   bool Walk(std::uint64_t id, const std::string& top, bool isRoot, DWORD& error, std::set<int>* seen,
-            bool* entries) {
+            Found* found) {
     bool subtree;
     {
       std::lock_guard lock(tableMutex_);
@@ -250,24 +279,24 @@ class HostWatchService {
       std::string dir = std::move(stack.back());
       stack.pop_back();
       int wd = -1;
-      AddResult r = AddOne(id, dir, first && isRoot, error, wd);
+      AddResult r = AddOne(id, dir, first && isRoot, found != nullptr, error, wd);
       if (r == kAbort || (r == kSkipped && first && isRoot)) return false;
       first = false;
       if (r == kSkipped) continue;
       if (seen) seen->insert(wd);
-      if (!subtree && !entries) break;
+      if (!subtree) break;
+      if (found) found->emplace_back(wd, std::vector<std::pair<std::string, bool>>());
       DIR* d = ::opendir(dir.c_str());
       if (!d) continue;
       while (dirent* e = ::readdir(d)) {
         if (IsDotName(e->d_name) || IsMachineTemp(e->d_name)) continue;
-        if (entries) *entries = true;
-        if (!subtree) continue;
         bool isDir = e->d_type == DT_DIR;
         std::string child = dir + "/" + e->d_name;
         if (e->d_type == DT_UNKNOWN) {
           struct stat st;
           isDir = ::lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
         }
+        if (found) found->back().second.emplace_back(e->d_name, isDir);
         if (isDir) stack.push_back(std::move(child));
       }
       ::closedir(d);
@@ -338,6 +367,7 @@ class HostWatchService {
       return false;
     }
     if (!*name) return false;
+    if (it->second.fresh && (ev.mask & (IN_CREATE | IN_MOVED_TO))) it->second.reported.insert(name);
     std::vector<std::pair<std::uint64_t, std::string>> gone;
     bool walks = false;
     for (auto& [id, root] : it->second.users) {
@@ -367,24 +397,46 @@ class HostWatchService {
         if (walks_.empty()) return;
         p = std::move(walks_.front());
         walks_.pop_front();
+        ++walking_;
       }
+      struct Done {
+        HostWatchService* s;
+        ~Done() {
+          std::lock_guard lock(s->tableMutex_);
+          --s->walking_;
+          s->walked_.notify_all();
+        }
+      } done{this};
       DWORD error = 0;
-      bool entries = false;
+      Found found;
       std::set<int> seen;
-      bool whole = Walk(p.id, p.dir, false, error, p.fresh ? nullptr : &seen, p.fresh ? &entries : nullptr);
+      bool whole = Walk(p.id, p.dir, false, error, p.fresh ? nullptr : &seen, p.fresh ? &found : nullptr);
+      // Entries made in a new folder before its watch came were reported by no event: the
+      // events queued until now are handled, and what is left unreported is the change.
+      if (p.fresh) Sync({});
       NotifyPtr tell;
       {
         std::lock_guard lock(tableMutex_);
         auto w = watches_.find(p.id);
+        bool unreported = false;
+        for (auto& [wd, names] : found) {
+          auto d = dirs_.find(wd);
+          if (d == dirs_.end()) continue;
+          for (const auto& [n, isDir] : names)
+            unreported = unreported || (w != watches_.end() && !d->second.reported.count(n) &&
+                                        Matches(w->second.filter, IN_CREATE | (isDir ? IN_ISDIR : 0)));
+          d->second.fresh = false;
+          d->second.reported.clear();
+        }
         if (w == watches_.end()) continue;
         if (!p.fresh && whole) {
           // Folders that went while events were lost.
           for (int wd : std::set<int>(w->second.wds))
             if (!seen.count(wd)) Drop(p.id, wd);
         }
-        // Entries already in a folder made later may have come before its watch; a folder
-        // that could not be watched (the host's limit) is a change nobody will report.
-        if (entries || error) tell = w->second.notify;
+        // A folder that could not be watched (the host's limit) is a change nobody will
+        // report either.
+        if (unreported || error) tell = w->second.notify;
       }
       if (tell) {
         std::lock_guard lock(readMutex_);
@@ -402,6 +454,8 @@ class HostWatchService {
   std::unordered_map<int, Dir> dirs_;
   std::unordered_map<std::uint64_t, Watch> watches_;
   std::deque<PendingWalk> walks_;
+  int walking_ = 0;                    // walks taken from walks_ and not finished
+  std::condition_variable walked_;     // with tableMutex_: a walk finished
   std::uint64_t nextId_ = 1;
 };
 

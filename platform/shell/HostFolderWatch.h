@@ -37,9 +37,10 @@ class HostFolderWatch {
   HostFolderWatch(const HostFolderWatch&) = delete;
   HostFolderWatch& operator=(const HostFolderWatch&) = delete;
 
-  // Handles the events the kernel has already queued for the process's watches, then
-  // runs whileHeld before any later event is handled: a change made before the call has
-  // been notified when it returns, and one made after it is notified after whileHeld.
+  // Handles the events the kernel has already queued for the process's watches (and waits
+  // for the walks of folders they made), then runs whileHeld before any later event is
+  // handled: a change made before the call has been notified when it returns, and one made
+  // after it is notified after whileHeld.
   static void Sync(const std::function<void()>& whileHeld = {});
 
   // Kernel watches held by this process for all its folder watches.

@@ -93,7 +93,12 @@ TEST_F(ChangeWatch, OutsideChangesAndTheMachinesOwnWritesSignalByFilter) {
   Touch("W/outside.txt");
   EXPECT_TRUE(Signalled(names, 2000));
   EXPECT_FALSE(Signalled(dirs));
+  // A change after a wait saw the signal is kept for the re-arming; one before is not.
+  Touch("W/after.txt");
   ASSERT_TRUE(FindNextChangeNotification(names));
+  EXPECT_TRUE(Signalled(names));
+  ASSERT_TRUE(FindNextChangeNotification(names));
+  EXPECT_FALSE(Signalled(names));
 
   // The machine writes under a temporary name and renames it into place: one change.
   ASSERT_TRUE(WriteWholeFile("C:\\W\\own.txt", "own"));
@@ -139,6 +144,15 @@ TEST_F(ChangeWatch, SubtreeWatchFollowsFoldersMadeMovedAndRemovedLater) {
   ASSERT_TRUE(FindNextChangeNotification(h));
   Touch("T/new/file.txt");
   EXPECT_TRUE(Signalled(h, 2000));
+  ASSERT_TRUE(FindNextChangeNotification(h));
+
+  // Files made in a new folder at once, before or after its watch came, are seen.
+  HANDLE files = Watch("C:\\T", true, FILE_NOTIFY_CHANGE_FILE_NAME);
+  fs::create_directories(Host("T/quick/deeper"));
+  Touch("T/quick/deeper/made at once.txt");
+  EXPECT_TRUE(Signalled(files, 2000));
+  EXPECT_TRUE(FindCloseChangeNotification(files));
+  ASSERT_TRUE(FindNextChangeNotification(h));
 
   // A folder moved out of the tree is no longer watched; one moved in is.
   fs::rename(Host("T/a"), Host("Away/a"));
