@@ -52,16 +52,11 @@ std::size_t PlainListing(const fs::path& dir) {
   while (dirent* e = ::readdir(d)) {
     if (e->d_name[0] == '.' && (!e->d_name[1] || (e->d_name[1] == '.' && !e->d_name[2]))) continue;
     struct stat st;
-    if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) n += st.st_size > 0 ? 1 : 1;
+    if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) ++n;
   }
   ::closedir(d);
   return n;
 }
-
-class TBenchList : public TScShellList {
- public:
-  using TScShellList::TScShellList;
-};
 
 }  // namespace
 
@@ -84,7 +79,7 @@ int main(int argc, char** argv) {
 
   auto* form = new TForm(nullptr);
   form->SetBounds(0, 0, 800, 600);
-  auto* list = new TBenchList(form);
+  auto* list = new TScShellList(form);
   list->SetParent(form);
   list->SetBounds(0, 0, 780, 580);
   list->SetViewStyle(vsReport);
@@ -94,8 +89,11 @@ int main(int argc, char** argv) {
   list->Folder()->SetPidl(pidl);
   ShellFree(pidl);
   form->SetVisible(true);
+  // The very first fill also gives the long names their short names, once for good.
+  auto first = Clock::now();
   list->HandleNeeded();
   UiDriver::RunUntilIdle();
+  double firstFill = Ms(first, Clock::now());
   win::Surface surface;
   WindowPainter::PaintWindow(form, surface);
 
@@ -106,7 +104,7 @@ int main(int argc, char** argv) {
     std::size_t n = PlainListing(host);
     auto b = Clock::now();
     plain.push_back(Ms(a, b));
-    if (int(n) != files) std::fprintf(stderr, "listing saw %zu files\n", n);
+    if (int(n) != files + r % 2) std::fprintf(stderr, "the listing saw %zu files\n", n);
 
     a = Clock::now();
     list->Fill();
@@ -134,6 +132,7 @@ int main(int argc, char** argv) {
   double p = Median(plain), f = Median(fill), fp = Median(fillPaint), rf = Median(refresh);
   std::printf("shell list, %d files (median of %d rounds):\n", files, kRounds);
   std::printf("  plain listing (readdir + stat)  %8.2f ms\n", p);
+  std::printf("  first fill (short names given)  %8.2f ms\n", firstFill);
   std::printf("  fill                            %8.2f ms  ratio %6.1f  target <= 40 ms: %s\n", f, f / p,
               f <= 40 ? "met" : "MISSED");
   std::printf("  fill + first page painted       %8.2f ms  ratio %6.1f\n", fp, fp / p);

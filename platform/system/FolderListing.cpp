@@ -70,7 +70,7 @@ std::unordered_map<std::string, DWORD> StoredAttributesBelow(Machine& m, const s
 }
 
 // Short names already given in the folder, by folded long name.
-std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std::string& key) {
+std::unordered_map<std::string, std::string> GivenShortNames(Machine& m, const std::string& key) {
   std::unordered_map<std::string, std::string> out;
   auto st = m.State().Prepare("SELECT long, short FROM shortnames WHERE dir = ?");
   st.Bind(1, key);
@@ -93,8 +93,9 @@ bool ListFolder(const std::string& winDir, std::vector<WIN32_FIND_DATA>& out) {
     Machine& m = Machine::Current();
     const std::string key = CanonicalKey(r.host);
     const auto stored = StoredAttributesBelow(m, key);
-    const auto shortNames = ShortNamesIn(m, key);
+    const auto shortNames = GivenShortNames(m, key);
     std::vector<std::pair<std::string, WIN32_FIND_DATA>> entries;
+    std::vector<std::size_t> unnamed;  // long names without a short name yet
     const int fd = ::dirfd(dir.d);
     while (dirent* e = ::readdir(dir.d)) {
       if (Skipped(e->d_name)) continue;
@@ -131,10 +132,19 @@ bool ListFolder(const std::string& winDir, std::vector<WIN32_FIND_DATA>& out) {
       } else if (auto it = shortNames.find(folded); it != shortNames.end()) {
         alt = it->second;
       } else {
-        alt = ShortNameOf(m, r.host, d.cFileName);  // given now, kept from then on
+        unnamed.push_back(entries.size());  // given below, kept from then on
       }
-      if (alt != d.cFileName) d.cAlternateFileName = alt;
+      if (!alt.empty() && alt != d.cFileName) d.cAlternateFileName = alt;
       entries.emplace_back(std::move(folded), std::move(d));
+    }
+    if (!unnamed.empty()) {
+      SqliteTransaction tx(m.State());
+      for (std::size_t i : unnamed) {
+        WIN32_FIND_DATA& d = entries[i].second;
+        std::string alt = ShortNameOf(m, r.host, d.cFileName);
+        if (alt != d.cFileName) d.cAlternateFileName = alt;
+      }
+      tx.Commit();
     }
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     out.reserve(entries.size());
