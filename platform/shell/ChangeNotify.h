@@ -2,10 +2,13 @@
 // Change notifications, both kinds:
 // - kernel32's: FindFirstChangeNotification on a folder of the machine gives a waitable
 //   handle that becomes signalled when a name (or attribute, size, time as the filter
-//   says) changes in it, or below it with watchSubtree; FindNextChangeNotification re-arms
-//   it. Events (CreateEvent) and the waits (WaitForSingleObject, WaitForMultipleObjects)
-//   work on both kinds of handle; CloseHandle closes events, FindCloseChangeNotification
-//   change handles.
+//   says) changes in it, or below it with watchSubtree, whether the machine's programs or
+//   anyone on the host made the change (HostFolderWatch.h); it stays signalled until
+//   FindNextChangeNotification re-arms it, and a change made after a wait returned the
+//   signal signals it again at once. Events (CreateEvent) and the waits
+//   (WaitForSingleObject, WaitForMultipleObjects) work on both kinds of handle; a wait sleeps
+//   until one of its handles is signalled. CloseHandle closes events,
+//   FindCloseChangeNotification change handles.
 // - the shell's: SHChangeNotify reports an event on items (lists or paths); windows
 //   registered with SHChangeNotifyRegister whose entries cover the item get it as a posted
 //   message: wParam points to two absolute lists (item 1, item 2; null when absent), lParam
