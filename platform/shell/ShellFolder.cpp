@@ -122,8 +122,6 @@ HRESULT FindItem(const std::string& dir, const std::string& name, pidl::FileItem
   return S_OK;
 }
 
-bool HasSubFolder(const std::string& dir) { return FolderHasSubFolder(dir); }
-
 std::string DriveName(char letter) {
   std::string root = std::string(1, letter) + ":\\";
   std::string kind;
@@ -159,7 +157,7 @@ DWORD AttributesOf(const Target& t, DWORD request) {
                 SFGAO_CANDELETE | SFGAO_HASPROPSHEET;
       if (t.file.folder) {
         a |= SFGAO_FOLDER | SFGAO_FILESYSANCESTOR | SFGAO_DROPTARGET;
-        if ((request & SFGAO_HASSUBFOLDER) && HasSubFolder(t.path)) a |= SFGAO_HASSUBFOLDER;
+        if ((request & SFGAO_HASSUBFOLDER) && FolderHasSubFolder(t.path)) a |= SFGAO_HASSUBFOLDER;
       } else {
         std::string n = Lower(t.file.name);
         if (n.size() > 4 && n.compare(n.size() - 4, 4, ".lnk") == 0) a |= SFGAO_LINK;
@@ -371,8 +369,10 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
       bool ea = pa->mkid.cb == 0, eb = pb->mkid.cb == 0;
       if (ea || eb) return Result(ea && eb ? 0 : ea ? -1 : 1);
       std::optional<Target> ta, tb;
+      bool pathless = false;  // ta and tb carry their names as paths
       if (auto fa = pidl::AsFile(pa), fb = pidl::AsFile(pb); fa && fb && HoldsFiles(at) && PlainName(fa->name) &&
                                                                PlainName(fb->name)) {
+        pathless = true;
         // Two file items straight from their bytes (sorting a big folder asks this thousands
         // of times); the type column needs only the names.
         ta = Target{Target::File, fa->name, at.drive};
@@ -389,7 +389,7 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
       if (!ta || !tb) return E_INVALIDARG;
       int r = CompareOne(*ta, *tb, int(column & 0xFFFF));
       if (r) return Result(r);
-      if (ILNext(pa)->mkid.cb && ILNext(pb)->mkid.cb && ta->path == ta->file.name) {
+      if (pathless && ILNext(pa)->mkid.cb && ILNext(pb)->mkid.cb) {
         LPITEMIDLIST ia = ILCloneFirst(pa);
         ta = Walk(at, ia);
         ILFree(ia);
