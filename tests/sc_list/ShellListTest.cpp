@@ -40,7 +40,7 @@ class TTestList : public TScShellList {
 };
 
 // A folder whose enumeration ends with the given code after one item.
-class TFailingFolder : public IShellFolder {
+class TFailingFolder final : public IShellFolder {
  public:
   explicit TFailingFolder(HRESULT end) : FEnd(end) {}
   HRESULT QueryInterface(REFIID, void** ppv) override {
@@ -70,7 +70,7 @@ class TFailingFolder : public IShellFolder {
   ULONG FRef = 1;
 };
 
-class TOneThenEnd : public IEnumIDList {
+class TOneThenEnd final : public IEnumIDList {
  public:
   explicit TOneThenEnd(HRESULT end) : FEnd(end) {}
   HRESULT QueryInterface(REFIID, void** ppv) override {
@@ -448,7 +448,7 @@ TEST_F(ShellList, AnEnumerationEndingWithEFailShowsWhatCameAndRaisesNothing) {
   list->Items()->Clear();
   EXPECT_NO_THROW(list->FillItems(failing.get(), nullptr));
   EXPECT_EQ(list->Items()->Count(), 0);  // what came before the failure is not shown
-  Show(list, "C:\Docs");
+  Show(list, "C:\\Docs");
   ComPtr<IShellFolder> broken = ComPtr<IShellFolder>::Attach(new TFailingFolder(E_OUTOFMEMORY));
   EXPECT_THROW(list->FillItems(broken.get(), nullptr), EOleSysError);
   // The previous folder comes back.
