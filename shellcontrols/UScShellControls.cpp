@@ -242,8 +242,12 @@ HRESULT BuildIdListArrayGlobal(LPCITEMIDLIST Parent, const std::vector<LPCITEMID
   static const USHORT empty = 0;
   LPCITEMIDLIST parent = Parent ? Parent : reinterpret_cast<LPCITEMIDLIST>(&empty);
   std::size_t n = Children.size();
+  if (!PidlSize(parent)) return E_INVALIDARG;  // malformed lists are not handed on
   std::size_t size = 8 + 4 * n + PidlSize(parent);
-  for (LPCITEMIDLIST c : Children) size += c ? PidlSize(c) : 2;
+  for (LPCITEMIDLIST c : Children) {
+    if (c && !PidlSize(c)) return E_INVALIDARG;
+    size += c ? PidlSize(c) : 2;
+  }
   HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
   if (!mem) return E_OUTOFMEMORY;
   auto* p = static_cast<BYTE*>(GlobalLock(mem));
@@ -305,19 +309,22 @@ DWORD GetPreferredDropEffect(IDataObject* Data) {
     ~LockGuard() { GlobalUnlock(h); }
   } lock{medium.hGlobal};
   std::size_t size = GlobalSize(medium.hGlobal);
+  if (size < 8) return all;
   UINT n;
   std::memcpy(&n, cida, 4);
-  if (size < 8 + 4ull * n) return all;
-  auto at = [&](UINT i) {
+  if (n > (size - 8) / 4) return all;
+  // Every list must lie inside the block; a block that does not hold them cannot be read.
+  std::vector<LPCITEMIDLIST> lists;
+  for (UINT i = 0; i <= n; ++i) {
     UINT off;
     std::memcpy(&off, cida + 4 + 4 * i, 4);
-    return reinterpret_cast<LPCITEMIDLIST>(cida + off);
-  };
+    if (off >= size || !ILIsValid(reinterpret_cast<LPCITEMIDLIST>(cida + off), size - off)) return all;
+    lists.push_back(reinterpret_cast<LPCITEMIDLIST>(cida + off));
+  }
   IShellFolder* folder = nullptr;
-  HRESULT hr = GetShellFolder(at(0), &folder);
+  HRESULT hr = GetShellFolder(lists[0], &folder);
   if (FAILED(hr) || !folder) OleError(FAILED(hr) ? hr : E_FAIL);
-  std::vector<LPCITEMIDLIST> children;
-  for (UINT i = 1; i <= n; ++i) children.push_back(at(i));
+  std::vector<LPCITEMIDLIST> children(lists.begin() + 1, lists.end());
   ULONG mask = all;
   hr = folder->GetAttributesOf(n, children.data(), &mask);
   folder->Release();
@@ -548,6 +555,7 @@ HRESULT BindToParentFolder(LPCITEMIDLIST AbsolutePidl, IShellFolder** Folder, LP
   *LastId = nullptr;
   LPITEMIDLIST own = nullptr;
   LPCITEMIDLIST list = AbsolutePidl;
+  if (list && !PidlSize(list)) return E_INVALIDARG;  // malformed: never the desktop's folder
   if (PidlSize(list) <= 2) {
     HRESULT hr = PathToPidl(GetSpecialFolderPath(nullptr, CSIDL_DESKTOP), &own);
     if (FAILED(hr)) return hr;
@@ -908,6 +916,7 @@ LPITEMIDLIST TScShellLocator::Pidl() {
 }
 
 void TScShellLocator::SetPidl(LPCITEMIDLIST Value) {
+  if (Value && !PidlSize(Value)) return;  // a malformed list changes nothing
   bool changed = FKind != 0;
   FKind = 0;
   if (FPidl) {

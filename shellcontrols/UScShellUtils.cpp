@@ -119,21 +119,11 @@ HRESULT GetDesktopFolder(IShellFolder** Folder) { return SHGetDesktopFolder(Fold
 
 // ---- Pidl operations ----------------------------------------------------------------
 
-int PidlSize(LPCITEMIDLIST Pidl) {
-  if (!Pidl) return 0;
-  const BYTE* p = reinterpret_cast<const BYTE*>(Pidl);
-  int size = 0;
-  for (;;) {
-    USHORT cb;
-    std::memcpy(&cb, p + size, 2);
-    if (cb == 0) break;
-    size += cb;
-  }
-  return size + 2;
-}
+int PidlSize(LPCITEMIDLIST Pidl) { return int(ILValidSize(Pidl)); }
 
 LPITEMIDLIST CopyPidl(IMalloc* Allocator, LPCITEMIDLIST Pidl) {
   int size = Pidl ? PidlSize(Pidl) : 2;
+  if (size == 0) return nullptr;  // malformed
   void* mem = Allocator ? Allocator->Alloc(size) : ShellAlloc(size);
   if (!mem) return nullptr;
   if (size > 2) std::memcpy(mem, Pidl, size - 2);
@@ -142,6 +132,7 @@ LPITEMIDLIST CopyPidl(IMalloc* Allocator, LPCITEMIDLIST Pidl) {
 }
 
 LPITEMIDLIST ConcatPidls(IMalloc* Allocator, LPCITEMIDLIST Parent, LPCITEMIDLIST Child) {
+  if ((Parent && !PidlSize(Parent)) || (Child && !PidlSize(Child))) return nullptr;  // malformed
   int a = ItemBytes(Parent), b = ItemBytes(Child);
   int size = a + b + 2;
   void* mem = Allocator ? Allocator->Alloc(size) : ShellAlloc(size);
@@ -156,7 +147,9 @@ LPITEMIDLIST ConcatPidls(IMalloc* Allocator, LPCITEMIDLIST Parent, LPCITEMIDLIST
 int ComparePidls(LPCITEMIDLIST A, LPCITEMIDLIST B) {
   if (!A && !B) return 0;
   if (!A || !B) return -1;
-  bool ea = PidlSize(A) <= 2, eb = PidlSize(B) <= 2;
+  int sa = PidlSize(A), sb = PidlSize(B);
+  if (!sa || !sb) return ScPidlCompareFailed;  // malformed
+  bool ea = sa == 2, eb = sb == 2;
   if (ea && eb) return 0;
   if (ea || eb) return -1;
   IShellFolder* desktop = nullptr;
@@ -169,6 +162,7 @@ int ComparePidls(LPCITEMIDLIST A, LPCITEMIDLIST B) {
 
 HRESULT GetShellFolder(LPCITEMIDLIST Pidl, IShellFolder** Folder) {
   *Folder = nullptr;
+  if (Pidl && !PidlSize(Pidl)) return E_INVALIDARG;  // malformed: never taken as the desktop
   IShellFolder* desktop = nullptr;
   HRESULT hr = GetDesktopFolder(&desktop);
   if (FAILED(hr)) return hr;
@@ -270,8 +264,8 @@ void StrRetToString(LPCITEMIDLIST Pidl, const STRRET& StrRet, std::string& S) {
       if (Pidl) {
         // The text lies inside the item; never read past its bytes.
         const char* base = reinterpret_cast<const char*>(Pidl);
-        int size = PidlSize(Pidl);
-        if (int(StrRet.uOffset) < size) {
+        UINT size = UINT(PidlSize(Pidl));
+        if (StrRet.uOffset < size) {
           const char* start = base + StrRet.uOffset;
           S.assign(start, strnlen(start, size - StrRet.uOffset));
         }
@@ -312,6 +306,7 @@ void GetDisplayNameOf(IShellFolder* Folder, LPCITEMIDLIST RelativePidl, int Kind
 
 void GetPidlDisplayName(LPCITEMIDLIST AbsolutePidl, std::string& Name) {
   Name.clear();
+  if (AbsolutePidl && !PidlSize(AbsolutePidl)) return;  // malformed
   IShellFolder* desktop = nullptr;
   if (FAILED(GetDesktopFolder(&desktop)) || !desktop) return;
   TScIdListArray ids(AbsolutePidl);
@@ -360,30 +355,17 @@ void TScIdListArray::FreeBuffer() {
   FBuffer = nullptr;
 }
 
-int TScIdListArray::Count() const {
-  if (!FPidl) return 0;
-  const BYTE* p = reinterpret_cast<const BYTE*>(FPidl);
-  int n = 0;
-  for (;;) {
-    USHORT cb;
-    std::memcpy(&cb, p, 2);
-    if (cb == 0) return n;
-    p += cb;
-    ++n;
-  }
-}
+// A malformed view counts as none: no items, no copies.
+bool TScIdListArray::Valid() const { return FPidl && PidlSize(FPidl) != 0; }
+
+int TScIdListArray::Count() const { return Valid() ? int(ILGetCount(FPidl)) : 0; }
 
 namespace {
-// Byte offset of item Index (the terminator's offset for Index = Count).
+// Byte offset of item Index (the terminator's offset for Index = Count) in a valid list.
 int ItemOffset(LPCITEMIDLIST pidl, int index) {
-  const BYTE* p = reinterpret_cast<const BYTE*>(pidl);
   int off = 0;
-  for (int i = 0; i < index; ++i) {
-    USHORT cb;
-    std::memcpy(&cb, p + off, 2);
-    if (cb == 0) break;
-    off += cb;
-  }
+  LPCITEMIDLIST p = pidl;
+  for (int i = 0; i < index && p->mkid.cb; ++i, p = ILNext(p)) off += p->mkid.cb;
   return off;
 }
 LPITEMIDLIST CopyBytes(const BYTE* src, int bytes) {
@@ -397,7 +379,7 @@ LPITEMIDLIST CopyBytes(const BYTE* src, int bytes) {
 
 LPITEMIDLIST TScIdListArray::ParentPidl(int N) {
   FreeBuffer();
-  if (!FPidl) return nullptr;
+  if (!Valid()) return nullptr;
   int count = Count();
   if (N < 0 || N > count) return nullptr;
   FBuffer = CopyBytes(reinterpret_cast<const BYTE*>(FPidl), ItemOffset(FPidl, count - N));
@@ -406,7 +388,7 @@ LPITEMIDLIST TScIdListArray::ParentPidl(int N) {
 
 LPITEMIDLIST TScIdListArray::ItemId(int Index) {
   FreeBuffer();
-  if (!FPidl || Index < 0) return nullptr;
+  if (!Valid() || Index < 0) return nullptr;
   int count = Count();
   if (Index >= count && count > 0) return nullptr;
   if (count == 0) {
@@ -416,9 +398,7 @@ LPITEMIDLIST TScIdListArray::ItemId(int Index) {
   }
   int off = ItemOffset(FPidl, Index);
   const BYTE* p = reinterpret_cast<const BYTE*>(FPidl) + off;
-  USHORT cb;
-  std::memcpy(&cb, p, 2);
-  FBuffer = CopyBytes(p, cb);
+  FBuffer = CopyBytes(p, reinterpret_cast<LPCITEMIDLIST>(p)->mkid.cb);
   return FBuffer;
 }
 

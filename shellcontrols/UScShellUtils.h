@@ -43,7 +43,9 @@ win::IMalloc* GetShellMalloc();  // no reference added
 win::HRESULT GetDesktopFolder(win::IShellFolder** Folder);
 
 // ---- Pidl operations ----------------------------------------------------------------
-int PidlSize(win::LPCITEMIDLIST Pidl);  // 0 for null, 2 for the empty list
+// Lists are walked only inside their block (ItemIdList.h); a malformed one is refused: its
+// size is 0, copies and binds fail, comparisons give ScPidlCompareFailed, names are empty.
+int PidlSize(win::LPCITEMIDLIST Pidl);  // 0 for null (or malformed), 2 for the empty list
 // Allocator null: the shell allocator. Null Pidl gives a new empty list; null on failure.
 win::LPITEMIDLIST CopyPidl(win::IMalloc* Allocator, win::LPCITEMIDLIST Pidl);
 win::LPITEMIDLIST ConcatPidls(win::IMalloc* Allocator, win::LPCITEMIDLIST Parent,
@@ -78,7 +80,7 @@ class TScIdListArray : public TObject {
   ~TScIdListArray() override;
   TScIdListArray(const TScIdListArray&) = delete;
   TScIdListArray& operator=(const TScIdListArray&) = delete;
-  int Count() const;
+  int Count() const;  // 0 also for a malformed list
   // Copy of the first Count - N items (N = 1: the parent). Owned by the array, valid until
   // the next ParentPidl/ItemId call; null for N outside 0..Count or a null view.
   win::LPITEMIDLIST ParentPidl(int N);
@@ -87,6 +89,7 @@ class TScIdListArray : public TObject {
 
  private:
   void FreeBuffer();
+  bool Valid() const;
   win::LPCITEMIDLIST FPidl;
   win::LPITEMIDLIST FBuffer = nullptr;
 };

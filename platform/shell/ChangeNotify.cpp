@@ -125,18 +125,23 @@ LPITEMIDLIST ItemList(UINT type, const void* item) {
 // since it was registered still covers its children.
 bool Covers(const std::pair<std::string, bool>& entry, LPCITEMIDLIST item) {
   if (!item) return false;
-  std::string folderBytes = entry.first + std::string(2, '\0');
-  auto folder = reinterpret_cast<LPCITEMIDLIST>(folderBytes.data());
+  LPITEMIDLIST folder = pidl::Make({entry.first});  // lists are only read inside a block
   UINT n = ILGetCount(folder), m = ILGetCount(item);
-  if (m < n || (!entry.second && m > n + 1)) return false;
-  if (n == 0) return true;
-  LPITEMIDLIST prefix = ILClone(item);
-  while (ILGetCount(prefix) > n) ILRemoveLastID(prefix);
-  ComPtr<IShellFolder> desktop;
-  SHGetDesktopFolder(desktop.put());
-  HRESULT hr = desktop->CompareIDs(0, prefix, folder);
-  ILFree(prefix);
-  return SUCCEEDED(hr) && HRESULT_CODE(hr) == 0;
+  bool covers = false;
+  if (m >= n && (entry.second || m <= n + 1)) {
+    covers = n == 0;
+    if (!covers) {
+      LPITEMIDLIST prefix = ILClone(item);
+      while (ILGetCount(prefix) > n) ILRemoveLastID(prefix);
+      ComPtr<IShellFolder> desktop;
+      SHGetDesktopFolder(desktop.put());
+      HRESULT hr = desktop->CompareIDs(0, prefix, folder);
+      ILFree(prefix);
+      covers = SUCCEEDED(hr) && HRESULT_CODE(hr) == 0;
+    }
+  }
+  ILFree(folder);
+  return covers;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <unordered_map>
+#include <optional>
 
 #include "platform/shell/ShellLink.h"
 #include "platform/system/LastError.h"
@@ -16,8 +16,9 @@ namespace win {
 
 namespace {
 
-// Blocks of one allocator: pointer -> size. Unknown pointers are refused, so a bad free
-// or a stale handle never reaches the C library.
+// Blocks of one allocator: pointer -> size, ordered so that a pointer inside a block finds
+// its block. Unknown pointers are refused, so a bad free or a stale handle never reaches
+// the C library.
 class BlockTable {
  public:
   void* Alloc(std::size_t cb, bool zero) {
@@ -52,6 +53,17 @@ class BlockTable {
     *cb = it->second;
     return true;
   }
+  // Bytes from p (the start of a block, inside it or at its end) to the block's end;
+  // nullopt when no block holds p.
+  std::optional<std::size_t> BytesFrom(const void* p) {
+    std::lock_guard lock(mutex_);
+    auto it = blocks_.upper_bound(const_cast<void*>(p));
+    if (it == blocks_.begin()) return std::nullopt;
+    --it;
+    auto start = reinterpret_cast<std::uintptr_t>(it->first), at = reinterpret_cast<std::uintptr_t>(p);
+    if (at - start > it->second) return std::nullopt;
+    return it->second - (at - start);
+  }
   std::size_t Count() {
     std::lock_guard lock(mutex_);
     return blocks_.size();
@@ -59,7 +71,7 @@ class BlockTable {
 
  private:
   std::mutex mutex_;
-  std::unordered_map<void*, std::size_t> blocks_;
+  std::map<void*, std::size_t> blocks_;
 };
 
 BlockTable& TaskBlocks() {
@@ -160,6 +172,12 @@ void CoTaskMemFree(void* pv) {
   if (pv) TaskBlocks().Free(pv);
 }
 std::size_t CoTaskMemLiveBlocks() { return TaskBlocks().Count(); }
+
+std::optional<std::size_t> KnownBlockBytesFrom(const void* p) {
+  if (!p) return std::nullopt;
+  if (auto n = TaskBlocks().BytesFrom(p)) return n;
+  return GlobalBlocks().BytesFrom(p);
+}
 
 HRESULT CoGetMalloc(DWORD memContext, IMalloc** malloc) {
   if (!malloc) return E_POINTER;

@@ -65,9 +65,16 @@ std::string Join(const std::string& dir, const std::string& name) {
 
 HRESULT FromError(DWORD e) { return HRESULT_FROM_WIN32(e ? e : ERROR_GEN_FAILURE); }
 
+bool IsVirtual(const std::string& p) { return p.rfind("::", 0) == 0; }
+
 class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
  public:
-  FileContextMenu(std::string folder, std::vector<std::string> items) : folder_(std::move(folder)), items_(std::move(items)) {}
+  FileContextMenu(std::string folder, std::vector<std::string> items) : folder_(std::move(folder)), items_(std::move(items)) {
+    for (const auto& p : items_) {
+      fixed_ = fixed_ || IsProtectedShellPath(p);
+      virtual_ = virtual_ || IsVirtual(p);
+    }
+  }
 
   HRESULT QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last, UINT flags) override {
     if (!IsMenu(menu)) return E_INVALIDARG;
@@ -94,11 +101,20 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
       return MAKE_HRESULT(0, 0, top);
     }
     bool allFolders = true;
-    for (const auto& p : items_) allFolders = allFolders && IsDir(p);
+    for (const auto& p : items_) allFolders = allFolders && (IsVirtual(p) || IsDir(p));
     add(SHCMD_OPEN, true);
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(0, 0, top);
     if (allFolders && (flags & CMF_EXPLORE)) add(SHCMD_EXPLORE);
     separator();
+    if (fixed_) {
+      // A drive, My Computer or the desktop: nothing that would take it away.
+      if (Allowed(SHCMD_PASTE)) add(SHCMD_PASTE);
+      separator();
+      if (Allowed(SHCMD_LINK)) add(SHCMD_LINK);
+      separator();
+      add(SHCMD_PROPERTIES);
+      return MAKE_HRESULT(0, 0, top);
+    }
     // The shell's Send To sub-menu, empty until its owner fills it.
     HMENU sendTo = CreatePopupMenu();
     AppendMenu(sendTo, MF_STRING | MF_GRAYED, 0, "(vide)");
@@ -127,16 +143,18 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
       case SHCMD_OPEN:
       case SHCMD_EXPLORE:
         for (const auto& p : items_) {
+          if (IsVirtual(p)) {
+            m.Journal("shell", std::string(c->verb) + " " + p);
+            continue;
+          }
           HINSTANCE r = ShellExecute(info->hwnd, c->verb, p, nullptr, nullptr, info->nShow);
           if (reinterpret_cast<std::intptr_t>(r) <= 32) return FromError(GetLastError());
         }
         return S_OK;
       case SHCMD_LINK:
         return MakeLinks();
-      case SHCMD_DELETE: {
-        DWORD e = ShellDeleteItems(items_);
-        return e ? FromError(e) : S_OK;
-      }
+      case SHCMD_DELETE:
+        return Outcome(ShellDeleteItems(items_));
       case SHCMD_RENAME:
         return S_OK;
       case SHCMD_PROPERTIES:
@@ -168,8 +186,16 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
   }
 
  private:
+  // A declined question is no failure: nothing was done because the user said so.
+  static HRESULT Outcome(DWORD e) { return e == ERROR_CANCELLED ? S_FALSE : e ? FromError(e) : S_OK; }
+
   bool Allowed(UINT offset) const {
     if (items_.empty()) return offset == SHCMD_PASTE || offset == SHCMD_NEWFOLDER || offset == SHCMD_PROPERTIES;
+    if (fixed_) {
+      if (offset == SHCMD_OPEN || offset == SHCMD_EXPLORE || offset == SHCMD_PROPERTIES) return true;
+      if (offset == SHCMD_LINK) return !virtual_;
+      return offset == SHCMD_PASTE && !virtual_ && items_.size() == 1 && IsDir(items_[0]);
+    }
     if (offset == SHCMD_NEWFOLDER) return false;
     if (offset == SHCMD_PASTE || offset == SHCMD_EXPLORE) {
       for (const auto& p : items_)
@@ -254,7 +280,7 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
     }
     bool move = (effect & DROPEFFECT_MOVE) && !(effect & DROPEFFECT_COPY);
     DWORD e = ShellCopyItems(paths, target, move, true);
-    if (e) return FromError(e);
+    if (e) return Outcome(e);
     if (move) OleSetClipboard(nullptr);  // moved items are no longer there to paste
     return S_OK;
   }
@@ -272,6 +298,8 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
 
   std::string folder_;
   std::vector<std::string> items_;
+  bool fixed_ = false;    // a drive root, a virtual folder or the desktop among the items
+  bool virtual_ = false;  // an item without a file-system path ("::{...}")
 };
 
 }  // namespace

@@ -13,7 +13,12 @@
 //   27 "newfolder" background menu: "Nouveau dossier" (numbered when taken)
 // A sub-menu "Envoyer vers" holds one grayed placeholder, as the shell's does before its
 // owner fills it. Every action goes through the machine's file calls, is journaled (kind
-// "shell") and sends its SHChangeNotify. The menu objects do not implement IContextMenu2.
+// "shell") and sends its SHChangeNotify; deletes and replacements ask first
+// (FileOperation.h), and a declined question answers S_FALSE. The menu objects do not
+// implement IContextMenu2.
+// A drive root, My Computer ("::{CLSID}") or the desktop offers only open, explore, paste
+// (a drive or the desktop), link (not My Computer) and properties: never delete, cut,
+// copy, rename or Send To.
 #include <string>
 #include <vector>
 
@@ -77,8 +82,8 @@ class IContextMenu2 : public IContextMenu {
   virtual HRESULT HandleMenuMsg(UINT msg, WPARAM wParam, LPARAM lParam) = 0;
 };
 
-// The menu of file-system items (full paths, all in folderPath), or with no items the
-// background menu of folderPath. Served by IShellFolder::GetUIObjectOf / CreateViewObject.
+// The menu of file-system items (full paths, all in folderPath; My Computer as its parsing
+// name), or with no items the background menu of folderPath. Served by IShellFolder::GetUIObjectOf / CreateViewObject.
 HRESULT CreateFileContextMenu(const std::string& folderPath, const std::vector<std::string>& itemPaths,
                               REFIID riid, void** ppv);
 

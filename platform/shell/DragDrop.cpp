@@ -60,9 +60,14 @@ std::vector<std::string> DroppedPaths(IDataObject* data) {
     std::vector<std::string> lists;
     if (ReadIdListArray(m.hGlobal, &lists)) {
       for (auto& l : lists) {
-        std::string bytes = l + std::string(2, '\0');
+        LPITEMIDLIST abs = pidl::Make({l});
         char path[MAX_PATH];
-        if (!SHGetPathFromIDList(reinterpret_cast<LPCITEMIDLIST>(bytes.data()), path)) return {};
+        bool ok = abs && SHGetPathFromIDList(abs, path);
+        ILFree(abs);
+        if (!ok) {
+          out.clear();
+          break;
+        }
         out.push_back(path);
       }
     }
@@ -104,7 +109,7 @@ class FolderDropTarget final : public ComObject<IDropTarget, IID_IDropTarget> {
     paths_.clear();
     if (err) {
       *effect = DROPEFFECT_NONE;
-      return HRESULT_FROM_WIN32(err);
+      return err == ERROR_CANCELLED ? S_OK : HRESULT_FROM_WIN32(err);  // the user said no
     }
     return S_OK;
   }
@@ -123,6 +128,13 @@ class FolderDropTarget final : public ComObject<IDropTarget, IID_IDropTarget> {
     if (keys & MK_CONTROL) want = DROPEFFECT_COPY;
     else if (keys & MK_SHIFT) want = DROPEFFECT_MOVE;
     else want = DriveOf(paths_[0]) == DriveOf(folder_) ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+    // Moving items into the folder that holds them changes nothing: no effect is offered
+    // (Ctrl still copies them there as "Copie de ...").
+    if (want == DROPEFFECT_MOVE) {
+      bool allHere = true;
+      for (const auto& p : paths_) allHere = allHere && IsItemOfFolder(p, folder_);
+      if (allHere) return DROPEFFECT_NONE;
+    }
     if (allowed & want) return want;
     if (allowed & DROPEFFECT_COPY) return DROPEFFECT_COPY;
     if (allowed & DROPEFFECT_MOVE) return DROPEFFECT_MOVE;

@@ -1,5 +1,6 @@
 #include "platform/shell/ItemIdList.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace win {
@@ -8,39 +9,37 @@ namespace {
 
 inline USHORT ReadCb(const BYTE* p) { return USHORT(p[0] | (p[1] << 8)); }
 
-// A list inside a task-allocator block is checked against the block's end.
-std::size_t Limit(LPCITEMIDLIST pidl, std::size_t maxBytes) {
-  IMalloc* m = nullptr;
-  CoGetMalloc(1, &m);
-  std::size_t size = m->GetSize(const_cast<ITEMIDLIST*>(pidl));
-  return size != std::size_t(-1) && size < maxBytes ? size : maxBytes;
-}
-
 LPITEMIDLIST AllocList(std::size_t bytes) { return static_cast<LPITEMIDLIST>(CoTaskMemAlloc(bytes)); }
 
 }  // namespace
 
-bool ILIsValid(LPCITEMIDLIST pidl, std::size_t maxBytes) {
-  if (!pidl) return false;
-  maxBytes = Limit(pidl, maxBytes);
+UINT ILSizeWithin(LPCITEMIDLIST pidl, std::size_t limit) {
+  if (!pidl) return 0;
+  if (auto block = KnownBlockBytesFrom(pidl)) limit = std::min(limit, *block);
   const BYTE* p = reinterpret_cast<const BYTE*>(pidl);
   std::size_t at = 0;
   for (;;) {
-    if (at + 2 > maxBytes) return false;
+    if (at + 2 > limit) return 0;
     USHORT cb = ReadCb(p + at);
-    if (cb == 0) return true;
-    if (cb < 3) return false;
+    if (cb == 0) return UINT(at + 2);
+    if (cb < 3) return 0;
     at += cb;
   }
 }
 
-UINT ILGetSize(LPCITEMIDLIST pidl) {
+UINT ILValidSize(LPCITEMIDLIST pidl) {
   if (!pidl) return 0;
-  const BYTE* p = reinterpret_cast<const BYTE*>(pidl);
-  std::size_t at = 0;
-  while (USHORT cb = ReadCb(p + at)) at += cb;
-  return UINT(at + 2);
+  auto block = KnownBlockBytesFrom(pidl);
+  // Outside a known block only the terminator itself may be read.
+  if (!block) return ReadCb(reinterpret_cast<const BYTE*>(pidl)) == 0 ? 2 : 0;
+  return ILSizeWithin(pidl, *block);
 }
+
+bool ILIsValid(LPCITEMIDLIST pidl) { return ILValidSize(pidl) != 0; }
+
+bool ILIsValid(LPCITEMIDLIST pidl, std::size_t maxBytes) { return ILSizeWithin(pidl, maxBytes) != 0; }
+
+UINT ILGetSize(LPCITEMIDLIST pidl) { return ILValidSize(pidl); }
 
 LPITEMIDLIST ILNext(LPCITEMIDLIST pidl) {
   if (!pidl || pidl->mkid.cb == 0) return nullptr;
@@ -48,24 +47,25 @@ LPITEMIDLIST ILNext(LPCITEMIDLIST pidl) {
   return reinterpret_cast<LPITEMIDLIST>(const_cast<BYTE*>(p));
 }
 
-bool ILIsEmpty(LPCITEMIDLIST pidl) { return !pidl || ReadCb(reinterpret_cast<const BYTE*>(pidl)) == 0; }
+bool ILIsEmpty(LPCITEMIDLIST pidl) { return !pidl || ILValidSize(pidl) == 2; }
 
 UINT ILGetCount(LPCITEMIDLIST pidl) {
+  if (!ILIsValid(pidl)) return 0;
   UINT n = 0;
-  for (LPCITEMIDLIST p = pidl; p && p->mkid.cb; p = ILNext(p)) ++n;
+  for (LPCITEMIDLIST p = pidl; p->mkid.cb; p = ILNext(p)) ++n;
   return n;
 }
 
 LPITEMIDLIST ILClone(LPCITEMIDLIST pidl) {
-  if (!pidl) return nullptr;
-  UINT size = ILGetSize(pidl);
+  UINT size = ILValidSize(pidl);
+  if (!size) return nullptr;
   LPITEMIDLIST out = AllocList(size);
   if (out) std::memcpy(out, pidl, size);
   return out;
 }
 
 LPITEMIDLIST ILCloneFirst(LPCITEMIDLIST pidl) {
-  if (!pidl) return nullptr;
+  if (!ILIsValid(pidl)) return nullptr;
   USHORT cb = ReadCb(reinterpret_cast<const BYTE*>(pidl));
   LPITEMIDLIST out = AllocList(cb + 2u);
   if (!out) return nullptr;
@@ -75,8 +75,9 @@ LPITEMIDLIST ILCloneFirst(LPCITEMIDLIST pidl) {
 }
 
 LPITEMIDLIST ILCombine(LPCITEMIDLIST parent, LPCITEMIDLIST child) {
-  UINT a = parent ? ILGetSize(parent) - 2 : 0;
-  UINT b = child ? ILGetSize(child) - 2 : 0;
+  UINT sa = parent ? ILValidSize(parent) : 2, sb = child ? ILValidSize(child) : 2;
+  if (!sa || !sb) return nullptr;
+  UINT a = sa - 2, b = sb - 2;
   LPITEMIDLIST out = AllocList(a + b + 2);
   if (!out) return nullptr;
   BYTE* o = reinterpret_cast<BYTE*>(out);
@@ -87,7 +88,7 @@ LPITEMIDLIST ILCombine(LPCITEMIDLIST parent, LPCITEMIDLIST child) {
 }
 
 LPITEMIDLIST ILFindLastID(LPCITEMIDLIST pidl) {
-  if (!pidl) return nullptr;
+  if (!ILIsValid(pidl)) return nullptr;
   LPCITEMIDLIST last = pidl;
   for (LPCITEMIDLIST p = pidl; p->mkid.cb; p = ILNext(p)) last = p;
   return const_cast<LPITEMIDLIST>(last);
@@ -96,6 +97,7 @@ LPITEMIDLIST ILFindLastID(LPCITEMIDLIST pidl) {
 BOOL ILRemoveLastID(LPITEMIDLIST pidl) {
   if (ILIsEmpty(pidl)) return FALSE;
   LPITEMIDLIST last = ILFindLastID(pidl);
+  if (!last) return FALSE;
   std::memset(last, 0, 2);
   return TRUE;
 }
@@ -104,8 +106,8 @@ void ILFree(LPITEMIDLIST pidl) { CoTaskMemFree(pidl); }
 
 BOOL ILIsEqual(LPCITEMIDLIST a, LPCITEMIDLIST b) {
   if (!a || !b) return a == b;
-  UINT sa = ILGetSize(a), sb = ILGetSize(b);
-  return sa == sb && std::memcmp(a, b, sa) == 0;
+  UINT sa = ILValidSize(a), sb = ILValidSize(b);
+  return sa && sa == sb && std::memcmp(a, b, sa) == 0;
 }
 
 namespace pidl {

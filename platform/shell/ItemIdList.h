@@ -21,8 +21,7 @@
 //          31..   the long name, UTF-8, zero-terminated, then the short (8.3) name,
 //                 zero-terminated (empty when the long name already is one).
 // A file-system item's parent is a drive, a file-system folder, or (first level) the
-// desktop, whose file-system children live in the user's desktop folder. Readers validate
-// every length, so a malformed list gives an error, never a read past its end.
+// desktop, whose file-system children live in the user's desktop folder.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -49,8 +48,23 @@ using PITEMID_CHILD = ITEMIDLIST*;
 using PCUITEMID_CHILD = const ITEMIDLIST*;
 using LPCITEMIDLIST_ARRAY = const LPCITEMIDLIST*;
 
-// shell32's list helpers (Windows names). Sizes include the terminator; null gives 0.
-UINT ILGetSize(LPCITEMIDLIST pidl);
+// Lists are only walked inside memory whose end is known: a task-allocator or global block
+// (from its start or from inside it, as a child list within an absolute one), or a size
+// the caller gives. Elsewhere only the empty list (its two zero bytes) is accepted. So a
+// truncated list, an item length of 0xFFFF or one running past the block is refused,
+// never read past its end.
+// The size of a well-formed list (terminator included) within `limit` bytes and its block;
+// 0 for null or a malformed list.
+UINT ILSizeWithin(LPCITEMIDLIST pidl, std::size_t limit);
+// The same within the list's block only.
+UINT ILValidSize(LPCITEMIDLIST pidl);
+// Every item length at least 3 and the list ends within its block (and within maxBytes).
+bool ILIsValid(LPCITEMIDLIST pidl);
+bool ILIsValid(LPCITEMIDLIST pidl, std::size_t maxBytes);
+
+// shell32's list helpers (Windows names). A malformed list counts as none: size and count
+// 0, clones and combinations null, never equal.
+UINT ILGetSize(LPCITEMIDLIST pidl);       // terminator included; 0 for null
 LPITEMIDLIST ILNext(LPCITEMIDLIST pidl);  // null at the terminator or for null
 bool ILIsEmpty(LPCITEMIDLIST pidl);       // null or just the terminator
 UINT ILGetCount(LPCITEMIDLIST pidl);
@@ -61,8 +75,6 @@ LPITEMIDLIST ILFindLastID(LPCITEMIDLIST pidl);  // the last item (the terminator
 BOOL ILRemoveLastID(LPITEMIDLIST pidl);         // cuts the last item in place
 void ILFree(LPITEMIDLIST pidl);
 BOOL ILIsEqual(LPCITEMIDLIST a, LPCITEMIDLIST b);  // byte equality
-// Our own check: every item length is at least 3 and the list ends within maxBytes.
-bool ILIsValid(LPCITEMIDLIST pidl, std::size_t maxBytes = 65536);
 
 // Our item format, for the shell's own folders and for tests.
 namespace pidl {

@@ -453,10 +453,12 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
       return CreateFolderDropTarget(dir, reinterpret_cast<IDropTarget**>(ppv));
     }
     if (riid == IID_IContextMenu) {
+      // Drives and the virtual folders get the menu too, without what would take them away.
       std::vector<std::string> paths;
       for (const auto& t : targets) {
-        if (t.kind != Target::File && t.kind != Target::Drive) return E_NOINTERFACE;
-        paths.push_back(t.path);
+        if (t.kind == Target::MyComputer) paths.push_back("::" + GUIDToString(CLSID_MyComputer));
+        else if (t.kind == Target::Desktop) paths.push_back(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY));
+        else paths.push_back(t.path);
       }
       return CreateFileContextMenu(FolderPath(), paths, riid, ppv);
     }

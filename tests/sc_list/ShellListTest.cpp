@@ -18,6 +18,7 @@
 #include "platform/system/MachineSetup.h"
 #include "platform/system/Registry.h"
 #include "shellcontrols/UScShellList.h"
+#include "support/PcSnapshot.h"
 #include "support/TempMachine.h"
 #include "support/TestFiles.h"
 
@@ -145,10 +146,20 @@ class ShellList : public ::testing::Test {
   void Show(TTestList* l, const std::string& path) {
     LPITEMIDLIST p = nullptr;
     ASSERT_EQ(PathToPidl(path, &p), S_OK);
-    l->Folder()->SetPidl(p);
+    ShowList(l, p);
     ShellFree(p);
+  }
+  void ShowList(TTestList* l, LPCITEMIDLIST p) {
+    l->Folder()->SetPidl(p);
     l->HandleNeeded();
     UiDriver::RunUntilIdle();
+  }
+  // The item whose path (or, without one, display name) is given.
+  TListItem* ItemOf(TTestList* l, const std::string& pathOrName) {
+    for (int i = 0; i < l->Items()->Count(); ++i)
+      if (TScShListData* d = l->ItemData(i); d && (SameText(d->Path(), pathOrName) || d->DisplayName() == pathOrName))
+        return l->Items()->Item(i);
+    return nullptr;
   }
   std::string Text(TTestList* l, int index, int sub = 0) {
     char buffer[300] = {};
@@ -381,10 +392,15 @@ TEST_F(ShellList, RenameThroughTheLabelEditActsOnTheMachine) {
 TEST_F(ShellList, DelAndShiftDelDeleteCopyPasteFollowTheNetworkRule) {
   Show(list, "C:\\");
   Select(list, "c.dat");
+  UiScript::Expect("confirmation", "=Voulez-vous vraiment supprimer 'c.dat' ?", "no");
+  Key(list, VK_DELETE);
+  EXPECT_EQ(Read("C:\\c.dat"), "ccc");  // answered no
+  UiScript::Expect("confirmation", "=Voulez-vous vraiment supprimer 'c.dat' ?", "yes");
   Key(list, VK_DELETE);
   EXPECT_FALSE(Exists("C:\\c.dat"));
   EXPECT_EQ(IndexOf(list, "c.dat"), -1);
   Select(list, "a.TXT");
+  UiScript::Expect("confirmation", "'a.TXT'", "yes");
   Key(list, VK_DELETE, ssShift);
   EXPECT_FALSE(Exists("C:\\a.TXT"));
   EXPECT_EQ(IndexOf(list, "a.TXT"), -1);
@@ -406,6 +422,7 @@ TEST_F(ShellList, DelAndShiftDelDeleteCopyPasteFollowTheNetworkRule) {
   Key(list, 'C', ssCtrl);
   EXPECT_EQ(IndexOf(list, "late.txt"), -1);
   Select(list, "inside.txt");
+  UiScript::Expect("confirmation", "'inside.txt'", "yes");
   Key(list, VK_DELETE);
   EXPECT_FALSE(Exists("C:\\Docs\\inside.txt"));
   EXPECT_GE(IndexOf(list, "late.txt"), 0);
@@ -422,6 +439,7 @@ TEST_F(ShellList, ContextMenuRunsVerbsAndItsRenameEditsInPlace) {
   });
   Select(list, "c.dat");
   answer = 1000 + SHCMD_DELETE;
+  UiScript::Expect("confirmation", "'c.dat'", "yes");
   list->ShowItemContextMenu(TPoint{20, 20});
   EXPECT_GT(offered, 0u);
   EXPECT_FALSE(Exists("C:\\c.dat"));
@@ -515,4 +533,78 @@ TEST_F(ShellList, ItemDataIsFreedWithItsItemAndReportedFirst) {
   list->Refresh();  // merges in inside.txt again, keeps the user's item
   EXPECT_GE(IndexOf(list, "mine"), 0);
   EXPECT_GE(IndexOf(list, "inside.txt"), 0);
+}
+
+// Del, Shift+Del and the menu's delete on a drive (My Computer shown), on My Computer (the
+// desktop shown) and on the desktop's folder (its parent shown): nothing goes, nothing is
+// asked.
+TEST_F(ShellList, DrivesMyComputerAndTheDesktopCannotBeDeleted) {
+  std::string desktopDir = GetSpecialFolderPath(nullptr, CSIDL_DESKTOPDIRECTORY);
+  ASSERT_FALSE(desktopDir.empty());
+  Put(desktopDir + "\\note.txt", "n");
+  const PcSnapshot before = SnapshotDrives(pc.dir());
+  ASSERT_GT(before.size(), 30u);
+  int menus = 0, deletes = 0;
+  PopupMenuChooser previous = SetPopupMenuChooser([&](HMENU menu, HWND) -> UINT {
+    ++menus;
+    if (GetMenuState(menu, 1000 + SHCMD_DELETE, MF_BYCOMMAND) == 0xFFFFFFFFu) return 0;
+    ++deletes;
+    return 1000 + SHCMD_DELETE;
+  });
+  auto tryToDelete = [&](TListItem* item) {
+    ASSERT_NE(item, nullptr);
+    list->ClearSelection();
+    list->SetSelected(item);
+    list->SetItemFocused(item);
+    Key(list, VK_DELETE);
+    Key(list, VK_DELETE, ssShift);
+    list->ShowItemContextMenu(TPoint{20, 20});
+  };
+  LPITEMIDLIST drives = nullptr;
+  ASSERT_EQ(GetSpecialFolderPidl(nullptr, CSIDL_DRIVES, &drives), S_OK);
+  ShowList(list, drives);
+  ShellFree(drives);
+  tryToDelete(ItemOf(list, "C:\\"));
+  LPITEMIDLIST desktop = CopyPidl(nullptr, nullptr);
+  ShowList(list, desktop);
+  ShellFree(desktop);
+  tryToDelete(ItemOf(list, "Poste de travail"));
+  std::string profile = desktopDir.substr(0, desktopDir.rfind('\\'));
+  Show(list, profile);
+  tryToDelete(ItemOf(list, desktopDir));
+  SetPopupMenuChooser(previous);
+  EXPECT_EQ(menus, 3);
+  EXPECT_EQ(deletes, 0);
+  EXPECT_TRUE(UiScript::Dialogs().empty());
+  EXPECT_EQ(SnapshotDrives(pc.dir()), before);
+}
+
+// A file dropped onto a sibling file goes to their own folder: moving it there changes
+// nothing; Ctrl copies it there as "Copie de ...".
+TEST_F(ShellList, DroppingAFileOntoASiblingChangesNothing) {
+  Show(list, "C:\\");
+  LPITEMIDLIST parent = nullptr, child = nullptr;
+  ASSERT_EQ(PathToPidl("C:\\", &parent), S_OK);
+  ASSERT_EQ(PathToPidl("C:\\b.txt", &child), S_OK);
+  LPCITEMIDLIST last = ILFindLastID(child);
+  ComPtr<IDataObject> data;
+  ASSERT_EQ(CreateShellDataObject(parent, 1, &last, data.put()), S_OK);
+  ShellFree(parent);
+  ShellFree(child);
+  RECT r = ItemOf(list, "C:\\a.TXT")->DisplayRect(drBounds);
+  TPoint at = ScClientToScreen(list, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+  const PcSnapshot before = SnapshotDrives(pc.dir());
+  DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  list->DragEnter(data.get(), MK_LBUTTON, {at.x, at.y}, &effect);
+  EXPECT_EQ(effect, DROPEFFECT_NONE);  // no effect shown
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  list->Drop(data.get(), 0, {at.x, at.y}, &effect);
+  EXPECT_EQ(effect, DROPEFFECT_NONE);
+  EXPECT_EQ(SnapshotDrives(pc.dir()), before);
+  EXPECT_EQ(IndexOf(list, "Copie de b.txt"), -1);
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  list->DragEnter(data.get(), MK_LBUTTON | MK_CONTROL, {at.x, at.y}, &effect);
+  list->Drop(data.get(), MK_CONTROL, {at.x, at.y}, &effect);
+  EXPECT_EQ(Read("C:\\Copie de b.txt"), std::string(1025, 'b'));
+  EXPECT_GE(IndexOf(list, "Copie de b.txt"), 0);
 }

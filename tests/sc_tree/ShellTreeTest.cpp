@@ -20,6 +20,7 @@
 #include "platform/system/Files.h"
 #include "shellcontrols/UScShellDataObjects.h"
 #include "shellcontrols/UScShellTree.h"
+#include "support/PcSnapshot.h"
 #include "support/TempMachine.h"
 
 using namespace win;
@@ -265,7 +266,12 @@ TEST_F(ShellTree, DefaultKeys) {
   tree->PressKey(key, ssCtrl);
   EXPECT_EQ(key, 'Q');
   key = VK_DELETE;
-  tree->PressKey(key, ssShift);  // Shift+Del deletes like Del
+  UiScript::Expect("confirmation", "le dossier 'A'", "no");
+  tree->PressKey(key, ssShift);  // Shift+Del deletes like Del, after the question
+  EXPECT_TRUE(Exists("C:\\Data\\A\\note.txt"));  // answered no
+  key = VK_DELETE;
+  UiScript::Expect("confirmation", "le dossier 'A'", "yes");
+  tree->PressKey(key, ssShift);
   EXPECT_FALSE(Exists("C:\\Data\\A"));
   EXPECT_EQ(tree->SelectedPath(), "C:\\Data");
   // Copy a folder and paste it into another.
@@ -314,6 +320,7 @@ TEST_F(ShellTree, ContextMenuVerbsRenameAndTheDesktopRoot) {
   a->EndEdit(true);
   EXPECT_TRUE(Exists("C:\\Data\\A"));
   choice = "delete";
+  UiScript::Expect("confirmation", "=Voulez-vous vraiment supprimer le dossier 'A' et tout son contenu ?", "yes");
   tree->DoNodeContextMenu(a, p, menu);
   EXPECT_EQ(shown, 2);
   EXPECT_FALSE(Exists("C:\\Data\\A"));
@@ -370,6 +377,81 @@ TEST_F(ShellTree, DragsAFolderOntoAnotherAndRefreshes) {
   // Clearing the drop option revokes the target.
   tree->SetOptions(tree->Options() & ~ScOpt(scstoOleDrop));
   EXPECT_EQ(RegisteredDropTarget(tree->Handle()), nullptr);
+}
+
+// Del, Shift+Del and the menu's delete on the desktop, My Computer and a drive (also as
+// the tree's root): nothing on the PC goes, and nothing is even asked.
+TEST_F(ShellTree, DrivesMyComputerAndTheDesktopCannotBeDeleted) {
+  Show();
+  const testfiles::PcSnapshot before = testfiles::SnapshotDrives(pc.dir());
+  ASSERT_GT(before.size(), 30u);
+  int menus = 0, deletes = 0;
+  SetPopupMenuChooser([&](HMENU menu, HWND) -> UINT {
+    ++menus;
+    if (GetMenuState(menu, 1017, MF_BYCOMMAND) == 0xFFFFFFFFu) return 0;
+    ++deletes;
+    return 1017;  // the shell's delete, were it offered
+  });
+  auto tryToDelete = [&](TTreeNode* node) {
+    ASSERT_NE(node, nullptr);
+    node->SetSelected(true);
+    for (TShiftState shift : {TShiftState(0), TShiftState(ssShift)}) {
+      WORD key = VK_DELETE;
+      tree->PressKey(key, shift);
+    }
+    TPoint p{0, 0};
+    TPopupMenu* menu = nullptr;
+    tree->DoNodeContextMenu(node, p, menu);
+  };
+  TTreeNode* desktop = tree->FirstShellRootNode();
+  TTreeNode* mc = Child(desktop, "Poste de travail");
+  ASSERT_NE(mc, nullptr);
+  mc->Expand(false);
+  tryToDelete(desktop);
+  tryToDelete(mc);
+  tryToDelete(Child(mc, "Disque local (C:)"));
+  EXPECT_EQ(menus, 2);  // My Computer's and the drive's; the desktop root has none
+  // A drive as the root of the tree.
+  LPITEMIDLIST c = Parse("C:\\");
+  TScShellLocator base;
+  base.SetPidl(c);
+  ShellFree(c);
+  tree->SetBaseFolder(&base);
+  ASSERT_EQ(tree->FirstShellRootNode()->Text(), "Disque local (C:)");
+  tryToDelete(tree->FirstShellRootNode());
+  EXPECT_EQ(deletes, 0);
+  EXPECT_TRUE(UiScript::Dialogs().empty());
+  EXPECT_EQ(testfiles::SnapshotDrives(pc.dir()), before);
+}
+
+// Dragging a folder onto the folder that holds it moves nothing; with Ctrl it is copied
+// there as "Copie de ...".
+TEST_F(ShellTree, DraggingAFolderOntoItsOwnFolderChangesNothing) {
+  Show();
+  Select("C:\\Data\\B\\Sub");
+  TTreeNode* sub = tree->Selected();
+  TTreeNode* b = sub->Parent();
+  const testfiles::PcSnapshot before = testfiles::SnapshotDrives(pc.dir());
+  auto drag = [&](DWORD keys) {
+    TPoint over = ScreenPointOf(b);
+    QueueDragStep({tree->Handle(), {over.x, over.y}, MK_LBUTTON | keys});
+    QueueDragStep({tree->Handle(), {over.x, over.y}, MK_LBUTTON | keys});
+    QueueDragStep({tree->Handle(), {over.x, over.y}, keys});  // released: drop
+    NMTREEVIEWA nm{};
+    nm.hdr.hwndFrom = tree->Handle();
+    nm.hdr.code = UINT(TVN_BEGINDRAGA);
+    nm.itemNew.hItem = sub->ItemId();
+    nm.itemNew.lParam = LPARAM(sub);
+    tree->Perform(CN_NOTIFY, 0, LPARAM(&nm));
+  };
+  drag(0);
+  EXPECT_EQ(testfiles::SnapshotDrives(pc.dir()), before);
+  EXPECT_FALSE(Exists("C:\\Data\\B\\Copie de Sub"));
+  sub = Child(b, "Sub");
+  ASSERT_NE(sub, nullptr);
+  drag(MK_CONTROL);
+  EXPECT_TRUE(Exists("C:\\Data\\B\\Copie de Sub"));
+  EXPECT_TRUE(Exists("C:\\Data\\B\\Sub"));
 }
 
 TEST_F(ShellTree, HoverExpandsAndEdgesScrollAtMostEvery100ms) {

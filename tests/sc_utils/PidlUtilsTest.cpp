@@ -74,6 +74,91 @@ TEST(IdListArray, ParentAndItemBounds) {
   ShellFree(a);
 }
 
+// Lists that end past their block, or claim impossible lengths, are refused by every
+// routine that walks a list, without a read outside the block (the ASan build checks it).
+TEST(PidlOps, MalformedListsAreRefusedWithoutReadingPastTheirBlock) {
+  struct Case {
+    const char* what;
+    std::vector<unsigned char> bytes;
+  };
+  const std::vector<Case> cases = {
+      {"truncated before its terminator", {5, 0, 1, 2, 3}},
+      {"half a terminator", {5, 0, 1, 2, 3, 0}},
+      {"a zero-length block", {}},
+      {"one byte", {0}},
+      {"a first length of 0xFFFF", {0xFF, 0xFF, 0, 0}},
+      {"a length past the block", {10, 0, 1, 2, 0, 0}},
+      {"a second item past the block", {3, 0, 1, 9, 0, 1, 0, 0}},
+      {"an item length below 3", {2, 0, 0, 0}},
+  };
+  LPITEMIDLIST good = MakeList({7});
+  const std::size_t live = CoTaskMemLiveBlocks();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto* block = static_cast<unsigned char*>(CoTaskMemAlloc(c.bytes.size()));
+    ASSERT_NE(block, nullptr);
+    if (!c.bytes.empty()) std::memcpy(block, c.bytes.data(), c.bytes.size());
+    auto bad = reinterpret_cast<LPCITEMIDLIST>(block);
+    EXPECT_FALSE(ILIsValid(bad));
+    EXPECT_EQ(ILGetSize(bad), 0u);
+    EXPECT_EQ(ILGetCount(bad), 0u);
+    EXPECT_EQ(ILClone(bad), nullptr);
+    EXPECT_EQ(ILCloneFirst(bad), nullptr);
+    EXPECT_EQ(ILCombine(good, bad), nullptr);
+    EXPECT_EQ(ILFindLastID(bad), nullptr);
+    EXPECT_FALSE(ILIsEqual(bad, bad));
+    EXPECT_EQ(PidlSize(bad), 0);
+    EXPECT_EQ(CopyPidl(nullptr, bad), nullptr);
+    EXPECT_EQ(ConcatPidls(nullptr, bad, good), nullptr);
+    EXPECT_EQ(ConcatPidls(nullptr, good, bad), nullptr);
+    EXPECT_EQ(ComparePidls(bad, good), ScPidlCompareFailed);
+    EXPECT_EQ(ComparePidls(bad, bad), ScPidlCompareFailed);
+    IShellFolder* folder = reinterpret_cast<IShellFolder*>(1);
+    EXPECT_TRUE(FAILED(GetShellFolder(bad, &folder)));  // never taken as the desktop
+    EXPECT_EQ(folder, nullptr);
+    std::string name = "x";
+    EXPECT_NO_THROW(GetPidlDisplayName(bad, name));
+    EXPECT_EQ(name, "");
+    TScIdListArray ids(bad);
+    EXPECT_EQ(ids.Count(), 0);
+    EXPECT_EQ(ids.ParentPidl(0), nullptr);
+    EXPECT_EQ(ids.ItemId(0), nullptr);
+    STRRET sr;
+    sr.uType = STRRET_OFFSET;
+    sr.uOffset = 2;
+    StrRetToString(bad, sr, name);
+    EXPECT_EQ(name, "");
+    CoTaskMemFree(block);
+  }
+  EXPECT_EQ(CoTaskMemLiveBlocks(), live);  // nothing allocated for a refused list
+
+  // Outside any allocator block only the terminator is read: a list there needs a size.
+  const unsigned char onStack[5] = {5, 0, 1, 2, 3};
+  EXPECT_FALSE(ILIsValid(reinterpret_cast<LPCITEMIDLIST>(onStack)));
+  EXPECT_EQ(PidlSize(reinterpret_cast<LPCITEMIDLIST>(onStack)), 0);
+  const unsigned char sized[7] = {5, 0, 1, 2, 3, 0, 0};
+  EXPECT_TRUE(ILIsValid(reinterpret_cast<LPCITEMIDLIST>(sized), sizeof sized));
+  EXPECT_FALSE(ILIsValid(reinterpret_cast<LPCITEMIDLIST>(sized), sizeof sized - 1));
+
+  // A child list inside an absolute one is bounded by the block that holds both.
+  LPITEMIDLIST two = MakeList({1, 2});
+  auto second = reinterpret_cast<LPCITEMIDLIST>(reinterpret_cast<BYTE*>(two) + 3);
+  EXPECT_EQ(PidlSize(second), 5);
+  reinterpret_cast<BYTE*>(two)[3] = 0xFF;  // the second item now claims 255 bytes
+  EXPECT_EQ(PidlSize(second), 0);
+  EXPECT_EQ(PidlSize(two), 0);
+
+  // A text offset is compared without sign: a huge one reads nothing.
+  STRRET sr;
+  sr.uType = STRRET_OFFSET;
+  sr.uOffset = 0xFFFFFFF0u;
+  std::string text = "x";
+  StrRetToString(good, sr, text);
+  EXPECT_EQ(text, "x");
+  ShellFree(two);
+  ShellFree(good);
+}
+
 TEST(PidlList, SortedByBytesWithDuplicatePolicies) {
   LPITEMIDLIST p3 = MakeList({3}), p1 = MakeList({1}), p2 = MakeList({2}), dup = MakeList({2});
   TScPidlList list;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/forms/UiScript.h"
 #include "platform/shell/ChangeNotify.h"
 #include "platform/shell/ContextMenu.h"
 #include "platform/shell/DragDrop.h"
@@ -53,6 +54,7 @@ HRESULT Invoke(IContextMenu* menu, const char* verb) {
 class ShellObjects : public ::testing::Test {
  protected:
   void SetUp() override {
+    UiScript::Reset();
     CreateDirectory("C:\\Src");
     CreateDirectory("C:\\Src\\Inner");
     WriteWholeFile("C:\\Src\\Inner\\deep.txt", "deep");
@@ -103,6 +105,7 @@ TEST_F(ShellObjects, CopyPasteCutPasteAndDelete) {
   ComPtr<IDataObject> clip;
   EXPECT_EQ(OleGetClipboard(clip.put()), E_FAIL);  // a moved item is not pasted twice
 
+  UiScript::Expect("confirmation", "le dossier 'Src' et tout son contenu", "yes");
   ASSERT_EQ(Invoke(MenuOf("C:\\", {"Src"}).get(), "delete"), S_OK);
   EXPECT_FALSE(Exists("C:\\Src"));
   ASSERT_EQ(Invoke(MenuOf("C:\\Dst", {}).get(), "newfolder"), S_OK);
@@ -198,10 +201,11 @@ TEST_F(ShellObjects, DataLayoutsRoundTripAndRejectDamage) {
   std::vector<std::string> lists;
   ASSERT_TRUE(ReadIdListArray(ids, &lists));
   ASSERT_EQ(lists.size(), 1u);
-  std::string abs = lists[0] + std::string(2, '\0');
+  LPITEMIDLIST abs = pidl::Make({lists[0]});
   char path[MAX_PATH];
-  ASSERT_TRUE(SHGetPathFromIDList(reinterpret_cast<LPCITEMIDLIST>(abs.data()), path));
+  ASSERT_TRUE(SHGetPathFromIDList(abs, path));
   EXPECT_STREQ(path, "C:\\Src\\a.txt");
+  ILFree(abs);
   UINT badOffset = 5000;
   std::memcpy(static_cast<char*>(GlobalLock(ids)) + 8, &badOffset, 4);
   EXPECT_FALSE(ReadIdListArray(ids, &lists));
