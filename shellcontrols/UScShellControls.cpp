@@ -11,6 +11,9 @@
 #include "platform/forms/Forms.h"
 #include "platform/forms/MessageDialogs.h"
 #include "platform/forms/Screen.h"
+#include "platform/forms/SystemMetrics.h"
+#include "platform/forms/graphics/Gdi.h"
+#include "platform/forms/graphics/GdiText.h"
 #include "platform/shell/Drives.h"
 #include "platform/shell/FileInfo.h"
 #include "platform/system/Clock.h"
@@ -708,14 +711,41 @@ void InitSendToMenu(IContextMenu* ContextMenu, TMessage& Message) {
   }
 }
 
+namespace {
+// The system menu font, made for one drawing or measuring; the caller deletes it.
+HFONT CreateMenuFont() {
+  NONCLIENTMETRICS metrics;
+  if (!SystemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+  return CreateFontIndirect(&metrics.lfMenuFont);
+}
+}  // namespace
+
 void DrawSendToItem(IContextMenu* ContextMenu, TMessage& Message) {
   try {
     if (Forward(ContextMenu, Message)) return;
     auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam);
-    if (!dis || dis->CtlType != ODT_MENU || dis->itemData >= 1000 || !gSendToList) return;
-    // The toolkit's menus are not painted on screen; what the item shows is its text and
-    // icon index, which the menu tells through measuring and the list itself.
+    if (!dis || dis->CtlType != ODT_MENU || dis->itemData >= 1000 || !gSendToList || !dis->hDC) return;
+    HDC dc = dis->hDC;
+    const int index = int(dis->itemData);
+    const bool valid = dis->itemID != UINT(-1) && index < gSendToList->Count();
+    const bool selected = valid && (dis->itemState & ODS_SELECTED);
+    FillRect(dc, &dis->rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
     Message.Result = 1;
+    if (!valid) return;
+    const RECT& r = dis->rcItem;
+    HFONT font = CreateMenuFont();
+    HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+    COLORREF oldText = SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+    int oldMode = SetBkMode(dc, TRANSPARENT);
+    TextOut(dc, r.left + 32, r.top + 2, WithoutExtension(gSendToList->Strings(index)));
+    SetBkMode(dc, oldMode);
+    SetTextColor(dc, oldText);
+    if (font) {
+      SelectObject(dc, oldFont);
+      DeleteObject(font);
+    }
+    const int icon = int(reinterpret_cast<std::intptr_t>(gSendToList->Objects(index)));
+    if (icon >= 0) ImageList_Draw(GetSystemImageList(0), icon, dc, r.left + 8, r.top + 2, ILD_TRANSPARENT);
   } catch (...) {
   }
 }
@@ -723,17 +753,22 @@ void DrawSendToItem(IContextMenu* ContextMenu, TMessage& Message) {
 void MeasureSendToItem(IContextMenu* ContextMenu, TMessage& Message) {
   try {
     if (Forward(ContextMenu, Message)) return;
-    struct Measure {
-      UINT CtlType, CtlID, itemID, itemWidth, itemHeight;
-      std::uintptr_t itemData;
-    };
-    auto* mis = reinterpret_cast<Measure*>(Message.LParam);
+    auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(Message.LParam);
     if (!mis || mis->CtlType != ODT_MENU || mis->itemData >= 1000 || !gSendToList) return;
     if (int(mis->itemData) >= gSendToList->Count()) return;
     std::string text = WithoutExtension(gSendToList->Strings(int(mis->itemData)));
-    constexpr int avgCharWidth = 6, menuHeight = 19;  // the menu font of the classic look
-    mis->itemWidth = UINT(int(text.size()) * avgCharWidth + 32);
-    mis->itemHeight = menuHeight + 2;
+    HDC dc = CreateScreenDC();
+    HFONT font = CreateMenuFont();
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    SIZE extent{};
+    GetTextExtentPoint32(dc, text, &extent);
+    if (font) {
+      SelectObject(dc, old);
+      DeleteObject(font);
+    }
+    DeleteDC(dc);
+    mis->itemWidth = UINT(extent.cx + 32);
+    mis->itemHeight = UINT(GetSystemMetrics(SM_CYMENU) + 2);
     Message.Result = 1;
   } catch (...) {
   }

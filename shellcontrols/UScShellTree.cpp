@@ -1193,7 +1193,7 @@ TScCustomDraw* TScCustomShellTree::DoCustomDraw(NMCUSTOMDRAW* Notification, LRES
     delete cd;
     throw;
   }
-  if (Notification->dwDrawStage == CDDS_PREPAINT) *Result |= CDRF_NOTIFYITEMDRAW;
+  if (Notification->dwDrawStage & CDDS_PREPAINT) *Result |= CDRF_NOTIFYITEMDRAW;  // item pre-paint too
   return cd;
 }
 

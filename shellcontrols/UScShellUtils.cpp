@@ -679,20 +679,26 @@ LRESULT TScDeviceChangeHandler::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARA
   if (Msg == WM_DEVICECHANGE) {
     // Handlers run later from the message loop, never inside the system's call.
     PostMessage(Wnd, WM_SCDEVICECHANGE, WParam, LParam);
-    return 0;
+    return DefWindowProcA(Wnd, Msg, WParam, LParam);
   }
   if (Msg == WM_SCDEVICECHANGE) {
     TMessage message{Msg, WParam, LParam, 0};
     Broadcast(message);
     return message.Result;
   }
-  return 0;
+  return DefWindowProcA(Wnd, Msg, WParam, LParam);
 }
 
 void TScDeviceChangeHandler::Broadcast(TMessage& Message) {
-  int count = int(FHandlers.size());
-  for (int i = 0; i < count && i < int(FHandlers.size()); ++i) {
-    Method m = FHandlers[i];
+  // Every handler registered when the broadcast begins gets it, unless it is unregistered
+  // meanwhile (by itself or another handler); one registered meanwhile waits for the next.
+  std::vector<Method> at;
+  at.reserve(FHandlers.size());
+  for (const Method& m : FHandlers) at.push_back(m);
+  for (const Method& m : at) {
+    bool registered = false;
+    for (const Method& r : FHandlers) registered = registered || r.Id == m.Id;
+    if (!registered) continue;
     try {
       m.Code(m.Data, this, Message);
     } catch (const Exception& e) {
@@ -702,7 +708,7 @@ void TScDeviceChangeHandler::Broadcast(TMessage& Message) {
 }
 
 void TScDeviceChangeHandler::Register(TScDeviceChangeCode Code, void* Data) {
-  FHandlers.push_back({Code, Data});
+  FHandlers.push_back({Code, Data, ++FLastId});
 }
 
 void TScDeviceChangeHandler::Unregister(TScDeviceChangeCode Code, void* Data) {

@@ -203,9 +203,11 @@ class TScDeviceChangeHandler : public TObject {
   struct Method {
     TScDeviceChangeCode Code;
     void* Data;
+    std::uint64_t Id;  // tells apart two registrations of the same method
   };
   win::HWND FHandle = nullptr;
   std::vector<Method> FHandlers;
+  std::uint64_t FLastId = 0;
 };
 // The singleton, created on first call.
 TScDeviceChangeHandler* DeviceChangeHandler();

@@ -199,7 +199,7 @@ TScCustomDraw* TScCustomTreeView::DoCustomDraw(NMCUSTOMDRAW* n, LRESULT* result)
     OnTvCustomDraw(this, cd, node);
   }
   if (cd) cd->Apply();
-  if (n->dwDrawStage == CDDS_PREPAINT && (OnTvCustomDraw || OnTvCustomDrawEx))
+  if ((n->dwDrawStage & CDDS_PREPAINT) && (OnTvCustomDraw || OnTvCustomDrawEx))  // item pre-paint too
     *result |= CDRF_NOTIFYITEMDRAW;
   return cd;
 }
@@ -482,7 +482,7 @@ TScCustomDraw* TScCustomListView::DoCustomDraw(NMCUSTOMDRAW* n, LRESULT* result)
     OnLvCustomDraw(this, cd, item);
   }
   if (cd) cd->Apply();
-  if (n->dwDrawStage == CDDS_PREPAINT) *result |= CDRF_NOTIFYITEMDRAW;
+  if (n->dwDrawStage & CDDS_PREPAINT) *result |= CDRF_NOTIFYITEMDRAW;  // item pre-paint too
   return cd;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/forms/ForegroundWindow.h"
 
+#include "platform/forms/SystemMetrics.h"
 #include "platform/system/LastError.h"
 
 namespace win {
@@ -48,6 +49,13 @@ BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT) {
   if (action == SPI_GETFOREGROUNDLOCKTIMEOUT && pvParam) {
     *static_cast<DWORD*>(pvParam) = gLockTimeout;
     return TRUE;
+  }
+  if (action == SPI_GETNONCLIENTMETRICS && pvParam) {
+    auto* m = static_cast<NONCLIENTMETRICS*>(pvParam);
+    if (m->cbSize == sizeof(NONCLIENTMETRICS)) {
+      *m = ClassicNonClientMetrics();
+      return TRUE;
+    }
   }
   if (action == SPI_SETFOREGROUNDLOCKTIMEOUT) {
     gLockTimeout = DWORD(reinterpret_cast<std::uintptr_t>(pvParam));

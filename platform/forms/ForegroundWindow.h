@@ -19,7 +19,7 @@ BOOL ShowWindow(HWND hwnd, int cmdShow);
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 DWORD GetCurrentThreadId();
 BOOL AttachThreadInput(DWORD attach, DWORD attachTo, BOOL doAttach);
-// Only the foreground lock timeout is served.
+// Serves the foreground lock timeout and SPI_GETNONCLIENTMETRICS (SystemMetrics.h).
 BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT winIni);
 
 }  // namespace win

@@ -107,6 +107,8 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return proc ? proc(hwnd, msg, wParam, lParam) : 0;
 }
 
+LRESULT DefWindowProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_DEVICECHANGE ? TRUE : 0; }
+
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   std::shared_ptr<Queue> q;
   {

@@ -107,6 +107,12 @@ BOOL IsWindow(HWND hwnd);
 // Replaces the procedure and returns the previous one (subclassing).
 WNDPROC SetWindowProc(HWND hwnd, WNDPROC proc);
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The answer of a window that does not handle a message itself: TRUE for
+// WM_DEVICECHANGE (a query to remove a device is granted), 0 otherwise.
+LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+inline LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProc(hwnd, msg, wParam, lParam);
+}
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Takes the next posted message of the calling thread's queue.
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remove);

@@ -38,6 +38,12 @@ inline constexpr UINT GMDI_GOINTOPOPUPS = 0x2;
 inline constexpr UINT MNC_IGNORE = 0, MNC_CLOSE = 1, MNC_EXECUTE = 2, MNC_SELECT = 3;
 inline constexpr UINT ODT_MENU = 1;
 
+// WM_MEASUREITEM's record (the owner sets the two sizes).
+struct MEASUREITEMSTRUCT {
+  UINT CtlType = 0, CtlID = 0, itemID = 0, itemWidth = 0, itemHeight = 0;
+  std::uintptr_t itemData = 0;
+};
+
 HMENU CreatePopupMenu();
 HMENU CreateMenu();
 BOOL DestroyMenu(HMENU menu);  // sub-menus too

@@ -102,6 +102,9 @@ TEST(CustomDraw, WithoutEventsTreeAsksNothingListAsksItemNotifications) {
   Notification b(CDDS_PREPAINT);
   EXPECT_EQ(list->DoCustomDraw(&b.tv.nmcd, &b.result), nullptr);
   EXPECT_EQ(b.result, CDRF_NOTIFYITEMDRAW);
+  Notification c(CDDS_ITEMPREPAINT);
+  EXPECT_EQ(list->DoCustomDraw(&c.tv.nmcd, &c.result), nullptr);
+  EXPECT_EQ(c.result, CDRF_NOTIFYITEMDRAW);
 }
 
 TEST(CustomDraw, TreeItemEventGetsTheNodeAndCanSkipIt) {
@@ -124,8 +127,13 @@ TEST(CustomDraw, TreeItemEventGetsTheNodeAndCanSkipIt) {
   item.tv.nmcd.dwItemSpec = std::uintptr_t(node->ItemId());
   keep.reset(tree->DoCustomDraw(&item.tv.nmcd, &item.result));
   EXPECT_EQ(seen, node);
-  EXPECT_EQ(item.result, CDRF_SKIPDEFAULT);
+  // The item pre-paint stage has the pre-paint bit: it asks for notifications as well.
+  EXPECT_EQ(item.result, CDRF_SKIPDEFAULT | CDRF_NOTIFYITEMDRAW);
   EXPECT_EQ(ex, 2);
+  Notification post(CDDS_ITEMPOSTPAINT);
+  post.tv.nmcd.dwItemSpec = std::uintptr_t(node->ItemId());
+  keep.reset(tree->DoCustomDraw(&post.tv.nmcd, &post.result));
+  EXPECT_EQ(post.result, CDRF_DODEFAULT);
 }
 
 TEST(ContextMenus, AppsKeyWithoutSelectionOpensPopupAtTopLeft) {

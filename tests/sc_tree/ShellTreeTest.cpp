@@ -14,6 +14,7 @@
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
+#include "platform/forms/graphics/Gdi.h"
 #include "platform/shell/DragDrop.h"
 #include "platform/shell/Menus.h"
 #include "platform/system/Clock.h"
@@ -452,6 +453,37 @@ TEST_F(ShellTree, DraggingAFolderOntoItsOwnFolderChangesNothing) {
   drag(MK_CONTROL);
   EXPECT_TRUE(Exists("C:\\Data\\B\\Copie de Sub"));
   EXPECT_TRUE(Exists("C:\\Data\\B\\Sub"));
+}
+
+TEST_F(ShellTree, CustomDrawAsksForItemNotificationsAtBothPrePaintStages) {
+  Show();
+  TTreeNode* root = tree->FirstShellRootNode();
+  int item = 0, every = 0;
+  TScShTreeData* data = nullptr;
+  tree->OnCustomDrawSh = [&](TObject*, TScCustomDraw*, TTreeNode*, TScShTreeData* d) {
+    ++item;
+    data = d;
+  };
+  tree->OnCustomDrawShEx = [&](TObject*, TScCustomDraw*, TTreeNode*, TScShTreeData*) { ++every; };
+  HDC dc = CreateScreenDC();
+  auto draw = [&](DWORD stage) {
+    NMTVCUSTOMDRAW nm{};
+    nm.nmcd.hdr.code = NM_CUSTOMDRAW;
+    nm.nmcd.dwDrawStage = stage;
+    nm.nmcd.hdc = dc;
+    nm.nmcd.dwItemSpec = std::uintptr_t(root->ItemId());
+    LRESULT result = 0;
+    delete tree->DoCustomDraw(&nm.nmcd, &result);
+    return result;
+  };
+  EXPECT_EQ(draw(CDDS_PREPAINT) & CDRF_NOTIFYITEMDRAW, CDRF_NOTIFYITEMDRAW);
+  EXPECT_EQ(item, 0);
+  EXPECT_EQ(draw(CDDS_ITEMPREPAINT) & CDRF_NOTIFYITEMDRAW, CDRF_NOTIFYITEMDRAW);
+  EXPECT_EQ(item, 1);
+  EXPECT_EQ(data, tree->NodeData(root));
+  EXPECT_EQ(draw(CDDS_ITEMPOSTPAINT) & CDRF_NOTIFYITEMDRAW, 0);
+  EXPECT_EQ(every, 3);
+  DeleteDC(dc);
 }
 
 TEST_F(ShellTree, HoverExpandsAndEdgesScrollAtMostEvery100ms) {

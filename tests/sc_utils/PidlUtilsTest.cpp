@@ -259,3 +259,39 @@ TEST(DeviceChange, BroadcastAfterTheSystemCallReturns) {
   EXPECT_EQ(h->HandlerCount(), 1);
   h->Unregister<Listener, &Listener::OnDevice>(&b);
 }
+
+namespace {
+// Unregisters itself, or another listener, when it hears a change.
+struct Leaver {
+  TScDeviceChangeHandler* H = nullptr;
+  Listener* Other = nullptr;
+  int Heard = 0;
+  void OnDevice(TObject*, TMessage&) {
+    ++Heard;
+    if (Other) H->Unregister<Listener, &Listener::OnDevice>(Other);
+    else H->Unregister<Leaver, &Leaver::OnDevice>(this);
+  }
+};
+}  // namespace
+
+TEST(DeviceChange, HandlersLeavingDuringABroadcastMakeNoOtherMissIt) {
+  TScDeviceChangeHandler* h = DeviceChangeHandler();
+  Leaver self{h};
+  Listener next, removed;
+  Leaver remover{h, &removed};
+  h->Register<Leaver, &Leaver::OnDevice>(&self);
+  h->Register<Listener, &Listener::OnDevice>(&next);
+  h->Register<Leaver, &Leaver::OnDevice>(&remover);
+  h->Register<Listener, &Listener::OnDevice>(&removed);
+  // The system's query is answered by the default procedure (granted), not with 0.
+  EXPECT_EQ(SendMessage(h->Handle(), 0x0219, 0x8001, 0), TRUE);
+  MSG msg;
+  while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+  EXPECT_EQ(self.Heard, 1);
+  EXPECT_EQ(next.seen.size(), 1u);   // right after a handler that left
+  EXPECT_TRUE(removed.seen.empty());  // unregistered before its turn
+  EXPECT_EQ(h->HandlerCount(), 2);
+  h->Unregister<Listener, &Listener::OnDevice>(&next);
+  h->Unregister<Leaver, &Leaver::OnDevice>(&remover);
+  EXPECT_EQ(h->HandlerCount(), 0);
+}

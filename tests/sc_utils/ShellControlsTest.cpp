@@ -3,9 +3,16 @@
 
 #include <cstring>
 
+#include "platform/forms/ForegroundWindow.h"
+#include "platform/forms/SystemMetrics.h"
+#include "platform/forms/graphics/Gdi.h"
+#include "platform/forms/graphics/GdiText.h"
 #include "platform/shell/ItemIdList.h"
+#include "platform/shell/Menus.h"
 #include "platform/shell/Ole.h"
+#include "platform/system/Files.h"
 #include "shellcontrols/UScShellControls.h"
+#include "support/TempMachine.h"
 
 using namespace win;
 
@@ -162,4 +169,129 @@ TEST(Locator, ChangeNotices) {
   a.SetPidl(nullptr);  // kind 1 -> desktop by list
   EXPECT_EQ(changes, 3);
   EXPECT_EQ(a.Kind(), 0);
+  // A malformed list changes nothing.
+  auto* bad = static_cast<unsigned char*>(CoTaskMemAlloc(4));
+  const unsigned char bytes[] = {0xFF, 0xFF, 0, 0};
+  std::memcpy(bad, bytes, 4);
+  b.SetSpecialFolder(0x11);
+  b.SetPidl(reinterpret_cast<LPCITEMIDLIST>(bad));
+  EXPECT_EQ(b.Kind(), 1);
+  CoTaskMemFree(bad);
+}
+
+namespace {
+// A 32-bit memory device context of w x h pixels.
+struct Canvas {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap;
+  HGDIOBJ old;
+  Canvas(int w, int h) : bitmap(CreateBitmap(w, h, 1, 32, nullptr)), old(SelectObject(dc, bitmap)) {}
+  ~Canvas() {
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+  int Count(int x0, int y0, int x1, int y1, COLORREF c) const {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += GetPixel(dc, x, y) == c;
+    return n;
+  }
+};
+}  // namespace
+
+// The fallback Send To entries are measured and drawn in the system menu font, with the
+// entry's icon at 8 pixels and its name at 32.
+TEST(SendToMenu, EntriesAreMeasuredAndDrawnWithTheMenuFontAndIcon) {
+  TempMachine pc{{}, &CreateMachine};
+  std::string sendTo = GetSpecialFolderPath(nullptr, CSIDL_SENDTO);
+  ASSERT_FALSE(sendTo.empty());
+  WriteWholeFile(sendTo + "\\Dossier partagé.txt", "x");
+  HMENU popup = CreatePopupMenu();
+  AppendMenu(popup, MF_STRING | MF_GRAYED, 0, "(vide)");
+  TMessage init{WM_INITMENUPOPUP, WPARAM(popup), 0, 0};
+  InitSendToMenu(nullptr, init);
+  ASSERT_EQ(GetMenuItemCount(popup), 1);
+  ASSERT_NE(SendToList(), nullptr);
+  EXPECT_EQ(SendToList()->Strings(0), "Dossier partagé.txt");
+
+  // Width: the name without extension in the menu font, plus 32; height: the menu's + 2.
+  NONCLIENTMETRICS metrics;
+  ASSERT_TRUE(SystemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+  HDC screen = CreateScreenDC();
+  HFONT font = CreateFontIndirect(&metrics.lfMenuFont);
+  SelectObject(screen, font);
+  SIZE name{};
+  GetTextExtentPoint32(screen, std::string("Dossier partagé"), &name);
+  DeleteDC(screen);
+  DeleteObject(font);
+  MEASUREITEMSTRUCT mis;
+  mis.CtlType = ODT_MENU;
+  mis.itemID = 1;
+  mis.itemData = 0;
+  TMessage measure{WM_MEASUREITEM, 0, LPARAM(&mis), 0};
+  MeasureSendToItem(nullptr, measure);
+  EXPECT_EQ(measure.Result, 1);
+  EXPECT_EQ(int(mis.itemWidth), name.cx + 32);
+  EXPECT_EQ(int(mis.itemHeight), GetSystemMetrics(SM_CYMENU) + 2);
+
+  auto draw = [](Canvas& c, UINT itemID, UINT state) {
+    DRAWITEMSTRUCT dis;
+    dis.CtlType = ODT_MENU;
+    dis.itemID = itemID;
+    dis.itemState = state;
+    dis.hDC = c.dc;
+    dis.rcItem = {0, 0, 200, 21};
+    dis.itemData = 0;
+    TMessage m{WM_DRAWITEM, 0, LPARAM(&dis), 0};
+    DrawSendToItem(nullptr, m);
+    return m.Result;
+  };
+  const COLORREF menu = GetSysColor(COLOR_MENU), text = GetSysColor(COLOR_MENUTEXT);
+  const COLORREF high = GetSysColor(COLOR_HIGHLIGHT), highText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+  Canvas plain(200, 21);
+  EXPECT_EQ(draw(plain, 1, 0), 1);
+  EXPECT_EQ(plain.Count(0, 0, 8, 21, menu), 8 * 21);             // the margin
+  EXPECT_LT(plain.Count(8, 2, 24, 18, menu), 16 * 16);           // the icon
+  EXPECT_GT(plain.Count(32, 0, 32 + name.cx, 21, text), 20);     // the name
+  EXPECT_EQ(plain.Count(32 + name.cx + 2, 0, 200, 21, menu), (200 - 32 - name.cx - 2) * 21);
+  Canvas selected(200, 21);
+  draw(selected, 1, ODS_SELECTED);
+  EXPECT_EQ(selected.Count(0, 0, 8, 21, high), 8 * 21);
+  EXPECT_GT(selected.Count(32, 0, 32 + name.cx, 21, highText), 20);
+  Canvas invalid(200, 21);
+  draw(invalid, UINT(-1), ODS_SELECTED);  // no item: the rectangle is only filled
+  EXPECT_EQ(invalid.Count(0, 0, 200, 21, menu), 200 * 21);
+  DestroyMenu(popup);
+}
+
+// A dragged "Shell IDList Array" whose offsets or lists run past its block is not read
+// past it: the block counts as unreadable, so every effect stays allowed.
+TEST(GlobalBlocks, ADamagedIdListArrayIsNotReadPastItsBlock) {
+  TempMachine pc{{}, &CreateMachine};
+  StartShellControlsUnit();
+  auto offer = [](std::vector<unsigned char> bytes) {
+    ComPtr<IDataObject> data;
+    EXPECT_EQ(CreateDataObject(data.put()), S_OK);
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    if (!bytes.empty()) std::memcpy(GlobalLock(h), bytes.data(), bytes.size());
+    FORMATETC fe;
+    fe.cfFormat = CLIPFORMAT(ShellIdListFormat);
+    STGMEDIUM medium;
+    medium.tymed = TYMED_HGLOBAL;
+    medium.hGlobal = h;
+    EXPECT_EQ(data->SetData(&fe, &medium, TRUE), S_OK);
+    return data;
+  };
+  const std::vector<std::vector<unsigned char>> damaged = {
+      {1, 0, 0, 0},                                    // no room for the offsets
+      {1, 0, 0, 0, 12, 0, 0, 0, 200, 0, 0, 0, 0, 0},  // a child offset past the block
+      {0, 0, 0, 0, 8, 0, 0, 0, 0xFF, 0xFF},           // a parent claiming 0xFFFF bytes
+      {0xFF, 0xFF, 0xFF, 0x7F, 8, 0, 0, 0, 0, 0},     // a count past the block
+  };
+  for (const auto& bytes : damaged) {
+    ComPtr<IDataObject> data = offer(bytes);
+    EXPECT_EQ(GetPreferredDropEffect(data.get()), DWORD(7));
+  }
+  StopShellControlsUnit();
 }

@@ -79,6 +79,8 @@ TEST_F(FrmMain, DescriptionBuildsTheDialog) {
   EXPECT_EQ(f.VcButtonEdit1->Color(), clSilver);
   EXPECT_EQ(f.ScFolderBrowseDlg1->Title(), "Dossier d'installation :");
   EXPECT_EQ(f.ScFolderBrowseDlg1->Options(), 1u << scfbReadOnly);
+  EXPECT_EQ(f.ScFolderBrowseDlg1->BaseFolder()->Kind(), 1);  // My Computer, stored by id
+  EXPECT_EQ(f.ScFolderBrowseDlg1->BaseFolder()->SpecialFolder(), 0x11);
   EXPECT_EQ(f.ActionInstallClient->Caption(), "ActionInstallClient");
   // The picture keeps its size and sits in the middle of its lowered panel.
   EXPECT_EQ(f.Image1->Width(), 85);
