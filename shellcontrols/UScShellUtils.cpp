@@ -414,7 +414,7 @@ TScPidlList::~TScPidlList() {
 
 int TScPidlList::Compare(const Entry& A, const Entry& B) const {
   if (gCompareFolder) return LowSigned16(gCompareFolder->CompareIDs(0, A.Pidl, B.Pidl));
-  int sa = PidlSize(A.Pidl), sb = PidlSize(B.Pidl);
+  int sa = A.Size, sb = B.Size;
   const BYTE* pa = reinterpret_cast<const BYTE*>(A.Pidl);
   const BYTE* pb = reinterpret_cast<const BYTE*>(B.Pidl);
   int n = std::min(sa, sb);
@@ -425,7 +425,7 @@ int TScPidlList::Compare(const Entry& A, const Entry& B) const {
 
 bool TScPidlList::Find(LPCITEMIDLIST Pidl, int& Index) {
   CompareFolderScope scope(FFolder);
-  Entry key{const_cast<LPITEMIDLIST>(Pidl), nullptr};
+  Entry key{const_cast<LPITEMIDLIST>(Pidl), nullptr, PidlSize(Pidl)};
   int low = 0, high = Count() - 1;
   bool result = false;
   while (low <= high) {
@@ -451,7 +451,7 @@ int TScPidlList::IndexOf(LPCITEMIDLIST Pidl) {
     return Find(Pidl, index) ? index : -1;
   }
   CompareFolderScope scope(FFolder);
-  Entry key{const_cast<LPITEMIDLIST>(Pidl), nullptr};
+  Entry key{const_cast<LPITEMIDLIST>(Pidl), nullptr, PidlSize(Pidl)};
   for (int i = 0; i < Count(); ++i)
     if (Compare(*FList[i], key) == 0) return i;
   return -1;
@@ -467,7 +467,7 @@ int TScPidlList::AddObject(LPITEMIDLIST Pidl, void* Data) {
       if (FDuplicates == dupError) throw Exception(SScDuplicatePidl);
     }
   }
-  FList.insert(FList.begin() + index, new Entry{Pidl, Data});
+  FList.insert(FList.begin() + index, new Entry{Pidl, Data, PidlSize(Pidl)});
   return index;
 }
 

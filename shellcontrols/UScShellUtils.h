@@ -133,6 +133,7 @@ class TScPidlList : public TObject {
   struct Entry {
     win::LPITEMIDLIST Pidl;
     void* Data;
+    int Size;  // PidlSize, taken once: byte comparisons need it at every step
   };
   int Compare(const Entry& A, const Entry& B) const;
   std::vector<Entry*> FList;

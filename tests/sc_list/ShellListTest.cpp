@@ -551,13 +551,15 @@ TEST_F(ShellList, DrivesMyComputerAndTheDesktopCannotBeDeleted) {
     ++deletes;
     return 1000 + SHCMD_DELETE;
   });
+  form->Show();
   auto tryToDelete = [&](TListItem* item) {
     ASSERT_NE(item, nullptr);
     list->ClearSelection();
     list->SetSelected(item);
     list->SetItemFocused(item);
-    Key(list, VK_DELETE);
-    Key(list, VK_DELETE, ssShift);
+    list->SetFocus();
+    UiDriver::Key(VK_DELETE);  // pressed as a user does, on the focused list
+    UiDriver::Key(VK_DELETE, ssShift);
     list->ShowItemContextMenu(TPoint{20, 20});
   };
   LPITEMIDLIST drives = nullptr;
@@ -576,6 +578,14 @@ TEST_F(ShellList, DrivesMyComputerAndTheDesktopCannotBeDeleted) {
   EXPECT_EQ(menus, 3);
   EXPECT_EQ(deletes, 0);
   EXPECT_TRUE(UiScript::Dialogs().empty());
+  EXPECT_EQ(SnapshotDrives(pc.dir()), before);
+  // The same key on an ordinary file does reach the shell, which asks first.
+  Show(list, "C:\\");
+  UiScript::Expect("confirmation", "'c.dat'", "no");
+  Select(list, "c.dat");
+  list->SetFocus();
+  UiDriver::Key(VK_DELETE);
+  EXPECT_EQ(UiScript::Dialogs().size(), 1u);
   EXPECT_EQ(SnapshotDrives(pc.dir()), before);
 }
 

@@ -393,13 +393,13 @@ TEST_F(ShellTree, DrivesMyComputerAndTheDesktopCannotBeDeleted) {
     ++deletes;
     return 1017;  // the shell's delete, were it offered
   });
+  form->Show();
   auto tryToDelete = [&](TTreeNode* node) {
     ASSERT_NE(node, nullptr);
     node->SetSelected(true);
-    for (TShiftState shift : {TShiftState(0), TShiftState(ssShift)}) {
-      WORD key = VK_DELETE;
-      tree->PressKey(key, shift);
-    }
+    tree->SetFocus();
+    UiDriver::Key(VK_DELETE);  // pressed as a user does, on the focused tree
+    UiDriver::Key(VK_DELETE, ssShift);
     TPoint p{0, 0};
     TPopupMenu* menu = nullptr;
     tree->DoNodeContextMenu(node, p, menu);
@@ -422,6 +422,13 @@ TEST_F(ShellTree, DrivesMyComputerAndTheDesktopCannotBeDeleted) {
   tryToDelete(tree->FirstShellRootNode());
   EXPECT_EQ(deletes, 0);
   EXPECT_TRUE(UiScript::Dialogs().empty());
+  EXPECT_EQ(testfiles::SnapshotDrives(pc.dir()), before);
+  // The same key on an ordinary folder does reach the shell, which asks first.
+  UiScript::Expect("confirmation", "le dossier 'Data'", "no");
+  Select("C:\\Data");
+  tree->SetFocus();
+  UiDriver::Key(VK_DELETE);
+  EXPECT_EQ(UiScript::Dialogs().size(), 1u);
   EXPECT_EQ(testfiles::SnapshotDrives(pc.dir()), before);
 }
 
