@@ -154,6 +154,17 @@ std::vector<std::string> Children(const std::string& dir) {
   return names;
 }
 
+// One file copied over (replace) or beside what is there; the source goes when `move`.
+DWORD CopyOneFile(const std::string& from, const std::string& to, bool replace, bool move) {
+  if (!CopyFile(from, to, replace ? FALSE : TRUE)) return Fail();
+  SHChangeNotify(replace ? SHCNE_UPDATEITEM : SHCNE_CREATE, SHCNF_PATH, to.c_str(), nullptr);
+  if (move) {
+    if (!DeleteFile(from)) return Fail();
+    SHChangeNotify(SHCNE_DELETE, SHCNF_PATH, from.c_str(), nullptr);
+  }
+  return 0;
+}
+
 // Copies `from` to `to`, or moves it when `move`; an existing target is replaced (a file)
 // or merged into (a folder) only when the user agrees. A declined item stays where it was.
 DWORD Transfer(const std::string& from, const std::string& to, bool move, Questions& ask, bool asked = false) {
@@ -176,27 +187,13 @@ DWORD Transfer(const std::string& from, const std::string& to, bool move, Questi
       }
       return 0;
     }
-    if (!CopyFile(from, to, FALSE)) return Fail();
-    SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATH, to.c_str(), nullptr);
-    if (move) {
-      if (!DeleteFile(from)) return Fail();
-      SHChangeNotify(SHCNE_DELETE, SHCNF_PATH, from.c_str(), nullptr);
-    }
-    return 0;
+    return CopyOneFile(from, to, true, move);
   }
   if (move && MoveFile(from, to)) {
     SHChangeNotify(dir ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM, SHCNF_PATH, from.c_str(), to.c_str());
     return 0;
   }
-  if (!dir) {
-    if (!CopyFile(from, to, TRUE)) return Fail();
-    SHChangeNotify(SHCNE_CREATE, SHCNF_PATH, to.c_str(), nullptr);
-    if (move) {
-      if (!DeleteFile(from)) return Fail();
-      SHChangeNotify(SHCNE_DELETE, SHCNF_PATH, from.c_str(), nullptr);
-    }
-    return 0;
-  }
+  if (!dir) return CopyOneFile(from, to, false, move);
   if (!CreateDirectory(to)) return Fail();
   SHChangeNotify(SHCNE_MKDIR, SHCNF_PATH, to.c_str(), nullptr);
   // The new folder is ours: what goes into it needs no question.

@@ -105,6 +105,19 @@ class ShellTree : public ::testing::Test {
     RECT r = node->DisplayRect(true);
     return ScClientToScreen(tree, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
   }
+  // Drags `node` with the left button (and `keys`) onto `target` and releases it there.
+  void DragOnto(TTreeNode* node, TTreeNode* target, DWORD keys = 0) {
+    TPoint over = ScreenPointOf(target);
+    QueueDragStep({tree->Handle(), {over.x, over.y}, MK_LBUTTON | keys});
+    QueueDragStep({tree->Handle(), {over.x, over.y}, MK_LBUTTON | keys});
+    QueueDragStep({tree->Handle(), {over.x, over.y}, keys});  // button released: drop
+    NMTREEVIEWA nm{};
+    nm.hdr.hwndFrom = tree->Handle();
+    nm.hdr.code = UINT(TVN_BEGINDRAGA);
+    nm.itemNew.hItem = node->ItemId();
+    nm.itemNew.lParam = LPARAM(node);
+    tree->Perform(CN_NOTIFY, 0, LPARAM(&nm));
+  }
   TempMachine pc{{}, &CreateMachine};
   TForm* form = nullptr;
   TTestShellTree* tree = nullptr;
@@ -351,16 +364,7 @@ TEST_F(ShellTree, DragsAFolderOntoAnotherAndRefreshes) {
   EXPECT_EQ(tree->GetAllowedEffects(a), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK);
   ASSERT_NE(tree->RegisteredDropTarget(), nullptr);
   EXPECT_EQ(RegisteredDropTarget(tree->Handle()), static_cast<IDropTarget*>(tree->RegisteredDropTarget()));
-  TPoint over = ScreenPointOf(b);
-  QueueDragStep({tree->Handle(), {over.x, over.y}, MK_LBUTTON});
-  QueueDragStep({tree->Handle(), {over.x, over.y}, MK_LBUTTON});
-  QueueDragStep({tree->Handle(), {over.x, over.y}, 0});  // button released: drop
-  NMTREEVIEWA nm{};
-  nm.hdr.hwndFrom = tree->Handle();
-  nm.hdr.code = UINT(TVN_BEGINDRAGA);
-  nm.itemNew.hItem = a->ItemId();
-  nm.itemNew.lParam = LPARAM(a);
-  tree->Perform(CN_NOTIFY, 0, LPARAM(&nm));
+  DragOnto(a, b);
   EXPECT_TRUE(Exists("C:\\Data\\B\\A\\note.txt"));  // moved within the drive
   EXPECT_FALSE(Exists("C:\\Data\\A"));
   TTreeNode* data = Child(Child(Child(tree->FirstShellRootNode(), "Poste de travail"), "Disque local (C:)"), "Data");
@@ -369,10 +373,7 @@ TEST_F(ShellTree, DragsAFolderOntoAnotherAndRefreshes) {
   EXPECT_EQ(tree->DraggedNode(), nullptr);
   EXPECT_EQ(tree->DropTarget(), nullptr);
   // The root is never dragged: no step is taken.
-  QueueDragStep({tree->Handle(), {over.x, over.y}, 0});
-  nm.itemNew.hItem = tree->FirstShellRootNode()->ItemId();
-  nm.itemNew.lParam = LPARAM(tree->FirstShellRootNode());
-  tree->Perform(CN_NOTIFY, 0, LPARAM(&nm));
+  DragOnto(tree->FirstShellRootNode(), data);
   EXPECT_FALSE(IsDragging());
   ClearDragSteps();
   // Clearing the drop option revokes the target.
@@ -440,24 +441,12 @@ TEST_F(ShellTree, DraggingAFolderOntoItsOwnFolderChangesNothing) {
   TTreeNode* sub = tree->Selected();
   TTreeNode* b = sub->Parent();
   const testfiles::PcSnapshot before = testfiles::SnapshotDrives(pc.dir());
-  auto drag = [&](DWORD keys) {
-    TPoint over = ScreenPointOf(b);
-    QueueDragStep({tree->Handle(), {over.x, over.y}, MK_LBUTTON | keys});
-    QueueDragStep({tree->Handle(), {over.x, over.y}, MK_LBUTTON | keys});
-    QueueDragStep({tree->Handle(), {over.x, over.y}, keys});  // released: drop
-    NMTREEVIEWA nm{};
-    nm.hdr.hwndFrom = tree->Handle();
-    nm.hdr.code = UINT(TVN_BEGINDRAGA);
-    nm.itemNew.hItem = sub->ItemId();
-    nm.itemNew.lParam = LPARAM(sub);
-    tree->Perform(CN_NOTIFY, 0, LPARAM(&nm));
-  };
-  drag(0);
+  DragOnto(sub, b);
   EXPECT_EQ(testfiles::SnapshotDrives(pc.dir()), before);
   EXPECT_FALSE(Exists("C:\\Data\\B\\Copie de Sub"));
   sub = Child(b, "Sub");
   ASSERT_NE(sub, nullptr);
-  drag(MK_CONTROL);
+  DragOnto(sub, b, MK_CONTROL);
   EXPECT_TRUE(Exists("C:\\Data\\B\\Copie de Sub"));
   EXPECT_TRUE(Exists("C:\\Data\\B\\Sub"));
 }
