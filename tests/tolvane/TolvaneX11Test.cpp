@@ -23,7 +23,7 @@
 #include "platform/forms/UiScript.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/forms/graphics/ImageFiles.h"
-#include "tests/forms_paint/XClient.h"
+#include "tests/support/XSession.h"
 #include "tests/tolvane/TolvaneRun.h"
 
 extern char** environ;
@@ -34,55 +34,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool HaveXvfb() { return std::system("command -v Xvfb >/dev/null 2>&1") == 0; }
-
-// An X server of the test's own, on the first display free on this host.
-class XServer {
- public:
-  XServer() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1), dup2(null, 2);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp", (char*)nullptr);
-      _exit(127);
-    }
-    close(fds[1]);
-    // The server writes its display number once it accepts clients.
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    auto until = Clock::now() + std::chrono::seconds(15);
-    while (Clock::now() < until && number.find('\n') == std::string::npos) {
-      if (poll(&p, 1, 200) <= 0) continue;
-      char buf[16];
-      ssize_t n = read(fds[0], buf, sizeof buf);
-      if (n <= 0) break;
-      number.append(buf, size_t(n));
-    }
-    close(fds[0]);
-    if (number.find('\n') != std::string::npos) display_ = ":" + number.substr(0, number.find('\n'));
-  }
-  ~XServer() {
-    if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
-  }
-  const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
-
 class TolvaneOnX11 : public TolvanePc {
  protected:
   void TearDown() override {
     if (child_ > 0) kill(child_, SIGKILL), waitpid(child_, nullptr, 0);
-    // Xlib ends the process when its server goes first.
-    xclient::Close();
+    person_.Close();
     server_.reset();
     delete form_;
     form_ = nullptr;
@@ -163,39 +119,16 @@ class TolvaneOnX11 : public TolvanePc {
     return p;
   }
 
-  // Grabs the window until it shows `expected` (client pixels of the reference painter)
-  // or the time is up; returns the number of differing pixels of the last grab.
-  int WaitForPicture(unsigned long window, const win::Surface& expected, int ox, int oy, int w, int h,
-                     const std::string& name) {
-    int diff = -1;
-    std::vector<std::uint32_t> shot;
-    auto until = Clock::now() + std::chrono::seconds(10);
-    do {
-      int gw = 0, gh = 0;
-      shot = xclient::Grab(window, &gw, &gh);
-      if (gw != w || gh != h) {
-        diff = w * h;
-      } else {
-        diff = 0;
-        for (int y = 0; y < h; ++y)
-          for (int x = 0; x < w; ++x)
-            diff += shot[size_t(y) * size_t(w) + size_t(x)] != (expected.Row(oy + y)[ox + x] & 0xFFFFFF);
-      }
-      if (diff == 0) return 0;
-      std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    } while (Clock::now() < until);
-    // Keep both pictures for a look at what differs.
-    if (!shot.empty()) {
-      win::Surface s(w, h);
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) s.Row(y)[x] = shot[size_t(y) * size_t(w) + size_t(x)];
-      win::SavePng(s, root_.parent_path() / ("tolvane-x11-" + name + "-screen.png"));
-      win::SavePng(expected, root_.parent_path() / ("tolvane-x11-" + name + "-expected.png"));
-    }
-    return diff;
+  // Waits for the window to show `expected` (client pixels of the reference painter, from
+  // ox, oy); returns the number of differing pixels of the last look.
+  int WaitForPicture(unsigned long window, const win::Surface& expected, int ox, int oy, const std::string& name) {
+    xsession::Picture p{expected.width, expected.height, expected.pixels};
+    return xsession::WaitForPicture(person_, window, p, ox, oy, 10,
+                                    (root_.parent_path() / ("tolvane-x11-" + name)).string());
   }
 
-  std::unique_ptr<XServer> server_;
+  std::unique_ptr<xsession::XServer> server_;
+  xsession::XClient person_;
   pid_t child_ = -1;
   TfrmMain* form_ = nullptr;
 };
@@ -204,35 +137,30 @@ class TolvaneOnX11 : public TolvanePc {
 // state on the screen is the headless picture, the script answers the completion message,
 // the dialog stays for Annuler, and the program ends normally.
 TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
-  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
   MakePc();
-  server_ = std::make_unique<XServer>();
+  server_ = std::make_unique<xsession::XServer>();
   const std::string display = server_->Display();
   ASSERT_FALSE(display.empty()) << "Xvfb did not start";
   const std::string done = "dialog information | =" + Esc("Firebird a été désinstallé!") + " | ok\n";
   StartOn(display, done);
-  ASSERT_TRUE(xclient::Open(display.c_str()));
-  unsigned long window = 0;
-  for (auto until = Clock::now() + std::chrono::seconds(15); !window && Clock::now() < until;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    window = xclient::FindWindow("Firebird 1.5");
-  }
+  ASSERT_TRUE(person_.Open(display));
+  unsigned long window = person_.WaitForWindow("Firebird 1.5");
   ASSERT_NE(window, 0u) << "no window: " << Slurp(root_ / "x-err");
 
   TfrmMain& f = Reference();
-  const int w = f.ClientWidth(), h = f.ClientHeight();
   win::Surface expected;
   WindowPainter::PaintClient(&f, expected);
-  EXPECT_EQ(WaitForPicture(window, expected, 0, 0, w, h, "shown"), 0);
+  EXPECT_EQ(WaitForPicture(window, expected, 0, 0, "shown"), 0);
 
   for (TVcRadioButton* rb : {f.VcRadioButton2, f.VcRadioButton4, f.VcRadioButton1, f.VcRadioButton3}) {
     SCOPED_TRACE(rb->Name());
     win::POINT p = ClickPoint(rb);
-    xclient::Click(window, p.x, p.y);
+    person_.Click(window, p.x, p.y);
     UiDriver::Check(&f, rb->Name(), true);
     ASSERT_TRUE(rb->Checked());
     WindowPainter::PaintClient(&f, expected);
-    EXPECT_EQ(WaitForPicture(window, expected, 0, 0, w, h, rb->Name()), 0);
+    EXPECT_EQ(WaitForPicture(window, expected, 0, 0, rb->Name()), 0);
   }
 
   // The same clicks in a headless run give the picture of the dialog as its completion
@@ -250,11 +178,11 @@ TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
 
   // OK runs the uninstallation, whose completion message the script answers.
   win::POINT ok = ClickPoint(f.bOK);
-  xclient::Click(window, ok.x, ok.y);
-  EXPECT_EQ(WaitForPicture(window, snapshot, o.x, o.y, w, h, "uninstalled"), 0);
+  person_.Click(window, ok.x, ok.y);
+  EXPECT_EQ(WaitForPicture(window, snapshot, o.x, o.y, "uninstalled"), 0);
 
   win::POINT cancel = ClickPoint(f.bAnnuler);
-  xclient::Click(window, cancel.x, cancel.y);
+  person_.Click(window, cancel.x, cancel.y);
   EXPECT_EQ(WaitForExit(15), 0) << Slurp(root_ / "x-err");
   // Each run beeped once, before its completion message.
   int beeps = 0;
