@@ -179,6 +179,7 @@ void TControl::SetVisible(bool v) {
   FVisible = v;
   Perform(win::CM_VISIBLECHANGED, v);
   RequestAlign();
+  Invalidate();
 }
 
 bool TControl::Showing() const {

@@ -413,26 +413,27 @@ void UpdateWindows(bool force) {
   }
 }
 
+// Writes the form's snapshot when it shows something new.
+void Snap(TForm* f) {
+  Snapshot& s = Snapshots()[f];
+  if (!s.surface) s.surface = CreateHeadlessSurface(f->Name().empty() ? f->Caption() : f->Name(), nullptr);
+  Surface next;
+  try {
+    WindowPainter::PaintWindow(f, next);
+  } catch (const std::exception&) {
+    return;
+  }
+  if (s.written && next.width == s.last.width && next.height == s.last.height && next.pixels == s.last.pixels)
+    return;
+  s.surface->Present(next);
+  s.last = std::move(next);
+  s.written = true;
+}
+
 void UpdateSnapshots() {
   if (SnapshotDir().empty()) return;
-  auto& shots = Snapshots();
-  for (int i = 0; i < Screen->FormCount(); ++i) {
-    TForm* f = Screen->Forms(i);
-    if (!f->Showing()) continue;
-    Snapshot& s = shots[f];
-    if (!s.surface) s.surface = CreateHeadlessSurface(f->Name().empty() ? f->Caption() : f->Name(), nullptr);
-    Surface next;
-    try {
-      WindowPainter::PaintWindow(f, next);
-    } catch (const std::exception&) {
-      continue;
-    }
-    if (s.written && next.width == s.last.width && next.height == s.last.height && next.pixels == s.last.pixels)
-      continue;
-    s.surface->Present(next);
-    s.last = std::move(next);
-    s.written = true;
-  }
+  for (int i = 0; i < Screen->FormCount(); ++i)
+    if (TForm* f = Screen->Forms(i); f->Showing()) Snap(f);
 }
 
 void RepaintControl(TControl* c) {
@@ -456,9 +457,18 @@ void FormShown(TForm* form, TForm* previousActive) {
     if (DisplayScreenSize(&sw, &sh)) Screen->SetSize(sw, sh);
     ControlRepaintHook = RepaintControl;
     if (Application) Application->InputWaiter = [](int ms) { WaitForInput(ms); };
-    if (!form->Parent()) WindowFor(form, previousActive);
   }
-  Refresh();
+  // What a form shows reaches the screen once the program is idle, so a window shows the
+  // state its first idle update gives it; only a modal form, which may be answered before
+  // any idle moment, is painted at once.
+  if (form->Parent() || g_painting) return;
+  g_painting = true;
+  struct Done { ~Done() { g_painting = false; } } done;
+  Window* w = x11 ? WindowFor(form, previousActive) : nullptr;
+  if (w) w->surface->Show(true);
+  if (!form->Modal()) return;
+  if (w) w->Paint(true);
+  if (!SnapshotDir().empty()) Snap(form);
 }
 
 void FormHidden(TForm* form) {

@@ -235,7 +235,8 @@ TEST(FormPaint, SetupDialogSavedAsPng) {
   delete d.form;
 }
 
-// Headless snapshots of shown forms land in WI_SNAPSHOT_DIR under the form's name.
+// Headless snapshots of shown forms land in WI_SNAPSHOT_DIR under the form's name once the
+// program is idle.
 TEST(FormPaint, ShownFormsAreSnapshotted) {
   fs::path dir = OutDir() / "snapshots";
   fs::remove_all(dir);
@@ -243,6 +244,7 @@ TEST(FormPaint, ShownFormsAreSnapshotted) {
   setenv("WI_HEADLESS", "1", 1);
   Dialog d = MakeSetupDialog();
   d.form->Show();
+  Application->HandleMessage();
   unsetenv("WI_SNAPSHOT_DIR");
   ASSERT_TRUE(fs::exists(dir / "frmSetupShape.png"));
   Surface expected;

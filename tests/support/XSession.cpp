@@ -116,16 +116,20 @@ XServer::XServer(bool withWindowManager, int width, int height) {
   if (number.find('\n') == std::string::npos) return;
   std::string display = ":" + number.substr(0, number.find('\n'));
   if (withWindowManager) {
-    wm_ = Spawn({"openbox", "--sm-disable"}, display);
+    wm_ = Spawn({"openbox", "--sm-disable", "--debug"}, display);
     // Ready once it announces itself on the root window.
     ::Display* d = XOpenDisplay(display.c_str());
     if (!d) return;
-    Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+    Atom wmState = XInternAtom(d, "WM_STATE", False);
     bool ready = false;
     for (auto until = Clock::now() + std::chrono::seconds(30); !ready && Clock::now() < until;) {
-      ready = !TextProperty(d, DefaultRootWindow(d), check).empty();
+      XMapWindow(d, probe);
+      XSync(d, False);
+      ready = !TextProperty(d, probe, wmState).empty();
       if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    XDestroyWindow(d, probe);
     XCloseDisplay(d);
     if (!ready) return;
   }
@@ -361,12 +365,28 @@ std::vector<unsigned long> XClient::Popups() {
   if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return out;
   for (unsigned i = 0; i < n; ++i) {
     XWindowAttributes wa;
+    // (A window manager keeps tiny ones of its own.)
     if (XGetWindowAttributes(d, children[i], &wa) && wa.map_state == IsViewable && wa.override_redirect &&
-        wa.c_class == InputOutput)
+        wa.c_class == InputOutput && wa.width > 1 && wa.height > 1)
       out.push_back(children[i]);
   }
   if (children) XFree(children);
   return out;
+}
+
+namespace {
+int Diff(const Picture& shot, const Picture& expected, int ox, int oy) {
+  if (shot.width <= 0 || shot.width + ox > expected.width || shot.height + oy > expected.height)
+    return std::max(1, shot.width * shot.height);
+  int diff = 0;
+  for (int y = 0; y < shot.height; ++y)
+    for (int x = 0; x < shot.width; ++x) diff += shot.At(x, y) != (expected.At(ox + x, oy + y) & 0xFFFFFF);
+  return diff;
+}
+}  // namespace
+
+int PictureDiff(XClient& x, unsigned long window, const Picture& expected, int ox, int oy) {
+  return Diff(x.Grab(window), expected, ox, oy);
 }
 
 int WaitForPicture(XClient& x, unsigned long window, const Picture& expected, int ox, int oy, int seconds,
@@ -376,13 +396,7 @@ int WaitForPicture(XClient& x, unsigned long window, const Picture& expected, in
   auto until = Clock::now() + std::chrono::seconds(seconds);
   do {
     shot = x.Grab(window);
-    if (shot.width <= 0 || shot.width + ox > expected.width || shot.height + oy > expected.height) {
-      diff = std::max(1, shot.width * shot.height);
-    } else {
-      diff = 0;
-      for (int y = 0; y < shot.height; ++y)
-        for (int x0 = 0; x0 < shot.width; ++x0) diff += shot.At(x0, y) != (expected.At(ox + x0, oy + y) & 0xFFFFFF);
-    }
+    diff = Diff(shot, expected, ox, oy);
     if (diff == 0) return 0;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   } while (Clock::now() < until);

@@ -96,6 +96,9 @@ class XClient {
   void* dpy_ = nullptr;
 };
 
+// The number of pixels where the window differs from `expected` (from ox, oy on).
+int PictureDiff(XClient& x, unsigned long window, const Picture& expected, int ox, int oy);
+
 // Waits until the window shows `expected` from (ox, oy) on, over the window's size; returns
 // the number of differing pixels of the last look (0: equal). On a difference both pictures
 // are saved as PNG under `dumpPrefix` (-screen.png, -expected.png) when it is not empty.
