@@ -459,16 +459,9 @@ void FormShown(TForm* form, TForm* previousActive) {
     if (Application) Application->InputWaiter = [](int ms) { WaitForInput(ms); };
   }
   // What a form shows reaches the screen once the program is idle, so a window shows the
-  // state its first idle update gives it; only a modal form, which may be answered before
-  // any idle moment, is painted at once.
-  if (form->Parent() || g_painting) return;
-  g_painting = true;
-  struct Done { ~Done() { g_painting = false; } } done;
-  Window* w = x11 ? WindowFor(form, previousActive) : nullptr;
-  if (w) w->surface->Show(true);
-  if (!form->Modal()) return;
-  if (w) w->Paint(true);
-  if (!SnapshotDir().empty()) Snap(form);
+  // state its first idle update gives it (a modal form: ShowModal updates before its loop).
+  if (form->Parent()) return;
+  if (Window* w = x11 ? WindowFor(form, previousActive) : nullptr) w->surface->Show(true);
 }
 
 void FormHidden(TForm* form) {

@@ -25,7 +25,7 @@ class TWinControl;
 
 namespace DisplayBackend {
 
-// Called by TForm::Show: gives a top-level form its window and paints what changed.
+// Called by TForm::Show: gives a top-level form its window (painted once the program is idle).
 // `previousActive` is the form that was active before (the owner of a dialog).
 void FormShown(TForm* form, TForm* previousActive);
 // A form was hidden: its window goes at once, and what it covered shows again.

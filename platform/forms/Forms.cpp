@@ -124,6 +124,8 @@ TModalResult TForm::ShowModal() {
     }
   } restore{this, previous};
   Show();
+  // The form shows before anything answers it (its snapshot too).
+  DisplayBackend::Update();
   while (FModalResult == mrNone) {
     if (!Application->HandleMessage() && FModalResult == mrNone && !Application->Terminated() &&
         !Application->WaitForWork())

@@ -47,8 +47,8 @@ class TolvaneOnX11 : public TolvanePc {
     TolvanePc::TearDown();
   }
 
-  // Starts D:\Tolvane on the display, with a script that holds only dialog answers: the
-  // clicks come from the X server.
+  // Starts D:\Tolvane on the display, with a script that holds only dialog answers (none:
+  // the person answers them too): the clicks come from the X server.
   void StartOn(const std::string& display, const std::string& script) {
     fs::path file = root_ / "x-script.txt";
     std::ofstream(file, std::ios::binary) << script;
@@ -62,7 +62,7 @@ class TolvaneOnX11 : public TolvanePc {
     }
     env.push_back("DISPLAY=" + display);
     env.push_back("WINPC=" + pc_.string());
-    env.push_back("WI_UI_SCRIPT=" + file.string());
+    if (!script.empty()) env.push_back("WI_UI_SCRIPT=" + file.string());
     std::vector<char*> envp;
     for (auto& v : env) envp.push_back(v.data());
     envp.push_back(nullptr);
@@ -127,6 +127,55 @@ class TolvaneOnX11 : public TolvanePc {
                                     (root_.parent_path() / ("tolvane-x11-" + name)).string());
   }
 
+  // A screen of the headless size, so that dialogs wrap their texts alike.
+  void StartDisplay() {
+    server_ = std::make_unique<xsession::XServer>(false, 800, 600);
+    ASSERT_FALSE(server_->Display().empty()) << "Xvfb did not start";
+    ASSERT_TRUE(person_.Open(server_->Display()));
+  }
+
+  // A copy of the PC, for a headless run that gives the pictures to expect.
+  fs::path CopyPc(const std::string& name) {
+    fs::path copy = root_ / name;
+    fs::copy(pc_, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    return copy;
+  }
+  Result RunHeadless(const fs::path& pc, const std::string& script, const fs::path& shots) {
+    std::string file = (root_ / "headless.txt").string();
+    std::ofstream(file, std::ios::binary) << script;
+    return Run("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc.string()) + " WI_UI_SCRIPT=" + Quote(file) +
+               " WI_SNAPSHOT_DIR=" + Quote(shots.string()) + " " + Quote((media_ / "Tolvane").string()));
+  }
+  // The numbered snapshots of one form, in order.
+  static std::vector<win::Surface> Story(const fs::path& dir, const std::string& form) {
+    std::vector<fs::path> files;
+    for (auto& e : fs::directory_iterator(dir)) {
+      std::string n = e.path().filename().string();
+      if (n.size() > 5 && n[4] == '-' && n.substr(5) == form + ".png") files.push_back(e.path());
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<win::Surface> out;
+    for (auto& f : files) out.push_back(win::LoadPng(f));
+    return out;
+  }
+  // Waits for a window to show a snapshot's client area (the frame is the window manager's).
+  int Shows(unsigned long window, const win::Surface& snapshot, const std::string& name) {
+    xsession::Picture shot = person_.Grab(window);
+    int border = (snapshot.width - shot.width) / 2;
+    return WaitForPicture(window, snapshot, border, snapshot.height - shot.height - border, name);
+  }
+  // A message dialog's button, counted from the left, of `count` in its row.
+  void ClickDialogButton(unsigned long dialog, int index, int count) {
+    xsession::Picture shot = person_.Grab(dialog);
+    int row = count * 75 + (count - 1) * 8;
+    person_.Click(dialog, (shot.width - row) / 2 + index * 83 + 37, shot.height - 8 - 12);
+  }
+  bool GuardianInstalled() {
+    for (auto& e : Pc().ReadJournal())
+      if (e.kind == "service" && e.text.find("FirebirdGuardianDefaultInstance") != std::string::npos) return true;
+    return false;
+  }
+
   std::unique_ptr<xsession::XServer> server_;
   xsession::XClient person_;
   pid_t child_ = -1;
@@ -139,12 +188,10 @@ class TolvaneOnX11 : public TolvanePc {
 TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
   if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
   MakePc();
-  server_ = std::make_unique<xsession::XServer>();
+  StartDisplay();
   const std::string display = server_->Display();
-  ASSERT_FALSE(display.empty()) << "Xvfb did not start";
   const std::string done = "dialog information | =" + Esc("Firebird a été désinstallé!") + " | ok\n";
   StartOn(display, done);
-  ASSERT_TRUE(person_.Open(display));
   unsigned long window = person_.WaitForWindow("Firebird 1.5");
   ASSERT_NE(window, 0u) << "no window: " << Slurp(root_ / "x-err");
 
