@@ -141,7 +141,7 @@ TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
   auto* timer = new TTimer(dialog);
   timer->SetInterval(10);
   unsigned long dialogWindow = 0;
-  bool above = false, focused = false, boxClicked = false;
+  bool above = false, focused = false, boxClicked = false, centred = false;
   unsigned long owner = 0;
   timer->OnTimer = [&](TObject*) {
     timer->SetEnabled(false);
@@ -151,6 +151,12 @@ TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
       return;
     }
     owner = person_.TransientFor(dialogWindow);
+    // Centred on its owner.
+    int ox = 0, oy = 0, dx = 0, dy = 0;
+    person_.RootPosition(window, &ox, &oy);
+    person_.RootPosition(dialogWindow, &dx, &dy);
+    centred = dx - ox == (main->ClientWidth() - dialog->ClientWidth()) / 2 &&
+              dy - oy == (main->ClientHeight() - dialog->ClientHeight()) / 2;
     for (auto until = Clock::now() + std::chrono::seconds(10); Clock::now() < until && !(above && focused);) {
       above = person_.IsAbove(dialogWindow, window);
       focused = person_.FocusWindow() == dialogWindow;
@@ -169,6 +175,9 @@ TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
   EXPECT_EQ(ownerClicks, 0);
   EXPECT_TRUE(person_.WaitUntilGone(dialogWindow));
   EXPECT_TRUE(PumpUntil([&] { return person_.FocusWindow() == window; }));
+  EXPECT_TRUE(centred);
+  // What the dialog covered shows again.
+  EXPECT_TRUE(ShowsPicture(window, main));
   // Once the dialog is gone the owner's button works again.
   person_.Click(window, 260, 262);
   EXPECT_TRUE(PumpUntil([&] { return ownerClicks == 1; }));
