@@ -152,6 +152,9 @@ void XServer::Kill() {
 
 bool XClient::Open(const std::string& display) {
   Close();
+  // Windows come and go while the person looks at them: a request on one just gone fails,
+  // which is no reason to end the test.
+  XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   dpy_ = XOpenDisplay(display.c_str());
   int ev, err, major, minor;
   if (dpy_ && !XTestQueryExtension(D(dpy_), &ev, &err, &major, &minor)) Close();
