@@ -2,7 +2,8 @@
 # The demo: installs what is missing, builds, makes a fresh demo PC (demo/pc) with the
 # sample media as its drive D: (demo/media), puts Tolvane and Install beside the media's
 # Files\ folder and runs them there: in a window when a display is present, otherwise
-# headless with scripts that answer the dialogs. Then shows what each run did to the PC.
+# headless with scripts that answer the dialogs. Then shows what each run did to the PC, and
+# the screenshots that tell each run's story.
 #
 #   scripts/demo.sh            Tolvane installs the server, Tolvane removes it, then
 #                              Install installs the "Serveur" environment
@@ -69,7 +70,7 @@ journal_since() {
 if [ "$what" != install ]; then
   echo
   echo "== D:\\Tolvane.exe: installing the server and the client"
-  [ -n "$interactive" ] && echo "   choose \"Installer le serveur et le client Firebird\", then OK"
+  [ -n "$interactive" ] && echo "   choose \"Installer le serveur et le client Firebird\", OK, then OK on its message"
   start=$(machine log "$demo/pc" | wc -l)
   run tolvane-install Tolvane.exe "# Install the server and its client; should a library be in use, decline the restart.
 check VcRadioButton2
@@ -85,7 +86,7 @@ fi
 if [ "$what" = both ]; then
   echo
   echo "== D:\\Tolvane.exe: uninstalling Firebird"
-  [ -n "$interactive" ] && echo "   choose \"Désinstaller Firebird\", OK, then Annuler"
+  [ -n "$interactive" ] && echo "   choose \"Désinstaller Firebird\", OK, Oui (the server runs), OK, then Annuler"
   start=$(machine log "$demo/pc" | wc -l)
   run tolvane-uninstall Tolvane.exe "check VcRadioButton3
 click bOK
@@ -99,7 +100,7 @@ fi
 if [ "$what" != tolvane ]; then
   echo
   echo "== D:\\Install.exe: the minimum environment, type \"Serveur\""
-  [ -n "$interactive" ] && echo "   Suivant >, choose \"Serveur\", Suivant >, then Quitter"
+  [ -n "$interactive" ] && echo "   Suivant >, choose \"Serveur\", Suivant >, the printer button, OK, then Quitter"
   start=$(machine log "$demo/pc" | wc -l)
   run install Install.exe "wait 20
 click ActionNext
@@ -115,9 +116,9 @@ click ActionNext"
 fi
 
 echo
-shots=$(find "$demo/screenshots" -name '*.png' | sort)
+shots=$(find "$demo/screenshots" -name '[0-9]*.png' | sort)
 if [ -n "$shots" ]; then
-  echo "== screenshots:"
+  echo "== screenshots, in the order the windows changed (<form>.png beside them is each last state):"
   echo "$shots"
 else
   echo "== no screenshots were written to $demo/screenshots"

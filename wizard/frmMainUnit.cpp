@@ -274,6 +274,14 @@ void TfrmMain::ActionBackExecute(TObject* Sender) {
   UpdateButtons();
 }
 
+void TfrmMain::WndProc(TMessage& m) {
+  if (m.Msg == win::WM_CLOSE && (Running || !Finished)) {
+    if (!Running) ActionAnnulerExecute(this);
+    return;
+  }
+  TForm::WndProc(m);
+}
+
 void TfrmMain::ActionAnnulerExecute(TObject* Sender) {
   if (Running || Finished) return;
   if (AskWarningYesNo(SCancelQuestion, 0)) Close();

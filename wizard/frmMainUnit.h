@@ -68,6 +68,8 @@ class TfrmMain : public TForm {
   void ActionListMainUpdate(TAction* Action, bool& Handled);
   void PanelCurrStepResize(TObject* Sender);
   void PanelImageResize(TObject* Sender);
+  // The window's close box asks as Cancel does before the run, and does nothing during it.
+  void WndProc(TMessage& msg) override;
 };
 
 extern TfrmMain* frmMain;

@@ -9,6 +9,7 @@
 
 TCanvas* (*ControlCanvasFactory)(TControl*) = nullptr;
 void (*ControlCanvasDeleter)(TCanvas*) = nullptr;
+void (*ControlRepaintHook)(TControl*) = nullptr;
 
 namespace {
 // Never destroyed: controls freed at exit, after this file's statics, still unmap their handles.
@@ -20,6 +21,7 @@ TWinControl* g_focused = nullptr;
 // The controls under the pointer, outermost first.
 std::vector<TControl*> g_mouseChain;
 std::uint64_t g_freedControls = 0;
+std::uint64_t g_changeCount = 0;
 const std::vector<std::string>& kAlignNames() {
   static const std::vector<std::string> names = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"};
   return names;
@@ -140,6 +142,28 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   if (resized && !IsLoading()) Resize();
 }
 
+std::uint64_t ControlChangeCount() { return g_changeCount; }
+
+void TControl::Invalidate() {
+  ++FInvalidateCount;
+  ++g_changeCount;
+}
+
+void TControl::Repaint() {
+  Invalidate();
+  if (ControlRepaintHook) ControlRepaintHook(this);
+}
+
+void TControl::BringToFront() {
+  if (!FParent) return;
+  auto& list = FParent->FControls;
+  auto it = std::find(list.begin(), list.end(), this);
+  if (it == list.end() || it + 1 == list.end()) return;
+  list.erase(it);
+  list.push_back(this);
+  Invalidate();
+}
+
 void TControl::SetAlign(TAlign v) {
   if (v == FAlign) return;
   FAlign = v;
@@ -155,6 +179,7 @@ void TControl::SetVisible(bool v) {
   FVisible = v;
   Perform(win::CM_VISIBLECHANGED, v);
   RequestAlign();
+  Invalidate();
 }
 
 bool TControl::Showing() const {

@@ -3,6 +3,7 @@
 // mouse events), TWinControl (window handle and procedure, ordered children, focus, tab
 // order), TCustomControl and TGraphicControl (painted; the drawing layer supplies the
 // canvas through ControlCanvasFactory).
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -34,6 +35,11 @@ using TKeyPressEvent = TEvent<TObject*, char&>;
 // early or freed late still reach them.
 extern TCanvas* (*ControlCanvasFactory)(TControl*);
 extern void (*ControlCanvasDeleter)(TCanvas*);
+// Paints a control's window now (installed by a display back-end; null: Repaint only
+// invalidates).
+extern void (*ControlRepaintHook)(TControl*);
+// Counts the Invalidate calls of every control, so a display knows when to repaint.
+std::uint64_t ControlChangeCount();
 
 class TFont : public TPersistent {
   WI_CLASS(TFont, TPersistent)
@@ -148,9 +154,12 @@ class TControl : public TComponent {
   virtual void UserClick() { Click(); }
   virtual void Click();
   virtual void DblClick() { OnDblClick(this); }
-  void Invalidate() { ++FInvalidateCount; }
+  void Invalidate();
   int InvalidateCount() const { return FInvalidateCount; }
-  virtual void Repaint() { Invalidate(); }
+  // Paints the control at once where a display shows it (else as Invalidate).
+  virtual void Repaint();
+  // Puts the control above its siblings (last in its parent's list).
+  void BringToFront();
   // Called by the action the control follows.
   virtual void ActionChange(bool checkDefaults);
   // The form the control sits on.

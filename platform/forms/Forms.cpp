@@ -48,6 +48,7 @@ TForm::TForm(TComponent* owner) : TCustomControl(owner) {
 
 TForm::~TForm() {
   if (FCreated) OnDestroy(this);
+  DisplayBackend::FormDestroyed(this);
   Screen->RemoveForm(this);
 }
 
@@ -76,11 +77,13 @@ void TForm::SetBounds(int left, int top, int width, int height) {
 }
 
 void TForm::Show() {
+  TForm* previous = Screen->ActiveForm();
   SetVisible(true);
+  BringToFront();
   Screen->SetActiveForm(this);
   if (Application) Application->NoteActivity();
   OnShow(this);
-  DisplayBackend::FormShown(this);
+  DisplayBackend::FormShown(this, previous);
 }
 
 void TForm::Close() {
@@ -93,22 +96,36 @@ void TForm::Close() {
   if (Application && Application->MainForm() == this) Application->Terminate();
 }
 
+namespace {
+std::vector<TForm*>& modalForms() {
+  static auto* m = new std::vector<TForm*>;
+  return *m;
+}
+}  // namespace
+
+TForm* ModalForm() { return modalForms().empty() ? nullptr : modalForms().back(); }
+
 TModalResult TForm::ShowModal() {
   if (FInModal) throw Exception("Impossible de rendre modale une fenêtre visible");
   TForm* previous = Screen->ActiveForm();
   FModalResult = mrNone;
   FInModal = true;
+  modalForms().push_back(this);
   struct Restore {
     TForm* self;
     TForm* previous;
     ~Restore() {
       self->FInModal = false;
+      auto& m = modalForms();
+      m.erase(std::remove(m.begin(), m.end(), self), m.end());
       self->SetVisible(false);
       if (Screen->ActiveForm() == self || !Screen->ActiveForm())
         Screen->SetActiveForm(previous && previous->Visible() ? previous : nullptr);
     }
   } restore{this, previous};
   Show();
+  // The form shows before anything answers it (its snapshot too).
+  DisplayBackend::Update();
   while (FModalResult == mrNone) {
     if (!Application->HandleMessage() && FModalResult == mrNone && !Application->Terminated() &&
         !Application->WaitForWork())
@@ -217,6 +234,11 @@ void TForm::WndProc(TMessage& m) {
     target->Perform(BM_CLICK);
     return;
   }
+  if (m.Msg == WM_CLOSE) {
+    Close();
+    return;
+  }
+  if (m.Msg == CM_VISIBLECHANGED && !m.WParam) DisplayBackend::FormHidden(this);
   TCustomControl::WndProc(m);
 }
 
@@ -277,6 +299,7 @@ bool TApplication::HandleMessage() {
     }
     // Keys, clicks and commands from the queue end the hint, as they do from any input.
     if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
+    DisplayBackend::Changed();
     try {
       win::DispatchMessage(&msg);
     } catch (const EUiScriptError&) {
@@ -287,14 +310,18 @@ bool TApplication::HandleMessage() {
     return true;
   }
   Idle();
+  // Idle: what changed reaches the screen (and the snapshots) before the next command.
+  DisplayBackend::Update();
   if (UiDriver::RunNextCommand()) {
     NoteActivity();
+    DisplayBackend::Changed();
     return true;
   }
   return false;
 }
 
 void TApplication::ProcessMessages() {
+  DisplayBackend::TakePendingInput();
   win::MSG msg;
   while (win::PeekMessage(&msg, nullptr, 0, 0, win::PM_REMOVE)) {
     if (msg.message == win::WM_QUIT) {
@@ -302,8 +329,10 @@ void TApplication::ProcessMessages() {
       return;
     }
     if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
+    DisplayBackend::Changed();
     win::DispatchMessage(&msg);
   }
+  DisplayBackend::Update();
 }
 
 void TApplication::Idle() {

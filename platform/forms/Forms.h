@@ -32,10 +32,13 @@ class TForm : public TCustomControl {
   void SetBounds(int left, int top, int width, int height) override;
   TModalResult ModalResult() const { return FModalResult; }
   void SetModalResult(TModalResult v) { FModalResult = v; }
+  // Makes the form visible and active; a form with a parent also comes to the front there.
   void Show();
   void Close();
   // Runs a modal loop until ModalResult is set (scripted commands run while it waits).
   TModalResult ShowModal();
+  // True while ShowModal runs.
+  bool Modal() const { return FInModal; }
   TWinControl* ActiveControl() const { return FActiveControl; }
   void SetActiveControl(TWinControl* c) { FActiveControl = c; }
   // Moves the focus to the next (or previous) tab stop, wrapping round.
@@ -44,7 +47,7 @@ class TForm : public TCustomControl {
   // and Shift+Tab through the tab order, arrows among radio buttons of one parent,
   // Enter to the focused or else the Default button, Escape to the Cancel button;
   // CM_DIALOGCHAR (wParam: letter) runs the control whose caption marks it with '&'.
-  // Result is 1 when the key was used.
+  // Result is 1 when the key was used. WM_CLOSE (the window's close box) closes the form.
   void WndProc(TMessage& msg) override;
 
   TNotifyEvent OnCreate, OnShow, OnDestroy, OnActivate;
@@ -61,6 +64,9 @@ class TForm : public TCustomControl {
   bool FCreated = false;
   bool FInModal = false;
 };
+
+// The form whose ShowModal runs innermost, or null.
+TForm* ModalForm();
 
 class TDataModule : public TComponent {
   WI_CLASS(TDataModule, TComponent)

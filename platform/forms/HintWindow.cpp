@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/forms/ControlPaint.h"
+#include "platform/forms/DisplayBackend.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/forms/graphics/GdiText.h"
@@ -15,9 +16,11 @@ void THintWindow::DefineProps(TPropList&) {}
 THintWindow::THintWindow(TComponent* owner) : TCustomControl(owner) {
   SetOwnColor(clInfoBk);
   SetVisible(false);
+  DisplayBackend::PopupCreated(this);
 }
 
 THintWindow::~THintWindow() {
+  DisplayBackend::PopupDestroyed(this);
   TApplication* app = Application;
   if (app->FHintWindow == this) app->FHintWindow = nullptr;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/forms/Classes.h"
+#include "platform/forms/DisplayBackend.h"
 #include "platform/forms/graphics/Fonts.h"
 
 TScreen::TScreen() = default;
@@ -11,6 +12,7 @@ TScreen::~TScreen() { delete FFonts; }
 void TScreen::SetCursor(TCursor value) {
   FCursor = value;
   FCursorHistory.push_back(value);
+  DisplayBackend::CursorChanged(value);
 }
 
 TStrings* TScreen::Fonts() {

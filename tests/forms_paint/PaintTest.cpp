@@ -20,7 +20,7 @@
 #include "platform/forms/graphics/DisplaySurface.h"
 #include "platform/forms/graphics/Gdi.h"
 #include "platform/forms/graphics/ImageFiles.h"
-#include "XClient.h"
+#include "tests/support/XSession.h"
 
 namespace {
 
@@ -235,7 +235,8 @@ TEST(FormPaint, SetupDialogSavedAsPng) {
   delete d.form;
 }
 
-// Headless snapshots of shown forms land in WI_SNAPSHOT_DIR under the form's name.
+// Headless snapshots of shown forms land in WI_SNAPSHOT_DIR under the form's name once the
+// program is idle.
 TEST(FormPaint, ShownFormsAreSnapshotted) {
   fs::path dir = OutDir() / "snapshots";
   fs::remove_all(dir);
@@ -243,6 +244,7 @@ TEST(FormPaint, ShownFormsAreSnapshotted) {
   setenv("WI_HEADLESS", "1", 1);
   Dialog d = MakeSetupDialog();
   d.form->Show();
+  Application->HandleMessage();
   unsetenv("WI_SNAPSHOT_DIR");
   ASSERT_TRUE(fs::exists(dir / "frmSetupShape.png"));
   Surface expected;
@@ -252,8 +254,6 @@ TEST(FormPaint, ShownFormsAreSnapshotted) {
   d.form->Close();
   delete d.form;
 }
-
-bool HaveXvfb() { return std::system("command -v Xvfb >/dev/null 2>&1") == 0; }
 
 // Lets the back-end take the X events and repaint.
 void Pump(int rounds = 20) {
@@ -265,24 +265,13 @@ void Pump(int rounds = 20) {
 }
 
 TEST(FormPaintX11, ClicksThroughTheSetupDialogUnderXvfb) {
-  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
-  pid_t xvfb = fork();
-  if (xvfb == 0) {
-    execlp("Xvfb", "Xvfb", ":98", "-screen", "0", "1024x768x24", "-nolisten", "tcp", (char*)nullptr);
-    _exit(127);
-  }
-  struct Stop {
-    pid_t pid;
-    ~Stop() { kill(pid, SIGTERM), waitpid(pid, nullptr, 0); }
-  } stop{xvfb};
-  setenv("DISPLAY", ":98", 1);
+  if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  xsession::XServer server;
+  ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+  setenv("DISPLAY", server.Display().c_str(), 1);
   unsetenv("WI_HEADLESS");
-  bool opened = false;
-  for (int i = 0; i < 100 && !opened; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    opened = xclient::Open(":98");
-  }
-  ASSERT_TRUE(opened) << "Xvfb did not start";
+  xsession::XClient person;
+  ASSERT_TRUE(person.Open(server.Display()));
   ASSERT_TRUE(win::DisplayAvailable());
   ASSERT_TRUE(DisplayBackend::UsesX11());
 
@@ -294,34 +283,33 @@ TEST(FormPaintX11, ClicksThroughTheSetupDialogUnderXvfb) {
   ASSERT_NE(w, 0u);
   Pump();
 
-  xclient::Click(w, d.remove->Left() + 5, d.remove->Top() + 8);
+  person.Click(w, d.remove->Left() + 5, d.remove->Top() + 8);
   Pump();
   EXPECT_TRUE(d.remove->Checked());
   EXPECT_FALSE(d.install->Checked());
-  xclient::Click(w, d.bottom->Left() + d.ok->Left() + 20, d.bottom->Top() + d.ok->Top() + 10);
+  person.Click(w, d.bottom->Left() + d.ok->Left() + 20, d.bottom->Top() + d.ok->Top() + 10);
   Pump();
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(d.form->ModalResult(), mrOk);
 
   // What the X server shows is the headless picture's client area, pixel for pixel.
-  int gw = 0, gh = 0;
-  std::vector<std::uint32_t> shot = xclient::Grab(w, &gw, &gh);
-  ASSERT_EQ(gw, 563);
-  ASSERT_EQ(gh, 304);
+  xsession::Picture shot = person.Grab(w);
+  ASSERT_EQ(shot.width, 563);
+  ASSERT_EQ(shot.height, 304);
   Surface headless;
   WindowPainter::PaintWindow(d.form, headless);
   win::POINT o = WindowPainter::ClientOrigin(d.form);
   int diff = 0;
   for (int y = 0; y < 304; ++y)
     for (int x = 0; x < 563; ++x)
-      diff += shot[std::size_t(y) * 563 + std::size_t(x)] != headless.Row(o.y + y)[o.x + x];
+      diff += shot.At(x, y) != headless.Row(o.y + y)[o.x + x];
   EXPECT_EQ(diff, 0);
   win::SavePng(headless, OutDir() / "setup_dialog_after_clicks.png");
   d.form->Close();
   Pump(2);
   delete d.form;
   DisplayBackend::Refresh();  // its window goes while the server still runs
-  xclient::Close();
+  person.Close();
   setenv("WI_HEADLESS", "1", 1);
 }
 

@@ -1,1 +1,2 @@
-set(TEST_LIBS winforms wigraphics X11)
+include(${CMAKE_CURRENT_LIST_DIR}/../support/xsession.cmake)
+set(TEST_LIBS winforms wigraphics test_xsession)

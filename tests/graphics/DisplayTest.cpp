@@ -1,8 +1,6 @@
 // The display surfaces: an X11 window shows a surface exactly; headless ones snapshot PNGs.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +10,7 @@
 
 #include "platform/forms/graphics/DisplaySurface.h"
 #include "platform/forms/graphics/ImageFiles.h"
+#include "tests/support/XSession.h"
 
 using namespace win;
 
@@ -21,35 +20,26 @@ struct Recorder : IDisplayEvents {
   void OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) override { events.push_back(e); }
 };
 
-// Starts Xvfb on :97 when no display is set; the test is skipped without either.
-struct XServer {
-  pid_t pid = -1;
-  XServer() {
-    if (const char* d = std::getenv("DISPLAY"); d && *d) return;
-    if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) return;
-    pid = fork();
-    if (pid == 0) {
-      execlp("Xvfb", "Xvfb", ":97", "-screen", "0", "800x600x24", "-nolisten", "tcp", (char*)nullptr);
-      _exit(127);
-    }
-    setenv("DISPLAY", ":97", 1);
-    for (int i = 0; i < 50 && !std::filesystem::exists("/tmp/.X11-unix/X97"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ~XServer() {
-    if (pid > 0) kill(pid, SIGTERM), waitpid(pid, nullptr, 0);
-  }
-};
 }  // namespace
 
 TEST(Display, X11WindowShowsTheSurface) {
-  XServer server;
-  if (!DisplayAvailable()) GTEST_SKIP() << "no X display and no Xvfb";
+  if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  xsession::XServer server;
+  ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+  setenv("DISPLAY", server.Display().c_str(), 1);
+  unsetenv("WI_HEADLESS");
+  ASSERT_TRUE(DisplayAvailable());
   Recorder rec;
   auto win = CreateX11Surface("Test", 10, 10, 64, 32, &rec);
   ASSERT_TRUE(win);
   win->Show(true);
-  PumpDisplayEvents(200);
+  // The server maps the window, then asks for its pixels.
+  auto exposedYet = [&] {
+    for (auto& e : rec.events)
+      if (e.kind == DisplayEvent::Exposed) return true;
+    return false;
+  };
+  for (int i = 0; i < 200 && !exposedYet(); ++i) PumpDisplayEvents(50);
   Surface s(64, 32, 0xC0C0C0);
   for (int x = 0; x < 64; ++x) s.Row(5)[x] = 0xFF0000;
   s.Row(20)[40] = 0x0000FF;
@@ -59,9 +49,7 @@ TEST(Display, X11WindowShowsTheSurface) {
   ASSERT_EQ(back.width, 64);
   ASSERT_EQ(back.height, 32);
   EXPECT_EQ(back.pixels, s.pixels);
-  bool exposed = false;
-  for (auto& e : rec.events) exposed |= e.kind == DisplayEvent::Exposed;
-  EXPECT_TRUE(exposed);
+  EXPECT_TRUE(exposedYet());
 }
 
 TEST(Display, HeadlessSurfaceWritesSnapshots) {

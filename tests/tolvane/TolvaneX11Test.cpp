@@ -23,7 +23,7 @@
 #include "platform/forms/UiScript.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/forms/graphics/ImageFiles.h"
-#include "tests/forms_paint/XClient.h"
+#include "tests/support/XSession.h"
 #include "tests/tolvane/TolvaneRun.h"
 
 extern char** environ;
@@ -34,55 +34,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool HaveXvfb() { return std::system("command -v Xvfb >/dev/null 2>&1") == 0; }
-
-// An X server of the test's own, on the first display free on this host.
-class XServer {
- public:
-  XServer() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1), dup2(null, 2);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp", (char*)nullptr);
-      _exit(127);
-    }
-    close(fds[1]);
-    // The server writes its display number once it accepts clients.
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    auto until = Clock::now() + std::chrono::seconds(15);
-    while (Clock::now() < until && number.find('\n') == std::string::npos) {
-      if (poll(&p, 1, 200) <= 0) continue;
-      char buf[16];
-      ssize_t n = read(fds[0], buf, sizeof buf);
-      if (n <= 0) break;
-      number.append(buf, size_t(n));
-    }
-    close(fds[0]);
-    if (number.find('\n') != std::string::npos) display_ = ":" + number.substr(0, number.find('\n'));
-  }
-  ~XServer() {
-    if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
-  }
-  const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
-
 class TolvaneOnX11 : public TolvanePc {
  protected:
   void TearDown() override {
     if (child_ > 0) kill(child_, SIGKILL), waitpid(child_, nullptr, 0);
-    // Xlib ends the process when its server goes first.
-    xclient::Close();
+    person_.Close();
     server_.reset();
     delete form_;
     form_ = nullptr;
@@ -91,8 +47,8 @@ class TolvaneOnX11 : public TolvanePc {
     TolvanePc::TearDown();
   }
 
-  // Starts D:\Tolvane on the display, with a script that holds only dialog answers: the
-  // clicks come from the X server.
+  // Starts D:\Tolvane on the display, with a script that holds only dialog answers (none:
+  // the person answers them too): the clicks come from the X server.
   void StartOn(const std::string& display, const std::string& script) {
     fs::path file = root_ / "x-script.txt";
     std::ofstream(file, std::ios::binary) << script;
@@ -106,7 +62,7 @@ class TolvaneOnX11 : public TolvanePc {
     }
     env.push_back("DISPLAY=" + display);
     env.push_back("WINPC=" + pc_.string());
-    env.push_back("WI_UI_SCRIPT=" + file.string());
+    if (!script.empty()) env.push_back("WI_UI_SCRIPT=" + file.string());
     std::vector<char*> envp;
     for (auto& v : env) envp.push_back(v.data());
     envp.push_back(nullptr);
@@ -163,39 +119,65 @@ class TolvaneOnX11 : public TolvanePc {
     return p;
   }
 
-  // Grabs the window until it shows `expected` (client pixels of the reference painter)
-  // or the time is up; returns the number of differing pixels of the last grab.
-  int WaitForPicture(unsigned long window, const win::Surface& expected, int ox, int oy, int w, int h,
-                     const std::string& name) {
-    int diff = -1;
-    std::vector<std::uint32_t> shot;
-    auto until = Clock::now() + std::chrono::seconds(10);
-    do {
-      int gw = 0, gh = 0;
-      shot = xclient::Grab(window, &gw, &gh);
-      if (gw != w || gh != h) {
-        diff = w * h;
-      } else {
-        diff = 0;
-        for (int y = 0; y < h; ++y)
-          for (int x = 0; x < w; ++x)
-            diff += shot[size_t(y) * size_t(w) + size_t(x)] != (expected.Row(oy + y)[ox + x] & 0xFFFFFF);
-      }
-      if (diff == 0) return 0;
-      std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    } while (Clock::now() < until);
-    // Keep both pictures for a look at what differs.
-    if (!shot.empty()) {
-      win::Surface s(w, h);
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) s.Row(y)[x] = shot[size_t(y) * size_t(w) + size_t(x)];
-      win::SavePng(s, root_.parent_path() / ("tolvane-x11-" + name + "-screen.png"));
-      win::SavePng(expected, root_.parent_path() / ("tolvane-x11-" + name + "-expected.png"));
-    }
-    return diff;
+  // Waits for the window to show `expected` (client pixels of the reference painter, from
+  // ox, oy); returns the number of differing pixels of the last look.
+  int WaitForPicture(unsigned long window, const win::Surface& expected, int ox, int oy, const std::string& name) {
+    xsession::Picture p{expected.width, expected.height, expected.pixels};
+    return xsession::WaitForPicture(person_, window, p, ox, oy, 10,
+                                    (root_.parent_path() / ("tolvane-x11-" + name)).string());
   }
 
-  std::unique_ptr<XServer> server_;
+  // A screen of the headless size, so that dialogs wrap their texts alike.
+  void StartDisplay() {
+    server_ = std::make_unique<xsession::XServer>(false, 800, 600);
+    ASSERT_FALSE(server_->Display().empty()) << "Xvfb did not start";
+    ASSERT_TRUE(person_.Open(server_->Display()));
+  }
+
+  // A copy of the PC, for a headless run that gives the pictures to expect.
+  fs::path CopyPc(const std::string& name) {
+    fs::path copy = root_ / name;
+    fs::copy(pc_, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    return copy;
+  }
+  Result RunHeadless(const fs::path& pc, const std::string& script, const fs::path& shots) {
+    std::string file = (root_ / "headless.txt").string();
+    std::ofstream(file, std::ios::binary) << script;
+    return Run("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc.string()) + " WI_UI_SCRIPT=" + Quote(file) +
+               " WI_SNAPSHOT_DIR=" + Quote(shots.string()) + " " + Quote((media_ / "Tolvane").string()));
+  }
+  // The numbered snapshots of one form, in order.
+  static std::vector<win::Surface> Story(const fs::path& dir, const std::string& form) {
+    std::vector<fs::path> files;
+    for (auto& e : fs::directory_iterator(dir)) {
+      std::string n = e.path().filename().string();
+      if (n.size() > 5 && n[4] == '-' && n.substr(5) == form + ".png") files.push_back(e.path());
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<win::Surface> out;
+    for (auto& f : files) out.push_back(win::LoadPng(f));
+    return out;
+  }
+  // Waits for a window to show a snapshot's client area (the frame is the window manager's).
+  int Shows(unsigned long window, const win::Surface& snapshot, const std::string& name) {
+    xsession::Picture shot = person_.Grab(window);
+    int border = (snapshot.width - shot.width) / 2;
+    return WaitForPicture(window, snapshot, border, snapshot.height - shot.height - border, name);
+  }
+  // A message dialog's button, counted from the left, of `count` in its row.
+  void ClickDialogButton(unsigned long dialog, int index, int count) {
+    xsession::Picture shot = person_.Grab(dialog);
+    int row = count * 75 + (count - 1) * 8;
+    person_.Click(dialog, (shot.width - row) / 2 + index * 83 + 37, shot.height - 8 - 12);
+  }
+  bool GuardianInstalled() {
+    for (auto& e : Pc().ReadJournal())
+      if (e.kind == "service" && e.text.find("FirebirdGuardianDefaultInstance") != std::string::npos) return true;
+    return false;
+  }
+
+  std::unique_ptr<xsession::XServer> server_;
+  xsession::XClient person_;
   pid_t child_ = -1;
   TfrmMain* form_ = nullptr;
 };
@@ -204,35 +186,28 @@ class TolvaneOnX11 : public TolvanePc {
 // state on the screen is the headless picture, the script answers the completion message,
 // the dialog stays for Annuler, and the program ends normally.
 TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
-  if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
   MakePc();
-  server_ = std::make_unique<XServer>();
+  StartDisplay();
   const std::string display = server_->Display();
-  ASSERT_FALSE(display.empty()) << "Xvfb did not start";
   const std::string done = "dialog information | =" + Esc("Firebird a été désinstallé!") + " | ok\n";
   StartOn(display, done);
-  ASSERT_TRUE(xclient::Open(display.c_str()));
-  unsigned long window = 0;
-  for (auto until = Clock::now() + std::chrono::seconds(15); !window && Clock::now() < until;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    window = xclient::FindWindow("Firebird 1.5");
-  }
+  unsigned long window = person_.WaitForWindow("Firebird 1.5");
   ASSERT_NE(window, 0u) << "no window: " << Slurp(root_ / "x-err");
 
   TfrmMain& f = Reference();
-  const int w = f.ClientWidth(), h = f.ClientHeight();
   win::Surface expected;
   WindowPainter::PaintClient(&f, expected);
-  EXPECT_EQ(WaitForPicture(window, expected, 0, 0, w, h, "shown"), 0);
+  EXPECT_EQ(WaitForPicture(window, expected, 0, 0, "shown"), 0);
 
   for (TVcRadioButton* rb : {f.VcRadioButton2, f.VcRadioButton4, f.VcRadioButton1, f.VcRadioButton3}) {
     SCOPED_TRACE(rb->Name());
     win::POINT p = ClickPoint(rb);
-    xclient::Click(window, p.x, p.y);
+    person_.Click(window, p.x, p.y);
     UiDriver::Check(&f, rb->Name(), true);
     ASSERT_TRUE(rb->Checked());
     WindowPainter::PaintClient(&f, expected);
-    EXPECT_EQ(WaitForPicture(window, expected, 0, 0, w, h, rb->Name()), 0);
+    EXPECT_EQ(WaitForPicture(window, expected, 0, 0, rb->Name()), 0);
   }
 
   // The same clicks in a headless run give the picture of the dialog as its completion
@@ -250,16 +225,93 @@ TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
 
   // OK runs the uninstallation, whose completion message the script answers.
   win::POINT ok = ClickPoint(f.bOK);
-  xclient::Click(window, ok.x, ok.y);
-  EXPECT_EQ(WaitForPicture(window, snapshot, o.x, o.y, w, h, "uninstalled"), 0);
+  person_.Click(window, ok.x, ok.y);
+  EXPECT_EQ(WaitForPicture(window, snapshot, o.x, o.y, "uninstalled"), 0);
 
   win::POINT cancel = ClickPoint(f.bAnnuler);
-  xclient::Click(window, cancel.x, cancel.y);
+  person_.Click(window, cancel.x, cancel.y);
   EXPECT_EQ(WaitForExit(15), 0) << Slurp(root_ / "x-err");
   // Each run beeped once, before its completion message.
   int beeps = 0;
   for (auto& e : Pc().ReadJournal()) beeps += e.program == "Tolvane" && e.kind == "beep";
   EXPECT_EQ(beeps, 2);
+}
+
+// (Disabled until message dialogs wait for the person at the screen when no script answers.)
+// A person installs the server: the server's button, OK, then the completion message,
+// which is a dialog of the program's window showing what the headless run showed, answered
+// with its OK button; the program ends with the server installed.
+TEST_F(TolvaneOnX11, DISABLED_APersonInstallsTheServerThroughItsCompletionMessage) {
+  if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  MakePc();
+  fs::path shots = root_ / "shots";
+  Result r = RunHeadless(CopyPc("reference"),
+                         "check VcRadioButton2\nclick bOK\n"
+                         "dialog information | L'installation du serveur Firebird est terminée! | ok\n",
+                         shots);
+  ASSERT_EQ(r.rc, 0) << r.err;
+  std::vector<win::Surface> dialogs = Story(shots, "MessageDlg");
+  ASSERT_EQ(dialogs.size(), 1u);
+
+  StartDisplay();
+  StartOn(server_->Display(), "");
+  unsigned long window = person_.WaitForWindow("Firebird 1.5");
+  ASSERT_NE(window, 0u) << Slurp(root_ / "x-err");
+  TfrmMain& f = Reference();
+  win::POINT server = ClickPoint(f.VcRadioButton2), ok = ClickPoint(f.bOK);
+  person_.Click(window, server.x, server.y);
+  person_.Click(window, ok.x, ok.y);
+  unsigned long dialog = person_.WaitForWindow("Information");
+  ASSERT_NE(dialog, 0u) << Slurp(root_ / "x-err");
+  EXPECT_EQ(person_.TransientFor(dialog), window);
+  EXPECT_EQ(Shows(dialog, dialogs[0], "completion"), 0);
+  ClickDialogButton(dialog, 0, 1);
+  EXPECT_EQ(WaitForExit(30), 0) << Slurp(root_ / "x-err");
+  EXPECT_TRUE(GuardianInstalled());
+}
+
+// (Disabled until message dialogs wait for the person at the screen when no script answers.)
+// With the server installed and running, the uninstallation asks whether to stop it; the
+// person answers "Non" with the keyboard: nothing is removed and the dialog stays for
+// Annuler.
+TEST_F(TolvaneOnX11, DISABLED_TheUninstallQuestionAnsweredNoByKeyboardRemovesNothing) {
+  if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  MakePc();
+  Result r = RunHeadless(pc_, "check VcRadioButton2\nclick bOK\n"
+                              "dialog information | L'installation du serveur Firebird est terminée! | ok\n",
+                         root_ / "install-shots");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  fs::path shots = root_ / "shots";
+  r = RunHeadless(CopyPc("reference"),
+                  "check VcRadioButton3\nclick bOK\n"
+                  "dialog warning | Le serveur Firebird est actif sur cette machine! | no\nclick bAnnuler\n",
+                  shots);
+  ASSERT_EQ(r.rc, 0) << r.err;
+  std::vector<win::Surface> dialogs = Story(shots, "MessageDlg"), frames = Story(shots, "frmMain");
+  ASSERT_EQ(dialogs.size(), 1u);
+  std::string before;
+  for (auto& e : Pc().ReadJournal()) before += e.text + "\n";
+
+  StartDisplay();
+  StartOn(server_->Display(), "");
+  unsigned long window = person_.WaitForWindow("Firebird 1.5");
+  ASSERT_NE(window, 0u) << Slurp(root_ / "x-err");
+  TfrmMain& f = Reference();
+  win::POINT uninstall = ClickPoint(f.VcRadioButton3), ok = ClickPoint(f.bOK), cancel = ClickPoint(f.bAnnuler);
+  person_.Click(window, uninstall.x, uninstall.y);
+  person_.Click(window, ok.x, ok.y);
+  unsigned long dialog = person_.WaitForWindow("Avertissement");
+  ASSERT_NE(dialog, 0u) << Slurp(root_ / "x-err");
+  EXPECT_EQ(Shows(dialog, dialogs[0], "question"), 0);
+  person_.Key("n", "alt");
+  EXPECT_TRUE(person_.WaitUntilGone(dialog));
+  EXPECT_EQ(Shows(window, frames.back(), "after-no"), 0);
+  person_.Click(window, cancel.x, cancel.y);
+  EXPECT_EQ(WaitForExit(30), 0) << Slurp(root_ / "x-err");
+  std::string after;
+  for (auto& e : Pc().ReadJournal()) after += e.text + "\n";
+  EXPECT_EQ(after.substr(0, before.size()), before);
+  EXPECT_EQ(after.find("deleted", before.size()), std::string::npos) << after.substr(before.size());
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 #include "platform/forms/graphics/DisplaySurface.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/cursorfont.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <unistd.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,12 +17,30 @@
 #include <mutex>
 
 #include "platform/forms/graphics/ImageFiles.h"
+#include "platform/system/Machine.h"
 #include "platform/system/Utf8.h"
 
 namespace win {
 namespace {
 
 // --- Headless ----------------------------------------------------------------------------
+
+// The next free number of the folder's story (after the numbered files already there).
+int NextSnapshotNumber(const std::filesystem::path& dir) {
+  static std::map<std::string, int> next;
+  auto it = next.find(dir.string());
+  if (it == next.end()) {
+    int highest = 0;
+    std::error_code ec;
+    for (auto& e : std::filesystem::directory_iterator(dir, ec)) {
+      std::string n = e.path().filename().string();
+      if (n.size() > 5 && n[4] == '-' && std::isdigit(static_cast<unsigned char>(n[0])))
+        highest = std::max(highest, std::atoi(n.c_str()));
+    }
+    it = next.emplace(dir.string(), highest + 1).first;
+  }
+  return it->second++;
+}
 
 class HeadlessSurface : public DisplaySurface {
  public:
@@ -29,9 +52,14 @@ class HeadlessSurface : public DisplaySurface {
     for (char& c : name)
       if (std::strchr("\\/:*?\"<>|", c) || static_cast<unsigned char>(c) < 32) c = '_';
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    std::filesystem::path folder(dir);
+    std::filesystem::create_directories(folder, ec);
     try {
-      SavePng(pixels, std::filesystem::path(dir) / (name + ".png"));
+      SavePng(pixels, folder / (name + ".png"));
+      char number[16];
+      std::snprintf(number, sizeof number, "%04d-", NextSnapshotNumber(folder));
+      std::filesystem::copy_file(folder / (name + ".png"), folder / (number + name + ".png"),
+                                 std::filesystem::copy_options::overwrite_existing, ec);
     } catch (...) {
       // A snapshot that cannot be written must not stop the program.
     }
@@ -49,9 +77,13 @@ class HeadlessSurface : public DisplaySurface {
 // --- X11 -------------------------------------------------------------------------------------
 
 class X11Surface;
-std::mutex xMutex;
+std::recursive_mutex xMutex;
 Display* xDisplay = nullptr;
-Atom wmDelete = 0;
+std::string xDisplayName;
+struct Atoms {
+  Atom wmDelete, wmProtocols, netWmName, utf8String, netWmType, netWmTypeDialog, netWmTypeNormal,
+      netWmTypeTooltip, netWmPid, netActiveWindow;
+} atoms;
 // Never destroyed: surfaces still open at exit (held by the back-end's own static table)
 // unregister themselves after every other static object is gone.
 std::map<Window, X11Surface*>& Windows() {
@@ -59,26 +91,87 @@ std::map<Window, X11Surface*>& Windows() {
   return *m;
 }
 
+// The server went away: nothing more can be shown or asked, so the program ends here, with
+// whatever it had completed in place.
+int DisplayLost(Display*) {
+  std::string program = Machine::ProgramName();
+  if (program.empty()) program = "programme";
+  std::fprintf(stderr, "%s: la connexion à l'affichage X %s est perdue ; le programme s'arrête.\n",
+               program.c_str(), xDisplayName.c_str());
+  std::fflush(stderr);
+  std::_Exit(1);
+}
+
+// A refused request (focus on a window the window manager has not mapped yet, a window
+// already gone) changes nothing worth stopping for.
+int IgnoreError(Display*, XErrorEvent*) { return 0; }
+
 Display* Connection() {
   if (xDisplay) return xDisplay;
   const char* d = std::getenv("DISPLAY");
-  if (std::getenv("WI_HEADLESS") || !d || !*d) return nullptr;
+  const char* headless = std::getenv("WI_HEADLESS");
+  if ((headless && std::string(headless) == "1") || !d || !*d) return nullptr;
   xDisplay = XOpenDisplay(nullptr);
-  if (xDisplay) wmDelete = XInternAtom(xDisplay, "WM_DELETE_WINDOW", False);
+  if (!xDisplay) return nullptr;
+  xDisplayName = d;
+  XSetIOErrorHandler(DisplayLost);
+  XSetErrorHandler(IgnoreError);
+  auto atom = [](const char* n) { return XInternAtom(xDisplay, n, False); };
+  atoms = Atoms{atom("WM_DELETE_WINDOW"), atom("WM_PROTOCOLS"), atom("_NET_WM_NAME"), atom("UTF8_STRING"),
+                atom("_NET_WM_WINDOW_TYPE"), atom("_NET_WM_WINDOW_TYPE_DIALOG"),
+                atom("_NET_WM_WINDOW_TYPE_NORMAL"), atom("_NET_WM_WINDOW_TYPE_TOOLTIP"), atom("_NET_WM_PID"),
+                atom("_NET_ACTIVE_WINDOW")};
   return xDisplay;
+}
+
+// Latin-1 bytes of a UTF-8 text when every character has one (WM_NAME is a STRING).
+bool ToLatin1(const std::string& utf8, std::string& out) {
+  std::u16string w = Utf8ToUtf16(utf8);
+  out.clear();
+  for (char16_t c : w) {
+    if (c > 0xFF) return false;
+    out += char(c);
+  }
+  return true;
 }
 
 class X11Surface : public DisplaySurface {
  public:
-  X11Surface(Display* d, const std::string& title, int x, int y, int w, int h, IDisplayEvents* ev)
-      : d_(d), events_(ev) {
+  X11Surface(Display* d, const X11WindowOptions& o, IDisplayEvents* ev)
+      : d_(d), events_(ev), fixed_(o.fixedSize), popup_(o.popup) {
     int screen = DefaultScreen(d);
-    win_ = XCreateSimpleWindow(d, RootWindow(d, screen), x, y, unsigned(std::max(1, w)), unsigned(std::max(1, h)), 0,
-                               BlackPixel(d, screen), WhitePixel(d, screen));
-    XSelectInput(d, win_, ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                              PointerMotionMask | StructureNotifyMask | FocusChangeMask);
-    XSetWMProtocols(d, win_, &wmDelete, 1);
-    XStoreName(d, win_, title.c_str());
+    XSetWindowAttributes a{};
+    a.background_pixel = o.background;
+    a.override_redirect = o.popup ? True : False;
+    a.bit_gravity = NorthWestGravity;
+    a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                   PointerMotionMask | StructureNotifyMask | FocusChangeMask | LeaveWindowMask;
+    w_ = std::max(1, o.width), h_ = std::max(1, o.height);
+    win_ = XCreateWindow(d, RootWindow(d, screen), o.x, o.y, unsigned(w_), unsigned(h_), 0, CopyFromParent,
+                         InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect | CWBitGravity | CWEventMask,
+                         &a);
+    SetTitleLocked(o.title);
+    if (!o.popup) {
+      Atom protocols[] = {atoms.wmDelete};
+      XSetWMProtocols(d, win_, protocols, 1);
+      std::string cls = o.className.empty() ? std::string("Program") : o.className;
+      std::string instance = cls;
+      for (char& c : instance) c = char(std::tolower(static_cast<unsigned char>(c)));
+      XClassHint ch{instance.data(), cls.data()};
+      XSetClassHint(d, win_, &ch);
+      XWMHints wh{};
+      wh.flags = InputHint | StateHint;
+      wh.input = True;
+      wh.initial_state = NormalState;
+      XSetWMHints(d, win_, &wh);
+      SetSizeHints(o.x, o.y, o.placed);
+      if (o.transientFor) XSetTransientForHint(d, win_, Window(o.transientFor));
+      long pid = long(getpid());
+      XChangeProperty(d, win_, atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(&pid), 1);
+    }
+    Atom type = o.popup ? atoms.netWmTypeTooltip : o.dialog ? atoms.netWmTypeDialog : atoms.netWmTypeNormal;
+    XChangeProperty(d, win_, atoms.netWmType, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
     gc_ = XCreateGC(d, win_, 0, nullptr);
     Windows()[win_] = this;
   }
@@ -106,35 +199,132 @@ class X11Surface : public DisplaySurface {
       XPutImage(d_, win_, gc_, img, r.left, r.top, r.left, r.top, unsigned(r.Width()), unsigned(r.Height()));
     img->data = nullptr;  // the pixels are the surface's
     XDestroyImage(img);
-    XSync(d_, False);
+    XFlush(d_);
   }
   void SetTitle(const std::string& t) override {
     std::lock_guard lock(xMutex);
-    XStoreName(d_, win_, t.c_str());
+    SetTitleLocked(t);
     XFlush(d_);
   }
   void SetBounds(int x, int y, int w, int h) override {
     std::lock_guard lock(xMutex);
-    XMoveResizeWindow(d_, win_, x, y, unsigned(std::max(1, w)), unsigned(std::max(1, h)));
+    w_ = std::max(1, w), h_ = std::max(1, h);
+    if (!popup_) SetSizeHints(x, y, true);
+    XMoveResizeWindow(d_, win_, x, y, unsigned(w_), unsigned(h_));
     XFlush(d_);
   }
   void Show(bool v) override {
     std::lock_guard lock(xMutex);
-    if (v) XMapRaised(d_, win_);
-    else XUnmapWindow(d_, win_);
-    XSync(d_, False);
+    if (v == shown_) return;
+    shown_ = v;
+    if (v) {
+      XMapRaised(d_, win_);
+    } else {
+      XUnmapWindow(d_, win_);
+      // A window manager learns of a withdrawn window through this synthetic unmap.
+      XEvent e{};
+      e.xunmap.type = UnmapNotify;
+      e.xunmap.event = RootWindow(d_, DefaultScreen(d_));
+      e.xunmap.window = win_;
+      XSendEvent(d_, e.xunmap.event, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+      mapped_ = false;
+      focusWanted_ = false;
+    }
+    XFlush(d_);
   }
   bool IsX11() const override { return true; }
   unsigned long NativeWindow() const override { return win_; }
+  void SetBusyCursor(bool busy) override {
+    std::lock_guard lock(xMutex);
+    if (busy) {
+      static Cursor watch = XCreateFontCursor(d_, XC_watch);
+      XDefineCursor(d_, win_, watch);
+    } else {
+      XUndefineCursor(d_, win_);
+    }
+    XFlush(d_);
+  }
+  void Focus() override {
+    std::lock_guard lock(xMutex);
+    if (popup_) return;
+    if (!mapped_) {
+      focusWanted_ = true;
+      return;
+    }
+    focusWanted_ = false;
+    XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
+    // With a window manager: also ask it to activate (raise) the window.
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = win_;
+    e.xclient.message_type = atoms.netActiveWindow;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = 1;  // from an application
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d_, RootWindow(d_, DefaultScreen(d_)), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XFlush(d_);
+  }
+  bool Viewable() const override { return mapped_; }
   void Dispatch(const DisplayEvent& e) {
     if (events_) events_->OnDisplayEvent(*this, e);
   }
+  // Called under the lock for structure events; returns the events to report.
+  void Mapped(bool on) {
+    mapped_ = on;
+    if (on && focusWanted_) {
+      focusWanted_ = false;
+      XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
+    }
+  }
+  bool SizeChanged(int w, int h) {
+    if (w == w_ && h == h_) return false;
+    w_ = w, h_ = h;
+    return true;
+  }
+  bool PositionChanged(POINT* p) {
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(d_, win_, RootWindow(d_, DefaultScreen(d_)), 0, 0, &x, &y, &child);
+    if (x == x_ && y == y_) return false;
+    x_ = x, y_ = y;
+    *p = POINT{x, y};
+    return true;
+  }
 
  private:
+  void SetTitleLocked(const std::string& t) {
+    std::string latin1;
+    if (ToLatin1(t, latin1))
+      XChangeProperty(d_, win_, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(latin1.data()), int(latin1.size()));
+    else
+      XChangeProperty(d_, win_, XA_WM_NAME, atoms.utf8String, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
+    XChangeProperty(d_, win_, atoms.netWmName, atoms.utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
+  }
+  void SetSizeHints(int x, int y, bool placed) {
+    XSizeHints sh{};
+    sh.flags = PWinGravity;
+    sh.win_gravity = StaticGravity;  // x, y are the client area's, the frame goes around it
+    if (placed) {
+      sh.flags |= USPosition | PPosition;
+      sh.x = x, sh.y = y;
+    }
+    if (fixed_) {
+      sh.flags |= PMinSize | PMaxSize;
+      sh.min_width = sh.max_width = w_;
+      sh.min_height = sh.max_height = h_;
+    }
+    XSetWMNormalHints(d_, win_, &sh);
+  }
   Display* d_;
   Window win_;
   GC gc_;
   IDisplayEvents* events_;
+  bool fixed_, popup_;
+  int w_ = 1, h_ = 1, x_ = -100000, y_ = -100000;
+  bool shown_ = false, mapped_ = false, focusWanted_ = false;
 };
 
 UINT ShiftState(unsigned state) {
@@ -184,11 +374,28 @@ std::string Latin1ToUtf8(const char* s, int n) {
   return out;
 }
 
+bool IsInputEvent(const XEvent& ev) {
+  switch (ev.type) {
+    case KeyPress: case KeyRelease: case ButtonPress: case ButtonRelease: case MotionNotify: return true;
+    case ClientMessage: return Atom(ev.xclient.data.l[0]) == atoms.wmDelete;
+    default: return false;
+  }
+}
+
 }  // namespace
 
 bool DisplayAvailable() {
   std::lock_guard lock(xMutex);
   return Connection() != nullptr;
+}
+
+bool DisplayScreenSize(int* width, int* height) {
+  std::lock_guard lock(xMutex);
+  Display* d = Connection();
+  if (!d) return false;
+  *width = DisplayWidth(d, DefaultScreen(d));
+  *height = DisplayHeight(d, DefaultScreen(d));
+  return true;
 }
 
 int DisplayConnectionFd() {
@@ -200,12 +407,20 @@ std::unique_ptr<DisplaySurface> CreateHeadlessSurface(const std::string& title, 
   return std::make_unique<HeadlessSurface>(title);
 }
 
-std::unique_ptr<DisplaySurface> CreateX11Surface(const std::string& title, int x, int y, int w, int h,
-                                                 IDisplayEvents* events) {
+std::unique_ptr<DisplaySurface> CreateX11Window(const X11WindowOptions& options, IDisplayEvents* events) {
   std::lock_guard lock(xMutex);
   Display* d = Connection();
   if (!d) return nullptr;
-  return std::make_unique<X11Surface>(d, title, x, y, w, h, events);
+  return std::make_unique<X11Surface>(d, options, events);
+}
+
+std::unique_ptr<DisplaySurface> CreateX11Surface(const std::string& title, int x, int y, int w, int h,
+                                                 IDisplayEvents* events) {
+  X11WindowOptions o;
+  o.title = title;
+  o.x = x, o.y = y, o.width = w, o.height = h;
+  o.placed = true;
+  return CreateX11Window(o, events);
 }
 
 std::unique_ptr<DisplaySurface> CreateDisplaySurface(const std::string& title, int x, int y, int w, int h,
@@ -214,83 +429,142 @@ std::unique_ptr<DisplaySurface> CreateDisplaySurface(const std::string& title, i
   return CreateHeadlessSurface(title, events);
 }
 
+void DiscardPendingInput() {
+  std::lock_guard lock(xMutex);
+  if (!xDisplay) return;
+  // Everything the server received before this round trip is in the queue afterwards.
+  XSync(xDisplay, False);
+  XEvent ev;
+  while (XCheckIfEvent(xDisplay, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return IsInputEvent(*e); }, nullptr)) {
+  }
+}
+
 int PumpDisplayEvents(int timeoutMs) {
   int count = 0;
   for (;;) {
     XEvent ev;
     X11Surface* target = nullptr;
+    std::vector<DisplayEvent> out;
     {
-      std::lock_guard lock(xMutex);
+      std::unique_lock lock(xMutex);
       if (!xDisplay) return count;
       if (!XPending(xDisplay)) {
         if (timeoutMs <= 0 || count > 0) return count;
         pollfd p{ConnectionNumber(xDisplay), POLLIN, 0};
-        xMutex.unlock();
+        lock.unlock();
         int r = poll(&p, 1, timeoutMs);
-        xMutex.lock();
+        lock.lock();
         timeoutMs = 0;
+        // XPending reads the connection, so a server gone away is noticed here.
         if (r <= 0 || !XPending(xDisplay)) return count;
       }
       XNextEvent(xDisplay, &ev);
       auto it = Windows().find(ev.xany.window);
-      if (it != Windows().end()) target = it->second;
-    }
-    if (!target) continue;
-    DisplayEvent e;
-    switch (ev.type) {
-      case Expose:
-        e.kind = DisplayEvent::Exposed;
-        e.area = RECT{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width, ev.xexpose.y + ev.xexpose.height};
-        break;
-      case ConfigureNotify:
-        e.kind = DisplayEvent::Resized;
-        e.x = ev.xconfigure.width, e.y = ev.xconfigure.height;
-        break;
-      case MotionNotify:
-        e.kind = DisplayEvent::MouseMove;
-        e.x = ev.xmotion.x, e.y = ev.xmotion.y, e.shift = ShiftState(ev.xmotion.state);
-        break;
-      case ButtonPress:
-      case ButtonRelease:
-        e.x = ev.xbutton.x, e.y = ev.xbutton.y, e.shift = ShiftState(ev.xbutton.state);
-        if (ev.xbutton.button == 4 || ev.xbutton.button == 5) {
-          if (ev.type == ButtonRelease) continue;
-          e.kind = DisplayEvent::MouseWheel;
-          e.wheelDelta = ev.xbutton.button == 4 ? 120 : -120;
-        } else {
-          e.kind = ev.type == ButtonPress ? DisplayEvent::MouseDown : DisplayEvent::MouseUp;
-          e.button = int(ev.xbutton.button);
+      if (it == Windows().end()) continue;
+      target = it->second;
+      DisplayEvent e;
+      switch (ev.type) {
+        case Expose:
+          e.kind = DisplayEvent::Exposed;
+          e.area = RECT{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width, ev.xexpose.y + ev.xexpose.height};
+          out.push_back(e);
+          break;
+        case ConfigureNotify: {
+          if (target->SizeChanged(ev.xconfigure.width, ev.xconfigure.height)) {
+            e.kind = DisplayEvent::Resized;
+            e.x = ev.xconfigure.width, e.y = ev.xconfigure.height;
+            out.push_back(e);
+          }
+          POINT p;
+          if (target->PositionChanged(&p)) {
+            DisplayEvent m;
+            m.kind = DisplayEvent::Moved;
+            m.x = p.x, m.y = p.y;
+            out.push_back(m);
+          }
+          break;
         }
-        break;
-      case KeyPress:
-      case KeyRelease: {
-        char buf[16];
-        KeySym sym = 0;
-        int n = XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
-        e.kind = ev.type == KeyPress ? DisplayEvent::KeyDown : DisplayEvent::KeyUp;
-        e.key = VirtualKey(sym);
-        e.shift = ShiftState(ev.xkey.state);
-        target->Dispatch(e);
-        ++count;
-        if (ev.type == KeyPress && n > 0) {
-          DisplayEvent c;
-          c.kind = DisplayEvent::Char;
-          c.text = Latin1ToUtf8(buf, n);
-          c.shift = e.shift;
-          target->Dispatch(c);
+        case MapNotify:
+          target->Mapped(true);
+          e.kind = DisplayEvent::Mapped;
+          out.push_back(e);
+          break;
+        case UnmapNotify: target->Mapped(false); break;
+        case MotionNotify: {
+          // Only the latest position of a run of moves matters.
+          XEvent next;
+          if (XPending(xDisplay) && (XPeekEvent(xDisplay, &next), next.type == MotionNotify) &&
+              next.xmotion.window == ev.xmotion.window)
+            continue;
+          e.kind = DisplayEvent::MouseMove;
+          e.x = ev.xmotion.x, e.y = ev.xmotion.y, e.shift = ShiftState(ev.xmotion.state);
+          out.push_back(e);
+          break;
         }
-        continue;
+        case LeaveNotify:
+          if (ev.xcrossing.mode != NotifyNormal || ev.xcrossing.detail == NotifyInferior) continue;
+          e.kind = DisplayEvent::MouseLeave;
+          out.push_back(e);
+          break;
+        case ButtonPress:
+        case ButtonRelease:
+          e.x = ev.xbutton.x, e.y = ev.xbutton.y, e.shift = ShiftState(ev.xbutton.state);
+          if (ev.xbutton.button == 4 || ev.xbutton.button == 5) {
+            if (ev.type == ButtonRelease) continue;
+            e.kind = DisplayEvent::MouseWheel;
+            e.wheelDelta = ev.xbutton.button == 4 ? 120 : -120;
+          } else {
+            e.kind = ev.type == ButtonPress ? DisplayEvent::MouseDown : DisplayEvent::MouseUp;
+            e.button = int(ev.xbutton.button);
+          }
+          out.push_back(e);
+          break;
+        case KeyPress:
+        case KeyRelease: {
+          char buf[16];
+          KeySym sym = 0;
+          int n = XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
+          e.kind = ev.type == KeyPress ? DisplayEvent::KeyDown : DisplayEvent::KeyUp;
+          e.key = VirtualKey(sym);
+          e.shift = ShiftState(ev.xkey.state);
+          out.push_back(e);
+          if (ev.type == KeyPress && n > 0) {
+            DisplayEvent c;
+            c.kind = DisplayEvent::Char;
+            c.text = Latin1ToUtf8(buf, n);
+            c.shift = e.shift;
+            out.push_back(c);
+          }
+          break;
+        }
+        case ClientMessage:
+          if (ev.xclient.message_type != atoms.wmProtocols || Atom(ev.xclient.data.l[0]) != atoms.wmDelete) continue;
+          e.kind = DisplayEvent::CloseRequest;
+          out.push_back(e);
+          break;
+        case FocusIn:
+          if (ev.xfocus.mode != NotifyNormal && ev.xfocus.mode != NotifyWhileGrabbed) continue;
+          e.kind = DisplayEvent::GotFocus;
+          out.push_back(e);
+          break;
+        case FocusOut:
+          if (ev.xfocus.mode != NotifyNormal && ev.xfocus.mode != NotifyWhileGrabbed) continue;
+          e.kind = DisplayEvent::LostFocus;
+          out.push_back(e);
+          break;
+        default: continue;
       }
-      case ClientMessage:
-        if (Atom(ev.xclient.data.l[0]) != wmDelete) continue;
-        e.kind = DisplayEvent::CloseRequest;
-        break;
-      case FocusIn: e.kind = DisplayEvent::GotFocus; break;
-      case FocusOut: e.kind = DisplayEvent::LostFocus; break;
-      default: continue;
     }
-    target->Dispatch(e);
-    ++count;
+    // A handler may free the surface: look it up again before each event.
+    for (auto& e : out) {
+      {
+        std::lock_guard lock(xMutex);
+        auto it = Windows().find(ev.xany.window);
+        if (it == Windows().end() || it->second != target) break;
+      }
+      target->Dispatch(e);
+      ++count;
+    }
   }
 }
 

@@ -1,0 +1,108 @@
+#pragma once
+// A display for the tests, and the person in front of it: an Xvfb server of the test's own
+// (on the first free display, found through -displayfd), optionally a window manager on it,
+// and a second X client that clicks, types and looks at windows the way a person does
+// (XTest input through the server, so what lies on top receives it). Kept apart from the
+// toolkit's headers because Xlib's macros clash with the toolkit's names.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace xsession {
+
+bool HaveXvfb();
+bool HaveWindowManager();
+
+// An Xvfb server, and the window manager when asked for one; both stop with the object.
+class XServer {
+ public:
+  explicit XServer(bool withWindowManager = false, int width = 1024, int height = 768);
+  ~XServer();
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+  // ":N", or empty when the server (or the window manager) did not start.
+  const std::string& Display() const { return display_; }
+  // The server goes away at once, as if it crashed.
+  void Kill();
+
+ private:
+  pid_t xvfb_ = -1, wm_ = -1;
+  std::string display_;
+};
+
+// Pixels as the screen shows them: 0x00RRGGBB rows, top to bottom.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+};
+
+class XClient {
+ public:
+  XClient() = default;
+  ~XClient() { Close(); }
+  XClient(const XClient&) = delete;
+  XClient& operator=(const XClient&) = delete;
+  bool Open(const std::string& display);
+  void Close();
+
+  // A viewable client window with this title (_NET_WM_NAME, else WM_NAME), at any depth
+  // (a window manager puts clients inside its frames); 0 when there is none.
+  unsigned long FindWindow(const std::string& title);
+  // Waits for it; 0 after `seconds`.
+  unsigned long WaitForWindow(const std::string& title, int seconds = 20);
+  // Waits until the window is no longer viewable (or gone); false after `seconds`.
+  bool WaitUntilGone(unsigned long window, int seconds = 20);
+
+  // The pointer moves to (x, y) of the window's client area; the server sends the moves
+  // and enter/leave events to what lies there.
+  void MoveTo(unsigned long window, int x, int y);
+  // Presses and releases the left button there.
+  void Click(unsigned long window, int x, int y);
+  // Presses and releases a key by its keysym name ("Return", "Escape", "Tab", "n"...), with
+  // "shift", "alt" or "control" held when named in `modifiers` ("alt", "shift+control").
+  void Key(const std::string& keysym, const std::string& modifiers = "");
+  // Types plain ASCII text.
+  void Type(const std::string& text);
+  // Waits until the server has handled everything sent so far.
+  void Sync();
+
+  Picture Grab(unsigned long window);
+  // Where the window's client area lies on the screen.
+  bool RootPosition(unsigned long window, int* x, int* y);
+  // Text properties (_NET_WM_NAME: UTF-8; WM_NAME: Latin-1 as stored).
+  std::string Property(unsigned long window, const std::string& name);
+  // WM_CLASS: instance and class.
+  bool Class(unsigned long window, std::string* instance, std::string* cls);
+  unsigned long TransientFor(unsigned long window);
+  // WM_NORMAL_HINTS' minimum and maximum size (0 when unset).
+  bool SizeHints(unsigned long window, int* minW, int* minH, int* maxW, int* maxH);
+  // True when the override-redirect flag is set.
+  bool OverrideRedirect(unsigned long window);
+  // True when a's top-level frame lies above b's in the stacking order.
+  bool IsAbove(unsigned long a, unsigned long b);
+  // The client window holding the keyboard focus (the focus window or its client inside).
+  unsigned long FocusWindow();
+  // Clicks the window manager's close box of the window (the rightmost small button of its
+  // title bar); false when none is found.
+  bool ClickCloseBox(unsigned long window);
+  // Viewable override-redirect windows of the screen (hints, popups).
+  std::vector<unsigned long> Popups();
+
+ private:
+  unsigned long TopLevel(unsigned long window);
+  void* dpy_ = nullptr;
+};
+
+// The number of pixels where the window differs from `expected` (from ox, oy on).
+int PictureDiff(XClient& x, unsigned long window, const Picture& expected, int ox, int oy);
+
+// Waits until the window shows `expected` from (ox, oy) on, over the window's size; returns
+// the number of differing pixels of the last look (0: equal). On a difference both pictures
+// are saved as PNG under `dumpPrefix` (-screen.png, -expected.png) when it is not empty.
+int WaitForPicture(XClient& x, unsigned long window, const Picture& expected, int ox, int oy, int seconds,
+                   const std::string& dumpPrefix = "");
+
+}  // namespace xsession

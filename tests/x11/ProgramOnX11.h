@@ -1,0 +1,199 @@
+#pragma once
+// The real programs on a throw-away PC, run as a person runs them: under a display of the
+// test's own and clicked through X events, or headless with a UI script and snapshots (the
+// pictures each screen state must equal).
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/forms/graphics/ImageFiles.h"
+#include "tests/support/XSession.h"
+
+extern char** environ;
+
+namespace x11_test {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+inline std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+inline std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Runs a shell command; its exit code and its output.
+inline int Shell(const std::string& command, std::string* out = nullptr) {
+  std::string text;
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+  int status = pclose(p);
+  if (out) *out = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline xsession::Picture ToPicture(const win::Surface& s) { return xsession::Picture{s.width, s.height, s.pixels}; }
+
+// The states a form went through in a headless run: its numbered snapshots, in order.
+inline std::vector<xsession::Picture> Story(const fs::path& dir, const std::string& form) {
+  std::map<std::string, fs::path> files;
+  for (auto& e : fs::directory_iterator(dir)) {
+    std::string n = e.path().filename().string();
+    if (n.size() > 5 && n[4] == '-' && n.substr(5) == form + ".png") files[n] = e.path();
+  }
+  std::vector<xsession::Picture> out;
+  for (auto& [n, p] : files) out.push_back(ToPicture(win::LoadPng(p)));
+  return out;
+}
+
+// Pixels of a colour inside a rectangle of a picture.
+inline int CountColour(const xsession::Picture& p, int left, int top, int right, int bottom, std::uint32_t colour) {
+  int n = 0;
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) n += (p.At(x, y) & 0xFFFFFF) == colour;
+  return n;
+}
+
+class ProgramOnX11 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+    std::random_device rd;
+    root_ = fs::temp_directory_path() / ("wi-x11-" + std::to_string(rd()) + std::to_string(rd()));
+    fs::create_directories(root_);
+  }
+  void TearDown() override {
+    if (child_ > 0) kill(child_, SIGKILL), waitpid(child_, nullptr, 0);
+    person_.Close();
+    server_.reset();
+    std::error_code ec;
+    if (!root_.empty() && !HasFailure()) fs::remove_all(root_, ec);
+  }
+
+  // A PC (`machine new` options) with the sample media as drive D: and both programs on it.
+  fs::path MakePc(const std::string& name, const std::string& options = "") {
+    fs::path pc = root_ / name, media = root_ / (name + "-media");
+    std::string out;
+    EXPECT_EQ(Shell(Machine() + " new " + Quote(pc.string()) + " " + options, &out), 0) << out;
+    EXPECT_EQ(Shell(Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media.string()) + " --both", &out), 0) << out;
+    fs::create_directory_symlink(media, pc / "drives" / "d");
+    fs::copy_file(WI_BINARY_DIR "/wizard/Install", media / "Install.exe");
+    fs::copy_file(WI_BINARY_DIR "/tolvane/Tolvane", media / "Tolvane.exe");
+    return pc;
+  }
+  static std::string Machine() { return Quote(WI_BINARY_DIR "/tools/machine/machine"); }
+  static fs::path Program(const fs::path& pc, const std::string& exe) { return pc / "drives" / "d" / exe; }
+
+  // Runs the program headless with a script; its snapshots go to `shots`.
+  int RunHeadless(const fs::path& pc, const std::string& exe, const std::string& script, const fs::path& shots,
+                  std::string* out = nullptr) {
+    fs::path file = root_ / (exe + "-headless.txt");
+    std::ofstream(file, std::ios::binary) << script;
+    return Shell("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc.string()) + " WI_UI_SCRIPT=" + Quote(file.string()) +
+                     " WI_SNAPSHOT_DIR=" + Quote(shots.string()) + " " + Quote(Program(pc, exe).string()),
+                 out);
+  }
+
+  // A display (with a window manager when asked) and the person in front of it.
+  void StartDisplay(bool windowManager) {
+    if (windowManager && !xsession::HaveWindowManager()) GTEST_SKIP() << "openbox is not installed";
+    server_ = std::make_unique<xsession::XServer>(windowManager);
+    ASSERT_FALSE(server_->Display().empty()) << "Xvfb did not start";
+    ASSERT_TRUE(person_.Open(server_->Display()));
+  }
+
+  // Starts the program on the display; a non-empty script holds the answers the person
+  // cannot give yet.
+  void Start(const fs::path& pc, const std::string& exe, const std::string& script = "") {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string v = *e;
+      std::string name = v.substr(0, v.find('='));
+      if (name != "DISPLAY" && name != "WI_HEADLESS" && name != "WI_SNAPSHOT_DIR" && name != "WINPC" &&
+          name != "WI_UI_SCRIPT")
+        env.push_back(v);
+    }
+    env.push_back("DISPLAY=" + server_->Display());
+    env.push_back("WINPC=" + pc.string());
+    if (!script.empty()) {
+      fs::path file = root_ / (exe + "-x11.txt");
+      std::ofstream(file, std::ios::binary) << script;
+      env.push_back("WI_UI_SCRIPT=" + file.string());
+    }
+    std::vector<char*> envp;
+    for (auto& v : env) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string program = Program(pc, exe).string();
+    err_ = root_ / (exe + "-x11-err.txt");
+    std::string err = err_.string();
+    child_ = fork();
+    if (child_ == 0) {
+      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(e, 1), dup2(e, 2);
+      char* argv[] = {program.data(), nullptr};
+      execve(program.c_str(), argv, envp.data());
+      _exit(127);
+    }
+  }
+
+  // The program's exit code, or -1 while it still runs after `seconds`.
+  int WaitForExit(int seconds) {
+    for (auto until = Clock::now() + std::chrono::seconds(seconds); Clock::now() < until;) {
+      int status = 0;
+      if (waitpid(child_, &status, WNOHANG) == child_) {
+        child_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+  bool Running() {
+    int status = 0;
+    return child_ > 0 && waitpid(child_, &status, WNOHANG) == 0;
+  }
+
+  // Waits until the window shows the client area of a headless snapshot (frame included).
+  int Shows(unsigned long window, const xsession::Picture& snapshot, const std::string& name) {
+    xsession::Picture shot = person_.Grab(window);
+    int border = (snapshot.width - shot.width) / 2;
+    int top = snapshot.height - shot.height - border;
+    return xsession::WaitForPicture(person_, window, snapshot, border, top, 20, (root_ / name).string());
+  }
+
+  std::string Journal(const fs::path& pc) {
+    std::string out;
+    Shell(Machine() + " log " + Quote(pc.string()), &out);
+    return out;
+  }
+
+  fs::path root_, err_;
+  std::unique_ptr<xsession::XServer> server_;
+  xsession::XClient person_;
+  pid_t child_ = -1;
+};
+
+}  // namespace x11_test

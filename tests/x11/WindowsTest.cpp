@@ -1,0 +1,251 @@
+// The X11 back end in this process, under Xvfb with a window manager: which forms are
+// windows, what the window manager learns of them, dialogs above their owner, popups, the
+// pointer leaving, and input given while the program was busy.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "platform/forms/DisplayBackend.h"
+#include "platform/forms/ExtCtrls.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/HintWindow.h"
+#include "platform/forms/Screen.h"
+#include "platform/forms/StdCtrls.h"
+#include "platform/forms/WindowPainter.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Machine.h"
+#include "tests/support/XSession.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Lets the back end take what the server sent and repaint, until `done` or 10 seconds.
+bool PumpUntil(const std::function<bool()>& done) {
+  for (auto until = Clock::now() + std::chrono::seconds(10); Clock::now() < until;) {
+    DisplayBackend::WaitForInput(10);
+    Application->ProcessMessages();
+    if (done()) return true;
+  }
+  return false;
+}
+
+xsession::Picture ClientPicture(TForm* f) {
+  win::Surface s;
+  WindowPainter::PaintClient(f, s);
+  return xsession::Picture{s.width, s.height, s.pixels};
+}
+
+class WindowsOnX11 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!xsession::HaveXvfb() || !xsession::HaveWindowManager()) GTEST_SKIP() << "Xvfb or openbox is not installed";
+    // A window manager holds clicks back until it has focused the window: without one, the
+    // server hands input on at once.
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    server_ = std::make_unique<xsession::XServer>(std::string(info->name()) != "InputWhileBusyIsDropped");
+    ASSERT_FALSE(server_->Display().empty()) << "Xvfb or the window manager did not start";
+    setenv("DISPLAY", server_->Display().c_str(), 1);
+    unsetenv("WI_HEADLESS");
+    unsetenv("WI_SNAPSHOT_DIR");
+    win::clock::SetSimulated(false);
+    win::Machine::SetProgramName("Install");
+    Application->Reset();
+    ASSERT_TRUE(person_.Open(server_->Display()));
+  }
+  void TearDown() override {
+    // The windows go while the server still runs.
+    forms_.clear();
+    DisplayBackend::Refresh();
+    person_.Close();
+    setenv("WI_HEADLESS", "1", 1);
+    server_.reset();
+  }
+  TForm* NewForm(const std::string& caption, int w, int h) {
+    forms_.push_back(std::make_unique<TForm>(nullptr));
+    TForm* f = forms_.back().get();
+    f->SetCaption(caption);
+    f->SetBorderStyle(bsDialog);
+    f->SetPosition(poScreenCenter);
+    f->SetClientWidth(w);
+    f->SetClientHeight(h);
+    return f;
+  }
+  // The window shows the form's client area as the headless painter paints it.
+  bool ShowsPicture(unsigned long window, TForm* f) {
+    return PumpUntil([&] { return xsession::PictureDiff(person_, window, ClientPicture(f), 0, 0) == 0; });
+  }
+  std::unique_ptr<xsession::XServer> server_;
+  xsession::XClient person_;
+  std::vector<std::unique_ptr<TForm>> forms_;
+};
+
+// A top-level form is a window with its UTF-8 title, class, fixed size and centred place; a
+// form placed in a panel of it is drawn inside it and is no window; a modal form is a dialog
+// above its owner, holds the keyboard, leaves the owner deaf to clicks, and its close box
+// reaches it as a close (Cancel); the owner gets the keyboard back.
+TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
+  TForm* main = NewForm("Étape d'installation", 400, 300);
+  auto* panel = new TPanel(main);
+  panel->SetBounds(10, 10, 200, 150);
+  panel->SetParent(main);
+  int ownerClicks = 0;
+  auto* button = new TButton(main);
+  button->SetBounds(250, 250, 100, 25);
+  button->SetCaption("OK");
+  button->SetParent(main);
+  button->OnClick = [&](TObject*) { ++ownerClicks; };
+  forms_.push_back(std::make_unique<TForm>(nullptr));
+  TForm* inner = forms_.back().get();
+  inner->SetBorderStyle(bsNone);
+  inner->SetCaption("Inner step");
+  inner->SetColor(clWhite);
+  inner->SetParent(panel);
+  inner->SetBounds(0, 0, 200, 150);
+  main->Show();
+  inner->Show();
+  unsigned long window = 0;
+  ASSERT_TRUE(PumpUntil([&] { return (window = person_.FindWindow("Étape d'installation")) != 0; }));
+
+  EXPECT_EQ(person_.Property(window, "_NET_WM_NAME"), "Étape d'installation");
+  EXPECT_EQ(person_.Property(window, "WM_NAME"), "\xC9tape d'installation");
+  std::string instance, cls;
+  ASSERT_TRUE(person_.Class(window, &instance, &cls));
+  EXPECT_EQ(instance, "install");
+  EXPECT_EQ(cls, "Install");
+  int minW, minH, maxW, maxH;
+  ASSERT_TRUE(person_.SizeHints(window, &minW, &minH, &maxW, &maxH));
+  EXPECT_EQ(minW, 400);
+  EXPECT_EQ(maxW, 400);
+  EXPECT_EQ(minH, 300);
+  EXPECT_EQ(maxH, 300);
+  int x = 0, y = 0;
+  ASSERT_TRUE(person_.RootPosition(window, &x, &y));
+  win::POINT o = WindowPainter::ClientOrigin(main);
+  EXPECT_EQ(x, (1024 - main->Width()) / 2 + o.x);
+  EXPECT_EQ(y, (768 - main->Height()) / 2 + o.y);
+  EXPECT_EQ(person_.FindWindow("Inner step"), 0u) << "a form with a parent is no window";
+  EXPECT_TRUE(ShowsPicture(window, main));
+  EXPECT_TRUE(PumpUntil([&] { return person_.FocusWindow() == window; }));
+
+  // The same inner form hidden: its place shows the panel again.
+  inner->Hide();
+  EXPECT_TRUE(ShowsPicture(window, main));
+
+  TForm* dialog = NewForm("Confirmation", 200, 80);
+  dialog->SetPosition(poOwnerFormCenter);
+  auto* timer = new TTimer(dialog);
+  timer->SetInterval(10);
+  unsigned long dialogWindow = 0;
+  bool above = false, focused = false, boxClicked = false, centred = false;
+  unsigned long owner = 0;
+  timer->OnTimer = [&](TObject*) {
+    timer->SetEnabled(false);
+    dialogWindow = person_.WaitForWindow("Confirmation");
+    if (!dialogWindow) {
+      dialog->SetModalResult(mrAbort);
+      return;
+    }
+    owner = person_.TransientFor(dialogWindow);
+    // Centred on its owner.
+    int ox = 0, oy = 0, dx = 0, dy = 0;
+    person_.RootPosition(window, &ox, &oy);
+    person_.RootPosition(dialogWindow, &dx, &dy);
+    centred = dx - ox == (main->ClientWidth() - dialog->ClientWidth()) / 2 &&
+              dy - oy == (main->ClientHeight() - dialog->ClientHeight()) / 2;
+    for (auto until = Clock::now() + std::chrono::seconds(10); Clock::now() < until && !(above && focused);) {
+      above = person_.IsAbove(dialogWindow, window);
+      focused = person_.FocusWindow() == dialogWindow;
+    }
+    person_.Click(window, 260, 262);  // the owner's button: nothing happens while the dialog shows
+    boxClicked = person_.ClickCloseBox(dialogWindow);
+  };
+  timer->SetEnabled(true);
+  TModalResult r = dialog->ShowModal();
+  ASSERT_NE(dialogWindow, 0u);
+  EXPECT_EQ(owner, window);
+  EXPECT_TRUE(above);
+  EXPECT_TRUE(focused);
+  EXPECT_TRUE(boxClicked);
+  EXPECT_EQ(r, mrCancel);
+  EXPECT_EQ(ownerClicks, 0);
+  EXPECT_TRUE(person_.WaitUntilGone(dialogWindow));
+  EXPECT_TRUE(PumpUntil([&] { return person_.FocusWindow() == window; }));
+  EXPECT_TRUE(centred);
+  // What the dialog covered shows again.
+  EXPECT_TRUE(ShowsPicture(window, main));
+  // Once the dialog is gone the owner's button works again.
+  person_.Click(window, 260, 262);
+  EXPECT_TRUE(PumpUntil([&] { return ownerClicks == 1; }));
+}
+
+// A hint shows in a frameless window above the form; the pointer leaving the form's window
+// reaches the control it was over.
+TEST_F(WindowsOnX11, HintsArePopupsAndThePointerLeavingIsHeard) {
+  TForm* main = NewForm("Pointer", 300, 200);
+  auto* panel = new TPanel(main);
+  panel->SetBounds(20, 20, 100, 100);
+  panel->SetParent(main);
+  int entered = 0, left = 0;
+  panel->OnMouseEnter = [&](TObject*) { ++entered; };
+  panel->OnMouseLeave = [&](TObject*) { ++left; };
+  main->Show();
+  unsigned long window = 0;
+  ASSERT_TRUE(PumpUntil([&] { return (window = person_.FindWindow("Pointer")) != 0; }));
+  person_.MoveTo(window, 50, 50);
+  EXPECT_TRUE(PumpUntil([&] { return entered == 1; }));
+  int x = 0, y = 0;
+  person_.RootPosition(window, &x, &y);
+  person_.MoveTo(window, -x + 2, -y + 2);  // the screen's corner, off the window
+  EXPECT_TRUE(PumpUntil([&] { return left == 1; }));
+
+  auto hint = std::make_unique<THintWindow>(nullptr);
+  hint->ActivateHint(win::RECT{600, 500, 700, 520}, "Aide");
+  std::vector<unsigned long> popups;
+  ASSERT_TRUE(PumpUntil([&] { return !(popups = person_.Popups()).empty(); }));
+  ASSERT_EQ(popups.size(), 1u);
+  EXPECT_TRUE(person_.OverrideRedirect(popups[0]));
+  ASSERT_TRUE(person_.RootPosition(popups[0], &x, &y));
+  EXPECT_EQ(x, 600);
+  EXPECT_EQ(y, 500);
+  EXPECT_TRUE(person_.IsAbove(popups[0], window));
+  win::Surface expected;
+  hint->PaintTo(expected);
+  EXPECT_TRUE(PumpUntil([&] {
+    return xsession::PictureDiff(person_, popups[0], xsession::Picture{expected.width, expected.height, expected.pixels},
+                                 0, 0) == 0;
+  }));
+  hint->Hide();
+  EXPECT_TRUE(PumpUntil([&] { return person_.Popups().empty(); }));
+}
+
+// Clicks and keys given while the hourglass showed are dropped when it goes; later ones work.
+TEST_F(WindowsOnX11, InputWhileBusyIsDropped) {
+  TForm* main = NewForm("Busy", 300, 200);
+  int clicks = 0;
+  auto* button = new TButton(main);
+  button->SetBounds(20, 20, 100, 25);
+  button->SetCaption("Go");
+  button->SetParent(main);
+  button->OnClick = [&](TObject*) { ++clicks; };
+  main->Show();
+  unsigned long window = 0;
+  ASSERT_TRUE(PumpUntil([&] { return (window = person_.FindWindow("Busy")) != 0; }));
+  ASSERT_TRUE(PumpUntil([&] { return person_.FocusWindow() == window; }));
+
+  Screen->SetCursor(crHourGlass);
+  person_.Click(window, 40, 30);
+  person_.Key("Return");
+  Screen->SetCursor(crDefault);
+  for (int i = 0; i < 20; ++i) PumpUntil([] { return true; });
+  EXPECT_EQ(clicks, 0);
+
+  person_.Click(window, 40, 30);
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }));
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+include(${CMAKE_CURRENT_LIST_DIR}/../support/xsession.cmake)
+set(TEST_LIBS winforms wigraphics test_xsession)
+set(TEST_DEPENDS Tolvane install_wizard machine media)
