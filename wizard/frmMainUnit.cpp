@@ -275,10 +275,8 @@ void TfrmMain::ActionBackExecute(TObject* Sender) {
 }
 
 void TfrmMain::WndProc(TMessage& m) {
-  if (m.Msg == win::WM_CLOSE && (Running || !Finished)) {
-    if (!Running) ActionAnnulerExecute(this);
-    return;
-  }
+  // The run holds the program until it ends: a close box clicked meanwhile is not kept for later.
+  if (m.Msg == win::WM_CLOSE && Running) return;
   TForm::WndProc(m);
 }
 

@@ -68,7 +68,7 @@ class TfrmMain : public TForm {
   void ActionListMainUpdate(TAction* Action, bool& Handled);
   void PanelCurrStepResize(TObject* Sender);
   void PanelImageResize(TObject* Sender);
-  // The window's close box asks as Cancel does before the run, and does nothing during it.
+  // The window's close box closes the frame without a question, except during the run.
   void WndProc(TMessage& msg) override;
 };
 

@@ -119,32 +119,20 @@ TEST_F(InstallOnX11, ALostDisplayEndsTheProgramAndLeavesThePcAsItWas) {
 
 // Under a window manager, the frame's close box asks as Cancel does: "Non" keeps the wizard,
 // "Oui" ends it, and nothing was installed.
-TEST_F(InstallOnX11, TheCloseBoxAsksBeforeCancelling) {
+TEST_F(InstallOnX11, TheCloseBoxEndsTheWizardWithoutAQuestion) {
   fs::path pc = MakePc("pc", "");
   StartDisplay(true);
-  Start(pc, "Install.exe",
-        "dialog warning | Voulez-vous annuler l'installation? | no\n"
-        "dialog warning | Voulez-vous annuler l'installation? | yes\n");
+  Start(pc, "Install.exe", "");
   unsigned long window = person_.WaitForWindow(kTitle);
   ASSERT_NE(window, 0u) << Slurp(err_);
   std::string instance, cls;
   ASSERT_TRUE(person_.Class(window, &instance, &cls));
   EXPECT_EQ(cls, "Install");
-  auto beeps = [&] {
-    std::string j = Journal(pc);
-    int n = 0;
-    for (size_t p = j.find("  beep  "); p != std::string::npos; p = j.find("  beep  ", p + 1)) ++n;
-    return n;
-  };
-  ASSERT_TRUE(person_.ClickCloseBox(window));
-  for (auto until = Clock::now() + std::chrono::seconds(20); beeps() < 1 && Clock::now() < until;)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(beeps(), 1) << "the question was asked";
-  EXPECT_TRUE(Running());
   ASSERT_TRUE(person_.ClickCloseBox(window));
   EXPECT_EQ(WaitForExit(20), 0) << Slurp(err_);
-  EXPECT_EQ(beeps(), 2);
-  EXPECT_EQ(Journal(pc).find("Firebird"), std::string::npos);
+  std::string journal = Journal(pc);
+  EXPECT_EQ(journal.find("  beep  "), std::string::npos) << "no question is asked";
+  EXPECT_EQ(journal.find("Firebird"), std::string::npos);
 }
 
 }  // namespace
