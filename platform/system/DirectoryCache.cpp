@@ -83,6 +83,12 @@ void DirectoryCache::Clear() {
   folders_.clear();
 }
 
+bool DirectoryCache::KeepsOwnChanges(const std::string& dir) {
+  struct stat st;
+  std::lock_guard lock(mutex_);
+  return ::stat(dir.c_str(), &st) == 0 && FineTimes(st.st_dev);
+}
+
 bool DirectoryCache::FineTimes(dev_t dev) {
   auto it = fineTimes_.find(dev);
   if (it != fineTimes_.end()) return it->second;
@@ -109,8 +115,9 @@ bool DirectoryCache::Read(const std::string& dir, Folder& f, bool& keep) {
   f.dev = st.st_dev;
   f.ino = st.st_ino;
   f.mtime = st.st_mtim;
-  f.fineTimes = FineTimes(st.st_dev);
-  keep = f.fineTimes || TickPassed(st.st_mtim, now);
+  // The file system is tried only for a folder changed within the last tick: most folders
+  // a program looks into have not changed for long.
+  keep = TickPassed(st.st_mtim, now) || FineTimes(st.st_dev);
 
   char link[64], path[4096];
   std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
@@ -210,7 +217,7 @@ void DirectoryCache::Changed(const std::string& dir, const std::string& name, bo
   if (it == folders_.end()) return;
   Folder& f = it->second;
   struct stat st;
-  if (!f.fineTimes || ::stat(dir.c_str(), &st) != 0 || st.st_dev != f.dev || st.st_ino != f.ino) {
+  if (!FineTimes(f.dev) || ::stat(dir.c_str(), &st) != 0 || st.st_dev != f.dev || st.st_ino != f.ino) {
     folders_.erase(it);
     return;
   }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -49,15 +50,17 @@ class DirectoryCache {
   void Forget(const std::string& dir);
   void Clear();
 
-  // Counters for tests and benchmarks: folders read from disk, lookups served.
+  // Folders read from disk so far (tests and benchmarks).
   std::uint64_t Listings() const { return listings_; }
+  // Whether the listings of folders on dir's file system take this process's own changes
+  // (see Changed) rather than being read again after each.
+  bool KeepsOwnChanges(const std::string& dir);
 
  private:
   struct Folder {
     dev_t dev = 0;
     ino_t ino = 0;
     struct timespec mtime {};
-    bool fineTimes = false;
     std::string key;
     std::vector<Entry> entries;
     std::vector<std::int32_t> next;                   // next entry with the same folded name
@@ -71,7 +74,7 @@ class DirectoryCache {
   std::mutex mutex_;
   std::unordered_map<std::string, Folder> folders_;
   std::unordered_map<dev_t, bool> fineTimes_;
-  std::uint64_t listings_ = 0;
+  std::atomic<std::uint64_t> listings_{0};
 };
 
 }  // namespace win

@@ -554,12 +554,20 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
     if (exists) {
       struct stat st;
       std::string folderKey;
-      unsigned char type;
-      if (::stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-          !FindIn(host, st, comp, name, type, folderKey)) {
-        name = comp;
-        exists = false;
-      }
+      unsigned char type = DT_UNKNOWN;
+      bool folder = ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      bool found = folder && FindIn(host, st, comp, name, type, folderKey);
+      if (!found) name = comp;
+      // What is learnt of the last name, as above; of the ones before it, only the spelling.
+      bool plain = found && type != DT_UNKNOWN && type != DT_LNK;
+      out.hostMissing = folder && !found;
+      out.hostPlain = plain;
+      out.hostIsDir = plain && type == DT_DIR;
+      out.key = !folderKey.empty() && (!found || plain) ? join(folderKey, name) : std::string();
+      exists = found;
+    } else {
+      out.hostMissing = out.hostPlain = out.hostIsDir = false;
+      out.key.clear();
     }
     host = join(host, name);
     windows += (first ? "" : "\\") + name;
