@@ -164,40 +164,46 @@ bool DirectoryCache::Read(const std::string& dir, Folder& f, bool& keep) {
 DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct stat& dirStat,
                                             const std::string& comp, Found& out) {
   std::lock_guard lock(mutex_);
-  auto it = folders_.find(dir);
-  const Folder* f = nullptr;
-  Folder fresh;
-  if (it != folders_.end() && it->second.dev == dirStat.st_dev &&
-      it->second.ino == dirStat.st_ino && SameTime(it->second.mtime, dirStat.st_mtim)) {
-    f = &it->second;
-  } else {
-    if (it != folders_.end()) folders_.erase(it);
-    bool keep = false;
-    if (!Read(dir, fresh, keep)) return Result::Unreadable;
-    ++listings_;
-    if (keep) {
-      if (folders_.size() >= kMaxFolders) folders_.clear();
-      f = &(folders_[dir] = std::move(fresh));
+  for (bool checked = false;; checked = true) {
+    auto it = folders_.find(dir);
+    const Folder* f = nullptr;
+    Folder fresh;
+    if (!checked && it != folders_.end() && it->second.dev == dirStat.st_dev &&
+        it->second.ino == dirStat.st_ino && SameTime(it->second.mtime, dirStat.st_mtim)) {
+      f = &it->second;
     } else {
-      f = &fresh;
+      if (it != folders_.end()) folders_.erase(it);
+      bool keep = false;
+      if (!Read(dir, fresh, keep)) return Result::Unreadable;
+      ++listings_;
+      if (keep) {
+        if (folders_.size() >= kMaxFolders) folders_.clear();
+        f = &(folders_[dir] = std::move(fresh));
+      } else {
+        f = &fresh;
+      }
     }
-  }
-  out.folderKey = f->key;
-  auto at = f->byFolded.find(fold_(comp));
-  if (at == f->byFolded.end()) return Result::Absent;
-  std::int32_t pick = -1;
-  for (std::int32_t i = at->second; i >= 0; i = f->next[size_t(i)]) {
-    const Entry& e = f->entries[size_t(i)];
-    if (e.type == kGone) continue;
-    if (e.name == comp) {
-      pick = i;
-      break;
+    out.folderKey = f->key;
+    std::int32_t pick = -1;
+    auto at = f->byFolded.find(fold_(comp));
+    for (std::int32_t i = at == f->byFolded.end() ? -1 : at->second; i >= 0; i = f->next[size_t(i)]) {
+      const Entry& e = f->entries[size_t(i)];
+      if (e.type == kGone) continue;
+      if (e.name == comp) {
+        pick = i;
+        break;
+      }
+      if (pick < 0) pick = i;
     }
-    if (pick < 0) pick = i;
+    if (pick >= 0) {
+      out.entry = f->entries[size_t(pick)];
+      return Result::Present;
+    }
+    // A listing that took this process's own changes could miss a name another process
+    // made meanwhile: asked for as spelled, the name itself says so, and the folder is read.
+    struct stat st;
+    if (checked || !f->patched || ::lstat((dir + "/" + comp).c_str(), &st) != 0) return Result::Absent;
   }
-  if (pick < 0) return Result::Absent;
-  out.entry = f->entries[size_t(pick)];
-  return Result::Present;
 }
 
 void DirectoryCache::Forget(const std::string& dir) {
@@ -222,6 +228,7 @@ void DirectoryCache::Changed(const std::string& dir, const std::string& name, bo
     return;
   }
   f.mtime = st.st_mtim;
+  f.patched = true;
   std::string folded = fold_(name);
   auto head = f.byFolded.find(folded);
   std::int32_t last = -1;

@@ -42,8 +42,9 @@ class DirectoryCache {
   // After this process created (present) or removed a name in the host folder dir, in the
   // same call that looked it up there: a kept listing takes the change and the folder's new
   // time, where the file system stamps every change after a look with a new time (else
-  // the listing is dropped and read again). A change by another process into dir while the
-  // call ran is seen when the folder next changes.
+  // the listing is dropped and read again). A name that another process made in dir while
+  // the call ran is found when asked for as spelled (the folder is then read again), and
+  // under other spellings once the folder is read again or changes.
   void Changed(const std::string& dir, const std::string& name, bool present,
                unsigned char type);
   // Drops the listings of dir and of the folders below it (dir was removed or moved).
@@ -61,6 +62,7 @@ class DirectoryCache {
     dev_t dev = 0;
     ino_t ino = 0;
     struct timespec mtime {};
+    bool patched = false;  // has taken changes of this process since it was read
     std::string key;
     std::vector<Entry> entries;
     std::vector<std::int32_t> next;                   // next entry with the same folded name

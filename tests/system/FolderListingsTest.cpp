@@ -1,7 +1,9 @@
 // The folder listings that path resolution keeps: what another process changes in a folder
 // between two calls is seen at the next call, and this process's own changes keep the
 // listings true without reading the folders again.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <map>
@@ -151,4 +153,31 @@ TEST(FolderListings, OneListingGivesEachEntryItsOwnAttributesAndShortName) {
   ASSERT_GT(GetShortPathName("C:\\many\\Long Name Two.txt", shortPath, MAX_PATH), 0u);
   EXPECT_STREQ(shortPath, "C:\\MANY\\LONGNA~2.TXT");
   EXPECT_EQ(Listed("C:\\many\\LONGNA~1.TXT"), std::set<std::string>{"Long Name One.txt"});
+}
+
+TEST(FolderListings, ANameMadeByAnotherProcessDuringAnOwnChangeIsFoundAsSpelled) {
+  TempMachine pc;
+  fs::path dir = pc.c() / "Busy";
+  Put(dir / "Mine.dll", "m");
+  DirectoryCache cache(&FoldCase, pc.dir().string());
+  auto find = [&](const std::string& name) {
+    struct stat st;
+    EXPECT_EQ(::stat(dir.c_str(), &st), 0);
+    DirectoryCache::Found f;
+    return cache.Find(dir.string(), st, name, f) == DirectoryCache::Result::Present
+               ? f.entry.name
+               : std::string();
+  };
+  ASSERT_EQ(find("MINE.DLL"), "Mine.dll");
+  // Another process makes Theirs.dll while this one writes Ours.dll, which it then notes:
+  // the folder's time after both says nothing of the other name.
+  Put(dir / "Theirs.dll", "t");
+  Put(dir / "Ours.dll", "o");
+  cache.Changed(dir.string(), "Ours.dll", true, DT_REG);
+  EXPECT_EQ(find("OURS.DLL"), "Ours.dll");
+  EXPECT_EQ(find("Theirs.dll"), "Theirs.dll");
+  EXPECT_EQ(find("THEIRS.DLL"), "Theirs.dll");  // the folder was read again
+  fs::remove(dir / "Mine.dll");
+  cache.Changed(dir.string(), "Mine.dll", false, 0);
+  EXPECT_EQ(find("mine.dll"), "");
 }
