@@ -25,7 +25,7 @@ bool TValue::operator==(const TValue& o) const {
 const TPropInfo* TClassInfo::FindProp(const std::string& n) const {
   for (auto* c = this; c; c = c->parent)
     for (auto& p : c->own.props)
-      if (AnsiCompareText(p.name, n) == 0) return &p;
+      if (AnsiSameText(p.name, n)) return &p;
   return nullptr;
 }
 
@@ -45,7 +45,7 @@ std::vector<const TPropInfo*> TClassInfo::AllProps() const {
 
 bool TClassInfo::InheritsFrom(const std::string& n) const {
   for (auto* c = this; c; c = c->parent)
-    if (AnsiCompareText(c->name, n) == 0) return true;
+    if (AnsiSameText(c->name, n)) return true;
   return false;
 }
 
@@ -145,7 +145,7 @@ int TComponent::ComponentIndex() const {
 TComponent* TComponent::FindComponent(const std::string& name) const {
   if (name.empty()) return nullptr;
   for (auto* c : FComponents)
-    if (AnsiCompareText(c->FName, name) == 0) return c;
+    if (AnsiSameText(c->FName, name)) return c;
   return nullptr;
 }
 
@@ -199,7 +199,7 @@ void TComponent::Loaded() { ClearLoading(); }
 
 const std::any* TComponent::FindMethod(const std::string& name) const {
   for (auto& [n, m] : FMethods)
-    if (AnsiCompareText(n, name) == 0) return &m;
+    if (AnsiSameText(n, name)) return &m;
   return nullptr;
 }
 
@@ -405,6 +405,18 @@ std::string AnsiUpperCase(const std::string& s) { return fold(s, true); }
 std::string AnsiLowerCase(const std::string& s) { return fold(s, false); }
 int AnsiCompareText(const std::string& a, const std::string& b) {
   return fold(a, false).compare(fold(b, false));
+}
+bool AnsiSameText(const std::string& a, const std::string& b) {
+  // Folding keeps every byte in its place, so texts of other lengths never match, and the
+  // bytes can be folded where they stand.
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x == y) continue;
+    if (x >= 0x80 || y >= 0x80) return AnsiCompareText(a, b) == 0;
+    if (std::tolower(x) != std::tolower(y)) return false;
+  }
+  return true;
 }
 
 // --- TStrings --------------------------------------------------------------------------

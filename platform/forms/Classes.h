@@ -436,6 +436,8 @@ class TStringList : public TStrings {
 
 // Compares as the system's case-insensitive comparison of texts.
 int AnsiCompareText(const std::string& a, const std::string& b);
+// Equality of AnsiCompareText, without building folded copies.
+bool AnsiSameText(const std::string& a, const std::string& b);
 std::string AnsiUpperCase(const std::string& s);
 std::string AnsiLowerCase(const std::string& s);
 

@@ -219,16 +219,30 @@ class Parser {
     } else if (c == '{') {
       ++p_;
       v.kind = TValue::vBinary;
-      std::string hex;
+      // Two digits a byte, decoded as they are read: pictures run to tens of kilobytes, and
+      // every program start reads its forms.
+      auto digit = [](char h) {
+        if (h >= '0' && h <= '9') return h - '0';
+        if (h >= 'a' && h <= 'f') return h - 'a' + 10;
+        if (h >= 'A' && h <= 'F') return h - 'A' + 10;
+        return -1;
+      };
+      int high = -1;
       for (;;) {
         skip();
         if (p_ >= t_.size()) fail("'}' closing the data opened at line " + std::to_string(line));
         if (t_[p_] == '}') { ++p_; break; }
-        if (!std::isxdigit(static_cast<unsigned char>(t_[p_]))) fail("hexadecimal digits or '}'");
-        hex += t_[p_++];
+        if (digit(t_[p_]) < 0) fail("hexadecimal digits or '}'");
+        for (int d; p_ < t_.size() && (d = digit(t_[p_])) >= 0; ++p_) {
+          if (high < 0) {
+            high = d;
+          } else {
+            v.s += char(high << 4 | d);
+            high = -1;
+          }
+        }
       }
-      if (hex.size() % 2) fail("an even number of hexadecimal digits");
-      for (size_t i = 0; i < hex.size(); i += 2) v.s += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+      if (high >= 0) fail("an even number of hexadecimal digits");
     } else if (c == '<') {
       ++p_;
       v.kind = TValue::vCollection;

@@ -4,8 +4,6 @@
 #include "platform/system/Machine.h"
 #include "platform/system/Sqlite.h"
 
-namespace fs = std::filesystem;
-
 namespace win {
 
 namespace {
@@ -16,8 +14,12 @@ constexpr DWORD kStoredBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
 // The records below a folder are those in [key + "/", key + "0"): '0' follows '/', and
 // keys compare bytewise, so the range holds exactly the keys that start with key + "/"
 // (and the primary key index serves it).
-std::string BelowFrom(const std::string& key) { return key + "/"; }
-std::string BelowTo(const std::string& key) { return key + "0"; }
+std::string BelowFrom(const std::string& key) { return key.back() == '/' ? key : key + "/"; }
+std::string BelowTo(const std::string& key) {
+  std::string from = BelowFrom(key);
+  from.back() = '0';
+  return from;
+}
 
 bool StoredRecord(Machine& m, const std::string& key, DWORD& value) {
   auto st = m.State().Prepare("SELECT attrs FROM attrs WHERE path = ?");
@@ -28,14 +30,33 @@ bool StoredRecord(Machine& m, const std::string& key, DWORD& value) {
 }
 }  // namespace
 
-DWORD StoredAttributes(Machine& m, const fs::path& host, bool isDirectory) {
+DWORD StoredAttributes(Machine& m, const std::string& key, bool isDirectory) {
   DWORD value;
-  if (StoredRecord(m, CanonicalKey(host), value)) return value & kStoredBits;
+  if (StoredRecord(m, key, value)) return value & kStoredBits;
   return isDirectory ? 0 : FILE_ATTRIBUTE_ARCHIVE;
 }
 
-void StoreAttributes(Machine& m, const fs::path& host, DWORD attributes) {
-  std::string key = CanonicalKey(host);
+std::unordered_map<std::string, DWORD> StoredAttributesIn(Machine& m, const std::string& folderKey) {
+  std::unordered_map<std::string, DWORD> out;
+  std::string from = BelowFrom(folderKey);
+  auto st = m.State().Prepare("SELECT path, attrs FROM attrs WHERE path >= ? AND path < ?");
+  st.Bind(1, from).Bind(2, BelowTo(folderKey));
+  while (st.Step()) {
+    std::string path = st.ColumnText(0);
+    if (path.find('/', from.size()) != std::string::npos) continue;  // deeper down
+    out.emplace(path.substr(from.size()), DWORD(st.ColumnInt(1)));
+  }
+  return out;
+}
+
+DWORD StoredAttributesFrom(const std::unordered_map<std::string, DWORD>& records,
+                           const std::string& name, bool isDirectory) {
+  auto it = records.find(name);
+  if (it != records.end()) return it->second & kStoredBits;
+  return isDirectory ? 0 : FILE_ATTRIBUTE_ARCHIVE;
+}
+
+void StoreAttributes(Machine& m, const std::string& key, DWORD attributes) {
   DWORD bits = attributes & kStoredBits, value;
   // A read is much cheaper than a write: the record often holds the value already.
   if (StoredRecord(m, key, value) && value == bits) return;
@@ -44,10 +65,9 @@ void StoreAttributes(Machine& m, const fs::path& host, DWORD attributes) {
   st.Step();
 }
 
-void StoreFileAttributes(Machine& m, const fs::path& host, DWORD attributes) {
-  if ((attributes & kStoredBits) != FILE_ATTRIBUTE_ARCHIVE) return StoreAttributes(m, host, attributes);
+void StoreFileAttributes(Machine& m, const std::string& key, DWORD attributes) {
+  if ((attributes & kStoredBits) != FILE_ATTRIBUTE_ARCHIVE) return StoreAttributes(m, key, attributes);
   // The archive bit alone is what a file without a record has: drop a record if any.
-  std::string key = CanonicalKey(host);
   DWORD value;
   if (!StoredRecord(m, key, value)) return;
   auto st = m.State().Prepare("DELETE FROM attrs WHERE path = ?");
@@ -55,15 +75,13 @@ void StoreFileAttributes(Machine& m, const fs::path& host, DWORD attributes) {
   st.Step();
 }
 
-void ForgetAttributes(Machine& m, const fs::path& host) {
-  std::string key = CanonicalKey(host);
+void ForgetAttributes(Machine& m, const std::string& key) {
   auto st = m.State().Prepare("DELETE FROM attrs WHERE path = ? OR (path >= ? AND path < ?)");
   st.Bind(1, key).Bind(2, BelowFrom(key)).Bind(3, BelowTo(key));
   st.Step();
 }
 
-void MoveAttributes(Machine& m, const fs::path& from, const fs::path& to) {
-  std::string a = CanonicalKey(from), b = CanonicalKey(to);
+void MoveAttributes(Machine& m, const std::string& a, const std::string& b) {
   if (a == b) return;
   SqliteTransaction tx(m.State());
   {

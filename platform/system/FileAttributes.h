@@ -1,8 +1,9 @@
 #pragma once
-// Windows file attributes of the machine's files, kept in state.db by canonical host path
-// (the host file system has no place for them). A file without a record has the archive
-// bit, as a newly written file has on Windows.
-#include <filesystem>
+// Windows file attributes of the machine's files, kept in state.db by canonical key (see
+// CanonicalKey; the host file system has no place for them). A file without a record has
+// the archive bit, as a newly written file has on Windows.
+#include <string>
+#include <unordered_map>
 
 #include "platform/system/WinTypes.h"
 
@@ -11,13 +12,19 @@ namespace win {
 class Machine;
 
 // The stored bits (read-only, hidden, system, archive, temporary), without the folder bit.
-DWORD StoredAttributes(Machine& m, const std::filesystem::path& host, bool isDirectory);
-void StoreAttributes(Machine& m, const std::filesystem::path& host, DWORD attributes);
+DWORD StoredAttributes(Machine& m, const std::string& key, bool isDirectory);
+// The records of the entries right inside the folder folderKey, by entry name: one query
+// for a whole listing.
+std::unordered_map<std::string, DWORD> StoredAttributesIn(Machine& m, const std::string& folderKey);
+// The stored bits for one entry from such records (the default when it has none).
+DWORD StoredAttributesFrom(const std::unordered_map<std::string, DWORD>& records,
+                           const std::string& name, bool isDirectory);
+void StoreAttributes(Machine& m, const std::string& key, DWORD attributes);
 // Same for a path known to be a file: the default (archive only) leaves no record.
-void StoreFileAttributes(Machine& m, const std::filesystem::path& host, DWORD attributes);
-// After a deletion: forgets the record of host and of everything below it.
-void ForgetAttributes(Machine& m, const std::filesystem::path& host);
+void StoreFileAttributes(Machine& m, const std::string& key, DWORD attributes);
+// After a deletion: forgets the record of key and of everything below it.
+void ForgetAttributes(Machine& m, const std::string& key);
 // After a move: records of from (and below) now belong to to.
-void MoveAttributes(Machine& m, const std::filesystem::path& from, const std::filesystem::path& to);
+void MoveAttributes(Machine& m, const std::string& from, const std::string& to);
 
 }  // namespace win

@@ -1,6 +1,10 @@
 #include "platform/system/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <pthread.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -16,9 +20,11 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/system/Clock.h"
+#include "platform/system/DirectoryCache.h"
 #include "platform/system/FileAttributes.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
@@ -127,14 +133,26 @@ bool SetHostWriteTime(const fs::path& host, std::uint64_t ft) {
   return ::utimensat(AT_FDCWD, host.c_str(), times, 0) == 0;
 }
 
+// The process id, asked once per process (a forked child asks again).
+int ProcessId() {
+  static std::atomic<int> pid{0};
+  static const bool hooked = [] {
+    ::pthread_atfork(nullptr, nullptr, [] { pid = 0; });
+    return true;
+  }();
+  (void)hooked;
+  int id = pid.load(std::memory_order_relaxed);
+  if (id == 0) pid = id = int(::getpid());
+  return id;
+}
+
 // A fresh temporary name beside target; such names are never listed. The random part,
 // drawn once per process, keeps names apart across processes that reuse a pid.
 fs::path TempBeside(const fs::path& target) {
   static std::atomic<unsigned> counter{0};
   static const unsigned salt = std::random_device{}();
   char name[64];
-  std::snprintf(name, sizeof name, "%s%d-%x%x.tmp", kTempPrefix, int(::getpid()), salt,
-                counter++);
+  std::snprintf(name, sizeof name, "%s%d-%x%x.tmp", kTempPrefix, ProcessId(), salt, counter++);
   return target.parent_path() / name;
 }
 
@@ -148,8 +166,9 @@ DWORD AtomicWrite(const fs::path& target, const std::function<DWORD(int fd)>& fi
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoToError(errno);
   DWORD err = fill(fd);
+  struct timespec times[2] = {ToTimespec(writeTime), ToTimespec(writeTime)};
+  if (!err && ::futimens(fd, times) != 0) err = ErrnoToError(errno);
   if (::close(fd) != 0 && !err) err = ErrnoToError(errno);
-  if (!err && !SetHostWriteTime(tmp, writeTime)) err = ErrnoToError(errno);
   if (!err && ::rename(tmp.c_str(), target.c_str()) != 0) err = ErrnoToError(errno);
   if (err) ::unlink(tmp.c_str());
   return err;
@@ -168,67 +187,122 @@ DWORD WriteAll(int fd, const char* data, size_t size) {
   return 0;
 }
 
-DWORD CopyContent(const fs::path& from, int outFd) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return ErrnoToError(errno);
-  // The kernel copies without a trip through our buffers where it can; a file system or
-  // kernel that cannot leaves the output untouched and the loop below does the work.
-  bool done = false;
-  for (;;) {
-    ssize_t n = ::syscall(SYS_copy_file_range, in, nullptr, outFd, nullptr, size_t(1) << 30, 0u);
-    if (n > 0) continue;
-    if (n == 0) done = true;
-    else if (errno == EINTR) continue;
-    break;
-  }
-  if (done) {
-    ::close(in);
-    return 0;
-  }
-  if (::lseek(in, 0, SEEK_SET) < 0 || ::lseek(outFd, 0, SEEK_CUR) != 0) {
-    // Part was copied before the kernel gave up: start over from the first byte.
-    if (::lseek(in, 0, SEEK_SET) < 0 || ::lseek(outFd, 0, SEEK_SET) < 0 || ::ftruncate(outFd, 0) < 0) {
-      DWORD err = ErrnoToError(errno);
-      ::close(in);
-      return err;
+// Devices whose files could not be cloned: not asked again.
+std::mutex g_noCloneMutex;
+std::set<dev_t> g_noClone;
+
+// Copies the open file in (of size bytes, as its stat said) into the empty file outFd.
+// A file system that shares blocks between files clones them; else the kernel copies
+// without a trip through our buffers; a kernel that cannot leaves the output untouched
+// and a plain read and write loop does the work.
+DWORD CopyOpenFile(int in, const struct stat& inStat, int outFd) {
+  if (inStat.st_size > 0) {
+    bool tryClone;
+    {
+      std::lock_guard lock(g_noCloneMutex);
+      tryClone = !g_noClone.count(inStat.st_dev);
+    }
+    if (tryClone) {
+      if (::ioctl(outFd, FICLONE, in) == 0) return 0;
+      // Another file system on the other side says nothing of this one.
+      if (errno != EXDEV) {
+        std::lock_guard lock(g_noCloneMutex);
+        g_noClone.insert(inStat.st_dev);
+      }
     }
   }
+  off_t copied = 0;
+  bool done = false;
+  for (;;) {
+    size_t want = copied < inStat.st_size ? size_t(inStat.st_size - copied) : size_t(1) << 20;
+    ssize_t n = ::syscall(SYS_copy_file_range, in, nullptr, outFd, nullptr, want, 0u);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    copied += n;
+    // At the end, or at the size the stat gave: done without asking once more for the end.
+    if (n == 0 || copied >= inStat.st_size) {
+      done = true;
+      break;
+    }
+  }
+  if (done) return 0;
+  if (copied > 0) {
+    // Part was copied before the kernel gave up: start over from the first byte.
+    if (::lseek(in, 0, SEEK_SET) < 0 || ::lseek(outFd, 0, SEEK_SET) < 0 || ::ftruncate(outFd, 0) < 0)
+      return ErrnoToError(errno);
+  }
   std::vector<char> buf(1 << 16);
-  DWORD err = 0;
   for (;;) {
     ssize_t n = ::read(in, buf.data(), buf.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      err = ErrnoToError(errno);
-      break;
+      return ErrnoToError(errno);
     }
-    if (n == 0) break;
-    if ((err = WriteAll(outFd, buf.data(), size_t(n)))) break;
+    if (n == 0) return 0;
+    if (DWORD err = WriteAll(outFd, buf.data(), size_t(n))) return err;
   }
-  ::close(in);
-  return err;
 }
 
-DWORD AttributesOf(Machine& m, const Path& p) {
-  DWORD a = StoredAttributes(m, p.r.host, p.isDir);
+// A source file opened for a copy, with what its stat told.
+struct OpenSource {
+  int fd = -1;
+  struct stat st {};
+  OpenSource() = default;
+  OpenSource(const OpenSource&) = delete;
+  ~OpenSource() {
+    if (fd >= 0) ::close(fd);
+  }
+  DWORD Open(const fs::path& host) {
+    fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fstat(fd, &st) != 0) return ErrnoToError(errno);
+    return 0;
+  }
+};
+
+DWORD CopyContent(const fs::path& from, int outFd) {
+  OpenSource src;
+  if (DWORD err = src.Open(from)) return err;
+  return CopyOpenFile(src.fd, src.st, outFd);
+}
+
+// Keeps the folder listings of the machine true across a change this call made to host,
+// which it looked up before.
+void NoteChange(Machine& m, const fs::path& host, bool present, unsigned char type) {
+  m.Folders().Changed(host.parent_path().native(), host.filename().native(), present, type);
+}
+
+unsigned char TypeOf(const Path& p) {
+  if (!p.r.hostPlain && p.exists) return DT_UNKNOWN;
+  return p.isDir ? DT_DIR : DT_REG;
+}
+
+const std::string& KeyOf(Path& p) {
+  if (p.r.key.empty()) p.r.key = CanonicalKey(p.r.host);
+  return p.r.key;
+}
+
+DWORD AttributesOf(Machine& m, Path& p) {
+  DWORD a = StoredAttributes(m, KeyOf(p), p.isDir);
   if (p.isDir) a |= FILE_ATTRIBUTE_DIRECTORY;
   if (p.r.readOnly && !p.isDir) a |= FILE_ATTRIBUTE_READONLY;
   if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
   return a;
 }
 
-bool IsReadOnlyFile(Machine& m, const Path& p) {
+bool IsReadOnlyFile(Machine& m, Path& p) {
   return p.exists && (AttributesOf(m, p) & FILE_ATTRIBUTE_READONLY);
 }
 
 // Checks that a write may replace or create the file p: 5 on a read-only drive, folder or
 // read-only file, 32 when the file is in use, 3 when its folder is missing.
-DWORD CheckWritable(Machine& m, const Path& p) {
+DWORD CheckWritable(Machine& m, Path& p) {
   if (p.r.readOnly) return ERROR_ACCESS_DENIED;
   if (!p.exists) return p.parentExists ? 0 : ERROR_PATH_NOT_FOUND;
   if (p.isDir) return ERROR_ACCESS_DENIED;
   if (IsReadOnlyFile(m, p)) return ERROR_ACCESS_DENIED;
-  if (m.IsFileInUse(p.r.host)) return ERROR_SHARING_VIOLATION;
+  if (m.IsKeyInUse(KeyOf(p))) return ERROR_SHARING_VIOLATION;
   return 0;
 }
 
@@ -306,25 +380,47 @@ bool MatchMask(const std::string& mask, const std::string& name) {
 
 FILETIME Ft(std::uint64_t v) { return FILETIME::from(v); }
 
-bool FillFindData(Machine& m, const fs::path& dir, const std::string& name, WIN32_FIND_DATA& d) {
+std::string JoinKey(const std::string& dirKey, const std::string& name) {
+  return dirKey.back() == '/' ? dirKey + name : dirKey + "/" + name;
+}
+
+// What a folder listing knows for all its entries at once: the folder's key, the stored
+// attributes and the short names of the entries (null: asked entry by entry).
+struct ListingInfo {
+  std::string dirKey;
+  const std::unordered_map<std::string, DWORD>* records = nullptr;
+  const std::unordered_map<std::string, std::string>* shortNames = nullptr;
+};
+
+bool FillFindData(Machine& m, const fs::path& dir, const ListingInfo& info, const std::string& name,
+                  WIN32_FIND_DATA& d) {
   fs::path host = dir / name;
   struct stat st;
-  if (::stat(host.c_str(), &st) != 0) return false;
-  Path p;
-  p.r.host = host;
-  p.exists = true;
-  p.isDir = S_ISDIR(st.st_mode);
+  if (::lstat(host.c_str(), &st) != 0) return false;
+  const bool link = S_ISLNK(st.st_mode);
+  if (link && ::stat(host.c_str(), &st) != 0) return false;
+  const bool isDir = S_ISDIR(st.st_mode);
+  const bool dots = name == "." || name == "..";
+  // A link's attributes are its target's, under the target's key.
+  const bool byName = !dots && !link && !info.dirKey.empty();
+  DWORD a = info.records && byName
+                ? StoredAttributesFrom(*info.records, name, isDir)
+                : StoredAttributes(m, byName ? JoinKey(info.dirKey, name) : CanonicalKey(host), isDir);
+  if (isDir) a |= FILE_ATTRIBUTE_DIRECTORY;
+  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
   d = WIN32_FIND_DATA{};
-  d.dwFileAttributes = AttributesOf(m, p);
+  d.dwFileAttributes = a;
   d.ftLastWriteTime = Ft(StatTime(st.st_mtim));
   d.ftLastAccessTime = Ft(StatTime(st.st_atim));
   d.ftCreationTime = d.ftLastWriteTime;
-  std::uint64_t size = p.isDir ? 0 : std::uint64_t(st.st_size);
+  std::uint64_t size = isDir ? 0 : std::uint64_t(st.st_size);
   d.nFileSizeHigh = DWORD(size >> 32);
   d.nFileSizeLow = DWORD(size & 0xFFFFFFFFu);
   d.cFileName = name;
-  if (name != "." && name != "..") {
-    std::string alt = ShortNameOf(m, dir, name);
+  if (!dots) {
+    auto known = info.shortNames ? info.shortNames->find(name) : decltype(info.shortNames->end()){};
+    std::string alt = info.shortNames && known != info.shortNames->end() ? known->second
+                                                                          : ShortNameOf(m, dir, name);
     if (alt != name) d.cAlternateFileName = alt;
   }
   return true;
@@ -335,6 +431,7 @@ bool FillFindData(Machine& m, const fs::path& dir, const std::string& name, WIN3
 struct FileState {
   fs::path host;
   std::string windows;
+  std::string key;      // canonical key of host
   int fd = -1;          // reading: the file; writing: the temporary file
   fs::path temp;        // writing only
   bool write = false;
@@ -414,10 +511,13 @@ BOOL SetFileAttributes(const std::string& path, DWORD attributes) {
     if (!Look(m, path, p)) return FALSE;
     if (!p.exists) return Fail(MissingError(p));
     if (p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
-    if (p.isDir)
-      StoreAttributes(m, p.r.host, attributes & kSettableBits);
-    else
-      StoreFileAttributes(m, p.r.host, attributes & kSettableBits);
+    // The read of the current record and the write share one transaction.
+    Record(m, [&] {
+      if (p.isDir)
+        StoreAttributes(m, KeyOf(p), attributes & kSettableBits);
+      else
+        StoreFileAttributes(m, KeyOf(p), attributes & kSettableBits);
+    });
     return TRUE;
   });
 }
@@ -432,19 +532,20 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     if (!src.exists) return Fail(MissingError(src));
     if (src.isDir) return Fail(ERROR_ACCESS_DENIED);
     if (!Look(m, newName, dst)) return FALSE;
-    if (dst.exists && !dst.isDir && CanonicalKey(src.r.host) == CanonicalKey(dst.r.host))
+    if (dst.exists && !dst.isDir && KeyOf(src) == KeyOf(dst))
       return Fail(failIfExists ? ERROR_FILE_EXISTS : ERROR_SHARING_VIOLATION);
     if (dst.exists && failIfExists) return Fail(ERROR_FILE_EXISTS);
     if (DWORD e = CheckWritable(m, dst)) return Fail(e);
-    struct stat st;
-    if (::stat(src.r.host.c_str(), &st) != 0) return Fail(ErrnoToError(errno));
+    OpenSource in;
+    if (DWORD e = in.Open(src.r.host)) return Fail(e);
     DWORD attrs = AttributesOf(m, src) & kSettableBits;
     DWORD err = AtomicWrite(
-        dst.r.host, [&](int fd) { return CopyContent(src.r.host, fd); }, StatTime(st.st_mtim));
+        dst.r.host, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, StatTime(in.st.st_mtim));
     if (err) return Fail(err);
+    NoteChange(m, dst.r.host, true, DT_REG);
     // The copy took the name dst was resolved to (found on disk, or as given when new).
     Record(m, [&] {
-      StoreFileAttributes(m, dst.r.host, attrs);
+      StoreFileAttributes(m, KeyOf(dst), attrs);
       m.Journal("file", "copied " + Display(src) + " to " + Display(dst));
     });
     return TRUE;
@@ -459,10 +560,11 @@ BOOL DeleteFile(const std::string& path) {
     if (!p.exists) return Fail(MissingError(p));
     if (p.isDir || p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
     if (IsReadOnlyFile(m, p)) return Fail(ERROR_ACCESS_DENIED);
-    if (m.IsFileInUse(p.r.host)) return Fail(ERROR_ACCESS_DENIED);
+    if (m.IsKeyInUse(KeyOf(p))) return Fail(ERROR_ACCESS_DENIED);
     if (::unlink(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
+    NoteChange(m, p.r.host, false, 0);
     Record(m, [&] {
-      ForgetAttributes(m, p.r.host);
+      ForgetAttributes(m, KeyOf(p));
       ForgetShortName(m, p.r.host.parent_path(), p.r.host.filename().string());
       m.Journal("file", "deleted " + Display(p));
     });
@@ -479,9 +581,9 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   if (IsDriveRoot(src) || src.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
   if (!Look(m, to, dst)) return FALSE;
   if (dst.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
-  if (!src.isDir && m.IsFileInUse(src.r.host)) return Fail(ERROR_SHARING_VIOLATION);
+  if (!src.isDir && m.IsKeyInUse(KeyOf(src))) return Fail(ERROR_SHARING_VIOLATION);
   fs::path target = dst.r.host;
-  bool sameFile = dst.exists && CanonicalKey(src.r.host) == CanonicalKey(dst.r.host);
+  bool sameFile = dst.exists && KeyOf(src) == KeyOf(dst);
   if (sameFile) {
     // A change of case only: rename to the spelling given.
     std::string given = to;
@@ -497,10 +599,10 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     return Fail(ERROR_PATH_NOT_FOUND);
   }
   if (src.isDir) {
-    std::string a = CanonicalKey(src.r.host), b = CanonicalKey(target);
-    if (b.rfind(a + "/", 0) == 0) return Fail(ERROR_ACCESS_DENIED);  // into itself
+    std::string b = CanonicalKey(target);
+    if (b.rfind(KeyOf(src) + "/", 0) == 0) return Fail(ERROR_ACCESS_DENIED);  // into itself
   }
-  DWORD srcAttrs = StoredAttributes(m, src.r.host, src.isDir);
+  DWORD srcAttrs = StoredAttributes(m, KeyOf(src), src.isDir);
   if (::rename(src.r.host.c_str(), target.c_str()) != 0) {
     if (errno != EXDEV || src.isDir) return Fail(ErrnoToError(errno));
     // Another host file system: copy, then delete the source.
@@ -511,15 +613,23 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     if (err) return Fail(err);
     ::unlink(src.r.host.c_str());
   }
+  NoteChange(m, src.r.host, false, 0);
+  NoteChange(m, target, true, TypeOf(src));
+  if (src.isDir) m.Folders().Forget(src.r.host.native());
+  // The name dst was resolved to now holds the file: its key and Windows path stand, unless
+  // the move only changed the case of the name, or dst was a link that the move replaced.
+  const bool asResolved = !sameFile && (dst.r.hostPlain || !dst.exists);
+  const std::string targetKey = asResolved ? KeyOf(dst) : CanonicalKey(target);
+  const std::string targetWindows = asResolved ? dst.r.windows : m.WindowsPath(target);
   Record(m, [&] {
     ForgetShortName(m, src.r.host.parent_path(), src.r.host.filename().string());
     if (src.isDir) {
-      MoveAttributes(m, src.r.host, target);
+      MoveAttributes(m, KeyOf(src), targetKey);
     } else {
-      ForgetAttributes(m, src.r.host);
-      StoreFileAttributes(m, target, srcAttrs);
+      ForgetAttributes(m, KeyOf(src));
+      StoreFileAttributes(m, targetKey, srcAttrs);
     }
-    m.Journal("file", "moved " + Display(src) + " to " + m.WindowsPath(target));
+    m.Journal("file", "moved " + Display(src) + " to " + targetWindows);
   });
   return TRUE;
 }
@@ -594,6 +704,7 @@ BOOL CreateDirectory(const std::string& path, void*) {
     if (p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
     if (!p.parentExists) return Fail(ERROR_PATH_NOT_FOUND);
     if (::mkdir(p.r.host.c_str(), 0755) != 0) return Fail(ErrnoToError(errno));
+    NoteChange(m, p.r.host, true, DT_DIR);
     m.Journal("file", "folder created " + Display(p));
     return TRUE;
   });
@@ -607,12 +718,14 @@ BOOL RemoveDirectory(const std::string& path) {
     if (!p.exists) return Fail(MissingError(p));
     if (!p.isDir) return Fail(ERROR_DIRECTORY);
     if (IsDriveRoot(p) || p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
-    if (StoredAttributes(m, p.r.host, true) & FILE_ATTRIBUTE_READONLY) return Fail(ERROR_ACCESS_DENIED);
+    if (StoredAttributes(m, KeyOf(p), true) & FILE_ATTRIBUTE_READONLY) return Fail(ERROR_ACCESS_DENIED);
     std::error_code ec;
     if (!fs::is_empty(p.r.host, ec)) return Fail(ec ? EcToError(ec) : ERROR_DIR_NOT_EMPTY);
     if (::rmdir(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
+    NoteChange(m, p.r.host, false, 0);
+    m.Folders().Forget(p.r.host.native());
     Record(m, [&] {
-      ForgetAttributes(m, p.r.host);
+      ForgetAttributes(m, KeyOf(p));
       ForgetShortName(m, p.r.host.parent_path(), p.r.host.filename().string());
       m.Journal("file", "folder removed " + Display(p));
     });
@@ -657,23 +770,34 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       return INVALID_HANDLE_VALUE;
     }
     bool wild = mask.find_first_of("*?") != std::string::npos;
+    ListingInfo info;
+    info.dirKey = KeyOf(dir);
     // A plain name present as spelled is the one answer: no listing needed. Names that
     // could be short names, or "name." (a name without extension), take the full way.
-    if (!wild && mask.find('~') == std::string::npos && mask.back() != '.' &&
+    if (!wild && mask.find('~') == std::string::npos && mask.back() != '.' && mask.back() != ' ' &&
         mask.rfind(kTempPrefix, 0) != 0 && mask != "..") {
-      struct stat st;
-      fs::path exact = dir.r.host / mask;
-      if (::lstat(exact.c_str(), &st) == 0) {
-        WIN32_FIND_DATA d;
-        if (FillFindData(m, dir.r.host, mask, d)) {
-          auto* state = new FindState;
-          state->items.push_back(std::move(d));
-          *data = state->items[0];
-          state->next = 1;
-          std::lock_guard lock(g_findMutex);
-          g_finds.insert(state);
-          return static_cast<HANDLE>(state);
+      WIN32_FIND_DATA d;
+      bool found = FillFindData(m, dir.r.host, info, mask, d);
+      if (!found) {
+        // Spelled otherwise on disk: the folder's cached listing knows the name, or that
+        // there is none.
+        Machine::Resolved exact;
+        if (m.Resolve(dir.r.windows + (dir.r.windows.back() == '\\' ? "" : "\\") + mask, exact)) {
+          if (exact.hostMissing) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+          }
+          found = FillFindData(m, dir.r.host, info, exact.host.filename().string(), d);
         }
+      }
+      if (found) {
+        auto* state = new FindState;
+        state->items.push_back(std::move(d));
+        *data = state->items[0];
+        state->next = 1;
+        std::lock_guard lock(g_findMutex);
+        g_finds.insert(state);
+        return static_cast<HANDLE>(state);
       }
     }
     std::vector<std::string> names;
@@ -689,24 +813,44 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       if (name.rfind(kTempPrefix, 0) == 0) continue;
       entries.push_back(name);
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const std::string& a, const std::string& b) { return FoldCase(a) < FoldCase(b); });
+    {
+      std::vector<std::pair<std::string, std::string>> byFolded;
+      byFolded.reserve(entries.size());
+      for (auto& e : entries) byFolded.emplace_back(FoldCase(e), std::move(e));
+      std::sort(byFolded.begin(), byFolded.end(),
+                [](const auto& a, const auto& b) { return a.first < b.first; });
+      for (size_t i = 0; i < byFolded.size(); ++i) entries[i] = std::move(byFolded[i].second);
+    }
+    // One pass: the short names the match needs are read (or given) for the whole folder at
+    // once, and so are the stored attributes of a listing of several entries.
+    const bool matchShort = wild || mask.find('~') != std::string::npos;
+    std::unordered_map<std::string, std::string> shortNames;
+    if (matchShort) shortNames = ShortNamesIn(m, info.dirKey, entries, entries);
+    std::vector<std::string> matched;
+    for (auto& name : entries) {
+      bool match = MatchMask(mask, name);
+      if (!match && matchShort && !IsShortName(name)) {
+        const std::string& alt = shortNames[name];
+        match = wild ? MatchMask(mask, alt) : SameText(alt, mask);
+      }
+      if (match) matched.push_back(name);
+    }
+    if (!matchShort) shortNames = ShortNamesIn(m, info.dirKey, entries, matched);
+    info.shortNames = &shortNames;
+    std::unordered_map<std::string, DWORD> records;
+    if (matched.size() > 4) {
+      records = StoredAttributesIn(m, info.dirKey);
+      info.records = &records;
+    }
     auto* state = new FindState;
     for (auto& name : names) {
       if (!MatchMask(mask, name)) continue;
       WIN32_FIND_DATA d;
-      if (FillFindData(m, dir.r.host, name, d)) state->items.push_back(d);
+      if (FillFindData(m, dir.r.host, info, name, d)) state->items.push_back(d);
     }
-    for (auto& name : entries) {
-      bool match = MatchMask(mask, name);
-      if (!match && !IsShortName(name) && wild) match = MatchMask(mask, ShortNameOf(m, dir.r.host, name));
-      // A generated short name always has a '~'; a name without one can only equal a
-      // short name that is the entry's own name, which MatchMask has already seen.
-      if (!match && !wild && mask.find('~') != std::string::npos)
-        match = SameText(ShortNameOf(m, dir.r.host, name), mask);
-      if (!match) continue;
+    for (auto& name : matched) {
       WIN32_FIND_DATA d;
-      if (FillFindData(m, dir.r.host, name, d)) state->items.push_back(std::move(d));
+      if (FillFindData(m, dir.r.host, info, name, d)) state->items.push_back(std::move(d));
     }
     if (state->items.empty()) {
       delete state;
@@ -909,7 +1053,8 @@ DWORD GetTempPath(DWORD size, char* buffer) {
     std::string dir = m.Settings().WindowsDir() + "\\TEMP";
     Path p;
     if (Look(m, dir, p)) {
-      if (!p.exists && p.parentExists) ::mkdir(p.r.host.c_str(), 0755);
+      if (!p.exists && p.parentExists && ::mkdir(p.r.host.c_str(), 0755) == 0)
+        NoteChange(m, p.r.host, true, DT_DIR);
       dir = p.r.windows;
     }
     return PutString(dir + "\\", buffer, size);
@@ -960,6 +1105,7 @@ UINT GetTempFileName(const std::string& dir, const std::string& prefix, UINT uni
         return 0;
       }
       ::close(fd);
+      NoteChange(m, p.r.host, true, DT_REG);
       SetHostWriteTime(p.r.host, clock::Now());
       if (!put(p.r.windows)) return 0;
       m.Journal("file", "temporary file created " + p.r.windows);
@@ -1106,6 +1252,7 @@ HANDLE CreateFile(const std::string& name, DWORD access, DWORD share, void*, DWO
     auto f = std::make_unique<FileState>();
     f->host = p.r.host;
     f->windows = p.r.windows;
+    f->key = KeyOf(p);
     if (!write) {
       f->fd = ::open(p.r.host.c_str(), O_RDONLY | O_CLOEXEC);
       if (f->fd < 0) return fail(ErrnoToError(errno));
@@ -1226,7 +1373,7 @@ BOOL CloseHandle(HANDLE handle) {
       return Fail(err);
     }
     Record(m, [&] {
-      if (f->created) StoreFileAttributes(m, f->host, FILE_ATTRIBUTE_ARCHIVE);
+      if (f->created) StoreFileAttributes(m, f->key, FILE_ATTRIBUTE_ARCHIVE);
       m.Journal("file", (f->created ? "created " : "written ") + f->windows);
     });
     return TRUE;
@@ -1262,8 +1409,9 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     DWORD err = AtomicWrite(
         p.r.host, [&](int fd) { return WriteAll(fd, data.data(), data.size()); }, clock::Now());
     if (err) return Fail(err);
+    NoteChange(m, p.r.host, true, DT_REG);
     Record(m, [&] {
-      if (!p.exists) StoreFileAttributes(m, p.r.host, FILE_ATTRIBUTE_ARCHIVE);
+      if (!p.exists) StoreFileAttributes(m, KeyOf(p), FILE_ATTRIBUTE_ARCHIVE);
       m.Journal("file", (p.exists ? "written " : "created ") + p.r.windows);
     });
     return true;

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/system/Clock.h"
+#include "platform/system/DirectoryCache.h"
 #include "platform/system/LastError.h"
 #include "platform/system/ShortNames.h"
 #include "platform/system/Sqlite.h"
@@ -68,36 +69,6 @@ char32_t FoldCodePoint(char32_t c) {
     return c - 1;  // Latin Extended-A pairs (upper is even)
   if (c == 0xFF) return 0x178;
   return c;
-}
-
-bool HasMultiByteLead(const char* s, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if ((unsigned char)s[i] >= 0xC0) return true;
-  return false;
-}
-
-// The entry of dir whose name equals comp without regard to case (the first one listed),
-// into name. Folding keeps the byte length of plain ASCII names, so most entries are
-// passed over on their length alone.
-bool FindFolded(const fs::path& dir, const std::string& comp, std::string& name) {
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return false;
-  std::string folded = FoldCase(comp);
-  bool compWide = HasMultiByteLead(comp.data(), comp.size());
-  bool found = false;
-  while (dirent* e = ::readdir(d)) {
-    const char* entry = e->d_name;
-    size_t len = std::strlen(entry);
-    if (len != comp.size() && !compWide && !HasMultiByteLead(entry, len)) continue;
-    if (std::strcmp(entry, ".") == 0 || std::strcmp(entry, "..") == 0) continue;
-    if (FoldCase(std::string(entry, len)) == folded) {
-      name.assign(entry, len);
-      found = true;
-      break;
-    }
-  }
-  ::closedir(d);
-  return found;
 }
 
 bool IsBadNameChar(char c) {
@@ -334,7 +305,10 @@ MachineSettings ParseSettings(const fs::path& file) {
 
 }  // namespace
 
-Machine::Machine(const fs::path& dir) : dir_(fs::absolute(dir)) { Load(); }
+Machine::Machine(const fs::path& dir)
+    : dir_(fs::absolute(dir)), folders_(std::make_unique<DirectoryCache>(&FoldCase, dir_.string())) {
+  Load();
+}
 Machine::~Machine() = default;
 
 void Machine::Load() {
@@ -412,11 +386,19 @@ bool Machine::HasCurrent() {
 fs::path Machine::DriveRoot(char letter) const {
   char l = char(std::tolower((unsigned char)letter));
   if (l < 'a' || l > 'z') return {};
+  {
+    std::lock_guard lock(rootsMutex_);
+    if (!roots_[size_t(l - 'a')].empty()) return roots_[size_t(l - 'a')];
+  }
   fs::path p = dir_ / "drives" / std::string(1, l);
   std::error_code ec;
-  if (fs::is_directory(p, ec)) return p;
-  if (l == 'z') return fs::path("/");
-  return {};
+  if (!fs::is_directory(p, ec)) {
+    if (l != 'z') return {};
+    p = fs::path("/");
+  }
+  std::lock_guard lock(rootsMutex_);
+  roots_[size_t(l - 'a')] = p;
+  return p;
 }
 
 std::string Machine::FullPathName(const std::string& winPath) const {
@@ -463,6 +445,31 @@ std::string Machine::FullPathName(const std::string& winPath) const {
   return out;
 }
 
+bool Machine::FindIn(const std::string& dir, const struct stat& dirStat, const std::string& comp,
+                     std::string& name, unsigned char& type, std::string& folderKey) const {
+  DirectoryCache::Found f;
+  auto result = folders_->Find(dir, dirStat, comp, f);
+  folderKey = f.folderKey;
+  type = DT_UNKNOWN;
+  if (result == DirectoryCache::Result::Present) {
+    name = f.entry.name;
+    type = f.entry.type;
+    return true;
+  }
+  if (result == DirectoryCache::Result::Unreadable) {
+    // A folder that may be passed but not listed: only the name as spelled can be found.
+    struct stat st;
+    if (::lstat((dir + "/" + comp).c_str(), &st) != 0) return false;
+    name = comp;
+    return true;
+  }
+  if (comp.find('~') == std::string::npos) return false;
+  name = LongNameOfShort(*const_cast<Machine*>(this), dir, comp);
+  return !name.empty();
+}
+
+std::string Machine::KeyOf(const Resolved& r) { return r.key.empty() ? CanonicalKey(r.host) : r.key; }
+
 bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
   std::string p = winPath;
   for (auto& c : p)
@@ -493,76 +500,80 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
   }
   out.drive = letter;
   out.readOnly = (std::toupper((unsigned char)letter) == 'Z') && root == fs::path("/");
-  // Most paths exist as spelled: one lstat answers for every component.
-  if (full.size() > 3) {
-    std::string rel = full.substr(3);
-    if (rel.back() == '\\') rel.pop_back();
-    for (auto& c : rel)
-      if (c == '\\') c = '/';
-    fs::path exact = root / rel;
+  out.hostPlain = out.hostIsDir = out.hostMissing = false;
+  out.key.clear();
+  const bool trailing = full.size() > 3 && full.back() == '\\';
+  std::string rel = full.substr(3);
+  if (trailing) rel.pop_back();
+  for (auto& c : rel)
+    if (c == '\\') c = '/';
+  const std::string& rootText = root.native();
+  auto join = [](const std::string& dir, const std::string& name) {
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+  };
+
+  // Most paths lie in a folder that exists as spelled: one stat of it, and its listing
+  // answers for the last name (present or not, its spelling on disk, file or folder).
+  if (!rel.empty()) {
+    size_t slash = rel.rfind('/');
+    std::string parent = slash == std::string::npos ? rootText : join(rootText, rel.substr(0, slash));
+    std::string comp = slash == std::string::npos ? rel : rel.substr(slash + 1);
     struct stat st;
-    if (!rel.empty() && ::lstat(exact.c_str(), &st) == 0) {
-      out.host = std::move(exact);
-      out.windows = full;
-      out.hostPlain = !S_ISLNK(st.st_mode);
-      out.hostIsDir = S_ISDIR(st.st_mode);
+    if (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      std::string name, folderKey;
+      unsigned char type;
+      bool found = FindIn(parent, st, comp, name, type, folderKey);
+      if (!found) name = comp;
+      std::string windows = full;
+      if (trailing) windows.pop_back();
+      windows.replace(windows.size() - comp.size(), comp.size(), name);
+      if (trailing) windows += '\\';
+      out.host = join(parent, name);
+      out.windows = std::move(windows);
+      out.hostMissing = !found;
+      bool plain = type != DT_UNKNOWN && type != DT_LNK;
+      if (found && plain) {
+        out.hostPlain = true;
+        out.hostIsDir = type == DT_DIR;
+      }
+      if (!folderKey.empty() && (!found || plain)) out.key = join(folderKey, name);
       return true;
     }
-    // Next most common: a new name in a folder that exists as spelled. Only the last name
-    // needs looking for.
-    size_t slash = rel.rfind('/');
-    if (!rel.empty() && errno == ENOENT && slash != std::string::npos) {
-      fs::path parent = root / rel.substr(0, slash);
-      if (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::string comp = rel.substr(slash + 1);
-        std::string name = comp;
-        bool found = FindFolded(parent, comp, name);
-        if (!found && comp.find('~') != std::string::npos) {
-          name = LongNameOfShort(*const_cast<Machine*>(this), parent, comp);
-          found = !name.empty();
-          if (!found) name = comp;
-        }
-        std::string windows = full;
-        bool trailing = windows.back() == '\\';
-        if (trailing) windows.pop_back();
-        windows.replace(windows.size() - comp.size(), comp.size(), name);
-        if (trailing) windows += '\\';
-        out.host = parent / name;
-        out.windows = std::move(windows);
-        out.hostMissing = !found;
-        return true;
-      }
-    }
   }
-  fs::path host = root;
+
+  // Some folder on the way is spelled otherwise, or missing: name by name from the root.
+  std::string host = rootText;
   std::string windows = full.substr(0, 3);
   bool exists = true;
-  std::stringstream ss(full.substr(3));
+  std::stringstream ss(rel);
   std::string comp;
   bool first = true;
-  std::error_code ec;
-  while (std::getline(ss, comp, '\\')) {
+  while (std::getline(ss, comp, '/')) {
     if (comp.empty()) continue;
     std::string name = comp;
     if (exists) {
-      fs::path exact = host / comp;
-      if (!fs::exists(fs::symlink_status(exact, ec))) {
-        bool found = FindFolded(host, comp, name);
-        if (!found && comp.find('~') != std::string::npos) {
-          std::string longName = LongNameOfShort(*const_cast<Machine*>(this), host, comp);
-          if (!longName.empty()) {
-            name = longName;
-            found = true;
-          }
-        }
-        if (!found) exists = false;
-      }
+      struct stat st;
+      std::string folderKey;
+      unsigned char type = DT_UNKNOWN;
+      bool folder = ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      bool found = folder && FindIn(host, st, comp, name, type, folderKey);
+      if (!found) name = comp;
+      // What is learnt of the last name, as above; of the ones before it, only the spelling.
+      bool plain = found && type != DT_UNKNOWN && type != DT_LNK;
+      out.hostMissing = folder && !found;
+      out.hostPlain = plain;
+      out.hostIsDir = plain && type == DT_DIR;
+      out.key = !folderKey.empty() && (!found || plain) ? join(folderKey, name) : std::string();
+      exists = found;
+    } else {
+      out.hostMissing = out.hostPlain = out.hostIsDir = false;
+      out.key.clear();
     }
-    host /= name;
+    host = join(host, name);
     windows += (first ? "" : "\\") + name;
     first = false;
   }
-  if (full.size() > 3 && full.back() == '\\') windows += "\\";
+  if (trailing) windows += "\\";
   out.host = host;
   out.windows = windows;
   return true;
@@ -637,8 +648,9 @@ void Machine::CloseDatabases() {
   state_.reset();
 }
 
-bool Machine::IsFileInUse(const fs::path& host) {
-  std::string key = CanonicalKey(host);
+bool Machine::IsFileInUse(const fs::path& host) { return IsKeyInUse(CanonicalKey(host)); }
+
+bool Machine::IsKeyInUse(const std::string& key) {
   auto st = State().Prepare("SELECT 1 FROM locks WHERE path = ?");
   st.Bind(1, key);
   if (st.Step()) return true;

@@ -1,9 +1,12 @@
 #pragma once
+#include <sys/stat.h>
 // The simulated Windows PC: a folder holding machine.ini, drives/<letter>/..., registry.db
 // and state.db. Every platform call resolves its paths and state through the current machine.
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,6 +16,7 @@
 
 namespace win {
 
+class DirectoryCache;
 class SqliteDb;
 
 enum class OsVersion { Win95, Win98, WinMe, NT351, NT4, Win2000, WinXP };
@@ -92,6 +96,8 @@ class Machine {
     bool hostPlain = false;
     bool hostIsDir = false;
     bool hostMissing = false;
+    // The canonical key of host (see CanonicalKey) when it came for free, else empty.
+    std::string key;
   };
   // False with the last error set (3 path not found, 123 bad name, 15 invalid drive).
   bool Resolve(const std::string& winPath, Resolved& out) const;
@@ -106,6 +112,10 @@ class Machine {
   void SetCurrentDirectoryPath(const std::string& dir) { currentDir_ = dir; }
   // The host folder of a drive letter, or empty when the machine has no such drive.
   std::filesystem::path DriveRoot(char letter) const;
+  // The listings that path resolution keeps (tests and benchmarks look at its counters).
+  DirectoryCache& Folders() const { return *folders_; }
+  // CanonicalKey(r.host), without asking the file system when Resolve already knew it.
+  static std::string KeyOf(const Resolved& r);
 
   // Runtime state shared by the processes of this machine (state.db).
   SqliteDb& State();
@@ -118,6 +128,8 @@ class Machine {
   // Files in use: locked by `machine lock`, or reported by a provider (the image of a
   // running service). Deleting gives 5, overwriting 32; reading and copying work.
   bool IsFileInUse(const std::filesystem::path& host);
+  // Same, for a file whose canonical key the caller has.
+  bool IsKeyInUse(const std::string& key);
   void LockFile(const std::filesystem::path& host);
   void UnlockAll();
   using InUseProvider = std::function<bool(Machine&, const std::filesystem::path& canonicalHost)>;
@@ -131,11 +143,17 @@ class Machine {
 
  private:
   void Load();
+  bool FindIn(const std::string& dir, const struct stat& dirStat, const std::string& comp,
+              std::string& name, unsigned char& type, std::string& folderKey) const;
   std::filesystem::path dir_;
   MachineSettings settings_;
   std::string currentDir_ = "C:\\";
   std::unique_ptr<SqliteDb> state_;
   std::unique_ptr<SqliteDb> registry_;
+  std::unique_ptr<DirectoryCache> folders_;
+  // Drive folders found so far ('a'..'z'); a letter not found is asked again each time.
+  mutable std::mutex rootsMutex_;
+  mutable std::array<std::filesystem::path, 26> roots_;
 };
 
 // Case folding used for every name comparison of the machine (ASCII and Latin letters).

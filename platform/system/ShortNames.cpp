@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <set>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/system/Machine.h"
 #include "platform/system/Sqlite.h"
@@ -54,47 +56,100 @@ bool IsShortName(const std::string& name) {
   return true;
 }
 
-std::string ShortNameOf(Machine& m, const fs::path& dir, const std::string& longName) {
-  if (IsShortName(longName)) {
-    // A valid 8.3 name in mixed case has its upper-case form as short name.
-    std::string up = longName;
-    for (auto& ch : up) ch = char(std::toupper(static_cast<unsigned char>(ch)));
-    return up;
-  }
-  std::string key = DirKey(dir);
-  std::string folded = FoldCase(longName);
-  auto& db = m.State();
-  {
-    auto st = db.Prepare("SELECT short FROM shortnames WHERE dir = ? AND long = ?");
-    st.Bind(1, key).Bind(2, folded);
-    if (st.Step()) return st.ColumnText(0);
-  }
+namespace {
+
+std::string UpperShort(const std::string& name) {
+  // A valid 8.3 name in mixed case has its upper-case form as short name.
+  std::string up = name;
+  for (auto& ch : up) ch = char(std::toupper(static_cast<unsigned char>(ch)));
+  return up;
+}
+
+// Names taken in the folder: real 8.3 names of entries and short names already given.
+std::set<std::string> TakenNames(Machine& m, const std::string& key,
+                                 const std::vector<std::string>& entries) {
+  std::set<std::string> taken;
+  for (auto& e : entries) taken.insert(FoldCase(e));
+  auto st = m.State().Prepare("SELECT short FROM shortnames WHERE dir = ?");
+  st.Bind(1, key);
+  while (st.Step()) taken.insert(FoldCase(st.ColumnText(0)));
+  return taken;
+}
+
+std::vector<std::string> ListNames(const fs::path& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec))
+    names.push_back(it->path().filename().string());
+  return names;
+}
+
+// Gives longName the first free NAME~N.EXT of the folder key and records it.
+std::string Assign(Machine& m, const std::string& key, const std::string& longName,
+                   std::set<std::string>& taken) {
   size_t dot = longName.rfind('.');
   std::string base = ShortPart(dot == std::string::npos ? longName : longName.substr(0, dot), 8);
   std::string ext = dot == std::string::npos ? "" : ShortPart(longName.substr(dot + 1), 3);
   if (base.empty()) base = "_";
-  // Names taken in the folder: real 8.3 names of entries and short names already given.
-  std::set<std::string> taken;
-  std::error_code ec;
-  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
-       it.increment(ec))
-    taken.insert(FoldCase(it->path().filename().string()));
-  {
-    auto st = db.Prepare("SELECT short FROM shortnames WHERE dir = ?");
-    st.Bind(1, key);
-    while (st.Step()) taken.insert(FoldCase(st.ColumnText(0)));
-  }
   for (int n = 1; n < 1000000; ++n) {
     std::string suffix = "~" + std::to_string(n);
     std::string cand = base.substr(0, std::min(base.size(), 8 - suffix.size())) + suffix;
     if (!ext.empty()) cand += "." + ext;
-    if (taken.count(cand)) continue;
-    auto ins = db.Prepare("INSERT OR REPLACE INTO shortnames(dir, long, short) VALUES(?,?,?)");
-    ins.Bind(1, key).Bind(2, folded).Bind(3, cand);
+    if (!taken.insert(cand).second) continue;
+    auto ins = m.State().Prepare("INSERT OR REPLACE INTO shortnames(dir, long, short) VALUES(?,?,?)");
+    ins.Bind(1, key).Bind(2, FoldCase(longName)).Bind(3, cand);
     ins.Step();
     return cand;
   }
   return longName;
+}
+
+}  // namespace
+
+std::string ShortNameOf(Machine& m, const fs::path& dir, const std::string& longName) {
+  if (IsShortName(longName)) return UpperShort(longName);
+  std::string key = DirKey(dir);
+  {
+    auto st = m.State().Prepare("SELECT short FROM shortnames WHERE dir = ? AND long = ?");
+    st.Bind(1, key).Bind(2, FoldCase(longName));
+    if (st.Step()) return st.ColumnText(0);
+  }
+  std::set<std::string> taken = TakenNames(m, key, ListNames(dir));
+  return Assign(m, key, longName, taken);
+}
+
+std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std::string& dirKey,
+                                                          const std::vector<std::string>& entries,
+                                                          const std::vector<std::string>& names) {
+  std::unordered_map<std::string, std::string> out;
+  std::unordered_map<std::string, std::string> recorded;  // folded long name -> short name
+  bool anyLong = false;
+  for (auto& n : names) {
+    if (IsShortName(n)) out[n] = UpperShort(n);
+    else anyLong = true;
+  }
+  if (!anyLong) return out;
+  {
+    auto st = m.State().Prepare("SELECT long, short FROM shortnames WHERE dir = ?");
+    st.Bind(1, dirKey);
+    while (st.Step()) recorded.emplace(st.ColumnText(0), st.ColumnText(1));
+  }
+  std::vector<const std::string*> missing;
+  for (auto& n : names) {
+    if (out.count(n)) continue;
+    auto it = recorded.find(FoldCase(n));
+    if (it != recorded.end())
+      out[n] = it->second;
+    else
+      missing.push_back(&n);
+  }
+  if (missing.empty()) return out;
+  SqliteTransaction tx(m.State());
+  std::set<std::string> taken = TakenNames(m, dirKey, entries);
+  for (auto* n : missing) out[*n] = Assign(m, dirKey, *n, taken);
+  tx.Commit();
+  return out;
 }
 
 std::string LongNameOfShort(Machine& m, const fs::path& dir, const std::string& shortName) {
@@ -119,6 +174,7 @@ std::string LongNameOfShort(Machine& m, const fs::path& dir, const std::string& 
 }
 
 void ForgetShortName(Machine& m, const fs::path& dir, const std::string& longName) {
+  if (IsShortName(longName)) return;  // its own short name: never recorded
   try {
     auto st = m.State().Prepare("DELETE FROM shortnames WHERE dir = ? AND long = ?");
     st.Bind(1, DirKey(dir)).Bind(2, FoldCase(longName));

@@ -37,6 +37,13 @@ SqliteDb::SqliteDb(const std::filesystem::path& file, bool create)
     // A file that is not a database fails here, with a clear message.
     Exec("PRAGMA journal_mode=WAL");
     Exec("PRAGMA synchronous=NORMAL");
+    // The log and its index stay between runs, emptied at the last close rather than
+    // deleted: a program neither creates two files per database when it starts nor deletes
+    // them when it ends. Emptied, the log holds nothing that could meet another database
+    // put in this one's place.
+    int persist = 1;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    Exec("PRAGMA journal_size_limit=0");
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;

@@ -6,11 +6,17 @@
 #include FT_TRUETYPE_TABLES_H
 #include FT_GLYPH_H
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "platform/system/Exceptions.h"
 
@@ -93,6 +99,39 @@ FT_Library Library() {
   return lib;
 }
 std::mutex ftMutex;  // FT_New_Face / FT_Done_Face share the library
+
+// A face of a font file, the file mapped once for the process: the fonts of every size and
+// style of a form share it instead of each opening and reading the file. A file replaced
+// since (another identity or time) is mapped anew. Call with ftMutex held.
+FT_Face OpenFace(const std::string& path) {
+  struct Mapped {
+    const FT_Byte* data = nullptr;
+    size_t size = 0;
+  };
+  using Identity = std::tuple<std::string, dev_t, ino_t, time_t, long>;
+  static std::map<Identity, Mapped> files;
+  FT_Face face = nullptr;
+  if (!Library()) return nullptr;
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    Identity id{path, st.st_dev, st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    auto it = files.find(id);
+    if (it == files.end()) {
+      Mapped m;
+      int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd >= 0) {
+        void* p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        ::close(fd);
+        if (p != MAP_FAILED) m = {static_cast<const FT_Byte*>(p), size_t(st.st_size)};
+      }
+      it = files.emplace(id, m).first;
+    }
+    if (it->second.data &&
+        FT_New_Memory_Face(Library(), it->second.data, FT_Long(it->second.size), 0, &face) == 0)
+      return face;
+  }
+  return FT_New_Face(Library(), path.c_str(), 0, &face) == 0 ? face : nullptr;
+}
 
 }  // namespace
 
@@ -220,7 +259,7 @@ FontInstance::FontInstance(const LOGFONT& lf) : lf_(lf) {
     FT_Face f = nullptr;
     {
       std::lock_guard lock(ftMutex);
-      if (Library() && FT_New_Face(Library(), file.c_str(), 0, &f) == 0) ftFace_ = f;
+      if ((f = OpenFace(file))) ftFace_ = f;
     }
     int wa = 0, wd = 0, upm = 2048;
     if (f) {

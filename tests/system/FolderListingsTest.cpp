@@ -1,0 +1,183 @@
+// The folder listings that path resolution keeps: what another process changes in a folder
+// between two calls is seen at the next call, and this process's own changes keep the
+// listings true without reading the folders again.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include "platform/system/DirectoryCache.h"
+#include "platform/system/Files.h"
+#include "platform/system/LastError.h"
+#include "tests/support/TempMachine.h"
+#include "tests/support/TestFiles.h"
+
+namespace fs = std::filesystem;
+using namespace win;
+
+namespace {
+const auto& Put = testfiles::PutFile;
+
+std::set<std::string> Listed(const std::string& pattern) {
+  std::set<std::string> names;
+  WIN32_FIND_DATA d;
+  HANDLE h = FindFirstFile(pattern, &d);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do names.insert(d.cFileName);
+  while (FindNextFile(h, &d));
+  FindClose(h);
+  return names;
+}
+
+bool Present(const std::string& path) { return GetFileAttributes(path) != INVALID_FILE_ATTRIBUTES; }
+
+// The name as the folder's listing spells it (found without regard to case).
+std::string DiskName(const std::string& path) {
+  Machine::Resolved r;
+  EXPECT_TRUE(Machine::Current().Resolve(path, r));
+  return r.hostMissing ? "" : r.host.filename().string();
+}
+}  // namespace
+
+TEST(FolderListings, ChangesFromOutsideBetweenTwoCallsAreSeen) {
+  TempMachine pc;
+  fs::path dir = pc.c() / "Data";
+  Put(dir / "Alpha.txt", "a");
+  // Each change below comes right after a lookup has listed the folder: in the same clock
+  // tick where the machine is fast, which is when a stale listing would hide it.
+  ASSERT_EQ(DiskName("C:\\data\\ALPHA.TXT"), "Alpha.txt");
+  EXPECT_FALSE(Present("C:\\DATA\\beta.txt"));
+
+  Put(dir / "Beta.txt", "b");  // created
+  EXPECT_EQ(DiskName("C:\\data\\BETA.TXT"), "Beta.txt");
+  EXPECT_TRUE(Present("C:\\DATA\\beta.txt"));
+
+  fs::remove(dir / "Alpha.txt");  // deleted
+  EXPECT_FALSE(Present("C:\\data\\alpha.TXT"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(DiskName("C:\\data\\ALPHA.TXT"), "");
+
+  // Renamed by another process.
+  ASSERT_EQ(std::system(("mv '" + (dir / "Beta.txt").string() + "' '" + (dir / "Gamma.txt").string() + "'").c_str()), 0);
+  EXPECT_FALSE(Present("C:\\data\\BETA.txt"));
+  EXPECT_TRUE(Present("C:\\data\\gamma.TXT"));
+  EXPECT_EQ(Listed("C:\\DATA\\*.txt"), std::set<std::string>{"Gamma.txt"});
+
+  // A file replaced by a folder of the same name, under another case.
+  fs::remove(dir / "Gamma.txt");
+  fs::create_directory(dir / "GAMMA.TXT");
+  DWORD a = GetFileAttributes("C:\\data\\gamma.txt");
+  ASSERT_NE(a, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST(FolderListings, AFolderMovedAwayAndMadeAgainIsListedAgain) {
+  TempMachine pc;
+  Put(pc.c() / "Work" / "Old.dll", "x");
+  ASSERT_TRUE(Present("C:\\WORK\\old.dll"));
+  fs::rename(pc.c() / "Work", pc.c() / "Moved");
+  fs::create_directory(pc.c() / "Work");
+  Put(pc.c() / "Work" / "New.dll", "y");
+  EXPECT_FALSE(Present("C:\\WORK\\old.dll"));
+  EXPECT_TRUE(Present("C:\\work\\NEW.DLL"));
+  EXPECT_TRUE(Present("C:\\moved\\OLD.DLL"));
+  // The whole drive folder taken away: nothing under it is reported present.
+  fs::remove_all(pc.c() / "Moved");
+  EXPECT_FALSE(Present("C:\\moved\\OLD.DLL"));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST(FolderListings, OwnChangesKeepTheListingTrueWithoutReadingTheFolderAgain) {
+  TempMachine pc;
+  Put(pc.c() / "src" / "Lib.dll", "library");
+  Put(pc.c() / "dst" / "Keep.txt", "k");
+  auto& folders = pc.machine().Folders();
+  if (!folders.KeepsOwnChanges(pc.c().string()))
+    GTEST_SKIP() << "the file system here stamps changes with a coarse clock";
+
+  ASSERT_FALSE(Present("C:\\dst\\lib.dll"));
+  ASSERT_TRUE(Present("C:\\DST\\keep.txt"));  // the drive's folder too, listed for "DST"
+  ASSERT_TRUE(Present("C:\\src\\LIB.DLL"));
+  const auto read = folders.Listings();
+  ASSERT_TRUE(CopyFile("C:\\src\\Lib.dll", "C:\\dst\\Lib.dll", TRUE));
+  EXPECT_EQ(DiskName("C:\\DST\\LIB.DLL"), "Lib.dll");
+  ASSERT_TRUE(MoveFile("C:\\dst\\lib.dll", "C:\\dst\\Moved.dll"));
+  EXPECT_FALSE(Present("C:\\DST\\LIB.DLL"));
+  EXPECT_EQ(DiskName("C:\\dst\\moved.DLL"), "Moved.dll");
+  ASSERT_TRUE(CreateDirectory("C:\\dst\\Sub"));
+  EXPECT_EQ(DiskName("C:\\DST\\SUB"), "Sub");
+  ASSERT_TRUE(DeleteFile("C:\\dst\\MOVED.DLL"));
+  EXPECT_FALSE(Present("C:\\dst\\moved.dll"));
+  ASSERT_TRUE(RemoveDirectory("C:\\dst\\sub"));
+  EXPECT_FALSE(Present("C:\\DST\\SUB"));
+  EXPECT_EQ(folders.Listings(), read) << "a folder was read again after a change of this process";
+
+  // An outside change after them is still seen.
+  Put(pc.c() / "dst" / "Outside.txt", "o");
+  EXPECT_EQ(DiskName("C:\\DST\\OUTSIDE.TXT"), "Outside.txt");
+  EXPECT_EQ(Listed("C:\\dst\\*"), (std::set<std::string>{".", "..", "Keep.txt", "Outside.txt"}));
+}
+
+TEST(FolderListings, OneListingGivesEachEntryItsOwnAttributesAndShortName) {
+  TempMachine pc;
+  for (const char* n : {"a.dll", "b.dll", "c.dll", "d.dll", "e.dll", "Long Name One.txt", "Long Name Two.txt"})
+    Put(pc.c() / "many" / n, n);
+  fs::create_directory(pc.c() / "many" / "Folder");
+  ASSERT_TRUE(SetFileAttributes("C:\\many\\b.dll", FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributes("C:\\many\\Long Name Two.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(SetFileAttributes("C:\\many\\Folder", FILE_ATTRIBUTE_SYSTEM));
+  // A record of a deeper entry belongs to that entry only.
+  Put(pc.c() / "many" / "Folder" / "a.dll", "deep");
+  ASSERT_TRUE(SetFileAttributes("C:\\many\\Folder\\a.dll", FILE_ATTRIBUTE_HIDDEN));
+
+  std::map<std::string, WIN32_FIND_DATA> seen;
+  WIN32_FIND_DATA d;
+  HANDLE h = FindFirstFile("C:\\many\\*", &d);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  do seen[d.cFileName] = d;
+  while (FindNextFile(h, &d));
+  FindClose(h);
+  ASSERT_EQ(seen.size(), 10u);
+  EXPECT_EQ(seen["a.dll"].dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(seen["b.dll"].dwFileAttributes, FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(seen["Long Name Two.txt"].dwFileAttributes, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(seen["Folder"].dwFileAttributes, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(seen["Long Name One.txt"].cAlternateFileName, "LONGNA~1.TXT");
+  EXPECT_EQ(seen["Long Name Two.txt"].cAlternateFileName, "LONGNA~2.TXT");
+  EXPECT_EQ(seen["a.dll"].cAlternateFileName, "A.DLL");
+  // The short names given by the listing are the ones the path calls use.
+  char shortPath[MAX_PATH];
+  ASSERT_GT(GetShortPathName("C:\\many\\Long Name Two.txt", shortPath, MAX_PATH), 0u);
+  EXPECT_STREQ(shortPath, "C:\\MANY\\LONGNA~2.TXT");
+  EXPECT_EQ(Listed("C:\\many\\LONGNA~1.TXT"), std::set<std::string>{"Long Name One.txt"});
+}
+
+TEST(FolderListings, ANameMadeByAnotherProcessDuringAnOwnChangeIsFoundAsSpelled) {
+  TempMachine pc;
+  fs::path dir = pc.c() / "Busy";
+  Put(dir / "Mine.dll", "m");
+  DirectoryCache cache(&FoldCase, pc.dir().string());
+  auto find = [&](const std::string& name) {
+    struct stat st;
+    EXPECT_EQ(::stat(dir.c_str(), &st), 0);
+    DirectoryCache::Found f;
+    return cache.Find(dir.string(), st, name, f) == DirectoryCache::Result::Present
+               ? f.entry.name
+               : std::string();
+  };
+  ASSERT_EQ(find("MINE.DLL"), "Mine.dll");
+  // Another process makes Theirs.dll while this one writes Ours.dll, which it then notes:
+  // the folder's time after both says nothing of the other name.
+  Put(dir / "Theirs.dll", "t");
+  Put(dir / "Ours.dll", "o");
+  cache.Changed(dir.string(), "Ours.dll", true, DT_REG);
+  EXPECT_EQ(find("OURS.DLL"), "Ours.dll");
+  EXPECT_EQ(find("Theirs.dll"), "Theirs.dll");
+  EXPECT_EQ(find("THEIRS.DLL"), "Theirs.dll");  // the folder was read again
+  fs::remove(dir / "Mine.dll");
+  cache.Changed(dir.string(), "Mine.dll", false, 0);
+  EXPECT_EQ(find("mine.dll"), "");
+}
