@@ -108,12 +108,16 @@ TForm* ModalForm() { return modalForms().empty() ? nullptr : modalForms().back()
 TModalResult TForm::ShowModal() {
   if (FInModal) throw Exception("Impossible de rendre modale une fenêtre visible");
   TForm* previous = Screen->ActiveForm();
+  // The control to give the focus back to, by handle: it may be gone by then.
+  TWinControl* hadFocus = FocusedControl();
+  win::HWND focusBack = hadFocus && !ContainsControl(hadFocus) ? hadFocus->Handle() : nullptr;
   FModalResult = mrNone;
   FInModal = true;
   modalForms().push_back(this);
   struct Restore {
     TForm* self;
     TForm* previous;
+    win::HWND focusBack;
     ~Restore() {
       self->FInModal = false;
       auto& m = modalForms();
@@ -121,9 +125,15 @@ TModalResult TForm::ShowModal() {
       self->SetVisible(false);
       if (Screen->ActiveForm() == self || !Screen->ActiveForm())
         Screen->SetActiveForm(previous && previous->Visible() ? previous : nullptr);
+      TWinControl* back = focusBack && win::IsWindow(focusBack) ? TWinControl::FindControl(focusBack) : nullptr;
+      if (back && back->CanFocus()) back->SetFocus();
     }
-  } restore{this, previous};
+  } restore{this, previous, focusBack};
   Show();
+  if (TWinControl* f = FocusedControl(); !f || !ContainsControl(f)) {
+    if (FActiveControl && ContainsControl(FActiveControl) && FActiveControl->CanFocus()) FActiveControl->SetFocus();
+    else SelectNext(nullptr, true);
+  }
   // The form shows before anything answers it (its snapshot too).
   DisplayBackend::Update();
   while (FModalResult == mrNone) {
@@ -172,6 +182,51 @@ bool IsAccel(char ch, const std::string& caption) {
     return std::tolower(static_cast<unsigned char>(caption[i + 1])) == std::tolower(static_cast<unsigned char>(ch));
   }
   return false;
+}
+
+namespace {
+
+bool wantsKey(TWinControl* target, win::WORD key) {
+  using namespace win;
+  auto code = target->Perform(WM_GETDLGCODE);
+  return (key == VK_TAB && (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS))) ||
+         (key >= VK_LEFT && key <= VK_DOWN && (code & DLGC_WANTARROWS)) ||
+         ((key == VK_RETURN || key == VK_ESCAPE) && (code & DLGC_WANTALLKEYS));
+}
+
+}  // namespace
+
+bool DialogKey(TWinControl* target, win::WORD key, TShiftState shift) {
+  using namespace win;
+  auto* form = dynamic_cast<TForm*>(target->ParentForm());
+  if (!form) return false;
+  if (shift & ssAlt) {
+    bool alnum = (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z');
+    return alnum && form->Perform(CM_DIALOGCHAR, key, shift) != 0;
+  }
+  bool dialogKey = key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE || (key >= VK_LEFT && key <= VK_DOWN);
+  return dialogKey && !wantsKey(target, key) && form->Perform(CM_DIALOGKEY, key, shift) != 0;
+}
+
+bool DialogChar(TWinControl* target, char ch, TShiftState shift) {
+  using namespace win;
+  if (static_cast<unsigned char>(ch) <= ' ' || ch == 0x7F || (shift & ssCtrl)) return false;
+  auto* form = dynamic_cast<TForm*>(target->ParentForm());
+  if (!form) return false;
+  if (!(shift & ssAlt) && (target->Perform(WM_GETDLGCODE) & (DLGC_WANTCHARS | DLGC_WANTALLKEYS))) return false;
+  return form->Perform(CM_DIALOGCHAR, WPARAM(static_cast<unsigned char>(ch)), shift) != 0;
+}
+
+bool IsDialogMessage(const win::MSG& msg) {
+  using namespace win;
+  bool sys = msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSCHAR;
+  bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+  if (!key && msg.message != WM_CHAR && msg.message != WM_SYSCHAR) return false;
+  TWinControl* target = TWinControl::FindControl(msg.hwnd);
+  if (!target) return false;
+  TShiftState shift = KeyboardShiftState() | (sys ? ssAlt : 0);
+  if (key) return DialogKey(target, WORD(msg.wParam), shift);
+  return DialogChar(target, char(msg.wParam), shift);
 }
 
 void TForm::WndProc(TMessage& m) {
@@ -301,7 +356,7 @@ bool TApplication::HandleMessage() {
     if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
     DisplayBackend::Changed();
     try {
-      win::DispatchMessage(&msg);
+      if (!IsDialogMessage(msg)) win::DispatchMessage(&msg);
     } catch (const EUiScriptError&) {
       throw;
     } catch (const std::exception& e) {
@@ -330,7 +385,7 @@ void TApplication::ProcessMessages() {
     }
     if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
     DisplayBackend::Changed();
-    win::DispatchMessage(&msg);
+    if (!IsDialogMessage(msg)) win::DispatchMessage(&msg);
   }
   DisplayBackend::Update();
 }

@@ -36,6 +36,8 @@ class TForm : public TCustomControl {
   void Show();
   void Close();
   // Runs a modal loop until ModalResult is set (scripted commands run while it waits).
+  // The focus moves into the form (ActiveControl, else the first tab stop) and goes back
+  // to the control that had it when the loop ends.
   TModalResult ShowModal();
   // True while ShowModal runs.
   bool Modal() const { return FInModal; }
@@ -209,6 +211,19 @@ inline constexpr TApplicationRef Application{};
 
 // True when the caption marks ch with '&' ("&&" is a plain ampersand); letters in any case.
 bool IsAccel(char ch, const std::string& caption);
+
+// What a form's dialog handling does with a key before the focused control sees it. A
+// key pressed on target: Tab, arrows, Enter and Escape that target does not ask for
+// (WM_GETDLGCODE) go to its form as CM_DIALOGKEY; with Alt, a letter or digit goes to the
+// form's accelerators (CM_DIALOGCHAR). True when the form used the key.
+bool DialogKey(TWinControl* target, win::WORD key, TShiftState shift);
+// A character typed on target: with Alt, or when target takes no characters (a button),
+// it runs the form's accelerator for it. True when one ran.
+bool DialogChar(TWinControl* target, char ch, TShiftState shift);
+// The message loop's filter for keys posted to a control (WM_KEYDOWN, WM_SYSKEYDOWN,
+// WM_CHAR, WM_SYSCHAR; the SYS ones carry Alt): DialogKey and DialogChar with the
+// keyboard's shift state. True when the message was used and must not be dispatched.
+bool IsDialogMessage(const win::MSG& msg);
 
 class TLabel;
 class TImage;

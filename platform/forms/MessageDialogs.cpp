@@ -2,10 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/forms/ControlPaint.h"
+#include "platform/forms/DisplayBackend.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/UiScript.h"
+#include "platform/forms/graphics/GdiText.h"
 #include "platform/forms/graphics/StockIcons.h"
 
 namespace {
@@ -42,7 +46,6 @@ TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsg
   auto* f = new TMessageForm(nullptr);
   f->SetName("MessageDlg");
   f->SetBorderStyle(bsDialog);
-  f->SetPosition(poScreenCenter);
   f->SetCaption(type == mtCustom ? (Application ? Application->Title() : std::string()) : kTitles[type]);
   const int margin = 8, buttonW = 75, buttonH = 25, gap = 8, iconSize = 32;
   int textLeft = margin;
@@ -57,20 +60,20 @@ TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsg
     f->Image->SetParent(f);
     textLeft += iconSize + 12;
   }
-  // The label's size from the text: 6 pixels a character, 13 a line.
-  int lines = 1, longest = 0, current = 0;
-  for (size_t i = 0; i < msg.size(); ++i) {
-    if (msg[i] == '\n') {
-      ++lines;
-      current = 0;
-    } else if (msg[i] != '\r' && (static_cast<unsigned char>(msg[i]) & 0xC0) != 0x80) {
-      longest = std::max(longest, ++current);
-    }
-  }
+  // The label is as large as the text, whose lines wrap at half the screen's width.
   f->Message = new TLabel(f);
   f->Message->SetName("Message");
   f->Message->SetCaption(msg);
-  f->Message->SetBounds(textLeft, margin, std::max(1, longest * 6), lines * 13);
+  f->Message->SetWordWrap(true);
+  win::RECT text{0, 0, std::max(100, Screen->Width() / 2), 0};
+  if (win::HDC dc = win::CreateScreenDC()) {
+    win::HGDIOBJ old = win::SelectObject(dc, ControlPaint::FontHandle(f->Message->Font()));
+    win::DrawText(dc, msg, &text, win::DT_CALCRECT | win::DT_WORDBREAK);
+    win::SelectObject(dc, old);
+    win::DeleteDC(dc);
+  }
+  f->Message->SetBounds(textLeft, margin, std::max(1, int(text.right - text.left)),
+                        std::max(13, int(text.bottom - text.top)));
   f->Message->SetParent(f);
   int count = 0;
   for (int b = mbYes; b <= mbHelp; ++b)
@@ -96,11 +99,31 @@ TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsg
     if (def < 0) def = b;
     btn->SetDefault(b == def);
     btn->SetCancel(b == cancel);
+    if (b == def) f->SetActiveControl(btn);
     f->Buttons.push_back(btn);
     f->Kinds.push_back(TMsgDlgBtn(b));
     x += buttonW + gap;
   }
+  // The close box: Cancel where there is one, OK when it is the only answer; a question
+  // without Cancel must be answered.
+  bool hasCancel = buttons & (1u << mbCancel), onlyOk = (buttons & 0x7FFu) == (1u << mbOK);
+  f->OnClose = [f, hasCancel, onlyOk](TObject*, TCloseAction& action) {
+    if (hasCancel) f->SetModalResult(mrCancel);
+    else if (onlyOk) f->SetModalResult(mrOk);
+    else action = caNone;
+  };
   return f;
+}
+
+bool PersonAnswersDialogs() {
+  if (UiScript::Scripted()) return false;
+  return (Application && Application->InputWaiter) || DisplayBackend::UsesX11();
+}
+
+TModalResult ShowDialogModal(TForm* dialog) {
+  // The display centres it on the form that was active (the screen when there is none).
+  dialog->SetPosition(poOwnerFormCenter);
+  return dialog->ShowModal();
 }
 
 TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
@@ -112,11 +135,19 @@ TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons
     names.push_back(kButtons[k].name);
     captions.push_back(kButtons[k].caption);
   }
+  if (PersonAnswersDialogs()) {
+    TModalResult result = ShowDialogModal(f.get());
+    std::string answer;
+    for (auto k : f->Kinds)
+      if (kButtons[k].result == result) answer = kButtons[k].caption;
+    UiScript::Record(UiScript::DialogRecord{kKindNames[type], f->Caption(), msg, captions, answer, result});
+    return result;
+  }
   // The script's answer presses its button once the dialog's loop runs.
   int i = UiScript::AnswerMessageDialog(kKindNames[type], f->Caption(), msg, names, captions);
   TButton* chosen = f->Buttons[size_t(i)];
   if (kButtons[f->Kinds[size_t(i)]].result == mrNone)
     UiScript::Fail("the answer \"" + captions[size_t(i)] + "\" does not close the dialog \"" + f->Caption() + "\"");
   win::PostMessage(chosen->Handle(), win::BM_CLICK, 0, 0);
-  return f->ShowModal();
+  return ShowDialogModal(f.get());
 }

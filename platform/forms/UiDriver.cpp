@@ -85,26 +85,13 @@ void sendKey(TWinControl* target, win::WORD key, TShiftState shift) {
   Application->HintInput(TMessage{win::WM_KEYDOWN, key, 0, 0});
   SetKeyboardShiftState(shift);
   struct Clear { ~Clear() { SetKeyboardShiftState(0); } } clear;
-  auto* form = dynamic_cast<TForm*>(target->ParentForm());
-  bool dialogKey = key == win::VK_TAB || key == win::VK_RETURN || key == win::VK_ESCAPE ||
-                   (key >= win::VK_LEFT && key <= win::VK_DOWN);
-  if (shift & ssAlt) {
-    // Alt+letter: the form's accelerators.
-    if (form && form->Perform(win::CM_DIALOGCHAR, key, shift)) return;
-    return;
-  }
-  if (dialogKey && form) {
-    auto code = target->Perform(win::WM_GETDLGCODE);
-    bool wanted = (key == win::VK_TAB && (code & (win::DLGC_WANTTAB | win::DLGC_WANTALLKEYS))) ||
-                  (key >= win::VK_LEFT && key <= win::VK_DOWN && (code & win::DLGC_WANTARROWS)) ||
-                  ((key == win::VK_RETURN || key == win::VK_ESCAPE) && (code & win::DLGC_WANTALLKEYS));
-    if (!wanted && form->Perform(win::CM_DIALOGKEY, key, shift)) return;
-  }
+  // Alt+letter is only ever an accelerator.
+  if (DialogKey(target, key, shift) || (shift & ssAlt)) return;
   target->Perform(win::WM_KEYDOWN, key);
   if (key == win::VK_SPACE || key == win::VK_RETURN || key == win::VK_ESCAPE ||
       (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
     char ch = key >= 'A' && key <= 'Z' && !(shift & ssShift) ? char(key - 'A' + 'a') : char(key);
-    target->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
+    if (!DialogChar(target, ch, shift)) target->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
   }
   target->Perform(win::WM_KEYUP, key);
 }
@@ -264,7 +251,10 @@ void Key(win::WORD key, TShiftState shift) { sendKey(keyTarget(), key, shift); }
 
 void Chars(const std::string& text) {
   if (!text.empty()) Application->HintInput(TMessage{win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(text[0])), 0, 0});
-  for (char ch : text) keyTarget()->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
+  for (char ch : text) {
+    TWinControl* target = keyTarget();
+    if (!DialogChar(target, ch, KeyboardShiftState())) target->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
+  }
 }
 
 void MoveMouse(TComponent* root, const std::string& name, int x, int y) {

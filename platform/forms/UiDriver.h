@@ -41,9 +41,10 @@ void Close(TForm* form);
 void Close(const std::string& name);
 // A key pressed on the focused control (or the active form), with its modifiers: dialog
 // keys (Tab, arrows, Enter, Escape) the control does not want go to its form. A printable
-// key then sends its character.
+// key then sends its character (see Chars).
 void Key(win::WORD key, TShiftState shift = 0);
-// Characters typed on the focused control; Alt+letter accelerators with Key('S', ssAlt).
+// Characters typed on the focused control; on a control that takes no characters (a
+// button) a letter runs the form's accelerator for it. Alt+letter with Key('S', ssAlt).
 void Chars(const std::string& text);
 
 // The mouse moves to (x, y) in the client area of the named control (negative: its middle)

@@ -26,6 +26,8 @@ struct State {
   std::recursive_mutex mutex;
   bool testMode = false;
   bool envRead = false;
+  bool scriptGiven = false;    // WI_UI_SCRIPT named a script, or answers were added by code
+  bool testScripted = true;   // test mode: the script stands in for the user
   std::vector<Answer> answers;
   std::deque<Command> commands;
   std::vector<DialogRecord> records;
@@ -109,6 +111,13 @@ std::string describe(const std::string& title, const std::string& message) {
   return "\"" + title + "\": \"" + m + "\"";
 }
 
+bool scripted(const State& s) { return s.testMode ? s.testScripted : s.scriptGiven; }
+
+// Why a dialog without an answer cannot go on, for its error.
+std::string unanswered(const State& s) {
+  return scripted(s) ? "" : " (no display to show it and no UI script, WI_UI_SCRIPT, to answer it)";
+}
+
 void addLine(State& s, const std::string& raw, const std::string& where) {
   size_t start = raw.find_first_not_of(" \t\r\n");
   if (start == std::string::npos || raw[start] == '#') return;
@@ -166,10 +175,31 @@ void Reset() {
   std::lock_guard lock(s.mutex);
   s.testMode = true;
   s.envRead = true;
+  s.testScripted = true;
   s.answers.clear();
   s.commands.clear();
   s.records.clear();
   UiDriver::Reset();
+}
+
+bool Scripted() {
+  LoadFromEnvironment();
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  return scripted(s);
+}
+
+void SetScripted(bool on) {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  s.testScripted = on;
+}
+
+void Record(const DialogRecord& dialog) {
+  LoadFromEnvironment();
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  s.records.push_back(dialog);
 }
 
 void Expect(const std::string& title, const std::string& message, const std::string& answer,
@@ -177,6 +207,7 @@ void Expect(const std::string& title, const std::string& message, const std::str
   LoadFromEnvironment();
   auto& s = state();
   std::lock_guard lock(s.mutex);
+  s.scriptGiven = true;
   Answer a{"dialog", title, message, exact, answer, "Expect"};
   if (!exact && !message.empty() && message[0] == '=') {
     a.exact = true;
@@ -189,6 +220,7 @@ void ExpectOpen(const std::string& title, const std::string& file) {
   LoadFromEnvironment();
   auto& s = state();
   std::lock_guard lock(s.mutex);
+  s.scriptGiven = true;
   s.answers.push_back(Answer{"open", title, "", false, file, "ExpectOpen"});
 }
 
@@ -196,6 +228,7 @@ void ExpectPrinterSetup(bool ok) {
   LoadFromEnvironment();
   auto& s = state();
   std::lock_guard lock(s.mutex);
+  s.scriptGiven = true;
   s.answers.push_back(Answer{"printer", "", "", false, ok ? "ok" : "cancel", "ExpectPrinterSetup"});
 }
 
@@ -203,6 +236,7 @@ void Load(const std::string& text, const std::string& source) {
   LoadFromEnvironment();  // the program's script comes first, whoever adds to it
   auto& s = state();
   std::lock_guard lock(s.mutex);
+  s.scriptGiven = true;
   std::istringstream in(text);
   std::string line;
   int n = 0;
@@ -224,6 +258,7 @@ void LoadFromEnvironment() {
   s.envRead = true;
   const char* path = std::getenv("WI_UI_SCRIPT");
   if (!path || !*path) return;
+  s.scriptGiven = true;
   try {
     LoadFile(path);
   } catch (const EUiScriptError& e) {
@@ -279,7 +314,7 @@ int AnswerMessageDialog(const std::string& kind, const std::string& title,
          describe(title, message) + " (buttons: " + list + ")");
   }
   s.records.push_back(rec);
-  Fail("unexpected dialog " + describe(title, message));
+  Fail("unexpected dialog " + describe(title, message) + unanswered(s));
 }
 
 std::optional<std::string> AnswerOpenDialog(const std::string& title) {
@@ -294,7 +329,7 @@ std::optional<std::string> AnswerOpenDialog(const std::string& title) {
     return a.answer;
   }
   s.records.push_back(DialogRecord{"open", title, "", {}, "", 0});
-  Fail("unexpected open dialog \"" + title + "\"");
+  Fail("unexpected open dialog \"" + title + "\"" + unanswered(s));
 }
 
 bool AnswerPrinterSetup() {
@@ -309,7 +344,7 @@ bool AnswerPrinterSetup() {
     return a.answer == "ok";
   }
   s.records.push_back(DialogRecord{"printer", "Configuration de l'impression", "", {}, "", 0});
-  Fail("unexpected printer setup dialog");
+  Fail("unexpected printer setup dialog" + unanswered(s));
 }
 
 std::optional<Command> NextCommand() {

@@ -31,6 +31,10 @@
 // A dialog for which no answer waits is an error naming the dialog. In tests (after Reset)
 // it throws EUiScriptError; in programs it is written to stderr and the program exits
 // with code 3, so that nothing waits for a user who is not there.
+//
+// A program run without WI_UI_SCRIPT has no script: its dialogs wait for the person at the
+// screen when there is a display (see PersonAnswersDialogs in MessageDialogs.h), and fail
+// as above when there is none.
 #include <deque>
 #include <functional>
 #include <optional>
@@ -62,8 +66,17 @@ struct Command {
   std::string where;  // "file:line" for messages
 };
 
-// Test mode: forgets expectations, pending commands and records; failures throw.
+// Test mode: forgets expectations, pending commands and records; failures throw. The
+// script stands in for the user until SetScripted(false).
 void Reset();
+// True when a script answers the dialogs: WI_UI_SCRIPT names one or the program added
+// answers; in test mode, unless the test switched it off.
+bool Scripted();
+// Test mode: false lets the dialogs wait for a person (a test's input waiter) as in a
+// program run without WI_UI_SCRIPT.
+void SetScripted(bool scripted);
+// Adds a dialog that a person answered to Dialogs().
+void Record(const DialogRecord& dialog);
 // `message` as in the script ("=text" or exact = true: the whole message).
 void Expect(const std::string& title, const std::string& message, const std::string& answer,
             bool exact = false);
