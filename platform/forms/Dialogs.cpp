@@ -1,6 +1,12 @@
 #include "platform/forms/Dialogs.h"
 
+#include <memory>
+
+#include "platform/forms/MessageDialogs.h"
+#include "platform/forms/OpenFileDialogForm.h"
+#include "platform/forms/PrinterSetupDialogForm.h"
 #include "platform/forms/UiScript.h"
+#include "platform/forms/graphics/Printers.h"
 
 void TOpenDialog::DefineProps(TPropList& p) {
   p.String("DefaultExt", &TOpenDialog::DefaultExt, &TOpenDialog::SetDefaultExt);
@@ -22,7 +28,20 @@ void TOpenDialog::DefineProps(TPropList& p) {
 
 bool TOpenDialog::Execute() {
   OnShow(this);
-  auto file = UiScript::AnswerOpenDialog(FTitle.empty() ? "Ouvrir" : FTitle);
+  std::string title = FTitle.empty() ? "Ouvrir" : FTitle;
+  std::optional<std::string> file;
+  if (PersonAnswersDialogs()) {
+    std::unique_ptr<TOpenFileDialogForm> f(new TOpenFileDialogForm(nullptr));
+    f->Setup(*this);
+    TModalResult result = ShowDialogModal(f.get());
+    if (result == mrOk) {
+      file = f->FileName();
+      FFilterIndex = f->FilterIndex();
+    }
+    UiScript::Record(UiScript::DialogRecord{"open", title, "", {}, file.value_or(""), result});
+  } else {
+    file = UiScript::AnswerOpenDialog(title);
+  }
   OnClose(this);
   if (!file) return false;
   FFileName = *file;
@@ -33,7 +52,16 @@ bool TOpenDialog::Execute() {
 
 void TPrinterSetupDialog::DefineProps(TPropList&) {}
 
-bool TPrinterSetupDialog::Execute() { return UiScript::AnswerPrinterSetup(); }
+bool TPrinterSetupDialog::Execute() {
+  if (!PersonAnswersDialogs()) return UiScript::AnswerPrinterSetup();
+  std::unique_ptr<TPrinterSetupDialogForm> f(new TPrinterSetupDialogForm(nullptr));
+  f->Setup(*Printer());
+  TModalResult result = ShowDialogModal(f.get());
+  if (result == mrOk) f->Apply(*Printer());
+  UiScript::Record(UiScript::DialogRecord{"printer", f->Caption(), "", {"OK", "Annuler"},
+                                          result == mrOk ? "OK" : "Annuler", result});
+  return result == mrOk;
+}
 
 WI_REGISTER_CLASS(TOpenDialog);
 WI_REGISTER_CLASS(TPrinterSetupDialog);

@@ -1,8 +1,18 @@
 #pragma once
-// Common dialogs. Without a display they are answered by the UI script ("open", "printer"
-// lines, or UiScript::ExpectOpen / ExpectPrinterSetup in tests); a dialog the script did
-// not expect is an error naming it.
+// Common dialogs. With a UI script they are answered by it ("open", "printer" lines, or
+// UiScript::ExpectOpen / ExpectPrinterSetup in tests), and a dialog the script did not
+// expect is an error naming it. Without a script they are modal windows for the person at
+// the screen (TOpenFileDialogForm, TPrinterSetupDialogForm); without a display either, the
+// same error as an unexpected dialog.
 #include "platform/forms/Classes.h"
+
+// TOpenDialog's options, as bits of Options().
+enum TOpenOption {
+  ofReadOnly, ofOverwritePrompt, ofHideReadOnly, ofNoChangeDir, ofShowHelp, ofNoValidate,
+  ofAllowMultiSelect, ofExtensionDifferent, ofPathMustExist, ofFileMustExist, ofCreatePrompt,
+  ofShareAware, ofNoReadOnlyReturn, ofNoTestFileCreate, ofNoNetworkButton, ofNoLongNames,
+  ofOldStyleDialog, ofNoDereferenceLinks, ofEnableIncludeNotify, ofEnableSizing
+};
 
 class TOpenDialog : public TComponent {
   WI_CLASS(TOpenDialog, TComponent)
@@ -24,7 +34,8 @@ class TOpenDialog : public TComponent {
   void SetTitle(const std::string& v) { FTitle = v; }
   unsigned Options() const { return FOptions; }
   void SetOptions(unsigned v) { FOptions = v; }
-  // True when a file was chosen (FileName and Files then hold it).
+  // True when a file was chosen (FileName and Files then hold it, and FilterIndex the
+  // type shown then).
   virtual bool Execute();
   TNotifyEvent OnShow, OnClose;
 

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <iterator>
 #include <fstream>
 #include <sstream>
 
@@ -138,6 +139,44 @@ void TPrinter::SetPrinterIndex(int i) {
   if (i < 0 || i >= int(FPrinters.size())) throw Exception("Indice d'imprimante hors limites");
   FPrinterIndex = i;
 }
+
+namespace {
+struct Paper {
+  const char* name;
+  int width, height;  // portrait, at 150 dpi
+};
+const Paper kPapers[] = {{"A4", 1240, 1754}, {"A5", 874, 1240}, {"Lettre", 1275, 1650}, {"Légal", 1275, 2100}};
+}  // namespace
+
+const std::vector<std::string>& TPrinter::PaperNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> n;
+    for (const Paper& p : kPapers) n.push_back(p.name);
+    return n;
+  }();
+  return names;
+}
+
+void TPrinter::SetOrientation(TPrinterOrientation v) {
+  if (FPrinting) throw Exception("Impression en cours");
+  FOrientation = v;
+  SizePage();
+}
+
+void TPrinter::SetPaperSize(int index) {
+  if (FPrinting) throw Exception("Impression en cours");
+  if (index < 0 || index >= int(std::size(kPapers))) throw Exception("Format de papier inconnu");
+  FPaper = index;
+  SizePage();
+}
+
+void TPrinter::SizePage() {
+  const Paper& p = kPapers[FPaper];
+  FWidth = FOrientation == poPortrait ? p.width : p.height;
+  FHeight = FOrientation == poPortrait ? p.height : p.width;
+}
+
+std::string TPrinter::Location() const { return (Machine::Current().Dir() / "printed").string(); }
 
 TCanvas& TPrinter::Canvas() {
   if (!FCanvas) FCanvas = std::make_unique<TCanvas>();

@@ -26,6 +26,8 @@ struct TPrintedPage {
 void WritePdf(const std::filesystem::path& file, const std::string& title, int dpi,
               const std::vector<TPrintedPage>& pages);
 
+enum TPrinterOrientation { poPortrait, poLandscape };
+
 class TPrinter {
  public:
   TPrinter();
@@ -44,6 +46,18 @@ class TPrinter {
   int PageWidth() const { return FWidth; }    // pixels
   int PageHeight() const { return FHeight; }
   int Resolution() const { return FDpi; }
+  // The page's orientation and paper (an index of PaperNames()); both are refused while a
+  // job prints ("Impression en cours").
+  TPrinterOrientation Orientation() const { return FOrientation; }
+  void SetOrientation(TPrinterOrientation v);
+  static const std::vector<std::string>& PaperNames();  // "A4", "A5", "Lettre", "Légal"
+  int PaperSize() const { return FPaper; }
+  void SetPaperSize(int index);
+  // What the printer tells about itself: always ready, a PDF writer, whose files land in
+  // the machine's "printed" folder.
+  std::string Status() const { return "Prêt"; }
+  std::string DriverName() const { return "Imprimante PDF"; }
+  std::string Location() const;
   TCanvas& Canvas();
 
   void BeginDoc();
@@ -56,12 +70,15 @@ class TPrinter {
  private:
   void StartPage();
   void FinishPage();
+  void SizePage();
   std::vector<std::string> FPrinters{"Imprimante PDF"};
   int FPrinterIndex = 0;
   std::string FTitle;
   bool FPrinting = false, FAborted = false;
   int FPageNumber = 0;
   int FDpi = 150, FWidth = 1240, FHeight = 1754;  // A4
+  TPrinterOrientation FOrientation = poPortrait;
+  int FPaper = 0;
   std::unique_ptr<TCanvas> FCanvas;
   win::HDC FDC = nullptr;
   std::unique_ptr<win::Surface> FPage;
