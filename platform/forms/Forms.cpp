@@ -105,6 +105,14 @@ std::vector<TForm*>& modalForms() {
 
 TForm* ModalForm() { return modalForms().empty() ? nullptr : modalForms().back(); }
 
+bool BlockedByModal(const TControl* c) {
+  TForm* modal = ModalForm();
+  if (!modal || !c) return false;
+  for (const TControl* p = c; p; p = p->Parent())
+    if (p == modal) return false;
+  return true;
+}
+
 TModalResult TForm::ShowModal() {
   if (FInModal) throw Exception("Impossible de rendre modale une fenêtre visible");
   TForm* previous = Screen->ActiveForm();
@@ -117,7 +125,6 @@ TModalResult TForm::ShowModal() {
   struct Restore {
     TForm* self;
     TForm* previous;
-    win::HWND focusBack;
     ~Restore() {
       self->FInModal = false;
       auto& m = modalForms();
@@ -125,10 +132,8 @@ TModalResult TForm::ShowModal() {
       self->SetVisible(false);
       if (Screen->ActiveForm() == self || !Screen->ActiveForm())
         Screen->SetActiveForm(previous && previous->Visible() ? previous : nullptr);
-      TWinControl* back = focusBack && win::IsWindow(focusBack) ? TWinControl::FindControl(focusBack) : nullptr;
-      if (back && back->CanFocus()) back->SetFocus();
     }
-  } restore{this, previous, focusBack};
+  } restore{this, previous};
   Show();
   if (TWinControl* f = FocusedControl(); !f || !ContainsControl(f)) {
     if (FActiveControl && ContainsControl(FActiveControl) && FActiveControl->CanFocus()) FActiveControl->SetFocus();
@@ -142,6 +147,9 @@ TModalResult TForm::ShowModal() {
       UiScript::Fail("the modal form \"" + Caption() + "\" waits for a user (no script command closes it)");
     if (Application->Terminated() && FModalResult == mrNone) FModalResult = mrCancel;
   }
+  // Only a loop that ended normally gives the focus back (its handlers may fail).
+  TWinControl* back = focusBack && win::IsWindow(focusBack) ? TWinControl::FindControl(focusBack) : nullptr;
+  if (back && back->CanFocus()) back->SetFocus();
   return FModalResult;
 }
 
@@ -219,11 +227,14 @@ bool DialogChar(TWinControl* target, char ch, TShiftState shift) {
 
 bool IsDialogMessage(const win::MSG& msg) {
   using namespace win;
+  bool input = (msg.message >= WM_KEYDOWN && msg.message <= WM_SYSCHAR) ||
+               (msg.message >= WM_MOUSEMOVE && msg.message <= 0x020E);  // up to WM_MOUSEHWHEEL
+  TWinControl* target = input ? TWinControl::FindControl(msg.hwnd) : nullptr;
+  if (!target) return false;
+  if (BlockedByModal(target)) return true;
   bool sys = msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSCHAR;
   bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
   if (!key && msg.message != WM_CHAR && msg.message != WM_SYSCHAR) return false;
-  TWinControl* target = TWinControl::FindControl(msg.hwnd);
-  if (!target) return false;
   TShiftState shift = KeyboardShiftState() | (sys ? ssAlt : 0);
   if (key) return DialogKey(target, WORD(msg.wParam), shift);
   return DialogChar(target, char(msg.wParam), shift);

@@ -220,9 +220,14 @@ bool DialogKey(TWinControl* target, win::WORD key, TShiftState shift);
 // A character typed on target: with Alt, or when target takes no characters (a button),
 // it runs the form's accelerator for it. True when one ran.
 bool DialogChar(TWinControl* target, char ch, TShiftState shift);
+// True while a modal form runs that c lies outside of: the other windows are disabled, so
+// input posted to c is dropped.
+bool BlockedByModal(const TControl* c);
+
 // The message loop's filter for keys posted to a control (WM_KEYDOWN, WM_SYSKEYDOWN,
 // WM_CHAR, WM_SYSCHAR; the SYS ones carry Alt): DialogKey and DialogChar with the
-// keyboard's shift state. True when the message was used and must not be dispatched.
+// keyboard's shift state. True when the message was used and must not be dispatched, as
+// is input posted to a window that a modal form blocks.
 bool IsDialogMessage(const win::MSG& msg);
 
 class TLabel;

@@ -128,29 +128,40 @@ TEST_F(MessageDialogPerson, TheCloseBoxCancelsOrIsOkAloneAndIsIgnoredOnYesNo) {
   }
 }
 
-TEST_F(MessageDialogPerson, TheDialogShowsAboveItsOwnerAndGivesTheFocusBack) {
+TEST_F(MessageDialogPerson, TheDialogIsModalAboveItsOwnerAndGivesTheFocusBack) {
   TForm owner(nullptr);
   owner.SetName("frmOwner");
-  owner.SetBounds(100, 80, 500, 400);
   auto* edit = new TEdit(&owner);
   edit->SetName("eName");
   edit->SetParent(&owner);
   owner.Show();
   edit->SetFocus();
-  int exits = 0;
+  int exits = 0, clicks = 0;
   edit->OnExit = [&](TObject*) { ++exits; };
+  auto* go = new TButton(&owner);
+  go->SetName("bGo");
+  go->SetParent(&owner);
+  go->OnClick = [&](TObject*) { ++clicks; };
   Person p;
+  // The owner is disabled while the dialog shows: its clicks and keys are lost.
+  p.Then([&] {
+    Person::PostClick(go, -1, -1);
+    win::PostMessage(edit->Handle(), win::WM_CHAR, 'x', 0);
+  });
   p.Look([&](TForm& f) {
+     EXPECT_EQ(clicks, 0);
+     EXPECT_EQ(edit->Text(), "");
      EXPECT_EQ(f.Caption(), "Confirmation");
      EXPECT_EQ(ModalForm(), &f);
-     // Placed over the owner by the display.
-     EXPECT_EQ(f.Position(), poOwnerFormCenter);
      EXPECT_EQ(Focused(), "Yes");
    }).Key(win::VK_RETURN);
   EXPECT_EQ(Ask({mbYes, mbNo}), mrYes);
   EXPECT_EQ(Screen->ActiveForm(), &owner);
   EXPECT_TRUE(edit->Focused());
   EXPECT_EQ(exits, 1);
+  Person::PostClick(go, -1, -1);
+  UiDriver::RunUntilIdle();
+  EXPECT_EQ(clicks, 1);
 
   // What the person answered is recorded like a scripted answer.
   auto& d = UiScript::Dialogs().back();
