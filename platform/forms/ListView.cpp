@@ -1234,6 +1234,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       }
       if (v == ScrollBars::VertWidth(this) && h == ScrollBars::HorzHeight(this)) break;
     }
+    layoutHeader(geo());
     N.barsInvalidate = InvalidateCount();
     N.barsCount = count();
     N.syncingBars = false;

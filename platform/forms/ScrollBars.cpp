@@ -234,6 +234,7 @@ BOOL EnableScrollBar(HWND hwnd, UINT bar, UINT arrows) {
 
 DWORD GetScrollBarStyle(HWND hwnd) {
   TWinControl* c = TWinControl::FindControl(hwnd);
+  if (c) c->UpdateScrollBars();
   WindowScrollBars* d = c ? c->ScrollBarData(false) : nullptr;
   if (!d) return 0;
   return (d->bars[SB_VERT].shown ? WS_VSCROLL : 0) | (d->bars[SB_HORZ].shown ? WS_HSCROLL : 0);

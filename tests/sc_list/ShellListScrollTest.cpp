@@ -1,0 +1,284 @@
+// A shell list on a folder of 2,000 files: its scroll bar's thumb dragged to the end shows
+// the last file, in the snapshot and, under Xvfb, in the real window dragged by the real
+// pointer.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/forms/ControlPaint.h"
+#include "platform/forms/DisplayBackend.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/ScrollBars.h"
+#include "platform/forms/Screen.h"
+#include "platform/forms/UiDriver.h"
+#include "platform/forms/UiScript.h"
+#include "platform/forms/WindowPainter.h"
+#include "platform/forms/graphics/GdiText.h"
+#include "platform/forms/graphics/ImageFiles.h"
+#include "platform/system/MachineSetup.h"
+#include "shellcontrols/UScShellList.h"
+#include "support/TempMachine.h"
+#include "support/TestFiles.h"
+#include "tests/forms_paint/XClient.h"
+
+using namespace win;
+
+namespace {
+
+constexpr int kFiles = 2000;
+
+std::string FileName(int i) {
+  char name[16];
+  std::snprintf(name, sizeof name, "f%04d.txt", i);
+  return name;
+}
+
+class ShellListScroll : public ::testing::Test {
+ protected:
+  TempMachine pc{MachineSettings{}, &CreateMachine};
+  TForm* form = nullptr;
+  TScShellList* list = nullptr;
+
+  void SetUp() override {
+    setenv("WI_HEADLESS", "1", 1);
+    UiScript::Reset();
+    Application->Reset();
+    Screen->SetActiveForm(nullptr);
+    for (int i = 0; i < kFiles; ++i) testfiles::PutFile(pc.c() / "Beaucoup" / FileName(i), "x");
+    form = new TForm(Application);
+    form->SetName("Liste");
+    form->SetClientWidth(420);
+    form->SetClientHeight(320);
+    list = new TScShellList(form);
+    list->SetParent(form);
+    list->SetBounds(10, 10, 400, 300);
+    list->SetViewStyle(vsReport);
+  }
+  void TearDown() override {
+    delete form;
+    Application->Reset();
+    Screen->SetActiveForm(nullptr);
+    setenv("WI_HEADLESS", "1", 1);
+  }
+  void ShowFolder() {
+    LPITEMIDLIST p = nullptr;
+    ASSERT_EQ(PathToPidl("C:\\Beaucoup", &p), S_OK);
+    list->Folder()->SetPidl(p);
+    ShellFree(p);
+    list->HandleNeeded();
+    UiDriver::RunUntilIdle();
+    list->Columns()->Items(0)->SetWidth(150);
+  }
+  // Where the thumb is, in the form's client coordinates: across its middle, along its middle.
+  POINT ThumbMiddle() {
+    RECT bar = ScrollBars::BarRect(list, SB_VERT);
+    int start = 0, end = 0;
+    EXPECT_TRUE(ScrollBars::ThumbSpan(list, SB_VERT, &start, &end));
+    return POINT{list->Left() + (bar.left + bar.right) / 2, list->Top() + (start + end) / 2};
+  }
+  // The last file's caption shows in the picture, drawn as the list draws an item's label,
+  // with `origin` the list's corner in the picture.
+  void ExpectLastFileShown(const Surface& picture, POINT origin) {
+    TListItem* last = list->Items()->Item(kFiles - 1);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->Caption(), FileName(kFiles - 1));
+    RECT label = last->DisplayRect(drLabel);
+    RECT client = list->ClientBounds();
+    ASSERT_GE(label.top, client.top);
+    ASSERT_LE(label.bottom, client.bottom);
+    int w = label.right - label.left, h = label.bottom - label.top;
+    Surface expected(w, h, PixelFromColor(GetSysColor(COLOR_WINDOW)));
+    HDC dc = CreateSurfaceDC(&expected, POINT{0, 0}, RECT{0, 0, w, h});
+    SelectObject(dc, ControlPaint::FontHandle(list->Font()));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    RECT text{2, 0, w - 2, h};
+    DrawText(dc, last->Caption(), &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DeleteDC(dc);
+    int ink = 0, differ = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        std::uint32_t want = expected.Row(y)[x] & 0xFFFFFF;
+        ink += want != (PixelFromColor(GetSysColor(COLOR_WINDOW)) & 0xFFFFFF);
+        differ += want != (picture.Row(origin.y + label.top + y)[origin.x + label.left + x] & 0xFFFFFF);
+      }
+    EXPECT_GT(ink, 20);
+    EXPECT_EQ(differ, 0);
+  }
+};
+
+// The WM_VSCROLL codes a window receives.
+struct ScrollCodes {
+  explicit ScrollCodes(TWinControl* c) : hwnd(c->Handle()) {
+    prev = SetWindowProc(hwnd, [this](HWND h, UINT m, WPARAM w, LPARAM l) {
+      if (m == WM_VSCROLL) codes.push_back(LOWORD(DWORD(w)));
+      return prev(h, m, w, l);
+    });
+  }
+  ~ScrollCodes() { SetWindowProc(hwnd, prev); }
+  bool Ended() const { return !codes.empty() && codes.back() == SB_ENDSCROLL; }
+  HWND hwnd;
+  WNDPROC prev;
+  std::vector<int> codes;
+};
+
+TEST_F(ShellListScroll, ThumbDraggedToTheEndShowsTheLastFile) {
+  ShowFolder();
+  ASSERT_EQ(list->Items()->Count(), kFiles);
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  ASSERT_TRUE(GetScrollInfo(list->Handle(), SB_VERT, &si));
+  EXPECT_EQ(si.nMax, kFiles - 1);
+  EXPECT_EQ(int(si.nPage), list->VisibleRowCount());
+
+  // Pressed on the thumb, dragged down past the bar's end in steps, let go.
+  ScrollCodes spy(list);
+  POINT p = ThumbMiddle();
+  auto send = [&](UINT msg, int y) {
+    SendMessage(list->Handle(), msg, msg == WM_LBUTTONUP ? 0 : 1,
+                MAKELPARAM(WORD(p.x - list->Left()), WORD(short(y - list->Top()))));
+  };
+  send(WM_LBUTTONDOWN, p.y);
+  for (int y = p.y; y < list->Top() + list->Height() + 40; y += 25) send(WM_MOUSEMOVE, y);
+  send(WM_LBUTTONUP, list->Top() + list->Height() + 40);
+  ASSERT_TRUE(spy.Ended());
+  EXPECT_EQ(std::count(spy.codes.begin(), spy.codes.end(), SB_THUMBPOSITION), 1);
+  EXPECT_EQ(list->TopItem()->Index(), kFiles - list->VisibleRowCount());
+  EXPECT_EQ(GetScrollPos(list->Handle(), SB_VERT), kFiles - list->VisibleRowCount());
+
+  // The snapshot shows it.
+  std::filesystem::path png = pc.dir() / "liste.png";
+  SaveFormToPng(form, png);
+  Surface shot = LoadPng(png);
+  POINT o = WindowPainter::ClientOrigin(form);
+  ExpectLastFileShown(shot, POINT{o.x + list->Left(), o.y + list->Top()});
+}
+
+// --- Under Xvfb -------------------------------------------------------------------------
+
+bool Have(const char* program) { return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0; }
+
+// An X server of the test's own, on a display it picks (-displayfd).
+class XServer {
+ public:
+  XServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[0]);
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1), dup2(null, 2);
+      std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", (char*)nullptr);
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    pollfd pf{fds[0], POLLIN, 0};
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < until && number.find('\n') == std::string::npos) {
+      if (poll(&pf, 1, 200) <= 0) continue;
+      char buf[16];
+      ssize_t n = read(fds[0], buf, sizeof buf);
+      if (n <= 0) break;
+      number.append(buf, size_t(n));
+    }
+    close(fds[0]);
+    if (number.find('\n') != std::string::npos) display_ = ":" + number.substr(0, number.find('\n'));
+  }
+  ~XServer() {
+    if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+  }
+  const std::string& Display() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+// Lets the back end take X input and repaint until `done` or ten seconds pass.
+template <class Done>
+bool PumpUntil(Done done) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done() && std::chrono::steady_clock::now() < until) {
+    DisplayBackend::WaitForInput(20);
+    Application->ProcessMessages();
+  }
+  DisplayBackend::Refresh();
+  return done();
+}
+
+TEST_F(ShellListScroll, ThumbDraggedByTheRealPointerUnderXvfb) {
+  if (!Have("Xvfb") || !Have("xdotool")) GTEST_SKIP() << "Xvfb or xdotool is not installed";
+  XServer server;
+  ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+  setenv("DISPLAY", server.Display().c_str(), 1);
+  unsetenv("WI_HEADLESS");
+  ASSERT_TRUE(xclient::Open(server.Display().c_str()));
+  ASSERT_TRUE(DisplayBackend::UsesX11());
+  ShowFolder();
+  form->Show();
+  unsigned long window = DisplayBackend::NativeWindow(form);
+  ASSERT_NE(window, 0u);
+  const int w = form->ClientWidth(), h = form->ClientHeight();
+  auto grab = [&]() {
+    int gw = 0, gh = 0;
+    std::vector<std::uint32_t> px = xclient::Grab(window, &gw, &gh);
+    Surface s(std::max(gw, 1), std::max(gh, 1));
+    if (gw == w && gh == h) s.pixels.assign(px.begin(), px.end());
+    return s;
+  };
+  // The real pointer presses the thumb, goes down past the bar's end and lets go.
+  ScrollCodes spy(list);
+  Surface shown;
+  ASSERT_TRUE(PumpUntil([&] {
+    shown = grab();
+    return shown.width == w && shown.pixels != std::vector<std::uint32_t>(shown.pixels.size(), 0);
+  }));
+  POINT p = ThumbMiddle();
+  std::string win = std::to_string(window), x = std::to_string(p.x);
+  std::string drag = "DISPLAY=" + server.Display() + " xdotool mousemove --window " + win + " " + x + " " +
+                     std::to_string(p.y) + " mousedown 1";
+  for (int y = p.y + 20; y < h + 40; y += 20) drag += " mousemove --window " + win + " " + x + " " + std::to_string(y);
+  drag += " mouseup 1";
+  ASSERT_EQ(std::system(drag.c_str()), 0) << drag;
+  ASSERT_TRUE(PumpUntil([&] { return spy.Ended(); })) << "the drag did not end";
+  EXPECT_EQ(list->TopItem()->Index(), kFiles - list->VisibleRowCount());
+
+  // The window shows what the headless painter paints for this state: the last file.
+  Surface expected;
+  WindowPainter::PaintClient(form, expected);
+  int differ = -1;
+  PumpUntil([&] {
+    shown = grab();
+    differ = 0;
+    for (size_t i = 0; i < expected.pixels.size() && i < shown.pixels.size(); ++i)
+      differ += (shown.pixels[i] & 0xFFFFFF) != (expected.pixels[i] & 0xFFFFFF);
+    return shown.width == w && differ == 0;
+  });
+  EXPECT_EQ(differ, 0);
+  ExpectLastFileShown(shown, POINT{list->Left(), list->Top()});
+
+  // A notch of the wheel away from the user goes back three rows.
+  int top = list->TopItem()->Index();
+  std::string wheel = "DISPLAY=" + server.Display() + " xdotool mousemove --window " + win + " 100 100 click 4";
+  ASSERT_EQ(std::system(wheel.c_str()), 0) << wheel;
+  EXPECT_TRUE(PumpUntil([&] { return list->TopItem()->Index() == top - 3; })) << list->TopItem()->Index();
+
+  form->Close();
+  delete form;
+  form = nullptr;
+  DisplayBackend::Refresh();  // its window goes while the server still runs
+  xclient::Close();
+}
+
+}  // namespace
