@@ -1214,13 +1214,12 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
   };
 
   // The bars: what the view scrolls by (rows, or list columns) and, in the report view, the
-  // columns' pixels. Each bar narrows the other's page, so they settle in a few rounds.
+  // columns' pixels.
   auto syncBars = [&](bool force) {
     if (N.syncingBars || (!force && N.barsInvalidate == InvalidateCount() && N.barsCount == count())) return;
     N.syncingBars = true;
     bool fixed = FStyle & LVS_NOSCROLL;
-    for (int round = 0; round < 3; ++round) {
-      int v = ScrollBars::VertWidth(this), h = ScrollBars::HorzHeight(this);
+    ScrollBars::Settle(this, [&] {
       Geometry g = geo();
       int units = fixed ? 0 : unitCount(g), page = pageUnits(g);
       if (g.view == int(LVS_LIST)) {
@@ -1232,8 +1231,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
         N.top = ScrollBars::SetBar(this, SB_VERT, 0, units - 1, page, N.top);
         N.xOff = ScrollBars::SetBar(this, SB_HORZ, 0, width - 1, g.clientW, N.xOff);
       }
-      if (v == ScrollBars::VertWidth(this) && h == ScrollBars::HorzHeight(this)) break;
-    }
+    });
     layoutHeader(geo());
     N.barsInvalidate = InvalidateCount();
     N.barsCount = count();

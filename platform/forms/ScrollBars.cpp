@@ -296,6 +296,14 @@ int SetBar(TWinControl* c, int bar, int min, int max, int page, int pos) {
   return SetInfo(c, bar, si, true);
 }
 
+void Settle(TWinControl* c, const std::function<void()>& setBars) {
+  for (int round = 0; round < 3; ++round) {
+    int v = VertWidth(c), h = HorzHeight(c);
+    setBars();
+    if (v == VertWidth(c) && h == HorzHeight(c)) return;
+  }
+}
+
 int VertWidth(const TWinControl* c) {
   WindowScrollBars* d = const_cast<TWinControl*>(c)->ScrollBarData(false);
   return d && d->bars[SB_VERT].shown ? kBar : 0;

@@ -11,6 +11,7 @@
 // a timer), SB_THUMBTRACK while the thumb is dragged and SB_THUMBPOSITION where it is let
 // go, then SB_ENDSCROLL. The window answers by moving its content and its position
 // (SetScrollInfo / SetScrollPos). Mouse coordinates are the control's own (frame included).
+#include <functional>
 #include <memory>
 
 #include "platform/forms/Controls.h"
@@ -68,6 +69,9 @@ bool GetInfo(TWinControl* c, int bar, win::SCROLLINFO& info);
 // A control's bar set from its content: range min..max, a page, a position; gives the
 // position kept (within the range).
 int SetBar(TWinControl* c, int bar, int min, int max, int page, int pos);
+// Runs `setBars` (which sets both bars from the client area as it is) until the bars shown
+// stay the same: each bar that comes or goes changes the other's page.
+void Settle(TWinControl* c, const std::function<void()>& setBars);
 
 // The bar under a point of the control (frame coordinates): SB_VERT, SB_HORZ, or -1.
 int BarAt(TWinControl* c, int x, int y);

@@ -427,13 +427,10 @@ void TCustomListBox::SetLeftPos(int v) {
 }
 
 void TCustomListBox::UpdateScrollBars() {
-  // Each bar takes room from the other's page: settle them in a few rounds.
-  for (int round = 0; round < 3; ++round) {
-    int v = ScrollBars::VertWidth(this), h = ScrollBars::HorzHeight(this);
+  ScrollBars::Settle(this, [this] {
     FTopIndex = ScrollBars::SetBar(this, win::SB_VERT, 0, Count() - 1, VisibleCount(), FTopIndex);
     FLeftPos = ScrollBars::SetBar(this, win::SB_HORZ, 0, FHorizontalExtent - 1, ClientWidth(), FLeftPos);
-    if (v == ScrollBars::VertWidth(this) && h == ScrollBars::HorzHeight(this)) break;
-  }
+  });
 }
 
 void TCustomListBox::Resize() {

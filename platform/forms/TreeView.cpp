@@ -985,8 +985,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     return t;
   };
 
-  // The bars: rows shown (page: the whole rows that fit) and the widest row in pixels. Each
-  // bar narrows the other's page, so they settle in a few rounds.
+  // The bars: rows shown (page: the whole rows that fit) and the widest row in pixels.
   auto syncBars = [&](bool force) {
     if (N.syncingBars || (!force && N.barsInvalidate == InvalidateCount() && N.barsItems == N.live.size())) return;
     N.syncingBars = true;
@@ -1004,14 +1003,12 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       int right = g0.indent * (Level(t) + (g0.rootLines ? 1 : 0)) + 3 + g0.stateW + (g0.imgW ? g0.imgW + 3 : 0) + t->textW + 4;
       width = std::max(width, right);
     }
-    for (int round = 0; round < 3; ++round) {
-      int v = ScrollBars::VertWidth(this), h = ScrollBars::HorzHeight(this);
+    ScrollBars::Settle(this, [&] {
       Geometry g = geo();
       int top = ScrollBars::SetBar(this, SB_VERT, 0, fixed ? 0 : int(rows.size()) - 1, pageRows(), topRow(rows));
       N.top = rows.empty() ? nullptr : rows[size_t(top)];
       N.xOff = ScrollBars::SetBar(this, SB_HORZ, 0, width - 1, g.right - g.border, N.xOff);
-      if (v == ScrollBars::VertWidth(this) && h == ScrollBars::HorzHeight(this)) break;
-    }
+    });
     N.barsInvalidate = InvalidateCount();
     N.barsItems = N.live.size();
     N.syncingBars = false;
