@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 
 #include "platform/forms/graphics/Gdi.h"
 
@@ -31,12 +30,7 @@ struct BarInfo {
 
 bool Scrollable(const BarInfo& b) { return b.max > b.min && (b.page == 0 || int(b.page) <= b.max - b.min); }
 int MaxPos(const BarInfo& b) { return std::max(b.min, b.max - std::max(int(b.page) - 1, 0)); }
-
-int MulDiv(int a, int b, int c) {
-  if (c == 0) return 0;
-  std::int64_t p = std::int64_t(a) * b;
-  return int((p + (p >= 0 ? c / 2 : -c / 2)) / c);
-}
+bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
 }  // namespace
 
@@ -323,10 +317,8 @@ RECT BarRect(TWinControl* c, int bar) {
 }
 
 int BarAt(TWinControl* c, int x, int y) {
-  for (int bar : {SB_VERT, SB_HORZ}) {
-    RECT r = BarRect(c, bar);
-    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return bar;
-  }
+  for (int bar : {SB_VERT, SB_HORZ})
+    if (Inside(BarRect(c, bar), x, y)) return bar;
   return -1;
 }
 
@@ -354,21 +346,24 @@ namespace {
 
 int Along(const Layout& g, int x, int y) { return g.vert ? y : x; }
 
-// One step of a held arrow or page area, when the pointer is still on it (a page area
-// stops once the thumb has reached the pointer).
-void Step(TWinControl* c) {
-  WindowScrollBars& d = *c->ScrollBarData(false);
-  if (d.trackBar < 0 || d.trackPart == pThumb) return;
+// Whether the pointer is on the pressed arrow or page area (a page area is left once the
+// thumb has come under the pointer); the pressed look follows.
+bool FollowPointer(TWinControl* c, WindowScrollBars& d) {
   const BarInfo& b = d.bars[d.trackBar];
   Layout g = LayoutOf(c, d.trackBar, b, b.pos);
-  RECT r = g.r;
-  bool inside = d.at.x >= r.left && d.at.x < r.right && d.at.y >= r.top && d.at.y < r.bottom;
-  bool on = inside && PartAt(g, Along(g, d.at.x, d.at.y)) == d.trackPart;
+  bool on = Inside(g.r, d.at.x, d.at.y) && PartAt(g, Along(g, d.at.x, d.at.y)) == d.trackPart;
   if (on != d.over) {
     d.over = on;
     c->Invalidate();
   }
-  if (on) SendScroll(c->Handle(), d.trackBar, CodeOf(d.trackPart), 0);
+  return on;
+}
+
+// One step of a held arrow or page area, while the pointer is on it.
+void Step(TWinControl* c) {
+  WindowScrollBars& d = *c->ScrollBarData(false);
+  if (d.trackBar < 0 || d.trackPart == pThumb) return;
+  if (FollowPointer(c, d)) SendScroll(c->Handle(), d.trackBar, CodeOf(d.trackPart), 0);
 }
 
 void Repeat(HWND h, UINT, UINT_PTR, DWORD) {
@@ -412,12 +407,7 @@ void BeginTrack(TWinControl* c, WindowScrollBars& d, int bar, int x, int y) {
 void MoveTrack(TWinControl* c, WindowScrollBars& d, int x, int y) {
   d.at = POINT{x, y};
   if (d.trackPart != pThumb) {
-    // The pressed look follows the pointer; the timer does the scrolling.
-    const BarInfo& b = d.bars[d.trackBar];
-    Layout g = LayoutOf(c, d.trackBar, b, b.pos);
-    bool inside = x >= g.r.left && x < g.r.right && y >= g.r.top && y < g.r.bottom;
-    bool on = inside && PartAt(g, Along(g, x, y)) == d.trackPart;
-    if (on != d.over) d.over = on, c->Invalidate();
+    FollowPointer(c, d);  // the timer does the scrolling
     return;
   }
   const BarInfo& b = d.bars[d.trackBar];
@@ -436,10 +426,8 @@ void EndTrack(TWinControl* c, WindowScrollBars& d) {
   HWND h = c->Handle();
   KillTimer(h, kRepeatTimer);
   int bar = d.trackBar;
-  bool thumb = d.trackPart == pThumb;
   // The tracked position stays readable (SIF_TRACKPOS) while SB_THUMBPOSITION is handled.
-  d.trackPart = thumb ? pThumb : pNone;
-  if (thumb && !SendScroll(h, bar, SB_THUMBPOSITION, d.trackPos)) return;
+  if (d.trackPart == pThumb && !SendScroll(h, bar, SB_THUMBPOSITION, d.trackPos)) return;
   d.trackBar = -1;
   d.trackPart = pNone;
   d.repeating = false;
