@@ -42,13 +42,11 @@ struct TCustomTreeView::Native {
 };
 
 namespace {
+
 // Brings the scroll bars up to date (private to the view).
 constexpr UINT TVM_SYNCBARS = TV_FIRST + 0xFF;
 // A line of horizontal scrolling, in pixels.
 constexpr int kHorzLine = 8;
-}  // namespace
-
-namespace {
 
 bool HasKids(TreeItemData* t) { return t->children == -2 ? t->first != nullptr : t->children != 0; }
 
@@ -822,10 +820,12 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
   auto itemX = [&](const Geometry& g, HTREEITEM t) {
     return g.border + g.indent * (Level(t) + (g.rootLines ? 1 : 0)) + 3 - N.xOff;
   };
-  auto labelRect = [&](const Geometry& g, HTREEITEM t, int row) {
+  // The label of an item whose text is textW wide (-1: measured now).
+  auto labelRect = [&](const Geometry& g, HTREEITEM t, int row, int textW = -1) {
     int x = itemX(g, t) + (g.stateW ? g.stateW : 0) + (g.imgW ? g.imgW + 3 : 0);
     int y = g.border + row * g.rowH;
-    return RECT{x, y, x + ViewSupport::TextWidth(Font(), getText(t)) + 4, y + g.rowH};
+    if (textW < 0) textW = ViewSupport::TextWidth(Font(), getText(t));
+    return RECT{x, y, x + textW + 4, y + g.rowH};
   };
   auto treeItem = [&](HTREEITEM t, UINT mask = TVIF_PARAM | TVIF_STATE | TVIF_HANDLE) {
     TVITEMA it;
@@ -1000,8 +1000,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     int width = 0;
     for (HTREEITEM t : fixed ? std::vector<HTREEITEM>{} : rows) {
       if (t->textW < 0) t->textW = ViewSupport::TextWidth(Font(), getText(t));
-      int right = g0.indent * (Level(t) + (g0.rootLines ? 1 : 0)) + 3 + g0.stateW + (g0.imgW ? g0.imgW + 3 : 0) + t->textW + 4;
-      width = std::max(width, right);
+      width = std::max<int>(width, labelRect(g0, t, 0, t->textW).right + N.xOff - g0.border);
     }
     ScrollBars::Settle(this, [&] {
       Geometry g = geo();
