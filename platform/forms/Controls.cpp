@@ -293,6 +293,11 @@ void TControl::Click() {
 
 void TControl::MouseUp(TMouseButton b, TShiftState s, int x, int y) { OnMouseUp(this, b, s, x, y); }
 
+bool TControl::DoMouseWheel(TShiftState shift, int delta, win::POINT pos) {
+  if (delta == 0) return false;
+  return delta < 0 ? DoMouseWheelDown(shift, pos) : DoMouseWheelUp(shift, pos);
+}
+
 namespace {
 // The press, moves and release that belong to a window's scroll bars never reach its
 // procedure, as the system keeps its non-client area to itself.

@@ -159,6 +159,12 @@ class TControl : public TComponent {
   virtual void UserClick() { Click(); }
   virtual void Click();
   virtual void DblClick() { OnDblClick(this); }
+  // The wheel turned `delta` (120 a notch, positive away from the user) with the pointer at
+  // `pos` (screen): DoMouseWheelDown or DoMouseWheelUp. False when neither took it; the
+  // window then scrolls by itself.
+  virtual bool DoMouseWheel(TShiftState shift, int delta, win::POINT pos);
+  virtual bool DoMouseWheelDown(TShiftState shift, win::POINT pos) { return false; }
+  virtual bool DoMouseWheelUp(TShiftState shift, win::POINT pos) { return false; }
   void Invalidate();
   int InvalidateCount() const { return FInvalidateCount; }
   // Paints the control at once where a display shows it (else as Invalidate).

@@ -1280,7 +1280,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     }
     case WM_MOUSEWHEEL: {
       // Rows three a notch; list columns one a notch.
-      int lines = ScrollBars::WheelLines(this, short(HIWORD(DWORD(m.WParam))));
+      int lines = ScrollBars::WheelLines(this, m);
       if (lines && view() == LVS_LIST) scrollTo(true, N.top + lines / 3);
       else if (lines) scrollTo(false, N.top + lines);
       return 0;

@@ -487,7 +487,11 @@ int ScrollTarget(TWinControl* c, int bar, WPARAM wParam, int pos, int line, int 
   }
 }
 
-int WheelLines(TWinControl* c, int delta) {
+int WheelLines(TWinControl* c, const TMessage& m) {
+  int delta = short(HIWORD(DWORD(m.WParam)));
+  WORD keys = LOWORD(DWORD(m.WParam));
+  TShiftState shift = (keys & 4 ? ssShift : 0) | (keys & 8 ? ssCtrl : 0);  // MK_SHIFT, MK_CONTROL
+  if (c->DoMouseWheel(shift, delta, POINT{short(LOWORD(DWORD(m.LParam))), short(HIWORD(DWORD(m.LParam)))})) return 0;
   WindowScrollBars& d = *c->ScrollBarData(true);
   d.wheelRest += delta;
   int notches = d.wheelRest / WHEEL_DELTA;

@@ -94,8 +94,8 @@ void CancelTracking(TWinControl* c);
 // page steps, the ends (far beyond the range: the caller clamps), the thumb's position
 // (the whole tracked value during the bars' own drag, else the high word).
 int ScrollTarget(TWinControl* c, int bar, win::WPARAM wParam, int pos, int line, int page);
-// Wheel notches (WM_MOUSEWHEEL's delta, which may build up from small turns) as whole
-// lines to scroll: three per notch, positive down. The rest of a partial turn is kept.
-int WheelLines(TWinControl* c, int delta);
+// A WM_MOUSEWHEEL as lines for the window to scroll, positive down: none when the control's
+// DoMouseWheel took it, else three a notch (small turns add up; the rest is kept).
+int WheelLines(TWinControl* c, const TMessage& m);
 
 }  // namespace ScrollBars

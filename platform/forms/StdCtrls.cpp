@@ -421,7 +421,7 @@ void TCustomListBox::SetTopIndex(int v) {
 }
 
 void TCustomListBox::SetLeftPos(int v) {
-  FLeftPos = std::clamp(v, 0, std::max(0, FHorizontalExtent - ClientWidth()));
+  FLeftPos = std::clamp(v, 0, HasHorzScrollBar() ? std::max(0, FHorizontalExtent - ClientWidth()) : 0);
   UpdateScrollBars();
   Invalidate();
 }
@@ -429,7 +429,8 @@ void TCustomListBox::SetLeftPos(int v) {
 void TCustomListBox::UpdateScrollBars() {
   ScrollBars::Settle(this, [this] {
     FTopIndex = ScrollBars::SetBar(this, win::SB_VERT, 0, Count() - 1, VisibleCount(), FTopIndex);
-    FLeftPos = ScrollBars::SetBar(this, win::SB_HORZ, 0, FHorizontalExtent - 1, ClientWidth(), FLeftPos);
+    int extent = HasHorzScrollBar() ? FHorizontalExtent : 0;
+    FLeftPos = ScrollBars::SetBar(this, win::SB_HORZ, 0, extent - 1, ClientWidth(), FLeftPos);
   });
 }
 
@@ -620,7 +621,7 @@ void TCustomListBox::WndProc(TMessage& m) {
       SetLeftPos(ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, FLeftPos, kHorzLine, ClientWidth()));
       return;
     case WM_MOUSEWHEEL:
-      if (int lines = ScrollBars::WheelLines(this, short(HIWORD(DWORD(m.WParam))))) SetTopIndex(FTopIndex + lines);
+      if (int lines = ScrollBars::WheelLines(this, m)) SetTopIndex(FTopIndex + lines);
       return;
     case WM_GETDLGCODE: m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS; return;
     case CN_DRAWITEM: {

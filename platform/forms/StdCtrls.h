@@ -227,6 +227,9 @@ class TCustomListBox : public TCustomControl {
   virtual void DrawItem(int index, win::RECT rect, TOwnerDrawState state);
   bool WantsKey(win::WORD key) const override;
   void Resize() override;
+  // Whether the window has a horizontal bar (WS_HSCROLL, as list boxes have by default): the
+  // bar then shows while the horizontal extent is wider than the list.
+  virtual bool HasHorzScrollBar() const { return true; }
 
  private:
   struct Item {

@@ -1056,7 +1056,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       return 0;
     }
     case WM_MOUSEWHEEL: {
-      if (int lines = ScrollBars::WheelLines(this, short(HIWORD(DWORD(m.WParam))))) {
+      if (int lines = ScrollBars::WheelLines(this, m)) {
         auto rows = visibleRows();
         scrollTo(SB_VERT, topRow(rows) + lines);
       }

@@ -1,5 +1,6 @@
 // The visual list boxes get their scroll bars from the toolkit's list box: the framed list
-// box's frame goes round them, and owner-drawn check-list lines stop at them.
+// box's frame goes round them, owner-drawn check-list lines stop at them, and the wheel
+// goes through the list box's own wheel handling.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -43,6 +44,8 @@ TEST_F(VisualListScroll, FramedListBoxFramesItsBarsAndItsWideLinesScrollAcross) 
   list->SetFrameStyle(fsFlat);
   list->SetFrameColor(clRed);
   list->UpdateHorzExtent();
+  EXPECT_EQ(GetScrollBarStyle(list->Handle()), WS_VSCROLL);  // no horizontal bar without HorzScrollBar
+  list->SetHorzScrollBar(true);
   EXPECT_EQ(GetScrollBarStyle(list->Handle()), WS_VSCROLL | WS_HSCROLL);
   Surface s = Paint();
   const std::uint32_t red = PixelFromColor(0x0000FF);
@@ -67,6 +70,20 @@ TEST_F(VisualListScroll, CheckListLinesStopAtTheBarWhichScrollsThem) {
   SendMessage(list->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(140, 90));
   EXPECT_EQ(list->TopIndex(), 1);
   EXPECT_EQ(list->ItemIndex(), 0);  // no line was clicked
+}
+
+TEST_F(VisualListScroll, WheelGoesThroughTheListsOwnHandling) {
+  auto* list = new TVcTabbedListBox(form.get());
+  list->SetParent(form.get());
+  list->SetBounds(10, 10, 150, 100);
+  for (int i = 0; i < 40; ++i) list->Items()->Add("Ligne " + std::to_string(i));
+  auto wheel = [&](int delta) { list->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(short(delta))), 0); };
+  wheel(-WHEEL_DELTA);
+  EXPECT_EQ(list->TopIndex(), 3);
+  EXPECT_EQ(GetScrollPos(list->Handle(), SB_VERT), 3);
+  list->SetTopIndex(2);
+  wheel(WHEEL_DELTA);  // this list does not move part of the way to the top
+  EXPECT_EQ(list->TopIndex(), 2);
 }
 
 }  // namespace
