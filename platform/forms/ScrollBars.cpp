@@ -9,7 +9,7 @@ using namespace win;
 
 namespace {
 
-constexpr int kBar = 16;        // thickness, arrow length, thumb without a page
+constexpr int kBar = 16;        // SM_CXVSCROLL: thickness, arrow length, thumb without a page
 constexpr int kMinThumb = 8;    // a proportional thumb is never shorter
 constexpr UINT kFirstDelay = 200, kRepeatDelay = 50;  // a held arrow or page area
 constexpr UINT_PTR kRepeatTimer = 0x5CB0;             // the bars' own timer of the window
@@ -232,14 +232,6 @@ DWORD GetScrollBarStyle(HWND hwnd) {
   WindowScrollBars* d = c ? c->ScrollBarData(false) : nullptr;
   if (!d) return 0;
   return (d->bars[SB_VERT].shown ? WS_VSCROLL : 0) | (d->bars[SB_HORZ].shown ? WS_HSCROLL : 0);
-}
-
-int GetSystemMetrics(int index) {
-  switch (index) {
-    case SM_CXVSCROLL: case SM_CYHSCROLL: case SM_CYVSCROLL: case SM_CXHSCROLL:
-    case SM_CYVTHUMB: case SM_CXHTHUMB: return kBar;
-    default: return 0;
-  }
 }
 
 }  // namespace win

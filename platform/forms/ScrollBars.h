@@ -1,8 +1,9 @@
 #pragma once
 // The window scroll bars: a vertical bar (SB_VERT) at the right and a horizontal one
 // (SB_HORZ) at the bottom of a windowed control, inside its frame (TWinControl::ClientEdge)
-// and outside its client area, which shrinks by SM_CXVSCROLL / SM_CYHSCROLL for each bar
-// shown; where both show, the size box fills the corner.
+// and outside its client area, which shrinks by SM_CXVSCROLL / SM_CYHSCROLL (16 pixels) for
+// each bar shown; where both show, the size box fills the corner. Arrows are as long as the
+// bar is thick; a thumb is as long as its page's share of the track, 8 pixels at least.
 //
 // Each bar keeps a range, a page and a position (SCROLLINFO) and shows itself when its range
 // is more than a page (or, with SIF_DISABLENOSCROLL, shows disabled). The mouse on a bar
@@ -15,6 +16,7 @@
 #include <memory>
 
 #include "platform/forms/Controls.h"
+#include "platform/forms/SystemMetrics.h"
 
 namespace win {
 
@@ -29,8 +31,6 @@ inline constexpr UINT ESB_ENABLE_BOTH = 0, ESB_DISABLE_LTUP = 1, ESB_DISABLE_RTD
                       ESB_DISABLE_BOTH = 3;
 // Window styles of a window with a bar shown (GetScrollBarStyle).
 inline constexpr DWORD WS_VSCROLL = 0x00200000, WS_HSCROLL = 0x00100000;
-inline constexpr int SM_CXVSCROLL = 2, SM_CYHSCROLL = 3, SM_CYVTHUMB = 9, SM_CXHTHUMB = 10,
-                     SM_CYVSCROLL = 20, SM_CXHSCROLL = 21;
 inline constexpr int WHEEL_DELTA = 120;
 
 struct SCROLLINFO {
@@ -53,8 +53,6 @@ BOOL ShowScrollBar(HWND hwnd, int bar, BOOL show);
 BOOL EnableScrollBar(HWND hwnd, UINT bar, UINT arrows);
 // WS_VSCROLL and WS_HSCROLL for the bars shown.
 DWORD GetScrollBarStyle(HWND hwnd);
-// The sizes of the era: bars 16 pixels thick, arrows 16 long, a thumb at least 8 long.
-int GetSystemMetrics(int index);
 
 }  // namespace win
 

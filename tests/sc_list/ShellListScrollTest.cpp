@@ -1,17 +1,10 @@
 // A shell list on a folder of 2,000 files: its scroll bar's thumb dragged to the end shows
 // the last file, in the snapshot and, under Xvfb, in the real window dragged by the real
 // pointer.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/forms/ControlPaint.h"
 #include "platform/forms/DisplayBackend.h"
@@ -27,7 +20,7 @@
 #include "shellcontrols/UScShellList.h"
 #include "support/TempMachine.h"
 #include "support/TestFiles.h"
-#include "tests/forms_paint/XClient.h"
+#include "tests/support/XSession.h"
 
 using namespace win;
 
@@ -164,47 +157,6 @@ TEST_F(ShellListScroll, ThumbDraggedToTheEndShowsTheLastFile) {
 
 // --- Under Xvfb -------------------------------------------------------------------------
 
-bool Have(const char* program) { return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0; }
-
-// An X server of the test's own, on a display it picks (-displayfd).
-class XServer {
- public:
-  XServer() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1), dup2(null, 2);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", (char*)nullptr);
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    pollfd pf{fds[0], POLLIN, 0};
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < until && number.find('\n') == std::string::npos) {
-      if (poll(&pf, 1, 200) <= 0) continue;
-      char buf[16];
-      ssize_t n = read(fds[0], buf, sizeof buf);
-      if (n <= 0) break;
-      number.append(buf, size_t(n));
-    }
-    close(fds[0]);
-    if (number.find('\n') != std::string::npos) display_ = ":" + number.substr(0, number.find('\n'));
-  }
-  ~XServer() {
-    if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
-  }
-  const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
-
 // Lets the back end take X input and repaint until `done` or ten seconds pass.
 template <class Done>
 bool PumpUntil(Done done) {
@@ -213,72 +165,64 @@ bool PumpUntil(Done done) {
     DisplayBackend::WaitForInput(20);
     Application->ProcessMessages();
   }
-  DisplayBackend::Refresh();
   return done();
 }
 
 TEST_F(ShellListScroll, ThumbDraggedByTheRealPointerUnderXvfb) {
-  if (!Have("Xvfb") || !Have("xdotool")) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-  XServer server;
+  if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  xsession::XServer server;
   ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
   setenv("DISPLAY", server.Display().c_str(), 1);
   unsetenv("WI_HEADLESS");
-  ASSERT_TRUE(xclient::Open(server.Display().c_str()));
+  xsession::XClient person;
+  ASSERT_TRUE(person.Open(server.Display()));
   ASSERT_TRUE(DisplayBackend::UsesX11());
   ShowFolder();
   form->Show();
   unsigned long window = DisplayBackend::NativeWindow(form);
   ASSERT_NE(window, 0u);
-  const int w = form->ClientWidth(), h = form->ClientHeight();
-  auto grab = [&]() {
-    int gw = 0, gh = 0;
-    std::vector<std::uint32_t> px = xclient::Grab(window, &gw, &gh);
-    Surface s(std::max(gw, 1), std::max(gh, 1));
-    if (gw == w && gh == h) s.pixels.assign(px.begin(), px.end());
-    return s;
+  auto painted = [&] {
+    Surface s;
+    WindowPainter::PaintClient(form, s);
+    return xsession::Picture{s.width, s.height, s.pixels};
   };
+  auto shows = [&](const xsession::Picture& expected) {
+    return PumpUntil([&] { return xsession::PictureDiff(person, window, expected, 0, 0) == 0; });
+  };
+  EXPECT_TRUE(shows(painted()));
+
   // The real pointer presses the thumb, goes down past the bar's end and lets go.
   ScrollCodes spy(list);
-  Surface shown;
-  ASSERT_TRUE(PumpUntil([&] {
-    shown = grab();
-    return shown.width == w && shown.pixels != std::vector<std::uint32_t>(shown.pixels.size(), 0);
-  }));
   POINT p = ThumbMiddle();
-  std::string win = std::to_string(window), x = std::to_string(p.x);
-  std::string drag = "DISPLAY=" + server.Display() + " xdotool mousemove --window " + win + " " + x + " " +
-                     std::to_string(p.y) + " mousedown 1";
-  for (int y = p.y + 20; y < h + 40; y += 20) drag += " mousemove --window " + win + " " + x + " " + std::to_string(y);
-  drag += " mouseup 1";
-  ASSERT_EQ(std::system(drag.c_str()), 0) << drag;
+  person.MoveTo(window, p.x, p.y);
+  person.Button(1, true);
+  for (int y = p.y + 20; y < form->ClientHeight() + 40; y += 20) person.MoveTo(window, p.x, y);
+  person.Button(1, false);
   ASSERT_TRUE(PumpUntil([&] { return spy.Ended(); })) << "the drag did not end";
   EXPECT_EQ(list->TopItem()->Index(), kFiles - list->VisibleRowCount());
 
   // The window shows what the headless painter paints for this state: the last file.
-  Surface expected;
-  WindowPainter::PaintClient(form, expected);
-  int differ = -1;
-  PumpUntil([&] {
-    shown = grab();
-    differ = 0;
-    for (size_t i = 0; i < expected.pixels.size() && i < shown.pixels.size(); ++i)
-      differ += (shown.pixels[i] & 0xFFFFFF) != (expected.pixels[i] & 0xFFFFFF);
-    return shown.width == w && differ == 0;
-  });
-  EXPECT_EQ(differ, 0);
+  xsession::Picture expected = painted();
+  EXPECT_TRUE(shows(expected));
+  xsession::Picture shot = person.Grab(window);
+  ASSERT_EQ(shot.width, expected.width);
+  Surface shown(shot.width, shot.height);
+  shown.pixels = shot.pixels;
   ExpectLastFileShown(shown, POINT{list->Left(), list->Top()});
 
-  // A notch of the wheel away from the user goes back three rows.
+  // A notch of the wheel away from the person goes back three rows.
   int top = list->TopItem()->Index();
-  std::string wheel = "DISPLAY=" + server.Display() + " xdotool mousemove --window " + win + " 100 100 click 4";
-  ASSERT_EQ(std::system(wheel.c_str()), 0) << wheel;
+  person.MoveTo(window, 100, 100);
+  person.Button(4, true);
+  person.Button(4, false);
   EXPECT_TRUE(PumpUntil([&] { return list->TopItem()->Index() == top - 3; })) << list->TopItem()->Index();
 
-  form->Close();
+  // The window goes while the server still runs.
   delete form;
   form = nullptr;
-  DisplayBackend::Refresh();  // its window goes while the server still runs
-  xclient::Close();
+  DisplayBackend::Refresh();
+  person.Close();
+  setenv("WI_HEADLESS", "1", 1);
 }
 
 }  // namespace
