@@ -116,6 +116,8 @@ class TVcCustomListBox : public TCustomListBox {
   void DoExit() override;
   void Notification(TComponent* c, TOperation op) override;
   void Resize() override;
+  // The window has its horizontal bar only with HorzScrollBar.
+  bool HasHorzScrollBar() const override { return FHorzScrollBar; }
   bool StoreFrameProps() const { return !FFrameController || !FUseFrameController; }
   void IncrementalSearch(const std::string& text, char typed);
   // The widest item text followed by "x", measured on a screen DC with the control's font.

@@ -7,6 +7,7 @@
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/ScrollBars.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/ViewSupport.h"
 #include "platform/forms/graphics/GdiText.h"
@@ -76,6 +77,14 @@ void DrawCaption(HDC dc, const TControl* c, const std::string& text, RECT r, UIN
 POINT ClientOffset(const TControl* c) {
   if (dynamic_cast<const TCustomListBox*>(c) || dynamic_cast<const TCustomEdit*>(c)) return {2, 2};
   return {0, 0};
+}
+
+RECT ClientBox(const TControl* c) {
+  if (auto* w = dynamic_cast<const TWinControl*>(c);
+      w && (w->ClientEdge() || ScrollBars::VertWidth(w) || ScrollBars::HorzHeight(w)))
+    return w->ClientBounds();
+  POINT off = ClientOffset(c);
+  return RECT{off.x, off.y, c->Width() - off.x, c->Height() - off.y};
 }
 
 namespace {
@@ -255,11 +264,12 @@ void PaintListBox(HDC dc, TCustomListBox* l) {
   if (l->Style() != lbStandard) return;
   HGDIOBJ old = SelectObject(dc, FontHandle(l->Font()));
   SetBkMode(dc, TRANSPARENT);
-  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  RECT client = l->ClientBounds();
+  IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
   for (int i = l->TopIndex(); i < l->Count(); ++i) {
     RECT ir = l->ItemRect(i);
-    OffsetRect(&ir, 2, 2);
-    if (ir.top >= r.bottom) break;
+    OffsetRect(&ir, client.left, client.top);
+    if (ir.top >= client.bottom) break;
     bool sel = l->MultiSelect() ? l->Selected(i) : i == l->ItemIndex();
     if (sel) FillSolid(dc, ir, clHighlight);
     SetTextColor(dc, Rgb(!l->Enabled() ? clGrayText : sel ? clHighlightText : l->Font()->Color()));

@@ -25,6 +25,9 @@ void DrawCaption(win::HDC dc, const TControl* c, const std::string& text, win::R
 // Where the area of a control's children starts (the list box and edits paint a border
 // around theirs): the offset of the canvas origin from the control's corner.
 win::POINT ClientOffset(const TControl* c);
+// Where a control's own Paint and its children may draw, in the control's coordinates:
+// inside the border of lists and edits, less the scroll bars.
+win::RECT ClientBox(const TControl* c);
 
 // Paints c's standard look. False when c is no standard control (only its Paint draws).
 bool PaintStandardControl(win::HDC dc, TControl* c);

@@ -6,6 +6,7 @@
 
 #include "platform/forms/ActnList.h"
 #include "platform/forms/CommonControls.h"
+#include "platform/forms/ScrollBars.h"
 
 TCanvas* (*ControlCanvasFactory)(TControl*) = nullptr;
 void (*ControlCanvasDeleter)(TCanvas*) = nullptr;
@@ -292,9 +293,24 @@ void TControl::Click() {
 
 void TControl::MouseUp(TMouseButton b, TShiftState s, int x, int y) { OnMouseUp(this, b, s, x, y); }
 
+bool TControl::DoMouseWheel(TShiftState shift, int delta, win::POINT pos) {
+  if (delta == 0) return false;
+  return delta < 0 ? DoMouseWheelDown(shift, pos) : DoMouseWheelUp(shift, pos);
+}
+
+namespace {
+// The press, moves and release that belong to a window's scroll bars never reach its
+// procedure, as the system keeps its non-client area to itself.
+bool TakenByScrollBars(TControl* c, TMessage& m) {
+  if (m.Msg < win::WM_MOUSEMOVE || m.Msg > win::WM_RBUTTONUP) return false;
+  auto* w = dynamic_cast<TWinControl*>(c);
+  return w && w->ScrollBarData(false) && ScrollBars::FilterMouse(w, m);
+}
+}  // namespace
+
 win::LRESULT TControl::Perform(win::UINT msg, win::WPARAM wParam, win::LPARAM lParam) {
   TMessage m{msg, wParam, lParam, 0};
-  WndProc(m);
+  if (!TakenByScrollBars(this, m)) WndProc(m);
   return m.Result;
 }
 
@@ -383,7 +399,7 @@ void TWinControl::CreateWnd() {
   if (FHandle) return;
   FHandle = win::CreateWindowHandle([this](win::HWND, win::UINT msg, win::WPARAM w, win::LPARAM l) {
     TMessage m{msg, w, l, 0};
-    WndProc(m);
+    if (!TakenByScrollBars(this, m)) WndProc(m);
     return m.Result;
   });
   handles()[FHandle] = this;
@@ -391,6 +407,7 @@ void TWinControl::CreateWnd() {
 
 void TWinControl::DestroyWnd() {
   if (!FHandle) return;
+  ScrollBars::CancelTracking(this);
   handles().erase(FHandle);
   win::DestroyWindow(FHandle);
   FHandle = nullptr;
@@ -401,6 +418,15 @@ void TWinControl::RecreateWnd() {
   DestroyWnd();
   CreateWnd();
 }
+
+win::RECT TWinControl::ClientBounds() const {
+  int e = ClientEdge();
+  return {e, e, std::max(e, Width() - e - ScrollBars::VertWidth(this)),
+          std::max(e, Height() - e - ScrollBars::HorzHeight(this))};
+}
+
+int TWinControl::ClientWidth() const { return ClientBounds().Width(); }
+int TWinControl::ClientHeight() const { return ClientBounds().Height(); }
 
 TWinControl* TWinControl::FindControl(win::HWND h) {
   auto it = handles().find(h);
@@ -633,6 +659,10 @@ void TWinControl::WndProc(TMessage& m) {
       }
       break;
     }
+    case WM_NCPAINT:
+      // The frame is the control's to draw; the scroll bars inside it are drawn here.
+      if (m.WParam && FScrollBars) ScrollBars::Paint(this, HDC(m.WParam));
+      return;
     case WM_NOTIFY:
       // Common-control notifications go back to the control that sent them too.
       if (auto* c = FindControl(reinterpret_cast<const NMHDR*>(m.LParam)->hwndFrom); c && c != this) {

@@ -5,6 +5,7 @@
 // canvas through ControlCanvasFactory).
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 
 class TCanvas;  // the drawing layer's
 class TAction;
+struct WindowScrollBars;  // ScrollBars.cpp
+struct WindowScrollBarsDeleter {
+  void operator()(WindowScrollBars* d) const;
+};
 class TWinControl;
 class TControl;
 
@@ -154,6 +159,12 @@ class TControl : public TComponent {
   virtual void UserClick() { Click(); }
   virtual void Click();
   virtual void DblClick() { OnDblClick(this); }
+  // The wheel turned `delta` (120 a notch, positive away from the user) with the pointer at
+  // `pos` (screen): DoMouseWheelDown or DoMouseWheelUp. False when neither took it; the
+  // window then scrolls by itself.
+  virtual bool DoMouseWheel(TShiftState shift, int delta, win::POINT pos);
+  virtual bool DoMouseWheelDown(TShiftState shift, win::POINT pos) { return false; }
+  virtual bool DoMouseWheelUp(TShiftState shift, win::POINT pos) { return false; }
   void Invalidate();
   int InvalidateCount() const { return FInvalidateCount; }
   // Paints the control at once where a display shows it (else as Invalidate).
@@ -239,6 +250,19 @@ class TWinControl : public TControl {
   void AlignControls();
   // The client area left to aligned children (panels take their bevels off it).
   virtual win::RECT AdjustClientRect() const { return ClientRect(); }
+  // The frame the control draws round its client area and scroll bars (the sunken edge of
+  // lists and views): the bars sit inside it.
+  virtual int ClientEdge() const { return 0; }
+  // The client area in the control's own coordinates: inside the frame, less the scroll bars
+  // shown. ClientWidth and ClientHeight are its size.
+  win::RECT ClientBounds() const;
+  int ClientWidth() const override;
+  int ClientHeight() const override;
+  // Brings the scroll bars in line with the content; GetScrollInfo and the bars' mouse
+  // handling call it first, so controls that work their bars out lazily override it.
+  virtual void UpdateScrollBars() {}
+  // The scroll bars' state (ScrollBars.h), made on first use when `create`.
+  WindowScrollBars* ScrollBarData(bool create);
 
   bool TabStop() const { return FTabStop; }
   void SetTabStop(bool v) { FTabStop = v; }
@@ -272,6 +296,7 @@ class TWinControl : public TControl {
 
  private:
   win::HWND FHandle = nullptr;
+  std::unique_ptr<WindowScrollBars, WindowScrollBarsDeleter> FScrollBars;
   std::vector<TControl*> FControls;
   bool FTabStop = false;
   bool FAligning = false;

@@ -7,6 +7,7 @@
 
 #include "platform/forms/ControlPaint.h"
 #include "platform/forms/HeaderCtrl.h"
+#include "platform/forms/ScrollBars.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/ViewSupport.h"
 #include "platform/forms/graphics/GdiText.h"
@@ -17,6 +18,10 @@ namespace {
 
 // Ends a label edit from the in-place editor (wParam: cancel). Private to the view.
 constexpr UINT LVM_ENDEDITNOW = LV_FIRST + 0xFF;
+// Brings the scroll bars up to date. Private to the view.
+constexpr UINT LVM_SYNCBARS = LV_FIRST + 0xFE;
+// A line of horizontal scrolling in the report view, in pixels.
+constexpr int kHorzLine = 8;
 
 struct SubItem {
   std::string text;
@@ -40,6 +45,7 @@ struct ColumnData {
 struct Geometry {
   int view, border, rowH, hdrH, top0, clientW, clientH, smallW, smallH, largeW, largeH, stateW,
       textH, cellW, cellH, perLine;  // perLine: rows per column (list), items per row (icons)
+  int right, bottom;  // the client area's right and bottom edges (the bars are beyond)
 };
 
 }  // namespace
@@ -64,6 +70,10 @@ struct TCustomListView::Native {
   std::string typed;
   std::uint64_t typedAt = 0;
   bool destroying = false;
+  int xOff = 0;  // report: pixels scrolled to the left
+  // What the scroll bars were last worked out for: the invalidations and the items.
+  int barsInvalidate = -1, barsCount = -1;
+  bool syncingBars = false;
   ~Native() {
     for (ItemData* t : items) delete t;
   }
@@ -410,6 +420,8 @@ TCustomListView::~TCustomListView() {
   if (FStateImages) FStateImages->UnRegisterChanges(this);
   delete FCanvas;
 }
+
+void TCustomListView::UpdateScrollBars() { Perform(LVM_SYNCBARS); }
 
 void TCustomListView::CreateWnd() {
   TWinControl::CreateWnd();
@@ -881,8 +893,10 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     g.rowH = std::max({g.textH + 3, g.smallH + 1, 16});
     g.hdrH = g.view == int(LVS_REPORT) && !(FStyle & LVS_NOCOLUMNHEADER) ? Header::DefaultHeight() : 0;
     g.top0 = g.border + g.hdrH;
-    g.clientW = std::max(0, Width() - 2 * g.border);
-    g.clientH = std::max(0, Height() - 2 * g.border - g.hdrH);
+    RECT client = ClientBounds();
+    g.right = client.right, g.bottom = client.bottom;
+    g.clientW = std::max(0, g.right - g.border);
+    g.clientH = std::max(0, g.bottom - g.top0);
     if (g.view == int(LVS_ICON)) {
       g.cellW = std::max(75, g.largeW + 16);
       g.cellH = std::max(g.largeH, 16) + g.textH + 14;
@@ -942,7 +956,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       return;
     }
     if (g.view == int(LVS_REPORT)) {
-      x = g.border;
+      x = g.border - N.xOff;
       y = g.top0 + (i - N.top) * g.rowH;
       bounds = RECT{x, y, x + totalColW(), y + g.rowH};
     } else if (g.view == int(LVS_LIST)) {
@@ -970,14 +984,21 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
   auto subRect = [&](const Geometry& g, int i, int sub) {
     RECT b, ic, lb;
     rects(g, i, b, ic, lb);
-    int x = g.border;
+    int x = g.border - N.xOff;
     for (int k = 0; k < sub && k < int(N.cols.size()); ++k) x += N.cols[size_t(k)].cx;
     int w = sub < int(N.cols.size()) ? N.cols[size_t(sub)].cx : 0;
     return RECT{x, b.top, x + w, b.bottom};
   };
+  // The header stays on top and moves across with the columns.
   auto layoutHeader = [&](const Geometry& g) {
     if (!N.header) return;
-    Header::SetBounds(N.header, g.hdrH ? RECT{g.border, g.border, Width() - g.border, g.border + g.hdrH} : RECT{});
+    int left = g.border - N.xOff, right = std::max(g.right, left + totalColW());
+    Header::SetBounds(N.header, g.hdrH ? RECT{left, g.border, right, g.border + g.hdrH} : RECT{});
+  };
+  // Header coordinates of a point of the view.
+  auto toHeader = [&](POINT pt) {
+    RECT hb = Header::Bounds(N.header);
+    return MAKELPARAM(WORD(short(pt.x - hb.left)), WORD(short(pt.y - hb.top)));
   };
   auto ensureVisible = [&](int i, bool partial) {
     Geometry g = geo();
@@ -1078,9 +1099,9 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     hi->iSubItem = 0;
     int x = hi->pt.x, y = hi->pt.y;
     if (x < g.border) hi->flags |= LVHT_TOLEFT;
-    if (x >= Width() - g.border) hi->flags |= LVHT_TORIGHT;
+    if (x >= g.right) hi->flags |= LVHT_TORIGHT;
     if (y < g.top0) hi->flags |= LVHT_ABOVE;
-    if (y >= Height() - g.border) hi->flags |= LVHT_BELOW;
+    if (y >= g.bottom) hi->flags |= LVHT_BELOW;
     if (hi->flags) return -1;
     int first = 0, last = count() - 1;
     if (g.view == int(LVS_REPORT)) first = last = N.top + (y - g.top0) / g.rowH;
@@ -1099,7 +1120,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       hi->flags = f ? f : LVHT_NOWHERE;
       hi->iItem = i;
       if (subItems && g.view == int(LVS_REPORT)) {
-        int cx = g.border;
+        int cx = g.border - N.xOff;
         for (size_t k = 0; k < N.cols.size(); ++k) {
           if (x >= cx && x < cx + N.cols[k].cx) hi->iSubItem = int(k);
           cx += N.cols[k].cx;
@@ -1192,7 +1213,78 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     return ViewSupport::Notify(this, code, &nm.hdr);
   };
 
+  // The bars: what the view scrolls by (rows, or list columns) and, in the report view, the
+  // columns' pixels.
+  auto syncBars = [&](bool force) {
+    if (N.syncingBars || (!force && N.barsInvalidate == InvalidateCount() && N.barsCount == count())) return;
+    N.syncingBars = true;
+    bool fixed = FStyle & LVS_NOSCROLL;
+    ScrollBars::Settle(this, [&] {
+      Geometry g = geo();
+      int units = fixed ? 0 : unitCount(g), page = pageUnits(g);
+      if (g.view == int(LVS_LIST)) {
+        N.top = ScrollBars::SetBar(this, SB_HORZ, 0, units - 1, page, N.top);
+        ScrollBars::SetBar(this, SB_VERT, 0, 0, 0, 0);
+        N.xOff = 0;
+      } else {
+        int width = g.view == int(LVS_REPORT) && !fixed ? totalColW() : 0;
+        N.top = ScrollBars::SetBar(this, SB_VERT, 0, units - 1, page, N.top);
+        N.xOff = ScrollBars::SetBar(this, SB_HORZ, 0, width - 1, g.clientW, N.xOff);
+      }
+    });
+    layoutHeader(geo());
+    N.barsInvalidate = InvalidateCount();
+    N.barsCount = count();
+    N.syncingBars = false;
+  };
+  // Scrolls to a new first row or list column, or (report, across) a new left edge.
+  auto scrollTo = [&](bool across, int to) {
+    if (N.editing >= 0) endEdit(false);
+    Geometry g = geo();
+    if (across && g.view == int(LVS_REPORT)) {
+      N.xOff = std::clamp(to, 0, std::max(0, totalColW() - g.clientW));
+    } else {
+      N.top = to;
+      clampTop(g);
+    }
+    Invalidate();
+    syncBars(true);
+  };
+
+  // Messages whose answer depends on what shows take the bars as they are now.
   switch (m.Msg) {
+    case WM_PAINT: case WM_VSCROLL: case WM_HSCROLL: case WM_MOUSEWHEEL: case WM_KEYDOWN: case WM_CHAR:
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case LVM_HITTEST: case LVM_SUBITEMHITTEST:
+    case LVM_GETITEMRECT: case LVM_GETSUBITEMRECT: case LVM_GETITEMPOSITION: case LVM_ENSUREVISIBLE:
+    case LVM_SCROLL: case LVM_GETTOPINDEX: case LVM_GETCOUNTPERPAGE: case LVM_EDITLABELA: case LVM_SYNCBARS:
+      syncBars(false);
+      break;
+    case LVM_GETNEXTITEM:
+      if (m.LParam & (LVNI_ABOVE | LVNI_BELOW | LVNI_TOLEFT | LVNI_TORIGHT)) syncBars(false);
+      break;
+    default: break;
+  }
+
+  switch (m.Msg) {
+    case LVM_SYNCBARS: return 0;
+    case WM_VSCROLL: {
+      Geometry g = geo();
+      if (g.view != int(LVS_LIST)) scrollTo(false, ScrollBars::ScrollTarget(this, SB_VERT, m.WParam, N.top, 1, pageUnits(g)));
+      return 0;
+    }
+    case WM_HSCROLL: {
+      Geometry g = geo();
+      if (g.view == int(LVS_LIST)) scrollTo(true, ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, N.top, 1, pageUnits(g)));
+      else if (g.view == int(LVS_REPORT)) scrollTo(true, ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, N.xOff, kHorzLine, g.clientW));
+      return 0;
+    }
+    case WM_MOUSEWHEEL: {
+      // Rows three a notch; list columns one a notch.
+      int lines = ScrollBars::WheelLines(this, m);
+      if (lines && view() == LVS_LIST) scrollTo(true, N.top + lines / 3);
+      else if (lines) scrollTo(false, N.top + lines);
+      return 0;
+    }
     case LVM_GETITEMCOUNT: return count();
     case LVM_SETITEMCOUNT: {
       if (!owner) return TRUE;  // a preallocation hint
@@ -1416,7 +1508,10 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       if (g.view == int(LVS_LIST)) unit = g.cellW;
       if (px) N.top += px / unit ? px / unit : (px > 0 ? 1 : -1);
       clampTop(g);
+      // The report view moves across by pixels.
+      if (g.view == int(LVS_REPORT) && dx) N.xOff = std::clamp(N.xOff + dx, 0, std::max(0, totalColW() - g.clientW));
       Invalidate();
+      syncBars(true);
       return TRUE;
     }
     case LVM_GETTOPINDEX: {
@@ -1614,7 +1709,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
         layoutHeader(g);
         if (m.Msg != WM_RBUTTONDOWN) {
           N.headerMouse = true;
-          SendMessage(N.header, m.Msg, m.WParam, MAKELPARAM(WORD(pt.x - g.border), WORD(pt.y - g.border)));
+          SendMessage(N.header, m.Msg, m.WParam, toHeader(pt));
         }
         return 0;
       }
@@ -1664,8 +1759,7 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     case WM_MOUSEMOVE: {
       POINT pt{short(LOWORD(DWORD(m.LParam))), short(HIWORD(DWORD(m.LParam)))};
       if (N.headerMouse && N.header) {
-        Geometry g = geo();
-        SendMessage(N.header, m.Msg, m.WParam, MAKELPARAM(WORD(pt.x - g.border), WORD(pt.y - g.border)));
+        SendMessage(N.header, m.Msg, m.WParam, toHeader(pt));
         return 0;
       }
       // A press that moves a few pixels starts a drag.
@@ -1684,9 +1778,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       N.dragItem = -1;
       if (N.headerMouse && N.header && m.Msg == WM_LBUTTONUP) {
         N.headerMouse = false;
-        Geometry g = geo();
         POINT pt{short(LOWORD(DWORD(m.LParam))), short(HIWORD(DWORD(m.LParam)))};
-        SendMessage(N.header, m.Msg, m.WParam, MAKELPARAM(WORD(pt.x - g.border), WORD(pt.y - g.border)));
+        SendMessage(N.header, m.Msg, m.WParam, toHeader(pt));
         return 0;
       }
       break;
@@ -1791,17 +1884,24 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       if (pre & CDRF_SKIPDEFAULT) return 0;
       ViewSupport::PaintBackground(dc, whole, bk, g.border != 0);
       HGDIOBJ oldFont = SelectObject(dc, ControlPaint::FontHandle(Font()));
-      if (N.header && g.hdrH) Header::Paint(N.header, dc, ControlPaint::FontHandle(Font()));
+      if (N.header && g.hdrH) {
+        SaveDC(dc);
+        IntersectClipRect(dc, g.border, g.border, g.right, g.top0);
+        Header::Paint(N.header, dc, ControlPaint::FontHandle(Font()));
+        RestoreDC(dc, -1);
+      }
       SaveDC(dc);
-      IntersectClipRect(dc, g.border, g.top0, Width() - g.border, Height() - g.border);
+      IntersectClipRect(dc, g.border, g.top0, g.right, g.bottom);
       SetBkMode(dc, TRANSPARENT);
       bool showSel = Focused() || (FStyle & LVS_SHOWSELALWAYS);
       COLORREF textColor = N.text != CLR_NONE ? N.text : ControlPaint::Rgb(Font()->Color());
       bool report = g.view == int(LVS_REPORT);
-      for (int i = 0; i < count(); ++i) {
+      int first = report ? std::max(0, N.top) : 0;
+      int last = report ? std::min(count(), N.top + pageUnits(g) + 1) : count();
+      for (int i = first; i < last; ++i) {
         RECT bounds, icon, label;
         rects(g, i, bounds, icon, label);
-        if (bounds.bottom <= g.top0 || bounds.top >= Height() - g.border || bounds.right <= g.border || bounds.left >= Width() - g.border) continue;
+        if (bounds.bottom <= g.top0 || bounds.top >= g.bottom || bounds.right <= g.border || bounds.left >= g.right) continue;
         UINT st = stateOf(i);
         bool selected = (st & LVIS_SELECTED) && showSel;
         bool hot = (st & LVIS_DROPHILITED) || ((st & LVIS_SELECTED) && Focused());

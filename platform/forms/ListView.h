@@ -216,6 +216,12 @@ class TCustomListView : public TWinControl {
   void SetAllocBy(int v) { FAllocBy = v; }
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle v) { FBorderStyle = v; Invalidate(); }
+  // The sunken border with bsSingle; the scroll bars sit inside it.
+  int ClientEdge() const override { return FBorderStyle == bsSingle ? 2 : 0; }
+  // Report: a vertical bar of rows and a horizontal one of the columns' pixels (the header
+  // moves across with the rows and stays on top); list: a horizontal bar of columns; icons:
+  // a vertical bar of rows. Worked out when the view is next painted, scrolled or asked.
+  void UpdateScrollBars() override;
   win::DWORD Style() const { return FStyle; }
   void SetStyle(win::DWORD bits, bool on);
   bool HasStyle(win::DWORD bits) const { return (FStyle & bits) == bits; }

@@ -21,7 +21,7 @@ inline constexpr UINT WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002,
                       WM_TIMER = 0x0113, WM_HSCROLL = 0x0114, WM_VSCROLL = 0x0115,
                       WM_MOUSEMOVE = 0x0200, WM_LBUTTONDOWN = 0x0201, WM_LBUTTONUP = 0x0202,
                       WM_LBUTTONDBLCLK = 0x0203, WM_RBUTTONDOWN = 0x0204, WM_RBUTTONUP = 0x0205,
-                      WM_MOUSELEAVE = 0x02A3, WM_USER = 0x0400, WM_APP = 0x8000;
+                      WM_MOUSEWHEEL = 0x020A, WM_MOUSELEAVE = 0x02A3, WM_USER = 0x0400, WM_APP = 0x8000;
 // Menus and devices.
 inline constexpr UINT WM_CONTEXTMENU = 0x007B, WM_INITMENUPOPUP = 0x0117, WM_MENUSELECT = 0x011F,
                       WM_MENUCHAR = 0x0120, WM_DEVICECHANGE = 0x0219;
@@ -134,6 +134,7 @@ bool NextTimerDue(std::uint64_t* due);
 void WaitMessage(DWORD timeoutMs);
 
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return LPARAM(DWORD(lo) | (DWORD(hi) << 16)); }
+constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) { return WPARAM(DWORD(lo) | (DWORD(hi) << 16)); }
 
 }  // namespace win
 

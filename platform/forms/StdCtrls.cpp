@@ -4,8 +4,11 @@
 #include <cstring>
 
 #include "platform/forms/Forms.h"
+#include "platform/forms/ScrollBars.h"
 
 namespace {
+// A horizontal line step of a list box, in pixels.
+constexpr int kHorzLine = 8;
 const std::vector<std::string>& kBevelNames() {
   static const std::vector<std::string> names = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
   return names;
@@ -370,6 +373,7 @@ int TCustomListBox::Insert(int index, const std::string& s) {
   }
   FList.insert(FList.begin() + index, Item{s, 0, false});
   if (FCurSel >= index) ++FCurSel;
+  UpdateScrollBars();
   Invalidate();
   return index;
 }
@@ -412,7 +416,27 @@ int TCustomListBox::VisibleCount() const { return std::max(1, ClientHeight() / s
 void TCustomListBox::SetTopIndex(int v) {
   int maxTop = std::max(0, Count() - VisibleCount());
   FTopIndex = std::clamp(v, 0, maxTop);
+  UpdateScrollBars();
   Invalidate();
+}
+
+void TCustomListBox::SetLeftPos(int v) {
+  FLeftPos = std::clamp(v, 0, HasHorzScrollBar() ? std::max(0, FHorizontalExtent - ClientWidth()) : 0);
+  UpdateScrollBars();
+  Invalidate();
+}
+
+void TCustomListBox::UpdateScrollBars() {
+  ScrollBars::Settle(this, [this] {
+    FTopIndex = ScrollBars::SetBar(this, win::SB_VERT, 0, Count() - 1, VisibleCount(), FTopIndex);
+    int extent = HasHorzScrollBar() ? FHorizontalExtent : 0;
+    FLeftPos = ScrollBars::SetBar(this, win::SB_HORZ, 0, extent - 1, ClientWidth(), FLeftPos);
+  });
+}
+
+void TCustomListBox::Resize() {
+  UpdateScrollBars();
+  TCustomControl::Resize();
 }
 
 void TCustomListBox::MakeVisible(int i) {
@@ -423,6 +447,7 @@ void TCustomListBox::MakeVisible(int i) {
 void TCustomListBox::SetItemHeight(int v) {
   if (v <= 0 || v > 255) return;
   FItemHeight = v;
+  UpdateScrollBars();
   Invalidate();
 }
 
@@ -445,7 +470,7 @@ void TCustomListBox::SetTabWidth(int v) {
 
 win::RECT TCustomListBox::ItemRect(int i) const {
   int y = (i - FTopIndex) * FItemHeight;
-  return {0, y, ClientWidth(), y + FItemHeight};
+  return {-FLeftPos, y, std::max(ClientWidth(), FHorizontalExtent) - FLeftPos, y + FItemHeight};
 }
 
 int TCustomListBox::ItemAtPos(int x, int y) const {
@@ -513,6 +538,7 @@ void TCustomListBox::WndProc(TMessage& m) {
     case LB_RESETCONTENT:
       FList.clear();
       FCurSel = -1, FTopIndex = 0;
+      UpdateScrollBars();
       Invalidate();
       return;
     case LB_GETCOUNT: m.Result = Count(); return;
@@ -583,7 +609,20 @@ void TCustomListBox::WndProc(TMessage& m) {
       return;
     }
     case LB_GETHORIZONTALEXTENT: m.Result = FHorizontalExtent; return;
-    case LB_SETHORIZONTALEXTENT: FHorizontalExtent = int(m.WParam); return;
+    case LB_SETHORIZONTALEXTENT:
+      // Wider lines than the list give it a horizontal bar.
+      FHorizontalExtent = int(std::min<WPARAM>(m.WParam, 0xFFFF));
+      SetLeftPos(FLeftPos);
+      return;
+    case WM_VSCROLL:
+      SetTopIndex(ScrollBars::ScrollTarget(this, SB_VERT, m.WParam, FTopIndex, 1, VisibleCount()));
+      return;
+    case WM_HSCROLL:
+      SetLeftPos(ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, FLeftPos, kHorzLine, ClientWidth()));
+      return;
+    case WM_MOUSEWHEEL:
+      if (int lines = ScrollBars::WheelLines(this, m)) SetTopIndex(FTopIndex + lines);
+      return;
     case WM_GETDLGCODE: m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS; return;
     case CN_DRAWITEM: {
       auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);

@@ -204,6 +204,14 @@ class TCustomListBox : public TCustomControl {
   // Tab stops in dialog units as LB_SETTABSTOPS left them (empty: every 32).
   const std::vector<int>& TabStops() const { return FTabStops; }
   int HorizontalExtent() const { return FHorizontalExtent; }
+  // How far the lines are scrolled to the left (pixels), beside the horizontal extent.
+  int LeftPos() const { return FLeftPos; }
+  void SetLeftPos(int v);
+  // The client area: inside the sunken edge, less the scroll bars.
+  int ClientEdge() const override { return 2; }
+  // The bars follow the lines: the vertical one counts items (page: the whole items
+  // shown), the horizontal one the horizontal extent in pixels (page: the client width).
+  void UpdateScrollBars() override;
   win::RECT ItemRect(int i) const;
   // The item under a point of the client area, or -1.
   int ItemAtPos(int x, int y) const;
@@ -218,6 +226,10 @@ class TCustomListBox : public TCustomControl {
   // Owner-drawn items: runs OnDrawItem, or writes the text on the canvas.
   virtual void DrawItem(int index, win::RECT rect, TOwnerDrawState state);
   bool WantsKey(win::WORD key) const override;
+  void Resize() override;
+  // Whether the window has a horizontal bar (WS_HSCROLL, as list boxes have by default): the
+  // bar then shows while the horizontal extent is wider than the list.
+  virtual bool HasHorzScrollBar() const { return true; }
 
  private:
   struct Item {
@@ -230,7 +242,7 @@ class TCustomListBox : public TCustomControl {
   void MakeVisible(int i);
   std::vector<Item> FList;
   std::unique_ptr<TStrings> FItems;
-  int FCurSel = -1, FTopIndex = 0, FItemHeight = 13, FTabWidth = 0, FHorizontalExtent = 0;
+  int FCurSel = -1, FTopIndex = 0, FItemHeight = 13, FTabWidth = 0, FHorizontalExtent = 0, FLeftPos = 0;
   bool FMultiSelect = false, FSorted = false;
   TListBoxStyle FStyle = lbStandard;
   std::vector<int> FTabStops;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/forms/ControlPaint.h"
+#include "platform/forms/ScrollBars.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/ViewSupport.h"
 #include "platform/forms/graphics/GdiText.h"
@@ -19,6 +20,7 @@ struct win::TreeItemData {
   int children = -2;  // -2: from the child items, -1: callback, 0/1: as set
   UINT state = 0;
   LPARAM lParam = 0;
+  int textW = -1;  // the label text's width, measured for the horizontal bar
 };
 
 struct TCustomTreeView::Native {
@@ -30,9 +32,21 @@ struct TCustomTreeView::Native {
   COLORREF bk = CLR_NONE, text = CLR_NONE;
   std::unique_ptr<ViewSupport::TInPlaceEdit> edit;
   bool destroying = false;
+  int xOff = 0;  // pixels scrolled to the left
+  // What the scroll bars were last worked out for: the invalidations, the items, the font
+  // the label widths were measured in.
+  int barsInvalidate = -1;
+  size_t barsItems = 0;
+  HFONT barsFont = nullptr;
+  bool syncingBars = false;
 };
 
 namespace {
+
+// Brings the scroll bars up to date (private to the view).
+constexpr UINT TVM_SYNCBARS = TV_FIRST + 0xFF;
+// A line of horizontal scrolling, in pixels.
+constexpr int kHorzLine = 8;
 
 bool HasKids(TreeItemData* t) { return t->children == -2 ? t->first != nullptr : t->children != 0; }
 
@@ -210,8 +224,10 @@ bool TTreeNode::EditText() { return Send(this, TVM_EDITLABELA, 0, LPARAM(FItemId
 void TTreeNode::EndEdit(bool cancel) { Send(this, TVM_ENDEDITLABELNOW, cancel, 0); }
 void TTreeNode::MakeVisible() { Send(this, TVM_ENSUREVISIBLE, 0, LPARAM(FItemId)); }
 RECT TTreeNode::DisplayRect(bool textOnly) const {
+  // TVM_GETITEMRECT takes the item in the rectangle's first bytes.
   RECT r{};
-  *reinterpret_cast<HTREEITEM*>(&r) = FItemId;
+  HTREEITEM id = FItemId;
+  std::memcpy(static_cast<void*>(&r), &id, sizeof id);
   if (!Send(this, TVM_GETITEMRECT, textOnly, LPARAM(&r))) return RECT{};
   return r;
 }
@@ -415,6 +431,7 @@ TCustomTreeView::~TCustomTreeView() {
 }
 
 void TCustomTreeView::CreateWnd() { TWinControl::CreateWnd(); }
+void TCustomTreeView::UpdateScrollBars() { Perform(TVM_SYNCBARS); }
 void TCustomTreeView::DestroyWnd() { TWinControl::DestroyWnd(); }
 
 TCanvas* TCustomTreeView::Canvas() {
@@ -700,6 +717,7 @@ namespace {
 
 struct Geometry {
   int border, rowH, indent, imgW, imgH, stateW;
+  int right, bottom;  // the client area's right and bottom edges (the bars are beyond)
   bool rootLines;
 };
 
@@ -738,6 +756,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     g.rowH = N.itemHeight > 0 ? N.itemHeight : std::max({ViewSupport::TextHeight(Font()) + 3, g.imgH + 1, 16});
     g.indent = N.indent;
     g.rootLines = (FStyle & TVS_LINESATROOT) && (FStyle & (TVS_HASLINES | TVS_HASBUTTONS));
+    RECT client = ClientBounds();
+    g.right = client.right, g.bottom = client.bottom;
     return g;
   };
   // Rows shown when scrolled to the top.
@@ -754,7 +774,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
   };
   auto pageRows = [&]() {
     Geometry g = geo();
-    return std::max(1, (Height() - 2 * g.border) / g.rowH);
+    return std::max(1, (g.bottom - g.border) / g.rowH);
   };
   auto rowOf = [&](const std::vector<HTREEITEM>& rows, HTREEITEM h) {
     auto it = std::find(rows.begin(), rows.end(), h);
@@ -796,14 +816,16 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     ViewSupport::Notify(this, TVN_GETDISPINFOA, &di.hdr);
     return di.item.cChildren != 0;
   };
-  // Left edge of the item's icon (or label) column.
+  // Left edge of the item's icon (or label) column, the view scrolled by xOff.
   auto itemX = [&](const Geometry& g, HTREEITEM t) {
-    return g.border + g.indent * (Level(t) + (g.rootLines ? 1 : 0)) + 3;
+    return g.border + g.indent * (Level(t) + (g.rootLines ? 1 : 0)) + 3 - N.xOff;
   };
-  auto labelRect = [&](const Geometry& g, HTREEITEM t, int row) {
+  // The label of an item whose text is textW wide (-1: measured now).
+  auto labelRect = [&](const Geometry& g, HTREEITEM t, int row, int textW = -1) {
     int x = itemX(g, t) + (g.stateW ? g.stateW : 0) + (g.imgW ? g.imgW + 3 : 0);
     int y = g.border + row * g.rowH;
-    return RECT{x, y, x + ViewSupport::TextWidth(Font(), getText(t)) + 4, y + g.rowH};
+    if (textW < 0) textW = ViewSupport::TextWidth(Font(), getText(t));
+    return RECT{x, y, x + textW + 4, y + g.rowH};
   };
   auto treeItem = [&](HTREEITEM t, UINT mask = TVIF_PARAM | TVIF_STATE | TVIF_HANDLE) {
     TVITEMA it;
@@ -814,7 +836,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
   };
   std::function<bool(HTREEITEM, UINT, UINT)> select;
   std::function<BOOL(HTREEITEM, UINT)> expand;
-  auto ensureVisible = [&](HTREEITEM t) {
+  // Scrolls the item into view (across too when asked: TVM_ENSUREVISIBLE).
+  auto ensureVisible = [&](HTREEITEM t, bool across = false) {
     for (TreeItemData* p = t->parent; p && p != &N.root; p = p->parent)
       if (!(p->state & TVIS_EXPANDED)) expand(p, TVE_EXPAND);
     auto rows = visibleRows();
@@ -822,6 +845,13 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     if (r < 0) return;
     if (r < top) N.top = rows[size_t(r)];
     else if (r >= top + page) N.top = rows[size_t(r - page + 1)];
+    if (!across) return;
+    // Across, the label comes into view, its start first.
+    Geometry g = geo();
+    RECT lr = labelRect(g, t, 0);
+    if (lr.right > g.right) N.xOff += std::min<int>(lr.right - g.right, lr.left - g.border);
+    else if (lr.left < g.border) N.xOff -= g.border - lr.left;
+    N.xOff = std::max(0, N.xOff);
   };
   select = [&](HTREEITEM t, UINT code, UINT action) -> bool {
     if (code == TVGN_DROPHILITE) {
@@ -926,9 +956,9 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     hi->hItem = nullptr;
     int x = hi->pt.x, y = hi->pt.y;
     if (x < g.border) hi->flags |= TVHT_TOLEFT;
-    if (x >= Width() - g.border) hi->flags |= TVHT_TORIGHT;
+    if (x >= g.right) hi->flags |= TVHT_TORIGHT;
     if (y < g.border) hi->flags |= TVHT_ABOVE;
-    if (y >= Height() - g.border) hi->flags |= TVHT_BELOW;
+    if (y >= g.bottom) hi->flags |= TVHT_BELOW;
     if (hi->flags) return nullptr;
     auto rows = visibleRows();
     int row = topRow(rows) + (y - g.border) / g.rowH;
@@ -955,7 +985,83 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     return t;
   };
 
+  // The bars: rows shown (page: the whole rows that fit) and the widest row in pixels.
+  auto syncBars = [&](bool force) {
+    if (N.syncingBars || (!force && N.barsInvalidate == InvalidateCount() && N.barsItems == N.live.size())) return;
+    N.syncingBars = true;
+    HFONT font = ControlPaint::FontHandle(Font());
+    if (font != N.barsFont) {
+      for (HTREEITEM t : N.live) t->textW = -1;
+      N.barsFont = font;
+    }
+    bool fixed = FStyle & TVS_NOSCROLL;
+    auto rows = visibleRows();
+    Geometry g0 = geo();
+    int width = 0;
+    for (HTREEITEM t : fixed ? std::vector<HTREEITEM>{} : rows) {
+      if (t->textW < 0) t->textW = ViewSupport::TextWidth(Font(), getText(t));
+      width = std::max<int>(width, labelRect(g0, t, 0, t->textW).right + N.xOff - g0.border);
+    }
+    ScrollBars::Settle(this, [&] {
+      Geometry g = geo();
+      int top = ScrollBars::SetBar(this, SB_VERT, 0, fixed ? 0 : int(rows.size()) - 1, pageRows(), topRow(rows));
+      N.top = rows.empty() ? nullptr : rows[size_t(top)];
+      N.xOff = ScrollBars::SetBar(this, SB_HORZ, 0, width - 1, g.right - g.border, N.xOff);
+    });
+    N.barsInvalidate = InvalidateCount();
+    N.barsItems = N.live.size();
+    N.syncingBars = false;
+  };
+  // Scrolls to a new top row or left edge (clamped), as the bars and the wheel ask.
+  auto scrollTo = [&](int bar, int to) {
+    if (N.editing) endEdit(false);
+    if (bar == SB_VERT) {
+      auto rows = visibleRows();
+      if (rows.empty()) return;
+      N.top = rows[size_t(std::clamp(to, 0, std::max(0, int(rows.size()) - pageRows())))];
+    } else {
+      SCROLLINFO si;
+      si.fMask = SIF_RANGE | SIF_PAGE;
+      ScrollBars::GetInfo(this, SB_HORZ, si);
+      N.xOff = std::clamp(to, 0, std::max(0, si.nMax + 1 - int(si.nPage)));
+    }
+    Invalidate();
+    syncBars(true);
+  };
+
+  // Messages whose answer depends on what shows take the bars as they are now.
   switch (m.Msg) {
+    case WM_PAINT: case WM_VSCROLL: case WM_HSCROLL: case WM_MOUSEWHEEL: case WM_KEYDOWN: case WM_CHAR:
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case TVM_HITTEST: case TVM_GETITEMRECT:
+    case TVM_ENSUREVISIBLE: case TVM_SELECTITEM: case TVM_GETVISIBLECOUNT: case TVM_EDITLABELA:
+    case TVM_SYNCBARS:
+      syncBars(false);
+      break;
+    case TVM_GETNEXTITEM:
+      if (m.WParam == TVGN_FIRSTVISIBLE || m.WParam == TVGN_NEXTVISIBLE || m.WParam == TVGN_PREVIOUSVISIBLE) syncBars(false);
+      break;
+    default: break;
+  }
+
+  switch (m.Msg) {
+    case TVM_SYNCBARS: return 0;
+    case WM_VSCROLL: {
+      auto rows = visibleRows();
+      scrollTo(SB_VERT, ScrollBars::ScrollTarget(this, SB_VERT, m.WParam, topRow(rows), 1, pageRows()));
+      return 0;
+    }
+    case WM_HSCROLL: {
+      Geometry g = geo();
+      scrollTo(SB_HORZ, ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, N.xOff, kHorzLine, g.right - g.border));
+      return 0;
+    }
+    case WM_MOUSEWHEEL: {
+      if (int lines = ScrollBars::WheelLines(this, m)) {
+        auto rows = visibleRows();
+        scrollTo(SB_VERT, topRow(rows) + lines);
+      }
+      return 0;
+    }
     case TVM_INSERTITEMA: {
       auto* ins = reinterpret_cast<TVINSERTSTRUCTA*>(m.LParam);
       if (!ins) return 0;
@@ -1029,7 +1135,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     case TVM_GETITEMRECT: {
       auto* r = reinterpret_cast<RECT*>(m.LParam);
       if (!r) return FALSE;
-      HTREEITEM t = *reinterpret_cast<HTREEITEM*>(r);
+      HTREEITEM t = nullptr;
+      std::memcpy(&t, r, sizeof t);
       if (!valid(t)) return FALSE;
       auto rows = visibleRows();
       int row = rowOf(rows, t);
@@ -1037,7 +1144,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       Geometry g = geo();
       row -= topRow(rows);
       if (m.WParam) *r = labelRect(g, t, row);
-      else *r = RECT{g.border, g.border + row * g.rowH, Width() - g.border, g.border + (row + 1) * g.rowH};
+      else *r = RECT{g.border, g.border + row * g.rowH, g.right, g.border + (row + 1) * g.rowH};
       return TRUE;
     }
     case TVM_GETCOUNT: return LRESULT(N.live.size());
@@ -1114,6 +1221,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       if (it->mask & TVIF_TEXT) {
         t->textCallback = it->pszText == LPSTR_TEXTCALLBACKA;
         t->text = t->textCallback || !it->pszText ? std::string() : std::string(it->pszText);
+        t->textW = -1;
       }
       if (it->mask & TVIF_IMAGE) t->image = it->iImage;
       if (it->mask & TVIF_SELECTEDIMAGE) t->selImage = it->iSelectedImage;
@@ -1136,7 +1244,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     case TVM_ENSUREVISIBLE: {
       HTREEITEM t = HTREEITEM(m.LParam);
       if (!valid(t)) return FALSE;
-      ensureVisible(t);
+      ensureVisible(t, true);
       Invalidate();
       return TRUE;
     }
@@ -1291,7 +1399,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       if (pre & CDRF_SKIPDEFAULT) return 0;
       ViewSupport::PaintBackground(dc, whole, bk, g.border != 0);
       SaveDC(dc);
-      IntersectClipRect(dc, g.border, g.border, Width() - g.border, Height() - g.border);
+      IntersectClipRect(dc, g.border, g.border, g.right, g.bottom);
       HGDIOBJ oldFont = SelectObject(dc, ControlPaint::FontHandle(Font()));
       SetBkMode(dc, TRANSPARENT);
       auto rows = visibleRows();
@@ -1339,7 +1447,7 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
         bool selected = (t->state & TVIS_SELECTED) && showSel;
         bool hot = selected || (t->state & TVIS_DROPHILITED);
         cd.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
-        cd.nmcd.rc = RECT{g.border, y, Width() - g.border, y + g.rowH};
+        cd.nmcd.rc = RECT{g.border, y, g.right, y + g.rowH};
         cd.nmcd.dwItemSpec = std::uintptr_t(t);
         cd.nmcd.lItemlParam = t->lParam;
         cd.nmcd.uItemState = (selected ? CDIS_SELECTED : 0) | (t == N.caret && Focused() ? CDIS_FOCUS : 0);

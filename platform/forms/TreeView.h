@@ -203,6 +203,12 @@ class TCustomTreeView : public TWinControl {
   void SetSortType(TSortType v);
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle v) { FBorderStyle = v; Invalidate(); }
+  // The sunken border with bsSingle; the scroll bars sit inside it.
+  int ClientEdge() const override { return FBorderStyle == bsSingle ? 2 : 0; }
+  // The vertical bar counts the rows shown (page: the whole rows that fit), the horizontal
+  // one the pixels of the widest row. Worked out when the view is next painted, scrolled or
+  // asked, not on each change of its items.
+  void UpdateScrollBars() override;
   // The TVS_ window style bits.
   win::DWORD Style() const { return FStyle; }
   void SetStyle(win::DWORD bits, bool on);

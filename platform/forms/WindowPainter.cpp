@@ -66,6 +66,7 @@ RECT Intersect(const RECT& a, const RECT& b) {
               std::min(a.bottom, b.bottom)};
 }
 bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+RECT Offset(RECT r, POINT by) { return RECT{r.left + by.x, r.top + by.y, r.right + by.x, r.bottom + by.y}; }
 
 // c's top-left lies at `origin` on the surface; `clip` is what its parents leave visible.
 void PaintTree(TControl* c, Surface& s, POINT origin, const RECT& clip) {
@@ -91,7 +92,7 @@ void PaintTree(TControl* c, Surface& s, POINT origin, const RECT& clip) {
     // The control's own Paint, over its client area.
     POINT off = ControlPaint::ClientOffset(c);
     POINT co{origin.x + off.x, origin.y + off.y};
-    RECT inner = off.x ? Intersect(vis, RECT{co.x, co.y, origin.x + c->Width() - off.x, origin.y + c->Height() - off.y}) : vis;
+    RECT inner = Intersect(vis, Offset(ControlPaint::ClientBox(c), origin));
     HDC pdc = CreateSurfaceDC(&s, co, inner);
     canvas->BeginPaint(pdc);
     try {
@@ -107,9 +108,7 @@ void PaintTree(TControl* c, Surface& s, POINT origin, const RECT& clip) {
   auto* w = dynamic_cast<TWinControl*>(c);
   if (!w) return;
   POINT off = ControlPaint::ClientOffset(c);
-  RECT inner = off.x ? Intersect(vis, RECT{origin.x + off.x, origin.y + off.y, origin.x + c->Width() - off.x,
-                                           origin.y + c->Height() - off.y})
-                     : vis;
+  RECT inner = Intersect(vis, Offset(ControlPaint::ClientBox(c), origin));
   for (int pass = 0; pass < 2; ++pass)
     for (int i = 0; i < w->ControlCount(); ++i) {
       TControl* child = w->Controls(i);

@@ -214,6 +214,11 @@ void XClient::Click(unsigned long window, int x, int y) {
   XSync(D(dpy_), False);
 }
 
+void XClient::Button(int button, bool down) {
+  XTestFakeButtonEvent(D(dpy_), unsigned(button), down ? True : False, CurrentTime);
+  XSync(D(dpy_), False);
+}
+
 void XClient::Key(const std::string& keysym, const std::string& modifiers) {
   Display* d = D(dpy_);
   std::vector<KeyCode> held;

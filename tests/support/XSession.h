@@ -61,6 +61,9 @@ class XClient {
   void MoveTo(unsigned long window, int x, int y);
   // Presses and releases the left button there.
   void Click(unsigned long window, int x, int y);
+  // Presses (down) or releases a button where the pointer is: 1 the left one, 4 and 5 the
+  // wheel turned away from and towards the person.
+  void Button(int button, bool down);
   // Presses and releases a key by its keysym name ("Return", "Escape", "Tab", "n"...), with
   // "shift", "alt" or "control" held when named in `modifiers` ("alt", "shift+control").
   void Key(const std::string& keysym, const std::string& modifiers = "");
