@@ -65,6 +65,24 @@ void CheckWinNT() {
 
 namespace {
 
+win::DWORD ServiceType(bool Interactive) {
+  win::DWORD type = win::SERVICE_WIN32_OWN_PROCESS;
+  if (Interactive) type |= win::SERVICE_INTERACTIVE_PROCESS;
+  return type;
+}
+
+// After NT 4.0, through the entry point looked up in advapi32 when it is there.
+void SetDescription(win::SC_HANDLE service, const std::string& Description) {
+  win::OSVERSIONINFO vi = OsVersion();
+  if (vi.dwMajorVersion <= 4 || Description.empty()) return;
+  auto change = reinterpret_cast<win::PFN_ChangeServiceConfig2A>(
+      win::GetProcAddress(win::GetModuleHandle("advapi32.dll"), "ChangeServiceConfig2A"));
+  if (!change) return;
+  std::string text = Description;
+  win::SERVICE_DESCRIPTION desc{text.data()};
+  if (!change(service, win::SERVICE_CONFIG_DESCRIPTION, &desc)) RaiseLastOSError();
+}
+
 // dependencies: null for none, else the service manager's list (names, each ended by a
 // NUL, and a closing NUL).
 void CreateService(const std::string& ImagePath, const std::string& ServiceName,
@@ -73,23 +91,13 @@ void CreateService(const std::string& ImagePath, const std::string& ServiceName,
   CheckWinNT();
   TServiceHandle manager(OpenManager());
   if (!manager) RaiseLastOSError();
-  win::DWORD type = win::SERVICE_WIN32_OWN_PROCESS;
-  if (Interactive) type |= win::SERVICE_INTERACTIVE_PROCESS;
   TServiceHandle service(win::CreateService(manager.get(), ServiceName, DisplayName,
-                                            win::SERVICE_ALL_ACCESS, type, win::SERVICE_AUTO_START,
+                                            win::SERVICE_ALL_ACCESS, ServiceType(Interactive),
+                                            win::SERVICE_AUTO_START,
                                             win::SERVICE_ERROR_NORMAL, ImagePath, nullptr, nullptr,
                                             dependencies, nullptr, nullptr));
   if (!service) RaiseLastOSError();
-  win::OSVERSIONINFO vi = OsVersion();
-  if (vi.dwMajorVersion > 4 && !Description.empty()) {
-    auto change = reinterpret_cast<win::PFN_ChangeServiceConfig2A>(
-        win::GetProcAddress(win::GetModuleHandle("advapi32.dll"), "ChangeServiceConfig2A"));
-    if (change) {
-      std::string text = Description;
-      win::SERVICE_DESCRIPTION desc{text.data()};
-      if (!change(service.get(), win::SERVICE_CONFIG_DESCRIPTION, &desc)) RaiseLastOSError();
-    }
-  }
+  SetDescription(service.get(), Description);
 }
 
 // Not stopped yet: running, or still stopping. The interrogation of IsNTServiceRunning
@@ -148,6 +156,27 @@ bool NTServiceExists(const std::string& ServiceName) {
 }
 
 #endif
+
+bool ReconfigureNTService(const std::string& ImagePath, const std::string& ServiceName,
+                          const std::string& DisplayName, bool Interactive,
+                          const std::string& Description) {
+  CheckWinNT();
+  TServiceHandle manager(OpenManager());
+  if (!manager) RaiseLastOSError();
+  TServiceHandle service(win::OpenService(manager.get(), ServiceName, win::SERVICE_CHANGE_CONFIG));
+  if (!service) {
+    win::DWORD code = win::GetLastError();
+    if (code == win::ERROR_SERVICE_DOES_NOT_EXIST) return false;
+    RaiseLastOSError(code);
+  }
+  const char noDependencies[2] = {0, 0};
+  if (!win::ChangeServiceConfig(service.get(), ServiceType(Interactive), win::SERVICE_AUTO_START,
+                                win::SERVICE_ERROR_NORMAL, ImagePath.c_str(), "", nullptr,
+                                noDependencies, "LocalSystem", "", DisplayName.c_str()))
+    RaiseLastOSError();
+  SetDescription(service.get(), Description);
+  return true;
+}
 
 bool IsNTServiceRunning(const std::string& ServiceName) {
   CheckWinNT();

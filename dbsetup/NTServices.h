@@ -26,6 +26,13 @@ void CreateNTService(const std::string& ImagePath, const std::string& ServiceNam
 bool DeleteNTService(const std::string& ServiceName);
 bool NTServiceExists(const std::string& ServiceName);
 #endif
+// A service of that name that already exists takes the settings CreateNTService gives (the
+// command line, display name, automatic start, local system account, no dependencies, and
+// the description where the platform has one); False when there is no such service. A
+// refused change raises the system error.
+bool ReconfigureNTService(const std::string& ImagePath, const std::string& ServiceName,
+                          const std::string& DisplayName, bool Interactive,
+                          const std::string& Description);
 bool IsNTServiceRunning(const std::string& ServiceName);
 // True when the service runs after the wait; a refused start raises the system error.
 bool StartNTService(const std::string& ServiceName);

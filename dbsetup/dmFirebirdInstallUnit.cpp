@@ -611,17 +611,23 @@ void TdmFirebirdInstall::InstallServices() { CreateServices(); }
 
 // The executable's path is quoted: under "C:\Program Files\..." an unquoted command line
 // would first be tried as "C:\Program.exe", as the local system account.
+// A service that an earlier installation left behind (its server no longer registered) is
+// given these settings: creating it again would fail with 1073 after every file is placed.
 // The wizard's CreateNTService takes a dependency list; these services have none.
 void TdmFirebirdInstall::CreateServices() {
-  const std::string guardian = "\"" + FBinDir + "fbguard.exe\" -s";
-  const std::string server = "\"" + FBinDir + "fbserver.exe\" -s -g";
+  auto install = [](const std::string& command, const std::string& name, const std::string& display,
+                    const char* description) {
+    if (ReconfigureNTService(command, name, display, true, description)) return;
 #if WI_PROGRAM_INSTALL
-  CreateNTService(guardian, FGuardianServiceName, FGuardianDisplayName, "", true, SGuardianDescription);
-  CreateNTService(server, FServerServiceName, FServerDisplayName, "", true, SServerDescription);
+    CreateNTService(command, name, display, "", true, description);
 #else
-  CreateNTService(guardian, FGuardianServiceName, FGuardianDisplayName, true, SGuardianDescription);
-  CreateNTService(server, FServerServiceName, FServerDisplayName, true, SServerDescription);
+    CreateNTService(command, name, display, true, description);
 #endif
+  };
+  install("\"" + FBinDir + "fbguard.exe\" -s", FGuardianServiceName, FGuardianDisplayName,
+          SGuardianDescription);
+  install("\"" + FBinDir + "fbserver.exe\" -s -g", FServerServiceName, FServerDisplayName,
+          SServerDescription);
 }
 
 bool TdmFirebirdInstall::StartGuardian() {

@@ -550,9 +550,11 @@ Count ReadCount(win::HKEY key, const std::string& name, std::uint32_t fallback) 
     case win::REG_SZ: {
       std::string text(data.begin(), data.end());
       while (!text.empty() && text.back() == '\0') text.pop_back();
-      std::uint32_t v = 0;
+      // A decimal count of the signed 32 bits counts are kept in; "3000000000" does not fit,
+      // so it is no number, not a count cut down to 32 bits.
+      std::int32_t v = 0;
       auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-      if (ec == std::errc() && end == text.data() + text.size() && !text.empty()) {
+      if (ec == std::errc() && end == text.data() + text.size() && !text.empty() && v >= 0) {
         c.value = v;
         c.type = win::REG_SZ;
       }

@@ -17,7 +17,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <random>
 #include <set>
 #include <sstream>
 #include <unordered_map>
@@ -27,6 +26,7 @@
 #include "platform/system/DirectoryCache.h"
 #include "platform/system/FileAttributes.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Leftovers.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
 #include "platform/system/ShortNames.h"
@@ -42,7 +42,6 @@ constexpr DWORD kSettableBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN 
                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                 FILE_ATTRIBUTE_TEMPORARY | 0x1000 | 0x2000;
 constexpr std::uint64_t kEpochTicks = 11644473600ULL * 10000000ULL;
-constexpr const char* kTempPrefix = ".~wi";
 
 std::atomic<UINT> g_errorMode{0};
 
@@ -133,28 +132,9 @@ bool SetHostWriteTime(const fs::path& host, std::uint64_t ft) {
   return ::utimensat(AT_FDCWD, host.c_str(), times, 0) == 0;
 }
 
-// The process id, asked once per process (a forked child asks again).
-int ProcessId() {
-  static std::atomic<int> pid{0};
-  static const bool hooked = [] {
-    ::pthread_atfork(nullptr, nullptr, [] { pid = 0; });
-    return true;
-  }();
-  (void)hooked;
-  int id = pid.load(std::memory_order_relaxed);
-  if (id == 0) pid = id = int(::getpid());
-  return id;
-}
-
-// A fresh temporary name beside target; such names are never listed. The random part,
-// drawn once per process, keeps names apart across processes that reuse a pid.
-fs::path TempBeside(const fs::path& target) {
-  static std::atomic<unsigned> counter{0};
-  static const unsigned salt = std::random_device{}();
-  char name[64];
-  std::snprintf(name, sizeof name, "%s%d-%x%x.tmp", kTempPrefix, ProcessId(), salt, counter++);
-  return target.parent_path() / name;
-}
+// A fresh temporary name beside target; such names are never listed. The name tells its
+// writer, so that what a killed program leaves can be swept (Leftovers).
+fs::path TempBeside(const fs::path& target) { return target.parent_path() / WriteTempName(); }
 
 // Writes data to a temporary file beside target, then renames it over target, so that a
 // killed program leaves either the old or the new content. Nothing is synced: the rename
@@ -539,9 +519,13 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     OpenSource in;
     if (DWORD e = in.Open(src.r.host)) return Fail(e);
     DWORD attrs = AttributesOf(m, src) & kSettableBits;
+    NoteStagingWriter(m, dst.r.host);
     DWORD err = AtomicWrite(
         dst.r.host, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, StatTime(in.st.st_mtim));
-    if (err) return Fail(err);
+    if (err) {
+      ForgetStagingWriter(m, dst.r.host);
+      return Fail(err);
+    }
     NoteChange(m, dst.r.host, true, DT_REG);
     // The copy took the name dst was resolved to (found on disk, or as given when new).
     Record(m, [&] {
@@ -564,6 +548,7 @@ BOOL DeleteFile(const std::string& path) {
     if (::unlink(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
     NoteChange(m, p.r.host, false, 0);
     Record(m, [&] {
+      ForgetStagingWriter(m, p.r.host);
       ForgetAttributes(m, KeyOf(p));
       ForgetShortName(m, p.r.host.parent_path(), p.r.host.filename().string());
       m.Journal("file", "deleted " + Display(p));
@@ -603,14 +588,19 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     if (b.rfind(KeyOf(src) + "/", 0) == 0) return Fail(ERROR_ACCESS_DENIED);  // into itself
   }
   DWORD srcAttrs = StoredAttributes(m, KeyOf(src), src.isDir);
+  if (!src.isDir) NoteStagingWriter(m, target);
+  auto fail = [&](DWORD e) {
+    if (!src.isDir) ForgetStagingWriter(m, target);
+    return Fail(e);
+  };
   if (::rename(src.r.host.c_str(), target.c_str()) != 0) {
-    if (errno != EXDEV || src.isDir) return Fail(ErrnoToError(errno));
+    if (errno != EXDEV || src.isDir) return fail(ErrnoToError(errno));
     // Another host file system: copy, then delete the source.
     struct stat st;
-    if (::stat(src.r.host.c_str(), &st) != 0) return Fail(ErrnoToError(errno));
+    if (::stat(src.r.host.c_str(), &st) != 0) return fail(ErrnoToError(errno));
     DWORD err = AtomicWrite(
         target, [&](int fd) { return CopyContent(src.r.host, fd); }, StatTime(st.st_mtim));
-    if (err) return Fail(err);
+    if (err) return fail(err);
     ::unlink(src.r.host.c_str());
   }
   NoteChange(m, src.r.host, false, 0);
@@ -622,6 +612,7 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   const std::string targetKey = asResolved ? KeyOf(dst) : CanonicalKey(target);
   const std::string targetWindows = asResolved ? dst.r.windows : m.WindowsPath(target);
   Record(m, [&] {
+    ForgetStagingWriter(m, src.r.host);
     ForgetShortName(m, src.r.host.parent_path(), src.r.host.filename().string());
     if (src.isDir) {
       MoveAttributes(m, KeyOf(src), targetKey);
@@ -720,7 +711,9 @@ BOOL RemoveDirectory(const std::string& path) {
     if (IsDriveRoot(p) || p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
     if (StoredAttributes(m, KeyOf(p), true) & FILE_ATTRIBUTE_READONLY) return Fail(ERROR_ACCESS_DENIED);
     std::error_code ec;
-    if (!fs::is_empty(p.r.host, ec)) return Fail(ec ? EcToError(ec) : ERROR_DIR_NOT_EMPTY);
+    // What killed programs left (hidden write temporaries, staging copies) does not count.
+    if (!fs::is_empty(p.r.host, ec) && (ec || !ClearLeftoversIn(m, p.r.host)))
+      return Fail(ec ? EcToError(ec) : ERROR_DIR_NOT_EMPTY);
     if (::rmdir(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
     NoteChange(m, p.r.host, false, 0);
     m.Folders().Forget(p.r.host.native());
@@ -775,7 +768,7 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
     // A plain name present as spelled is the one answer: no listing needed. Names that
     // could be short names, or "name." (a name without extension), take the full way.
     if (!wild && mask.find('~') == std::string::npos && mask.back() != '.' && mask.back() != ' ' &&
-        mask.rfind(kTempPrefix, 0) != 0 && mask != "..") {
+        !IsWriteTempName(mask) && mask != "..") {
       WIN32_FIND_DATA d;
       bool found = FillFindData(m, dir.r.host, info, mask, d);
       if (!found) {
@@ -810,7 +803,7 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
     for (auto it = fs::directory_iterator(dir.r.host, ec); !ec && it != fs::directory_iterator();
          it.increment(ec)) {
       std::string name = it->path().filename().string();
-      if (name.rfind(kTempPrefix, 0) == 0) continue;
+      if (IsWriteTempName(name)) continue;
       entries.push_back(name);
     }
     {
@@ -1261,8 +1254,12 @@ HANDLE CreateFile(const std::string& name, DWORD access, DWORD share, void*, DWO
       f->write = true;
       f->created = !p.exists;
       f->temp = TempBeside(p.r.host);
+      NoteStagingWriter(m, p.r.host);
       f->fd = ::open(f->temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-      if (f->fd < 0) return fail(ErrnoToError(errno));
+      if (f->fd < 0) {
+        ForgetStagingWriter(m, p.r.host);
+        return fail(ErrnoToError(errno));
+      }
       bool keep = p.exists && (disposition == OPEN_EXISTING || disposition == OPEN_ALWAYS);
       if (keep) {
         DWORD err = CopyContent(p.r.host, f->fd);
@@ -1406,9 +1403,13 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     Path p;
     if (!Look(m, path, p)) return false;
     if (DWORD e = CheckWritable(m, p)) return Fail(e);
+    NoteStagingWriter(m, p.r.host);
     DWORD err = AtomicWrite(
         p.r.host, [&](int fd) { return WriteAll(fd, data.data(), data.size()); }, clock::Now());
-    if (err) return Fail(err);
+    if (err) {
+      ForgetStagingWriter(m, p.r.host);
+      return Fail(err);
+    }
     NoteChange(m, p.r.host, true, DT_REG);
     Record(m, [&] {
       if (!p.exists) StoreFileAttributes(m, KeyOf(p), FILE_ATTRIBUTE_ARCHIVE);

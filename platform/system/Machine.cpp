@@ -15,6 +15,8 @@
 #include "platform/system/Clock.h"
 #include "platform/system/DirectoryCache.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Leftovers.h"
+#include "platform/system/RegistryStore.h"
 #include "platform/system/ShortNames.h"
 #include "platform/system/Sqlite.h"
 #include "platform/system/Utf8.h"
@@ -95,6 +97,33 @@ std::string FoldCase(const std::string& s) {
 bool SameText(const std::string& a, const std::string& b) {
   if (a.size() == b.size() && a == b) return true;
   return FoldCase(a) == FoldCase(b);
+}
+
+std::string EscapeBytes(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  char hex[8];
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t start = i;
+    if (c >= 0x80) {
+      NextCodePoint(s, i);
+      // A code point of several bytes is text; a lone byte that stands for itself is not.
+      if (i - start > 1) {
+        out.append(s, start, i - start);
+        continue;
+      }
+    } else {
+      ++i;
+      if (c >= 0x20 && c != 0x7F) {
+        out += char(c);
+        continue;
+      }
+    }
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    out += hex;
+  }
+  return out;
 }
 
 namespace {
@@ -212,8 +241,8 @@ std::string SettingsText(const MachineSettings& s) {
 }
 
 void WriteFileAtomically(const fs::path& file, const std::string& text) {
-  fs::path tmp = file;
-  tmp += ".tmp";
+  // Named as the platform's own temporaries, so that a killed writer's copy is swept.
+  fs::path tmp = file.parent_path() / WriteTempName();
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     if (!out) throw MachineError("cannot write " + tmp.string());
@@ -223,7 +252,10 @@ void WriteFileAtomically(const fs::path& file, const std::string& text) {
   }
   std::error_code ec;
   fs::rename(tmp, file, ec);
-  if (ec) throw MachineError("cannot write " + file.string() + ": " + ec.message());
+  if (ec) {
+    fs::remove(tmp, ec);
+    throw MachineError("cannot write " + file.string() + ": " + ec.message());
+  }
 }
 
 MachineSettings ParseSettings(const fs::path& file) {
@@ -233,8 +265,9 @@ MachineSettings ParseSettings(const fs::path& file) {
   std::string line;
   int n = 0;
   bool sawOs = false;
+  // The line may hold anything: its bytes are shown escaped.
   auto bad = [&](const std::string& why) {
-    throw MachineError(file.string() + ":" + std::to_string(n) + ": " + why);
+    throw MachineError(EscapeBytes(file.string() + ":" + std::to_string(n) + ": " + why));
   };
   auto toInt = [&](const std::string& v, long lo, long hi) {
     try {
@@ -309,7 +342,10 @@ Machine::Machine(const fs::path& dir)
     : dir_(fs::absolute(dir)), folders_(std::make_unique<DirectoryCache>(&FoldCase, dir_.string())) {
   Load();
 }
-Machine::~Machine() = default;
+
+Machine::~Machine() {
+  if (openingPid_ == int(::getpid())) UnregisterOpening(openingMark_);
+}
 
 void Machine::Load() {
   std::error_code ec;
@@ -318,6 +354,14 @@ void Machine::Load() {
   if (!fs::is_directory(dir_ / "drives" / "c", ec))
     throw MachineError(dir_.string() + ": the machine has no drive C: (drives/c)");
   if (settings_.simulatedTime) clock::SetSimulated(true);
+  // Cleaning up after killed programs must never keep a machine from opening: a state
+  // that cannot be read now fails the call that needs it, with its own message.
+  try {
+    SweepLeftovers(*this, false);
+  } catch (const std::exception&) {
+  }
+  openingMark_ = RegisterOpening(*this);
+  openingPid_ = int(::getpid());
 }
 
 void Machine::SaveSettings(const MachineSettings& settings) {
@@ -327,6 +371,7 @@ void Machine::SaveSettings(const MachineSettings& settings) {
 
 void Machine::CreateBare(const fs::path& dir, const MachineSettings& settings) {
   fs::create_directories(dir / "drives" / "c");
+  if (!fs::exists(dir / "registry.db")) RegistryStore::CreateDatabase(dir / "registry.db");
   WriteFileAtomically(dir / "machine.ini", SettingsText(settings));
   auto c = dir / "drives" / "c";
   auto rel = [](const std::string& winPath) { return winPath.substr(3); };
@@ -630,17 +675,83 @@ SqliteDb& Machine::State() {
   return *state_;
 }
 
+namespace {
+
+std::uint32_t BigEndian(const unsigned char* p, int bytes) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
+  return v;
+}
+
+// What is wrong with the registry file as a file, or empty. Only what SQLite would not
+// tell, or would tell by making a fresh database out of it: a missing or empty file, a
+// foreign header, a file cut short.
+std::string RegistryFileProblem(const fs::path& file) {
+  struct stat st;
+  if (::stat(file.c_str(), &st) != 0) return "is missing";
+  if (!S_ISREG(st.st_mode)) return "is not a file";
+  if (st.st_size == 0) return "is empty";
+  unsigned char h[100] = {};
+  {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return "cannot be read";
+    in.read(reinterpret_cast<char*>(h), sizeof h);
+    if (in.gcount() < std::streamsize(sizeof h) || std::memcmp(h, "SQLite format 3", 16) != 0)
+      return "is not a registry database (unknown header)";
+  }
+  std::uint32_t pageSize = BigEndian(h + 16, 2);
+  if (pageSize == 1) pageSize = 65536;
+  if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) || h[21] != 64 || h[22] != 32 ||
+      h[23] != 32 || h[18] < 1 || h[18] > 2 || h[19] < 1 || h[19] > 2)
+    return "has a damaged header";
+  // With a write-ahead log waiting, the file may be behind its header until the log is
+  // carried over; SQLite then decides.
+  struct stat wal;
+  fs::path walFile = file;
+  walFile += "-wal";
+  if (::stat(walFile.c_str(), &wal) == 0 && wal.st_size > 0) return "";
+  std::uint64_t size = std::uint64_t(st.st_size);
+  std::uint32_t pages = BigEndian(h + 28, 4);
+  bool pagesValid = pages != 0 && std::memcmp(h + 24, h + 92, 4) == 0;
+  if (size % pageSize != 0 || (pagesValid && size < std::uint64_t(pages) * pageSize))
+    return "is cut short (" + std::to_string(size) + " bytes" +
+           (pagesValid ? ", its header counts " + std::to_string(std::uint64_t(pages) * pageSize) : "") + ")";
+  return "";
+}
+
+}  // namespace
+
 SqliteDb& Machine::RegistryDb() {
   if (!registry_) {
+    const fs::path file = dir_ / "registry.db";
+    const std::string what = file.string() + ": the registry of the machine ";
+    if (std::string problem = RegistryFileProblem(file); !problem.empty()) throw MachineError(what + problem);
     try {
-      registry_ = std::make_unique<SqliteDb>(dir_ / "registry.db", true);
+      auto db = std::make_unique<SqliteDb>(file, false);
+      if (std::string problem = RegistryStore::SchemaProblem(*db); !problem.empty())
+        throw MachineError(what + problem);
+      registry_ = std::move(db);
     } catch (const SqliteError& e) {
-      registry_.reset();
-      throw MachineError("the registry of the machine cannot be read (" +
-                         (dir_ / "registry.db").string() + "): " + e.what());
+      throw MachineError(what + "is damaged (" + e.what() + ")");
     }
   }
   return *registry_;
+}
+
+void Machine::CheckRegistry() {
+  SqliteDb& db = RegistryDb();
+  std::string result;
+  try {
+    result = db.IntegrityCheck();
+  } catch (const SqliteError& e) {
+    result = e.what();
+  }
+  if (result != "ok") {
+    registry_.reset();
+    size_t eol = result.find('\n');
+    throw MachineError((dir_ / "registry.db").string() + ": the registry of the machine is damaged (" +
+                       result.substr(0, eol) + ")");
+  }
 }
 
 void Machine::CloseDatabases() {

@@ -57,7 +57,7 @@ struct JournalEntry {
 class Machine {
  public:
   // Opens an existing machine folder. Throws MachineError when machine.ini is missing or
-  // malformed.
+  // malformed. Leftovers of programs killed on the machine are swept first.
   explicit Machine(const std::filesystem::path& dir);
   ~Machine();
   Machine(const Machine&) = delete;
@@ -119,9 +119,12 @@ class Machine {
 
   // Runtime state shared by the processes of this machine (state.db).
   SqliteDb& State();
-  // The registry database (registry.db). Throws MachineError naming the file when it
-  // cannot be opened or is not a database.
+  // The registry database (registry.db). Throws MachineError naming the file when it is
+  // missing, empty, cut short, not a registry or unreadable: only a new machine gets a
+  // registry, an existing one is never silently given a fresh one.
   SqliteDb& RegistryDb();
+  // Same, with every page of the database read and checked (before a restart acts).
+  void CheckRegistry();
   // Drops the open databases (after a crash test replaced them, or before removing them).
   void CloseDatabases();
 
@@ -154,6 +157,8 @@ class Machine {
   // Drive folders found so far ('a'..'z'); a letter not found is asked again each time.
   mutable std::mutex rootsMutex_;
   mutable std::array<std::filesystem::path, 26> roots_;
+  std::filesystem::path openingMark_;  // this process's mark of having the machine open
+  int openingPid_ = 0;                 // a forked child holds a copy that is not its own
 };
 
 // Case folding used for every name comparison of the machine (ASCII and Latin letters).
@@ -161,5 +166,7 @@ std::string FoldCase(const std::string& utf8);
 bool SameText(const std::string& a, const std::string& b);
 // Canonical identity of a host path (symbolic links and "." resolved where it exists).
 std::string CanonicalKey(const std::filesystem::path& host);
+// text for an error line: control bytes and bytes that are not UTF-8 become \xNN.
+std::string EscapeBytes(const std::string& text);
 
 }  // namespace win

@@ -1,6 +1,7 @@
 #include "platform/system/Registry.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -76,6 +77,7 @@ HKEY NewHandle(const Target& t, REGSAM access) {
 }
 
 // Splits a subkey path; an empty result list is the key itself. False on a malformed path.
+// Names too long or too deep are the store's to refuse, for every writer alike.
 bool SplitPath(const std::string& subKey, std::vector<std::string>& parts) {
   parts.clear();
   std::string p = subKey;
@@ -84,7 +86,7 @@ bool SplitPath(const std::string& subKey, std::vector<std::string>& parts) {
   std::stringstream ss(p);
   std::string comp;
   while (std::getline(ss, comp, '\\')) {
-    if (comp.empty() || comp.size() > 255) return false;
+    if (comp.empty()) return false;
     parts.push_back(comp);
   }
   return true;
@@ -377,7 +379,7 @@ bool PlainString(const std::vector<BYTE>& d) {
   return true;
 }
 
-void ExportKey(RegistryStore& s, std::int64_t id, const std::string& path, std::string& out) {
+void ExportValues(RegistryStore& s, std::int64_t id, const std::string& path, std::string& out) {
   out += "\n[" + path + "]\n";
   for (auto& v : s.Values(id)) {
     std::string name = v.name.empty() ? "@" : Quote(v.name);
@@ -394,16 +396,30 @@ void ExportKey(RegistryStore& s, std::int64_t id, const std::string& path, std::
       out += HexList(name + "=hex(" + std::to_string(v.type) + "):", v.data) + "\n";
     }
   }
-  for (auto& c : s.Children(id)) ExportKey(s, c.id, path + "\\" + c.name, out);
+}
+
+// A key and everything below it, parents before children and siblings in name order. The
+// walk keeps its own stack: a registry may hold a key deeper than the call stack allows.
+void ExportKey(RegistryStore& s, std::int64_t id, const std::string& path, std::string& out) {
+  std::vector<std::pair<std::int64_t, std::string>> pending{{id, path}};
+  while (!pending.empty()) {
+    auto [key, keyPath] = std::move(pending.back());
+    pending.pop_back();
+    ExportValues(s, key, keyPath, out);
+    auto children = s.Children(key);
+    for (auto c = children.rbegin(); c != children.rend(); ++c) pending.emplace_back(c->id, keyPath + "\\" + c->name);
+  }
 }
 
 struct ImportValue {
+  int line = 0;
   std::string name;
   bool remove = false;
   DWORD type = REG_SZ;
   std::vector<BYTE> data;
 };
 struct ImportKey {
+  int line = 0;
   std::string path;
   bool remove = false;
   std::vector<ImportValue> values;
@@ -413,17 +429,33 @@ struct ImportKey {
   throw std::runtime_error("line " + std::to_string(line) + ": " + why);
 }
 
-// Reads a quoted string starting at s[i] == '"'; i ends after the closing quote.
+// Reads a quoted string starting at s[i] == '"'; i ends after the closing quote. REGEDIT4
+// escapes only the backslash and the quote.
 std::string ReadQuoted(const std::string& s, size_t& i, int line) {
   std::string out;
   ++i;
   while (i < s.size() && s[i] != '"') {
-    if (s[i] == '\\' && i + 1 < s.size()) ++i;
+    if (s[i] == '\\') {
+      if (i + 1 >= s.size()) break;
+      char next = s[i + 1];
+      if (next != '\\' && next != '"')
+        Bad(line, "\"\\" + EscapeBytes(std::string(1, next)) + "\" is not an escape (only \\\\ and \\\")");
+      ++i;
+    }
     out += s[i++];
   }
   if (i >= s.size()) Bad(line, "unterminated string");
   ++i;
   return out;
+}
+
+// A hexadecimal number of at most 32 bits: the whole of text, or an error naming the line.
+DWORD ParseHex32(const std::string& text, int line, const std::string& what) {
+  std::uint64_t v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, 16);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v > 0xFFFFFFFFu)
+    Bad(line, "bad " + what + " \"" + EscapeBytes(text) + "\" (at most 8 hexadecimal digits)");
+  return DWORD(v);
 }
 
 std::vector<BYTE> ParseHex(const std::string& text, int line) {
@@ -437,10 +469,29 @@ std::vector<BYTE> ParseHex(const std::string& text, int line) {
   while (std::getline(ss, b, ',')) {
     if (b.empty() || b.size() > 2 || !std::isxdigit(static_cast<unsigned char>(b[0])) ||
         (b.size() == 2 && !std::isxdigit(static_cast<unsigned char>(b[1]))))
-      Bad(line, "bad hex byte \"" + b + "\"");
-    out.push_back(BYTE(std::stoul(b, nullptr, 16)));
+      Bad(line, "bad hex byte \"" + EscapeBytes(b) + "\"");
+    out.push_back(BYTE(ParseHex32(b, line, "hex byte")));
   }
   return out;
+}
+
+// The root of a key path of a text, and the names and depth below it, checked before
+// anything is written.
+void CheckKeyPath(const std::string& path, int line) {
+  static const std::set<std::string> roots = {"HKEY_LOCAL_MACHINE", "HKLM", "HKEY_CURRENT_USER",
+                                              "HKCU", "HKEY_USERS", "HKU", "HKEY_CLASSES_ROOT",
+                                              "HKCR", "HKEY_CURRENT_CONFIG", "HKCC"};
+  std::string root = path.substr(0, path.find('\\'));
+  if (!roots.count(FoldCase(root))) Bad(line, "unknown registry root \"" + EscapeBytes(root) + "\"");
+  size_t depth = 0;
+  std::stringstream ss(path);
+  std::string name;
+  std::getline(ss, name, '\\');
+  while (std::getline(ss, name, '\\')) {
+    if (name.empty()) continue;
+    if (std::string problem = RegistryStore::KeyNameProblem(name); !problem.empty()) Bad(line, problem);
+    if (++depth > kMaxKeyDepth) Bad(line, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+  }
 }
 
 }  // namespace
@@ -459,7 +510,7 @@ std::string RegExportText(const std::string& key) {
       }
     } else {
       auto r = s.KeyByName(key, false);
-      if (!r) throw std::runtime_error("no such registry key: " + key);
+      if (!r) throw std::runtime_error("no such registry key: " + EscapeBytes(key));
       ExportKey(s, r->id, r->path, out);
     }
   } catch (const RegistryFailure& e) {
@@ -506,17 +557,20 @@ void RegImportText(const std::string& text) {
       size_t close = t.rfind(']');
       if (close == std::string::npos) Bad(n, "missing ]");
       ImportKey k;
+      k.line = n;
       k.path = t.substr(1, close - 1);
       if (!k.path.empty() && k.path[0] == '-') {
         k.remove = true;
         k.path.erase(0, 1);
       }
       if (k.path.empty()) Bad(n, "empty key name");
+      CheckKeyPath(k.path, n);
       keys.push_back(k);
       continue;
     }
     if (keys.empty()) Bad(n, "a value before any [key]");
     ImportValue v;
+    v.line = n;
     size_t i = 0;
     if (t[0] == '@') {
       i = 1;
@@ -535,14 +589,13 @@ void RegImportText(const std::string& text) {
     } else if (!rest.empty() && rest[0] == '"') {
       size_t j = 0;
       std::string s = ReadQuoted(rest, j, n);
+      if (rest.find_first_not_of(" \t", j) != std::string::npos)
+        Bad(n, "text after the closing quote: \"" + EscapeBytes(rest.substr(j)) + "\"");
       v.type = REG_SZ;
       v.data.assign(s.begin(), s.end());
       v.data.push_back(0);
     } else if (rest.rfind("dword:", 0) == 0) {
-      std::string h = rest.substr(6);
-      if (h.empty() || h.size() > 8 || h.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        Bad(n, "bad dword \"" + h + "\"");
-      DWORD d = DWORD(std::stoul(h, nullptr, 16));
+      DWORD d = ParseHex32(rest.substr(6), n, "dword");
       v.type = REG_DWORD;
       v.data = {BYTE(d), BYTE(d >> 8), BYTE(d >> 16), BYTE(d >> 24)};
     } else if (rest.rfind("hex:", 0) == 0) {
@@ -551,40 +604,34 @@ void RegImportText(const std::string& text) {
     } else if (rest.rfind("hex(", 0) == 0) {
       size_t close = rest.find("):");
       if (close == std::string::npos) Bad(n, "bad hex(type) value");
-      std::string ty = rest.substr(4, close - 4);
-      if (ty.empty() || ty.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        Bad(n, "bad value type \"" + ty + "\"");
-      v.type = DWORD(std::stoul(ty, nullptr, 16));
+      v.type = ParseHex32(rest.substr(4, close - 4), n, "value type");
       v.data = ParseHex(rest.substr(close + 2), n);
     } else {
-      Bad(n, "unknown value \"" + rest + "\"");
+      Bad(n, "unknown value \"" + EscapeBytes(rest) + "\"");
     }
     if (keys.back().remove) Bad(n, "a value under a key being deleted");
+    if (std::string problem = RegistryStore::ValueNameProblem(v.name); !problem.empty()) Bad(n, problem);
     keys.back().values.push_back(std::move(v));
   }
   if (!header) Bad(1, "the text does not begin with REGEDIT4");
 
   std::lock_guard lock(g_storeMutex);
   RegistryStore s = RegistryStore::ForCurrent();
+  // One transaction: a text that fails anywhere writes nothing.
+  SqliteTransaction tx(s.Db());
+  int line = 0;
   try {
-    // Check every key name first, so that nothing is written for a bad text.
     for (auto& k : keys) {
-      std::string root = FoldCase(k.path.substr(0, k.path.find('\\')));
-      static const std::set<std::string> roots = {"HKEY_LOCAL_MACHINE", "HKLM", "HKEY_CURRENT_USER",
-                                                  "HKCU", "HKEY_USERS", "HKU", "HKEY_CLASSES_ROOT",
-                                                  "HKCR", "HKEY_CURRENT_CONFIG", "HKCC"};
-      if (!roots.count(root)) throw std::runtime_error("unknown registry root in [" + k.path + "]");
-    }
-    SqliteTransaction tx(s.Db());
-    for (auto& k : keys) {
+      line = k.line;
       if (k.remove) {
         auto r = s.KeyByName(k.path, false);
         if (r && !s.IsRootOrPredefined(r->id)) s.DeleteTree(r->id, r->path);
         continue;
       }
       auto r = s.KeyByName(k.path, true);
-      if (!r) throw std::runtime_error("cannot create [" + k.path + "]");
+      if (!r) Bad(line, "cannot create [" + EscapeBytes(k.path) + "]");
       for (auto& v : k.values) {
+        line = v.line;
         if (v.remove)
           s.DeleteValue(r->id, r->path, v.name);
         else
@@ -593,9 +640,9 @@ void RegImportText(const std::string& text) {
     }
     tx.Commit();
   } catch (const RegistryFailure& e) {
-    throw std::runtime_error(e.what());
+    Bad(line, e.what());
   } catch (const SqliteError& e) {
-    throw std::runtime_error(std::string("the registry cannot be written: ") + e.what());
+    Bad(line, std::string("the registry cannot be written: ") + e.what());
   }
 }
 

@@ -47,29 +47,68 @@ SqliteDb& RegistryStore::Db() {
   return db;
 }
 
-void RegistryStore::EnsureSchema() {
-  SqliteDb& db = Db();
-  {
-    auto st = db.Prepare("PRAGMA user_version");
-    if (st.Step() && st.ColumnInt(0) >= 1) return;
-  }
+namespace {
+constexpr const char* kSchema =
+    "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL,"
+    " name TEXT NOT NULL, folded TEXT NOT NULL, lastwrite INTEGER NOT NULL DEFAULT 0,"
+    " UNIQUE(parent, folded));"
+    "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL,"
+    " name TEXT NOT NULL, folded TEXT NOT NULL, type INTEGER NOT NULL, data BLOB,"
+    " UNIQUE(key, folded));"
+    "INSERT INTO keys(parent, name, folded) VALUES(0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE');"
+    "INSERT INTO keys(parent, name, folded) VALUES(0, 'HKEY_USERS', 'HKEY_USERS');"
+    "PRAGMA user_version = 1;";
+
+size_t CountChars(const std::string& utf8) {
+  size_t n = 0;
+  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
+  return n;
+}
+}  // namespace
+
+void RegistryStore::CreateDatabase(const std::filesystem::path& file) {
+  SqliteDb db(file, true);
   SqliteTransaction tx(db);
-  db.Exec(
-      "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL,"
-      " name TEXT NOT NULL, folded TEXT NOT NULL, lastwrite INTEGER NOT NULL DEFAULT 0,"
-      " UNIQUE(parent, folded));"
-      "CREATE TABLE IF NOT EXISTS vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL,"
-      " name TEXT NOT NULL, folded TEXT NOT NULL, type INTEGER NOT NULL, data BLOB,"
-      " UNIQUE(key, folded));"
-      "INSERT OR IGNORE INTO keys(parent, name, folded) VALUES(0, 'HKEY_LOCAL_MACHINE',"
-      " 'HKEY_LOCAL_MACHINE');"
-      "INSERT OR IGNORE INTO keys(parent, name, folded) VALUES(0, 'HKEY_USERS', 'HKEY_USERS');"
-      "PRAGMA user_version = 1;");
+  db.Exec(kSchema);
   tx.Commit();
 }
 
+std::string RegistryStore::SchemaProblem(SqliteDb& db) {
+  auto version = db.Prepare("PRAGMA user_version");
+  if (!version.Step() || version.ColumnInt(0) < 1) return "holds no registry (no registry tables)";
+  auto tables = db.Prepare(
+      "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')");
+  if (!tables.Step() || tables.ColumnInt(0) != 2) return "holds no registry (no registry tables)";
+  auto roots = db.Prepare(
+      "SELECT count(*) FROM keys WHERE parent = 0 AND folded IN ('HKEY_LOCAL_MACHINE', 'HKEY_USERS')");
+  if (!roots.Step() || roots.ColumnInt(0) != 2) return "has lost its root keys";
+  return "";
+}
+
+std::string RegistryStore::KeyNameProblem(const std::string& name) {
+  if (CountChars(name) > kMaxKeyNameChars)
+    return "a key name longer than " + std::to_string(kMaxKeyNameChars) + " characters";
+  return "";
+}
+
+std::string RegistryStore::ValueNameProblem(const std::string& name) {
+  if (CountChars(name) > kMaxValueNameChars)
+    return "a value name longer than " + std::to_string(kMaxValueNameChars) + " characters";
+  return "";
+}
+
+size_t RegistryStore::Depth(std::int64_t id) {
+  // Walked in SQL: one statement however deep the key lies. The walk stops past the limit,
+  // which is all a caller needs to know (and what ends it on a damaged chain of parents).
+  auto st = Db().Prepare(
+      "WITH RECURSIVE up(id, depth) AS (SELECT parent, 0 FROM keys WHERE id = ?"
+      " UNION ALL SELECT k.parent, up.depth + 1 FROM keys k JOIN up ON k.id = up.id"
+      " WHERE up.depth <= ?) SELECT max(depth) FROM up");
+  st.Bind(1, id).Bind(2, std::int64_t(kMaxKeyDepth));
+  return st.Step() ? size_t(st.ColumnInt(0)) : 0;
+}
+
 std::int64_t RegistryStore::RootId(const std::string& name) {
-  EnsureSchema();
   auto st = Db().Prepare("SELECT id FROM keys WHERE parent = 0 AND folded = ?");
   st.Bind(1, name);
   if (!st.Step()) throw RegistryFailure(ERROR_BADDB, "registry root missing: " + name);
@@ -140,14 +179,12 @@ std::optional<RegRoot> RegistryStore::KeyByName(const std::string& fullName, boo
 }
 
 bool RegistryStore::KeyExists(std::int64_t id) {
-  EnsureSchema();
   auto st = Db().Prepare("SELECT 1 FROM keys WHERE id = ?");
   st.Bind(1, id);
   return st.Step();
 }
 
 std::optional<RegKeyRow> RegistryStore::FindChild(std::int64_t parent, const std::string& name) {
-  EnsureSchema();
   auto st = Db().Prepare("SELECT id, name, lastwrite FROM keys WHERE parent = ? AND folded = ?");
   st.Bind(1, parent).Bind(2, FoldCase(name));
   if (!st.Step()) return std::nullopt;
@@ -156,7 +193,12 @@ std::optional<RegKeyRow> RegistryStore::FindChild(std::int64_t parent, const std
 
 std::int64_t RegistryStore::CreatePath(std::int64_t parent, const std::string& parentPath,
                                        const std::vector<std::string>& parts) {
-  EnsureSchema();
+  for (auto& p : parts)
+    if (std::string problem = KeyNameProblem(p); !problem.empty())
+      throw RegistryFailure(ERROR_INVALID_PARAMETER, problem);
+  if (!parts.empty() && Depth(parent) + parts.size() > kMaxKeyDepth)
+    throw RegistryFailure(ERROR_INVALID_PARAMETER,
+                          "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
   SqliteDb& db = Db();
   SqliteTransaction tx(db);
   std::int64_t id = parent;
@@ -185,7 +227,6 @@ std::int64_t RegistryStore::CreatePath(std::int64_t parent, const std::string& p
 }
 
 std::vector<RegKeyRow> RegistryStore::Children(std::int64_t id) {
-  EnsureSchema();
   std::vector<RegKeyRow> out;
   auto st = Db().Prepare("SELECT id, name, lastwrite FROM keys WHERE parent = ? ORDER BY folded");
   st.Bind(1, id);
@@ -194,7 +235,6 @@ std::vector<RegKeyRow> RegistryStore::Children(std::int64_t id) {
 }
 
 std::vector<RegValueRow> RegistryStore::Values(std::int64_t id) {
-  EnsureSchema();
   std::vector<RegValueRow> out;
   auto st = Db().Prepare("SELECT name, type, data FROM vals WHERE key = ? ORDER BY id");
   st.Bind(1, id);
@@ -203,7 +243,6 @@ std::vector<RegValueRow> RegistryStore::Values(std::int64_t id) {
 }
 
 std::optional<RegValueRow> RegistryStore::FindValue(std::int64_t id, const std::string& name) {
-  EnsureSchema();
   auto st = Db().Prepare("SELECT name, type, data FROM vals WHERE key = ? AND folded = ?");
   st.Bind(1, id).Bind(2, FoldCase(name));
   if (!st.Step()) return std::nullopt;
@@ -224,7 +263,8 @@ void RegistryStore::Touch(std::int64_t id) {
 
 void RegistryStore::SetValue(std::int64_t id, const std::string& path, const std::string& name,
                              DWORD type, const std::vector<BYTE>& data) {
-  EnsureSchema();
+  if (std::string problem = ValueNameProblem(name); !problem.empty())
+    throw RegistryFailure(ERROR_INVALID_PARAMETER, problem);
   SqliteDb& db = Db();
   SqliteTransaction tx(db);
   if (!KeyExists(id)) throw RegistryFailure(ERROR_KEY_DELETED, "key deleted");
@@ -246,7 +286,6 @@ void RegistryStore::SetValue(std::int64_t id, const std::string& path, const std
 }
 
 bool RegistryStore::DeleteValue(std::int64_t id, const std::string& path, const std::string& name) {
-  EnsureSchema();
   SqliteDb& db = Db();
   SqliteTransaction tx(db);
   auto st = db.Prepare("DELETE FROM vals WHERE key = ? AND folded = ?");

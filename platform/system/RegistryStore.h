@@ -2,6 +2,7 @@
 // The registry's keys and values in registry.db. Used by the registry calls, by the
 // REGEDIT4 export and import, and by the restart.
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -49,9 +50,22 @@ struct RegRoot {
   std::string path;          // full name, e.g. "HKEY_USERS\\Administrateur"
 };
 
+// Windows' limits, in characters: a key name, a value name; and the depth of a key below
+// its root.
+inline constexpr size_t kMaxKeyNameChars = 255;
+inline constexpr size_t kMaxValueNameChars = 16383;
+inline constexpr size_t kMaxKeyDepth = 512;
+
 class RegistryStore {
  public:
   explicit RegistryStore(Machine& m);
+  // A new registry.db holding the two roots and nothing else (a new machine only).
+  static void CreateDatabase(const std::filesystem::path& file);
+  // What keeps db from being a registry, or empty.
+  static std::string SchemaProblem(SqliteDb& db);
+  // Why a key or value name cannot be stored (ERROR_INVALID_PARAMETER), or empty.
+  static std::string KeyNameProblem(const std::string& name);
+  static std::string ValueNameProblem(const std::string& name);
   // The store of the current machine.
   static RegistryStore ForCurrent();
   // The text of the last failure to open or read registry.db in this process.
@@ -66,14 +80,18 @@ class RegistryStore {
   bool KeyExists(std::int64_t id);
   std::optional<RegKeyRow> FindChild(std::int64_t parent, const std::string& name);
   // Creates the missing keys parts below parent in one transaction; returns the last id.
+  // Throws RegistryFailure(ERROR_INVALID_PARAMETER) for a name or a depth beyond the limits.
   std::int64_t CreatePath(std::int64_t parent, const std::string& parentPath,
                           const std::vector<std::string>& parts);
   std::vector<RegKeyRow> Children(std::int64_t id);
   std::vector<RegValueRow> Values(std::int64_t id);
   std::optional<RegValueRow> FindValue(std::int64_t id, const std::string& name);
   std::uint64_t LastWrite(std::int64_t id);
+  // Throws RegistryFailure(ERROR_INVALID_PARAMETER) for a name beyond the limit.
   void SetValue(std::int64_t id, const std::string& path, const std::string& name, DWORD type,
                 const std::vector<BYTE>& data);
+  // How many keys lie between id and its root (a root's child has depth 1).
+  size_t Depth(std::int64_t id);
   bool DeleteValue(std::int64_t id, const std::string& path, const std::string& name);
   bool HasSubKeys(std::int64_t id);
   bool IsRootOrPredefined(std::int64_t id);
@@ -89,7 +107,6 @@ class RegistryStore {
   static std::string DescribeValue(DWORD type, const std::vector<BYTE>& data);
 
  private:
-  void EnsureSchema();
   std::int64_t RootId(const std::string& name);
   std::int64_t EnsurePath(std::int64_t parent, const std::vector<std::string>& parts);
   void Touch(std::int64_t id);

@@ -7,6 +7,7 @@
 
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Leftovers.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
 #include "platform/system/RegistryStore.h"
@@ -45,7 +46,11 @@ bool ReplaceAtBoot(const std::string& source, const std::string& shortOrLongTarg
 
 void RunPendingRenames(Machine& m) {
   HKEY key;
-  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+  LONG rc = RegOpenKeyEx(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key);
+  if (rc == LONG(ERROR_FILE_NOT_FOUND)) return;
+  if (rc != ERROR_SUCCESS)
+    throw MachineError("the pending renames cannot be read (error " + std::to_string(rc) + ") " +
+                       RegistryFailureText());
   DWORD type = 0, size = 0;
   std::string data;
   if (RegQueryValueEx(key, "PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
@@ -140,9 +145,14 @@ void AddBootHook(std::function<void(Machine&)> hook) { Hooks().push_back(std::mo
 void BootMachine(Machine& m) {
   if (!Machine::HasCurrent() || &Machine::Current() != &m)
     throw MachineError("the machine to restart must be the current machine (" + m.Dir().string() + ")");
+  // A registry that cannot be read would make the restart skip its renames, services and
+  // RunOnce entries and still report a started machine: nothing is done then.
+  m.CheckRegistry();
   // Windows does this work with the system's rights, whoever the user is.
   SystemRights rights;
   m.Journal("restart", "restart of the machine");
+  // No program survives a restart, but one still running on the host keeps its files.
+  SweepLeftovers(m, true);
   // Files locked by running programs are free while Windows starts.
   m.UnlockAll();
   if (m.IsNT())

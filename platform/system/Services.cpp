@@ -368,6 +368,46 @@ void FillStatus(const std::string& name, const RunState& s, SERVICE_STATUS* stat
   }
 }
 
+// The settings a service can have: own or shared process (interactive only as the local
+// system), a start type a program may set, a known error control, a tag only with a group.
+bool SettingsValid(DWORD serviceType, DWORD startType, DWORD errorControl, const std::string& account,
+                   bool tagWithoutGroup) {
+  DWORD baseType = serviceType & ~SERVICE_INTERACTIVE_PROCESS;
+  if (baseType != SERVICE_WIN32_OWN_PROCESS && baseType != SERVICE_WIN32_SHARE_PROCESS) return false;
+  if (startType < SERVICE_AUTO_START || startType > SERVICE_DISABLED || errorControl > SERVICE_ERROR_CRITICAL)
+    return false;
+  bool localSystem = SameText(account, "LocalSystem") || SameText(account, ".\\LocalSystem");
+  if ((serviceType & SERVICE_INTERACTIVE_PROCESS) && !localSystem) return false;
+  return !tagWithoutGroup;
+}
+
+// Another service than `self` goes by display (as its name or display name), or goes by
+// name as its display name.
+bool DisplayNameTaken(const std::string& name, const std::string& display, const std::string& self) {
+  for (auto& other : ServiceNames()) {
+    if (!self.empty() && SameText(other, self)) continue;
+    RegKey key;
+    if (!OpenServiceKey(other, KEY_QUERY_VALUE, key)) continue;
+    std::string otherDisplay = ReadString(key.h, "DisplayName");
+    if (SameText(other, display) ||
+        (!otherDisplay.empty() && (SameText(otherDisplay, display) || SameText(otherDisplay, name))))
+      return true;
+  }
+  return false;
+}
+
+void WriteDependencies(HKEY key, const char* dependencies) {
+  std::string multi;
+  for (const char* p = dependencies; *p; p += std::strlen(p) + 1) multi += std::string(p) + '\0';
+  if (multi.empty()) {
+    RegDeleteValue(key, "DependOnService");
+    return;
+  }
+  multi += '\0';
+  RegSetValueEx(key, "DependOnService", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi.data()),
+                DWORD(multi.size()));
+}
+
 // Starts a service (and what it depends on); 0 or the error.
 DWORD StartByName(const std::string& name, int depth) {
   if (depth > 16) return ERROR_SERVICE_DEPENDENCY_FAIL;  // a dependency loop
@@ -430,28 +470,15 @@ SC_HANDLE CreateService(SC_HANDLE manager, const std::string& name, const std::s
     if (!ValidName(name)) return Fail<SC_HANDLE>(ERROR_INVALID_NAME, nullptr);
     std::string display = displayName.empty() ? name : displayName;
     if (display.size() > 256 || binaryPath.empty()) return Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
-    DWORD baseType = serviceType & ~SERVICE_INTERACTIVE_PROCESS;
-    if (baseType != SERVICE_WIN32_OWN_PROCESS && baseType != SERVICE_WIN32_SHARE_PROCESS)
-      return Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
-    if (startType < SERVICE_AUTO_START || startType > SERVICE_DISABLED || errorControl > SERVICE_ERROR_CRITICAL)
-      return Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     std::string account = startName && *startName ? startName : "LocalSystem";
-    bool localSystem = SameText(account, "LocalSystem") || SameText(account, ".\\LocalSystem");
-    if ((serviceType & SERVICE_INTERACTIVE_PROCESS) && !localSystem)
+    if (!SettingsValid(serviceType, startType, errorControl, account, tagId && !(loadOrderGroup && *loadOrderGroup)))
       return Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
-    if (tagId && !(loadOrderGroup && *loadOrderGroup)) return Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
 
-    for (auto& other : ServiceNames()) {
+    for (auto& other : ServiceNames())
       if (SameText(other, name))
         return Fail<SC_HANDLE>(MarkedForDeletion(other) ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS,
                                nullptr);
-      RegKey key;
-      if (!OpenServiceKey(other, KEY_QUERY_VALUE, key)) continue;
-      std::string otherDisplay = ReadString(key.h, "DisplayName");
-      if (SameText(other, display) || (!otherDisplay.empty() && (SameText(otherDisplay, display) ||
-                                                                  SameText(otherDisplay, name))))
-        return Fail<SC_HANDLE>(ERROR_DUPLICATE_SERVICE_NAME, nullptr);
-    }
+    if (DisplayNameTaken(name, display, "")) return Fail<SC_HANDLE>(ERROR_DUPLICATE_SERVICE_NAME, nullptr);
 
     RegKey key;
     if (LONG rc = RegCreateKeyEx(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + name, 0, nullptr, 0,
@@ -464,13 +491,7 @@ SC_HANDLE CreateService(SC_HANDLE manager, const std::string& name, const std::s
     WriteString(key.h, "DisplayName", display);
     WriteString(key.h, "ObjectName", account);
     if (loadOrderGroup && *loadOrderGroup) WriteString(key.h, "Group", loadOrderGroup);
-    if (dependencies && *dependencies) {
-      std::string multi;
-      for (const char* p = dependencies; *p; p += std::strlen(p) + 1) multi += std::string(p) + '\0';
-      multi += '\0';
-      RegSetValueEx(key.h, "DependOnService", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi.data()),
-                    DWORD(multi.size()));
-    }
+    if (dependencies && *dependencies) WriteDependencies(key.h, dependencies);
     if (tagId) *tagId = 0;
     Forget(name);  // no state left over from an earlier service of that name
     Machine::Current().Journal("service", "create " + name + " \"" + display + "\": " + binaryPath);
@@ -602,6 +623,55 @@ BOOL CloseServiceHandle(SC_HANDLE handle) {
     // The handle is closed; a deletion left pending is carried out by a later sweep.
   }
   return TRUE;
+}
+
+BOOL ChangeServiceConfig(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                         const char* binaryPath, const char* loadOrderGroup, DWORD* tagId,
+                         const char* dependencies, const char* startName, const char*,
+                         const char* displayName) {
+  return Guard<BOOL>(FALSE, [&]() -> BOOL {
+    Handle h;
+    if (!Lookup(service, h) || h.manager) return Fail(ERROR_INVALID_HANDLE);
+    if (!(h.access & SERVICE_CHANGE_CONFIG)) return Fail(ERROR_ACCESS_DENIED);
+    RegKey key;
+    if (!OpenServiceKey(h.name, KEY_ALL_ACCESS, key)) return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
+    if (ReadDword(key.h, "DeleteFlag").value_or(0)) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
+    // The settings after the change must be those a creation would accept.
+    auto keep = [&](DWORD given, const char* value, DWORD current) {
+      return given == SERVICE_NO_CHANGE ? ReadDword(key.h, value).value_or(current) : given;
+    };
+    DWORD type = keep(serviceType, "Type", SERVICE_WIN32_OWN_PROCESS);
+    DWORD start = keep(startType, "Start", SERVICE_DEMAND_START);
+    DWORD errors = keep(errorControl, "ErrorControl", SERVICE_ERROR_NORMAL);
+    std::string account = startName && *startName ? startName : ReadString(key.h, "ObjectName");
+    if (account.empty()) account = "LocalSystem";
+    std::string group = loadOrderGroup ? loadOrderGroup : ReadString(key.h, "Group");
+    if (!SettingsValid(type, start, errors, account, tagId && group.empty()))
+      return Fail(ERROR_INVALID_PARAMETER);
+    if (binaryPath && !*binaryPath) return Fail(ERROR_INVALID_PARAMETER);
+    bool newDisplay = displayName && *displayName;
+    if (newDisplay && std::strlen(displayName) > 256) return Fail(ERROR_INVALID_PARAMETER);
+    if (newDisplay && DisplayNameTaken(h.name, displayName, h.name)) return Fail(ERROR_DUPLICATE_SERVICE_NAME);
+
+    WriteDword(key.h, "Type", type);
+    WriteDword(key.h, "Start", start);
+    WriteDword(key.h, "ErrorControl", errors);
+    if (binaryPath) WriteString(key.h, "ImagePath", binaryPath, REG_EXPAND_SZ);
+    if (newDisplay) WriteString(key.h, "DisplayName", displayName);
+    WriteString(key.h, "ObjectName", account);
+    if (loadOrderGroup) {
+      if (*loadOrderGroup)
+        WriteString(key.h, "Group", loadOrderGroup);
+      else
+        RegDeleteValue(key.h, "Group");
+    }
+    if (dependencies) WriteDependencies(key.h, dependencies);
+    if (tagId) *tagId = 0;
+    Machine::Current().Journal("service", "change " + h.name + (newDisplay ? " \"" + std::string(displayName) + "\"" : "") +
+                                              (binaryPath ? ": " + std::string(binaryPath) : ""));
+    SetLastError(0);
+    return TRUE;
+  });
 }
 
 BOOL ChangeServiceConfig2(SC_HANDLE service, DWORD infoLevel, void* info) {

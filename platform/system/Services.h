@@ -72,6 +72,7 @@ inline constexpr DWORD SERVICE_RUNNING = 4;
 inline constexpr DWORD SERVICE_ACCEPT_STOP = 0x1;
 
 inline constexpr DWORD SERVICE_CONFIG_DESCRIPTION = 1;
+inline constexpr DWORD SERVICE_NO_CHANGE = 0xFFFFFFFF;
 
 inline constexpr DWORD ERROR_DEPENDENT_SERVICES_RUNNING = 1051;
 inline constexpr DWORD ERROR_DATABASE_DOES_NOT_EXIST = 1065;
@@ -118,6 +119,13 @@ BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status);
 // Marks the service; it goes when the last handle on it closes. 1072 when already marked.
 BOOL DeleteService(SC_HANDLE service);
 BOOL CloseServiceHandle(SC_HANDLE handle);
+// Changes the settings given; SERVICE_NO_CHANGE or null keeps a setting, an empty
+// dependency list (two NULs) removes the dependencies. The same checks as CreateService,
+// and 1072 when the service is marked for deletion. The new settings apply at its next start.
+BOOL ChangeServiceConfig(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                         const char* binaryPath, const char* loadOrderGroup, DWORD* tagId,
+                         const char* dependencies, const char* startName, const char* password,
+                         const char* displayName);
 // SERVICE_CONFIG_DESCRIPTION only (Windows 2000 and later; 120 on NT 4). A null
 // description changes nothing, an empty one removes it.
 BOOL ChangeServiceConfig2(SC_HANDLE service, DWORD infoLevel, void* info);

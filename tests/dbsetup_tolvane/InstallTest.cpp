@@ -156,13 +156,40 @@ TEST_F(Install, ReinstallKeepsConfigurationAndReplacesCommands) {
   Put(kTarget + "stop server.cmd", "old");
   win::SetFileAttributes(kTarget + "bin\\fbclient.dll", win::FILE_ATTRIBUTE_READONLY);
   std::filesystem::remove(Host(kTarget + "bin\\fbserver.exe"));
-  // The services exist from the first installation: their creation is refused at the end.
-  EXPECT_THROW(InstallServer(), EOSError);
+  // The services exist from the first installation: they are taken over, not created again.
+  EXPECT_NO_THROW(InstallServer());
   EXPECT_EQ(Read(kTarget + "firebird.conf"), "my settings");
   EXPECT_EQ(Read(kTarget + "security.fdb"), "my users");
   EXPECT_EQ(Read(kTarget + "stop server.cmd"), Read(kSource + "stop server.cmd"));
   EXPECT_EQ(win::GetFileAttributes(kTarget + "bin\\fbclient.dll"), win::FILE_ATTRIBUTE_NORMAL);
   EXPECT_TRUE(Exists(kTarget + "bin\\fbserver.exe"));
+}
+
+// The services of an installation whose registration is gone (the instance key deleted,
+// the services left) are taken over with the settings of a new installation, instead of
+// failing on 1073 after every file is placed.
+TEST_F(Install, ServicesLeftWithoutARegisteredServerAreTakenOver) {
+  win::SC_HANDLE scm = win::OpenSCManager(nullptr, nullptr, win::SC_MANAGER_ALL_ACCESS);
+  ASSERT_NE(scm, nullptr);
+  for (const char* name : {"FirebirdGuardianDefaultInstance", "FirebirdServerDefaultInstance"}) {
+    win::SC_HANDLE s = win::CreateService(scm, name, std::string("Old ") + name, win::SERVICE_ALL_ACCESS,
+                                          win::SERVICE_WIN32_OWN_PROCESS, win::SERVICE_DEMAND_START,
+                                          win::SERVICE_ERROR_IGNORE, "C:\\Old\\fb.exe", nullptr, nullptr,
+                                          "Tcpip\0\0", ".\\fbuser", "secret");
+    ASSERT_NE(s, nullptr);
+    std::string old = "old description";
+    win::SERVICE_DESCRIPTION d{old.data()};
+    ASSERT_TRUE(win::ChangeServiceConfig2(s, win::SERVICE_CONFIG_DESCRIPTION, &d));
+    win::CloseServiceHandle(s);
+  }
+  win::CloseServiceHandle(scm);
+  ASSERT_EQ(RegString(win::HKEY_LOCAL_MACHINE, kInstancesKey, "DefaultInstance"), "");
+
+  EXPECT_FALSE(InstallServer());
+  EXPECT_EQ(DialogCount(), 0u);
+  CheckServerInstallation(true);
+  EXPECT_EQ(Service("FirebirdServerDefaultInstance")->errorControl, win::SERVICE_ERROR_NORMAL);
+  EXPECT_TRUE(engine_->StartGuardian());
 }
 
 TEST_F(Install, SystemLibraryInUseIsReplacedAtTheNextBoot) {

@@ -115,9 +115,26 @@ TEST_F(MachineCommands, ServiceNamesThatCannotExistAreRefused) {
   EXPECT_EQ(Run({"services", pc_}).out, before);
   EXPECT_TRUE(win::GetServiceTestSettings("").startDelayMs == 0 && !win::GetServiceTestSettings("").failsToStart);
 
-  // The longest name a service can have is still accepted.
-  auto r = Run({"services", pc_, std::string(255, 'y'), "--fails-to-start", "yes"});
+  // A name a service could have, but no service has: nothing would ever use the settings,
+  // unless they are meant for a service still to be created.
+  ExpectOneLineError(Run({"services", pc_, "NoSuchService", "--fails-to-start", "yes"}),
+                     "no service \"NoSuchService\"");
+  EXPECT_FALSE(win::GetServiceTestSettings("NoSuchService").failsToStart);
+  ExpectOneLineError(Run({"services", pc_, "NoSuchService", "--before-creation", "--stop-hangs", "maybe"}),
+                     "--stop-hangs takes yes or no");
+  auto ahead = Run({"services", pc_, "ToCome", "--before-creation", "--fails-to-start", "yes"});
+  EXPECT_EQ(ahead.rc, 0) << ahead.err;
+  EXPECT_TRUE(win::GetServiceTestSettings("ToCome").failsToStart);
+
+  // The longest name a service can have is accepted once the service exists.
+  const std::string longest(255, 'y');
+  win::SC_HANDLE scm = win::OpenSCManager(nullptr, nullptr, win::SC_MANAGER_ALL_ACCESS);
+  ASSERT_NE(scm, nullptr);
+  MakeService(scm, longest, "Longest", "C:\\x.exe", win::SERVICE_DEMAND_START, false);
+  win::CloseServiceHandle(scm);
+  auto r = Run({"services", pc_, longest, "--fails-to-start", "yes"});
   EXPECT_EQ(r.rc, 0) << r.err;
+  EXPECT_NE(r.out.find("test: fails to start yes"), std::string::npos) << r.out;
 }
 
 TEST_F(MachineCommands, ServicesOnWindows98) {

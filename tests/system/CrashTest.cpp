@@ -23,11 +23,18 @@ constexpr size_t kSize = 1 << 20;
 
 std::string Content(char fill) { return std::string(kSize, fill); }
 
-[[noreturn]] void Writer(const fs::path& dir, unsigned seed) {
+// Writes until killed; tells `started` once its first round is done, so that the kill
+// comes while it writes, however long a loaded machine takes it to get there.
+[[noreturn]] void Writer(const fs::path& dir, unsigned seed, int started) {
   Machine::Use(dir);
   std::mt19937 rng(seed);
   const std::string a = Content('a'), b = Content('b');
   for (unsigned i = 0;; ++i) {
+    if (i == 1) {
+      char ok = 1;
+      if (::write(started, &ok, 1) != 1) ::_exit(2);
+      ::close(started);
+    }
     HKEY k;
     std::string key = "SOFTWARE\\Crash\\K" + std::to_string(rng() % 20);
     if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) == 0) {
@@ -68,10 +75,19 @@ TEST(CrashSafety, KilledWritersLeaveNoDamage) {
 
   std::mt19937 rng(12345);
   for (int round = 0; round < 6; ++round) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
-    if (pid == 0) Writer(pc.dir(), unsigned(round));
-    usleep(20000 + rng() % 150000);
+    if (pid == 0) {
+      ::close(fds[0]);
+      Writer(pc.dir(), unsigned(round), fds[1]);
+    }
+    ::close(fds[1]);
+    char ok = 0;
+    ASSERT_EQ(::read(fds[0], &ok, 1), 1);
+    ::close(fds[0]);
+    usleep(rng() % 150000);
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);

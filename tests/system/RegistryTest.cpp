@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "platform/system/Registry.h"
+#include "support/DamagedRegistry.h"
 #include "tests/support/TempMachine.h"
 
 using namespace win;
@@ -94,10 +95,74 @@ TEST(Registry, NonAdministratorCannotWriteTheMachineHive) {
   RegCloseKey(k);
 }
 
-TEST(Registry, CorruptDatabaseGivesAnErrorCode) {
+// A registry.db that is not a sound registry is never opened as one, nor replaced by a
+// fresh one: every call gives 1009, the reason names the file, and the file stays as it is.
+TEST(Registry, DamagedDatabaseIsNamedAndLeftAsItIs) {
+  for (auto d : damaged::AllDamages()) {
+    SCOPED_TRACE(damaged::Name(d));
+    TempMachine pc;
+    HKEY k;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kept", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                             nullptr),
+              0);
+    RegCloseKey(k);
+    pc.machine().CloseDatabases();
+    damaged::Apply(pc.dir(), d);
+    const std::string before = testfiles::ReadFile(pc.dir() / "registry.db");
+
+    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &k), LONG(ERROR_BADDB));
+    EXPECT_EQ(SetSz(HKEY_CURRENT_USER, "v", "x"), LONG(ERROR_BADDB));
+    EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                             nullptr),
+              LONG(ERROR_BADDB));
+    const std::string why = RegistryFailureText();
+    EXPECT_NE(why.find((pc.dir() / "registry.db").string()), std::string::npos) << why;
+    EXPECT_NE(why.find(damaged::Problem(d)), std::string::npos) << why;
+    EXPECT_THROW(RegExportText(""), std::runtime_error);
+    EXPECT_THROW(RegImportText("REGEDIT4\n[HKLM\\SOFTWARE\\X]\n"), std::runtime_error);
+    pc.machine().CloseDatabases();
+    EXPECT_EQ(std::filesystem::exists(pc.dir() / "registry.db"), d != damaged::Damage::Missing);
+    EXPECT_EQ(testfiles::ReadFile(pc.dir() / "registry.db"), before);
+  }
+}
+
+// Windows' limits hold for every writer: a key name of 255 characters, a key 512 levels
+// below its root, a value name of 16,383 characters; one more is 87 and writes nothing.
+// Characters, not bytes, are counted.
+TEST(Registry, NamesAndDepthStayWithinWindowsLimits) {
   TempMachine pc;
-  std::ofstream(pc.dir() / "registry.db", std::ios::binary) << std::string(4096, 'x');
   HKEY k;
-  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &k), LONG(ERROR_BADDB));
-  EXPECT_EQ(SetSz(HKEY_CURRENT_USER, "v", "x"), LONG(ERROR_BADDB));
+  auto create = [&](HKEY root, const std::string& sub) {
+    HKEY h = nullptr;
+    LONG rc = RegCreateKeyEx(root, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
+    if (h) RegCloseKey(h);
+    return rc;
+  };
+  std::string e255;
+  for (int i = 0; i < 255; ++i) e255 += "é";
+  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + e255), 0);
+  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + e255 + "x"), LONG(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fine\\" + std::string(256, 'k')), LONG(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fine", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+
+  // SOFTWARE is level 1: 510 more make 511, one more the deepest key allowed.
+  std::string path = "SOFTWARE";
+  for (int i = 0; i < 510; ++i) path += "\\d";
+  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, path), 0);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &k), 0);
+  EXPECT_EQ(create(k, "last"), 0);
+  EXPECT_EQ(create(k, "last\\tooDeep"), LONG(ERROR_INVALID_PARAMETER));
+  RegCloseKey(k);
+  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + std::string(100000, 'n')), LONG(ERROR_INVALID_PARAMETER));
+  std::string huge = "SOFTWARE";
+  for (int i = 0; i < 30000; ++i) huge += "\\h";
+  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, huge), LONG(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\h", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "", 0, KEY_ALL_ACCESS, &k), 0);
+  EXPECT_EQ(SetSz(k, std::string(16383, 'v'), "longest"), 0);
+  EXPECT_EQ(SetSz(k, std::string(16384, 'v'), "too long"), LONG(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(QuerySz(k, std::string(16384, 'v')), "<none>");
+  EXPECT_EQ(QuerySz(k, std::string(16383, 'v')), "longest");
+  RegCloseKey(k);
 }

@@ -6,6 +6,7 @@
 
 #include "platform/system/ErrorMessages.h"
 #include "platform/system/Registry.h"
+#include "platform/system/Sqlite.h"
 #include "platform/system/SystemInfo.h"
 #include "platform/system/TRegistry.h"
 #include "tests/support/TempMachine.h"
@@ -66,6 +67,97 @@ TEST(RegistryText, MalformedTextWritesNothing) {
   RegImportText("REGEDIT4\n[HKLM\\SOFTWARE\\B\\C]\n\"v\"=\"1\"\n");
   RegImportText("REGEDIT4\n[-HKLM\\SOFTWARE\\B]\n");
   EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\B", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+}
+
+// Each bad text is refused with the number of its line and what is wrong there; nothing
+// of it is written, the lines before it included.
+TEST(RegistryText, EveryImportErrorNamesItsLine) {
+  TempMachine pc;
+  std::string deep = "[HKEY_LOCAL_MACHINE\\SOFTWARE";
+  for (int i = 0; i < 30000; ++i) deep += "\\k";
+  struct Case {
+    std::string line, error;
+  } cases[] = {
+      {"\"x\"=hex(123456789abcdef0123):01", "bad value type \"123456789abcdef0123\""},
+      {"\"x\"=hex(100000000):01", "bad value type"},
+      {"\"x\"=dword:100000000", "bad dword"},
+      {"\"x\"=dword:", "bad dword"},
+      {"\"x\"=hex:1,2ff", "bad hex byte \"2ff\""},
+      {"\"x\"=\"a\\qb\"", "\"\\q\" is not an escape"},
+      {"\"x\\q\"=\"v\"", "\"\\q\" is not an escape"},
+      {"\"x\"=\"open", "unterminated string"},
+      {"\"x\"=wrong", "unknown value \"wrong\""},
+      {"\"x\"=\"\x01\"\x02", "text after the closing quote: \"\\x02\""},
+      {"x=\"v\"", "expected \"name\"=value"},
+      {"[HKEY_NOWHERE\\A]", "unknown registry root \"HKEY_NOWHERE\""},
+      {"[HKLM\\SOFTWARE\\" + std::string(256, 'n') + "]", "a key name longer than 255 characters"},
+      {"[HKLM\\SOFTWARE\\" + std::string(100000, 'n') + "]", "a key name longer than 255 characters"},
+      {deep + "]", "a key deeper than 512 levels"},
+      {"\"" + std::string(16384, 'v') + "\"=\"x\"", "a value name longer than 16383 characters"},
+      {"[-HKLM\\SOFTWARE\\Ok]\n\"v\"=\"1\"", "a value under a key being deleted"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    // Lines 1-3 are sound; the bad one is line 4 (its first line when it holds two).
+    const std::string text = "REGEDIT4\n[HKLM\\SOFTWARE\\Ok]\n\"good\"=\"1\"\n" + c.line + "\n";
+    try {
+      RegImportText(text);
+      ADD_FAILURE() << "accepted";
+    } catch (const std::runtime_error& e) {
+      const std::string what = e.what();
+      EXPECT_TRUE(what.rfind("line 4: ", 0) == 0 || what.rfind("line 5: ", 0) == 0) << what.substr(0, 200);
+      EXPECT_NE(what.find(c.error), std::string::npos) << what.substr(0, 200);
+      EXPECT_EQ(what.find('\x01'), std::string::npos);
+      EXPECT_LT(what.size(), 400u);
+    }
+    HKEY k;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Ok", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+  }
+  // The escapes REGEDIT4 knows, and the largest numbers that fit.
+  RegImportText("REGEDIT4\n[HKLM\\SOFTWARE\\Ok]\n\"q\\\"\"=\"a\\\\b\\\"c\"\n\"d\"=dword:FFFFFFFF\n"
+                "\"t\"=hex(ffffffff):01\n");
+  const std::string out = RegExportText("HKLM\\SOFTWARE\\Ok");
+  EXPECT_NE(out.find("\"q\\\"\"=\"a\\\\b\\\"c\"\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\"d\"=dword:ffffffff\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\"t\"=hex(4294967295):01\n"), std::string::npos) << out;
+}
+
+// A key stored deeper than the limit (by an older build, or by hand) does not keep the
+// registry from being exported: the walk has no recursion to run out of.
+TEST(RegistryText, ARegistryHoldingA600LevelKeyExports) {
+  TempMachine pc;
+  SqliteDb& db = pc.machine().RegistryDb();
+  std::int64_t parent;
+  {
+    auto st = db.Prepare("SELECT id FROM keys WHERE parent = 0 AND folded = 'HKEY_LOCAL_MACHINE'");
+    ASSERT_TRUE(st.Step());
+    parent = st.ColumnInt(0);
+  }
+  for (int i = 0; i < 600; ++i) {
+    auto st = db.Prepare("INSERT INTO keys(parent, name, folded) VALUES(?, ?, ?)");
+    std::string name = "L" + std::to_string(i);
+    st.Bind(1, parent).Bind(2, name).Bind(3, name);
+    st.Step();
+    parent = db.LastInsertRowId();
+  }
+  {
+    auto st = db.Prepare("INSERT INTO vals(key, name, folded, type, data) VALUES(?, 'v', 'V', 4, x'2a000000')");
+    st.Bind(1, parent);
+    st.Step();
+  }
+  const std::string out = RegExportText("");
+  std::string deepest = "[HKEY_LOCAL_MACHINE";
+  for (int i = 0; i < 600; ++i) deepest += "\\L" + std::to_string(i);
+  EXPECT_NE(out.find(deepest + "]\n\"v\"=dword:0000002a\n"), std::string::npos);
+  // Its parents come before it, in order.
+  EXPECT_LT(out.find("[HKEY_LOCAL_MACHINE\\L0]\n"), out.find("[HKEY_LOCAL_MACHINE\\L0\\L1]\n"));
+  // Writing below it is refused, reading it works.
+  HKEY k;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, deepest.substr(20), 0, KEY_ALL_ACCESS, &k), 0);
+  HKEY sub = nullptr;
+  EXPECT_EQ(RegCreateKeyEx(k, "more", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+            LONG(ERROR_INVALID_PARAMETER));
+  RegCloseKey(k);
 }
 
 TEST(TRegistryObject, ReadsWritesAndRaisesTheToolkitTexts) {

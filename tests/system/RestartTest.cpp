@@ -84,3 +84,20 @@ TEST(Restart, Win9xCarriesOutWininitRenamesInShortNames) {
   EXPECT_FALSE(fs::exists(pc.c() / "WINDOWS/WININIT.INI"));
   EXPECT_TRUE(fs::exists(pc.c() / "WINDOWS/WININIT.BAK"));
 }
+
+// Damage that only a full read finds stops the restart before it does anything (the
+// damage a file check sees is tested at the machine command).
+TEST(Restart, DamageInsideTheDatabaseStopsItToo) {
+  TempMachine pc;
+  for (int i = 0; i < 400; ++i) RegImportText("REGEDIT4\n[HKLM\\SOFTWARE\\Fill\\K" + std::to_string(i) + "]\n\"v\"=\"" +
+                                              std::string(200, 'x') + "\"\n");
+  pc.machine().CloseDatabases();
+  std::string bytes = Get(pc.dir() / "registry.db");
+  ASSERT_GT(bytes.size(), 8 * 4096u);
+  // The middle page of the file becomes noise; the header and the schema stay sound.
+  size_t page = (bytes.size() / 4096 / 2) * 4096;
+  for (size_t i = page; i < page + 4096; ++i) bytes[i] = char(i * 7);
+  std::ofstream(pc.dir() / "registry.db", std::ios::binary | std::ios::trunc) << bytes;
+  EXPECT_THROW(BootMachine(pc.machine()), MachineError);
+  for (auto& e : pc.machine().ReadJournal()) EXPECT_NE(e.kind, "restart") << e.text;
+}

@@ -146,6 +146,60 @@ TEST(Services, CreationErrors) {
   EXPECT_EQ(GetLastError(), ERROR_SERVICE_DOES_NOT_EXIST);
 }
 
+// A change is checked as a creation is, keeps what it is not given, and is refused once the
+// service is marked for deletion.
+TEST(Services, ChangeServiceConfigChecksLikeCreation) {
+  TempMachine pc;
+  Scm scm;
+  CloseServiceHandle(Create(scm.h, "Alpha", "Alpha service"));
+  CloseServiceHandle(Create(scm.h, "Beta", "Beta service"));
+  const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Alpha";
+  SC_HANDLE query = OpenService(scm.h, "Alpha", SERVICE_QUERY_STATUS);
+  EXPECT_FALSE(ChangeServiceConfig(query, SERVICE_NO_CHANGE, SERVICE_DEMAND_START, SERVICE_NO_CHANGE, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  CloseServiceHandle(query);
+
+  SC_HANDLE s = OpenService(scm.h, "alpha", SERVICE_CHANGE_CONFIG | DELETE);
+  ASSERT_NE(s, nullptr);
+  auto refused = [&](DWORD type, DWORD start, const char* path, const char* account, const char* display,
+                     DWORD code) {
+    SetLastError(0);
+    EXPECT_FALSE(ChangeServiceConfig(s, type, start, SERVICE_NO_CHANGE, path, nullptr, nullptr, nullptr, account,
+                                     nullptr, display));
+    EXPECT_EQ(GetLastError(), code);
+  };
+  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr, "Beta", ERROR_DUPLICATE_SERVICE_NAME);
+  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr, "beta SERVICE", ERROR_DUPLICATE_SERVICE_NAME);
+  refused(SERVICE_NO_CHANGE, 7, nullptr, nullptr, nullptr, ERROR_INVALID_PARAMETER);
+  refused(SERVICE_KERNEL_DRIVER, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, ERROR_INVALID_PARAMETER);
+  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, "", nullptr, nullptr, ERROR_INVALID_PARAMETER);
+  // Still interactive: only the local system may run it.
+  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, ".\\fbuser", nullptr, ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegDword(key, "Start"), 2u);
+  EXPECT_EQ(RegString(key, "DisplayName"), "Alpha service");
+
+  // Its own display name may stay; what is not given is kept.
+  ASSERT_TRUE(ChangeServiceConfig(s, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_NO_CHANGE,
+                                  "C:\\New\\svc.exe -x", nullptr, nullptr, "Beta\0\0", ".\\fbuser", "secret",
+                                  "Alpha service"));
+  EXPECT_EQ(RegDword(key, "Type"), 0x10u);
+  EXPECT_EQ(RegDword(key, "Start"), 3u);
+  EXPECT_EQ(RegDword(key, "ErrorControl"), 1u);
+  EXPECT_EQ(RegString(key, "ImagePath"), "C:\\New\\svc.exe -x");
+  EXPECT_EQ(RegString(key, "ObjectName"), ".\\fbuser");
+  EXPECT_EQ(RegString(key, "DependOnService"), "Beta");
+  ASSERT_TRUE(ChangeServiceConfig(s, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr,
+                                  nullptr, "\0\0", nullptr, nullptr, "Renamed"));
+  EXPECT_EQ(RegString(key, "DependOnService"), "<none>");
+  EXPECT_EQ(RegString(key, "DisplayName"), "Renamed");
+  EXPECT_EQ(RegString(key, "ImagePath"), "C:\\New\\svc.exe -x");
+
+  ASSERT_TRUE(DeleteService(s));
+  refused(SERVICE_NO_CHANGE, SERVICE_AUTO_START, nullptr, nullptr, nullptr, ERROR_SERVICE_MARKED_FOR_DELETE);
+  CloseServiceHandle(s);
+}
+
 TEST(Services, StartDelayCostsNoRealTime) {
   TempMachine pc;
   Scm scm;

@@ -65,6 +65,10 @@ TEST_F(SharedDlls, IncrementKeepsTheStoredType) {
   TWindowsInstaller::IncrementSharedDllCount(kLib);
   EXPECT_EQ(Get().type, win::REG_SZ);
   EXPECT_EQ(Get().data, Text("4"));
+  SetText("2147483646");  // the largest count that still takes one more
+  TWindowsInstaller::IncrementSharedDllCount(kLib);
+  EXPECT_EQ(Get().type, win::REG_SZ);
+  EXPECT_EQ(Get().data, Text("2147483647"));
 
   Set(win::REG_BINARY, {7, 0});
   TWindowsInstaller::IncrementSharedDllCount(kLib);
@@ -82,6 +86,10 @@ TEST_F(SharedDlls, UnreadableCountsStartAgainAtOne) {
            {win::REG_SZ, Text("abc")},
            {win::REG_SZ, Text("-3")},
            {win::REG_SZ, Text("")},
+           // Counts that do not fit 32 signed bits are no numbers, not counts cut short.
+           {win::REG_SZ, Text("3000000000")},
+           {win::REG_SZ, Text("2147483648")},
+           {win::REG_SZ, Text("99999999999999999999")},
            {win::REG_EXPAND_SZ, Text("5")},
            {win::REG_BINARY, {1, 0, 0, 0, 0}},
            {win::REG_BINARY, {}},
@@ -114,11 +122,14 @@ TEST_F(SharedDlls, ReleaseCountsDownAndDeletesAtZero) {
   EXPECT_EQ(Get().type, win::REG_BINARY);
   EXPECT_EQ(Get().data, Dword(2));
 
-  // An unreadable count counts as 2, so the library stays with a count of 1.
-  SetText("abc");
-  EXPECT_FALSE(TWindowsInstaller::ReleaseSharedDll(kLib));
-  EXPECT_EQ(Get().type, win::REG_DWORD);
-  EXPECT_EQ(Get().data, Dword(1));
+  // An unreadable count counts as 2, so the library stays with a count of 1; so does one
+  // too large for a count.
+  for (const char* text : {"abc", "3000000000"}) {
+    SetText(text);
+    EXPECT_FALSE(TWindowsInstaller::ReleaseSharedDll(kLib)) << text;
+    EXPECT_EQ(Get().type, win::REG_DWORD) << text;
+    EXPECT_EQ(Get().data, Dword(1)) << text;
+  }
 
   // A count already at 0 is released, not wrapped round.
   Set(win::REG_DWORD, Dword(0));

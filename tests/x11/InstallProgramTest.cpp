@@ -28,7 +28,7 @@ class InstallOnX11 : public ProgramOnX11 {
   fs::path SlowPc(const std::string& name, const std::string& options) {
     fs::path pc = MakePc(name, options);
     std::string out;
-    EXPECT_EQ(Shell(Machine() + " services " + Quote(pc.string()) + " FirebirdGuardianDefaultInstance --start-delay 4000",
+    EXPECT_EQ(Shell(Machine() + " services " + Quote(pc.string()) + " FirebirdGuardianDefaultInstance --start-delay 4000 --before-creation",
                     &out),
               0)
         << out;

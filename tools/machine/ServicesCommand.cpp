@@ -1,6 +1,8 @@
-// machine services DIR [NAME [--fails-to-start yes|no] [--start-delay MS] [--stop-hangs yes|no]]:
+// machine services DIR [NAME [--fails-to-start yes|no] [--start-delay MS] [--stop-hangs yes|no]
+// [--before-creation]]:
 // lists the services of the machine, or sets how one of them behaves when started and stopped.
 #include <iostream>
+#include <optional>
 
 #include "platform/system/Machine.h"
 #include "platform/system/Services.h"
@@ -37,6 +39,9 @@ int RunServices(const std::vector<std::string>& args) {
     std::cout << "no services on Windows " << win::OsVersionName(m.Settings().os) << "\n";
     return 0;
   }
+  // The services live in the registry: one that cannot be read is an error, not "no
+  // services".
+  m.RegistryDb();
   if (args.size() == 1) {
     auto list = win::ListServices();
     if (list.empty()) std::cout << "no services\n";
@@ -45,24 +50,33 @@ int RunServices(const std::vector<std::string>& args) {
   }
   const std::string& name = args[1];
   if (name.rfind("--", 0) == 0) throw UsageError("a service name must come before " + name);
-  // The same rule as the service manager's: such a service can never be created, so its
-  // settings would only lie in wait.
+  // The same rule as the service manager's: such a service can never be created.
   if (name.empty() || name.size() > 255 || name.find_first_of("/\\") != std::string::npos)
-    throw std::runtime_error("\"" + name + "\" is not a valid service name (1 to 255 characters, no / or \\)");
-  win::ServiceTestSettings t = win::GetServiceTestSettings(name);
-  for (size_t i = 2; i < args.size(); i += 2) {
+    throw std::runtime_error("\"" + win::EscapeBytes(name) +
+                             "\" is not a valid service name (1 to 255 characters, no / or \\)");
+  // The options first, so that a service that does not exist is refused only once the
+  // command line is known to be sound.
+  win::ServiceTestSettings t;
+  std::optional<bool> failsToStart, stopHangs;
+  std::optional<win::DWORD> startDelay;
+  bool beforeCreation = false;
+  for (size_t i = 2; i < args.size(); ++i) {
     const std::string& option = args[i];
-    const std::string& value = RequireArgument(args, i + 1, "value of " + option);
+    if (option == "--before-creation") {
+      beforeCreation = true;
+      continue;
+    }
+    const std::string& value = RequireArgument(args, ++i, "value of " + option);
     if (option == "--fails-to-start") {
-      t.failsToStart = YesNo(option, value);
+      failsToStart = YesNo(option, value);
     } else if (option == "--stop-hangs") {
-      t.stopHangs = YesNo(option, value);
+      stopHangs = YesNo(option, value);
     } else if (option == "--start-delay") {
       try {
         size_t used = 0;
         unsigned long ms = std::stoul(value, &used);
         if (used != value.size() || ms > 0xFFFFFFFFul) throw std::out_of_range(value);
-        t.startDelayMs = win::DWORD(ms);
+        startDelay = win::DWORD(ms);
       } catch (const std::logic_error&) {
         throw UsageError("--start-delay takes milliseconds, not \"" + value + "\"");
       }
@@ -70,21 +84,36 @@ int RunServices(const std::vector<std::string>& args) {
       throw UsageError("unknown option \"" + option + "\"");
     }
   }
-  win::SetServiceTestSettings(name, t);
-  bool found = false;
+  // Settings for a name no service has would wait unseen (a typo is the likely cause):
+  // only --before-creation sets them for a service a program is still to create.
+  std::optional<win::ServiceInfo> service;
   for (auto& s : win::ListServices())
-    if (win::SameText(s.name, name)) {
-      Print(s);
-      found = true;
-    }
-  if (!found) std::cout << name << ": no such service yet; its test settings apply once it is created\n";
+    if (win::SameText(s.name, name)) service = s;
+  if (!service && !beforeCreation)
+    throw std::runtime_error("no service \"" + win::EscapeBytes(name) +
+                             "\" on this machine (--before-creation sets one that is to be created)");
+  const std::string stored = service ? service->name : name;
+  t = win::GetServiceTestSettings(stored);
+  if (failsToStart) t.failsToStart = *failsToStart;
+  if (stopHangs) t.stopHangs = *stopHangs;
+  if (startDelay) t.startDelayMs = *startDelay;
+  win::SetServiceTestSettings(stored, t);
+  if (!service) {
+    std::cout << name << ": no such service yet; its test settings apply once it is created\n";
+    return 0;
+  }
+  service->test = t;
+  Print(*service);
   return 0;
 }
 
 const bool registered = RegisterMachineCommand(
-    {"services", "services DIR [NAME [--fails-to-start yes|no] [--start-delay MS] [--stop-hangs yes|no]]",
+    {"services",
+     "services DIR [NAME [--fails-to-start yes|no] [--start-delay MS] [--stop-hangs yes|no] "
+     "[--before-creation]]",
      "lists the services (name, display name, command line, start type, account, state, test "
-     "settings), or sets how service NAME behaves",
+     "settings), or sets how service NAME behaves (--before-creation: a service still to be "
+     "created)",
      RunServices});
 
 }  // namespace

@@ -8,12 +8,13 @@
 #include "tools/machine/MachineCommand.h"
 
 namespace {
-// Error lines stay on one line whatever the message holds.
+// Error lines stay on one line whatever the message holds: line breaks become blanks, any
+// other control byte or byte that is not text is shown escaped.
 std::string OneLine(std::string s) {
   for (char& c : s)
     if (c == '\n' || c == '\r') c = ' ';
   while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
+  return win::EscapeBytes(s);
 }
 }  // namespace
 

@@ -1,0 +1,274 @@
+#include "platform/system/Leftovers.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "platform/system/FileAttributes.h"
+#include "platform/system/Machine.h"
+#include "platform/system/Process.h"
+#include "platform/system/ShortNames.h"
+#include "platform/system/Sqlite.h"
+
+namespace fs = std::filesystem;
+
+namespace win {
+
+namespace {
+
+constexpr const char* kWritePrefix = ".~wi";
+
+struct Writer {
+  int pid = 0;
+  std::uint64_t started = 0;  // 0: unknown, the process id alone decides
+};
+
+// This process, asked again after a fork: a child must not pass for its parent.
+Writer Self() {
+  static std::mutex mutex;
+  static Writer self;
+  std::lock_guard lock(mutex);
+  int now = int(::getpid());
+  if (now != self.pid) self = {now, ProcessStartTime(now)};
+  return self;
+}
+
+bool Gone(const Writer& w) { return !ProcessAlive(w.pid, w.started); }
+
+// ".~wi<pid>-<start>-<n>.tmp", or ".~wi<pid>-<n>.tmp" as written before the start time
+// was part of the name.
+bool ParseWriteTemp(const std::string& name, Writer& w) {
+  if (name.rfind(kWritePrefix, 0) != 0) return false;
+  const char* p = name.c_str() + 4;
+  char* end = nullptr;
+  long pid = std::strtol(p, &end, 10);
+  if (end == p || *end != '-' || pid <= 0) return false;
+  p = end + 1;
+  unsigned long long first = std::strtoull(p, &end, 16);
+  if (end == p) return false;
+  w.pid = int(pid);
+  w.started = *end == '-' ? first : 0;
+  return true;
+}
+
+void EnsureTables(Machine& m) {
+  m.State().Exec(
+      "CREATE TABLE IF NOT EXISTS staging(path TEXT PRIMARY KEY, pid INTEGER NOT NULL,"
+      " started INTEGER NOT NULL);");
+}
+
+bool operator<(const Writer& a, const Writer& b) {
+  return a.pid != b.pid ? a.pid < b.pid : a.started < b.started;
+}
+
+// The writers whose marks (or machine.ini temporaries) lie in the PC's folder though they no
+// longer run: programs killed while they had the PC open.
+std::set<Writer> KilledWriters(Machine& m) {
+  std::set<Writer> killed;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    Writer w;
+    if (ParseWriteTemp(it->path().filename().string(), w) && Gone(w)) killed.insert(w);
+  }
+  return killed;
+}
+
+void Removed(Machine& m, const fs::path& host) {
+  m.Journal("file", "leftover of a stopped program removed: " + m.WindowsPath(host));
+}
+
+// The staging copy at key, when its recorded writer is still w: removed with its records.
+// The write lock is held from the test to the removal, so a writer that notes the same
+// name meanwhile waits and then makes its file after this one went.
+bool RemoveStaging(Machine& m, const std::string& key, const Writer& w) {
+  SqliteTransaction tx(m.State());
+  auto st = m.State().Prepare("SELECT 1 FROM staging WHERE path = ? AND pid = ? AND started = ?");
+  st.Bind(1, key).Bind(2, std::int64_t(w.pid)).Bind(3, std::int64_t(w.started));
+  if (!st.Step()) return false;
+  st.Reset();
+  bool removed = false;
+  fs::path host(key);
+  struct stat info;
+  if (::lstat(key.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(key.c_str()) == 0) {
+    ForgetAttributes(m, host);
+    ForgetShortName(m, host.parent_path(), host.filename().string());
+    Removed(m, host);
+    removed = true;
+  }
+  auto del = m.State().Prepare("DELETE FROM staging WHERE path = ?");
+  del.Bind(1, key);
+  del.Step();
+  tx.Commit();
+  return removed;
+}
+
+// Drops the record of a staging name whose writer ended on its own; the file stays.
+void ForgetStaging(Machine& m, const std::string& key, const Writer& w) {
+  auto st = m.State().Prepare("DELETE FROM staging WHERE path = ? AND pid = ? AND started = ?");
+  st.Bind(1, key).Bind(2, std::int64_t(w.pid)).Bind(3, std::int64_t(w.started));
+  st.Step();
+}
+
+struct StagingRow {
+  std::string key;
+  Writer writer;
+};
+
+std::vector<StagingRow> StagingOfGoneWriters(Machine& m) {
+  std::vector<StagingRow> rows;
+  auto st = m.State().Prepare("SELECT path, pid, started FROM staging");
+  while (st.Step()) rows.push_back({st.ColumnText(0), {int(st.ColumnInt(1)), std::uint64_t(st.ColumnInt(2))}});
+  std::erase_if(rows, [](const StagingRow& r) { return !Gone(r.writer); });
+  return rows;
+}
+
+bool LeftoverWriteTemp(const std::string& name) {
+  Writer w;
+  return ParseWriteTemp(name, w) && Gone(w);
+}
+
+// The mark of a process having the PC open, beside the temporaries of machine.ini.
+bool IsOpeningMark(const std::string& name) { return name.find("-open") != std::string::npos; }
+
+int RemoveWriteTemp(Machine& m, const fs::path& host) {
+  if (::unlink(host.c_str()) != 0) return 0;
+  if (IsOpeningMark(host.filename().string())) return 0;  // no file of the user's
+  Removed(m, host);
+  return 1;
+}
+
+// The PC's own folders: its root (for machine.ini's temporaries) and the drive folders
+// that are folders of the PC, not links to folders of the host.
+int WalkWriteTemps(Machine& m) {
+  int removed = 0;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+    if (LeftoverWriteTemp(it->path().filename().string()) && it->is_regular_file(ec))
+      removed += RemoveWriteTemp(m, it->path());
+  for (auto drive = fs::directory_iterator(m.Dir() / "drives", ec); !ec && drive != fs::directory_iterator();
+       drive.increment(ec)) {
+    if (!drive->is_directory(ec) || drive->is_symlink(ec)) continue;
+    std::error_code walkEc;
+    for (auto it = fs::recursive_directory_iterator(drive->path(), fs::directory_options::skip_permission_denied,
+                                                    walkEc);
+         !walkEc && it != fs::recursive_directory_iterator(); it.increment(walkEc)) {
+      if (it->is_symlink(walkEc) || it->is_directory(walkEc)) continue;
+      if (LeftoverWriteTemp(it->path().filename().string())) removed += RemoveWriteTemp(m, it->path());
+    }
+  }
+  return removed;
+}
+
+}  // namespace
+
+std::string WriteTempName() {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned salt = std::random_device{}();
+  Writer self = Self();
+  char name[96];
+  std::snprintf(name, sizeof name, "%s%d-%llx-%x%x.tmp", kWritePrefix, self.pid,
+                static_cast<unsigned long long>(self.started), salt, counter++);
+  return name;
+}
+
+bool IsWriteTempName(const std::string& name) { return name.rfind(kWritePrefix, 0) == 0; }
+
+bool IsStagingName(const std::string& name) {
+  if (name.size() != 12) return false;
+  auto is = [&](size_t at, const char* text) {
+    for (size_t i = 0; text[i]; ++i)
+      if (std::tolower(static_cast<unsigned char>(name[at + i])) != text[i]) return false;
+    return true;
+  };
+  if (!is(0, "is-") || !is(8, ".tmp")) return false;
+  for (size_t i = 3; i < 8; ++i) {
+    char c = char(std::toupper(static_cast<unsigned char>(name[i])));
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'V'))) return false;
+  }
+  return true;
+}
+
+void NoteStagingWriter(Machine& m, const fs::path& host) {
+  if (!IsStagingName(host.filename().string())) return;
+  EnsureTables(m);
+  Writer self = Self();
+  auto st = m.State().Prepare("INSERT OR REPLACE INTO staging(path, pid, started) VALUES(?,?,?)");
+  st.Bind(1, CanonicalKey(host)).Bind(2, std::int64_t(self.pid)).Bind(3, std::int64_t(self.started));
+  st.Step();
+}
+
+void ForgetStagingWriter(Machine& m, const fs::path& host) {
+  if (!IsStagingName(host.filename().string())) return;
+  EnsureTables(m);
+  auto st = m.State().Prepare("DELETE FROM staging WHERE path = ?");
+  st.Bind(1, CanonicalKey(host));
+  st.Step();
+}
+
+fs::path RegisterOpening(Machine& m) {
+  static std::atomic<unsigned> counter{0};
+  Writer self = Self();
+  char name[96];
+  std::snprintf(name, sizeof name, "%s%d-%llx-open%u", kWritePrefix, self.pid,
+                static_cast<unsigned long long>(self.started), counter++);
+  fs::path mark = m.Dir() / name;
+  int fd = ::open(mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return {};
+  ::close(fd);
+  return mark;
+}
+
+void UnregisterOpening(const fs::path& mark) {
+  if (!mark.empty()) ::unlink(mark.c_str());
+}
+
+int SweepLeftovers(Machine& m, bool walk) {
+  const std::set<Writer> killed = KilledWriters(m);
+  if (!walk && killed.empty()) return 0;
+  EnsureTables(m);
+  int removed = 0;
+  for (const auto& row : StagingOfGoneWriters(m)) {
+    if (killed.count(row.writer))
+      removed += RemoveStaging(m, row.key, row.writer) ? 1 : 0;
+    else
+      ForgetStaging(m, row.key, row.writer);  // ended on its own: what it left is kept
+  }
+  // Last, with the temporaries of the PC's folder, the marks that told of the killing.
+  return removed + WalkWriteTemps(m);
+}
+
+bool ClearLeftoversIn(Machine& m, const fs::path& dir) {
+  EnsureTables(m);
+  std::vector<fs::path> temps;
+  std::vector<StagingRow> staged;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (it->is_regular_file(ec) && LeftoverWriteTemp(name)) {
+      temps.push_back(it->path());
+      continue;
+    }
+    if (!IsStagingName(name)) return false;
+    const std::string key = CanonicalKey(it->path());
+    auto st = m.State().Prepare("SELECT pid, started FROM staging WHERE path = ?");
+    st.Bind(1, key);
+    if (!st.Step()) return false;
+    Writer w{int(st.ColumnInt(0)), std::uint64_t(st.ColumnInt(1))};
+    if (!Gone(w) || !KilledWriters(m).count(w)) return false;
+    staged.push_back({key, w});
+  }
+  if (ec) return false;
+  for (const auto& t : temps) RemoveWriteTemp(m, t);
+  for (const auto& s : staged) RemoveStaging(m, s.key, s.writer);
+  return fs::is_empty(dir, ec) && !ec;
+}
+
+}  // namespace win

@@ -1,0 +1,105 @@
+#pragma once
+// The real programs and the `machine` command on throw-away PCs, started as a user starts
+// them: no display, a UI script in place of the user, the PC named by WINPC.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/TestFiles.h"
+
+extern char** environ;
+
+namespace recovery {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int rc = -1;
+  std::string out, err;
+};
+
+// Starts program with args; its output goes to outFile and errFile (or nowhere). The
+// environment is this process's without a display and without another PC or script, plus
+// the variables given.
+inline pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& variables, const fs::path& outFile = "/dev/null",
+                   const fs::path& errFile = "/dev/null") {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string v = *e;
+    for (const char* drop : {"DISPLAY=", "WINPC=", "WI_UI_SCRIPT=", "WI_HEADLESS=", "WI_SNAPSHOT_DIR="})
+      if (v.rfind(drop, 0) == 0) v.clear();
+    if (!v.empty()) env.push_back(v);
+  }
+  env.push_back("WI_HEADLESS=1");
+  env.insert(env.end(), variables.begin(), variables.end());
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargv, cenv;
+  for (auto& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  for (auto& e : env) cenv.push_back(e.data());
+  cenv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, cargv.data(), cenv.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Runs it to its end.
+inline Result RunProgram(const fs::path& scratch, const std::string& program, const std::vector<std::string>& args,
+                         const std::vector<std::string>& variables = {}) {
+  Result r;
+  pid_t pid = Spawn(program, args, variables, scratch / "out", scratch / "err");
+  if (pid < 0) return r;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  r.out = testfiles::ReadFile(scratch / "out");
+  r.err = testfiles::ReadFile(scratch / "err");
+  return r;
+}
+
+inline Result Machine(const fs::path& scratch, const std::vector<std::string>& args) {
+  return RunProgram(scratch, WI_BINARY_DIR "/tools/machine/machine", args);
+}
+
+// A folder of its own below the system's temporary folder, removed at the end.
+class Scratch {
+ public:
+  explicit Scratch(const std::string& prefix) {
+    std::random_device rd;
+    dir_ = fs::temp_directory_path() / (prefix + std::to_string(rd()) + "-" + std::to_string(rd()));
+    fs::create_directories(dir_);
+  }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  const fs::path& dir() const { return dir_; }
+
+ private:
+  fs::path dir_;
+};
+
+// A copy of a PC folder; links (a drive mapped to media) stay links.
+inline void CopyPc(const fs::path& from, const fs::path& to) {
+  std::error_code ec;
+  fs::remove_all(to, ec);
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
+inline void WriteText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+}  // namespace recovery
