@@ -241,7 +241,7 @@ TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
 // A person installs the server: the server's button, OK, then the completion message,
 // which is a dialog of the program's window showing what the headless run showed, answered
 // with its OK button; the program ends with the server installed.
-TEST_F(TolvaneOnX11, DISABLED_APersonInstallsTheServerThroughItsCompletionMessage) {
+TEST_F(TolvaneOnX11, APersonInstallsTheServerThroughItsCompletionMessage) {
   if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
   MakePc();
   fs::path shots = root_ / "shots";
@@ -274,7 +274,7 @@ TEST_F(TolvaneOnX11, DISABLED_APersonInstallsTheServerThroughItsCompletionMessag
 // With the server installed and running, the uninstallation asks whether to stop it; the
 // person answers "Non" with the keyboard: nothing is removed and the dialog stays for
 // Annuler.
-TEST_F(TolvaneOnX11, DISABLED_TheUninstallQuestionAnsweredNoByKeyboardRemovesNothing) {
+TEST_F(TolvaneOnX11, TheUninstallQuestionAnsweredNoByKeyboardRemovesNothing) {
   if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
   MakePc();
   Result r = RunHeadless(pc_, "check VcRadioButton2\nclick bOK\n"
