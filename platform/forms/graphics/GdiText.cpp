@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 
 #include "platform/forms/graphics/Fonts.h"
 #include "platform/forms/graphics/GdiInternal.h"
@@ -170,9 +171,9 @@ std::vector<int> Advances(FontInstance& fi, const std::u32string& t) {
 }
 
 int Sum(const std::vector<int>& v, std::size_t from = 0, std::size_t to = std::size_t(-1)) {
-  int w = 0;
-  for (std::size_t i = from; i < std::min(to, v.size()); ++i) w += v[i];
-  return w;
+  const std::size_t end = std::min(to, v.size());
+  if (from >= end) return 0;
+  return std::accumulate(v.begin() + std::ptrdiff_t(from), v.begin() + std::ptrdiff_t(end), 0);
 }
 
 }  // namespace
