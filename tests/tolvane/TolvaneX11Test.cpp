@@ -237,7 +237,6 @@ TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
   EXPECT_EQ(beeps, 2);
 }
 
-// (Disabled until message dialogs wait for the person at the screen when no script answers.)
 // A person installs the server: the server's button, OK, then the completion message,
 // which is a dialog of the program's window showing what the headless run showed, answered
 // with its OK button; the program ends with the server installed.
@@ -270,7 +269,6 @@ TEST_F(TolvaneOnX11, APersonInstallsTheServerThroughItsCompletionMessage) {
   EXPECT_TRUE(GuardianInstalled());
 }
 
-// (Disabled until message dialogs wait for the person at the screen when no script answers.)
 // With the server installed and running, the uninstallation asks whether to stop it; the
 // person answers "Non" with the keyboard: nothing is removed and the dialog stays for
 // Annuler.
