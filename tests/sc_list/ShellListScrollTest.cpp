@@ -171,9 +171,7 @@ bool PumpUntil(Done done) {
 TEST_F(ShellListScroll, ThumbDraggedByTheRealPointerUnderXvfb) {
   if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
   xsession::XServer server;
-  ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
-  setenv("DISPLAY", server.Display().c_str(), 1);
-  unsetenv("WI_HEADLESS");
+  ASSERT_TRUE(server.UseInThisProcess()) << "Xvfb did not start";
   xsession::XClient person;
   ASSERT_TRUE(person.Open(server.Display()));
   ASSERT_TRUE(DisplayBackend::UsesX11());

@@ -141,6 +141,13 @@ XServer::~XServer() {
   Stop(xvfb_);
 }
 
+bool XServer::UseInThisProcess() const {
+  if (display_.empty()) return false;
+  setenv("DISPLAY", display_.c_str(), 1);
+  unsetenv("WI_HEADLESS");
+  return true;
+}
+
 void XServer::Kill() {
   if (xvfb_ > 0) {
     kill(xvfb_, SIGKILL);

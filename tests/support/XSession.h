@@ -26,6 +26,9 @@ class XServer {
   const std::string& Display() const { return display_; }
   // The server goes away at once, as if it crashed.
   void Kill();
+  // Points this process's windows at the server (DISPLAY set, headless mode off); false when
+  // the server did not start.
+  bool UseInThisProcess() const;
 
  private:
   pid_t xvfb_ = -1, wm_ = -1;

@@ -48,9 +48,7 @@ class WindowsOnX11 : public ::testing::Test {
     // server hands input on at once.
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     server_ = std::make_unique<xsession::XServer>(std::string(info->name()) != "InputWhileBusyIsDropped");
-    ASSERT_FALSE(server_->Display().empty()) << "Xvfb or the window manager did not start";
-    setenv("DISPLAY", server_->Display().c_str(), 1);
-    unsetenv("WI_HEADLESS");
+    ASSERT_TRUE(server_->UseInThisProcess()) << "Xvfb or the window manager did not start";
     unsetenv("WI_SNAPSHOT_DIR");
     win::clock::SetSimulated(false);
     win::Machine::SetProgramName("Install");
