@@ -3,6 +3,7 @@
 #include "platform/forms/ActnList.h"
 #include "platform/forms/DisplayBackend.h"
 #include <algorithm>
+#include <typeinfo>
 #include <cctype>
 #include <cstdlib>
 
@@ -83,6 +84,14 @@ void TForm::Show() {
   Screen->SetActiveForm(this);
   if (Application) Application->NoteActivity();
   OnShow(this);
+  // A window that becomes active puts the keyboard on its active control, else on its first
+  // in the tab order, so that keys work at once.
+  if (!Parent() && Visible()) {
+    if (TWinControl* f = FocusedControl(); !f || !ContainsControl(f)) {
+      if (FActiveControl && ContainsControl(FActiveControl) && FActiveControl->CanFocus()) FActiveControl->SetFocus();
+      else SelectNext(nullptr, true);
+    }
+  }
   DisplayBackend::FormShown(this, previous);
 }
 
@@ -135,10 +144,6 @@ TModalResult TForm::ShowModal() {
     }
   } restore{this, previous};
   Show();
-  if (TWinControl* f = FocusedControl(); !f || !ContainsControl(f)) {
-    if (FActiveControl && ContainsControl(FActiveControl) && FActiveControl->CanFocus()) FActiveControl->SetFocus();
-    else SelectNext(nullptr, true);
-  }
   // The form shows before anything answers it (its snapshot too).
   DisplayBackend::Update();
   while (FModalResult == mrNone) {
@@ -252,17 +257,19 @@ void TForm::WndProc(TMessage& m) {
       SelectNext(focused, !(shift & ssShift));
       m.Result = 1;
     } else if (key >= VK_LEFT && key <= VK_DOWN) {
-      auto* radio = dynamic_cast<TRadioButton*>(focused);
-      if (!radio || !radio->Parent()) return;
-      std::vector<TRadioButton*> group;
-      for (auto* w : radio->Parent()->TabList())
-        if (auto* r = dynamic_cast<TRadioButton*>(w); r && (r == radio || r->CanFocus())) group.push_back(r);
-      auto it = std::find(group.begin(), group.end(), radio);
+      // The arrows move among the focused control's siblings of its own kind (a group of
+      // radio buttons, a row of buttons), whether or not they are tab stops.
+      if (!focused || !focused->Parent()) return;
+      std::vector<TWinControl*> group;
+      for (auto* w : focused->Parent()->TabList())
+        if (typeid(*w) == typeid(*focused) && (w == focused || w->CanFocus())) group.push_back(w);
+      auto it = std::find(group.begin(), group.end(), focused);
       int n = int(group.size()), i = int(it - group.begin());
       i = ((i + (key == VK_RIGHT || key == VK_DOWN ? 1 : -1)) % n + n) % n;
-      group[size_t(i)]->SetFocus();
-      FActiveControl = group[size_t(i)];
-      group[size_t(i)]->Perform(BM_CLICK);
+      TWinControl* next = group[size_t(i)];
+      next->SetFocus();
+      FActiveControl = next;
+      if (dynamic_cast<TRadioButton*>(next)) next->Perform(BM_CLICK);
       m.Result = 1;
     } else if (key == VK_RETURN || key == VK_ESCAPE) {
       TButton* target = nullptr;

@@ -269,6 +269,27 @@ TEST_F(TolvaneOnX11, APersonInstallsTheServerThroughItsCompletionMessage) {
   EXPECT_TRUE(GuardianInstalled());
 }
 
+// A person with the keyboard alone: the first radio button has the keys as the dialog
+// shows, Down moves to (and checks) the server's, Enter is OK, Enter answers the completion
+// message.
+TEST_F(TolvaneOnX11, TheKeyboardAloneInstallsTheServer) {
+  if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  MakePc();
+  StartDisplay();
+  StartOn(server_->Display(), "");
+  unsigned long window = person_.WaitForWindow("Firebird 1.5");
+  ASSERT_NE(window, 0u) << Slurp(root_ / "x-err");
+  for (int i = 0; i < 100 && person_.FocusWindow() != window; ++i) usleep(50000);
+  ASSERT_EQ(person_.FocusWindow(), window) << "the dialog takes the keyboard as it shows";
+  person_.Key("Down");
+  person_.Key("Return");
+  unsigned long dialog = person_.WaitForWindow("Information");
+  ASSERT_NE(dialog, 0u) << Slurp(root_ / "x-err");
+  person_.Key("Return");
+  EXPECT_EQ(WaitForExit(30), 0) << Slurp(root_ / "x-err");
+  EXPECT_TRUE(GuardianInstalled()) << "Down then Enter ran the server's installation";
+}
+
 // With the server installed and running, the uninstallation asks whether to stop it; the
 // person answers "Non" with the keyboard: nothing is removed and the dialog stays for
 // Annuler.

@@ -156,6 +156,9 @@ TEST_F(VcEditTest, FlatFrameFollowsFocusAndPointer) {
   EXPECT_TRUE(a->FrameVisible());
   EXPECT_EQ(a->FrameStyle(), fsStatus);
   form->Show();
+  EXPECT_EQ(a->FrameStyle(), fsLowered) << "the first edit has the keyboard once the form shows";
+  b->SetFocus();
+  EXPECT_EQ(a->FrameStyle(), fsStatus);
   a->Perform(win::CM_MOUSEENTER);
   EXPECT_EQ(a->FrameStyle(), fsLowered);
   a->Perform(win::CM_MOUSELEAVE);
