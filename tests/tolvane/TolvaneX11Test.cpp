@@ -127,6 +127,12 @@ class TolvaneOnX11 : public TolvanePc {
                                     (root_.parent_path() / ("tolvane-x11-" + name)).string());
   }
 
+  // A person types once the window has the keyboard.
+  bool HasKeyboard(unsigned long window) {
+    for (int i = 0; i < 200 && person_.FocusWindow() != window; ++i) usleep(50000);
+    return person_.FocusWindow() == window;
+  }
+
   // A screen of the headless size, so that dialogs wrap their texts alike.
   void StartDisplay() {
     server_ = std::make_unique<xsession::XServer>(false, 800, 600);
@@ -279,12 +285,12 @@ TEST_F(TolvaneOnX11, TheKeyboardAloneInstallsTheServer) {
   StartOn(server_->Display(), "");
   unsigned long window = person_.WaitForWindow("Firebird 1.5");
   ASSERT_NE(window, 0u) << Slurp(root_ / "x-err");
-  for (int i = 0; i < 100 && person_.FocusWindow() != window; ++i) usleep(50000);
-  ASSERT_EQ(person_.FocusWindow(), window) << "the dialog takes the keyboard as it shows";
+  ASSERT_TRUE(HasKeyboard(window)) << "the dialog takes the keyboard as it shows";
   person_.Key("Down");
   person_.Key("Return");
   unsigned long dialog = person_.WaitForWindow("Information");
   ASSERT_NE(dialog, 0u) << Slurp(root_ / "x-err");
+  ASSERT_TRUE(HasKeyboard(dialog)) << "the message takes the keyboard";
   person_.Key("Return");
   EXPECT_EQ(WaitForExit(30), 0) << Slurp(root_ / "x-err");
   EXPECT_TRUE(GuardianInstalled()) << "Down then Enter ran the server's installation";
@@ -322,6 +328,7 @@ TEST_F(TolvaneOnX11, TheUninstallQuestionAnsweredNoByKeyboardRemovesNothing) {
   unsigned long dialog = person_.WaitForWindow("Avertissement");
   ASSERT_NE(dialog, 0u) << Slurp(root_ / "x-err");
   EXPECT_EQ(Shows(dialog, dialogs[0], "question"), 0);
+  ASSERT_TRUE(HasKeyboard(dialog));
   person_.Key("n", "alt");
   EXPECT_TRUE(person_.WaitUntilGone(dialog));
   EXPECT_EQ(Shows(window, frames.back(), "after-no"), 0);
