@@ -654,19 +654,79 @@ std::string Machine::WindowsPath(const fs::path& host) const {
 
 // ---- state ---------------------------------------------------------------------------
 
+namespace {
+
+// The layout of the state tables, in PRAGMA user_version. 0: the first layout, each table
+// keyed by a hidden row number beside its own key, the journal numbered through
+// sqlite_sequence. 2: tables keyed by what they are looked up by (one b-tree per table
+// where there were two), the journal numbered by its own key (one page less per line).
+constexpr int kStateLayout = 2;
+
+struct StateTable {
+  const char* name;
+  const char* definition;  // the columns and keys, after the name
+  const char* options;     // after the closing parenthesis
+  const char* columns;     // copied from an older layout
+};
+
+constexpr StateTable kStateTables[] = {
+    {"locks", "(path TEXT PRIMARY KEY)", " WITHOUT ROWID", "path"},
+    {"journal", "(id INTEGER PRIMARY KEY, time TEXT, program TEXT, kind TEXT, text TEXT)", "",
+     "id, time, program, kind, text"},
+    {"kv", "(key TEXT PRIMARY KEY, value TEXT)", " WITHOUT ROWID", "key, value"},
+    {"attrs", "(path TEXT PRIMARY KEY, attrs INTEGER NOT NULL)", " WITHOUT ROWID", "path, attrs"},
+    {"shortnames", "(dir TEXT NOT NULL, long TEXT NOT NULL, short TEXT NOT NULL, PRIMARY KEY(dir, long))",
+     " WITHOUT ROWID", "dir, long, short"},
+};
+
+int StateLayout(SqliteDb& db) {
+  auto st = db.Prepare("PRAGMA user_version");
+  return st.Step() ? int(st.ColumnInt(0)) : 0;
+}
+
+// Brings state.db to the current layout: tables made, or rebuilt with their rows from an
+// older layout, in one transaction (a process that finds the work done by another while it
+// waited does nothing). Tables that other units own are left to them.
+void UpgradeState(SqliteDb& db) {
+  SqliteTransaction tx(db);
+  if (StateLayout(db) >= kStateLayout) return;
+  for (const StateTable& t : kStateTables) {
+    bool exists;
+    {
+      auto st = db.Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
+      st.Bind(1, std::string(t.name));
+      exists = st.Step();
+    }
+    const std::string name = t.name;
+    if (!exists) {
+      db.Exec("CREATE TABLE " + name + t.definition + t.options);
+      continue;
+    }
+    db.Exec("ALTER TABLE " + name + " RENAME TO " + name + "_old;"
+            "CREATE TABLE " + name + t.definition + t.options + ";"
+            "INSERT OR REPLACE INTO " + name + "(" + t.columns + ") SELECT " + t.columns + " FROM " + name +
+            "_old ORDER BY rowid;"
+            "DROP TABLE " + name + "_old;");
+  }
+  db.Exec(
+      "CREATE INDEX IF NOT EXISTS shortnames_short ON shortnames(dir, short);"
+      "PRAGMA user_version = " + std::to_string(kStateLayout) + ";");
+  // The journal's old numbering, if any, is no longer used.
+  {
+    auto st = db.Prepare("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'");
+    if (st.Step()) db.Exec("DELETE FROM sqlite_sequence WHERE name = 'journal'");
+  }
+  tx.Commit();
+}
+
+}  // namespace
+
 SqliteDb& Machine::State() {
   if (!state_) {
     try {
-      state_ = std::make_unique<SqliteDb>(dir_ / "state.db", true);
-      state_->Exec(
-          "CREATE TABLE IF NOT EXISTS locks(path TEXT PRIMARY KEY);"
-          "CREATE TABLE IF NOT EXISTS journal(id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT,"
-          " program TEXT, kind TEXT, text TEXT);"
-          "CREATE TABLE IF NOT EXISTS kv(key TEXT PRIMARY KEY, value TEXT);"
-          "CREATE TABLE IF NOT EXISTS attrs(path TEXT PRIMARY KEY, attrs INTEGER NOT NULL);"
-          "CREATE TABLE IF NOT EXISTS shortnames(dir TEXT NOT NULL, long TEXT NOT NULL,"
-          " short TEXT NOT NULL, PRIMARY KEY(dir, long));"
-          "CREATE INDEX IF NOT EXISTS shortnames_short ON shortnames(dir, short);");
+      auto db = std::make_unique<SqliteDb>(dir_ / "state.db", true);
+      if (StateLayout(*db) < kStateLayout) UpgradeState(*db);
+      state_ = std::move(db);
     } catch (const SqliteError& e) {
       state_.reset();
       throw MachineError(std::string("machine state: ") + e.what());

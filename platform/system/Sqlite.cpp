@@ -40,10 +40,12 @@ SqliteDb::SqliteDb(const std::filesystem::path& file, bool create)
     // The log and its index stay between runs, emptied at the last close rather than
     // deleted: a program neither creates two files per database when it starts nor deletes
     // them when it ends. Emptied, the log holds nothing that could meet another database
-    // put in this one's place.
+    // put in this one's place. While the database is open the log keeps its size, and is
+    // carried into the database (two flushes to disk) every 8,192 pages rather than every
+    // 1,000: thousands of file calls in a row wrote more in flushes than in data.
     int persist = 1;
     sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
-    Exec("PRAGMA journal_size_limit=0");
+    Exec("PRAGMA journal_size_limit=67108864; PRAGMA wal_autocheckpoint=8192");
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;
