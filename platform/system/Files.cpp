@@ -25,6 +25,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/DirectoryCache.h"
 #include "platform/system/FileAttributes.h"
+#include "platform/system/FolderListing.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Leftovers.h"
 #include "platform/system/Machine.h"
@@ -320,92 +321,6 @@ struct FindState {
 std::mutex g_findMutex;
 std::set<FindState*> g_finds;
 
-// Windows wildcard matching, case-insensitive: '*' any run, '?' one character (or none at
-// the end of the name or before its period).
-bool Glob(const std::string& pat, size_t pi, const std::string& s, size_t si) {
-  while (pi < pat.size()) {
-    char c = pat[pi];
-    if (c == '*') {
-      while (pi < pat.size() && pat[pi] == '*') ++pi;
-      if (pi == pat.size()) return true;
-      for (size_t k = si; k <= s.size(); ++k)
-        if (Glob(pat, pi, s, k)) return true;
-      return false;
-    }
-    if (c == '?') {
-      if (si < s.size() && Glob(pat, pi + 1, s, si + 1)) return true;
-      if (si == s.size() || s[si] == '.') return Glob(pat, pi + 1, s, si);
-      return false;
-    }
-    if (si >= s.size() || pat[pi] != s[si]) {
-      // "name." matches a name without extension.
-      if (c == '.' && si == s.size() && pi + 1 == pat.size()) return true;
-      return false;
-    }
-    ++pi;
-    ++si;
-  }
-  return si == s.size();
-}
-
-bool MatchMask(const std::string& mask, const std::string& name) {
-  std::string m = FoldCase(mask), n = FoldCase(name);
-  if (m == "*" || m == "*.*") return true;
-  if (Glob(m, 0, n, 0)) return true;
-  // "x.*" also matches "x" (a name without a period).
-  if (m.size() >= 2 && m.compare(m.size() - 2, 2, ".*") == 0 && n.find('.') == std::string::npos)
-    return Glob(m.substr(0, m.size() - 2), 0, n, 0);
-  return false;
-}
-
-FILETIME Ft(std::uint64_t v) { return FILETIME::from(v); }
-
-std::string JoinKey(const std::string& dirKey, const std::string& name) {
-  return dirKey.back() == '/' ? dirKey + name : dirKey + "/" + name;
-}
-
-// What a folder listing knows for all its entries at once: the folder's key, the stored
-// attributes and the short names of the entries (null: asked entry by entry).
-struct ListingInfo {
-  std::string dirKey;
-  const std::unordered_map<std::string, DWORD>* records = nullptr;
-  const std::unordered_map<std::string, std::string>* shortNames = nullptr;
-};
-
-bool FillFindData(Machine& m, const fs::path& dir, const ListingInfo& info, const std::string& name,
-                  WIN32_FIND_DATA& d) {
-  fs::path host = dir / name;
-  struct stat st;
-  if (::lstat(host.c_str(), &st) != 0) return false;
-  const bool link = S_ISLNK(st.st_mode);
-  if (link && ::stat(host.c_str(), &st) != 0) return false;
-  const bool isDir = S_ISDIR(st.st_mode);
-  const bool dots = name == "." || name == "..";
-  // A link's attributes are its target's, under the target's key.
-  const bool byName = !dots && !link && !info.dirKey.empty();
-  DWORD a = info.records && byName
-                ? StoredAttributesFrom(*info.records, name, isDir)
-                : StoredAttributes(m, byName ? JoinKey(info.dirKey, name) : CanonicalKey(host), isDir);
-  if (isDir) a |= FILE_ATTRIBUTE_DIRECTORY;
-  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
-  d = WIN32_FIND_DATA{};
-  d.dwFileAttributes = a;
-  d.ftLastWriteTime = Ft(StatTime(st.st_mtim));
-  d.ftLastAccessTime = Ft(StatTime(st.st_atim));
-  d.ftCreationTime = d.ftLastWriteTime;
-  std::uint64_t size = isDir ? 0 : std::uint64_t(st.st_size);
-  d.nFileSizeHigh = DWORD(size >> 32);
-  d.nFileSizeLow = DWORD(size & 0xFFFFFFFFu);
-  d.cFileName = name;
-  if (!dots) {
-    auto known = info.shortNames ? info.shortNames->find(name) : decltype(info.shortNames->end()){};
-    std::string alt = info.shortNames && known != info.shortNames->end() ? known->second
-                                                                          : ShortNameOf(m, dir, name);
-    if (alt != name) d.cAlternateFileName = alt;
-  }
-  return true;
-}
-
 // ---- file handles ----------------------------------------------------------------------
 
 struct FileState {
@@ -491,6 +406,8 @@ BOOL SetFileAttributes(const std::string& path, DWORD attributes) {
     if (!Look(m, path, p)) return FALSE;
     if (!p.exists) return Fail(MissingError(p));
     if (p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
+    // Attributes that already are what is asked cost a read, not a write.
+    if (StoredAttributes(m, KeyOf(p), p.isDir) == (attributes & kSettableBits)) return TRUE;
     // The read of the current record and the write share one transaction.
     Record(m, [&] {
       if (p.isDir)
@@ -763,14 +680,25 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       return INVALID_HANDLE_VALUE;
     }
     bool wild = mask.find_first_of("*?") != std::string::npos;
-    ListingInfo info;
-    info.dirKey = KeyOf(dir);
+    const ListedFolder folder{dir.r.host, KeyOf(dir), dir.r.readOnly};
+    auto state = std::make_unique<FindState>();
+    auto handle = [&]() -> HANDLE {
+      if (state->items.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+      }
+      *data = state->items[0];
+      state->next = 1;
+      std::lock_guard lock(g_findMutex);
+      g_finds.insert(state.get());
+      return static_cast<HANDLE>(state.release());
+    };
     // A plain name present as spelled is the one answer: no listing needed. Names that
     // could be short names, or "name." (a name without extension), take the full way.
     if (!wild && mask.find('~') == std::string::npos && mask.back() != '.' && mask.back() != ' ' &&
         !IsWriteTempName(mask) && mask != "..") {
       WIN32_FIND_DATA d;
-      bool found = FillFindData(m, dir.r.host, info, mask, d);
+      bool found = FindDataOf(m, folder, mask, d);
       if (!found) {
         // Spelled otherwise on disk: the folder's cached listing knows the name, or that
         // there is none.
@@ -780,81 +708,16 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
             SetLastError(ERROR_FILE_NOT_FOUND);
             return INVALID_HANDLE_VALUE;
           }
-          found = FillFindData(m, dir.r.host, info, exact.host.filename().string(), d);
+          found = FindDataOf(m, folder, exact.host.filename().string(), d);
         }
       }
       if (found) {
-        auto* state = new FindState;
         state->items.push_back(std::move(d));
-        *data = state->items[0];
-        state->next = 1;
-        std::lock_guard lock(g_findMutex);
-        g_finds.insert(state);
-        return static_cast<HANDLE>(state);
+        return handle();
       }
     }
-    std::vector<std::string> names;
-    if (!IsDriveRoot(dir) && wild) {
-      names.push_back(".");
-      names.push_back("..");
-    }
-    std::vector<std::string> entries;
-    std::error_code ec;
-    for (auto it = fs::directory_iterator(dir.r.host, ec); !ec && it != fs::directory_iterator();
-         it.increment(ec)) {
-      std::string name = it->path().filename().string();
-      if (IsWriteTempName(name)) continue;
-      entries.push_back(name);
-    }
-    {
-      std::vector<std::pair<std::string, std::string>> byFolded;
-      byFolded.reserve(entries.size());
-      for (auto& e : entries) byFolded.emplace_back(FoldCase(e), std::move(e));
-      std::sort(byFolded.begin(), byFolded.end(),
-                [](const auto& a, const auto& b) { return a.first < b.first; });
-      for (size_t i = 0; i < byFolded.size(); ++i) entries[i] = std::move(byFolded[i].second);
-    }
-    // One pass: the short names the match needs are read (or given) for the whole folder at
-    // once, and so are the stored attributes of a listing of several entries.
-    const bool matchShort = wild || mask.find('~') != std::string::npos;
-    std::unordered_map<std::string, std::string> shortNames;
-    if (matchShort) shortNames = ShortNamesIn(m, info.dirKey, entries, entries);
-    std::vector<std::string> matched;
-    for (auto& name : entries) {
-      bool match = MatchMask(mask, name);
-      if (!match && matchShort && !IsShortName(name)) {
-        const std::string& alt = shortNames[name];
-        match = wild ? MatchMask(mask, alt) : SameText(alt, mask);
-      }
-      if (match) matched.push_back(name);
-    }
-    if (!matchShort) shortNames = ShortNamesIn(m, info.dirKey, entries, matched);
-    info.shortNames = &shortNames;
-    std::unordered_map<std::string, DWORD> records;
-    if (matched.size() > 4) {
-      records = StoredAttributesIn(m, info.dirKey);
-      info.records = &records;
-    }
-    auto* state = new FindState;
-    for (auto& name : names) {
-      if (!MatchMask(mask, name)) continue;
-      WIN32_FIND_DATA d;
-      if (FillFindData(m, dir.r.host, info, name, d)) state->items.push_back(d);
-    }
-    for (auto& name : matched) {
-      WIN32_FIND_DATA d;
-      if (FillFindData(m, dir.r.host, info, name, d)) state->items.push_back(std::move(d));
-    }
-    if (state->items.empty()) {
-      delete state;
-      SetLastError(ERROR_FILE_NOT_FOUND);
-      return INVALID_HANDLE_VALUE;
-    }
-    *data = state->items[0];
-    state->next = 1;
-    std::lock_guard lock(g_findMutex);
-    g_finds.insert(state);
-    return static_cast<HANDLE>(state);
+    if (!ListMatching(m, folder, mask, !IsDriveRoot(dir) && wild, state->items)) return INVALID_HANDLE_VALUE;
+    return handle();
   });
 }
 

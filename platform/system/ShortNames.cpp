@@ -85,18 +85,23 @@ std::vector<std::string> ListNames(const fs::path& dir) {
   return names;
 }
 
-// Gives longName the first free NAME~N.EXT of the folder key and records it.
+// Gives longName the first free NAME~N.EXT of the folder key and records it. firstFree,
+// kept across the names of one batch, holds for each NAME.EXT the N below which all are
+// taken: names only become taken during a batch, so a folder of many similar names is
+// numbered in one pass rather than trying every lower N again for each name.
 std::string Assign(Machine& m, const std::string& key, const std::string& longName,
-                   std::set<std::string>& taken) {
+                   std::set<std::string>& taken, std::unordered_map<std::string, int>* firstFree = nullptr) {
   size_t dot = longName.rfind('.');
   std::string base = ShortPart(dot == std::string::npos ? longName : longName.substr(0, dot), 8);
   std::string ext = dot == std::string::npos ? "" : ShortPart(longName.substr(dot + 1), 3);
   if (base.empty()) base = "_";
-  for (int n = 1; n < 1000000; ++n) {
+  int* next = firstFree ? &firstFree->try_emplace(base + "." + ext, 1).first->second : nullptr;
+  for (int n = next ? *next : 1; n < 1000000; ++n) {
     std::string suffix = "~" + std::to_string(n);
     std::string cand = base.substr(0, std::min(base.size(), 8 - suffix.size())) + suffix;
     if (!ext.empty()) cand += "." + ext;
     if (!taken.insert(cand).second) continue;
+    if (next) *next = n + 1;
     auto ins = m.State().Prepare("INSERT OR REPLACE INTO shortnames(dir, long, short) VALUES(?,?,?)");
     ins.Bind(1, key).Bind(2, FoldCase(longName)).Bind(3, cand);
     ins.Step();
@@ -147,7 +152,8 @@ std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std:
   if (missing.empty()) return out;
   SqliteTransaction tx(m.State());
   std::set<std::string> taken = TakenNames(m, dirKey, entries);
-  for (auto* n : missing) out[*n] = Assign(m, dirKey, *n, taken);
+  std::unordered_map<std::string, int> firstFree;
+  for (auto* n : missing) out[*n] = Assign(m, dirKey, *n, taken, &firstFree);
   tx.Commit();
   return out;
 }

@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <map>
+#include <set>
 
 #include "platform/system/Files.h"
 #include "platform/system/FolderListing.h"
 #include "platform/system/LastError.h"
+#include "platform/system/ShortNames.h"
 #include "support/TempMachine.h"
 
 using namespace win;
@@ -137,4 +141,63 @@ TEST_F(FolderListing, BadFoldersAreRefusedWithTheirError) {
   EXPECT_TRUE(FolderHasSubFolder("C:\\"));
   EXPECT_TRUE(ListFolder("C:\\", v));
   EXPECT_FALSE(v.empty());
+}
+
+TEST_F(FolderListing, AFirstListingNumbersManySimilarNamesAroundTheTakenOnes) {
+  ASSERT_TRUE(CreateDirectory("C:\\N"));
+  // Taken before the listing: a real 8.3 name, and a short name given earlier.
+  HostPut("N/FICHIE~2.TXT");
+  HostPut("N/Fichier ancien.txt");
+  ASSERT_EQ(ShortNameOf(pc.machine(), pc.c() / "N", "Fichier ancien.txt"), "FICHIE~1.TXT");
+  for (int i = 0; i < 30; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Fichier %02d.txt", i);
+    HostPut(std::string("N/") + name);
+  }
+  HostPut("N/Fichier 00.dat");
+  std::vector<WIN32_FIND_DATA> listed;
+  ASSERT_TRUE(ListFolder("C:\\N", listed));
+  ASSERT_EQ(listed.size(), 33u);
+  std::set<std::string> shortNames;
+  std::map<std::string, std::string> byName;
+  for (const auto& d : listed) {
+    const std::string alt = d.cAlternateFileName.empty() ? d.cFileName : d.cAlternateFileName;
+    EXPECT_TRUE(shortNames.insert(FoldCase(alt)).second) << alt << " given twice";
+    byName[d.cFileName] = alt;
+  }
+  // In the folder's order, each the first number still free; other extensions apart.
+  EXPECT_EQ(byName["Fichier 00.txt"], "FICHIE~3.TXT");
+  EXPECT_EQ(byName["Fichier 01.txt"], "FICHIE~4.TXT");
+  EXPECT_EQ(byName["Fichier 06.txt"], "FICHIE~9.TXT");
+  EXPECT_EQ(byName["Fichier 07.txt"], "FICHI~10.TXT");
+  EXPECT_EQ(byName["Fichier 00.dat"], "FICHIE~1.DAT");
+  // Kept from then on, and the names resolve back.
+  EXPECT_EQ(ShortNameOf(pc.machine(), pc.c() / "N", "Fichier 29.txt"), byName["Fichier 29.txt"]);
+  EXPECT_EQ(LongNameOfShort(pc.machine(), pc.c() / "N", "fichi~10.txt"), "Fichier 07.txt");
+  // Find gives the same.
+  const auto found = ByFind("C:\\N");
+  ASSERT_EQ(found.size(), listed.size());
+  for (std::size_t i = 0; i < found.size(); ++i) EXPECT_EQ(found[i].cAlternateFileName, listed[i].cAlternateFileName);
+}
+
+TEST_F(FolderListing, FilesOfAReadOnlyDriveReadAsReadOnlyInEveryWay) {
+  const DWORD byPath = GetFileAttributes("Z:\\etc\\passwd");
+  ASSERT_NE(byPath, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(byPath & FILE_ATTRIBUTE_READONLY);
+  WIN32_FIND_DATA d;
+  for (const char* pattern : {"Z:\\etc\\passwd", "Z:\\etc\\passw?"}) {
+    HANDLE h = FindFirstFile(pattern, &d);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << pattern;
+    FindClose(h);
+    EXPECT_EQ(d.dwFileAttributes, byPath) << pattern;
+  }
+  std::vector<WIN32_FIND_DATA> listed;
+  ASSERT_TRUE(ListFolder("Z:\\etc", listed));
+  bool seen = false;
+  for (const auto& e : listed) {
+    if (e.cFileName != "passwd") continue;
+    seen = true;
+    EXPECT_EQ(e.dwFileAttributes, byPath);
+  }
+  EXPECT_TRUE(seen);
 }
