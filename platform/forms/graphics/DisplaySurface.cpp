@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
+#include <dlfcn.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -76,6 +77,37 @@ class HeadlessSurface : public DisplaySurface {
 
 // --- X11 -------------------------------------------------------------------------------------
 
+// libX11 is loaded when a display is first used: a program without one (headless, or under
+// a UI script) does not load it and the libraries it needs at every start.
+#define WI_X11_FUNCTIONS(F)                                                                        \
+  F(XOpenDisplay) F(XSetIOErrorHandler) F(XSetErrorHandler) F(XInternAtom) F(XFlush)              \
+  F(XChangeProperty) F(XPending) F(XSetInputFocus) F(XSendEvent) F(XUnmapWindow)                  \
+  F(XUndefineCursor) F(XTranslateCoordinates) F(XSync) F(XSetWMProtocols) F(XSetWMNormalHints)    \
+  F(XSetWMHints) F(XSetTransientForHint) F(XSetClassHint) F(XPutImage) F(XPeekEvent)              \
+  F(XNextEvent) F(XMoveResizeWindow) F(XMapRaised) F(XLookupString) F(XGetWindowAttributes)       \
+  F(XGetImage) F(XFreeGC) F(XDestroyWindow) F(XDefineCursor) F(XCreateWindow) F(XCreateImage)     \
+  F(XCreateGC) F(XCreateFontCursor) F(XCheckIfEvent)
+
+struct XLib {
+#define WI_X11_POINTER(name) decltype(&::name) name = nullptr;
+  WI_X11_FUNCTIONS(WI_X11_POINTER)
+#undef WI_X11_POINTER
+} xlib;
+
+// False when the library or one of its functions cannot be found: then there is no display.
+bool LoadXLib() {
+  static const bool loaded = [] {
+    void* lib = ::dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return false;
+#define WI_X11_LOAD(name) \
+  if (!(xlib.name = reinterpret_cast<decltype(&::name)>(::dlsym(lib, #name)))) return false;
+    WI_X11_FUNCTIONS(WI_X11_LOAD)
+#undef WI_X11_LOAD
+    return true;
+  }();
+  return loaded;
+}
+
 class X11Surface;
 std::recursive_mutex xMutex;
 Display* xDisplay = nullptr;
@@ -110,13 +142,13 @@ Display* Connection() {
   if (xDisplay) return xDisplay;
   const char* d = std::getenv("DISPLAY");
   const char* headless = std::getenv("WI_HEADLESS");
-  if ((headless && std::string(headless) == "1") || !d || !*d) return nullptr;
-  xDisplay = XOpenDisplay(nullptr);
+  if ((headless && std::string(headless) == "1") || !d || !*d || !LoadXLib()) return nullptr;
+  xDisplay = xlib.XOpenDisplay(nullptr);
   if (!xDisplay) return nullptr;
   xDisplayName = d;
-  XSetIOErrorHandler(DisplayLost);
-  XSetErrorHandler(IgnoreError);
-  auto atom = [](const char* n) { return XInternAtom(xDisplay, n, False); };
+  xlib.XSetIOErrorHandler(DisplayLost);
+  xlib.XSetErrorHandler(IgnoreError);
+  auto atom = [](const char* n) { return xlib.XInternAtom(xDisplay, n, False); };
   atoms = Atoms{atom("WM_DELETE_WINDOW"), atom("WM_PROTOCOLS"), atom("_NET_WM_NAME"), atom("UTF8_STRING"),
                 atom("_NET_WM_WINDOW_TYPE"), atom("_NET_WM_WINDOW_TYPE_DIALOG"),
                 atom("_NET_WM_WINDOW_TYPE_NORMAL"), atom("_NET_WM_WINDOW_TYPE_TOOLTIP"), atom("_NET_WM_PID"),
@@ -147,40 +179,40 @@ class X11Surface : public DisplaySurface {
     a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                    PointerMotionMask | StructureNotifyMask | FocusChangeMask | LeaveWindowMask;
     w_ = std::max(1, o.width), h_ = std::max(1, o.height);
-    win_ = XCreateWindow(d, RootWindow(d, screen), o.x, o.y, unsigned(w_), unsigned(h_), 0, CopyFromParent,
+    win_ = xlib.XCreateWindow(d, RootWindow(d, screen), o.x, o.y, unsigned(w_), unsigned(h_), 0, CopyFromParent,
                          InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect | CWBitGravity | CWEventMask,
                          &a);
     SetTitleLocked(o.title);
     if (!o.popup) {
       Atom protocols[] = {atoms.wmDelete};
-      XSetWMProtocols(d, win_, protocols, 1);
+      xlib.XSetWMProtocols(d, win_, protocols, 1);
       std::string cls = o.className.empty() ? std::string("Program") : o.className;
       std::string instance = cls;
       for (char& c : instance) c = char(std::tolower(static_cast<unsigned char>(c)));
       XClassHint ch{instance.data(), cls.data()};
-      XSetClassHint(d, win_, &ch);
+      xlib.XSetClassHint(d, win_, &ch);
       XWMHints wh{};
       wh.flags = InputHint | StateHint;
       wh.input = True;
       wh.initial_state = NormalState;
-      XSetWMHints(d, win_, &wh);
+      xlib.XSetWMHints(d, win_, &wh);
       SetSizeHints(o.x, o.y, o.placed);
-      if (o.transientFor) XSetTransientForHint(d, win_, Window(o.transientFor));
+      if (o.transientFor) xlib.XSetTransientForHint(d, win_, Window(o.transientFor));
       long pid = long(getpid());
-      XChangeProperty(d, win_, atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+      xlib.XChangeProperty(d, win_, atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
                       reinterpret_cast<unsigned char*>(&pid), 1);
     }
     Atom type = o.popup ? atoms.netWmTypeTooltip : o.dialog ? atoms.netWmTypeDialog : atoms.netWmTypeNormal;
-    XChangeProperty(d, win_, atoms.netWmType, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
-    gc_ = XCreateGC(d, win_, 0, nullptr);
+    xlib.XChangeProperty(d, win_, atoms.netWmType, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+    gc_ = xlib.XCreateGC(d, win_, 0, nullptr);
     Windows()[win_] = this;
   }
   ~X11Surface() override {
     std::lock_guard lock(xMutex);
     Windows().erase(win_);
-    XFreeGC(d_, gc_);
-    XDestroyWindow(d_, win_);
-    XFlush(d_);
+    xlib.XFreeGC(d_, gc_);
+    xlib.XDestroyWindow(d_, win_);
+    xlib.XFlush(d_);
   }
   void Present(const Surface& px, const RECT* dirty) override {
     if (px.width <= 0 || px.height <= 0) return;
@@ -188,7 +220,7 @@ class X11Surface : public DisplaySurface {
     int depth = DefaultDepth(d_, DefaultScreen(d_));
     Visual* vis = DefaultVisual(d_, DefaultScreen(d_));
     // 24/32-bit TrueColor takes 0x00RRGGBB words as they are.
-    XImage* img = XCreateImage(d_, vis, unsigned(depth), ZPixmap, 0,
+    XImage* img = xlib.XCreateImage(d_, vis, unsigned(depth), ZPixmap, 0,
                                reinterpret_cast<char*>(const_cast<std::uint32_t*>(px.pixels.data())),
                                unsigned(px.width), unsigned(px.height), 32, px.width * 4);
     if (!img) return;
@@ -196,53 +228,53 @@ class X11Surface : public DisplaySurface {
     RECT all{0, 0, px.width, px.height};
     IntersectRect(&r, &r, &all);
     if (!IsRectEmpty(&r))
-      XPutImage(d_, win_, gc_, img, r.left, r.top, r.left, r.top, unsigned(r.Width()), unsigned(r.Height()));
+      xlib.XPutImage(d_, win_, gc_, img, r.left, r.top, r.left, r.top, unsigned(r.Width()), unsigned(r.Height()));
     img->data = nullptr;  // the pixels are the surface's
     XDestroyImage(img);
-    XFlush(d_);
+    xlib.XFlush(d_);
   }
   void SetTitle(const std::string& t) override {
     std::lock_guard lock(xMutex);
     SetTitleLocked(t);
-    XFlush(d_);
+    xlib.XFlush(d_);
   }
   void SetBounds(int x, int y, int w, int h) override {
     std::lock_guard lock(xMutex);
     w_ = std::max(1, w), h_ = std::max(1, h);
     if (!popup_) SetSizeHints(x, y, true);
-    XMoveResizeWindow(d_, win_, x, y, unsigned(w_), unsigned(h_));
-    XFlush(d_);
+    xlib.XMoveResizeWindow(d_, win_, x, y, unsigned(w_), unsigned(h_));
+    xlib.XFlush(d_);
   }
   void Show(bool v) override {
     std::lock_guard lock(xMutex);
     if (v == shown_) return;
     shown_ = v;
     if (v) {
-      XMapRaised(d_, win_);
+      xlib.XMapRaised(d_, win_);
     } else {
-      XUnmapWindow(d_, win_);
+      xlib.XUnmapWindow(d_, win_);
       // A window manager learns of a withdrawn window through this synthetic unmap.
       XEvent e{};
       e.xunmap.type = UnmapNotify;
       e.xunmap.event = RootWindow(d_, DefaultScreen(d_));
       e.xunmap.window = win_;
-      XSendEvent(d_, e.xunmap.event, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+      xlib.XSendEvent(d_, e.xunmap.event, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
       mapped_ = false;
       focusWanted_ = false;
     }
-    XFlush(d_);
+    xlib.XFlush(d_);
   }
   bool IsX11() const override { return true; }
   unsigned long NativeWindow() const override { return win_; }
   void SetBusyCursor(bool busy) override {
     std::lock_guard lock(xMutex);
     if (busy) {
-      static Cursor watch = XCreateFontCursor(d_, XC_watch);
-      XDefineCursor(d_, win_, watch);
+      static Cursor watch = xlib.XCreateFontCursor(d_, XC_watch);
+      xlib.XDefineCursor(d_, win_, watch);
     } else {
-      XUndefineCursor(d_, win_);
+      xlib.XUndefineCursor(d_, win_);
     }
-    XFlush(d_);
+    xlib.XFlush(d_);
   }
   void Focus() override {
     std::lock_guard lock(xMutex);
@@ -252,7 +284,7 @@ class X11Surface : public DisplaySurface {
       return;
     }
     focusWanted_ = false;
-    XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
+    xlib.XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
     // With a window manager: also ask it to activate (raise) the window.
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -261,8 +293,8 @@ class X11Surface : public DisplaySurface {
     e.xclient.format = 32;
     e.xclient.data.l[0] = 1;  // from an application
     e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d_, RootWindow(d_, DefaultScreen(d_)), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-    XFlush(d_);
+    xlib.XSendEvent(d_, RootWindow(d_, DefaultScreen(d_)), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    xlib.XFlush(d_);
   }
   bool Viewable() const override { return mapped_; }
   void Dispatch(const DisplayEvent& e) {
@@ -273,7 +305,7 @@ class X11Surface : public DisplaySurface {
     mapped_ = on;
     if (on && focusWanted_) {
       focusWanted_ = false;
-      XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
+      xlib.XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
     }
   }
   bool SizeChanged(int w, int h) {
@@ -284,7 +316,7 @@ class X11Surface : public DisplaySurface {
   bool PositionChanged(POINT* p) {
     int x = 0, y = 0;
     Window child;
-    XTranslateCoordinates(d_, win_, RootWindow(d_, DefaultScreen(d_)), 0, 0, &x, &y, &child);
+    xlib.XTranslateCoordinates(d_, win_, RootWindow(d_, DefaultScreen(d_)), 0, 0, &x, &y, &child);
     if (x == x_ && y == y_) return false;
     x_ = x, y_ = y;
     *p = POINT{x, y};
@@ -295,12 +327,12 @@ class X11Surface : public DisplaySurface {
   void SetTitleLocked(const std::string& t) {
     std::string latin1;
     if (ToLatin1(t, latin1))
-      XChangeProperty(d_, win_, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
+      xlib.XChangeProperty(d_, win_, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
                       reinterpret_cast<const unsigned char*>(latin1.data()), int(latin1.size()));
     else
-      XChangeProperty(d_, win_, XA_WM_NAME, atoms.utf8String, 8, PropModeReplace,
+      xlib.XChangeProperty(d_, win_, XA_WM_NAME, atoms.utf8String, 8, PropModeReplace,
                       reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
-    XChangeProperty(d_, win_, atoms.netWmName, atoms.utf8String, 8, PropModeReplace,
+    xlib.XChangeProperty(d_, win_, atoms.netWmName, atoms.utf8String, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
   }
   void SetSizeHints(int x, int y, bool placed) {
@@ -316,7 +348,7 @@ class X11Surface : public DisplaySurface {
       sh.min_width = sh.max_width = w_;
       sh.min_height = sh.max_height = h_;
     }
-    XSetWMNormalHints(d_, win_, &sh);
+    xlib.XSetWMNormalHints(d_, win_, &sh);
   }
   Display* d_;
   Window win_;
@@ -433,9 +465,9 @@ void DiscardPendingInput() {
   std::lock_guard lock(xMutex);
   if (!xDisplay) return;
   // Everything the server received before this round trip is in the queue afterwards.
-  XSync(xDisplay, False);
+  xlib.XSync(xDisplay, False);
   XEvent ev;
-  while (XCheckIfEvent(xDisplay, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return IsInputEvent(*e); }, nullptr)) {
+  while (xlib.XCheckIfEvent(xDisplay, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return IsInputEvent(*e); }, nullptr)) {
   }
 }
 
@@ -448,7 +480,7 @@ int PumpDisplayEvents(int timeoutMs) {
     {
       std::unique_lock lock(xMutex);
       if (!xDisplay) return count;
-      if (!XPending(xDisplay)) {
+      if (!xlib.XPending(xDisplay)) {
         if (timeoutMs <= 0 || count > 0) return count;
         pollfd p{ConnectionNumber(xDisplay), POLLIN, 0};
         lock.unlock();
@@ -456,9 +488,9 @@ int PumpDisplayEvents(int timeoutMs) {
         lock.lock();
         timeoutMs = 0;
         // XPending reads the connection, so a server gone away is noticed here.
-        if (r <= 0 || !XPending(xDisplay)) return count;
+        if (r <= 0 || !xlib.XPending(xDisplay)) return count;
       }
-      XNextEvent(xDisplay, &ev);
+      xlib.XNextEvent(xDisplay, &ev);
       auto it = Windows().find(ev.xany.window);
       if (it == Windows().end()) continue;
       target = it->second;
@@ -493,7 +525,7 @@ int PumpDisplayEvents(int timeoutMs) {
         case MotionNotify: {
           // Only the latest position of a run of moves matters.
           XEvent next;
-          if (XPending(xDisplay) && (XPeekEvent(xDisplay, &next), next.type == MotionNotify) &&
+          if (xlib.XPending(xDisplay) && (xlib.XPeekEvent(xDisplay, &next), next.type == MotionNotify) &&
               next.xmotion.window == ev.xmotion.window)
             continue;
           e.kind = DisplayEvent::MouseMove;
@@ -523,7 +555,7 @@ int PumpDisplayEvents(int timeoutMs) {
         case KeyRelease: {
           char buf[16];
           KeySym sym = 0;
-          int n = XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
+          int n = xlib.XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
           e.kind = ev.type == KeyPress ? DisplayEvent::KeyDown : DisplayEvent::KeyUp;
           e.key = VirtualKey(sym);
           e.shift = ShiftState(ev.xkey.state);
@@ -573,8 +605,8 @@ bool ReadBackX11(const DisplaySurface& s, Surface& out) {
   std::lock_guard lock(xMutex);
   Window w = Window(s.NativeWindow());
   XWindowAttributes a;
-  if (!XGetWindowAttributes(xDisplay, w, &a)) return false;
-  XImage* img = XGetImage(xDisplay, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+  if (!xlib.XGetWindowAttributes(xDisplay, w, &a)) return false;
+  XImage* img = xlib.XGetImage(xDisplay, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
   if (!img) return false;
   out = Surface(a.width, a.height);
   for (int y = 0; y < a.height; ++y)
