@@ -68,11 +68,12 @@ const std::vector<Frame> kFlatCheckFrames = {
     {"gttgtt"}, {"gttgtk"}, {"gttgtg"}, {"gllgll"}, {"gllglk"}, {"gllglg"},
     {"gllgll"}, {"gllglg"}, {"gllglg"}};
 
+// Drawn when first shown.
 const bool kStripsRegistered = [] {
-  win::RegisterBitmapResource("VCRADCHK_CHECKBOXES", Strip(kCheck, kCheckFrames));
-  win::RegisterBitmapResource("VCRADCHK_RADIOBUTTONS", Strip(kRadio, kRadioFrames));
-  win::RegisterBitmapResource("VCRADCHK_FLATCHECKBOXES", Strip(kCheck, kFlatCheckFrames));
-  win::RegisterBitmapResource("VCRADCHK_FLATRADIOBUTTONS", Strip(kRadio, kFlatRadioFrames));
+  win::RegisterBitmapResourceSource("VCRADCHK_CHECKBOXES", [] { return Strip(kCheck, kCheckFrames); });
+  win::RegisterBitmapResourceSource("VCRADCHK_RADIOBUTTONS", [] { return Strip(kRadio, kRadioFrames); });
+  win::RegisterBitmapResourceSource("VCRADCHK_FLATCHECKBOXES", [] { return Strip(kCheck, kFlatCheckFrames); });
+  win::RegisterBitmapResourceSource("VCRADCHK_FLATRADIOBUTTONS", [] { return Strip(kRadio, kFlatRadioFrames); });
   return true;
 }();
 

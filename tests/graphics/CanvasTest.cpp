@@ -120,6 +120,36 @@ TEST(Bitmap, ResourcesComeFromTextPixelMaps) {
   EXPECT_EQ(b.TransparentColor(), clBlack);  // lower-left pixel
   EXPECT_THROW(b.LoadFromResourceName(0, "NO_SUCH"), Exception);
   EXPECT_THROW(RegisterBitmapResource("BAD", ". 000000\n\n.x\n"), Exception);
+
+  // A resource made when first asked for, once; registered again it is made anew.
+  int made = 0;
+  RegisterBitmapResourceSource("Test_Lazy", [&] {
+    ++made;
+    return std::string(". 808000\n# 000000\n\n#.\n");
+  });
+  EXPECT_EQ(made, 0);
+  TBitmap lazy;
+  lazy.LoadFromResourceName(0, "TEST_LAZY");
+  lazy.LoadFromResourceName(0, "test_lazy");
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(lazy.Width(), 2);
+  EXPECT_EQ(lazy.Canvas().Pixels(0, 0), clBlack);
+  RegisterBitmapResourceSource("TEST_LAZY", [&] {
+    ++made;
+    return std::string(". 808000\n\n...\n");
+  });
+  lazy.LoadFromResourceName(0, "TEST_LAZY");
+  EXPECT_EQ(made, 2);
+  EXPECT_EQ(lazy.Width(), 3);
+  // A plain map registered over a source replaces it.
+  RegisterBitmapResourceSource("TEST_LAZY", [&] {
+    ++made;
+    return std::string("bad");
+  });
+  RegisterBitmapResource("TEST_LAZY", ". 808000\n\n.\n");
+  lazy.LoadFromResourceName(0, "TEST_LAZY");
+  EXPECT_EQ(made, 2);
+  EXPECT_EQ(lazy.Width(), 1);
 }
 
 TEST(Png, SurfacesRoundTripThroughFiles) {

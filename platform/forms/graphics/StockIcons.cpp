@@ -3,8 +3,11 @@
 #include "platform/forms/graphics/ImageFiles.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <numbers>
 #include <optional>
 #include <vector>
@@ -137,17 +140,26 @@ Surface ConfirmationIcon() {
 
 // Edge functions of the triangle (16, 2), (30.5, 29), (1.5, 29); inside is where all are
 // non-negative, and each value is the distance to its edge.
+struct TrianglePoint {
+  double x, y;
+};
+constexpr TrianglePoint kTriangle[3] = {{16, 2}, {30.5, 29}, {1.5, 29}};
+
+// The edges' lengths, taken once rather than at each of the 16,384 samples.
+const std::array<double, 3> kEdgeLengths = [] {
+  std::array<double, 3> lengths{};
+  for (int i = 0; i < 3; ++i)
+    lengths[i] = std::hypot(kTriangle[(i + 1) % 3].x - kTriangle[i].x, kTriangle[(i + 1) % 3].y - kTriangle[i].y);
+  return lengths;
+}();
+
 double TriangleDepth(double x, double y) {
-  struct P {
-    double x, y;
-  };
-  const P v[3] = {{16, 2}, {30.5, 29}, {1.5, 29}};
   double depth = 1e9;
   for (int i = 0; i < 3; ++i) {
-    const P& a = v[i];
-    const P& b = v[(i + 1) % 3];
+    const TrianglePoint& a = kTriangle[i];
+    const TrianglePoint& b = kTriangle[(i + 1) % 3];
     double ex = b.x - a.x, ey = b.y - a.y;
-    double d = (ex * (y - a.y) - ey * (x - a.x)) / std::hypot(ex, ey);
+    double d = (ex * (y - a.y) - ey * (x - a.x)) / kEdgeLengths[i];
     depth = std::min(depth, d);
   }
   return depth;
@@ -197,13 +209,21 @@ Surface PrinterImage() {
 }  // namespace
 
 Surface DrawStockIcon(TStockIcon icon) {
+  // Each icon is drawn once per process: a program shows the same few many times.
+  static std::mutex mutex;
+  static std::map<TStockIcon, Surface> drawn;
+  std::lock_guard lock(mutex);
+  auto it = drawn.find(icon);
+  if (it != drawn.end()) return it->second;
+  Surface s;
   switch (icon) {
-    case TStockIcon::Warning: return WarningIcon();
-    case TStockIcon::Error: return ErrorIcon();
-    case TStockIcon::Information: return InformationIcon();
-    case TStockIcon::Confirmation: return ConfirmationIcon();
+    case TStockIcon::Warning: s = WarningIcon(); break;
+    case TStockIcon::Error: s = ErrorIcon(); break;
+    case TStockIcon::Information: s = InformationIcon(); break;
+    case TStockIcon::Confirmation: s = ConfirmationIcon(); break;
+    default: return WarningIcon();
   }
-  return WarningIcon();
+  return drawn.emplace(icon, std::move(s)).first->second;
 }
 
 std::string PictureBmp(const Surface& picture) {
