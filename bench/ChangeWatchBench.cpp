@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/UiDriver.h"
 #include "platform/shell/HostFolderWatch.h"
@@ -36,14 +37,11 @@
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+using bench::Median;
+
 namespace {
 
 double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 double CpuMs(int who) {
   rusage u{};

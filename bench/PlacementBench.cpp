@@ -17,12 +17,16 @@
 
 #include <unistd.h>
 
+#include "bench/BenchFigures.h"
 #include "platform/system/Machine.h"
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+using bench::LoadAverage;
+using bench::Median;
 
 namespace {
 
@@ -73,18 +77,6 @@ void Settle() { ::sync(); }
 // older copies (each backed up) within 2 times.
 constexpr double kFreshTarget = 1.5;
 constexpr double kOverTarget = 2.0;
-
-std::string LoadAverage() {
-  std::ifstream in("/proc/loadavg");
-  std::string one, five, fifteen;
-  in >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 double Seconds(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();

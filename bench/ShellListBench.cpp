@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/WindowPainter.h"
@@ -32,15 +33,13 @@
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+using bench::LoadAverage;
+using bench::Median;
+
 namespace {
 
 double Ms(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 // What a plain program does to show a folder: its names, sizes and times.
@@ -77,6 +76,7 @@ int main(int argc, char** argv) {
     std::ofstream(host / name) << std::string(std::size_t(100 + i % 5000), 'x');
   }
 
+  std::printf("load average before: %s\n", LoadAverage().c_str());
   auto* form = new TForm(nullptr);
   form->SetBounds(0, 0, 800, 600);
   auto* list = new TScShellList(form);
@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
   std::printf("  fill + first page painted       %8.2f ms  ratio %6.1f\n", fp, fp / p);
   std::printf("  refresh after one change        %8.2f ms  ratio %6.1f  target <= 15 ms: %s\n", rf, rf / p,
               rf <= 15 ? "met" : "MISSED");
+  std::printf("load average after: %s\n", LoadAverage().c_str());
   delete form;
   std::error_code ec;
   fs::remove_all(root, ec);

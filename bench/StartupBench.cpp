@@ -20,12 +20,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
 
 extern char** environ;
 
 namespace fs = std::filesystem;
+
+using bench::LoadAverage;
+using bench::Median;
 
 namespace {
 
@@ -35,18 +39,6 @@ constexpr double kTolvaneTargetMs = 40.0;
 struct Times {
   std::vector<double> wall, cpu;  // milliseconds
 };
-
-std::string LoadAverage() {
-  std::ifstream in("/proc/loadavg");
-  std::string one, five, fifteen;
-  in >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // Runs program with the extra environment and adds its wall and CPU time; false (with a
 // message) when it fails.
