@@ -406,9 +406,8 @@ BOOL SetFileAttributes(const std::string& path, DWORD attributes) {
     if (!Look(m, path, p)) return FALSE;
     if (!p.exists) return Fail(MissingError(p));
     if (p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
-    // Attributes that already are what is asked cost a read, not a write.
-    if (StoredAttributes(m, KeyOf(p), p.isDir) == (attributes & kSettableBits)) return TRUE;
-    // The read of the current record and the write share one transaction.
+    // The read of the current record and the write share one transaction; a record that
+    // already holds what is asked is not written again.
     Record(m, [&] {
       if (p.isDir)
         StoreAttributes(m, KeyOf(p), attributes & kSettableBits);
@@ -435,7 +434,6 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     if (DWORD e = CheckWritable(m, dst)) return Fail(e);
     OpenSource in;
     if (DWORD e = in.Open(src.r.host)) return Fail(e);
-    DWORD attrs = AttributesOf(m, src) & kSettableBits;
     NoteStagingWriter(m, dst.r.host);
     DWORD err = AtomicWrite(
         dst.r.host, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, StatTime(in.st.st_mtim));
@@ -445,8 +443,9 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     }
     NoteChange(m, dst.r.host, true, DT_REG);
     // The copy took the name dst was resolved to (found on disk, or as given when new).
+    // The source's attributes are read in the transaction that gives them to the copy.
     Record(m, [&] {
-      StoreFileAttributes(m, KeyOf(dst), attrs);
+      StoreFileAttributes(m, KeyOf(dst), AttributesOf(m, src) & kSettableBits);
       m.Journal("file", "copied " + Display(src) + " to " + Display(dst));
     });
     return TRUE;
