@@ -80,9 +80,17 @@ bool IsBadNameChar(char c) {
 }  // namespace
 
 std::string FoldCase(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
+  // Most names are ASCII: folded in place, byte for byte, up to the first other character.
+  std::string out = s;
+  size_t i = 0;
+  for (; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x80) break;
+    if (c >= 'a' && c <= 'z') out[i] = char(c - 32);
+  }
+  if (i == s.size()) return out;
+  out.resize(i);
+  while (i < s.size()) {
     size_t start = i;
     char32_t cp = NextCodePoint(s, i);
     if (cp < 0x80 || i - start > 1) {
