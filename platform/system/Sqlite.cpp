@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
@@ -21,8 +22,16 @@ namespace {
 }
 }  // namespace
 
+namespace {
+std::atomic<std::uint64_t> g_serial{0};
+}  // namespace
+
+bool SqliteCommitMark::operator==(const SqliteCommitMark& o) const {
+  return std::memcmp(bytes, o.bytes, sizeof bytes) == 0;
+}
+
 SqliteDb::SqliteDb(const std::filesystem::path& file, bool create)
-    : file_(file), cache_(std::make_shared<SqliteStatementCache>()) {
+    : file_(file), cache_(std::make_shared<SqliteStatementCache>()), serial_(++g_serial) {
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
   int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
@@ -103,6 +112,40 @@ std::string SqliteDb::IntegrityCheck() {
     result += st.ColumnText(0);
   }
   return result;
+}
+
+bool SqliteDb::CommitMark(SqliteCommitMark& out) {
+  if (sqlite3_get_autocommit(db_) == 0) return false;
+  // The log's index header (48 bytes) is kept twice at the start of the shared-memory
+  // file: a commit writes the second copy, then the first. Read in the other order, two
+  // equal copies are one header whole; it changes with every commit (its change counter,
+  // last frame and salts) and when the log starts over.
+  constexpr std::size_t kHeader = 48;
+  const volatile unsigned char* index = walIndex_.load(std::memory_order_acquire);
+  if (!index) {
+    struct Lock {
+      sqlite3_mutex* m;
+      ~Lock() { sqlite3_mutex_leave(m); }
+    } lock{sqlite3_db_mutex(db_)};
+    sqlite3_mutex_enter(lock.m);
+    sqlite3_file* f = nullptr;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &f) != SQLITE_OK || !f || !f->pMethods ||
+        f->pMethods->iVersion < 2 || !f->pMethods->xShmMap)
+      return false;
+    void volatile* region = nullptr;
+    // The region this connection has mapped already; nothing is made or grown here.
+    if (f->pMethods->xShmMap(f, 0, 32768, 0, &region) != SQLITE_OK || !region) return false;
+    index = static_cast<const volatile unsigned char*>(region);
+    walIndex_.store(index, std::memory_order_release);
+  }
+  unsigned char first[kHeader], second[kHeader];
+  for (std::size_t i = 0; i < kHeader; ++i) first[i] = index[i];
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  for (std::size_t i = 0; i < kHeader; ++i) second[i] = index[kHeader + i];
+  // Byte 12 (isInit) is set once the header is valid.
+  if (std::memcmp(first, second, kHeader) != 0 || first[12] != 1) return false;
+  std::memcpy(out.bytes, first, kHeader);
+  return true;
 }
 
 SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {

@@ -1,5 +1,6 @@
 #pragma once
 // Thin RAII wrapper over SQLite used by the registry and the machine's state store.
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -25,6 +26,14 @@ class SqliteError : public std::runtime_error {
 class SqliteStatement;
 struct SqliteStatementCache;
 
+// What the write-ahead log's index says of the committed state of a database. Two equal
+// marks taken from one connection mean that no transaction was committed in between, by
+// any connection of any process.
+struct SqliteCommitMark {
+  unsigned char bytes[48] = {};
+  bool operator==(const SqliteCommitMark& o) const;
+};
+
 class SqliteDb {
  public:
   // Opens (creating when asked) in WAL mode with a busy timeout, so that several
@@ -43,6 +52,12 @@ class SqliteDb {
   int Changes() const;
   // "ok" when the database is sound.
   std::string IntegrityCheck();
+  // The commit mark now, read without a transaction (a few loads from shared memory).
+  // False while this connection has a transaction open, or when the log's index cannot be
+  // read: the caller then asks the database.
+  bool CommitMark(SqliteCommitMark& out);
+  // Tells this connection from every other opened in this process.
+  std::uint64_t Serial() const { return serial_; }
   sqlite3* get() const { return db_; }
   const std::filesystem::path& file() const { return file_; }
 
@@ -50,6 +65,8 @@ class SqliteDb {
   sqlite3* db_ = nullptr;
   std::filesystem::path file_;
   std::shared_ptr<SqliteStatementCache> cache_;
+  std::uint64_t serial_;
+  std::atomic<const volatile unsigned char*> walIndex_{nullptr};
 };
 
 // One transaction; rolled back unless Commit() was called.

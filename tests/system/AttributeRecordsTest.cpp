@@ -1,0 +1,56 @@
+// The attribute records a process has read serve it again only until anything is committed
+// to state.db: what another program writes (here through a connection of its own, as any
+// other process would) is what the next call sees.
+#include <gtest/gtest.h>
+
+#include "platform/system/Files.h"
+#include "platform/system/Machine.h"
+#include "platform/system/Sqlite.h"
+#include "tests/support/TempMachine.h"
+
+namespace fs = std::filesystem;
+using namespace win;
+
+namespace {
+void SetRecord(SqliteDb& db, const std::string& key, DWORD attrs) {
+  auto st = db.Prepare("INSERT OR REPLACE INTO attrs(path, attrs) VALUES(?, ?)");
+  st.Bind(1, key).Bind(2, std::int64_t(attrs));
+  st.Step();
+}
+}  // namespace
+
+TEST(AttributeRecords, WhatAnotherProgramCommitsIsSeenAtTheNextCall) {
+  TempMachine pc;
+  ASSERT_TRUE(WriteWholeFile("C:\\a.txt", "a"));
+  ASSERT_TRUE(WriteWholeFile("C:\\b.txt", "b"));
+  const std::string a = CanonicalKey(pc.c() / "a.txt");
+  // Asked twice: the second answer may come from what the first read.
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+
+  SqliteDb other(pc.dir() / "state.db", false);
+  SetRecord(other, a, FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+  // A change to another file's record counts too: any commit.
+  EXPECT_EQ(GetFileAttributes("C:\\b.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+  SetRecord(other, CanonicalKey(pc.c() / "b.txt"), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(GetFileAttributes("C:\\b.txt"), DWORD(FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(DeleteFile("C:\\b.txt"), FALSE) << "read-only as the other program made it";
+
+  // The log carried over and started again, then one write: the same number of frames
+  // as before the restart, yet another state.
+  other.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+  SetRecord(other, a, FILE_ATTRIBUTE_SYSTEM);
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_SYSTEM));
+  other.Exec("DELETE FROM attrs WHERE path = '" + a + "'");
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+
+  // This process's own changes, and a database opened again, are seen as well.
+  ASSERT_TRUE(SetFileAttributes("C:\\a.txt", FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_READONLY));
+  pc.machine().CloseDatabases();
+  SetRecord(other, a, FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+}
