@@ -1,6 +1,5 @@
 #include "platform/system/FileAttributes.h"
 
-#include <mutex>
 #include <optional>
 
 #include "platform/system/Files.h"
@@ -24,53 +23,21 @@ std::string BelowTo(const std::string& key) {
   return from;
 }
 
-// Records read since the last commit to state.db (by any process): a placement asks for
-// the same few files' attributes several times between two of its own writes, and each
-// question would otherwise be a read transaction with its locks.
-struct RecordCache {
-  std::mutex mutex;
-  std::uint64_t serial = 0;
-  SqliteCommitMark mark;
-  std::unordered_map<std::string, std::optional<DWORD>> records;
-};
-RecordCache& Cache() {
-  static auto* c = new RecordCache;
+// A placement asks for the same few files' records several times between two of its own
+// writes; each question would otherwise be a read transaction with its locks.
+SqliteReadCache<std::optional<DWORD>>& Records() {
+  static auto* c = new SqliteReadCache<std::optional<DWORD>>;
   return *c;
 }
 
 bool StoredRecord(Machine& m, const std::string& key, DWORD& value) {
   SqliteDb& db = m.State();
-  SqliteCommitMark before;
-  const bool marked = db.CommitMark(before);
-  RecordCache& cache = Cache();
-  if (marked) {
-    std::lock_guard lock(cache.mutex);
-    if (cache.serial == db.Serial() && cache.mark == before) {
-      auto it = cache.records.find(key);
-      if (it != cache.records.end()) {
-        if (it->second) value = *it->second;
-        return it->second.has_value();
-      }
-    }
-  }
-  std::optional<DWORD> found;
-  {
+  std::optional<DWORD> found = Records().Lookup(db, key, [&]() -> std::optional<DWORD> {
     auto st = db.Prepare("SELECT attrs FROM attrs WHERE path = ?");
     st.Bind(1, key);
-    if (st.Step()) found = DWORD(st.ColumnInt(0));
-  }
-  // Kept only when nothing was committed while the question ran: the answer then is the
-  // state the mark stands for.
-  SqliteCommitMark after;
-  if (marked && db.CommitMark(after) && after == before) {
-    std::lock_guard lock(cache.mutex);
-    if (cache.serial != db.Serial() || !(cache.mark == before) || cache.records.size() > 4096) {
-      cache.records.clear();
-      cache.serial = db.Serial();
-      cache.mark = before;
-    }
-    cache.records[key] = found;
-  }
+    if (!st.Step()) return std::nullopt;
+    return DWORD(st.ColumnInt(0));
+  });
   if (found) value = *found;
   return found.has_value();
 }

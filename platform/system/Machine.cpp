@@ -830,9 +830,15 @@ void Machine::CloseDatabases() {
 bool Machine::IsFileInUse(const fs::path& host) { return IsKeyInUse(CanonicalKey(host)); }
 
 bool Machine::IsKeyInUse(const std::string& key) {
-  auto st = State().Prepare("SELECT 1 FROM locks WHERE path = ?");
-  st.Bind(1, key);
-  if (st.Step()) return true;
+  // Asked before every write; locks change seldom.
+  static auto* locks = new SqliteReadCache<bool>;
+  SqliteDb& db = State();
+  if (locks->Lookup(db, key, [&] {
+        auto st = db.Prepare("SELECT 1 FROM locks WHERE path = ?");
+        st.Bind(1, key);
+        return st.Step();
+      }))
+    return true;
   for (auto& p : Providers())
     if (p(*this, key)) return true;
   return false;

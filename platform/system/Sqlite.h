@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -80,6 +82,47 @@ class SqliteTransaction {
   SqliteDb& db_;
   bool done_ = false;
   bool nested_ = false;
+};
+
+// Answers of reads kept in memory while nothing is committed to a database: Lookup asks
+// the database (query) only when the answer for key is not kept or anything was committed
+// since, by any process. Inside a transaction of the connection it always asks.
+template <typename V>
+class SqliteReadCache {
+ public:
+  template <typename Query>
+  V Lookup(SqliteDb& db, const std::string& key, Query query) {
+    SqliteCommitMark before;
+    const bool marked = db.CommitMark(before);
+    if (marked) {
+      std::lock_guard lock(mutex_);
+      if (serial_ == db.Serial() && mark_ == before) {
+        auto it = answers_.find(key);
+        if (it != answers_.end()) return it->second;
+      }
+    }
+    V answer = query();
+    // Kept only when nothing was committed while the query ran: the answer then is the
+    // state the mark stands for.
+    SqliteCommitMark after;
+    if (marked && db.CommitMark(after) && after == before) {
+      std::lock_guard lock(mutex_);
+      if (serial_ != db.Serial() || !(mark_ == before) || answers_.size() >= kMaxAnswers) {
+        answers_.clear();
+        serial_ = db.Serial();
+        mark_ = before;
+      }
+      answers_[key] = answer;
+    }
+    return answer;
+  }
+
+ private:
+  static constexpr std::size_t kMaxAnswers = 4096;
+  std::mutex mutex_;
+  std::uint64_t serial_ = 0;
+  SqliteCommitMark mark_;
+  std::unordered_map<std::string, V> answers_;
 };
 
 class SqliteStatement {

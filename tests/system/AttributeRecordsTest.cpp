@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/system/Files.h"
+#include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Sqlite.h"
 #include "tests/support/TempMachine.h"
@@ -53,4 +54,23 @@ TEST(AttributeRecords, WhatAnotherProgramCommitsIsSeenAtTheNextCall) {
   pc.machine().CloseDatabases();
   SetRecord(other, a, FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+}
+
+TEST(AttributeRecords, ALockTakenOrReleasedByAnotherProgramCountsAtTheNextCall) {
+  TempMachine pc;
+  ASSERT_TRUE(WriteWholeFile("C:\\lib.dll", "1"));
+  Machine& m = pc.machine();
+  const fs::path lib = pc.c() / "lib.dll";
+  EXPECT_FALSE(m.IsFileInUse(lib));
+  EXPECT_FALSE(m.IsFileInUse(lib));  // the answer kept
+  SqliteDb other(pc.dir() / "state.db", false);
+  other.Exec("INSERT INTO locks(path) VALUES('" + CanonicalKey(lib) + "')");
+  EXPECT_TRUE(m.IsFileInUse(lib));
+  EXPECT_FALSE(WriteWholeFile("C:\\lib.dll", "3"));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_FALSE(DeleteFile("C:\\lib.dll"));
+  other.Exec("DELETE FROM locks");
+  EXPECT_FALSE(m.IsFileInUse(lib));
+  EXPECT_TRUE(WriteWholeFile("C:\\lib.dll", "4"));
+  EXPECT_TRUE(DeleteFile("C:\\lib.dll"));
 }
