@@ -112,6 +112,7 @@ std::uint64_t g_changes = 1, g_updated = 0;
 TForm* g_focusedForm = nullptr;
 bool g_painting = false;
 bool g_busy = false;
+InputHook g_inputHook;
 
 // Input waits in this queue until the message loop handles the message posted for it, so
 // clicks and keys keep their order and their handlers' failures go to the application.
@@ -171,6 +172,12 @@ void Window::OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) {
         control->SetBounds(e.x, e.y, control->Width(), control->Height());
       }
       break;
+    case DisplayEvent::LostFocus:
+      if (form && g_inputHook) {
+        InputHook hook = g_inputHook;
+        hook(e);
+      }
+      break;
     case DisplayEvent::Mapped:
       if (form && TopForm(Screen->ActiveForm()) == form) {
         g_focusedForm = form;
@@ -182,6 +189,13 @@ void Window::OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) {
 }
 
 void Window::Input(const DisplayEvent& e) {
+  if (g_inputHook) {
+    DisplayEvent s = e;
+    POINT o = form ? ControlToScreen(form, POINT{0, 0}) : POINT{control->Left(), control->Top()};
+    s.x += o.x, s.y += o.y;
+    InputHook hook = g_inputHook;
+    if (hook(s)) return;
+  }
   if (!control->Visible()) return;
   if (Blocked()) {
     // A disabled owner: a click only brings its dialog to the front.
@@ -552,6 +566,17 @@ void WaitForInput(int timeoutMs) {
 
 void TakePendingInput() {
   if (!Windows().empty()) PumpDisplayEvents(0);
+}
+
+InputHook SetInputHook(InputHook hook) {
+  InputHook old = std::move(g_inputHook);
+  g_inputHook = std::move(hook);
+  return old;
+}
+
+unsigned long NativePopupWindow(const TWinControl* popup) {
+  auto it = Windows().find(const_cast<TWinControl*>(popup));
+  return it == Windows().end() || !it->second->surface ? 0 : it->second->surface->NativeWindow();
 }
 
 unsigned long NativeWindow(const TForm* form) {

@@ -19,6 +19,10 @@
 //
 // Every change reaches the screen once the program is idle (Update), or at once through
 // Repaint.
+#include <functional>
+
+#include "platform/forms/graphics/DisplaySurface.h"
+
 class TForm;
 class TControl;
 class TWinControl;
@@ -49,7 +53,14 @@ bool UsesX11();
 void WaitForInput(int timeoutMs);
 // Queues the X input already received, without waiting (ProcessMessages).
 void TakePendingInput();
+// While a popup menu tracks, every input event (from any window, its mouse position in
+// screen coordinates) and the loss of the keyboard focus go to the hook first; true: taken.
+// Returns the previous hook.
+using InputHook = std::function<bool(const win::DisplayEvent& screenEvent)>;
+InputHook SetInputHook(InputHook hook);
 // The X11 window of a form (0 when headless or not shown), for tests.
 unsigned long NativeWindow(const TForm* form);
+// The X11 window of a popup (0 when it has none).
+unsigned long NativePopupWindow(const TWinControl* popup);
 
 }  // namespace DisplayBackend

@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/shell/PopupMenuWindow.h"
 #include "platform/system/Machine.h"
 
 namespace win {
@@ -236,14 +237,14 @@ PopupMenuChooser SetPopupMenuChooser(PopupMenuChooser chooser) {
   return old;
 }
 
-BOOL TrackPopupMenu(HMENU menu, UINT flags, int, int, int, HWND owner, const RECT*) {
+BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT*) {
   PopupMenuChooser chooser;
   {
     std::lock_guard lock(menuMutex);
     if (!Valid(menu)) return FALSE;
     chooser = Chooser();
   }
-  UINT id = chooser ? chooser(menu, owner) : 0;
+  UINT id = chooser ? chooser(menu, owner) : TrackPopupMenuWindow(menu, x, y, owner);
   if (flags & TPM_RETURNCMD) return BOOL(id);
   if (id && owner) PostMessage(owner, WM_COMMAND, id, 0);
   return TRUE;

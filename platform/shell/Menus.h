@@ -1,8 +1,8 @@
 #pragma once
 // Popup menus (user32) as the shell's context menus fill them. A menu is data: items with
-// an id or a sub-menu, a text, flags and item data. TrackPopupMenu does not show anything
-// itself: a chooser (the UI driver, or a test) picks the command; without one the menu
-// closes with nothing chosen (0).
+// an id or a sub-menu, a text, flags and item data. TrackPopupMenu asks a chooser (the UI
+// driver, or a test) when one is set; otherwise it shows the menu's window (PopupMenuWindow)
+// and waits for a person to choose.
 #include <functional>
 #include <string>
 
