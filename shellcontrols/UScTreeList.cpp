@@ -298,6 +298,7 @@ void TScCustomTreeView::WndProc(TMessage& m) {
       return;
     case WM_RBUTTONDOWN:
       FRButtonPos = {short(m.LParam & 0xFFFF), short((m.LParam >> 16) & 0xFFFF)};
+      FMenuShown = false;
       break;
     case WM_RBUTTONUP:
       if (FMenuShown && FPopupMenu) {
@@ -541,6 +542,8 @@ void TScCustomListView::CnNotify(TMessage& m) {
       break;
     case NM_RCLICK: {
       ShowFocusedItemContextMenu(FRButtonPos);
+      // The click's WM_CONTEXTMENU, which follows, must not show a second menu.
+      FMenuShown = true;
       break;
     }
     default:
@@ -586,6 +589,7 @@ void TScCustomListView::WndProc(TMessage& m) {
       return;
     case WM_RBUTTONDOWN:
       FRButtonPos = {short(m.LParam & 0xFFFF), short((m.LParam >> 16) & 0xFFFF)};
+      FMenuShown = false;
       break;
     case WM_RBUTTONUP: {
       if (FMenuShown && FPopupMenu) {

@@ -67,6 +67,9 @@ void TPopupMenuWindow::Measure() {
     TItem it;
     it.state = GetMenuState(FMenu, UINT(i), MF_BYPOSITION);
     it.sub = GetSubMenu(FMenu, i);
+    // A sub-menu's state holds its item count in the high byte, not flags.
+    if (it.sub) it.state &= 0xFF;
+    if (GetMenuDefaultItem(FMenu, TRUE, GMDI_USEDISABLED) == UINT(i)) it.state |= MF_DEFAULT;
     it.id = it.sub ? 0 : GetMenuItemID(FMenu, i);
     it.data = GetMenuItemData(FMenu, UINT(i), MF_BYPOSITION);
     int n = GetMenuString(FMenu, UINT(i), nullptr, 0, MF_BYPOSITION);
@@ -376,6 +379,8 @@ bool TMenuTracker::Handle(const DisplayEvent& e) {
       TPopupMenuWindow* w = FLevels[level].get();
       if (pos >= 0 && FLevels.size() > level + 1 && w->Hot() == pos) break;  // over the open sub-menu's item
       CloseBelow(level);
+      // Dragged onto an item with a button held: its release there chooses it.
+      if (w->Selectable(pos) && (e.shift & 3)) FPressed = true;
       w->SetHot(w->Selectable(pos) ? pos : -1);
       if (w->Selectable(pos) && GetSubMenu(w->Menu(), pos)) Activate(level, pos, false);
       break;
@@ -391,7 +396,7 @@ bool TMenuTracker::Handle(const DisplayEvent& e) {
       break;
     }
     case DisplayEvent::MouseUp: {
-      // The release of the button that opened the menu chooses nothing.
+      // The release of the button that opened the menu chooses nothing where it is.
       if (!FPressed) break;
       std::size_t level = 0;
       int pos = -1;
