@@ -574,11 +574,6 @@ InputHook SetInputHook(InputHook hook) {
   return old;
 }
 
-unsigned long NativePopupWindow(const TWinControl* popup) {
-  auto it = Windows().find(const_cast<TWinControl*>(popup));
-  return it == Windows().end() || !it->second->surface ? 0 : it->second->surface->NativeWindow();
-}
-
 unsigned long NativeWindow(const TForm* form) {
   auto it = Windows().find(const_cast<TForm*>(form));
   return it == Windows().end() || !it->second->surface ? 0 : it->second->surface->NativeWindow();

@@ -4,7 +4,7 @@
 // X11 (DISPLAY set and WI_HEADLESS not 1): each top-level form gets a real window (caption,
 // class, close box as WM_CLOSE, fixed size for fixed borders, its Position honoured; a
 // modal form or a secondary one is a dialog kept above the form that was active when it
-// showed); popups (hint and balloon windows) are frameless windows above the forms. A form
+// showed); popups (hint and balloon windows, menus) are frameless windows above the forms. A form
 // with a parent (a wizard step in its panel) is part of its parent's window. Input goes to
 // the control under the pointer and the focused control through the message queue; while a
 // modal form shows, the other windows take none; what a person did while the program was
@@ -60,7 +60,5 @@ using InputHook = std::function<bool(const win::DisplayEvent& screenEvent)>;
 InputHook SetInputHook(InputHook hook);
 // The X11 window of a form (0 when headless or not shown), for tests.
 unsigned long NativeWindow(const TForm* form);
-// The X11 window of a popup (0 when it has none).
-unsigned long NativePopupWindow(const TWinControl* popup);
 
 }  // namespace DisplayBackend
