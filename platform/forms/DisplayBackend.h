@@ -4,8 +4,8 @@
 // X11 (DISPLAY set and WI_HEADLESS not 1): each top-level form gets a real window (caption,
 // class, close box as WM_CLOSE, fixed size for fixed borders, its Position honoured; a
 // modal form or a secondary one is a dialog kept above the form that was active when it
-// showed); popups (hint and balloon windows, menus) are frameless windows above the forms. A form
-// with a parent (a wizard step in its panel) is part of its parent's window. Input goes to
+// showed); popups (hint and balloon windows, menus) are frameless windows above the forms.
+// A form with a parent (a wizard step in its panel) is part of its parent's window. Input goes to
 // the control under the pointer and the focused control through the message queue; while a
 // modal form shows, the other windows take none; what a person did while the program was
 // busy (the hourglass showing) is dropped when it ends. The loops (Application::Run,

@@ -18,9 +18,9 @@ using namespace win;
 
 namespace {
 
-constexpr int kBorder = 3;      // the raised edge and the space inside it
-constexpr int kSeparator = 9;   // a separator's height
-constexpr int kMargin = 17;     // left of the text (check marks), right of it (arrows)
+constexpr int kBorder = 3;     // the raised edge and the space inside it
+constexpr int kSeparator = 9;  // a separator's height
+constexpr int kMargin = 17;    // left of the text (check marks), right of it (arrows)
 
 int ItemHeight() { return GetSystemMetrics(SM_CYMENU) - 2; }
 
@@ -74,7 +74,8 @@ void TPopupMenuWindow::Measure() {
     it.data = GetMenuItemData(FMenu, UINT(i), MF_BYPOSITION);
     int n = GetMenuString(FMenu, UINT(i), nullptr, 0, MF_BYPOSITION);
     it.text.resize(std::size_t(n) + 1);
-    it.text.resize(std::size_t(GetMenuString(FMenu, UINT(i), it.text.data(), n + 1, MF_BYPOSITION)));
+    it.text.resize(
+        std::size_t(GetMenuString(FMenu, UINT(i), it.text.data(), n + 1, MF_BYPOSITION)));
     it.top = y;
     if (it.state & MF_SEPARATOR) {
       it.height = kSeparator;
@@ -143,7 +144,8 @@ RECT TPopupMenuWindow::ItemRect(int pos) const {
 }
 
 bool TPopupMenuWindow::Selectable(int pos) const {
-  return pos >= 0 && pos < Count() && !(FItems[pos].state & MF_SEPARATOR) && !Greyed(FItems[pos].state);
+  return pos >= 0 && pos < Count() && !(FItems[pos].state & MF_SEPARATOR) &&
+         !Greyed(FItems[pos].state);
 }
 
 int TPopupMenuWindow::NextSelectable(int from, int step) const {
@@ -176,7 +178,8 @@ void TPopupMenuWindow::SetHot(int pos) {
     const TItem& it = FItems[pos];
     UINT flags = (it.state & ~MF_HILITE) | MF_HILITE | (it.sub ? MF_POPUP : 0);
     if (FNotify)
-      SendMessage(FNotify, WM_MENUSELECT, MAKEWPARAM(WORD(it.sub ? UINT(pos) : it.id), WORD(flags)), LPARAM(FMenu));
+      SendMessage(FNotify, WM_MENUSELECT, MAKEWPARAM(WORD(it.sub ? UINT(pos) : it.id), WORD(flags)),
+                  LPARAM(FMenu));
   }
   Invalidate();
 }
@@ -227,7 +230,8 @@ void TPopupMenuWindow::PaintItem(HDC dc, int pos) {
     SetTextColor(dc, color);
     RECT t{r.left + kMargin + dx, r.top + dy, r.right - kMargin + dx, r.bottom + dy};
     DrawText(dc, caption, &t, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
-    if (!shortcut.empty()) DrawText(dc, shortcut, &t, DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_NOPREFIX);
+    if (!shortcut.empty())
+      DrawText(dc, shortcut, &t, DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_NOPREFIX);
   };
   COLORREF ink = GetSysColor(hot ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
   if (grey) {
@@ -290,7 +294,9 @@ class TMenuTracker {
 };
 
 void TMenuTracker::Open(HMENU menu, POINT at, int parentItem) {
-  if (FOwner) SendMessage(FOwner, WM_INITMENUPOPUP, WPARAM(menu), MAKELPARAM(WORD(std::max(parentItem, 0)), 0));
+  if (FOwner)
+    SendMessage(FOwner, WM_INITMENUPOPUP, WPARAM(menu),
+                MAKELPARAM(WORD(std::max(parentItem, 0)), 0));
   auto w = std::make_unique<TPopupMenuWindow>(Application, menu, FOwner);
   w->Measure();
   if (FLevels.empty()) {
@@ -339,7 +345,9 @@ void TMenuTracker::Activate(std::size_t level, int pos, bool selectFirst) {
 bool TMenuTracker::Under(POINT s, std::size_t* level, int* pos) const {
   for (std::size_t i = FLevels.size(); i-- > 0;) {
     const TPopupMenuWindow* w = FLevels[i].get();
-    if (s.x < w->Left() || s.y < w->Top() || s.x >= w->Left() + w->Width() || s.y >= w->Top() + w->Height()) continue;
+    if (s.x < w->Left() || s.y < w->Top() || s.x >= w->Left() + w->Width() ||
+        s.y >= w->Top() + w->Height())
+      continue;
     *level = i;
     *pos = w->ItemAt(POINT{s.x - w->Left(), s.y - w->Top()});
     return true;
@@ -356,13 +364,17 @@ void TMenuTracker::MenuChar(char ch) {
   }
   // Owner-drawn items have no letter of their own: the owner may know one.
   if (!FOwner) return;
-  LRESULT r = SendMessage(FOwner, WM_MENUCHAR, MAKEWPARAM(WORD(static_cast<unsigned char>(ch)), WORD(MF_POPUP)),
+  LRESULT r = SendMessage(FOwner, WM_MENUCHAR,
+                          MAKEWPARAM(WORD(static_cast<unsigned char>(ch)), WORD(MF_POPUP)),
                           LPARAM(w->Menu()));
   UINT action = UINT(r >> 16) & 0xFFFF;
   int pos = int(r & 0xFFFF);
-  if (action == MNC_EXECUTE) Activate(level, pos, true);
-  else if (action == MNC_SELECT && w->Selectable(pos)) w->SetHot(pos);
-  else if (action == MNC_CLOSE) Dismiss();
+  if (action == MNC_EXECUTE)
+    Activate(level, pos, true);
+  else if (action == MNC_SELECT && w->Selectable(pos))
+    w->SetHot(pos);
+  else if (action == MNC_CLOSE)
+    Dismiss();
 }
 
 bool TMenuTracker::Handle(const DisplayEvent& e) {
@@ -377,7 +389,8 @@ bool TMenuTracker::Handle(const DisplayEvent& e) {
         break;
       }
       TPopupMenuWindow* w = FLevels[level].get();
-      if (pos >= 0 && FLevels.size() > level + 1 && w->Hot() == pos) break;  // over the open sub-menu's item
+      if (pos >= 0 && FLevels.size() > level + 1 && w->Hot() == pos)
+        break;  // over the open sub-menu's item
       CloseBelow(level);
       // Dragged onto an item with a button held: its release there chooses it.
       if (w->Selectable(pos) && (e.shift & 3)) FPressed = true;
@@ -407,10 +420,15 @@ bool TMenuTracker::Handle(const DisplayEvent& e) {
       TPopupMenuWindow* w = Deepest();
       std::size_t level = FLevels.size() - 1;
       switch (e.key) {
-        case VK_DOWN: w->SetHot(w->NextSelectable(w->Hot(), 1)); break;
-        case VK_UP: w->SetHot(w->NextSelectable(w->Hot(), -1)); break;
+        case VK_DOWN:
+          w->SetHot(w->NextSelectable(w->Hot(), 1));
+          break;
+        case VK_UP:
+          w->SetHot(w->NextSelectable(w->Hot(), -1));
+          break;
         case VK_RIGHT:
-          if (w->Selectable(w->Hot()) && GetSubMenu(w->Menu(), w->Hot())) Activate(level, w->Hot(), true);
+          if (w->Selectable(w->Hot()) && GetSubMenu(w->Menu(), w->Hot()))
+            Activate(level, w->Hot(), true);
           break;
         case VK_LEFT:
           if (level > 0) CloseDeepest();
@@ -419,10 +437,13 @@ bool TMenuTracker::Handle(const DisplayEvent& e) {
           if (w->Selectable(w->Hot())) Activate(level, w->Hot(), true);
           break;
         case VK_ESCAPE:
-          if (level > 0) CloseDeepest();
-          else Dismiss();
+          if (level > 0)
+            CloseDeepest();
+          else
+            Dismiss();
           break;
-        default: break;
+        default:
+          break;
       }
       break;
     }
@@ -430,8 +451,11 @@ bool TMenuTracker::Handle(const DisplayEvent& e) {
       if (e.text.size() == 1 && static_cast<unsigned char>(e.text[0]) > 0x20) MenuChar(e.text[0]);
       break;
     case DisplayEvent::LostFocus:
-    case DisplayEvent::CloseRequest: Dismiss(); break;
-    default: break;
+    case DisplayEvent::CloseRequest:
+      Dismiss();
+      break;
+    default:
+      break;
   }
   return true;
 }

@@ -31,7 +31,8 @@ int Count(const Surface& s, int top, int bottom, int x0, int x1, COLORREF c) {
   int n = 0;
   std::uint32_t want = PixelFromColor(c) & 0xFFFFFF;
   for (int y = std::max(0, top); y < std::min(bottom, s.height); ++y)
-    for (int x = std::max(0, x0); x < std::min(x1, s.width); ++x) n += (s.Row(y)[x] & 0xFFFFFF) == want;
+    for (int x = std::max(0, x0); x < std::min(x1, s.width); ++x)
+      n += (s.Row(y)[x] & 0xFFFFFF) == want;
   return n;
 }
 
@@ -78,11 +79,11 @@ TEST_F(MenuDrawing, SeparatorsGreyBoldArrowsAndOwnerDrawnItems) {
   HMENU sub = CreatePopupMenu();
   AppendMenu(sub, MF_STRING, 9, "Dedans");
   HMENU menu = CreatePopupMenu();
-  AppendMenu(menu, MF_STRING, 1, "&Ouvrir");                      // 0: default, bold
-  AppendMenu(menu, MF_SEPARATOR, 0, nullptr);                      // 1
-  AppendMenu(menu, MF_STRING | MF_GRAYED, 2, "&Ouvrir");           // 2: the same text, greyed
-  AppendMenu(menu, MF_STRING, 3, "&Ouvrir");                       // 3: the same text, plain
-  AppendMenu(menu, MF_POPUP, UINT_PTR(sub), "Envo&yer vers");      // 4
+  AppendMenu(menu, MF_STRING, 1, "&Ouvrir");                   // 0: default, bold
+  AppendMenu(menu, MF_SEPARATOR, 0, nullptr);                  // 1
+  AppendMenu(menu, MF_STRING | MF_GRAYED, 2, "&Ouvrir");       // 2: the same text, greyed
+  AppendMenu(menu, MF_STRING, 3, "&Ouvrir");                   // 3: the same text, plain
+  AppendMenu(menu, MF_POPUP, UINT_PTR(sub), "Envo&yer vers");  // 4
   AppendMenu(menu, MF_OWNERDRAW, 5, reinterpret_cast<const char*>(std::uintptr_t(77)));  // 5
   SetMenuDefaultItem(menu, 0, TRUE);
   Owner owner;
@@ -112,8 +113,10 @@ TEST_F(MenuDrawing, SeparatorsGreyBoldArrowsAndOwnerDrawnItems) {
   // The separator: a shadow line over a highlight line across the item.
   RECT sep = w.ItemRect(1);
   int width = sep.right - sep.left;
-  EXPECT_GE(Count(s, sep.top, sep.bottom, sep.left, sep.right, GetSysColor(COLOR_BTNSHADOW)), width - 2);
-  EXPECT_GE(Count(s, sep.top, sep.bottom, sep.left, sep.right, GetSysColor(COLOR_BTNHIGHLIGHT)), width - 2);
+  EXPECT_GE(Count(s, sep.top, sep.bottom, sep.left, sep.right, GetSysColor(COLOR_BTNSHADOW)),
+            width - 2);
+  EXPECT_GE(Count(s, sep.top, sep.bottom, sep.left, sep.right, GetSysColor(COLOR_BTNHIGHLIGHT)),
+            width - 2);
   // Greyed text: grey ink, none of the normal text colour; the plain one the other way round.
   RECT r2 = w.ItemRect(2);
   EXPECT_GT(Count(s, r2.top, r2.bottom, r2.left, r2.right, GetSysColor(COLOR_GRAYTEXT)), 10);
@@ -134,14 +137,16 @@ TEST_F(MenuDrawing, SeparatorsGreyBoldArrowsAndOwnerDrawnItems) {
   EXPECT_EQ(owner.drawn[0].itemData, 77u);
   EXPECT_TRUE(owner.drawn[0].itemState & ODS_SELECTED);
   RECT r5 = w.ItemRect(5);
-  EXPECT_EQ(Count(s, r5.top, r5.bottom, r5.left, r5.right, Owner::kInk), (r5.right - r5.left) * (r5.bottom - r5.top));
+  EXPECT_EQ(Count(s, r5.top, r5.bottom, r5.left, r5.right, Owner::kInk),
+            (r5.right - r5.left) * (r5.bottom - r5.top));
   EXPECT_TRUE(GetMenuState(menu, 5, MF_BYPOSITION) & MF_HILITE);
 
   // The highlight moved to a text item: selection colours, and the owner's item plain again.
   w.SetHot(3);
   EXPECT_FALSE(GetMenuState(menu, 5, MF_BYPOSITION) & MF_HILITE);
   w.PaintTo(s);
-  EXPECT_GT(Count(s, r3.top, r3.bottom, r3.left, r3.right, GetSysColor(COLOR_HIGHLIGHT)), width * 10);
+  EXPECT_GT(Count(s, r3.top, r3.bottom, r3.left, r3.right, GetSysColor(COLOR_HIGHLIGHT)),
+            width * 10);
   EXPECT_GT(Count(s, r3.top, r3.bottom, r3.left, r3.right, GetSysColor(COLOR_HIGHLIGHTTEXT)), 10);
   EXPECT_FALSE(owner.drawn.back().itemState & ODS_SELECTED);
   DestroyMenu(menu);
@@ -180,7 +185,8 @@ bool PumpUntil(Done done, int seconds = 20) {
 template <class Done>
 bool WaitFor(Done done, int seconds = 20) {
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  while (!done() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return done();
 }
 
@@ -272,7 +278,8 @@ class ShellListMenuOnX11 : public ::testing::Test {
         person.Button(3, true);
         person.Button(3, false);
         std::vector<unsigned long> popups;
-        if (WaitFor([&] { return (popups = person.Popups()).size() == 1; })) then(person, popups[0]);
+        if (WaitFor([&] { return (popups = person.Popups()).size() == 1; }))
+          then(person, popups[0]);
         person.Sync();
       }
       finished = true;
