@@ -21,6 +21,7 @@
 #include "support/TempMachine.h"
 #include "support/TestFiles.h"
 #include "tests/support/XSession.h"
+#include "tests/sc_list/ShowFolder.h"
 
 using namespace win;
 
@@ -222,12 +223,7 @@ class ShellListMenuOnX11 : public ::testing::Test {
     list->SetParent(form);
     list->SetBounds(10, 10, 400, 300);
     list->SetViewStyle(vsReport);
-    LPITEMIDLIST p = nullptr;
-    ASSERT_EQ(PathToPidl("C:\\Docs", &p), S_OK);
-    list->Folder()->SetPidl(p);
-    ShellFree(p);
-    list->HandleNeeded();
-    UiDriver::RunUntilIdle();
+    ASSERT_TRUE(ShowFolderIn(list, "C:\\Docs"));
     list->Columns()->Items(0)->SetWidth(150);
     ASSERT_EQ(list->Items()->Count(), 2);
     TListItem* b = list->Items()->Item(1);  // a.txt, then b.txt

@@ -16,6 +16,7 @@
 #include "platform/system/MachineSetup.h"
 #include "shellcontrols/UScShellList.h"
 #include "support/TempMachine.h"
+#include "tests/sc_list/ShowFolder.h"
 
 using namespace win;
 namespace fs = std::filesystem;
@@ -41,12 +42,7 @@ class OutsideChanges : public ::testing::Test {
     list->SetParent(form);
     list->SetBounds(0, 0, 600, 400);
     list->SetViewStyle(vsReport);
-    LPITEMIDLIST p = nullptr;
-    ASSERT_EQ(PathToPidl("C:\\Dossier", &p), S_OK);
-    list->Folder()->SetPidl(p);
-    ShellFree(p);
-    list->HandleNeeded();
-    UiDriver::RunUntilIdle();
+    ASSERT_TRUE(ShowFolderIn(list, "C:\\Dossier"));
   }
   void TearDown() override {
     delete form;

@@ -21,6 +21,7 @@
 #include "support/TempMachine.h"
 #include "support/TestFiles.h"
 #include "tests/support/XSession.h"
+#include "tests/sc_list/ShowFolder.h"
 
 using namespace win;
 
@@ -62,12 +63,7 @@ class ShellListScroll : public ::testing::Test {
     setenv("WI_HEADLESS", "1", 1);
   }
   void ShowFolder() {
-    LPITEMIDLIST p = nullptr;
-    ASSERT_EQ(PathToPidl("C:\\Beaucoup", &p), S_OK);
-    list->Folder()->SetPidl(p);
-    ShellFree(p);
-    list->HandleNeeded();
-    UiDriver::RunUntilIdle();
+    ASSERT_TRUE(ShowFolderIn(list, "C:\\Beaucoup"));
     list->Columns()->Items(0)->SetWidth(150);
   }
   // Where the thumb is, in the form's client coordinates: across its middle, along its middle.

@@ -1,0 +1,19 @@
+#pragma once
+// Shows a folder of the PC in a shell list and lets the list fill, as a program does.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/forms/UiDriver.h"
+#include "shellcontrols/UScShellList.h"
+#include "shellcontrols/UScShellUtils.h"
+
+inline ::testing::AssertionResult ShowFolderIn(TScShellList* list, const std::string& path) {
+  win::LPITEMIDLIST p = nullptr;
+  if (PathToPidl(path, &p) != win::S_OK) return ::testing::AssertionFailure() << "no item-id list for " << path;
+  list->Folder()->SetPidl(p);
+  ShellFree(p);
+  list->HandleNeeded();
+  UiDriver::RunUntilIdle();
+  return ::testing::AssertionSuccess();
+}
