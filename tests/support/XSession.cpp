@@ -18,6 +18,8 @@
 #include <functional>
 #include <thread>
 
+extern char** environ;
+
 namespace xsession {
 namespace {
 
@@ -426,6 +428,48 @@ int WaitForPicture(XClient& x, unsigned long window, const Picture& expected, in
     save(expected, dumpPrefix + "-expected.png");
   }
   return diff;
+}
+
+pid_t StartProgram(const std::string& program, const std::string& display, const std::string& pc,
+                   const std::vector<std::string>& extraEnv, const std::string& outFile, const std::string& errFile) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string v = *e;
+    std::string name = v.substr(0, v.find('='));
+    if (name != "DISPLAY" && name != "WI_HEADLESS" && name != "WI_SNAPSHOT_DIR" && name != "WINPC" &&
+        name != "WI_UI_SCRIPT")
+      env.push_back(v);
+  }
+  env.push_back("DISPLAY=" + display);
+  env.push_back("WINPC=" + pc);
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> envp;
+  for (auto& v : env) envp.push_back(v.data());
+  envp.push_back(nullptr);
+  std::string path = program;
+  pid_t child = fork();
+  if (child == 0) {
+    int e = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int o = outFile.empty() ? e : open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(o, 1), dup2(e, 2);
+    char* argv[] = {path.data(), nullptr};
+    execve(path.c_str(), argv, envp.data());
+    _exit(127);
+  }
+  return child;
+}
+
+int WaitForExit(pid_t& pid, int seconds) {
+  for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+       std::chrono::steady_clock::now() < until;) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      pid = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return -1;
 }
 
 }  // namespace xsession

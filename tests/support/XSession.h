@@ -15,6 +15,15 @@ namespace xsession {
 bool HaveXvfb();
 bool HaveWindowManager();
 
+// Starts a program on `display` as a person starts it: the test's environment without its
+// display, PC and UI-script settings, then WINPC=`pc` and `extraEnv`; stdout goes to `outFile`
+// (to `errFile` when empty), stderr to `errFile`. The child's pid.
+pid_t StartProgram(const std::string& program, const std::string& display, const std::string& pc,
+                   const std::vector<std::string>& extraEnv, const std::string& outFile, const std::string& errFile);
+// The program's exit code (128 + the signal when one ended it), or -1 while it still runs
+// after `seconds`; pid becomes -1 once it has ended.
+int WaitForExit(pid_t& pid, int seconds);
+
 // An Xvfb server, and the window manager when asked for one; both stop with the object.
 class XServer {
  public:

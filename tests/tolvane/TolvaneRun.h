@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/system/Machine.h"
+#include "support/MachineCommand.h"
 
 namespace tolvane_test {
 
@@ -24,18 +25,8 @@ struct Result {
   std::string out, err;
 };
 
-inline std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-inline std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using machinecmd::Quote;
+inline std::string Slurp(const fs::path& p) { return testfiles::ReadFile(p); }
 
 // A text as a UI script field: CR, LF, '|' and '\' escaped.
 inline std::string Esc(const std::string& s) {

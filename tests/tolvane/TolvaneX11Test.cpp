@@ -53,46 +53,14 @@ class TolvaneOnX11 : public TolvanePc {
     fs::path file = root_ / "x-script.txt";
     std::ofstream(file, std::ios::binary) << script;
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-      std::string v = *e;
-      std::string name = v.substr(0, v.find('='));
-      if (name != "DISPLAY" && name != "WI_HEADLESS" && name != "WI_SNAPSHOT_DIR" && name != "WINPC" &&
-          name != "WI_UI_SCRIPT")
-        env.push_back(v);
-    }
-    env.push_back("DISPLAY=" + display);
-    env.push_back("WINPC=" + pc_.string());
     if (!script.empty()) env.push_back("WI_UI_SCRIPT=" + file.string());
-    std::vector<char*> envp;
-    for (auto& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string program = (media_ / "Tolvane").string();
-    std::string out = (root_ / "x-out").string(), err = (root_ / "x-err").string();
-    child_ = fork();
-    if (child_ == 0) {
-      int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(o, 1), dup2(e, 2);
-      char* argv[] = {program.data(), nullptr};
-      execve(program.c_str(), argv, envp.data());
-      _exit(127);
-    }
+    child_ = xsession::StartProgram((media_ / "Tolvane").string(), display, pc_.string(), env,
+                                    (root_ / "x-out").string(), (root_ / "x-err").string());
   }
 
   // The program's exit code (128 + the signal when one ended it), or -1 when it is still
   // running after `seconds`.
-  int WaitForExit(int seconds) {
-    auto until = Clock::now() + std::chrono::seconds(seconds);
-    while (Clock::now() < until) {
-      int status = 0;
-      if (waitpid(child_, &status, WNOHANG) == child_) {
-        child_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
+  int WaitForExit(int seconds) { return xsession::WaitForExit(child_, seconds); }
 
   // The same dialog in this process, headless, on the same PC: the pictures to expect.
   TfrmMain& Reference() {

@@ -21,6 +21,7 @@
 
 #include "platform/forms/graphics/ImageFiles.h"
 #include "tests/support/XSession.h"
+#include "support/MachineCommand.h"
 
 extern char** environ;
 
@@ -29,18 +30,8 @@ namespace x11_test {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-inline std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-inline std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using machinecmd::Quote;
+inline std::string Slurp(const fs::path& p) { return testfiles::ReadFile(p); }
 
 // Runs a shell command; its exit code and its output.
 inline int Shell(const std::string& command, std::string* out = nullptr) {
@@ -129,48 +120,17 @@ class ProgramOnX11 : public ::testing::Test {
   // cannot give yet.
   void Start(const fs::path& pc, const std::string& exe, const std::string& script = "") {
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-      std::string v = *e;
-      std::string name = v.substr(0, v.find('='));
-      if (name != "DISPLAY" && name != "WI_HEADLESS" && name != "WI_SNAPSHOT_DIR" && name != "WINPC" &&
-          name != "WI_UI_SCRIPT")
-        env.push_back(v);
-    }
-    env.push_back("DISPLAY=" + server_->Display());
-    env.push_back("WINPC=" + pc.string());
     if (!script.empty()) {
       fs::path file = root_ / (exe + "-x11.txt");
       std::ofstream(file, std::ios::binary) << script;
       env.push_back("WI_UI_SCRIPT=" + file.string());
     }
-    std::vector<char*> envp;
-    for (auto& v : env) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string program = Program(pc, exe).string();
     err_ = root_ / (exe + "-x11-err.txt");
-    std::string err = err_.string();
-    child_ = fork();
-    if (child_ == 0) {
-      int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(e, 1), dup2(e, 2);
-      char* argv[] = {program.data(), nullptr};
-      execve(program.c_str(), argv, envp.data());
-      _exit(127);
-    }
+    child_ = xsession::StartProgram(Program(pc, exe).string(), server_->Display(), pc.string(), env, "", err_.string());
   }
 
   // The program's exit code, or -1 while it still runs after `seconds`.
-  int WaitForExit(int seconds) {
-    for (auto until = Clock::now() + std::chrono::seconds(seconds); Clock::now() < until;) {
-      int status = 0;
-      if (waitpid(child_, &status, WNOHANG) == child_) {
-        child_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
+  int WaitForExit(int seconds) { return xsession::WaitForExit(child_, seconds); }
   bool Running() {
     int status = 0;
     return child_ > 0 && waitpid(child_, &status, WNOHANG) == 0;
