@@ -2,6 +2,7 @@
 // What every benchmark prints beside its figures: the machine's load average, which the
 // figures depend on, and the medians of its rounds.
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,11 @@ inline std::string LoadAverage() {
   std::string one, five, fifteen;
   in >> one >> five >> fifteen;
   return one + " " + five + " " + fifteen;
+}
+
+// Milliseconds between two readings of the steady clock.
+inline double Ms(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
 // 0 for no rounds.

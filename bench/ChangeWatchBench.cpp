@@ -38,10 +38,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 using bench::Median;
+using bench::Ms;
 
 namespace {
-
-double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
 
 double CpuMs(int who) {
   rusage u{};

@@ -35,12 +35,9 @@ using Clock = std::chrono::steady_clock;
 
 using bench::LoadAverage;
 using bench::Median;
+using bench::Ms;
 
 namespace {
-
-double Ms(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
 
 // What a plain program does to show a folder: its names, sizes and times.
 std::size_t PlainListing(const fs::path& dir) {

@@ -128,11 +128,15 @@ TOpenFileDialogForm::TOpenFileDialogForm(TComponent* owner) : TForm(owner) {
     return l;
   };
   LookInLabel = label("LookInLabel", "Regarder &dans :", 8, 12);
-  LookIn = new TComboBox(this);
-  LookIn->SetName("LookIn");
-  LookIn->SetBounds(110, 8, 230, 21);
+  auto combo = [this](const char* name, int top) {
+    auto* c = new TComboBox(this);
+    c->SetName(name);
+    c->SetBounds(110, top, 230, 21);
+    c->SetParent(this);
+    return c;
+  };
+  LookIn = combo("LookIn", 8);
   LookIn->SetDropDownCount(12);
-  LookIn->SetParent(this);
   LookInLabel->SetFocusControl(LookIn);
 
   FileList = new TListBox(this);
@@ -152,25 +156,22 @@ TOpenFileDialogForm::TOpenFileDialogForm(TComponent* owner) : TForm(owner) {
   FileNameLabel->SetFocusControl(FileNameEdit);
 
   FileTypeLabel = label("FileTypeLabel", "Fichiers de &type :", 8, 247);
-  FileType = new TComboBox(this);
-  FileType->SetName("FileType");
-  FileType->SetBounds(110, 243, 230, 21);
-  FileType->SetParent(this);
+  FileType = combo("FileType", 243);
   FileTypeLabel->SetFocusControl(FileType);
 
-  OpenButton = new TButton(this);
-  OpenButton->SetName("OpenButton");
-  OpenButton->SetCaption("&Ouvrir");
-  OpenButton->SetBounds(347, 213, 75, 23);
+  auto button = [this](const char* name, const char* caption, int top) {
+    auto* b = new TButton(this);
+    b->SetName(name);
+    b->SetCaption(caption);
+    b->SetBounds(347, top, 75, 23);
+    b->SetParent(this);
+    return b;
+  };
+  OpenButton = button("OpenButton", "&Ouvrir", 213);
   OpenButton->SetDefault(true);
-  OpenButton->SetParent(this);
-  CancelButton = new TButton(this);
-  CancelButton->SetName("CancelButton");
-  CancelButton->SetCaption("Annuler");
-  CancelButton->SetBounds(347, 242, 75, 23);
+  CancelButton = button("CancelButton", "Annuler", 242);
   CancelButton->SetCancel(true);
   CancelButton->SetModalResult(mrCancel);
-  CancelButton->SetParent(this);
   SetActiveControl(FileNameEdit);
 
   OpenButton->OnClick = [this](TObject*) { OpenClick(); };
@@ -179,9 +180,7 @@ TOpenFileDialogForm::TOpenFileDialogForm(TComponent* owner) : TForm(owner) {
     if (i < 0) return;
     FFolderChosen = FEntries[size_t(i)].folder;
     if (FFolderChosen) return;
-    FSettingName = true;
-    FileNameEdit->SetText(FEntries[size_t(i)].name);
-    FSettingName = false;
+    ShowName(FEntries[size_t(i)].name);
   };
   FileList->OnDblClick = [this](TObject*) { OpenEntry(FileList->ItemIndex()); };
   FileList->OnKeyDown = [this](TObject*, win::WORD& key, TShiftState) {
@@ -269,9 +268,7 @@ void TOpenFileDialogForm::Setup(const TOpenDialog& dialog) {
   // Else C:, else the first drive there is.
   const std::string drives = "CDEFGHIJKLMNOPQRSTUVWXYAB";
   for (size_t i = 0; i < drives.size() && (start.empty() || !isFolder(start)); ++i) start = drives.substr(i, 1) + ":\\";
-  FSettingName = true;
-  FileNameEdit->SetText(name);
-  FSettingName = false;
+  ShowName(name);
   // A machine without any drive leaves the list empty.
   if (isFolder(start)) OpenFolder(start);
 }
@@ -369,16 +366,12 @@ void TOpenFileDialogForm::AcceptTyped(std::string text) {
     FPatterns = name;
     if (folder != FFolder) OpenFolder(folder);
     else FillList();
-    FSettingName = true;
-    FileNameEdit->SetText(name);
-    FSettingName = false;
+    ShowName(name);
     return;
   }
   if (isFolder(full)) {
     if (OpenFolder(full)) {
-      FSettingName = true;
-      FileNameEdit->SetText("");
-      FSettingName = false;
+      ShowName("");
     }
     return;
   }
@@ -407,6 +400,12 @@ void TOpenFileDialogForm::AcceptTyped(std::string text) {
 void TOpenFileDialogForm::Pick(const std::string& path) {
   FFileName = path;
   SetModalResult(mrOk);
+}
+
+void TOpenFileDialogForm::ShowName(const std::string& name) {
+  FSettingName = true;
+  FileNameEdit->SetText(name);
+  FSettingName = false;
 }
 
 void TOpenFileDialogForm::Refuse(const std::string& message) {

@@ -57,6 +57,8 @@ class TOpenFileDialogForm : public TForm {
   void OpenEntry(int index);
   void AcceptTyped(std::string text);
   void Pick(const std::string& path);
+  // Fills the name field by program; unlike typing, it leaves FFolderChosen as it is.
+  void ShowName(const std::string& name);
   void Refuse(const std::string& message);
   std::string FFolder, FFileName;
   std::vector<std::string> FLookInPaths;  // by LookIn line

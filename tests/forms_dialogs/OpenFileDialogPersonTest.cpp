@@ -8,13 +8,12 @@
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/OpenFileDialogForm.h"
 #include "tests/forms_dialogs/Person.h"
-#include "tests/support/TempMachine.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class OpenFileDialogPerson : public PersonTest {
+class OpenFileDialogPerson : public DialogPersonTest<TOpenFileDialogForm, TOpenDialog> {
  protected:
   void SetUp() override {
     PersonTest::SetUp();
@@ -28,7 +27,6 @@ class OpenFileDialogPerson : public PersonTest {
     dialog_.SetInitialDir("C:\\Données");
   }
 
-  static TOpenFileDialogForm& Form(TForm& f) { return dynamic_cast<TOpenFileDialogForm&>(f); }
   static std::vector<std::string> Lines(TForm& f) {
     std::vector<std::string> out;
     TListBox* l = Form(f).FileList;
@@ -39,9 +37,6 @@ class OpenFileDialogPerson : public PersonTest {
   static int LineY(int i) { return i * 16 + 8; }
   // Types text into the focused field, then presses Enter.
   static void Enter(Person& p, const std::string& text) { p.Chars(text).Key(win::VK_RETURN); }
-
-  TempMachine pc_;
-  TOpenDialog dialog_{nullptr};
 };
 
 TEST_F(OpenFileDialogPerson, ListsFoldersThenTheFilesOfTheChosenType) {

@@ -15,6 +15,7 @@
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/Clock.h"
+#include "tests/support/TempMachine.h"
 
 class Person {
  public:
@@ -122,4 +123,13 @@ class PersonTest : public ::testing::Test {
     Screen->SetActiveForm(nullptr);
     UiScript::Reset();
   }
+};
+
+// A dialog component answered by a person on a bare simulated PC; Form is the form it shows.
+template <class DialogForm, class Dialog>
+class DialogPersonTest : public PersonTest {
+ protected:
+  static DialogForm& Form(TForm& f) { return dynamic_cast<DialogForm&>(f); }
+  TempMachine pc_;
+  Dialog dialog_{nullptr};
 };

@@ -6,20 +6,16 @@
 #include "platform/forms/PrinterSetupDialogForm.h"
 #include "platform/forms/graphics/Printers.h"
 #include "tests/forms_dialogs/Person.h"
-#include "tests/support/TempMachine.h"
 
 namespace {
 
-class PrinterSetupPerson : public PersonTest {
+class PrinterSetupPerson : public DialogPersonTest<TPrinterSetupDialogForm, TPrinterSetupDialog> {
  protected:
   void TearDown() override {
     Printer()->SetOrientation(poPortrait);
     Printer()->SetPaperSize(0);
     PersonTest::TearDown();
   }
-  static TPrinterSetupDialogForm& Form(TForm& f) { return dynamic_cast<TPrinterSetupDialogForm&>(f); }
-  TempMachine pc_;
-  TPrinterSetupDialog dialog_{nullptr};
 };
 
 TEST_F(PrinterSetupPerson, ShowsThePrinterAndOkKeepsOrientationAndPaper) {
