@@ -692,9 +692,7 @@ LRESULT TScDeviceChangeHandler::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARA
 void TScDeviceChangeHandler::Broadcast(TMessage& Message) {
   // Every handler registered when the broadcast begins gets it, unless it is unregistered
   // meanwhile (by itself or another handler); one registered meanwhile waits for the next.
-  std::vector<Method> at;
-  at.reserve(FHandlers.size());
-  for (const Method& m : FHandlers) at.push_back(m);
+  const std::vector<Method> at = FHandlers;
   for (const Method& m : at) {
     bool registered = false;
     for (const Method& r : FHandlers) registered = registered || r.Id == m.Id;

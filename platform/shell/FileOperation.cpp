@@ -275,8 +275,9 @@ int SHFileOperation(SHFILEOPSTRUCT* op) {
         target = Join(to[0], BaseName(src));
       }
       if (BaseName(src).empty()) return int(ERROR_INVALID_PARAMETER);  // a drive root has no name to copy to
-      if (Key(target).empty()) return int(ERROR_INVALID_NAME);
-      bool same = Key(target) == Key(src);
+      const std::string targetKey = Key(target);
+      if (targetKey.empty()) return int(ERROR_INVALID_NAME);
+      bool same = targetKey == Key(src);
       if (same && move) continue;  // already in that folder: nothing to do
       if (!same && IsDir(src) && Within(target, src)) return int(ERROR_INVALID_PARAMETER);
       if (same) {

@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -22,13 +21,12 @@
 #include <vector>
 
 #include "platform/shell/ChangeNotify.h"
+#include "platform/system/Leftovers.h"
 
 namespace win {
 
 namespace {
 
-// The machine writes a file under a temporary name in its folder and renames it into place.
-constexpr const char* kMachineTempPrefix = ".~wi";
 constexpr std::uint32_t kNameEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
 constexpr DWORD kWriteBits = FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
 constexpr DWORD kAttributeBits =
@@ -56,8 +54,6 @@ bool Matches(DWORD filter, std::uint32_t mask) {
   if ((mask & IN_ATTRIB) && (filter & kAttributeBits)) return true;
   return (mask & IN_MODIFY) && !dir && (filter & kWriteBits);
 }
-
-bool IsMachineTemp(const char* name) { return std::strncmp(name, kMachineTempPrefix, 4) == 0; }
 
 bool IsDotName(const char* n) { return n[0] == '.' && (!n[1] || (n[1] == '.' && !n[2])); }
 
@@ -289,7 +285,7 @@ class HostWatchService {
       DIR* d = ::opendir(dir.c_str());
       if (!d) continue;
       while (dirent* e = ::readdir(d)) {
-        if (IsDotName(e->d_name) || IsMachineTemp(e->d_name)) continue;
+        if (IsDotName(e->d_name) || IsWriteTempName(e->d_name)) continue;
         bool isDir = e->d_type == DT_DIR;
         std::string child = dir + "/" + e->d_name;
         if (e->d_type == DT_UNKNOWN) {
@@ -351,7 +347,7 @@ class HostWatchService {
     auto it = dirs_.find(ev.wd);
     if (it == dirs_.end()) return false;
     const char* name = ev.len ? ev.name : "";
-    if (*name && IsMachineTemp(name)) return false;
+    if (*name && IsWriteTempName(name)) return false;
     if (ev.mask & IN_IGNORED) {
       for (auto& [id, root] : it->second.users) {
         if (root) tell(id);

@@ -219,10 +219,7 @@ class ShellListMenuOnX11 : public ::testing::Test {
     form->SetCaption("Liste");
     form->SetClientWidth(420);
     form->SetClientHeight(320);
-    list = new TScShellList(form);
-    list->SetParent(form);
-    list->SetBounds(10, 10, 400, 300);
-    list->SetViewStyle(vsReport);
+    list = NewReportList(form, 10, 10, 400, 300);
     ASSERT_TRUE(ShowFolderIn(list, "C:\\Docs"));
     list->Columns()->Items(0)->SetWidth(150);
     ASSERT_EQ(list->Items()->Count(), 2);

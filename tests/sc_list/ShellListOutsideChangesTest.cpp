@@ -38,10 +38,7 @@ class OutsideChanges : public ::testing::Test {
     CreateDirectory("C:\\Dossier\\Sous");
     form = new TForm(Application);
     form->SetBounds(0, 0, 640, 480);
-    list = new TScShellList(form);
-    list->SetParent(form);
-    list->SetBounds(0, 0, 600, 400);
-    list->SetViewStyle(vsReport);
+    list = NewReportList(form, 0, 0, 600, 400);
     ASSERT_TRUE(ShowFolderIn(list, "C:\\Dossier"));
   }
   void TearDown() override {

@@ -51,10 +51,7 @@ class ShellListScroll : public ::testing::Test {
     form->SetName("Liste");
     form->SetClientWidth(420);
     form->SetClientHeight(320);
-    list = new TScShellList(form);
-    list->SetParent(form);
-    list->SetBounds(10, 10, 400, 300);
-    list->SetViewStyle(vsReport);
+    list = NewReportList(form, 10, 10, 400, 300);
   }
   void TearDown() override {
     delete form;

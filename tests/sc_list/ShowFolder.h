@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/forms/Forms.h"
 #include "platform/forms/UiDriver.h"
 #include "shellcontrols/UScShellList.h"
 #include "shellcontrols/UScShellUtils.h"
@@ -16,4 +17,13 @@ inline ::testing::AssertionResult ShowFolderIn(TScShellList* list, const std::st
   list->HandleNeeded();
   UiDriver::RunUntilIdle();
   return ::testing::AssertionSuccess();
+}
+
+// A shell list in report view on form, at the given bounds.
+inline TScShellList* NewReportList(TForm* form, int left, int top, int width, int height) {
+  auto* list = new TScShellList(form);
+  list->SetParent(form);
+  list->SetBounds(left, top, width, height);
+  list->SetViewStyle(vsReport);
+  return list;
 }
