@@ -28,6 +28,22 @@ std::chrono::system_clock::time_point ToTimePoint(std::uint64_t ft) {
           std::chrono::nanoseconds(ticks * 100)));
 }
 
+std::uint64_t FromTimespec(const struct timespec& ts) {
+  return (kEpochDelta + std::uint64_t(ts.tv_sec)) * 10000000ULL + std::uint64_t(ts.tv_nsec) / 100;
+}
+
+struct timespec ToTimespec(std::uint64_t ft) {
+  struct timespec ts{};
+  std::int64_t t = std::int64_t(ft) - std::int64_t(kEpochDelta * 10000000ULL);
+  ts.tv_sec = t / 10000000;
+  ts.tv_nsec = (t % 10000000) * 100;
+  if (ts.tv_nsec < 0) {
+    ts.tv_nsec += 1000000000;
+    ts.tv_sec -= 1;
+  }
+  return ts;
+}
+
 std::uint64_t Now() {
   if (g_simulated) {
     std::lock_guard lock(g_mutex);

@@ -3,6 +3,7 @@
 // runs) sleeping advances the clock at once instead of waiting.
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 
 #include "platform/system/WinTypes.h"
 
@@ -21,6 +22,9 @@ bool IsSimulated();
 void Advance(std::uint64_t milliseconds);
 std::uint64_t FromTimePoint(std::chrono::system_clock::time_point tp);
 std::chrono::system_clock::time_point ToTimePoint(std::uint64_t filetime);
+// A host file time (a stat time, a utimensat time) as a FILETIME value, and back.
+std::uint64_t FromTimespec(const struct timespec& ts);
+struct timespec ToTimespec(std::uint64_t filetime);
 inline constexpr std::uint64_t kTicksPerMs = 10000;
 }  // namespace clock
 

@@ -69,6 +69,13 @@ DWORD StoredAttributesFrom(const std::unordered_map<std::string, DWORD>& records
   return isDirectory ? 0 : FILE_ATTRIBUTE_ARCHIVE;
 }
 
+DWORD ReportedAttributes(DWORD stored, bool isDirectory, bool readOnlyDrive) {
+  DWORD a = stored;
+  if (isDirectory) a |= FILE_ATTRIBUTE_DIRECTORY;
+  if (readOnlyDrive && !isDirectory) a |= FILE_ATTRIBUTE_READONLY;
+  return a == 0 ? FILE_ATTRIBUTE_NORMAL : a;
+}
+
 void StoreAttributes(Machine& m, const std::string& key, DWORD attributes) {
   DWORD bits = attributes & kStoredBits, value;
   // A read is much cheaper than a write: the record often holds the value already.

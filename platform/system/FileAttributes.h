@@ -19,6 +19,9 @@ std::unordered_map<std::string, DWORD> StoredAttributesIn(Machine& m, const std:
 // The stored bits for one entry from such records (the default when it has none).
 DWORD StoredAttributesFrom(const std::unordered_map<std::string, DWORD>& records,
                            const std::string& name, bool isDirectory);
+// What a file call reports from the stored bits: the folder bit, read-only for a file on a
+// read-only drive, FILE_ATTRIBUTE_NORMAL for none.
+DWORD ReportedAttributes(DWORD stored, bool isDirectory, bool readOnlyDrive);
 void StoreAttributes(Machine& m, const std::string& key, DWORD attributes);
 // Same for a path known to be a file: the default (archive only) leaves no record.
 void StoreFileAttributes(Machine& m, const std::string& key, DWORD attributes);

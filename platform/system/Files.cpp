@@ -42,7 +42,6 @@ namespace {
 constexpr DWORD kSettableBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                 FILE_ATTRIBUTE_TEMPORARY | 0x1000 | 0x2000;
-constexpr std::uint64_t kEpochTicks = 11644473600ULL * 10000000ULL;
 
 std::atomic<UINT> g_errorMode{0};
 
@@ -112,24 +111,8 @@ std::string Display(const Path& p) { return p.r.windows; }
 
 bool IsDriveRoot(const Path& p) { return p.r.windows.size() <= 3; }
 
-std::uint64_t StatTime(const struct timespec& ts) {
-  return kEpochTicks + std::uint64_t(ts.tv_sec) * 10000000ULL + std::uint64_t(ts.tv_nsec) / 100;
-}
-
-struct timespec ToTimespec(std::uint64_t ft) {
-  struct timespec ts{};
-  std::int64_t t = std::int64_t(ft) - std::int64_t(kEpochTicks);
-  ts.tv_sec = t / 10000000;
-  ts.tv_nsec = (t % 10000000) * 100;
-  if (ts.tv_nsec < 0) {
-    ts.tv_nsec += 1000000000;
-    ts.tv_sec -= 1;
-  }
-  return ts;
-}
-
 bool SetHostWriteTime(const fs::path& host, std::uint64_t ft) {
-  struct timespec times[2] = {ToTimespec(ft), ToTimespec(ft)};
+  struct timespec times[2] = {clock::ToTimespec(ft), clock::ToTimespec(ft)};
   return ::utimensat(AT_FDCWD, host.c_str(), times, 0) == 0;
 }
 
@@ -147,7 +130,7 @@ DWORD AtomicWrite(const fs::path& target, const std::function<DWORD(int fd)>& fi
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoToError(errno);
   DWORD err = fill(fd);
-  struct timespec times[2] = {ToTimespec(writeTime), ToTimespec(writeTime)};
+  struct timespec times[2] = {clock::ToTimespec(writeTime), clock::ToTimespec(writeTime)};
   if (!err && ::futimens(fd, times) != 0) err = ErrnoToError(errno);
   if (::close(fd) != 0 && !err) err = ErrnoToError(errno);
   if (!err && ::rename(tmp.c_str(), target.c_str()) != 0) err = ErrnoToError(errno);
@@ -265,11 +248,7 @@ const std::string& KeyOf(Path& p) {
 }
 
 DWORD AttributesOf(Machine& m, Path& p) {
-  DWORD a = StoredAttributes(m, KeyOf(p), p.isDir);
-  if (p.isDir) a |= FILE_ATTRIBUTE_DIRECTORY;
-  if (p.r.readOnly && !p.isDir) a |= FILE_ATTRIBUTE_READONLY;
-  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
-  return a;
+  return ReportedAttributes(StoredAttributes(m, KeyOf(p), p.isDir), p.isDir, p.r.readOnly);
 }
 
 bool IsReadOnlyFile(Machine& m, Path& p) {
@@ -436,7 +415,7 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     if (DWORD e = in.Open(src.r.host)) return Fail(e);
     NoteStagingWriter(m, dst.r.host);
     DWORD err = AtomicWrite(
-        dst.r.host, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, StatTime(in.st.st_mtim));
+        dst.r.host, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim));
     if (err) {
       ForgetStagingWriter(m, dst.r.host);
       return Fail(err);
@@ -512,10 +491,10 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   if (::rename(src.r.host.c_str(), target.c_str()) != 0) {
     if (errno != EXDEV || src.isDir) return fail(ErrnoToError(errno));
     // Another host file system: copy, then delete the source.
-    struct stat st;
-    if (::stat(src.r.host.c_str(), &st) != 0) return fail(ErrnoToError(errno));
+    OpenSource in;
+    if (DWORD e = in.Open(src.r.host)) return fail(e);
     DWORD err = AtomicWrite(
-        target, [&](int fd) { return CopyContent(src.r.host, fd); }, StatTime(st.st_mtim));
+        target, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim));
     if (err) return fail(err);
     ::unlink(src.r.host.c_str());
   }
@@ -1188,9 +1167,9 @@ BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* access, FILETIME* wr
   struct stat st;
   bool have = ::stat(f->host.c_str(), &st) == 0 || ::fstat(f->fd, &st) == 0;
   if (!have) return Fail(ErrnoToError(errno));
-  std::uint64_t w = f->writeTime ? *f->writeTime : StatTime(st.st_mtim);
+  std::uint64_t w = f->writeTime ? *f->writeTime : clock::FromTimespec(st.st_mtim);
   if (creation) *creation = FILETIME::from(w);
-  if (access) *access = FILETIME::from(StatTime(st.st_atim));
+  if (access) *access = FILETIME::from(clock::FromTimespec(st.st_atim));
   if (write) *write = FILETIME::from(w);
   return TRUE;
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/system/Clock.h"
 #include "platform/system/FileAttributes.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Leftovers.h"
@@ -20,11 +21,7 @@ namespace win {
 
 namespace {
 
-constexpr std::uint64_t kEpochTicks = 11644473600ULL * 10000000ULL;
-
-FILETIME Ft(const struct timespec& ts) {
-  return FILETIME::from(kEpochTicks + std::uint64_t(ts.tv_sec) * 10000000ULL + std::uint64_t(ts.tv_nsec) / 100);
-}
+FILETIME Ft(const struct timespec& ts) { return FILETIME::from(clock::FromTimespec(ts)); }
 
 bool IsDots(const char* n) { return n[0] == '.' && (!n[1] || (n[1] == '.' && !n[2])); }
 
@@ -91,11 +88,8 @@ bool Fill(Machine& m, const ListedFolder& dir, int at, const std::string& name, 
   DWORD a = known.records && byName
                 ? StoredAttributesFrom(*known.records, name, isDir)
                 : StoredAttributes(m, byName ? JoinKey(dir.key, name) : CanonicalKey(dir.host / name), isDir);
-  if (isDir) a |= FILE_ATTRIBUTE_DIRECTORY;
-  if (dir.readOnly && !isDir) a |= FILE_ATTRIBUTE_READONLY;
-  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
   d = WIN32_FIND_DATA{};
-  d.dwFileAttributes = a;
+  d.dwFileAttributes = ReportedAttributes(a, isDir, dir.readOnly);
   d.ftLastWriteTime = Ft(st.st_mtim);
   d.ftLastAccessTime = Ft(st.st_atim);
   d.ftCreationTime = d.ftLastWriteTime;

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <vector>
@@ -47,7 +49,7 @@ bool Gone(const Writer& w) { return !ProcessAlive(w.pid, w.started); }
 // was part of the name.
 bool ParseWriteTemp(const std::string& name, Writer& w) {
   if (name.rfind(kWritePrefix, 0) != 0) return false;
-  const char* p = name.c_str() + 4;
+  const char* p = name.c_str() + std::strlen(kWritePrefix);
   char* end = nullptr;
   long pid = std::strtol(p, &end, 10);
   if (end == p || *end != '-' || pid <= 0) return false;
@@ -249,6 +251,7 @@ bool ClearLeftoversIn(Machine& m, const fs::path& dir) {
   EnsureTables(m);
   std::vector<fs::path> temps;
   std::vector<StagingRow> staged;
+  std::optional<std::set<Writer>> killed;  // read once, at the first staging copy
   std::error_code ec;
   for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();
@@ -262,7 +265,9 @@ bool ClearLeftoversIn(Machine& m, const fs::path& dir) {
     st.Bind(1, key);
     if (!st.Step()) return false;
     Writer w{int(st.ColumnInt(0)), std::uint64_t(st.ColumnInt(1))};
-    if (!Gone(w) || !KilledWriters(m).count(w)) return false;
+    if (!Gone(w)) return false;
+    if (!killed) killed = KilledWriters(m);
+    if (!killed->count(w)) return false;
     staged.push_back({key, w});
   }
   if (ec) return false;

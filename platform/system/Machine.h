@@ -1,7 +1,8 @@
 #pragma once
-#include <sys/stat.h>
 // The simulated Windows PC: a folder holding machine.ini, drives/<letter>/..., registry.db
 // and state.db. Every platform call resolves its paths and state through the current machine.
+#include <sys/stat.h>
+
 #include <array>
 #include <filesystem>
 #include <functional>

@@ -20,9 +20,8 @@ namespace {
   if (db) msg += ": " + std::string(sqlite3_errmsg(db));
   throw SqliteError(msg, rc);
 }
-}  // namespace
 
-namespace {
+// Numbers the connections of this process.
 std::atomic<std::uint64_t> g_serial{0};
 }  // namespace
 

@@ -53,8 +53,9 @@ TEST(DamagedRegistryPrograms, TolvaneShowsItsReadErrorAndChangesNothing) {
   fs::copy_file(WI_BINARY_DIR "/tolvane/Tolvane", media / "Tolvane");
   fs::create_directory_symlink(media, tpl / "drives" / "d");
   // The error at start, and again when the user asks for a server installation anyway.
-  WriteText(s.dir() / "script.txt", "dialog Erreur | =" + kReadError + " | ok\ncheck VcRadioButton2\nclick bOK\n" +
-                                        "dialog Erreur | =" + kReadError + " | ok\nclick bAnnuler\n");
+  testfiles::PutFile(s.dir() / "script.txt",
+                     "dialog Erreur | =" + kReadError + " | ok\ncheck VcRadioButton2\nclick bOK\n" +
+                         "dialog Erreur | =" + kReadError + " | ok\nclick bAnnuler\n");
   for (auto d : damaged::AllDamages()) {
     SCOPED_TRACE(damaged::Name(d));
     CopyPc(tpl, pc);
@@ -76,9 +77,9 @@ TEST(DamagedRegistryPrograms, InstallReportsAFailedRunAndChangesNothing) {
   fs::copy_file(WI_BINARY_DIR "/wizard/Install", tpl / "drives/d/Install.exe");
   // The server installation: the Program Files folder cannot be read, the run fails with
   // the wizard's own text and its report says so; Next then ends the wizard.
-  WriteText(s.dir() / "script.txt",
-            "wait 20\nclick ActionNext\ncheck rbServeur\nclick ActionNext\n"
-            "dialog Erreur | =Dossier programmes pas trouvé. | ok\nclick ActionNext\n");
+  testfiles::PutFile(s.dir() / "script.txt",
+                     "wait 20\nclick ActionNext\ncheck rbServeur\nclick ActionNext\n"
+                     "dialog Erreur | =Dossier programmes pas trouvé. | ok\nclick ActionNext\n");
   for (auto d : damaged::AllDamages()) {
     SCOPED_TRACE(damaged::Name(d));
     CopyPc(tpl, pc);

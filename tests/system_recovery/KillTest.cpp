@@ -142,8 +142,8 @@ class KillTest : public ::testing::Test {
     ASSERT_EQ(RunProgram(dir(), WI_BINARY_DIR "/tools/media/media", {Media().string(), "--tolvane"}).rc, 0);
     fs::copy_file(WI_BINARY_DIR "/tolvane/Tolvane", Media() / "Tolvane");
     fs::create_directory_symlink(Media(), tpl / "drives" / "d");
-    WriteText(dir() / "install.txt", kInstallScript);
-    WriteText(dir() / "removal.txt", kForcedRemovalScript);
+    testfiles::PutFile(dir() / "install.txt", kInstallScript);
+    testfiles::PutFile(dir() / "removal.txt", kForcedRemovalScript);
   }
   const fs::path& dir() const { return scratch_.dir(); }
   fs::path Tpl() const { return dir() / "tpl"; }

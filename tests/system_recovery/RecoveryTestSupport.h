@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -99,7 +98,5 @@ inline void CopyPc(const fs::path& from, const fs::path& to) {
   fs::remove_all(to, ec);
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
 }
-
-inline void WriteText(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
 }  // namespace recovery

@@ -56,7 +56,6 @@ int RunServices(const std::vector<std::string>& args) {
                              "\" is not a valid service name (1 to 255 characters, no / or \\)");
   // The options first, so that a service that does not exist is refused only once the
   // command line is known to be sound.
-  win::ServiceTestSettings t;
   std::optional<bool> failsToStart, stopHangs;
   std::optional<win::DWORD> startDelay;
   bool beforeCreation = false;
@@ -93,7 +92,7 @@ int RunServices(const std::vector<std::string>& args) {
     throw std::runtime_error("no service \"" + win::EscapeBytes(name) +
                              "\" on this machine (--before-creation sets one that is to be created)");
   const std::string stored = service ? service->name : name;
-  t = win::GetServiceTestSettings(stored);
+  win::ServiceTestSettings t = win::GetServiceTestSettings(stored);
   if (failsToStart) t.failsToStart = *failsToStart;
   if (stopHangs) t.stopHangs = *stopHangs;
   if (startDelay) t.startDelayMs = *startDelay;
