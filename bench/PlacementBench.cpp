@@ -1,7 +1,8 @@
 // Places a tree of 2,000 files (4 KiB to 1 MiB) with TWindowsInstaller::InstallFile, into
 // an empty folder and again over older copies, and times `cp -r` of the same tree in the
-// same run, in alternating rounds. Prints the times, the ratios placement / cp (medians of
-// the rounds) and the load average of the machine, which the figures depend on.
+// same run, in alternating rounds. Prints the times with the CPU seconds behind them (user +
+// kernel), the ratios placement / cp (medians of the rounds) and the load average of the
+// machine, which the figures depend on.
 //
 //   bench_PlacementBench [files] [rounds]      (default 2000 files, 5 rounds)
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "bench/BenchFigures.h"
@@ -82,20 +84,39 @@ double Seconds(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();
 }
 
+// CPU seconds spent in user space and in the kernel, by this process or its children.
+struct Cpu {
+  double user = 0, sys = 0;
+};
+Cpu CpuNow(int who = RUSAGE_SELF) {
+  struct rusage u {};
+  ::getrusage(who, &u);
+  return {double(u.ru_utime.tv_sec) + u.ru_utime.tv_usec / 1e6,
+          double(u.ru_stime.tv_sec) + u.ru_stime.tv_usec / 1e6};
+}
+Cpu g_cpCpu;  // of the last cp
+
 double TimeCp(const fs::path& src, const fs::path& dst, bool over) {
   std::string cmd = over ? "cp -r '" + src.string() + "/.' '" + dst.string() + "'"
                          : "cp -r '" + src.string() + "' '" + dst.string() + "'";
+  Cpu c0 = CpuNow(RUSAGE_CHILDREN);
   auto t0 = Clock::now();
   if (std::system(cmd.c_str()) != 0) {
     std::fprintf(stderr, "cp failed\n");
     std::exit(1);
   }
-  return Seconds(t0, Clock::now());
+  double wall = Seconds(t0, Clock::now());
+  Cpu c1 = CpuNow(RUSAGE_CHILDREN);
+  g_cpCpu = {c1.user - c0.user, c1.sys - c0.sys};
+  return wall;
 }
+
+Cpu g_cpu;  // of the last placement
 
 double TimePlacement(const std::vector<Item>& items, const std::string& src,
                      const std::string& dst, int& placed, int& reboots) {
   placed = reboots = 0;
+  Cpu c0 = CpuNow();
   auto t0 = Clock::now();
   // Each folder is made once, as `cp -r` makes it, the first time a file goes there.
   std::set<std::string> made;
@@ -106,7 +127,10 @@ double TimePlacement(const std::vector<Item>& items, const std::string& src,
     placed += TWindowsInstaller::InstallFile(src + it.rel + it.name, destDir, "", reboot);
     reboots += reboot;
   }
-  return Seconds(t0, Clock::now());
+  double wall = Seconds(t0, Clock::now());
+  Cpu c1 = CpuNow();
+  g_cpu = {c1.user - c0.user, c1.sys - c0.sys};
+  return wall;
 }
 
 }  // namespace
@@ -139,8 +163,10 @@ int main(int argc, char** argv) {
     std::string dst = "C:\\dst" + n + "\\";
     Settle();
     cpFresh.push_back(TimeCp(c / "src", c / ("cp" + n), false));
+    Cpu cpFreshCpu = g_cpCpu;
     Settle();
     fresh.push_back(TimePlacement(items, "C:\\src\\", dst, placed, reboots));
+    Cpu freshCpu = g_cpu;
 
     // Make every placed copy older than its source, so each is backed up and replaced.
     auto old = fs::file_time_type::clock::now() - std::chrono::hours(48);
@@ -150,9 +176,20 @@ int main(int argc, char** argv) {
     cpOver.push_back(TimeCp(c / "src", c / ("cp" + n), true));
     Settle();
     over.push_back(TimePlacement(items, "C:\\src\\", dst, replaced, reboots));
-    std::printf("round %d: fresh %.3f s / cp %.3f s = %.2f, over %.3f s / cp %.3f s = %.2f\n",
-                round + 1, fresh.back(), cpFresh.back(), fresh.back() / cpFresh.back(),
-                over.back(), cpOver.back(), over.back() / cpOver.back());
+    Cpu cpOverCpu = g_cpCpu;
+    // CPU seconds (user + kernel) beside each time: where the time goes, and how much of
+    // it the kernel spends for both contenders alike.
+    auto cpu = [](const Cpu& c) {
+      char text[48];
+      std::snprintf(text, sizeof text, "(%.3f + %.3f)", c.user, c.sys);
+      return std::string(text);
+    };
+    std::printf("round %d: fresh %.3f s %s / cp %.3f s %s = %.2f\n", round + 1, fresh.back(),
+                cpu(freshCpu).c_str(), cpFresh.back(), cpu(cpFreshCpu).c_str(),
+                fresh.back() / cpFresh.back());
+    std::printf("         over  %.3f s %s / cp %.3f s %s = %.2f\n", over.back(),
+                cpu(g_cpu).c_str(), cpOver.back(), cpu(cpOverCpu).c_str(),
+                over.back() / cpOver.back());
   }
   double f = Median(fresh), cf = Median(cpFresh), o = Median(over), co = Median(cpOver);
   std::printf("fresh:  placement %.3f s (%d placed), cp -r %.3f s, ratio %.2f\n", f, placed, cf,

@@ -15,6 +15,7 @@
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Program.h"
+#include "platform/system/RecordBatch.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Version.h"
 #include "platform/forms/Classes.h"
@@ -238,6 +239,8 @@ bool TWindowsInstaller::InstallFile(const std::string& Source, const std::string
                                     const std::string& BackupDir, bool& NeedReboot) {
   NeedReboot = false;
   RequireMachine();
+  // The calls of one placement keep their records in one commit of the machine's state.
+  win::RecordBatch records(win::Machine::Current());
   if (!BackupDir.empty() && !IsFolder(BackupDir))
     throw Exception("Backup directry does not exist :\r\n" + BackupDir);
   const std::string target = WithBackslash(DestDir) + ExtractFileName(Source);
@@ -260,11 +263,13 @@ bool TWindowsInstaller::InstallFile(const std::string& Source, const std::string
         win::SetLastError(err);
         throw;
       }
+      if (!records.Commit()) ReportCopyError(Source, target);
       return true;
     }
     if (!win::CopyFile(target, backup, true)) ReportCopyError(target, backup);
   }
   ReplaceFile(Source, target, NeedReboot);
+  if (!records.Commit()) ReportCopyError(Source, target);
   return true;
 }
 

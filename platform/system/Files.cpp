@@ -29,6 +29,7 @@
 #include "platform/system/LastError.h"
 #include "platform/system/Leftovers.h"
 #include "platform/system/Machine.h"
+#include "platform/system/RecordBatch.h"
 #include "platform/system/Registry.h"
 #include "platform/system/ShortNames.h"
 #include "platform/system/Sqlite.h"
@@ -282,10 +283,11 @@ auto Guard(F f) -> decltype(f()) {
 }
 
 // Records what a call changed (attributes, short names, its journal line) in one
-// transaction of state.db: one commit per call rather than one per statement. The file
-// itself is already in place; the records follow it as before.
+// transaction of state.db: one commit per call rather than one per statement, or one per
+// batch of calls (RecordBatch). The file itself is already in place; the records follow it.
 template <typename F>
 void Record(Machine& m, F f) {
+  JoinRecordBatch(m);
   SqliteTransaction tx(m.State());
   f();
   tx.Commit();

@@ -1,6 +1,7 @@
 #include "platform/system/Leftovers.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "platform/system/FileAttributes.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Process.h"
+#include "platform/system/RecordBatch.h"
 #include "platform/system/ShortNames.h"
 #include "platform/system/Sqlite.h"
 
@@ -33,13 +35,22 @@ struct Writer {
   std::uint64_t started = 0;  // 0: unknown, the process id alone decides
 };
 
-// This process, asked again after a fork: a child must not pass for its parent.
+// Forks seen by this process: a child must not pass for its parent.
+std::atomic<unsigned> g_forks{0};
+
+// This process, asked again after a fork (every temporary name asks, so not at each call).
 Writer Self() {
+  static std::once_flag once;
+  std::call_once(once, [] { ::pthread_atfork(nullptr, nullptr, [] { ++g_forks; }); });
   static std::mutex mutex;
   static Writer self;
+  static unsigned forks = 0;
   std::lock_guard lock(mutex);
-  int now = int(::getpid());
-  if (now != self.pid) self = {now, ProcessStartTime(now)};
+  if (self.pid == 0 || forks != g_forks) {
+    forks = g_forks;
+    int now = int(::getpid());
+    self = {now, ProcessStartTime(now)};
+  }
   return self;
 }
 
@@ -200,6 +211,8 @@ bool IsStagingName(const std::string& name) {
 
 void NoteStagingWriter(Machine& m, const fs::path& host) {
   if (!IsStagingName(host.filename().string())) return;
+  // Kept before the file appears, whatever batch of records is open.
+  FlushRecordBatch();
   EnsureTables(m);
   Writer self = Self();
   auto st = m.State().Prepare("INSERT OR REPLACE INTO staging(path, pid, started) VALUES(?,?,?)");

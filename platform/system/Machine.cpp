@@ -11,6 +11,8 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include "platform/system/Clock.h"
 #include "platform/system/DirectoryCache.h"
@@ -476,11 +478,15 @@ std::string Machine::FullPathName(const std::string& winPath) const {
     if (rest.empty() || rest.back() != '\\') rest += "\\";
     rest += p;
   }
-  std::vector<std::string> parts;
-  std::string comp;
-  std::stringstream ss(rest);
-  bool trailing = rest.size() > 1 && rest.back() == '\\';
-  while (std::getline(ss, comp, '\\')) {
+  // Every file call comes here: the names are pieces of rest, not copies.
+  std::vector<std::string_view> parts;
+  const std::string_view text(rest);
+  const bool trailing = text.size() > 1 && text.back() == '\\';
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\\', at);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view comp = text.substr(at, end - at);
+    at = end + 1;
     if (comp.empty() || comp == ".") continue;
     if (comp == "..") {
       if (parts.empty()) return "";  // would leave the drive
@@ -488,13 +494,19 @@ std::string Machine::FullPathName(const std::string& winPath) const {
       continue;
     }
     // Windows drops trailing dots and blanks of a name.
-    while (!comp.empty() && (comp.back() == '.' || comp.back() == ' ')) comp.pop_back();
+    while (!comp.empty() && (comp.back() == '.' || comp.back() == ' ')) comp.remove_suffix(1);
     if (comp.empty()) continue;
     parts.push_back(comp);
   }
-  std::string out = drive + "\\";
-  for (size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
-  if (trailing && !parts.empty()) out += "\\";
+  std::string out;
+  out.reserve(drive.size() + text.size() + 2);
+  out += drive;
+  out += '\\';
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) out += '\\';
+    out += parts[i];
+  }
+  if (trailing && !parts.empty()) out += '\\';
   return out;
 }
 
