@@ -5,16 +5,24 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+
+#include "platform/system/Leftovers.h"
+#include "platform/system/Process.h"
 
 namespace win {
 
 namespace {
 
 constexpr size_t kMaxFolders = 256;
+constexpr size_t kMaxWatches = 4096;
+// Changes of names, and of the watched folder itself; not of the files' content.
+constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                     IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
 // The type of an entry removed from a kept listing.
 constexpr unsigned char kGone = 0xFF;
 
@@ -76,18 +84,156 @@ bool ProbeFineTimes(const std::string& dir) {
 
 DirectoryCache::DirectoryCache(std::function<std::string(const std::string&)> fold,
                                std::string probeDir)
-    : fold_(std::move(fold)), probeDir_(std::move(probeDir)) {}
+    : fold_(std::move(fold)), probeDir_(std::move(probeDir)) {
+  while (probeDir_.size() > 1 && probeDir_.back() == '/') probeDir_.pop_back();
+}
+
+DirectoryCache::~DirectoryCache() {
+  if (inotify_ >= 0 && forks_ == ForkGeneration()) ::close(inotify_);
+}
 
 void DirectoryCache::Clear() {
   std::lock_guard lock(mutex_);
   folders_.clear();
+  ++epoch_;
 }
 
 bool DirectoryCache::KeepsOwnChanges(const std::string& dir) {
   struct stat st;
   std::lock_guard lock(mutex_);
-  return ::stat(dir.c_str(), &st) == 0 && FineTimes(st.st_dev);
+  const bool below = !probeDir_.empty() && dir.compare(0, probeDir_.size() + 1, probeDir_ + "/") == 0;
+  return (below && Watching()) || (::stat(dir.c_str(), &st) == 0 && FineTimes(st.st_dev));
 }
+
+// ---- watches ----------------------------------------------------------------------------
+
+bool DirectoryCache::Watching() {
+  if (inotify_ >= 0 && forks_ != ForkGeneration()) {
+    // A child of a fork: the watch is its parent's, and so are the events on it (closing
+    // this copy of the descriptor leaves the parent's watches alone).
+    ::close(inotify_);
+    inotify_ = -1;
+    DropWatches();
+  }
+  if (inotify_ < 0 && !noWatch_) {
+    forks_ = ForkGeneration();
+    inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    noWatch_ = inotify_ < 0;
+  }
+  return inotify_ >= 0;
+}
+
+// Forgets every watch, and the listings they kept true.
+void DirectoryCache::DropWatches() {
+  if (inotify_ >= 0)
+    for (const auto& [wd, path] : pathOf_) ::inotify_rm_watch(inotify_, wd);
+  wdOf_.clear();
+  pathOf_.clear();
+  expected_.clear();
+  for (auto it = folders_.begin(); it != folders_.end();)
+    it = it->second.wd >= 0 ? folders_.erase(it) : std::next(it);
+  ++epoch_;
+}
+
+// Watches dir and every folder above it up to the machine's folder, before dir is listed
+// or its place proven. False where that cannot be (outside the machine's folder, no watch
+// left): dir is then checked by its change time.
+bool DirectoryCache::Watch(const std::string& dir) {
+  if (probeDir_.empty() || !Watching()) return false;
+  if (dir != probeDir_ && dir.compare(0, probeDir_.size() + 1, probeDir_ + "/") != 0) return false;
+  // From the top down: a link on the way (not watched, as a link is no folder) stops it
+  // before anything below is watched.
+  for (size_t end = probeDir_.size();; end = dir.find('/', end + 1)) {
+    const std::string path = dir.substr(0, end);
+    if (!wdOf_.count(path)) {
+      if (wdOf_.size() >= kMaxWatches) {
+        DropWatches();
+        return false;
+      }
+      int wd = ::inotify_add_watch(inotify_, path.c_str(), kWatchMask);
+      if (wd < 0) return false;
+      // One folder reached by two paths: neither can be told apart by its events.
+      auto [at, fresh] = pathOf_.try_emplace(wd, path);
+      if (!fresh && at->second != path) return false;
+      wdOf_[path] = wd;
+    }
+    if (end == std::string::npos) return true;
+  }
+}
+
+// Forgets the listings and the watches of dir and of every folder below it: their paths
+// no longer name them (moved, removed or replaced).
+void DirectoryCache::Abandon(const std::string& dir) {
+  auto below = [&](const std::string& k) {
+    return k.size() >= dir.size() && k.compare(0, dir.size(), dir) == 0 &&
+           (k.size() == dir.size() || k[dir.size()] == '/');
+  };
+  for (auto it = folders_.begin(); it != folders_.end();)
+    it = below(it->first) ? folders_.erase(it) : std::next(it);
+  for (auto it = wdOf_.begin(); it != wdOf_.end();) {
+    if (!below(it->first)) {
+      ++it;
+      continue;
+    }
+    // Events already on their way for it are ignored: its number is no longer known.
+    ::inotify_rm_watch(inotify_, it->second);
+    pathOf_.erase(it->second);
+    it = wdOf_.erase(it);
+  }
+}
+
+// Reads the events waiting, so that a change any process made before this call is known.
+void DirectoryCache::Drain() {
+  if (pathOf_.empty() || !Watching()) {
+    expected_.clear();
+    return;
+  }
+  alignas(struct inotify_event) char buf[8192];
+  for (;;) {
+    ssize_t got = ::read(inotify_, buf, sizeof buf);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    for (ssize_t pos = 0; pos < got;) {
+      const auto* e = reinterpret_cast<const struct inotify_event*>(buf + pos);
+      pos += ssize_t(sizeof(struct inotify_event) + e->len);
+      Take(*e);
+    }
+  }
+  // The event of an announced change was queued when its call returned, before it was
+  // announced: one still expected now was read by an earlier drain, and taken as foreign.
+  expected_.clear();
+}
+
+void DirectoryCache::Take(const struct inotify_event& e) {
+  if (e.mask & IN_Q_OVERFLOW) {
+    // Changes were lost, moves of watched folders among them: start over.
+    DropWatches();
+    return;
+  }
+  auto at = pathOf_.find(e.wd);
+  if (at == pathOf_.end()) return;  // a watch given up
+  const std::string path = at->second;
+  if (e.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
+    Abandon(path);
+    ++epoch_;
+    return;
+  }
+  const std::string name = e.len ? e.name : "";
+  if (IsWriteTempName(name)) return;  // never listed
+  const bool present = e.mask & (IN_CREATE | IN_MOVED_TO);
+  for (auto it = expected_.begin(); it != expected_.end(); ++it)
+    if (it->wd == e.wd && it->present == present && it->name == name) {
+      expected_.erase(it);
+      return;
+    }
+  // Another process's change: its folder is read again, what was watched under the name
+  // is given up (a folder moved away or replaced), and every folder's place proven again.
+  Abandon(path + "/" + name);
+  folders_.erase(path);
+  ++epoch_;
+}
+
+// ---- listings ---------------------------------------------------------------------------
 
 bool DirectoryCache::FineTimes(dev_t dev) {
   auto it = fineTimes_.find(dev);
@@ -146,8 +292,12 @@ bool DirectoryCache::Read(const std::string& dir, Folder& f, bool& keep) {
       pos += d->d_reclen;
       const char* name = d->d_name;
       if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-      auto index = std::int32_t(f.entries.size());
       f.entries.push_back({name, d->d_type});
+      if (IsWriteTempName(f.entries.back().name)) {
+        f.entries.pop_back();
+        continue;
+      }
+      auto index = std::int32_t(f.entries.size() - 1);
       f.next.push_back(-1);
       auto [it, fresh] = f.byFolded.try_emplace(fold_(f.entries.back().name), index);
       if (!fresh) {
@@ -161,21 +311,40 @@ bool DirectoryCache::Read(const std::string& dir, Folder& f, bool& keep) {
   return ok;
 }
 
-DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct stat& dirStat,
+DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct stat* dirStat,
                                             const std::string& comp, Found& out) {
   std::lock_guard lock(mutex_);
+  Drain();
+  auto it = folders_.find(dir);
+  if (!dirStat) {
+    if (it == folders_.end() || it->second.wd < 0 || it->second.trusted != epoch_) return Result::Unchecked;
+    return Lookup(it->second, dir, comp, true, out);
+  }
   for (bool checked = false;; checked = true) {
-    auto it = folders_.find(dir);
-    const Folder* f = nullptr;
+    it = folders_.find(dir);
+    Folder* f = nullptr;
     Folder fresh;
-    if (!checked && it != folders_.end() && it->second.dev == dirStat.st_dev &&
-        it->second.ino == dirStat.st_ino && SameTime(it->second.mtime, dirStat.st_mtim)) {
+    // A watched listing is true whatever its folder's time; the stat proves its place.
+    if (!checked && it != folders_.end() && it->second.dev == dirStat->st_dev &&
+        it->second.ino == dirStat->st_ino &&
+        (it->second.wd >= 0 || SameTime(it->second.mtime, dirStat->st_mtim))) {
       f = &it->second;
+      if (f->armed) f->trusted = epoch_;
     } else {
-      if (it != folders_.end()) folders_.erase(it);
+      // Another folder in its place: the watch of the one before is given up.
+      if (it != folders_.end() && (it->second.dev != dirStat->st_dev || it->second.ino != dirStat->st_ino))
+        Abandon(dir);
+      folders_.erase(dir);
+      // Watched before it is opened: a change after the opening is told by an event.
+      const bool watched = Watch(dir);
       bool keep = false;
       if (!Read(dir, fresh, keep)) return Result::Unreadable;
       ++listings_;
+      if (watched && fresh.key == dir) {
+        fresh.wd = wdOf_[dir];
+        fresh.trusted = epoch_;
+        keep = true;
+      }
       if (keep) {
         if (folders_.size() >= kMaxFolders) folders_.clear();
         f = &(folders_[dir] = std::move(fresh));
@@ -183,53 +352,70 @@ DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct
         f = &fresh;
       }
     }
-    out.folderKey = f->key;
-    std::int32_t pick = -1;
-    auto at = f->byFolded.find(fold_(comp));
-    for (std::int32_t i = at == f->byFolded.end() ? -1 : at->second; i >= 0; i = f->next[size_t(i)]) {
-      const Entry& e = f->entries[size_t(i)];
-      if (e.type == kGone) continue;
-      if (e.name == comp) {
-        pick = i;
-        break;
-      }
-      if (pick < 0) pick = i;
-    }
-    if (pick >= 0) {
-      out.entry = f->entries[size_t(pick)];
-      return Result::Present;
-    }
-    // A listing that took this process's own changes could miss a name another process
-    // made meanwhile: asked for as spelled, the name itself says so, and the folder is read.
-    struct stat st;
-    if (checked || !f->patched || ::lstat((dir + "/" + comp).c_str(), &st) != 0) return Result::Absent;
+    if (f->wd >= 0) f->armed = true;
+    Result r = Lookup(*f, dir, comp, checked, out);
+    if (r != Result::Unchecked) return r;
   }
+}
+
+// Unchecked here: the name may have been made by another process since the listing took
+// a change of this one's; the caller reads the folder again.
+DirectoryCache::Result DirectoryCache::Lookup(Folder& f, const std::string& dir,
+                                              const std::string& comp, bool checked, Found& out) {
+  out.folderKey = f.key;
+  std::int32_t pick = -1;
+  auto at = f.byFolded.find(fold_(comp));
+  for (std::int32_t i = at == f.byFolded.end() ? -1 : at->second; i >= 0; i = f.next[size_t(i)]) {
+    const Entry& e = f.entries[size_t(i)];
+    if (e.type == kGone) continue;
+    if (e.name == comp) {
+      pick = i;
+      break;
+    }
+    if (pick < 0) pick = i;
+  }
+  if (pick >= 0) {
+    out.entry = f.entries[size_t(pick)];
+    return Result::Present;
+  }
+  // A listing that took this process's own changes by their time could miss a name another
+  // process made meanwhile: asked for as spelled, the name itself says so. A watched one
+  // would have been told.
+  struct stat st;
+  if (checked || f.wd >= 0 || !f.patched || ::lstat((dir + "/" + comp).c_str(), &st) != 0)
+    return Result::Absent;
+  return Result::Unchecked;
 }
 
 void DirectoryCache::Forget(const std::string& dir) {
   std::lock_guard lock(mutex_);
-  for (auto it = folders_.begin(); it != folders_.end();) {
-    const std::string& k = it->first;
-    bool below = k.size() >= dir.size() && k.compare(0, dir.size(), dir) == 0 &&
-                 (k.size() == dir.size() || k[dir.size()] == '/');
-    it = below ? folders_.erase(it) : std::next(it);
-  }
+  Watching();  // not the watches of a parent process
+  Abandon(dir);
+  ++epoch_;
 }
 
 void DirectoryCache::Changed(const std::string& dir, const std::string& name, bool present,
                              unsigned char type) {
   std::lock_guard lock(mutex_);
+  Watching();  // not the watches of a parent process
+  if (auto w = wdOf_.find(dir); w != wdOf_.end()) expected_.push_back({w->second, name, present});
   auto it = folders_.find(dir);
   if (it == folders_.end()) return;
   Folder& f = it->second;
-  struct stat st;
-  if (!FineTimes(f.dev) || ::stat(dir.c_str(), &st) != 0 || st.st_dev != f.dev || st.st_ino != f.ino) {
-    folders_.erase(it);
-    return;
+  if (f.wd < 0) {
+    struct stat st;
+    if (!FineTimes(f.dev) || ::stat(dir.c_str(), &st) != 0 || st.st_dev != f.dev || st.st_ino != f.ino) {
+      folders_.erase(it);
+      return;
+    }
+    f.mtime = st.st_mtim;
   }
-  f.mtime = st.st_mtim;
   f.patched = true;
-  std::string folded = fold_(name);
+  Patch(f, fold_(name), name, present, type);
+}
+
+void DirectoryCache::Patch(Folder& f, const std::string& folded, const std::string& name,
+                           bool present, unsigned char type) {
   auto head = f.byFolded.find(folded);
   std::int32_t last = -1;
   if (head != f.byFolded.end()) {
@@ -247,7 +433,7 @@ void DirectoryCache::Changed(const std::string& dir, const std::string& name, bo
   if (last >= 0)
     f.next[size_t(last)] = index;
   else
-    f.byFolded.emplace(std::move(folded), index);
+    f.byFolded.emplace(folded, index);
 }
 
 }  // namespace win

@@ -1,11 +1,19 @@
 #pragma once
 // Listings of the host folders that path resolution has looked into, names folded for the
-// machine's case-insensitive lookups. A listing serves again only while its folder has the
-// identity and change time it had when it was read, so a name created, deleted or renamed
-// by any process (this one included) is seen at the next lookup. A listing read in the same
-// clock tick as the folder's last change could miss a change made later in that tick; such
-// a listing is used once and not kept, unless the file system stamps every change after a
-// look at the folder with a new time.
+// machine's case-insensitive lookups, so that a change of any process (this one included)
+// is seen at the next lookup.
+//
+// Below the machine's folder, a listing is kept true by a kernel watch (inotify) on its
+// folder and on every folder above it: this process's own changes, announced through
+// Changed, are taken as they are; any other change drops the listing of its folder, and
+// makes every folder's place be checked again by a stat before it is trusted. A trusted
+// listing answers without a system call besides one read of the watch. Elsewhere (links
+// on the way, other file systems, no watch to be had), a listing serves again only while
+// its folder has the identity and change time it had when it was read. A listing read in
+// the same clock tick as the folder's last change could miss a change made later in that
+// tick; such a listing is used once and not kept, unless the file system stamps every
+// change after a look at the folder with a new time.
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -29,16 +37,26 @@ class DirectoryCache {
     Entry entry;
     std::string folderKey;  // the folder's resolved host path (links followed)
   };
-  enum class Result { Present, Absent, Unreadable };
+  // Unchecked: asked without a stat, the listing is not known to be current.
+  enum class Result { Present, Absent, Unreadable, Unchecked };
 
-  // fold: the machine's case folding. probeDir: a folder of the machine's own where the
-  // file system's time stamps may be tried (a scratch folder is made and removed there).
+  // fold: the machine's case folding. probeDir: the machine's own folder, below which
+  // folders are watched, and where the file system's time stamps may be tried (a scratch
+  // folder is made and removed there).
   DirectoryCache(std::function<std::string(const std::string&)> fold, std::string probeDir);
+  ~DirectoryCache();
+  DirectoryCache(const DirectoryCache&) = delete;
+  DirectoryCache& operator=(const DirectoryCache&) = delete;
 
   // The entry of the host folder dir named comp, the exact spelling first, else the first
-  // listed whose folded name matches. dirStat is a stat of dir taken just before.
-  Result Find(const std::string& dir, const struct stat& dirStat, const std::string& comp,
+  // listed whose folded name matches. dirStat is a stat of dir taken just before, or null:
+  // then only a trusted listing answers, else Unchecked.
+  Result Find(const std::string& dir, const struct stat* dirStat, const std::string& comp,
               Found& out);
+  Result Find(const std::string& dir, const struct stat& dirStat, const std::string& comp,
+              Found& out) {
+    return Find(dir, &dirStat, comp, out);
+  }
   // After this process created (present) or removed a name in the host folder dir, in the
   // same call that looked it up there: a kept listing takes the change and the folder's new
   // time, where the file system stamps every change after a look with a new time (else
@@ -63,13 +81,32 @@ class DirectoryCache {
     ino_t ino = 0;
     struct timespec mtime {};
     bool patched = false;  // has taken changes of this process since it was read
+    int wd = -1;           // its watch, when the watches keep it true
+    // Watched since a lookup before: a stat taken after that one proves the folder's place.
+    bool armed = false;
+    std::uint64_t trusted = 0;  // the epoch its place was last proven in
     std::string key;
     std::vector<Entry> entries;
     std::vector<std::int32_t> next;                   // next entry with the same folded name
     std::unordered_map<std::string, std::int32_t> byFolded;  // first entry of each name
   };
+  // A change this process made and announced, until its event is read.
+  struct Expected {
+    int wd;
+    std::string name;
+    bool present;
+  };
   bool Read(const std::string& dir, Folder& f, bool& keep);
   bool FineTimes(dev_t dev);
+  Result Lookup(Folder& f, const std::string& dir, const std::string& comp, bool checked, Found& out);
+  static void Patch(Folder& f, const std::string& folded, const std::string& name, bool present,
+                    unsigned char type);
+  bool Watching();
+  bool Watch(const std::string& dir);
+  void Drain();
+  void Take(const struct inotify_event& e);
+  void Abandon(const std::string& dir);
+  void DropWatches();
 
   std::function<std::string(const std::string&)> fold_;
   std::string probeDir_;
@@ -77,6 +114,14 @@ class DirectoryCache {
   std::unordered_map<std::string, Folder> folders_;
   std::unordered_map<dev_t, bool> fineTimes_;
   std::atomic<std::uint64_t> listings_{0};
+
+  int inotify_ = -1;
+  bool noWatch_ = false;    // the kernel gave no watch: listings by change time only
+  unsigned forks_ = 0;      // the fork generation the watch descriptor was made in
+  std::uint64_t epoch_ = 1;  // moves on at any change not this process's own
+  std::unordered_map<std::string, int> wdOf_;  // watched folders, this one's and above
+  std::unordered_map<int, std::string> pathOf_;
+  std::vector<Expected> expected_;
 };
 
 }  // namespace win

@@ -1,7 +1,6 @@
 #include "platform/system/Leftovers.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,19 +34,16 @@ struct Writer {
   std::uint64_t started = 0;  // 0: unknown, the process id alone decides
 };
 
-// Forks seen by this process: a child must not pass for its parent.
-std::atomic<unsigned> g_forks{0};
-
-// This process, asked again after a fork (every temporary name asks, so not at each call).
+// This process, asked again after a fork (every temporary name asks, so not at each call):
+// a child must not pass for its parent.
 Writer Self() {
-  static std::once_flag once;
-  std::call_once(once, [] { ::pthread_atfork(nullptr, nullptr, [] { ++g_forks; }); });
   static std::mutex mutex;
   static Writer self;
   static unsigned forks = 0;
+  const unsigned generation = ForkGeneration();
   std::lock_guard lock(mutex);
-  if (self.pid == 0 || forks != g_forks) {
-    forks = g_forks;
+  if (self.pid == 0 || forks != generation) {
+    forks = generation;
     int now = int(::getpid());
     self = {now, ProcessStartTime(now)};
   }

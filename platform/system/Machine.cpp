@@ -510,27 +510,45 @@ std::string Machine::FullPathName(const std::string& winPath) const {
   return out;
 }
 
-bool Machine::FindIn(const std::string& dir, const struct stat& dirStat, const std::string& comp,
-                     std::string& name, unsigned char& type, std::string& folderKey) const {
+Machine::Lookup Machine::FindIn(const std::string& dir, const struct stat* dirStat,
+                                const std::string& comp, std::string& name, unsigned char& type,
+                                std::string& folderKey) const {
   DirectoryCache::Found f;
   auto result = folders_->Find(dir, dirStat, comp, f);
   folderKey = f.folderKey;
   type = DT_UNKNOWN;
-  if (result == DirectoryCache::Result::Present) {
-    name = f.entry.name;
-    type = f.entry.type;
-    return true;
+  switch (result) {
+    case DirectoryCache::Result::Unchecked:
+      return Lookup::Unchecked;
+    case DirectoryCache::Result::Present:
+      name = f.entry.name;
+      type = f.entry.type;
+      return Lookup::Found;
+    case DirectoryCache::Result::Unreadable: {
+      // A folder that may be passed but not listed: only the name as spelled can be found.
+      struct stat st;
+      if (::lstat((dir + "/" + comp).c_str(), &st) != 0) return Lookup::Missing;
+      name = comp;
+      return Lookup::Found;
+    }
+    case DirectoryCache::Result::Absent:
+      break;
   }
-  if (result == DirectoryCache::Result::Unreadable) {
-    // A folder that may be passed but not listed: only the name as spelled can be found.
-    struct stat st;
-    if (::lstat((dir + "/" + comp).c_str(), &st) != 0) return false;
-    name = comp;
-    return true;
-  }
-  if (comp.find('~') == std::string::npos) return false;
+  if (comp.find('~') == std::string::npos) return Lookup::Missing;
   name = LongNameOfShort(*const_cast<Machine*>(this), dir, comp);
-  return !name.empty();
+  return name.empty() ? Lookup::Missing : Lookup::Found;
+}
+
+Machine::Lookup Machine::FindInFolder(const std::string& dir, const std::string& comp,
+                                      bool& isFolder, std::string& name, unsigned char& type,
+                                      std::string& folderKey) const {
+  isFolder = true;
+  Lookup found = FindIn(dir, nullptr, comp, name, type, folderKey);
+  if (found != Lookup::Unchecked) return found;
+  struct stat st;
+  isFolder = ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (!isFolder) return Lookup::Missing;
+  return FindIn(dir, &st, comp, name, type, folderKey);
 }
 
 std::string Machine::KeyOf(const Resolved& r) { return r.key.empty() ? CanonicalKey(r.host) : r.key; }
@@ -577,17 +595,18 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
     return dir.back() == '/' ? dir + name : dir + "/" + name;
   };
 
-  // Most paths lie in a folder that exists as spelled: one stat of it, and its listing
-  // answers for the last name (present or not, its spelling on disk, file or folder).
+  // Most paths lie in a folder that exists as spelled: its listing (proven by a stat of the
+  // folder, or kept true by its watch) answers for the last name (present or not, its
+  // spelling on disk, file or folder).
   if (!rel.empty()) {
     size_t slash = rel.rfind('/');
     std::string parent = slash == std::string::npos ? rootText : join(rootText, rel.substr(0, slash));
     std::string comp = slash == std::string::npos ? rel : rel.substr(slash + 1);
-    struct stat st;
-    if (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      std::string name, folderKey;
-      unsigned char type;
-      bool found = FindIn(parent, st, comp, name, type, folderKey);
+    std::string name, folderKey;
+    unsigned char type = DT_UNKNOWN;
+    bool isFolder;
+    const bool found = FindInFolder(parent, comp, isFolder, name, type, folderKey) == Lookup::Found;
+    if (isFolder) {
       if (!found) name = comp;
       std::string windows = full;
       if (trailing) windows.pop_back();
@@ -617,11 +636,10 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
     if (comp.empty()) continue;
     std::string name = comp;
     if (exists) {
-      struct stat st;
       std::string folderKey;
       unsigned char type = DT_UNKNOWN;
-      bool folder = ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-      bool found = folder && FindIn(host, st, comp, name, type, folderKey);
+      bool folder;
+      const bool found = FindInFolder(host, comp, folder, name, type, folderKey) == Lookup::Found;
       if (!found) name = comp;
       // What is learnt of the last name, as above; of the ones before it, only the spelling.
       bool plain = found && type != DT_UNKNOWN && type != DT_LNK;

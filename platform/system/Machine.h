@@ -147,8 +147,15 @@ class Machine {
 
  private:
   void Load();
-  bool FindIn(const std::string& dir, const struct stat& dirStat, const std::string& comp,
-              std::string& name, unsigned char& type, std::string& folderKey) const;
+  enum class Lookup { Found, Missing, Unchecked };
+  // The entry comp of the host folder dir. dirStat: a stat of dir taken just before, or
+  // null to be answered only from a listing known to be current (else Unchecked).
+  Lookup FindIn(const std::string& dir, const struct stat* dirStat, const std::string& comp,
+                std::string& name, unsigned char& type, std::string& folderKey) const;
+  // FindIn without a stat where a current listing answers, else with one; Missing (and
+  // isFolder false) when dir is no folder.
+  Lookup FindInFolder(const std::string& dir, const std::string& comp, bool& isFolder,
+                      std::string& name, unsigned char& type, std::string& folderKey) const;
   std::filesystem::path dir_;
   MachineSettings settings_;
   std::string currentDir_ = "C:\\";

@@ -1,11 +1,13 @@
 #include "platform/system/Process.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -447,6 +449,16 @@ std::vector<StartedProgram> StartedPrograms() {
     out.push_back({st.ColumnInt(0), st.ColumnText(1), st.ColumnText(2), st.ColumnText(3),
                    st.ColumnText(4), st.ColumnText(5), int(st.ColumnInt(6))});
   return out;
+}
+
+namespace {
+std::atomic<unsigned> g_forks{0};
+}  // namespace
+
+unsigned ForkGeneration() {
+  static std::once_flag once;
+  std::call_once(once, [] { ::pthread_atfork(nullptr, nullptr, [] { ++g_forks; }); });
+  return g_forks.load();
 }
 
 std::uint64_t ProcessStartTime(int pid) {

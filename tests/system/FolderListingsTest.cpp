@@ -1,9 +1,12 @@
 // The folder listings that path resolution keeps: what another process changes in a folder
-// between two calls is seen at the next call, and this process's own changes keep the
-// listings true without reading the folders again.
+// between two calls is seen at the next call (in the folder, or in a folder above it that
+// was moved or replaced), and this process's own changes keep the listings true without
+// reading the folders again.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <map>
@@ -180,4 +183,64 @@ TEST(FolderListings, ANameMadeByAnotherProcessDuringAnOwnChangeIsFoundAsSpelled)
   fs::remove(dir / "Mine.dll");
   cache.Changed(dir.string(), "Mine.dll", false, 0);
   EXPECT_EQ(find("mine.dll"), "");
+}
+
+TEST(FolderListings, AFolderAboveMovedOrReplacedByAnotherProcessIsSeen) {
+  TempMachine pc;
+  Put(pc.c() / "A" / "B" / "f.dll", "f");
+  // Asked twice: the second answer comes from the listing alone, its place taken as known.
+  ASSERT_TRUE(Present("C:\\A\\B\\f.dll"));
+  ASSERT_TRUE(Present("C:\\a\\b\\F.DLL"));
+
+  fs::rename(pc.c() / "A", pc.c() / "Z");
+  EXPECT_FALSE(Present("C:\\A\\B\\f.dll"));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_TRUE(Present("C:\\z\\B\\F.dll"));
+
+  // Another folder of the same names in its place, with other content: its own changes
+  // are seen too, not those of the folder that went.
+  Put(pc.c() / "A" / "B" / "g.dll", "g");
+  EXPECT_FALSE(Present("C:\\A\\B\\f.dll"));
+  EXPECT_TRUE(Present("C:\\A\\B\\g.dll"));
+  Put(pc.c() / "A" / "B" / "h.dll", "h");
+  Put(pc.c() / "Z" / "B" / "k.dll", "k");
+  EXPECT_TRUE(Present("C:\\a\\b\\H.DLL"));
+  EXPECT_FALSE(Present("C:\\a\\b\\K.DLL"));
+  EXPECT_TRUE(Present("C:\\z\\b\\K.DLL"));
+
+  // The machine's own move of a folder, then an outside change in it under its new name.
+  ASSERT_TRUE(MoveFile("C:\\A\\B", "C:\\A\\C"));
+  EXPECT_FALSE(Present("C:\\A\\B\\g.dll"));
+  Put(pc.c() / "A" / "C" / "new.dll", "n");
+  EXPECT_TRUE(Present("C:\\A\\C\\NEW.DLL"));
+  EXPECT_TRUE(Present("C:\\A\\C\\g.dll"));
+}
+
+TEST(FolderListings, AFolderReachedThroughALinkSeesOutsideChanges) {
+  TempMachine pc;
+  fs::path outside = pc.dir() / "elsewhere";
+  Put(outside / "One.dll", "1");
+  fs::create_directory_symlink(outside, pc.c() / "Link");
+  ASSERT_TRUE(Present("C:\\link\\ONE.DLL"));
+  ASSERT_FALSE(Present("C:\\LINK\\two.dll"));
+  Put(outside / "Two.dll", "2");
+  EXPECT_TRUE(Present("C:\\LINK\\two.dll"));
+  fs::remove(outside / "One.dll");
+  EXPECT_FALSE(Present("C:\\link\\ONE.DLL"));
+}
+
+TEST(FolderListings, AForkedChildLeavesItsParentTheChangesToSee) {
+  TempMachine pc;
+  Put(pc.c() / "Shared" / "First.dll", "1");
+  ASSERT_TRUE(Present("C:\\shared\\first.dll"));
+  ASSERT_FALSE(Present("C:\\shared\\second.dll"));
+  // Made outside while the parent is not looking; a child made by fork then looks first.
+  Put(pc.c() / "Shared" / "Second.dll", "2");
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(Present("C:\\SHARED\\SECOND.DLL") && Present("C:\\SHARED\\FIRST.DLL") ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(Present("C:\\shared\\second.dll"));
 }
