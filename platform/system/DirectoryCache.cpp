@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -198,6 +199,8 @@ void DirectoryCache::Drain() {
       pos += ssize_t(sizeof(struct inotify_event) + e->len);
       Take(*e);
     }
+    // Room was left for the longest event: the read took all there were.
+    if (size_t(got) + sizeof(struct inotify_event) + NAME_MAX + 1 <= sizeof buf) break;
   }
   // The event of an announced change was queued when its call returned, before it was
   // announced: one still expected now was read by an earlier drain, and taken as foreign.

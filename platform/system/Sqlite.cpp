@@ -147,13 +147,17 @@ bool SqliteDb::CommitMark(SqliteCommitMark& out) {
   return true;
 }
 
+bool SqliteDb::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
 SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {
   // Inside an open transaction, a savepoint: the outer one decides.
   nested_ = sqlite3_get_autocommit(db_.get()) == 0;
   db_.Prepare(nested_ ? "SAVEPOINT wi_nested" : "BEGIN IMMEDIATE").Step();
+  if (!nested_) ++db_.txSerial_;
 }
 SqliteTransaction::~SqliteTransaction() {
   if (!done_) {
+    ++db_.txSerial_;
     try {
       db_.Exec(nested_ ? "ROLLBACK TO wi_nested; RELEASE wi_nested" : "ROLLBACK");
     } catch (...) {

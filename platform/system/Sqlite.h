@@ -60,6 +60,10 @@ class SqliteDb {
   bool CommitMark(SqliteCommitMark& out);
   // Tells this connection from every other opened in this process.
   std::uint64_t Serial() const { return serial_; }
+  bool InTransaction() const;
+  // Moves on when a transaction (SqliteTransaction) begins and when one, or a part of one,
+  // is rolled back: what was read inside a transaction holds while it stays the same.
+  std::uint64_t TransactionSerial() const { return txSerial_.load(); }
   sqlite3* get() const { return db_; }
   const std::filesystem::path& file() const { return file_; }
 
@@ -69,6 +73,8 @@ class SqliteDb {
   std::shared_ptr<SqliteStatementCache> cache_;
   std::uint64_t serial_;
   std::atomic<const volatile unsigned char*> walIndex_{nullptr};
+  std::atomic<std::uint64_t> txSerial_{0};
+  friend class SqliteTransaction;
 };
 
 // One transaction; rolled back unless Commit() was called.
