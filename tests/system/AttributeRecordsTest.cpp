@@ -1,8 +1,10 @@
 // The attribute records a process has read serve it again only until anything is committed
 // to state.db: what another program writes (here through a connection of its own, as any
-// other process would) is what the next call sees.
+// other process would) is what the next call sees. Inside a transaction, what it read and
+// wrote serves, and no longer than the part of it that wrote it.
 #include <gtest/gtest.h>
 
+#include "platform/system/FileAttributes.h"
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
@@ -73,4 +75,22 @@ TEST(AttributeRecords, ALockTakenOrReleasedByAnotherProgramCountsAtTheNextCall) 
   EXPECT_FALSE(m.IsFileInUse(lib));
   EXPECT_TRUE(WriteWholeFile("C:\\lib.dll", "4"));
   EXPECT_TRUE(DeleteFile("C:\\lib.dll"));
+}
+
+TEST(AttributeRecords, InsideATransactionAPartRolledBackLeavesNoAnswerBehind) {
+  TempMachine pc;
+  ASSERT_TRUE(WriteWholeFile("C:\\a.txt", "a"));
+  const std::string a = CanonicalKey(pc.c() / "a.txt");
+  SqliteTransaction outer(pc.machine().State());
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(SetFileAttributes("C:\\a.txt", FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+  {
+    SqliteTransaction part(pc.machine().State());  // a call that fails after its write
+    StoreFileAttributes(pc.machine(), a, FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_READONLY));
+  }
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+  outer.Commit();
+  EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
 }
