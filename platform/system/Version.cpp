@@ -1,8 +1,13 @@
 #include "platform/system/Version.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 #include "platform/system/LastError.h"
@@ -71,17 +76,31 @@ bool LocateFile(const std::string& path, fs::path& host) {
 bool LoadVersionBlock(const std::string& path, std::vector<std::uint8_t>& block) {
   fs::path host;
   if (!LocateFile(path, host)) return false;
-  std::ifstream in(host, std::ios::binary);
-  if (!in) {
+  int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    if (fd >= 0) ::close(fd);
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  // One block read: programs run to megabytes, and this is called for every placement.
-  std::error_code ec;
-  std::vector<std::uint8_t> data(size_t(fs::file_size(host, ec)));
-  in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
-  data.resize(size_t(in.gcount()));
-  switch (ReadPeVersionBlock(data.data(), data.size(), block)) {
+  // This is asked of every file a placement compares, most often of a file that is no
+  // program at all: its first two bytes say so. A program is read in one block (programs
+  // run to megabytes), into a buffer that is not cleared first.
+  const size_t size = st.st_size > 0 ? size_t(st.st_size) : 0;
+  std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[size > 0 ? size : 1]);
+  size_t got = 0;
+  for (size_t want = size < 2 ? size : 2; got < size;) {
+    ssize_t n = ::pread(fd, data.get() + got, want - got, off_t(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += size_t(n);
+    if (got == want) {
+      if (want == 2 && !(data[0] == 'M' && data[1] == 'Z')) break;
+      want = size;
+    }
+  }
+  ::close(fd);
+  switch (ReadPeVersionBlock(data.get(), got, block)) {
     case PeVersionRead::Found:
       return true;
     case PeVersionRead::NotPe:
