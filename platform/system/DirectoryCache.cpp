@@ -20,7 +20,8 @@ namespace win {
 namespace {
 
 constexpr size_t kMaxFolders = 256;
-constexpr size_t kMaxWatches = 4096;
+// Watches count against a per-user limit shared with the shell trees (often 8,192).
+constexpr size_t kMaxWatches = 1024;
 // Changes of names, and of the watched folder itself; not of the files' content.
 constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
                                      IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
