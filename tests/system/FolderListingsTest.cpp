@@ -244,3 +244,26 @@ TEST(FolderListings, AForkedChildLeavesItsParentTheChangesToSee) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_TRUE(Present("C:\\shared\\second.dll"));
 }
+
+TEST(FolderListings, OutsideChangesToTheNamesThisProcessJustChangedAreSeen) {
+  TempMachine pc;
+  Put(pc.c() / "src" / "Lib.dll", "library");
+  fs::create_directories(pc.c() / "Both");
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "n" + std::to_string(i % 4) + ".dll";
+    const std::string win = "C:\\Both\\" + name;
+    const fs::path host = pc.c() / "Both" / name;
+    // This process makes the name; another removes it right after, then makes it again.
+    ASSERT_TRUE(CopyFile("C:\\src\\Lib.dll", win, FALSE));
+    fs::remove(host);
+    EXPECT_FALSE(Present(win)) << i;
+    Put(host, "theirs");
+    EXPECT_TRUE(Present(win)) << i;
+    // This process removes it; another renames a name of its own onto it.
+    ASSERT_TRUE(DeleteFile(win));
+    Put(pc.c() / "Both" / "tmp.dat", "t");
+    fs::rename(pc.c() / "Both" / "tmp.dat", host);
+    EXPECT_TRUE(Present(win)) << i;
+    EXPECT_FALSE(Present("C:\\Both\\tmp.dat")) << i;
+  }
+}
