@@ -118,6 +118,12 @@ bool DirectoryCache::Watching() {
     DropWatches();
   }
   if (inotify_ < 0 && !noWatch_) {
+    // A machine's folder reached through a link: no folder below it is named by its real
+    // path, which a trusted listing must be.
+    char* real = ::realpath(probeDir_.c_str(), nullptr);
+    noWatch_ = !real || probeDir_ != real;
+    std::free(real);
+    if (noWatch_) return false;
     forks_ = ForkGeneration();
     inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     noWatch_ = inotify_ < 0;
