@@ -1,8 +1,6 @@
 #include "platform/system/FileAttributes.h"
 
-#include <mutex>
 #include <optional>
-#include <unordered_map>
 
 #include "platform/system/Files.h"
 #include "platform/system/Machine.h"
@@ -25,68 +23,22 @@ std::string BelowTo(const std::string& key) {
   return from;
 }
 
-// A placement asks for the same few files' records several times between two of its own
-// writes; each question would otherwise be a read transaction with its locks.
+// A placement asks for the same few files' records several times, between two of its own
+// writes and inside its transaction; each question would otherwise be a query, outside a
+// transaction one with its locks. Every write below reports to it.
 SqliteReadCache<std::optional<DWORD>>& Records() {
-  static auto* c = new SqliteReadCache<std::optional<DWORD>>;
+  static auto* c = new SqliteReadCache<std::optional<DWORD>>(true);
   return *c;
-}
-
-// Inside a transaction, where the cache above cannot tell: the records read and written
-// in it so far (a placement reads the same records in each of its calls).
-struct TransactionRecords {
-  std::mutex mutex;
-  const SqliteDb* db = nullptr;
-  std::uint64_t serial = 0;
-  std::unordered_map<std::string, std::optional<DWORD>> answers;
-
-  // The answers for db's transaction now, under the lock.
-  std::unordered_map<std::string, std::optional<DWORD>>& For(const SqliteDb& d) {
-    if (db != &d || serial != d.TransactionSerial()) {
-      answers.clear();
-      db = &d;
-      serial = d.TransactionSerial();
-    }
-    return answers;
-  }
-};
-TransactionRecords& InTransaction() {
-  static auto* t = new TransactionRecords;
-  return *t;
-}
-
-// After a write of this process's own inside a transaction: what the record now holds,
-// or nullptr when no single record tells (the kept answers are dropped).
-void Wrote(SqliteDb& db, const std::string* key, std::optional<DWORD> value) {
-  if (!db.InTransaction()) return;
-  auto& t = InTransaction();
-  std::lock_guard lock(t.mutex);
-  auto& answers = t.For(db);
-  if (key)
-    answers[*key] = value;
-  else
-    answers.clear();
-}
-
-std::optional<DWORD> Ask(SqliteDb& db, const std::string& key) {
-  auto st = db.Prepare("SELECT attrs FROM attrs WHERE path = ?");
-  st.Bind(1, key);
-  if (!st.Step()) return std::nullopt;
-  return DWORD(st.ColumnInt(0));
 }
 
 bool StoredRecord(Machine& m, const std::string& key, DWORD& value) {
   SqliteDb& db = m.State();
-  std::optional<DWORD> found;
-  if (db.InTransaction()) {
-    auto& t = InTransaction();
-    std::lock_guard lock(t.mutex);
-    auto& answers = t.For(db);
-    auto it = answers.find(key);
-    found = it != answers.end() ? it->second : (answers[key] = Ask(db, key));
-  } else {
-    found = Records().Lookup(db, key, [&] { return Ask(db, key); });
-  }
+  std::optional<DWORD> found = Records().Lookup(db, key, [&]() -> std::optional<DWORD> {
+    auto st = db.Prepare("SELECT attrs FROM attrs WHERE path = ?");
+    st.Bind(1, key);
+    if (!st.Step()) return std::nullopt;
+    return DWORD(st.ColumnInt(0));
+  });
   if (found) value = *found;
   return found.has_value();
 }
@@ -132,7 +84,7 @@ void StoreAttributes(Machine& m, const std::string& key, DWORD attributes) {
   auto st = m.State().Prepare("INSERT OR REPLACE INTO attrs(path, attrs) VALUES(?, ?)");
   st.Bind(1, key).Bind(2, std::int64_t(bits));
   st.Step();
-  Wrote(m.State(), &key, bits);
+  Records().Wrote(m.State(), key, bits);
 }
 
 void StoreFileAttributes(Machine& m, const std::string& key, DWORD attributes) {
@@ -143,14 +95,14 @@ void StoreFileAttributes(Machine& m, const std::string& key, DWORD attributes) {
   auto st = m.State().Prepare("DELETE FROM attrs WHERE path = ?");
   st.Bind(1, key);
   st.Step();
-  Wrote(m.State(), &key, std::nullopt);
+  Records().Wrote(m.State(), key, std::nullopt);
 }
 
 void ForgetAttributes(Machine& m, const std::string& key) {
   auto st = m.State().Prepare("DELETE FROM attrs WHERE path = ? OR (path >= ? AND path < ?)");
   st.Bind(1, key).Bind(2, BelowFrom(key)).Bind(3, BelowTo(key));
   st.Step();
-  Wrote(m.State(), nullptr, std::nullopt);
+  Records().Dropped(m.State());
 }
 
 void MoveAttributes(Machine& m, const std::string& a, const std::string& b) {
@@ -165,7 +117,7 @@ void MoveAttributes(Machine& m, const std::string& a, const std::string& b) {
       "UPDATE attrs SET path = ? || substr(path, ?) WHERE path = ? OR (path >= ? AND path < ?)");
   st.Bind(1, b).Bind(2, std::int64_t(a.size() + 1)).Bind(3, a).Bind(4, BelowFrom(a)).Bind(5, BelowTo(a));
   st.Step();
-  Wrote(m.State(), nullptr, std::nullopt);
+  Records().Dropped(m.State());
   tx.Commit();
 }
 

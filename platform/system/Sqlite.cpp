@@ -114,7 +114,7 @@ std::string SqliteDb::IntegrityCheck() {
 }
 
 bool SqliteDb::CommitMark(SqliteCommitMark& out) {
-  if (sqlite3_get_autocommit(db_) == 0) return false;
+  if (InTransaction()) return false;
   // The log's index header (48 bytes) is kept twice at the start of the shared-memory
   // file: a commit writes the second copy, then the first. Read in the other order, two
   // equal copies are one header whole; it changes with every commit (its change counter,
@@ -151,7 +151,7 @@ bool SqliteDb::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; 
 
 SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {
   // Inside an open transaction, a savepoint: the outer one decides.
-  nested_ = sqlite3_get_autocommit(db_.get()) == 0;
+  nested_ = db_.InTransaction();
   db_.Prepare(nested_ ? "SAVEPOINT wi_nested" : "BEGIN IMMEDIATE").Step();
   if (!nested_) ++db_.txSerial_;
 }

@@ -92,12 +92,23 @@ class SqliteTransaction {
 
 // Answers of reads kept in memory while nothing is committed to a database: Lookup asks
 // the database (query) only when the answer for key is not kept or anything was committed
-// since, by any process. Inside a transaction of the connection it always asks.
+// since, by any process. Inside a transaction of the connection it asks, unless the cache
+// is told of every write to what it answers (Wrote, Dropped): then it keeps what it read
+// and what was written in that transaction, until a part of it is rolled back.
 template <typename V>
 class SqliteReadCache {
  public:
+  explicit SqliteReadCache(bool writesReported = false) : writesReported_(writesReported) {}
+
   template <typename Query>
   V Lookup(SqliteDb& db, const std::string& key, Query query) {
+    if (db.InTransaction()) {
+      if (!writesReported_) return query();
+      std::lock_guard lock(mutex_);
+      auto& answers = InTransaction(db);
+      auto it = answers.find(key);
+      return it != answers.end() ? it->second : (answers[key] = query());
+    }
     SqliteCommitMark before;
     const bool marked = db.CommitMark(before);
     if (marked) {
@@ -123,12 +134,40 @@ class SqliteReadCache {
     return answer;
   }
 
+  // After this process wrote value as the answer for key (outside a transaction the
+  // commit itself tells).
+  void Wrote(SqliteDb& db, const std::string& key, const V& value) {
+    if (!db.InTransaction()) return;
+    std::lock_guard lock(mutex_);
+    InTransaction(db)[key] = value;
+  }
+  // After a write that no single key tells.
+  void Dropped(SqliteDb& db) {
+    if (!db.InTransaction()) return;
+    std::lock_guard lock(mutex_);
+    InTransaction(db).clear();
+  }
+
  private:
+  // The answers of db's transaction now, under the lock.
+  std::unordered_map<std::string, V>& InTransaction(const SqliteDb& db) {
+    if (txDb_ != &db || txSerial_ != db.TransactionSerial()) {
+      txAnswers_.clear();
+      txDb_ = &db;
+      txSerial_ = db.TransactionSerial();
+    }
+    return txAnswers_;
+  }
+
   static constexpr std::size_t kMaxAnswers = 4096;
+  const bool writesReported_;
   std::mutex mutex_;
   std::uint64_t serial_ = 0;
   SqliteCommitMark mark_;
   std::unordered_map<std::string, V> answers_;
+  const SqliteDb* txDb_ = nullptr;
+  std::uint64_t txSerial_ = 0;
+  std::unordered_map<std::string, V> txAnswers_;
 };
 
 class SqliteStatement {

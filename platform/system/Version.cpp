@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
@@ -73,6 +74,18 @@ bool LocateFile(const std::string& path, fs::path& host) {
   return false;
 }
 
+// Up to size bytes of fd from offset at; fewer at the end of the file or on an error.
+size_t ReadAt(int fd, std::uint8_t* out, size_t size, size_t at) {
+  size_t got = 0;
+  while (got < size) {
+    ssize_t n = ::pread(fd, out + got, size - got, off_t(at + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += size_t(n);
+  }
+  return got;
+}
+
 bool LoadVersionBlock(const std::string& path, std::vector<std::uint8_t>& block) {
   fs::path host;
   if (!LocateFile(path, host)) return false;
@@ -88,17 +101,8 @@ bool LoadVersionBlock(const std::string& path, std::vector<std::uint8_t>& block)
   // run to megabytes), into a buffer that is not cleared first.
   const size_t size = st.st_size > 0 ? size_t(st.st_size) : 0;
   std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[size > 0 ? size : 1]);
-  size_t got = 0;
-  for (size_t want = size < 2 ? size : 2; got < size;) {
-    ssize_t n = ::pread(fd, data.get() + got, want - got, off_t(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += size_t(n);
-    if (got == want) {
-      if (want == 2 && !(data[0] == 'M' && data[1] == 'Z')) break;
-      want = size;
-    }
-  }
+  size_t got = ReadAt(fd, data.get(), std::min<size_t>(size, 2), 0);
+  if (got == 2 && data[0] == 'M' && data[1] == 'Z') got += ReadAt(fd, data.get() + 2, size - 2, 2);
   ::close(fd);
   switch (ReadPeVersionBlock(data.get(), got, block)) {
     case PeVersionRead::Found:

@@ -35,13 +35,21 @@ class OtherReader {
   SqliteDb db_;
 };
 
+// A machine with C:\src\Lib.dll and an empty C:\dst, and its state.db as another
+// process reads it.
+class RecordBatches : public ::testing::Test {
+ protected:
+  RecordBatches() {
+    testfiles::PutFile(pc.c() / "src" / "Lib.dll", "library");
+    fs::create_directories(pc.c() / "dst");
+  }
+  TempMachine pc;
+  OtherReader other{pc.machine()};
+};
+
 }  // namespace
 
-TEST(RecordBatch, RecordsOfTheCallsReachOtherProcessesTogetherWhenTheBatchEnds) {
-  TempMachine pc;
-  testfiles::PutFile(pc.c() / "src" / "Lib.dll", "library");
-  testfiles::PutFile(pc.c() / "dst" / "Keep.txt", "k");
-  OtherReader other(pc.machine());
+TEST_F(RecordBatches, RecordsOfTheCallsReachOtherProcessesTogetherWhenTheBatchEnds) {
   const auto lines = other.JournalLines();
   const auto records = other.AttributeRecords();
   {
@@ -65,11 +73,7 @@ TEST(RecordBatch, RecordsOfTheCallsReachOtherProcessesTogetherWhenTheBatchEnds) 
   EXPECT_EQ(other.JournalLines(), lines + 3);
 }
 
-TEST(RecordBatch, AUnitThatFailsHalfWayKeepsTheRecordsOfTheCallsItMade) {
-  TempMachine pc;
-  testfiles::PutFile(pc.c() / "src" / "Lib.dll", "library");
-  fs::create_directories(pc.c() / "dst");
-  OtherReader other(pc.machine());
+TEST_F(RecordBatches, AUnitThatFailsHalfWayKeepsTheRecordsOfTheCallsItMade) {
   const auto records = other.AttributeRecords();
   try {
     RecordBatch batch(pc.machine());
@@ -82,11 +86,7 @@ TEST(RecordBatch, AUnitThatFailsHalfWayKeepsTheRecordsOfTheCallsItMade) {
   EXPECT_EQ(GetFileAttributes("C:\\dst\\lib.dll"), FILE_ATTRIBUTE_HIDDEN);
 }
 
-TEST(RecordBatch, AStagingWriterIsRecordedBeforeItsFileAppears) {
-  TempMachine pc;
-  testfiles::PutFile(pc.c() / "src" / "Lib.dll", "library");
-  fs::create_directories(pc.c() / "dst");
-  OtherReader other(pc.machine());
+TEST_F(RecordBatches, AStagingWriterIsRecordedBeforeItsFileAppears) {
   const auto lines = other.JournalLines();
   RecordBatch batch(pc.machine());
   ASSERT_TRUE(CopyFile("C:\\src\\Lib.dll", "C:\\dst\\Lib.dll", TRUE));
