@@ -214,6 +214,20 @@ void DirectoryCache::Drain() {
   expected_.clear();
 }
 
+void DirectoryCache::BeginUnit() {
+  std::lock_guard lock(mutex_);
+  if (unitDepth_ > 0 && unitThread_ != std::this_thread::get_id()) return;  // another's
+  if (unitDepth_++ == 0) {
+    unitThread_ = std::this_thread::get_id();
+    unitLooked_ = false;
+  }
+}
+
+void DirectoryCache::EndUnit() {
+  std::lock_guard lock(mutex_);
+  if (unitDepth_ > 0 && unitThread_ == std::this_thread::get_id()) --unitDepth_;
+}
+
 void DirectoryCache::Take(const struct inotify_event& e) {
   if (e.mask & IN_Q_OVERFLOW) {
     // Changes were lost, moves of watched folders among them: start over.
@@ -324,7 +338,12 @@ bool DirectoryCache::Read(const std::string& dir, Folder& f, bool& keep) {
 DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct stat* dirStat,
                                             const std::string& comp, Found& out) {
   std::lock_guard lock(mutex_);
-  Drain();
+  if (unitDepth_ == 0 || unitThread_ != std::this_thread::get_id()) {
+    Drain();
+  } else if (!unitLooked_) {
+    Drain();
+    unitLooked_ = true;
+  }
   auto it = folders_.find(dir);
   if (!dirStat) {
     if (it == folders_.end() || it->second.wd < 0 || it->second.trusted != epoch_) return Result::Unchecked;

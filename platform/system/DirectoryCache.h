@@ -22,6 +22,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -67,6 +68,12 @@ class DirectoryCache {
                unsigned char type);
   // Drops the listings of dir and of the folders below it (dir was removed or moved).
   void Forget(const std::string& dir);
+  // While the calling thread runs one unit of work made of several calls (the placement of
+  // a file), the changes of other processes are looked for at its first lookup only: a
+  // change made while the unit runs is seen by the next one, as if made a moment later.
+  // Units nest; the calls of other threads look as always.
+  void BeginUnit();
+  void EndUnit();
   void Clear();
 
   // Folders read from disk so far (tests and benchmarks).
@@ -122,6 +129,10 @@ class DirectoryCache {
   std::unordered_map<std::string, int> wdOf_;  // watched folders, this one's and above
   std::unordered_map<int, std::string> pathOf_;
   std::vector<Expected> expected_;
+  // The unit of work running (see BeginUnit): its thread, depth, and whether it has looked.
+  std::thread::id unitThread_;
+  int unitDepth_ = 0;
+  bool unitLooked_ = false;
 };
 
 }  // namespace win

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -121,20 +122,86 @@ bool SetHostWriteTime(const fs::path& host, std::uint64_t ft) {
 // writer, so that what a killed program leaves can be swept (Leftovers).
 fs::path TempBeside(const fs::path& target) { return target.parent_path() / WriteTempName(); }
 
+// Whether files without a name can be made, and named later through /proc.
+bool CanLinkUnnamed() {
+  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
+
+// Names the unnamed file fd (whose /proc name is self): by the descriptor itself where
+// this process may (one path walk less), else through /proc. errno tells a failure.
+bool LinkUnnamed(int fd, const char* self, const fs::path& name) {
+  static std::atomic<bool> byDescriptor{true};
+  if (byDescriptor.load(std::memory_order_relaxed)) {
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno != EPERM && errno != ENOENT) return false;
+    // Without the right to, the descriptor is refused as if missing: /proc then serves.
+    if (::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+    byDescriptor = false;
+    return true;
+  }
+  return ::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Renames from to to. A name that may not be replaced (one that appeared since the lookup
+// found none) fails with EEXIST, where the file system can tell; one that cannot is
+// renamed over as before.
+bool Rename(const fs::path& from, const fs::path& to, bool mayReplace) {
+  if (!mayReplace) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// What a write finds at its target: the file to replace, or no file, which one that
+// appeared meanwhile (made by another process since the lookup) may replace or not.
+enum class Target { Present, Absent, MustBeNew };
+
 // Writes data to a temporary file beside target, then renames it over target, so that a
 // killed program leaves either the old or the new content. Nothing is synced: the rename
 // guards against a program killed mid-write, which is what the machine promises; surviving
 // a power loss of the host is not, and an fsync per file would cost more than the copy.
+// Where there was no file, the data goes to a file without a name, which takes the name
+// once whole: a killed program leaves nothing, and the folder changes once.
 DWORD AtomicWrite(const fs::path& target, const std::function<DWORD(int fd)>& fill,
-                  std::uint64_t writeTime) {
+                  std::uint64_t writeTime, Target at = Target::Present) {
+  struct timespec times[2] = {clock::ToTimespec(writeTime), clock::ToTimespec(writeTime)};
+  int fd = -1;
+  if (at != Target::Present && CanLinkUnnamed())
+    // A file system without unnamed files says so here, and a temporary name serves.
+    fd = ::open(target.parent_path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    DWORD err = fill(fd);
+    if (!err && ::futimens(fd, times) != 0) err = ErrnoToError(errno);
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    if (!err && !LinkUnnamed(fd, self, target)) {
+      if (errno != EEXIST) {
+        err = ErrnoToError(errno);
+      } else if (at == Target::MustBeNew) {
+        err = ERROR_FILE_EXISTS;
+      } else {
+        fs::path tmp = TempBeside(target);
+        if (!LinkUnnamed(fd, self, tmp)) {
+          err = ErrnoToError(errno);
+        } else if (::rename(tmp.c_str(), target.c_str()) != 0) {
+          err = ErrnoToError(errno);
+          ::unlink(tmp.c_str());
+        }
+      }
+    }
+    if (::close(fd) != 0 && !err) err = ErrnoToError(errno);
+    return err;
+  }
   fs::path tmp = TempBeside(target);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoToError(errno);
   DWORD err = fill(fd);
-  struct timespec times[2] = {clock::ToTimespec(writeTime), clock::ToTimespec(writeTime)};
   if (!err && ::futimens(fd, times) != 0) err = ErrnoToError(errno);
   if (::close(fd) != 0 && !err) err = ErrnoToError(errno);
-  if (!err && ::rename(tmp.c_str(), target.c_str()) != 0) err = ErrnoToError(errno);
+  if (!err && !Rename(tmp, target, at != Target::MustBeNew))
+    err = errno == EEXIST ? ERROR_FILE_EXISTS : ErrnoToError(errno);
   if (err) ::unlink(tmp.c_str());
   return err;
 }
@@ -417,7 +484,8 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     if (DWORD e = in.Open(src.r.host)) return Fail(e);
     NoteStagingWriter(m, dst.r.host);
     DWORD err = AtomicWrite(
-        dst.r.host, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim));
+        dst.r.host, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
+        dst.exists ? Target::Present : failIfExists ? Target::MustBeNew : Target::Absent);
     if (err) {
       ForgetStagingWriter(m, dst.r.host);
       return Fail(err);
@@ -490,14 +558,19 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     if (!src.isDir) ForgetStagingWriter(m, target);
     return Fail(e);
   };
-  if (::rename(src.r.host.c_str(), target.c_str()) != 0) {
+  // A name that appeared since the lookup is not replaced unless replacing was asked for.
+  if (!Rename(src.r.host, target, sameFile || dst.exists || (flags & MOVEFILE_REPLACE_EXISTING))) {
+    if (errno == EEXIST) return fail(ERROR_ALREADY_EXISTS);
     if (errno != EXDEV || src.isDir) return fail(ErrnoToError(errno));
     // Another host file system: copy, then delete the source.
     OpenSource in;
     if (DWORD e = in.Open(src.r.host)) return fail(e);
     DWORD err = AtomicWrite(
-        target, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim));
-    if (err) return fail(err);
+        target, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
+        dst.exists                                ? Target::Present
+        : (flags & MOVEFILE_REPLACE_EXISTING) != 0 ? Target::Absent
+                                                   : Target::MustBeNew);
+    if (err) return fail(err == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : err);
     ::unlink(src.r.host.c_str());
   }
   NoteChange(m, src.r.host, false, 0);
@@ -1248,7 +1321,8 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     if (DWORD e = CheckWritable(m, p)) return Fail(e);
     NoteStagingWriter(m, p.r.host);
     DWORD err = AtomicWrite(
-        p.r.host, [&](int fd) { return WriteAll(fd, data.data(), data.size()); }, clock::Now());
+        p.r.host, [&](int fd) { return WriteAll(fd, data.data(), data.size()); }, clock::Now(),
+        p.exists ? Target::Present : Target::Absent);
     if (err) {
       ForgetStagingWriter(m, p.r.host);
       return Fail(err);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/system/DirectoryCache.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Sqlite.h"
@@ -19,7 +20,8 @@ thread_local Batch t_batch;
 
 }  // namespace
 
-RecordBatch::RecordBatch(Machine& m) {
+RecordBatch::RecordBatch(Machine& m) : machine_(m) {
+  m.Folders().BeginUnit();
   if (++t_batch.depth > 1) return;
   try {
     JoinRecordBatch(m);
@@ -31,6 +33,7 @@ RecordBatch::RecordBatch(Machine& m) {
 
 RecordBatch::~RecordBatch() {
   if (--t_batch.depth == 0) FlushRecordBatch();
+  machine_.Folders().EndUnit();
 }
 
 BOOL RecordBatch::Commit() { return FlushRecordBatch(); }

@@ -4,7 +4,8 @@
 // in a row, such as the placement of one file: one commit instead of one per call. The
 // files themselves change at once, as always; only their records wait, and no longer than
 // the unit lasts. A record that must be kept before its file appears (a staging writer)
-// ends the open transaction first.
+// ends the open transaction first. The changes other processes make to the machine's
+// folders are looked for once, at the unit's first lookup (DirectoryCache::BeginUnit).
 #include "platform/system/WinTypes.h"
 
 namespace win {
@@ -24,6 +25,9 @@ class RecordBatch {
 
   // Commits the records so far. FALSE with ERROR_GEN_FAILURE when state.db refused.
   BOOL Commit();
+
+ private:
+  Machine& machine_;
 };
 
 // For the platform's file calls. Inside a batch of this thread, begins its transaction

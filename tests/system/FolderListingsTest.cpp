@@ -15,6 +15,8 @@
 #include "platform/system/DirectoryCache.h"
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Leftovers.h"
+#include "platform/system/RecordBatch.h"
 #include "tests/support/TempMachine.h"
 #include "tests/support/TestFiles.h"
 
@@ -266,4 +268,54 @@ TEST(FolderListings, OutsideChangesToTheNamesThisProcessJustChangedAreSeen) {
     EXPECT_TRUE(Present(win)) << i;
     EXPECT_FALSE(Present("C:\\Both\\tmp.dat")) << i;
   }
+}
+
+// A unit of work (the placement of one file) looks for outside changes at its first
+// lookup; what changes while it runs is seen by the next call after it.
+TEST(FolderListings, AChangeMadeWhileAUnitOfWorkRunsIsSeenByTheNextCall) {
+  TempMachine pc;
+  fs::path dir = pc.c() / "Data";
+  Put(dir / "Alpha.txt", "a");
+  Put(pc.c() / "src" / "Lib.dll", "library");
+  ASSERT_TRUE(Present("C:\\Data\\Alpha.txt"));
+  Put(dir / "Beta.txt", "b");  // before the unit: seen inside it
+  {
+    RecordBatch unit(pc.machine());
+    EXPECT_TRUE(Present("C:\\DATA\\beta.txt"));
+    // Its own change and another process's, to the same folder and to the same name.
+    ASSERT_TRUE(CopyFile("C:\\src\\Lib.dll", "C:\\Data\\Delta.dll", TRUE));
+    fs::remove(dir / "Delta.dll");
+    fs::remove(dir / "Alpha.txt");
+    Put(dir / "Gamma.txt", "g");
+  }
+  EXPECT_FALSE(Present("C:\\data\\delta.dll"));
+  EXPECT_FALSE(Present("C:\\data\\alpha.txt"));
+  EXPECT_TRUE(Present("C:\\data\\gamma.txt"));
+  EXPECT_EQ(Listed("C:\\Data\\*.txt"), (std::set<std::string>{"Beta.txt", "Gamma.txt"}));
+  EXPECT_TRUE(Listed("C:\\Data\\*.dll").empty());
+}
+
+// A name another process made after the lookup found none is not replaced by a copy or a
+// move that asked not to replace; one that may replace does.
+TEST(FolderListings, ANameThatAppearedSinceTheLookupIsReplacedOnlyWhenAsked) {
+  TempMachine pc;
+  fs::path dir = pc.c() / "Data";
+  Put(pc.c() / "src" / "Lib.dll", "library");
+  Put(pc.c() / "src" / "Other.dll", "other");
+  fs::create_directories(dir);
+  RecordBatch unit(pc.machine());
+  for (const char* name : {"Copy.dll", "Move.dll", "Replaced.dll"}) ASSERT_FALSE(Present(std::string("C:\\Data\\") + name));
+  for (const char* name : {"Copy.dll", "Move.dll", "Replaced.dll"}) Put(dir / name, "theirs");
+
+  EXPECT_FALSE(CopyFile("C:\\src\\Lib.dll", "C:\\Data\\Copy.dll", TRUE));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+  EXPECT_FALSE(MoveFile("C:\\src\\Other.dll", "C:\\Data\\Move.dll"));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(testfiles::ReadFile(dir / "Copy.dll"), "theirs");
+  EXPECT_EQ(testfiles::ReadFile(dir / "Move.dll"), "theirs");
+  EXPECT_EQ(testfiles::ReadFile(pc.c() / "src" / "Other.dll"), "other");
+
+  EXPECT_TRUE(CopyFile("C:\\src\\Lib.dll", "C:\\Data\\Replaced.dll", FALSE));
+  EXPECT_EQ(testfiles::ReadFile(dir / "Replaced.dll"), "library");
+  for (auto& e : fs::directory_iterator(dir)) EXPECT_FALSE(IsWriteTempName(e.path().filename().string()));
 }
