@@ -96,6 +96,7 @@ DirectoryCache::~DirectoryCache() {
 
 void DirectoryCache::Clear() {
   std::lock_guard lock(mutex_);
+  ++generation_;
   folders_.clear();
   ++epoch_;
 }
@@ -133,6 +134,7 @@ bool DirectoryCache::Watching() {
 
 // Forgets every watch, and the listings they kept true.
 void DirectoryCache::DropWatches() {
+  ++generation_;
   if (inotify_ >= 0)
     for (const auto& [wd, path] : pathOf_) ::inotify_rm_watch(inotify_, wd);
   wdOf_.clear();
@@ -172,6 +174,7 @@ bool DirectoryCache::Watch(const std::string& dir) {
 // Forgets the listings and the watches of dir and of every folder below it: their paths
 // no longer name them (moved, removed or replaced).
 void DirectoryCache::Abandon(const std::string& dir) {
+  ++generation_;
   auto below = [&](const std::string& k) {
     return k.size() >= dir.size() && k.compare(0, dir.size(), dir) == 0 &&
            (k.size() == dir.size() || k[dir.size()] == '/');
@@ -220,7 +223,16 @@ void DirectoryCache::BeginUnit() {
   if (unitDepth_++ == 0) {
     unitThread_ = std::this_thread::get_id();
     unitLooked_ = false;
+    ++unitSerial_;
   }
+}
+
+bool DirectoryCache::UnitLooked(std::uint64_t& unit, std::uint64_t& generation) {
+  std::lock_guard lock(mutex_);
+  if (unitDepth_ == 0 || !unitLooked_ || unitThread_ != std::this_thread::get_id()) return false;
+  unit = unitSerial_;
+  generation = generation_;
+  return true;
 }
 
 void DirectoryCache::EndUnit() {
@@ -255,6 +267,7 @@ void DirectoryCache::Take(const struct inotify_event& e) {
   Abandon(path + "/" + name);
   folders_.erase(path);
   ++epoch_;
+  ++generation_;
 }
 
 // ---- listings ---------------------------------------------------------------------------
@@ -364,6 +377,7 @@ DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct
       if (it != folders_.end() && (it->second.dev != dirStat->st_dev || it->second.ino != dirStat->st_ino))
         Abandon(dir);
       folders_.erase(dir);
+      ++generation_;
       // Watched before it is opened: a change after the opening is told by an event.
       const bool watched = Watch(dir);
       bool keep = false;
@@ -426,6 +440,7 @@ void DirectoryCache::Forget(const std::string& dir) {
 void DirectoryCache::Changed(const std::string& dir, const std::string& name, bool present,
                              unsigned char type) {
   std::lock_guard lock(mutex_);
+  ++generation_;
   Watching();  // not the watches of a parent process
   if (auto w = wdOf_.find(dir); w != wdOf_.end()) expected_.push_back({w->second, name, present});
   auto it = folders_.find(dir);

@@ -74,6 +74,11 @@ class DirectoryCache {
   // Units nest; the calls of other threads look as always.
   void BeginUnit();
   void EndUnit();
+  // For what a caller works out from the listings inside a unit of work: whether the
+  // calling thread runs a unit that has looked for outside changes already, with the
+  // unit's number and the listings' generation, which moves with any change to them. What
+  // was worked out at the same unit and generation holds.
+  bool UnitLooked(std::uint64_t& unit, std::uint64_t& generation);
   void Clear();
 
   // Folders read from disk so far (tests and benchmarks).
@@ -133,6 +138,8 @@ class DirectoryCache {
   std::thread::id unitThread_;
   int unitDepth_ = 0;
   bool unitLooked_ = false;
+  std::uint64_t unitSerial_ = 0;
+  std::uint64_t generation_ = 0;
 };
 
 }  // namespace win

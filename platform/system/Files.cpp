@@ -1285,6 +1285,7 @@ BOOL CloseHandle(HANDLE handle) {
       ::unlink(f->temp.c_str());
       return Fail(err);
     }
+    NoteChange(m, f->host, true, DT_REG);
     Record(m, [&] {
       if (f->created) StoreFileAttributes(m, f->key, FILE_ATTRIBUTE_ARCHIVE);
       m.Journal("file", (f->created ? "created " : "written ") + f->windows);

@@ -553,7 +553,39 @@ Machine::Lookup Machine::FindInFolder(const std::string& dir, const std::string&
 
 std::string Machine::KeyOf(const Resolved& r) { return r.key.empty() ? CanonicalKey(r.host) : r.key; }
 
+namespace {
+// The last answers of Resolve in this thread's unit of work.
+struct ResolvedBefore {
+  const Machine* machine = nullptr;
+  std::uint64_t unit = 0, generation = 0;
+  std::string path, currentDir;
+  Machine::Resolved answer;
+};
+thread_local ResolvedBefore t_resolved[4];
+thread_local unsigned t_resolvedNext = 0;
+}  // namespace
+
 bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
+  std::uint64_t unit, generation;
+  // A short name is looked up in the machine's state rather than in a listing.
+  if (winPath.find('~') != std::string::npos || !folders_->UnitLooked(unit, generation))
+    return ResolveNow(winPath, out);
+  for (const auto& r : t_resolved)
+    if (r.machine == this && r.unit == unit && r.generation == generation && r.path == winPath &&
+        r.currentDir == currentDir_) {
+      out = r.answer;
+      return true;
+    }
+  if (!ResolveNow(winPath, out)) return false;
+  // Kept as of the listings after it: reading one moves the generation.
+  if (folders_->UnitLooked(unit, generation)) {
+    ResolvedBefore& r = t_resolved[t_resolvedNext++ % 4];
+    r = {this, unit, generation, winPath, currentDir_, out};
+  }
+  return true;
+}
+
+bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
   std::string p = winPath;
   for (auto& c : p)
     if (c == '/') c = '\\';

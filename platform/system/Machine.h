@@ -101,6 +101,8 @@ class Machine {
     std::string key;
   };
   // False with the last error set (3 path not found, 123 bad name, 15 invalid drive).
+  // Inside a unit of work (DirectoryCache::BeginUnit), a path asked for again while the
+  // listings have not changed gets the answer it got before.
   bool Resolve(const std::string& winPath, Resolved& out) const;
   // Same; throws MachineError on failure.
   std::filesystem::path HostPath(const std::string& winPath) const;
@@ -158,6 +160,7 @@ class Machine {
                       std::string& name, unsigned char& type, std::string& folderKey) const;
   std::filesystem::path dir_;
   MachineSettings settings_;
+  bool ResolveNow(const std::string& winPath, Resolved& out) const;
   std::string currentDir_ = "C:\\";
   std::unique_ptr<SqliteDb> state_;
   std::unique_ptr<SqliteDb> registry_;

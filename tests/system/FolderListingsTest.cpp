@@ -319,3 +319,31 @@ TEST(FolderListings, ANameThatAppearedSinceTheLookupIsReplacedOnlyWhenAsked) {
   EXPECT_EQ(testfiles::ReadFile(dir / "Replaced.dll"), "library");
   for (auto& e : fs::directory_iterator(dir)) EXPECT_FALSE(IsWriteTempName(e.path().filename().string()));
 }
+
+// Inside a unit of work, each of its own changes is seen by its next call, whatever made
+// it, and a relative path follows the current folder.
+TEST(FolderListings, InsideAUnitOfWorkItsOwnChangesAreSeenAtOnce) {
+  TempMachine pc;
+  Put(pc.c() / "Data" / "Old.dll", "old");
+  fs::create_directories(pc.c() / "Other");
+  RecordBatch unit(pc.machine());
+  ASSERT_TRUE(Present("C:\\Data\\Old.dll"));
+  ASSERT_TRUE(MoveFile("C:\\Data\\Old.dll", "C:\\Data\\Old.dll_0"));
+  EXPECT_FALSE(Present("C:\\Data\\Old.dll"));
+  EXPECT_TRUE(Present("C:\\Data\\Old.dll_0"));
+  ASSERT_TRUE(DeleteFile("C:\\Data\\Old.dll_0"));
+  EXPECT_FALSE(Present("C:\\Data\\Old.dll_0"));
+
+  EXPECT_FALSE(Present("C:\\Data\\New.txt"));
+  HANDLE h = CreateFile("C:\\Data\\New.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(h, "new", 3, &written, nullptr));
+  ASSERT_TRUE(CloseHandle(h));
+  EXPECT_TRUE(Present("C:\\Data\\New.txt"));
+
+  ASSERT_TRUE(SetCurrentDirectory("C:\\Data"));
+  EXPECT_TRUE(Present("New.txt"));
+  ASSERT_TRUE(SetCurrentDirectory("C:\\Other"));
+  EXPECT_FALSE(Present("New.txt"));
+}
