@@ -568,14 +568,14 @@ thread_local unsigned t_resolvedNext = 0;
 bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
   std::uint64_t unit, generation;
   // A short name is looked up in the machine's state rather than in a listing.
-  if (winPath.find('~') != std::string::npos || !folders_->UnitLooked(unit, generation))
-    return ResolveNow(winPath, out);
-  for (const auto& r : t_resolved)
-    if (r.machine == this && r.unit == unit && r.generation == generation && r.path == winPath &&
-        r.currentDir == currentDir_) {
-      out = r.answer;
-      return true;
-    }
+  if (winPath.find('~') != std::string::npos) return ResolveNow(winPath, out);
+  if (folders_->UnitLooked(unit, generation))
+    for (const auto& r : t_resolved)
+      if (r.machine == this && r.unit == unit && r.generation == generation && r.path == winPath &&
+          r.currentDir == currentDir_) {
+        out = r.answer;
+        return true;
+      }
   if (!ResolveNow(winPath, out)) return false;
   // Kept as of the listings after it: reading one moves the generation.
   if (folders_->UnitLooked(unit, generation)) {

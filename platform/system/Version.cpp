@@ -59,6 +59,15 @@ bool LocateFile(const std::string& path, fs::path& host) {
     return false;
   }
   if (!m.Resolve(path, r)) return false;
+  // What the lookup learnt answers without a stat of its own.
+  if (r.hostPlain && !r.hostIsDir) {
+    host = r.host;
+    return true;
+  }
+  if (r.hostMissing) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
   std::error_code ec;
   auto st = fs::status(r.host, ec);
   if (fs::is_regular_file(st)) {
@@ -100,11 +109,16 @@ bool LoadVersionBlock(const std::string& path, std::vector<std::uint8_t>& block)
   // program at all: its first two bytes say so. A program is read in one block (programs
   // run to megabytes), into a buffer that is not cleared first.
   const size_t size = st.st_size > 0 ? size_t(st.st_size) : 0;
-  std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[size > 0 ? size : 1]);
-  size_t got = ReadAt(fd, data.get(), std::min<size_t>(size, 2), 0);
-  if (got == 2 && data[0] == 'M' && data[1] == 'Z') got += ReadAt(fd, data.get() + 2, size - 2, 2);
+  std::uint8_t head[2];
+  size_t got = ReadAt(fd, head, std::min<size_t>(size, 2), 0);
+  std::unique_ptr<std::uint8_t[]> whole;
+  if (got == 2 && head[0] == 'M' && head[1] == 'Z') {
+    whole.reset(new std::uint8_t[size]);
+    std::memcpy(whole.get(), head, 2);
+    got += ReadAt(fd, whole.get() + 2, size - 2, 2);
+  }
   ::close(fd);
-  switch (ReadPeVersionBlock(data.get(), got, block)) {
+  switch (ReadPeVersionBlock(whole ? whole.get() : head, got, block)) {
     case PeVersionRead::Found:
       return true;
     case PeVersionRead::NotPe:
