@@ -6,6 +6,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/system/SqliteVfs.h"
+
 namespace win {
 
 struct SqliteStatementCache {
@@ -32,7 +34,7 @@ bool SqliteCommitMark::operator==(const SqliteCommitMark& o) const {
 SqliteDb::SqliteDb(const std::filesystem::path& file, bool create)
     : file_(file), cache_(std::make_shared<SqliteStatementCache>()), serial_(++g_serial) {
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-  int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
+  int rc = sqlite3_open_v2(file.c_str(), &db_, flags, SqliteVfsName());
   if (rc != SQLITE_OK) {
     std::string msg = "cannot open " + file.string();
     if (db_) msg += ": " + std::string(sqlite3_errmsg(db_));

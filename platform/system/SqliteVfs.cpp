@@ -1,0 +1,478 @@
+#include "platform/system/SqliteVfs.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include "platform/system/Process.h"
+
+namespace win {
+namespace {
+
+constexpr const char* kName = "wi-unix";
+// Log writes kept for one write at most; beyond, they are written as they come.
+constexpr int kMaxKept = 256 * 1024;
+constexpr int kFrameHeader = 24;
+// The host layer locks byte 120 + k of the index file for lock slot k; slots 4 to 7 are the
+// readers' marks 1 to 4.
+constexpr off_t kShmLockBase = 120;
+constexpr int kFirstReadMark = 4;
+constexpr int kLastReadMark = 7;
+
+sqlite3_vfs* g_host = nullptr;
+sqlite3_vfs g_vfs;
+sqlite3_io_methods g_methods;
+
+// A database or its log opened through this layer; the host's file follows it in the same
+// allocation.
+struct File {
+  sqlite3_file base;
+  sqlite3_file* host;
+  bool log;
+  // A log: its database. A database: its log while open. Both belong to one connection.
+  File* peer = nullptr;
+  // A log: writes kept, contiguous from start.
+  unsigned char* kept = nullptr;
+  int used = 0;
+  int capacity = 0;
+  sqlite3_int64 start = 0;
+  unsigned forks = 0;         // the fork generation that kept them
+  bool commitPage = false;    // the next write is the page of a commit frame
+  bool barrierFailed = false; // they could not be written at a barrier: kept, retried
+  // A database: the reader slot whose exclusive lock is given up at the next call, or -1.
+  int pendingUnlock = -1;
+};
+
+File* Of(sqlite3_file* f) { return reinterpret_cast<File*>(f); }
+const sqlite3_io_methods* Host(File* f) { return f->host->pMethods; }
+
+// Writes what the log keeps. keep: on failure the writes stay, to be tried again (a barrier
+// cannot report the failure; everywhere else SQLite is told and gives the frames up).
+int Flush(File* log, bool keep) {
+  if (log->used == 0) return SQLITE_OK;
+  log->commitPage = false;
+  // A child of fork() does not write what its parent's transaction left in memory.
+  if (log->forks != ForkGeneration()) {
+    log->used = 0;
+    log->barrierFailed = false;
+    return SQLITE_OK;
+  }
+  int rc = Host(log)->xWrite(log->host, log->kept, log->used, log->start);
+  if (rc == SQLITE_OK || !keep) {
+    log->used = 0;
+    log->barrierFailed = false;
+  }
+  return rc;
+}
+
+// ---- Turning an exclusive lock into a shared one in one call ----
+//
+// The host layer keeps the locks of all its connections to one index file in the process
+// and makes the system calls itself; through its replaceable "fcntl" it is asked, for one
+// call on this thread, to downgrade where it would unlock, then to count as taken the shared
+// lock it already holds.
+enum class Swap { kNone, kUnlockToShared, kSharedHeld };
+thread_local Swap t_swap = Swap::kNone;
+thread_local off_t t_byte = 0;
+thread_local bool t_swapped = false;
+using FcntlFn = int (*)(int, int, ...);
+FcntlFn g_hostFcntl = nullptr;
+
+int SwappingFcntl(int fd, int cmd, ...) {
+  va_list ap;
+  va_start(ap, cmd);
+  if (cmd == F_GETLK || cmd == F_SETLK || cmd == F_SETLKW) {
+    auto* lock = va_arg(ap, struct flock*);
+    va_end(ap);
+    if (t_swap != Swap::kNone && cmd == F_SETLK && lock->l_whence == SEEK_SET &&
+        lock->l_start == t_byte && lock->l_len == 1) {
+      if (t_swap == Swap::kUnlockToShared && lock->l_type == F_UNLCK) {
+        t_swap = Swap::kNone;
+        t_swapped = true;
+        struct flock shared = *lock;
+        shared.l_type = F_RDLCK;
+        return g_hostFcntl(fd, cmd, &shared);
+      }
+      if (t_swap == Swap::kSharedHeld && lock->l_type == F_RDLCK) {
+        t_swap = Swap::kNone;
+        t_swapped = true;
+        return 0;
+      }
+    }
+    return g_hostFcntl(fd, cmd, lock);
+  }
+  if (cmd == F_GETFD || cmd == F_GETFL) {
+    va_end(ap);
+    return g_hostFcntl(fd, cmd);
+  }
+  const int arg = va_arg(ap, int);
+  va_end(ap);
+  return g_hostFcntl(fd, cmd, arg);
+}
+
+// Unlock exclusive then lock shared, slot k, in one system call where the host layer would
+// make two.
+int DowngradeShmLock(File* db, int k) {
+  sqlite3_file* h = db->host;
+  const bool swapping = g_hostFcntl != nullptr;
+  if (swapping) {
+    t_swap = Swap::kUnlockToShared;
+    t_byte = kShmLockBase + k;
+    t_swapped = false;
+  }
+  const int unlocked = Host(db)->xShmLock(h, k, 1, SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE);
+  const bool downgraded = swapping && t_swapped && unlocked == SQLITE_OK;
+  t_swap = Swap::kNone;
+  // The lock kept is the shared one: the host layer is told it took it, without a call.
+  // Had another connection of this process taken the slot meanwhile, the host layer answers
+  // from its own books and makes no call.
+  if (downgraded) {
+    t_swap = Swap::kSharedHeld;
+    t_byte = kShmLockBase + k;
+  }
+  const int rc = Host(db)->xShmLock(h, k, 1, SQLITE_SHM_LOCK | SQLITE_SHM_SHARED);
+  t_swap = Swap::kNone;
+  return rc;
+}
+
+void GiveUpPendingUnlock(File* db) {
+  if (!db || db->pendingUnlock < 0) return;
+  const int k = db->pendingUnlock;
+  db->pendingUnlock = -1;
+  Host(db)->xShmLock(db->host, k, 1, SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE);
+}
+
+// Before any call of a connection on its database or log: what was put off is done first.
+int Settle(File* f) {
+  File* log = f->log ? f : f->peer;
+  int rc = SQLITE_OK;
+  if (log && log->used) rc = Flush(log, log->barrierFailed);
+  GiveUpPendingUnlock(f->log ? f->peer : f);
+  return rc;
+}
+
+// ---- The file methods ----
+
+int Close(sqlite3_file* pf) {
+  File* f = Of(pf);
+  int rc = Settle(f);
+  if (f->log) {
+    if (f->peer) f->peer->peer = nullptr;
+    std::free(f->kept);
+  } else if (f->peer) {
+    f->peer->peer = nullptr;
+  }
+  int closed = Host(f)->xClose(f->host);
+  f->~File();
+  return rc != SQLITE_OK ? rc : closed;
+}
+
+int Read(sqlite3_file* pf, void* buf, int amt, sqlite3_int64 off) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  return Host(f)->xRead(f->host, buf, amt, off);
+}
+
+// A frame header whose "database size after commit" is set starts the last frame of a
+// transaction.
+bool IsCommitFrameHeader(const void* buf, int amt) {
+  if (amt != kFrameHeader) return false;
+  const auto* b = static_cast<const unsigned char*>(buf);
+  return (b[4] | b[5] | b[6] | b[7]) != 0;
+}
+
+int Write(sqlite3_file* pf, const void* buf, int amt, sqlite3_int64 off) {
+  File* f = Of(pf);
+  if (!f->log) {
+    if (int rc = Settle(f)) return rc;
+    return Host(f)->xWrite(f->host, buf, amt, off);
+  }
+  GiveUpPendingUnlock(f->peer);
+  const bool follows = f->used > 0 && !f->barrierFailed && off == f->start + f->used &&
+                       f->forks == ForkGeneration();
+  if (!follows || f->used + amt > kMaxKept) {
+    if (int rc = Flush(f, f->barrierFailed)) return rc;
+    if (amt > kMaxKept) return Host(f)->xWrite(f->host, buf, amt, off);
+    f->start = off;
+    f->forks = ForkGeneration();
+  }
+  if (f->used + amt > f->capacity) {
+    int capacity = f->capacity ? f->capacity : 16 * 1024;
+    while (capacity < f->used + amt) capacity *= 2;
+    auto* grown = static_cast<unsigned char*>(std::realloc(f->kept, std::size_t(capacity)));
+    if (!grown) {
+      if (int rc = Flush(f, false)) return rc;
+      return Host(f)->xWrite(f->host, buf, amt, off);
+    }
+    f->kept = grown;
+    f->capacity = capacity;
+  }
+  std::memcpy(f->kept + f->used, buf, std::size_t(amt));
+  f->used += amt;
+  // The commit frame whole, the transaction goes to the file: a failure is then the
+  // commit's, reported before the index tells anyone of it.
+  if (f->commitPage) return Flush(f, false);
+  if (IsCommitFrameHeader(buf, amt)) f->commitPage = true;
+  return SQLITE_OK;
+}
+
+int Truncate(sqlite3_file* pf, sqlite3_int64 size) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  return Host(f)->xTruncate(f->host, size);
+}
+
+int Sync(sqlite3_file* pf, int flags) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  return Host(f)->xSync(f->host, flags);
+}
+
+int FileSize(sqlite3_file* pf, sqlite3_int64* size) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  return Host(f)->xFileSize(f->host, size);
+}
+
+int Lock(sqlite3_file* pf, int level) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  return Host(f)->xLock(f->host, level);
+}
+
+int Unlock(sqlite3_file* pf, int level) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  return Host(f)->xUnlock(f->host, level);
+}
+
+int CheckReservedLock(sqlite3_file* pf, int* out) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  return Host(f)->xCheckReservedLock(f->host, out);
+}
+
+int FileControl(sqlite3_file* pf, int op, void* arg) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  int rc = Host(f)->xFileControl(f->host, op, arg);
+  // The layer's name, as the host layer gives its own.
+  if (op == SQLITE_FCNTL_VFSNAME && rc == SQLITE_OK && arg) {
+    char** name = static_cast<char**>(arg);
+    char* named = sqlite3_mprintf("%s/%z", kName, *name);
+    if (named) *name = named;
+  }
+  return rc;
+}
+
+// Answers from memory: nothing put off needs doing first.
+int SectorSize(sqlite3_file* pf) {
+  File* f = Of(pf);
+  return Host(f)->xSectorSize(f->host);
+}
+int DeviceCharacteristics(sqlite3_file* pf) {
+  File* f = Of(pf);
+  return Host(f)->xDeviceCharacteristics(f->host);
+}
+
+int ShmMap(sqlite3_file* pf, int region, int size, int extend, void volatile** out) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  return Host(f)->xShmMap(f->host, region, size, extend, out);
+}
+
+int ShmLock(sqlite3_file* pf, int offset, int n, int flags) {
+  File* f = Of(pf);
+  if (f->pendingUnlock >= 0 && flags == (SQLITE_SHM_LOCK | SQLITE_SHM_SHARED) && n == 1 &&
+      offset == f->pendingUnlock) {
+    f->pendingUnlock = -1;
+    if (int rc = Settle(f)) {
+      // Not taken: the exclusive lock is given up as asked.
+      Host(f)->xShmLock(f->host, offset, 1, SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE);
+      return rc;
+    }
+    return DowngradeShmLock(f, offset);
+  }
+  if (int rc = Settle(f)) {
+    // An unlock is done whatever else failed: SQLite does not ask twice.
+    if (flags & SQLITE_SHM_UNLOCK) Host(f)->xShmLock(f->host, offset, n, flags);
+    return rc;
+  }
+  // A reader moving its slot's mark takes the slot shared right after (it is the next call
+  // of the connection, in the same call of SQLite): put off until then.
+  if (g_hostFcntl && flags == (SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE) && n == 1 &&
+      offset >= kFirstReadMark && offset <= kLastReadMark) {
+    f->pendingUnlock = offset;
+    return SQLITE_OK;
+  }
+  return Host(f)->xShmLock(f->host, offset, n, flags);
+}
+
+// SQLite writes the index's header after this barrier only once the frames it tells of are
+// written: they must be in the file by then.
+void ShmBarrier(sqlite3_file* pf) {
+  File* f = Of(pf);
+  File* log = f->peer;
+  if (log && log->used && Flush(log, true) != SQLITE_OK) log->barrierFailed = true;
+  GiveUpPendingUnlock(f);
+  Host(f)->xShmBarrier(f->host);
+}
+
+int ShmUnmap(sqlite3_file* pf, int deleteFlag) {
+  File* f = Of(pf);
+  int rc = Settle(f);
+  int unmapped = Host(f)->xShmUnmap(f->host, deleteFlag);
+  return rc != SQLITE_OK ? rc : unmapped;
+}
+
+int Fetch(sqlite3_file* pf, sqlite3_int64 off, int amt, void** out) {
+  File* f = Of(pf);
+  *out = nullptr;
+  if (int rc = Settle(f)) return rc;
+  if (Host(f)->iVersion < 3 || !Host(f)->xFetch) return SQLITE_OK;
+  return Host(f)->xFetch(f->host, off, amt, out);
+}
+
+int Unfetch(sqlite3_file* pf, sqlite3_int64 off, void* p) {
+  File* f = Of(pf);
+  if (int rc = Settle(f)) return rc;
+  if (Host(f)->iVersion < 3 || !Host(f)->xUnfetch) return SQLITE_OK;
+  return Host(f)->xUnfetch(f->host, off, p);
+}
+
+// ---- The layer ----
+
+constexpr int kFileSize = int((sizeof(File) + 15) / 16 * 16);
+
+int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* pf, int flags, int* outFlags) {
+  const bool log = (flags & SQLITE_OPEN_WAL) != 0;
+  if (!log && !(flags & SQLITE_OPEN_MAIN_DB)) {
+    // Journals and temporary files: the host's own, in place.
+    return g_host->xOpen(g_host, name, pf, flags, outFlags);
+  }
+  auto* hostFile = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(pf) + kFileSize);
+  std::memset(hostFile, 0, std::size_t(g_host->szOsFile));
+  int rc = g_host->xOpen(g_host, name, hostFile, flags, outFlags);
+  if (rc != SQLITE_OK || !hostFile->pMethods) {
+    if (hostFile->pMethods) hostFile->pMethods->xClose(hostFile);
+    pf->pMethods = nullptr;
+    return rc != SQLITE_OK ? rc : SQLITE_CANTOPEN;
+  }
+  File* f = new (pf) File{};
+  f->base.pMethods = &g_methods;
+  f->host = hostFile;
+  f->log = log;
+  if (log) {
+    sqlite3_file* db = sqlite3_database_file_object(name);
+    if (db && db->pMethods == &g_methods) {
+      f->peer = Of(db);
+      Of(db)->peer = f;
+    }
+  }
+  return SQLITE_OK;
+}
+
+int Delete(sqlite3_vfs*, const char* name, int syncDir) {
+  return g_host->xDelete(g_host, name, syncDir);
+}
+int Access(sqlite3_vfs*, const char* name, int flags, int* out) {
+  return g_host->xAccess(g_host, name, flags, out);
+}
+int FullPathname(sqlite3_vfs*, const char* name, int n, char* out) {
+  return g_host->xFullPathname(g_host, name, n, out);
+}
+void* DlOpen(sqlite3_vfs*, const char* name) { return g_host->xDlOpen(g_host, name); }
+void DlError(sqlite3_vfs*, int n, char* out) { g_host->xDlError(g_host, n, out); }
+void (*DlSym(sqlite3_vfs*, void* lib, const char* sym))(void) {
+  return g_host->xDlSym(g_host, lib, sym);
+}
+void DlClose(sqlite3_vfs*, void* lib) { g_host->xDlClose(g_host, lib); }
+int Randomness(sqlite3_vfs*, int n, char* out) { return g_host->xRandomness(g_host, n, out); }
+int Sleep(sqlite3_vfs*, int us) { return g_host->xSleep(g_host, us); }
+int CurrentTime(sqlite3_vfs*, double* out) { return g_host->xCurrentTime(g_host, out); }
+int GetLastError(sqlite3_vfs*, int n, char* out) { return g_host->xGetLastError(g_host, n, out); }
+int CurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) {
+  return g_host->xCurrentTimeInt64(g_host, out);
+}
+int SetSystemCall(sqlite3_vfs*, const char* name, sqlite3_syscall_ptr fn) {
+  return g_host->xSetSystemCall(g_host, name, fn);
+}
+sqlite3_syscall_ptr GetSystemCall(sqlite3_vfs*, const char* name) {
+  return g_host->xGetSystemCall(g_host, name);
+}
+const char* NextSystemCall(sqlite3_vfs*, const char* name) {
+  return g_host->xNextSystemCall(g_host, name);
+}
+
+void Register() {
+  sqlite3_initialize();
+  g_host = sqlite3_vfs_find("unix");
+  if (!g_host || g_host->iVersion < 3) return;
+
+  g_methods.iVersion = 3;
+  g_methods.xClose = Close;
+  g_methods.xRead = Read;
+  g_methods.xWrite = Write;
+  g_methods.xTruncate = Truncate;
+  g_methods.xSync = Sync;
+  g_methods.xFileSize = FileSize;
+  g_methods.xLock = Lock;
+  g_methods.xUnlock = Unlock;
+  g_methods.xCheckReservedLock = CheckReservedLock;
+  g_methods.xFileControl = FileControl;
+  g_methods.xSectorSize = SectorSize;
+  g_methods.xDeviceCharacteristics = DeviceCharacteristics;
+  g_methods.xShmMap = ShmMap;
+  g_methods.xShmLock = ShmLock;
+  g_methods.xShmBarrier = ShmBarrier;
+  g_methods.xShmUnmap = ShmUnmap;
+  g_methods.xFetch = Fetch;
+  g_methods.xUnfetch = Unfetch;
+
+  g_vfs.iVersion = 3;
+  g_vfs.szOsFile = kFileSize + g_host->szOsFile;
+  g_vfs.mxPathname = g_host->mxPathname;
+  g_vfs.zName = kName;
+  g_vfs.xOpen = Open;
+  g_vfs.xDelete = Delete;
+  g_vfs.xAccess = Access;
+  g_vfs.xFullPathname = FullPathname;
+  g_vfs.xDlOpen = DlOpen;
+  g_vfs.xDlError = DlError;
+  g_vfs.xDlSym = DlSym;
+  g_vfs.xDlClose = DlClose;
+  g_vfs.xRandomness = Randomness;
+  g_vfs.xSleep = Sleep;
+  g_vfs.xCurrentTime = CurrentTime;
+  g_vfs.xGetLastError = GetLastError;
+  g_vfs.xCurrentTimeInt64 = CurrentTimeInt64;
+  g_vfs.xSetSystemCall = SetSystemCall;
+  g_vfs.xGetSystemCall = GetSystemCall;
+  g_vfs.xNextSystemCall = NextSystemCall;
+
+  // The downgrade needs the host's lock calls; without them a reader's unlock and lock stay
+  // two calls.
+  auto hostFcntl = reinterpret_cast<FcntlFn>(g_host->xGetSystemCall(g_host, "fcntl"));
+  if (hostFcntl &&
+      g_host->xSetSystemCall(g_host, "fcntl", reinterpret_cast<sqlite3_syscall_ptr>(SwappingFcntl)) ==
+          SQLITE_OK)
+    g_hostFcntl = hostFcntl;
+
+  if (sqlite3_vfs_register(&g_vfs, 0) != SQLITE_OK) g_host = nullptr;
+}
+
+}  // namespace
+
+const char* SqliteVfsName() {
+  static std::once_flag once;
+  std::call_once(once, Register);
+  // Without the host layer SQLite's default is used.
+  return g_host ? kName : nullptr;
+}
+
+}  // namespace win
