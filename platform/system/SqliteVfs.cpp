@@ -15,8 +15,9 @@ namespace win {
 namespace {
 
 constexpr const char* kName = "wi-unix";
-// Log writes kept for one write at most; beyond, they are written as they come.
-constexpr int kMaxKept = 256 * 1024;
+// Log writes kept for one write at most; beyond, they are written as they come. The host
+// layer writes at most 128 KiB - 1 bytes in one call (it masks the length with 0x1ffff).
+constexpr int kMaxKept = 128 * 1024 - 1;
 constexpr int kFrameHeader = 24;
 // The host layer locks byte 120 + k of the index file for lock slot k; slots 4 to 7 are the
 // readers' marks 1 to 4.
