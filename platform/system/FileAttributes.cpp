@@ -102,7 +102,8 @@ void ForgetAttributes(Machine& m, const std::string& key) {
   auto st = m.State().Prepare("DELETE FROM attrs WHERE path = ? OR (path >= ? AND path < ?)");
   st.Bind(1, key).Bind(2, BelowFrom(key)).Bind(3, BelowTo(key));
   st.Step();
-  Records().Dropped(m.State());
+  Records().DroppedBelow(m.State(), key);
+  Records().Wrote(m.State(), key, std::nullopt);
 }
 
 void MoveAttributes(Machine& m, const std::string& a, const std::string& b) {

@@ -141,6 +141,16 @@ class SqliteReadCache {
     std::lock_guard lock(mutex_);
     InTransaction(db)[key] = value;
   }
+  // After a write that removed what key and the keys below it ("key/...") answer.
+  void DroppedBelow(SqliteDb& db, const std::string& key) {
+    if (!db.InTransaction()) return;
+    std::lock_guard lock(mutex_);
+    auto& answers = InTransaction(db);
+    answers.erase(key);
+    const std::string below = key + "/";
+    for (auto it = answers.begin(); it != answers.end();)
+      it = it->first.compare(0, below.size(), below) == 0 ? answers.erase(it) : std::next(it);
+  }
   // After a write that no single key tells.
   void Dropped(SqliteDb& db) {
     if (!db.InTransaction()) return;

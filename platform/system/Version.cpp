@@ -99,20 +99,24 @@ bool LoadVersionBlock(const std::string& path, std::vector<std::uint8_t>& block)
   fs::path host;
   if (!LocateFile(path, host)) return false;
   int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0) {
-    if (fd >= 0) ::close(fd);
+  if (fd < 0) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
   // This is asked of every file a placement compares, most often of a file that is no
   // program at all: its first two bytes say so. A program is read in one block (programs
   // run to megabytes), into a buffer that is not cleared first.
-  const size_t size = st.st_size > 0 ? size_t(st.st_size) : 0;
   std::uint8_t head[2];
-  size_t got = ReadAt(fd, head, std::min<size_t>(size, 2), 0);
+  size_t got = ReadAt(fd, head, 2, 0);
   std::unique_ptr<std::uint8_t[]> whole;
   if (got == 2 && head[0] == 'M' && head[1] == 'Z') {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+      ::close(fd);
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
+    const size_t size = std::max<size_t>(st.st_size > 0 ? size_t(st.st_size) : 0, 2);
     whole.reset(new std::uint8_t[size]);
     std::memcpy(whole.get(), head, 2);
     got += ReadAt(fd, whole.get() + 2, size - 2, 2);

@@ -94,3 +94,27 @@ TEST(AttributeRecords, InsideATransactionAPartRolledBackLeavesNoAnswerBehind) {
   outer.Commit();
   EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
 }
+
+// Records forgotten inside a transaction, of a file or of a whole folder, answer as
+// forgotten at once; the records of other names keep their answers.
+TEST(AttributeRecords, InsideATransactionForgottenRecordsAnswerAsForgotten) {
+  TempMachine pc;
+  ASSERT_TRUE(CreateDirectory("C:\\Dir", nullptr));
+  for (const char* f : {"C:\\Dir\\in.txt", "C:\\Dir2.txt", "C:\\b.txt"}) {
+    ASSERT_TRUE(WriteWholeFile(f, "x"));
+    ASSERT_TRUE(SetFileAttributes(f, FILE_ATTRIBUTE_HIDDEN));
+  }
+  Machine& m = pc.machine();
+  SqliteTransaction tx(m.State());
+  const std::string dir = CanonicalKey(pc.c() / "Dir");
+  for (const char* f : {"C:\\Dir\\in.txt", "C:\\Dir2.txt", "C:\\b.txt"})
+    ASSERT_EQ(GetFileAttributes(f), DWORD(FILE_ATTRIBUTE_HIDDEN));
+  ForgetAttributes(m, dir);
+  EXPECT_EQ(GetFileAttributes("C:\\Dir\\in.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(GetFileAttributes("C:\\Dir2.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));  // not below
+  ForgetAttributes(m, CanonicalKey(pc.c() / "b.txt"));
+  EXPECT_EQ(GetFileAttributes("C:\\b.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+  tx.Commit();
+  EXPECT_EQ(GetFileAttributes("C:\\Dir\\in.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(GetFileAttributes("C:\\Dir2.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+}
