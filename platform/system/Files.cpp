@@ -302,7 +302,15 @@ DWORD CopyContent(const fs::path& from, int outFd) {
 // Keeps the folder listings of the machine true across a change this call made to host,
 // which it looked up before.
 void NoteChange(Machine& m, const fs::path& host, bool present, unsigned char type) {
-  m.Folders().Changed(host.parent_path().native(), host.filename().native(), present, type);
+  // Split as text: a path object for each half would parse the whole path twice.
+  const std::string& text = host.native();
+  const size_t slash = text.rfind('/');
+  if (slash == std::string::npos || slash + 1 == text.size()) {
+    m.Folders().Changed(host.parent_path().native(), host.filename().native(), present, type);
+    return;
+  }
+  m.Folders().Changed(slash == 0 ? std::string("/") : text.substr(0, slash), text.substr(slash + 1), present,
+                      type);
 }
 
 unsigned char TypeOf(const Path& p) {
