@@ -306,11 +306,10 @@ void NoteChange(Machine& m, const fs::path& host, bool present, unsigned char ty
   const std::string& text = host.native();
   const size_t slash = text.rfind('/');
   if (slash == std::string::npos || slash + 1 == text.size()) {
-    m.Folders().Changed(host.parent_path().native(), host.filename().native(), present, type);
+    m.NoteChanged(host.parent_path().native(), host.filename().native(), present, type);
     return;
   }
-  m.Folders().Changed(slash == 0 ? std::string("/") : text.substr(0, slash), text.substr(slash + 1), present,
-                      type);
+  m.NoteChanged(slash == 0 ? std::string("/") : text.substr(0, slash), text.substr(slash + 1), present, type);
 }
 
 unsigned char TypeOf(const Path& p) {

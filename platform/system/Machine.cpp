@@ -585,6 +585,33 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
   return true;
 }
 
+void Machine::NoteChanged(const std::string& dir, const std::string& name, bool present,
+                          unsigned char type) {
+  std::uint64_t unit = 0, before = 0, unitAfter = 0, after = 0;
+  const bool kept = folders_->UnitLooked(unit, before);
+  folders_->Changed(dir, name, present, type);
+  // Only this change moved the listings: answers about other folders still hold, and the
+  // answer about the very name made is what a new lookup would give. Whatever else lies in
+  // dir (another spelling of the name, a path through it) is asked again.
+  if (!kept || !folders_->UnitLooked(unitAfter, after) || unitAfter != unit || after != before + 1) return;
+  const std::string under = dir.back() == '/' ? dir : dir + "/";
+  const std::string host = under + name;
+  for (auto& r : t_resolved) {
+    if (r.machine != this || r.unit != unit || r.generation != before) continue;
+    Resolved& a = r.answer;
+    const std::string& h = a.host.native();
+    if (h.compare(0, under.size(), under) != 0) {
+      r.generation = after;
+    } else if (h == host && present && (a.hostMissing || a.hostPlain)) {
+      a.hostMissing = false;
+      a.hostPlain = type != DT_UNKNOWN && type != DT_LNK;
+      a.hostIsDir = a.hostPlain && type == DT_DIR;
+      if (!a.hostPlain) a.key.clear();
+      r.generation = after;
+    }
+  }
+}
+
 bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
   std::string p = winPath;
   for (auto& c : p)

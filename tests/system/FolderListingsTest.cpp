@@ -342,6 +342,18 @@ TEST(FolderListings, InsideAUnitOfWorkItsOwnChangesAreSeenAtOnce) {
   ASSERT_TRUE(CloseHandle(h));
   EXPECT_TRUE(Present("C:\\Data\\New.txt"));
 
+  // Made under another spelling of a name looked up before, and through a folder made.
+  Put(pc.c() / "src" / "Lib.dll", "library");
+  EXPECT_FALSE(Present("C:\\Data\\LIB.DLL"));
+  EXPECT_FALSE(Present("C:\\Data\\Sub\\Lib.dll"));
+  ASSERT_TRUE(CopyFile("C:\\src\\Lib.dll", "C:\\Data\\lib.dll", TRUE));
+  EXPECT_TRUE(Present("C:\\Data\\LIB.DLL"));
+  EXPECT_EQ(DiskName("C:\\Data\\LIB.DLL"), "lib.dll");
+  ASSERT_TRUE(CreateDirectory("C:\\Data\\SUB", nullptr));
+  ASSERT_TRUE(CopyFile("C:\\src\\Lib.dll", "C:\\Data\\Sub\\Lib.dll", TRUE));
+  EXPECT_TRUE(Present("C:\\Data\\Sub\\Lib.dll"));
+  EXPECT_EQ(GetFileAttributes("C:\\src\\Lib.dll"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+
   ASSERT_TRUE(SetCurrentDirectory("C:\\Data"));
   EXPECT_TRUE(Present("New.txt"));
   ASSERT_TRUE(SetCurrentDirectory("C:\\Other"));
