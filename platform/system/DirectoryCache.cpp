@@ -223,7 +223,9 @@ void DirectoryCache::BeginUnit() {
   if (unitDepth_++ == 0) {
     unitThread_ = std::this_thread::get_id();
     unitLooked_ = false;
-    ++unitSerial_;
+    // Numbered across the process: an answer kept for a unit never meets another machine's.
+    static std::atomic<std::uint64_t> units{0};
+    unitSerial_ = ++units;
   }
 }
 
