@@ -219,7 +219,7 @@ void DirectoryCache::Drain() {
 
 void DirectoryCache::BeginUnit() {
   std::lock_guard lock(mutex_);
-  if (unitDepth_ > 0 && unitThread_ != std::this_thread::get_id()) return;  // another's
+  if (unitDepth_ > 0 && !InOwnUnit()) return;  // another thread's
   if (unitDepth_++ == 0) {
     unitThread_ = std::this_thread::get_id();
     unitLooked_ = false;
@@ -231,7 +231,7 @@ void DirectoryCache::BeginUnit() {
 
 bool DirectoryCache::UnitLooked(std::uint64_t& unit, std::uint64_t& generation) {
   std::lock_guard lock(mutex_);
-  if (unitDepth_ == 0 || !unitLooked_ || unitThread_ != std::this_thread::get_id()) return false;
+  if (!InOwnUnit() || !unitLooked_) return false;
   unit = unitSerial_;
   generation = generation_;
   return true;
@@ -239,7 +239,7 @@ bool DirectoryCache::UnitLooked(std::uint64_t& unit, std::uint64_t& generation) 
 
 void DirectoryCache::EndUnit() {
   std::lock_guard lock(mutex_);
-  if (unitDepth_ > 0 && unitThread_ == std::this_thread::get_id()) --unitDepth_;
+  if (InOwnUnit()) --unitDepth_;
 }
 
 void DirectoryCache::Take(const struct inotify_event& e) {
@@ -353,12 +353,9 @@ bool DirectoryCache::Read(const std::string& dir, Folder& f, bool& keep) {
 DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct stat* dirStat,
                                             const std::string& comp, Found& out) {
   std::lock_guard lock(mutex_);
-  if (unitDepth_ == 0 || unitThread_ != std::this_thread::get_id()) {
-    Drain();
-  } else if (!unitLooked_) {
-    Drain();
-    unitLooked_ = true;
-  }
+  const bool inUnit = InOwnUnit();
+  if (!inUnit || !unitLooked_) Drain();
+  if (inUnit) unitLooked_ = true;
   auto it = folders_.find(dir);
   if (!dirStat) {
     if (it == folders_.end() || it->second.wd < 0 || it->second.trusted != epoch_) return Result::Unchecked;

@@ -113,6 +113,8 @@ class DirectoryCache {
   Result Lookup(Folder& f, const std::string& dir, const std::string& comp, bool checked, Found& out);
   static void Patch(Folder& f, const std::string& folded, const std::string& name, bool present,
                     unsigned char type);
+  // Whether the calling thread runs the unit of work, under the lock.
+  bool InOwnUnit() const { return unitDepth_ > 0 && unitThread_ == std::this_thread::get_id(); }
   bool Watching();
   bool Watch(const std::string& dir);
   void Drain();

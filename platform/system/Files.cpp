@@ -157,6 +157,9 @@ bool Rename(const fs::path& from, const fs::path& to, bool mayReplace) {
 // What a write finds at its target: the file to replace, or no file, which one that
 // appeared meanwhile (made by another process since the lookup) may replace or not.
 enum class Target { Present, Absent, MustBeNew };
+Target TargetOf(bool exists, bool mayReplace) {
+  return exists ? Target::Present : mayReplace ? Target::Absent : Target::MustBeNew;
+}
 
 // Writes data to a temporary file beside target, then renames it over target, so that a
 // killed program leaves either the old or the new content. Nothing is synced: the rename
@@ -297,19 +300,6 @@ DWORD CopyContent(const fs::path& from, int outFd) {
   OpenSource src;
   if (DWORD err = src.Open(from)) return err;
   return CopyOpenFile(src.fd, src.st, outFd);
-}
-
-// Keeps the folder listings of the machine true across a change this call made to host,
-// which it looked up before.
-void NoteChange(Machine& m, const fs::path& host, bool present, unsigned char type) {
-  // Split as text: a path object for each half would parse the whole path twice.
-  const std::string& text = host.native();
-  const size_t slash = text.rfind('/');
-  if (slash == std::string::npos || slash + 1 == text.size()) {
-    m.NoteChanged(host.parent_path().native(), host.filename().native(), present, type);
-    return;
-  }
-  m.NoteChanged(slash == 0 ? std::string("/") : text.substr(0, slash), text.substr(slash + 1), present, type);
 }
 
 unsigned char TypeOf(const Path& p) {
@@ -492,12 +482,12 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     NoteStagingWriter(m, dst.r.host);
     DWORD err = AtomicWrite(
         dst.r.host, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
-        dst.exists ? Target::Present : failIfExists ? Target::MustBeNew : Target::Absent);
+        TargetOf(dst.exists, !failIfExists));
     if (err) {
       ForgetStagingWriter(m, dst.r.host);
       return Fail(err);
     }
-    NoteChange(m, dst.r.host, true, DT_REG);
+    m.NoteChanged(dst.r.host, true, DT_REG);
     // The copy took the name dst was resolved to (found on disk, or as given when new).
     // The source's attributes are read in the transaction that gives them to the copy.
     Record(m, [&] {
@@ -518,7 +508,7 @@ BOOL DeleteFile(const std::string& path) {
     if (IsReadOnlyFile(m, p)) return Fail(ERROR_ACCESS_DENIED);
     if (m.IsKeyInUse(KeyOf(p))) return Fail(ERROR_ACCESS_DENIED);
     if (::unlink(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
-    NoteChange(m, p.r.host, false, 0);
+    m.NoteChanged(p.r.host, false, 0);
     Record(m, [&] {
       ForgetStagingWriter(m, p.r.host);
       ForgetAttributes(m, KeyOf(p));
@@ -574,14 +564,12 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     if (DWORD e = in.Open(src.r.host)) return fail(e);
     DWORD err = AtomicWrite(
         target, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
-        dst.exists                                ? Target::Present
-        : (flags & MOVEFILE_REPLACE_EXISTING) != 0 ? Target::Absent
-                                                   : Target::MustBeNew);
+        TargetOf(dst.exists, flags & MOVEFILE_REPLACE_EXISTING));
     if (err) return fail(err == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : err);
     ::unlink(src.r.host.c_str());
   }
-  NoteChange(m, src.r.host, false, 0);
-  NoteChange(m, target, true, TypeOf(src));
+  m.NoteChanged(src.r.host, false, 0);
+  m.NoteChanged(target, true, TypeOf(src));
   if (src.isDir) m.Folders().Forget(src.r.host.native());
   // The name dst was resolved to now holds the file: its key and Windows path stand, unless
   // the move only changed the case of the name, or dst was a link that the move replaced.
@@ -672,7 +660,7 @@ BOOL CreateDirectory(const std::string& path, void*) {
     if (p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
     if (!p.parentExists) return Fail(ERROR_PATH_NOT_FOUND);
     if (::mkdir(p.r.host.c_str(), 0755) != 0) return Fail(ErrnoToError(errno));
-    NoteChange(m, p.r.host, true, DT_DIR);
+    m.NoteChanged(p.r.host, true, DT_DIR);
     m.Journal("file", "folder created " + Display(p));
     return TRUE;
   });
@@ -692,7 +680,7 @@ BOOL RemoveDirectory(const std::string& path) {
     if (!fs::is_empty(p.r.host, ec) && (ec || !ClearLeftoversIn(m, p.r.host)))
       return Fail(ec ? EcToError(ec) : ERROR_DIR_NOT_EMPTY);
     if (::rmdir(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
-    NoteChange(m, p.r.host, false, 0);
+    m.NoteChanged(p.r.host, false, 0);
     m.Folders().Forget(p.r.host.native());
     Record(m, [&] {
       ForgetAttributes(m, KeyOf(p));
@@ -970,7 +958,7 @@ DWORD GetTempPath(DWORD size, char* buffer) {
     Path p;
     if (Look(m, dir, p)) {
       if (!p.exists && p.parentExists && ::mkdir(p.r.host.c_str(), 0755) == 0)
-        NoteChange(m, p.r.host, true, DT_DIR);
+        m.NoteChanged(p.r.host, true, DT_DIR);
       dir = p.r.windows;
     }
     return PutString(dir + "\\", buffer, size);
@@ -1021,7 +1009,7 @@ UINT GetTempFileName(const std::string& dir, const std::string& prefix, UINT uni
         return 0;
       }
       ::close(fd);
-      NoteChange(m, p.r.host, true, DT_REG);
+      m.NoteChanged(p.r.host, true, DT_REG);
       SetHostWriteTime(p.r.host, clock::Now());
       if (!put(p.r.windows)) return 0;
       m.Journal("file", "temporary file created " + p.r.windows);
@@ -1292,7 +1280,7 @@ BOOL CloseHandle(HANDLE handle) {
       ::unlink(f->temp.c_str());
       return Fail(err);
     }
-    NoteChange(m, f->host, true, DT_REG);
+    m.NoteChanged(f->host, true, DT_REG);
     Record(m, [&] {
       if (f->created) StoreFileAttributes(m, f->key, FILE_ATTRIBUTE_ARCHIVE);
       m.Journal("file", (f->created ? "created " : "written ") + f->windows);
@@ -1330,12 +1318,12 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     NoteStagingWriter(m, p.r.host);
     DWORD err = AtomicWrite(
         p.r.host, [&](int fd) { return WriteAll(fd, data.data(), data.size()); }, clock::Now(),
-        p.exists ? Target::Present : Target::Absent);
+        TargetOf(p.exists, true));
     if (err) {
       ForgetStagingWriter(m, p.r.host);
       return Fail(err);
     }
-    NoteChange(m, p.r.host, true, DT_REG);
+    m.NoteChanged(p.r.host, true, DT_REG);
     Record(m, [&] {
       if (!p.exists) StoreFileAttributes(m, KeyOf(p), FILE_ATTRIBUTE_ARCHIVE);
       m.Journal("file", (p.exists ? "written " : "created ") + p.r.windows);

@@ -14,7 +14,6 @@
 #include <set>
 #include <vector>
 
-#include "platform/system/DirectoryCache.h"
 #include "platform/system/FileAttributes.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Process.h"
@@ -92,7 +91,7 @@ std::set<Writer> KilledWriters(Machine& m) {
 }
 
 void Removed(Machine& m, const fs::path& host) {
-  m.Folders().Changed(host.parent_path().native(), host.filename().native(), false, 0);
+  m.NoteChanged(host, false, 0);
   m.Journal("file", "leftover of a stopped program removed: " + m.WindowsPath(host));
 }
 

@@ -561,7 +561,8 @@ struct ResolvedBefore {
   std::string path, currentDir;
   Machine::Resolved answer;
 };
-thread_local ResolvedBefore t_resolved[4];
+constexpr unsigned kResolvedKept = 4;
+thread_local ResolvedBefore t_resolved[kResolvedKept];
 thread_local unsigned t_resolvedNext = 0;
 }  // namespace
 
@@ -579,14 +580,19 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
   if (!ResolveNow(winPath, out)) return false;
   // Kept as of the listings after it: reading one moves the generation.
   if (folders_->UnitLooked(unit, generation)) {
-    ResolvedBefore& r = t_resolved[t_resolvedNext++ % 4];
+    ResolvedBefore& r = t_resolved[t_resolvedNext++ % kResolvedKept];
     r = {this, unit, generation, winPath, currentDir_, out};
   }
   return true;
 }
 
-void Machine::NoteChanged(const std::string& dir, const std::string& name, bool present,
-                          unsigned char type) {
+void Machine::NoteChanged(const fs::path& host, bool present, unsigned char type) {
+  // Split as text: a path object for each half would parse the whole path twice.
+  const std::string& text = host.native();
+  const size_t slash = text.rfind('/');
+  const bool plain = slash != std::string::npos && slash + 1 < text.size();
+  const std::string dir = !plain ? host.parent_path().native() : slash == 0 ? "/" : text.substr(0, slash);
+  const std::string name = !plain ? host.filename().native() : text.substr(slash + 1);
   std::uint64_t unit = 0, before = 0, unitAfter = 0, after = 0;
   const bool kept = folders_->UnitLooked(unit, before);
   folders_->Changed(dir, name, present, type);
@@ -595,14 +601,14 @@ void Machine::NoteChanged(const std::string& dir, const std::string& name, bool 
   // dir (another spelling of the name, a path through it) is asked again.
   if (!kept || !folders_->UnitLooked(unitAfter, after) || unitAfter != unit || after != before + 1) return;
   const std::string under = dir.back() == '/' ? dir : dir + "/";
-  const std::string host = under + name;
+  const std::string made = under + name;
   for (auto& r : t_resolved) {
     if (r.machine != this || r.unit != unit || r.generation != before) continue;
     Resolved& a = r.answer;
     const std::string& h = a.host.native();
     if (h.compare(0, under.size(), under) != 0) {
       r.generation = after;
-    } else if (h == host && present && (a.hostMissing || a.hostPlain)) {
+    } else if (h == made && present && (a.hostMissing || a.hostPlain)) {
       a.hostMissing = false;
       a.hostPlain = type != DT_UNKNOWN && type != DT_LNK;
       a.hostIsDir = a.hostPlain && type == DT_DIR;

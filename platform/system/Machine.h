@@ -117,10 +117,10 @@ class Machine {
   std::filesystem::path DriveRoot(char letter) const;
   // The listings that path resolution keeps (tests and benchmarks look at its counters).
   DirectoryCache& Folders() const { return *folders_; }
-  // After this process made (present) or removed name in the host folder dir, in a call
+  // After this process made (present) or removed the host file or folder host, in a call
   // that looked it up: the listings take the change (DirectoryCache::Changed), and the
   // answers Resolve keeps in a unit of work follow it.
-  void NoteChanged(const std::string& dir, const std::string& name, bool present, unsigned char type);
+  void NoteChanged(const std::filesystem::path& host, bool present, unsigned char type);
   // CanonicalKey(r.host), without asking the file system when Resolve already knew it.
   static std::string KeyOf(const Resolved& r);
 

@@ -159,6 +159,18 @@ int Settle(File* f) {
 
 // ---- The file methods ----
 
+// A call passed to the host's file once what was put off is done.
+template <auto Method>
+struct Settled;
+template <typename... Args, int (*sqlite3_io_methods::*Method)(sqlite3_file*, Args...)>
+struct Settled<Method> {
+  static int Call(sqlite3_file* pf, Args... args) {
+    File* f = Of(pf);
+    if (int rc = Settle(f)) return rc;
+    return (Host(f)->*Method)(f->host, args...);
+  }
+};
+
 int Close(sqlite3_file* pf) {
   File* f = Of(pf);
   int rc = Settle(f);
@@ -171,12 +183,6 @@ int Close(sqlite3_file* pf) {
   int closed = Host(f)->xClose(f->host);
   f->~File();
   return rc != SQLITE_OK ? rc : closed;
-}
-
-int Read(sqlite3_file* pf, void* buf, int amt, sqlite3_int64 off) {
-  File* f = Of(pf);
-  if (int rc = Settle(f)) return rc;
-  return Host(f)->xRead(f->host, buf, amt, off);
 }
 
 // A frame header whose "database size after commit" is set starts the last frame of a
@@ -222,42 +228,6 @@ int Write(sqlite3_file* pf, const void* buf, int amt, sqlite3_int64 off) {
   return SQLITE_OK;
 }
 
-int Truncate(sqlite3_file* pf, sqlite3_int64 size) {
-  File* f = Of(pf);
-  if (int rc = Settle(f)) return rc;
-  return Host(f)->xTruncate(f->host, size);
-}
-
-int Sync(sqlite3_file* pf, int flags) {
-  File* f = Of(pf);
-  if (int rc = Settle(f)) return rc;
-  return Host(f)->xSync(f->host, flags);
-}
-
-int FileSize(sqlite3_file* pf, sqlite3_int64* size) {
-  File* f = Of(pf);
-  if (int rc = Settle(f)) return rc;
-  return Host(f)->xFileSize(f->host, size);
-}
-
-int Lock(sqlite3_file* pf, int level) {
-  File* f = Of(pf);
-  if (int rc = Settle(f)) return rc;
-  return Host(f)->xLock(f->host, level);
-}
-
-int Unlock(sqlite3_file* pf, int level) {
-  File* f = Of(pf);
-  if (int rc = Settle(f)) return rc;
-  return Host(f)->xUnlock(f->host, level);
-}
-
-int CheckReservedLock(sqlite3_file* pf, int* out) {
-  File* f = Of(pf);
-  if (int rc = Settle(f)) return rc;
-  return Host(f)->xCheckReservedLock(f->host, out);
-}
-
 int FileControl(sqlite3_file* pf, int op, void* arg) {
   File* f = Of(pf);
   if (int rc = Settle(f)) return rc;
@@ -279,12 +249,6 @@ int SectorSize(sqlite3_file* pf) {
 int DeviceCharacteristics(sqlite3_file* pf) {
   File* f = Of(pf);
   return Host(f)->xDeviceCharacteristics(f->host);
-}
-
-int ShmMap(sqlite3_file* pf, int region, int size, int extend, void volatile** out) {
-  File* f = Of(pf);
-  if (int rc = Settle(f)) return rc;
-  return Host(f)->xShmMap(f->host, region, size, extend, out);
 }
 
 int ShmLock(sqlite3_file* pf, int offset, int n, int flags) {
@@ -417,18 +381,18 @@ void Register() {
 
   g_methods.iVersion = 3;
   g_methods.xClose = Close;
-  g_methods.xRead = Read;
+  g_methods.xRead = Settled<&sqlite3_io_methods::xRead>::Call;
   g_methods.xWrite = Write;
-  g_methods.xTruncate = Truncate;
-  g_methods.xSync = Sync;
-  g_methods.xFileSize = FileSize;
-  g_methods.xLock = Lock;
-  g_methods.xUnlock = Unlock;
-  g_methods.xCheckReservedLock = CheckReservedLock;
+  g_methods.xTruncate = Settled<&sqlite3_io_methods::xTruncate>::Call;
+  g_methods.xSync = Settled<&sqlite3_io_methods::xSync>::Call;
+  g_methods.xFileSize = Settled<&sqlite3_io_methods::xFileSize>::Call;
+  g_methods.xLock = Settled<&sqlite3_io_methods::xLock>::Call;
+  g_methods.xUnlock = Settled<&sqlite3_io_methods::xUnlock>::Call;
+  g_methods.xCheckReservedLock = Settled<&sqlite3_io_methods::xCheckReservedLock>::Call;
   g_methods.xFileControl = FileControl;
   g_methods.xSectorSize = SectorSize;
   g_methods.xDeviceCharacteristics = DeviceCharacteristics;
-  g_methods.xShmMap = ShmMap;
+  g_methods.xShmMap = Settled<&sqlite3_io_methods::xShmMap>::Call;
   g_methods.xShmLock = ShmLock;
   g_methods.xShmBarrier = ShmBarrier;
   g_methods.xShmUnmap = ShmUnmap;
