@@ -77,6 +77,7 @@ SqliteDb::~SqliteDb() {
 void SqliteDb::Exec(const std::string& sql) {
   char* err = nullptr;
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
+  SqliteVfsSettle(db_);
   if (rc != SQLITE_OK) {
     std::string msg = file_.string() + ": " + (err ? err : "error");
     sqlite3_free(err);
@@ -206,6 +207,7 @@ SqliteStatement& SqliteStatement::BindNull(int index) {
 }
 bool SqliteStatement::Step() {
   int rc = sqlite3_step(stmt_);
+  SqliteVfsSettle(db_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   Fail(db_, "step", rc);

@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -19,9 +22,13 @@ constexpr const char* kName = "wi-unix";
 // layer writes at most 128 KiB - 1 bytes in one call (it masks the length with 0x1ffff).
 constexpr int kMaxKept = 128 * 1024 - 1;
 constexpr int kFrameHeader = 24;
+// A file control of this layer's own: do what was put off.
+constexpr int kSettleOp = 0x5749;
 // The host layer locks byte 120 + k of the index file for lock slot k; slots 4 to 7 are the
 // readers' marks 1 to 4.
 constexpr off_t kShmLockBase = 120;
+constexpr int kWriteLock = 0;
+constexpr int kFirstReader = 3;  // the slot of a reader that reads the database alone
 constexpr int kFirstReadMark = 4;
 constexpr int kLastReadMark = 7;
 
@@ -47,6 +54,9 @@ struct File {
   bool barrierFailed = false; // they could not be written at a barrier: kept, retried
   // A database: the reader slot whose exclusive lock is given up at the next call, or -1.
   int pendingUnlock = -1;
+  // A database: its writer's lock, given up at the next call (with the reader's, in one
+  // system call, when that call gives up the reader's slot).
+  bool pendingWriteUnlock = false;
 };
 
 File* Of(sqlite3_file* f) { return reinterpret_cast<File*>(f); }
@@ -71,18 +81,56 @@ int Flush(File* log, bool keep) {
   return rc;
 }
 
-// ---- Turning an exclusive lock into a shared one in one call ----
+// ---- Fewer lock calls ----
 //
 // The host layer keeps the locks of all its connections to one index file in the process
 // and makes the system calls itself; through its replaceable "fcntl" it is asked, for one
-// call on this thread, to downgrade where it would unlock, then to count as taken the shared
-// lock it already holds.
-enum class Swap { kNone, kUnlockToShared, kSharedHeld };
+// call on this thread:
+// - to downgrade where it would unlock, then to count as taken the shared lock it already
+//   holds (a reader moving its slot's mark);
+// - to hold back the writer's unlock, then to give it up together with the reader's slot
+//   (the end of a write transaction), where the process holds none of the locks between.
+enum class Swap { kNone, kUnlockToShared, kSharedHeld, kHoldUnlock, kMergeUnlock };
 thread_local Swap t_swap = Swap::kNone;
 thread_local off_t t_byte = 0;
 thread_local bool t_swapped = false;
+thread_local int t_heldFd = -1;  // the index file whose writer's unlock is held back
+// A write transaction's end put off past the call of SQLite that made it (see SqliteVfsSettle).
+thread_local bool t_writeUnlockPending = false;
 using FcntlFn = int (*)(int, int, ...);
 FcntlFn g_hostFcntl = nullptr;
+
+// The lock bytes of the index files (120 to 127) this process holds, by descriptor: every
+// lock call of the host layer passes here.
+constexpr int kTrackedFds = 4096;
+std::atomic<std::uint8_t> g_held[kTrackedFds];
+
+void NoteLocked(int fd, const struct flock& lock) {
+  if (fd < 0 || fd >= kTrackedFds || lock.l_whence != SEEK_SET) return;
+  const off_t end = lock.l_len == 0 ? kShmLockBase + 8 : lock.l_start + lock.l_len;
+  std::uint8_t bits = 0;
+  for (off_t b = std::max<off_t>(lock.l_start, kShmLockBase); b < std::min<off_t>(end, kShmLockBase + 8); ++b)
+    bits = std::uint8_t(bits | 1u << (b - kShmLockBase));
+  if (!bits) return;
+  if (lock.l_type == F_UNLCK)
+    g_held[fd].fetch_and(std::uint8_t(~bits));
+  else
+    g_held[fd].fetch_or(bits);
+}
+
+// Whether the process holds none of the lock bytes strictly between 120 and last.
+bool NoneHeldBetween(int fd, off_t last) {
+  if (fd < 0 || fd >= kTrackedFds) return false;
+  std::uint8_t between = 0;
+  for (off_t b = kShmLockBase + 1; b < last; ++b) between = std::uint8_t(between | 1u << (b - kShmLockBase));
+  return (g_held[fd].load() & between) == 0;
+}
+
+int SetLock(int fd, int cmd, struct flock* lock) {
+  const int rc = g_hostFcntl(fd, cmd, lock);
+  if (rc == 0) NoteLocked(fd, *lock);
+  return rc;
+}
 
 int SwappingFcntl(int fd, int cmd, ...) {
   va_list ap;
@@ -90,6 +138,7 @@ int SwappingFcntl(int fd, int cmd, ...) {
   if (cmd == F_GETLK || cmd == F_SETLK || cmd == F_SETLKW) {
     auto* lock = va_arg(ap, struct flock*);
     va_end(ap);
+    if (cmd == F_GETLK) return g_hostFcntl(fd, cmd, lock);
     if (t_swap != Swap::kNone && cmd == F_SETLK && lock->l_whence == SEEK_SET &&
         lock->l_start == t_byte && lock->l_len == 1) {
       if (t_swap == Swap::kUnlockToShared && lock->l_type == F_UNLCK) {
@@ -97,15 +146,30 @@ int SwappingFcntl(int fd, int cmd, ...) {
         t_swapped = true;
         struct flock shared = *lock;
         shared.l_type = F_RDLCK;
-        return g_hostFcntl(fd, cmd, &shared);
+        return SetLock(fd, cmd, &shared);
       }
       if (t_swap == Swap::kSharedHeld && lock->l_type == F_RDLCK) {
         t_swap = Swap::kNone;
         t_swapped = true;
         return 0;
       }
+      if (t_swap == Swap::kHoldUnlock && lock->l_type == F_UNLCK) {
+        t_swap = Swap::kNone;
+        t_heldFd = fd;
+        return 0;
+      }
+      if (t_swap == Swap::kMergeUnlock && lock->l_type == F_UNLCK && fd == t_heldFd &&
+          NoneHeldBetween(fd, lock->l_start)) {
+        t_swap = Swap::kNone;
+        struct flock both = *lock;
+        both.l_start = kShmLockBase;
+        both.l_len = lock->l_start - kShmLockBase + 1;
+        const int rc = SetLock(fd, cmd, &both);
+        if (rc == 0) t_heldFd = -1;  // else the writer's unlock is tried on its own
+        return rc;
+      }
     }
-    return g_hostFcntl(fd, cmd, lock);
+    return SetLock(fd, cmd, lock);
   }
   if (cmd == F_GETFD || cmd == F_GETFL) {
     va_end(ap);
@@ -114,6 +178,18 @@ int SwappingFcntl(int fd, int cmd, ...) {
   const int arg = va_arg(ap, int);
   va_end(ap);
   return g_hostFcntl(fd, cmd, arg);
+}
+
+// The writer's unlock held back by the host layer's last call, if any: made now.
+void ReleaseHeldUnlock() {
+  if (t_heldFd < 0) return;
+  struct flock unlock {};
+  unlock.l_type = F_UNLCK;
+  unlock.l_whence = SEEK_SET;
+  unlock.l_start = kShmLockBase + kWriteLock;
+  unlock.l_len = 1;
+  SetLock(t_heldFd, F_SETLK, &unlock);
+  t_heldFd = -1;
 }
 
 // Unlock exclusive then lock shared, slot k, in one system call where the host layer would
@@ -141,19 +217,49 @@ int DowngradeShmLock(File* db, int k) {
   return rc;
 }
 
-void GiveUpPendingUnlock(File* db) {
-  if (!db || db->pendingUnlock < 0) return;
+// What a connection put off is done: the reader slot's unlock, and the writer's unlock unless
+// kept for the end of the read.
+void GiveUpPendingUnlock(File* db, bool keepWriteUnlock = false) {
+  if (!db) return;
+  if (db->pendingWriteUnlock && !keepWriteUnlock) {
+    db->pendingWriteUnlock = false;
+    t_writeUnlockPending = false;
+    Host(db)->xShmLock(db->host, kWriteLock, 1, SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE);
+  }
+  if (db->pendingUnlock < 0) return;
   const int k = db->pendingUnlock;
   db->pendingUnlock = -1;
   Host(db)->xShmLock(db->host, k, 1, SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE);
 }
 
+// The writer's lock, then the reader's slot k, given up in one system call where the host
+// layer would make two.
+int EndWriteAndRead(File* db, int k) {
+  sqlite3_file* h = db->host;
+  db->pendingWriteUnlock = false;
+  t_writeUnlockPending = false;
+  t_swap = Swap::kHoldUnlock;
+  t_byte = kShmLockBase + kWriteLock;
+  t_heldFd = -1;
+  Host(db)->xShmLock(h, kWriteLock, 1, SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE);
+  t_swap = t_heldFd >= 0 ? Swap::kMergeUnlock : Swap::kNone;
+  t_byte = kShmLockBase + k;
+  const int rc = Host(db)->xShmLock(h, k, 1, SQLITE_SHM_UNLOCK | SQLITE_SHM_SHARED);
+  t_swap = Swap::kNone;
+  // Not merged (another connection of the process still reads in that slot, or holds a lock
+  // between): the writer's unlock on its own.
+  ReleaseHeldUnlock();
+  return rc;
+}
+
 // Before any call of a connection on its database or log: what was put off is done first.
-int Settle(File* f) {
+// A file control between the end of a write transaction and the end of its read (the commit's
+// second phase) leaves the writer's unlock to go with the reader's.
+int Settle(File* f, bool keepWriteUnlock = false) {
   File* log = f->log ? f : f->peer;
   int rc = SQLITE_OK;
   if (log && log->used) rc = Flush(log, log->barrierFailed);
-  GiveUpPendingUnlock(f->log ? f->peer : f);
+  GiveUpPendingUnlock(f->log ? f->peer : f, keepWriteUnlock);
   return rc;
 }
 
@@ -230,7 +336,8 @@ int Write(sqlite3_file* pf, const void* buf, int amt, sqlite3_int64 off) {
 
 int FileControl(sqlite3_file* pf, int op, void* arg) {
   File* f = Of(pf);
-  if (int rc = Settle(f)) return rc;
+  if (op == kSettleOp) return Settle(f);
+  if (int rc = Settle(f, true)) return rc;
   int rc = Host(f)->xFileControl(f->host, op, arg);
   // The layer's name, as the host layer gives its own.
   if (op == SQLITE_FCNTL_VFSNAME && rc == SQLITE_OK && arg) {
@@ -253,6 +360,13 @@ int DeviceCharacteristics(sqlite3_file* pf) {
 
 int ShmLock(sqlite3_file* pf, int offset, int n, int flags) {
   File* f = Of(pf);
+  // A write transaction ends with the writer's unlock, then (unless another statement of the
+  // connection still reads) the reader's: the first is put off to go with the second.
+  if (f->pendingWriteUnlock && f->pendingUnlock < 0 && flags == (SQLITE_SHM_UNLOCK | SQLITE_SHM_SHARED) &&
+      n == 1 && offset >= kFirstReader && offset <= kLastReadMark) {
+    File* log = f->peer;
+    if (!log || !log->used) return EndWriteAndRead(f, offset);
+  }
   if (f->pendingUnlock >= 0 && flags == (SQLITE_SHM_LOCK | SQLITE_SHM_SHARED) && n == 1 &&
       offset == f->pendingUnlock) {
     f->pendingUnlock = -1;
@@ -273,6 +387,12 @@ int ShmLock(sqlite3_file* pf, int offset, int n, int flags) {
   if (g_hostFcntl && flags == (SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE) && n == 1 &&
       offset >= kFirstReadMark && offset <= kLastReadMark) {
     f->pendingUnlock = offset;
+    return SQLITE_OK;
+  }
+  if (g_hostFcntl && flags == (SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE) && n == 1 &&
+      offset == kWriteLock) {
+    f->pendingWriteUnlock = true;
+    t_writeUnlockPending = true;
     return SQLITE_OK;
   }
   return Host(f)->xShmLock(f->host, offset, n, flags);
@@ -432,6 +552,12 @@ void Register() {
 }
 
 }  // namespace
+
+void SqliteVfsSettle(sqlite3* db) {
+  if (!t_writeUnlockPending) return;
+  t_writeUnlockPending = false;
+  sqlite3_file_control(db, "main", kSettleOp, nullptr);
+}
 
 const char* SqliteVfsName() {
   static std::once_flag once;

@@ -10,9 +10,17 @@
 // - Taking a shared lock on a reader slot of the log's index right after giving up the
 //   exclusive lock on it (what a reader does when it moves the slot's mark) is one lock call
 //   that turns the one lock into the other.
+// - The end of a write transaction gives up the writer's lock and the reader's slot in one
+//   lock call, where the process holds no lock between the two. The writer's unlock waits
+//   for the reader's only within the call of SQLite that ends the transaction: SqliteVfsSettle
+//   after each call makes it at once when the connection goes on reading.
+struct sqlite3;
+
 namespace win {
 
 // Registers the layer once, not as the default, and gives its name for sqlite3_open_v2.
 const char* SqliteVfsName();
+// After a call of SQLite on db by this thread: a writer's unlock still put off is made.
+void SqliteVfsSettle(sqlite3* db);
 
 }  // namespace win

@@ -280,3 +280,60 @@ TEST_F(SqliteLayer, ACommitWhoseLogCannotGrowFailsAndLosesNothingBefore) {
   EXPECT_EQ(plain.Int("SELECT count(*) FROM t"), 2 * kRowsPerCommit);
   EXPECT_EQ(plain.Int(kDamagedRows), 0);
 }
+
+namespace {
+// The locks another process finds on the log index's lock bytes 120 + slot, as a bit each.
+int LockedSlotsSeenFromAnotherProcess(const fs::path& file) {
+  Child looker{::fork()};
+  if (looker.pid == 0) {
+    int fd = ::open((file.string() + "-shm").c_str(), O_RDWR);
+    if (fd < 0) ::_exit(255);
+    int seen = 0;
+    for (int slot = 0; slot < 8; ++slot) {
+      struct flock l {};
+      l.l_type = F_WRLCK;
+      l.l_whence = SEEK_SET;
+      l.l_start = 120 + slot;
+      l.l_len = 1;
+      if (::fcntl(fd, F_GETLK, &l) != 0) ::_exit(255);
+      if (l.l_type != F_UNLCK) seen |= 1 << slot;
+    }
+    ::_exit(seen);
+  }
+  return looker.Wait();
+}
+constexpr int kWriterSlot = 1 << 0, kLoneReaderSlot = 1 << 3;
+}  // namespace
+
+TEST_F(SqliteLayer, TheEndOfAWriteTransactionGivesUpTheWriterLockAndNoOtherLockOfTheProcess) {
+  Create(file_);
+  SqliteDb writer(file_, false), reader(file_, false);
+  // The log carried into the database: a reader now reads the database alone (slot 3).
+  writer.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  reader.Exec("BEGIN");
+  reader.Prepare("SELECT count(*) FROM t").Step();
+  ASSERT_EQ(LockedSlotsSeenFromAnotherProcess(file_), kLoneReaderSlot);
+  // The writer's second transaction reads in a slot of its own, above the lone reader's: its
+  // end must not give up the lock between.
+  Insert(writer, 1);
+  Insert(writer, 1);
+  EXPECT_EQ(LockedSlotsSeenFromAnotherProcess(file_), kLoneReaderSlot);
+  reader.Exec("COMMIT");
+  EXPECT_EQ(LockedSlotsSeenFromAnotherProcess(file_), 0);
+
+  // A commit while a statement of the same connection still reads: the writer's lock goes at
+  // the end of the commit, the reader's slot with the statement.
+  {
+    SqliteTransaction tx(writer);
+    InsertRows(writer, 1);
+    auto reading = writer.Prepare("SELECT id FROM t");
+    ASSERT_TRUE(reading.Step());
+    tx.Commit();
+    const int seen = LockedSlotsSeenFromAnotherProcess(file_);
+    EXPECT_EQ(seen & kWriterSlot, 0);
+    EXPECT_NE(seen, 0);  // the statement's slot
+  }
+  EXPECT_EQ(LockedSlotsSeenFromAnotherProcess(file_), 0);
+  PlainDb plain(file_);
+  EXPECT_EQ(plain.Int("SELECT count(*) FROM t"), 3);
+}
