@@ -27,7 +27,7 @@ std::string BelowTo(const std::string& key) {
 // writes and inside its transaction; each question would otherwise be a query, outside a
 // transaction one with its locks. Every write below reports to it.
 SqliteReadCache<std::optional<DWORD>>& Records() {
-  static auto* c = new SqliteReadCache<std::optional<DWORD>>(true);
+  static auto* c = new SqliteReadCache<std::optional<DWORD>>(SqliteWrites::kReported);
   return *c;
 }
 

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string_view>
@@ -922,30 +924,48 @@ void Machine::CloseDatabases() {
   state_.reset();
 }
 
+namespace {
+// The locked paths, sorted: asked before every write of every file, changed seldom and
+// few, so kept whole (one answer for all paths). Every write to the table below reports
+// to it, so that it answers inside transactions and across this process's own commits.
+using LockedPaths = std::shared_ptr<const std::vector<std::string>>;
+SqliteReadCache<LockedPaths>& LockAnswers() {
+  static auto* c = new SqliteReadCache<LockedPaths>(SqliteWrites::kReportedKeptAcross);
+  return *c;
+}
+}  // namespace
+
 bool Machine::IsFileInUse(const fs::path& host) { return IsKeyInUse(CanonicalKey(host)); }
 
 bool Machine::IsKeyInUse(const std::string& key) {
-  // Asked before every write; locks change seldom.
-  static auto* locks = new SqliteReadCache<bool>;
   SqliteDb& db = State();
-  if (locks->Lookup(db, key, [&] {
-        auto st = db.Prepare("SELECT 1 FROM locks WHERE path = ?");
-        st.Bind(1, key);
-        return st.Step();
-      }))
-    return true;
+  const LockedPaths locked = LockAnswers().Lookup(db, "", [&] {
+    std::vector<std::string> paths;
+    auto st = db.Prepare("SELECT path FROM locks");
+    while (st.Step()) paths.push_back(st.ColumnText(0));
+    std::sort(paths.begin(), paths.end());
+    return std::make_shared<const std::vector<std::string>>(std::move(paths));
+  });
+  if (std::binary_search(locked->begin(), locked->end(), key)) return true;
   for (auto& p : Providers())
     if (p(*this, key)) return true;
   return false;
 }
 
 void Machine::LockFile(const fs::path& host) {
-  auto st = State().Prepare("INSERT OR IGNORE INTO locks(path) VALUES(?)");
-  st.Bind(1, CanonicalKey(host));
+  SqliteDb& db = State();
+  const std::string key = CanonicalKey(host);
+  auto st = db.Prepare("INSERT OR IGNORE INTO locks(path) VALUES(?)");
+  st.Bind(1, key);
   st.Step();
+  LockAnswers().Dropped(db);
 }
 
-void Machine::UnlockAll() { State().Exec("DELETE FROM locks"); }
+void Machine::UnlockAll() {
+  SqliteDb& db = State();
+  db.Exec("DELETE FROM locks");
+  LockAnswers().Dropped(db);
+}
 
 void Machine::AddInUseProvider(InUseProvider provider) { Providers().push_back(std::move(provider)); }
 

@@ -191,6 +191,14 @@ ServiceTestSettings TestsOf(const std::string& name) {
   return t;
 }
 
+// The services whose last recorded state is other than stopped: asked before every file
+// write (a program a service runs cannot be replaced), changed seldom. Every write to
+// service_state reports to it, so that inside a transaction it answers too.
+SqliteReadCache<std::vector<std::string>>& NotStopped() {
+  static auto* c = new SqliteReadCache<std::vector<std::string>>(SqliteWrites::kReportedKeptAcross);
+  return *c;
+}
+
 struct RunState {
   DWORD state = SERVICE_STOPPED;
   std::uint64_t until = 0;
@@ -201,6 +209,7 @@ void SaveState(const std::string& name, const RunState& s) {
   auto st = Db().Prepare("INSERT OR REPLACE INTO service_state(name, state, until, exit_code) VALUES(?,?,?,?)");
   st.Bind(1, Key(name)).Bind(2, std::int64_t(s.state)).Bind(3, std::int64_t(s.until)).Bind(4, std::int64_t(s.exitCode));
   st.Step();
+  NotStopped().Dropped(Db());
 }
 
 // The state now: a pending start that has waited long enough has ended.
@@ -249,6 +258,7 @@ void Forget(const std::string& name) {
     st.Bind(1, Key(name));
     st.Step();
   }
+  NotStopped().Dropped(Db());
 }
 
 // Carries out the deletion of a marked service once nothing holds it.
@@ -286,11 +296,13 @@ std::string ImageKey(const std::string& imagePath) {
 bool ImageInUse(Machine& m, const std::filesystem::path& canonicalHost) {
   if (!m.IsNT()) return false;
   try {
-    std::vector<std::string> active;
-    {
-      auto st = Db().Prepare("SELECT name FROM service_state WHERE state <> 1");
-      while (st.Step()) active.push_back(st.ColumnText(0));
-    }
+    SqliteDb& db = Db();
+    const std::vector<std::string> active = NotStopped().Lookup(db, "", [&] {
+      std::vector<std::string> names;
+      auto st = db.Prepare("SELECT name FROM service_state WHERE state <> 1");
+      while (st.Step()) names.push_back(st.ColumnText(0));
+      return names;
+    });
     for (auto& folded : active) {
       std::string name = StoredName(folded);
       if (name.empty() || CurrentState(name).state == SERVICE_STOPPED) continue;
@@ -754,6 +766,7 @@ std::string ServiceStartTypeName(DWORD startType) {
 void BootServices() {
   if (!Machine::Current().IsNT()) return;
   Db().Exec("DELETE FROM service_handles; DELETE FROM service_state;");
+  NotStopped().Dropped(Db());
   SweepAll();
   for (auto& name : ServiceNames()) {
     RegKey key;

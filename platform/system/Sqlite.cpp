@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <unordered_map>
 
@@ -10,10 +12,39 @@
 
 namespace win {
 
+namespace {
+// Lets the cache be searched with the text a caller passes, without a copy of it.
+struct SqlHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view sql) const { return std::hash<std::string_view>{}(sql); }
+};
+}  // namespace
+
 struct SqliteStatementCache {
+  using Map = std::unordered_map<std::string, SqliteIdleStatements, SqlHash, std::equal_to<>>;
+  // Where the text a caller passed at this address was found last. Callers mostly pass
+  // literals, at the same address each time: comparing the text beats hashing it. A slot
+  // only saves the search; what it points to is checked.
+  struct Recent {
+    const char* text = nullptr;
+    Map::iterator it;
+  };
+
+  // The idle statements of sql, made when there are none yet. Under the mutex.
+  SqliteIdleStatements& Find(std::string_view sql) {
+    Recent& r = recent[(reinterpret_cast<std::uintptr_t>(sql.data()) >> 3) % std::size(recent)];
+    if (!r.text || r.text != sql.data() || r.it->first != sql) {
+      auto it = idle.find(sql);
+      if (it == idle.end()) it = idle.emplace(std::string(sql), SqliteIdleStatements()).first;
+      r = {sql.data(), it};  // map nodes stay put while the map grows
+    }
+    return r.it->second;
+  }
+
   std::mutex mutex;
   bool open = true;
-  std::unordered_map<std::string, std::vector<sqlite3_stmt*>> idle;
+  Map idle;
+  Recent recent[64];
 };
 
 namespace {
@@ -23,8 +54,20 @@ namespace {
   throw SqliteError(msg, rc);
 }
 
-// Numbers the connections of this process.
+// Set before the library starts (the first connection): no count of the memory it holds,
+// which nothing here reads, and which costs a global lock around every allocation it makes
+// (a few dozen per statement). Too late when it started already: it then keeps counting.
+void ConfigureLibrary() {
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+  }();
+  (void)configured;
+}
+
+// Numbers the connections of this process, and their transactions.
 std::atomic<std::uint64_t> g_serial{0};
+std::atomic<std::uint64_t> g_txSerial{0};
 }  // namespace
 
 bool SqliteCommitMark::operator==(const SqliteCommitMark& o) const {
@@ -33,6 +76,8 @@ bool SqliteCommitMark::operator==(const SqliteCommitMark& o) const {
 
 SqliteDb::SqliteDb(const std::filesystem::path& file, bool create)
     : file_(file), cache_(std::make_shared<SqliteStatementCache>()), serial_(++g_serial) {
+  txSerial_ = ++g_txSerial;
+  ConfigureLibrary();
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
   int rc = sqlite3_open_v2(file.c_str(), &db_, flags, SqliteVfsName());
   if (rc != SQLITE_OK) {
@@ -85,22 +130,21 @@ void SqliteDb::Exec(const std::string& sql) {
   }
 }
 
-SqliteStatement SqliteDb::Prepare(const std::string& sql) {
-  const std::string* key;
+SqliteStatement SqliteDb::Prepare(std::string_view sql) {
+  SqliteIdleStatements* idle;
   {
     std::lock_guard lock(cache_->mutex);
-    auto it = cache_->idle.try_emplace(sql).first;
-    key = &it->first;  // node keys stay put when the map grows
-    if (!it->second.empty()) {
-      sqlite3_stmt* stmt = it->second.back();
-      it->second.pop_back();
-      return SqliteStatement(db_, stmt, cache_, key);
+    idle = &cache_->Find(sql);
+    if (!idle->empty()) {
+      sqlite3_stmt* stmt = idle->back();
+      idle->pop_back();
+      return SqliteStatement(db_, stmt, cache_, idle);
     }
   }
   sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db_, sql.c_str(), int(sql.size()), &stmt, nullptr);
+  int rc = sqlite3_prepare_v2(db_, sql.data(), int(sql.size()), &stmt, nullptr);
   if (rc != SQLITE_OK) Fail(db_, file_.string() + ": prepare", rc);
-  return SqliteStatement(db_, stmt, cache_, key);
+  return SqliteStatement(db_, stmt, cache_, idle);
 }
 
 std::int64_t SqliteDb::LastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
@@ -116,8 +160,9 @@ std::string SqliteDb::IntegrityCheck() {
   return result;
 }
 
-bool SqliteDb::CommitMark(SqliteCommitMark& out) {
-  if (InTransaction()) return false;
+bool SqliteDb::CommitMark(SqliteCommitMark& out) { return !InTransaction() && ReadCommitMark(out); }
+
+bool SqliteDb::ReadCommitMark(SqliteCommitMark& out) {
   // The log's index header (48 bytes) is kept twice at the start of the shared-memory
   // file: a commit writes the second copy, then the first. Read in the other order, two
   // equal copies are one header whole; it changes with every commit (its change counter,
@@ -140,27 +185,91 @@ bool SqliteDb::CommitMark(SqliteCommitMark& out) {
     index = static_cast<const volatile unsigned char*>(region);
     walIndex_.store(index, std::memory_order_release);
   }
-  unsigned char first[kHeader], second[kHeader];
-  for (std::size_t i = 0; i < kHeader; ++i) first[i] = index[i];
+  // Read by words (the region is page-aligned), each copy whole before the other.
+  constexpr std::size_t kWords = kHeader / sizeof(std::uint64_t);
+  const auto* words = reinterpret_cast<const volatile std::uint64_t*>(index);
+  std::uint64_t first[kWords], second[kWords];
+  for (std::size_t i = 0; i < kWords; ++i) first[i] = words[i];
   std::atomic_thread_fence(std::memory_order_seq_cst);
-  for (std::size_t i = 0; i < kHeader; ++i) second[i] = index[kHeader + i];
-  // Byte 12 (isInit) is set once the header is valid.
-  if (std::memcmp(first, second, kHeader) != 0 || first[12] != 1) return false;
+  for (std::size_t i = 0; i < kWords; ++i) second[i] = words[kWords + i];
   std::memcpy(out.bytes, first, kHeader);
-  return true;
+  // Byte 12 (isInit) is set once the header is valid.
+  return std::memcmp(first, second, kHeader) == 0 && out.bytes[12] == 1;
 }
 
 bool SqliteDb::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+namespace {
+// Whether `to` is the header a commit made over `from` and nothing else since: each commit
+// counts one more change (bytes 8-11) and keeps the log's salts (32-39); only a log started
+// over, which changes the salts, writes the header otherwise.
+bool OneCommitApart(const SqliteCommitMark& from, const SqliteCommitMark& to) {
+  if (from == to) return true;  // a transaction that wrote no page
+  std::uint32_t before, after;
+  std::memcpy(&before, from.bytes + 8, 4);
+  std::memcpy(&after, to.bytes + 8, 4);
+  return after == before + 1 && std::memcmp(from.bytes + 32, to.bytes + 32, 8) == 0;
+}
+}  // namespace
+
+// Right after BEGIN IMMEDIATE the connection holds the log's write lock, and SQLite made
+// sure its snapshot is the last commit: the header now is the state the transaction
+// began at, and no other connection writes it until the commit.
+void SqliteDb::TransactionBegan() {
+  SqliteCommitMark mark;
+  const bool read = ReadCommitMark(mark);
+  std::lock_guard lock(marksMutex_);
+  started_ = read;
+  start_ = mark;
+}
+
+void SqliteDb::PartRolledBack() {
+  std::lock_guard lock(marksMutex_);
+  started_ = false;
+}
+
+void SqliteDb::Committed() {
+  SqliteCommitMark now;
+  const bool read = ReadCommitMark(now);
+  std::lock_guard lock(marksMutex_);
+  if (started_ && read && OneCommitApart(start_, now)) {
+    lastSerial_ = txSerial_;
+    lastFrom_ = start_;
+    lastTo_ = now;
+  } else {
+    lastSerial_ = 0;
+  }
+  started_ = false;
+}
+
+bool SqliteDb::TransactionStart(SqliteCommitMark& out) {
+  std::lock_guard lock(marksMutex_);
+  if (!started_) return false;
+  out = start_;
+  return true;
+}
+
+bool SqliteDb::LastCommit(std::uint64_t& txSerial, SqliteCommitMark& from, SqliteCommitMark& to) {
+  std::lock_guard lock(marksMutex_);
+  if (lastSerial_ == 0) return false;
+  txSerial = lastSerial_;
+  from = lastFrom_;
+  to = lastTo_;
+  return true;
+}
 
 SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {
   // Inside an open transaction, a savepoint: the outer one decides.
   nested_ = db_.InTransaction();
   db_.Prepare(nested_ ? "SAVEPOINT wi_nested" : "BEGIN IMMEDIATE").Step();
-  if (!nested_) ++db_.txSerial_;
+  if (nested_) return;
+  db_.txSerial_ = ++g_txSerial;
+  db_.TransactionBegan();
 }
 SqliteTransaction::~SqliteTransaction() {
   if (!done_) {
-    ++db_.txSerial_;
+    db_.txSerial_ = ++g_txSerial;
+    db_.PartRolledBack();
     try {
       db_.Exec(nested_ ? "ROLLBACK TO wi_nested; RELEASE wi_nested" : "ROLLBACK");
     } catch (...) {
@@ -170,38 +279,41 @@ SqliteTransaction::~SqliteTransaction() {
 void SqliteTransaction::Commit() {
   db_.Prepare(nested_ ? "RELEASE wi_nested" : "COMMIT").Step();
   done_ = true;
+  if (!nested_) db_.Committed();
 }
 
 SqliteStatement::~SqliteStatement() {
   if (!stmt_) return;
   if (cache_) {
-    // Resetting also ends the read or write the statement held open.
+    // Resetting also ends the read or write the statement held open. The next user finds
+    // no value bound (a statement that had none bound has none to clear).
     sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
+    if (bound_) sqlite3_clear_bindings(stmt_);
     std::lock_guard lock(cache_->mutex);
-    if (cache_->open) {
-      auto& idle = cache_->idle[*sql_];
-      if (idle.size() < 4) {
-        idle.push_back(stmt_);
-        return;
-      }
+    if (cache_->open && idle_->size() < 4) {
+      idle_->push_back(stmt_);
+      return;
     }
   }
   sqlite3_finalize(stmt_);
 }
 SqliteStatement& SqliteStatement::Bind(int index, std::int64_t value) {
+  bound_ = true;
   sqlite3_bind_int64(stmt_, index, value);
   return *this;
 }
 SqliteStatement& SqliteStatement::Bind(int index, const std::string& value) {
+  bound_ = true;
   sqlite3_bind_text(stmt_, index, value.data(), int(value.size()), SQLITE_TRANSIENT);
   return *this;
 }
 SqliteStatement& SqliteStatement::BindBlob(int index, const std::vector<std::uint8_t>& value) {
+  bound_ = true;
   sqlite3_bind_blob(stmt_, index, value.data(), int(value.size()), SQLITE_TRANSIENT);
   return *this;
 }
 SqliteStatement& SqliteStatement::BindNull(int index) {
+  bound_ = true;
   sqlite3_bind_null(stmt_, index);
   return *this;
 }
@@ -215,6 +327,7 @@ bool SqliteStatement::Step() {
 void SqliteStatement::Reset() {
   sqlite3_reset(stmt_);
   sqlite3_clear_bindings(stmt_);
+  bound_ = false;
 }
 std::int64_t SqliteStatement::ColumnInt(int col) const { return sqlite3_column_int64(stmt_, col); }
 std::string SqliteStatement::ColumnText(int col) const {
