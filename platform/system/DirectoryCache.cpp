@@ -405,6 +405,8 @@ DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct
 DirectoryCache::Result DirectoryCache::Lookup(Folder& f, const std::string& dir,
                                               const std::string& comp, bool checked, Found& out) {
   out.folderKey = f.key;
+  out.dev = f.dev;
+  out.ino = f.ino;
   std::int32_t pick = -1;
   auto at = f.byFolded.find(fold_(comp));
   for (std::int32_t i = at == f.byFolded.end() ? -1 : at->second; i >= 0; i = f.next[size_t(i)]) {

@@ -37,6 +37,9 @@ class DirectoryCache {
   struct Found {
     Entry entry;
     std::string folderKey;  // the folder's resolved host path (links followed)
+    // The folder's identity, as proven by the stat or the watch that let its listing answer.
+    dev_t dev = 0;
+    ino_t ino = 0;
   };
   // Unchecked: asked without a stat, the listing is not known to be current.
   enum class Result { Present, Absent, Unreadable, Unchecked };

@@ -26,6 +26,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/DirectoryCache.h"
 #include "platform/system/FileAttributes.h"
+#include "platform/system/FolderHandles.h"
 #include "platform/system/FolderListing.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Leftovers.h"
@@ -128,30 +129,31 @@ bool CanLinkUnnamed() {
   return can;
 }
 
-// Names the unnamed file fd (whose /proc name is self): by the descriptor itself where
-// this process may (one path walk less), else through /proc. errno tells a failure.
-bool LinkUnnamed(int fd, const char* self, const fs::path& name) {
+// Names the unnamed file fd (whose /proc name is self) name in the folder dir: by the
+// descriptor itself where this process may (one path walk less), else through /proc.
+// errno tells a failure.
+bool LinkUnnamed(int fd, const char* self, int dir, const char* name) {
   static std::atomic<bool> byDescriptor{true};
   if (byDescriptor.load(std::memory_order_relaxed)) {
-    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (::linkat(fd, "", dir, name, AT_EMPTY_PATH) == 0) return true;
     if (errno != EPERM && errno != ENOENT) return false;
     // Without the right to, the descriptor is refused as if missing: /proc then serves.
-    if (::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+    if (::linkat(AT_FDCWD, self, dir, name, AT_SYMLINK_FOLLOW) != 0) return false;
     byDescriptor = false;
     return true;
   }
-  return ::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  return ::linkat(AT_FDCWD, self, dir, name, AT_SYMLINK_FOLLOW) == 0;
 }
 
-// Renames from to to. A name that may not be replaced (one that appeared since the lookup
-// found none) fails with EEXIST, where the file system can tell; one that cannot is
-// renamed over as before.
-bool Rename(const fs::path& from, const fs::path& to, bool mayReplace) {
+// Renames from to to, each a name in its folder. A name that may not be replaced (one that
+// appeared since the lookup found none) fails with EEXIST, where the file system can tell;
+// one that cannot is renamed over as before.
+bool Rename(int fromDir, const char* from, int toDir, const char* to, bool mayReplace) {
   if (!mayReplace) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
   }
-  return ::rename(from.c_str(), to.c_str()) == 0;
+  return ::renameat(fromDir, from, toDir, to) == 0;
 }
 
 // What a write finds at its target: the file to replace, or no file, which one that
@@ -167,45 +169,51 @@ Target TargetOf(bool exists, bool mayReplace) {
 // a power loss of the host is not, and an fsync per file would cost more than the copy.
 // Where there was no file, the data goes to a file without a name, which takes the name
 // once whole: a killed program leaves nothing, and the folder changes once.
-DWORD AtomicWrite(const fs::path& target, const std::function<DWORD(int fd)>& fill,
-                  std::uint64_t writeTime, Target at = Target::Present) {
+// folder: target's folder as resolved, in which every name is made.
+DWORD AtomicWrite(const fs::path& target, const FolderHandle& folder,
+                  const std::function<DWORD(int fd)>& fill, std::uint64_t writeTime,
+                  Target at = Target::Present) {
   struct timespec times[2] = {clock::ToTimespec(writeTime), clock::ToTimespec(writeTime)};
+  const int dir = folder.dir();
   int fd = -1;
   if (at != Target::Present && CanLinkUnnamed())
     // A file system without unnamed files says so here, and a temporary name serves.
-    fd = ::open(target.parent_path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    fd = ::openat(dir, folder.held() ? "." : target.parent_path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                  0644);
+  // A temporary name beside target, in its folder as the other names.
+  auto tempName = [&] { return folder.held() ? WriteTempName() : TempBeside(target).native(); };
   if (fd >= 0) {
     DWORD err = fill(fd);
     if (!err && ::futimens(fd, times) != 0) err = ErrnoToError(errno);
     char self[32];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-    if (!err && !LinkUnnamed(fd, self, target)) {
+    if (!err && !LinkUnnamed(fd, self, dir, folder.name())) {
       if (errno != EEXIST) {
         err = ErrnoToError(errno);
       } else if (at == Target::MustBeNew) {
         err = ERROR_FILE_EXISTS;
       } else {
-        fs::path tmp = TempBeside(target);
-        if (!LinkUnnamed(fd, self, tmp)) {
+        const std::string tmp = tempName();
+        if (!LinkUnnamed(fd, self, dir, tmp.c_str())) {
           err = ErrnoToError(errno);
-        } else if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        } else if (::renameat(dir, tmp.c_str(), dir, folder.name()) != 0) {
           err = ErrnoToError(errno);
-          ::unlink(tmp.c_str());
+          ::unlinkat(dir, tmp.c_str(), 0);
         }
       }
     }
     if (::close(fd) != 0 && !err) err = ErrnoToError(errno);
     return err;
   }
-  fs::path tmp = TempBeside(target);
-  fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const std::string tmp = tempName();
+  fd = ::openat(dir, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoToError(errno);
   DWORD err = fill(fd);
   if (!err && ::futimens(fd, times) != 0) err = ErrnoToError(errno);
   if (::close(fd) != 0 && !err) err = ErrnoToError(errno);
-  if (!err && !Rename(tmp, target, at != Target::MustBeNew))
+  if (!err && !Rename(dir, tmp.c_str(), dir, folder.name(), at != Target::MustBeNew))
     err = errno == EEXIST ? ERROR_FILE_EXISTS : ErrnoToError(errno);
-  if (err) ::unlink(tmp.c_str());
+  if (err) ::unlinkat(dir, tmp.c_str(), 0);
   return err;
 }
 
@@ -289,8 +297,13 @@ struct OpenSource {
   ~OpenSource() {
     if (fd >= 0) ::close(fd);
   }
-  DWORD Open(const fs::path& host) {
-    fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  DWORD Open(const fs::path& host) { return OpenAt(AT_FDCWD, host.c_str()); }
+  DWORD Open(const Machine::Resolved& r) {
+    FolderHandle folder(r);
+    return OpenAt(folder.dir(), folder.name());
+  }
+  DWORD OpenAt(int dir, const char* name) {
+    fd = ::openat(dir, name, O_RDONLY | O_CLOEXEC);
     if (fd < 0 || ::fstat(fd, &st) != 0) return ErrnoToError(errno);
     return 0;
   }
@@ -478,10 +491,10 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     if (dst.exists && failIfExists) return Fail(ERROR_FILE_EXISTS);
     if (DWORD e = CheckWritable(m, dst)) return Fail(e);
     OpenSource in;
-    if (DWORD e = in.Open(src.r.host)) return Fail(e);
+    if (DWORD e = in.Open(src.r)) return Fail(e);
     NoteStagingWriter(m, dst.r.host);
     DWORD err = AtomicWrite(
-        dst.r.host, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
+        dst.r.host, FolderHandle(dst.r), [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
         TargetOf(dst.exists, !failIfExists));
     if (err) {
       ForgetStagingWriter(m, dst.r.host);
@@ -555,18 +568,23 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     if (!src.isDir) ForgetStagingWriter(m, target);
     return Fail(e);
   };
+  // The target is dst as resolved, or a new spelling in the source's folder.
+  const FolderHandle srcIn(src.r);
+  const FolderHandle targetIn = sameFile ? FolderHandle(target.native(), src.r.folderDev, src.r.folderIno)
+                                         : FolderHandle(dst.r);
   // A name that appeared since the lookup is not replaced unless replacing was asked for.
-  if (!Rename(src.r.host, target, sameFile || dst.exists || (flags & MOVEFILE_REPLACE_EXISTING))) {
+  if (!Rename(srcIn.dir(), srcIn.name(), targetIn.dir(), targetIn.name(),
+              sameFile || dst.exists || (flags & MOVEFILE_REPLACE_EXISTING))) {
     if (errno == EEXIST) return fail(ERROR_ALREADY_EXISTS);
     if (errno != EXDEV || src.isDir) return fail(ErrnoToError(errno));
     // Another host file system: copy, then delete the source.
     OpenSource in;
-    if (DWORD e = in.Open(src.r.host)) return fail(e);
+    if (DWORD e = in.OpenAt(srcIn.dir(), srcIn.name())) return fail(e);
     DWORD err = AtomicWrite(
-        target, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
+        target, targetIn, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
         TargetOf(dst.exists, flags & MOVEFILE_REPLACE_EXISTING));
     if (err) return fail(err == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : err);
-    ::unlink(src.r.host.c_str());
+    ::unlinkat(srcIn.dir(), srcIn.name(), 0);
   }
   m.NoteChanged(src.r.host, false, 0);
   m.NoteChanged(target, true, TypeOf(src));
@@ -1317,7 +1335,7 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     if (DWORD e = CheckWritable(m, p)) return Fail(e);
     NoteStagingWriter(m, p.r.host);
     DWORD err = AtomicWrite(
-        p.r.host, [&](int fd) { return WriteAll(fd, data.data(), data.size()); }, clock::Now(),
+        p.r.host, FolderHandle(p.r), [&](int fd) { return WriteAll(fd, data.data(), data.size()); }, clock::Now(),
         TargetOf(p.exists, true));
     if (err) {
       ForgetStagingWriter(m, p.r.host);

@@ -514,10 +514,10 @@ std::string Machine::FullPathName(const std::string& winPath) const {
 
 Machine::Lookup Machine::FindIn(const std::string& dir, const struct stat* dirStat,
                                 const std::string& comp, std::string& name, unsigned char& type,
-                                std::string& folderKey) const {
+                                FolderSeen& folder) const {
   DirectoryCache::Found f;
   auto result = folders_->Find(dir, dirStat, comp, f);
-  folderKey = f.folderKey;
+  folder = {std::move(f.folderKey), f.dev, f.ino};
   type = DT_UNKNOWN;
   switch (result) {
     case DirectoryCache::Result::Unchecked:
@@ -543,14 +543,17 @@ Machine::Lookup Machine::FindIn(const std::string& dir, const struct stat* dirSt
 
 Machine::Lookup Machine::FindInFolder(const std::string& dir, const std::string& comp,
                                       bool& isFolder, std::string& name, unsigned char& type,
-                                      std::string& folderKey) const {
+                                      FolderSeen& folder) const {
   isFolder = true;
-  Lookup found = FindIn(dir, nullptr, comp, name, type, folderKey);
+  Lookup found = FindIn(dir, nullptr, comp, name, type, folder);
   if (found != Lookup::Unchecked) return found;
   struct stat st;
   isFolder = ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-  if (!isFolder) return Lookup::Missing;
-  return FindIn(dir, &st, comp, name, type, folderKey);
+  if (!isFolder) {
+    folder = {};
+    return Lookup::Missing;
+  }
+  return FindIn(dir, &st, comp, name, type, folder);
 }
 
 std::string Machine::KeyOf(const Resolved& r) { return r.key.empty() ? CanonicalKey(r.host) : r.key; }
@@ -652,6 +655,8 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
   out.readOnly = (std::toupper((unsigned char)letter) == 'Z') && root == fs::path("/");
   out.hostPlain = out.hostIsDir = out.hostMissing = false;
   out.key.clear();
+  out.folderDev = 0;
+  out.folderIno = 0;
   const bool trailing = full.size() > 3 && full.back() == '\\';
   std::string rel = full.substr(3);
   if (trailing) rel.pop_back();
@@ -669,10 +674,11 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
     size_t slash = rel.rfind('/');
     std::string parent = slash == std::string::npos ? rootText : join(rootText, rel.substr(0, slash));
     std::string comp = slash == std::string::npos ? rel : rel.substr(slash + 1);
-    std::string name, folderKey;
+    std::string name;
+    FolderSeen folder;
     unsigned char type = DT_UNKNOWN;
     bool isFolder;
-    const bool found = FindInFolder(parent, comp, isFolder, name, type, folderKey) == Lookup::Found;
+    const bool found = FindInFolder(parent, comp, isFolder, name, type, folder) == Lookup::Found;
     if (isFolder) {
       if (!found) name = comp;
       std::string windows = full;
@@ -687,7 +693,9 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
         out.hostPlain = true;
         out.hostIsDir = type == DT_DIR;
       }
-      if (!folderKey.empty() && (!found || plain)) out.key = join(folderKey, name);
+      if (!folder.key.empty() && (!found || plain)) out.key = join(folder.key, name);
+      out.folderDev = folder.dev;
+      out.folderIno = folder.ino;
       return true;
     }
   }
@@ -703,21 +711,25 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
     if (comp.empty()) continue;
     std::string name = comp;
     if (exists) {
-      std::string folderKey;
+      FolderSeen seen;
       unsigned char type = DT_UNKNOWN;
       bool folder;
-      const bool found = FindInFolder(host, comp, folder, name, type, folderKey) == Lookup::Found;
+      const bool found = FindInFolder(host, comp, folder, name, type, seen) == Lookup::Found;
       if (!found) name = comp;
       // What is learnt of the last name, as above; of the ones before it, only the spelling.
       bool plain = found && type != DT_UNKNOWN && type != DT_LNK;
       out.hostMissing = folder && !found;
       out.hostPlain = plain;
       out.hostIsDir = plain && type == DT_DIR;
-      out.key = !folderKey.empty() && (!found || plain) ? join(folderKey, name) : std::string();
+      out.key = !seen.key.empty() && (!found || plain) ? join(seen.key, name) : std::string();
+      out.folderDev = seen.dev;
+      out.folderIno = seen.ino;
       exists = found;
     } else {
       out.hostMissing = out.hostPlain = out.hostIsDir = false;
       out.key.clear();
+      out.folderDev = 0;
+      out.folderIno = 0;
     }
     host = join(host, name);
     windows += (first ? "" : "\\") + name;

@@ -99,6 +99,10 @@ class Machine {
     bool hostMissing = false;
     // The canonical key of host (see CanonicalKey) when it came for free, else empty.
     std::string key;
+    // The identity of the host folder holding host's last name, as proven by the stat or
+    // watch that let its listing answer; 0 when no listing answered.
+    dev_t folderDev = 0;
+    ino_t folderIno = 0;
   };
   // False with the last error set (3 path not found, 123 bad name, 15 invalid drive).
   // Inside a unit of work (DirectoryCache::BeginUnit), a path asked for again while the
@@ -154,14 +158,20 @@ class Machine {
  private:
   void Load();
   enum class Lookup { Found, Missing, Unchecked };
+  // What the listing that answered told of its folder: its resolved path and identity.
+  struct FolderSeen {
+    std::string key;
+    dev_t dev = 0;
+    ino_t ino = 0;
+  };
   // The entry comp of the host folder dir. dirStat: a stat of dir taken just before, or
   // null to be answered only from a listing known to be current (else Unchecked).
   Lookup FindIn(const std::string& dir, const struct stat* dirStat, const std::string& comp,
-                std::string& name, unsigned char& type, std::string& folderKey) const;
+                std::string& name, unsigned char& type, FolderSeen& folder) const;
   // FindIn without a stat where a current listing answers, else with one; Missing (and
   // isFolder false) when dir is no folder.
   Lookup FindInFolder(const std::string& dir, const std::string& comp, bool& isFolder,
-                      std::string& name, unsigned char& type, std::string& folderKey) const;
+                      std::string& name, unsigned char& type, FolderSeen& folder) const;
   std::filesystem::path dir_;
   MachineSettings settings_;
   bool ResolveNow(const std::string& winPath, Resolved& out) const;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/system/FolderHandles.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
 #include "platform/system/PeFile.h"
@@ -33,11 +34,10 @@ bool IsRegularFile(const fs::path& p) {
   return fs::is_regular_file(p, ec);
 }
 
-// The host file behind a Windows path, or behind a bare library name found as the loader
-// would find it.
-bool LocateFile(const std::string& path, fs::path& host) {
+// The host file behind a Windows path (r.host), or behind a bare library name found as the
+// loader would find it.
+bool LocateFile(const std::string& path, Machine::Resolved& r) {
   Machine& m = Machine::Current();
-  Machine::Resolved r;
   if (path.find_first_of("\\/:") == std::string::npos && !path.empty()) {
     std::vector<std::string> dirs;
     std::error_code ec;
@@ -50,30 +50,21 @@ bool LocateFile(const std::string& path, fs::path& host) {
     dirs.push_back(m.CurrentDirectory());
     for (std::string d : dirs) {
       if (!d.empty() && d.back() != '\\') d += '\\';
-      if (m.Resolve(d + path, r) && IsRegularFile(r.host)) {
-        host = r.host;
-        return true;
-      }
+      if (m.Resolve(d + path, r) && IsRegularFile(r.host)) return true;
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
   }
   if (!m.Resolve(path, r)) return false;
   // What the lookup learnt answers without a stat of its own.
-  if (r.hostPlain && !r.hostIsDir) {
-    host = r.host;
-    return true;
-  }
+  if (r.hostPlain && !r.hostIsDir) return true;
   if (r.hostMissing) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
   }
   std::error_code ec;
   auto st = fs::status(r.host, ec);
-  if (fs::is_regular_file(st)) {
-    host = r.host;
-    return true;
-  }
+  if (fs::is_regular_file(st)) return true;
   if (fs::is_directory(st)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
@@ -96,9 +87,10 @@ size_t ReadAt(int fd, std::uint8_t* out, size_t size, size_t at) {
 }
 
 bool LoadVersionBlock(const std::string& path, std::vector<std::uint8_t>& block) {
-  fs::path host;
-  if (!LocateFile(path, host)) return false;
-  int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  Machine::Resolved r;
+  if (!LocateFile(path, r)) return false;
+  const FolderHandle folder(r);
+  int fd = ::openat(folder.dir(), folder.name(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
