@@ -178,8 +178,8 @@ DWORD AtomicWrite(const fs::path& target, const FolderHandle& folder,
   int fd = -1;
   if (at != Target::Present && CanLinkUnnamed())
     // A file system without unnamed files says so here, and a temporary name serves.
-    fd = ::openat(dir, folder.held() ? "." : target.parent_path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
-                  0644);
+    fd = ::openat(dir, folder.held() ? "." : target.parent_path().c_str(),
+                  O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
   // A temporary name beside target, in its folder as the other names.
   auto tempName = [&] { return folder.held() ? WriteTempName() : TempBeside(target).native(); };
   if (fd >= 0) {
@@ -494,8 +494,8 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     if (DWORD e = in.Open(src.r)) return Fail(e);
     NoteStagingWriter(m, dst.r.host);
     DWORD err = AtomicWrite(
-        dst.r.host, FolderHandle(dst.r), [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
-        TargetOf(dst.exists, !failIfExists));
+        dst.r.host, FolderHandle(dst.r), [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); },
+        clock::FromTimespec(in.st.st_mtim), TargetOf(dst.exists, !failIfExists));
     if (err) {
       ForgetStagingWriter(m, dst.r.host);
       return Fail(err);
@@ -570,8 +570,8 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   };
   // The target is dst as resolved, or a new spelling in the source's folder.
   const FolderHandle srcIn(src.r);
-  const FolderHandle targetIn = sameFile ? FolderHandle(target.native(), src.r.folderDev, src.r.folderIno)
-                                         : FolderHandle(dst.r);
+  const FolderHandle targetIn =
+      sameFile ? FolderHandle(target.native(), src.r.folderDev, src.r.folderIno) : FolderHandle(dst.r);
   // A name that appeared since the lookup is not replaced unless replacing was asked for.
   if (!Rename(srcIn.dir(), srcIn.name(), targetIn.dir(), targetIn.name(),
               sameFile || dst.exists || (flags & MOVEFILE_REPLACE_EXISTING))) {
@@ -581,7 +581,8 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     OpenSource in;
     if (DWORD e = in.OpenAt(srcIn.dir(), srcIn.name())) return fail(e);
     DWORD err = AtomicWrite(
-        target, targetIn, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); }, clock::FromTimespec(in.st.st_mtim),
+        target, targetIn, [&](int fd) { return CopyOpenFile(in.fd, in.st, fd); },
+        clock::FromTimespec(in.st.st_mtim),
         TargetOf(dst.exists, flags & MOVEFILE_REPLACE_EXISTING));
     if (err) return fail(err == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : err);
     ::unlinkat(srcIn.dir(), srcIn.name(), 0);
@@ -1335,8 +1336,8 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     if (DWORD e = CheckWritable(m, p)) return Fail(e);
     NoteStagingWriter(m, p.r.host);
     DWORD err = AtomicWrite(
-        p.r.host, FolderHandle(p.r), [&](int fd) { return WriteAll(fd, data.data(), data.size()); }, clock::Now(),
-        TargetOf(p.exists, true));
+        p.r.host, FolderHandle(p.r), [&](int fd) { return WriteAll(fd, data.data(), data.size()); },
+        clock::Now(), TargetOf(p.exists, true));
     if (err) {
       ForgetStagingWriter(m, p.r.host);
       return Fail(err);

@@ -37,7 +37,8 @@ struct Identity {
 };
 struct IdentityHash {
   size_t operator()(const Identity& id) const {
-    return std::hash<std::uint64_t>()(std::uint64_t(id.ino) * 0x9E3779B97F4A7C15ULL ^ std::uint64_t(id.dev));
+    return std::hash<std::uint64_t>()(std::uint64_t(id.ino) * 0x9E3779B97F4A7C15ULL ^
+                                      std::uint64_t(id.dev));
   }
 };
 struct Slot {

@@ -146,11 +146,13 @@ TEST(FolderHandles, StayBoundedOverManyFoldersAndThreads) {
   TempMachine pc;
   constexpr int kFolders = 200;
   Put(pc.c() / "src" / "lib.dll", "not a program");
-  for (int i = 0; i < kFolders; ++i) fs::create_directories(pc.c() / "dst" / ("d" + std::to_string(i)));
+  for (int i = 0; i < kFolders; ++i)
+    fs::create_directories(pc.c() / "dst" / ("d" + std::to_string(i)));
   ASSERT_TRUE(CopyFile("C:\\src\\lib.dll", "C:\\dst\\d0\\lib.dll", TRUE));
   const size_t before = OpenDescriptors();
   for (int i = 1; i < kFolders; ++i)
-    ASSERT_TRUE(CopyFile("C:\\src\\lib.dll", "C:\\dst\\d" + std::to_string(i) + "\\lib.dll", TRUE)) << i;
+    ASSERT_TRUE(CopyFile("C:\\src\\lib.dll", "C:\\dst\\d" + std::to_string(i) + "\\lib.dll", TRUE))
+        << i;
   EXPECT_LE(FolderHandle::HeldCount(), 128u);
   EXPECT_LE(OpenDescriptors(), before + 128);
 
@@ -193,7 +195,8 @@ TEST(FolderHandles, AForkedChildDoesNotUseItsParentsDescriptors) {
     std::vector<int> held;
     for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
       std::error_code ec;
-      if (fs::read_symlink(e.path(), ec).native() == src) held.push_back(std::atoi(e.path().filename().c_str()));
+      if (fs::read_symlink(e.path(), ec).native() == src)
+        held.push_back(std::atoi(e.path().filename().c_str()));
     }
     const int other = ::open((pc.c() / "empty").c_str(), O_PATH | O_DIRECTORY);
     for (int fd : held)
