@@ -7,6 +7,7 @@
 #include <X11/keysym.h>
 #include <dlfcn.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -143,6 +144,13 @@ Display* Connection() {
   const char* d = std::getenv("DISPLAY");
   const char* headless = std::getenv("WI_HEADLESS");
   if ((headless && std::string(headless) == "1") || !d || !*d || !LoadXLib()) return nullptr;
+  // A write to a display server that has gone would end the program by SIGPIPE, silently,
+  // before the library calls DisplayLost; ignored, the write fails and DisplayLost says why.
+  struct sigaction pipe {};
+  if (::sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL) {
+    pipe.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &pipe, nullptr);
+  }
   xDisplay = xlib.XOpenDisplay(nullptr);
   if (!xDisplay) return nullptr;
   xDisplayName = d;
