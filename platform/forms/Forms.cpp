@@ -13,6 +13,7 @@
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/Clock.h"
+#include "platform/system/FolderHandles.h"
 
 namespace {
 const std::vector<std::string>& kBorderNames() {
@@ -409,6 +410,9 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::Idle() {
+  // Waiting for the user: the folders the file calls held are let go, so that a host file
+  // system under one of the PC's drives (a removable disk) can be unmounted meanwhile.
+  win::FolderHandle::Release();
   try {
     OnIdle(this);
     for (auto* l : std::vector<TActionList*>(AllActionLists())) l->UpdateActions();

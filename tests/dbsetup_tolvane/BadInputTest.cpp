@@ -5,6 +5,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "platform/system/FolderHandles.h"
 #include "platform/system/PeFile.h"
 #include "tests/dbsetup_tolvane/DbSetupTestSupport.h"
 
@@ -133,7 +137,15 @@ class FullDisk : public BadInput {
     std::filesystem::create_directory_symlink(mount_, machine_.dir() / "drives" / "e");
   }
   void TearDown() override {
-    if (mounted_) umount(mount_.c_str());
+    if (mounted_) {
+      // The file calls hold descriptors of the folders they wrote in: let go first, or the
+      // file system stays busy.
+      win::FolderHandle::Release();
+      if (umount(mount_.c_str()) != 0) {
+        ADD_FAILURE() << "cannot unmount " << mount_ << ": " << std::strerror(errno);
+        umount2(mount_.c_str(), MNT_DETACH);
+      }
+    }
     BadInput::TearDown();
   }
   std::filesystem::path mount_;

@@ -7,6 +7,9 @@
 
 #include "FormTestSupport.h"
 #include "platform/forms/StdCtrls.h"
+#include "platform/system/Files.h"
+#include "platform/system/FolderHandles.h"
+#include "tests/support/TempMachine.h"
 
 namespace {
 
@@ -38,6 +41,18 @@ TEST_F(RobustnessTest, BlanksAroundFieldsAndWindowsLineEndsAreStillTrimmed) {
   ASSERT_TRUE(c);
   EXPECT_EQ(c->args, (std::vector<std::string>{"lbType", " deux "}));
   EXPECT_EQ(MessageDlg("Voulez-vous continuer ?\r\n", mtConfirmation, MsgButtons({mbOK}), 0), mrOk);
+}
+
+// A program that copied files and waits for the user holds no folder open: the disk it
+// wrote to can be unmounted while it stays open.
+TEST_F(RobustnessTest, AProgramWaitingForTheUserHoldsNoFolderOpen) {
+  TempMachine machine;
+  ASSERT_TRUE(win::CreateDirectory("C:\\dst", nullptr));
+  ASSERT_TRUE(win::WriteWholeFile("C:\\a.txt", "a"));
+  ASSERT_TRUE(win::CopyFile("C:\\a.txt", "C:\\dst\\a.txt", win::TRUE));
+  ASSERT_GT(win::FolderHandle::HeldCount(), 0u);
+  UiDriver::RunUntilIdle();
+  EXPECT_EQ(win::FolderHandle::HeldCount(), 0u);
 }
 
 // The child processes below start afresh (threadsafe death tests run the test program
