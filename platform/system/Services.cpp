@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -194,8 +195,10 @@ ServiceTestSettings TestsOf(const std::string& name) {
 // The services whose last recorded state is other than stopped: asked before every file
 // write (a program a service runs cannot be replaced), changed seldom. Every write to
 // service_state reports to it, so that inside a transaction it answers too.
-SqliteReadCache<std::vector<std::string>>& NotStopped() {
-  static auto* c = new SqliteReadCache<std::vector<std::string>>(SqliteWrites::kReportedKeptAcross);
+// Kept whole and shared, as the lock table's answers are: no copy per question.
+using ServiceNamesNow = std::shared_ptr<const std::vector<std::string>>;
+SqliteReadCache<ServiceNamesNow>& NotStopped() {
+  static auto* c = new SqliteReadCache<ServiceNamesNow>(SqliteWrites::kReportedKeptAcross);
   return *c;
 }
 
@@ -297,13 +300,13 @@ bool ImageInUse(Machine& m, const std::filesystem::path& canonicalHost) {
   if (!m.IsNT()) return false;
   try {
     SqliteDb& db = Db();
-    const std::vector<std::string> active = NotStopped().Lookup(db, "", [&] {
+    const ServiceNamesNow active = NotStopped().Lookup(db, "", [&] {
       std::vector<std::string> names;
       auto st = db.Prepare("SELECT name FROM service_state WHERE state <> 1");
       while (st.Step()) names.push_back(st.ColumnText(0));
-      return names;
+      return std::make_shared<const std::vector<std::string>>(std::move(names));
     });
-    for (auto& folded : active) {
+    for (auto& folded : *active) {
       std::string name = StoredName(folded);
       if (name.empty() || CurrentState(name).state == SERVICE_STOPPED) continue;
       RegKey key;

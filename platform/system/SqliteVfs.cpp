@@ -105,12 +105,18 @@ FcntlFn g_hostFcntl = nullptr;
 constexpr int kTrackedFds = 4096;
 std::atomic<std::uint8_t> g_held[kTrackedFds];
 
+// The bits of the lock bytes in [from, to), as far as they are index lock bytes.
+std::uint8_t LockBits(off_t from, off_t to) {
+  std::uint8_t bits = 0;
+  for (off_t b = std::max<off_t>(from, kShmLockBase); b < std::min<off_t>(to, kShmLockBase + 8); ++b)
+    bits = std::uint8_t(bits | 1u << (b - kShmLockBase));
+  return bits;
+}
+
 void NoteLocked(int fd, const struct flock& lock) {
   if (fd < 0 || fd >= kTrackedFds || lock.l_whence != SEEK_SET) return;
-  const off_t end = lock.l_len == 0 ? kShmLockBase + 8 : lock.l_start + lock.l_len;
-  std::uint8_t bits = 0;
-  for (off_t b = std::max<off_t>(lock.l_start, kShmLockBase); b < std::min<off_t>(end, kShmLockBase + 8); ++b)
-    bits = std::uint8_t(bits | 1u << (b - kShmLockBase));
+  const std::uint8_t bits =
+      LockBits(lock.l_start, lock.l_len == 0 ? kShmLockBase + 8 : lock.l_start + lock.l_len);
   if (!bits) return;
   if (lock.l_type == F_UNLCK)
     g_held[fd].fetch_and(std::uint8_t(~bits));
@@ -121,9 +127,7 @@ void NoteLocked(int fd, const struct flock& lock) {
 // Whether the process holds none of the lock bytes strictly between 120 and last.
 bool NoneHeldBetween(int fd, off_t last) {
   if (fd < 0 || fd >= kTrackedFds) return false;
-  std::uint8_t between = 0;
-  for (off_t b = kShmLockBase + 1; b < last; ++b) between = std::uint8_t(between | 1u << (b - kShmLockBase));
-  return (g_held[fd].load() & between) == 0;
+  return (g_held[fd].load() & LockBits(kShmLockBase + 1, last)) == 0;
 }
 
 int SetLock(int fd, int cmd, struct flock* lock) {
