@@ -100,7 +100,7 @@ bool Look(Machine& m, const std::string& winPath, Path& p) {
     p.isDir = S_ISDIR(st.st_mode);
     p.parentExists = true;
   } else {
-    fs::path parent = p.r.host.parent_path();
+    const std::string parent = Machine::HostFolderOf(p.r.host);
     p.parentExists = ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
   return true;
@@ -170,7 +170,7 @@ Target TargetOf(bool exists, bool mayReplace) {
 // Where there was no file, the data goes to a file without a name, which takes the name
 // once whole: a killed program leaves nothing, and the folder changes once.
 // folder: target's folder as resolved, in which every name is made.
-DWORD AtomicWrite(const fs::path& target, const FolderHandle& folder,
+DWORD AtomicWrite(const std::string& target, const FolderHandle& folder,
                   const std::function<DWORD(int fd)>& fill, std::uint64_t writeTime,
                   Target at = Target::Present) {
   struct timespec times[2] = {clock::ToTimespec(writeTime), clock::ToTimespec(writeTime)};
@@ -178,7 +178,7 @@ DWORD AtomicWrite(const fs::path& target, const FolderHandle& folder,
   int fd = -1;
   if (at != Target::Present && CanLinkUnnamed())
     // A file system without unnamed files says so here, and a temporary name serves.
-    fd = ::openat(dir, folder.held() ? "." : target.parent_path().c_str(),
+    fd = ::openat(dir, folder.held() ? "." : Machine::HostFolderOf(target).c_str(),
                   O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
   // A temporary name beside target, in its folder as the other names.
   auto tempName = [&] { return folder.held() ? WriteTempName() : TempBeside(target).native(); };
@@ -525,7 +525,7 @@ BOOL DeleteFile(const std::string& path) {
     Record(m, [&] {
       ForgetStagingWriter(m, p.r.host);
       ForgetAttributes(m, KeyOf(p));
-      ForgetShortName(m, p.r.host.parent_path(), p.r.host.filename().string());
+      ForgetShortName(m, Machine::HostFolderOf(p.r.host), Machine::HostNameOf(p.r.host));
       m.Journal("file", "deleted " + Display(p));
     });
     return TRUE;
@@ -550,7 +550,7 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     for (auto& c : given)
       if (c == '/') c = '\\';
     while (!given.empty() && given.back() == '\\') given.pop_back();
-    target = src.r.host.parent_path() / given.substr(given.rfind('\\') + 1);
+    target = fs::path(Machine::HostFolderOf(src.r.host)) / given.substr(given.rfind('\\') + 1);
   } else if (dst.exists) {
     if (!(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
     if (dst.isDir || src.isDir) return Fail(ERROR_ACCESS_DENIED);
@@ -589,7 +589,7 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   }
   m.NoteChanged(src.r.host, false, 0);
   m.NoteChanged(target, true, TypeOf(src));
-  if (src.isDir) m.Folders().Forget(src.r.host.native());
+  if (src.isDir) m.Folders().Forget(src.r.host);
   // The name dst was resolved to now holds the file: its key and Windows path stand, unless
   // the move only changed the case of the name, or dst was a link that the move replaced.
   const bool asResolved = !sameFile && (dst.r.hostPlain || !dst.exists);
@@ -597,7 +597,7 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   const std::string targetWindows = asResolved ? dst.r.windows : m.WindowsPath(target);
   Record(m, [&] {
     ForgetStagingWriter(m, src.r.host);
-    ForgetShortName(m, src.r.host.parent_path(), src.r.host.filename().string());
+    ForgetShortName(m, Machine::HostFolderOf(src.r.host), Machine::HostNameOf(src.r.host));
     if (src.isDir) {
       MoveAttributes(m, KeyOf(src), targetKey);
     } else {
@@ -700,10 +700,10 @@ BOOL RemoveDirectory(const std::string& path) {
       return Fail(ec ? EcToError(ec) : ERROR_DIR_NOT_EMPTY);
     if (::rmdir(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
     m.NoteChanged(p.r.host, false, 0);
-    m.Folders().Forget(p.r.host.native());
+    m.Folders().Forget(p.r.host);
     Record(m, [&] {
       ForgetAttributes(m, KeyOf(p));
-      ForgetShortName(m, p.r.host.parent_path(), p.r.host.filename().string());
+      ForgetShortName(m, Machine::HostFolderOf(p.r.host), Machine::HostNameOf(p.r.host));
       m.Journal("file", "folder removed " + Display(p));
     });
     return TRUE;
@@ -775,7 +775,7 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
             SetLastError(ERROR_FILE_NOT_FOUND);
             return INVALID_HANDLE_VALUE;
           }
-          found = FindDataOf(m, folder, exact.host.filename().string(), d);
+          found = FindDataOf(m, folder, Machine::HostNameOf(exact.host), d);
         }
       }
       if (found) {

@@ -25,7 +25,7 @@ class FolderHandle {
   FolderHandle(const std::string& host, dev_t dev, ino_t ino);
   // For r.host, in the folder Resolve saw.
   explicit FolderHandle(const Machine::Resolved& r)
-      : FolderHandle(r.host.native(), r.folderDev, r.folderIno) {}
+      : FolderHandle(r.host, r.folderDev, r.folderIno) {}
   FolderHandle(const FolderHandle&) = delete;
   FolderHandle& operator=(const FolderHandle&) = delete;
   ~FolderHandle();

@@ -148,7 +148,7 @@ int AddFontResource(const std::string& fileName) {
     if (!m.Resolve(path, r)) return 0;  // last error set by Resolve
     std::error_code ec;
     if (!fs::is_regular_file(r.host, ec)) {
-      SetLastError(fs::is_directory(r.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+      SetLastError(fs::is_directory(Machine::HostFolderOf(r.host), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
       return 0;
     }
     std::vector<std::uint8_t> data;

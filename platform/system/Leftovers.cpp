@@ -206,8 +206,8 @@ bool IsStagingName(const std::string& name) {
   return true;
 }
 
-void NoteStagingWriter(Machine& m, const fs::path& host) {
-  if (!IsStagingName(host.filename().string())) return;
+void NoteStagingWriter(Machine& m, const std::string& host) {
+  if (!IsStagingName(Machine::HostNameOf(host))) return;
   // Kept before the file appears, whatever batch of records is open.
   FlushRecordBatch();
   EnsureTables(m);
@@ -217,8 +217,8 @@ void NoteStagingWriter(Machine& m, const fs::path& host) {
   st.Step();
 }
 
-void ForgetStagingWriter(Machine& m, const fs::path& host) {
-  if (!IsStagingName(host.filename().string())) return;
+void ForgetStagingWriter(Machine& m, const std::string& host) {
+  if (!IsStagingName(Machine::HostNameOf(host))) return;
   EnsureTables(m);
   auto st = m.State().Prepare("DELETE FROM staging WHERE path = ?");
   st.Bind(1, CanonicalKey(host));

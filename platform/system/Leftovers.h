@@ -30,9 +30,9 @@ bool IsStagingName(const std::string& name);
 
 // Before a call creates host under a staging name: records this process as its writer.
 // Does nothing for other names.
-void NoteStagingWriter(Machine& m, const std::filesystem::path& host);
+void NoteStagingWriter(Machine& m, const std::string& host);
 // After the staging name host went away (moved, deleted, or never made).
-void ForgetStagingWriter(Machine& m, const std::filesystem::path& host);
+void ForgetStagingWriter(Machine& m, const std::string& host);
 
 // The mark of this process having the PC open (empty when none can be made); the mark goes
 // back to Unregister.

@@ -440,7 +440,7 @@ bool Machine::HasCurrent() {
 
 // ---- paths ---------------------------------------------------------------------------
 
-fs::path Machine::DriveRoot(char letter) const {
+std::string Machine::DriveRootText(char letter) const {
   char l = char(std::tolower((unsigned char)letter));
   if (l < 'a' || l > 'z') return {};
   {
@@ -454,11 +454,35 @@ fs::path Machine::DriveRoot(char letter) const {
     p = fs::path("/");
   }
   std::lock_guard lock(rootsMutex_);
-  roots_[size_t(l - 'a')] = p;
-  return p;
+  roots_[size_t(l - 'a')] = p.native();
+  return p.native();
 }
 
+namespace {
+// Whether a path is already in its full form: "X:\" and names that are neither empty, "."
+// nor "..", nor end in a dot or blank, with only a last separator after them.
+bool IsFullForm(const std::string& p) {
+  if (p.size() < 3 || p[1] != ':' || p[2] != '\\' || !std::isalpha((unsigned char)p[0]) ||
+      p.find('/') != std::string::npos)
+    return false;
+  for (size_t begin = 3; begin < p.size();) {
+    size_t end = p.find('\\', begin);
+    if (end == std::string::npos) end = p.size();
+    // Empty, or ending in a dot or blank ("." and ".." among them).
+    if (end == begin || p[end - 1] == '.' || p[end - 1] == ' ') return false;
+    begin = end + 1;
+  }
+  return true;
+}
+}  // namespace
+
 std::string Machine::FullPathName(const std::string& winPath) const {
+  // Most paths a program passes are whole already: one look instead of the rebuild.
+  if (IsFullForm(winPath)) {
+    std::string full = winPath;
+    full[0] = char(std::toupper((unsigned char)full[0]));
+    return full;
+  }
   std::string p = winPath;
   for (auto& c : p)
     if (c == '/') c = '\\';
@@ -591,13 +615,22 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
   return true;
 }
 
-void Machine::NoteChanged(const fs::path& host, bool present, unsigned char type) {
-  // Split as text: a path object for each half would parse the whole path twice.
-  const std::string& text = host.native();
-  const size_t slash = text.rfind('/');
-  const bool plain = slash != std::string::npos && slash + 1 < text.size();
-  const std::string dir = !plain ? host.parent_path().native() : slash == 0 ? "/" : text.substr(0, slash);
-  const std::string name = !plain ? host.filename().native() : text.substr(slash + 1);
+std::string Machine::HostFolderOf(const std::string& host) {
+  // Split as text: a path object would parse the whole path.
+  const size_t slash = host.rfind('/');
+  if (slash == std::string::npos || slash + 1 >= host.size()) return fs::path(host).parent_path().native();
+  return slash == 0 ? "/" : host.substr(0, slash);
+}
+
+std::string Machine::HostNameOf(const std::string& host) {
+  const size_t slash = host.rfind('/');
+  if (slash == std::string::npos || slash + 1 >= host.size()) return fs::path(host).filename().native();
+  return host.substr(slash + 1);
+}
+
+void Machine::NoteChanged(const std::string& host, bool present, unsigned char type) {
+  const std::string dir = HostFolderOf(host);
+  const std::string name = HostNameOf(host);
   std::uint64_t unit = 0, before = 0, unitAfter = 0, after = 0;
   const bool kept = folders_->UnitLooked(unit, before);
   folders_->Changed(dir, name, present, type);
@@ -610,7 +643,7 @@ void Machine::NoteChanged(const fs::path& host, bool present, unsigned char type
   for (auto& r : t_resolved) {
     if (r.machine != this || r.unit != unit || r.generation != before) continue;
     Resolved& a = r.answer;
-    const std::string& h = a.host.native();
+    const std::string& h = a.host;
     if (h.compare(0, under.size(), under) != 0) {
       r.generation = after;
     } else if (h == made && present && (a.hostMissing || a.hostPlain)) {
@@ -646,13 +679,13 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
       return false;
     }
   char letter = full[0];
-  fs::path root = DriveRoot(letter);
+  const std::string root = DriveRootText(letter);
   if (root.empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return false;
   }
   out.drive = letter;
-  out.readOnly = (std::toupper((unsigned char)letter) == 'Z') && root == fs::path("/");
+  out.readOnly = (std::toupper((unsigned char)letter) == 'Z') && root == "/";
   out.hostPlain = out.hostIsDir = out.hostMissing = false;
   out.key.clear();
   out.folderDev = 0;
@@ -662,7 +695,7 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
   if (trailing) rel.pop_back();
   for (auto& c : rel)
     if (c == '\\') c = '/';
-  const std::string& rootText = root.native();
+  const std::string& rootText = root;
   auto join = [](const std::string& dir, const std::string& name) {
     return dir.back() == '/' ? dir + name : dir + "/" + name;
   };

@@ -87,7 +87,9 @@ class Machine {
   // regard to case; missing components keep the spelling given. Names that would leave
   // the drive folder ("..") are refused. Z: maps the host's root, read-only.
   struct Resolved {
-    std::filesystem::path host;
+    // The host path as text: every file call resolves a path, often several times, and a
+    // path object would split it into names on each copy.
+    std::string host;
     std::string windows;  // the full Windows path, case as found on disk where it exists
     char drive = 'C';
     bool readOnly = false;
@@ -118,15 +120,20 @@ class Machine {
   std::string CurrentDirectory() const { return currentDir_; }
   void SetCurrentDirectoryPath(const std::string& dir) { currentDir_ = dir; }
   // The host folder of a drive letter, or empty when the machine has no such drive.
-  std::filesystem::path DriveRoot(char letter) const;
+  std::filesystem::path DriveRoot(char letter) const { return DriveRootText(letter); }
+  std::string DriveRootText(char letter) const;
   // The listings that path resolution keeps (tests and benchmarks look at its counters).
   DirectoryCache& Folders() const { return *folders_; }
   // After this process made (present) or removed the host file or folder host, in a call
   // that looked it up: the listings take the change (DirectoryCache::Changed), and the
   // answers Resolve keeps in a unit of work follow it.
-  void NoteChanged(const std::filesystem::path& host, bool present, unsigned char type);
+  void NoteChanged(const std::string& host, bool present, unsigned char type);
   // CanonicalKey(r.host), without asking the file system when Resolve already knew it.
   static std::string KeyOf(const Resolved& r);
+  // The folder and the last name of a host path given as text, as parent_path() and
+  // filename() of a path would give them.
+  static std::string HostFolderOf(const std::string& host);
+  static std::string HostNameOf(const std::string& host);
 
   // Runtime state shared by the processes of this machine (state.db).
   SqliteDb& State();
@@ -181,7 +188,7 @@ class Machine {
   std::unique_ptr<DirectoryCache> folders_;
   // Drive folders found so far ('a'..'z'); a letter not found is asked again each time.
   mutable std::mutex rootsMutex_;
-  mutable std::array<std::filesystem::path, 26> roots_;
+  mutable std::array<std::string, 26> roots_;
   std::filesystem::path openingMark_;  // this process's mark of having the machine open
   int openingPid_ = 0;                 // a forked child holds a copy that is not its own
 };

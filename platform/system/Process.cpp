@@ -64,7 +64,7 @@ Kind Inspect(const std::string& winPath, Machine::Resolved& r) {
   std::error_code ec;
   if (fs::is_directory(r.host, ec)) return Kind::Folder;
   if (fs::is_regular_file(r.host, ec)) return Kind::File;
-  return fs::is_directory(r.host.parent_path(), ec) ? Kind::Missing : Kind::NoFolder;
+  return fs::is_directory(Machine::HostFolderOf(r.host), ec) ? Kind::Missing : Kind::NoFolder;
 }
 
 enum class Content { Native, Script, Windows, Other };
@@ -233,7 +233,7 @@ StartOutcome StartFile(const Machine::Resolved& prog, const std::string& params,
     return out;
   }
   std::string commandLine = "\"" + prog.windows + "\"" + (params.empty() ? "" : " " + params);
-  if (cwd.empty()) cwd = prog.host.parent_path();
+  if (cwd.empty()) cwd = Machine::HostFolderOf(prog.host);
   DWORD err = SpawnNative(prog.host, content, prog.windows, commandLine, cwd, wait, out.pid, out.exitCode);
   if (err) {
     SetLastError(err);

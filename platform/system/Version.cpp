@@ -69,8 +69,8 @@ bool LocateFile(const std::string& path, Machine::Resolved& r) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  SetLastError(fs::is_directory(r.host.parent_path(), ec) ? ERROR_FILE_NOT_FOUND
-                                                          : ERROR_PATH_NOT_FOUND);
+  SetLastError(fs::is_directory(Machine::HostFolderOf(r.host), ec) ? ERROR_FILE_NOT_FOUND
+                                                                   : ERROR_PATH_NOT_FOUND);
   return false;
 }
 

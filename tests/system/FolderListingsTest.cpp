@@ -43,7 +43,7 @@ bool Present(const std::string& path) { return GetFileAttributes(path) != INVALI
 std::string DiskName(const std::string& path) {
   Machine::Resolved r;
   EXPECT_TRUE(Machine::Current().Resolve(path, r));
-  return r.hostMissing ? "" : r.host.filename().string();
+  return r.hostMissing ? "" : Machine::HostNameOf(r.host);
 }
 }  // namespace
 

@@ -29,6 +29,23 @@ TEST(MachinePaths, RefusesNamesThatLeaveTheDrive) {
   EXPECT_FALSE(pc.machine().Resolve("C:\\a<b", r));
 }
 
+// Paths already whole are taken as they are; any other form is rebuilt to the same answer.
+TEST(MachinePaths, FullPathsAreTheSameWhetherGivenWholeOrNot) {
+  TempMachine pc;
+  Machine& m = pc.machine();
+  m.SetCurrentDirectoryPath("C:\\Work");
+  const std::pair<const char*, const char*> cases[] = {
+      {"c:\\a\\b.txt", "C:\\a\\b.txt"},  {"C:\\a\\b\\", "C:\\a\\b\\"},
+      {"C:\\", "C:\\"},                    {"C:\\a.\\b", "C:\\a\\b"},
+      {"C:\\a \\b", "C:\\a\\b"},          {"C:\\a\\\\b", "C:\\a\\b"},
+      {"C:\\a/b", "C:\\a\\b"},            {"C:\\a\\.\\b", "C:\\a\\b"},
+      {"C:\\a\\..\\b", "C:\\b"},          {"C:\\..", ""},
+      {"C:a", "C:\\a"},                     {"b.txt", "C:\\Work\\b.txt"},
+      {"\\x", "C:\\x"},                     {"C:\\a...", "C:\\a"},
+  };
+  for (const auto& [given, full] : cases) EXPECT_EQ(m.FullPathName(given), full) << given;
+}
+
 TEST(MachinePaths, MapsHostPathsBackThroughDrives) {
   TempMachine pc;
   fs::path media = pc.dir() / "media";
