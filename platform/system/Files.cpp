@@ -542,7 +542,7 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   if (!Look(m, to, dst)) return FALSE;
   if (dst.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
   if (!src.isDir && m.IsKeyInUse(KeyOf(src))) return Fail(ERROR_SHARING_VIOLATION);
-  fs::path target = dst.r.host;
+  std::string target = dst.r.host;
   bool sameFile = dst.exists && KeyOf(src) == KeyOf(dst);
   if (sameFile) {
     // A change of case only: rename to the spelling given.
@@ -550,7 +550,7 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     for (auto& c : given)
       if (c == '/') c = '\\';
     while (!given.empty() && given.back() == '\\') given.pop_back();
-    target = fs::path(Machine::HostFolderOf(src.r.host)) / given.substr(given.rfind('\\') + 1);
+    target = (fs::path(Machine::HostFolderOf(src.r.host)) / given.substr(given.rfind('\\') + 1)).native();
   } else if (dst.exists) {
     if (!(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
     if (dst.isDir || src.isDir) return Fail(ERROR_ACCESS_DENIED);
@@ -571,7 +571,7 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   // The target is dst as resolved, or a new spelling in the source's folder.
   const FolderHandle srcIn(src.r);
   const FolderHandle targetIn =
-      sameFile ? FolderHandle(target.native(), src.r.folderDev, src.r.folderIno) : FolderHandle(dst.r);
+      sameFile ? FolderHandle(target, src.r.folderDev, src.r.folderIno) : FolderHandle(dst.r);
   // A name that appeared since the lookup is not replaced unless replacing was asked for.
   if (!Rename(srcIn.dir(), srcIn.name(), targetIn.dir(), targetIn.name(),
               sameFile || dst.exists || (flags & MOVEFILE_REPLACE_EXISTING))) {
@@ -760,23 +760,20 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       g_finds.insert(state.get());
       return static_cast<HANDLE>(state.release());
     };
-    // A plain name present as spelled is the one answer: no listing needed. Names that
-    // could be short names, or "name." (a name without extension), take the full way.
+    // A plain name is the one answer, as the folder's listing spells it (or there is
+    // none): no listing needed. Names that could be short names, or "name." (a name
+    // without extension), take the full way.
     if (!wild && mask.find('~') == std::string::npos && mask.back() != '.' && mask.back() != ' ' &&
         !IsWriteTempName(mask) && mask != "..") {
       WIN32_FIND_DATA d;
-      bool found = FindDataOf(m, folder, mask, d);
-      if (!found) {
-        // Spelled otherwise on disk: the folder's cached listing knows the name, or that
-        // there is none.
-        Machine::Resolved exact;
-        if (m.Resolve(dir.r.windows + (dir.r.windows.back() == '\\' ? "" : "\\") + mask, exact)) {
-          if (exact.hostMissing) {
-            SetLastError(ERROR_FILE_NOT_FOUND);
-            return INVALID_HANDLE_VALUE;
-          }
-          found = FindDataOf(m, folder, Machine::HostNameOf(exact.host), d);
+      bool found = false;
+      Machine::Resolved exact;
+      if (m.Resolve(dir.r.windows + (dir.r.windows.back() == '\\' ? "" : "\\") + mask, exact)) {
+        if (exact.hostMissing) {
+          SetLastError(ERROR_FILE_NOT_FOUND);
+          return INVALID_HANDLE_VALUE;
         }
+        found = FindDataOf(m, folder, Machine::HostNameOf(exact.host), FolderHandle(exact), d);
       }
       if (found) {
         state->items.push_back(std::move(d));

@@ -30,7 +30,7 @@ bool Listed(const char* n) { return !IsDots(n) && !IsWriteTempName(n); }
 
 struct Dir {
   DIR* d = nullptr;
-  explicit Dir(const fs::path& p) : d(::opendir(p.c_str())) {}
+  explicit Dir(const std::string& p) : d(::opendir(p.c_str())) {}
   ~Dir() {
     if (d) ::closedir(d);
   }
@@ -87,7 +87,7 @@ bool Fill(Machine& m, const ListedFolder& dir, int at, const std::string& name, 
   const bool byName = !dots && !link;
   DWORD a = known.records && byName
                 ? StoredAttributesFrom(*known.records, name, isDir)
-                : StoredAttributes(m, byName ? JoinKey(dir.key, name) : CanonicalKey(dir.host / name), isDir);
+                : StoredAttributes(m, byName ? JoinKey(dir.key, name) : CanonicalKey(fs::path(dir.host) / name), isDir);
   d = WIN32_FIND_DATA{};
   d.dwFileAttributes = ReportedAttributes(a, isDir, dir.readOnly);
   d.ftLastWriteTime = Ft(st.st_mtim);
@@ -178,9 +178,9 @@ bool ListMatching(Machine& m, const ListedFolder& dir, const std::string& mask, 
   return true;
 }
 
-bool FindDataOf(Machine& m, const ListedFolder& dir, const std::string& name, WIN32_FIND_DATA& d) {
-  const fs::path host = dir.host / name;
-  return Fill(m, dir, AT_FDCWD, name, host.c_str(), Known{}, d);
+bool FindDataOf(Machine& m, const ListedFolder& dir, const std::string& name, const FolderHandle& entry,
+                WIN32_FIND_DATA& d) {
+  return Fill(m, dir, entry.dir(), name, entry.name(), Known{}, d);
 }
 
 bool ListFolder(const std::string& winDir, std::vector<WIN32_FIND_DATA>& out) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/system/Files.h"
+#include "platform/system/FolderHandles.h"
 
 namespace win {
 
@@ -29,7 +30,7 @@ bool MatchMask(const std::string& mask, const std::string& name);
 // The host folder of a listing: its path, its canonical key, and whether its drive is
 // read-only (its files then read as read-only).
 struct ListedFolder {
-  std::filesystem::path host;
+  std::string host;
   std::string key;
   bool readOnly = false;
 };
@@ -41,7 +42,9 @@ bool ListMatching(Machine& m, const ListedFolder& dir, const std::string& mask, 
                   std::vector<WIN32_FIND_DATA>& out);
 
 // The find data of the one entry name of dir, asked of the file system and of state.db on
-// its own. False when there is no such entry (or it is a broken link).
-bool FindDataOf(Machine& m, const ListedFolder& dir, const std::string& name, WIN32_FIND_DATA& d);
+// its own; entry is that entry as a held folder of path resolution names it. False when
+// there is no such entry (or it is a broken link).
+bool FindDataOf(Machine& m, const ListedFolder& dir, const std::string& name, const FolderHandle& entry,
+                WIN32_FIND_DATA& d);
 
 }  // namespace win

@@ -112,7 +112,7 @@ std::string Assign(Machine& m, const std::string& key, const std::string& longNa
 
 }  // namespace
 
-std::string ShortNameOf(Machine& m, const fs::path& dir, const std::string& longName) {
+std::string ShortNameOf(Machine& m, const std::string& dir, const std::string& longName) {
   if (IsShortName(longName)) return UpperShort(longName);
   std::string key = DirKey(dir);
   {
@@ -179,7 +179,7 @@ std::string LongNameOfShort(Machine& m, const fs::path& dir, const std::string& 
   return "";
 }
 
-void ForgetShortName(Machine& m, const fs::path& dir, const std::string& longName) {
+void ForgetShortName(Machine& m, const std::string& dir, const std::string& longName) {
   if (IsShortName(longName)) return;  // its own short name: never recorded
   try {
     auto st = m.State().Prepare("DELETE FROM shortnames WHERE dir = ? AND long = ?");

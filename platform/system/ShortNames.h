@@ -14,7 +14,7 @@ class Machine;
 // True when name already is a valid 8.3 name (then it is its own short name).
 bool IsShortName(const std::string& name);
 // The short name of the entry longName in the host folder dir (assigned on first use).
-std::string ShortNameOf(Machine& m, const std::filesystem::path& dir, const std::string& longName);
+std::string ShortNameOf(Machine& m, const std::string& dir, const std::string& longName);
 // The short names of names, entries of the folder whose canonical key is dirKey and whose
 // whole listing is entries: one query for the folder, and one transaction for the names
 // that get their short name now.
@@ -25,6 +25,6 @@ std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std:
 std::string LongNameOfShort(Machine& m, const std::filesystem::path& dir, const std::string& shortName);
 // Forgets the short names recorded for entries of dir (or for one entry when longName is
 // given), after a deletion or a move.
-void ForgetShortName(Machine& m, const std::filesystem::path& dir, const std::string& longName);
+void ForgetShortName(Machine& m, const std::string& dir, const std::string& longName);
 
 }  // namespace win
