@@ -23,6 +23,15 @@ std::string BelowTo(const std::string& key) {
   return from;
 }
 
+// The records of key and below it, as one range of the primary key: [key, key + "0") holds
+// key, the keys below it, and keys that only start with key ("a.txt" for "a"). Written
+// "path = ? OR (range below)", the query took two searches and a set to merge them.
+constexpr const char* kDeleteKeyAndBelow =
+    "DELETE FROM attrs WHERE path >= ?1 AND path < ?2 AND (path = ?1 OR path >= ?3)";
+void BindKeyAndBelow(SqliteStatement& st, const std::string& key) {
+  st.Bind(1, key).Bind(2, BelowTo(key)).Bind(3, BelowFrom(key));
+}
+
 // A placement asks for the same few files' records several times, between two of its own
 // writes and inside its transaction; each question would otherwise be a query, outside a
 // transaction one with its locks. Every write below reports to it.
@@ -99,8 +108,8 @@ void StoreFileAttributes(Machine& m, const std::string& key, DWORD attributes) {
 }
 
 void ForgetAttributes(Machine& m, const std::string& key) {
-  auto st = m.State().Prepare("DELETE FROM attrs WHERE path = ? OR (path >= ? AND path < ?)");
-  st.Bind(1, key).Bind(2, BelowFrom(key)).Bind(3, BelowTo(key));
+  auto st = m.State().Prepare(kDeleteKeyAndBelow);
+  BindKeyAndBelow(st, key);
   st.Step();
   Records().DroppedBelow(m.State(), key);
   Records().Wrote(m.State(), key, std::nullopt);
@@ -110,8 +119,8 @@ void MoveAttributes(Machine& m, const std::string& a, const std::string& b) {
   if (a == b) return;
   SqliteTransaction tx(m.State());
   {
-    auto del = m.State().Prepare("DELETE FROM attrs WHERE path = ? OR (path >= ? AND path < ?)");
-    del.Bind(1, b).Bind(2, BelowFrom(b)).Bind(3, BelowTo(b));
+    auto del = m.State().Prepare(kDeleteKeyAndBelow);
+    BindKeyAndBelow(del, b);
     del.Step();
   }
   auto st = m.State().Prepare(

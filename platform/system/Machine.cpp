@@ -590,7 +590,7 @@ struct ResolvedBefore {
   std::string path, currentDir;
   Machine::Resolved answer;
 };
-constexpr unsigned kResolvedKept = 4;
+constexpr unsigned kResolvedKept = 8;
 thread_local ResolvedBefore t_resolved[kResolvedKept];
 thread_local unsigned t_resolvedNext = 0;
 }  // namespace

@@ -118,3 +118,35 @@ TEST(AttributeRecords, InsideATransactionForgottenRecordsAnswerAsForgotten) {
   EXPECT_EQ(GetFileAttributes("C:\\Dir\\in.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(GetFileAttributes("C:\\Dir2.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
 }
+
+// A folder's records go with it, its own and those below; a sibling whose name only starts
+// with the folder's ("Dir.txt", "Dir -old") keeps its own, in state.db itself.
+TEST(AttributeRecords, AFolderForgottenOrMovedTakesItsRecordsAndNoSiblings) {
+  TempMachine pc;
+  ASSERT_TRUE(CreateDirectory("C:\\Dir", nullptr));
+  ASSERT_TRUE(CreateDirectory("C:\\Dir\\Sub", nullptr));
+  const char* files[] = {"C:\\Dir\\in.txt", "C:\\Dir\\Sub\\deep.txt", "C:\\Dir.txt", "C:\\Dir -old"};
+  for (const char* f : files) ASSERT_TRUE(WriteWholeFile(f, "x"));
+  for (const char* p : {"C:\\Dir", "C:\\Dir\\Sub", files[0], files[1], files[2], files[3]})
+    ASSERT_TRUE(SetFileAttributes(p, FILE_ATTRIBUTE_HIDDEN));
+  SqliteDb other(pc.dir() / "state.db", false);
+  auto stored = [&] {
+    std::vector<std::string> keys;
+    auto st = other.Prepare("SELECT path FROM attrs ORDER BY path");
+    while (st.Step()) keys.push_back(st.ColumnText(0).substr(CanonicalKey(pc.c()).size()));
+    return keys;
+  };
+  ASSERT_EQ(stored().size(), 6u);
+
+  ASSERT_TRUE(MoveFile("C:\\Dir", "C:\\Moved"));
+  EXPECT_EQ(stored(), (std::vector<std::string>{"/Dir -old", "/Dir.txt", "/Moved", "/Moved/Sub",
+                                                "/Moved/Sub/deep.txt", "/Moved/in.txt"}));
+  // Moved back: the records at the target's name are cleared first, the siblings' stay.
+  ASSERT_TRUE(MoveFile("C:\\Moved", "C:\\Dir"));
+  EXPECT_EQ(stored(), (std::vector<std::string>{"/Dir", "/Dir -old", "/Dir.txt", "/Dir/Sub",
+                                                "/Dir/Sub/deep.txt", "/Dir/in.txt"}));
+  ForgetAttributes(pc.machine(), CanonicalKey(pc.c() / "Dir"));
+  EXPECT_EQ(stored(), (std::vector<std::string>{"/Dir -old", "/Dir.txt"}));
+  EXPECT_EQ(GetFileAttributes("C:\\Dir.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(GetFileAttributes("C:\\Dir\\in.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+}
