@@ -740,14 +740,12 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       SetLastError(ERROR_FILE_NOT_FOUND);
       return INVALID_HANDLE_VALUE;
     }
-    Path dir;
-    if (!Look(m, dirPart, dir)) return INVALID_HANDLE_VALUE;
-    if (!dir.exists || !dir.isDir) {
-      SetLastError(ERROR_PATH_NOT_FOUND);
-      return INVALID_HANDLE_VALUE;
-    }
-    bool wild = mask.find_first_of("*?") != std::string::npos;
-    const ListedFolder folder{dir.r.host, KeyOf(dir), dir.r.readOnly};
+    const bool wild = mask.find_first_of("*?") != std::string::npos;
+    // A plain name is the one answer, as the folder's listing spells it (or there is
+    // none): no listing needed. Names that could be short names, or "name." (a name
+    // without extension), take the full way.
+    const bool plain = !wild && mask.find('~') == std::string::npos && mask.back() != '.' &&
+                       mask.back() != ' ' && !IsWriteTempName(mask) && mask != "..";
     auto state = std::make_unique<FindState>();
     auto handle = [&]() -> HANDLE {
       if (state->items.empty()) {
@@ -760,24 +758,43 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       g_finds.insert(state.get());
       return static_cast<HANDLE>(state.release());
     };
-    // A plain name is the one answer, as the folder's listing spells it (or there is
-    // none): no listing needed. Names that could be short names, or "name." (a name
-    // without extension), take the full way.
-    if (!wild && mask.find('~') == std::string::npos && mask.back() != '.' && mask.back() != ' ' &&
-        !IsWriteTempName(mask) && mask != "..") {
+    // The entry of a resolved name, in the folder its resolution found. False to look again
+    // the full way (the entry went meanwhile, or is a broken link).
+    auto findEntry = [&](const Machine::Resolved& exact, const ListedFolder& folder) {
       WIN32_FIND_DATA d;
-      bool found = false;
+      if (!FindDataOf(m, folder, Machine::HostNameOf(exact.host), FolderHandle(exact), d)) return false;
+      state->items.push_back(std::move(d));
+      return true;
+    };
+    // Where the folder's listing answered for the name, the name's resolution tells what
+    // the folder's would (it is there, it is a folder, its key): one resolution, not two.
+    if (plain) {
+      Machine::Resolved exact;
+      if (m.Resolve(pat, exact) && exact.folderIno != 0 && !exact.key.empty()) {
+        if (exact.hostMissing) {
+          SetLastError(ERROR_FILE_NOT_FOUND);
+          return INVALID_HANDLE_VALUE;
+        }
+        const ListedFolder folder{Machine::HostFolderOf(exact.host), Machine::HostFolderOf(exact.key),
+                                  exact.readOnly};
+        if (findEntry(exact, folder)) return handle();
+      }
+    }
+    Path dir;
+    if (!Look(m, dirPart, dir)) return INVALID_HANDLE_VALUE;
+    if (!dir.exists || !dir.isDir) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return INVALID_HANDLE_VALUE;
+    }
+    const ListedFolder folder{dir.r.host, KeyOf(dir), dir.r.readOnly};
+    if (plain) {
       Machine::Resolved exact;
       if (m.Resolve(dir.r.windows + (dir.r.windows.back() == '\\' ? "" : "\\") + mask, exact)) {
         if (exact.hostMissing) {
           SetLastError(ERROR_FILE_NOT_FOUND);
           return INVALID_HANDLE_VALUE;
         }
-        found = FindDataOf(m, folder, Machine::HostNameOf(exact.host), FolderHandle(exact), d);
-      }
-      if (found) {
-        state->items.push_back(std::move(d));
-        return handle();
+        if (findEntry(exact, folder)) return handle();
       }
     }
     if (!ListMatching(m, folder, mask, !IsDriveRoot(dir) && wild, state->items)) return INVALID_HANDLE_VALUE;

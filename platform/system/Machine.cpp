@@ -656,19 +656,30 @@ void Machine::NoteChanged(const std::string& host, bool present, unsigned char t
   }
 }
 
+namespace {
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// dir + "/" + name in one allocation (every resolution makes a few of these).
+std::string JoinHost(const std::string& dir, std::string_view name) {
+  std::string out;
+  out.reserve(dir.size() + 1 + name.size());
+  out += dir;
+  if (out.empty() || out.back() != '/') out += '/';
+  out += name;
+  return out;
+}
+}  // namespace
+
 bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
-  std::string p = winPath;
-  for (auto& c : p)
-    if (c == '/') c = '\\';
-  if (p.empty()) {
+  if (winPath.empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return false;
   }
-  if (p.rfind("\\\\", 0) == 0) {
+  if (winPath.size() >= 2 && IsSeparator(winPath[0]) && IsSeparator(winPath[1])) {
     SetLastError(ERROR_BAD_NETPATH);
     return false;
   }
-  std::string full = FullPathName(p);
+  std::string full = FullPathName(winPath);
   if (full.empty()) {
     SetLastError(ERROR_INVALID_NAME);
     return false;
@@ -696,16 +707,15 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
   for (auto& c : rel)
     if (c == '\\') c = '/';
   const std::string& rootText = root;
-  auto join = [](const std::string& dir, const std::string& name) {
-    return dir.back() == '/' ? dir + name : dir + "/" + name;
-  };
+  auto join = [](const std::string& dir, const std::string& name) { return JoinHost(dir, name); };
 
   // Most paths lie in a folder that exists as spelled: its listing (proven by a stat of the
   // folder, or kept true by its watch) answers for the last name (present or not, its
   // spelling on disk, file or folder).
   if (!rel.empty()) {
     size_t slash = rel.rfind('/');
-    std::string parent = slash == std::string::npos ? rootText : join(rootText, rel.substr(0, slash));
+    std::string parent =
+        slash == std::string::npos ? rootText : JoinHost(rootText, std::string_view(rel).substr(0, slash));
     std::string comp = slash == std::string::npos ? rel : rel.substr(slash + 1);
     std::string name;
     FolderSeen folder;
@@ -714,7 +724,7 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
     const bool found = FindInFolder(parent, comp, isFolder, name, type, folder) == Lookup::Found;
     if (isFolder) {
       if (!found) name = comp;
-      std::string windows = full;
+      std::string windows = std::move(full);  // this branch returns
       if (trailing) windows.pop_back();
       windows.replace(windows.size() - comp.size(), comp.size(), name);
       if (trailing) windows += '\\';
