@@ -153,7 +153,7 @@ class Machine {
   bool IsKeyInUse(const std::string& key);
   void LockFile(const std::filesystem::path& host);
   void UnlockAll();
-  using InUseProvider = std::function<bool(Machine&, const std::filesystem::path& canonicalHost)>;
+  using InUseProvider = std::function<bool(Machine&, const std::string& canonicalKey)>;
   static void AddInUseProvider(InUseProvider provider);
 
   // The journal of what programs did to this machine.

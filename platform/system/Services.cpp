@@ -296,7 +296,7 @@ std::string ImageKey(const std::string& imagePath) {
   return CanonicalKey(r.host);
 }
 
-bool ImageInUse(Machine& m, const std::filesystem::path& canonicalHost) {
+bool ImageInUse(Machine& m, const std::string& canonicalKey) {
   if (!m.IsNT()) return false;
   try {
     SqliteDb& db = Db();
@@ -311,7 +311,7 @@ bool ImageInUse(Machine& m, const std::filesystem::path& canonicalHost) {
       if (name.empty() || CurrentState(name).state == SERVICE_STOPPED) continue;
       RegKey key;
       if (!OpenServiceKey(name, KEY_QUERY_VALUE, key)) continue;
-      if (ImageKey(ReadString(key.h, "ImagePath")) == canonicalHost.string()) return true;
+      if (ImageKey(ReadString(key.h, "ImagePath")) == canonicalKey) return true;
     }
   } catch (const std::exception&) {
   }
