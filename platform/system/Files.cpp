@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <unordered_map>
@@ -758,28 +759,33 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       g_finds.insert(state.get());
       return static_cast<HANDLE>(state.release());
     };
-    // The entry of a resolved name, in the folder its resolution found. False to look again
-    // the full way (the entry went meanwhile, or is a broken link).
-    auto findEntry = [&](const Machine::Resolved& exact, const ListedFolder& folder) {
-      WIN32_FIND_DATA d;
-      if (!FindDataOf(m, folder, Machine::HostNameOf(exact.host), FolderHandle(exact), d)) return false;
-      state->items.push_back(std::move(d));
-      return true;
-    };
-    // Where the folder's listing answered for the name, the name's resolution tells what
-    // the folder's would (it is there, it is a folder, its key): one resolution, not two.
-    if (plain) {
+    // The one entry the plain name path names, in folder; without one, in the folder its
+    // resolution found, when that folder's listing answered for it (it tells what the
+    // folder's own resolution would: it is there, a folder, and its key). Nothing: look the
+    // full way (the entry went meanwhile, or is a broken link).
+    auto plainEntry = [&](const std::string& path,
+                          const ListedFolder* folder) -> std::optional<HANDLE> {
       Machine::Resolved exact;
-      if (m.Resolve(pat, exact) && exact.folderIno != 0 && !exact.key.empty()) {
-        if (exact.hostMissing) {
-          SetLastError(ERROR_FILE_NOT_FOUND);
-          return INVALID_HANDLE_VALUE;
-        }
-        const ListedFolder folder{Machine::HostFolderOf(exact.host), Machine::HostFolderOf(exact.key),
-                                  exact.readOnly};
-        if (findEntry(exact, folder)) return handle();
+      if (!m.Resolve(path, exact)) return std::nullopt;
+      if (!folder && (exact.folderIno == 0 || exact.key.empty())) return std::nullopt;
+      if (exact.hostMissing) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
       }
-    }
+      ListedFolder seen;
+      if (!folder) {
+        seen = {Machine::HostFolderOf(exact.host), Machine::HostFolderOf(exact.key),
+                exact.readOnly};
+        folder = &seen;
+      }
+      WIN32_FIND_DATA d;
+      if (!FindDataOf(m, *folder, Machine::HostNameOf(exact.host), FolderHandle(exact), d))
+        return std::nullopt;
+      state->items.push_back(std::move(d));
+      return handle();
+    };
+    if (plain)
+      if (auto h = plainEntry(pat, nullptr)) return *h;
     Path dir;
     if (!Look(m, dirPart, dir)) return INVALID_HANDLE_VALUE;
     if (!dir.exists || !dir.isDir) {
@@ -787,16 +793,10 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       return INVALID_HANDLE_VALUE;
     }
     const ListedFolder folder{dir.r.host, KeyOf(dir), dir.r.readOnly};
-    if (plain) {
-      Machine::Resolved exact;
-      if (m.Resolve(dir.r.windows + (dir.r.windows.back() == '\\' ? "" : "\\") + mask, exact)) {
-        if (exact.hostMissing) {
-          SetLastError(ERROR_FILE_NOT_FOUND);
-          return INVALID_HANDLE_VALUE;
-        }
-        if (findEntry(exact, folder)) return handle();
-      }
-    }
+    const std::string& dirWindows = dir.r.windows;
+    if (plain)
+      if (auto h = plainEntry(dirWindows + (dirWindows.back() == '\\' ? "" : "\\") + mask, &folder))
+        return *h;
     if (!ListMatching(m, folder, mask, !IsDriveRoot(dir) && wild, state->items)) return INVALID_HANDLE_VALUE;
     return handle();
   });

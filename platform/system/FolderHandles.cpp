@@ -65,7 +65,7 @@ void ForgetParents(Cache& c, unsigned forks) {
   c.forks = forks;
 }
 
-std::shared_ptr<const FolderHandle::Held> Take(const std::string& host, size_t slash, Identity id) {
+std::shared_ptr<const FolderHandle::Held> Take(const std::string& host, Identity id) {
   Cache& c = TheCache();
   const unsigned forks = ForkGeneration();
   {
@@ -77,7 +77,7 @@ std::shared_ptr<const FolderHandle::Held> Take(const std::string& host, size_t s
     }
   }
   // Opened outside the lock: other threads' calls go on meanwhile.
-  const std::string parent = slash == 0 ? "/" : host.substr(0, slash);
+  const std::string parent = Machine::HostFolderOf(host);
   const int fd = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
@@ -113,7 +113,7 @@ FolderHandle::FolderHandle(const std::string& host, dev_t dev, ino_t ino)
   if (ino == 0) return;
   const size_t slash = host.rfind('/');
   if (slash == std::string::npos || slash + 1 >= host.size()) return;
-  held_ = Take(host, slash, {dev, ino});
+  held_ = Take(host, {dev, ino});
   if (!held_) return;
   dir_ = held_->fd;
   name_ = host.c_str() + slash + 1;

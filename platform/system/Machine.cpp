@@ -706,8 +706,6 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
   if (trailing) rel.pop_back();
   for (auto& c : rel)
     if (c == '\\') c = '/';
-  const std::string& rootText = root;
-  auto join = [](const std::string& dir, const std::string& name) { return JoinHost(dir, name); };
 
   // Most paths lie in a folder that exists as spelled: its listing (proven by a stat of the
   // folder, or kept true by its watch) answers for the last name (present or not, its
@@ -715,7 +713,7 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
   if (!rel.empty()) {
     size_t slash = rel.rfind('/');
     std::string parent =
-        slash == std::string::npos ? rootText : JoinHost(rootText, std::string_view(rel).substr(0, slash));
+        slash == std::string::npos ? root : JoinHost(root, std::string_view(rel).substr(0, slash));
     std::string comp = slash == std::string::npos ? rel : rel.substr(slash + 1);
     std::string name;
     FolderSeen folder;
@@ -728,7 +726,7 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
       if (trailing) windows.pop_back();
       windows.replace(windows.size() - comp.size(), comp.size(), name);
       if (trailing) windows += '\\';
-      out.host = join(parent, name);
+      out.host = JoinHost(parent, name);
       out.windows = std::move(windows);
       out.hostMissing = !found;
       bool plain = type != DT_UNKNOWN && type != DT_LNK;
@@ -736,7 +734,7 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
         out.hostPlain = true;
         out.hostIsDir = type == DT_DIR;
       }
-      if (!folder.key.empty() && (!found || plain)) out.key = join(folder.key, name);
+      if (!folder.key.empty() && (!found || plain)) out.key = JoinHost(folder.key, name);
       out.folderDev = folder.dev;
       out.folderIno = folder.ino;
       return true;
@@ -744,7 +742,7 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
   }
 
   // Some folder on the way is spelled otherwise, or missing: name by name from the root.
-  std::string host = rootText;
+  std::string host = root;
   std::string windows = full.substr(0, 3);
   bool exists = true;
   std::stringstream ss(rel);
@@ -764,7 +762,7 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
       out.hostMissing = folder && !found;
       out.hostPlain = plain;
       out.hostIsDir = plain && type == DT_DIR;
-      out.key = !seen.key.empty() && (!found || plain) ? join(seen.key, name) : std::string();
+      out.key = !seen.key.empty() && (!found || plain) ? JoinHost(seen.key, name) : std::string();
       out.folderDev = seen.dev;
       out.folderIno = seen.ino;
       exists = found;
@@ -774,7 +772,7 @@ bool Machine::ResolveNow(const std::string& winPath, Resolved& out) const {
       out.folderDev = 0;
       out.folderIno = 0;
     }
-    host = join(host, name);
+    host = JoinHost(host, name);
     windows += (first ? "" : "\\") + name;
     first = false;
   }
