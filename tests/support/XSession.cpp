@@ -351,21 +351,36 @@ unsigned long XClient::FocusWindow() {
 
 bool XClient::ClickCloseBox(unsigned long window) {
   Display* d = D(dpy_);
-  int cx = 0, cy = 0;
-  if (!RootPosition(window, &cx, &cy)) return false;
-  Window frame = Window(TopLevel(window));
-  if (frame == Window(window)) return false;
+  // The rightmost small square button above the client area, or none.
+  auto closeBox = [&](int* bx, int* by, int* size) {
+    int cx = 0, cy = 0;
+    if (!RootPosition(window, &cx, &cy)) return false;
+    Window frame = Window(TopLevel(window));
+    if (frame == Window(window)) return false;
+    *bx = -1;
+    Walk(d, frame, [&](Window w) {
+      XWindowAttributes wa;
+      if (!XGetWindowAttributes(d, w, &wa) || wa.map_state != IsViewable || wa.c_class != InputOutput) return;
+      int x = 0, y = 0;
+      Window child;
+      XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+      if (wa.width < 8 || wa.width > 40 || std::abs(wa.width - wa.height) > 4 || y + wa.height > cy) return;
+      if (x > *bx) *bx = x, *by = y, *size = wa.width;
+    });
+    return *bx >= 0;
+  };
+  // A loaded machine shows the window before its manager has finished its frame: the button
+  // is taken once the manager has told the frame's extents and two looks agree.
+  const Atom extents = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
   int bestX = -1, bestY = 0, bestSize = 0;
-  Walk(d, frame, [&](Window w) {
-    XWindowAttributes wa;
-    if (!XGetWindowAttributes(d, w, &wa) || wa.map_state != IsViewable || wa.c_class != InputOutput) return;
-    int x = 0, y = 0;
-    Window child;
-    XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
-    // A small square button above the client area.
-    if (wa.width < 8 || wa.width > 40 || std::abs(wa.width - wa.height) > 4 || y + wa.height > cy) return;
-    if (x > bestX) bestX = x, bestY = y, bestSize = wa.width;
-  });
+  for (auto until = Clock::now() + std::chrono::seconds(5); Clock::now() < until;) {
+    int x = -1, y = 0, size = 0;
+    if (!TextProperty(d, Window(window), extents).empty() && closeBox(&x, &y, &size)) {
+      if (x == bestX && y == bestY && size == bestSize) break;
+      bestX = x, bestY = y, bestSize = size;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   if (bestX < 0) return false;
   XTestFakeMotionEvent(d, DefaultScreen(d), bestX + bestSize / 2, bestY + bestSize / 2, CurrentTime);
   XTestFakeButtonEvent(d, 1, True, CurrentTime);
