@@ -170,39 +170,32 @@ int main(int argc, char** argv) {
     std::string n = std::to_string(round);
     std::string dst = "C:\\dst" + n + "\\";
     const bool cpFirst = round % 2 == 0;
-    auto inTurn = [cpFirst](auto copy, auto place) {
+    Cpu cpFreshCpu, freshCpu, cpOverCpu, overCpu;
+    // One part of the round: `cp -r` and the placement, in this round's order, each after
+    // the file system settled.
+    auto timeBoth = [&](bool isOver, Cpu& cpCpu, Cpu& placeCpu) {
+      auto copy = [&] {
+        Settle();
+        (isOver ? cpOver : cpFresh).push_back(TimeCp(c / "src", c / ("cp" + n), isOver));
+        cpCpu = g_cpCpu;
+      };
+      auto place = [&] {
+        Settle();
+        (isOver ? over : fresh)
+            .push_back(TimePlacement(items, "C:\\src\\", dst, isOver ? replaced : placed, reboots));
+        placeCpu = g_cpu;
+      };
       if (cpFirst) copy();
       place();
       if (!cpFirst) copy();
     };
-    Cpu cpFreshCpu, freshCpu, cpOverCpu, overCpu;
-    auto copyFresh = [&] {
-      Settle();
-      cpFresh.push_back(TimeCp(c / "src", c / ("cp" + n), false));
-      cpFreshCpu = g_cpCpu;
-    };
-    auto placeFresh = [&] {
-      Settle();
-      fresh.push_back(TimePlacement(items, "C:\\src\\", dst, placed, reboots));
-      freshCpu = g_cpu;
-    };
-    inTurn(copyFresh, placeFresh);
+    timeBoth(false, cpFreshCpu, freshCpu);
 
     // Make every placed copy older than its source, so each is backed up and replaced.
     auto old = fs::file_time_type::clock::now() - std::chrono::hours(48);
     for (auto& e : fs::recursive_directory_iterator(c / ("dst" + n)))
       if (e.is_regular_file()) fs::last_write_time(e.path(), old);
-    auto copyOver = [&] {
-      Settle();
-      cpOver.push_back(TimeCp(c / "src", c / ("cp" + n), true));
-      cpOverCpu = g_cpCpu;
-    };
-    auto placeOver = [&] {
-      Settle();
-      over.push_back(TimePlacement(items, "C:\\src\\", dst, replaced, reboots));
-      overCpu = g_cpu;
-    };
-    inTurn(copyOver, placeOver);
+    timeBoth(true, cpOverCpu, overCpu);
 
     // CPU seconds (user + kernel) beside each time: where the time goes, and how much of
     // it the kernel spends for both contenders alike.
