@@ -9,9 +9,9 @@
 //
 //   bench_ChangeWatchBench [files]      (default 20000)
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -45,7 +45,8 @@ namespace {
 double CpuMs(int who) {
   rusage u{};
   ::getrusage(who, &u);
-  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+         (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
 // CPU of every thread but this one over `seconds` of sleep, in ms per second.
@@ -67,8 +68,8 @@ double PollingCpu(const fs::path& root, double seconds) {
     while (!stop) {
       std::string sig;
       std::error_code ec;
-      for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-           it.increment(ec))
+      for (auto it = fs::recursive_directory_iterator(root, ec);
+           !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         sig += it->path().filename().string() + (it->is_directory(ec) ? "/\n" : "\n");
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -121,9 +122,11 @@ int main(int argc, char** argv) {
   const int perLeaf = files / 200;
   for (int a = 0; a < 20; ++a)
     for (int b = 0; b < 10; ++b) {
-      fs::path leaf = tree / ("Dossier " + std::to_string(a)) / ("Sous-dossier " + std::to_string(b));
+      fs::path leaf =
+          tree / ("Dossier " + std::to_string(a)) / ("Sous-dossier " + std::to_string(b));
       fs::create_directories(leaf);
-      for (int f = 0; f < perLeaf; ++f) Touch(leaf / ("Fichier " + std::to_string(f) + ".txt"), true);
+      for (int f = 0; f < perLeaf; ++f)
+        Touch(leaf / ("Fichier " + std::to_string(f) + ".txt"), true);
     }
   const fs::path leaf = tree / "Dossier 7" / "Sous-dossier 3";
 
@@ -155,7 +158,8 @@ int main(int argc, char** argv) {
   double idle = IdleCpu(3.0);
   double polling = PollingCpu(tree, 3.0);
   std::printf("  idle CPU while watching        %8.3f ms/s\n", idle);
-  std::printf("  baseline: a 50 ms rescan       %8.3f ms/s   ratio %.4f\n", polling, polling > 0 ? idle / polling : 0.0);
+  std::printf("  baseline: a 50 ms rescan       %8.3f ms/s   ratio %.4f\n", polling,
+              polling > 0 ? idle / polling : 0.0);
 
   // The bare host event on the same folder, read by a thread of its own.
   int in = ::inotify_init1(IN_CLOEXEC);
@@ -164,7 +168,8 @@ int main(int argc, char** argv) {
   std::atomic<bool> bareStop{false};
   std::thread bare([&] {
     alignas(inotify_event) char buf[4096];
-    while (!bareStop && ::read(in, buf, sizeof buf) > 0) bareAt = Clock::now().time_since_epoch().count();
+    while (!bareStop && ::read(in, buf, sizeof buf) > 0)
+      bareAt = Clock::now().time_since_epoch().count();
   });
 
   constexpr int kRounds = 31;
@@ -175,8 +180,10 @@ int main(int argc, char** argv) {
     auto t0 = Clock::now();
     // A folder: the tree watches folder names only.
     fs::path made = leaf / "Ajouté dehors";
-    if (make) ::mkdir(made.c_str(), 0755);
-    else ::rmdir(made.c_str());
+    if (make)
+      ::mkdir(made.c_str(), 0755);
+    else
+      ::rmdir(made.c_str());
     Clock::time_point tl{}, tt{};
     bool ok = PumpUntil([&] {
       auto now = Clock::now();
@@ -199,14 +206,17 @@ int main(int argc, char** argv) {
     shellTree->Timer()->SetEnabled(false);
     int expect = perLeaf + (make ? 1 : 0);
     if (list->Items()->Count() != expect)
-      std::fprintf(stderr, "round %d: the list shows %d items, %d expected\n", r, list->Items()->Count(), expect);
+      std::fprintf(stderr, "round %d: the list shows %d items, %d expected\n", r,
+                   list->Items()->Count(), expect);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     PumpUntil([] { return true; });
   }
   double b = Median(bareDelay), l = Median(listDelay), t = Median(treeDelay), rf = Median(refresh);
-  std::printf("  outside change to the list's message   %8.3f ms   ratio %.1f   target < 100 ms: %s\n", l,
-              b > 0 ? l / b : 0.0, l < 100 ? "met" : "MISSED");
-  std::printf("  outside change to the tree's message   %8.3f ms   ratio %.1f\n", t, b > 0 ? t / b : 0.0);
+  std::printf(
+      "  outside change to the list's message   %8.3f ms   ratio %.1f   target < 100 ms: %s\n", l,
+      b > 0 ? l / b : 0.0, l < 100 ? "met" : "MISSED");
+  std::printf("  outside change to the tree's message   %8.3f ms   ratio %.1f\n", t,
+              b > 0 ? t / b : 0.0);
   std::printf("  baseline: bare inotify read            %8.3f ms\n", b);
   std::printf("  the list's refresh after it            %8.3f ms\n", rf);
   std::printf("  (median of %d rounds)\n", kRounds);

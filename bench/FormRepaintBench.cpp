@@ -30,7 +30,8 @@ double MedianMs(F f, int runs) {
   for (int i = 0; i < runs; ++i) {
     auto a = std::chrono::steady_clock::now();
     f();
-    t.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
+    t.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
   }
   std::sort(t.begin(), t.end());
   return t[t.size() / 2];
@@ -46,7 +47,8 @@ int main() {
   int n = 0;
   auto* top = Add<TPanel>(f, 0, 0, 733, 60, "En-tête");
   ++n;
-  for (int i = 0; i < 4; ++i, ++n) Add<TLabel>(top, 10 + 180 * i, 10, 170, 16, "&Étiquette " + std::to_string(i));
+  for (int i = 0; i < 4; ++i, ++n)
+    Add<TLabel>(top, 10 + 180 * i, 10, 170, 16, "&Étiquette " + std::to_string(i));
   for (int i = 0; i < 6; ++i, ++n) {
     Add<TLabel>(f, 10, 75 + 28 * i, 120, 16, "Champ " + std::to_string(i) + " :");
     ++n;
@@ -58,7 +60,8 @@ int main() {
   ++n;
   for (int i = 0; i < 5; ++i, n += 2) {
     Add<TCheckBox>(g, 12, 20 + 28 * i, 150, 17, "Option " + std::to_string(i))->SetChecked(i % 2);
-    Add<TRadioButton>(g, 170, 20 + 28 * i, 150, 17, "Choix " + std::to_string(i))->SetChecked(i == 2);
+    Add<TRadioButton>(g, 170, 20 + 28 * i, 150, 17, "Choix " + std::to_string(i))
+        ->SetChecked(i == 2);
   }
   auto* list = Add<TListBox>(f, 10, 250, 350, 120);
   list->SetColor(clWindow);
@@ -68,21 +71,28 @@ int main() {
   for (int i = 0; i < 3; ++i, ++n) Add<TBevel>(f, 380 + 115 * i, 250, 105, 60);
   auto* bottom = Add<TPanel>(f, 0, 400, 733, 46);
   ++n;
-  for (int i = 0; i < 3; ++i, ++n) Add<TLabel>(bottom, 10 + 100 * i, 14, 90, 16, "État " + std::to_string(i));
-  for (int i = 0; i < 4; ++i, ++n) Add<TButton>(bottom, 330 + 100 * i, 10, 90, 25, "Bouton " + std::to_string(i))->SetDefault(i == 0);
+  for (int i = 0; i < 3; ++i, ++n)
+    Add<TLabel>(bottom, 10 + 100 * i, 14, 90, 16, "État " + std::to_string(i));
+  for (int i = 0; i < 4; ++i, ++n)
+    Add<TButton>(bottom, 330 + 100 * i, 10, 90, 25, "Bouton " + std::to_string(i))
+        ->SetDefault(i == 0);
   f->SetVisible(true);
 
   win::Surface s, plain(739, 475);
   WindowPainter::PaintWindow(f, s);  // fonts and glyph caches warm
   double paint = MedianMs([&] { WindowPainter::PaintWindow(f, s); }, 101);
-  double base = MedianMs([&] {
-    win::HDC dc = win::CreateSurfaceDC(&plain, win::POINT{0, 0}, win::RECT{0, 0, 739, 475});
-    win::RECT r{0, 0, 739, 475};
-    win::FillRect(dc, &r, win::HBRUSH(std::uintptr_t(win::COLOR_BTNFACE + 1)));
-    win::DeleteDC(dc);
-  }, 101);
-  std::printf("form repaint 739x475, %d controls: median %.3f ms; baseline fill %.3f ms; ratio %.1f; target < 5 ms: %s\n",
-              n, paint, base, base > 0 ? paint / base : 0.0, paint < 5.0 ? "met" : "MISSED");
+  double base = MedianMs(
+      [&] {
+        win::HDC dc = win::CreateSurfaceDC(&plain, win::POINT{0, 0}, win::RECT{0, 0, 739, 475});
+        win::RECT r{0, 0, 739, 475};
+        win::FillRect(dc, &r, win::HBRUSH(std::uintptr_t(win::COLOR_BTNFACE + 1)));
+        win::DeleteDC(dc);
+      },
+      101);
+  std::printf(
+      "form repaint 739x475, %d controls: median %.3f ms; baseline fill %.3f ms; ratio %.1f; "
+      "target < 5 ms: %s\n",
+      n, paint, base, base > 0 ? paint / base : 0.0, paint < 5.0 ? "met" : "MISSED");
   delete f;
   return 0;
 }

@@ -49,7 +49,8 @@ struct Scene {
           RECT e = r;
           DrawEdge(dc, &e, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
           FillRect(dc, &e, GetSysColorBrush(COLOR_WINDOW));
-          DrawText(dc, "C:\\Program Files\\Firebird", &e, DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
+          DrawText(dc, "C:\\Program Files\\Firebird", &e,
+                   DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
           break;
         }
         case 1: {  // button
@@ -68,7 +69,8 @@ struct Scene {
           break;
         }
         case 3: {  // label with wrapped text
-          DrawText(dc, "Ce programme installe l'environnement minimum sur ce poste.", &r, DT_WORDBREAK);
+          DrawText(dc, "Ce programme installe l'environnement minimum sur ce poste.", &r,
+                   DT_WORDBREAK);
           break;
         }
         case 4: {  // panel: raised frame, etched inner line, list-like rows
@@ -113,7 +115,8 @@ double MedianMs(F f, int runs) {
   for (int i = 0; i < runs; ++i) {
     auto a = std::chrono::steady_clock::now();
     f();
-    t.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
+    t.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
   }
   std::sort(t.begin(), t.end());
   return t[t.size() / 2];
@@ -128,8 +131,10 @@ int main(int argc, char** argv) {
   Surface plain(kW, kH);
   double paint = MedianMs([&] { scene.Paint(); }, 101);
   double base = MedianMs([&] { Baseline(plain); }, 101);
-  std::printf("paint 739x475, 40 elements: median %.3f ms; baseline fill %.3f ms; ratio %.1f; target < 5 ms: %s\n",
-              paint, base, base > 0 ? paint / base : 0.0, paint < 5.0 ? "met" : "MISSED");
+  std::printf(
+      "paint 739x475, 40 elements: median %.3f ms; baseline fill %.3f ms; ratio %.1f; target < 5 "
+      "ms: %s\n",
+      paint, base, base > 0 ? paint / base : 0.0, paint < 5.0 ? "met" : "MISSED");
   benchmark::Shutdown();
   return 0;
 }

@@ -37,7 +37,9 @@ UINT PlainSize(LPCITEMIDLIST p) {
   return UINT(at + 2);
 }
 
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
 
 }  // namespace
 
@@ -45,7 +47,8 @@ int main(int argc, char** argv) {
   const int n = argc > 1 ? std::max(1000, std::atoi(argv[1])) : 20000;
   std::mt19937 rng(7);
   std::vector<LPITEMIDLIST> lists;
-  for (int i = 0; i < n; ++i) lists.push_back(pidl::Make({pidl::DriveItem('C'), Item(rng), Item(rng)}));
+  for (int i = 0; i < n; ++i)
+    lists.push_back(pidl::Make({pidl::DriveItem('C'), Item(rng), Item(rng)}));
   double plain = 0, bounded = 0, sort = 0;
   std::uint64_t check = 0;
   const int rounds = 5, passes = 20;
@@ -70,8 +73,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const double per = double(rounds) * passes * n;
-  std::printf("lists %d: plain walk %.1f ns, bounded walk %.1f ns, ratio %.2f; sort of 5000 %.2f ms\n", n,
-              plain / per * 1e9, bounded / per * 1e9, bounded / plain, sort / rounds * 1e3);
+  std::printf(
+      "lists %d: plain walk %.1f ns, bounded walk %.1f ns, ratio %.2f; sort of 5000 %.2f ms\n", n,
+      plain / per * 1e9, bounded / per * 1e9, bounded / plain, sort / rounds * 1e3);
   for (auto l : lists) ILFree(l);
   return 0;
 }

@@ -5,6 +5,9 @@
 // machine, which the figures depend on.
 //
 //   bench_PlacementBench [files] [rounds]      (default 2000 files, 5 rounds)
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,9 +18,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include "bench/BenchFigures.h"
 #include "platform/system/Machine.h"
@@ -113,8 +113,8 @@ double TimeCp(const fs::path& src, const fs::path& dst, bool over) {
 
 Cpu g_cpu;  // of the last placement
 
-double TimePlacement(const std::vector<Item>& items, const std::string& src,
-                     const std::string& dst, int& placed, int& reboots) {
+double TimePlacement(const std::vector<Item>& items, const std::string& src, const std::string& dst,
+                     int& placed, int& reboots) {
   placed = reboots = 0;
   Cpu c0 = CpuNow();
   auto t0 = Clock::now();
@@ -200,8 +200,8 @@ int main(int argc, char** argv) {
     // CPU seconds (user + kernel) beside each time: where the time goes, and how much of
     // it the kernel spends for both contenders alike.
     std::printf("round %d (%s first): fresh %.3f s %s / cp %.3f s %s = %.2f\n", round + 1,
-                cpFirst ? "cp" : "placement", fresh.back(), cpu(freshCpu).c_str(),
-                cpFresh.back(), cpu(cpFreshCpu).c_str(), fresh.back() / cpFresh.back());
+                cpFirst ? "cp" : "placement", fresh.back(), cpu(freshCpu).c_str(), cpFresh.back(),
+                cpu(cpFreshCpu).c_str(), fresh.back() / cpFresh.back());
     std::printf("         over  %.3f s %s / cp %.3f s %s = %.2f\n", over.back(),
                 cpu(overCpu).c_str(), cpOver.back(), cpu(cpOverCpu).c_str(),
                 over.back() / cpOver.back());
@@ -209,8 +209,8 @@ int main(int argc, char** argv) {
   double f = Median(fresh), cf = Median(cpFresh), o = Median(over), co = Median(cpOver);
   std::printf("fresh:  placement %.3f s (%d placed), cp -r %.3f s, ratio %.2f\n", f, placed, cf,
               f / cf);
-  std::printf("over:   placement %.3f s (%d replaced, backups kept), cp -r %.3f s, ratio %.2f\n",
-              o, replaced, co, o / co);
+  std::printf("over:   placement %.3f s (%d replaced, backups kept), cp -r %.3f s, ratio %.2f\n", o,
+              replaced, co, o / co);
 
   std::printf("load average after: %s\n", LoadAverage().c_str());
   std::printf("targets (fresh within %.1fx of cp, over within %.1fx): fresh %s, over %s\n",

@@ -46,7 +46,8 @@ void BM_ServerInstall(benchmark::State& state) {
       engine.InstallServer("D:\\Files\\", "C:\\Program Files\\Firebird\\Firebird_1_5\\",
                            kDefaultInstance, reboot);
     }
-    g_installSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    g_installSeconds +=
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ++g_installRuns;
 
     state.PauseTiming();
@@ -62,7 +63,8 @@ void BM_CopyR(benchmark::State& state) {
     std::string cmd = "cp -r '" + (g_root / "media" / "Files").string() + "' '" + to.string() + "'";
     auto start = std::chrono::steady_clock::now();
     if (std::system(cmd.c_str()) != 0) state.SkipWithError("cp -r failed");
-    g_copySeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    g_copySeconds +=
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ++g_copyRuns;
     state.PauseTiming();
     fs::remove_all(to);

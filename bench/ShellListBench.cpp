@@ -69,7 +69,10 @@ int main(int argc, char** argv) {
   fs::create_directories(host);
   for (int i = 0; i < files; ++i) {
     char name[40];
-    std::snprintf(name, sizeof name, "Fichier %04d.%s", i, i % 3 == 0 ? "txt" : i % 3 == 1 ? "dll" : "doc");
+    std::snprintf(name, sizeof name, "Fichier %04d.%s", i,
+                  i % 3 == 0   ? "txt"
+                  : i % 3 == 1 ? "dll"
+                               : "doc");
     std::ofstream(host / name) << std::string(std::size_t(100 + i % 5000), 'x');
   }
 
@@ -116,8 +119,10 @@ int main(int argc, char** argv) {
 
     // One change from outside, then the refresh's own work (its timer aside).
     fs::path extra = host / "Ajouté dehors.txt";
-    if (r % 2 == 0) std::ofstream(extra) << "x";
-    else fs::remove(extra);
+    if (r % 2 == 0)
+      std::ofstream(extra) << "x";
+    else
+      fs::remove(extra);
     a = Clock::now();
     list->Refresh();
     b = Clock::now();
@@ -130,11 +135,11 @@ int main(int argc, char** argv) {
   std::printf("shell list, %d files (median of %d rounds):\n", files, kRounds);
   std::printf("  plain listing (readdir + stat)  %8.2f ms\n", p);
   std::printf("  first fill (short names given)  %8.2f ms\n", firstFill);
-  std::printf("  fill                            %8.2f ms  ratio %6.1f  target <= 40 ms: %s\n", f, f / p,
-              f <= 40 ? "met" : "MISSED");
+  std::printf("  fill                            %8.2f ms  ratio %6.1f  target <= 40 ms: %s\n", f,
+              f / p, f <= 40 ? "met" : "MISSED");
   std::printf("  fill + first page painted       %8.2f ms  ratio %6.1f\n", fp, fp / p);
-  std::printf("  refresh after one change        %8.2f ms  ratio %6.1f  target <= 15 ms: %s\n", rf, rf / p,
-              rf <= 15 ? "met" : "MISSED");
+  std::printf("  refresh after one change        %8.2f ms  ratio %6.1f  target <= 15 ms: %s\n", rf,
+              rf / p, rf <= 15 ? "met" : "MISSED");
   std::printf("load average after: %s\n", LoadAverage().c_str());
   delete form;
   std::error_code ec;

@@ -46,7 +46,8 @@ bool Run(const std::string& program, const std::vector<std::string>& extraEnv, T
   std::vector<std::string> env = extraEnv;
   for (char** e = environ; *e; ++e) {
     std::string s = *e;
-    if (s.rfind("WINPC=", 0) == 0 || s.rfind("WI_", 0) == 0 || s.rfind("DISPLAY=", 0) == 0) continue;
+    if (s.rfind("WINPC=", 0) == 0 || s.rfind("WI_", 0) == 0 || s.rfind("DISPLAY=", 0) == 0)
+      continue;
     env.push_back(s);
   }
   std::vector<char*> envp, argv{const_cast<char*>(program.c_str()), nullptr};
@@ -61,7 +62,8 @@ bool Run(const std::string& program, const std::vector<std::string>& extraEnv, T
   int status = 0;
   struct rusage usage {};
   if (::wait4(pid, &status, 0, &usage) != pid) return false;
-  double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  double wall =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "%s ended with status %d\n", program.c_str(), status);
     return false;
@@ -74,7 +76,8 @@ bool Run(const std::string& program, const std::vector<std::string>& extraEnv, T
 
 void Print(const char* name, const Times& t, const Times& base) {
   double w = Median(t.wall), c = Median(t.cpu), bw = Median(base.wall);
-  std::printf("%-9s wall %7.1f ms (%.1fx /bin/true)  cpu %6.1f ms\n", name, w, bw > 0 ? w / bw : 0, c);
+  std::printf("%-9s wall %7.1f ms (%.1fx /bin/true)  cpu %6.1f ms\n", name, w, bw > 0 ? w / bw : 0,
+              c);
 }
 
 }  // namespace
@@ -82,10 +85,13 @@ void Print(const char* name, const Times& t, const Times& base) {
 int main(int argc, char** argv) {
   int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
   fs::path self = fs::canonical("/proc/self/exe").parent_path();
-  std::string tolvane = argc > 2 ? argv[2] : (self / "../tolvane/Tolvane").lexically_normal().string();
-  std::string install = argc > 3 ? argv[3] : (self / "../wizard/Install").lexically_normal().string();
+  std::string tolvane =
+      argc > 2 ? argv[2] : (self / "../tolvane/Tolvane").lexically_normal().string();
+  std::string install =
+      argc > 3 ? argv[3] : (self / "../wizard/Install").lexically_normal().string();
 
-  fs::path dir = fs::temp_directory_path() / ("wi-startbench-" + std::to_string(std::random_device{}()));
+  fs::path dir =
+      fs::temp_directory_path() / ("wi-startbench-" + std::to_string(std::random_device{}()));
   win::CreateMachine(dir / "pc", win::MachineSettings{});
   fs::create_directories(dir);
   std::ofstream(dir / "close-tolvane.txt") << "close\n";

@@ -164,18 +164,24 @@ void TVcCustomButton::DrawCaption(TCanvas* Canvas, TRect Rect, unsigned Flags) {
     case avTop:
       break;
   }
-  auto moved = [](TRect r, int dx, int dy) { return TRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; };
+  auto moved = [](TRect r, int dx, int dy) {
+    return TRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+  };
   bool right = Flags & DT_RIGHT;
   if (Enabled()) {
     if (FTextStyle == tsRaised || FTextStyle == tsRecessed) {
       TColor light = FTextStyle == tsRaised ? FHighlightColor : FShadowColor;
       TColor dark = FTextStyle == tsRaised ? FShadowColor : FHighlightColor;
-      if (FTextStyle == tsRecessed || !FLightTextStyle) DrawCaptionText(dc, text, moved(Rect, 1, 1), Flags, dark);
-      if (FTextStyle == tsRaised || !FLightTextStyle) DrawCaptionText(dc, text, moved(Rect, -1, -1), Flags, light);
+      if (FTextStyle == tsRecessed || !FLightTextStyle)
+        DrawCaptionText(dc, text, moved(Rect, 1, 1), Flags, dark);
+      if (FTextStyle == tsRaised || !FLightTextStyle)
+        DrawCaptionText(dc, text, moved(Rect, -1, -1), Flags, light);
     } else if (FTextStyle == tsShadow) {
-      DrawCaptionText(dc, text, moved(Rect, right ? 0 : FShadowDepth, FShadowDepth), Flags, FShadowColor);
+      DrawCaptionText(dc, text, moved(Rect, right ? 0 : FShadowDepth, FShadowDepth), Flags,
+                      FShadowColor);
     }
-    DrawCaptionText(dc, text, right ? moved(Rect, -FShadowDepth, 0) : Rect, Flags, Canvas->Font().Color());
+    DrawCaptionText(dc, text, right ? moved(Rect, -FShadowDepth, 0) : Rect, Flags,
+                    Canvas->Font().Color());
   } else {
     DrawCaptionText(dc, text, moved(Rect, 1, 1), Flags, clBtnHighlight);
     DrawCaptionText(dc, text, Rect, Flags, clGrayText);

@@ -56,6 +56,8 @@ class TVcCustomButton : public TCustomControl {
   bool FMouseInControl = false;
 
  private:
-  bool InClient(int X, int Y) const { return X >= 0 && Y >= 0 && X < ClientWidth() && Y < ClientHeight(); }
+  bool InClient(int X, int Y) const {
+    return X >= 0 && Y >= 0 && X < ClientWidth() && Y < ClientHeight();
+  }
   void DrawCaptionText(win::HDC DC, const std::string& Text, TRect R, unsigned Flags, TColor Color);
 };

@@ -56,24 +56,27 @@ std::string Strip(const char* const tmpl[13], const std::vector<Frame>& frames) 
 
 // 3-D look: grey and black upper-left, light and white lower-right; teal inside unless
 // pressed or disabled (button face).
-const std::vector<Frame> kRadioFrames = {
-    {"gklwtt"}, {"gklwtk"}, {"gklwll"}, {"gklwlk"}, {"gklwll"}, {"gklwlg"}};
-const std::vector<Frame> kFlatRadioFrames = {
-    {"gttgtt"}, {"gttgtk"}, {"gllgll"}, {"gllglk"}, {"gllgll"}, {"gllglg"}};
+const std::vector<Frame> kRadioFrames = {{"gklwtt"}, {"gklwtk"}, {"gklwll"},
+                                         {"gklwlk"}, {"gklwll"}, {"gklwlg"}};
+const std::vector<Frame> kFlatRadioFrames = {{"gttgtt"}, {"gttgtk"}, {"gllgll"},
+                                             {"gllglk"}, {"gllgll"}, {"gllglg"}};
 // Check boxes: unchecked, checked, grayed; the same pressed; the same disabled.
-const std::vector<Frame> kCheckFrames = {
-    {"gklwtt"}, {"gklwtk"}, {"gklwtg"}, {"gklwll"}, {"gklwlk"}, {"gklwlg"},
-    {"gklwll"}, {"gklwlg"}, {"gklwlg"}};
-const std::vector<Frame> kFlatCheckFrames = {
-    {"gttgtt"}, {"gttgtk"}, {"gttgtg"}, {"gllgll"}, {"gllglk"}, {"gllglg"},
-    {"gllgll"}, {"gllglg"}, {"gllglg"}};
+const std::vector<Frame> kCheckFrames = {{"gklwtt"}, {"gklwtk"}, {"gklwtg"}, {"gklwll"}, {"gklwlk"},
+                                         {"gklwlg"}, {"gklwll"}, {"gklwlg"}, {"gklwlg"}};
+const std::vector<Frame> kFlatCheckFrames = {{"gttgtt"}, {"gttgtk"}, {"gttgtg"},
+                                             {"gllgll"}, {"gllglk"}, {"gllglg"},
+                                             {"gllgll"}, {"gllglg"}, {"gllglg"}};
 
 // Drawn when first shown.
 const bool kStripsRegistered = [] {
-  win::RegisterBitmapResourceSource("VCRADCHK_CHECKBOXES", [] { return Strip(kCheck, kCheckFrames); });
-  win::RegisterBitmapResourceSource("VCRADCHK_RADIOBUTTONS", [] { return Strip(kRadio, kRadioFrames); });
-  win::RegisterBitmapResourceSource("VCRADCHK_FLATCHECKBOXES", [] { return Strip(kCheck, kFlatCheckFrames); });
-  win::RegisterBitmapResourceSource("VCRADCHK_FLATRADIOBUTTONS", [] { return Strip(kRadio, kFlatRadioFrames); });
+  win::RegisterBitmapResourceSource("VCRADCHK_CHECKBOXES",
+                                    [] { return Strip(kCheck, kCheckFrames); });
+  win::RegisterBitmapResourceSource("VCRADCHK_RADIOBUTTONS",
+                                    [] { return Strip(kRadio, kRadioFrames); });
+  win::RegisterBitmapResourceSource("VCRADCHK_FLATCHECKBOXES",
+                                    [] { return Strip(kCheck, kFlatCheckFrames); });
+  win::RegisterBitmapResourceSource("VCRADCHK_FLATRADIOBUTTONS",
+                                    [] { return Strip(kRadio, kFlatRadioFrames); });
   return true;
 }();
 
@@ -99,7 +102,8 @@ TBitmap* VcRadChkStrip(const std::string& ResourceName) {
 // --- Action link ----------------------------------------------------------------------------
 
 bool TVcCheckedActionLink::IsCheckedLinked() const {
-  return FClient && FAction && FClient->Action() == FAction && FClient->Checked() == FAction->Checked();
+  return FClient && FAction && FClient->Action() == FAction &&
+         FClient->Checked() == FAction->Checked();
 }
 
 void TVcCheckedActionLink::SetChecked(bool Value) {
@@ -125,7 +129,9 @@ void TVcCustomGlyphButton::SetAlignment(TLeftRight Value) {
 
 void TVcCustomGlyphButton::SetCustomGlyphs(TImagePicture* Value) { FCustomGlyphs->Assign(Value); }
 
-const TBitmap& TVcCustomGlyphButton::CurrentStrip() { return FUseCustomGlyphs ? FCustomStrip : FGlyphs; }
+const TBitmap& TVcCustomGlyphButton::CurrentStrip() {
+  return FUseCustomGlyphs ? FCustomStrip : FGlyphs;
+}
 
 void TVcCustomGlyphButton::SetUseCustomGlyphs(bool Value) {
   if (Value == FUseCustomGlyphs) return;
@@ -189,7 +195,8 @@ void TVcCustomGlyphButton::ActionChange(bool CheckDefaults) {
   if (TAction* a = Action(); a && (!CheckDefaults || !GetChecked())) SetChecked(a->Checked());
 }
 
-void TVcCustomGlyphButton::ExtractGlyphFrame(int Index, TBitmap* Dest, int Height, int Width, TBitmap* Source) {
+void TVcCustomGlyphButton::ExtractGlyphFrame(int Index, TBitmap* Dest, int Height, int Width,
+                                             TBitmap* Source) {
   Dest->SetSize(Width, Height);
   TRect src{Width * Index, 0, Width * (Index + 1), Height};
   Dest->Canvas().CopyRect(TRect{0, 0, Width, Height}, &Source->Canvas(), src);
@@ -203,9 +210,15 @@ void TVcCustomGlyphButton::DrawGlyph(TCanvas* Canvas) {
   int x = FAlignment == TLeftRight::taRightJustify ? 0 : Width() - FGlyphWidth;
   int y = 0;
   switch (FAlignmentVertical) {
-    case avTop: y = 2; break;
-    case avCenter: y = (Height() - FGlyphHeight) / 2; break;
-    case avBottom: y = Height() - FGlyphHeight - 2; break;
+    case avTop:
+      y = 2;
+      break;
+    case avCenter:
+      y = (Height() - FGlyphHeight) / 2;
+      break;
+    case avBottom:
+      y = Height() - FGlyphHeight - 2;
+      break;
   }
   const TRect whole{0, 0, FGlyphWidth, FGlyphHeight};
   TBitmap work(FGlyphWidth, FGlyphHeight);
@@ -229,12 +242,16 @@ void TVcCustomGlyphButton::Paint() {
   TCanvas& c = off.Canvas();
   AssignControlFont(c.Font(), Font());
   c.Brush().SetColor(Color());
-  if (FTransparent) DrawParentImage(this, &c);
-  else c.FillRect(TRect{0, 0, w, h});
+  if (FTransparent)
+    DrawParentImage(this, &c);
+  else
+    c.FillRect(TRect{0, 0, w, h});
   DrawGlyph(&c);
   TRect r{1, 1, w - 1, h - 1};
-  if (FAlignment == TLeftRight::taRightJustify) r.left += FGlyphWidth + 4;
-  else r.right -= FGlyphWidth + 4;
+  if (FAlignment == TLeftRight::taRightJustify)
+    r.left += FGlyphWidth + 4;
+  else
+    r.right -= FGlyphWidth + 4;
   DrawCaption(&c, r, win::DT_WORDBREAK | win::DT_EXPANDTABS);
   if (Focused() && !Caption().empty()) {
     TRect f{r.left - 1, r.top - 1, r.right + 1, r.bottom + 1};
@@ -256,7 +273,9 @@ void TVcCustomGlyphButton::KeyPress(char& Key) {
 
 void TVcCustomGlyphButton::WndProc(TMessage& Message) {
   // The Tab key-down that Enter posted: the form moves the focus on.
-  if (Message.Msg == win::WM_KEYDOWN && win::WORD(Message.WParam) == win::VK_TAB && FormTakesTab(this)) return;
+  if (Message.Msg == win::WM_KEYDOWN && win::WORD(Message.WParam) == win::VK_TAB &&
+      FormTakesTab(this))
+    return;
   TVcCustomButton::WndProc(Message);
 }
 
@@ -264,34 +283,40 @@ void TVcCustomGlyphButton::WndProc(TMessage& Message) {
 
 void TVcRadioButton::DefineProps(TPropList& p) {
   AboutProp(p);
-  p.Enum<TVcCustomGlyphButton, TLeftRight>("Alignment", &TVcCustomGlyphButton::Alignment,
-                                          &TVcCustomGlyphButton::SetAlignment,
-                                          {"taLeftJustify", "taRightJustify"}, TLeftRight::taRightJustify);
-  p.Enum<TVcCustomButton, TAlignmentVertical>("AlignmentVertical", &TVcCustomButton::AlignmentVertical,
-                                              &TVcCustomButton::SetAlignmentVertical,
-                                              {"avTop", "avCenter", "avBottom"}, avCenter);
-  p.Bool<TVcCustomGlyphButton>("Checked", &TVcCustomGlyphButton::Checked, &TVcCustomGlyphButton::SetChecked, false)
+  p.Enum<TVcCustomGlyphButton, TLeftRight>(
+      "Alignment", &TVcCustomGlyphButton::Alignment, &TVcCustomGlyphButton::SetAlignment,
+      {"taLeftJustify", "taRightJustify"}, TLeftRight::taRightJustify);
+  p.Enum<TVcCustomButton, TAlignmentVertical>(
+      "AlignmentVertical", &TVcCustomButton::AlignmentVertical,
+      &TVcCustomButton::SetAlignmentVertical, {"avTop", "avCenter", "avBottom"}, avCenter);
+  p.Bool<TVcCustomGlyphButton>("Checked", &TVcCustomGlyphButton::Checked,
+                               &TVcCustomGlyphButton::SetChecked, false)
       .stored = [](TPersistent* o) {
     auto* b = static_cast<TVcRadioButton*>(o);
     return !b->Action() && b->Checked();
   };
-  p.Object<TVcCustomGlyphButton, TImagePicture>("CustomGlyphs", &TVcCustomGlyphButton::CustomGlyphs);
-  p.Bool<TVcCustomGlyphButton>("Flat", &TVcCustomGlyphButton::Flat, &TVcCustomGlyphButton::SetFlat, false);
-  p.Color<TVcCustomButton>("HighlightColor", &TVcCustomButton::HighlightColor, &TVcCustomButton::SetHighlightColor,
-                           clBtnHighlight);
-  p.Bool<TVcCustomButton>("LightTextStyle", &TVcCustomButton::LightTextStyle, &TVcCustomButton::SetLightTextStyle,
-                          false);
-  p.Color<TVcCustomButton>("ShadowColor", &TVcCustomButton::ShadowColor, &TVcCustomButton::SetShadowColor,
-                           clBtnShadow);
-  p.Int<TVcCustomButton>("ShadowDepth", &TVcCustomButton::ShadowDepth, &TVcCustomButton::SetShadowDepth, 2);
-  p.Bool<TVcCustomGlyphButton>("TabOnEnter", &TVcCustomGlyphButton::TabOnEnter, &TVcCustomGlyphButton::SetTabOnEnter,
+  p.Object<TVcCustomGlyphButton, TImagePicture>("CustomGlyphs",
+                                                &TVcCustomGlyphButton::CustomGlyphs);
+  p.Bool<TVcCustomGlyphButton>("Flat", &TVcCustomGlyphButton::Flat, &TVcCustomGlyphButton::SetFlat,
                                false);
-  p.Enum<TVcCustomButton, TTextStyle>("TextStyle", &TVcCustomButton::TextStyle, &TVcCustomButton::SetTextStyle,
+  p.Color<TVcCustomButton>("HighlightColor", &TVcCustomButton::HighlightColor,
+                           &TVcCustomButton::SetHighlightColor, clBtnHighlight);
+  p.Bool<TVcCustomButton>("LightTextStyle", &TVcCustomButton::LightTextStyle,
+                          &TVcCustomButton::SetLightTextStyle, false);
+  p.Color<TVcCustomButton>("ShadowColor", &TVcCustomButton::ShadowColor,
+                           &TVcCustomButton::SetShadowColor, clBtnShadow);
+  p.Int<TVcCustomButton>("ShadowDepth", &TVcCustomButton::ShadowDepth,
+                         &TVcCustomButton::SetShadowDepth, 2);
+  p.Bool<TVcCustomGlyphButton>("TabOnEnter", &TVcCustomGlyphButton::TabOnEnter,
+                               &TVcCustomGlyphButton::SetTabOnEnter, false);
+  p.Enum<TVcCustomButton, TTextStyle>("TextStyle", &TVcCustomButton::TextStyle,
+                                      &TVcCustomButton::SetTextStyle,
                                       {"tsNormal", "tsRaised", "tsRecessed", "tsShadow"}, tsNormal);
   p.Bool<TVcCustomGlyphButton>("Transparent", &TVcCustomGlyphButton::Transparent,
                                &TVcCustomGlyphButton::SetTransparent, false);
   p.Color<TVcCustomGlyphButton>("TransparentColor", &TVcCustomGlyphButton::TransparentColor,
-                                &TVcCustomGlyphButton::SetTransparentColor, VcGlyphTransparentColor);
+                                &TVcCustomGlyphButton::SetTransparentColor,
+                                VcGlyphTransparentColor);
   p.Bool<TVcCustomGlyphButton>("UseCustomGlyphs", &TVcCustomGlyphButton::UseCustomGlyphs,
                                &TVcCustomGlyphButton::SetUseCustomGlyphs, false);
   p.Color<TVcCustomGlyphButton>("WinMaskColor", &TVcCustomGlyphButton::WinMaskColor,
@@ -361,7 +386,8 @@ void TVcRadioButton::WndProc(TMessage& Message) {
       }
       break;
     case CM_DIALOGKEY:
-      if (Message.WParam == VK_DOWN && !(TShiftState(Message.LParam) & (ssShift | ssCtrl | ssAlt)) && CanFocus()) {
+      if (Message.WParam == VK_DOWN &&
+          !(TShiftState(Message.LParam) & (ssShift | ssCtrl | ssAlt)) && CanFocus()) {
         Click();
         Message.Result = 1;
         return;

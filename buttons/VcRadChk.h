@@ -12,7 +12,6 @@
 #include "platform/forms/ActnList.h"
 #include "platform/forms/ExtCtrls.h"
 
-
 // Key colours of the strips: olive around the glyph, teal inside it (drawn in clWindow).
 inline constexpr TColor VcGlyphTransparentColor = clOlive;  // 32896
 inline constexpr TColor VcGlyphWinMaskColor = clTeal;       // 8421376

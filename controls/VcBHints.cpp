@@ -9,7 +9,7 @@
 using namespace win;
 
 namespace {
-constexpr int kMinWidth = 55;    // narrower balloons leave no room for the pointer
+constexpr int kMinWidth = 55;  // narrower balloons leave no room for the pointer
 constexpr int kBalloonMargin = 15;
 
 bool IsUpper(TVcHintCorner c) { return c == hcUpperLeft || c == hcUpperRight; }
@@ -33,33 +33,38 @@ TVcBalloonBitmaps::~TVcBalloonBitmaps() {
 
 void TVcBalloonBitmaps::SetBitmap(TVcHintCorner c, TBitmap* b) {
   if (b == FBitmaps[c]) return;
-  if (b) FBitmaps[c]->Assign(*b);
-  else FBitmaps[c]->SetSize(0, 0);
+  if (b)
+    FBitmaps[c]->Assign(*b);
+  else
+    FBitmaps[c]->SetSize(0, 0);
   OnChange(this);
 }
 
 bool TVcBalloonBitmaps::AnyBitmap() const {
-  return std::any_of(std::begin(FBitmaps), std::end(FBitmaps), [](TBitmap* b) { return !b->Empty(); });
+  return std::any_of(std::begin(FBitmaps), std::end(FBitmaps),
+                     [](TBitmap* b) { return !b->Empty(); });
 }
 
 // --- TVcBalloonHints -----------------------------------------------------------------------
 
 void TVcBalloonHints::DefineProps(TPropList& p) {
   AboutProp(p);
-  p.Enum<TVcBalloonHints, TAlignment>("Alignment", &TVcBalloonHints::Alignment, &TVcBalloonHints::SetAlignment,
-                                      {"taLeftJustify", "taRightJustify", "taCenter"}, taLeftJustify);
+  p.Enum<TVcBalloonHints, TAlignment>(
+      "Alignment", &TVcBalloonHints::Alignment, &TVcBalloonHints::SetAlignment,
+      {"taLeftJustify", "taRightJustify", "taCenter"}, taLeftJustify);
   p.Object("Bitmaps", &TVcBalloonHints::Bitmaps);
   p.Int("CaptionWidth", &TVcBalloonHints::CaptionWidth, &TVcBalloonHints::SetCaptionWidth, 100);
   p.Color("Color", &TVcBalloonHints::Color, &TVcBalloonHints::SetColor, clInfoBk);
-  p.Enum<TVcBalloonHints, TVcHintCorner>("Corner", &TVcBalloonHints::Corner, &TVcBalloonHints::SetCorner,
-                                         {"hcLowerRight", "hcLowerLeft", "hcUpperLeft", "hcUpperRight"},
-                                         hcUpperRight);
+  p.Enum<TVcBalloonHints, TVcHintCorner>(
+      "Corner", &TVcBalloonHints::Corner, &TVcBalloonHints::SetCorner,
+      {"hcLowerRight", "hcLowerLeft", "hcUpperLeft", "hcUpperRight"}, hcUpperRight);
   p.Enum<TVcBalloonHints, TVcBalloonStyle>("BalloonStyle", &TVcBalloonHints::BalloonStyle,
-                                           &TVcBalloonHints::SetBalloonStyle, {"bsStandard", "bsBubble"},
-                                           bsStandard);
+                                           &TVcBalloonHints::SetBalloonStyle,
+                                           {"bsStandard", "bsBubble"}, bsStandard);
   p.Object("Font", &TVcBalloonHints::Font);
   p.Int("HintPause", &TVcBalloonHints::HintPause, &TVcBalloonHints::SetHintPause, 500);
-  p.Int("HintShortPause", &TVcBalloonHints::HintShortPause, &TVcBalloonHints::SetHintShortPause, 50);
+  p.Int("HintShortPause", &TVcBalloonHints::HintShortPause, &TVcBalloonHints::SetHintShortPause,
+        50);
   p.Bool("Shadow", &TVcBalloonHints::Shadow, &TVcBalloonHints::SetShadow, false);
   p.Bool("ShowBalloon", &TVcBalloonHints::ShowBalloon, &TVcBalloonHints::SetShowBalloon, false);
   p.Event("OnSetHintWinSize", &TVcBalloonHints::OnSetHintWinSize);
@@ -79,7 +84,9 @@ TVcBalloonHints::TVcBalloonHints(TComponent* owner)
     bool show = app->ShowHint();
     app->SetShowHint(false);
     FSavedHintWindowClass = app->HintWindowClass;
-    app->HintWindowClass = [](TComponent* o) -> TCustomControl* { return new TVcCustomHintWindow(o); };
+    app->HintWindowClass = [](TComponent* o) -> TCustomControl* {
+      return new TVcCustomHintWindow(o);
+    };
     app->SetShowHint(show);
   }
   SetHintShortPause(50);
@@ -167,22 +174,23 @@ void TVcBalloonHints::SetHintShortPause(int v) { Application->SetHintShortPause(
 
 // --- TVcCustomHintWindow ---------------------------------------------------------------------
 
-void TVcCustomHintWindow::DefineProps(TPropList& p) {
-  p.Object("Font", &TControl::Font);
-}
+void TVcCustomHintWindow::DefineProps(TPropList& p) { p.Object("Font", &TControl::Font); }
 
 TVcCustomHintWindow::TVcCustomHintWindow(TComponent* owner) : THintWindow(owner) {
   Font()->SetName("MS Sans Serif");
   Font()->SetSize(8);
   TApplication* app = Application;
   if (owner == app) {
-    app->OnShowHint = [this](std::string& s, bool& canShow, THintInfo& info) { ShowHintHandler(s, canShow, info); };
+    app->OnShowHint = [this](std::string& s, bool& canShow, THintInfo& info) {
+      ShowHintHandler(s, canShow, info);
+    };
     if (!(ComponentState() & csDesigning))
       for (int i = 0; i < app->ComponentCount(); ++i) {
         auto* form = dynamic_cast<TForm*>(app->Components(i));
         if (!form) continue;
         for (int j = 0; j < form->ComponentCount(); ++j)
-          if (auto* h = dynamic_cast<TVcBalloonHints*>(form->Components(j))) TVcBalloonHints::ApplySettings(h, this);
+          if (auto* h = dynamic_cast<TVcBalloonHints*>(form->Components(j)))
+            TVcBalloonHints::ApplySettings(h, this);
       }
   }
 }
@@ -224,9 +232,9 @@ void TVcCustomHintWindow::CreateParams(TCreateParams& params) {
 
 bool TVcCustomHintWindow::IsHintMsg(const TMessage& m) {
   // Mouse moves are judged by the distance from the anchor instead.
-  return (m.Msg >= WM_KEYFIRST && m.Msg <= WM_KEYLAST) || m.Msg == CM_ACTIVATE || m.Msg == CM_DEACTIVATE ||
-         m.Msg == CM_APPKEYDOWN || m.Msg == CM_APPSYSCOMMAND || m.Msg == WM_COMMAND ||
-         (m.Msg > WM_MOUSEMOVE && m.Msg <= WM_MOUSEWHEEL);
+  return (m.Msg >= WM_KEYFIRST && m.Msg <= WM_KEYLAST) || m.Msg == CM_ACTIVATE ||
+         m.Msg == CM_DEACTIVATE || m.Msg == CM_APPKEYDOWN || m.Msg == CM_APPSYSCOMMAND ||
+         m.Msg == WM_COMMAND || (m.Msg > WM_MOUSEMOVE && m.Msg <= WM_MOUSEWHEEL);
 }
 
 void TVcCustomHintWindow::HintTextChanged() {
@@ -266,10 +274,18 @@ void TVcCustomHintWindow::ActivateHint(const TRect& rect, const std::string& hin
   const int L = r.left, T = r.top;
   int X = 0, Y = 0;
   switch (FCornerInUse) {
-    case hcLowerRight: X = L + 1, Y = T; break;
-    case hcLowerLeft: X = L - W - 1, Y = T; break;
-    case hcUpperLeft: X = L - W - 1, Y = T - H; break;
-    case hcUpperRight: X = L + 1, Y = T - H; break;
+    case hcLowerRight:
+      X = L + 1, Y = T;
+      break;
+    case hcLowerLeft:
+      X = L - W - 1, Y = T;
+      break;
+    case hcUpperLeft:
+      X = L - W - 1, Y = T - H;
+      break;
+    case hcUpperRight:
+      X = L + 1, Y = T - H;
+      break;
   }
   if (Y < 0) {
     FCornerInUse = FCorner == hcUpperRight ? hcLowerRight : hcLowerLeft;
@@ -306,7 +322,8 @@ void TVcCustomHintWindow::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_SETFOCUS:
       // A hint never keeps the focus: straight back to the window that lost it.
-      if (TWinControl* previous = FindControl(HWND(m.WParam)); previous && previous != this && previous->CanFocus())
+      if (TWinControl* previous = FindControl(HWND(m.WParam));
+          previous && previous != this && previous->CanFocus())
         previous->SetFocus();
       return;
     case WM_ERASEBKGND:
@@ -380,10 +397,14 @@ void TVcCustomHintWindow::Paint() {
   if (balloon) InflateRect(&B, 4, 4);
   const TRect C = ClientRect();
   const int bw = B.right - B.left, bh = B.bottom - B.top;
-  if (IsUpper(FCornerInUse)) B.top = C.top + 2, B.bottom = B.top + bh;
-  else B.bottom = C.bottom - 2, B.top = B.bottom - bh;
-  if (IsLeft(FCornerInUse)) B.left = C.left + 2, B.right = B.left + bw;
-  else B.right = C.right - 2, B.left = B.right - bw;
+  if (IsUpper(FCornerInUse))
+    B.top = C.top + 2, B.bottom = B.top + bh;
+  else
+    B.bottom = C.bottom - 2, B.top = B.bottom - bh;
+  if (IsLeft(FCornerInUse))
+    B.left = C.left + 2, B.right = B.left + bw;
+  else
+    B.right = C.right - 2, B.left = B.right - bw;
   FOnSetHintRect(this, c, B, Caption(), FCornerInUse);
 
   if (FBitmaps && FBitmaps->AnyBitmap()) {
@@ -429,13 +450,17 @@ void TVcCustomHintWindow::Paint() {
   }
 
   TRect t = B;
-  if (balloon) InflateRect(&t, -4, -4);
-  else OffsetRect(&t, FAlignment == taRightJustify ? -2 : FAlignment == taCenter ? 0 : 2, 2);
+  if (balloon)
+    InflateRect(&t, -4, -4);
+  else
+    OffsetRect(&t, FAlignment == taRightJustify ? -2 : FAlignment == taCenter ? 0 : 2, 2);
   HDC dc = c->Handle();
   SelectObject(dc, c->Font().Handle());
   SetTextColor(dc, ColorToRGB(Font()->Color()));
   int oldMode = SetBkMode(dc, TRANSPARENT);
-  UINT align = FAlignment == taRightJustify ? DT_RIGHT : FAlignment == taCenter ? DT_CENTER : DT_LEFT;
+  UINT align = FAlignment == taRightJustify ? DT_RIGHT
+               : FAlignment == taCenter     ? DT_CENTER
+                                            : DT_LEFT;
   DrawText(dc, Caption(), &t, DT_WORDBREAK | DT_NOPREFIX | align);
   SetBkMode(dc, oldMode);
 }

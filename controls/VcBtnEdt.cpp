@@ -26,21 +26,29 @@ const char* const kResourceNames[] = {"",
 const char* const kGlyphs[] = {
     nullptr,
     // lookup: three dots
-    "..........|..........|..........|..........|..........|..........|..........|.#..#..#..|..........|..........",
+    "..........|..........|..........|..........|..........|..........|..........|.#..#..#..|......"
+    "....|..........",
     // drop-down: a small down arrow
-    "..........|..........|..........|.#######..|..#####...|...###....|....#.....|..........|..........|..........",
+    "..........|..........|..........|.#######..|..#####...|...###....|....#.....|..........|......"
+    "....|..........",
     // calendar: a page with a grid
-    "..........|.########.|.########.|.#......#.|.#.#.#.##.|.#......#.|.#.#.#.##.|.#......#.|.########.|..........",
+    "..........|.########.|.########.|.#......#.|.#.#.#.##.|.#......#.|.#.#.#.##.|.#......#.|.#####"
+    "###.|..........",
     // accept: a tick
-    "..........|.......##.|......##..|.....##...|.#...##...|.##.##....|..###.....|...#......|..........|..........",
+    "..........|.......##.|......##..|.....##...|.#...##...|.##.##....|..###.....|...#......|......"
+    "....|..........",
     // reject: a cross
-    "..........|.##....##.|..##..##..|...####...|....##....|...####...|..##..##..|.##....##.|..........|..........",
+    "..........|.##....##.|..##..##..|...####...|....##....|...####...|..##..##..|.##....##.|......"
+    "....|..........",
     // folder
-    "..........|.###......|.#..#####.|.#.......#|.#.......#|.#.......#|.#.......#|.#########|..........|..........",
+    "..........|.###......|.#..#####.|.#.......#|.#.......#|.#.......#|.#.......#|.#########|......"
+    "....|..........",
     // find: a magnifying glass
-    "..........|..####....|.#....#...|.#....#...|.#....#...|..####....|......#...|.......#..|........#.|..........",
+    "..........|..####....|.#....#...|.#....#...|.#....#...|..####....|......#...|.......#..|......"
+    "..#.|..........",
     // search: glass over lines
-    "..........|.....###..|....#...#.|....#...#.|....#...#.|.....###..|.###..#...|......#...|.####..#..|..........",
+    "..........|.....###..|....#...#.|....#...#.|....#...#.|.....###..|.###..#...|......#...|.####."
+    ".#..|..........",
 };
 
 // The strip: the glyph in black, then the same glyph disabled (white under grey).
@@ -67,7 +75,8 @@ std::string PixelMap(const char* glyph) {
 
 // The program's glyph resources, present from start-up.
 const bool kResourcesRegistered = [] {
-  for (int k = bkLookup; k <= bkSearch; ++k) win::RegisterBitmapResource(kResourceNames[k], PixelMap(kGlyphs[k]));
+  for (int k = bkLookup; k <= bkSearch; ++k)
+    win::RegisterBitmapResource(kResourceNames[k], PixelMap(kGlyphs[k]));
   return true;
 }();
 
@@ -87,8 +96,9 @@ void Beep() { win::MessageBeep(0); }
 }  // namespace
 
 const std::vector<std::string>& ButtonKindNames() {
-  static const std::vector<std::string> names = {"bkCustom", "bkLookup", "bkDropDown", "bkCalendar", "bkAccept",
-                                                 "bkReject", "bkFolder", "bkFind",     "bkSearch"};
+  static const std::vector<std::string> names = {"bkCustom",   "bkLookup", "bkDropDown",
+                                                 "bkCalendar", "bkAccept", "bkReject",
+                                                 "bkFolder",   "bkFind",   "bkSearch"};
   return names;
 }
 
@@ -116,7 +126,8 @@ void AssignGlyph(TImagePicture* glyph, TBitmap* bitmap) {
     for (int x = 0; x < s.width; ++x) glyph->SetPixels(x, y, TColor(s.At(x, y)));
 }
 
-// --- TVcButtonPair ---------------------------------------------------------------------------------
+// --- TVcButtonPair
+// ---------------------------------------------------------------------------------
 
 TVcButtonPair::TVcButtonPair(TComponent* owner) : TWinControl(owner) {
   TWinControl::SetBounds(0, 0, 34, 21);
@@ -202,7 +213,8 @@ void TVcButtonPair::ArrangeButtons() {
 
 void TVcButtonPair::DefineProps(TPropList&) {}
 
-// --- TVcButtonEdit ----------------------------------------------------------------------------------
+// --- TVcButtonEdit
+// ----------------------------------------------------------------------------------
 
 TVcButtonEdit::TVcButtonEdit(TComponent* owner) : TVcEdit(owner) {
   FPair = new TVcButtonPair(this);
@@ -238,14 +250,18 @@ void TVcButtonEdit::SetKind(int index, TButtonKind v) {
 }
 
 void TVcButtonEdit::SetButtonGlyph(TBitmap* b) {
-  if (b) AssignGlyph(FPair->Button()->Glyph(), b);
-  else FPair->Button()->Glyph()->Clear();
+  if (b)
+    AssignGlyph(FPair->Button()->Glyph(), b);
+  else
+    FPair->Button()->Glyph()->Clear();
   FKind = bkCustom;
 }
 
 void TVcButtonEdit::SetAltBtnGlyph(TBitmap* b) {
-  if (b) AssignGlyph(FPair->AltBtn()->Glyph(), b);
-  else FPair->AltBtn()->Glyph()->Clear();
+  if (b)
+    AssignGlyph(FPair->AltBtn()->Glyph(), b);
+  else
+    FPair->AltBtn()->Glyph()->Clear();
   FAltKind = bkCustom;
 }
 
@@ -334,8 +350,12 @@ void TVcButtonEdit::Loaded() {
   ResizeButtons();
 }
 
-void TVcButtonEdit::ReadButtonShortCutText(TReader& reader) { FShortCut = TextToShortCut(reader.ReadString()); }
-void TVcButtonEdit::ReadAltBtnShortCutText(TReader& reader) { FAltShortCut = TextToShortCut(reader.ReadString()); }
+void TVcButtonEdit::ReadButtonShortCutText(TReader& reader) {
+  FShortCut = TextToShortCut(reader.ReadString());
+}
+void TVcButtonEdit::ReadAltBtnShortCutText(TReader& reader) {
+  FAltShortCut = TextToShortCut(reader.ReadString());
+}
 
 void TVcButtonEdit::DefineProperties(TFiler& filer) {
   TVcEdit::DefineProperties(filer);
@@ -357,8 +377,8 @@ void TVcButtonEdit::KeyDown(win::WORD& key, TShiftState shift) {
   }
   FShortCutFired = false;
   if (key == 0) return;
-  TShortCut sc = TShortCut((key & 0xFF) | ((shift & ssShift) ? scShift : 0) | ((shift & ssCtrl) ? scCtrl : 0) |
-                           ((shift & ssAlt) ? scAlt : 0));
+  TShortCut sc = TShortCut((key & 0xFF) | ((shift & ssShift) ? scShift : 0) |
+                           ((shift & ssCtrl) ? scCtrl : 0) | ((shift & ssAlt) ? scAlt : 0));
   TSpeedButton* main = FPair->Button();
   TSpeedButton* alt = FPair->AltBtn();
   if (main->Visible() && main->Enabled() && FShortCut != 0 && sc == FShortCut) {
@@ -422,9 +442,8 @@ void TVcButtonEdit::DefineProps(TPropList& p) {
   p.Int("AltBtnWidth", &B::AltBtnWidth, &B::SetAltBtnWidth, 17);
   p.Int("ButtonWidth", &B::ButtonWidth, &B::SetButtonWidth, 17);
   p.Bool("FlatButtons", &B::FlatButtons, &B::SetFlatButtons, false);
-  p.Color("FlatButtonColor", &B::FlatButtonColor, &B::SetFlatButtonColor, clWindow).stored = [](TPersistent* o) {
-    return !static_cast<B*>(o)->FlatButtonParentColor();
-  };
+  p.Color("FlatButtonColor", &B::FlatButtonColor, &B::SetFlatButtonColor, clWindow).stored =
+      [](TPersistent* o) { return !static_cast<B*>(o)->FlatButtonParentColor(); };
   p.Bool("FlatButtonParentColor", &B::FlatButtonParentColor, &B::SetFlatButtonParentColor, true);
   p.Event("OnAltBtnClick", &B::OnAltBtnClick);
   p.Event("OnButtonClick", &B::OnButtonClick);

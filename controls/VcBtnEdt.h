@@ -2,15 +2,24 @@
 // The button edit: a framed edit with up to two small push buttons inside its right edge
 // (the main button and the alt button), each with a stock or custom glyph and a keyboard
 // shortcut. With AllowKeyEdit False only code changes the text.
-#include "platform/forms/ShortCuts.h"
 #include <cstdint>
 
 #include "controls/VcEdit.h"
 #include "platform/forms/Buttons.h"
+#include "platform/forms/ShortCuts.h"
 
-enum TButtonKind { bkCustom, bkLookup, bkDropDown, bkCalendar, bkAccept, bkReject, bkFolder, bkFind, bkSearch };
+enum TButtonKind {
+  bkCustom,
+  bkLookup,
+  bkDropDown,
+  bkCalendar,
+  bkAccept,
+  bkReject,
+  bkFolder,
+  bkFind,
+  bkSearch
+};
 const std::vector<std::string>& ButtonKindNames();
-
 
 // The stock glyph strip of a kind (20 x 10: normal and disabled), loaded on first use and
 // shared; callers copy it. Null for bkCustom.
@@ -36,7 +45,8 @@ class TVcButtonPair : public TWinControl {
  protected:
   virtual TSpeedButton* CreateSpeedButton();
   virtual void SpeedButtonClick(TObject* sender);
-  virtual void SpeedButtonMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+  virtual void SpeedButtonMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x,
+                                    int y);
   virtual void AltBtnClick() { OnAltBtnClick(this); }
   virtual void ButtonClick() { OnButtonClick(this); }
   void Resize() override;
@@ -80,8 +90,12 @@ class TVcButtonEdit : public TVcEdit {
   virtual void SetHint(int index, const std::string& v) { SpeedButton(index)->SetHint(v); }
   virtual TButtonKind GetKind(int index) const { return index == biAlt ? FAltKind : FKind; }
   virtual void SetKind(int index, TButtonKind v);
-  virtual TShortCut GetShortCut(int index) const { return index == biAlt ? FAltShortCut : FShortCut; }
-  virtual void SetShortCut(int index, TShortCut v) { (index == biAlt ? FAltShortCut : FShortCut) = v; }
+  virtual TShortCut GetShortCut(int index) const {
+    return index == biAlt ? FAltShortCut : FShortCut;
+  }
+  virtual void SetShortCut(int index, TShortCut v) {
+    (index == biAlt ? FAltShortCut : FShortCut) = v;
+  }
   virtual bool GetVisible(int index) const { return SpeedButton(index)->Visible(); }
   virtual void SetVisible(int index, bool v);
   virtual int GetWidth(int index) const { return SpeedButton(index)->Width(); }

@@ -6,7 +6,9 @@ using namespace win;
 
 namespace {
 
-std::string IndexText(int index) { return "Indice de liste hors limites (" + std::to_string(index) + ")"; }
+std::string IndexText(int index) {
+  return "Indice de liste hors limites (" + std::to_string(index) + ")";
+}
 
 // Six 11 x 11 frames: enabled unchecked, checked, grayed; then the same disabled.
 const char* const kCheckStrip =
@@ -282,24 +284,24 @@ void TVcCheckList::DefineProps(TPropList& p) {
   p.Bool("UseCustomGlyphs", &T::UseCustomGlyphs, &T::SetUseCustomGlyphs, false);
   p.Color("TransparentColor", &T::TransparentColor, &T::SetTransparentColor, clOlive);
   p.Bool("ToggleOnItemClick", &T::ToggleOnItemClick, &T::SetToggleOnItemClick, false);
-  p.Enum("Style", &T::Style, &T::SetStyle, {"lbStandard", "lbOwnerDrawFixed", "lbOwnerDrawVariable"},
-         lbOwnerDrawFixed);
+  p.Enum("Style", &T::Style, &T::SetStyle,
+         {"lbStandard", "lbOwnerDrawFixed", "lbOwnerDrawVariable"}, lbOwnerDrawFixed);
   p.Event("OnChange", &T::OnChange);
   p.Event("OnChanging", &T::OnChanging);
 }
 
 TVcCheckList::TVcCheckList(TComponent* owner)
-    : TVcTabbedListBox(owner), FItems(std::make_unique<TCheckListStrings>(this)),
-      FDefaultGlyphs(std::make_unique<TBitmap>()), FCustomGlyphs(std::make_unique<TBitmap>()) {
+    : TVcTabbedListBox(owner),
+      FItems(std::make_unique<TCheckListStrings>(this)),
+      FDefaultGlyphs(std::make_unique<TBitmap>()),
+      FCustomGlyphs(std::make_unique<TBitmap>()) {
   SetStyle(lbOwnerDrawFixed);
   FDefaultGlyphs->Assign(*CheckGlyphs());
   FCustomGlyphs->OnChange = [this](TGraphicsObject*) { CustomGlyphsChanged(); };
   UpdateItemHeight();
 }
 
-TVcCheckList::~TVcCheckList() {
-  FCustomGlyphs->OnChange = nullptr;
-}
+TVcCheckList::~TVcCheckList() { FCustomGlyphs->OnChange = nullptr; }
 
 TStrings* TVcCheckList::GetItems() const { return FItems.get(); }
 
@@ -307,9 +309,13 @@ void TVcCheckList::UpdateItemHeight() {
   SetItemHeight(std::max(FGlyphHeight + 2, GetFontHeight(Font())));
 }
 
-bool TVcCheckList::GetItemChecked(int index) const { return FItems->Packet(index)->State == cbChecked; }
+bool TVcCheckList::GetItemChecked(int index) const {
+  return FItems->Packet(index)->State == cbChecked;
+}
 
-void TVcCheckList::SetItemChecked(int index, bool value) { SetItemState(index, value ? cbChecked : cbUnchecked); }
+void TVcCheckList::SetItemChecked(int index, bool value) {
+  SetItemState(index, value ? cbChecked : cbUnchecked);
+}
 
 bool TVcCheckList::GetItemEnabled(int index) const { return FItems->Packet(index)->Enabled; }
 
@@ -350,9 +356,15 @@ void TVcCheckList::ToggleItemState() {
   if (index == -1 || !GetItemEnabled(index)) return;
   TCheckBoxState next;
   switch (GetItemState(index)) {
-    case cbUnchecked: next = FAllowGrayed ? cbGrayed : cbChecked; break;
-    case cbChecked: next = cbUnchecked; break;
-    default: next = cbChecked; break;
+    case cbUnchecked:
+      next = FAllowGrayed ? cbGrayed : cbChecked;
+      break;
+    case cbChecked:
+      next = cbUnchecked;
+      break;
+    default:
+      next = cbChecked;
+      break;
   }
   if (DoChanging(index, next)) {
     SetItemState(index, next);
@@ -364,8 +376,10 @@ void TVcCheckList::ToggleItemState() {
 }
 
 void TVcCheckList::SetCustomGlyphs(const TBitmap* v) {
-  if (v) FCustomGlyphs->Assign(*v);
-  else FCustomGlyphs->SetSize(0, 0);
+  if (v)
+    FCustomGlyphs->Assign(*v);
+  else
+    FCustomGlyphs->SetSize(0, 0);
   CustomGlyphsChanged();
 }
 
@@ -408,8 +422,10 @@ void TVcCheckList::DrawItem(int index, RECT rect, TOwnerDrawState state) {
   shown.Canvas().BrushCopy(whole, &glyph, whole, FTransparentColor);
   if (!enabled) c->Font().SetColor(ColorToRGB(Color()) == 0x808080 ? clSilver : clGrayText);
   c->Draw(rect.left - FGlyphWidth - 4, rect.top + (ItemHeight() - FGlyphHeight) / 2, &shown);
-  if (OnDrawItem) OnDrawItem(this, index, rect, state);
-  else DrawTabbedText(index, rect);
+  if (OnDrawItem)
+    OnDrawItem(this, index, rect, state);
+  else
+    DrawTabbedText(index, rect);
 }
 
 void TVcCheckList::MouseDown(TMouseButton b, TShiftState s, int x, int y) {
@@ -429,8 +445,8 @@ void TVcCheckList::MouseDown(TMouseButton b, TShiftState s, int x, int y) {
 }
 
 void TVcCheckList::MouseUp(TMouseButton b, TShiftState s, int x, int y) {
-  if (b == mbLeft && FToggleArmed && ItemIndex() == FPressedIndex && x >= 0 && y >= 0 && x < ClientWidth() &&
-      y < ClientHeight())
+  if (b == mbLeft && FToggleArmed && ItemIndex() == FPressedIndex && x >= 0 && y >= 0 &&
+      x < ClientWidth() && y < ClientHeight())
     ToggleItemState();
   TVcTabbedListBox::MouseUp(b, s, x, y);
 }
@@ -476,8 +492,9 @@ void TVcCheckList::WndProc(TMessage& m) {
     case WM_LBUTTONDOWN: {
       // The list selects the pressed line first; then the glyph test and OnMouseDown.
       TVcTabbedListBox::WndProc(m);
-      if (Enabled()) MouseDown(mbLeft, KeyboardShiftState(), short(LOWORD(DWORD(m.LParam))),
-                               short(HIWORD(DWORD(m.LParam))));
+      if (Enabled())
+        MouseDown(mbLeft, KeyboardShiftState(), short(LOWORD(DWORD(m.LParam))),
+                  short(HIWORD(DWORD(m.LParam))));
       return;
     }
     case WM_KEYUP:
@@ -498,7 +515,8 @@ void TVcCheckList::WndProc(TMessage& m) {
       m.Result = 1;
       return;
     }
-    default: break;
+    default:
+      break;
   }
   TVcTabbedListBox::WndProc(m);
 }

@@ -10,10 +10,9 @@
 // --- Shared types ----------------------------------------------------------------------------
 
 const std::vector<std::string>& FrameStyleNames() {
-  static const std::vector<std::string> names = {"fsNone",       "fsFlat",   "fsGroove",
-                                                 "fsBump",       "fsLowered", "fsButtonDown",
-                                                 "fsRaised",     "fsButtonUp", "fsStatus",
-                                                 "fsPopup"};
+  static const std::vector<std::string> names = {
+      "fsNone",       "fsFlat",   "fsGroove",   "fsBump",   "fsLowered",
+      "fsButtonDown", "fsRaised", "fsButtonUp", "fsStatus", "fsPopup"};
   return names;
 }
 
@@ -61,9 +60,11 @@ std::uint8_t ToByte(int v) { return std::uint8_t(std::clamp(v, 0, 255)); }
 
 }  // namespace
 
-void ColorToHSL(TColor color, std::uint8_t& hue, std::uint8_t& saturation, std::uint8_t& lightness) {
+void ColorToHSL(TColor color, std::uint8_t& hue, std::uint8_t& saturation,
+                std::uint8_t& lightness) {
   win::COLORREF rgb = ColorToRGB(color);
-  double r = (rgb & 0xFF) / 255.0, g = ((rgb >> 8) & 0xFF) / 255.0, b = ((rgb >> 16) & 0xFF) / 255.0;
+  double r = (rgb & 0xFF) / 255.0, g = ((rgb >> 8) & 0xFF) / 255.0,
+         b = ((rgb >> 16) & 0xFF) / 255.0;
   double mx = std::max({r, g, b}), mn = std::min({r, g, b});
   double l = (mx + mn) / 2, h = 0, s = 0;
   if (mx != mn) {
@@ -93,15 +94,29 @@ TColor HSLToColor(std::uint8_t hue, std::uint8_t saturation, std::uint8_t lightn
   double rise = m1 + (m2 - m1) * f, fall = m2 - (m2 - m1) * f;
   double r, g, b;
   switch (t) {
-    case 1: r = fall, g = m2, b = m1; break;
-    case 2: r = m1, g = m2, b = rise; break;
-    case 3: r = m1, g = fall, b = m2; break;
-    case 4: r = rise, g = m1, b = m2; break;
-    case 5: r = m2, g = m1, b = fall; break;
-    default: r = m2, g = rise, b = m1; break;  // sector 0, and a hue of 239 or more
+    case 1:
+      r = fall, g = m2, b = m1;
+      break;
+    case 2:
+      r = m1, g = m2, b = rise;
+      break;
+    case 3:
+      r = m1, g = fall, b = m2;
+      break;
+    case 4:
+      r = rise, g = m1, b = m2;
+      break;
+    case 5:
+      r = m2, g = m1, b = fall;
+      break;
+    default:
+      r = m2, g = rise, b = m1;
+      break;  // sector 0, and a hue of 239 or more
   }
   // Lightness above 240 pushes components past 1; they clamp to full.
-  auto byte = [](double c) { return unsigned(std::clamp(RoundEven(std::min(c, 1.0) * 255), 0, 255)); };
+  auto byte = [](double c) {
+    return unsigned(std::clamp(RoundEven(std::min(c, 1.0) * 255), 0, 255));
+  };
   return TColor(byte(r) | (byte(g) << 8) | (byte(b) << 16));
 }
 
@@ -114,7 +129,8 @@ TColor ShadeColor(TColor color, int delta) {
 
 // --- Frames --------------------------------------------------------------------------------------
 
-TRect DrawSides(TCanvas* canvas, const TRect& rect, TColor upperLeft, TColor lowerRight, TSides sides) {
+TRect DrawSides(TCanvas* canvas, const TRect& rect, TColor upperLeft, TColor lowerRight,
+                TSides sides) {
   TRect r = rect;
   canvas->Pen().SetColor(upperLeft);
   if (sides.Contains(sdLeft)) {
@@ -183,12 +199,15 @@ struct TRing {
 TRect DrawStyled(TCanvas* canvas, const TRect& rect, TFrameStyle style, TSides sides, TRing pair,
                  TRing outer, TRing inner) {
   switch (style) {
-    case fsNone: return rect;
+    case fsNone:
+      return rect;
     case fsFlat:
     case fsStatus:
-    case fsPopup: return DrawSides(canvas, rect, pair.ul, pair.lr, sides);
+    case fsPopup:
+      return DrawSides(canvas, rect, pair.ul, pair.lr, sides);
     case fsGroove:
-    case fsBump: return DrawEtched(canvas, rect, pair.ul, pair.lr, sides);
+    case fsBump:
+      return DrawEtched(canvas, rect, pair.ul, pair.lr, sides);
     case fsLowered:
     case fsRaised:
     case fsButtonDown:
@@ -205,16 +224,35 @@ TRect DrawStyled(TCanvas* canvas, const TRect& rect, TFrameStyle style, TSides s
 TRect DrawBorder(TCanvas* canvas, const TRect& rect, TFrameStyle style, TSides sides) {
   TRing pair{}, outer{}, inner{};
   switch (style) {
-    case fsFlat: pair = {clWindowFrame, clWindowFrame}; break;
-    case fsGroove: pair = {clBtnShadow, clBtnHighlight}; break;
-    case fsBump: pair = {clBtnHighlight, clBtnShadow}; break;
-    case fsStatus: pair = {clBtnShadow, clBtnHighlight}; break;
-    case fsPopup: pair = {clBtnHighlight, clBtnShadow}; break;
-    case fsLowered: outer = {clBtnShadow, clBtnHighlight}, inner = {clBtnText, cl3DLight}; break;
-    case fsRaised: outer = {cl3DLight, clBtnText}, inner = {clBtnHighlight, clBtnShadow}; break;
-    case fsButtonDown: outer = {clBtnText, clBtnText}, inner = {clBtnShadow, clBtnShadow}; break;
-    case fsButtonUp: outer = {clBtnHighlight, cl3DDkShadow}, inner = {cl3DLight, clBtnShadow}; break;
-    case fsNone: break;
+    case fsFlat:
+      pair = {clWindowFrame, clWindowFrame};
+      break;
+    case fsGroove:
+      pair = {clBtnShadow, clBtnHighlight};
+      break;
+    case fsBump:
+      pair = {clBtnHighlight, clBtnShadow};
+      break;
+    case fsStatus:
+      pair = {clBtnShadow, clBtnHighlight};
+      break;
+    case fsPopup:
+      pair = {clBtnHighlight, clBtnShadow};
+      break;
+    case fsLowered:
+      outer = {clBtnShadow, clBtnHighlight}, inner = {clBtnText, cl3DLight};
+      break;
+    case fsRaised:
+      outer = {cl3DLight, clBtnText}, inner = {clBtnHighlight, clBtnShadow};
+      break;
+    case fsButtonDown:
+      outer = {clBtnText, clBtnText}, inner = {clBtnShadow, clBtnShadow};
+      break;
+    case fsButtonUp:
+      outer = {clBtnHighlight, cl3DDkShadow}, inner = {cl3DLight, clBtnShadow};
+      break;
+    case fsNone:
+      break;
   }
   return DrawStyled(canvas, rect, style, sides, pair, outer, inner);
 }
@@ -225,16 +263,35 @@ TRect DrawColorBorder(TCanvas* canvas, const TRect& rect, TColor baseColor, TFra
   auto sh = [baseColor](int delta) { return ShadeColor(baseColor, delta); };
   TRing pair{}, outer{}, inner{};
   switch (style) {
-    case fsFlat: pair = {sh(-50), sh(-50)}; break;
-    case fsStatus: pair = {sh(-50), sh(100)}; break;
-    case fsPopup: pair = {sh(100), sh(-50)}; break;
-    case fsGroove: pair = {sh(-50), sh(100)}; break;
-    case fsBump: pair = {sh(100), sh(-50)}; break;
-    case fsLowered: outer = {sh(-50), sh(100)}, inner = {sh(-100), sh(50)}; break;
-    case fsRaised: outer = {sh(50), sh(-100)}, inner = {sh(100), sh(-50)}; break;
-    case fsButtonDown: outer = {sh(-100), sh(-100)}, inner = {sh(-50), sh(-50)}; break;
-    case fsButtonUp: outer = {sh(100), sh(-100)}, inner = {sh(40), sh(-50)}; break;
-    case fsNone: break;
+    case fsFlat:
+      pair = {sh(-50), sh(-50)};
+      break;
+    case fsStatus:
+      pair = {sh(-50), sh(100)};
+      break;
+    case fsPopup:
+      pair = {sh(100), sh(-50)};
+      break;
+    case fsGroove:
+      pair = {sh(-50), sh(100)};
+      break;
+    case fsBump:
+      pair = {sh(100), sh(-50)};
+      break;
+    case fsLowered:
+      outer = {sh(-50), sh(100)}, inner = {sh(-100), sh(50)};
+      break;
+    case fsRaised:
+      outer = {sh(50), sh(-100)}, inner = {sh(100), sh(-50)};
+      break;
+    case fsButtonDown:
+      outer = {sh(-100), sh(-100)}, inner = {sh(-50), sh(-50)};
+      break;
+    case fsButtonUp:
+      outer = {sh(100), sh(-100)}, inner = {sh(40), sh(-50)};
+      break;
+    case fsNone:
+      break;
   }
   return DrawStyled(canvas, rect, style, sides, pair, outer, inner);
 }
@@ -301,14 +358,17 @@ int FontHeight(const win::LOGFONT& lf) {
 int AvgCharWidth(const win::LOGFONT& lf) {
   return WithFont(lf, [](win::HDC dc) {
     win::SIZE sz{};
-    win::GetTextExtentPoint32(dc, std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), &sz);
+    win::GetTextExtentPoint32(
+        dc, std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), &sz);
     return RoundEven(sz.cx / 52.0);
   });
 }
 
 }  // namespace
 
-win::HFONT CreateRotatedFont(const TFont* font, int angle) { return Rotated(LogFontOf(font), angle); }
+win::HFONT CreateRotatedFont(const TFont* font, int angle) {
+  return Rotated(LogFontOf(font), angle);
+}
 win::HFONT CreateRotatedFont(const TCanvasFont* font, int angle) {
   return Rotated(font->LogFont(), angle);
 }
@@ -347,11 +407,14 @@ bool NewStyleControls() { return WindowsVersion().dwMajorVersion >= 4; }
 
 // --- Enter as Tab --------------------------------------------------------------------------------
 
-void PostTabKey(TWinControl* control) { win::PostMessage(control->Handle(), win::WM_KEYDOWN, win::VK_TAB, 0); }
+void PostTabKey(TWinControl* control) {
+  win::PostMessage(control->Handle(), win::WM_KEYDOWN, win::VK_TAB, 0);
+}
 
 bool FormTakesTab(TWinControl* control) {
   TWinControl* form = control->ParentForm();
-  return form && form != control && form->Perform(win::CM_DIALOGKEY, win::VK_TAB, KeyboardShiftState()) != 0;
+  return form && form != control &&
+         form->Perform(win::CM_DIALOGKEY, win::VK_TAB, KeyboardShiftState()) != 0;
 }
 
 // --- Frame controller ----------------------------------------------------------------------------
@@ -428,17 +491,38 @@ void TVcFrameController::UpdateControl(TControl* control, int change) {
   const auto enumKinds = {pkBool, pkEnum};
   auto one = [&](int kind) {
     switch (kind) {
-      case fcColor: Push(control, "Color", colorKinds, IntValue(FColor)); break;
-      case fcParentColor: Push(control, "ParentColor", enumKinds, BoolValue(FParentColor)); break;
-      case fcFlatButtons: Push(control, "FlatButtons", enumKinds, BoolValue(FFlatButtons)); break;
-      case fcFrameColor: Push(control, "FrameColor", colorKinds, IntValue(FFrameColor)); break;
-      case fcFrameFlat: Push(control, "FrameFlat", enumKinds, BoolValue(FFrameFlat)); break;
-      case fcFrameFlatStyle: Push(control, "FrameFlatStyle", {pkEnum}, StyleValue(FFrameFlatStyle)); break;
-      case fcFrameFocusStyle: Push(control, "FrameFocusStyle", {pkEnum}, StyleValue(FFrameFocusStyle)); break;
-      case fcFrameSides: Push(control, "FrameSides", {pkSet}, SidesToValue(FFrameSides)); break;
-      case fcFrameStyle: Push(control, "FrameStyle", {pkEnum}, StyleValue(FFrameStyle)); break;
-      case fcFrameVisible: Push(control, "FrameVisible", enumKinds, BoolValue(FFrameVisible)); break;
-      default: break;
+      case fcColor:
+        Push(control, "Color", colorKinds, IntValue(FColor));
+        break;
+      case fcParentColor:
+        Push(control, "ParentColor", enumKinds, BoolValue(FParentColor));
+        break;
+      case fcFlatButtons:
+        Push(control, "FlatButtons", enumKinds, BoolValue(FFlatButtons));
+        break;
+      case fcFrameColor:
+        Push(control, "FrameColor", colorKinds, IntValue(FFrameColor));
+        break;
+      case fcFrameFlat:
+        Push(control, "FrameFlat", enumKinds, BoolValue(FFrameFlat));
+        break;
+      case fcFrameFlatStyle:
+        Push(control, "FrameFlatStyle", {pkEnum}, StyleValue(FFrameFlatStyle));
+        break;
+      case fcFrameFocusStyle:
+        Push(control, "FrameFocusStyle", {pkEnum}, StyleValue(FFrameFocusStyle));
+        break;
+      case fcFrameSides:
+        Push(control, "FrameSides", {pkSet}, SidesToValue(FFrameSides));
+        break;
+      case fcFrameStyle:
+        Push(control, "FrameStyle", {pkEnum}, StyleValue(FFrameStyle));
+        break;
+      case fcFrameVisible:
+        Push(control, "FrameVisible", enumKinds, BoolValue(FFrameVisible));
+        break;
+      default:
+        break;
     }
   };
   if (change != fcAll) {

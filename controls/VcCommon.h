@@ -18,7 +18,16 @@
 
 // Stored in form descriptions by these names, in this order (ordinals 0..9).
 enum TFrameStyle {
-  fsNone, fsFlat, fsGroove, fsBump, fsLowered, fsButtonDown, fsRaised, fsButtonUp, fsStatus, fsPopup
+  fsNone,
+  fsFlat,
+  fsGroove,
+  fsBump,
+  fsLowered,
+  fsButtonDown,
+  fsRaised,
+  fsButtonUp,
+  fsStatus,
+  fsPopup
 };
 const std::vector<std::string>& FrameStyleNames();
 
@@ -111,13 +120,17 @@ void FrameProps(TPropList& p) {
   auto frame = [](TPropInfo& info) {
     auto def = info.def;
     auto get = info.get;
-    info.stored = [def, get](TPersistent* o) { return FrameSettingsStored<T>(o) && !(def && *def == get(o)); };
+    info.stored = [def, get](TPersistent* o) {
+      return FrameSettingsStored<T>(o) && !(def && *def == get(o));
+    };
   };
   frame(p.Color("FrameColor", &T::FrameColor, &T::SetFrameColor, clBtnShadow));
   p.Component("FrameController", &T::FrameController, &T::SetFrameController);
   frame(p.Bool("FrameFlat", &T::FrameFlat, &T::SetFrameFlat, false));
-  frame(FrameStyleProp<T>(p, "FrameFlatStyle", &T::FrameFlatStyle, &T::SetFrameFlatStyle, fsStatus));
-  frame(FrameStyleProp<T>(p, "FrameFocusStyle", &T::FrameFocusStyle, &T::SetFrameFocusStyle, fsLowered));
+  frame(
+      FrameStyleProp<T>(p, "FrameFlatStyle", &T::FrameFlatStyle, &T::SetFrameFlatStyle, fsStatus));
+  frame(FrameStyleProp<T>(p, "FrameFocusStyle", &T::FrameFocusStyle, &T::SetFrameFocusStyle,
+                          fsLowered));
   frame(SidesProp<T>(p, "FrameSides", &T::FrameSides, &T::SetFrameSides, AllSides));
   frame(FrameStyleProp<T>(p, "FrameStyle", &T::FrameStyle, &T::SetFrameStyle, fsFlat));
   frame(p.Bool("FrameVisible", &T::FrameVisible, &T::SetFrameVisible, false));
@@ -142,7 +155,8 @@ TColor ShadeColor(TColor color, int delta);
 // Rectangles are (left, top, right, bottom), right and bottom exclusive. Each painter returns
 // the area left inside what it drew.
 
-TRect DrawSides(TCanvas* canvas, const TRect& rect, TColor upperLeft, TColor lowerRight, TSides sides);
+TRect DrawSides(TCanvas* canvas, const TRect& rect, TColor upperLeft, TColor lowerRight,
+                TSides sides);
 TRect DrawBevel(TCanvas* canvas, const TRect& rect, TColor upperLeft, TColor lowerRight, int width,
                 TSides sides);
 // Frame in system colours.
@@ -188,8 +202,17 @@ bool FormTakesTab(TWinControl* control);
 
 // Change kinds of a push: 0 all settings, else the one setting named.
 enum TVcFrameChange {
-  fcAll, fcColor, fcParentColor, fcFlatButtons, fcFrameColor, fcFrameFlat, fcFrameFlatStyle,
-  fcFrameFocusStyle, fcFrameSides, fcFrameStyle, fcFrameVisible
+  fcAll,
+  fcColor,
+  fcParentColor,
+  fcFlatButtons,
+  fcFrameColor,
+  fcFrameFlat,
+  fcFrameFlatStyle,
+  fcFrameFocusStyle,
+  fcFrameSides,
+  fcFrameStyle,
+  fcFrameVisible
 };
 
 // Holds one set of frame settings and writes them, by published-property name, into every

@@ -82,7 +82,9 @@ void TVcCustomEdit::SetFrameFlat(bool v) {
 
 void TVcCustomEdit::SetFrameFlatStyle(TFrameStyle v) { SetFrameSetting(this, FFrameFlatStyle, v); }
 
-void TVcCustomEdit::SetFrameFocusStyle(TFrameStyle v) { SetFrameSetting(this, FFrameFocusStyle, v); }
+void TVcCustomEdit::SetFrameFocusStyle(TFrameStyle v) {
+  SetFrameSetting(this, FFrameFocusStyle, v);
+}
 
 void TVcCustomEdit::SetFrameSides(TSides v) { SetFrameSetting(this, FFrameSides, v); }
 
@@ -143,7 +145,8 @@ void TVcCustomEdit::WndProc(TMessage& m) {
       // wParam: a DC over the whole window, border included.
       FFrameCanvas->SetHandle(win::HDC(m.WParam));
       try {
-        DrawFrame(FFrameCanvas.get(), Width(), Height(), FFrameStyle, Color(), FFrameColor, FFrameSides);
+        DrawFrame(FFrameCanvas.get(), Width(), Height(), FFrameStyle, Color(), FFrameColor,
+                  FFrameSides);
       } catch (...) {
         FFrameCanvas->SetHandle(nullptr);
         throw;
@@ -178,7 +181,8 @@ void TVcCustomEdit::WndProc(TMessage& m) {
 void TVcCustomEdit::DefineProps(TPropList& p) {
   using E = TVcCustomEdit;
   AboutProp(p);
-  p.Enum("Alignment", &E::Alignment, &E::SetAlignment, {"taLeftJustify", "taRightJustify"}, taLeftJustify);
+  p.Enum("Alignment", &E::Alignment, &E::SetAlignment, {"taLeftJustify", "taRightJustify"},
+         taLeftJustify);
   p.Color("Color", &E::Color, &E::SetColor, clWindow).stored = [](TPersistent* o) {
     auto* e = static_cast<E*>(o);
     return FrameSettingsStored<E>(o) && !e->ParentColor() && e->Color() != clWindow;

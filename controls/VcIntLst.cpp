@@ -5,7 +5,9 @@
 #include <string>
 
 namespace {
-std::string IndexText(int index) { return "Indice de liste hors limites (" + std::to_string(index) + ")"; }
+std::string IndexText(int index) {
+  return "Indice de liste hors limites (" + std::to_string(index) + ")";
+}
 }  // namespace
 
 void TIntegerList::DefineProps(TPropList&) {}
@@ -28,7 +30,8 @@ void TIntegerList::SetMin(int value) {
   if (value == FMin) return;
   for (auto v : FValues)
     if (v < value)
-      throw EOutOfRange("Unable to set new minimum value.\rList contains values below " + std::to_string(value));
+      throw EOutOfRange("Unable to set new minimum value.\rList contains values below " +
+                        std::to_string(value));
   FMin = value;
   if (FMax < value) FMax = value;
 }
@@ -37,7 +40,8 @@ void TIntegerList::SetMax(int value) {
   if (value == FMax) return;
   for (auto v : FValues)
     if (v > value)
-      throw EOutOfRange("Unable to set new maximum value.\rList contains values above " + std::to_string(value));
+      throw EOutOfRange("Unable to set new maximum value.\rList contains values above " +
+                        std::to_string(value));
   FMax = value;
   if (value < FMin) FMin = value;
 }
@@ -168,11 +172,11 @@ void TIntegerList::Assign(TPersistent* source) {
 void TIntegerList::DefineProperties(TFiler& filer) {
   // The range goes first, so that it applies to the values read after it.
   filer.DefineProperty(
-      "Min", [this](TReader& r) { FMin = r.ReadInteger(); }, [this](TWriter& w) { w.WriteInteger(FMin); },
-      FMin != 0);
+      "Min", [this](TReader& r) { FMin = r.ReadInteger(); },
+      [this](TWriter& w) { w.WriteInteger(FMin); }, FMin != 0);
   filer.DefineProperty(
-      "Max", [this](TReader& r) { FMax = r.ReadInteger(); }, [this](TWriter& w) { w.WriteInteger(FMax); },
-      FMax != 0);
+      "Max", [this](TReader& r) { FMax = r.ReadInteger(); },
+      [this](TWriter& w) { w.WriteInteger(FMax); }, FMax != 0);
   bool hasData = Count() > 0;
   if (TPersistent* a = filer.Ancestor()) {
     auto* al = dynamic_cast<TIntegerList*>(a);

@@ -14,11 +14,15 @@ constexpr double kPi = 3.14159265358979323846;
 // Pixels one border style takes on each of its sides.
 int BorderAmount(TFrameStyle style, int bevelWidth) {
   switch (style) {
-    case fsNone: return 0;
-    case fsFlat: return 1;
+    case fsNone:
+      return 0;
+    case fsFlat:
+      return 1;
     case fsStatus:
-    case fsPopup: return bevelWidth;
-    default: return 2;  // fsGroove .. fsButtonUp
+    case fsPopup:
+      return bevelWidth;
+    default:
+      return 2;  // fsGroove .. fsButtonUp
   }
 }
 
@@ -56,23 +60,29 @@ void TVcLabel::DefineProps(TPropList& p) {
   p.Int("BlinkIntervalOff", &TVcLabel::BlinkIntervalOff, &TVcLabel::SetBlinkIntervalOff, 500);
   p.Int("BlinkIntervalOn", &TVcLabel::BlinkIntervalOn, &TVcLabel::SetBlinkIntervalOn, 500);
   p.Color("BorderColor", &TVcLabel::BorderColor, &TVcLabel::SetBorderColor, clBtnFace);
-  p.Color("BorderHighlight", &TVcLabel::BorderHighlight, &TVcLabel::SetBorderHighlight, clBtnHighlight);
-  FrameStyleProp<TVcLabel>(p, "BorderInner", &TVcLabel::BorderInner, &TVcLabel::SetBorderInner, fsNone);
-  FrameStyleProp<TVcLabel>(p, "BorderOuter", &TVcLabel::BorderOuter, &TVcLabel::SetBorderOuter, fsNone);
+  p.Color("BorderHighlight", &TVcLabel::BorderHighlight, &TVcLabel::SetBorderHighlight,
+          clBtnHighlight);
+  FrameStyleProp<TVcLabel>(p, "BorderInner", &TVcLabel::BorderInner, &TVcLabel::SetBorderInner,
+                           fsNone);
+  FrameStyleProp<TVcLabel>(p, "BorderOuter", &TVcLabel::BorderOuter, &TVcLabel::SetBorderOuter,
+                           fsNone);
   p.Color("BorderShadow", &TVcLabel::BorderShadow, &TVcLabel::SetBorderShadow, clBtnShadow);
-  SidesProp<TVcLabel>(p, "BorderSides", &TVcLabel::BorderSides, &TVcLabel::SetBorderSides, AllSides);
+  SidesProp<TVcLabel>(p, "BorderSides", &TVcLabel::BorderSides, &TVcLabel::SetBorderSides,
+                      AllSides);
   p.Int("BorderWidth", &TVcLabel::BorderWidth, &TVcLabel::SetBorderWidth, 0);
-  p.Enum<TVcLabel, TCenterPoint>("CenterPoint", &TVcLabel::CenterPoint, &TVcLabel::SetCenterPoint,
-                                 {"cpUpperLeft", "cpUpperCenter", "cpUpperRight", "cpLeftCenter", "cpCenter",
-                                  "cpRightCenter", "cpLowerLeft", "cpLowerCenter", "cpLowerRight"},
-                                 cpCenter);
+  p.Enum<TVcLabel, TCenterPoint>(
+      "CenterPoint", &TVcLabel::CenterPoint, &TVcLabel::SetCenterPoint,
+      {"cpUpperLeft", "cpUpperCenter", "cpUpperRight", "cpLeftCenter", "cpCenter", "cpRightCenter",
+       "cpLowerLeft", "cpLowerCenter", "cpLowerRight"},
+      cpCenter);
   p.Color("FlatColor", &TVcLabel::FlatColor, &TVcLabel::SetFlatColor, clBlack);
   p.Color("FlyByColor", &TVcLabel::FlyByColor, &TVcLabel::SetFlyByColor, clHighlight);
   p.Bool("FlyByEnabled", &TVcLabel::FlyByEnabled, &TVcLabel::SetFlyByEnabled, false);
   // Always stored, so an empty set is written too.
   SidesProp<TVcLabel>(p, "FrameSides", &TVcLabel::FrameSides, &TVcLabel::SetFrameSides, TSides{})
       .stored = [](TPersistent*) { return true; };
-  p.Color("HighlightColor", &TVcLabel::HighlightColor, &TVcLabel::SetHighlightColor, clBtnHighlight);
+  p.Color("HighlightColor", &TVcLabel::HighlightColor, &TVcLabel::SetHighlightColor,
+          clBtnHighlight);
   p.Enum<TVcLabel, TTextLayout>("Layout", &TVcLabel::Layout, &TVcLabel::SetLayout,
                                 {"tlTop", "tlCenter", "tlBottom"}, tlTop);
   p.Bool("LightTextStyle", &TVcLabel::LightTextStyle, &TVcLabel::SetLightTextStyle, false);
@@ -146,11 +156,11 @@ void TVcLabel::SetWordWrap(bool v) {
   Invalidate();
 }
 
-#define VC_SETTER(Name, Type)              \
-  void TVcLabel::Set##Name(Type v) {       \
-    if (v == F##Name) return;              \
-    F##Name = v;                           \
-    Invalidate();                          \
+#define VC_SETTER(Name, Type)        \
+  void TVcLabel::Set##Name(Type v) { \
+    if (v == F##Name) return;        \
+    F##Name = v;                     \
+    Invalidate();                    \
   }
 VC_SETTER(Alignment, TAlignment)
 VC_SETTER(Transparent, bool)
@@ -191,8 +201,10 @@ void TVcLabel::SetRotation(TRotation v) {
   if (v == FRotation) return;
   if (!IsLoading() && v != roNone) UseTrueTypeFont();
   FRotation = v;
-  if (v == roNone) FAngle = 0;
-  else if (v == roFlat) FAngle = 0, FCenterPoint = cpCenter;
+  if (v == roNone)
+    FAngle = 0;
+  else if (v == roFlat)
+    FAngle = 0, FCenterPoint = cpCenter;
   Invalidate();
 }
 
@@ -280,7 +292,8 @@ TRect TVcLabel::DeflateForBorders(TRect r, bool withBand) const {
 void TVcLabel::InflateForBorders(TRect& r) const {
   r.right += FFrameSides.Contains(sdLeft) + FFrameSides.Contains(sdRight);
   r.bottom += FFrameSides.Contains(sdTop) + FFrameSides.Contains(sdBottom);
-  int n = BorderAmount(FBorderOuter, FBevelWidth) + BorderAmount(FBorderInner, FBevelWidth) + FBorderWidth;
+  int n = BorderAmount(FBorderOuter, FBevelWidth) + BorderAmount(FBorderInner, FBevelWidth) +
+          FBorderWidth;
   r.right += n * (FBorderSides.Contains(sdLeft) + FBorderSides.Contains(sdRight));
   r.bottom += n * (FBorderSides.Contains(sdTop) + FBorderSides.Contains(sdBottom));
   if (FRotation == roNone && FTextStyle == tsShadow) {
@@ -307,7 +320,8 @@ void TVcLabel::AdjustBounds() {
   std::string text = GetLabelText();
   // An empty caption measures as one blank, as a line still takes its height.
   DrawText(dc, text.empty() ? std::string(" ") : text, &r,
-           DT_CALCRECT | DT_EXPANDTABS | (WordWrap() ? DT_WORDBREAK : 0) | (FShowAccelChar ? 0 : DT_NOPREFIX));
+           DT_CALCRECT | DT_EXPANDTABS | (WordWrap() ? DT_WORDBREAK : 0) |
+               (FShowAccelChar ? 0 : DT_NOPREFIX));
   SelectObject(dc, old);
   DeleteDC(dc);
   InflateForBorders(r);
@@ -341,10 +355,14 @@ void TVcLabel::PlaceText(HDC dc, const std::string& text, TRect& r, unsigned fla
 
 TRect TVcLabel::DrawStyledBorder(TCanvas* c, const TRect& r, TFrameStyle style) const {
   switch (style) {
-    case fsFlat: return DrawBevel(c, r, FFlatColor, FFlatColor, 1, FBorderSides);
-    case fsPopup: return DrawBevel(c, r, FBorderHighlight, FBorderShadow, FBevelWidth, FBorderSides);
-    case fsStatus: return DrawBevel(c, r, FBorderShadow, FBorderHighlight, FBevelWidth, FBorderSides);
-    default: return DrawBorder(c, r, style, FBorderSides);
+    case fsFlat:
+      return DrawBevel(c, r, FFlatColor, FFlatColor, 1, FBorderSides);
+    case fsPopup:
+      return DrawBevel(c, r, FBorderHighlight, FBorderShadow, FBevelWidth, FBorderSides);
+    case fsStatus:
+      return DrawBevel(c, r, FBorderShadow, FBorderHighlight, FBevelWidth, FBorderSides);
+    default:
+      return DrawBorder(c, r, style, FBorderSides);
   }
 }
 
@@ -362,8 +380,10 @@ void TVcLabel::Paint() {
     c->FillRect(r);
   }
   c->Brush().SetStyle(bsClear);
-  if (FRotation == roCurve) DrawCurvedText(c);
-  else DrawRotatedText(c);
+  if (FRotation == roCurve)
+    DrawCurvedText(c);
+  else
+    DrawRotatedText(c);
 }
 
 void TVcLabel::DrawRotatedText(TCanvas* c) {
@@ -385,26 +405,31 @@ void TVcLabel::DrawRotatedText(TCanvas* c) {
     int dx = int(std::lround(std::cos(theta) * d)), dy = int(std::lround(std::sin(theta) * d));
     switch (FAngle) {
       case 0:
-        P.x = FAlignment == taCenter ? P.x : FAlignment == taRightJustify ? R.right - tw - e : R.left + e;
+        P.x = FAlignment == taCenter         ? P.x
+              : FAlignment == taRightJustify ? R.right - tw - e
+                                             : R.left + e;
         P.y -= th / 2;
         if (FAlignment == taCenter) align = TA_CENTER | TA_TOP;
         break;
       case 90:
         P.x -= dx;
-        P.y = FAlignment == taCenter ? R.bottom - (R.bottom - tw) / 2
-              : FAlignment == taRightJustify ? R.top + e + tw : R.bottom - e;
+        P.y = FAlignment == taCenter         ? R.bottom - (R.bottom - tw) / 2
+              : FAlignment == taRightJustify ? R.top + e + tw
+                                             : R.bottom - e;
         align = TA_BASELINE | TA_LEFT;
         break;
       case 180:
-        P.x = FAlignment == taCenter ? R.right - (R.right - tw) / 2
-              : FAlignment == taRightJustify ? R.left + tw : R.right - e;
+        P.x = FAlignment == taCenter         ? R.right - (R.right - tw) / 2
+              : FAlignment == taRightJustify ? R.left + tw
+                                             : R.right - e;
         P.y -= th / 4;
         align = TA_BASELINE | TA_LEFT;
         break;
       case 270:
         P.x -= dx;
-        P.y = FAlignment == taCenter ? (R.bottom - tw) / 2
-              : FAlignment == taRightJustify ? R.bottom - tw - e : R.top + e;
+        P.y = FAlignment == taCenter         ? (R.bottom - tw) / 2
+              : FAlignment == taRightJustify ? R.bottom - tw - e
+                                             : R.top + e;
         align = TA_BASELINE | TA_LEFT;
         break;
       default:
@@ -421,7 +446,8 @@ void TVcLabel::DrawRotatedText(TCanvas* c) {
     if (flat) {
       TRect clip = R;
       if (clipMoves) OffsetRect(&clip, ox, oy);
-      ExtTextOut(dc, P.x + ox, P.y + oy, ETO_CLIPPED, &clip, text.data(), int(text.size()), nullptr);
+      ExtTextOut(dc, P.x + ox, P.y + oy, ETO_CLIPPED, &clip, text.data(), int(text.size()),
+                 nullptr);
     } else {
       TRect t = R;
       OffsetRect(&t, ox, oy);
@@ -433,13 +459,16 @@ void TVcLabel::DrawRotatedText(TCanvas* c) {
     if (FTextStyle == tsRaised || FTextStyle == tsRecessed) {
       bool raised = FTextStyle == tsRaised;
       if (!(raised && FLightTextStyle)) copy(raised ? FShadowColor : FHighlightColor, 1, 1, true);
-      if (!(!raised && FLightTextStyle)) copy(raised ? FHighlightColor : FShadowColor, -1, -1, true);
+      if (!(!raised && FLightTextStyle))
+        copy(raised ? FHighlightColor : FShadowColor, -1, -1, true);
     } else if (FTextStyle == tsShadow) {
       int o = flat ? h : FShadowDepth;
       copy(FShadowColor, o, o, false);
     }
-    if (flat && FTextStyle == tsShadow) copy(FDisplayColor, -h, -h, false);
-    else copy(FDisplayColor, 0, 0, false);
+    if (flat && FTextStyle == tsShadow)
+      copy(FDisplayColor, -h, -h, false);
+    else
+      copy(FDisplayColor, 0, 0, false);
   } else {
     copy(clBtnHighlight, 1, 1, true);
     copy(clGrayText, 0, 0, false);
@@ -452,15 +481,33 @@ void TVcLabel::DrawCurvedText(TCanvas* c) {
   TPoint M{};
   int rx = 0, ry = 0;
   switch (FCenterPoint) {
-    case cpUpperLeft: M = {b, b}, rx = W - b2, ry = H - b2; break;
-    case cpUpperCenter: M = {W / 2, b}, rx = W / 2 - b2, ry = H - b2; break;
-    case cpUpperRight: M = {W, b}, rx = W - b2, ry = H - b2; break;
-    case cpLeftCenter: M = {b, H / 2}, rx = W - b2, ry = H / 2 - b2; break;
-    case cpCenter: M = {W / 2, H / 2}, rx = W / 2 - b2, ry = H / 2 - b2; break;
-    case cpRightCenter: M = {W - b, H / 2}, rx = W - b2, ry = H / 2 - b2; break;
-    case cpLowerLeft: M = {b, H - b}, rx = W - b2, ry = H - b2; break;
-    case cpLowerCenter: M = {W / 2, H - b}, rx = W / 2 - b2, ry = H - b2; break;
-    case cpLowerRight: M = {W - b, H - b}, rx = W - b2, ry = H - b2; break;
+    case cpUpperLeft:
+      M = {b, b}, rx = W - b2, ry = H - b2;
+      break;
+    case cpUpperCenter:
+      M = {W / 2, b}, rx = W / 2 - b2, ry = H - b2;
+      break;
+    case cpUpperRight:
+      M = {W, b}, rx = W - b2, ry = H - b2;
+      break;
+    case cpLeftCenter:
+      M = {b, H / 2}, rx = W - b2, ry = H / 2 - b2;
+      break;
+    case cpCenter:
+      M = {W / 2, H / 2}, rx = W / 2 - b2, ry = H / 2 - b2;
+      break;
+    case cpRightCenter:
+      M = {W - b, H / 2}, rx = W - b2, ry = H / 2 - b2;
+      break;
+    case cpLowerLeft:
+      M = {b, H - b}, rx = W - b2, ry = H - b2;
+      break;
+    case cpLowerCenter:
+      M = {W / 2, H - b}, rx = W / 2 - b2, ry = H - b2;
+      break;
+    case cpLowerRight:
+      M = {W - b, H - b}, rx = W - b2, ry = H - b2;
+      break;
   }
   double a = FAngle * kPi / 180;
   HDC dc = c->Handle();

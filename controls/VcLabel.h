@@ -14,8 +14,15 @@ enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 enum TRotation { roNone, roFlat, roCurve };
 enum TCenterPoint {
-  cpUpperLeft, cpUpperCenter, cpUpperRight, cpLeftCenter, cpCenter, cpRightCenter, cpLowerLeft,
-  cpLowerCenter, cpLowerRight
+  cpUpperLeft,
+  cpUpperCenter,
+  cpUpperRight,
+  cpLeftCenter,
+  cpCenter,
+  cpRightCenter,
+  cpLowerLeft,
+  cpLowerCenter,
+  cpLowerRight
 };
 
 class TVcLabel : public TLabel {

@@ -44,7 +44,8 @@ void TVcTabStopList::Insert(int index, int value) {
 void TVcCustomListBox::DefineProps(TPropList&) {}
 
 TVcCustomListBox::TVcCustomListBox(TComponent* owner)
-    : TCustomListBox(owner), FSearchTimer(std::make_unique<TTimer>(nullptr)),
+    : TCustomListBox(owner),
+      FSearchTimer(std::make_unique<TTimer>(nullptr)),
       FFrameCanvas(std::make_unique<TCanvas>()) {
   FSearchTimer->SetEnabled(false);
   FSearchTimer->SetInterval(1500);
@@ -120,9 +121,13 @@ void TVcCustomListBox::SetFrameFlat(bool v) {
   Invalidate();
 }
 
-void TVcCustomListBox::SetFrameFlatStyle(TFrameStyle v) { SetFrameSetting(this, FFrameFlatStyle, v); }
+void TVcCustomListBox::SetFrameFlatStyle(TFrameStyle v) {
+  SetFrameSetting(this, FFrameFlatStyle, v);
+}
 
-void TVcCustomListBox::SetFrameFocusStyle(TFrameStyle v) { SetFrameSetting(this, FFrameFocusStyle, v); }
+void TVcCustomListBox::SetFrameFocusStyle(TFrameStyle v) {
+  SetFrameSetting(this, FFrameFocusStyle, v);
+}
 
 void TVcCustomListBox::SetFrameSides(TSides v) { SetFrameSetting(this, FFrameSides, v); }
 
@@ -164,7 +169,8 @@ int TVcCustomListBox::WidestItem(const std::function<int(HDC, const std::string&
   HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
   int widest = 0;
   try {
-    for (int i = 0; i < Items()->Count(); ++i) widest = std::max(widest, measure(dc, Items()->Get(i) + "x"));
+    for (int i = 0; i < Items()->Count(); ++i)
+      widest = std::max(widest, measure(dc, Items()->Get(i) + "x"));
   } catch (...) {
     if (old) SelectObject(dc, old);
     DeleteDC(dc);
@@ -263,8 +269,10 @@ void TVcCustomListBox::WMChar(TMessage& m) {
       KeyPress(key);
     }
   } else if (code == 13) {
-    if (FTabOnEnter) PostTabKey(this);
-    else KeyPress(key);
+    if (FTabOnEnter)
+      PostTabKey(this);
+    else
+      KeyPress(key);
   } else if (code == 27) {
     SetItemIndex(-1);
   } else if (code >= 32) {
@@ -295,14 +303,18 @@ void TVcCustomListBox::DispatchDrawItem(const DRAWITEMSTRUCT& dis) {
     c->Font().SetColor(Font()->Color());
   }
   int index = int(dis.itemID);
-  if (index >= 0 && index < Count()) DrawItem(index, dis.rcItem, st);
-  else c->FillRect(dis.rcItem);
+  if (index >= 0 && index < Count())
+    DrawItem(index, dis.rcItem, st);
+  else
+    c->FillRect(dis.rcItem);
   if (st & odFocused) c->DrawFocusRect(dis.rcItem);
 }
 
 void TVcCustomListBox::DrawItem(int index, RECT rect, TOwnerDrawState state) {
-  if (OnDrawItem) OnDrawItem(this, index, rect, state);
-  else DrawItemText(index, rect, state);
+  if (OnDrawItem)
+    OnDrawItem(this, index, rect, state);
+  else
+    DrawItemText(index, rect, state);
 }
 
 void TVcCustomListBox::WndProc(TMessage& m) {
@@ -333,7 +345,8 @@ void TVcCustomListBox::WndProc(TMessage& m) {
       if (FFrameVisible && m.WParam) {
         FFrameCanvas->SetHandle(HDC(m.WParam));
         try {
-          DrawFrame(FFrameCanvas.get(), Width(), Height(), FFrameStyle, GetColor(), FFrameColor, FFrameSides);
+          DrawFrame(FFrameCanvas.get(), Width(), Height(), FFrameStyle, GetColor(), FFrameColor,
+                    FFrameSides);
         } catch (...) {
           FFrameCanvas->SetHandle(nullptr);
           throw;
@@ -359,7 +372,8 @@ void TVcCustomListBox::WndProc(TMessage& m) {
       TCustomListBox::WndProc(m);
       UpdateFrameStyle(true, false);
       return;
-    default: break;
+    default:
+      break;
   }
   TCustomListBox::WndProc(m);
 }
@@ -427,8 +441,8 @@ void TVcTabbedListBox::DrawTabbedText(int index, const RECT& rect) {
   try {
     IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
     SetBkMode(dc, TRANSPARENT);
-    TabbedTextOut(dc, rect.left + 2, rect.top + offset, text.c_str(), int(text.size()), int(tabs.size()),
-                  tabs.empty() ? nullptr : tabs.data(), 0);
+    TabbedTextOut(dc, rect.left + 2, rect.top + offset, text.c_str(), int(text.size()),
+                  int(tabs.size()), tabs.empty() ? nullptr : tabs.data(), 0);
   } catch (...) {
     RestoreDC(dc, saved);
     throw;
@@ -507,7 +521,9 @@ void TVcTabbedListBox::UpdateFromHeader(TComponent* header) {
   auto* old = dynamic_cast<THeader*>(header);
   auto* common = dynamic_cast<THeaderControl*>(header);
   if (!old && !common)
-    throw EHeaderError("Only THeader and THeaderControl components can be passed to TVcTabbedListBox.UpdateFromHeader");
+    throw EHeaderError(
+        "Only THeader and THeaderControl components can be passed to "
+        "TVcTabbedListBox.UpdateFromHeader");
   const TCustomHeader* h = old ? static_cast<TCustomHeader*>(old) : common;
   const int sections = h->SectionCount();
   // The old header's last section never gives a stop of its own.

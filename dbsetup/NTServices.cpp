@@ -91,11 +91,10 @@ void CreateService(const std::string& ImagePath, const std::string& ServiceName,
   CheckWinNT();
   TServiceHandle manager(OpenManager());
   if (!manager) RaiseLastOSError();
-  TServiceHandle service(win::CreateService(manager.get(), ServiceName, DisplayName,
-                                            win::SERVICE_ALL_ACCESS, ServiceType(Interactive),
-                                            win::SERVICE_AUTO_START,
-                                            win::SERVICE_ERROR_NORMAL, ImagePath, nullptr, nullptr,
-                                            dependencies, nullptr, nullptr));
+  TServiceHandle service(win::CreateService(
+      manager.get(), ServiceName, DisplayName, win::SERVICE_ALL_ACCESS, ServiceType(Interactive),
+      win::SERVICE_AUTO_START, win::SERVICE_ERROR_NORMAL, ImagePath, nullptr, nullptr, dependencies,
+      nullptr, nullptr));
   if (!service) RaiseLastOSError();
   SetDescription(service.get(), Description);
 }

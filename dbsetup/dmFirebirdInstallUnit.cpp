@@ -15,7 +15,8 @@
 
 namespace {
 
-const char* const SSeverOnWin9x = "Le seveur Firebird ne peut pas être installé sur Windows 95, 98, Me.";
+const char* const SSeverOnWin9x =
+    "Le seveur Firebird ne peut pas être installé sur Windows 95, 98, Me.";
 const char* const SNotOnNT351 = "Firebird ne peut pas être installé sur Windows NT 3.51";
 const char* const SSameVersion = "Un programme Firebird de version identique est déjà installé.";
 const char* const SOtherVersion =
@@ -190,8 +191,8 @@ const TFileRow kServerRows[] = {
     {"fbudf.dll", TDest::Udf, THow::CopyTo, true},
 };
 
-const char* const kClientSourceFiles[] = {"msvcrt.dll", "msvcp60.dll", "gds32.dll",
-                                          "firebird.msg", "fbclient.dll"};
+const char* const kClientSourceFiles[] = {"msvcrt.dll", "msvcp60.dll", "gds32.dll", "firebird.msg",
+                                          "fbclient.dll"};
 
 #if WI_PROGRAM_TOLVANE
 const char* const SCannotDelete = "Ne peut pas supprimer le fichier : ";
@@ -213,20 +214,15 @@ const TRemoveRow kForcedRows[] = {
 };
 
 const TRemoveRow kInstanceRows[] = {
-    {"firebird.conf", 'T', false},    {"aliases.conf", 'T', false},
-    {"firebird.msg", 'T', true},      {"security.fbk", 'T', false},
-    {"security.fdb", 'T', false},     {"firebird.log", 'T', false},
-    {"stop server.cmd", 'T', false},  {"start server.cmd", 'T', false},
-    {"fbserver.exe", 'B', true},      {"fbguard.exe", 'B', true},
-    {"fb_lock_print.exe", 'B', true}, {"gstat.exe", 'B', true},
-    {"gbak.exe", 'B', true},          {"gfix.exe", 'B', true},
-    {"isql.exe", 'B', false},         {"gpre.exe", 'B', false},
-    {"gsplit.exe", 'B', true},        {"gsec.exe", 'B', true},
-    {"ib_util.dll", 'B', true},       {"msvcp60.dll", 'B', false},
-    {"msvcrt.dll", 'B', false},       {"fbclient.dll", 'B', true},
-    {"gds32.dll", 'B', true},         {"ib_udf.dll", 'U', true},
-    {"pg_udf.dll", 'U', true},        {"fbudf.dll", 'U', true},
-    {"fbintl.dll", 'I', true},
+    {"firebird.conf", 'T', false},   {"aliases.conf", 'T', false},     {"firebird.msg", 'T', true},
+    {"security.fbk", 'T', false},    {"security.fdb", 'T', false},     {"firebird.log", 'T', false},
+    {"stop server.cmd", 'T', false}, {"start server.cmd", 'T', false}, {"fbserver.exe", 'B', true},
+    {"fbguard.exe", 'B', true},      {"fb_lock_print.exe", 'B', true}, {"gstat.exe", 'B', true},
+    {"gbak.exe", 'B', true},         {"gfix.exe", 'B', true},          {"isql.exe", 'B', false},
+    {"gpre.exe", 'B', false},        {"gsplit.exe", 'B', true},        {"gsec.exe", 'B', true},
+    {"ib_util.dll", 'B', true},      {"msvcp60.dll", 'B', false},      {"msvcrt.dll", 'B', false},
+    {"fbclient.dll", 'B', true},     {"gds32.dll", 'B', true},         {"ib_udf.dll", 'U', true},
+    {"pg_udf.dll", 'U', true},       {"fbudf.dll", 'U', true},         {"fbintl.dll", 'I', true},
 };
 
 #endif  // WI_PROGRAM_TOLVANE
@@ -485,7 +481,9 @@ void TdmFirebirdInstall::CopyFirebirdFiles(bool Server, bool& NeedReboot) {
   std::string backupDir;
   TWindowsInstaller::CreateUniqueDir(FTargetDir, "BACKUP", backupDir);
 
-  auto system = [&](const char* name) { InstallSystemFile(FSourceDir + name, sysDir, backupDir, NeedReboot); };
+  auto system = [&](const char* name) {
+    InstallSystemFile(FSourceDir + name, sysDir, backupDir, NeedReboot);
+  };
   system("msvcrt.dll");
   system("msvcp60.dll");
   if (FInstallSystemClient) {
@@ -688,7 +686,8 @@ void TdmFirebirdInstall::BrutalRemoveInstance(const std::string& Dir) {
 
 void TdmFirebirdInstall::DeleteRegistryKeys(bool Force) {
   DeleteRegKey(win::HKEY_LOCAL_MACHINE, kMakerKey);
-  if (Force || !InstanceHasServer(FInstanceName)) DeleteRegKey(win::HKEY_LOCAL_MACHINE, kInstancesKey);
+  if (Force || !InstanceHasServer(FInstanceName))
+    DeleteRegKey(win::HKEY_LOCAL_MACHINE, kInstancesKey);
 }
 
 void TdmFirebirdInstall::DeleteServices(bool Force) {
@@ -712,11 +711,16 @@ void TdmFirebirdInstall::RemoveFiles(bool Force) {
   const std::string sys = SystemDir();
   auto folder = [&](char f) -> std::string {
     switch (f) {
-      case 'S': return sys;
-      case 'B': return FBinDir;
-      case 'I': return FIntlDir;
-      case 'U': return FUdfDir;
-      default: return FTargetDir;
+      case 'S':
+        return sys;
+      case 'B':
+        return FBinDir;
+      case 'I':
+        return FIntlDir;
+      case 'U':
+        return FUdfDir;
+      default:
+        return FTargetDir;
     }
   };
   const bool haveTarget = !FTargetDir.empty();
@@ -724,13 +728,15 @@ void TdmFirebirdInstall::RemoveFiles(bool Force) {
   if (Force) {
     RemoveFile(sys + "fbclient.dll", true, true);
     if (haveTarget)
-      for (const auto& row : kForcedRows) RemoveFile(folder(row.Folder) + row.Name, row.Shared, true);
+      for (const auto& row : kForcedRows)
+        RemoveFile(folder(row.Folder) + row.Name, row.Shared, true);
   }
 
   bool keepInstanceFiles = false;
   if (haveTarget) {
     if (Force) {
-      for (const auto& row : kInstanceRows) RemoveFile(folder(row.Folder) + row.Name, row.Shared, true);
+      for (const auto& row : kInstanceRows)
+        RemoveFile(folder(row.Folder) + row.Name, row.Shared, true);
     } else {
       for (const auto& row : kInstanceRows)
         if (row.Shared) RemoveFile(folder(row.Folder) + row.Name, true, false);

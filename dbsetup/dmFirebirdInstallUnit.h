@@ -18,7 +18,8 @@
 
 class TWindowsInstaller;
 
-inline constexpr const char* kInstancesKey = "SOFTWARE\\Firebird Project\\Firebird Server\\Instances";
+inline constexpr const char* kInstancesKey =
+    "SOFTWARE\\Firebird Project\\Firebird Server\\Instances";
 inline constexpr const char* kMakerKey = "SOFTWARE\\MARQETO S.A.\\Firebird 1.5";
 inline constexpr const char* kDefaultInstance = "DefaultInstance";
 // 68 characters: "gds_db", 11 blanks, "3050/tcp", 27 blanks, "#Firebird Server".

@@ -152,10 +152,14 @@ void TfrmMain::ActionList1Update(TAction*, bool&) {
 void TfrmMain::bAnnulerClick(TObject*) { Close(); }
 
 void TfrmMain::ActionOKExecute(TObject*) {
-  if (VcRadioButton1->Checked()) ActionInstallClient->Execute();
-  else if (VcRadioButton2->Checked()) ActionInstallerServeur->Execute();
-  else if (VcRadioButton3->Checked()) ActionDesinstaller->Execute();
-  else if (VcRadioButton4->Checked()) ActionBrutalRemove->Execute();
+  if (VcRadioButton1->Checked())
+    ActionInstallClient->Execute();
+  else if (VcRadioButton2->Checked())
+    ActionInstallerServeur->Execute();
+  else if (VcRadioButton3->Checked())
+    ActionDesinstaller->Execute();
+  else if (VcRadioButton4->Checked())
+    ActionBrutalRemove->Execute();
 }
 
 void TfrmMain::ActionInstallerServeurExecute(TObject*) {
@@ -214,4 +218,3 @@ void TfrmMain::ActionBrutalRemoveExecute(TObject*) {
 }
 
 void TfrmMain::VcButtonEdit1ButtonClick(TObject*) {}
-

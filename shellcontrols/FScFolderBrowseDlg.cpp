@@ -18,10 +18,12 @@ struct TOptionMap {
   TScFolderBrowseDlgOption dialog;
   TScShellTreeOption tree;
 };
-constexpr TOptionMap kTreeOptions[] = {
-    {scfbContextMenus, scstoContextMenus},     {scfbIncludeNonFolders, scstoIncludeNonFolders},
-    {scfbOleDrag, scstoOleDrag},               {scfbOleDrop, scstoOleDrop},
-    {scfbVirtualFolders, scstoVirtualFolders}, {scfbShowHidden, scstoShowHidden}};
+constexpr TOptionMap kTreeOptions[] = {{scfbContextMenus, scstoContextMenus},
+                                       {scfbIncludeNonFolders, scstoIncludeNonFolders},
+                                       {scfbOleDrag, scstoOleDrag},
+                                       {scfbOleDrop, scstoOleDrop},
+                                       {scfbVirtualFolders, scstoVirtualFolders},
+                                       {scfbShowHidden, scstoShowHidden}};
 
 // The speed buttons' pictures, drawn here: a yellow folder with a star (up and disabled
 // states side by side) and a red cross. Lime is the transparent colour of the glyphs.
@@ -134,8 +136,7 @@ void TScFrmFolderBrowseDlg::CreateWnd() {
     FSizeGrip = new TScSizeGrip(this);
     FSizeGrip->SetParent(this);
   }
-  FSizeGrip->SetBounds(ClientWidth() - kGripSize, ClientHeight() - kGripSize, kGripSize,
-                       kGripSize);
+  FSizeGrip->SetBounds(ClientWidth() - kGripSize, ClientHeight() - kGripSize, kGripSize, kGripSize);
   FSizeGrip->HandleNeeded();
   // On top of the Z order: the last child is painted last.
   RemoveControl(FSizeGrip);
@@ -146,8 +147,10 @@ void TScFrmFolderBrowseDlg::SetOptions(TScFolderBrowseDlgOptions Options) {
   FOptions = Options;
   TScShellTreeOptions tree = ScShellTree1->Options();
   for (const auto& m : kTreeOptions) {
-    if (Options & ScFbOpt(m.dialog)) tree |= ScOpt(m.tree);
-    else tree &= ~ScOpt(m.tree);
+    if (Options & ScFbOpt(m.dialog))
+      tree |= ScOpt(m.tree);
+    else
+      tree &= ~ScOpt(m.tree);
   }
   ScShellTree1->SetOptions(tree);
   const bool textButtons = Options & ScFbOpt(scfbCreateDeleteButtons);
@@ -196,8 +199,10 @@ void TScFrmFolderBrowseDlg::WndProc(TMessage& Msg) {
   TForm::WndProc(Msg);
   // The toolkit tells a form it is shown or hidden through its visibility.
   if (Msg.Msg == win::CM_VISIBLECHANGED) {
-    if (Msg.WParam) DoShow();
-    else DoHide();
+    if (Msg.WParam)
+      DoShow();
+    else
+      DoHide();
   }
 }
 
@@ -257,8 +262,8 @@ void TScFrmFolderBrowseDlg::FormResize(TObject*) {
   StatusTxt->SetBounds(StatusTxt->Left(), StatusTxt->Top(), x - StatusTxt->Left(),
                        StatusTxt->Height());
   if (FSizeGrip)
-    FSizeGrip->SetBounds(ClientWidth() - kGripSize, ClientHeight() - kGripSize,
-                         FSizeGrip->Width(), FSizeGrip->Height());
+    FSizeGrip->SetBounds(ClientWidth() - kGripSize, ClientHeight() - kGripSize, FSizeGrip->Width(),
+                         FSizeGrip->Height());
 }
 
 void TScFrmFolderBrowseDlg::ScShellTree1Change(TObject*, TTreeNode* Node) {
@@ -287,9 +292,7 @@ void TScFrmFolderBrowseDlg::DeleteBtnClick(TObject*) {
 void TScCustomFolderBrowseDlg::DefineProps(TPropList&) {}
 
 TScCustomFolderBrowseDlg::TScCustomFolderBrowseDlg(TComponent* AOwner)
-    : TScDialog(AOwner),
-      FBaseFolder(new TScShellLocator),
-      FSelectedFolder(new TScShellLocator) {
+    : TScDialog(AOwner), FBaseFolder(new TScShellLocator), FSelectedFolder(new TScShellLocator) {
   SetTitle("");
   FOptions = ScFolderBrowseDlgDefaultOptions;
 }

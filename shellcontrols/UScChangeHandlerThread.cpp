@@ -44,7 +44,8 @@ bool TChangeHandlerThread::Command(TCommand command) {
 bool TChangeHandlerThread::AddWatch(const std::string& path, win::DWORD filter, int& slot,
                                     bool watchSubtree) {
   if (path.empty()) return false;
-  win::HANDLE h = win::FindFirstChangeNotification(path, watchSubtree ? win::TRUE : win::FALSE, filter);
+  win::HANDLE h =
+      win::FindFirstChangeNotification(path, watchSubtree ? win::TRUE : win::FALSE, filter);
   if (h == win::INVALID_HANDLE_VALUE) return false;
   // A handle left pending by a full table is closed before the new one takes its place
   // (not after a time-out: the thread may still take it).

@@ -147,7 +147,8 @@ UINT FrameCaptionFormat(TAlignment a) {
   return align | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS;
 }
 
-void DrawGroupFrame(TCanvas& c, const TRect& r, const std::string& caption, bool enabled, TColor color) {
+void DrawGroupFrame(TCanvas& c, const TRect& r, const std::string& caption, bool enabled,
+                    TColor color) {
   const int L = r.left, T = r.top, R = r.right, B = r.bottom;
   c.Brush().SetColor(color);
   c.Brush().SetStyle(bsSolid);
@@ -180,23 +181,44 @@ void DrawGroupFrame(TCanvas& c, const TRect& r, const std::string& caption, bool
 void DrawFrameStyle(TCanvas& c, TScFrameStyle style, const TRect& r, const std::string& caption,
                     bool enabled, TColor color) {
   switch (style) {
-    case scfsGroup: DrawGroupFrame(c, r, caption, enabled, color); break;
-    case scfsLowered: DrawLoweredFrame(c, r); break;
-    case scfsRaised: DrawRaisedFrame(c, r); break;
-    case scfsDint: DrawDintFrame(c, r); break;
-    case scfsBump: DrawBumpFrame(c, r); break;
-    case scfsSingle: DrawSingleFrame(c, r); break;
-    case scfsHorzLine: DrawHorzLine(c, r); break;
-    case scfsHorzEdge: DrawHorzEdge(c, r); break;
-    case scfsVertLine: DrawVertLine(c, r); break;
-    case scfsVertEdge: DrawVertEdge(c, r); break;
-    default: break;
+    case scfsGroup:
+      DrawGroupFrame(c, r, caption, enabled, color);
+      break;
+    case scfsLowered:
+      DrawLoweredFrame(c, r);
+      break;
+    case scfsRaised:
+      DrawRaisedFrame(c, r);
+      break;
+    case scfsDint:
+      DrawDintFrame(c, r);
+      break;
+    case scfsBump:
+      DrawBumpFrame(c, r);
+      break;
+    case scfsSingle:
+      DrawSingleFrame(c, r);
+      break;
+    case scfsHorzLine:
+      DrawHorzLine(c, r);
+      break;
+    case scfsHorzEdge:
+      DrawHorzEdge(c, r);
+      break;
+    case scfsVertLine:
+      DrawVertLine(c, r);
+      break;
+    case scfsVertEdge:
+      DrawVertEdge(c, r);
+      break;
+    default:
+      break;
   }
 }
 
 namespace {
 const std::vector<std::string> kStyleNames = {
-    "scfsNone", "scfsGroup", "scfsLowered", "scfsRaised", "scfsDint", "scfsBump",
+    "scfsNone",   "scfsGroup",    "scfsLowered",  "scfsRaised",   "scfsDint",    "scfsBump",
     "scfsSingle", "scfsHorzLine", "scfsHorzEdge", "scfsVertLine", "scfsVertEdge"};
 const std::vector<std::string> kAlignNames = {"taLeftJustify", "taRightJustify", "taCenter"};
 }  // namespace
@@ -211,11 +233,13 @@ void PublishFrameStyle(TPropList& p, const char* name, TScFrameStyle (TScCustomG
 void TScCustomGroup::DefineProps(TPropList&) {}
 
 void TScGroup::DefineProps(TPropList& p) {
-  p.Enum<TScCustomGroup, TAlignment>("Alignment", &TScCustomGroup::Alignment, &TScCustomGroup::SetAlignment,
-                                     kAlignNames, taCenter);
-  p.Bool("DefaultDrawing", &TScCustomGroup::DefaultDrawing, &TScCustomGroup::SetDefaultDrawing, true);
+  p.Enum<TScCustomGroup, TAlignment>("Alignment", &TScCustomGroup::Alignment,
+                                     &TScCustomGroup::SetAlignment, kAlignNames, taCenter);
+  p.Bool("DefaultDrawing", &TScCustomGroup::DefaultDrawing, &TScCustomGroup::SetDefaultDrawing,
+         true);
   p.Int("FrameSpace", &TScCustomGroup::FrameSpace, &TScCustomGroup::SetFrameSpace, 2);
-  PublishFrameStyle(p, "FrameStyle", &TScCustomGroup::FrameStyle, &TScCustomGroup::SetFrameStyle, scfsGroup);
+  PublishFrameStyle(p, "FrameStyle", &TScCustomGroup::FrameStyle, &TScCustomGroup::SetFrameStyle,
+                    scfsGroup);
   p.Event("OnPaint", &TScCustomGroup::OnPaint);
 }
 
@@ -357,7 +381,8 @@ void TScCustomGroup::EnableChildren(bool v) {
 void TScCustomGroup::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_NCCALCSIZE:
-      if (m.LParam) m.Result = NcCalcSize(*reinterpret_cast<NCCALCSIZE_PARAMS*>(m.LParam), m.WParam != 0);
+      if (m.LParam)
+        m.Result = NcCalcSize(*reinterpret_cast<NCCALCSIZE_PARAMS*>(m.LParam), m.WParam != 0);
       return;
     case WM_NCPAINT:
       NcPaint(HDC(m.WParam));
@@ -387,8 +412,10 @@ void TScCustomGroup::WndProc(TMessage& m) {
       return;
     case CM_FONTCHANGED:
       TCustomControl::WndProc(m);
-      if (FFrameStyle == scfsGroup) FrameChanged();
-      else Invalidate();
+      if (FFrameStyle == scfsGroup)
+        FrameChanged();
+      else
+        Invalidate();
       return;
     default:
       break;
@@ -401,12 +428,13 @@ void TScCustomGroup::WndProc(TMessage& m) {
 void TScCustomFrame::DefineProps(TPropList&) {}
 
 void TScFrame::DefineProps(TPropList& p) {
-  p.Enum<TScCustomFrame, TAlignment>("Alignment", &TScCustomFrame::Alignment, &TScCustomFrame::SetAlignment,
-                                     kAlignNames, taCenter);
-  p.Bool("DefaultDrawing", &TScCustomFrame::DefaultDrawing, &TScCustomFrame::SetDefaultDrawing, true);
+  p.Enum<TScCustomFrame, TAlignment>("Alignment", &TScCustomFrame::Alignment,
+                                     &TScCustomFrame::SetAlignment, kAlignNames, taCenter);
+  p.Bool("DefaultDrawing", &TScCustomFrame::DefaultDrawing, &TScCustomFrame::SetDefaultDrawing,
+         true);
   p.Int("FrameSpace", &TScCustomFrame::FrameSpace, &TScCustomFrame::SetFrameSpace, 2);
-  p.Enum<TScCustomFrame, TScFrameStyle>("FrameStyle", &TScCustomFrame::FrameStyle, &TScCustomFrame::SetFrameStyle,
-                                        kStyleNames, scfsLowered);
+  p.Enum<TScCustomFrame, TScFrameStyle>("FrameStyle", &TScCustomFrame::FrameStyle,
+                                        &TScCustomFrame::SetFrameStyle, kStyleNames, scfsLowered);
   p.Event("OnPaint", &TScCustomFrame::OnPaint);
 }
 

@@ -14,8 +14,17 @@
 #include "platform/forms/graphics/Graphics.h"
 
 enum TScFrameStyle : unsigned char {
-  scfsNone, scfsGroup, scfsLowered, scfsRaised, scfsDint, scfsBump, scfsSingle,
-  scfsHorzLine, scfsHorzEdge, scfsVertLine, scfsVertEdge
+  scfsNone,
+  scfsGroup,
+  scfsLowered,
+  scfsRaised,
+  scfsDint,
+  scfsBump,
+  scfsSingle,
+  scfsHorzLine,
+  scfsHorzEdge,
+  scfsVertLine,
+  scfsVertEdge
 };
 
 using TScFramePaintEvent = TEvent<TObject*, TCanvas*>;
@@ -43,7 +52,8 @@ void DrawHorzLine(TCanvas& c, const TRect& r);
 void DrawHorzEdge(TCanvas& c, const TRect& r);
 void DrawVertLine(TCanvas& c, const TRect& r);
 void DrawVertEdge(TCanvas& c, const TRect& r);
-void DrawGroupFrame(TCanvas& c, const TRect& r, const std::string& caption, bool enabled, TColor color);
+void DrawGroupFrame(TCanvas& c, const TRect& r, const std::string& caption, bool enabled,
+                    TColor color);
 // The style's painter (scfsGroup: DrawGroupFrame with the caption, enabled and colour).
 void DrawFrameStyle(TCanvas& c, TScFrameStyle style, const TRect& r, const std::string& caption,
                     bool enabled, TColor color);

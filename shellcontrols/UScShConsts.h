@@ -2,7 +2,6 @@
 // The shell controls' own texts (French). Every one of them is passed through
 // GetShellResString (UScShellUtils.h) before use.
 
-
 inline constexpr const char* SScBrowseForFolder = "Parcourir à la recherche d'un dossier";
 inline constexpr const char* SScOk = "OK";
 inline constexpr const char* SScCancel = "Annuler";
@@ -30,6 +29,6 @@ inline constexpr const char* SScKeyRename = "F2";
 
 // Programming errors (English, never translated).
 inline constexpr const char* SScDuplicatePidl = "TScPidlList: Duplicate PIDL";
-inline constexpr const char* SScTooManySubstitutions = "FormatStrPos: Too many substitution strings";
+inline constexpr const char* SScTooManySubstitutions =
+    "FormatStrPos: Too many substitution strings";
 inline constexpr const char* SScFolderBrowseActive = "TScFolderBrowseDlg form already active";
-

@@ -34,7 +34,7 @@ UINT ShellIdListFormat = 0;
 std::vector<std::int32_t> ColumnWidthStore;
 TScRememberedCols RememberedDirectoryCols;
 TScShellControlDefKeyRec ShellControlDefKeys[7] = {
-    {SScKeySelectAll, 0}, {SScKeyDelete, 0}, {SScKeyCopy, 0}, {SScKeyCut, 0},
+    {SScKeySelectAll, 0}, {SScKeyDelete, 0},  {SScKeyCopy, 0},  {SScKeyCut, 0},
     {SScKeyPaste, 0},     {SScKeyRefresh, 0}, {SScKeyRename, 0}};
 
 namespace {
@@ -79,7 +79,8 @@ namespace {
 bool SameText(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }
@@ -142,7 +143,8 @@ TScFormatEtcList_IEnumFormatEtc* TScFormatEtcList::CreateEnumerator() {
   return new TScFormatEtcList_IEnumFormatEtc(this, 0);
 }
 
-TScFormatEtcList_IEnumFormatEtc::TScFormatEtcList_IEnumFormatEtc(TScFormatEtcList* List, int Position)
+TScFormatEtcList_IEnumFormatEtc::TScFormatEtcList_IEnumFormatEtc(TScFormatEtcList* List,
+                                                                 int Position)
     : FList(List), FPosition(Position) {}
 
 HRESULT TScFormatEtcList_IEnumFormatEtc::QueryInterface(REFIID riid, void** ppv) {
@@ -189,7 +191,10 @@ HRESULT TScFormatEtcList_IEnumFormatEtc::Clone(IEnumFORMATETC** ppenum) {
 // ---- Drop source ---------------------------------------------------------------------------
 
 TDropSource_shlvtv::TDropSource_shlvtv(int Button)
-    : FButtonMask(Button == 0 ? MK_LBUTTON : Button == 1 ? MK_RBUTTON : Button == 2 ? MK_MBUTTON : 0) {}
+    : FButtonMask(Button == 0   ? MK_LBUTTON
+                  : Button == 1 ? MK_RBUTTON
+                  : Button == 2 ? MK_MBUTTON
+                                : 0) {}
 
 HRESULT TDropSource_shlvtv::QueryInterface(REFIID riid, void** ppv) {
   return QueryOneInterface<IDropSource>(this, IID_IDropSource, riid, ppv);
@@ -321,7 +326,8 @@ DWORD GetPreferredDropEffect(IDataObject* Data) {
   for (UINT i = 0; i <= n; ++i) {
     UINT off;
     std::memcpy(&off, cida + 4 + 4 * i, 4);
-    if (off >= size || !ILIsValid(reinterpret_cast<LPCITEMIDLIST>(cida + off), size - off)) return all;
+    if (off >= size || !ILIsValid(reinterpret_cast<LPCITEMIDLIST>(cida + off), size - off))
+      return all;
     lists.push_back(reinterpret_cast<LPCITEMIDLIST>(cida + off));
   }
   IShellFolder* folder = nullptr;
@@ -339,7 +345,8 @@ DWORD GetPreferredDropEffect(IDataObject* Data) {
 
 namespace {
 void ShowFolderWarning(DWORD code, const std::string& name) {
-  std::string msg = FormatStrPos(GetShellResString(SScCannotCreateFolder), {SysErrorMessage(code), name});
+  std::string msg =
+      FormatStrPos(GetShellResString(SScCannotCreateFolder), {SysErrorMessage(code), name});
   MessageDlg(msg, mtWarning, MsgButtons({mbOK}), 0);
 }
 }  // namespace
@@ -404,7 +411,7 @@ double EncodeDate(int y, int m, int d) {
 }
 void DecodeDate(double dt, int& y, int& m, int& d) {
   long z = long(std::floor(dt)) + (25569 - 25569);  // days since 1899-12-30
-  z -= 25569;  // to 1970-01-01
+  z -= 25569;                                       // to 1970-01-01
   z += 719468;
   long era = (z >= 0 ? z : z - 146096) / 146097;
   long doe = z - era * 146097;
@@ -424,7 +431,8 @@ TDateTime FileTimeToLocalDateTime(const FILETIME& FileTime) {
   FileTimeToLocalFileTime(&FileTime, &local);
   FileTimeToSystemTime(&local, &st);
   return EncodeDate(st.wYear, st.wMonth, st.wDay) +
-         (st.wHour * 3600000.0 + st.wMinute * 60000.0 + st.wSecond * 1000.0 + st.wMilliseconds) / 86400000.0;
+         (st.wHour * 3600000.0 + st.wMinute * 60000.0 + st.wSecond * 1000.0 + st.wMilliseconds) /
+             86400000.0;
 }
 
 std::string FormatShortDateTime(TDateTime Value) {
@@ -438,7 +446,8 @@ std::string FormatShortDateTime(TDateTime Value) {
   return buffer;
 }
 
-void FileSizeAndDateTexts(LPCITEMIDLIST AbsolutePidl, std::string& SizeText, std::string& DateText) {
+void FileSizeAndDateTexts(LPCITEMIDLIST AbsolutePidl, std::string& SizeText,
+                          std::string& DateText) {
   SizeText.clear();
   DateText.clear();
   std::string path = PidlToPath(AbsolutePidl);
@@ -551,8 +560,8 @@ HWND GetOwnerFormWindow(TControl* Control) {
 
 // ---- Item ids and folders ------------------------------------------------------------------
 
-HRESULT BindToParentFolder(LPCITEMIDLIST AbsolutePidl, IShellFolder** Folder, LPITEMIDLIST* ParentPidl,
-                           LPITEMIDLIST* LastId) {
+HRESULT BindToParentFolder(LPCITEMIDLIST AbsolutePidl, IShellFolder** Folder,
+                           LPITEMIDLIST* ParentPidl, LPITEMIDLIST* LastId) {
   *Folder = nullptr;
   *ParentPidl = nullptr;
   *LastId = nullptr;
@@ -700,13 +709,15 @@ void InitSendToMenu(IContextMenu* ContextMenu, TMessage& Message) {
   try {
     if (Forward(ContextMenu, Message)) return;
     auto popup = reinterpret_cast<HMENU>(Message.WParam);
-    if (GetMenuItemCount(popup) != 1 || !(GetMenuState(popup, 0, MF_BYPOSITION) & MF_GRAYED)) return;
+    if (GetMenuItemCount(popup) != 1 || !(GetMenuState(popup, 0, MF_BYPOSITION) & MF_GRAYED))
+      return;
     if (!gSendToList) CreateSortedStringList(gSendToList);
     gSendToList->Clear();
     DeleteMenu(popup, 0, MF_BYPOSITION);
     ListSendToEntries(GetSpecialFolderPath(nullptr, CSIDL_SENDTO), {"*"}, gSendToList);
     for (int i = 0; i < gSendToList->Count(); ++i)
-      AppendMenu(popup, MF_OWNERDRAW, UINT_PTR(i + 1), reinterpret_cast<const char*>(std::uintptr_t(i)));
+      AppendMenu(popup, MF_OWNERDRAW, UINT_PTR(i + 1),
+                 reinterpret_cast<const char*>(std::uintptr_t(i)));
   } catch (...) {
   }
 }
@@ -724,7 +735,8 @@ void DrawSendToItem(IContextMenu* ContextMenu, TMessage& Message) {
   try {
     if (Forward(ContextMenu, Message)) return;
     auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam);
-    if (!dis || dis->CtlType != ODT_MENU || dis->itemData >= 1000 || !gSendToList || !dis->hDC) return;
+    if (!dis || dis->CtlType != ODT_MENU || dis->itemData >= 1000 || !gSendToList || !dis->hDC)
+      return;
     HDC dc = dis->hDC;
     const int index = int(dis->itemData);
     const bool valid = dis->itemID != UINT(-1) && index < gSendToList->Count();
@@ -735,7 +747,8 @@ void DrawSendToItem(IContextMenu* ContextMenu, TMessage& Message) {
     const RECT& r = dis->rcItem;
     HFONT font = CreateMenuFont();
     HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
-    COLORREF oldText = SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+    COLORREF oldText =
+        SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
     int oldMode = SetBkMode(dc, TRANSPARENT);
     TextOut(dc, r.left + 32, r.top + 2, WithoutExtension(gSendToList->Strings(index)));
     SetBkMode(dc, oldMode);
@@ -745,7 +758,8 @@ void DrawSendToItem(IContextMenu* ContextMenu, TMessage& Message) {
       DeleteObject(font);
     }
     const int icon = int(reinterpret_cast<std::intptr_t>(gSendToList->Objects(index)));
-    if (icon >= 0) ImageList_Draw(GetSystemImageList(0), icon, dc, r.left + 8, r.top + 2, ILD_TRANSPARENT);
+    if (icon >= 0)
+      ImageList_Draw(GetSystemImageList(0), icon, dc, r.left + 8, r.top + 2, ILD_TRANSPARENT);
   } catch (...) {
   }
 }
@@ -1002,8 +1016,8 @@ bool TScShellLocator::Equals(TScShellLocator* Other) {
 void TScShellLocator::DefineProperties(TFiler& Filer) {
   TPersistent::DefineProperties(Filer);
   Filer.DefineBinaryProperty(
-      "Pidl", [this](const std::string& d) { ReadPidl(d); }, [this](std::string& d) { WritePidl(d); },
-      HasPidlData());
+      "Pidl", [this](const std::string& d) { ReadPidl(d); },
+      [this](std::string& d) { WritePidl(d); }, HasPidlData());
 }
 
 void TScShellLocator::ReadPidl(const std::string& Data) {
@@ -1105,7 +1119,8 @@ HRESULT TShellFolder2ToShellDetailsAdapter::GetDetailsOf(LPCITEMIDLIST pidl, UIN
                                                          SHELLDETAILS* details) {
   SHCOLSTATEF state = 0;
   HRESULT hr = FFolder->GetDefaultColumnState(column, &state);
-  if (FAILED(hr) || (state & SHCOLSTATE_ONBYDEFAULT)) return FFolder->GetDetailsOf(pidl, column, details);
+  if (FAILED(hr) || (state & SHCOLSTATE_ONBYDEFAULT))
+    return FFolder->GetDetailsOf(pidl, column, details);
   return E_INVALIDARG;
 }
 
@@ -1166,7 +1181,9 @@ ComPtr<IShellFolder> TScShTreeData::ShellFolder() {
   return ComPtr<IShellFolder>::Attach(desktop);
 }
 
-void TScShTreeData::SetOwnFolder(IShellFolder* Folder) { FOwnFolder = ComPtr<IShellFolder>(Folder); }
+void TScShTreeData::SetOwnFolder(IShellFolder* Folder) {
+  FOwnFolder = ComPtr<IShellFolder>(Folder);
+}
 
 std::string TScShTreeData::Path() {
   char buffer[MAX_PATH + 1] = {};
@@ -1209,7 +1226,8 @@ HRESULT TScShTreeData::GetDropTarget(HWND Window, IDropTarget** Target) {
     ComPtr<IShellFolder> folder = FParentData->ShellFolder();
     if (!folder) return E_FAIL;
     LPCITEMIDLIST items[1] = {FRelativePidl};
-    return folder->GetUIObjectOf(Window, 1, items, IID_IDropTarget, nullptr, reinterpret_cast<void**>(Target));
+    return folder->GetUIObjectOf(Window, 1, items, IID_IDropTarget, nullptr,
+                                 reinterpret_cast<void**>(Target));
   }
   if (LPITEMIDLIST abs = AbsolutePidl())
     return GetPidlUIObject(abs, IID_IDropTarget, reinterpret_cast<void**>(Target));
@@ -1241,7 +1259,9 @@ void TScShListData::Invalidate() {
 }
 
 LPITEMIDLIST TScShListData::AbsolutePidl() {
-  if (!FAbsolutePidl) FAbsolutePidl = ConcatPidls(nullptr, FList ? FList->CurrentFolderPidl() : nullptr, FRelativePidl);
+  if (!FAbsolutePidl)
+    FAbsolutePidl =
+        ConcatPidls(nullptr, FList ? FList->CurrentFolderPidl() : nullptr, FRelativePidl);
   return FAbsolutePidl;
 }
 
@@ -1293,10 +1313,14 @@ std::string TScShListData::ColumnText(int Index) {
   }
   ComputeColumnTexts();
   switch (Index) {
-    case 1: return FSizeText;
-    case 2: return FTypeText;
-    case 3: return FModifiedText;
-    default: return "";
+    case 1:
+      return FSizeText;
+    case 2:
+      return FTypeText;
+    case 3:
+      return FModifiedText;
+    default:
+      return "";
   }
 }
 

@@ -9,7 +9,6 @@
 //
 // COM objects made here (enumerator, drop source, details adapter) start with a reference
 // count of 0 unless said otherwise: the creator takes the first reference.
-#include "platform/forms/ShortCuts.h"
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -18,6 +17,7 @@
 
 #include "platform/forms/Classes.h"
 #include "platform/forms/Messages.h"
+#include "platform/forms/ShortCuts.h"
 #include "platform/shell/Com.h"
 #include "platform/shell/ContextMenu.h"
 #include "platform/shell/DragDrop.h"
@@ -65,7 +65,15 @@ struct TScShellControlDefKeyRec {
   std::string Text;
   TShortCut ShortCut = 0;
 };
-enum TScShellControlDefKey { sckSelectAll, sckDelete, sckCopy, sckCut, sckPaste, sckRefresh, sckRename };
+enum TScShellControlDefKey {
+  sckSelectAll,
+  sckDelete,
+  sckCopy,
+  sckCut,
+  sckPaste,
+  sckRefresh,
+  sckRename
+};
 extern TScShellControlDefKeyRec ShellControlDefKeys[7];
 // Parses the texts once (later calls do nothing).
 void InitShellControlDefKeys();
@@ -159,9 +167,8 @@ std::string GetItemDisplayName(win::IShellFolder* Folder, win::LPCITEMIDLIST Rel
 // ---- Shell context menus ---------------------------------------------------------------
 // On success the caller releases *ContextMenu and destroys *Popup.
 win::HRESULT CreateItemContextMenu(win::HWND Owner, win::IShellFolder* Folder, win::UINT Count,
-                                   win::LPCITEMIDLIST_ARRAY Ids, win::UINT Flags,
-                                   win::UINT FirstId, win::IContextMenu** ContextMenu,
-                                   win::HMENU* Popup);
+                                   win::LPCITEMIDLIST_ARRAY Ids, win::UINT Flags, win::UINT FirstId,
+                                   win::IContextMenu** ContextMenu, win::HMENU* Popup);
 win::HRESULT InvokeContextMenuCommand(win::HWND Owner, win::IContextMenu* ContextMenu,
                                       const std::string& Verb);
 win::HRESULT InvokeContextMenuCommand(win::HWND Owner, win::IContextMenu* ContextMenu,
@@ -202,7 +209,8 @@ void DropOnSendToTarget(const std::string& EntryName, win::IDataObject* Data);
 // A failed OLE call passed on: the system's text for the code.
 class EOleSysError : public Exception {
  public:
-  EOleSysError(std::string Message, win::HRESULT Code) : Exception(std::move(Message)), ErrorCode(Code) {}
+  EOleSysError(std::string Message, win::HRESULT Code)
+      : Exception(std::move(Message)), ErrorCode(Code) {}
   win::HRESULT ErrorCode;
 };
 [[noreturn]] void OleError(win::HRESULT Code);
@@ -311,9 +319,9 @@ class TScShTreeData : public TObject {
 // What item data asks of the list that owns it: TScCustomShellList implements this.
 class IScShListDataOwner {
  public:
-  virtual win::IShellFolder* CurrentShellFolder() = 0;      // no reference added
-  virtual win::LPCITEMIDLIST CurrentFolderPidl() = 0;       // the list's folder list
-  virtual win::IShellDetails* DetailsSource() = 0;          // no reference added; may be null
+  virtual win::IShellFolder* CurrentShellFolder() = 0;  // no reference added
+  virtual win::LPCITEMIDLIST CurrentFolderPidl() = 0;   // the list's folder list
+  virtual win::IShellDetails* DetailsSource() = 0;      // no reference added; may be null
 
  protected:
   ~IScShListDataOwner() = default;

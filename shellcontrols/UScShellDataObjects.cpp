@@ -42,9 +42,12 @@ HRESULT TScShDataObjectBase::GetData(FORMATETC* Format, STGMEDIUM* Medium) {
   HRESULT hr = QueryGetData(Format);
   if (FAILED(hr)) return hr;
   HGLOBAL source = nullptr;
-  if (Format->cfFormat == CLIPFORMAT(ShellIdListFormat)) source = FItemIdData;
-  else if (Format->cfFormat == CF_HDROP) source = FFileNameData;
-  else return DV_E_FORMATETC;
+  if (Format->cfFormat == CLIPFORMAT(ShellIdListFormat))
+    source = FItemIdData;
+  else if (Format->cfFormat == CF_HDROP)
+    source = FFileNameData;
+  else
+    return DV_E_FORMATETC;
   if (!source) return DV_E_FORMATETC;
   HGLOBAL copy = DuplicateGlobal(source);
   if (!copy) return E_OUTOFMEMORY;
@@ -104,7 +107,8 @@ TDataObject_shtv::TDataObject_shtv(TScCustomShellTree* Tree, TTreeNode* Node) {
   Build(folderPidl, {data->RelativePidl()}, names);
 }
 
-TDataObject_shlv::TDataObject_shlv(IScShListDataOwner* List, const std::vector<TScShListData*>& Selected) {
+TDataObject_shlv::TDataObject_shlv(IScShListDataOwner* List,
+                                   const std::vector<TScShListData*>& Selected) {
   if (!List) return;
   std::vector<LPCITEMIDLIST> items;
   for (TScShListData* d : Selected)
@@ -138,7 +142,8 @@ ULONG TScShDropTargetBase::Release() {
   return ULONG(n);
 }
 
-HRESULT TScShDropTargetBase::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+HRESULT TScShDropTargetBase::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt,
+                                       DWORD* Effect) {
   return FOwner->DragEnter(Data, KeyState, Pt, Effect);
 }
 HRESULT TScShDropTargetBase::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {

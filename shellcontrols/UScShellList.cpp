@@ -17,7 +17,6 @@
 #include "platform/system/LastError.h"
 #include "platform/system/Registry.h"
 #include "shellcontrols/UScShConsts.h"
-
 #include "shellcontrols/UScShellDataObjects.h"
 
 using namespace win;
@@ -198,7 +197,9 @@ IShellDetails* TScCustomShellList::DetailsSource() {
 
 HWND TScCustomShellList::OwnerWindow() { return GetOwnerFormWindow(this); }
 
-bool TScCustomShellList::Busy() const { return FDragging || FMenuRunning || (IsEditing() && !FEndingEdit); }
+bool TScCustomShellList::Busy() const {
+  return FDragging || FMenuRunning || (IsEditing() && !FEndingEdit);
+}
 
 void TScCustomShellList::SetOptions(TScShellListOptions Value) {
   Value &= 0xFFFF;
@@ -265,8 +266,7 @@ void TScCustomShellList::FolderChanged(TObject*) {
     try {
       if (FShellTree)
         FShellTree->SelectPidl(FFolder->Pidl());
-      else
-      if (FComboLink)
+      else if (FComboLink)
         FComboLink->ComboLocator()->SetPidl(FFolder->Pidl());
       Fill();
     } catch (...) {
@@ -311,7 +311,9 @@ TScShListData* TScCustomShellList::ItemData(TListItem* Item) const {
   return dynamic_cast<TScShListData*>(static_cast<TObject*>(Item->Data()));
 }
 
-TScShListData* TScCustomShellList::ItemData(int Index) const { return ItemData(Items()->Item(Index)); }
+TScShListData* TScCustomShellList::ItemData(int Index) const {
+  return ItemData(Items()->Item(Index));
+}
 
 TScShListData* TScCustomShellList::SelectedData() const { return ItemData(Selected()); }
 
@@ -440,7 +442,8 @@ void TScCustomShellList::FillItems(IShellFolder* Folder, LPCITEMIDLIST FolderPid
 bool TScCustomShellList::ShouldAddItem(LPCITEMIDLIST FolderPidl, LPCITEMIDLIST RelativeId,
                                        DWORD& Attributes) {
   Attributes = kShouldAddRequest;
-  if (FCurrentFolder) FCurrentFolder->GetAttributesOf(1, &RelativeId, reinterpret_cast<ULONG*>(&Attributes));
+  if (FCurrentFolder)
+    FCurrentFolder->GetAttributesOf(1, &RelativeId, reinterpret_cast<ULONG*>(&Attributes));
   bool accept = HasOption(scsloVirtualFolders) ||
                 (Attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR)) != 0;
   if (accept && HasOption(scsloHideTreeFolders) && FShellTree &&
@@ -449,8 +452,8 @@ bool TScCustomShellList::ShouldAddItem(LPCITEMIDLIST FolderPidl, LPCITEMIDLIST R
   return accept && AcceptItem(FCurrentFolder.get(), FolderPidl, Attributes, RelativeId);
 }
 
-bool TScCustomShellList::AcceptItem(IShellFolder* Folder, LPCITEMIDLIST FolderPidl, DWORD Attributes,
-                                    LPCITEMIDLIST RelativeId) {
+bool TScCustomShellList::AcceptItem(IShellFolder* Folder, LPCITEMIDLIST FolderPidl,
+                                    DWORD Attributes, LPCITEMIDLIST RelativeId) {
   bool accept = true;
   if (FMaskFilter && !(Attributes & SFGAO_FOLDER)) {
     std::string name;
@@ -532,7 +535,8 @@ void TScCustomShellList::BuildMaskFilter() {
       continue;
     }
     do {
-      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) FMaskFilter->Add(UpperAscii(fd.cFileName));
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        FMaskFilter->Add(UpperAscii(fd.cFileName));
     } while (FindNextFile(h, &fd));
     FindClose(h);
   }
@@ -596,7 +600,8 @@ void TScCustomShellList::Refresh() {
     }
     Items()->BeginUpdate();
     try {
-      for (int i = 0; i < oldList.Count(); ++i) static_cast<TListItem*>(oldList.Objects(i))->Delete();
+      for (int i = 0; i < oldList.Count(); ++i)
+        static_cast<TListItem*>(oldList.Objects(i))->Delete();
       SetAllocBy(newList.Count());
       FPendingDetails = DetailsSource() != nullptr;
       for (int i = 0; i < newList.Count(); ++i)
@@ -621,7 +626,8 @@ void TScCustomShellList::Refresh() {
 void TScCustomShellList::SaveWidthsToStore() {
   ColumnWidthStore.clear();
   ColumnWidthStore.push_back(std::int32_t(Columns()->Count()));
-  for (int i = 0; i < Columns()->Count(); ++i) ColumnWidthStore.push_back(Columns()->Items(i)->Width());
+  for (int i = 0; i < Columns()->Count(); ++i)
+    ColumnWidthStore.push_back(Columns()->Items(i)->Width());
 }
 
 void TScCustomShellList::RestoreWidthsFromStore() {
@@ -707,9 +713,15 @@ void TScCustomShellList::SetupDetailsColumns(IShellDetails* Details) {
       if ((c & 0xC0) != 0x80) ++w;
     if (!fileSystem || storeEmpty) column->SetWidth(w * 7);
     switch (sd.fmt & LVCFMT_JUSTIFYMASK) {
-      case LVCFMT_RIGHT: column->SetAlignment(taRightJustify); break;
-      case LVCFMT_CENTER: column->SetAlignment(taCenter); break;
-      default: column->SetAlignment(taLeftJustify); break;
+      case LVCFMT_RIGHT:
+        column->SetAlignment(taRightJustify);
+        break;
+      case LVCFMT_CENTER:
+        column->SetAlignment(taCenter);
+        break;
+      default:
+        column->SetAlignment(taLeftJustify);
+        break;
     }
   }
   if (fileSystem && !storeEmpty) RestoreWidthsFromStore();
@@ -734,8 +746,8 @@ int TScCustomShellList::SortCompare(LPARAM A, LPARAM B, LPARAM Self) {
   TScShListData* a = list->ItemData(reinterpret_cast<TListItem*>(A));
   TScShListData* b = list->ItemData(reinterpret_cast<TListItem*>(B));
   if (!a || !b || !list->FCurrentFolder) return 0;
-  HRESULT hr = list->FCurrentFolder->CompareIDs(LPARAM(std::abs(list->FSortKey) - 1), a->RelativePidl(),
-                                                b->RelativePidl());
+  HRESULT hr = list->FCurrentFolder->CompareIDs(LPARAM(std::abs(list->FSortKey) - 1),
+                                                a->RelativePidl(), b->RelativePidl());
   if (FAILED(hr)) return 0;
   int r = short(WORD(DWORD(hr) & 0xFFFF));
   return list->FSortKey < 0 ? -r : r;
@@ -771,7 +783,8 @@ void TScCustomShellList::StartWatching() {
   std::string path = FFolder->Path();
   if (path.empty()) return;
   int slot = -1;
-  FChangeThread->AddWatch(path, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME, slot, false);
+  FChangeThread->AddWatch(path, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME, slot,
+                          false);
 }
 
 void TScCustomShellList::RefreshTimer(TObject*) {
@@ -828,7 +841,8 @@ void TScCustomShellList::CreateWnd() {
     FDropTarget = CreateListDropTarget();
     if (FDropTarget && FAILED(RegisterDragDrop(Handle(), FDropTarget.get()))) FDropTarget.Reset();
   }
-  if (HasOption(scsloAutoFill) && Items()->Count() == 0) PostMessage(Handle(), WM_DEFERREDFILL, 0, 0);
+  if (HasOption(scsloAutoFill) && Items()->Count() == 0)
+    PostMessage(Handle(), WM_DEFERREDFILL, 0, 0);
 }
 
 void TScCustomShellList::WindowGoing() {
@@ -941,17 +955,26 @@ void TScCustomShellList::WndProc(TMessage& Message) {
 
 void TScCustomShellList::MenuMessage(TMessage& Message) {
   switch (Message.Msg) {
-    case WM_INITMENUPOPUP: InitSendToMenu(FContextMenu, Message); break;
-    case WM_DRAWITEM: DrawSendToItem(FContextMenu, Message); break;
-    case WM_MEASUREITEM: MeasureSendToItem(FContextMenu, Message); break;
-    case WM_MENUCHAR: SendToMenuChar(FContextMenu, Message); break;
+    case WM_INITMENUPOPUP:
+      InitSendToMenu(FContextMenu, Message);
+      break;
+    case WM_DRAWITEM:
+      DrawSendToItem(FContextMenu, Message);
+      break;
+    case WM_MEASUREITEM:
+      MeasureSendToItem(FContextMenu, Message);
+      break;
+    case WM_MENUCHAR:
+      SendToMenuChar(FContextMenu, Message);
+      break;
     case WM_MENUSELECT: {
       std::function<void(const std::string&)> hint;
       if (OnPopupHint) hint = [this](const std::string& text) { OnPopupHint(this, text); };
       ShowMenuHint(FContextMenu, Message, hint);
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -1061,8 +1084,8 @@ void TScCustomShellList::Edit(const LVITEMA& Item) {
       std::vector<WCHAR> name(wide.begin(), wide.end());
       name.push_back(0);
       LPITEMIDLIST newId = nullptr;
-      HRESULT hr = FCurrentFolder ? FCurrentFolder->SetNameOf(OwnerWindow(), data->RelativePidl(), name.data(),
-                                                              0x20, &newId)
+      HRESULT hr = FCurrentFolder ? FCurrentFolder->SetNameOf(OwnerWindow(), data->RelativePidl(),
+                                                              name.data(), 0x20, &newId)
                                   : E_FAIL;
       if (SUCCEEDED(hr) && newId) {
         data->SetRelativePidl(newId);
@@ -1182,7 +1205,8 @@ void TScCustomShellList::InvokeDefault(TListItem* Item) {
   LPCITEMIDLIST id = data->RelativePidl();
   HWND owner = OwnerWindow();
   try {
-    if (FAILED(CreateItemContextMenu(owner, FCurrentFolder.get(), 1, &id, CMF_EXPLORE, 1000, &menu, &popup)))
+    if (FAILED(CreateItemContextMenu(owner, FCurrentFolder.get(), 1, &id, CMF_EXPLORE, 1000, &menu,
+                                     &popup)))
       return;
   } catch (const Exception&) {
     return;  // a menu that cannot be built leaves the action undone
@@ -1229,8 +1253,8 @@ void TScCustomShellList::OpenSelection() {
         HWND owner = OwnerWindow();
         bool built = false;
         try {
-          built = SUCCEEDED(CreateItemContextMenu(owner, FCurrentFolder.get(), UINT(ids.size()), ids.data(),
-                                                  CMF_EXPLORE, 1000, &menu, &popup));
+          built = SUCCEEDED(CreateItemContextMenu(owner, FCurrentFolder.get(), UINT(ids.size()),
+                                                  ids.data(), CMF_EXPLORE, 1000, &menu, &popup));
         } catch (const Exception&) {
           built = false;
         }
@@ -1261,7 +1285,8 @@ HRESULT TScCustomShellList::GetSelectionUIObject(REFIID riid, void** Object) {
   *Object = nullptr;
   std::vector<LPCITEMIDLIST> ids = SelectedIds();
   if (ids.empty() || !FCurrentFolder) return E_FAIL;
-  return FCurrentFolder->GetUIObjectOf(OwnerWindow(), UINT(ids.size()), ids.data(), riid, nullptr, Object);
+  return FCurrentFolder->GetUIObjectOf(OwnerWindow(), UINT(ids.size()), ids.data(), riid, nullptr,
+                                       Object);
 }
 
 HRESULT TScCustomShellList::GetItemUIObject(TListItem* Item, REFIID riid, void** Object) {
@@ -1378,8 +1403,8 @@ void TScCustomShellList::ShowItemContextMenu(TPoint P) {
   if (ids.empty() || !FCurrentFolder) return;
   HWND owner = OwnerWindow();
   ComPtr<IContextMenu> menu;
-  if (FAILED(FCurrentFolder->GetUIObjectOf(owner, UINT(ids.size()), ids.data(), IID_IContextMenu, nullptr,
-                                           menu.put_void())) ||
+  if (FAILED(FCurrentFolder->GetUIObjectOf(owner, UINT(ids.size()), ids.data(), IID_IContextMenu,
+                                           nullptr, menu.put_void())) ||
       !menu)
     return;
   HMENU popup = CreatePopupMenu();
@@ -1392,8 +1417,8 @@ void TScCustomShellList::ShowItemContextMenu(TPoint P) {
     FMenuRunning = true;
     TPoint screen = ScClientToScreen(this, P);
     try {
-      chosen = UINT(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, Handle(),
-                                   nullptr));
+      chosen = UINT(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
+                                   Handle(), nullptr));
     } catch (...) {
       FContextMenu = nullptr;
       FMenuRunning = false;
@@ -1487,7 +1512,8 @@ ComPtr<IDropTarget> TScCustomShellList::TargetAt(TPoint ClientPt, TListItem*& It
   Item = GetItemAt(ClientPt.x, ClientPt.y);
   ComPtr<IDropTarget> target;
   if (Item && ItemData(Item)) {
-    if (SUCCEEDED(GetItemUIObject(Item, IID_IDropTarget, target.put_void())) && target) return target;
+    if (SUCCEEDED(GetItemUIObject(Item, IID_IDropTarget, target.put_void())) && target)
+      return target;
     Item = nullptr;  // the folder takes it; no item highlighted
     FolderUIObject(IID_IDropTarget, target.put_void());
     return target;
@@ -1622,10 +1648,12 @@ bool TScCustomShellList::MouseWheel(bool Down, TShiftState Shift, TPoint MousePo
   TWinControl* under = form ? ControlAtScreen(form, MousePos) : nullptr;
   if (under && under != this) {
     if (auto* other = dynamic_cast<TScCustomShellList*>(under))
-      return Down ? other->DoMouseWheelDown(Shift, MousePos) : other->DoMouseWheelUp(Shift, MousePos);
+      return Down ? other->DoMouseWheelDown(Shift, MousePos)
+                  : other->DoMouseWheelUp(Shift, MousePos);
   }
   bool vertical = ViewStyle() != vsList;
-  return ScrollByWheel(this, vertical, Down ? kSbLineDown : kSbLineUp, Down ? kSbPageDown : kSbPageUp);
+  return ScrollByWheel(this, vertical, Down ? kSbLineDown : kSbLineUp,
+                       Down ? kSbPageDown : kSbPageUp);
 }
 
 bool TScCustomShellList::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {

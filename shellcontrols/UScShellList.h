@@ -40,10 +40,9 @@ enum TScShellListOption : unsigned {
 using TScShellListOptions = unsigned;  // bit set over TScShellListOption
 constexpr TScShellListOptions ScListOpt(TScShellListOption o) { return 1u << unsigned(o); }
 inline constexpr TScShellListOptions ScDefaultShellListOptions =
-    ScListOpt(scsloAutoFill) | ScListOpt(scsloVirtualFolders) |
-    ScListOpt(scsloDefaultKeyHandling) | ScListOpt(scsloContextMenus) |
-    ScListOpt(scsloDynamicRefresh) | ScListOpt(scsloOleDrag) | ScListOpt(scsloOleDrop) |
-    ScListOpt(scsloReserved11) | ScListOpt(scsloShowHidden);
+    ScListOpt(scsloAutoFill) | ScListOpt(scsloVirtualFolders) | ScListOpt(scsloDefaultKeyHandling) |
+    ScListOpt(scsloContextMenus) | ScListOpt(scsloDynamicRefresh) | ScListOpt(scsloOleDrag) |
+    ScListOpt(scsloOleDrop) | ScListOpt(scsloReserved11) | ScListOpt(scsloShowHidden);
 
 // What the list asks of a linked shell combo (no combo class is part of the library; a
 // component that wants to be linked implements this).
@@ -74,10 +73,10 @@ class TScCustomShellList : public TScCustomListView,
   WI_CLASS(TScCustomShellList, TScCustomListView)
  public:
   // Messages the list posts or receives.
-  static constexpr win::UINT WM_SHELLBROWSER = win::WM_USER + 7;     // 0x407
-  static constexpr win::UINT WM_FOLDERCHANGE = win::WM_USER + 101;   // 0x465, change thread
-  static constexpr win::UINT WM_EDITNEWITEM = win::WM_USER + 102;    // 0x466
-  static constexpr win::UINT WM_DEFERREDFILL = win::WM_USER + 103;   // 0x467
+  static constexpr win::UINT WM_SHELLBROWSER = win::WM_USER + 7;    // 0x407
+  static constexpr win::UINT WM_FOLDERCHANGE = win::WM_USER + 101;  // 0x465, change thread
+  static constexpr win::UINT WM_EDITNEWITEM = win::WM_USER + 102;   // 0x466
+  static constexpr win::UINT WM_DEFERREDFILL = win::WM_USER + 103;  // 0x467
   // The context-menu command that edits the caption instead of running.
   static constexpr win::UINT RenameCommandId = 1018;
 

@@ -88,9 +88,9 @@ void TScCustomShellTree::DefineProps(TPropList&) {}
 void TScShellTree::DefineProps(TPropList& p) {
   p.Object("BaseFolder", &TScCustomShellTree::BaseFolder);
   p.Set("Options", &TScCustomShellTree::Options, &TScCustomShellTree::SetOptions,
-        {"scstoAutoFill", "scstoVirtualFolders", "scstoDesignInteractive", "scstoDefaultKeyHandling",
-         "scstoContextMenus", "scstoDynamicRefresh", "scstoIncludeNonFolders", "scstoOleDrag",
-         "scstoOleDrop", "scstoShowHidden"},
+        {"scstoAutoFill", "scstoVirtualFolders", "scstoDesignInteractive",
+         "scstoDefaultKeyHandling", "scstoContextMenus", "scstoDynamicRefresh",
+         "scstoIncludeNonFolders", "scstoOleDrag", "scstoOleDrop", "scstoShowHidden"},
         ScShellTreeDefaultOptions);
   p.Event("OnAddItem", &TScCustomShellTree::OnAddItem);
   p.Event("OnDeleteItem", &TScCustomShellTree::OnDeleteItem);
@@ -236,12 +236,16 @@ void TScCustomShellTree::SetOptions(TScShellTreeOptions Value) {
   FOptions = Value;
   if (HandleAllocated()) {
     if ((old ^ Value) & ScOpt(scstoOleDrop)) {
-      if (Value & ScOpt(scstoOleDrop)) RegisterDropTarget();
-      else RevokeDropTarget();
+      if (Value & ScOpt(scstoOleDrop))
+        RegisterDropTarget();
+      else
+        RevokeDropTarget();
     }
     if (((old ^ Value) & ScOpt(scstoDynamicRefresh)) && !Designing(this)) {
-      if (Value & ScOpt(scstoDynamicRefresh)) StartChangeWatching();
-      else if (FChangeThread) FChangeThread->ClearWatches();
+      if (Value & ScOpt(scstoDynamicRefresh))
+        StartChangeWatching();
+      else if (FChangeThread)
+        FChangeThread->ClearWatches();
     }
   }
   UpdateDragDropStyle();
@@ -298,8 +302,10 @@ void TScCustomShellTree::Fill() {
     Items()->Clear();
   }
   ComPtr<IShellFolder> folder;
-  if (LPITEMIDLIST base = FBaseFolder->Pidl()) OleCheck(GetShellFolder(base, folder.put()));
-  else OleCheck(GetDesktopFolder(folder.put()));
+  if (LPITEMIDLIST base = FBaseFolder->Pidl())
+    OleCheck(GetShellFolder(base, folder.put()));
+  else
+    OleCheck(GetDesktopFolder(folder.put()));
   FillNode(folder.get(), nullptr);
   FProgramSelection = -1;
   if (LPITEMIDLIST sel = FSelectedFolder->Pidl()) {
@@ -309,7 +315,8 @@ void TScCustomShellTree::Fill() {
   }
   FProgramSelection = 0;
   FlushPending(false);
-  if (HasOption(scstoDynamicRefresh) && !Designing(this) && HandleAllocated()) StartChangeWatching();
+  if (HasOption(scstoDynamicRefresh) && !Designing(this) && HandleAllocated())
+    StartChangeWatching();
 }
 
 void TScCustomShellTree::FillNode(IShellFolder* Folder, TTreeNode* Node) {
@@ -404,14 +411,16 @@ HRESULT TScCustomShellTree::AddItem(IShellFolder* Folder, LPCITEMIDLIST ParentAb
     delete data;
     throw;
   }
-  const bool hasChildren = HasOption(scstoIncludeNonFolders)
-                               ? (attrs & (SFGAO_FOLDER | SFGAO_HASSUBFOLDER)) != 0
-                               : (attrs & (SFGAO_FOLDER | SFGAO_HASSUBFOLDER)) ==
-                                     (SFGAO_FOLDER | SFGAO_HASSUBFOLDER);
+  const bool hasChildren =
+      HasOption(scstoIncludeNonFolders)
+          ? (attrs & (SFGAO_FOLDER | SFGAO_HASSUBFOLDER)) != 0
+          : (attrs & (SFGAO_FOLDER | SFGAO_HASSUBFOLDER)) == (SFGAO_FOLDER | SFGAO_HASSUBFOLDER);
   node->SetHasChildren(hasChildren);
   // The system image list holds the share overlay as 1 and the shortcut overlay as 2.
-  if (attrs & SFGAO_SHARE) node->SetOverlayIndex(1);
-  else if (attrs & SFGAO_LINK) node->SetOverlayIndex(2);
+  if (attrs & SFGAO_SHARE)
+    node->SetOverlayIndex(1);
+  else if (attrs & SFGAO_LINK)
+    node->SetOverlayIndex(2);
   if (attrs & SFGAO_HIDDEN) node->SetCut(true);
   node->SetImageIndex(0);
   node->SetSelectedIndex(0);
@@ -451,8 +460,10 @@ void TScCustomShellTree::GetSelectedIndex(TTreeNode* Node) {
 }
 
 void TScCustomShellTree::SortChildren(TTreeNode* Node) {
-  if (Node) Node->CustomSort(&CALLBACK_CompareNodes, LPARAM(this), false);
-  else CustomSort(&CALLBACK_CompareNodes, LPARAM(this), true);
+  if (Node)
+    Node->CustomSort(&CALLBACK_CompareNodes, LPARAM(this), false);
+  else
+    CustomSort(&CALLBACK_CompareNodes, LPARAM(this), true);
 }
 
 bool TScCustomShellTree::CanExpand(TTreeNode* Node) {
@@ -677,7 +688,8 @@ void TScCustomShellTree::Merge(TTreeNode* Node, TTreeNode*& Remembered) {
   }
   for (int i = old.Count() - 1; i >= 0; --i) {
     auto* gone = static_cast<TTreeNode*>(old.Objects(i));
-    if (Remembered && (Remembered == gone || Remembered->HasAsParent(gone))) Remembered = gone->Parent();
+    if (Remembered && (Remembered == gone || Remembered->HasAsParent(gone)))
+      Remembered = gone->Parent();
     old.Delete(i);
     gone->Delete();
   }
@@ -789,7 +801,8 @@ void TScCustomShellTree::Delete(TTreeNode* Node) {
 // ---- Change watching -----------------------------------------------------------------------
 
 void TScCustomShellTree::StartChangeWatching() {
-  if (!FChangeThread) FChangeThread = std::make_unique<TChangeHandlerThread>(Handle(), WM_SCCHANGENOTIFY);
+  if (!FChangeThread)
+    FChangeThread = std::make_unique<TChangeHandlerThread>(Handle(), WM_SCCHANGENOTIFY);
   FChangeThread->ClearWatches();
   const DWORD mask = GetLogicalDrives();
   for (int i = 0; i < 26; ++i) {
@@ -802,7 +815,8 @@ void TScCustomShellTree::StartChangeWatching() {
 }
 
 void TScCustomShellTree::WatchDrive(const std::string& Path) {
-  if (!FChangeThread) FChangeThread = std::make_unique<TChangeHandlerThread>(Handle(), WM_SCCHANGENOTIFY);
+  if (!FChangeThread)
+    FChangeThread = std::make_unique<TChangeHandlerThread>(Handle(), WM_SCCHANGENOTIFY);
   if (Path.empty()) {
     FChangeThread->ClearWatches();
     return;
@@ -851,7 +865,9 @@ void TScCustomShellTree::KeyDown(WORD& Key, TShiftState Shift) {
   const TShortCut sc = ShortCutOf(Key, Shift);
   Key = 0;
   InitShellControlDefKeys();
-  auto is = [&](TScShellControlDefKey k, TShortCut s) { return s != 0 && s == ShellControlDefKeys[k].ShortCut; };
+  auto is = [&](TScShellControlDefKey k, TShortCut s) {
+    return s != 0 && s == ShellControlDefKeys[k].ShortCut;
+  };
   TTreeNode* sel = Selected();
   if (saved == 0) {
     Key = saved;
@@ -881,7 +897,8 @@ HRESULT TScCustomShellTree::InvokeVerb(TTreeNode* Node, const std::string& Verb)
   if (!folder) return E_FAIL;
   LPCITEMIDLIST ids[1] = {d->RelativePidl()};
   ComPtr<IContextMenu> menu;
-  OleCheck(folder->GetUIObjectOf(OwnerWindow(), 1, ids, IID_IContextMenu, nullptr, menu.put_void()));
+  OleCheck(
+      folder->GetUIObjectOf(OwnerWindow(), 1, ids, IID_IContextMenu, nullptr, menu.put_void()));
   HRESULT hr = InvokeContextMenuCommand(OwnerWindow(), menu.get(), Verb);
   menu.Reset();
   Refresh();
@@ -908,7 +925,8 @@ void TScCustomShellTree::ShowNodeContextMenu(TTreeNode* Node, TPoint Pos) {
   LPCITEMIDLIST ids[1] = {d->RelativePidl()};
   IContextMenu* menu = nullptr;
   HMENU popup = nullptr;
-  if (FAILED(CreateItemContextMenu(OwnerWindow(), folder.get(), 1, ids, flags, 1000, &menu, &popup)))
+  if (FAILED(
+          CreateItemContextMenu(OwnerWindow(), folder.get(), 1, ids, flags, 1000, &menu, &popup)))
     return;
   FBusy = 1;
   FCurrentContextMenu = menu;
@@ -926,7 +944,8 @@ void TScCustomShellTree::ShowNodeContextMenu(TTreeNode* Node, TPoint Pos) {
   {
     TEnd end{this, menu, popup};
     TPoint s = ScClientToScreen(this, Pos);
-    const UINT id = UINT(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, s.x, s.y, 0, Handle(), nullptr));
+    const UINT id = UINT(
+        TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, s.x, s.y, 0, Handle(), nullptr));
     FCurrentContextMenu = nullptr;
     if (id == RenameCommand) {
       Node->EditText();
@@ -956,17 +975,28 @@ void TScCustomShellTree::MenuMessage(TMessage& M) {
   TScCustomTreeView::WndProc(M);
   if (!FCurrentContextMenu) return;
   switch (M.Msg) {
-    case WM_INITMENUPOPUP: InitSendToMenu(FCurrentContextMenu, M); break;
-    case WM_DRAWITEM: DrawSendToItem(FCurrentContextMenu, M); break;
-    case WM_MEASUREITEM: MeasureSendToItem(FCurrentContextMenu, M); break;
-    case WM_MENUCHAR: SendToMenuChar(FCurrentContextMenu, M); break;
-    default: break;
+    case WM_INITMENUPOPUP:
+      InitSendToMenu(FCurrentContextMenu, M);
+      break;
+    case WM_DRAWITEM:
+      DrawSendToItem(FCurrentContextMenu, M);
+      break;
+    case WM_MEASUREITEM:
+      MeasureSendToItem(FCurrentContextMenu, M);
+      break;
+    case WM_MENUCHAR:
+      SendToMenuChar(FCurrentContextMenu, M);
+      break;
+    default:
+      break;
   }
 }
 
 // ---- OLE drag and drop ---------------------------------------------------------------------
 
-IDropSource* TScCustomShellTree::CreateDropSource(int Button) { return new TDropSource_shlvtv(Button); }
+IDropSource* TScCustomShellTree::CreateDropSource(int Button) {
+  return new TDropSource_shlvtv(Button);
+}
 
 DWORD TScCustomShellTree::GetAllowedEffects(TTreeNode* Node) {
   constexpr DWORD all = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
@@ -1124,15 +1154,20 @@ HRESULT TScCustomShellTree::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, D
 void TScCustomShellTree::DragScroll(TPoint ClientPt) {
   const std::uint64_t now = GetTickCount();
   if (now - FLastAutoScroll > std::uint64_t(ScAutoScrollPeriod)) {
-    if (ClientPt.x < ScHorzScrollMargin) ScrollControlStep(this, SB_HORZ, SB_LINELEFT);
-    else if (ClientPt.x > ClientWidth() - ScHorzScrollMargin) ScrollControlStep(this, SB_HORZ, SB_LINERIGHT);
-    if (ClientPt.y < ScVertScrollMargin) ScrollControlStep(this, SB_VERT, SB_LINEUP);
-    else if (ClientPt.y > ClientHeight() - ScVertScrollMargin) ScrollControlStep(this, SB_VERT, SB_LINEDOWN);
+    if (ClientPt.x < ScHorzScrollMargin)
+      ScrollControlStep(this, SB_HORZ, SB_LINELEFT);
+    else if (ClientPt.x > ClientWidth() - ScHorzScrollMargin)
+      ScrollControlStep(this, SB_HORZ, SB_LINERIGHT);
+    if (ClientPt.y < ScVertScrollMargin)
+      ScrollControlStep(this, SB_VERT, SB_LINEUP);
+    else if (ClientPt.y > ClientHeight() - ScVertScrollMargin)
+      ScrollControlStep(this, SB_VERT, SB_LINEDOWN);
     FLastAutoScroll = now;
   }
   const int left = FHoverPoint.x - MouseHoverWidth / 2, top = FHoverPoint.y - MouseHoverHeight / 2;
   const int right = FHoverPoint.x + MouseHoverWidth, bottom = FHoverPoint.y + MouseHoverHeight;
-  const bool inside = ClientPt.x >= left && ClientPt.x < right && ClientPt.y >= top && ClientPt.y < bottom;
+  const bool inside =
+      ClientPt.x >= left && ClientPt.x < right && ClientPt.y >= top && ClientPt.y < bottom;
   if (!inside) {
     FHoverPoint = ClientPt;
     FHoverStart = now;
@@ -1149,18 +1184,21 @@ void TScCustomShellTree::DragScroll(TPoint ClientPt) {
 
 // ---- Mouse wheel ---------------------------------------------------------------------------
 
-bool TScCustomShellTree::WheelToOther(bool Down, TShiftState Shift, TPoint MousePos, bool& Handled) {
+bool TScCustomShellTree::WheelToOther(bool Down, TShiftState Shift, TPoint MousePos,
+                                      bool& Handled) {
   TWinControl* top = this;
   while (top->Parent()) top = top->Parent();
   TWinControl* under = ControlAtScreen(top, MousePos);
   if (!under || under == this) return false;
   if (auto* tree = dynamic_cast<TScCustomShellTree*>(under)) {
-    Handled = Down ? tree->DoMouseWheelDown(Shift, MousePos) : tree->DoMouseWheelUp(Shift, MousePos);
+    Handled =
+        Down ? tree->DoMouseWheelDown(Shift, MousePos) : tree->DoMouseWheelUp(Shift, MousePos);
     return true;
   }
   if (auto* list = dynamic_cast<TScCustomListView*>(under)) {
     const short delta = Down ? -120 : 120;
-    list->Perform(WM_MOUSEWHEEL, WPARAM(WORD(delta)) << 16, MAKELPARAM(WORD(MousePos.x), WORD(MousePos.y)));
+    list->Perform(WM_MOUSEWHEEL, WPARAM(WORD(delta)) << 16,
+                  MAKELPARAM(WORD(MousePos.x), WORD(MousePos.y)));
     Handled = true;
     return true;
   }
@@ -1193,7 +1231,8 @@ TScCustomDraw* TScCustomShellTree::DoCustomDraw(NMCUSTOMDRAW* Notification, LRES
     delete cd;
     throw;
   }
-  if (Notification->dwDrawStage & CDDS_PREPAINT) *Result |= CDRF_NOTIFYITEMDRAW;  // item pre-paint too
+  if (Notification->dwDrawStage & CDDS_PREPAINT)
+    *Result |= CDRF_NOTIFYITEMDRAW;  // item pre-paint too
   return cd;
 }
 
@@ -1269,7 +1308,8 @@ void TScCustomShellTree::WndProc(TMessage& M) {
     case WM_MENUSELECT:
       TScCustomTreeView::WndProc(M);
       if (FCurrentContextMenu && OnPopupHint)
-        ShowMenuHint(FCurrentContextMenu, M, [this](const std::string& s) { OnPopupHint(this, s); });
+        ShowMenuHint(FCurrentContextMenu, M,
+                     [this](const std::string& s) { OnPopupHint(this, s); });
       return;
     case WM_NCDESTROY: {
       {

@@ -66,8 +66,8 @@ class IScShellDropHandler {
   ~IScShellDropHandler() = default;
 };
 
-using TScShAddItemEvent = TEvent<TObject*, win::IShellFolder*, win::LPCITEMIDLIST,
-                                 win::LPCITEMIDLIST, win::DWORD, bool&>;
+using TScShAddItemEvent =
+    TEvent<TObject*, win::IShellFolder*, win::LPCITEMIDLIST, win::LPCITEMIDLIST, win::DWORD, bool&>;
 using TScShTreeDeleteItemEvent = TEvent<TObject*, TTreeNode*, TScShTreeData*>;
 using TScShTreeInsertItemEvent = TEvent<TObject*, TTreeNode*>;
 using TScShPopupHintEvent = TEvent<TObject*, const std::string&>;

@@ -286,7 +286,8 @@ void FreeStrRet(STRRET& StrRet) {
   }
 }
 
-void GetDisplayNameOf(IShellFolder* Folder, LPCITEMIDLIST RelativePidl, int Kind, std::string& Name) {
+void GetDisplayNameOf(IShellFolder* Folder, LPCITEMIDLIST RelativePidl, int Kind,
+                      std::string& Name) {
   Name.clear();
   DWORD flags = Kind == 1 ? SHGDN_INFOLDER : Kind == 2 ? SHGDN_FORPARSING : SHGDN_NORMAL;
   IShellFolder* folder = Folder;
@@ -327,8 +328,8 @@ void GetPidlDisplayName(LPCITEMIDLIST AbsolutePidl, std::string& Name) {
   } else {
     static const USHORT empty = 0;
     try {
-      GetDisplayNameOf(desktop, AbsolutePidl ? AbsolutePidl : reinterpret_cast<LPCITEMIDLIST>(&empty),
-                       1, Name);
+      GetDisplayNameOf(
+          desktop, AbsolutePidl ? AbsolutePidl : reinterpret_cast<LPCITEMIDLIST>(&empty), 1, Name);
     } catch (...) {
       desktop->Release();
       throw;
@@ -472,7 +473,8 @@ int TScPidlList::AddObject(LPITEMIDLIST Pidl, void* Data) {
 }
 
 void TScPidlList::Delete(int Index) {
-  if (Index < 0 || Index >= Count()) throw EListError("Index de liste hors limites (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count())
+    throw EListError("Index de liste hors limites (" + std::to_string(Index) + ")");
   Entry* e = FList[Index];
   if (FAllocator && e->Pidl) FAllocator->Free(e->Pidl);
   delete e;
@@ -494,12 +496,14 @@ void TScPidlList::Sort() {
 }
 
 LPITEMIDLIST TScPidlList::Items(int Index) const {
-  if (Index < 0 || Index >= Count()) throw EListError("Index de liste hors limites (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count())
+    throw EListError("Index de liste hors limites (" + std::to_string(Index) + ")");
   return FList[Index]->Pidl;
 }
 
 void* TScPidlList::Objects(int Index) const {
-  if (Index < 0 || Index >= Count()) throw EListError("Index de liste hors limites (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count())
+    throw EListError("Index de liste hors limites (" + std::to_string(Index) + ")");
   return FList[Index]->Data;
 }
 
@@ -656,7 +660,8 @@ void InstallOverlays() {
 
 HIMAGELIST GetSystemImageList(int Size) {
   EnsureStarted();
-  if (IsWinNT() && gComCtlVersion.MS >= ((4u << 16) | 71u) && !gOverlaysInstalled) InstallOverlays();
+  if (IsWinNT() && gComCtlVersion.MS >= ((4u << 16) | 71u) && !gOverlaysInstalled)
+    InstallOverlays();
   SHFILEINFO info{};
   UINT flags = SHGFI_SYSICONINDEX | (Size == 0 ? SHGFI_SMALLICON : 0);
   return reinterpret_cast<HIMAGELIST>(SHGetFileInfoA("C:\\", 0, &info, sizeof(info), flags));

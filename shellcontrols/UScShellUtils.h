@@ -37,7 +37,7 @@ bool GetFileVersion(const std::string& FileName, TScFileVersion& Version);
 // comctl32.dll's version read at start-up (both 0 when unreadable).
 TScFileVersion GetComCtlVersion();
 void* ShellAlloc(std::size_t Size);
-void ShellFree(void* P);  // null ignored
+void ShellFree(void* P);         // null ignored
 win::IMalloc* GetShellMalloc();  // no reference added
 // The caller releases *Folder.
 win::HRESULT GetDesktopFolder(win::IShellFolder** Folder);
@@ -154,7 +154,7 @@ struct TScShellLinkInfo {
   std::string WorkingDirectory;
   std::int32_t ShowCmd = 0;
   std::uint16_t HotKey = 0;
-  std::uint8_t ResolveMode = 0;  // input: 0 or 1
+  std::uint8_t ResolveMode = 0;        // input: 0 or 1
   win::LPITEMIDLIST IdList = nullptr;  // the caller's after the call
   win::WIN32_FIND_DATA FindData{};
 };
@@ -192,9 +192,13 @@ class TScDeviceChangeHandler : public TObject {
   void Register(TScDeviceChangeCode Code, void* Data);
   void Unregister(TScDeviceChangeCode Code, void* Data);  // first matching entry
   template <class T, void (T::*M)(TObject*, TMessage&)>
-  void Register(T* Obj) { Register(&ScDeviceChangeThunk<T, M>, Obj); }
+  void Register(T* Obj) {
+    Register(&ScDeviceChangeThunk<T, M>, Obj);
+  }
   template <class T, void (T::*M)(TObject*, TMessage&)>
-  void Unregister(T* Obj) { Unregister(&ScDeviceChangeThunk<T, M>, Obj); }
+  void Unregister(T* Obj) {
+    Unregister(&ScDeviceChangeThunk<T, M>, Obj);
+  }
   int HandlerCount() const { return int(FHandlers.size()); }
   win::HWND Handle() const { return FHandle; }
 

@@ -1,7 +1,8 @@
 #include "shellcontrols/UScSplitter.h"
 
 void TScPane::DefineProps(TPropList& p) {
-  PublishFrameStyle(p, "FrameStyle", &TScCustomGroup::FrameStyle, &TScCustomGroup::SetFrameStyle, scfsLowered);
+  PublishFrameStyle(p, "FrameStyle", &TScCustomGroup::FrameStyle, &TScCustomGroup::SetFrameStyle,
+                    scfsLowered);
   p.Int("MinSize", &TScPane::MinSize, &TScPane::SetMinSize, 20);
   // No default: always stored.
   p.Int("Index", &TScPane::Index, &TScPane::SetIndex, 0).stored = [](TPersistent*) { return true; };

@@ -21,7 +21,6 @@ TPoint Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom
 
 }  // namespace
 
-
 TPoint ScClientToScreen(const TControl* c, TPoint p) {
   for (const TControl* x = c; x; x = x->Parent()) p.x += x->Left(), p.y += x->Top();
   return p;
@@ -78,11 +77,16 @@ std::unique_ptr<TBrush> TScCustomDraw::CreateBrush() {
 int TScCustomDraw::Stage() const {
   if (!FNotification) return 0;
   switch (FNotification->dwDrawStage) {
-    case CDDS_PREPAINT: return 1;
-    case CDDS_POSTPAINT: return 2;
-    case CDDS_ITEMPREPAINT: return 4;
-    case CDDS_ITEMPOSTPAINT: return 5;
-    default: return 0;
+    case CDDS_PREPAINT:
+      return 1;
+    case CDDS_POSTPAINT:
+      return 2;
+    case CDDS_ITEMPREPAINT:
+      return 4;
+    case CDDS_ITEMPOSTPAINT:
+      return 5;
+    default:
+      return 0;
   }
 }
 
@@ -199,7 +203,8 @@ TScCustomDraw* TScCustomTreeView::DoCustomDraw(NMCUSTOMDRAW* n, LRESULT* result)
     OnTvCustomDraw(this, cd, node);
   }
   if (cd) cd->Apply();
-  if ((n->dwDrawStage & CDDS_PREPAINT) && (OnTvCustomDraw || OnTvCustomDrawEx))  // item pre-paint too
+  if ((n->dwDrawStage & CDDS_PREPAINT) &&
+      (OnTvCustomDraw || OnTvCustomDrawEx))  // item pre-paint too
     *result |= CDRF_NOTIFYITEMDRAW;
   return cd;
 }
@@ -555,7 +560,8 @@ void TScCustomListView::CnNotify(TMessage& m) {
 // Header notifications reach the list as WM_NOTIFY from its header window.
 bool TScCustomListView::HeaderNotify(TMessage& m) {
   auto* hdr = reinterpret_cast<NMHDR*>(m.LParam);
-  if (!hdr || !HandleAllocated() || !HeaderHandle() || hdr->hwndFrom != HeaderHandle()) return false;
+  if (!hdr || !HandleAllocated() || !HeaderHandle() || hdr->hwndFrom != HeaderHandle())
+    return false;
   switch (hdr->code) {
     case HDN_ITEMCLICKW:
       InvalidateHeader();
@@ -611,8 +617,10 @@ void TScCustomListView::WndProc(TMessage& m) {
     }
     case WM_CONTEXTMENU: {
       if (FMenuShown || SelCount() == 0 || !ItemFocused()) return;
-      if (m.LParam == -1) ShowFocusedItemContextMenu({0, 0});
-      else PopupItemMenu({short(m.LParam & 0xFFFF), short((m.LParam >> 16) & 0xFFFF)});
+      if (m.LParam == -1)
+        ShowFocusedItemContextMenu({0, 0});
+      else
+        PopupItemMenu({short(m.LParam & 0xFFFF), short((m.LParam >> 16) & 0xFFFF)});
       return;
     }
     case WM_DRAWITEM: {
@@ -694,7 +702,8 @@ void TScCustomListView::DrawHeaderItem(const DRAWITEMSTRUCT& dis) {
   r.left += 2, r.top += 2, r.right -= 2, r.bottom -= 2;
   if (!FHeaderOwnerDrawText) return;
   const int column = int(dis.itemID);
-  TListColumn* col = column >= 0 && column < Columns()->Count() ? Columns()->Items(column) : nullptr;
+  TListColumn* col =
+      column >= 0 && column < Columns()->Count() ? Columns()->Items(column) : nullptr;
   const TAlignment align = col ? col->Alignment() : taLeftJustify;
   const std::string caption = col ? col->Caption() : std::string();
   const int columnWidth = dis.rcItem.right - dis.rcItem.left;
@@ -708,7 +717,8 @@ void TScCustomListView::DrawHeaderItem(const DRAWITEMSTRUCT& dis) {
     HGDIOBJ oldFont = SelectObject(dc, cf.Handle());
     SetTextColor(dc, ColorToRGB(cf.Color()));
     SetBkMode(dc, TRANSPARENT);
-    UINT format = (extra & DT_CALCRECT) ? (a | DT_SINGLELINE | DT_CALCRECT | DT_RIGHT) : (a | DT_END_ELLIPSIS | DT_SINGLELINE);
+    UINT format = (extra & DT_CALCRECT) ? (a | DT_SINGLELINE | DT_CALCRECT | DT_RIGHT)
+                                        : (a | DT_END_ELLIPSIS | DT_SINGLELINE);
     DrawTextEx(dc, caption.c_str(), int(caption.size()), &tr, format, nullptr);
     SelectObject(dc, oldFont);
     return tr;

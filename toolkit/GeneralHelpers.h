@@ -31,5 +31,4 @@ void AddBackslash(std::string& Path);
 void CreateDirectories(const std::string& Path);
 // Appends Dir\name for each file of Dir whose extension is Ext (".lck", "lck" and "*.lck"
 // all mean lck; "*" or ".*" every file), in the order found. Folders are skipped.
-void ListFilesByExt(const std::string& Dir, const std::string& Ext,
-                    std::vector<std::string>& List);
+void ListFilesByExt(const std::string& Dir, const std::string& Ext, std::vector<std::string>& List);

@@ -1,25 +1,25 @@
 #include "toolkit/InstallTools2.h"
 
 #include <charconv>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "platform/forms/Classes.h"
+#include "platform/forms/Screen.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Exceptions.h"
 #include "platform/system/Files.h"
 #include "platform/system/Fonts.h"
-#include "platform/system/Libraries.h"
-#include "platform/system/Sockets.h"
-#include "platform/system/SystemInfo.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Libraries.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Program.h"
 #include "platform/system/RecordBatch.h"
 #include "platform/system/Registry.h"
+#include "platform/system/Sockets.h"
+#include "platform/system/SystemInfo.h"
 #include "platform/system/Version.h"
-#include "platform/forms/Classes.h"
-#include "platform/forms/Screen.h"
 #include "toolkit/GeneralHelpers.h"
 
 namespace {
@@ -658,8 +658,8 @@ void TWindowsInstaller::LoadShellFolderApi() {
       throw Exception(e.Message() + "\r\n\r\n" + "shfolder.dll");
     }
   }
-  FSHGetFolderPath =
-      reinterpret_cast<win::PFN_SHGetFolderPathA>(win::GetProcAddress(FShFolder, "SHGetFolderPathA"));
+  FSHGetFolderPath = reinterpret_cast<win::PFN_SHGetFolderPathA>(
+      win::GetProcAddress(FShFolder, "SHGetFolderPathA"));
   if (!FSHGetFolderPath) {
     FreeShellFolderApi();
     throw Exception("Failed to get address of SHGetFolderPathA function");
@@ -785,8 +785,9 @@ void TWindowsInstaller::CheckShellExecuteResult(const std::string& Context, int 
       {27, "The filename association is incomplete or invalid."},
       {28, "The DDE transaction could not be completed because the request timed out."},
       {29, "The DDE transaction failed."},
-      {30, "The DDE transaction could not be completed because other DDE transactions were being "
-           "processed."},
+      {30,
+       "The DDE transaction could not be completed because other DDE transactions were being "
+       "processed."},
       {31, "There is no application associated with the given filename extension."},
       {32, "The specified dynamic-link library was not found."},
   };

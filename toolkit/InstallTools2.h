@@ -64,8 +64,8 @@ class TWindowsInstaller {
   static win::DWORD GetPathAttributes(const std::string& FileName);
   // C:\Data\ -> C:\Data; C:\ and "\" stay.
   static std::string RemoveBackslashUnlessRoot(const std::string& Path);
-  static bool GetFileVersionWords(const std::string& FileName, win::WORD& Major,
-                                  win::WORD& Minor, win::WORD& Release, win::WORD& Build);
+  static bool GetFileVersionWords(const std::string& FileName, win::WORD& Major, win::WORD& Minor,
+                                  win::WORD& Release, win::WORD& Build);
   // "Major.Minor.Release.Build", or "?" without a version block.
   static std::string GetFileVersionString(const std::string& FileName);
   // The Windows folder with a trailing backslash (empty when the platform gives none).

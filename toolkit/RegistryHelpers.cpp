@@ -10,7 +10,9 @@ const char* const SRegWriteError =
 
 namespace {
 
-bool Missing(win::LONG rc) { return rc == win::ERROR_FILE_NOT_FOUND || rc == win::ERROR_PATH_NOT_FOUND; }
+bool Missing(win::LONG rc) {
+  return rc == win::ERROR_FILE_NOT_FOUND || rc == win::ERROR_PATH_NOT_FOUND;
+}
 
 // Opens an existing key for reading. False when it does not exist; a key that exists
 // but cannot be opened (or a registry that cannot be read at all) raises the read error.

@@ -51,8 +51,8 @@ bool IsAdmin() {
   }
   Sid admins;
   if (!win::AllocateAndInitializeSid(&win::SECURITY_NT_AUTHORITY, 2,
-                                     win::SECURITY_BUILTIN_DOMAIN_RID,
-                                     win::DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, admins.out()))
+                                     win::SECURITY_BUILTIN_DOMAIN_RID, win::DOMAIN_ALIAS_RID_ADMINS,
+                                     0, 0, 0, 0, 0, 0, admins.out()))
     RaiseLastOSError();
 
   win::DWORD size = 0;

@@ -236,4 +236,3 @@ void TdmDoInstall::InstallPDFModule(bool& NeedReboot) {
   TWindowsInstaller::InstallFile(SourceDir + kPDFModule, ReadSystemDir(), "", reboot);
   if (reboot) NeedReboot = true;
 }
-

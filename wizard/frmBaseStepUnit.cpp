@@ -17,4 +17,3 @@ TImagePicture* TFrmStep::GetStepImage() {
 }
 
 void TFrmStep::GetNextCaption(std::string& Caption) { Caption = SNextCaption; }
-

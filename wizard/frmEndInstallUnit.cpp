@@ -47,4 +47,3 @@ void TfrmEndInstall::StepEnter() {
 void TfrmEndInstall::SpeedButtonPrintClick(TObject* Sender) {
   if (PrinterSetupDialog->Execute()) RichEditReport->Print(SReportPrintTitle);
 }
-

@@ -9,8 +9,8 @@
 #include "platform/system/Process.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Security.h"
-#include "platform/system/SystemInfo.h"
 #include "platform/system/Shutdown.h"
+#include "platform/system/SystemInfo.h"
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
 #include "wizard/OneInst.h"
@@ -357,7 +357,8 @@ bool TfrmMain::ForceForegroundWindow(win::HWND Wnd) {
                  (vi.dwMajorVersion > 4 || (vi.dwMajorVersion == 4 && vi.dwMinorVersion > 0)));
   if (modern) {
     bool result = false;
-    win::DWORD foregroundThread = win::GetWindowThreadProcessId(win::GetForegroundWindow(), nullptr);
+    win::DWORD foregroundThread =
+        win::GetWindowThreadProcessId(win::GetForegroundWindow(), nullptr);
     win::DWORD thisThread = win::GetWindowThreadProcessId(Wnd, nullptr);
     if (win::AttachThreadInput(thisThread, foregroundThread, win::TRUE)) {
       win::BringWindowToTop(Wnd);
@@ -368,11 +369,13 @@ bool TfrmMain::ForceForegroundWindow(win::HWND Wnd) {
     if (!result) {
       win::DWORD timeout = 0;
       win::SystemParametersInfo(win::SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0);
-      win::SystemParametersInfo(win::SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, win::SPIF_SENDCHANGE);
+      win::SystemParametersInfo(win::SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr,
+                                win::SPIF_SENDCHANGE);
       win::BringWindowToTop(Wnd);
       win::SetForegroundWindow(Wnd);
       win::SystemParametersInfo(win::SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
-                                reinterpret_cast<void*>(std::uintptr_t(timeout)), win::SPIF_SENDCHANGE);
+                                reinterpret_cast<void*>(std::uintptr_t(timeout)),
+                                win::SPIF_SENDCHANGE);
     }
   } else {
     win::BringWindowToTop(Wnd);
@@ -435,4 +438,3 @@ void RebootAndContinue() {
     throw;
   }
 }
-

@@ -100,7 +100,8 @@ void TfrmSelectDrive::StepEnter() {
     win::DWORD mask = win::GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
       char letter = char('A' + i);
-      if ((mask & (1u << i)) && win::GetDriveType(std::string(1, letter) + ":\\") == win::DRIVE_FIXED)
+      if ((mask & (1u << i)) &&
+          win::GetDriveType(std::string(1, letter) + ":\\") == win::DRIVE_FIXED)
         AddDrive(letter);
     }
     edMarqetoFolder->SetReadOnly(false);

@@ -86,8 +86,7 @@ void TfrmSelectItems::FormDestroy(TObject* Sender) {
 
 void TfrmSelectItems::FormResize(TObject* Sender) {
   if (!CheckList) return;
-  CheckList->SetBounds(CheckList->Left(), CheckList->Top(),
-                       ClientWidth() - CheckList->Left() - 20,
+  CheckList->SetBounds(CheckList->Left(), CheckList->Top(), ClientWidth() - CheckList->Left() - 20,
                        ClientHeight() - CheckList->Top() - 20);
 }
 
@@ -164,4 +163,3 @@ void TfrmSelectItems::CheckListClick(TObject* Sender) {
     if (AnsiCompareText(name, item.name) == 0) hint = item.hint;
   CheckList->SetHint(hint);
 }
-

@@ -28,4 +28,3 @@ void TfrmWelcome::FormResize(TObject* Sender) {
   int w = Width(), h = Height();
   VcLabelInfo->SetBounds(20, h / 3, w - 40, h - h / 3 - 20);
 }
-

@@ -12,15 +12,40 @@ class TAction : public TComponent {
   explicit TAction(TComponent* owner) : TComponent(owner) {}
   ~TAction() override;
   std::string Caption() const { return FCaption; }
-  void SetCaption(const std::string& v) { if (v != FCaption) { FCaption = v; Change(); } }
+  void SetCaption(const std::string& v) {
+    if (v != FCaption) {
+      FCaption = v;
+      Change();
+    }
+  }
   bool Enabled() const { return FEnabled; }
-  void SetEnabled(bool v) { if (v != FEnabled) { FEnabled = v; Change(); } }
+  void SetEnabled(bool v) {
+    if (v != FEnabled) {
+      FEnabled = v;
+      Change();
+    }
+  }
   bool Checked() const { return FChecked; }
-  void SetChecked(bool v) { if (v != FChecked) { FChecked = v; Change(); } }
+  void SetChecked(bool v) {
+    if (v != FChecked) {
+      FChecked = v;
+      Change();
+    }
+  }
   bool Visible() const { return FVisible; }
-  void SetVisible(bool v) { if (v != FVisible) { FVisible = v; Change(); } }
+  void SetVisible(bool v) {
+    if (v != FVisible) {
+      FVisible = v;
+      Change();
+    }
+  }
   std::string Hint() const { return FHint; }
-  void SetHint(const std::string& v) { if (v != FHint) { FHint = v; Change(); } }
+  void SetHint(const std::string& v) {
+    if (v != FHint) {
+      FHint = v;
+      Change();
+    }
+  }
   TActionList* ActionList() const { return FActionList; }
   void SetActionList(TActionList* l);
   // Runs OnExecute; false when there is none or the action is disabled.

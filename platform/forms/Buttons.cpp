@@ -47,7 +47,8 @@ void TSpeedButton::SetAllowAllUp(bool v) {
   FAllowAllUp = v;
   if (!Parent()) return;
   for (int i = 0; i < Parent()->ControlCount(); ++i)
-    if (auto* b = dynamic_cast<TSpeedButton*>(Parent()->Controls(i)); b && b != this && b->FGroupIndex == FGroupIndex && FGroupIndex)
+    if (auto* b = dynamic_cast<TSpeedButton*>(Parent()->Controls(i));
+        b && b != this && b->FGroupIndex == FGroupIndex && FGroupIndex)
       b->FAllowAllUp = v;
 }
 
@@ -63,7 +64,8 @@ void TSpeedButton::SetDown(bool v) {
 void TSpeedButton::UpdateGroup() {
   if (!FDown || !FGroupIndex || !Parent()) return;
   for (int i = 0; i < Parent()->ControlCount(); ++i)
-    if (auto* b = dynamic_cast<TSpeedButton*>(Parent()->Controls(i)); b && b != this && b->FGroupIndex == FGroupIndex && b->FDown) {
+    if (auto* b = dynamic_cast<TSpeedButton*>(Parent()->Controls(i));
+        b && b != this && b->FGroupIndex == FGroupIndex && b->FDown) {
       b->FDown = false;
       b->Invalidate();
     }
@@ -71,8 +73,10 @@ void TSpeedButton::UpdateGroup() {
 
 void TSpeedButton::UserClick() {
   if (FGroupIndex) {
-    if (!FDown) SetDown(true);
-    else if (FAllowAllUp) SetDown(false);
+    if (!FDown)
+      SetDown(true);
+    else if (FAllowAllUp)
+      SetDown(false);
   }
   Click();
 }

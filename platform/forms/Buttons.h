@@ -16,7 +16,10 @@ class TSpeedButton : public TGraphicControl {
   // The image of the strip shown in the current state (0 when the strip lacks it).
   int GlyphIndex() const;
   bool Flat() const { return FFlat; }
-  void SetFlat(bool v) { FFlat = v; Invalidate(); }
+  void SetFlat(bool v) {
+    FFlat = v;
+    Invalidate();
+  }
   // Buttons of one parent with the same non-zero GroupIndex: at most one is down.
   int GroupIndex() const { return FGroupIndex; }
   void SetGroupIndex(int v);
@@ -25,11 +28,20 @@ class TSpeedButton : public TGraphicControl {
   bool AllowAllUp() const { return FAllowAllUp; }
   void SetAllowAllUp(bool v);
   TButtonLayout Layout() const { return FLayout; }
-  void SetLayout(TButtonLayout v) { FLayout = v; Invalidate(); }
+  void SetLayout(TButtonLayout v) {
+    FLayout = v;
+    Invalidate();
+  }
   int Margin() const { return FMargin; }
-  void SetMargin(int v) { FMargin = v; Invalidate(); }
+  void SetMargin(int v) {
+    FMargin = v;
+    Invalidate();
+  }
   int Spacing() const { return FSpacing; }
-  void SetSpacing(int v) { FSpacing = v; Invalidate(); }
+  void SetSpacing(int v) {
+    FSpacing = v;
+    Invalidate();
+  }
   // A grouped button goes down (or up, when it is down and all may be up), then Click.
   void UserClick() override;
 

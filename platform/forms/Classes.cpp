@@ -37,8 +37,10 @@ std::vector<const TPropInfo*> TClassInfo::AllProps() const {
     for (auto& p : (*it)->own.props) {
       // A redefinition (other default) replaces the ancestor's in place.
       auto same = std::find_if(out.begin(), out.end(), [&](auto* q) { return q->name == p.name; });
-      if (same != out.end()) *same = &p;
-      else out.push_back(&p);
+      if (same != out.end())
+        *same = &p;
+      else
+        out.push_back(&p);
     }
   return out;
 }
@@ -93,7 +95,9 @@ void TPersistent::AssignTo(TPersistent* dest) {
 // --- TComponent ------------------------------------------------------------------------
 
 void TComponent::DefineProps(TPropList& p) {
-  p.String("Name", &TComponent::Name, &TComponent::SetName).stored = [](TPersistent*) { return false; };
+  p.String("Name", &TComponent::Name, &TComponent::SetName).stored = [](TPersistent*) {
+    return false;
+  };
   p.Int("Tag", &TComponent::Tag, &TComponent::SetTag, 0);
 }
 
@@ -184,7 +188,8 @@ void TComponent::FreeNotification(TComponent* c) {
 
 void TComponent::RemoveFreeNotification(TComponent* c) {
   if (!c) return;
-  FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), c), FFreeNotifies.end());
+  FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), c),
+                      FFreeNotifies.end());
   c->FFreeNotifies.erase(std::remove(c->FFreeNotifies.begin(), c->FFreeNotifies.end(), this),
                          c->FFreeNotifies.end());
 }
@@ -249,7 +254,8 @@ int TReader::ReadInteger() {
   auto t = take();
   auto byte = [&] { return std::uint32_t(take()); };
   switch (t) {
-    case vaInt8: return int(std::int8_t(byte()));
+    case vaInt8:
+      return int(std::int8_t(byte()));
     case vaInt16: {
       std::uint32_t v = byte() | byte() << 8;
       return int(std::int16_t(v));
@@ -261,7 +267,8 @@ int TReader::ReadInteger() {
       v |= byte() << 24;
       return int(std::int32_t(v));
     }
-    default: bad("entier");
+    default:
+      bad("entier");
   }
 }
 
@@ -275,13 +282,15 @@ bool TReader::ReadBoolean() {
 std::string TReader::ReadString() {
   auto t = take();
   size_t len;
-  if (t == vaString || t == vaIdent) len = take();
+  if (t == vaString || t == vaIdent)
+    len = take();
   else if (t == vaLString || t == vaUTF8String) {
     len = take();
     len |= size_t(take()) << 8;
     len |= size_t(take()) << 16;
     len |= size_t(take()) << 24;
-  } else bad("chaîne");
+  } else
+    bad("chaîne");
   if (FPos + len > FData.size()) bad("chaîne");
   std::string s = FData.substr(FPos, len);
   FPos += len;
@@ -341,28 +350,40 @@ TValue readTagged(TReader& r) {
     }
     case vaInt8:
     case vaInt16:
-    case vaInt32: return TValue::Int(r.ReadInteger());
+    case vaInt32:
+      return TValue::Int(r.ReadInteger());
     case vaTrue:
-    case vaFalse: return TValue::Bool(r.ReadBoolean());
-    case vaIdent: return TValue::Ident(r.ReadIdent());
+    case vaFalse:
+      return TValue::Bool(r.ReadBoolean());
+    case vaIdent:
+      return TValue::Ident(r.ReadIdent());
     case vaString:
     case vaLString:
-    case vaUTF8String: return TValue::Str(r.ReadString());
-    default: throw EReadError("Valeur de propriété incorrecte");
+    case vaUTF8String:
+      return TValue::Str(r.ReadString());
+    default:
+      throw EReadError("Valeur de propriété incorrecte");
   }
 }
 
 void writeTagged(TWriter& w, const TValue& v) {
   switch (v.kind) {
-    case TValue::vInt: w.WriteInteger(int(v.i)); break;
-    case TValue::vString: w.WriteString(v.s); break;
-    case TValue::vIdent: w.WriteIdent(v.s); break;
+    case TValue::vInt:
+      w.WriteInteger(int(v.i));
+      break;
+    case TValue::vString:
+      w.WriteString(v.s);
+      break;
+    case TValue::vIdent:
+      w.WriteIdent(v.s);
+      break;
     case TValue::vList:
       w.WriteListBegin();
       for (auto& x : v.list) writeTagged(w, x);
       w.WriteListEnd();
       break;
-    default: throw EReadError("Valeur de propriété incorrecte");
+    default:
+      throw EReadError("Valeur de propriété incorrecte");
   }
 }
 }  // namespace
@@ -697,8 +718,10 @@ void TStringList::Changing() {
   if (UpdateCount() == 0) OnChanging(this);
 }
 void TStringList::SetUpdateState(bool updating) {
-  if (updating) OnChanging(this);
-  else OnChange(this);
+  if (updating)
+    OnChanging(this);
+  else
+    OnChange(this);
 }
 
 // --- Collections -----------------------------------------------------------------------

@@ -8,8 +8,8 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/system/Exceptions.h"
@@ -32,11 +32,9 @@ struct TEvent {
   std::string Name;
   TEvent() = default;
   template <class F>
-    requires std::is_invocable_v<F, A...>
-  TEvent(F f) : Fn(std::move(f)) {}
+  requires std::is_invocable_v<F, A...> TEvent(F f) : Fn(std::move(f)) {}
   template <class F>
-    requires std::is_invocable_v<F, A...>
-  TEvent& operator=(F f) {
+  requires std::is_invocable_v<F, A...> TEvent& operator=(F f) {
     Fn = std::move(f);
     Name.clear();
     return *this;
@@ -53,18 +51,18 @@ struct TEvent {
 };
 using TNotifyEvent = TEvent<TObject*>;
 
-#define WI_CLASS(Cls, Base)                                                     \
- public:                                                                        \
-  using inherited = Base;                                                       \
-  static const char* StaticClassName() { return #Cls; }                         \
-  const char* ClassName() const override { return #Cls; }                       \
-  static const TClassInfo* StaticClassInfo() {                                  \
-    static const TClassInfo info = TClassInfo::Make<Cls, Base>(#Cls);           \
-    return &info;                                                               \
-  }                                                                             \
-  const TClassInfo* ClassInfo() const override { return StaticClassInfo(); }    \
-  static void DefineProps(TPropList& props);                                    \
-                                                                                \
+#define WI_CLASS(Cls, Base)                                                  \
+ public:                                                                     \
+  using inherited = Base;                                                    \
+  static const char* StaticClassName() { return #Cls; }                      \
+  const char* ClassName() const override { return #Cls; }                    \
+  static const TClassInfo* StaticClassInfo() {                               \
+    static const TClassInfo info = TClassInfo::Make<Cls, Base>(#Cls);        \
+    return &info;                                                            \
+  }                                                                          \
+  const TClassInfo* ClassInfo() const override { return StaticClassInfo(); } \
+  static void DefineProps(TPropList& props);                                 \
+                                                                             \
  private:
 
 class TObject {
@@ -77,7 +75,19 @@ class TObject {
   bool InheritsFrom(const std::string& className) const;
 };
 
-enum TPropKind { pkInteger, pkBool, pkEnum, pkSet, pkString, pkColor, pkClass, pkComponent, pkEvent, pkStrings, pkCollection };
+enum TPropKind {
+  pkInteger,
+  pkBool,
+  pkEnum,
+  pkSet,
+  pkString,
+  pkColor,
+  pkClass,
+  pkComponent,
+  pkEvent,
+  pkStrings,
+  pkCollection
+};
 
 // A value as stored in a form description.
 struct TValue {
@@ -85,16 +95,31 @@ struct TValue {
   Kind kind = vNull;
   std::int64_t i = 0;
   double d = 0;
-  std::string s;                   // string, identifier, binary bytes
-  std::vector<std::string> set;    // set members
-  std::vector<TValue> list;        // list items
+  std::string s;                 // string, identifier, binary bytes
+  std::vector<std::string> set;  // set members
+  std::vector<TValue> list;      // list items
   std::vector<std::vector<std::pair<std::string, TValue>>> items;  // collection
   int line = 0;
-  TComponent* comp = nullptr;         // resolved component reference
-  const std::any* method = nullptr;   // resolved event handler
-  static TValue Int(std::int64_t v) { TValue x; x.kind = vInt; x.i = v; return x; }
-  static TValue Str(std::string v) { TValue x; x.kind = vString; x.s = std::move(v); return x; }
-  static TValue Ident(std::string v) { TValue x; x.kind = vIdent; x.s = std::move(v); return x; }
+  TComponent* comp = nullptr;        // resolved component reference
+  const std::any* method = nullptr;  // resolved event handler
+  static TValue Int(std::int64_t v) {
+    TValue x;
+    x.kind = vInt;
+    x.i = v;
+    return x;
+  }
+  static TValue Str(std::string v) {
+    TValue x;
+    x.kind = vString;
+    x.s = std::move(v);
+    return x;
+  }
+  static TValue Ident(std::string v) {
+    TValue x;
+    x.kind = vIdent;
+    x.s = std::move(v);
+    return x;
+  }
   static TValue Bool(bool v) { return Ident(v ? "True" : "False"); }
   bool operator==(const TValue& o) const;
 };
@@ -133,7 +158,10 @@ struct TPropInfo {
 class TPropList {
  public:
   std::vector<TPropInfo> props;
-  TPropInfo& Add(TPropInfo p) { props.push_back(std::move(p)); return props.back(); }
+  TPropInfo& Add(TPropInfo p) {
+    props.push_back(std::move(p));
+    return props.back();
+  }
 
   template <class T>
   TPropInfo& Int(const std::string& name, int (T::*get)() const, void (T::*set)(int), int def = 0);
@@ -178,11 +206,12 @@ struct TClassInfo {
 // Class registry: form descriptions create components by class name.
 void RegisterClassInfo(const TClassInfo* info);
 template <class T>
-void RegisterClass() { RegisterClassInfo(T::StaticClassInfo()); }
+void RegisterClass() {
+  RegisterClassInfo(T::StaticClassInfo());
+}
 const TClassInfo* FindClassInfo(const std::string& name);
 // Registers T at start-up: WI_REGISTER_CLASS(TPanel) in one .cpp file.
-#define WI_REGISTER_CLASS(Cls) \
-  static const bool wi_registered_##Cls = (RegisterClass<Cls>(), true)
+#define WI_REGISTER_CLASS(Cls) static const bool wi_registered_##Cls = (RegisterClass<Cls>(), true)
 
 // Colour names (clBlack, clSilver, clBtnFace...) and their values.
 bool ColorToIdent(int color, std::string& name);
@@ -203,8 +232,15 @@ class TPersistent : public TObject {
 
 enum TOperation { opInsert, opRemove };
 enum TComponentStateFlag : unsigned {
-  csLoading = 1, csReading = 2, csWriting = 4, csDestroying = 8, csDesigning = 16,
-  csInline = 32, csAncestor = 64, csUpdating = 128, csFixups = 256
+  csLoading = 1,
+  csReading = 2,
+  csWriting = 4,
+  csDestroying = 8,
+  csDesigning = 16,
+  csInline = 32,
+  csAncestor = 64,
+  csUpdating = 128,
+  csFixups = 256
 };
 
 class TComponent : public TPersistent {
@@ -282,9 +318,22 @@ class TComponent : public TPersistent {
 
 // Values stored through DefineProperties use the tagged binary layout.
 enum TValueType : std::uint8_t {
-  vaNull = 0, vaList = 1, vaInt8 = 2, vaInt16 = 3, vaInt32 = 4, vaExtended = 5, vaString = 6,
-  vaIdent = 7, vaFalse = 8, vaTrue = 9, vaBinary = 10, vaSet = 11, vaLString = 12, vaNil = 13,
-  vaCollection = 14, vaUTF8String = 18
+  vaNull = 0,
+  vaList = 1,
+  vaInt8 = 2,
+  vaInt16 = 3,
+  vaInt32 = 4,
+  vaExtended = 5,
+  vaString = 6,
+  vaIdent = 7,
+  vaFalse = 8,
+  vaTrue = 9,
+  vaBinary = 10,
+  vaSet = 11,
+  vaLString = 12,
+  vaNil = 13,
+  vaCollection = 14,
+  vaUTF8String = 18
 };
 
 class TFiler {

@@ -14,7 +14,8 @@ TClassInfo TClassInfo::Make(const char* name) {
 }
 
 template <class T>
-TPropInfo& TPropList::Int(const std::string& name, int (T::*get)() const, void (T::*set)(int), int def) {
+TPropInfo& TPropList::Int(const std::string& name, int (T::*get)() const, void (T::*set)(int),
+                          int def) {
   TPropInfo p;
   p.name = name;
   p.kind = pkInteger;
@@ -25,7 +26,8 @@ TPropInfo& TPropList::Int(const std::string& name, int (T::*get)() const, void (
 }
 
 template <class T>
-TPropInfo& TPropList::Bool(const std::string& name, bool (T::*get)() const, void (T::*set)(bool), bool def) {
+TPropInfo& TPropList::Bool(const std::string& name, bool (T::*get)() const, void (T::*set)(bool),
+                           bool def) {
   TPropInfo p;
   p.name = name;
   p.kind = pkBool;
@@ -45,14 +47,16 @@ TPropInfo& TPropList::Enum(const std::string& name, E (T::*get)() const, void (T
   p.def = TValue::Ident(names.at(size_t(def)));
   p.names = std::move(names);
   auto n = p.names;
-  p.get = [get, n](TPersistent* o) { return TValue::Ident(n.at(size_t((static_cast<T*>(o)->*get)()))); };
+  p.get = [get, n](TPersistent* o) {
+    return TValue::Ident(n.at(size_t((static_cast<T*>(o)->*get)())));
+  };
   p.set = [set](TPersistent* o, const TValue& v) { (static_cast<T*>(o)->*set)(E(v.i)); };
   return Add(std::move(p));
 }
 
 template <class T>
-TPropInfo& TPropList::Set(const std::string& name, unsigned (T::*get)() const, void (T::*set)(unsigned),
-                          std::vector<std::string> names, unsigned def) {
+TPropInfo& TPropList::Set(const std::string& name, unsigned (T::*get)() const,
+                          void (T::*set)(unsigned), std::vector<std::string> names, unsigned def) {
   TPropInfo p;
   p.name = name;
   p.kind = pkSet;
@@ -84,7 +88,8 @@ TPropInfo& TPropList::String(const std::string& name, std::string (T::*get)() co
 }
 
 template <class T>
-TPropInfo& TPropList::Color(const std::string& name, int (T::*get)() const, void (T::*set)(int), int def) {
+TPropInfo& TPropList::Color(const std::string& name, int (T::*get)() const, void (T::*set)(int),
+                            int def) {
   TPropInfo p;
   p.name = name;
   p.kind = pkColor;

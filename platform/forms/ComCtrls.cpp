@@ -39,7 +39,9 @@ std::vector<TPrintedDocument>& PrintedDocuments() {
 
 void TRichEdit::DefineProps(TPropList& p) {
   // The text is the lines; only they are stored.
-  p.String("Text", &TRichEdit::Text, &TRichEdit::SetText).stored = [](TPersistent*) { return false; };
+  p.String("Text", &TRichEdit::Text, &TRichEdit::SetText).stored = [](TPersistent*) {
+    return false;
+  };
   p.Object("Lines", &TRichEdit::Lines);
   p.Bool("PlainText", &TRichEdit::PlainText, &TRichEdit::SetPlainText, false);
   p.Enum("ScrollBars", &TRichEdit::ScrollBars, &TRichEdit::SetScrollBars,
@@ -85,8 +87,8 @@ void TAnimate::DefineProps(TPropList& p) {
   p.Bool("Active", &TAnimate::Active, &TAnimate::SetActive, false);
   p.Bool("Center", &TAnimate::Center, &TAnimate::SetCenter, true);
   p.Enum("CommonAVI", &TAnimate::CommonAVI, &TAnimate::SetCommonAVI,
-         {"aviNone", "aviFindFolder", "aviFindFile", "aviFindComputer", "aviCopyFiles", "aviCopyFile",
-          "aviRecycleFile", "aviEmptyRecycle", "aviDeleteFile"},
+         {"aviNone", "aviFindFolder", "aviFindFile", "aviFindComputer", "aviCopyFiles",
+          "aviCopyFile", "aviRecycleFile", "aviEmptyRecycle", "aviDeleteFile"},
          aviNone);
   p.String("FileName", &TAnimate::FileName, &TAnimate::SetFileName);
   p.Int("Repetitions", &TAnimate::Repetitions, &TAnimate::SetRepetitions, 0);
@@ -116,8 +118,10 @@ void TAnimate::SetActive(bool v) {
     FActive = v;  // started by Play once loaded
     return;
   }
-  if (v) Play(FStartFrame, FStopFrame, FRepetitions);
-  else Stop();
+  if (v)
+    Play(FStartFrame, FStopFrame, FRepetitions);
+  else
+    Stop();
 }
 
 void TAnimate::Play(int from, int to, int count) {

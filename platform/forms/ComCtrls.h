@@ -22,9 +22,15 @@ class TRichEdit : public TCustomEdit {
   TStrings* Lines() const { return FLines.get(); }
   void SetLines(TStrings* v) { FLines->Assign(v); }
   TScrollStyle ScrollBars() const { return FScrollBars; }
-  void SetScrollBars(TScrollStyle v) { FScrollBars = v; Invalidate(); }
+  void SetScrollBars(TScrollStyle v) {
+    FScrollBars = v;
+    Invalidate();
+  }
   bool WordWrap() const { return FWordWrap; }
-  void SetWordWrap(bool v) { FWordWrap = v; Invalidate(); }
+  void SetWordWrap(bool v) {
+    FWordWrap = v;
+    Invalidate();
+  }
   bool PlainText() const { return FPlainText; }
   void SetPlainText(bool v) { FPlainText = v; }
   // Prints the lines as one document titled `title` (see RichEditPrinter).
@@ -52,8 +58,17 @@ struct TPrintedDocument {
 extern std::function<void(TRichEdit*, const std::string& title)> RichEditPrinter;
 std::vector<TPrintedDocument>& PrintedDocuments();
 
-enum TCommonAVI { aviNone, aviFindFolder, aviFindFile, aviFindComputer, aviCopyFiles, aviCopyFile,
-                  aviRecycleFile, aviEmptyRecycle, aviDeleteFile };
+enum TCommonAVI {
+  aviNone,
+  aviFindFolder,
+  aviFindFile,
+  aviFindComputer,
+  aviCopyFiles,
+  aviCopyFile,
+  aviRecycleFile,
+  aviEmptyRecycle,
+  aviDeleteFile
+};
 
 // An animation's state (frames are not drawn).
 class TAnimate : public TWinControl {

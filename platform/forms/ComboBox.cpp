@@ -24,8 +24,10 @@ TComboBox::TComboBox(TComponent* owner) : TCustomControl(owner), FItems(new TStr
   SetTabStop(true);
   // Items changed by the program may leave the choice behind.
   FItems->OnChange = [this](TObject*) {
-    if (FItemIndex >= FItems->Count()) SetItemIndex(-1);
-    else if (FItemIndex >= 0) SetText(FItems->Get(FItemIndex));
+    if (FItemIndex >= FItems->Count())
+      SetItemIndex(-1);
+    else if (FItemIndex >= 0)
+      SetText(FItems->Get(FItemIndex));
   };
 }
 
@@ -51,7 +53,8 @@ int TComboBox::FindByLetter(char ch) const {
   for (int k = 1; k <= n; ++k) {
     int i = ((from < 0 ? -1 : from) + k) % n;
     const std::string s = FItems->Get(i);
-    if (!s.empty() && std::tolower(static_cast<unsigned char>(s[0])) == std::tolower(static_cast<unsigned char>(ch)))
+    if (!s.empty() && std::tolower(static_cast<unsigned char>(s[0])) ==
+                          std::tolower(static_cast<unsigned char>(ch)))
       return i;
   }
   return -1;
@@ -83,7 +86,8 @@ void TComboBox::SetDroppedDown(bool v) {
   // lies over every other one.
   int x = 0, y = Height();
   for (const TControl* c = this; c && c != form; c = c->Parent()) {
-    win::POINT off = c->Parent() && c->Parent() != form ? ControlPaint::ClientOffset(c->Parent()) : win::POINT{0, 0};
+    win::POINT off = c->Parent() && c->Parent() != form ? ControlPaint::ClientOffset(c->Parent())
+                                                        : win::POINT{0, 0};
     x += c->Left() + off.x, y += c->Top() + off.y;
   }
   int lines = std::min(FDropDownCount, FItems->Count());
@@ -132,23 +136,45 @@ void TComboBox::WndProc(TMessage& m) {
             SetDroppedDown(false);
             Choose(i);
             return;
-          case VK_ESCAPE: SetDroppedDown(false); return;
-          case VK_UP: i = std::max(0, i - 1); break;
-          case VK_DOWN: i = std::min(n - 1, i + 1); break;
-          case VK_HOME: i = 0; break;
-          case VK_END: i = n - 1; break;
-          default: return;
+          case VK_ESCAPE:
+            SetDroppedDown(false);
+            return;
+          case VK_UP:
+            i = std::max(0, i - 1);
+            break;
+          case VK_DOWN:
+            i = std::min(n - 1, i + 1);
+            break;
+          case VK_HOME:
+            i = 0;
+            break;
+          case VK_END:
+            i = n - 1;
+            break;
+          default:
+            return;
         }
         FList->SetItemIndex(i);
         return;
       }
       int i = FItemIndex;
       switch (key) {
-        case VK_UP: case VK_LEFT: i = std::max(0, i - 1); break;
-        case VK_DOWN: case VK_RIGHT: i = std::min(n - 1, i + 1); break;
-        case VK_HOME: i = 0; break;
-        case VK_END: i = n - 1; break;
-        default: return;
+        case VK_UP:
+        case VK_LEFT:
+          i = std::max(0, i - 1);
+          break;
+        case VK_DOWN:
+        case VK_RIGHT:
+          i = std::min(n - 1, i + 1);
+          break;
+        case VK_HOME:
+          i = 0;
+          break;
+        case VK_END:
+          i = n - 1;
+          break;
+        default:
+          return;
       }
       Choose(i);
       return;
@@ -159,11 +185,14 @@ void TComboBox::WndProc(TMessage& m) {
       if (static_cast<unsigned char>(c) <= ' ') return;
       int i = FindByLetter(c);
       if (i < 0) return;
-      if (DroppedDown()) FList->SetItemIndex(i);
-      else Choose(i);
+      if (DroppedDown())
+        FList->SetItemIndex(i);
+      else
+        Choose(i);
       return;
     }
-    default: break;
+    default:
+      break;
   }
   TCustomControl::WndProc(m);
 }
@@ -177,7 +206,8 @@ void TComboBox::Paint() {
   c->FillRect(r);
   win::RECT button{r.right - kButtonWidth, r.top, r.right, r.bottom};
   win::DrawFrameControl(c->Handle(), &button, win::DFC_SCROLL,
-                        win::DFCS_SCROLLCOMBOBOX | (DroppedDown() ? win::DFCS_PUSHED | win::DFCS_FLAT : 0) |
+                        win::DFCS_SCROLLCOMBOBOX |
+                            (DroppedDown() ? win::DFCS_PUSHED | win::DFCS_FLAT : 0) |
                             (Enabled() ? 0 : win::DFCS_INACTIVE));
   win::RECT text{r.left + 1, r.top + 1, button.left - 1, r.bottom - 1};
   bool focused = Focused() && !DroppedDown();

@@ -20,8 +20,8 @@ struct NMHDR {
 };
 
 // Generic notifications.
-inline constexpr int NM_CLICK = -2, NM_DBLCLK = -3, NM_RETURN = -4, NM_RCLICK = -5,
-                     NM_RDBLCLK = -6, NM_SETFOCUS = -7, NM_KILLFOCUS = -8, NM_CUSTOMDRAW = -12;
+inline constexpr int NM_CLICK = -2, NM_DBLCLK = -3, NM_RETURN = -4, NM_RCLICK = -5, NM_RDBLCLK = -6,
+                     NM_SETFOCUS = -7, NM_KILLFOCUS = -8, NM_CUSTOMDRAW = -12;
 
 // Custom draw.
 inline constexpr DWORD CDDS_PREPAINT = 0x1, CDDS_POSTPAINT = 0x2, CDDS_PREERASE = 0x3,
@@ -92,10 +92,9 @@ inline constexpr UINT TVM_INSERTITEMA = TV_FIRST + 0, TVM_DELETEITEM = TV_FIRST 
                       TVM_SETTEXTCOLOR = TV_FIRST + 30, TVM_GETBKCOLOR = TV_FIRST + 31,
                       TVM_GETTEXTCOLOR = TV_FIRST + 32, TVM_GETITEMSTATE = TV_FIRST + 39;
 inline constexpr int TVN_SELCHANGINGA = -401, TVN_SELCHANGEDA = -402, TVN_GETDISPINFOA = -403,
-                     TVN_SETDISPINFOA = -404, TVN_ITEMEXPANDINGA = -405,
-                     TVN_ITEMEXPANDEDA = -406, TVN_BEGINDRAGA = -407, TVN_BEGINRDRAGA = -408,
-                     TVN_DELETEITEMA = -409, TVN_BEGINLABELEDITA = -410,
-                     TVN_ENDLABELEDITA = -411, TVN_KEYDOWN = -412;
+                     TVN_SETDISPINFOA = -404, TVN_ITEMEXPANDINGA = -405, TVN_ITEMEXPANDEDA = -406,
+                     TVN_BEGINDRAGA = -407, TVN_BEGINRDRAGA = -408, TVN_DELETEITEMA = -409,
+                     TVN_BEGINLABELEDITA = -410, TVN_ENDLABELEDITA = -411, TVN_KEYDOWN = -412;
 inline constexpr UINT TVIF_TEXT = 0x1, TVIF_IMAGE = 0x2, TVIF_PARAM = 0x4, TVIF_STATE = 0x8,
                       TVIF_HANDLE = 0x10, TVIF_SELECTEDIMAGE = 0x20, TVIF_CHILDREN = 0x40,
                       TVIF_DI_SETITEM = 0x1000;
@@ -115,10 +114,10 @@ inline constexpr UINT TVHT_NOWHERE = 0x1, TVHT_ONITEMICON = 0x2, TVHT_ONITEMLABE
                       TVHT_ONITEMSTATEICON = 0x40, TVHT_ONITEM = 0x46, TVHT_ABOVE = 0x100,
                       TVHT_BELOW = 0x200, TVHT_TORIGHT = 0x400, TVHT_TOLEFT = 0x800;
 inline constexpr DWORD TVS_HASBUTTONS = 0x1, TVS_HASLINES = 0x2, TVS_LINESATROOT = 0x4,
-                       TVS_EDITLABELS = 0x8, TVS_DISABLEDRAGDROP = 0x10,
-                       TVS_SHOWSELALWAYS = 0x20, TVS_RTLREADING = 0x40, TVS_NOTOOLTIPS = 0x80,
-                       TVS_CHECKBOXES = 0x100, TVS_TRACKSELECT = 0x200, TVS_SINGLEEXPAND = 0x400,
-                       TVS_INFOTIP = 0x800, TVS_FULLROWSELECT = 0x1000, TVS_NOSCROLL = 0x2000,
+                       TVS_EDITLABELS = 0x8, TVS_DISABLEDRAGDROP = 0x10, TVS_SHOWSELALWAYS = 0x20,
+                       TVS_RTLREADING = 0x40, TVS_NOTOOLTIPS = 0x80, TVS_CHECKBOXES = 0x100,
+                       TVS_TRACKSELECT = 0x200, TVS_SINGLEEXPAND = 0x400, TVS_INFOTIP = 0x800,
+                       TVS_FULLROWSELECT = 0x1000, TVS_NOSCROLL = 0x2000,
                        TVS_NONEVENHEIGHT = 0x4000;
 inline constexpr WPARAM TVSIL_NORMAL = 0, TVSIL_STATE = 2;
 
@@ -193,11 +192,11 @@ inline constexpr UINT LVM_GETBKCOLOR = LV_FIRST + 0, LVM_SETBKCOLOR = LV_FIRST +
                       LVM_GETEXTENDEDLISTVIEWSTYLE = LV_FIRST + 55,
                       LVM_GETSUBITEMRECT = LV_FIRST + 56, LVM_SUBITEMHITTEST = LV_FIRST + 57;
 inline constexpr int LVN_ITEMCHANGING = -100, LVN_ITEMCHANGED = -101, LVN_INSERTITEM = -102,
-                     LVN_DELETEITEM = -103, LVN_DELETEALLITEMS = -104,
-                     LVN_BEGINLABELEDITA = -105, LVN_ENDLABELEDITA = -106,
-                     LVN_COLUMNCLICK = -108, LVN_BEGINDRAG = -109, LVN_BEGINRDRAG = -111,
-                     LVN_ODCACHEHINT = -113, LVN_ITEMACTIVATE = -114, LVN_GETDISPINFOA = -150,
-                     LVN_SETDISPINFOA = -151, LVN_ODFINDITEMA = -152, LVN_KEYDOWN = -155;
+                     LVN_DELETEITEM = -103, LVN_DELETEALLITEMS = -104, LVN_BEGINLABELEDITA = -105,
+                     LVN_ENDLABELEDITA = -106, LVN_COLUMNCLICK = -108, LVN_BEGINDRAG = -109,
+                     LVN_BEGINRDRAG = -111, LVN_ODCACHEHINT = -113, LVN_ITEMACTIVATE = -114,
+                     LVN_GETDISPINFOA = -150, LVN_SETDISPINFOA = -151, LVN_ODFINDITEMA = -152,
+                     LVN_KEYDOWN = -155;
 inline constexpr UINT LVIF_TEXT = 0x1, LVIF_IMAGE = 0x2, LVIF_PARAM = 0x4, LVIF_STATE = 0x8,
                       LVIF_INDENT = 0x10, LVIF_DI_SETITEM = 0x1000;
 inline constexpr UINT LVIS_FOCUSED = 0x1, LVIS_SELECTED = 0x2, LVIS_CUT = 0x4,
@@ -215,10 +214,9 @@ inline constexpr int LVIR_BOUNDS = 0, LVIR_ICON = 1, LVIR_LABEL = 2, LVIR_SELECT
 inline constexpr DWORD LVS_ICON = 0x0, LVS_REPORT = 0x1, LVS_SMALLICON = 0x2, LVS_LIST = 0x3,
                        LVS_TYPEMASK = 0x3, LVS_SINGLESEL = 0x4, LVS_SHOWSELALWAYS = 0x8,
                        LVS_SORTASCENDING = 0x10, LVS_SORTDESCENDING = 0x20,
-                       LVS_SHAREIMAGELISTS = 0x40, LVS_NOLABELWRAP = 0x80,
-                       LVS_AUTOARRANGE = 0x100, LVS_EDITLABELS = 0x200, LVS_OWNERDATA = 0x1000,
-                       LVS_NOSCROLL = 0x2000, LVS_NOCOLUMNHEADER = 0x4000,
-                       LVS_NOSORTHEADER = 0x8000;
+                       LVS_SHAREIMAGELISTS = 0x40, LVS_NOLABELWRAP = 0x80, LVS_AUTOARRANGE = 0x100,
+                       LVS_EDITLABELS = 0x200, LVS_OWNERDATA = 0x1000, LVS_NOSCROLL = 0x2000,
+                       LVS_NOCOLUMNHEADER = 0x4000, LVS_NOSORTHEADER = 0x8000;
 inline constexpr WPARAM LVSIL_NORMAL = 0, LVSIL_SMALL = 1, LVSIL_STATE = 2;
 inline constexpr UINT LVCF_FMT = 0x1, LVCF_WIDTH = 0x2, LVCF_TEXT = 0x4, LVCF_SUBITEM = 0x8,
                       LVCF_IMAGE = 0x10, LVCF_ORDER = 0x20;
@@ -284,10 +282,10 @@ inline constexpr UINT HDM_GETITEMCOUNT = HDM_FIRST + 0, HDM_INSERTITEMA = HDM_FI
                       HDM_SETITEMA = HDM_FIRST + 4, HDM_HITTEST = HDM_FIRST + 6,
                       HDM_GETITEMRECT = HDM_FIRST + 7;
 inline constexpr int HDN_ITEMCHANGINGA = -300, HDN_ITEMCHANGEDA = -301, HDN_ITEMCLICKA = -302,
-                     HDN_ITEMDBLCLICKA = -303, HDN_DIVIDERDBLCLICKA = -305,
-                     HDN_BEGINTRACKA = -306, HDN_ENDTRACKA = -307, HDN_TRACKA = -308,
-                     HDN_ITEMCHANGINGW = -320, HDN_ITEMCHANGEDW = -321, HDN_ITEMCLICKW = -322,
-                     HDN_BEGINTRACKW = -326, HDN_ENDTRACKW = -327;
+                     HDN_ITEMDBLCLICKA = -303, HDN_DIVIDERDBLCLICKA = -305, HDN_BEGINTRACKA = -306,
+                     HDN_ENDTRACKA = -307, HDN_TRACKA = -308, HDN_ITEMCHANGINGW = -320,
+                     HDN_ITEMCHANGEDW = -321, HDN_ITEMCLICKW = -322, HDN_BEGINTRACKW = -326,
+                     HDN_ENDTRACKW = -327;
 inline constexpr UINT HDI_WIDTH = 0x1, HDI_HEIGHT = 0x1, HDI_TEXT = 0x2, HDI_FORMAT = 0x4,
                       HDI_LPARAM = 0x8, HDI_IMAGE = 0x20, HDI_ORDER = 0x80;
 inline constexpr int HDF_LEFT = 0, HDF_RIGHT = 1, HDF_CENTER = 2, HDF_JUSTIFYMASK = 3,
@@ -333,7 +331,6 @@ enum TSortType { stNone, stData, stText, stBoth };
 // Hit-test results (a set).
 using THitTests = unsigned;
 inline constexpr THitTests htAbove = 0x1, htBelow = 0x2, htNowhere = 0x4, htOnItem = 0x8,
-                           htOnButton = 0x10, htOnIcon = 0x20, htOnIndent = 0x40,
-                           htOnLabel = 0x80, htOnRight = 0x100, htOnStateIcon = 0x200,
-                           htToLeft = 0x400, htToRight = 0x800;
-
+                           htOnButton = 0x10, htOnIcon = 0x20, htOnIndent = 0x40, htOnLabel = 0x80,
+                           htOnRight = 0x100, htOnStateIcon = 0x200, htToLeft = 0x400,
+                           htToRight = 0x800;

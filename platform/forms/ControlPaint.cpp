@@ -100,16 +100,20 @@ void PaintPanel(HDC dc, TPanel* p) {
   auto bevel = [&](TBevelCut cut) {
     if (cut == bvNone) return;
     if (cut == bvSpace) {
-      r.left += p->BevelWidth(), r.top += p->BevelWidth(), r.right -= p->BevelWidth(), r.bottom -= p->BevelWidth();
+      r.left += p->BevelWidth(), r.top += p->BevelWidth(), r.right -= p->BevelWidth(),
+          r.bottom -= p->BevelWidth();
       return;
     }
     bool raised = cut == bvRaised;
-    Frame3D(dc, r, raised ? clBtnHighlight : clBtnShadow, raised ? clBtnShadow : clBtnHighlight, p->BevelWidth());
+    Frame3D(dc, r, raised ? clBtnHighlight : clBtnShadow, raised ? clBtnShadow : clBtnHighlight,
+            p->BevelWidth());
   };
   bevel(p->BevelOuter());
-  r.left += p->BorderWidth(), r.top += p->BorderWidth(), r.right -= p->BorderWidth(), r.bottom -= p->BorderWidth();
+  r.left += p->BorderWidth(), r.top += p->BorderWidth(), r.right -= p->BorderWidth(),
+      r.bottom -= p->BorderWidth();
   bevel(p->BevelInner());
-  if (!p->Caption().empty()) DrawCaption(dc, p, p->Caption(), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  if (!p->Caption().empty())
+    DrawCaption(dc, p, p->Caption(), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
 void PaintBevel(HDC dc, TBevel* b) {
@@ -117,7 +121,11 @@ void PaintBevel(HDC dc, TBevel* b) {
   TColor c2 = b->Style() == bsLowered ? clBtnHighlight : clBtnShadow;
   int w = b->Width(), h = b->Height();
   switch (b->Shape()) {
-    case bsBox: { RECT r = Whole(b); Frame3D(dc, r, c1, c2, 1); break; }
+    case bsBox: {
+      RECT r = Whole(b);
+      Frame3D(dc, r, c1, c2, 1);
+      break;
+    }
     case bsFrame: {
       // Etched: two offset rectangles.
       HBRUSH s = CreateSolidBrush(Rgb(c1)), l = CreateSolidBrush(Rgb(c2));
@@ -127,11 +135,24 @@ void PaintBevel(HDC dc, TBevel* b) {
       DeleteObject(s), DeleteObject(l);
       break;
     }
-    case bsTopLine: FillSolid(dc, {0, 0, w, 1}, c1); FillSolid(dc, {0, 1, w, 2}, c2); break;
-    case bsBottomLine: FillSolid(dc, {0, h - 2, w, h - 1}, c1); FillSolid(dc, {0, h - 1, w, h}, c2); break;
-    case bsLeftLine: FillSolid(dc, {0, 0, 1, h}, c1); FillSolid(dc, {1, 0, 2, h}, c2); break;
-    case bsRightLine: FillSolid(dc, {w - 2, 0, w - 1, h}, c1); FillSolid(dc, {w - 1, 0, w, h}, c2); break;
-    case bsSpacer: break;
+    case bsTopLine:
+      FillSolid(dc, {0, 0, w, 1}, c1);
+      FillSolid(dc, {0, 1, w, 2}, c2);
+      break;
+    case bsBottomLine:
+      FillSolid(dc, {0, h - 2, w, h - 1}, c1);
+      FillSolid(dc, {0, h - 1, w, h}, c2);
+      break;
+    case bsLeftLine:
+      FillSolid(dc, {0, 0, 1, h}, c1);
+      FillSolid(dc, {1, 0, 2, h}, c2);
+      break;
+    case bsRightLine:
+      FillSolid(dc, {w - 2, 0, w - 1, h}, c1);
+      FillSolid(dc, {w - 1, 0, w, h}, c2);
+      break;
+    case bsSpacer:
+      break;
   }
 }
 
@@ -155,12 +176,14 @@ void PaintButton(HDC dc, TButton* b) {
   }
 }
 
-void DrawPicture(HDC dc, const TImagePicture* pic, RECT dest, bool transparent, int srcX = 0, int srcW = -1) {
+void DrawPicture(HDC dc, const TImagePicture* pic, RECT dest, bool transparent, int srcX = 0,
+                 int srcW = -1) {
   if (pic->Empty()) return;
   int w = srcW < 0 ? pic->Width() : srcW, h = pic->Height();
   Surface s(w, h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) s.Row(y)[x] = PixelFromColor(COLORREF(pic->Pixels(srcX + x, y)) & 0xFFFFFF);
+    for (int x = 0; x < w; ++x)
+      s.Row(y)[x] = PixelFromColor(COLORREF(pic->Pixels(srcX + x, y)) & 0xFFFFFF);
   HBITMAP bmp = CreateBitmap(w, h, 1, 32, s.pixels.data());
   HDC mem = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(mem, bmp);
@@ -178,15 +201,18 @@ void DrawPicture(HDC dc, const TImagePicture* pic, RECT dest, bool transparent, 
 void PaintSpeedButton(HDC dc, TSpeedButton* b) {
   RECT r = Whole(b);
   FillSolid(dc, r, b->Color());
-  if (b->Down()) DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-  else if (!b->Flat()) DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | BF_ADJUST);
+  if (b->Down())
+    DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+  else if (!b->Flat())
+    DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | BF_ADJUST);
   int shift = b->Down() ? 1 : 0;
   const TImagePicture* g = b->Glyph();
   int gw = g->Empty() ? 0 : g->Width() / std::max(1, b->NumGlyphs()), gh = g->Height();
   std::string cap = b->Caption();
   if (gw) {
     int x = cap.empty() ? (b->Width() - gw) / 2 : (b->Margin() < 0 ? 4 : b->Margin());
-    RECT d{x + shift, (b->Height() - gh) / 2 + shift, x + shift + gw, (b->Height() - gh) / 2 + shift + gh};
+    RECT d{x + shift, (b->Height() - gh) / 2 + shift, x + shift + gw,
+           (b->Height() - gh) / 2 + shift + gh};
     DrawPicture(dc, g, d, true, b->GlyphIndex() * gw, gw);
     r.left = d.right + b->Spacing();
   }
@@ -205,8 +231,8 @@ void PaintLabel(HDC dc, TLabel* l) {
 // Byte offset of the n-th character of UTF-8 text.
 size_t ByteOf(const std::string& s, int n) {
   size_t i = 0;
-  for (; i < s.size() && n > 0; --n)
-    do ++i;
+  for (; i < s.size() && n > 0; --n) do
+      ++i;
     while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80);
   return i;
 }
@@ -274,7 +300,8 @@ void PaintListBox(HDC dc, TCustomListBox* l) {
     if (sel) FillSolid(dc, ir, clHighlight);
     SetTextColor(dc, Rgb(!l->Enabled() ? clGrayText : sel ? clHighlightText : l->Font()->Color()));
     RECT tr{ir.left + 2, ir.top, ir.right, ir.bottom};
-    DrawText(dc, l->Items()->Strings(i), &tr, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_EXPANDTABS);
+    DrawText(dc, l->Items()->Strings(i), &tr,
+             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_EXPANDTABS);
     if (l->Focused() && i == l->ItemIndex()) {
       SetTextColor(dc, 0), SetBkColor(dc, 0xFFFFFF);
       DrawFocusRect(dc, &ir);
@@ -288,8 +315,11 @@ void PaintCheck(HDC dc, TWinControl* c, bool radio, bool checked, bool grayed) {
   FillSolid(dc, r, c->Color());
   int top = (c->Height() - 13) / 2;
   RECT box{0, top, 13, top + 13};
-  UINT state = (radio ? DFCS_BUTTONRADIO : grayed ? DFCS_BUTTON3STATE : DFCS_BUTTONCHECK) |
-               (checked || grayed ? DFCS_CHECKED : 0) | (c->Enabled() && !grayed ? 0 : DFCS_INACTIVE);
+  UINT state = (radio    ? DFCS_BUTTONRADIO
+                : grayed ? DFCS_BUTTON3STATE
+                         : DFCS_BUTTONCHECK) |
+               (checked || grayed ? DFCS_CHECKED : 0) |
+               (c->Enabled() && !grayed ? 0 : DFCS_INACTIVE);
   DrawFrameControl(dc, &box, DFC_BUTTON, state);
   RECT t{17, 0, c->Width(), c->Height()};
   DrawCaption(dc, c, c->Caption(), t, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
@@ -299,7 +329,8 @@ void PaintCheck(HDC dc, TWinControl* c, bool radio, bool checked, bool grayed) {
     DrawText(dc, c->Caption(), &calc, DT_CALCRECT | DT_SINGLELINE);
     SelectObject(dc, old);
     int h = calc.bottom - calc.top;
-    RECT f{15, (c->Height() - h) / 2 - 1, std::min<int>(calc.right + 2, c->Width()), (c->Height() + h) / 2 + 1};
+    RECT f{15, (c->Height() - h) / 2 - 1, std::min<int>(calc.right + 2, c->Width()),
+           (c->Height() + h) / 2 + 1};
     SetTextColor(dc, 0), SetBkColor(dc, 0xFFFFFF);
     DrawFocusRect(dc, &f);
   }
@@ -333,23 +364,36 @@ void PaintImage(HDC dc, TImage* i) {
 }  // namespace
 
 bool PaintStandardControl(HDC dc, TControl* c) {
-  if (auto* f = dynamic_cast<TForm*>(c)) FillSolid(dc, Whole(f), f->Color());
-  else if (auto* p = dynamic_cast<TPanel*>(c)) PaintPanel(dc, p);
-  else if (auto* b = dynamic_cast<TBevel*>(c)) PaintBevel(dc, b);
-  else if (auto* bt = dynamic_cast<TButton*>(c)) PaintButton(dc, bt);
-  else if (auto* sb = dynamic_cast<TSpeedButton*>(c)) PaintSpeedButton(dc, sb);
+  if (auto* f = dynamic_cast<TForm*>(c))
+    FillSolid(dc, Whole(f), f->Color());
+  else if (auto* p = dynamic_cast<TPanel*>(c))
+    PaintPanel(dc, p);
+  else if (auto* b = dynamic_cast<TBevel*>(c))
+    PaintBevel(dc, b);
+  else if (auto* bt = dynamic_cast<TButton*>(c))
+    PaintButton(dc, bt);
+  else if (auto* sb = dynamic_cast<TSpeedButton*>(c))
+    PaintSpeedButton(dc, sb);
   else if (auto* l = dynamic_cast<TLabel*>(c)) {
     if (l->StandardPaint()) PaintLabel(dc, l);
-  }
-  else if (auto* re = dynamic_cast<TRichEdit*>(c)) PaintRichEdit(dc, re);
-  else if (auto* e = dynamic_cast<TCustomEdit*>(c)) PaintEdit(dc, e);
-  else if (auto* lb = dynamic_cast<TCustomListBox*>(c)) PaintListBox(dc, lb);
-  else if (auto* cb = dynamic_cast<TCheckBox*>(c)) PaintCheck(dc, cb, false, cb->Checked(), cb->State() == cbGrayed);
-  else if (auto* rb = dynamic_cast<TRadioButton*>(c)) PaintCheck(dc, rb, true, rb->Checked(), false);
-  else if (auto* g = dynamic_cast<TGroupBox*>(c)) PaintGroupBox(dc, g);
-  else if (auto* im = dynamic_cast<TImage*>(c)) PaintImage(dc, im);
-  else if (ViewSupport::PaintView(dc, c)) return true;
-  else return false;
+  } else if (auto* re = dynamic_cast<TRichEdit*>(c))
+    PaintRichEdit(dc, re);
+  else if (auto* e = dynamic_cast<TCustomEdit*>(c))
+    PaintEdit(dc, e);
+  else if (auto* lb = dynamic_cast<TCustomListBox*>(c))
+    PaintListBox(dc, lb);
+  else if (auto* cb = dynamic_cast<TCheckBox*>(c))
+    PaintCheck(dc, cb, false, cb->Checked(), cb->State() == cbGrayed);
+  else if (auto* rb = dynamic_cast<TRadioButton*>(c))
+    PaintCheck(dc, rb, true, rb->Checked(), false);
+  else if (auto* g = dynamic_cast<TGroupBox*>(c))
+    PaintGroupBox(dc, g);
+  else if (auto* im = dynamic_cast<TImage*>(c))
+    PaintImage(dc, im);
+  else if (ViewSupport::PaintView(dc, c))
+    return true;
+  else
+    return false;
   return true;
 }
 

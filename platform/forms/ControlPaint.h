@@ -21,7 +21,8 @@ void FillSolid(win::HDC dc, const win::RECT& r, TColor c);
 // Raised or lowered frame of `width` pixels; r shrinks by it.
 void Frame3D(win::HDC dc, win::RECT& r, TColor topLeft, TColor bottomRight, int width);
 // Caption text with "&" prefixes, greyed and embossed when disabled.
-void DrawCaption(win::HDC dc, const TControl* c, const std::string& text, win::RECT r, win::UINT format);
+void DrawCaption(win::HDC dc, const TControl* c, const std::string& text, win::RECT r,
+                 win::UINT format);
 // Where the area of a control's children starts (the list box and edits paint a border
 // around theirs): the offset of the canvas origin from the control's corner.
 win::POINT ClientOffset(const TControl* c);

@@ -24,7 +24,8 @@ std::vector<TControl*> g_mouseChain;
 std::uint64_t g_freedControls = 0;
 std::uint64_t g_changeCount = 0;
 const std::vector<std::string>& kAlignNames() {
-  static const std::vector<std::string> names = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"};
+  static const std::vector<std::string> names = {"alNone",  "alTop",    "alBottom", "alLeft",
+                                                 "alRight", "alClient", "alCustom"};
   return names;
 }
 }  // namespace
@@ -34,13 +35,15 @@ void TFont::DefineProps(TPropList& p) {
   p.Color("Color", &TFont::Color, &TFont::SetColor, clWindowText);
   p.Int("Height", &TFont::Height, &TFont::SetHeight, -11);
   p.String("Name", &TFont::Name, &TFont::SetName, "MS Sans Serif");
-  p.Set("Style", &TFont::Style, &TFont::SetStyle, {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}, 0);
+  p.Set("Style", &TFont::Style, &TFont::SetStyle,
+        {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}, 0);
 }
 
 void TFont::Assign(TPersistent* source) {
   auto* f = dynamic_cast<TFont*>(source);
   if (!f) return TPersistent::Assign(source);
-  FName = f->FName, FHeight = f->FHeight, FColor = f->FColor, FStyle = f->FStyle, FCharset = f->FCharset;
+  FName = f->FName, FHeight = f->FHeight, FColor = f->FColor, FStyle = f->FStyle,
+  FCharset = f->FCharset;
   Changed();
 }
 
@@ -63,11 +66,16 @@ void TSizeConstraints::Apply(int& w, int& h) const {
 void TControl::DefineProps(TPropList& p) {
   p.Int("Left", &TControl::Left, &TControl::SetLeft, 0).stored = [](TPersistent*) { return true; };
   p.Int("Top", &TControl::Top, &TControl::SetTop, 0).stored = [](TPersistent*) { return true; };
-  p.Int("Width", &TControl::Width, &TControl::SetWidth, 0).stored = [](TPersistent*) { return true; };
-  p.Int("Height", &TControl::Height, &TControl::SetHeight, 0).stored = [](TPersistent*) { return true; };
+  p.Int("Width", &TControl::Width, &TControl::SetWidth, 0).stored = [](TPersistent*) {
+    return true;
+  };
+  p.Int("Height", &TControl::Height, &TControl::SetHeight, 0).stored = [](TPersistent*) {
+    return true;
+  };
   p.Component("Action", &TControl::Action, &TControl::SetAction);
   p.Enum("Align", &TControl::Align, &TControl::SetAlign, kAlignNames(), alNone);
-  p.Set("Anchors", &TControl::Anchors, &TControl::SetAnchors, {"akLeft", "akTop", "akRight", "akBottom"}, DefaultAnchors);
+  p.Set("Anchors", &TControl::Anchors, &TControl::SetAnchors,
+        {"akLeft", "akTop", "akRight", "akBottom"}, DefaultAnchors);
   // Caption follows the action when there is one.
   p.String("Caption", &TControl::Caption, &TControl::SetCaption).stored = [](TPersistent* o) {
     auto* c = static_cast<TControl*>(o);
@@ -82,15 +90,18 @@ void TControl::DefineProps(TPropList& p) {
     auto* c = static_cast<TControl*>(o);
     return !c->Action() && !c->Enabled();
   };
-  p.Object("Font", &TControl::Font).stored = [](TPersistent* o) { return !static_cast<TControl*>(o)->ParentFont(); };
+  p.Object("Font", &TControl::Font).stored = [](TPersistent* o) {
+    return !static_cast<TControl*>(o)->ParentFont();
+  };
   p.String("Hint", &TControl::Hint, &TControl::SetHint);
   // Setting Color or Font clears these; a stored colour or font says it all.
-  p.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true).stored = [](TPersistent*) { return false; };
-  p.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true).stored = [](TPersistent*) { return false; };
+  p.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true).stored =
+      [](TPersistent*) { return false; };
+  p.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true).stored =
+      [](TPersistent*) { return false; };
   p.Bool("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint, true);
-  p.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false).stored = [](TPersistent* o) {
-    return !static_cast<TControl*>(o)->ParentShowHint();
-  };
+  p.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false).stored =
+      [](TPersistent* o) { return !static_cast<TControl*>(o)->ParentShowHint(); };
   p.Bool("Visible", &TControl::Visible, &TControl::SetVisible, true);
   p.Event("OnClick", &TControl::OnClick);
   p.Event("OnDblClick", &TControl::OnDblClick);
@@ -320,11 +331,13 @@ void TControl::WndProc(TMessage& m) {
     case WM_LBUTTONDOWN:
       if (!FEnabled) return;
       FPressed = true;
-      MouseDown(mbLeft, 0, short(win::LOWORD(win::DWORD(m.LParam))), short(win::HIWORD(win::DWORD(m.LParam))));
+      MouseDown(mbLeft, 0, short(win::LOWORD(win::DWORD(m.LParam))),
+                short(win::HIWORD(win::DWORD(m.LParam))));
       return;
     case WM_LBUTTONUP: {
       if (!FEnabled) return;
-      int x = short(win::LOWORD(win::DWORD(m.LParam))), y = short(win::HIWORD(win::DWORD(m.LParam)));
+      int x = short(win::LOWORD(win::DWORD(m.LParam))),
+          y = short(win::HIWORD(win::DWORD(m.LParam)));
       bool wasPressed = FPressed;
       FPressed = false;
       MouseUp(mbLeft, 0, x, y);
@@ -338,7 +351,8 @@ void TControl::WndProc(TMessage& m) {
       if (FEnabled) DblClick();
       return;
     case WM_MOUSEMOVE:
-      OnMouseMove(this, 0, short(win::LOWORD(win::DWORD(m.LParam))), short(win::HIWORD(win::DWORD(m.LParam))));
+      OnMouseMove(this, 0, short(win::LOWORD(win::DWORD(m.LParam))),
+                  short(win::HIWORD(win::DWORD(m.LParam))));
       return;
     case CM_MOUSEENTER:
       FMouseInside = true;
@@ -369,10 +383,11 @@ TWinControl* TControl::ParentForm() const {
 // --- TWinControl -----------------------------------------------------------------------
 
 void TWinControl::DefineProps(TPropList& p) {
-  p.Int("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1).stored = [](TPersistent* o) {
-    auto* w = static_cast<TWinControl*>(o);
-    return w->Parent() != nullptr;
-  };
+  p.Int("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1).stored =
+      [](TPersistent* o) {
+        auto* w = static_cast<TWinControl*>(o);
+        return w->Parent() != nullptr;
+      };
   p.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false);
   p.Event("OnEnter", &TWinControl::OnEnter);
   p.Event("OnExit", &TWinControl::OnExit);
@@ -481,12 +496,27 @@ void TWinControl::AlignControls() {
       if (c->FAlign != a || !c->FVisible) continue;
       int w = c->FWidth, h = c->FHeight;
       switch (a) {
-        case alTop: c->SetBounds(r.left, r.top, r.Width(), h); r.top += c->FHeight; break;
-        case alBottom: c->SetBounds(r.left, r.bottom - h, r.Width(), h); r.bottom -= c->FHeight; break;
-        case alLeft: c->SetBounds(r.left, r.top, w, r.Height()); r.left += c->FWidth; break;
-        case alRight: c->SetBounds(r.right - w, r.top, w, r.Height()); r.right -= c->FWidth; break;
-        case alClient: c->SetBounds(r.left, r.top, r.Width(), r.Height()); break;
-        default: break;
+        case alTop:
+          c->SetBounds(r.left, r.top, r.Width(), h);
+          r.top += c->FHeight;
+          break;
+        case alBottom:
+          c->SetBounds(r.left, r.bottom - h, r.Width(), h);
+          r.bottom -= c->FHeight;
+          break;
+        case alLeft:
+          c->SetBounds(r.left, r.top, w, r.Height());
+          r.left += c->FWidth;
+          break;
+        case alRight:
+          c->SetBounds(r.right - w, r.top, w, r.Height());
+          r.right -= c->FWidth;
+          break;
+        case alClient:
+          c->SetBounds(r.left, r.top, r.Width(), r.Height());
+          break;
+        default:
+          break;
       }
     }
   }
@@ -564,7 +594,8 @@ void TrackMouseControl(TControl* c) {
   // Left controls hear it innermost first, each taken off the chain before it hears, so
   // handlers see a consistent state.
   size_t keep = 0;
-  while (keep < g_mouseChain.size() && keep < chain.size() && g_mouseChain[keep] == chain[keep]) ++keep;
+  while (keep < g_mouseChain.size() && keep < chain.size() && g_mouseChain[keep] == chain[keep])
+    ++keep;
   while (g_mouseChain.size() > keep) {
     TControl* left = g_mouseChain.back();
     g_mouseChain.pop_back();
@@ -665,12 +696,14 @@ void TWinControl::WndProc(TMessage& m) {
       return;
     case WM_NOTIFY:
       // Common-control notifications go back to the control that sent them too.
-      if (auto* c = FindControl(reinterpret_cast<const NMHDR*>(m.LParam)->hwndFrom); c && c != this) {
+      if (auto* c = FindControl(reinterpret_cast<const NMHDR*>(m.LParam)->hwndFrom);
+          c && c != this) {
         m.Result = c->Perform(CN_NOTIFY, m.WParam, m.LParam);
         return;
       }
       break;
-    default: break;
+    default:
+      break;
   }
   TControl::WndProc(m);
 }

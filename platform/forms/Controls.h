@@ -50,15 +50,35 @@ class TFont : public TPersistent {
   WI_CLASS(TFont, TPersistent)
  public:
   std::string Name() const { return FName; }
-  void SetName(const std::string& v) { if (v != FName) { FName = v; Changed(); } }
+  void SetName(const std::string& v) {
+    if (v != FName) {
+      FName = v;
+      Changed();
+    }
+  }
   int Height() const { return FHeight; }
-  void SetHeight(int v) { if (v != FHeight) { FHeight = v; Changed(); } }
+  void SetHeight(int v) {
+    if (v != FHeight) {
+      FHeight = v;
+      Changed();
+    }
+  }
   int Size() const { return FHeight < 0 ? (-FHeight * 72 + 48) / 96 : FHeight; }
   void SetSize(int v) { SetHeight(-(v * 96 + 36) / 72); }
   int Color() const { return FColor; }
-  void SetColor(int v) { if (v != FColor) { FColor = v; Changed(); } }
+  void SetColor(int v) {
+    if (v != FColor) {
+      FColor = v;
+      Changed();
+    }
+  }
   unsigned Style() const { return FStyle; }  // fsBold 1, fsItalic 2, fsUnderline 4, fsStrikeOut 8
-  void SetStyle(unsigned v) { if (v != FStyle) { FStyle = v; Changed(); } }
+  void SetStyle(unsigned v) {
+    if (v != FStyle) {
+      FStyle = v;
+      Changed();
+    }
+  }
   int Charset() const { return FCharset; }
   void SetCharset(int v) { FCharset = v; }
   void Assign(TPersistent* source) override;
@@ -191,7 +211,9 @@ class TControl : public TComponent {
   virtual void TextChanged() {}
   virtual void Resize() { OnResize(this); }
   virtual void FontChanged();
-  virtual void MouseDown(TMouseButton b, TShiftState s, int x, int y) { OnMouseDown(this, b, s, x, y); }
+  virtual void MouseDown(TMouseButton b, TShiftState s, int x, int y) {
+    OnMouseDown(this, b, s, x, y);
+  }
   virtual void MouseUp(TMouseButton b, TShiftState s, int x, int y);
   void Notification(TComponent* c, TOperation op) override;
   void Loaded() override;
@@ -211,7 +233,10 @@ class TControl : public TComponent {
 
  protected:
   // Controls with a colour of their own (edits, lists: clWindow) set it in their constructor.
-  void SetOwnColor(int c) { FColor = FDefaultColor = c; FParentColor = false; }
+  void SetOwnColor(int c) {
+    FColor = FDefaultColor = c;
+    FParentColor = false;
+  }
 
  private:
   int FDefaultColor = clBtnFace;

@@ -14,12 +14,26 @@ void TOpenDialog::DefineProps(TPropList& p) {
   p.String("Filter", &TOpenDialog::Filter, &TOpenDialog::SetFilter);
   p.Int("FilterIndex", &TOpenDialog::FilterIndex, &TOpenDialog::SetFilterIndex, 1);
   p.String("InitialDir", &TOpenDialog::InitialDir, &TOpenDialog::SetInitialDir);
-  p.Set("Options", &TOpenDialog::Options, &TOpenDialog::SetOptions,
-        {"ofReadOnly", "ofOverwritePrompt", "ofHideReadOnly", "ofNoChangeDir", "ofShowHelp",
-         "ofNoValidate", "ofAllowMultiSelect", "ofExtensionDifferent", "ofPathMustExist",
-         "ofFileMustExist", "ofCreatePrompt", "ofShareAware", "ofNoReadOnlyReturn",
-         "ofNoTestFileCreate", "ofNoNetworkButton", "ofNoLongNames", "ofOldStyleDialog",
-         "ofNoDereferenceLinks", "ofEnableIncludeNotify", "ofEnableSizing"},
+  p.Set("Options", &TOpenDialog::Options, &TOpenDialog::SetOptions, {"ofReadOnly",
+                                                                     "ofOverwritePrompt",
+                                                                     "ofHideReadOnly",
+                                                                     "ofNoChangeDir",
+                                                                     "ofShowHelp",
+                                                                     "ofNoValidate",
+                                                                     "ofAllowMultiSelect",
+                                                                     "ofExtensionDifferent",
+                                                                     "ofPathMustExist",
+                                                                     "ofFileMustExist",
+                                                                     "ofCreatePrompt",
+                                                                     "ofShareAware",
+                                                                     "ofNoReadOnlyReturn",
+                                                                     "ofNoTestFileCreate",
+                                                                     "ofNoNetworkButton",
+                                                                     "ofNoLongNames",
+                                                                     "ofOldStyleDialog",
+                                                                     "ofNoDereferenceLinks",
+                                                                     "ofEnableIncludeNotify",
+                                                                     "ofEnableSizing"},
         0);
   p.String("Title", &TOpenDialog::Title, &TOpenDialog::SetTitle);
   p.Event("OnClose", &TOpenDialog::OnClose);
@@ -58,8 +72,8 @@ bool TPrinterSetupDialog::Execute() {
   f->Setup(*Printer());
   TModalResult result = ShowDialogModal(f.get());
   if (result == mrOk) f->Apply(*Printer());
-  UiScript::Record(UiScript::DialogRecord{"printer", f->Caption(), "", {"OK", "Annuler"},
-                                          result == mrOk ? "OK" : "Annuler", result});
+  UiScript::Record(UiScript::DialogRecord{
+      "printer", f->Caption(), "", {"OK", "Annuler"}, result == mrOk ? "OK" : "Annuler", result});
   return result == mrOk;
 }
 

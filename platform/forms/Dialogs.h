@@ -8,10 +8,26 @@
 
 // TOpenDialog's options, as bits of Options().
 enum TOpenOption {
-  ofReadOnly, ofOverwritePrompt, ofHideReadOnly, ofNoChangeDir, ofShowHelp, ofNoValidate,
-  ofAllowMultiSelect, ofExtensionDifferent, ofPathMustExist, ofFileMustExist, ofCreatePrompt,
-  ofShareAware, ofNoReadOnlyReturn, ofNoTestFileCreate, ofNoNetworkButton, ofNoLongNames,
-  ofOldStyleDialog, ofNoDereferenceLinks, ofEnableIncludeNotify, ofEnableSizing
+  ofReadOnly,
+  ofOverwritePrompt,
+  ofHideReadOnly,
+  ofNoChangeDir,
+  ofShowHelp,
+  ofNoValidate,
+  ofAllowMultiSelect,
+  ofExtensionDifferent,
+  ofPathMustExist,
+  ofFileMustExist,
+  ofCreatePrompt,
+  ofShareAware,
+  ofNoReadOnlyReturn,
+  ofNoTestFileCreate,
+  ofNoNetworkButton,
+  ofNoLongNames,
+  ofOldStyleDialog,
+  ofNoDereferenceLinks,
+  ofEnableIncludeNotify,
+  ofEnableSizing
 };
 
 class TOpenDialog : public TComponent {

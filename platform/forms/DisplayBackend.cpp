@@ -33,7 +33,8 @@ std::string SnapshotDir() {
 }
 
 TShiftState ShiftFrom(UINT s) {
-  return (s & 4 ? ssShift : 0) | (s & 8 ? ssCtrl : 0) | (s & 0x20 ? ssAlt : 0) | (s & 1 ? ssLeft : 0);
+  return (s & 4 ? ssShift : 0) | (s & 8 ? ssCtrl : 0) | (s & 0x20 ? ssAlt : 0) |
+         (s & 1 ? ssLeft : 0);
 }
 
 // A pressed button takes the focus even when Tab does not stop on it (an unchecked radio
@@ -45,7 +46,9 @@ bool TakesFocusOnClick(TWinControl* w) {
 
 TForm* TopForm(TControl* c) { return c ? dynamic_cast<TForm*>(c->ParentForm()) : nullptr; }
 
-bool FixedBorder(const TForm* f) { return f->BorderStyle() != bsSizeable && f->BorderStyle() != bsSizeToolWin; }
+bool FixedBorder(const TForm* f) {
+  return f->BorderStyle() != bsSizeable && f->BorderStyle() != bsSizeToolWin;
+}
 
 // What a window shows (client pixels), compared with what it showed: the rectangle that
 // differs, empty when nothing does.
@@ -156,7 +159,8 @@ void Window::OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) {
       if (presented) surface->Present(shown, &e.area);
       break;
     case DisplayEvent::Resized:
-      if (form && !FixedBorder(form) && (e.x != form->ClientWidth() || e.y != form->ClientHeight())) {
+      if (form && !FixedBorder(form) &&
+          (e.x != form->ClientWidth() || e.y != form->ClientHeight())) {
         width = e.x, height = e.y;
         form->SetClientWidth(e.x);
         form->SetClientHeight(e.y);
@@ -184,7 +188,8 @@ void Window::OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) {
         surface->Focus();
       }
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -200,7 +205,8 @@ void Window::Input(const DisplayEvent& e) {
   if (Blocked()) {
     // A disabled owner: a click only brings its dialog to the front.
     if (e.kind == DisplayEvent::MouseDown)
-      if (auto it = Windows().find(ModalForm()); it != Windows().end()) it->second->surface->Focus();
+      if (auto it = Windows().find(ModalForm()); it != Windows().end())
+        it->second->surface->Focus();
     return;
   }
   SetKeyboardShiftState(ShiftFrom(e.shift));
@@ -211,26 +217,31 @@ void Window::Input(const DisplayEvent& e) {
       POINT local{e.x, e.y};
       TControl* target = form ? WindowPainter::ControlAt(form, e.x, e.y, &local) : control;
       // Enter, leave and hints follow the control really under the pointer, held button or not.
-      if (e.kind == DisplayEvent::MouseMove && Application && form) Application->MouseMoved(target, local);
-      if (e.kind != DisplayEvent::MouseDown && captured && form && form->ContainsControl(captured)) {
+      if (e.kind == DisplayEvent::MouseMove && Application && form)
+        Application->MouseMoved(target, local);
+      if (e.kind != DisplayEvent::MouseDown && captured && form &&
+          form->ContainsControl(captured)) {
         // The control that took the button down keeps the mouse until it comes up.
         target = captured;
         local = POINT{e.x, e.y};
         for (TControl* p = captured; p && p != form; p = p->Parent()) {
-          POINT off = p->Parent() && p->Parent() != form ? ControlPaint::ClientOffset(p->Parent()) : POINT{0, 0};
+          POINT off = p->Parent() && p->Parent() != form ? ControlPaint::ClientOffset(p->Parent())
+                                                         : POINT{0, 0};
           local.x -= p->Left() + off.x, local.y -= p->Top() + off.y;
         }
       }
       if (!target) return;
-      UINT msg = e.kind == DisplayEvent::MouseMove ? WM_MOUSEMOVE
-               : e.button == 1 ? (e.kind == DisplayEvent::MouseDown ? WM_LBUTTONDOWN : WM_LBUTTONUP)
-               : e.button == 3 ? (e.kind == DisplayEvent::MouseDown ? WM_RBUTTONDOWN : WM_RBUTTONUP)
-                               : 0;
+      UINT msg =
+          e.kind == DisplayEvent::MouseMove ? WM_MOUSEMOVE
+          : e.button == 1 ? (e.kind == DisplayEvent::MouseDown ? WM_LBUTTONDOWN : WM_LBUTTONUP)
+          : e.button == 3 ? (e.kind == DisplayEvent::MouseDown ? WM_RBUTTONDOWN : WM_RBUTTONUP)
+                          : 0;
       if (!msg) return;
       if (Application) Application->HintInput(TMessage{msg, WPARAM(e.shift), 0, 0});
       if (msg == WM_LBUTTONDOWN) {
         captured = target;
-        if (auto* w = dynamic_cast<TWinControl*>(target); form && w && w != form && w->CanFocus() && TakesFocusOnClick(w)) {
+        if (auto* w = dynamic_cast<TWinControl*>(target);
+            form && w && w != form && w->CanFocus() && TakesFocusOnClick(w)) {
           w->SetFocus();
           form->SetActiveControl(w);
         }
@@ -258,7 +269,8 @@ void Window::Input(const DisplayEvent& e) {
     }
     case DisplayEvent::MouseLeave:
       // The pointer left the window: the controls it was over hear it leave.
-      if (form && Application && TopForm(MouseControl()) == form) Application->MouseMoved(nullptr, POINT{});
+      if (form && Application && TopForm(MouseControl()) == form)
+        Application->MouseMoved(nullptr, POINT{});
       break;
     case DisplayEvent::KeyDown: {
       if (!form) return;
@@ -270,14 +282,15 @@ void Window::Input(const DisplayEvent& e) {
       break;
     }
     case DisplayEvent::Char:
-      if (form && !e.text.empty() && static_cast<unsigned char>(e.text[0]) >= 0x20 && e.text[0] != 0x7F &&
-          !(ShiftFrom(e.shift) & (ssCtrl | ssAlt)))
+      if (form && !e.text.empty() && static_cast<unsigned char>(e.text[0]) >= 0x20 &&
+          e.text[0] != 0x7F && !(ShiftFrom(e.shift) & (ssCtrl | ssAlt)))
         UiDriver::Chars(e.text);
       break;
     case DisplayEvent::CloseRequest:
       if (form) form->Perform(WM_CLOSE);
       break;
-    default: break;
+    default:
+      break;
   }
   SetKeyboardShiftState(0);
 }
@@ -314,17 +327,24 @@ POINT PlaceFor(TForm* f, TForm* owner, bool* placed) {
   POINT o = WindowPainter::ClientOrigin(f);
   auto centreOn = [&](TForm* on) {
     if (on && on != f && on->Visible() && !on->Parent())
-      return POINT{on->Left() + (on->Width() - f->Width()) / 2, on->Top() + (on->Height() - f->Height()) / 2};
+      return POINT{on->Left() + (on->Width() - f->Width()) / 2,
+                   on->Top() + (on->Height() - f->Height()) / 2};
     return POINT{(sw - f->Width()) / 2, (sh - f->Height()) / 2};
   };
   POINT p{f->Left(), f->Top()};
   *placed = true;
   switch (f->Position()) {
     case poDefault:
-    case poDefaultPosOnly: *placed = false; break;
+    case poDefaultPosOnly:
+      *placed = false;
+      break;
     case poScreenCenter:
-    case poDesktopCenter: p = centreOn(nullptr); break;
-    case poMainFormCenter: p = centreOn(Application ? Application->MainForm() : nullptr); break;
+    case poDesktopCenter:
+      p = centreOn(nullptr);
+      break;
+    case poMainFormCenter:
+      p = centreOn(Application ? Application->MainForm() : nullptr);
+      break;
     case poOwnerFormCenter: {
       TForm* on = dynamic_cast<TForm*>(f->Owner());
       if (!on || !on->Visible()) on = owner;
@@ -332,7 +352,8 @@ POINT PlaceFor(TForm* f, TForm* owner, bool* placed) {
       p = centreOn(on);
       break;
     }
-    default: break;
+    default:
+      break;
   }
   // Kept on the screen, caption first.
   p.x = std::max<LONG>(0, std::min<LONG>(p.x, sw - f->Width()));
@@ -360,7 +381,8 @@ Window* WindowFor(TForm* form, TForm* previousActive) {
     TForm* owner = TopForm(previousActive);
     if (!owner || owner == form || !owner->Visible()) owner = main != form ? main : nullptr;
     auto it = owner ? Windows().find(owner) : Windows().end();
-    if (it != Windows().end() && it->second->surface) o.transientFor = it->second->surface->NativeWindow();
+    if (it != Windows().end() && it->second->surface)
+      o.transientFor = it->second->surface->NativeWindow();
     o.dialog = form->Modal() || o.transientFor != 0;
   }
   w->surface = CreateX11Window(o, w.get());
@@ -403,7 +425,8 @@ void FocusActiveForm() {
 // before the program goes on with its work.
 void PresentOthers(const Window* gone) {
   for (auto& [c, w] : Windows())
-    if (w.get() != gone && w->surface && w->presented && w->control->Visible()) w->surface->Present(w->shown);
+    if (w.get() != gone && w->surface && w->presented && w->control->Visible())
+      w->surface->Present(w->shown);
 }
 
 void UpdateWindows(bool force) {
@@ -430,14 +453,16 @@ void UpdateWindows(bool force) {
 // Writes the form's snapshot when it shows something new.
 void Snap(TForm* f) {
   Snapshot& s = Snapshots()[f];
-  if (!s.surface) s.surface = CreateHeadlessSurface(f->Name().empty() ? f->Caption() : f->Name(), nullptr);
+  if (!s.surface)
+    s.surface = CreateHeadlessSurface(f->Name().empty() ? f->Caption() : f->Name(), nullptr);
   Surface next;
   try {
     WindowPainter::PaintWindow(f, next);
   } catch (const std::exception&) {
     return;
   }
-  if (s.written && next.width == s.last.width && next.height == s.last.height && next.pixels == s.last.pixels)
+  if (s.written && next.width == s.last.width && next.height == s.last.height &&
+      next.pixels == s.last.pixels)
     return;
   s.surface->Present(next);
   s.last = std::move(next);
@@ -455,7 +480,9 @@ void RepaintControl(TControl* c) {
   auto it = Windows().find(TopForm(c));
   if (it == Windows().end() || !it->second->surface || !it->second->control->Visible()) return;
   g_painting = true;
-  struct Done { ~Done() { g_painting = false; } } done;
+  struct Done {
+    ~Done() { g_painting = false; }
+  } done;
   it->second->Paint(false);
 }
 
@@ -518,7 +545,9 @@ void Update() {
   g_updated = now;
   if (g_painting) return;
   g_painting = true;
-  struct Done { ~Done() { g_painting = false; } } done;
+  struct Done {
+    ~Done() { g_painting = false; }
+  } done;
   WindowPainter::InstallControlCanvas();
   if (x11) {
     for (TWinControl* popup : Popups())
@@ -536,7 +565,9 @@ void Refresh() {
   std::uint64_t now = g_changes + ControlChangeCount();
   g_painting = true;
   {
-    struct Done { ~Done() { g_painting = false; } } done;
+    struct Done {
+      ~Done() { g_painting = false; }
+    } done;
     WindowPainter::InstallControlCanvas();
     UpdateWindows(true);
     UpdateSnapshots();

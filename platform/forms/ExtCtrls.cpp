@@ -34,12 +34,13 @@ void TTimer::DefineProps(TPropList& p) {
 }
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
-  FWindow = win::CreateWindowHandle([this](win::HWND, win::UINT msg, win::WPARAM, win::LPARAM) -> win::LRESULT {
-    // A handler may free the timer or disable it; a tick that was already handed out
-    // for a disabled timer is dropped.
-    if (msg == win::WM_TIMER && FEnabled && FInterval > 0) Timer();
-    return 0;
-  });
+  FWindow = win::CreateWindowHandle(
+      [this](win::HWND, win::UINT msg, win::WPARAM, win::LPARAM) -> win::LRESULT {
+        // A handler may free the timer or disable it; a tick that was already handed out
+        // for a disabled timer is dropped.
+        if (msg == win::WM_TIMER && FEnabled && FInterval > 0) Timer();
+        return 0;
+      });
   UpdateTimer();
 }
 
@@ -76,7 +77,8 @@ void TTimer::UpdateTimer() {
 
 void TBevel::DefineProps(TPropList& p) {
   p.Enum("Shape", &TBevel::Shape, &TBevel::SetShape,
-         {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine", "bsSpacer"}, bsBox);
+         {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine", "bsSpacer"},
+         bsBox);
   p.Enum("Style", &TBevel::Style, &TBevel::SetStyle, {"bsLowered", "bsRaised"}, bsLowered);
 }
 
@@ -121,17 +123,20 @@ void TImagePicture::LoadFromBmp(const std::string& bmp) {
   if (topDown) h = -h;
   if (w <= 0 || h <= 0 || w > 16384 || h > 16384) badBitmap("bad size");
   if (!(compression == 0 || (compression == 3 && bpp == 32))) badBitmap("compressed");
-  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) badBitmap(std::to_string(bpp) + " bits per pixel");
+  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)
+    badBitmap(std::to_string(bpp) + " bits per pixel");
   std::vector<TColor> palette;
   if (bpp <= 8) {
     size_t n = clrUsed ? clrUsed : (1u << bpp);
     size_t p = 14 + infoSize;
     if (n > 256 || p + 4 * n > bmp.size()) badBitmap("bad palette");
     for (size_t i = 0; i < n; ++i, p += 4)
-      palette.push_back(TColor(std::uint8_t(bmp[p + 2]) | std::uint8_t(bmp[p + 1]) << 8 | std::uint8_t(bmp[p]) << 16));
+      palette.push_back(TColor(std::uint8_t(bmp[p + 2]) | std::uint8_t(bmp[p + 1]) << 8 |
+                               std::uint8_t(bmp[p]) << 16));
   }
   size_t stride = ((size_t(w) * bpp + 31) / 32) * 4;
-  if (offBits > bmp.size() || bmp.size() - offBits < stride * size_t(h)) badBitmap("truncated pixels");
+  if (offBits > bmp.size() || bmp.size() - offBits < stride * size_t(h))
+    badBitmap("truncated pixels");
   std::vector<TColor> px(size_t(w) * size_t(h));
   for (int row = 0; row < h; ++row) {
     size_t base = offBits + stride * size_t(row);
@@ -140,7 +145,8 @@ void TImagePicture::LoadFromBmp(const std::string& bmp) {
       TColor c;
       if (bpp == 24 || bpp == 32) {
         size_t p = base + size_t(x) * (bpp / 8);
-        c = TColor(std::uint8_t(bmp[p + 2]) | std::uint8_t(bmp[p + 1]) << 8 | std::uint8_t(bmp[p]) << 16);
+        c = TColor(std::uint8_t(bmp[p + 2]) | std::uint8_t(bmp[p + 1]) << 8 |
+                   std::uint8_t(bmp[p]) << 16);
       } else {
         size_t bit = size_t(x) * bpp;
         unsigned byte = std::uint8_t(bmp[base + bit / 8]);
@@ -252,7 +258,8 @@ void TImage::SetAutoSize(bool v) {
 }
 
 void TImage::PictureChanged() {
-  if (FAutoSize && !FPicture->Empty()) SetBounds(Left(), Top(), FPicture->Width(), FPicture->Height());
+  if (FAutoSize && !FPicture->Empty())
+    SetBounds(Left(), Top(), FPicture->Width(), FPicture->Height());
   Invalidate();
 }
 

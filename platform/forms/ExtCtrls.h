@@ -39,9 +39,19 @@ class TBevel : public TGraphicControl {
  public:
   explicit TBevel(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, 50, 50); }
   TBevelShape Shape() const { return FShape; }
-  void SetShape(TBevelShape v) { if (v != FShape) { FShape = v; Invalidate(); } }
+  void SetShape(TBevelShape v) {
+    if (v != FShape) {
+      FShape = v;
+      Invalidate();
+    }
+  }
   TBevelStyle Style() const { return FStyle; }
-  void SetStyle(TBevelStyle v) { if (v != FStyle) { FStyle = v; Invalidate(); } }
+  void SetStyle(TBevelStyle v) {
+    if (v != FStyle) {
+      FStyle = v;
+      Invalidate();
+    }
+  }
 
  private:
   TBevelShape FShape = bsBox;
@@ -75,7 +85,10 @@ class TImagePicture : public TPersistent {
  private:
   void ReadData(const std::string& data);
   void WriteData(std::string& data) const;
-  void Changed() { FStored.clear(); OnChange(this); }
+  void Changed() {
+    FStored.clear();
+    OnChange(this);
+  }
   int FWidth = 0, FHeight = 0;
   std::vector<TColor> FPixels;
   std::string FStored;  // the stored form of the current pixels, when read from one
@@ -90,11 +103,26 @@ class TImage : public TGraphicControl {
   bool AutoSize() const { return FAutoSize; }
   void SetAutoSize(bool v);
   bool Center() const { return FCenter; }
-  void SetCenter(bool v) { if (v != FCenter) { FCenter = v; Invalidate(); } }
+  void SetCenter(bool v) {
+    if (v != FCenter) {
+      FCenter = v;
+      Invalidate();
+    }
+  }
   bool Stretch() const { return FStretch; }
-  void SetStretch(bool v) { if (v != FStretch) { FStretch = v; Invalidate(); } }
+  void SetStretch(bool v) {
+    if (v != FStretch) {
+      FStretch = v;
+      Invalidate();
+    }
+  }
   bool Transparent() const { return FTransparent; }
-  void SetTransparent(bool v) { if (v != FTransparent) { FTransparent = v; Invalidate(); } }
+  void SetTransparent(bool v) {
+    if (v != FTransparent) {
+      FTransparent = v;
+      Invalidate();
+    }
+  }
   // Where the picture lands in the control (Center, Stretch).
   win::RECT DestRect() const;
   // The colour shown at a point of the control: the picture's pixel, or the parent's

@@ -1,12 +1,12 @@
 #include "platform/forms/Forms.h"
 
-#include "platform/forms/ActnList.h"
-#include "platform/forms/DisplayBackend.h"
 #include <algorithm>
-#include <typeinfo>
 #include <cctype>
 #include <cstdlib>
+#include <typeinfo>
 
+#include "platform/forms/ActnList.h"
+#include "platform/forms/DisplayBackend.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/Streaming.h"
@@ -17,11 +17,14 @@
 
 namespace {
 const std::vector<std::string>& kBorderNames() {
-  static const std::vector<std::string> names = {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
+  static const std::vector<std::string> names = {"bsNone",   "bsSingle",     "bsSizeable",
+                                                 "bsDialog", "bsToolWindow", "bsSizeToolWin"};
   return names;
 }
 const std::vector<std::string>& kPositionNames() {
-  static const std::vector<std::string> names = {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"};
+  static const std::vector<std::string> names = {
+      "poDesigned",     "poDefault",       "poDefaultPosOnly", "poDefaultSizeOnly",
+      "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"};
   return names;
 }
 }  // namespace
@@ -89,8 +92,10 @@ void TForm::Show() {
   // in the tab order, so that keys work at once.
   if (!Parent() && Visible()) {
     if (TWinControl* f = FocusedControl(); !f || !ContainsControl(f)) {
-      if (FActiveControl && ContainsControl(FActiveControl) && FActiveControl->CanFocus()) FActiveControl->SetFocus();
-      else SelectNext(nullptr, true);
+      if (FActiveControl && ContainsControl(FActiveControl) && FActiveControl->CanFocus())
+        FActiveControl->SetFocus();
+      else
+        SelectNext(nullptr, true);
     }
   }
   DisplayBackend::FormShown(this, previous);
@@ -150,11 +155,13 @@ TModalResult TForm::ShowModal() {
   while (FModalResult == mrNone) {
     if (!Application->HandleMessage() && FModalResult == mrNone && !Application->Terminated() &&
         !Application->WaitForWork())
-      UiScript::Fail("the modal form \"" + Caption() + "\" waits for a user (no script command closes it)");
+      UiScript::Fail("the modal form \"" + Caption() +
+                     "\" waits for a user (no script command closes it)");
     if (Application->Terminated() && FModalResult == mrNone) FModalResult = mrCancel;
   }
   // Only a loop that ended normally gives the focus back (its handlers may fail).
-  TWinControl* back = focusBack && win::IsWindow(focusBack) ? TWinControl::FindControl(focusBack) : nullptr;
+  TWinControl* back =
+      focusBack && win::IsWindow(focusBack) ? TWinControl::FindControl(focusBack) : nullptr;
   if (back && back->CanFocus()) back->SetFocus();
   return FModalResult;
 }
@@ -193,7 +200,8 @@ bool IsAccel(char ch, const std::string& caption) {
       ++i;
       continue;
     }
-    return std::tolower(static_cast<unsigned char>(caption[i + 1])) == std::tolower(static_cast<unsigned char>(ch));
+    return std::tolower(static_cast<unsigned char>(caption[i + 1])) ==
+           std::tolower(static_cast<unsigned char>(ch));
   }
   return false;
 }
@@ -218,7 +226,8 @@ bool DialogKey(TWinControl* target, win::WORD key, TShiftState shift) {
     bool alnum = (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z');
     return alnum && form->Perform(CM_DIALOGCHAR, key, shift) != 0;
   }
-  bool dialogKey = key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE || (key >= VK_LEFT && key <= VK_DOWN);
+  bool dialogKey =
+      key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE || (key >= VK_LEFT && key <= VK_DOWN);
   return dialogKey && !wantsKey(target, key) && form->Perform(CM_DIALOGKEY, key, shift) != 0;
 }
 
@@ -227,7 +236,8 @@ bool DialogChar(TWinControl* target, char ch, TShiftState shift) {
   if (static_cast<unsigned char>(ch) <= ' ' || ch == 0x7F || (shift & ssCtrl)) return false;
   auto* form = dynamic_cast<TForm*>(target->ParentForm());
   if (!form) return false;
-  if (!(shift & ssAlt) && (target->Perform(WM_GETDLGCODE) & (DLGC_WANTCHARS | DLGC_WANTALLKEYS))) return false;
+  if (!(shift & ssAlt) && (target->Perform(WM_GETDLGCODE) & (DLGC_WANTCHARS | DLGC_WANTALLKEYS)))
+    return false;
   return form->Perform(CM_DIALOGCHAR, WPARAM(static_cast<unsigned char>(ch)), shift) != 0;
 }
 
@@ -278,7 +288,8 @@ void TForm::WndProc(TMessage& m) {
       if (!target)
         forEachControl(this, [&](TControl* c) {
           auto* b = dynamic_cast<TButton*>(c);
-          if (!target && b && usableControl(b) && (key == VK_RETURN ? b->Default() : b->Cancel())) target = b;
+          if (!target && b && usableControl(b) && (key == VK_RETURN ? b->Default() : b->Cancel()))
+            target = b;
         });
       if (target && usableControl(target)) {
         target->Perform(BM_CLICK);
@@ -335,7 +346,8 @@ void TApplication::Run() {
     if (HandleMessage() || FTerminated) continue;
     // The main form is gone: nothing more for a user to do.
     if (!FMainForm || !FMainForm->Visible()) break;
-    if (!WaitForWork()) UiScript::Fail("the program waits for a user (the script has no more commands)");
+    if (!WaitForWork())
+      UiScript::Fail("the program waits for a user (the script has no more commands)");
   }
 }
 
@@ -358,8 +370,10 @@ bool TApplication::WaitForWork() {
     return UiScript::HasPendingCommands();
   }
   if (target > now) {
-    if (win::clock::IsSimulated()) win::clock::Advance(target - now);
-    else win::WaitMessage(win::DWORD(target - now));
+    if (win::clock::IsSimulated())
+      win::clock::Advance(target - now);
+    else
+      win::WaitMessage(win::DWORD(target - now));
   }
   return true;
 }

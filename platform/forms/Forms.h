@@ -8,8 +8,16 @@
 #include "platform/forms/MessageDialogs.h"
 
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
-enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter,
-                 poDesktopCenter, poMainFormCenter, poOwnerFormCenter };
+enum TPosition {
+  poDesigned,
+  poDefault,
+  poDefaultPosOnly,
+  poDefaultSizeOnly,
+  poScreenCenter,
+  poDesktopCenter,
+  poMainFormCenter,
+  poOwnerFormCenter
+};
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 using TCloseEvent = TEvent<TObject*, TCloseAction&>;
@@ -82,11 +90,11 @@ class THintWindow;
 // What the application knows of a hint about to show (OnShowHint may change it).
 struct THintInfo {
   TControl* HintControl = nullptr;
-  win::POINT HintPos{};       // screen position of the hint window's top-left
-  int HintMaxWidth = 0;       // the text wraps beyond it
+  win::POINT HintPos{};  // screen position of the hint window's top-left
+  int HintMaxWidth = 0;  // the text wraps beyond it
   int HintColor = clInfoBk;
-  win::RECT CursorRect{};     // in the control: moving out of it ends the hint
-  win::POINT CursorPos{};     // the mouse position in the control
+  win::RECT CursorRect{};  // in the control: moving out of it ends the hint
+  win::POINT CursorPos{};  // the mouse position in the control
   std::string HintStr;
 };
 using TShowHintEvent = TEvent<std::string&, bool&, THintInfo&>;

@@ -37,7 +37,8 @@ void TCustomHeader::DestroyWnd() {
 void TCustomHeader::SectionsChanged() {
   if (!FHeader) return;
   FSyncing = true;
-  while (SendMessage(FHeader, HDM_GETITEMCOUNT, 0, 0) > 0) SendMessage(FHeader, HDM_DELETEITEM, 0, 0);
+  while (SendMessage(FHeader, HDM_GETITEMCOUNT, 0, 0) > 0)
+    SendMessage(FHeader, HDM_DELETEITEM, 0, 0);
   for (int i = 0; i < SectionCount(); ++i) {
     std::string text = SectionTextAt(i);
     HDITEMA item;
@@ -45,7 +46,9 @@ void TCustomHeader::SectionsChanged() {
     item.pszText = text.data();
     item.cxy = SectionWidthAt(i);
     TAlignment a = SectionAlignmentAt(i);
-    item.fmt = HDF_STRING | (a == taRightJustify ? HDF_RIGHT : a == taCenter ? HDF_CENTER : HDF_LEFT);
+    item.fmt = HDF_STRING | (a == taRightJustify ? HDF_RIGHT
+                             : a == taCenter     ? HDF_CENTER
+                                                 : HDF_LEFT);
     SendMessage(FHeader, HDM_INSERTITEMA, WPARAM(i), LPARAM(&item));
   }
   FSyncing = false;
@@ -66,7 +69,8 @@ void TCustomHeader::HeaderNotify(TMessage& m) {
       m.Result = AllowResize() ? 0 : 1;  // non-zero refuses the drag
       return;
     case HDN_ITEMCHANGINGA:
-      if (nm->pitem && (nm->pitem->mask & HDI_WIDTH)) nm->pitem->cxy = AcceptWidth(nm->iItem, nm->pitem->cxy);
+      if (nm->pitem && (nm->pitem->mask & HDI_WIDTH))
+        nm->pitem->cxy = AcceptWidth(nm->iItem, nm->pitem->cxy);
       m.Result = 0;
       return;
     case HDN_ITEMCHANGEDA:
@@ -76,7 +80,8 @@ void TCustomHeader::HeaderNotify(TMessage& m) {
     case HDN_ITEMCLICKA:
       SectionClicked(nm->iItem);
       return;
-    default: return;
+    default:
+      return;
   }
 }
 
@@ -95,7 +100,8 @@ void TCustomHeader::WndProc(TMessage& m) {
       // The header window lies over the whole control: same coordinates.
       if (FHeader) SendMessage(FHeader, m.Msg, m.WParam, m.LParam);
       break;
-    default: break;
+    default:
+      break;
   }
   TCustomControl::WndProc(m);
 }
@@ -109,8 +115,8 @@ void TCustomHeader::RemoveHeaderItem(int index) {
 
 void THeaderSection::DefineProps(TPropList& p) {
   using S = THeaderSection;
-  p.Enum("Alignment", &S::Alignment, &S::SetAlignment, {"taLeftJustify", "taRightJustify", "taCenter"},
-         taLeftJustify);
+  p.Enum("Alignment", &S::Alignment, &S::SetAlignment,
+         {"taLeftJustify", "taRightJustify", "taCenter"}, taLeftJustify);
   p.Bool("AllowClick", &S::AllowClick, &S::SetAllowClick, true);
   p.Int("MaxWidth", &S::MaxWidth, &S::SetMaxWidth, 10000);
   p.Int("MinWidth", &S::MinWidth, &S::SetMinWidth, 0);
@@ -164,7 +170,8 @@ void THeaderSection::SetAlignment(TAlignment v) {
 
 int THeaderSection::Left() const {
   int x = 0;
-  for (int i = 0; i < Index(); ++i) x += static_cast<THeaderSection*>(Collection()->Items(i))->FWidth;
+  for (int i = 0; i < Index(); ++i)
+    x += static_cast<THeaderSection*>(Collection()->Items(i))->FWidth;
   return x;
 }
 
@@ -214,7 +221,8 @@ void THeader::DefineProps(TPropList& p) {
   p.Object("Sections", &THeader::Sections);
 }
 
-THeader::THeader(TComponent* owner) : TCustomHeader(owner), FSections(std::make_unique<TStringList>()) {
+THeader::THeader(TComponent* owner)
+    : TCustomHeader(owner), FSections(std::make_unique<TStringList>()) {
   // Widths stay with their positions; a new section starts at 50 pixels.
   FSections->OnChange = [this](TObject*) {
     FWidths.resize(size_t(FSections->Count()), 50);

@@ -107,7 +107,9 @@ class THeaderControl : public TCustomHeader {
 
  protected:
   std::string SectionTextAt(int index) const override { return FSections->Items(index)->Text(); }
-  TAlignment SectionAlignmentAt(int index) const override { return FSections->Items(index)->Alignment(); }
+  TAlignment SectionAlignmentAt(int index) const override {
+    return FSections->Items(index)->Alignment();
+  }
   int AcceptWidth(int index, int width) const override;
   void SectionResized(int index, int width) override;
   void SectionClicked(int index) override;

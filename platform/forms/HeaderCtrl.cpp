@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <utility>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/forms/graphics/Gdi.h"
@@ -113,7 +113,8 @@ LRESULT Proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
   int n = int(d.items.size());
   auto validIndex = [&](WPARAM i) { return int(i) >= 0 && int(i) < n; };
   switch (msg) {
-    case HDM_GETITEMCOUNT: return n;
+    case HDM_GETITEMCOUNT:
+      return n;
     case HDM_INSERTITEMA: {
       auto* in = reinterpret_cast<HDITEMA*>(l);
       if (!in) return -1;
@@ -188,8 +189,10 @@ LRESULT Proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
       HDHITTESTINFO hi;
       hi.pt = {short(LOWORD(DWORD(l))), short(HIWORD(DWORD(l)))};
       HitTest(d, &hi);
-      if (hi.flags & HHT_ONDIVIDER) Notify(d, HDN_DIVIDERDBLCLICKA, hi.iItem, nullptr);
-      else if (hi.flags & HHT_ONHEADER) Notify(d, HDN_ITEMDBLCLICKA, hi.iItem, nullptr);
+      if (hi.flags & HHT_ONDIVIDER)
+        Notify(d, HDN_DIVIDERDBLCLICKA, hi.iItem, nullptr);
+      else if (hi.flags & HHT_ONHEADER)
+        Notify(d, HDN_ITEMDBLCLICKA, hi.iItem, nullptr);
       return 0;
     }
     case WM_MOUSEMOVE: {
@@ -220,18 +223,22 @@ LRESULT Proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
       hi.pt = {short(LOWORD(DWORD(l))), short(HIWORD(DWORD(l)))};
       HitTest(d, &hi);
       // A click is a press and a release on the same item.
-      if (pressed >= 0 && (hi.flags & HHT_ONHEADER) && hi.iItem == pressed) Notify(d, HDN_ITEMCLICKA, pressed, nullptr);
+      if (pressed >= 0 && (hi.flags & HHT_ONHEADER) && hi.iItem == pressed)
+        Notify(d, HDN_ITEMCLICKA, pressed, nullptr);
       return 0;
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
 void DrawArrow(HDC dc, const RECT& r, bool up) {
   int cx = r.right - 12, cy = (r.top + r.bottom) / 2;
   POINT pts[3];
-  if (up) pts[0] = {cx, cy + 3}, pts[1] = {cx + 8, cy + 3}, pts[2] = {cx + 4, cy - 3};
-  else pts[0] = {cx, cy - 3}, pts[1] = {cx + 8, cy - 3}, pts[2] = {cx + 4, cy + 3};
+  if (up)
+    pts[0] = {cx, cy + 3}, pts[1] = {cx + 8, cy + 3}, pts[2] = {cx + 4, cy - 3};
+  else
+    pts[0] = {cx, cy - 3}, pts[1] = {cx + 8, cy - 3}, pts[2] = {cx + 4, cy + 3};
   HBRUSH b = CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
   HPEN p = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
   HGDIOBJ ob = SelectObject(dc, b), op = SelectObject(dc, p);
@@ -313,7 +320,9 @@ void Paint(HWND header, HDC dc, HFONT font) {
       RECT tr{r.left + 6, r.top, r.right - 6, r.bottom};
       bool arrow = it.fmt & (HDF_SORTUP | HDF_SORTDOWN);
       if (arrow) tr.right -= 14;
-      UINT just = (it.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT ? DT_RIGHT : (it.fmt & HDF_JUSTIFYMASK) == HDF_CENTER ? DT_CENTER : DT_LEFT;
+      UINT just = (it.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT    ? DT_RIGHT
+                  : (it.fmt & HDF_JUSTIFYMASK) == HDF_CENTER ? DT_CENTER
+                                                             : DT_LEFT;
       DrawText(dc, it.text, &tr, just | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
       if (arrow) DrawArrow(dc, r, it.fmt & HDF_SORTUP);
     }

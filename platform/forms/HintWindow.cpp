@@ -162,8 +162,10 @@ void TApplication::ActivateHint(TControl* control, POINT cursorPos) {
   FHintCursorPos = cursorPos;
   FHintCursorRect = info.CursorRect;
   FHintActive = true;
-  if (FHintHidePause > 0) StartHintTimer(FHintHidePause, true);
-  else StopHintTimer();
+  if (FHintHidePause > 0)
+    StartHintTimer(FHintHidePause, true);
+  else
+    StopHintTimer();
 }
 
 void TApplication::CancelHint() {
@@ -192,11 +194,14 @@ void TApplication::StopHintTimer() {
 
 void TApplication::StartHintTimer(int ms, bool hide) {
   StopHintTimer();
-  FHintTimer = SetTimer(nullptr, 0, UINT(std::max(ms, 0)), [this, hide](HWND, UINT, UINT_PTR, DWORD) {
-    StopHintTimer();  // one shot
-    if (hide) CancelHint();
-    else if (HintAllowed(FHintControl)) ActivateHint(FHintControl, FHintCursorPos);
-  });
+  FHintTimer =
+      SetTimer(nullptr, 0, UINT(std::max(ms, 0)), [this, hide](HWND, UINT, UINT_PTR, DWORD) {
+        StopHintTimer();  // one shot
+        if (hide)
+          CancelHint();
+        else if (HintAllowed(FHintControl))
+          ActivateHint(FHintControl, FHintCursorPos);
+      });
 }
 
 void TApplication::MouseMoved(TControl* control, POINT pos) {

@@ -9,8 +9,8 @@
 namespace win {
 inline constexpr DWORD WS_POPUP = 0x80000000, WS_BORDER = 0x00800000;
 inline constexpr UINT CS_SAVEBITS = 0x0800;
-inline constexpr UINT WM_NCHITTEST = 0x0084, WM_MBUTTONDBLCLK = 0x0209,
-                      WM_KEYFIRST = 0x0100, WM_KEYLAST = 0x0108;
+inline constexpr UINT WM_NCHITTEST = 0x0084, WM_MBUTTONDBLCLK = 0x0209, WM_KEYFIRST = 0x0100,
+                      WM_KEYLAST = 0x0108;
 inline constexpr LRESULT HTTRANSPARENT = -1;
 inline constexpr UINT CM_APPSYSCOMMAND = CM_BASE + 23;
 }  // namespace win
@@ -36,7 +36,11 @@ class THintWindow : public TCustomControl {
   virtual void CreateParams(TCreateParams& params);
   // Hides the window.
   virtual void ReleaseHandle() { Hide(); }
-  TCreateParams Params() { TCreateParams p; CreateParams(p); return p; }
+  TCreateParams Params() {
+    TCreateParams p;
+    CreateParams(p);
+    return p;
+  }
   // Paints the window onto s (resized to the window): what the screen would show.
   void PaintTo(win::Surface& s);
 

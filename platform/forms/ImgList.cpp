@@ -209,8 +209,8 @@ void TCustomImageList::FreeHandle() {
 
 win::HIMAGELIST TCustomImageList::Handle() {
   if (!FHandle || !win::ImageList_IsValid(FHandle))
-    FHandle = win::ImageList_Create(FWidth, FHeight, win::ILC_COLORDDB | (FMasked ? win::ILC_MASK : 0),
-                                    FAllocBy, FAllocBy);
+    FHandle = win::ImageList_Create(
+        FWidth, FHeight, win::ILC_COLORDDB | (FMasked ? win::ILC_MASK : 0), FAllocBy, FAllocBy);
   return FHandle;
 }
 
@@ -267,13 +267,15 @@ int TCustomImageList::AddMasked(TBitmap* image, TColor maskColor) {
 }
 
 void TCustomImageList::Replace(int index, TBitmap* image, TBitmap* mask) {
-  if (!image || !win::ImageList_Replace(Handle(), index, image->Handle(), mask ? mask->Handle() : nullptr))
+  if (!image ||
+      !win::ImageList_Replace(Handle(), index, image->Handle(), mask ? mask->Handle() : nullptr))
     throw EListError("Indice de liste hors limites (" + std::to_string(index) + ")");
   Change();
 }
 
 void TCustomImageList::Delete(int index) {
-  if (index < 0 || index >= Count()) throw EListError("Indice de liste hors limites (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count())
+    throw EListError("Indice de liste hors limites (" + std::to_string(index) + ")");
   win::ImageList_Remove(Handle(), index);
   Change();
 }
@@ -288,7 +290,8 @@ bool TCustomImageList::Overlay(int imageIndex, int overlay) {
 }
 
 void TCustomImageList::Draw(TCanvas* canvas, int x, int y, int index, bool enabled) {
-  static const win::UINT styles[] = {win::ILD_FOCUS, win::ILD_SELECTED, win::ILD_NORMAL, win::ILD_TRANSPARENT};
+  static const win::UINT styles[] = {win::ILD_FOCUS, win::ILD_SELECTED, win::ILD_NORMAL,
+                                     win::ILD_TRANSPARENT};
   win::UINT style = styles[FDrawingStyle] | (FImageType == itMask ? win::ILD_MASK : 0);
   if (!enabled) style |= win::ILD_SELECTED;  // greyed: blended, as the disabled look
   DrawStyle(canvas, x, y, index, style);

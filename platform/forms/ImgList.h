@@ -5,9 +5,9 @@
 // ShareImages is set (the system image lists belong to the shell).
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
-#include <string>
 
 #include "platform/forms/CommonControls.h"
 #include "platform/forms/Controls.h"
@@ -36,8 +36,8 @@ BOOL ImageList_SetOverlayImage(HIMAGELIST himl, int image, int overlay);
 BOOL ImageList_Draw(HIMAGELIST himl, int i, HDC dst, int x, int y, UINT style);
 // bk: background for the masked-out pixels (CLR_NONE: transparent, CLR_DEFAULT: the list's);
 // fg: blend colour for ILD_SELECTED/ILD_FOCUS (CLR_DEFAULT: the highlight colour).
-BOOL ImageList_DrawEx(HIMAGELIST himl, int i, HDC dst, int x, int y, int dx, int dy,
-                      COLORREF bk, COLORREF fg, UINT style);
+BOOL ImageList_DrawEx(HIMAGELIST himl, int i, HDC dst, int x, int y, int dx, int dy, COLORREF bk,
+                      COLORREF fg, UINT style);
 // Ours: marks a list as belonging to the system (the shell's system image lists), so that
 // ImageList_Destroy and ImageList_Remove refuse it, as Windows protects those lists.
 void ImageList_MakeShared(HIMAGELIST himl);

@@ -112,7 +112,9 @@ TCustomListView* TListColumn::ListView() const {
   return cols ? cols->Owner() : nullptr;
 }
 
-static int FormatOf(TAlignment a) { return a == taRightJustify ? LVCFMT_RIGHT : a == taCenter ? LVCFMT_CENTER : LVCFMT_LEFT; }
+static int FormatOf(TAlignment a) {
+  return a == taRightJustify ? LVCFMT_RIGHT : a == taCenter ? LVCFMT_CENTER : LVCFMT_LEFT;
+}
 
 void TListColumn::Changed() {
   TCustomListView* lv = ListView();
@@ -124,8 +126,14 @@ void TListColumn::Changed() {
   lv->Perform(LVM_SETCOLUMNA, WPARAM(Index()), LPARAM(&c));
 }
 
-void TListColumn::SetCaption(const std::string& v) { FCaption = v; Changed(); }
-void TListColumn::SetAlignment(TAlignment v) { FAlignment = v; Changed(); }
+void TListColumn::SetCaption(const std::string& v) {
+  FCaption = v;
+  Changed();
+}
+void TListColumn::SetAlignment(TAlignment v) {
+  FAlignment = v;
+  Changed();
+}
 
 int TListColumn::Width() const {
   TCustomListView* lv = ListView();
@@ -204,7 +212,10 @@ void TListItem::SetCaptionCallback() {
   Send(this, LVM_SETITEMTEXTA, WPARAM(i), LPARAM(&it));
 }
 
-void TListItem::SetImageIndex(int v) { FImageIndex = v; Update(); }
+void TListItem::SetImageIndex(int v) {
+  FImageIndex = v;
+  Update();
+}
 void TListItem::SetIndent(int v) {
   FIndent = v;
   int i = Index();
@@ -251,13 +262,18 @@ void TListItem::Delete() {
 void TListItem::MakeVisible(bool partialOK) {
   if (Index() >= 0) Send(this, LVM_ENSUREVISIBLE, WPARAM(Index()), partialOK);
 }
-bool TListItem::EditCaption() { return Index() >= 0 && Send(this, LVM_EDITLABELA, WPARAM(Index()), 0) != 0; }
+bool TListItem::EditCaption() {
+  return Index() >= 0 && Send(this, LVM_EDITLABELA, WPARAM(Index()), 0) != 0;
+}
 void TListItem::CancelEdit() {
   if (ListView() && ListView()->IsEditing()) Send(this, LVM_ENDEDITNOW, TRUE, 0);
 }
 RECT TListItem::DisplayRect(TDisplayCode code) const {
   RECT r{};
-  r.left = code == drBounds ? LVIR_BOUNDS : code == drIcon ? LVIR_ICON : code == drLabel ? LVIR_LABEL : LVIR_SELECTBOUNDS;
+  r.left = code == drBounds  ? LVIR_BOUNDS
+           : code == drIcon  ? LVIR_ICON
+           : code == drLabel ? LVIR_LABEL
+                             : LVIR_SELECTBOUNDS;
   if (Index() < 0 || !Send(this, LVM_GETITEMRECT, WPARAM(Index()), LPARAM(&r))) return RECT{};
   return r;
 }
@@ -333,7 +349,8 @@ TListItem* TListItems::AddItem(TListItem* item, int index) {
     throw EListError("Impossible d'insérer un élément dans la liste");
   }
   if (item->FSubItems->Count()) item->FSubItems->OnChange(item->FSubItems.get());
-  if (FUpdateCount == 0 && (FOwner->SortType() == stText || FOwner->SortType() == stBoth)) FOwner->AlphaSort();
+  if (FUpdateCount == 0 && (FOwner->SortType() == stText || FOwner->SortType() == stBoth))
+    FOwner->AlphaSort();
   return item;
 }
 
@@ -341,7 +358,9 @@ void TListItems::Delete(int index) {
   if (index >= 0 && index < Count()) FOwner->Perform(LVM_DELETEITEM, WPARAM(index), 0);
 }
 void TListItems::Clear() { FOwner->Perform(LVM_DELETEALLITEMS); }
-int TListItems::IndexOf(const TListItem* item) const { return item && item->FOwner == this ? item->Index() : -1; }
+int TListItems::IndexOf(const TListItem* item) const {
+  return item && item->FOwner == this ? item->Index() : -1;
+}
 void TListItems::BeginUpdate() { ++FUpdateCount; }
 void TListItems::EndUpdate() {
   if (FUpdateCount > 0 && --FUpdateCount == 0) {
@@ -365,13 +384,15 @@ void TCustomListView::DefineProps(TPropList& p) {
          {"bsNone", "bsSingle"}, bsSingle);
   p.Collection("Columns", &TCustomListView::Columns);
   p.Bool("ColumnClick", &TCustomListView::ColumnClick, &TCustomListView::SetColumnClick, true);
-  p.Bool("HideSelection", &TCustomListView::HideSelection, &TCustomListView::SetHideSelection, true);
+  p.Bool("HideSelection", &TCustomListView::HideSelection, &TCustomListView::SetHideSelection,
+         true);
   p.Component("LargeImages", &TCustomListView::LargeImages, &TCustomListView::SetLargeImages);
   p.Bool("MultiSelect", &TCustomListView::MultiSelect, &TCustomListView::SetMultiSelect, false);
   p.Bool("OwnerData", &TCustomListView::OwnerData, &TCustomListView::SetOwnerData, false);
   p.Bool("ReadOnly", &TCustomListView::ReadOnly, &TCustomListView::SetReadOnly, false);
   p.Bool("RowSelect", &TCustomListView::RowSelect, &TCustomListView::SetRowSelect, false);
-  p.Bool("ShowColumnHeaders", &TCustomListView::ShowColumnHeaders, &TCustomListView::SetShowColumnHeaders, true);
+  p.Bool("ShowColumnHeaders", &TCustomListView::ShowColumnHeaders,
+         &TCustomListView::SetShowColumnHeaders, true);
   p.Component("SmallImages", &TCustomListView::SmallImages, &TCustomListView::SetSmallImages);
   p.Enum("SortType", &TCustomListView::SortType, &TCustomListView::SetSortType,
          {"stNone", "stData", "stText", "stBoth"}, stNone);
@@ -397,7 +418,10 @@ void TCustomListView::DefineProps(TPropList& p) {
 void TListView::DefineProps(TPropList&) {}
 
 TCustomListView::TCustomListView(TComponent* owner)
-    : TWinControl(owner), FNative(new Native), FListItems(new TListItems(this)), FColumns(new TListColumns(this)) {
+    : TWinControl(owner),
+      FNative(new Native),
+      FListItems(new TListItems(this)),
+      FColumns(new TListColumns(this)) {
   SetBounds(0, 0, 250, 150);
   SetTabStop(true);
   SetOwnColor(clWindow);
@@ -519,7 +543,8 @@ void TCustomListView::ImagesChanged() {
   Perform(LVM_SETIMAGELIST, LVSIL_STATE, LPARAM(FStateImages ? FStateImages->Handle() : nullptr));
 }
 
-static void Attach(TCustomListView* lv, TCustomImageList*& slot, TCustomImageList* v, std::function<void()> changed) {
+static void Attach(TCustomListView* lv, TCustomImageList*& slot, TCustomImageList* v,
+                   std::function<void()> changed) {
   if (slot) slot->UnRegisterChanges(lv);
   slot = v;
   if (v) {
@@ -528,9 +553,18 @@ static void Attach(TCustomListView* lv, TCustomImageList*& slot, TCustomImageLis
   }
 }
 
-void TCustomListView::SetLargeImages(TCustomImageList* v) { Attach(this, FLargeImages, v, [this] { ImagesChanged(); }); ImagesChanged(); }
-void TCustomListView::SetSmallImages(TCustomImageList* v) { Attach(this, FSmallImages, v, [this] { ImagesChanged(); }); ImagesChanged(); }
-void TCustomListView::SetStateImages(TCustomImageList* v) { Attach(this, FStateImages, v, [this] { ImagesChanged(); }); ImagesChanged(); }
+void TCustomListView::SetLargeImages(TCustomImageList* v) {
+  Attach(this, FLargeImages, v, [this] { ImagesChanged(); });
+  ImagesChanged();
+}
+void TCustomListView::SetSmallImages(TCustomImageList* v) {
+  Attach(this, FSmallImages, v, [this] { ImagesChanged(); });
+  ImagesChanged();
+}
+void TCustomListView::SetStateImages(TCustomImageList* v) {
+  Attach(this, FStateImages, v, [this] { ImagesChanged(); });
+  ImagesChanged();
+}
 
 void TCustomListView::Notification(TComponent* c, TOperation op) {
   TWinControl::Notification(c, op);
@@ -541,7 +575,8 @@ void TCustomListView::Notification(TComponent* c, TOperation op) {
 }
 
 TListItem* TCustomListView::Selected() const {
-  return FListItems->Item(int(const_cast<TCustomListView*>(this)->Perform(LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
+  return FListItems->Item(
+      int(const_cast<TCustomListView*>(this)->Perform(LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
 }
 void TCustomListView::SetSelected(TListItem* item) {
   ClearSelection();
@@ -552,20 +587,29 @@ void TCustomListView::SetSelected(TListItem* item) {
   }
 }
 TListItem* TCustomListView::ItemFocused() const {
-  return FListItems->Item(int(const_cast<TCustomListView*>(this)->Perform(LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)));
+  return FListItems->Item(
+      int(const_cast<TCustomListView*>(this)->Perform(LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)));
 }
 void TCustomListView::SetItemFocused(TListItem* item) {
-  if (item) item->SetFocused(true);
-  else if (TListItem* f = ItemFocused()) f->SetFocused(false);
+  if (item)
+    item->SetFocused(true);
+  else if (TListItem* f = ItemFocused())
+    f->SetFocused(false);
 }
-int TCustomListView::SelCount() const { return int(const_cast<TCustomListView*>(this)->Perform(LVM_GETSELECTEDCOUNT)); }
+int TCustomListView::SelCount() const {
+  return int(const_cast<TCustomListView*>(this)->Perform(LVM_GETSELECTEDCOUNT));
+}
 TListItem* TCustomListView::TopItem() const {
   if (FListItems->Count() == 0) return nullptr;
   return FListItems->Item(int(const_cast<TCustomListView*>(this)->Perform(LVM_GETTOPINDEX)));
 }
-int TCustomListView::VisibleRowCount() const { return int(const_cast<TCustomListView*>(this)->Perform(LVM_GETCOUNTPERPAGE)); }
+int TCustomListView::VisibleRowCount() const {
+  return int(const_cast<TCustomListView*>(this)->Perform(LVM_GETCOUNTPERPAGE));
+}
 bool TCustomListView::IsEditing() const { return FNative->editing >= 0; }
-TCustomEdit* TCustomListView::EditControl() const { return FNative->editing >= 0 ? FNative->edit.get() : nullptr; }
+TCustomEdit* TCustomListView::EditControl() const {
+  return FNative->editing >= 0 ? FNative->edit.get() : nullptr;
+}
 
 TListItem* TCustomListView::GetItemAt(int x, int y) const {
   LVHITTESTINFO hi;
@@ -593,19 +637,23 @@ THitTests TCustomListView::GetHitTestInfoAt(int x, int y) const {
   return r;
 }
 
-TListItem* TCustomListView::GetNextItem(TListItem* start, TSearchDirection direction, TItemStates states) const {
+TListItem* TCustomListView::GetNextItem(TListItem* start, TSearchDirection direction,
+                                        TItemStates states) const {
   static const UINT dirs[] = {LVNI_TOLEFT, LVNI_TORIGHT, LVNI_ABOVE, LVNI_BELOW, LVNI_ALL};
   int from = start ? start->Index() : -1;
-  int i = int(const_cast<TCustomListView*>(this)->Perform(LVM_GETNEXTITEM, WPARAM(from), LPARAM(dirs[int(direction)] | states)));
+  int i = int(const_cast<TCustomListView*>(this)->Perform(LVM_GETNEXTITEM, WPARAM(from),
+                                                          LPARAM(dirs[int(direction)] | states)));
   return FListItems->Item(i);
 }
 
-TListItem* TCustomListView::FindCaption(int startIndex, const std::string& value, bool partial, bool inclusive, bool wrap) const {
+TListItem* TCustomListView::FindCaption(int startIndex, const std::string& value, bool partial,
+                                        bool inclusive, bool wrap) const {
   LVFINDINFOA fi;
   fi.flags = LVFI_STRING | (partial ? LVFI_PARTIAL : 0) | (wrap ? LVFI_WRAP : 0);
   fi.psz = value.c_str();
   int from = inclusive ? startIndex - 1 : startIndex;
-  return FListItems->Item(int(const_cast<TCustomListView*>(this)->Perform(LVM_FINDITEMA, WPARAM(from), LPARAM(&fi))));
+  return FListItems->Item(
+      int(const_cast<TCustomListView*>(this)->Perform(LVM_FINDITEMA, WPARAM(from), LPARAM(&fi))));
 }
 
 TListItem* TCustomListView::FindData(int startIndex, void* value, bool inclusive, bool wrap) const {
@@ -630,15 +678,18 @@ int DefaultCompare(LPARAM a, LPARAM b, LPARAM view) {
   auto* i1 = reinterpret_cast<TListItem*>(a);
   auto* i2 = reinterpret_cast<TListItem*>(b);
   int r = 0;
-  if (lv->OnCompare) lv->OnCompare(lv, i1, i2, 0, r);
-  else r = AnsiCompareText(i1->Caption(), i2->Caption());
+  if (lv->OnCompare)
+    lv->OnCompare(lv, i1, i2, 0, r);
+  else
+    r = AnsiCompareText(i1->Caption(), i2->Caption());
   return r;
 }
 }  // namespace
 
 bool TCustomListView::AlphaSort() { return CustomSort(nullptr, 0); }
 bool TCustomListView::CustomSort(TLVCompare proc, LPARAM data) {
-  return Perform(LVM_SORTITEMS, WPARAM(proc ? data : LPARAM(this)), LPARAM(proc ? proc : DefaultCompare)) != 0;
+  return Perform(LVM_SORTITEMS, WPARAM(proc ? data : LPARAM(this)),
+                 LPARAM(proc ? proc : DefaultCompare)) != 0;
 }
 void TCustomListView::Arrange() { Perform(LVM_ARRANGE, 0, 0); }
 void TCustomListView::Scroll(int dx, int dy) { Perform(LVM_SCROLL, WPARAM(dx), LPARAM(dy)); }
@@ -680,9 +731,12 @@ int TCustomListView::OwnerDataFind(const std::string& find, int start, bool wrap
 bool TCustomListView::IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) const {
   if (stage != cdPrePaint) return false;
   switch (target) {
-    case dtControl: return bool(OnCustomDraw);
-    case dtItem: return bool(OnCustomDrawItem) || bool(OnCustomDrawSubItem);
-    case dtSubItem: return bool(OnCustomDrawSubItem);
+    case dtControl:
+      return bool(OnCustomDraw);
+    case dtItem:
+      return bool(OnCustomDrawItem) || bool(OnCustomDrawSubItem);
+    case dtSubItem:
+      return bool(OnCustomDrawSubItem);
   }
   return false;
 }
@@ -691,12 +745,14 @@ bool TCustomListView::CustomDraw(const RECT& rect, TCustomDrawStage stage) {
   if (stage == cdPrePaint) OnCustomDraw(this, rect, def);
   return def;
 }
-bool TCustomListView::CustomDrawItem(TListItem* item, TCustomDrawState state, TCustomDrawStage stage) {
+bool TCustomListView::CustomDrawItem(TListItem* item, TCustomDrawState state,
+                                     TCustomDrawStage stage) {
   bool def = true;
   if (stage == cdPrePaint) OnCustomDrawItem(this, item, state, def);
   return def;
 }
-bool TCustomListView::CustomDrawSubItem(TListItem* item, int subItem, TCustomDrawState state, TCustomDrawStage stage) {
+bool TCustomListView::CustomDrawSubItem(TListItem* item, int subItem, TCustomDrawState state,
+                                        TCustomDrawStage stage) {
   bool def = true;
   if (stage == cdPrePaint) OnCustomDrawSubItem(this, item, subItem, state, def);
   return def;
@@ -713,7 +769,9 @@ void TCustomListView::HandleNotify(TMessage& m) {
     if (OwnerData()) return FListItems->Item(index);
     return lParam ? reinterpret_cast<TListItem*>(lParam) : FListItems->Item(index);
   };
-  auto changeOf = [](UINT changed) { return (changed & LVIF_STATE) ? ctState : (changed & LVIF_IMAGE) ? ctImage : ctText; };
+  auto changeOf = [](UINT changed) {
+    return (changed & LVIF_STATE) ? ctState : (changed & LVIF_IMAGE) ? ctImage : ctText;
+  };
   m.Result = 0;
   switch (hdr->code) {
     case LVN_ITEMCHANGING: {
@@ -736,7 +794,9 @@ void TCustomListView::HandleNotify(TMessage& m) {
       if (TListItem* t = itemOf(nm->iItem, nm->lParam)) InsertItem(t);
       return;
     }
-    case LVN_DELETEALLITEMS: m.Result = FALSE; return;  // one LVN_DELETEITEM per item
+    case LVN_DELETEALLITEMS:
+      m.Result = FALSE;
+      return;  // one LVN_DELETEITEM per item
     case LVN_DELETEITEM: {
       auto* nm = reinterpret_cast<NMLISTVIEW*>(hdr);
       if (OwnerData() || !nm->lParam) return;
@@ -751,22 +811,29 @@ void TCustomListView::HandleNotify(TMessage& m) {
       delete t;
       return;
     }
-    case LVN_COLUMNCLICK: ColClick(Column(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem)); return;
+    case LVN_COLUMNCLICK:
+      ColClick(Column(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem));
+      return;
     case LVN_BEGINLABELEDITA: {
       auto* nm = reinterpret_cast<NMLVDISPINFOA*>(hdr);
       TListItem* t = itemOf(nm->item.iItem, nm->item.lParam);
       m.Result = !t || !CanEdit(t);
       return;
     }
-    case LVN_ENDLABELEDITA: Edit(reinterpret_cast<NMLVDISPINFOA*>(hdr)->item); m.Result = FALSE; return;
+    case LVN_ENDLABELEDITA:
+      Edit(reinterpret_cast<NMLVDISPINFOA*>(hdr)->item);
+      m.Result = FALSE;
+      return;
     case LVN_GETDISPINFOA: {
       auto* nm = reinterpret_cast<NMLVDISPINFOA*>(hdr);
       TListItem* t = itemOf(nm->item.iItem, nm->item.lParam);
       if (!t) return;
       if ((nm->item.mask & LVIF_TEXT) && nm->item.pszText && nm->item.cchTextMax > 0) {
         std::string s;
-        if (nm->item.iSubItem == 0) s = t->Caption();
-        else if (nm->item.iSubItem <= t->SubItems()->Count()) s = t->SubItems()->Strings(nm->item.iSubItem - 1);
+        if (nm->item.iSubItem == 0)
+          s = t->Caption();
+        else if (nm->item.iSubItem <= t->SubItems()->Count())
+          s = t->SubItems()->Strings(nm->item.iSubItem - 1);
         size_t k = std::min(s.size(), size_t(nm->item.cchTextMax - 1));
         std::memcpy(nm->item.pszText, s.data(), k);
         nm->item.pszText[k] = 0;
@@ -782,7 +849,8 @@ void TCustomListView::HandleNotify(TMessage& m) {
       auto* nm = reinterpret_cast<NMLVFINDITEMA*>(hdr);
       m.Result = -1;
       if (nm->lvfi.flags & LVFI_STRING)
-        m.Result = OwnerDataFind(nm->lvfi.psz ? nm->lvfi.psz : "", nm->iStart, (nm->lvfi.flags & LVFI_WRAP) != 0);
+        m.Result = OwnerDataFind(nm->lvfi.psz ? nm->lvfi.psz : "", nm->iStart,
+                                 (nm->lvfi.flags & LVFI_WRAP) != 0);
       return;
     }
     case NM_CUSTOMDRAW: {
@@ -805,14 +873,18 @@ void TCustomListView::HandleNotify(TMessage& m) {
         TListItem* t = itemOf(int(cd->nmcd.dwItemSpec), cd->nmcd.lItemlParam);
         if (!t) return;
         auto state = TCustomDrawState(cd->nmcd.uItemState);
-        m.Result = ViewSupport::DrawItemWithCanvas(Canvas(), Font(), cd->nmcd, cd->clrText, cd->clrTextBk, [&] {
-          return sub ? CustomDrawSubItem(t, cd->iSubItem, state, cdPrePaint) : CustomDrawItem(t, state, cdPrePaint);
-        });
-        if (m.Result == CDRF_NEWFONT && !sub && IsCustomDrawn(dtSubItem, cdPrePaint)) m.Result |= CDRF_NOTIFYSUBITEMDRAW;
+        m.Result = ViewSupport::DrawItemWithCanvas(
+            Canvas(), Font(), cd->nmcd, cd->clrText, cd->clrTextBk, [&] {
+              return sub ? CustomDrawSubItem(t, cd->iSubItem, state, cdPrePaint)
+                         : CustomDrawItem(t, state, cdPrePaint);
+            });
+        if (m.Result == CDRF_NEWFONT && !sub && IsCustomDrawn(dtSubItem, cdPrePaint))
+          m.Result |= CDRF_NOTIFYSUBITEMDRAW;
       }
       return;
     }
-    default: return;
+    default:
+      return;
   }
 }
 
@@ -838,9 +910,15 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
   const bool owner = FStyle & LVS_OWNERDATA;
   auto count = [&]() { return owner ? N.virtualCount : int(N.items.size()); };
   auto valid = [&](int i) { return i >= 0 && i < count(); };
-  auto stateOf = [&](int i) -> UINT { return owner ? N.virtualStates[size_t(i)] : N.items[size_t(i)]->state; };
-  auto setRaw = [&](int i, UINT s) { (owner ? N.virtualStates[size_t(i)] : N.items[size_t(i)]->state) = s; };
-  auto lparamOf = [&](int i) -> LPARAM { return owner || !valid(i) ? 0 : N.items[size_t(i)]->lParam; };
+  auto stateOf = [&](int i) -> UINT {
+    return owner ? N.virtualStates[size_t(i)] : N.items[size_t(i)]->state;
+  };
+  auto setRaw = [&](int i, UINT s) {
+    (owner ? N.virtualStates[size_t(i)] : N.items[size_t(i)]->state) = s;
+  };
+  auto lparamOf = [&](int i) -> LPARAM {
+    return owner || !valid(i) ? 0 : N.items[size_t(i)]->lParam;
+  };
   auto dispInfo = [&](int i, int sub, UINT mask, char* buf, int size) {
     NMLVDISPINFOA di;
     di.item.mask = mask;
@@ -891,7 +969,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     ImageList_GetIconSize(N.state, &g.stateW, nullptr);
     g.textH = ViewSupport::TextHeight(Font());
     g.rowH = std::max({g.textH + 3, g.smallH + 1, 16});
-    g.hdrH = g.view == int(LVS_REPORT) && !(FStyle & LVS_NOCOLUMNHEADER) ? Header::DefaultHeight() : 0;
+    g.hdrH =
+        g.view == int(LVS_REPORT) && !(FStyle & LVS_NOCOLUMNHEADER) ? Header::DefaultHeight() : 0;
     g.top0 = g.border + g.hdrH;
     RECT client = ClientBounds();
     g.right = client.right, g.bottom = client.bottom;
@@ -908,13 +987,15 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
         w = 150;
         if (!owner) {
           w = 40;
-          for (int i = 0; i < count(); ++i) w = std::max(w, ViewSupport::TextWidth(Font(), getText(i, 0)) + 8);
+          for (int i = 0; i < count(); ++i)
+            w = std::max(w, ViewSupport::TextWidth(Font(), getText(i, 0)) + 8);
           w += g.smallW + 4 + g.stateW;
         }
       }
       g.cellW = w;
       g.cellH = g.rowH;
-      g.perLine = g.view == int(LVS_LIST) ? std::max(1, g.clientH / g.rowH) : std::max(1, g.clientW / w);
+      g.perLine =
+          g.view == int(LVS_LIST) ? std::max(1, g.clientH / g.rowH) : std::max(1, g.clientW / w);
     }
     return g;
   };
@@ -930,18 +1011,24 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
   };
   auto pageUnits = [&](const Geometry& g) {
     switch (g.view) {
-      case LVS_REPORT: return std::max(1, g.clientH / g.rowH);
-      case LVS_LIST: return std::max(1, g.clientW / g.cellW);
-      default: return std::max(1, g.clientH / g.cellH);
+      case LVS_REPORT:
+        return std::max(1, g.clientH / g.rowH);
+      case LVS_LIST:
+        return std::max(1, g.clientW / g.cellW);
+      default:
+        return std::max(1, g.clientH / g.cellH);
     }
   };
   auto unitCount = [&](const Geometry& g) {
     int n = count();
     return g.view == int(LVS_REPORT) ? n : (n + g.perLine - 1) / g.perLine;
   };
-  auto clampTop = [&](const Geometry& g) { N.top = std::clamp(N.top, 0, std::max(0, unitCount(g) - pageUnits(g))); };
+  auto clampTop = [&](const Geometry& g) {
+    N.top = std::clamp(N.top, 0, std::max(0, unitCount(g) - pageUnits(g)));
+  };
   // The item's rectangles: bounds, icon, label, selection bounds (control coordinates).
-  auto rects = [&](const Geometry& g, int i, RECT& bounds, RECT& icon, RECT& label, RECT* state = nullptr) {
+  auto rects = [&](const Geometry& g, int i, RECT& bounds, RECT& icon, RECT& label,
+                   RECT* state = nullptr) {
     int x, y;
     int indent = owner ? 0 : N.items[size_t(i)]->indent * std::max(g.smallW, 16);
     if (g.view == int(LVS_ICON)) {
@@ -951,8 +1038,10 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       int iw = std::max(g.largeW, 16), ih = std::max(g.largeH, 16);
       icon = RECT{x + (g.cellW - iw) / 2, y + 2, x + (g.cellW + iw) / 2, y + 2 + ih};
       int tw = std::min(ViewSupport::TextWidth(Font(), getText(i, 0)) + 4, g.cellW - 2);
-      label = RECT{x + (g.cellW - tw) / 2, icon.bottom + 2, x + (g.cellW + tw) / 2, icon.bottom + 4 + g.textH};
-      if (state) *state = RECT{icon.left - g.stateW, icon.bottom - g.stateW, icon.left, icon.bottom};
+      label = RECT{x + (g.cellW - tw) / 2, icon.bottom + 2, x + (g.cellW + tw) / 2,
+                   icon.bottom + 4 + g.textH};
+      if (state)
+        *state = RECT{icon.left - g.stateW, icon.bottom - g.stateW, icon.left, icon.bottom};
       return;
     }
     if (g.view == int(LVS_REPORT)) {
@@ -977,7 +1066,9 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       int col0 = N.cols.empty() ? 0 : N.cols[0].cx;
       label = RECT{lx, y, std::max(lx, x + col0), y + g.rowH};
     } else {
-      label = RECT{lx, y, std::min(lx + ViewSupport::TextWidth(Font(), getText(i, 0)) + 4, bounds.right), y + g.rowH};
+      label = RECT{lx, y,
+                   std::min(lx + ViewSupport::TextWidth(Font(), getText(i, 0)) + 4, bounds.right),
+                   y + g.rowH};
       bounds.right = label.right;
     }
   };
@@ -1004,8 +1095,10 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     Geometry g = geo();
     int u = unitOf(g, i), page = pageUnits(g);
     (void)partial;
-    if (u < N.top) N.top = u;
-    else if (u >= N.top + page) N.top = u - page + 1;
+    if (u < N.top)
+      N.top = u;
+    else if (u >= N.top + page)
+      N.top = u - page + 1;
     clampTop(g);
   };
   // One item's state change, asked (ITEMCHANGING) and told (ITEMCHANGED).
@@ -1014,7 +1107,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     UINT old = stateOf(i), now = (old & ~mask) | (value & mask);
     if (now == old) return true;
     // The focus is one item's; with LVS_SINGLESEL so is the selection.
-    if ((now & ~old & LVIS_FOCUSED) && N.focus != i && valid(N.focus)) changeState(N.focus, LVIS_FOCUSED, 0);
+    if ((now & ~old & LVIS_FOCUSED) && N.focus != i && valid(N.focus))
+      changeState(N.focus, LVIS_FOCUSED, 0);
     if ((now & ~old & LVIS_SELECTED) && (FStyle & LVS_SINGLESEL))
       for (int k = 0; k < count(); ++k)
         if (k != i && (stateOf(k) & LVIS_SELECTED)) changeState(k, LVIS_SELECTED, 0);
@@ -1029,8 +1123,10 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     nm.lParam = lparamOf(i);
     if (ViewSupport::Notify(this, LVN_ITEMCHANGING, &nm.hdr) || !valid(i)) return false;
     setRaw(i, now);
-    if (now & LVIS_FOCUSED) N.focus = i;
-    else if (N.focus == i) N.focus = -1;
+    if (now & LVIS_FOCUSED)
+      N.focus = i;
+    else if (N.focus == i)
+      N.focus = -1;
     nm.lParam = lparamOf(i);
     ViewSupport::Notify(this, LVN_ITEMCHANGED, &nm.hdr);
     Invalidate();
@@ -1045,8 +1141,10 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     if (a > b) std::swap(a, b);
     for (int k = 0; k < count(); ++k) {
       bool in = k >= a && k <= b;
-      if (in && !(stateOf(k) & LVIS_SELECTED)) changeState(k, LVIS_SELECTED, LVIS_SELECTED);
-      else if (!in && !keep && (stateOf(k) & LVIS_SELECTED)) changeState(k, LVIS_SELECTED, 0);
+      if (in && !(stateOf(k) & LVIS_SELECTED))
+        changeState(k, LVIS_SELECTED, LVIS_SELECTED);
+      else if (!in && !keep && (stateOf(k) & LVIS_SELECTED))
+        changeState(k, LVIS_SELECTED, 0);
     }
   };
   // Indexes after position `at` move by `d` (an insertion or a deletion).
@@ -1067,7 +1165,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     di.item.lParam = lparamOf(i);
     di.item.pszText = cancel ? nullptr : text.data();
     di.item.cchTextMax = int(text.size() + 1);
-    if (ViewSupport::Notify(this, LVN_ENDLABELEDITA, &di.hdr) && !cancel && !owner && valid(i) && !N.items[size_t(i)]->textCallback)
+    if (ViewSupport::Notify(this, LVN_ENDLABELEDITA, &di.hdr) && !cancel && !owner && valid(i) &&
+        !N.items[size_t(i)]->textCallback)
       N.items[size_t(i)]->text = text;
     if (CanFocus()) SetFocus();
     Invalidate();
@@ -1109,13 +1208,20 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       RECT b, ic, lb, st;
       rects(g, i, b, ic, lb, &st);
       POINT p{x, y};
-      auto in = [&](const RECT& r) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; };
+      auto in = [&](const RECT& r) {
+        return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+      };
       UINT f = 0;
-      if (g.stateW && in(st)) f = LVHT_ONITEMSTATEICON;
-      else if (in(ic) && (g.view != int(LVS_REPORT) || ic.right > ic.left)) f = LVHT_ONITEMICON;
-      else if (in(lb)) f = LVHT_ONITEMLABEL;
-      else if (g.view == int(LVS_REPORT) && FRowSelect && in(b)) f = LVHT_ONITEMLABEL;
-      else if (g.view == int(LVS_ICON) && in(b) && y < lb.bottom) f = LVHT_ONITEMICON;
+      if (g.stateW && in(st))
+        f = LVHT_ONITEMSTATEICON;
+      else if (in(ic) && (g.view != int(LVS_REPORT) || ic.right > ic.left))
+        f = LVHT_ONITEMICON;
+      else if (in(lb))
+        f = LVHT_ONITEMLABEL;
+      else if (g.view == int(LVS_REPORT) && FRowSelect && in(b))
+        f = LVHT_ONITEMLABEL;
+      else if (g.view == int(LVS_ICON) && in(b) && y < lb.bottom)
+        f = LVHT_ONITEMICON;
       if (!f && !(subItems && g.view == int(LVS_REPORT) && in(b))) continue;
       hi->flags = f ? f : LVHT_NOWHERE;
       hi->iItem = i;
@@ -1145,17 +1251,31 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     Geometry g = geo();
     int step = 0;
     switch (g.view) {
-      case LVS_REPORT: step = dir == LVNI_ABOVE ? -1 : dir == LVNI_BELOW ? 1 : 0; break;
-      case LVS_LIST:
-        step = dir == LVNI_ABOVE ? -1 : dir == LVNI_BELOW ? 1 : dir == LVNI_TOLEFT ? -g.perLine : g.perLine;
+      case LVS_REPORT:
+        step = dir == LVNI_ABOVE ? -1 : dir == LVNI_BELOW ? 1 : 0;
         break;
-      default: step = dir == LVNI_TOLEFT ? -1 : dir == LVNI_TORIGHT ? 1 : dir == LVNI_ABOVE ? -g.perLine : g.perLine; break;
+      case LVS_LIST:
+        step = dir == LVNI_ABOVE    ? -1
+               : dir == LVNI_BELOW  ? 1
+               : dir == LVNI_TOLEFT ? -g.perLine
+                                    : g.perLine;
+        break;
+      default:
+        step = dir == LVNI_TOLEFT    ? -1
+               : dir == LVNI_TORIGHT ? 1
+               : dir == LVNI_ABOVE   ? -g.perLine
+                                     : g.perLine;
+        break;
     }
     if (!step) return -1;
     for (int i = start + step; i >= 0 && i < n; i += step) {
       // Icon rows end at their line: left and right do not wrap.
-      if (g.view != int(LVS_REPORT) && g.view != int(LVS_LIST) && (step == 1 || step == -1) && i / g.perLine != start / g.perLine) break;
-      if (g.view == int(LVS_LIST) && (step == 1 || step == -1) && i / g.perLine != start / g.perLine) break;
+      if (g.view != int(LVS_REPORT) && g.view != int(LVS_LIST) && (step == 1 || step == -1) &&
+          i / g.perLine != start / g.perLine)
+        break;
+      if (g.view == int(LVS_LIST) && (step == 1 || step == -1) &&
+          i / g.perLine != start / g.perLine)
+        break;
       if (matches(i)) return i;
     }
     return -1;
@@ -1197,7 +1317,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     if (N.focus == i) N.focus = -1;
     if (N.anchor == i) N.anchor = -1;
     if (N.dragItem == i) N.dragItem = -1;
-    if (owner) N.virtualStates.erase(N.virtualStates.begin() + i), --N.virtualCount;
+    if (owner)
+      N.virtualStates.erase(N.virtualStates.begin() + i), --N.virtualCount;
     else {
       delete N.items[size_t(i)];
       N.items.erase(N.items.begin() + i);
@@ -1216,7 +1337,9 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
   // The bars: what the view scrolls by (rows, or list columns) and, in the report view, the
   // columns' pixels.
   auto syncBars = [&](bool force) {
-    if (N.syncingBars || (!force && N.barsInvalidate == InvalidateCount() && N.barsCount == count())) return;
+    if (N.syncingBars ||
+        (!force && N.barsInvalidate == InvalidateCount() && N.barsCount == count()))
+      return;
     N.syncingBars = true;
     bool fixed = FStyle & LVS_NOSCROLL;
     ScrollBars::Settle(this, [&] {
@@ -1253,39 +1376,64 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
 
   // Messages whose answer depends on what shows take the bars as they are now.
   switch (m.Msg) {
-    case WM_PAINT: case WM_VSCROLL: case WM_HSCROLL: case WM_MOUSEWHEEL: case WM_KEYDOWN: case WM_CHAR:
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case LVM_HITTEST: case LVM_SUBITEMHITTEST:
-    case LVM_GETITEMRECT: case LVM_GETSUBITEMRECT: case LVM_GETITEMPOSITION: case LVM_ENSUREVISIBLE:
-    case LVM_SCROLL: case LVM_GETTOPINDEX: case LVM_GETCOUNTPERPAGE: case LVM_EDITLABELA: case LVM_SYNCBARS:
+    case WM_PAINT:
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+    case WM_MOUSEWHEEL:
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case LVM_HITTEST:
+    case LVM_SUBITEMHITTEST:
+    case LVM_GETITEMRECT:
+    case LVM_GETSUBITEMRECT:
+    case LVM_GETITEMPOSITION:
+    case LVM_ENSUREVISIBLE:
+    case LVM_SCROLL:
+    case LVM_GETTOPINDEX:
+    case LVM_GETCOUNTPERPAGE:
+    case LVM_EDITLABELA:
+    case LVM_SYNCBARS:
       syncBars(false);
       break;
     case LVM_GETNEXTITEM:
       if (m.LParam & (LVNI_ABOVE | LVNI_BELOW | LVNI_TOLEFT | LVNI_TORIGHT)) syncBars(false);
       break;
-    default: break;
+    default:
+      break;
   }
 
   switch (m.Msg) {
-    case LVM_SYNCBARS: return 0;
+    case LVM_SYNCBARS:
+      return 0;
     case WM_VSCROLL: {
       Geometry g = geo();
-      if (g.view != int(LVS_LIST)) scrollTo(false, ScrollBars::ScrollTarget(this, SB_VERT, m.WParam, N.top, 1, pageUnits(g)));
+      if (g.view != int(LVS_LIST))
+        scrollTo(false, ScrollBars::ScrollTarget(this, SB_VERT, m.WParam, N.top, 1, pageUnits(g)));
       return 0;
     }
     case WM_HSCROLL: {
       Geometry g = geo();
-      if (g.view == int(LVS_LIST)) scrollTo(true, ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, N.top, 1, pageUnits(g)));
-      else if (g.view == int(LVS_REPORT)) scrollTo(true, ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, N.xOff, kHorzLine, g.clientW));
+      if (g.view == int(LVS_LIST))
+        scrollTo(true, ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, N.top, 1, pageUnits(g)));
+      else if (g.view == int(LVS_REPORT))
+        scrollTo(true,
+                 ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, N.xOff, kHorzLine, g.clientW));
       return 0;
     }
     case WM_MOUSEWHEEL: {
       // Rows three a notch; list columns one a notch.
       int lines = ScrollBars::WheelLines(this, m);
-      if (lines && view() == LVS_LIST) scrollTo(true, N.top + lines / 3);
-      else if (lines) scrollTo(false, N.top + lines);
+      if (lines && view() == LVS_LIST)
+        scrollTo(true, N.top + lines / 3);
+      else if (lines)
+        scrollTo(false, N.top + lines);
       return 0;
     }
-    case LVM_GETITEMCOUNT: return count();
+    case LVM_GETITEMCOUNT:
+      return count();
     case LVM_SETITEMCOUNT: {
       if (!owner) return TRUE;  // a preallocation hint
       int n = std::max(0, int(m.WParam));
@@ -1365,11 +1513,14 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       auto* it = reinterpret_cast<LVITEMA*>(m.LParam);
       if (!it || !valid(it->iItem)) return FALSE;
       int i = it->iItem, sub = it->iSubItem;
-      if (sub < 0 || (sub > 0 && sub >= std::max<int>(int(N.cols.size()), 1) && owner)) return FALSE;
+      if (sub < 0 || (sub > 0 && sub >= std::max<int>(int(N.cols.size()), 1) && owner))
+        return FALSE;
       if (it->mask & LVIF_TEXT) {
         bool cb = owner || (sub == 0 ? N.items[size_t(i)]->textCallback
-                                     : size_t(sub) <= N.items[size_t(i)]->subs.size() && N.items[size_t(i)]->subs[size_t(sub - 1)].callback);
-        if (cb) it->pszText = LPSTR_TEXTCALLBACKA;
+                                     : size_t(sub) <= N.items[size_t(i)]->subs.size() &&
+                                           N.items[size_t(i)]->subs[size_t(sub - 1)].callback);
+        if (cb)
+          it->pszText = LPSTR_TEXTCALLBACKA;
         else if (it->pszText && it->cchTextMax > 0) {
           std::string s = getText(i, sub);
           size_t k = std::min(s.size(), size_t(it->cchTextMax - 1));
@@ -1389,7 +1540,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       int i = m.Msg == LVM_SETITEMA ? (it ? it->iItem : -1) : int(m.WParam);
       if (!it || !valid(i) || it->iSubItem < 0) return FALSE;
       UINT mask = m.Msg == LVM_SETITEMA ? it->mask : LVIF_TEXT;
-      if ((mask & LVIF_STATE) && it->iSubItem == 0 && !changeState(i, it->stateMask, it->state)) return FALSE;
+      if ((mask & LVIF_STATE) && it->iSubItem == 0 && !changeState(i, it->stateMask, it->state))
+        return FALSE;
       if (owner) {
         Invalidate();
         return TRUE;
@@ -1446,14 +1598,17 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       }
       return valid(i) && changeState(i, it->stateMask, it->state);
     }
-    case LVM_GETITEMSTATE: return valid(int(m.WParam)) ? LRESULT(stateOf(int(m.WParam)) & UINT(m.LParam)) : 0;
+    case LVM_GETITEMSTATE:
+      return valid(int(m.WParam)) ? LRESULT(stateOf(int(m.WParam)) & UINT(m.LParam)) : 0;
     case LVM_GETSELECTEDCOUNT: {
       int n = 0;
       for (int k = 0; k < count(); ++k) n += (stateOf(k) & LVIS_SELECTED) ? 1 : 0;
       return n;
     }
-    case LVM_GETNEXTITEM: return nextItem(int(m.WParam), UINT(m.LParam));
-    case LVM_FINDITEMA: return findItem(int(m.WParam), reinterpret_cast<const LVFINDINFOA*>(m.LParam));
+    case LVM_GETNEXTITEM:
+      return nextItem(int(m.WParam), UINT(m.LParam));
+    case LVM_FINDITEMA:
+      return findItem(int(m.WParam), reinterpret_cast<const LVFINDINFOA*>(m.LParam));
     case LVM_GETITEMRECT:
     case LVM_GETSUBITEMRECT: {
       auto* r = reinterpret_cast<RECT*>(m.LParam);
@@ -1462,7 +1617,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       int code = r->left, sub = m.Msg == LVM_GETSUBITEMRECT ? r->top : 0;
       if (code < LVIR_BOUNDS || code > LVIR_SELECTBOUNDS) return FALSE;
       Geometry g = geo();
-      if (sub < 0 || (sub > 0 && (g.view != int(LVS_REPORT) || sub >= int(N.cols.size())))) return FALSE;
+      if (sub < 0 || (sub > 0 && (g.view != int(LVS_REPORT) || sub >= int(N.cols.size()))))
+        return FALSE;
       RECT b, ic, lb;
       rects(g, i, b, ic, lb);
       if (sub > 0) {
@@ -1471,11 +1627,18 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
         return TRUE;
       }
       switch (code) {
-        case LVIR_BOUNDS: *r = b; break;
-        case LVIR_ICON: *r = ic; break;
-        case LVIR_LABEL: *r = lb; break;
+        case LVIR_BOUNDS:
+          *r = b;
+          break;
+        case LVIR_ICON:
+          *r = ic;
+          break;
+        case LVIR_LABEL:
+          *r = lb;
+          break;
         default:
-          *r = RECT{std::min(ic.left, lb.left), std::min(ic.top, lb.top), std::max(ic.right, lb.right), std::max(ic.bottom, lb.bottom)};
+          *r = RECT{std::min(ic.left, lb.left), std::min(ic.top, lb.top),
+                    std::max(ic.right, lb.right), std::max(ic.bottom, lb.bottom)};
           if (g.view == int(LVS_REPORT) && FRowSelect) r->right = b.right;
       }
       return TRUE;
@@ -1492,8 +1655,10 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       const char* s = reinterpret_cast<const char*>(m.LParam);
       return s ? ViewSupport::TextWidth(Font(), s) : 0;
     }
-    case LVM_HITTEST: return m.LParam ? hitTest(reinterpret_cast<LVHITTESTINFO*>(m.LParam), false) : -1;
-    case LVM_SUBITEMHITTEST: return m.LParam ? hitTest(reinterpret_cast<LVHITTESTINFO*>(m.LParam), true) : -1;
+    case LVM_HITTEST:
+      return m.LParam ? hitTest(reinterpret_cast<LVHITTESTINFO*>(m.LParam), false) : -1;
+    case LVM_SUBITEMHITTEST:
+      return m.LParam ? hitTest(reinterpret_cast<LVHITTESTINFO*>(m.LParam), true) : -1;
     case LVM_ENSUREVISIBLE: {
       if (!valid(int(m.WParam))) return FALSE;
       ensureVisible(int(m.WParam), m.LParam != 0);
@@ -1509,7 +1674,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       if (px) N.top += px / unit ? px / unit : (px > 0 ? 1 : -1);
       clampTop(g);
       // The report view moves across by pixels.
-      if (g.view == int(LVS_REPORT) && dx) N.xOff = std::clamp(N.xOff + dx, 0, std::max(0, totalColW() - g.clientW));
+      if (g.view == int(LVS_REPORT) && dx)
+        N.xOff = std::clamp(N.xOff + dx, 0, std::max(0, totalColW() - g.clientW));
       Invalidate();
       syncBars(true);
       return TRUE;
@@ -1528,16 +1694,21 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
     }
     case LVM_REDRAWITEMS:
     case LVM_UPDATE:
-    case LVM_ARRANGE: Invalidate(); return TRUE;
+    case LVM_ARRANGE:
+      Invalidate();
+      return TRUE;
     case LVM_GETVIEWRECT: {
       auto* r = reinterpret_cast<RECT*>(m.LParam);
       if (!r) return FALSE;
       *r = RECT{0, 0, Width(), Height()};
       return TRUE;
     }
-    case LVM_EDITLABELA: return LRESULT(editLabel(int(m.WParam)));
-    case LVM_ENDEDITNOW: return endEdit(m.WParam != 0);
-    case LVM_GETEDITCONTROL: return N.editing >= 0 ? LRESULT(N.edit->Handle()) : 0;
+    case LVM_EDITLABELA:
+      return LRESULT(editLabel(int(m.WParam)));
+    case LVM_ENDEDITNOW:
+      return endEdit(m.WParam != 0);
+    case LVM_GETEDITCONTROL:
+      return N.editing >= 0 ? LRESULT(N.edit->Handle()) : 0;
     case LVM_SORTITEMS: {
       auto cmp = reinterpret_cast<PFNLVCOMPARE>(m.LParam);
       if (owner || !cmp) return FALSE;
@@ -1547,7 +1718,9 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       ItemData* focusItem = valid(N.focus) ? N.items[size_t(N.focus)] : nullptr;
       ItemData* anchorItem = valid(N.anchor) ? N.items[size_t(N.anchor)] : nullptr;
       (void)focusParam;
-      std::stable_sort(N.items.begin(), N.items.end(), [&](ItemData* a, ItemData* b) { return cmp(a->lParam, b->lParam, data) < 0; });
+      std::stable_sort(N.items.begin(), N.items.end(), [&](ItemData* a, ItemData* b) {
+        return cmp(a->lParam, b->lParam, data) < 0;
+      });
       for (int k = 0; k < count(); ++k) {
         if (N.items[size_t(k)] == focusItem) N.focus = k;
         if (N.items[size_t(k)] == anchorItem) N.anchor = k;
@@ -1583,9 +1756,11 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
         N.cols.insert(N.cols.begin() + i, ColumnData{});
       }
       ColumnData& col = N.cols[size_t(i)];
-      if (c->mask & LVCF_FMT) col.fmt = i == 0 ? LVCFMT_LEFT | (c->fmt & ~LVCFMT_JUSTIFYMASK) : c->fmt;
+      if (c->mask & LVCF_FMT)
+        col.fmt = i == 0 ? LVCFMT_LEFT | (c->fmt & ~LVCFMT_JUSTIFYMASK) : c->fmt;
       if (c->mask & LVCF_WIDTH) col.cx = std::max(0, c->cx);
-      if (c->mask & LVCF_TEXT) col.text = c->pszText && c->pszText != LPSTR_TEXTCALLBACKA ? c->pszText : "";
+      if (c->mask & LVCF_TEXT)
+        col.text = c->pszText && c->pszText != LPSTR_TEXTCALLBACKA ? c->pszText : "";
       if (c->mask & LVCF_IMAGE) col.image = c->iImage;
       if (N.header) {
         if (insert) {
@@ -1633,9 +1808,12 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       if (i < 0 || i >= int(N.cols.size())) return FALSE;
       if (w == LVSCW_AUTOSIZE || w == LVSCW_AUTOSIZE_USEHEADER) {
         Geometry g = geo();
-        int need = w == LVSCW_AUTOSIZE_USEHEADER ? ViewSupport::TextWidth(Font(), N.cols[size_t(i)].text) + 12 : 0;
+        int need = w == LVSCW_AUTOSIZE_USEHEADER
+                       ? ViewSupport::TextWidth(Font(), N.cols[size_t(i)].text) + 12
+                       : 0;
         for (int k = 0; k < count(); ++k)
-          need = std::max(need, ViewSupport::TextWidth(Font(), getText(k, i)) + 12 + (i == 0 ? g.smallW + g.stateW + 4 : 0));
+          need = std::max(need, ViewSupport::TextWidth(Font(), getText(k, i)) + 12 +
+                                    (i == 0 ? g.smallW + g.stateW + 4 : 0));
         w = need;
       }
       N.cols[size_t(i)].cx = std::max(0, w);
@@ -1643,22 +1821,44 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       Invalidate();
       return TRUE;
     }
-    case LVM_GETHEADER: return LRESULT(N.header);
-    case LVM_GETIMAGELIST: return LRESULT(m.WParam == LVSIL_STATE ? N.state : m.WParam == LVSIL_SMALL ? N.small : N.normal);
+    case LVM_GETHEADER:
+      return LRESULT(N.header);
+    case LVM_GETIMAGELIST:
+      return LRESULT(m.WParam == LVSIL_STATE   ? N.state
+                     : m.WParam == LVSIL_SMALL ? N.small
+                                               : N.normal);
     case LVM_SETIMAGELIST: {
-      HIMAGELIST& slot = m.WParam == LVSIL_STATE ? N.state : m.WParam == LVSIL_SMALL ? N.small : N.normal;
+      HIMAGELIST& slot = m.WParam == LVSIL_STATE   ? N.state
+                         : m.WParam == LVSIL_SMALL ? N.small
+                                                   : N.normal;
       Invalidate();
       return LRESULT(std::exchange(slot, HIMAGELIST(m.LParam)));
     }
-    case LVM_GETBKCOLOR: return LRESULT(N.bk);
-    case LVM_SETBKCOLOR: N.bk = COLORREF(m.LParam); Invalidate(); return TRUE;
-    case LVM_GETTEXTCOLOR: return LRESULT(N.text);
-    case LVM_SETTEXTCOLOR: N.text = COLORREF(m.LParam); Invalidate(); return TRUE;
-    case LVM_GETTEXTBKCOLOR: return LRESULT(N.textBk);
-    case LVM_SETTEXTBKCOLOR: N.textBk = COLORREF(m.LParam); Invalidate(); return TRUE;
-    case LVM_GETCALLBACKMASK: return LRESULT(N.callbackMask);
-    case LVM_SETCALLBACKMASK: N.callbackMask = UINT(m.WParam); return TRUE;
-    case LVM_GETEXTENDEDLISTVIEWSTYLE: return LRESULT(N.exStyle);
+    case LVM_GETBKCOLOR:
+      return LRESULT(N.bk);
+    case LVM_SETBKCOLOR:
+      N.bk = COLORREF(m.LParam);
+      Invalidate();
+      return TRUE;
+    case LVM_GETTEXTCOLOR:
+      return LRESULT(N.text);
+    case LVM_SETTEXTCOLOR:
+      N.text = COLORREF(m.LParam);
+      Invalidate();
+      return TRUE;
+    case LVM_GETTEXTBKCOLOR:
+      return LRESULT(N.textBk);
+    case LVM_SETTEXTBKCOLOR:
+      N.textBk = COLORREF(m.LParam);
+      Invalidate();
+      return TRUE;
+    case LVM_GETCALLBACKMASK:
+      return LRESULT(N.callbackMask);
+    case LVM_SETCALLBACKMASK:
+      N.callbackMask = UINT(m.WParam);
+      return TRUE;
+    case LVM_GETEXTENDEDLISTVIEWSTYLE:
+      return LRESULT(N.exStyle);
     case LVM_SETEXTENDEDLISTVIEWSTYLE: {
       DWORD old = N.exStyle, mask = m.WParam ? DWORD(m.WParam) : ~0u;
       N.exStyle = (old & ~mask) | (DWORD(m.LParam) & mask);
@@ -1680,7 +1880,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
           return FALSE;
         }
         case HDN_ITEMCHANGEDA:
-          if (nm->pitem && (nm->pitem->mask & HDI_WIDTH) && nm->iItem >= 0 && nm->iItem < int(N.cols.size())) {
+          if (nm->pitem && (nm->pitem->mask & HDI_WIDTH) && nm->iItem >= 0 &&
+              nm->iItem < int(N.cols.size())) {
             N.cols[size_t(nm->iItem)].cx = nm->pitem->cxy;
             if (TListColumn* c = Column(nm->iItem)) c->FWidth = nm->pitem->cxy;
             Invalidate();
@@ -1694,11 +1895,15 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
           ViewSupport::Notify(this, LVN_COLUMNCLICK, &lv.hdr);
           return 0;
         }
-        case HDN_DIVIDERDBLCLICKA: Perform(LVM_SETCOLUMNWIDTH, WPARAM(nm->iItem), LVSCW_AUTOSIZE); return 0;
-        default: return 0;
+        case HDN_DIVIDERDBLCLICKA:
+          Perform(LVM_SETCOLUMNWIDTH, WPARAM(nm->iItem), LVSCW_AUTOSIZE);
+          return 0;
+        default:
+          return 0;
       }
     }
-    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN: {
@@ -1722,8 +1927,10 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       bool multi = !(FStyle & LVS_SINGLESEL);
       if (m.Msg == WM_RBUTTONDOWN) {
         // The item under a right click joins the selection, unless it is in it already.
-        if (i >= 0 && !(stateOf(i) & LVIS_SELECTED)) selectOnly(i), N.anchor = i;
-        else if (i >= 0) changeState(i, LVIS_FOCUSED, LVIS_FOCUSED);
+        if (i >= 0 && !(stateOf(i) & LVIS_SELECTED))
+          selectOnly(i), N.anchor = i;
+        else if (i >= 0)
+          changeState(i, LVIS_FOCUSED, LVIS_FOCUSED);
         N.dragItem = i;
         N.dragRight = true;
         N.dragFrom = pt;
@@ -1800,16 +2007,34 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
         int r = nextItem(cur, dir);
         return r < 0 ? cur : r;
       };
-      int page = g.view == int(LVS_REPORT) ? pageUnits(g) : g.view == int(LVS_LIST) ? g.perLine : g.perLine * pageUnits(g);
+      int page = g.view == int(LVS_REPORT) ? pageUnits(g)
+                 : g.view == int(LVS_LIST) ? g.perLine
+                                           : g.perLine * pageUnits(g);
       switch (key) {
-        case VK_UP: to = dirStep(LVNI_ABOVE); break;
-        case VK_DOWN: to = dirStep(LVNI_BELOW); break;
-        case VK_LEFT: to = g.view == int(LVS_REPORT) ? -1 : dirStep(LVNI_TOLEFT); break;
-        case VK_RIGHT: to = g.view == int(LVS_REPORT) ? -1 : dirStep(LVNI_TORIGHT); break;
-        case VK_HOME: to = 0; break;
-        case VK_END: to = n - 1; break;
-        case VK_PRIOR: to = std::max(0, cur - std::max(1, page - 1)); break;
-        case VK_NEXT: to = std::min(n - 1, std::max(0, cur) + std::max(1, page - 1)); break;
+        case VK_UP:
+          to = dirStep(LVNI_ABOVE);
+          break;
+        case VK_DOWN:
+          to = dirStep(LVNI_BELOW);
+          break;
+        case VK_LEFT:
+          to = g.view == int(LVS_REPORT) ? -1 : dirStep(LVNI_TOLEFT);
+          break;
+        case VK_RIGHT:
+          to = g.view == int(LVS_REPORT) ? -1 : dirStep(LVNI_TORIGHT);
+          break;
+        case VK_HOME:
+          to = 0;
+          break;
+        case VK_END:
+          to = n - 1;
+          break;
+        case VK_PRIOR:
+          to = std::max(0, cur - std::max(1, page - 1));
+          break;
+        case VK_NEXT:
+          to = std::min(n - 1, std::max(0, cur) + std::max(1, page - 1));
+          break;
         case VK_SPACE:
           if (cur >= 0 && (KeyboardShiftState() & ssCtrl) && !(FStyle & LVS_SINGLESEL))
             changeState(cur, LVIS_SELECTED, stateOf(cur) ^ LVIS_SELECTED);
@@ -1825,7 +2050,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
           if (cur >= 0) notifyClick(LVN_ITEMACTIVATE, cur, POINT{});
           break;
         }
-        default: break;
+        default:
+          break;
       }
       if (to >= 0 && to < n) {
         TShiftState ss = KeyboardShiftState();
@@ -1901,7 +2127,9 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       for (int i = first; i < last; ++i) {
         RECT bounds, icon, label;
         rects(g, i, bounds, icon, label);
-        if (bounds.bottom <= g.top0 || bounds.top >= g.bottom || bounds.right <= g.border || bounds.left >= g.right) continue;
+        if (bounds.bottom <= g.top0 || bounds.top >= g.bottom || bounds.right <= g.border ||
+            bounds.left >= g.right)
+          continue;
         UINT st = stateOf(i);
         bool selected = (st & LVIS_SELECTED) && showSel;
         bool hot = (st & LVIS_DROPHILITED) || ((st & LVIS_SELECTED) && Focused());
@@ -1910,10 +2138,14 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
         cd.nmcd.rc = bounds;
         cd.nmcd.dwItemSpec = std::uintptr_t(i);
         cd.nmcd.lItemlParam = lparamOf(i);
-        cd.nmcd.uItemState = (selected ? CDIS_SELECTED : 0) | (i == N.focus && Focused() ? CDIS_FOCUS : 0);
+        cd.nmcd.uItemState =
+            (selected ? CDIS_SELECTED : 0) | (i == N.focus && Focused() ? CDIS_FOCUS : 0);
         cd.iSubItem = 0;
         cd.clrText = hot ? GetSysColor(COLOR_HIGHLIGHTTEXT) : textColor;
-        cd.clrTextBk = hot ? GetSysColor(COLOR_HIGHLIGHT) : dim ? GetSysColor(COLOR_BTNFACE) : N.textBk != CLR_NONE ? N.textBk : bk;
+        cd.clrTextBk = hot                    ? GetSysColor(COLOR_HIGHLIGHT)
+                       : dim                  ? GetSysColor(COLOR_BTNFACE)
+                       : N.textBk != CLR_NONE ? N.textBk
+                                              : bk;
         LRESULT ir = CDRF_DODEFAULT;
         if (pre & CDRF_NOTIFYITEMDRAW) ir = ViewSupport::NotifyItemPrePaint(this, &cd.nmcd.hdr, dc);
         COLORREF itemText = cd.clrText, itemBk = cd.clrTextBk;
@@ -1935,7 +2167,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
                 HIMAGELIST il = g.view == int(LVS_ICON) ? N.normal : N.small;
                 if (N.state) {
                   int si = int((st & LVIS_STATEIMAGEMASK) >> 12);
-                  if (si > 0) ImageList_Draw(N.state, si, dc, icon.left - g.stateW, icon.top, ILD_NORMAL);
+                  if (si > 0)
+                    ImageList_Draw(N.state, si, dc, icon.left - g.stateW, icon.top, ILD_NORMAL);
                 }
                 if (il) {
                   int ih = g.view == int(LVS_ICON) ? g.largeH : g.smallH;
@@ -1945,23 +2178,32 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
                   ImageList_Draw(il, getImage(i), dc, icon.left, iy, style);
                 }
                 RECT fill = label;
-                if (report && FRowSelect) fill.right = bounds.right;
-                else if (report) fill.right = std::min<int>(label.right, label.left + ViewSupport::TextWidth(Font(), getText(i, 0)) + 6);
+                if (report && FRowSelect)
+                  fill.right = bounds.right;
+                else if (report)
+                  fill.right = std::min<int>(
+                      label.right, label.left + ViewSupport::TextWidth(Font(), getText(i, 0)) + 6);
                 if (hot || dim || cb != bk) ViewSupport::FillSolid(dc, fill, cb);
                 SetTextColor(dc, ct);
                 RECT tr{label.left + 2, label.top, label.right - 2, label.bottom};
                 UINT just = g.view == int(LVS_ICON) ? DT_CENTER : DT_LEFT;
-                DrawText(dc, getText(i, 0), &tr, just | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+                DrawText(dc, getText(i, 0), &tr,
+                         just | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
                 if (i == N.focus && Focused()) DrawFocusRect(dc, &fill);
               } else {
                 RECT sr2 = subRect(g, i, sub);
                 bool rowHot = FRowSelect && (hot || dim);
                 if (rowHot || cb != itemBk) ViewSupport::FillSolid(dc, sr2, rowHot ? itemBk : cb);
-                SetTextColor(dc, rowHot ? itemText : (cb != itemBk || ct != itemText) ? ct : textColor);
+                SetTextColor(dc, rowHot                             ? itemText
+                                 : (cb != itemBk || ct != itemText) ? ct
+                                                                    : textColor);
                 int fmt = N.cols[size_t(sub)].fmt & LVCFMT_JUSTIFYMASK;
-                UINT just = fmt == LVCFMT_RIGHT ? DT_RIGHT : fmt == LVCFMT_CENTER ? DT_CENTER : DT_LEFT;
+                UINT just = fmt == LVCFMT_RIGHT    ? DT_RIGHT
+                            : fmt == LVCFMT_CENTER ? DT_CENTER
+                                                   : DT_LEFT;
                 RECT tr{sr2.left + 6, sr2.top, sr2.right - 6, sr2.bottom};
-                DrawText(dc, getText(i, sub), &tr, just | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+                DrawText(dc, getText(i, sub), &tr,
+                         just | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
               }
             }
             if (sr & CDRF_NEWFONT) RestoreDC(dc, -1);
@@ -1982,7 +2224,8 @@ LRESULT TCustomListView::NativeMessage(TMessage& m, bool& handled) {
       }
       return 0;
     }
-    default: break;
+    default:
+      break;
   }
   handled = false;
   return 0;

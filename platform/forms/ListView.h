@@ -172,7 +172,8 @@ using TLVOwnerDataEvent = TEvent<TObject*, TListItem*>;
 using TLVOwnerDataFindEvent = TEvent<TObject*, const std::string&, int, bool, int&>;
 using TLVCustomDrawEvent = TEvent<TCustomListView*, const win::RECT&, bool&>;
 using TLVCustomDrawItemEvent = TEvent<TCustomListView*, TListItem*, TCustomDrawState, bool&>;
-using TLVCustomDrawSubItemEvent = TEvent<TCustomListView*, TListItem*, int, TCustomDrawState, bool&>;
+using TLVCustomDrawSubItemEvent =
+    TEvent<TCustomListView*, TListItem*, int, TCustomDrawState, bool&>;
 using TLVCompare = int (*)(win::LPARAM item1, win::LPARAM item2, win::LPARAM data);
 
 class TCustomListView : public TWinControl {
@@ -205,17 +206,26 @@ class TCustomListView : public TWinControl {
   bool OwnerData() const { return HasStyle(win::LVS_OWNERDATA); }
   void SetOwnerData(bool v);
   bool RowSelect() const { return FRowSelect; }
-  void SetRowSelect(bool v) { FRowSelect = v; Invalidate(); }
+  void SetRowSelect(bool v) {
+    FRowSelect = v;
+    Invalidate();
+  }
   bool AutoArrange() const { return HasStyle(win::LVS_AUTOARRANGE); }
   void SetAutoArrange(bool v) { SetStyle(win::LVS_AUTOARRANGE, v); }
   TIconArrangement Arrangement() const { return FArrangement; }
-  void SetArrangement(TIconArrangement v) { FArrangement = v; Invalidate(); }
+  void SetArrangement(TIconArrangement v) {
+    FArrangement = v;
+    Invalidate();
+  }
   TSortType SortType() const { return FSortType; }
   void SetSortType(TSortType v);
   int AllocBy() const { return FAllocBy; }
   void SetAllocBy(int v) { FAllocBy = v; }
   TBorderStyle BorderStyle() const { return FBorderStyle; }
-  void SetBorderStyle(TBorderStyle v) { FBorderStyle = v; Invalidate(); }
+  void SetBorderStyle(TBorderStyle v) {
+    FBorderStyle = v;
+    Invalidate();
+  }
   // The sunken border with bsSingle; the scroll bars sit inside it.
   int ClientEdge() const override { return FBorderStyle == bsSingle ? 2 : 0; }
   // Report: a vertical bar of rows and a horizontal one of the columns' pixels (the header
@@ -241,7 +251,8 @@ class TCustomListView : public TWinControl {
   TListItem* GetItemAt(int x, int y) const;
   THitTests GetHitTestInfoAt(int x, int y) const;
   TListItem* GetNextItem(TListItem* start, TSearchDirection direction, TItemStates states) const;
-  TListItem* FindCaption(int startIndex, const std::string& value, bool partial, bool inclusive, bool wrap) const;
+  TListItem* FindCaption(int startIndex, const std::string& value, bool partial, bool inclusive,
+                         bool wrap) const;
   TListItem* FindData(int startIndex, void* value, bool inclusive, bool wrap) const;
   bool AlphaSort();
   bool CustomSort(TLVCompare sortProc, win::LPARAM data);
@@ -285,7 +296,8 @@ class TCustomListView : public TWinControl {
   virtual bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) const;
   virtual bool CustomDraw(const win::RECT& rect, TCustomDrawStage stage);
   virtual bool CustomDrawItem(TListItem* item, TCustomDrawState state, TCustomDrawStage stage);
-  virtual bool CustomDrawSubItem(TListItem* item, int subItem, TCustomDrawState state, TCustomDrawStage stage);
+  virtual bool CustomDrawSubItem(TListItem* item, int subItem, TCustomDrawState state,
+                                 TCustomDrawStage stage);
   bool WantsKey(win::WORD key) const override;
   void Notification(TComponent* c, TOperation op) override;
 

@@ -20,15 +20,21 @@ struct ButtonInfo {
 };
 // Indexed by TMsgDlgBtn.
 const ButtonInfo kButtons[] = {
-    {"yes", "&Oui", mrYes},         {"no", "&Non", mrNo},
-    {"ok", "OK", mrOk},             {"cancel", "Annuler", mrCancel},
-    {"abort", "&Abandonner", mrAbort}, {"retry", "&Réessayer", mrRetry},
-    {"ignore", "&Ignorer", mrIgnore}, {"all", "&Tous", mrAll},
-    {"notoall", "Non à &tout", mrNoToAll}, {"yestoall", "Oui à t&out", mrYesToAll},
+    {"yes", "&Oui", mrYes},
+    {"no", "&Non", mrNo},
+    {"ok", "OK", mrOk},
+    {"cancel", "Annuler", mrCancel},
+    {"abort", "&Abandonner", mrAbort},
+    {"retry", "&Réessayer", mrRetry},
+    {"ignore", "&Ignorer", mrIgnore},
+    {"all", "&Tous", mrAll},
+    {"notoall", "Non à &tout", mrNoToAll},
+    {"yestoall", "Oui à t&out", mrYesToAll},
     {"help", "&Aide", mrNone},
 };
 // Component names of the buttons, by TMsgDlgBtn.
-const char* kButtonNames[] = {"Yes", "No", "OK", "Cancel", "Abort", "Retry", "Ignore", "All", "NoToAll", "YesToAll", "Help"};
+const char* kButtonNames[] = {"Yes",    "No",  "OK",      "Cancel",   "Abort", "Retry",
+                              "Ignore", "All", "NoToAll", "YesToAll", "Help"};
 const char* kKindNames[] = {"warning", "error", "information", "confirmation", "custom"};
 const char* kTitles[] = {"Avertissement", "Erreur", "Information", "Confirmation", ""};
 }  // namespace
@@ -41,12 +47,14 @@ void TMessageForm::DefineProps(TPropList&) {}
 
 TMessageForm::TMessageForm(TComponent* owner) : TForm(owner) {}
 
-TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
+TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type,
+                                  TMsgDlgButtons buttons) {
   if (!(buttons & 0x7FFu)) buttons = 1u << mbOK;  // a dialog without buttons could never be closed
   auto* f = new TMessageForm(nullptr);
   f->SetName("MessageDlg");
   f->SetBorderStyle(bsDialog);
-  f->SetCaption(type == mtCustom ? (Application ? Application->Title() : std::string()) : kTitles[type]);
+  f->SetCaption(type == mtCustom ? (Application ? Application->Title() : std::string())
+                                 : kTitles[type]);
   const int margin = 8, buttonW = 75, buttonH = 25, gap = 8, iconSize = 32;
   int textLeft = margin;
   if (type != mtCustom) {
@@ -85,8 +93,10 @@ TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsg
   f->SetClientHeight(top + buttonH + margin);
   // Enter presses OK (or Yes), Escape Cancel (or No, or OK).
   int def = buttons & (1u << mbOK) ? mbOK : buttons & (1u << mbYes) ? mbYes : -1;
-  int cancel = buttons & (1u << mbCancel) ? mbCancel : buttons & (1u << mbNo) ? mbNo
-               : buttons & (1u << mbOK) ? mbOK : -1;
+  int cancel = buttons & (1u << mbCancel) ? mbCancel
+               : buttons & (1u << mbNo)   ? mbNo
+               : buttons & (1u << mbOK)   ? mbOK
+                                          : -1;
   int x = (clientW - buttonsW) / 2;
   for (int b = mbYes; b <= mbHelp; ++b) {
     if (!(buttons & (1u << b))) continue;
@@ -108,9 +118,12 @@ TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type, TMsg
   // without Cancel must be answered.
   bool hasCancel = buttons & (1u << mbCancel), onlyOk = (buttons & 0x7FFu) == (1u << mbOK);
   f->OnClose = [f, hasCancel, onlyOk](TObject*, TCloseAction& action) {
-    if (hasCancel) f->SetModalResult(mrCancel);
-    else if (onlyOk) f->SetModalResult(mrOk);
-    else action = caNone;
+    if (hasCancel)
+      f->SetModalResult(mrCancel);
+    else if (onlyOk)
+      f->SetModalResult(mrOk);
+    else
+      action = caNone;
   };
   return f;
 }
@@ -140,14 +153,16 @@ TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons
     std::string answer;
     for (auto k : f->Kinds)
       if (kButtons[k].result == result) answer = kButtons[k].caption;
-    UiScript::Record(UiScript::DialogRecord{kKindNames[type], f->Caption(), msg, captions, answer, result});
+    UiScript::Record(
+        UiScript::DialogRecord{kKindNames[type], f->Caption(), msg, captions, answer, result});
     return result;
   }
   // The script's answer presses its button once the dialog's loop runs.
   int i = UiScript::AnswerMessageDialog(kKindNames[type], f->Caption(), msg, names, captions);
   TButton* chosen = f->Buttons[size_t(i)];
   if (kButtons[f->Kinds[size_t(i)]].result == mrNone)
-    UiScript::Fail("the answer \"" + captions[size_t(i)] + "\" does not close the dialog \"" + f->Caption() + "\"");
+    UiScript::Fail("the answer \"" + captions[size_t(i)] + "\" does not close the dialog \"" +
+                   f->Caption() + "\"");
   win::PostMessage(chosen->Handle(), win::BM_CLICK, 0, 0);
   return ShowDialogModal(f.get());
 }

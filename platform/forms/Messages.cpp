@@ -218,7 +218,8 @@ bool NextTimerDue(std::uint64_t* due) {
 void WaitMessage(DWORD timeoutMs) {
   auto q = threadQueue();
   std::unique_lock lock(q->mutex);
-  q->posted.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !q->messages.empty(); });
+  q->posted.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                     [&] { return !q->messages.empty(); });
 }
 
 }  // namespace win

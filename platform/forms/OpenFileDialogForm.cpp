@@ -12,8 +12,10 @@ namespace {
 
 using namespace win;
 
-constexpr const char* kFileMissing = "\r\nFichier introuvable.\r\nVérifiez que le nom de fichier correct a été indiqué.";
-constexpr const char* kPathMissing = "\r\nLe chemin d'accès n'existe pas.\r\nVérifiez que le chemin d'accès correct a été indiqué.";
+constexpr const char* kFileMissing =
+    "\r\nFichier introuvable.\r\nVérifiez que le nom de fichier correct a été indiqué.";
+constexpr const char* kPathMissing =
+    "\r\nLe chemin d'accès n'existe pas.\r\nVérifiez que le chemin d'accès correct a été indiqué.";
 constexpr const char* kFolderUnreadable = "\r\nCe dossier n'est pas accessible.";
 
 std::string trim(const std::string& s) {
@@ -24,7 +26,8 @@ std::string trim(const std::string& s) {
 std::vector<std::string> split(const std::string& s, char sep) {
   std::vector<std::string> out;
   size_t start = 0;
-  for (size_t p; (p = s.find(sep, start)) != std::string::npos; start = p + 1) out.push_back(s.substr(start, p - start));
+  for (size_t p; (p = s.find(sep, start)) != std::string::npos; start = p + 1)
+    out.push_back(s.substr(start, p - start));
   out.push_back(s.substr(start));
   return out;
 }
@@ -43,7 +46,8 @@ bool isFile(const std::string& path) {
 std::string resolve(const std::string& folder, const std::string& name) {
   std::string p = name;
   bool absolute = p.size() >= 2 && p[1] == ':';
-  if (!absolute) p = (!p.empty() && (p[0] == '\\' || p[0] == '/')) ? folder.substr(0, 2) + p : folder + "\\" + p;
+  if (!absolute)
+    p = (!p.empty() && (p[0] == '\\' || p[0] == '/')) ? folder.substr(0, 2) + p : folder + "\\" + p;
   char buf[1024];
   DWORD n = GetFullPathName(p, sizeof buf, buf, nullptr);
   if (n == 0 || n >= sizeof buf) return "";
@@ -94,7 +98,8 @@ std::vector<std::string> list(const std::string& folder, const std::string& patt
   if (h == INVALID_HANDLE_VALUE) return out;
   do {
     bool dir = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-    if (dir != folders || (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) || fd.cFileName == "." || fd.cFileName == "..")
+    if (dir != folders || (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) || fd.cFileName == "." ||
+        fd.cFileName == "..")
       continue;
     out.push_back(fd.cFileName);
   } while (FindNextFile(h, &fd));
@@ -105,7 +110,8 @@ std::vector<std::string> list(const std::string& folder, const std::string& patt
 bool sameText(const std::string& a, const std::string& b) { return AnsiCompareText(a, b) == 0; }
 
 void sortNames(std::vector<std::string>& names) {
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
   names.erase(std::unique(names.begin(), names.end(), sameText), names.end());
 }
 
@@ -200,7 +206,12 @@ TOpenFileDialogForm::TOpenFileDialogForm(TComponent* owner) : TForm(owner) {
     c->Pen().SetColor(clBlack);
     if (e.folder) {
       c->Brush().SetColor(TColor(0x00C0FF));
-      c->Polygon({{x, y + 1}, {x + 5, y + 1}, {x + 6, y + 3}, {x + 13, y + 3}, {x + 13, y + 11}, {x, y + 11}});
+      c->Polygon({{x, y + 1},
+                  {x + 5, y + 1},
+                  {x + 6, y + 3},
+                  {x + 13, y + 3},
+                  {x + 13, y + 11},
+                  {x, y + 11}});
     } else {
       c->Brush().SetColor(clWhite);
       c->Polygon({{x + 2, y}, {x + 8, y}, {x + 11, y + 3}, {x + 11, y + 12}, {x + 2, y + 12}});
@@ -216,7 +227,8 @@ TOpenFileDialogForm::TOpenFileDialogForm(TComponent* owner) : TForm(owner) {
     c->FillRect(band);
     c->Brush().SetStyle(bsClear);
     c->Font().SetColor(selected ? clHighlightText : clWindowText);
-    c->TextOut(band.left + 2, band.top + (int(band.bottom - band.top) - c->TextHeight("Ag")) / 2, e.name);
+    c->TextOut(band.left + 2, band.top + (int(band.bottom - band.top) - c->TextHeight("Ag")) / 2,
+               e.name);
     if (state & odFocused) c->DrawFocusRect(band);
   };
   FileNameEdit->OnChange = [this](TObject*) {
@@ -244,7 +256,9 @@ void TOpenFileDialogForm::Setup(const TOpenDialog& dialog) {
   FFilters.clear();
   if (!dialog.Filter().empty())
     for (size_t i = 0; i < parts.size(); i += 2)
-      FFilters.emplace_back(parts[i], i + 1 < parts.size() && !trim(parts[i + 1]).empty() ? trim(parts[i + 1]) : "*.*");
+      FFilters.emplace_back(parts[i], i + 1 < parts.size() && !trim(parts[i + 1]).empty()
+                                          ? trim(parts[i + 1])
+                                          : "*.*");
   if (FFilters.empty()) FFilters.emplace_back("Tous les fichiers", "*.*");
   FileType->Items()->Clear();
   for (auto& f : FFilters) FileType->Items()->Add(f.first);
@@ -255,7 +269,8 @@ void TOpenFileDialogForm::Setup(const TOpenDialog& dialog) {
   std::string start;
   std::string name = dialog.FileName();
   if (!dialog.InitialDir().empty()) start = resolve("C:\\", dialog.InitialDir());
-  if (!name.empty() && (name.find('\\') != std::string::npos || name.find(':') != std::string::npos)) {
+  if (!name.empty() &&
+      (name.find('\\') != std::string::npos || name.find(':') != std::string::npos)) {
     std::string full = resolve(start.empty() ? "C:\\" : start, name);
     if (start.empty() || !isFolder(start)) start = parentOf(full);
     name = lastName(full);
@@ -267,7 +282,8 @@ void TOpenFileDialogForm::Setup(const TOpenDialog& dialog) {
   }
   // Else C:, else the first drive there is.
   const std::string drives = "CDEFGHIJKLMNOPQRSTUVWXYAB";
-  for (size_t i = 0; i < drives.size() && (start.empty() || !isFolder(start)); ++i) start = drives.substr(i, 1) + ":\\";
+  for (size_t i = 0; i < drives.size() && (start.empty() || !isFolder(start)); ++i)
+    start = drives.substr(i, 1) + ":\\";
   ShowName(name);
   // A machine without any drive leaves the list empty.
   if (isFolder(start)) OpenFolder(start);
@@ -335,8 +351,10 @@ void TOpenFileDialogForm::OpenEntry(int index) {
   if (index < 0 || index >= int(FEntries.size())) return;
   Entry e = FEntries[size_t(index)];
   std::string full = resolve(FFolder, e.name);
-  if (e.folder) OpenFolder(full);
-  else Pick(full);
+  if (e.folder)
+    OpenFolder(full);
+  else
+    Pick(full);
 }
 
 void TOpenFileDialogForm::OpenClick() {
@@ -345,7 +363,8 @@ void TOpenFileDialogForm::OpenClick() {
     return;
   }
   std::string text = trim(FileNameEdit->Text());
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    text = text.substr(1, text.size() - 2);
   if (!text.empty()) AcceptTyped(text);
 }
 
@@ -364,8 +383,10 @@ void TOpenFileDialogForm::AcceptTyped(std::string text) {
       return;
     }
     FPatterns = name;
-    if (folder != FFolder) OpenFolder(folder);
-    else FillList();
+    if (folder != FFolder)
+      OpenFolder(folder);
+    else
+      FillList();
     ShowName(name);
     return;
   }

@@ -61,8 +61,8 @@ class TOpenFileDialogForm : public TForm {
   void ShowName(const std::string& name);
   void Refuse(const std::string& message);
   std::string FFolder, FFileName;
-  std::vector<std::string> FLookInPaths;  // by LookIn line
-  std::vector<Entry> FEntries;            // by FileList line
+  std::vector<std::string> FLookInPaths;                      // by LookIn line
+  std::vector<Entry> FEntries;                                // by FileList line
   std::vector<std::pair<std::string, std::string>> FFilters;  // description, patterns
   std::string FPatterns;  // ';'-separated: the type's, or a typed pattern
   int FFilterIndex = 1;

@@ -12,7 +12,8 @@ TPrinterSetupDialogForm::TPrinterSetupDialogForm(TComponent* owner) : TForm(owne
   SetCaption("Configuration de l'impression");
   SetClientWidth(420);
   SetClientHeight(250);
-  auto group = [this](const char* name, const char* caption, int left, int top, int width, int height) {
+  auto group = [this](const char* name, const char* caption, int left, int top, int width,
+                      int height) {
     auto* g = new TGroupBox(this);
     g->SetName(name);
     g->SetCaption(caption);
@@ -20,7 +21,8 @@ TPrinterSetupDialogForm::TPrinterSetupDialogForm(TComponent* owner) : TForm(owne
     g->SetParent(this);
     return g;
   };
-  auto label = [this](TWinControl* parent, const char* name, const char* caption, int left, int top, int width) {
+  auto label = [this](TWinControl* parent, const char* name, const char* caption, int left, int top,
+                      int width) {
     auto* l = new TLabel(this);
     l->SetName(name);
     l->SetCaption(caption);

@@ -9,8 +9,8 @@ using namespace win;
 
 namespace {
 
-constexpr int kBar = 16;        // SM_CXVSCROLL: thickness, arrow length, thumb without a page
-constexpr int kMinThumb = 8;    // a proportional thumb is never shorter
+constexpr int kBar = 16;      // SM_CXVSCROLL: thickness, arrow length, thumb without a page
+constexpr int kMinThumb = 8;  // a proportional thumb is never shorter
 constexpr UINT kFirstDelay = 200, kRepeatDelay = 50;  // a held arrow or page area
 constexpr UINT_PTR kRepeatTimer = 0x5CB0;             // the bars' own timer of the window
 // A dragged thumb goes back where it started while the pointer is this far off the bar.
@@ -25,12 +25,16 @@ struct BarInfo {
   bool shown = false;
   bool noScroll = false;  // shown by SIF_DISABLENOSCROLL although nothing scrolls
   UINT arrowsOff = ESB_ENABLE_BOTH;
-  bool used = false;      // set up by a bar call: GetScrollInfo answers
+  bool used = false;  // set up by a bar call: GetScrollInfo answers
 };
 
-bool Scrollable(const BarInfo& b) { return b.max > b.min && (b.page == 0 || int(b.page) <= b.max - b.min); }
+bool Scrollable(const BarInfo& b) {
+  return b.max > b.min && (b.page == 0 || int(b.page) <= b.max - b.min);
+}
 int MaxPos(const BarInfo& b) { return std::max(b.min, b.max - std::max(int(b.page) - 1, 0)); }
-bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+bool Inside(const RECT& r, int x, int y) {
+  return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
 
 }  // namespace
 
@@ -62,7 +66,7 @@ struct Layout {
   bool vert = true;
   int a0 = 0, a1 = 0, arrow = 0;  // the bar along its axis, and each arrow's length
   bool thumb = false;
-  int t0 = 0, t1 = 0;             // the thumb along the axis
+  int t0 = 0, t1 = 0;  // the thumb along the axis
 };
 
 bool BarEnabled(const TWinControl* c, const BarInfo& b) {
@@ -110,11 +114,16 @@ Part PartAt(const Layout& g, int p) {
 
 int CodeOf(Part p) {
   switch (p) {
-    case pLineUp: return SB_LINEUP;
-    case pLineDown: return SB_LINEDOWN;
-    case pPageUp: return SB_PAGEUP;
-    case pPageDown: return SB_PAGEDOWN;
-    default: return SB_ENDSCROLL;
+    case pLineUp:
+      return SB_LINEUP;
+    case pLineDown:
+      return SB_LINEDOWN;
+    case pPageUp:
+      return SB_PAGEUP;
+    case pPageDown:
+      return SB_PAGEDOWN;
+    default:
+      return SB_ENDSCROLL;
   }
 }
 
@@ -141,8 +150,8 @@ TWinControl* Owner(HWND h, int bar) {
 
 void Changed(TWinControl* c, const BarInfo& old, const BarInfo& now, BOOL redraw) {
   bool shownChanged = old.shown != now.shown;
-  bool looks = old.min != now.min || old.max != now.max || old.page != now.page || old.pos != now.pos ||
-               old.noScroll != now.noScroll || old.arrowsOff != now.arrowsOff;
+  bool looks = old.min != now.min || old.max != now.max || old.page != now.page ||
+               old.pos != now.pos || old.noScroll != now.noScroll || old.arrowsOff != now.arrowsOff;
   if (shownChanged || (redraw && now.shown && looks)) c->Invalidate();
 }
 
@@ -378,7 +387,8 @@ void BeginTrack(TWinControl* c, WindowScrollBars& d, int bar, int x, int y) {
   Layout g = LayoutOf(c, bar, b, b.pos);
   Part part = PartAt(g, Along(g, x, y));
   if (part == pNone || !BarEnabled(c, b)) return;
-  if ((part == pLineUp && (b.arrowsOff & ESB_DISABLE_LTUP)) || (part == pLineDown && (b.arrowsOff & ESB_DISABLE_RTDN)))
+  if ((part == pLineUp && (b.arrowsOff & ESB_DISABLE_LTUP)) ||
+      (part == pLineDown && (b.arrowsOff & ESB_DISABLE_RTDN)))
     return;
   d.trackBar = bar;
   d.trackPart = part;
@@ -405,7 +415,8 @@ void MoveTrack(TWinControl* c, WindowScrollBars& d, int x, int y) {
   const BarInfo& b = d.bars[d.trackBar];
   Layout g = LayoutOf(c, d.trackBar, b, d.trackPos);
   if (!g.thumb) return;
-  int across = g.vert ? x : y, lo = g.vert ? g.r.left : g.r.top, hi = g.vert ? g.r.right : g.r.bottom;
+  int across = g.vert ? x : y, lo = g.vert ? g.r.left : g.r.top,
+      hi = g.vert ? g.r.right : g.r.bottom;
   bool near = across >= lo - kThumbReach && across < hi + kThumbReach;
   int pos = near ? PosFromThumb(g, b, Along(g, x, y) - d.grab) : d.startPos;
   if (pos == d.trackPos) return;
@@ -456,16 +467,21 @@ bool FilterMouse(TWinControl* c, TMessage& m) {
     case WM_RBUTTONUP:
       // The bars have no menu here; the window's own menu is for its client area.
       return BarAt(c, x, y) >= 0;
-    default: return false;
+    default:
+      return false;
   }
 }
 
 int ScrollTarget(TWinControl* c, int bar, WPARAM wParam, int pos, int line, int page) {
   switch (int(LOWORD(DWORD(wParam)))) {
-    case SB_LINEUP: return pos - line;
-    case SB_LINEDOWN: return pos + line;
-    case SB_PAGEUP: return pos - page;
-    case SB_PAGEDOWN: return pos + page;
+    case SB_LINEUP:
+      return pos - line;
+    case SB_LINEDOWN:
+      return pos + line;
+    case SB_PAGEUP:
+      return pos - page;
+    case SB_PAGEDOWN:
+      return pos + page;
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION: {
       // The bars' own drag gives the whole position; others send it in the high word.
@@ -473,9 +489,12 @@ int ScrollTarget(TWinControl* c, int bar, WPARAM wParam, int pos, int line, int 
       if (d && d->trackBar == bar && d->trackPart == pThumb) return d->trackPos;
       return int(HIWORD(DWORD(wParam)));
     }
-    case SB_TOP: return INT32_MIN / 2;
-    case SB_BOTTOM: return INT32_MAX / 2;
-    default: return pos;
+    case SB_TOP:
+      return INT32_MIN / 2;
+    case SB_BOTTOM:
+      return INT32_MAX / 2;
+    default:
+      return pos;
   }
 }
 
@@ -483,7 +502,9 @@ int WheelLines(TWinControl* c, const TMessage& m) {
   int delta = short(HIWORD(DWORD(m.WParam)));
   WORD keys = LOWORD(DWORD(m.WParam));
   TShiftState shift = (keys & 4 ? ssShift : 0) | (keys & 8 ? ssCtrl : 0);  // MK_SHIFT, MK_CONTROL
-  if (c->DoMouseWheel(shift, delta, POINT{short(LOWORD(DWORD(m.LParam))), short(HIWORD(DWORD(m.LParam)))})) return 0;
+  if (c->DoMouseWheel(shift, delta,
+                      POINT{short(LOWORD(DWORD(m.LParam))), short(HIWORD(DWORD(m.LParam)))}))
+    return 0;
   WindowScrollBars& d = *c->ScrollBarData(true);
   d.wheelRest += delta;
   int notches = d.wheelRest / WHEEL_DELTA;
@@ -513,7 +534,8 @@ void PaintTrack(HDC dc, const RECT& r, bool pressed) {
     Fill(dc, r, pressed ? Inverted(bar) : bar);
     return;
   }
-  static const std::uint8_t checker[16] = {0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0};
+  static const std::uint8_t checker[16] = {0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0,
+                                           0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0};
   HBITMAP bits = CreateBitmap(8, 8, 1, 1, checker);
   HBRUSH brush = CreatePatternBrush(bits);
   SaveDC(dc);
@@ -548,8 +570,10 @@ void PaintGlyph(HDC dc, const RECT& r, Direction dir, COLORREF color, int shift)
 void PaintArrow(HDC dc, RECT r, Direction dir, bool pushed, bool disabled) {
   if (r.right <= r.left || r.bottom <= r.top) return;
   RECT face = r;
-  if (pushed) DrawEdge(dc, &face, EDGE_SUNKEN, BF_RECT | BF_FLAT | BF_MIDDLE);
-  else DrawEdge(dc, &face, EDGE_RAISED, BF_RECT | BF_MIDDLE);
+  if (pushed)
+    DrawEdge(dc, &face, EDGE_SUNKEN, BF_RECT | BF_FLAT | BF_MIDDLE);
+  else
+    DrawEdge(dc, &face, EDGE_RAISED, BF_RECT | BF_MIDDLE);
   if (disabled) {
     PaintGlyph(dc, r, dir, GetSysColor(COLOR_BTNHIGHLIGHT), 1);
     PaintGlyph(dc, r, dir, GetSysColor(COLOR_BTNSHADOW), 0);
@@ -567,9 +591,11 @@ void PaintBar(TWinControl* c, HDC dc, const WindowScrollBars& d, int bar) {
     return g.vert ? RECT{g.r.left, a, g.r.right, z} : RECT{a, g.r.top, z, g.r.bottom};
   };
   int track0 = g.a0 + g.arrow, track1 = g.a1 - g.arrow;
-  PaintArrow(dc, span(g.a0, track0), g.vert ? dUp : dLeft, tracking && d.trackPart == pLineUp && d.over,
+  PaintArrow(dc, span(g.a0, track0), g.vert ? dUp : dLeft,
+             tracking && d.trackPart == pLineUp && d.over,
              !enabled || (b.arrowsOff & ESB_DISABLE_LTUP));
-  PaintArrow(dc, span(track1, g.a1), g.vert ? dDown : dRight, tracking && d.trackPart == pLineDown && d.over,
+  PaintArrow(dc, span(track1, g.a1), g.vert ? dDown : dRight,
+             tracking && d.trackPart == pLineDown && d.over,
              !enabled || (b.arrowsOff & ESB_DISABLE_RTDN));
   if (!g.thumb) {
     PaintTrack(dc, span(track0, track1), false);

@@ -38,7 +38,8 @@ void TButton::DefineProps(TPropList& p) {
 }
 
 void TButton::Click() {
-  if (auto* f = dynamic_cast<TForm*>(ParentForm()); f && FModalResult) f->SetModalResult(FModalResult);
+  if (auto* f = dynamic_cast<TForm*>(ParentForm()); f && FModalResult)
+    f->SetModalResult(FModalResult);
   TWinControl::Click();
 }
 
@@ -52,7 +53,8 @@ void TRadioButton::SetChecked(bool v) {
   FChecked = v;
   if (v && Parent())
     for (int i = 0; i < Parent()->ControlCount(); ++i)
-      if (auto* r = dynamic_cast<TRadioButton*>(Parent()->Controls(i)); r && r != this) r->SetChecked(false);
+      if (auto* r = dynamic_cast<TRadioButton*>(Parent()->Controls(i)); r && r != this)
+        r->SetChecked(false);
   Invalidate();
 }
 
@@ -81,10 +83,10 @@ void TLabel::Notification(TComponent* c, TOperation op) {
 
 void TCheckBox::DefineProps(TPropList& p) {
   p.Bool("AllowGrayed", &TCheckBox::AllowGrayed, &TCheckBox::SetAllowGrayed, false);
-  p.Bool("Checked", &TCheckBox::Checked, &TCheckBox::SetChecked, false).stored = [](TPersistent* o) {
-    return static_cast<TCheckBox*>(o)->State() == cbChecked;
-  };
-  p.Enum("State", &TCheckBox::State, &TCheckBox::SetState, {"cbUnchecked", "cbChecked", "cbGrayed"}, cbUnchecked)
+  p.Bool("Checked", &TCheckBox::Checked, &TCheckBox::SetChecked, false).stored =
+      [](TPersistent* o) { return static_cast<TCheckBox*>(o)->State() == cbChecked; };
+  p.Enum("State", &TCheckBox::State, &TCheckBox::SetState, {"cbUnchecked", "cbChecked", "cbGrayed"},
+         cbUnchecked)
       .stored = [](TPersistent* o) { return static_cast<TCheckBox*>(o)->State() == cbGrayed; };
 }
 
@@ -97,9 +99,15 @@ void TCheckBox::SetState(TCheckBoxState v) {
 
 void TCheckBox::Toggle() {
   switch (FState) {
-    case cbUnchecked: SetState(cbChecked); break;
-    case cbChecked: SetState(FAllowGrayed ? cbGrayed : cbUnchecked); break;
-    case cbGrayed: SetState(cbUnchecked); break;
+    case cbUnchecked:
+      SetState(cbChecked);
+      break;
+    case cbChecked:
+      SetState(FAllowGrayed ? cbGrayed : cbUnchecked);
+      break;
+    case cbGrayed:
+      SetState(cbUnchecked);
+      break;
   }
 }
 
@@ -136,12 +144,14 @@ size_t byteOf(const std::string& s, int n) {
 }
 size_t prevChar(const std::string& s, size_t b) {
   if (b == 0) return 0;
-  do --b; while (b > 0 && isCont(s[b]));
+  do --b;
+  while (b > 0 && isCont(s[b]));
   return b;
 }
 size_t nextChar(const std::string& s, size_t b) {
   if (b >= s.size()) return s.size();
-  do ++b; while (b < s.size() && isCont(s[b]));
+  do ++b;
+  while (b < s.size() && isCont(s[b]));
   return b;
 }
 }  // namespace
@@ -164,7 +174,9 @@ int TCustomEdit::SelStart() const { return charsBefore(GetText(), FSelStartB); }
 int TCustomEdit::SelLength() const {
   return charsBefore(GetText(), FSelEndB) - charsBefore(GetText(), FSelStartB);
 }
-std::string TCustomEdit::SelText() const { return GetText().substr(FSelStartB, FSelEndB - FSelStartB); }
+std::string TCustomEdit::SelText() const {
+  return GetText().substr(FSelStartB, FSelEndB - FSelStartB);
+}
 
 void TCustomEdit::Select(int start, int length) {
   std::string t = GetText();
@@ -214,7 +226,8 @@ void TCustomEdit::TypeChar(char c) {
     FDroppingChar = false;
     if (FMaxLength > 0) {
       std::string t = GetText();
-      int after = charsBefore(t, t.size()) - (charsBefore(t, FSelEndB) - charsBefore(t, FSelStartB));
+      int after =
+          charsBefore(t, t.size()) - (charsBefore(t, FSelEndB) - charsBefore(t, FSelStartB));
       if (after >= FMaxLength) {
         FDroppingChar = true;
         return;
@@ -232,16 +245,25 @@ void TCustomEdit::KeyDownEdit(win::WORD key, TShiftState shift) {
   if (FSelStartB != FSelEndB) caret = FAnchorB == FSelStartB ? FSelEndB : FSelStartB;
   size_t to = caret;
   switch (key) {
-    case VK_LEFT: to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelStartB : prevChar(t, caret); break;
-    case VK_RIGHT: to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelEndB : nextChar(t, caret); break;
-    case VK_HOME: to = 0; break;
-    case VK_END: to = t.size(); break;
+    case VK_LEFT:
+      to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelStartB : prevChar(t, caret);
+      break;
+    case VK_RIGHT:
+      to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelEndB : nextChar(t, caret);
+      break;
+    case VK_HOME:
+      to = 0;
+      break;
+    case VK_END:
+      to = t.size();
+      break;
     case VK_DELETE:
       if (FReadOnly) return;
       if (FSelStartB == FSelEndB) FSelEndB = nextChar(t, FSelStartB);
       if (FSelStartB != FSelEndB) SetSelText("");
       return;
-    default: return;
+    default:
+      return;
   }
   if (shift & ssShift) {
     FSelStartB = std::min(FAnchorB, to), FSelEndB = std::max(FAnchorB, to);
@@ -284,8 +306,13 @@ void TCustomEdit::WndProc(TMessage& m) {
       m.Result = LRESULT(MAKELPARAM(WORD(b), WORD(e)));
       return;
     }
-    case EM_SETREADONLY: SetReadOnly(m.WParam != 0); m.Result = 1; return;
-    case EM_LIMITTEXT: SetMaxLength(int(m.WParam)); return;
+    case EM_SETREADONLY:
+      SetReadOnly(m.WParam != 0);
+      m.Result = 1;
+      return;
+    case EM_LIMITTEXT:
+      SetMaxLength(int(m.WParam));
+      return;
     case EM_SETMARGINS: {
       int l = FLeftMargin, r = FRightMargin;
       if (m.WParam & EC_LEFTMARGIN) l = LOWORD(DWORD(m.LParam));
@@ -293,8 +320,11 @@ void TCustomEdit::WndProc(TMessage& m) {
       SetMargins(l, r);
       return;
     }
-    case EM_GETMARGINS: m.Result = LRESULT(MAKELPARAM(WORD(FLeftMargin), WORD(FRightMargin))); return;
-    default: break;
+    case EM_GETMARGINS:
+      m.Result = LRESULT(MAKELPARAM(WORD(FLeftMargin), WORD(FRightMargin)));
+      return;
+    default:
+      break;
   }
   TWinControl::WndProc(m);
 }
@@ -392,12 +422,14 @@ void TCustomListBox::SetItemIndex(int v) {
 }
 
 bool TCustomListBox::Selected(int i) const {
-  if (i < 0 || i >= Count()) throw EListError("Indice de liste hors limites (" + std::to_string(i) + ")");
+  if (i < 0 || i >= Count())
+    throw EListError("Indice de liste hors limites (" + std::to_string(i) + ")");
   return FList[size_t(i)].selected;
 }
 
 void TCustomListBox::SetSelected(int i, bool v) {
-  if (i < 0 || i >= Count()) throw EListError("Indice de liste hors limites (" + std::to_string(i) + ")");
+  if (i < 0 || i >= Count())
+    throw EListError("Indice de liste hors limites (" + std::to_string(i) + ")");
   if (!FMultiSelect) {
     SetItemIndex(v ? i : (FCurSel == i ? -1 : FCurSel));
     return;
@@ -411,7 +443,9 @@ int TCustomListBox::SelCount() const {
   return int(std::count_if(FList.begin(), FList.end(), [](const Item& it) { return it.selected; }));
 }
 
-int TCustomListBox::VisibleCount() const { return std::max(1, ClientHeight() / std::max(1, FItemHeight)); }
+int TCustomListBox::VisibleCount() const {
+  return std::max(1, ClientHeight() / std::max(1, FItemHeight));
+}
 
 void TCustomListBox::SetTopIndex(int v) {
   int maxTop = std::max(0, Count() - VisibleCount());
@@ -421,7 +455,8 @@ void TCustomListBox::SetTopIndex(int v) {
 }
 
 void TCustomListBox::SetLeftPos(int v) {
-  FLeftPos = std::clamp(v, 0, HasHorzScrollBar() ? std::max(0, FHorizontalExtent - ClientWidth()) : 0);
+  FLeftPos =
+      std::clamp(v, 0, HasHorzScrollBar() ? std::max(0, FHorizontalExtent - ClientWidth()) : 0);
   UpdateScrollBars();
   Invalidate();
 }
@@ -440,8 +475,10 @@ void TCustomListBox::Resize() {
 }
 
 void TCustomListBox::MakeVisible(int i) {
-  if (i < FTopIndex) SetTopIndex(i);
-  else if (i >= FTopIndex + VisibleCount()) SetTopIndex(i - VisibleCount() + 1);
+  if (i < FTopIndex)
+    SetTopIndex(i);
+  else if (i >= FTopIndex + VisibleCount())
+    SetTopIndex(i - VisibleCount() + 1);
 }
 
 void TCustomListBox::SetItemHeight(int v) {
@@ -456,16 +493,19 @@ void TCustomListBox::SetSorted(bool v) {
   FSorted = v;
   if (v) {
     std::string sel = FCurSel >= 0 ? FList[size_t(FCurSel)].text : "";
-    std::stable_sort(FList.begin(), FList.end(),
-                     [](const Item& a, const Item& b) { return AnsiCompareText(a.text, b.text) < 0; });
+    std::stable_sort(FList.begin(), FList.end(), [](const Item& a, const Item& b) {
+      return AnsiCompareText(a.text, b.text) < 0;
+    });
     Invalidate();
   }
 }
 
 void TCustomListBox::SetTabWidth(int v) {
   FTabWidth = std::max(0, v);
-  if (FTabWidth) Perform(win::LB_SETTABSTOPS, 1, win::LPARAM(&FTabWidth));
-  else Perform(win::LB_SETTABSTOPS, 0, 0);
+  if (FTabWidth)
+    Perform(win::LB_SETTABSTOPS, 1, win::LPARAM(&FTabWidth));
+  else
+    Perform(win::LB_SETTABSTOPS, 0, 0);
 }
 
 win::RECT TCustomListBox::ItemRect(int i) const {
@@ -480,7 +520,8 @@ int TCustomListBox::ItemAtPos(int x, int y) const {
 }
 
 void TCustomListBox::SelectByUser(int index) {
-  if (index < 0 || index >= Count()) throw EListError("Indice de liste hors limites (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count())
+    throw EListError("Indice de liste hors limites (" + std::to_string(index) + ")");
   if (FMultiSelect)
     for (auto& it : FList) it.selected = false;
   SetItemIndex(index);
@@ -495,14 +536,16 @@ void TCustomListBox::Paint() {
   win::HWND parent = Parent() ? Parent()->Handle() : nullptr;
   for (int i = FTopIndex; i < Count() && ItemRect(i).top < ClientHeight(); ++i) {
     TOwnerDrawState state = (FList[size_t(i)].selected ? odSelected : 0) |
-                            (Focused() && i == FCurSel ? odFocused : 0) | (Enabled() ? 0 : odDisabled);
+                            (Focused() && i == FCurSel ? odFocused : 0) |
+                            (Enabled() ? 0 : odDisabled);
     if (FStyle != lbStandard && parent) {
       // Owner-drawn items go to the parent, which hands them back (CN_DRAWITEM).
       win::DRAWITEMSTRUCT dis;
       dis.CtlType = win::ODT_LISTBOX;
       dis.itemID = win::UINT(i);
       dis.itemAction = win::ODA_DRAWENTIRE;
-      dis.itemState = (state & odSelected ? win::ODS_SELECTED : 0) | (state & odFocused ? win::ODS_FOCUS : 0) |
+      dis.itemState = (state & odSelected ? win::ODS_SELECTED : 0) |
+                      (state & odFocused ? win::ODS_FOCUS : 0) |
                       (state & odDisabled ? win::ODS_DISABLED : 0);
       dis.hwndItem = Handle();
       dis.rcItem = ItemRect(i);
@@ -522,16 +565,24 @@ void TCustomListBox::WndProc(TMessage& m) {
   using namespace win;
   auto bad = [&](WPARAM i) { return std::intptr_t(i) < 0 || std::intptr_t(i) >= Count(); };
   switch (m.Msg) {
-    case LB_ADDSTRING: m.Result = Insert(-1, reinterpret_cast<const char*>(m.LParam)); return;
+    case LB_ADDSTRING:
+      m.Result = Insert(-1, reinterpret_cast<const char*>(m.LParam));
+      return;
     case LB_INSERTSTRING:
-      m.Result = Insert(std::intptr_t(m.WParam) < 0 ? -1 : int(std::min<WPARAM>(m.WParam, WPARAM(Count()))),
-                        reinterpret_cast<const char*>(m.LParam));
+      m.Result = Insert(
+          std::intptr_t(m.WParam) < 0 ? -1 : int(std::min<WPARAM>(m.WParam, WPARAM(Count()))),
+          reinterpret_cast<const char*>(m.LParam));
       return;
     case LB_DELETESTRING:
-      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
+      if (bad(m.WParam)) {
+        m.Result = LRESULT(int(LB_ERR));
+        return;
+      }
       FList.erase(FList.begin() + std::ptrdiff_t(m.WParam));
-      if (FCurSel == int(m.WParam)) FCurSel = -1;
-      else if (FCurSel > int(m.WParam)) --FCurSel;
+      if (FCurSel == int(m.WParam))
+        FCurSel = -1;
+      else if (FCurSel > int(m.WParam))
+        --FCurSel;
       SetTopIndex(FTopIndex);
       m.Result = Count();
       return;
@@ -541,15 +592,25 @@ void TCustomListBox::WndProc(TMessage& m) {
       UpdateScrollBars();
       Invalidate();
       return;
-    case LB_GETCOUNT: m.Result = Count(); return;
+    case LB_GETCOUNT:
+      m.Result = Count();
+      return;
     case LB_SETCURSEL:
-      if (FMultiSelect) { m.Result = LRESULT(int(LB_ERR)); return; }
+      if (FMultiSelect) {
+        m.Result = LRESULT(int(LB_ERR));
+        return;
+      }
       SetItemIndex(bad(m.WParam) ? -1 : int(m.WParam));
       m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(m.WParam);
       return;
-    case LB_GETCURSEL: m.Result = FCurSel; return;
+    case LB_GETCURSEL:
+      m.Result = FCurSel;
+      return;
     case LB_SETSEL:
-      if (!FMultiSelect) { m.Result = LRESULT(int(LB_ERR)); return; }
+      if (!FMultiSelect) {
+        m.Result = LRESULT(int(LB_ERR));
+        return;
+      }
       if (int(m.LParam) == -1) {
         for (auto& it : FList) it.selected = m.WParam != 0;
       } else if (m.LParam < 0 || m.LParam >= Count()) {
@@ -560,30 +621,56 @@ void TCustomListBox::WndProc(TMessage& m) {
       }
       Invalidate();
       return;
-    case LB_GETSEL: m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(FList[m.WParam].selected); return;
+    case LB_GETSEL:
+      m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(FList[m.WParam].selected);
+      return;
     case LB_GETTEXT:
-      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
-      std::memcpy(reinterpret_cast<char*>(m.LParam), FList[m.WParam].text.c_str(), FList[m.WParam].text.size() + 1);
+      if (bad(m.WParam)) {
+        m.Result = LRESULT(int(LB_ERR));
+        return;
+      }
+      std::memcpy(reinterpret_cast<char*>(m.LParam), FList[m.WParam].text.c_str(),
+                  FList[m.WParam].text.size() + 1);
       m.Result = LRESULT(FList[m.WParam].text.size());
       return;
-    case LB_GETTEXTLEN: m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(FList[m.WParam].text.size()); return;
-    case LB_GETTOPINDEX: m.Result = FTopIndex; return;
+    case LB_GETTEXTLEN:
+      m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(FList[m.WParam].text.size());
+      return;
+    case LB_GETTOPINDEX:
+      m.Result = FTopIndex;
+      return;
     case LB_SETTOPINDEX:
-      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
+      if (bad(m.WParam)) {
+        m.Result = LRESULT(int(LB_ERR));
+        return;
+      }
       SetTopIndex(int(m.WParam));
       return;
-    case LB_GETITEMDATA: m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(FList[m.WParam].data); return;
+    case LB_GETITEMDATA:
+      m.Result = bad(m.WParam) ? LRESULT(int(LB_ERR)) : LRESULT(FList[m.WParam].data);
+      return;
     case LB_SETITEMDATA:
-      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
+      if (bad(m.WParam)) {
+        m.Result = LRESULT(int(LB_ERR));
+        return;
+      }
       FList[m.WParam].data = std::uintptr_t(m.LParam);
       return;
-    case LB_GETITEMHEIGHT: m.Result = FItemHeight; return;
+    case LB_GETITEMHEIGHT:
+      m.Result = FItemHeight;
+      return;
     case LB_SETITEMHEIGHT:
-      if (LOWORD(DWORD(m.LParam)) == 0 || LOWORD(DWORD(m.LParam)) > 255) { m.Result = LRESULT(int(LB_ERR)); return; }
+      if (LOWORD(DWORD(m.LParam)) == 0 || LOWORD(DWORD(m.LParam)) > 255) {
+        m.Result = LRESULT(int(LB_ERR));
+        return;
+      }
       SetItemHeight(LOWORD(DWORD(m.LParam)));
       return;
     case LB_GETITEMRECT:
-      if (bad(m.WParam)) { m.Result = LRESULT(int(LB_ERR)); return; }
+      if (bad(m.WParam)) {
+        m.Result = LRESULT(int(LB_ERR));
+        return;
+      }
       *reinterpret_cast<RECT*>(m.LParam) = ItemRect(int(m.WParam));
       m.Result = 1;
       return;
@@ -591,14 +678,19 @@ void TCustomListBox::WndProc(TMessage& m) {
     case LB_FINDSTRINGEXACT: {
       // Case-insensitive, from the item after wParam (-1: the first), wrapping round.
       std::string want = reinterpret_cast<const char*>(m.LParam);
-      int n = Count(), start = std::intptr_t(m.WParam) < 0 || int(m.WParam) >= n ? -1 : int(m.WParam);
+      int n = Count(),
+          start = std::intptr_t(m.WParam) < 0 || int(m.WParam) >= n ? -1 : int(m.WParam);
       m.Result = LRESULT(int(LB_ERR));
       for (int k = 1; k <= n; ++k) {
         int i = (start + k) % n;
         const std::string& t = FList[size_t(i)].text;
-        bool hit = m.Msg == LB_FINDSTRINGEXACT ? AnsiCompareText(t, want) == 0
-                                               : AnsiCompareText(t.substr(0, want.size()), want) == 0;
-        if (hit) { m.Result = i; return; }
+        bool hit = m.Msg == LB_FINDSTRINGEXACT
+                       ? AnsiCompareText(t, want) == 0
+                       : AnsiCompareText(t.substr(0, want.size()), want) == 0;
+        if (hit) {
+          m.Result = i;
+          return;
+        }
       }
       return;
     }
@@ -608,7 +700,9 @@ void TCustomListBox::WndProc(TMessage& m) {
       m.Result = 1;
       return;
     }
-    case LB_GETHORIZONTALEXTENT: m.Result = FHorizontalExtent; return;
+    case LB_GETHORIZONTALEXTENT:
+      m.Result = FHorizontalExtent;
+      return;
     case LB_SETHORIZONTALEXTENT:
       // Wider lines than the list give it a horizontal bar.
       FHorizontalExtent = int(std::min<WPARAM>(m.WParam, 0xFFFF));
@@ -618,12 +712,15 @@ void TCustomListBox::WndProc(TMessage& m) {
       SetTopIndex(ScrollBars::ScrollTarget(this, SB_VERT, m.WParam, FTopIndex, 1, VisibleCount()));
       return;
     case WM_HSCROLL:
-      SetLeftPos(ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, FLeftPos, kHorzLine, ClientWidth()));
+      SetLeftPos(
+          ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, FLeftPos, kHorzLine, ClientWidth()));
       return;
     case WM_MOUSEWHEEL:
       if (int lines = ScrollBars::WheelLines(this, m)) SetTopIndex(FTopIndex + lines);
       return;
-    case WM_GETDLGCODE: m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS; return;
+    case WM_GETDLGCODE:
+      m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+      return;
     case CN_DRAWITEM: {
       auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
       TOwnerDrawState st = (dis->itemState & ODS_SELECTED ? odSelected : 0) |
@@ -644,13 +741,28 @@ void TCustomListBox::WndProc(TMessage& m) {
       int i = FCurSel, n = Count();
       if (!key || n == 0) return;
       switch (key) {
-        case VK_UP: case VK_LEFT: i = std::max(0, i - 1); break;
-        case VK_DOWN: case VK_RIGHT: i = std::min(n - 1, i + 1); break;
-        case VK_HOME: i = 0; break;
-        case VK_END: i = n - 1; break;
-        case VK_PRIOR: i = std::max(0, i - VisibleCount()); break;
-        case VK_NEXT: i = std::min(n - 1, i + VisibleCount()); break;
-        default: return;
+        case VK_UP:
+        case VK_LEFT:
+          i = std::max(0, i - 1);
+          break;
+        case VK_DOWN:
+        case VK_RIGHT:
+          i = std::min(n - 1, i + 1);
+          break;
+        case VK_HOME:
+          i = 0;
+          break;
+        case VK_END:
+          i = n - 1;
+          break;
+        case VK_PRIOR:
+          i = std::max(0, i - VisibleCount());
+          break;
+        case VK_NEXT:
+          i = std::min(n - 1, i + VisibleCount());
+          break;
+        default:
+          return;
       }
       if (i != FCurSel) SelectByUser(i);
       return;
@@ -665,7 +777,8 @@ void TCustomListBox::WndProc(TMessage& m) {
       if (int(f.Result) >= 0 && int(f.Result) != FCurSel) SelectByUser(int(f.Result));
       return;
     }
-    default: break;
+    default:
+      break;
   }
   TCustomControl::WndProc(m);
 }

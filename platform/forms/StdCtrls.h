@@ -12,13 +12,25 @@ class TPanel : public TCustomControl {
  public:
   explicit TPanel(TComponent* owner) : TCustomControl(owner) { SetBounds(0, 0, 185, 41); }
   TBevelCut BevelInner() const { return FBevelInner; }
-  void SetBevelInner(TBevelCut v) { FBevelInner = v; RequestAlign(); }
+  void SetBevelInner(TBevelCut v) {
+    FBevelInner = v;
+    RequestAlign();
+  }
   TBevelCut BevelOuter() const { return FBevelOuter; }
-  void SetBevelOuter(TBevelCut v) { FBevelOuter = v; RequestAlign(); }
+  void SetBevelOuter(TBevelCut v) {
+    FBevelOuter = v;
+    RequestAlign();
+  }
   int BevelWidth() const { return FBevelWidth; }
-  void SetBevelWidth(int v) { FBevelWidth = v; RequestAlign(); }
+  void SetBevelWidth(int v) {
+    FBevelWidth = v;
+    RequestAlign();
+  }
   int BorderWidth() const { return FBorderWidth; }
-  void SetBorderWidth(int v) { FBorderWidth = v; RequestAlign(); }
+  void SetBorderWidth(int v) {
+    FBorderWidth = v;
+    RequestAlign();
+  }
   // Each bevel takes BevelWidth off every side, the border BorderWidth.
   win::RECT AdjustClientRect() const override;
 
@@ -30,7 +42,10 @@ class TPanel : public TCustomControl {
 class TButton : public TWinControl {
   WI_CLASS(TButton, TWinControl)
  public:
-  explicit TButton(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 75, 25); SetTabStop(true); }
+  explicit TButton(TComponent* owner) : TWinControl(owner) {
+    SetBounds(0, 0, 75, 25);
+    SetTabStop(true);
+  }
   bool Default() const { return FDefault; }
   void SetDefault(bool v) { FDefault = v; }
   bool Cancel() const { return FCancel; }
@@ -87,7 +102,10 @@ enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
 class TCheckBox : public TWinControl {
   WI_CLASS(TCheckBox, TWinControl)
  public:
-  explicit TCheckBox(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 97, 17); SetTabStop(true); }
+  explicit TCheckBox(TComponent* owner) : TWinControl(owner) {
+    SetBounds(0, 0, 97, 17);
+    SetTabStop(true);
+  }
   bool Checked() const { return FState == cbChecked; }
   void SetChecked(bool v) { SetState(v ? cbChecked : cbUnchecked); }
   TCheckBoxState State() const { return FState; }
@@ -168,7 +186,8 @@ class TEdit : public TCustomEdit {
 };
 
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
-using TOwnerDrawState = unsigned;  // odSelected 1, odGrayed 2, odDisabled 4, odChecked 8, odFocused 16
+using TOwnerDrawState =
+    unsigned;  // odSelected 1, odGrayed 2, odDisabled 4, odChecked 8, odFocused 16
 inline constexpr TOwnerDrawState odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8,
                                  odFocused = 16;
 class TCanvas;
@@ -196,7 +215,10 @@ class TCustomListBox : public TCustomControl {
   int ItemHeight() const { return FItemHeight; }
   void SetItemHeight(int v);
   TListBoxStyle Style() const { return FStyle; }
-  void SetStyle(TListBoxStyle v) { FStyle = v; Invalidate(); }
+  void SetStyle(TListBoxStyle v) {
+    FStyle = v;
+    Invalidate();
+  }
   bool Sorted() const { return FSorted; }
   void SetSorted(bool v);
   int TabWidth() const { return FTabWidth; }
@@ -242,7 +264,8 @@ class TCustomListBox : public TCustomControl {
   void MakeVisible(int i);
   std::vector<Item> FList;
   std::unique_ptr<TStrings> FItems;
-  int FCurSel = -1, FTopIndex = 0, FItemHeight = 13, FTabWidth = 0, FHorizontalExtent = 0, FLeftPos = 0;
+  int FCurSel = -1, FTopIndex = 0, FItemHeight = 13, FTabWidth = 0, FHorizontalExtent = 0,
+      FLeftPos = 0;
   bool FMultiSelect = false, FSorted = false;
   TListBoxStyle FStyle = lbStandard;
   std::vector<int> FTabStops;

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstdio>
 #include <map>
-#include <string_view>
 #include <mutex>
+#include <string_view>
 
 #include "platform/forms/FormResources.h"
 
@@ -32,20 +32,28 @@ class Parser {
 
   [[noreturn]] void fail(const std::string& expected) {
     std::string found;
-    if (p_ >= t_.size()) found = "end of file";
+    if (p_ >= t_.size())
+      found = "end of file";
     else {
       size_t e = t_.find_first_of("\r\n", p_);
-      found = "\"" + t_.substr(p_, std::min<size_t>(e == std::string::npos ? t_.size() - p_ : e - p_, 30)) + "\"";
+      found =
+          "\"" +
+          t_.substr(p_, std::min<size_t>(e == std::string::npos ? t_.size() - p_ : e - p_, 30)) +
+          "\"";
     }
-    throw EReadError(src_ + ":" + std::to_string(line_) + ": expected " + expected + ", found " + found);
+    throw EReadError(src_ + ":" + std::to_string(line_) + ": expected " + expected + ", found " +
+                     found);
   }
 
   void skip() {
     while (p_ < t_.size()) {
       char c = t_[p_];
-      if (c == '\n') ++line_, ++p_;
-      else if (c == ' ' || c == '\t' || c == '\r') ++p_;
-      else break;
+      if (c == '\n')
+        ++line_, ++p_;
+      else if (c == ' ' || c == '\t' || c == '\r')
+        ++p_;
+      else
+        break;
     }
   }
 
@@ -54,7 +62,8 @@ class Parser {
   std::string ident(const char* what) {
     skip();
     size_t b = p_;
-    if (p_ >= t_.size() || !(std::isalpha(static_cast<unsigned char>(t_[p_])) || t_[p_] == '_')) fail(what);
+    if (p_ >= t_.size() || !(std::isalpha(static_cast<unsigned char>(t_[p_])) || t_[p_] == '_'))
+      fail(what);
     while (p_ < t_.size() && (isIdentChar(t_[p_]) || t_[p_] == '.')) ++p_;
     return t_.substr(b, p_ - b);
   }
@@ -75,10 +84,14 @@ class Parser {
   TObjectNode Object() {
     TObjectNode n;
     n.line = line_;
-    if (peekWord("object")) p_ += 6;
-    else if (peekWord("inherited")) p_ += 9, n.inherited = true;
-    else if (peekWord("inline")) p_ += 6, n.inherited = true;
-    else fail("'object' or 'inherited'");
+    if (peekWord("object"))
+      p_ += 6;
+    else if (peekWord("inherited"))
+      p_ += 9, n.inherited = true;
+    else if (peekWord("inline"))
+      p_ += 6, n.inherited = true;
+    else
+      fail("'object' or 'inherited'");
     std::string first = ident("a component name");
     skip();
     if (p_ < t_.size() && t_[p_] == ':') {
@@ -90,7 +103,8 @@ class Parser {
     }
     for (;;) {
       skip();
-      if (p_ >= t_.size()) fail("'end' closing " + n.name + " (opened at line " + std::to_string(n.line) + ")");
+      if (p_ >= t_.size())
+        fail("'end' closing " + n.name + " (opened at line " + std::to_string(n.line) + ")");
       if (peekWord("end")) {
         p_ += 3;
         return n;
@@ -133,9 +147,13 @@ class Parser {
         while (p_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[p_]))) ++p_;
         if (b == p_) fail("a character code after '#'");
         unsigned long code = std::stoul(t_.substr(b, p_ - b));
-        if (code < 0x80) out += char(code);
-        else if (code < 0x800) out += char(0xC0 | (code >> 6)), out += char(0x80 | (code & 0x3F));
-        else out += char(0xE0 | (code >> 12)), out += char(0x80 | ((code >> 6) & 0x3F)), out += char(0x80 | (code & 0x3F));
+        if (code < 0x80)
+          out += char(code);
+        else if (code < 0x800)
+          out += char(0xC0 | (code >> 6)), out += char(0x80 | (code & 0x3F));
+        else
+          out += char(0xE0 | (code >> 12)), out += char(0x80 | ((code >> 6) & 0x3F)),
+              out += char(0x80 | (code & 0x3F));
       } else {
         // 'a' + 'b' continues a long string over lines.
         size_t save = p_;
@@ -169,8 +187,8 @@ class Parser {
       if (c == '-' || c == '+') ++p_;
       bool hex = p_ < t_.size() && t_[p_] == '$';
       if (hex) ++p_;
-      while (p_ < t_.size() && (std::isxdigit(static_cast<unsigned char>(t_[p_])) || t_[p_] == '.' ||
-                                ((t_[p_] == 'e' || t_[p_] == 'E') && !hex)))
+      while (p_ < t_.size() && (std::isxdigit(static_cast<unsigned char>(t_[p_])) ||
+                                t_[p_] == '.' || ((t_[p_] == 'e' || t_[p_] == 'E') && !hex)))
         ++p_;
       std::string num = t_.substr(b, p_ - b);
       try {
@@ -202,7 +220,10 @@ class Parser {
         for (;;) {
           v.set.push_back(ident("a set member"));
           skip();
-          if (p_ < t_.size() && t_[p_] == ',') { ++p_; continue; }
+          if (p_ < t_.size() && t_[p_] == ',') {
+            ++p_;
+            continue;
+          }
           expect(']', "',' or ']' in a set");
           break;
         }
@@ -212,7 +233,10 @@ class Parser {
       v.kind = TValue::vList;
       for (;;) {
         skip();
-        if (p_ < t_.size() && t_[p_] == ')') { ++p_; break; }
+        if (p_ < t_.size() && t_[p_] == ')') {
+          ++p_;
+          break;
+        }
         if (p_ >= t_.size()) fail("')' closing the list opened at line " + std::to_string(line));
         v.list.push_back(Value());
       }
@@ -231,7 +255,10 @@ class Parser {
       for (;;) {
         skip();
         if (p_ >= t_.size()) fail("'}' closing the data opened at line " + std::to_string(line));
-        if (t_[p_] == '}') { ++p_; break; }
+        if (t_[p_] == '}') {
+          ++p_;
+          break;
+        }
         if (digit(t_[p_]) < 0) fail("hexadecimal digits or '}'");
         for (int d; p_ < t_.size() && (d = digit(t_[p_])) >= 0; ++p_) {
           if (high < 0) {
@@ -248,13 +275,19 @@ class Parser {
       v.kind = TValue::vCollection;
       for (;;) {
         skip();
-        if (p_ < t_.size() && t_[p_] == '>') { ++p_; break; }
+        if (p_ < t_.size() && t_[p_] == '>') {
+          ++p_;
+          break;
+        }
         if (!peekWord("item")) fail("'item' or '>' in a collection");
         p_ += 4;
         std::vector<std::pair<std::string, TValue>> item;
         for (;;) {
           skip();
-          if (peekWord("end")) { p_ += 3; break; }
+          if (peekWord("end")) {
+            p_ += 3;
+            break;
+          }
           int pl = line_;
           std::string name = ident("a property name or 'end' in a collection item");
           expect('=', ("'=' after " + name).c_str());
@@ -302,15 +335,24 @@ class DefinitionCollector : public TFiler {
 
 std::string kindName(TValue::Kind k) {
   switch (k) {
-    case TValue::vInt: return "an integer";
-    case TValue::vDouble: return "a number";
-    case TValue::vString: return "a string";
-    case TValue::vIdent: return "an identifier";
-    case TValue::vSet: return "a set";
-    case TValue::vList: return "a list";
-    case TValue::vBinary: return "binary data";
-    case TValue::vCollection: return "a collection";
-    default: return "nothing";
+    case TValue::vInt:
+      return "an integer";
+    case TValue::vDouble:
+      return "a number";
+    case TValue::vString:
+      return "a string";
+    case TValue::vIdent:
+      return "an identifier";
+    case TValue::vSet:
+      return "a set";
+    case TValue::vList:
+      return "a list";
+    case TValue::vBinary:
+      return "binary data";
+    case TValue::vCollection:
+      return "a collection";
+    default:
+      return "nothing";
   }
 }
 
@@ -329,7 +371,8 @@ class Loader {
 
   void Load(const TObjectNode& n) {
     if (!root_->InheritsFrom(n.className))
-      fail(n.line, "the class " + std::string(root_->ClassName()) + " (or one of its ancestors), not " + n.className);
+      fail(n.line, "the class " + std::string(root_->ClassName()) +
+                       " (or one of its ancestors), not " + n.className);
     loaded_.push_back(root_);
     root_->BeginLoading();
     if (!n.name.empty() && root_->Name().empty()) root_->SetName(n.name);
@@ -340,9 +383,11 @@ class Loader {
     for (auto& f : fixups_) {
       TComponent* c = root_->FindComponent(f.target);
       if (!c && AnsiCompareText(root_->Name(), f.target) == 0) c = root_;
-      if (!c) fail(f.line, "a component of the form for " + f.prop->name + ", not \"" + f.target + "\"");
+      if (!c)
+        fail(f.line, "a component of the form for " + f.prop->name + ", not \"" + f.target + "\"");
       if (!c->InheritsFrom(f.prop->componentClass))
-        fail(f.line, "a " + f.prop->componentClass + " for " + f.prop->name + ", not the " + c->ClassName() + " " + f.target);
+        fail(f.line, "a " + f.prop->componentClass + " for " + f.prop->name + ", not the " +
+                         c->ClassName() + " " + f.target);
       TValue v;
       v.comp = c;
       f.prop->set(f.obj, v);
@@ -367,7 +412,9 @@ class Loader {
       TComponent* c = nullptr;
       if (child.inherited) {
         c = root_->FindComponent(child.name);
-        if (!c) fail(child.line, "a component " + child.name + " inherited from the ancestor description");
+        if (!c)
+          fail(child.line,
+               "a component " + child.name + " inherited from the ancestor description");
         if (!c->InheritsFrom(child.className))
           fail(child.line, "the class " + std::string(c->ClassName()) + " for " + child.name);
       } else {
@@ -426,10 +473,12 @@ class Loader {
         }
         return;
       }
-      fail(v.line, "a property of " + std::string(obj->ClassName()) + ", not the unknown property \"" + name + "\"");
+      fail(v.line, "a property of " + std::string(obj->ClassName()) +
+                       ", not the unknown property \"" + name + "\"");
     }
     auto bad = [&](const std::string& expected) {
-      fail(v.line, expected + " for " + p->name + ", not " + kindName(v.kind) + (v.kind == TValue::vIdent ? " " + v.s : ""));
+      fail(v.line, expected + " for " + p->name + ", not " + kindName(v.kind) +
+                       (v.kind == TValue::vIdent ? " " + v.s : ""));
     };
     TValue x = v;
     switch (p->kind) {
@@ -440,9 +489,13 @@ class Loader {
         break;
       case pkBool:
       case pkEnum: {
-        if (v.kind != TValue::vIdent) bad(p->kind == pkBool ? "True or False" : "one of " + join(p->names));
+        if (v.kind != TValue::vIdent)
+          bad(p->kind == pkBool ? "True or False" : "one of " + join(p->names));
         int k = index(p->names, v.s);
-        if (k < 0) fail(v.line, (p->kind == pkBool ? std::string("True or False") : "one of " + join(p->names)) + " for " + p->name + ", not " + v.s);
+        if (k < 0)
+          fail(v.line,
+               (p->kind == pkBool ? std::string("True or False") : "one of " + join(p->names)) +
+                   " for " + p->name + ", not " + v.s);
         x.i = k;
         break;
       }
@@ -451,7 +504,8 @@ class Loader {
         unsigned bits = 0;
         for (auto& m : v.set) {
           int k = index(p->names, m);
-          if (k < 0) fail(v.line, "members of " + join(p->names) + " for " + p->name + ", not " + m);
+          if (k < 0)
+            fail(v.line, "members of " + join(p->names) + " for " + p->name + ", not " + m);
           bits |= 1u << k;
         }
         x.i = bits;
@@ -463,7 +517,8 @@ class Loader {
       case pkColor: {
         int c;
         if (v.kind == TValue::vIdent) {
-          if (!IdentToColor(v.s, c)) fail(v.line, "a colour name or number for " + p->name + ", not " + v.s);
+          if (!IdentToColor(v.s, c))
+            fail(v.line, "a colour name or number for " + p->name + ", not " + v.s);
           x.i = c;
         } else if (v.kind == TValue::vInt) {
           x.i = std::int32_t(std::uint32_t(v.i));
@@ -483,7 +538,9 @@ class Loader {
       case pkEvent: {
         if (v.kind != TValue::vIdent) bad("a method name");
         x.method = root_->FindMethod(v.s);
-        if (!x.method) fail(v.line, "a method of " + std::string(root_->ClassName()) + " for " + p->name + ", not the unknown method " + v.s);
+        if (!x.method)
+          fail(v.line, "a method of " + std::string(root_->ClassName()) + " for " + p->name +
+                           ", not the unknown method " + v.s);
         try {
           p->set(obj, x);
         } catch (const EReadError& e) {
@@ -546,14 +603,17 @@ std::string quote(const std::string& s) {
 
 std::string valueText(const TValue& v, const std::string& indent) {
   switch (v.kind) {
-    case TValue::vInt: return std::to_string(v.i);
+    case TValue::vInt:
+      return std::to_string(v.i);
     case TValue::vDouble: {
       char buf[40];
       std::snprintf(buf, sizeof buf, "%g", v.d);
       return buf;
     }
-    case TValue::vString: return quote(v.s);
-    case TValue::vIdent: return v.s;
+    case TValue::vString:
+      return quote(v.s);
+    case TValue::vIdent:
+      return v.s;
     case TValue::vSet: {
       std::string out = "[";
       for (size_t i = 0; i < v.set.size(); ++i) out += (i ? ", " : "") + v.set[i];
@@ -575,7 +635,8 @@ std::string valueText(const TValue& v, const std::string& indent) {
       }
       return out + "}";
     }
-    default: return "nil";
+    default:
+      return "nil";
   }
 }
 
@@ -629,7 +690,8 @@ class Writer {
           if (!v.s.empty()) out_ += indent + prefix + p->name + " = " + v.s + "\n";
           continue;
         }
-        default: break;
+        default:
+          break;
       }
       TValue v = p->get(o);
       bool stored = p->stored ? p->stored(o) : !(p->def && *p->def == v);
@@ -708,7 +770,8 @@ TComponent* CreateComponentFromText(const std::string& text, const std::string& 
   TObjectNode n = ParseFormText(text, source);
   auto* info = FindClassInfo(n.className);
   if (!info || !info->create)
-    throw EReadError(source + ":" + std::to_string(n.line) + ": expected a registered class, not the unknown class " + n.className);
+    throw EReadError(source + ":" + std::to_string(n.line) +
+                     ": expected a registered class, not the unknown class " + n.className);
   TComponent* c = info->create(owner);
   try {
     Loader l(c, source);

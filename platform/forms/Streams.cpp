@@ -41,7 +41,9 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  std::int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPos : std::int64_t(FData.size());
+  std::int64_t base = origin == soBeginning ? 0
+                      : origin == soCurrent ? FPos
+                                            : std::int64_t(FData.size());
   FPos = std::max<std::int64_t>(0, base + offset);
   return FPos;
 }

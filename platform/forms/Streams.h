@@ -45,7 +45,10 @@ class TMemoryStream : public TStream {
   std::int64_t Write(const void* buffer, std::int64_t count) override;
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
   const std::string& Bytes() const { return FData; }
-  void Clear() { FData.clear(); FPos = 0; }
+  void Clear() {
+    FData.clear();
+    FPos = 0;
+  }
   void SetLimit(std::int64_t limit) { FLimit = limit; }
 
  private:

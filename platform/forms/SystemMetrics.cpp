@@ -17,12 +17,17 @@ LOGFONT Font(const char* face, LONG height, LONG weight) {
 int GetSystemMetrics(int index) {
   switch (index) {
     case SM_CXVSCROLL:
-    case SM_CYHSCROLL: return 16;
-    case SM_CYCAPTION: return 19;
-    case SM_CYMENU: return 19;
+    case SM_CYHSCROLL:
+      return 16;
+    case SM_CYCAPTION:
+      return 19;
+    case SM_CYMENU:
+      return 19;
     case SM_CXSMICON:
-    case SM_CYSMICON: return 16;
-    default: return 0;
+    case SM_CYSMICON:
+      return 16;
+    default:
+      return 0;
   }
 }
 

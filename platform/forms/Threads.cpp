@@ -43,7 +43,8 @@ void TThread::WaitFor() {
 
 bool TThread::WaitFor(unsigned timeoutMs) {
   std::unique_lock lock(FLock);
-  return FChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return FFinished; });
+  return FChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [this] { return FFinished; });
 }
 
 void TThread::Run() {

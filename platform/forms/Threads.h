@@ -1,8 +1,8 @@
 #pragma once
 // The class library's thread class: Execute runs on a thread of its own. Derived classes
-// make it suspended and Resume at the end of their constructor (Execute is virtual); the destructor asks it to terminate and waits for it
-// (resuming it first when it never ran), so a derived class whose Execute waits on
-// something of its own must make it return before its members go.
+// make it suspended and Resume at the end of their constructor (Execute is virtual); the destructor
+// asks it to terminate and waits for it (resuming it first when it never ran), so a derived class
+// whose Execute waits on something of its own must make it return before its members go.
 #include <atomic>
 #include <condition_variable>
 #include <exception>

@@ -13,7 +13,8 @@
 using namespace win;
 
 struct win::TreeItemData {
-  TreeItemData *parent = nullptr, *first = nullptr, *last = nullptr, *next = nullptr, *prev = nullptr;
+  TreeItemData *parent = nullptr, *first = nullptr, *last = nullptr, *next = nullptr,
+               *prev = nullptr;
   std::string text;
   bool textCallback = false;
   int image = 0, selImage = 0;
@@ -81,8 +82,14 @@ void TTreeNode::SetText(const std::string& v) {
   Send(this, TVM_SETITEMA, 0, LPARAM(&it));
 }
 
-void TTreeNode::SetImageIndex(int v) { FImageIndex = v; if (TreeView()) TreeView()->Invalidate(); }
-void TTreeNode::SetSelectedIndex(int v) { FSelectedIndex = v; if (TreeView()) TreeView()->Invalidate(); }
+void TTreeNode::SetImageIndex(int v) {
+  FImageIndex = v;
+  if (TreeView()) TreeView()->Invalidate();
+}
+void TTreeNode::SetSelectedIndex(int v) {
+  FSelectedIndex = v;
+  if (TreeView()) TreeView()->Invalidate();
+}
 void TTreeNode::SetStateIndex(int v) {
   FStateIndex = v;
   TVITEMA it;
@@ -117,7 +124,9 @@ void TTreeNode::SetHasChildren(bool v) {
   Send(this, TVM_SETITEMA, 0, LPARAM(&it));
 }
 
-bool TTreeNode::GetState(UINT bit) const { return (UINT(Send(this, TVM_GETITEMSTATE, WPARAM(FItemId), bit)) & bit) != 0; }
+bool TTreeNode::GetState(UINT bit) const {
+  return (UINT(Send(this, TVM_GETITEMSTATE, WPARAM(FItemId), bit)) & bit) != 0;
+}
 
 void TTreeNode::SetState(UINT bit, bool v) {
   TVITEMA it;
@@ -129,13 +138,17 @@ void TTreeNode::SetState(UINT bit, bool v) {
 }
 
 void TTreeNode::SetSelected(bool v) {
-  if (v) Send(this, TVM_SELECTITEM, TVGN_CARET, LPARAM(FItemId));
-  else if (Selected()) Send(this, TVM_SELECTITEM, TVGN_CARET, 0);
+  if (v)
+    Send(this, TVM_SELECTITEM, TVGN_CARET, LPARAM(FItemId));
+  else if (Selected())
+    Send(this, TVM_SELECTITEM, TVGN_CARET, 0);
 }
 void TTreeNode::SetFocused(bool v) { SetState(TVIS_FOCUSED, v); }
 void TTreeNode::SetDropTarget(bool v) {
-  if (v) Send(this, TVM_SELECTITEM, TVGN_DROPHILITE, LPARAM(FItemId));
-  else if (DropTarget()) Send(this, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+  if (v)
+    Send(this, TVM_SELECTITEM, TVGN_DROPHILITE, LPARAM(FItemId));
+  else if (DropTarget())
+    Send(this, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
 }
 
 static TTreeNode* NodeOf(const TTreeNode* from, UINT code) {
@@ -231,12 +244,15 @@ RECT TTreeNode::DisplayRect(bool textOnly) const {
   if (!Send(this, TVM_GETITEMRECT, textOnly, LPARAM(&r))) return RECT{};
   return r;
 }
-bool TTreeNode::AlphaSort(bool recurse) { return Send(this, TVM_SORTCHILDREN, recurse, LPARAM(FItemId)) != 0; }
+bool TTreeNode::AlphaSort(bool recurse) {
+  return Send(this, TVM_SORTCHILDREN, recurse, LPARAM(FItemId)) != 0;
+}
 bool TTreeNode::CustomSort(TTVCompare proc, LPARAM data, bool recurse) {
   TVSORTCB cb{FItemId, proc, data};
   bool ok = Send(this, TVM_SORTCHILDRENCB, 0, LPARAM(&cb)) != 0;
   if (recurse)
-    for (TTreeNode* c = GetFirstChild(); c; c = c->getNextSibling()) c->CustomSort(proc, data, true);
+    for (TTreeNode* c = GetFirstChild(); c; c = c->getNextSibling())
+      c->CustomSort(proc, data, true);
   return ok;
 }
 
@@ -247,10 +263,18 @@ void TTreeNode::MoveTo(TTreeNode* dest, TNodeAttachMode mode) {
   TTreeNode* parent = dest;
   HTREEITEM after = TVI_LAST;
   switch (mode) {
-    case naAdd: parent = dest ? dest->Parent() : nullptr; break;
-    case naAddFirst: parent = dest ? dest->Parent() : nullptr; after = TVI_FIRST; break;
-    case naAddChild: break;
-    case naAddChildFirst: after = TVI_FIRST; break;
+    case naAdd:
+      parent = dest ? dest->Parent() : nullptr;
+      break;
+    case naAddFirst:
+      parent = dest ? dest->Parent() : nullptr;
+      after = TVI_FIRST;
+      break;
+    case naAddChild:
+      break;
+    case naAddChildFirst:
+      after = TVI_FIRST;
+      break;
     case naInsert: {
       parent = dest ? dest->Parent() : nullptr;
       TTreeNode* prev = dest ? dest->getPrevSibling() : nullptr;
@@ -304,14 +328,16 @@ TTreeNode* TTreeNodes::Item(int i) const {
   return n;
 }
 
-TTreeNode* TTreeNodes::InternalAdd(TTreeNode* parent, HTREEITEM after, const std::string& s, void* data) {
+TTreeNode* TTreeNodes::InternalAdd(TTreeNode* parent, HTREEITEM after, const std::string& s,
+                                   void* data) {
   TTreeNode* node = FOwner->CreateNode();
   node->FOwner = this;
   node->FText = s;
   node->FData = data;
   TVINSERTSTRUCTA ins;
   ins.hParent = parent ? parent->ItemId() : TVI_ROOT;
-  ins.hInsertAfter = FOwner->SortType() == stText || FOwner->SortType() == stBoth ? TVI_SORT : after;
+  ins.hInsertAfter =
+      FOwner->SortType() == stText || FOwner->SortType() == stBoth ? TVI_SORT : after;
   ins.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
   ins.item.pszText = const_cast<char*>(node->FText.c_str());
   ins.item.iImage = ins.item.iSelectedImage = I_IMAGECALLBACK;
@@ -371,11 +397,13 @@ void TTreeNodes::Assign(TPersistent* source) {
 void TCustomTreeView::DefineProps(TPropList& p) {
   p.Enum("BorderStyle", &TCustomTreeView::BorderStyle, &TCustomTreeView::SetBorderStyle,
          {"bsNone", "bsSingle"}, bsSingle);
-  p.Bool("HideSelection", &TCustomTreeView::HideSelection, &TCustomTreeView::SetHideSelection, true);
+  p.Bool("HideSelection", &TCustomTreeView::HideSelection, &TCustomTreeView::SetHideSelection,
+         true);
   p.Component("Images", &TCustomTreeView::Images, &TCustomTreeView::SetImages);
   p.Int("Indent", &TCustomTreeView::Indent, &TCustomTreeView::SetIndent, 19);
   p.Bool("ReadOnly", &TCustomTreeView::ReadOnly, &TCustomTreeView::SetReadOnly, false);
-  p.Bool("RightClickSelect", &TCustomTreeView::RightClickSelect, &TCustomTreeView::SetRightClickSelect, false);
+  p.Bool("RightClickSelect", &TCustomTreeView::RightClickSelect,
+         &TCustomTreeView::SetRightClickSelect, false);
   p.Bool("RowSelect", &TCustomTreeView::RowSelect, &TCustomTreeView::SetRowSelect, false);
   p.Bool("ShowButtons", &TCustomTreeView::ShowButtons, &TCustomTreeView::SetShowButtons, true);
   p.Bool("ShowLines", &TCustomTreeView::ShowLines, &TCustomTreeView::SetShowLines, true);
@@ -440,24 +468,29 @@ TCanvas* TCustomTreeView::Canvas() {
 }
 
 TTreeNode* TCustomTreeView::Selected() const {
-  return FTreeNodes->GetNode(HTREEITEM(const_cast<TCustomTreeView*>(this)->Perform(TVM_GETNEXTITEM, TVGN_CARET, 0)));
+  return FTreeNodes->GetNode(
+      HTREEITEM(const_cast<TCustomTreeView*>(this)->Perform(TVM_GETNEXTITEM, TVGN_CARET, 0)));
 }
 void TCustomTreeView::SetSelected(TTreeNode* node) {
   Perform(TVM_SELECTITEM, TVGN_CARET, LPARAM(node ? node->ItemId() : nullptr));
 }
 TTreeNode* TCustomTreeView::TopItem() const {
-  return FTreeNodes->GetNode(HTREEITEM(const_cast<TCustomTreeView*>(this)->Perform(TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0)));
+  return FTreeNodes->GetNode(HTREEITEM(
+      const_cast<TCustomTreeView*>(this)->Perform(TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0)));
 }
 void TCustomTreeView::SetTopItem(TTreeNode* node) {
   if (node) Perform(TVM_SELECTITEM, TVGN_FIRSTVISIBLE, LPARAM(node->ItemId()));
 }
 TTreeNode* TCustomTreeView::DropTarget() const {
-  return FTreeNodes->GetNode(HTREEITEM(const_cast<TCustomTreeView*>(this)->Perform(TVM_GETNEXTITEM, TVGN_DROPHILITE, 0)));
+  return FTreeNodes->GetNode(
+      HTREEITEM(const_cast<TCustomTreeView*>(this)->Perform(TVM_GETNEXTITEM, TVGN_DROPHILITE, 0)));
 }
 void TCustomTreeView::SetDropTarget(TTreeNode* node) {
   Perform(TVM_SELECTITEM, TVGN_DROPHILITE, LPARAM(node ? node->ItemId() : nullptr));
 }
-int TCustomTreeView::VisibleCount() const { return int(const_cast<TCustomTreeView*>(this)->Perform(TVM_GETVISIBLECOUNT)); }
+int TCustomTreeView::VisibleCount() const {
+  return int(const_cast<TCustomTreeView*>(this)->Perform(TVM_GETVISIBLECOUNT));
+}
 int TCustomTreeView::Indent() const { return FNative->indent; }
 void TCustomTreeView::SetIndent(int v) { Perform(TVM_SETINDENT, WPARAM(v)); }
 
@@ -505,13 +538,17 @@ void TCustomTreeView::Notification(TComponent* c, TOperation op) {
 }
 
 bool TCustomTreeView::IsEditing() const { return FNative->editing != nullptr; }
-TCustomEdit* TCustomTreeView::EditControl() const { return FNative->editing ? FNative->edit.get() : nullptr; }
+TCustomEdit* TCustomTreeView::EditControl() const {
+  return FNative->editing ? FNative->edit.get() : nullptr;
+}
 
 TTreeNode* TCustomTreeView::GetNodeAt(int x, int y) const {
   TVHITTESTINFO hi;
   hi.pt = {x, y};
   auto h = HTREEITEM(const_cast<TCustomTreeView*>(this)->Perform(TVM_HITTEST, 0, LPARAM(&hi)));
-  return (hi.flags & (TVHT_ONITEM | TVHT_ONITEMRIGHT | TVHT_ONITEMINDENT | TVHT_ONITEMBUTTON)) ? FTreeNodes->GetNode(h) : nullptr;
+  return (hi.flags & (TVHT_ONITEM | TVHT_ONITEMRIGHT | TVHT_ONITEMINDENT | TVHT_ONITEMBUTTON))
+             ? FTreeNodes->GetNode(h)
+             : nullptr;
 }
 
 THitTests TCustomTreeView::GetHitTestInfoAt(int x, int y) const {
@@ -541,8 +578,10 @@ int CALLBACK_DefaultCompare(LPARAM a, LPARAM b, LPARAM view) {
   auto* n1 = reinterpret_cast<TTreeNode*>(a);
   auto* n2 = reinterpret_cast<TTreeNode*>(b);
   int r = 0;
-  if (tv->OnCompare) tv->OnCompare(tv, n1, n2, 0, r);
-  else r = AnsiCompareText(n1->Text(), n2->Text());
+  if (tv->OnCompare)
+    tv->OnCompare(tv, n1, n2, 0, r);
+  else
+    r = AnsiCompareText(n1->Text(), n2->Text());
   return r;
 }
 }  // namespace
@@ -598,14 +637,17 @@ void TCustomTreeView::Edit(const TVITEMA& item) {
 
 bool TCustomTreeView::IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) const {
   if (stage != cdPrePaint) return false;
-  return target == dtControl ? bool(OnCustomDraw) : target == dtItem ? bool(OnCustomDrawItem) : false;
+  return target == dtControl ? bool(OnCustomDraw)
+         : target == dtItem  ? bool(OnCustomDrawItem)
+                             : false;
 }
 bool TCustomTreeView::CustomDraw(const RECT& rect, TCustomDrawStage stage) {
   bool def = true;
   if (stage == cdPrePaint) OnCustomDraw(this, rect, def);
   return def;
 }
-bool TCustomTreeView::CustomDrawItem(TTreeNode* node, TCustomDrawState state, TCustomDrawStage stage) {
+bool TCustomTreeView::CustomDrawItem(TTreeNode* node, TCustomDrawState state,
+                                     TCustomDrawStage stage) {
   bool def = true;
   if (stage == cdPrePaint) OnCustomDrawItem(this, node, state, def);
   return def;
@@ -625,7 +667,9 @@ void TCustomTreeView::HandleNotify(TMessage& m) {
       m.Result = !CanChange(nodeOf(nm->itemNew));
       return;
     }
-    case TVN_SELCHANGEDA: Change(nodeOf(reinterpret_cast<NMTREEVIEWA*>(hdr)->itemNew)); return;
+    case TVN_SELCHANGEDA:
+      Change(nodeOf(reinterpret_cast<NMTREEVIEWA*>(hdr)->itemNew));
+      return;
     case TVN_ITEMEXPANDINGA: {
       auto* nm = reinterpret_cast<NMTREEVIEWA*>(hdr);
       TTreeNode* n = nodeOf(nm->itemNew);
@@ -634,8 +678,10 @@ void TCustomTreeView::HandleNotify(TMessage& m) {
     }
     case TVN_ITEMEXPANDEDA: {
       auto* nm = reinterpret_cast<NMTREEVIEWA*>(hdr);
-      if ((nm->action & 3) == TVE_EXPAND) Expand(nodeOf(nm->itemNew));
-      else Collapse(nodeOf(nm->itemNew));
+      if ((nm->action & 3) == TVE_EXPAND)
+        Expand(nodeOf(nm->itemNew));
+      else
+        Collapse(nodeOf(nm->itemNew));
       return;
     }
     case TVN_DELETEITEMA: {
@@ -658,10 +704,14 @@ void TCustomTreeView::HandleNotify(TMessage& m) {
       m.Result = !CanEdit(FTreeNodes->GetNode(nm->item.hItem));
       return;
     }
-    case TVN_ENDLABELEDITA: Edit(reinterpret_cast<NMTVDISPINFOA*>(hdr)->item); m.Result = 0; return;
+    case TVN_ENDLABELEDITA:
+      Edit(reinterpret_cast<NMTVDISPINFOA*>(hdr)->item);
+      m.Result = 0;
+      return;
     case TVN_GETDISPINFOA: {
       auto* nm = reinterpret_cast<NMTVDISPINFOA*>(hdr);
-      TTreeNode* n = (nm->item.mask & TVIF_PARAM) ? nodeOf(nm->item) : FTreeNodes->GetNode(nm->item.hItem);
+      TTreeNode* n =
+          (nm->item.mask & TVIF_PARAM) ? nodeOf(nm->item) : FTreeNodes->GetNode(nm->item.hItem);
       if (!n) return;
       if (nm->item.mask & TVIF_IMAGE) {
         GetImageIndex(n);
@@ -681,18 +731,22 @@ void TCustomTreeView::HandleNotify(TMessage& m) {
           Canvas()->SetHandle(cd->nmcd.hdc);
           bool def = CustomDraw(cd->nmcd.rc, cdPrePaint);
           Canvas()->SetHandle(nullptr);
-          if (!def) { m.Result = CDRF_SKIPDEFAULT; return; }
+          if (!def) {
+            m.Result = CDRF_SKIPDEFAULT;
+            return;
+          }
         }
         if (IsCustomDrawn(dtItem, cdPrePaint)) m.Result |= CDRF_NOTIFYITEMDRAW;
       } else if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
         TTreeNode* n = reinterpret_cast<TTreeNode*>(cd->nmcd.lItemlParam);
-        m.Result = ViewSupport::DrawItemWithCanvas(Canvas(), Font(), cd->nmcd, cd->clrText, cd->clrTextBk, [&] {
-          return CustomDrawItem(n, TCustomDrawState(cd->nmcd.uItemState), cdPrePaint);
-        });
+        m.Result = ViewSupport::DrawItemWithCanvas(
+            Canvas(), Font(), cd->nmcd, cd->clrText, cd->clrTextBk,
+            [&] { return CustomDrawItem(n, TCustomDrawState(cd->nmcd.uItemState), cdPrePaint); });
       }
       return;
     }
-    default: return;
+    default:
+      return;
   }
 }
 
@@ -709,7 +763,6 @@ void TCustomTreeView::WndProc(TMessage& m) {
   }
   TWinControl::WndProc(m);
 }
-
 
 // --- The tree view window ------------------------------------------------------------------
 
@@ -753,7 +806,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     g.border = FBorderStyle == bsSingle ? 2 : 0;
     ImageList_GetIconSize(N.images, &g.imgW, &g.imgH);
     ImageList_GetIconSize(N.stateImages, &g.stateW, nullptr);
-    g.rowH = N.itemHeight > 0 ? N.itemHeight : std::max({ViewSupport::TextHeight(Font()) + 3, g.imgH + 1, 16});
+    g.rowH = N.itemHeight > 0 ? N.itemHeight
+                              : std::max({ViewSupport::TextHeight(Font()) + 3, g.imgH + 1, 16});
     g.indent = N.indent;
     g.rootLines = (FStyle & TVS_LINESATROOT) && (FStyle & (TVS_HASLINES | TVS_HASBUTTONS));
     RECT client = ClientBounds();
@@ -800,7 +854,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     img = t->image, sel = t->selImage;
     if (img != I_IMAGECALLBACK && sel != I_IMAGECALLBACK) return;
     NMTVDISPINFOA di;
-    di.item.mask = (img == I_IMAGECALLBACK ? TVIF_IMAGE : 0) | (sel == I_IMAGECALLBACK ? TVIF_SELECTEDIMAGE : 0);
+    di.item.mask = (img == I_IMAGECALLBACK ? TVIF_IMAGE : 0) |
+                   (sel == I_IMAGECALLBACK ? TVIF_SELECTEDIMAGE : 0);
     di.item.hItem = t;
     di.item.lParam = t->lParam;
     ViewSupport::Notify(this, TVN_GETDISPINFOA, &di.hdr);
@@ -843,14 +898,18 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     auto rows = visibleRows();
     int r = rowOf(rows, t), top = topRow(rows), page = pageRows();
     if (r < 0) return;
-    if (r < top) N.top = rows[size_t(r)];
-    else if (r >= top + page) N.top = rows[size_t(r - page + 1)];
+    if (r < top)
+      N.top = rows[size_t(r)];
+    else if (r >= top + page)
+      N.top = rows[size_t(r - page + 1)];
     if (!across) return;
     // Across, the label comes into view, its start first.
     Geometry g = geo();
     RECT lr = labelRect(g, t, 0);
-    if (lr.right > g.right) N.xOff += std::min<int>(lr.right - g.right, lr.left - g.border);
-    else if (lr.left < g.border) N.xOff -= g.border - lr.left;
+    if (lr.right > g.right)
+      N.xOff += std::min<int>(lr.right - g.right, lr.left - g.border);
+    else if (lr.left < g.border)
+      N.xOff -= g.border - lr.left;
     N.xOff = std::max(0, N.xOff);
   };
   select = [&](HTREEITEM t, UINT code, UINT action) -> bool {
@@ -930,7 +989,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     di.item = treeItem(t, TVIF_TEXT | TVIF_PARAM | TVIF_HANDLE);
     di.item.pszText = cancel ? nullptr : text.data();
     di.item.cchTextMax = int(text.size() + 1);
-    if (ViewSupport::Notify(this, TVN_ENDLABELEDITA, &di.hdr) && !cancel && valid(t)) t->text = text;
+    if (ViewSupport::Notify(this, TVN_ENDLABELEDITA, &di.hdr) && !cancel && valid(t))
+      t->text = text;
     if (CanFocus()) SetFocus();
     Invalidate();
     return TRUE;
@@ -987,7 +1047,9 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
 
   // The bars: rows shown (page: the whole rows that fit) and the widest row in pixels.
   auto syncBars = [&](bool force) {
-    if (N.syncingBars || (!force && N.barsInvalidate == InvalidateCount() && N.barsItems == N.live.size())) return;
+    if (N.syncingBars ||
+        (!force && N.barsInvalidate == InvalidateCount() && N.barsItems == N.live.size()))
+      return;
     N.syncingBars = true;
     HFONT font = ControlPaint::FontHandle(Font());
     if (font != N.barsFont) {
@@ -1004,7 +1066,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
     }
     ScrollBars::Settle(this, [&] {
       Geometry g = geo();
-      int top = ScrollBars::SetBar(this, SB_VERT, 0, fixed ? 0 : int(rows.size()) - 1, pageRows(), topRow(rows));
+      int top = ScrollBars::SetBar(this, SB_VERT, 0, fixed ? 0 : int(rows.size()) - 1, pageRows(),
+                                   topRow(rows));
       N.top = rows.empty() ? nullptr : rows[size_t(top)];
       N.xOff = ScrollBars::SetBar(this, SB_HORZ, 0, width - 1, g.right - g.border, N.xOff);
     });
@@ -1031,28 +1094,46 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
 
   // Messages whose answer depends on what shows take the bars as they are now.
   switch (m.Msg) {
-    case WM_PAINT: case WM_VSCROLL: case WM_HSCROLL: case WM_MOUSEWHEEL: case WM_KEYDOWN: case WM_CHAR:
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case TVM_HITTEST: case TVM_GETITEMRECT:
-    case TVM_ENSUREVISIBLE: case TVM_SELECTITEM: case TVM_GETVISIBLECOUNT: case TVM_EDITLABELA:
+    case WM_PAINT:
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+    case WM_MOUSEWHEEL:
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case TVM_HITTEST:
+    case TVM_GETITEMRECT:
+    case TVM_ENSUREVISIBLE:
+    case TVM_SELECTITEM:
+    case TVM_GETVISIBLECOUNT:
+    case TVM_EDITLABELA:
     case TVM_SYNCBARS:
       syncBars(false);
       break;
     case TVM_GETNEXTITEM:
-      if (m.WParam == TVGN_FIRSTVISIBLE || m.WParam == TVGN_NEXTVISIBLE || m.WParam == TVGN_PREVIOUSVISIBLE) syncBars(false);
+      if (m.WParam == TVGN_FIRSTVISIBLE || m.WParam == TVGN_NEXTVISIBLE ||
+          m.WParam == TVGN_PREVIOUSVISIBLE)
+        syncBars(false);
       break;
-    default: break;
+    default:
+      break;
   }
 
   switch (m.Msg) {
-    case TVM_SYNCBARS: return 0;
+    case TVM_SYNCBARS:
+      return 0;
     case WM_VSCROLL: {
       auto rows = visibleRows();
-      scrollTo(SB_VERT, ScrollBars::ScrollTarget(this, SB_VERT, m.WParam, topRow(rows), 1, pageRows()));
+      scrollTo(SB_VERT,
+               ScrollBars::ScrollTarget(this, SB_VERT, m.WParam, topRow(rows), 1, pageRows()));
       return 0;
     }
     case WM_HSCROLL: {
       Geometry g = geo();
-      scrollTo(SB_HORZ, ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, N.xOff, kHorzLine, g.right - g.border));
+      scrollTo(SB_HORZ, ScrollBars::ScrollTarget(this, SB_HORZ, m.WParam, N.xOff, kHorzLine,
+                                                 g.right - g.border));
       return 0;
     }
     case WM_MOUSEWHEEL: {
@@ -1075,16 +1156,22 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       }
       if (it.mask & TVIF_IMAGE) t->image = it.iImage;
       if (it.mask & TVIF_SELECTEDIMAGE) t->selImage = it.iSelectedImage;
-      if (it.mask & TVIF_CHILDREN) t->children = it.cChildren == I_CHILDRENCALLBACK ? -1 : it.cChildren ? 1 : 0;
-      if (it.mask & TVIF_STATE) t->state = it.state & it.stateMask & ~(TVIS_SELECTED | TVIS_FOCUSED);
+      if (it.mask & TVIF_CHILDREN)
+        t->children = it.cChildren == I_CHILDRENCALLBACK ? -1 : it.cChildren ? 1 : 0;
+      if (it.mask & TVIF_STATE)
+        t->state = it.state & it.stateMask & ~(TVIS_SELECTED | TVIS_FOCUSED);
       if (it.mask & TVIF_PARAM) t->lParam = it.lParam;
       TreeItemData* after = parent->last;
-      if (ins->hInsertAfter == TVI_FIRST) after = nullptr;
+      if (ins->hInsertAfter == TVI_FIRST)
+        after = nullptr;
       else if (ins->hInsertAfter == TVI_SORT) {
         std::string mine = getText(t);
         after = nullptr;
-        for (TreeItemData* c = parent->first; c && AnsiCompareText(getText(c), mine) <= 0; c = c->next) after = c;
-      } else if (ins->hInsertAfter != TVI_LAST && valid(ins->hInsertAfter) && ins->hInsertAfter->parent == parent) {
+        for (TreeItemData* c = parent->first; c && AnsiCompareText(getText(c), mine) <= 0;
+             c = c->next)
+          after = c;
+      } else if (ins->hInsertAfter != TVI_LAST && valid(ins->hInsertAfter) &&
+                 ins->hInsertAfter->parent == parent) {
         after = ins->hInsertAfter;
       }
       LinkAfter(parent, after, t);
@@ -1100,7 +1187,11 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       TreeItemData* t = all ? &N.root : h;
       HTREEITEM nextSel = nullptr;
       bool caretGoes = N.caret && (all || N.caret == t || IsDescendant(N.caret, t));
-      if (caretGoes && !all) nextSel = t->next ? t->next : t->prev ? t->prev : t->parent != &N.root ? t->parent : nullptr;
+      if (caretGoes && !all)
+        nextSel = t->next                ? t->next
+                  : t->prev              ? t->prev
+                  : t->parent != &N.root ? t->parent
+                                         : nullptr;
       if (caretGoes) {
         N.caret = nullptr;
       }
@@ -1116,7 +1207,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
         if (N.top == x) N.top = nullptr;
         delete x;
       };
-      if (N.top && (all || N.top == t || IsDescendant(N.top, t))) N.top = all ? nullptr : t->prev ? t->prev : t->parent != &N.root ? t->parent : nullptr;
+      if (N.top && (all || N.top == t || IsDescendant(N.top, t)))
+        N.top = all ? nullptr : t->prev ? t->prev : t->parent != &N.root ? t->parent : nullptr;
       kill(t);
       if (caretGoes) {
         // The selection moves on, as it would for the user, with its notifications.
@@ -1131,7 +1223,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       Invalidate();
       return TRUE;
     }
-    case TVM_EXPAND: return valid(HTREEITEM(m.LParam)) ? expand(HTREEITEM(m.LParam), UINT(m.WParam)) : FALSE;
+    case TVM_EXPAND:
+      return valid(HTREEITEM(m.LParam)) ? expand(HTREEITEM(m.LParam), UINT(m.WParam)) : FALSE;
     case TVM_GETITEMRECT: {
       auto* r = reinterpret_cast<RECT*>(m.LParam);
       if (!r) return FALSE;
@@ -1143,14 +1236,22 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       if (row < 0) return FALSE;
       Geometry g = geo();
       row -= topRow(rows);
-      if (m.WParam) *r = labelRect(g, t, row);
-      else *r = RECT{g.border, g.border + row * g.rowH, g.right, g.border + (row + 1) * g.rowH};
+      if (m.WParam)
+        *r = labelRect(g, t, row);
+      else
+        *r = RECT{g.border, g.border + row * g.rowH, g.right, g.border + (row + 1) * g.rowH};
       return TRUE;
     }
-    case TVM_GETCOUNT: return LRESULT(N.live.size());
-    case TVM_GETINDENT: return N.indent;
-    case TVM_SETINDENT: N.indent = std::max(int(m.WParam), 8); Invalidate(); return 0;
-    case TVM_GETIMAGELIST: return LRESULT(m.WParam == TVSIL_STATE ? N.stateImages : N.images);
+    case TVM_GETCOUNT:
+      return LRESULT(N.live.size());
+    case TVM_GETINDENT:
+      return N.indent;
+    case TVM_SETINDENT:
+      N.indent = std::max(int(m.WParam), 8);
+      Invalidate();
+      return 0;
+    case TVM_GETIMAGELIST:
+      return LRESULT(m.WParam == TVSIL_STATE ? N.stateImages : N.images);
     case TVM_SETIMAGELIST: {
       HIMAGELIST& slot = m.WParam == TVSIL_STATE ? N.stateImages : N.images;
       HIMAGELIST old = slot;
@@ -1163,9 +1264,12 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       UINT code = UINT(m.WParam);
       auto needItem = [&] { return valid(t); };
       switch (code) {
-        case TVGN_ROOT: return LRESULT(N.root.first);
-        case TVGN_CARET: return LRESULT(N.caret);
-        case TVGN_DROPHILITE: return LRESULT(N.drop);
+        case TVGN_ROOT:
+          return LRESULT(N.root.first);
+        case TVGN_CARET:
+          return LRESULT(N.caret);
+        case TVGN_DROPHILITE:
+          return LRESULT(N.drop);
         case TVGN_FIRSTVISIBLE: {
           auto rows = visibleRows();
           return rows.empty() ? 0 : LRESULT(rows[size_t(topRow(rows))]);
@@ -1174,10 +1278,16 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
           auto rows = visibleRows();
           return rows.empty() ? 0 : LRESULT(rows.back());
         }
-        case TVGN_NEXT: return needItem() ? LRESULT(t->next) : 0;
-        case TVGN_PREVIOUS: return needItem() ? LRESULT(t->prev) : 0;
-        case TVGN_PARENT: return needItem() && t->parent != &N.root ? LRESULT(t->parent) : 0;
-        case TVGN_CHILD: return t == nullptr || t == TVI_ROOT ? LRESULT(N.root.first) : needItem() ? LRESULT(t->first) : 0;
+        case TVGN_NEXT:
+          return needItem() ? LRESULT(t->next) : 0;
+        case TVGN_PREVIOUS:
+          return needItem() ? LRESULT(t->prev) : 0;
+        case TVGN_PARENT:
+          return needItem() && t->parent != &N.root ? LRESULT(t->parent) : 0;
+        case TVGN_CHILD:
+          return t == nullptr || t == TVI_ROOT ? LRESULT(N.root.first)
+                 : needItem()                  ? LRESULT(t->first)
+                                               : 0;
         case TVGN_NEXTVISIBLE:
         case TVGN_PREVIOUSVISIBLE: {
           if (!needItem()) return 0;
@@ -1187,7 +1297,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
           r += code == TVGN_NEXTVISIBLE ? 1 : -1;
           return r >= 0 && r < int(rows.size()) ? LRESULT(rows[size_t(r)]) : 0;
         }
-        default: return 0;
+        default:
+          return 0;
       }
     }
     case TVM_SELECTITEM: {
@@ -1200,7 +1311,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       if (!it || !valid(it->hItem)) return FALSE;
       HTREEITEM t = it->hItem;
       if (it->mask & TVIF_TEXT) {
-        if (t->textCallback) it->pszText = LPSTR_TEXTCALLBACKA;
+        if (t->textCallback)
+          it->pszText = LPSTR_TEXTCALLBACKA;
         else if (it->pszText && it->cchTextMax > 0) {
           size_t n = std::min(t->text.size(), size_t(it->cchTextMax - 1));
           std::memcpy(it->pszText, t->text.data(), n);
@@ -1209,7 +1321,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       }
       if (it->mask & TVIF_IMAGE) it->iImage = t->image;
       if (it->mask & TVIF_SELECTEDIMAGE) it->iSelectedImage = t->selImage;
-      if (it->mask & TVIF_CHILDREN) it->cChildren = t->children == -1 ? I_CHILDRENCALLBACK : HasKids(t) ? 1 : 0;
+      if (it->mask & TVIF_CHILDREN)
+        it->cChildren = t->children == -1 ? I_CHILDRENCALLBACK : HasKids(t) ? 1 : 0;
       if (it->mask & TVIF_STATE) it->state = t->state & (it->stateMask ? it->stateMask : ~0u);
       if (it->mask & TVIF_PARAM) it->lParam = t->lParam;
       return TRUE;
@@ -1225,22 +1338,33 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       }
       if (it->mask & TVIF_IMAGE) t->image = it->iImage;
       if (it->mask & TVIF_SELECTEDIMAGE) t->selImage = it->iSelectedImage;
-      if (it->mask & TVIF_CHILDREN) t->children = it->cChildren == I_CHILDRENCALLBACK ? -1 : it->cChildren ? 1 : 0;
+      if (it->mask & TVIF_CHILDREN)
+        t->children = it->cChildren == I_CHILDRENCALLBACK ? -1 : it->cChildren ? 1 : 0;
       if (it->mask & TVIF_PARAM) t->lParam = it->lParam;
       if (it->mask & TVIF_STATE) {
         UINT mask = it->stateMask & ~(TVIS_SELECTED | TVIS_DROPHILITED);
         t->state = (t->state & ~mask) | (it->state & mask);
-        if (it->stateMask & TVIS_DROPHILITED) select((it->state & TVIS_DROPHILITED) ? t : N.drop == t ? nullptr : N.drop, TVGN_DROPHILITE, 0);
+        if (it->stateMask & TVIS_DROPHILITED)
+          select((it->state & TVIS_DROPHILITED) ? t
+                 : N.drop == t                  ? nullptr
+                                                : N.drop,
+                 TVGN_DROPHILITE, 0);
       }
       Invalidate();
       return TRUE;
     }
-    case TVM_GETITEMSTATE: return valid(HTREEITEM(m.WParam)) ? LRESULT(HTREEITEM(m.WParam)->state & UINT(m.LParam)) : 0;
-    case TVM_EDITLABELA: return LRESULT(editLabel(HTREEITEM(m.LParam)));
-    case TVM_GETEDITCONTROL: return N.editing ? LRESULT(N.edit->Handle()) : 0;
-    case TVM_ENDEDITLABELNOW: return endEdit(m.WParam != 0);
-    case TVM_GETVISIBLECOUNT: return pageRows();
-    case TVM_HITTEST: return m.LParam ? LRESULT(hitTest(reinterpret_cast<TVHITTESTINFO*>(m.LParam))) : 0;
+    case TVM_GETITEMSTATE:
+      return valid(HTREEITEM(m.WParam)) ? LRESULT(HTREEITEM(m.WParam)->state & UINT(m.LParam)) : 0;
+    case TVM_EDITLABELA:
+      return LRESULT(editLabel(HTREEITEM(m.LParam)));
+    case TVM_GETEDITCONTROL:
+      return N.editing ? LRESULT(N.edit->Handle()) : 0;
+    case TVM_ENDEDITLABELNOW:
+      return endEdit(m.WParam != 0);
+    case TVM_GETVISIBLECOUNT:
+      return pageRows();
+    case TVM_HITTEST:
+      return m.LParam ? LRESULT(hitTest(reinterpret_cast<TVHITTESTINFO*>(m.LParam))) : 0;
     case TVM_ENSUREVISIBLE: {
       HTREEITEM t = HTREEITEM(m.LParam);
       if (!valid(t)) return FALSE;
@@ -1281,12 +1405,18 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       Invalidate();
       return old;
     }
-    case TVM_GETITEMHEIGHT: return geo().rowH;
-    case TVM_SETBKCOLOR: return LRESULT(std::exchange(N.bk, COLORREF(m.LParam)));
-    case TVM_GETBKCOLOR: return LRESULT(N.bk);
-    case TVM_SETTEXTCOLOR: return LRESULT(std::exchange(N.text, COLORREF(m.LParam)));
-    case TVM_GETTEXTCOLOR: return LRESULT(N.text);
-    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case TVM_GETITEMHEIGHT:
+      return geo().rowH;
+    case TVM_SETBKCOLOR:
+      return LRESULT(std::exchange(N.bk, COLORREF(m.LParam)));
+    case TVM_GETBKCOLOR:
+      return LRESULT(N.bk);
+    case TVM_SETTEXTCOLOR:
+      return LRESULT(std::exchange(N.text, COLORREF(m.LParam)));
+    case TVM_GETTEXTCOLOR:
+      return LRESULT(N.text);
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN: {
@@ -1299,17 +1429,20 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       NMHDR hdr;
       if (m.Msg == WM_RBUTTONDOWN) {
         if (t && FRightClickSelect && (hi.flags & TVHT_ONITEM)) select(t, TVGN_CARET, TVC_BYMOUSE);
-        if (!ViewSupport::Notify(this, NM_RCLICK, &hdr)) Perform(WM_CONTEXTMENU, WPARAM(Handle()), m.LParam);
+        if (!ViewSupport::Notify(this, NM_RCLICK, &hdr))
+          Perform(WM_CONTEXTMENU, WPARAM(Handle()), m.LParam);
         return 0;
       }
       if (m.Msg == WM_LBUTTONDBLCLK) {
-        if (!ViewSupport::Notify(this, NM_DBLCLK, &hdr) && t && (hi.flags & TVHT_ONITEM)) expand(t, TVE_TOGGLE);
+        if (!ViewSupport::Notify(this, NM_DBLCLK, &hdr) && t && (hi.flags & TVHT_ONITEM))
+          expand(t, TVE_TOGGLE);
         DblClick();
         return 0;
       }
       ViewSupport::Notify(this, NM_CLICK, &hdr);
       if (!t || !valid(t)) return 0;
-      if (hi.flags & TVHT_ONITEMBUTTON) expand(t, TVE_TOGGLE);
+      if (hi.flags & TVHT_ONITEMBUTTON)
+        expand(t, TVE_TOGGLE);
       else if (hi.flags & (TVHT_ONITEM | ((FStyle & TVS_FULLROWSELECT) ? TVHT_ONITEMRIGHT : 0u))) {
         bool wasCaret = t == N.caret;
         select(t, TVGN_CARET, TVC_BYMOUSE);
@@ -1333,21 +1466,37 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       int r = cur ? rowOf(rows, cur) : -1;
       HTREEITEM to = nullptr;
       switch (key) {
-        case VK_UP: to = rows[size_t(std::max(0, r - 1))]; break;
-        case VK_DOWN: to = rows[size_t(std::min(int(rows.size()) - 1, r + 1))]; break;
-        case VK_HOME: to = rows.front(); break;
-        case VK_END: to = rows.back(); break;
-        case VK_PRIOR: to = rows[size_t(std::max(0, r - pageRows() + 1))]; break;
-        case VK_NEXT: to = rows[size_t(std::min(int(rows.size()) - 1, std::max(0, r) + pageRows() - 1))]; break;
+        case VK_UP:
+          to = rows[size_t(std::max(0, r - 1))];
+          break;
+        case VK_DOWN:
+          to = rows[size_t(std::min(int(rows.size()) - 1, r + 1))];
+          break;
+        case VK_HOME:
+          to = rows.front();
+          break;
+        case VK_END:
+          to = rows.back();
+          break;
+        case VK_PRIOR:
+          to = rows[size_t(std::max(0, r - pageRows() + 1))];
+          break;
+        case VK_NEXT:
+          to = rows[size_t(std::min(int(rows.size()) - 1, std::max(0, r) + pageRows() - 1))];
+          break;
         case VK_LEFT:
           if (!cur) break;
-          if (cur->state & TVIS_EXPANDED) expand(cur, TVE_COLLAPSE);
-          else if (cur->parent != &N.root) to = cur->parent;
+          if (cur->state & TVIS_EXPANDED)
+            expand(cur, TVE_COLLAPSE);
+          else if (cur->parent != &N.root)
+            to = cur->parent;
           break;
         case VK_RIGHT:
           if (!cur) break;
-          if (!(cur->state & TVIS_EXPANDED)) expand(cur, TVE_EXPAND);
-          else if (cur->first) to = cur->first;
+          if (!(cur->state & TVIS_EXPANDED))
+            expand(cur, TVE_EXPAND);
+          else if (cur->first)
+            to = cur->first;
           break;
         case 0x6B:  // VK_ADD
           if (cur) expand(cur, TVE_EXPAND);
@@ -1363,7 +1512,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
           ViewSupport::Notify(this, NM_RETURN, &hdr);
           break;
         }
-        default: break;
+        default:
+          break;
       }
       if (to && to != cur) select(to, TVGN_CARET, TVC_BYKEYBOARD);
       return 0;
@@ -1450,9 +1600,12 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
         cd.nmcd.rc = RECT{g.border, y, g.right, y + g.rowH};
         cd.nmcd.dwItemSpec = std::uintptr_t(t);
         cd.nmcd.lItemlParam = t->lParam;
-        cd.nmcd.uItemState = (selected ? CDIS_SELECTED : 0) | (t == N.caret && Focused() ? CDIS_FOCUS : 0);
+        cd.nmcd.uItemState =
+            (selected ? CDIS_SELECTED : 0) | (t == N.caret && Focused() ? CDIS_FOCUS : 0);
         cd.iLevel = Level(t);
-        cd.clrText = hot ? GetSysColor(COLOR_HIGHLIGHTTEXT) : N.text != CLR_NONE ? N.text : ControlPaint::Rgb(Font()->Color());
+        cd.clrText = hot                  ? GetSysColor(COLOR_HIGHLIGHTTEXT)
+                     : N.text != CLR_NONE ? N.text
+                                          : ControlPaint::Rgb(Font()->Color());
         cd.clrTextBk = hot ? GetSysColor(COLOR_HIGHLIGHT) : bk;
         LRESULT ir = CDRF_DODEFAULT;
         if (pre & CDRF_NOTIFYITEMDRAW) ir = ViewSupport::NotifyItemPrePaint(this, &cd.nmcd.hdr, dc);
@@ -1460,7 +1613,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
           int x = ix;
           if (N.stateImages) {
             int si = int((t->state & TVIS_STATEIMAGEMASK) >> 12);
-            if (si > 0) ImageList_Draw(N.stateImages, si, dc, x, y + (g.rowH - g.imgH) / 2, ILD_NORMAL);
+            if (si > 0)
+              ImageList_Draw(N.stateImages, si, dc, x, y + (g.rowH - g.imgH) / 2, ILD_NORMAL);
             x += g.stateW;
           }
           if (N.images) {
@@ -1494,7 +1648,8 @@ LRESULT TCustomTreeView::NativeMessage(TMessage& m, bool& handled) {
       }
       return 0;
     }
-    default: break;
+    default:
+      break;
   }
   handled = false;
   return 0;

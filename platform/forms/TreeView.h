@@ -75,8 +75,12 @@ class TTreeNode : public TPersistent {
   TTreeNode* GetLastChild() const;
   TTreeNode* getNextSibling() const;
   TTreeNode* getPrevSibling() const;
-  TTreeNode* GetNextChild(TTreeNode* child) const { return child ? child->getNextSibling() : nullptr; }
-  TTreeNode* GetPrevChild(TTreeNode* child) const { return child ? child->getPrevSibling() : nullptr; }
+  TTreeNode* GetNextChild(TTreeNode* child) const {
+    return child ? child->getNextSibling() : nullptr;
+  }
+  TTreeNode* GetPrevChild(TTreeNode* child) const {
+    return child ? child->getPrevSibling() : nullptr;
+  }
   // Depth-first order through the whole tree.
   TTreeNode* GetNext() const;
   TTreeNode* GetPrev() const;
@@ -132,16 +136,26 @@ class TTreeNodes : public TPersistent {
   TTreeNode* GetFirstNode() const;
   TTreeNode* GetNode(win::HTREEITEM item) const;
   // A sibling of `sibling` (null: at the top level), last / first / before it.
-  TTreeNode* Add(TTreeNode* sibling, const std::string& s) { return AddObject(sibling, s, nullptr); }
+  TTreeNode* Add(TTreeNode* sibling, const std::string& s) {
+    return AddObject(sibling, s, nullptr);
+  }
   TTreeNode* AddObject(TTreeNode* sibling, const std::string& s, void* data);
-  TTreeNode* AddFirst(TTreeNode* sibling, const std::string& s) { return AddObjectFirst(sibling, s, nullptr); }
+  TTreeNode* AddFirst(TTreeNode* sibling, const std::string& s) {
+    return AddObjectFirst(sibling, s, nullptr);
+  }
   TTreeNode* AddObjectFirst(TTreeNode* sibling, const std::string& s, void* data);
-  TTreeNode* Insert(TTreeNode* sibling, const std::string& s) { return InsertObject(sibling, s, nullptr); }
+  TTreeNode* Insert(TTreeNode* sibling, const std::string& s) {
+    return InsertObject(sibling, s, nullptr);
+  }
   TTreeNode* InsertObject(TTreeNode* sibling, const std::string& s, void* data);
   // A child of `parent` (null: at the top level), last / first.
-  TTreeNode* AddChild(TTreeNode* parent, const std::string& s) { return AddChildObject(parent, s, nullptr); }
+  TTreeNode* AddChild(TTreeNode* parent, const std::string& s) {
+    return AddChildObject(parent, s, nullptr);
+  }
   TTreeNode* AddChildObject(TTreeNode* parent, const std::string& s, void* data);
-  TTreeNode* AddChildFirst(TTreeNode* parent, const std::string& s) { return AddChildObjectFirst(parent, s, nullptr); }
+  TTreeNode* AddChildFirst(TTreeNode* parent, const std::string& s) {
+    return AddChildObjectFirst(parent, s, nullptr);
+  }
   TTreeNode* AddChildObjectFirst(TTreeNode* parent, const std::string& s, void* data);
   void Delete(TTreeNode* node);
   void Clear();
@@ -202,7 +216,10 @@ class TCustomTreeView : public TWinControl {
   TSortType SortType() const { return FSortType; }
   void SetSortType(TSortType v);
   TBorderStyle BorderStyle() const { return FBorderStyle; }
-  void SetBorderStyle(TBorderStyle v) { FBorderStyle = v; Invalidate(); }
+  void SetBorderStyle(TBorderStyle v) {
+    FBorderStyle = v;
+    Invalidate();
+  }
   // The sunken border with bsSingle; the scroll bars sit inside it.
   int ClientEdge() const override { return FBorderStyle == bsSingle ? 2 : 0; }
   // The vertical bar counts the rows shown (page: the whole rows that fit), the horizontal
@@ -276,8 +293,8 @@ class TCustomTreeView : public TWinControl {
   std::unique_ptr<TTreeNodes> FTreeNodes;
   TCustomImageList* FImages = nullptr;
   TCustomImageList* FStateImages = nullptr;
-  win::DWORD FStyle = win::TVS_HASBUTTONS | win::TVS_HASLINES | win::TVS_LINESATROOT |
-                      win::TVS_EDITLABELS;
+  win::DWORD FStyle =
+      win::TVS_HASBUTTONS | win::TVS_HASLINES | win::TVS_LINESATROOT | win::TVS_EDITLABELS;
   TSortType FSortType = stNone;
   TBorderStyle FBorderStyle = bsSingle;
   bool FRightClickSelect = false;

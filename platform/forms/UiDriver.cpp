@@ -84,14 +84,17 @@ void focus(TControl* c) {
 void sendKey(TWinControl* target, win::WORD key, TShiftState shift) {
   Application->HintInput(TMessage{win::WM_KEYDOWN, key, 0, 0});
   SetKeyboardShiftState(shift);
-  struct Clear { ~Clear() { SetKeyboardShiftState(0); } } clear;
+  struct Clear {
+    ~Clear() { SetKeyboardShiftState(0); }
+  } clear;
   // Alt+letter is only ever an accelerator.
   if (DialogKey(target, key, shift) || (shift & ssAlt)) return;
   target->Perform(win::WM_KEYDOWN, key);
   if (key == win::VK_SPACE || key == win::VK_RETURN || key == win::VK_ESCAPE ||
       (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
     char ch = key >= 'A' && key <= 'Z' && !(shift & ssShift) ? char(key - 'A' + 'a') : char(key);
-    if (!DialogChar(target, ch, shift)) target->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
+    if (!DialogChar(target, ch, shift))
+      target->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
   }
   target->Perform(win::WM_KEYUP, key);
 }
@@ -128,7 +131,9 @@ TComponent* Find(TComponent* root, const std::string& name) {
   if (!root)
     for (auto* r : searchOrder())
       if (auto* c = lookIn(r, name)) return c;
-  std::string where = root ? root->Name() : Screen->ActiveForm() ? Screen->ActiveForm()->Name() : "";
+  std::string where = root                   ? root->Name()
+                      : Screen->ActiveForm() ? Screen->ActiveForm()->Name()
+                                             : "";
   fail("no component \"" + name + "\"" + (where.empty() ? "" : " on " + where));
 }
 
@@ -144,8 +149,10 @@ void Click(TComponent* root, const std::string& name) {
   if (!ctl) fail(describe(c) + " cannot be clicked");
   if (auto* w = dynamic_cast<TWinControl*>(ctl); w && w->TabStop()) focus(w);
   Application->HintInput(TMessage{win::WM_LBUTTONDOWN, 0, 0, 0});
-  ctl->Perform(win::WM_LBUTTONDOWN, 0, win::MAKELPARAM(win::WORD(ctl->Width() / 2), win::WORD(ctl->Height() / 2)));
-  ctl->Perform(win::WM_LBUTTONUP, 0, win::MAKELPARAM(win::WORD(ctl->Width() / 2), win::WORD(ctl->Height() / 2)));
+  ctl->Perform(win::WM_LBUTTONDOWN, 0,
+               win::MAKELPARAM(win::WORD(ctl->Width() / 2), win::WORD(ctl->Height() / 2)));
+  ctl->Perform(win::WM_LBUTTONUP, 0,
+               win::MAKELPARAM(win::WORD(ctl->Width() / 2), win::WORD(ctl->Height() / 2)));
 }
 
 void Type(TComponent* root, const std::string& name, const std::string& text) {
@@ -193,7 +200,8 @@ void Check(TComponent* root, const std::string& name, bool checked) {
       ctl->Perform(win::WM_LBUTTONUP, 0, at);
     }
     if (isChecked() != checked)
-      fail(describe(c) + (checked ? " cannot be checked by a click" : " cannot be unchecked by a click"));
+      fail(describe(c) +
+           (checked ? " cannot be checked by a click" : " cannot be unchecked by a click"));
     return;
   }
   fail(describe(c) + " cannot be checked");
@@ -225,7 +233,8 @@ void Select(TComponent* root, const std::string& name, const std::string& item) 
       if (AnsiCompareText(lb->Items()->Get(i), item) == 0) index = i;
     if (index < 0) {
       std::string lines;
-      for (int i = 0; i < lb->Count(); ++i) lines += (i ? ", \"" : "\"") + lb->Items()->Get(i) + "\"";
+      for (int i = 0; i < lb->Count(); ++i)
+        lines += (i ? ", \"" : "\"") + lb->Items()->Get(i) + "\"";
       fail(describe(c) + " has no line \"" + item + "\" (lines: " + lines + ")");
     }
   }
@@ -250,10 +259,13 @@ void Close(const std::string& name) {
 void Key(win::WORD key, TShiftState shift) { sendKey(keyTarget(), key, shift); }
 
 void Chars(const std::string& text) {
-  if (!text.empty()) Application->HintInput(TMessage{win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(text[0])), 0, 0});
+  if (!text.empty())
+    Application->HintInput(
+        TMessage{win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(text[0])), 0, 0});
   for (char ch : text) {
     TWinControl* target = keyTarget();
-    if (!DialogChar(target, ch, KeyboardShiftState())) target->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
+    if (!DialogChar(target, ch, KeyboardShiftState()))
+      target->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
   }
 }
 
@@ -270,7 +282,8 @@ void MoveMouse(TComponent* root, const std::string& name, int x, int y) {
   if (auto* form = dynamic_cast<TForm*>(ctl->ParentForm()); form && form != ctl) {
     win::POINT p{x, y};
     for (TControl* q = ctl; q != form; q = q->Parent()) {
-      win::POINT off = q->Parent() != form ? ControlPaint::ClientOffset(q->Parent()) : win::POINT{0, 0};
+      win::POINT off =
+          q->Parent() != form ? ControlPaint::ClientOffset(q->Parent()) : win::POINT{0, 0};
       p.x += q->Left() + off.x, p.y += q->Top() + off.y;
     }
     hit = WindowPainter::ControlAt(form, p.x, p.y, &local);
@@ -280,7 +293,8 @@ void MoveMouse(TComponent* root, const std::string& name, int x, int y) {
   if (!hit) hit = ctl, local = win::POINT{x, y};
   Application->MouseMoved(hit, local);
   if (MouseControl() == hit)
-    hit->Perform(win::WM_MOUSEMOVE, 0, win::MAKELPARAM(win::WORD(short(local.x)), win::WORD(short(local.y))));
+    hit->Perform(win::WM_MOUSEMOVE, 0,
+                 win::MAKELPARAM(win::WORD(short(local.x)), win::WORD(short(local.y))));
 }
 
 void MoveMouseAway() { Application->MouseMoved(nullptr, win::POINT{}); }
@@ -315,16 +329,23 @@ void Reset() { g_waiting = g_ready = false; }
 
 void Execute(const UiScript::Command& cmd) {
   const auto& a = cmd.args;
-  if (cmd.verb == "click") Click(nullptr, a.at(0));
-  else if (cmd.verb == "type") Type(nullptr, a.at(0), a.at(1));
-  else if (cmd.verb == "check") Check(nullptr, a.at(0), true);
-  else if (cmd.verb == "uncheck") Check(nullptr, a.at(0), false);
-  else if (cmd.verb == "select") Select(nullptr, a.at(0), a.at(1));
-  else if (cmd.verb == "close") Close(a.empty() ? std::string() : a[0]);
+  if (cmd.verb == "click")
+    Click(nullptr, a.at(0));
+  else if (cmd.verb == "type")
+    Type(nullptr, a.at(0), a.at(1));
+  else if (cmd.verb == "check")
+    Check(nullptr, a.at(0), true);
+  else if (cmd.verb == "uncheck")
+    Check(nullptr, a.at(0), false);
+  else if (cmd.verb == "select")
+    Select(nullptr, a.at(0), a.at(1));
+  else if (cmd.verb == "close")
+    Close(a.empty() ? std::string() : a[0]);
   else if (cmd.verb == "wait") {
     g_waitUntil = win::TimerClock() + std::strtoull(a.at(0).c_str(), nullptr, 10);
     g_waiting = true;
-  } else fail("unknown command " + cmd.verb);
+  } else
+    fail("unknown command " + cmd.verb);
 }
 
 bool RunNextCommand() {
@@ -343,7 +364,8 @@ bool RunNextCommand() {
     // already say what went wrong.
     std::string m = e.what();
     if (m.rfind(cmd->where, 0) == 0 || m.find("unexpected") != std::string::npos) throw;
-    UiScript::Fail(cmd->where + ": " + cmd->verb + (cmd->args.empty() ? "" : " " + cmd->args[0]) + ": " + m);
+    UiScript::Fail(cmd->where + ": " + cmd->verb + (cmd->args.empty() ? "" : " " + cmd->args[0]) +
+                   ": " + m);
   } catch (const std::exception& e) {
     Application->HandleException(e);
   }

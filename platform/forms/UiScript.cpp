@@ -26,8 +26,8 @@ struct State {
   std::recursive_mutex mutex;
   bool testMode = false;
   bool envRead = false;
-  bool scriptGiven = false;    // WI_UI_SCRIPT named a script, or answers were added by code
-  bool testScripted = true;   // test mode: the script stands in for the user
+  bool scriptGiven = false;  // WI_UI_SCRIPT named a script, or answers were added by code
+  bool testScripted = true;  // test mode: the script stands in for the user
   std::vector<Answer> answers;
   std::deque<Command> commands;
   std::vector<DialogRecord> records;
@@ -73,10 +73,18 @@ std::vector<std::string> splitFields(const std::string& s) {
     if (c == '\\' && i + 1 < s.size()) {
       char n = s[++i];
       switch (n) {
-        case 'r': add('\r', true); break;
-        case 'n': add('\n', true); break;
-        case 't': add('\t', true); break;
-        default: add(n, true); break;
+        case 'r':
+          add('\r', true);
+          break;
+        case 'n':
+          add('\n', true);
+          break;
+        case 't':
+          add('\t', true);
+          break;
+        default:
+          add(n, true);
+          break;
       }
     } else if (c == '|') {
       close();
@@ -145,7 +153,8 @@ void addLine(State& s, const std::string& raw, const std::string& where) {
   } else if (verb == "printer") {
     need(1, "printer ok|cancel");
     auto v = lower(fields[0]);
-    if (v != "ok" && v != "cancel") throw EUiScriptError(where + ": expected \"printer ok|cancel\"");
+    if (v != "ok" && v != "cancel")
+      throw EUiScriptError(where + ": expected \"printer ok|cancel\"");
     s.answers.push_back(Answer{"printer", "", "", false, v, where});
   } else if (verb == "click" || verb == "check" || verb == "uncheck") {
     need(1, (verb + " NAME").c_str());
@@ -157,10 +166,12 @@ void addLine(State& s, const std::string& raw, const std::string& where) {
     need(1, "wait MS");
     char* end = nullptr;
     std::strtoul(fields[0].c_str(), &end, 10);
-    if (fields[0].empty() || *end) throw EUiScriptError(where + ": expected \"wait MS\" with a number of milliseconds");
+    if (fields[0].empty() || *end)
+      throw EUiScriptError(where + ": expected \"wait MS\" with a number of milliseconds");
     s.commands.push_back(Command{verb, fields, where});
   } else if (verb == "close") {
-    s.commands.push_back(Command{verb, fields[0].empty() ? std::vector<std::string>{} : fields, where});
+    s.commands.push_back(
+        Command{verb, fields[0].empty() ? std::vector<std::string>{} : fields, where});
   } else {
     throw EUiScriptError(where + ": unknown command \"" + verb +
                          "\" (expected dialog, open, printer, click, type, check, uncheck, "
@@ -277,7 +288,8 @@ std::vector<std::string> UnusedAnswers() {
   std::lock_guard lock(s.mutex);
   std::vector<std::string> out;
   for (auto& a : s.answers)
-    if (!a.used) out.push_back(a.where + ": " + a.kind + " " + a.title + " | " + a.message + " | " + a.answer);
+    if (!a.used)
+      out.push_back(a.where + ": " + a.kind + " " + a.title + " | " + a.message + " | " + a.answer);
   return out;
 }
 
@@ -339,8 +351,8 @@ bool AnswerPrinterSetup() {
   for (auto& a : s.answers) {
     if (a.used || a.kind != "printer") continue;
     a.used = true;
-    s.records.push_back(DialogRecord{"printer", "Configuration de l'impression", "", {}, a.answer,
-                                     a.answer == "ok" ? 1 : 2});
+    s.records.push_back(DialogRecord{
+        "printer", "Configuration de l'impression", "", {}, a.answer, a.answer == "ok" ? 1 : 2});
     return a.answer == "ok";
   }
   s.records.push_back(DialogRecord{"printer", "Configuration de l'impression", "", {}, "", 0});

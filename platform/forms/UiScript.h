@@ -51,8 +51,8 @@ class EUiScriptError : public std::runtime_error {
 namespace UiScript {
 
 struct DialogRecord {
-  std::string kind;      // "warning", "error", "information", "confirmation", "custom",
-                         // "open", "printer"
+  std::string kind;  // "warning", "error", "information", "confirmation", "custom",
+                     // "open", "printer"
   std::string title;
   std::string message;
   std::vector<std::string> buttons;  // captions as shown

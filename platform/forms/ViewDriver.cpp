@@ -32,10 +32,12 @@ TTreeNode* FindPath(TCustomTreeView* tree, const std::string& path) {
   size_t start = 0;
   for (;;) {
     size_t end = path.find('\\', start);
-    std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string part =
+        path.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (parent) parent->Expand(false);
     TTreeNode* found = nullptr;
-    for (TTreeNode* n = parent ? parent->GetFirstChild() : tree->Items()->GetFirstNode(); n && !found; n = n->getNextSibling())
+    for (TTreeNode* n = parent ? parent->GetFirstChild() : tree->Items()->GetFirstNode();
+         n && !found; n = n->getNextSibling())
       if (AnsiCompareText(n->Text(), part) == 0) found = n;
     if (!found) fail(tree, "has no node \"" + path + "\"");
     parent = found;
@@ -51,7 +53,9 @@ TTreeNode* SelectPath(TCustomTreeView* tree, const std::string& path) {
   return n;
 }
 
-void ExpandPath(TCustomTreeView* tree, const std::string& path) { FindPath(tree, path)->Expand(false); }
+void ExpandPath(TCustomTreeView* tree, const std::string& path) {
+  FindPath(tree, path)->Expand(false);
+}
 
 void DblClickPath(TCustomTreeView* tree, const std::string& path) {
   TTreeNode* n = SelectPath(tree, path);

@@ -85,7 +85,9 @@ LRESULT NotifyItemPrePaint(TWinControl* c, NMHDR* hdr, HDC dc) {
 
 void TInPlaceEdit::DefineProps(TPropList&) {}
 
-bool TInPlaceEdit::WantsKey(WORD key) const { return key == VK_RETURN || key == VK_ESCAPE || TCustomEdit::WantsKey(key); }
+bool TInPlaceEdit::WantsKey(WORD key) const {
+  return key == VK_RETURN || key == VK_ESCAPE || TCustomEdit::WantsKey(key);
+}
 
 void TInPlaceEdit::WndProc(TMessage& m) {
   if (m.Msg == WM_KEYDOWN && (m.WParam == VK_RETURN || m.WParam == VK_ESCAPE)) {
@@ -101,13 +103,14 @@ void TInPlaceEdit::DoExit() {
   if (auto done = OnDone) done(false);
 }
 
-HWND OpenLabelEditor(TWinControl* view, std::unique_ptr<TInPlaceEdit>& edit, const RECT& label, int minWidth,
-                     const std::string& text, UINT doneMsg) {
+HWND OpenLabelEditor(TWinControl* view, std::unique_ptr<TInPlaceEdit>& edit, const RECT& label,
+                     int minWidth, const std::string& text, UINT doneMsg) {
   if (!edit) {
     edit.reset(new TInPlaceEdit(nullptr));
     edit->SetParent(view);
   }
-  edit->SetBounds(label.left, label.top, std::max<int>(label.right - label.left + 24, minWidth), label.bottom - label.top);
+  edit->SetBounds(label.left, label.top, std::max<int>(label.right - label.left + 24, minWidth),
+                  label.bottom - label.top);
   edit->SetText(text);
   edit->Show();
   edit->OnDone = [view, doneMsg](bool cancel) { view->Perform(doneMsg, cancel, 0); };

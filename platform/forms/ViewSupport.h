@@ -50,8 +50,9 @@ class TInPlaceEdit : public TCustomEdit {
 // Opens a view's label editor (made on first use) over the label rectangle, 24 pixels wider
 // and at least minWidth wide, with text all selected and the focus; when it is done it sends
 // doneMsg to the view with wParam = cancelled. Gives the editor's window.
-win::HWND OpenLabelEditor(TWinControl* view, std::unique_ptr<TInPlaceEdit>& edit, const win::RECT& label, int minWidth,
-                          const std::string& text, win::UINT doneMsg);
+win::HWND OpenLabelEditor(TWinControl* view, std::unique_ptr<TInPlaceEdit>& edit,
+                          const win::RECT& label, int minWidth, const std::string& text,
+                          win::UINT doneMsg);
 
 // The views paint on WM_PAINT with wParam = the DC; the window painter reaches them
 // through this hook (installed by ControlPaint).

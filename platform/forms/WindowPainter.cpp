@@ -66,12 +66,15 @@ RECT Intersect(const RECT& a, const RECT& b) {
               std::min(a.bottom, b.bottom)};
 }
 bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
-RECT Offset(RECT r, POINT by) { return RECT{r.left + by.x, r.top + by.y, r.right + by.x, r.bottom + by.y}; }
+RECT Offset(RECT r, POINT by) {
+  return RECT{r.left + by.x, r.top + by.y, r.right + by.x, r.bottom + by.y};
+}
 
 // c's top-left lies at `origin` on the surface; `clip` is what its parents leave visible.
 void PaintTree(TControl* c, Surface& s, POINT origin, const RECT& clip) {
   if (!c->Visible()) return;
-  RECT vis = Intersect(clip, RECT{origin.x, origin.y, origin.x + c->Width(), origin.y + c->Height()});
+  RECT vis =
+      Intersect(clip, RECT{origin.x, origin.y, origin.x + c->Width(), origin.y + c->Height()});
   if (IsEmpty(vis)) return;
   HDC dc = CreateSurfaceDC(&s, origin, vis);
   ControlPaint::PaintStandardControl(dc, c);
@@ -113,7 +116,8 @@ void PaintTree(TControl* c, Surface& s, POINT origin, const RECT& clip) {
     for (int i = 0; i < w->ControlCount(); ++i) {
       TControl* child = w->Controls(i);
       if ((dynamic_cast<TWinControl*>(child) != nullptr) != (pass == 1)) continue;
-      PaintTree(child, s, POINT{origin.x + off.x + child->Left(), origin.y + off.y + child->Top()}, inner);
+      PaintTree(child, s, POINT{origin.x + off.x + child->Left(), origin.y + off.y + child->Top()},
+                inner);
     }
 }
 
@@ -133,7 +137,9 @@ void PaintFrame(TForm* f, Surface& s) {
     int span = std::max(1, int(bar.right - bar.left) - 1);
     for (int x = bar.left; x < bar.right; ++x) {
       int t = x - bar.left;
-      auto mix = [&](int sh) { return ((int(c1 >> sh) & 0xFF) * (span - t) + (int(c2 >> sh) & 0xFF) * t) / span; };
+      auto mix = [&](int sh) {
+        return ((int(c1 >> sh) & 0xFF) * (span - t) + (int(c2 >> sh) & 0xFF) * t) / span;
+      };
       HBRUSH br = CreateSolidBrush(RGB(BYTE(mix(0)), BYTE(mix(8)), BYTE(mix(16))));
       RECT col{x, bar.top, x + 1, bar.bottom};
       FillRect(dc, &col, br);
@@ -184,7 +190,8 @@ void PaintClient(TForm* form, Surface& out) {
   InstallControlCanvas();
   if (out.width != form->ClientWidth() || out.height != form->ClientHeight())
     out.Resize(std::max(1, form->ClientWidth()), std::max(1, form->ClientHeight()));
-  if (form->Visible()) PaintTree(form, out, POINT{0, 0}, RECT{0, 0, form->ClientWidth(), form->ClientHeight()});
+  if (form->Visible())
+    PaintTree(form, out, POINT{0, 0}, RECT{0, 0, form->ClientWidth(), form->ClientHeight()});
 }
 
 TControl* ControlAt(TForm* form, int x, int y, POINT* local) {

@@ -76,7 +76,8 @@ struct Registration {
   HWND hwnd;
   LONG events;
   UINT msg;
-  std::vector<std::pair<std::string, bool>> entries;  // absolute list bytes (no terminator), recursive
+  std::vector<std::pair<std::string, bool>>
+      entries;  // absolute list bytes (no terminator), recursive
 };
 std::mutex notifyMutex;
 std::map<ULONG, Registration>& Registrations() {
@@ -107,7 +108,8 @@ LPITEMIDLIST ItemList(UINT type, const void* item) {
   std::size_t cut = path.find_last_of('\\');
   if (cut == std::string::npos) return nullptr;
   LPITEMIDLIST parent = nullptr;
-  if (FAILED(SHParseDisplayName(path.substr(0, cut + (cut == 2 ? 1 : 0)), &parent, 0, nullptr))) return nullptr;
+  if (FAILED(SHParseDisplayName(path.substr(0, cut + (cut == 2 ? 1 : 0)), &parent, 0, nullptr)))
+    return nullptr;
   pidl::FileItem f;
   f.name = path.substr(cut + 1);
   if (f.name.empty()) {
@@ -167,14 +169,17 @@ HANDLE FindFirstChangeNotification(const std::string& path, BOOL watchSubtree, D
   }
   // The walk that sets up a subtree watch runs outside the lock that waits take.
   DWORD error = 0;
-  std::shared_ptr<HostFolderWatch> watch = HostFolderWatch::Start(r.host, watchSubtree != FALSE, filter, [h] {
-    std::lock_guard lock(waitMutex);
-    if (Waitable* x = Find(h)) {
-      x->again = x->again || (x->signalled && x->seen);
-      x->signalled = true;
-      waitCv.notify_all();
-    }
-  }, error);
+  std::shared_ptr<HostFolderWatch> watch = HostFolderWatch::Start(
+      r.host, watchSubtree != FALSE, filter,
+      [h] {
+        std::lock_guard lock(waitMutex);
+        if (Waitable* x = Find(h)) {
+          x->again = x->again || (x->signalled && x->seen);
+          x->signalled = true;
+          waitCv.notify_all();
+        }
+      },
+      error);
   std::lock_guard lock(waitMutex);
   if (!watch) {
     Objects().erase(h);
@@ -288,7 +293,7 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
   if (hasChange) HostFolderWatch::Sync();
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   std::unique_lock lock(waitMutex);
-  for (bool last = false;; ) {
+  for (bool last = false;;) {
     bool all = true;
     for (DWORD i = 0; i < count; ++i) {
       Waitable* w = Find(handles[i]);
@@ -325,7 +330,8 @@ void SHChangeNotify(LONG eventId, UINT flags, const void* item1, const void* ite
   for (auto& [id, r] : Registrations()) {
     if (!(r.events & eventId)) continue;
     bool covered = false;
-    for (const auto& e : r.entries) covered = covered || Covers(e, sent->items[0]) || Covers(e, sent->items[1]);
+    for (const auto& e : r.entries)
+      covered = covered || Covers(e, sent->items[0]) || Covers(e, sent->items[1]);
     if (!covered && (sent->items[0] || sent->items[1])) continue;
     PostMessage(r.hwnd, r.msg, reinterpret_cast<WPARAM>(sent->items), LPARAM(eventId));
     any = true;
@@ -344,12 +350,15 @@ void SHChangeNotify(LONG eventId, UINT flags, const void* item1, const void* ite
   }
 }
 
-ULONG SHChangeNotifyRegister(HWND hwnd, int, LONG events, UINT msg, int entries, const SHChangeNotifyEntry* entry) {
+ULONG SHChangeNotifyRegister(HWND hwnd, int, LONG events, UINT msg, int entries,
+                             const SHChangeNotifyEntry* entry) {
   if (!hwnd || entries < 0 || (entries > 0 && !entry)) return 0;
   Registration r{hwnd, events, msg, {}};
   for (int i = 0; i < entries; ++i) {
     if (entry[i].pidl && !ILIsValid(entry[i].pidl)) return 0;
-    std::string bytes = entry[i].pidl ? std::string(reinterpret_cast<const char*>(entry[i].pidl), ILGetSize(entry[i].pidl) - 2) : "";
+    std::string bytes = entry[i].pidl ? std::string(reinterpret_cast<const char*>(entry[i].pidl),
+                                                    ILGetSize(entry[i].pidl) - 2)
+                                      : "";
     r.entries.emplace_back(bytes, entry[i].fRecursive != FALSE);
   }
   if (r.entries.empty()) r.entries.emplace_back("", true);

@@ -60,7 +60,8 @@ class BlockTable {
     auto it = blocks_.upper_bound(const_cast<void*>(p));
     if (it == blocks_.begin()) return std::nullopt;
     --it;
-    auto start = reinterpret_cast<std::uintptr_t>(it->first), at = reinterpret_cast<std::uintptr_t>(p);
+    auto start = reinterpret_cast<std::uintptr_t>(it->first),
+         at = reinterpret_cast<std::uintptr_t>(p);
     if (at - start > it->second) return std::nullopt;
     return it->second - (at - start);
   }
@@ -132,7 +133,9 @@ bool GUIDFromString(const std::string& text, GUID* out) {
     hex += text[i];
   }
   if (hex.size() != 32) return false;
-  auto val = [&](std::size_t at, std::size_t n) { return std::stoull(hex.substr(at, n), nullptr, 16); };
+  auto val = [&](std::size_t at, std::size_t n) {
+    return std::stoull(hex.substr(at, n), nullptr, 16);
+  };
   GUID g;
   g.Data1 = DWORD(val(0, 8));
   g.Data2 = WORD(val(8, 4));

@@ -178,20 +178,47 @@ class ComPtr {
   ComPtr() = default;
   ComPtr(std::nullptr_t) {}
   // Takes over a reference the caller already owns.
-  static ComPtr Attach(T* p) { ComPtr c; c.p_ = p; return c; }
-  explicit ComPtr(T* p) : p_(p) { if (p_) p_->AddRef(); }
-  ComPtr(const ComPtr& o) : p_(o.p_) { if (p_) p_->AddRef(); }
+  static ComPtr Attach(T* p) {
+    ComPtr c;
+    c.p_ = p;
+    return c;
+  }
+  explicit ComPtr(T* p) : p_(p) {
+    if (p_) p_->AddRef();
+  }
+  ComPtr(const ComPtr& o) : p_(o.p_) {
+    if (p_) p_->AddRef();
+  }
   ComPtr(ComPtr&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-  ComPtr& operator=(ComPtr o) { std::swap(p_, o.p_); return *this; }
+  ComPtr& operator=(ComPtr o) {
+    std::swap(p_, o.p_);
+    return *this;
+  }
   ~ComPtr() { Reset(); }
-  void Reset() { if (p_) { T* p = p_; p_ = nullptr; p->Release(); } }
+  void Reset() {
+    if (p_) {
+      T* p = p_;
+      p_ = nullptr;
+      p->Release();
+    }
+  }
   T* get() const { return p_; }
   T* operator->() const { return p_; }
   explicit operator bool() const { return p_ != nullptr; }
   // For out-parameters: releases what is held and gives the slot.
-  T** put() { Reset(); return &p_; }
-  void** put_void() { Reset(); return reinterpret_cast<void**>(&p_); }
-  T* Detach() { T* p = p_; p_ = nullptr; return p; }
+  T** put() {
+    Reset();
+    return &p_;
+  }
+  void** put_void() {
+    Reset();
+    return reinterpret_cast<void**>(&p_);
+  }
+  T* Detach() {
+    T* p = p_;
+    p_ = nullptr;
+    return p;
+  }
 
  private:
   T* p_ = nullptr;

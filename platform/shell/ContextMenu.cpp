@@ -29,7 +29,8 @@ const Command kCommands[] = {
     {SHCMD_LINK, "link", "Créer un &raccourci", "Crée un raccourci vers l'élément sélectionné."},
     {SHCMD_DELETE, "delete", "&Supprimer", "Supprime les éléments sélectionnés."},
     {SHCMD_RENAME, "rename", "Re&nommer", "Renomme l'élément sélectionné."},
-    {SHCMD_PROPERTIES, "properties", "P&ropriétés", "Affiche les propriétés des éléments sélectionnés."},
+    {SHCMD_PROPERTIES, "properties", "P&ropriétés",
+     "Affiche les propriétés des éléments sélectionnés."},
     {SHCMD_CUT, "cut", "Co&uper", "Déplace les éléments sélectionnés vers le Presse-papiers."},
     {SHCMD_COPY, "copy", "&Copier", "Copie les éléments sélectionnés vers le Presse-papiers."},
     {SHCMD_PASTE, "paste", "C&oller", "Insère les éléments du Presse-papiers."},
@@ -69,7 +70,8 @@ bool IsVirtual(const std::string& p) { return p.rfind("::", 0) == 0; }
 
 class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
  public:
-  FileContextMenu(std::string folder, std::vector<std::string> items) : folder_(std::move(folder)), items_(std::move(items)) {
+  FileContextMenu(std::string folder, std::vector<std::string> items)
+      : folder_(std::move(folder)), items_(std::move(items)) {
     for (const auto& p : items_) {
       fixed_ = fixed_ || IsProtectedShellPath(p);
       virtual_ = virtual_ || IsVirtual(p);
@@ -90,7 +92,8 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
       any = true;
     };
     auto separator = [&] {
-      if (any && !(flags & CMF_DEFAULTONLY)) InsertMenu(menu, pos++, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+      if (any && !(flags & CMF_DEFAULTONLY))
+        InsertMenu(menu, pos++, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
     };
     if (items_.empty()) {
       if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(0, 0, 0);
@@ -118,7 +121,8 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
     // The shell's Send To sub-menu, empty until its owner fills it.
     HMENU sendTo = CreatePopupMenu();
     AppendMenu(sendTo, MF_STRING | MF_GRAYED, 0, "(vide)");
-    InsertMenu(menu, pos++, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(sendTo), "Envo&yer vers");
+    InsertMenu(menu, pos++, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(sendTo),
+               "Envo&yer vers");
     separator();
     add(SHCMD_CUT);
     add(SHCMD_COPY);
@@ -187,12 +191,16 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
 
  private:
   // A declined question is no failure: nothing was done because the user said so.
-  static HRESULT Outcome(DWORD e) { return e == ERROR_CANCELLED ? S_FALSE : e ? FromError(e) : S_OK; }
+  static HRESULT Outcome(DWORD e) {
+    return e == ERROR_CANCELLED ? S_FALSE : e ? FromError(e) : S_OK;
+  }
 
   bool Allowed(UINT offset) const {
-    if (items_.empty()) return offset == SHCMD_PASTE || offset == SHCMD_NEWFOLDER || offset == SHCMD_PROPERTIES;
+    if (items_.empty())
+      return offset == SHCMD_PASTE || offset == SHCMD_NEWFOLDER || offset == SHCMD_PROPERTIES;
     if (fixed_) {
-      if (offset == SHCMD_OPEN || offset == SHCMD_EXPLORE || offset == SHCMD_PROPERTIES) return true;
+      if (offset == SHCMD_OPEN || offset == SHCMD_EXPLORE || offset == SHCMD_PROPERTIES)
+        return true;
       if (offset == SHCMD_LINK) return !virtual_;
       return offset == SHCMD_PASTE && !virtual_ && items_.size() == 1 && IsDir(items_[0]);
     }
@@ -213,7 +221,8 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
       for (int n = 2; GetFileAttributes(link) != INVALID_FILE_ATTRIBUTES; ++n)
         link = Join(folder_, "Raccourci (" + std::to_string(n) + ") vers " + base + ".lnk");
       ComPtr<IShellLinkA> sl;
-      HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, sl.put_void());
+      HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                    sl.put_void());
       if (FAILED(hr)) return hr;
       sl->SetPath(p.c_str());
       ComPtr<IPersistFile> pf;
@@ -256,8 +265,10 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
     sm.tymed = TYMED_HGLOBAL;
     sm.hGlobal = effect;
     data->SetData(&fe, &sm, TRUE);
-    Machine::Current().Journal("shell", std::string(cut ? "cut " : "copied to the clipboard ") + items_[0] +
-                                            (items_.size() > 1 ? " and " + std::to_string(items_.size() - 1) + " more" : ""));
+    Machine::Current().Journal(
+        "shell",
+        std::string(cut ? "cut " : "copied to the clipboard ") + items_[0] +
+            (items_.size() > 1 ? " and " + std::to_string(items_.size() - 1) + " more" : ""));
     return OleSetClipboard(data.get());
   }
 
@@ -304,8 +315,8 @@ class FileContextMenu final : public ComObject<IContextMenu, IID_IContextMenu> {
 
 }  // namespace
 
-HRESULT CreateFileContextMenu(const std::string& folderPath, const std::vector<std::string>& itemPaths, REFIID riid,
-                              void** ppv) {
+HRESULT CreateFileContextMenu(const std::string& folderPath,
+                              const std::vector<std::string>& itemPaths, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   auto* menu = new FileContextMenu(folderPath, itemPaths);

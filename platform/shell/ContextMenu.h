@@ -47,8 +47,8 @@ inline constexpr UINT GCS_HELPTEXTW = 0x5;
 
 // Command offsets of our menus.
 inline constexpr UINT SHCMD_OPEN = 0, SHCMD_EXPLORE = 1, SHCMD_LINK = 16, SHCMD_DELETE = 17,
-                      SHCMD_RENAME = 18, SHCMD_PROPERTIES = 19, SHCMD_CUT = 24,
-                      SHCMD_COPY = 25, SHCMD_PASTE = 26, SHCMD_NEWFOLDER = 27;
+                      SHCMD_RENAME = 18, SHCMD_PROPERTIES = 19, SHCMD_CUT = 24, SHCMD_COPY = 25,
+                      SHCMD_PASTE = 26, SHCMD_NEWFOLDER = 27;
 
 struct CMINVOKECOMMANDINFO {
   DWORD cbSize = sizeof(CMINVOKECOMMANDINFO);
@@ -62,7 +62,9 @@ struct CMINVOKECOMMANDINFO {
   HANDLE hIcon = nullptr;
 };
 inline LPCSTR MAKEINTRESOURCEA(UINT i) { return reinterpret_cast<LPCSTR>(std::uintptr_t(WORD(i))); }
-inline bool IS_INTRESOURCE(const void* p) { return (reinterpret_cast<std::uintptr_t>(p) >> 16) == 0; }
+inline bool IS_INTRESOURCE(const void* p) {
+  return (reinterpret_cast<std::uintptr_t>(p) >> 16) == 0;
+}
 
 class IContextMenu : public IUnknown {
  public:
@@ -83,8 +85,9 @@ class IContextMenu2 : public IContextMenu {
 };
 
 // The menu of file-system items (full paths, all in folderPath; My Computer as its parsing
-// name), or with no items the background menu of folderPath. Served by IShellFolder::GetUIObjectOf / CreateViewObject.
-HRESULT CreateFileContextMenu(const std::string& folderPath, const std::vector<std::string>& itemPaths,
-                              REFIID riid, void** ppv);
+// name), or with no items the background menu of folderPath. Served by IShellFolder::GetUIObjectOf
+// / CreateViewObject.
+HRESULT CreateFileContextMenu(const std::string& folderPath,
+                              const std::vector<std::string>& itemPaths, REFIID riid, void** ppv);
 
 }  // namespace win

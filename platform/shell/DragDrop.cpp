@@ -78,7 +78,8 @@ std::vector<std::string> DroppedPaths(IDataObject* data) {
 
 char DriveOf(const std::string& path) {
   std::string full = Machine::Current().FullPathName(path);
-  return full.size() > 1 && full[1] == ':' ? char(std::toupper(static_cast<unsigned char>(full[0]))) : 0;
+  return full.size() > 1 && full[1] == ':' ? char(std::toupper(static_cast<unsigned char>(full[0])))
+                                           : 0;
 }
 
 class FolderDropTarget final : public ComObject<IDropTarget, IID_IDropTarget> {
@@ -121,13 +122,17 @@ class FolderDropTarget final : public ComObject<IDropTarget, IID_IDropTarget> {
     std::string dest = FoldCase(Machine::Current().FullPathName(folder_));
     for (const auto& p : paths_) {
       std::string src = FoldCase(Machine::Current().FullPathName(p));
-      if (dest == src || (dest.size() > src.size() && dest.compare(0, src.size(), src) == 0 && dest[src.size()] == '\\'))
+      if (dest == src || (dest.size() > src.size() && dest.compare(0, src.size(), src) == 0 &&
+                          dest[src.size()] == '\\'))
         return DROPEFFECT_NONE;
     }
     DWORD want;
-    if (keys & MK_CONTROL) want = DROPEFFECT_COPY;
-    else if (keys & MK_SHIFT) want = DROPEFFECT_MOVE;
-    else want = DriveOf(paths_[0]) == DriveOf(folder_) ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+    if (keys & MK_CONTROL)
+      want = DROPEFFECT_COPY;
+    else if (keys & MK_SHIFT)
+      want = DROPEFFECT_MOVE;
+    else
+      want = DriveOf(paths_[0]) == DriveOf(folder_) ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
     // Moving items into the folder that holds them changes nothing: no effect is offered
     // (Ctrl still copies them there as "Copie de ...").
     if (want == DROPEFFECT_MOVE) {
@@ -229,7 +234,8 @@ HRESULT DoDragDrop(IDataObject* data, IDropSource* source, DWORD okEffects, DWOR
       current = ComPtr<IDropTarget>(RegisteredDropTarget(step.window));
       currentWindow = step.window;
       lastEffect = okEffects;
-      if (current && FAILED(current->DragEnter(data, step.keyState, pt, &lastEffect))) lastEffect = DROPEFFECT_NONE;
+      if (current && FAILED(current->DragEnter(data, step.keyState, pt, &lastEffect)))
+        lastEffect = DROPEFFECT_NONE;
     } else if (current) {
       lastEffect = okEffects;
       if (FAILED(current->DragOver(step.keyState, pt, &lastEffect))) lastEffect = DROPEFFECT_NONE;
@@ -248,7 +254,8 @@ HRESULT CreateFolderDropTarget(const std::string& folderPath, IDropTarget** ppdt
   if (!ppdt) return E_POINTER;
   *ppdt = nullptr;
   DWORD a = GetFileAttributes(folderPath);
-  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY))
+    return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
   *ppdt = new FolderDropTarget(folderPath);
   return S_OK;
 }

@@ -56,7 +56,7 @@ class IDropTarget : public IUnknown {
 // The target holds one reference while registered. A null window or target: E_INVALIDARG
 // (DRAGDROP_E_INVALIDHWND for a null window); twice: DRAGDROP_E_ALREADYREGISTERED.
 HRESULT RegisterDragDrop(HWND hwnd, IDropTarget* target);
-HRESULT RevokeDragDrop(HWND hwnd);  // DRAGDROP_E_NOTREGISTERED when none
+HRESULT RevokeDragDrop(HWND hwnd);             // DRAGDROP_E_NOTREGISTERED when none
 IDropTarget* RegisteredDropTarget(HWND hwnd);  // no reference taken; null when none
 
 // One step of a drag: the pointer is over `window` (null: over no registered window) at

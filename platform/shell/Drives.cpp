@@ -16,7 +16,8 @@ namespace {
 
 // The drive letter of a root or path, 0 when there is none.
 char DriveLetter(const std::string& root) {
-  if (root.size() < 2 || root[1] != ':' || !std::isalpha(static_cast<unsigned char>(root[0]))) return 0;
+  if (root.size() < 2 || root[1] != ':' || !std::isalpha(static_cast<unsigned char>(root[0])))
+    return 0;
   return char(std::toupper(static_cast<unsigned char>(root[0])));
 }
 
@@ -46,8 +47,9 @@ UINT GetDriveType(const std::string& root) {
   return DRIVE_FIXED;
 }
 
-BOOL GetVolumeInformation(const std::string& root, char* volumeName, DWORD volumeSize, DWORD* serial,
-                          DWORD* maxComponent, DWORD* fsFlags, char* fsName, DWORD fsNameSize) {
+BOOL GetVolumeInformation(const std::string& root, char* volumeName, DWORD volumeSize,
+                          DWORD* serial, DWORD* maxComponent, DWORD* fsFlags, char* fsName,
+                          DWORD fsNameSize) {
   char letter = DriveLetter(root);
   if (!letter || !HasDrive(letter)) {
     SetLastError(ERROR_PATH_NOT_FOUND);

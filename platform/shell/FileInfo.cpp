@@ -39,26 +39,65 @@ class Canvas {
 };
 
 const COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255), kYellow = RGB(255, 220, 96),
-               kDarkYellow = RGB(176, 140, 32), kGray = RGB(192, 192, 192), kDark = RGB(128, 128, 128),
-               kBlue = RGB(0, 64, 160), kTeal = RGB(0, 128, 128), kGreen = RGB(0, 200, 0);
+               kDarkYellow = RGB(176, 140, 32), kGray = RGB(192, 192, 192),
+               kDark = RGB(128, 128, 128), kBlue = RGB(0, 64, 160), kTeal = RGB(0, 128, 128),
+               kGreen = RGB(0, 200, 0);
 
 std::vector<COLORREF> Draw(int index, int size) {
   Canvas c(size);
   switch (index) {
-    case SHIL_FILE: c.Frame(3, 1, 13, 15, kWhite, kBlack); c.Fill(9, 1, 13, 5, kGray); break;
-    case SHIL_FOLDER: c.Frame(1, 3, 7, 6, kYellow, kDarkYellow); c.Frame(1, 5, 15, 14, kYellow, kDarkYellow); break;
+    case SHIL_FILE:
+      c.Frame(3, 1, 13, 15, kWhite, kBlack);
+      c.Fill(9, 1, 13, 5, kGray);
+      break;
+    case SHIL_FOLDER:
+      c.Frame(1, 3, 7, 6, kYellow, kDarkYellow);
+      c.Frame(1, 5, 15, 14, kYellow, kDarkYellow);
+      break;
     case SHIL_FOLDER_OPEN:
-      c.Frame(1, 3, 7, 6, kYellow, kDarkYellow); c.Frame(1, 5, 13, 14, kYellow, kDarkYellow);
-      c.Frame(3, 8, 15, 14, kWhite, kDarkYellow); break;
-    case SHIL_DRIVE_FIXED: c.Frame(1, 6, 15, 12, kGray, kBlack); c.Fill(11, 9, 13, 10, kGreen); break;
-    case SHIL_DRIVE_FLOPPY: c.Frame(2, 2, 14, 14, kDark, kBlack); c.Fill(5, 2, 11, 6, kGray); break;
-    case SHIL_DRIVE_CDROM: c.Frame(1, 6, 15, 12, kGray, kBlack); c.Frame(4, 7, 10, 11, kWhite, kDark); break;
-    case SHIL_DRIVE_NET: c.Frame(1, 4, 15, 10, kGray, kBlack); c.Fill(7, 10, 9, 14, kBlack); c.Fill(3, 13, 13, 14, kBlack); break;
-    case SHIL_COMPUTER: c.Frame(2, 1, 14, 10, kTeal, kBlack); c.Fill(6, 10, 10, 12, kDark); c.Frame(3, 12, 13, 15, kGray, kBlack); break;
-    case SHIL_DESKTOP: c.Frame(1, 2, 15, 13, kTeal, kBlack); c.Fill(2, 11, 14, 12, kBlue); break;
-    case SHIL_PROGRAM: c.Frame(1, 2, 15, 14, kWhite, kBlack); c.Fill(2, 3, 14, 5, kBlue); break;
-    case SHIL_SHARE_OVERLAY: c.Fill(0, 12, 8, 16, kBlue); c.Fill(1, 10, 3, 12, kBlue); break;
-    case SHIL_LINK_OVERLAY: c.Frame(0, 9, 7, 16, kWhite, kBlack); c.Fill(2, 11, 5, 12, kBlack); c.Fill(4, 11, 5, 14, kBlack); break;
+      c.Frame(1, 3, 7, 6, kYellow, kDarkYellow);
+      c.Frame(1, 5, 13, 14, kYellow, kDarkYellow);
+      c.Frame(3, 8, 15, 14, kWhite, kDarkYellow);
+      break;
+    case SHIL_DRIVE_FIXED:
+      c.Frame(1, 6, 15, 12, kGray, kBlack);
+      c.Fill(11, 9, 13, 10, kGreen);
+      break;
+    case SHIL_DRIVE_FLOPPY:
+      c.Frame(2, 2, 14, 14, kDark, kBlack);
+      c.Fill(5, 2, 11, 6, kGray);
+      break;
+    case SHIL_DRIVE_CDROM:
+      c.Frame(1, 6, 15, 12, kGray, kBlack);
+      c.Frame(4, 7, 10, 11, kWhite, kDark);
+      break;
+    case SHIL_DRIVE_NET:
+      c.Frame(1, 4, 15, 10, kGray, kBlack);
+      c.Fill(7, 10, 9, 14, kBlack);
+      c.Fill(3, 13, 13, 14, kBlack);
+      break;
+    case SHIL_COMPUTER:
+      c.Frame(2, 1, 14, 10, kTeal, kBlack);
+      c.Fill(6, 10, 10, 12, kDark);
+      c.Frame(3, 12, 13, 15, kGray, kBlack);
+      break;
+    case SHIL_DESKTOP:
+      c.Frame(1, 2, 15, 13, kTeal, kBlack);
+      c.Fill(2, 11, 14, 12, kBlue);
+      break;
+    case SHIL_PROGRAM:
+      c.Frame(1, 2, 15, 14, kWhite, kBlack);
+      c.Fill(2, 3, 14, 5, kBlue);
+      break;
+    case SHIL_SHARE_OVERLAY:
+      c.Fill(0, 12, 8, 16, kBlue);
+      c.Fill(1, 10, 3, 12, kBlue);
+      break;
+    case SHIL_LINK_OVERLAY:
+      c.Frame(0, 9, 7, 16, kWhite, kBlack);
+      c.Fill(2, 11, 5, 12, kBlack);
+      c.Fill(4, 11, 5, 14, kBlack);
+      break;
   }
   return c.Pixels();
 }
@@ -76,8 +115,10 @@ HIMAGELIST Build(int size) {
       for (int x = 0; x < size; ++x) {
         COLORREF c = px[std::size_t(y * size + x)];
         int sx = i * size + x;
-        if (c == CLR_NONE) mask[std::size_t(y * stride + sx / 8)] |= std::uint8_t(0x80 >> (sx % 8));
-        else bits[std::size_t(y * width + sx)] = PixelFromColor(c);
+        if (c == CLR_NONE)
+          mask[std::size_t(y * stride + sx / 8)] |= std::uint8_t(0x80 >> (sx % 8));
+        else
+          bits[std::size_t(y * width + sx)] = PixelFromColor(c);
       }
   }
   HBITMAP image = CreateBitmap(width, size, 1, 32, bits.data());
@@ -147,11 +188,15 @@ std::optional<Described> Describe(LPCITEMIDLIST list, bool withAttributes) {
     LPITEMIDLIST parent = ILClone(list);
     ILRemoveLastID(parent);
     ComPtr<IShellFolder> folder;
-    if (ILIsEmpty(parent)) folder = desktop;
-    else desktop->BindToObject(parent, nullptr, IID_IShellFolder, folder.put_void());
+    if (ILIsEmpty(parent))
+      folder = desktop;
+    else
+      desktop->BindToObject(parent, nullptr, IID_IShellFolder, folder.put_void());
     ILFree(parent);
-    if (!ILIsEmpty(list) && folder) folder->GetAttributesOf(1, &last, &attrs);
-    else if (ILIsEmpty(list)) attrs = SFGAO_FOLDER | SFGAO_FILESYSANCESTOR;
+    if (!ILIsEmpty(list) && folder)
+      folder->GetAttributesOf(1, &last, &attrs);
+    else if (ILIsEmpty(list))
+      attrs = SFGAO_FOLDER | SFGAO_FILESYSANCESTOR;
     d.attributes = attrs;
   }
   if (ILIsEmpty(list)) {
@@ -162,8 +207,14 @@ std::optional<Described> Describe(LPCITEMIDLIST list, bool withAttributes) {
     d.icon = SHIL_COMPUTER;
   } else if (auto drive = pidl::AsDrive(last)) {
     UINT t = GetDriveType(std::string(1, *drive) + ":\\");
-    d.icon = t == DRIVE_REMOVABLE ? SHIL_DRIVE_FLOPPY : t == DRIVE_CDROM ? SHIL_DRIVE_CDROM : t == DRIVE_REMOTE ? SHIL_DRIVE_NET : SHIL_DRIVE_FIXED;
-    d.type = t == DRIVE_REMOVABLE ? "Disquette 3½" : t == DRIVE_CDROM ? "Lecteur CD" : t == DRIVE_REMOTE ? "Lecteur réseau" : "Disque local";
+    d.icon = t == DRIVE_REMOVABLE ? SHIL_DRIVE_FLOPPY
+             : t == DRIVE_CDROM   ? SHIL_DRIVE_CDROM
+             : t == DRIVE_REMOTE  ? SHIL_DRIVE_NET
+                                  : SHIL_DRIVE_FIXED;
+    d.type = t == DRIVE_REMOVABLE ? "Disquette 3½"
+             : t == DRIVE_CDROM   ? "Lecteur CD"
+             : t == DRIVE_REMOTE  ? "Lecteur réseau"
+                                  : "Disque local";
   } else if (auto f = pidl::AsFile(last)) {
     DescribeFile(f->name, f->folder, d);
   } else {
@@ -184,7 +235,8 @@ HIMAGELIST SystemImageList(bool small) {
   return lists[small ? 0 : 1];
 }
 
-std::uintptr_t SHGetFileInfo(const char* path, DWORD fileAttributes, SHFILEINFO* info, UINT size, UINT flags) {
+std::uintptr_t SHGetFileInfo(const char* path, DWORD fileAttributes, SHFILEINFO* info, UINT size,
+                             UINT flags) {
   if (!path || (info && size < sizeof(SHFILEINFO))) return 0;
   std::optional<Described> d;
   if (flags & SHGFI_PIDL) {
@@ -203,7 +255,8 @@ std::uintptr_t SHGetFileInfo(const char* path, DWORD fileAttributes, SHFILEINFO*
     d = x;
   } else {
     LPITEMIDLIST list = nullptr;
-    if (SUCCEEDED(SHParseDisplayName(path, &list, 0, nullptr))) d = Describe(list, flags & SHGFI_ATTRIBUTES);
+    if (SUCCEEDED(SHParseDisplayName(path, &list, 0, nullptr)))
+      d = Describe(list, flags & SHGFI_ATTRIBUTES);
     ILFree(list);
   }
   if (!d) return 0;
@@ -213,10 +266,13 @@ std::uintptr_t SHGetFileInfo(const char* path, DWORD fileAttributes, SHFILEINFO*
     *info = SHFILEINFO{};
     info->iIcon = icon;
     if (flags & SHGFI_ATTRIBUTES) info->dwAttributes = d->attributes | (d->link ? SFGAO_LINK : 0);
-    if (flags & SHGFI_DISPLAYNAME) std::strncpy(info->szDisplayName, d->display.c_str(), sizeof info->szDisplayName - 1);
-    if (flags & SHGFI_TYPENAME) std::strncpy(info->szTypeName, d->type.c_str(), sizeof info->szTypeName - 1);
+    if (flags & SHGFI_DISPLAYNAME)
+      std::strncpy(info->szDisplayName, d->display.c_str(), sizeof info->szDisplayName - 1);
+    if (flags & SHGFI_TYPENAME)
+      std::strncpy(info->szTypeName, d->type.c_str(), sizeof info->szTypeName - 1);
   }
-  if (flags & SHGFI_SYSICONINDEX) return reinterpret_cast<std::uintptr_t>(SystemImageList(flags & SHGFI_SMALLICON));
+  if (flags & SHGFI_SYSICONINDEX)
+    return reinterpret_cast<std::uintptr_t>(SystemImageList(flags & SHGFI_SMALLICON));
   return 1;
 }
 

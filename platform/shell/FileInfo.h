@@ -36,7 +36,7 @@ struct SHFILEINFO {
 };
 
 // Indexes of the system image lists.
-inline constexpr int SHIL_FILE = 0;         // document
+inline constexpr int SHIL_FILE = 0;  // document
 inline constexpr int SHIL_FOLDER = 1;
 inline constexpr int SHIL_FOLDER_OPEN = 2;
 inline constexpr int SHIL_DRIVE_FIXED = 3;
@@ -45,7 +45,7 @@ inline constexpr int SHIL_DRIVE_CDROM = 5;
 inline constexpr int SHIL_DRIVE_NET = 6;
 inline constexpr int SHIL_COMPUTER = 7;
 inline constexpr int SHIL_DESKTOP = 8;
-inline constexpr int SHIL_PROGRAM = 9;      // .exe, .com, .bat
+inline constexpr int SHIL_PROGRAM = 9;  // .exe, .com, .bat
 inline constexpr int SHIL_SHARE_OVERLAY = 10;
 inline constexpr int SHIL_LINK_OVERLAY = 11;
 inline constexpr int SHIL_COUNT = 12;
@@ -59,8 +59,8 @@ inline constexpr int SHIL_COUNT = 12;
 // A missing item or malformed list gives 0.
 std::uintptr_t SHGetFileInfo(const char* path, DWORD fileAttributes, SHFILEINFO* info, UINT size,
                              UINT flags);
-inline std::uintptr_t SHGetFileInfoA(const char* path, DWORD attributes, SHFILEINFO* info, UINT size,
-                                     UINT flags) {
+inline std::uintptr_t SHGetFileInfoA(const char* path, DWORD attributes, SHFILEINFO* info,
+                                     UINT size, UINT flags) {
   return SHGetFileInfo(path, attributes, info, size, flags);
 }
 // The system image lists themselves (small: 16x16, large: 32x32).

@@ -57,7 +57,8 @@ std::string Key(const std::string& path) { return FoldCase(Machine::Current().Fu
 bool Within(const std::string& inner, const std::string& outer) {
   std::string a = Key(inner), b = Key(outer);
   if (a.empty() || b.empty()) return false;
-  return a == b || (a.size() > b.size() && a.compare(0, b.size(), b) == 0 && (a[b.size()] == '\\' || b.back() == '\\'));
+  return a == b || (a.size() > b.size() && a.compare(0, b.size(), b) == 0 &&
+                    (a[b.size()] == '\\' || b.back() == '\\'));
 }
 
 std::string CollisionName(const std::string& folder, const std::string& name) {
@@ -80,7 +81,8 @@ class Questions {
     if (paths.size() > 1)
       msg = "Voulez-vous vraiment supprimer ces " + std::to_string(paths.size()) + " éléments ?";
     else if (IsDir(paths[0]))
-      msg = "Voulez-vous vraiment supprimer le dossier '" + BaseName(paths[0]) + "' et tout son contenu ?";
+      msg = "Voulez-vous vraiment supprimer le dossier '" + BaseName(paths[0]) +
+            "' et tout son contenu ?";
     else
       msg = "Voulez-vous vraiment supprimer '" + BaseName(paths[0]) + "' ?";
     return MessageDlg(msg, mtConfirmation, MsgButtons({mbYes, mbNo}), 0) == mrYes;
@@ -91,12 +93,13 @@ class Questions {
     if (!confirm_ || all_) return Answer::Yes;
     std::string name = BaseName(target);
     std::string msg =
-        IsDir(source)
-            ? "Ce dossier contient déjà un dossier nommé '" + name +
-                  "'.\r\n\r\nSi des fichiers du dossier existant portent le même nom que ceux du dossier que vous "
-                  "déplacez ou copiez, ils seront remplacés. Voulez-vous quand même déplacer ou copier le dossier ?"
-            : "Ce dossier contient déjà un fichier nommé '" + name +
-                  "'.\r\n\r\nVoulez-vous remplacer le fichier existant par celui-ci ?";
+        IsDir(source) ? "Ce dossier contient déjà un dossier nommé '" + name +
+                            "'.\r\n\r\nSi des fichiers du dossier existant portent le même nom que "
+                            "ceux du dossier que vous "
+                            "déplacez ou copiez, ils seront remplacés. Voulez-vous quand même "
+                            "déplacer ou copier le dossier ?"
+                      : "Ce dossier contient déjà un fichier nommé '" + name +
+                            "'.\r\n\r\nVoulez-vous remplacer le fichier existant par celui-ci ?";
     switch (MessageDlg(msg, mtConfirmation, MsgButtons({mbYes, mbYesToAll, mbNo, mbCancel}), 0)) {
       case mrYesToAll:
         all_ = true;
@@ -167,7 +170,8 @@ DWORD CopyOneFile(const std::string& from, const std::string& to, bool replace, 
 
 // Copies `from` to `to`, or moves it when `move`; an existing target is replaced (a file)
 // or merged into (a folder) only when the user agrees. A declined item stays where it was.
-DWORD Transfer(const std::string& from, const std::string& to, bool move, Questions& ask, bool asked = false) {
+DWORD Transfer(const std::string& from, const std::string& to, bool move, Questions& ask,
+               bool asked = false) {
   bool dir = IsDir(from);
   if (Exists(to)) {
     if (dir != IsDir(to)) return ERROR_ALREADY_EXISTS;  // a file and a folder of one name
@@ -190,7 +194,8 @@ DWORD Transfer(const std::string& from, const std::string& to, bool move, Questi
     return CopyOneFile(from, to, true, move);
   }
   if (move && MoveFile(from, to)) {
-    SHChangeNotify(dir ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM, SHCNF_PATH, from.c_str(), to.c_str());
+    SHChangeNotify(dir ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM, SHCNF_PATH, from.c_str(),
+                   to.c_str());
     return 0;
   }
   if (!dir) return CopyOneFile(from, to, false, move);
@@ -230,7 +235,8 @@ std::string DoubleNullList(const std::vector<std::string>& names) {
 }
 
 int SHFileOperation(SHFILEOPSTRUCT* op) {
-  if (!op || !op->pFrom || op->wFunc < FO_MOVE || op->wFunc > FO_RENAME) return int(ERROR_INVALID_PARAMETER);
+  if (!op || !op->pFrom || op->wFunc < FO_MOVE || op->wFunc > FO_RENAME)
+    return int(ERROR_INVALID_PARAMETER);
   op->fAnyOperationsAborted = FALSE;
   std::vector<std::string> from = ReadList(op->pFrom);
   std::vector<std::string> to = ReadList(op->pTo);
@@ -261,7 +267,8 @@ int SHFileOperation(SHFILEOPSTRUCT* op) {
       if (to.empty()) return int(ERROR_INVALID_PARAMETER);
       bool dir = IsDir(src);
       if (!MoveFile(src, to[0])) return int(Fail());
-      SHChangeNotify(dir ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM, SHCNF_PATH, src.c_str(), to[0].c_str());
+      SHChangeNotify(dir ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM, SHCNF_PATH, src.c_str(),
+                     to[0].c_str());
       m.Journal("shell", "renamed " + src + " to " + to[0]);
     } else {
       if (to.empty()) return int(ERROR_INVALID_PARAMETER);
@@ -274,7 +281,8 @@ int SHFileOperation(SHFILEOPSTRUCT* op) {
         if (!IsDir(to[0])) return int(ERROR_PATH_NOT_FOUND);
         target = Join(to[0], BaseName(src));
       }
-      if (BaseName(src).empty()) return int(ERROR_INVALID_PARAMETER);  // a drive root has no name to copy to
+      if (BaseName(src).empty())
+        return int(ERROR_INVALID_PARAMETER);  // a drive root has no name to copy to
       const std::string targetKey = Key(target);
       if (targetKey.empty()) return int(ERROR_INVALID_NAME);
       bool same = targetKey == Key(src);
@@ -285,7 +293,8 @@ int SHFileOperation(SHFILEOPSTRUCT* op) {
         target = Join(Parent(target), CollisionName(Parent(target), BaseName(src)));
       }
       err = Transfer(src, target, move, ask);
-      if (!err) m.Journal("shell", std::string(move ? "moved " : "copied ") + src + " to " + target);
+      if (!err)
+        m.Journal("shell", std::string(move ? "moved " : "copied ") + src + " to " + target);
     }
     if (err) {
       op->fAnyOperationsAborted = TRUE;

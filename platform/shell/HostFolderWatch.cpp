@@ -36,7 +36,8 @@ constexpr DWORD kAttributeBits =
 // name events, to follow its folders.
 std::uint32_t KernelMask(DWORD filter, bool subtree) {
   std::uint32_t m = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
-  if (subtree || (filter & (FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | kWriteBits)))
+  if (subtree ||
+      (filter & (FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | kWriteBits)))
     m |= kNameEvents;
   if (filter & kAttributeBits) m |= IN_ATTRIB;
   if (filter & kWriteBits) m |= IN_MODIFY;
@@ -87,8 +88,8 @@ class HostWatchService {
   }
 
   // 0 with error set when the folder cannot be watched whole.
-  std::uint64_t Add(const std::string& root, bool subtree, DWORD filter, HostFolderWatch::Notify notify,
-                    DWORD& error) {
+  std::uint64_t Add(const std::string& root, bool subtree, DWORD filter,
+                    HostFolderWatch::Notify notify, DWORD& error) {
     std::uint64_t id;
     {
       std::lock_guard lock(tableMutex_);
@@ -187,7 +188,8 @@ class HostWatchService {
     fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     wake_ = fd_ < 0 ? -1 : ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (fd_ < 0 || wake_ < 0) {
-      error = errno == EMFILE || errno == ENFILE ? ERROR_TOO_MANY_OPEN_FILES : ERROR_NOT_ENOUGH_MEMORY;
+      error =
+          errno == EMFILE || errno == ENFILE ? ERROR_TOO_MANY_OPEN_FILES : ERROR_NOT_ENOUGH_MEMORY;
       return false;
     }
     reader_ = std::thread([this] { ReaderLoop(); });
@@ -235,7 +237,8 @@ class HostWatchService {
   // One folder joins watch id (fresh: made later, its first walk follows). kAbort when the
   // watch is gone or the host's limit is hit (error set), kSkipped when the folder cannot be
   // watched (gone, not a folder, no right).
-  AddResult AddOne(std::uint64_t id, const std::string& dir, bool root, bool fresh, DWORD& error, int& wd) {
+  AddResult AddOne(std::uint64_t id, const std::string& dir, bool root, bool fresh, DWORD& error,
+                   int& wd) {
     std::lock_guard lock(tableMutex_);
     auto w = watches_.find(id);
     if (w == watches_.end()) return kAbort;
@@ -260,8 +263,8 @@ class HostWatchService {
   // the kernel watches found; found, the entries of each folder (which are then marked
   // fresh). False when the walk was cut short (the root could not be watched, the limit,
   // the watch gone).
-  bool Walk(std::uint64_t id, const std::string& top, bool isRoot, DWORD& error, std::set<int>* seen,
-            Found* found) {
+  bool Walk(std::uint64_t id, const std::string& top, bool isRoot, DWORD& error,
+            std::set<int>* seen, Found* found) {
     bool subtree;
     {
       std::lock_guard lock(tableMutex_);
@@ -322,7 +325,8 @@ class HostWatchService {
       auto d = dirs_.find(wd);
       if (d == dirs_.end()) continue;
       const std::string& p = d->second.path;
-      if (p == dir || (p.size() > dir.size() && p.compare(0, dir.size(), dir) == 0 && p[dir.size()] == '/'))
+      if (p == dir ||
+          (p.size() > dir.size() && p.compare(0, dir.size(), dir) == 0 && p[dir.size()] == '/'))
         Drop(id, wd);
     }
   }
@@ -406,7 +410,8 @@ class HostWatchService {
       DWORD error = 0;
       Found found;
       std::set<int> seen;
-      bool whole = Walk(p.id, p.dir, false, error, p.fresh ? nullptr : &seen, p.fresh ? &found : nullptr);
+      bool whole =
+          Walk(p.id, p.dir, false, error, p.fresh ? nullptr : &seen, p.fresh ? &found : nullptr);
       // Entries made in a new folder before its watch came were reported by no event: the
       // events queued until now are handled, and what is left unreported is the change.
       if (p.fresh) Sync({});
@@ -419,8 +424,9 @@ class HostWatchService {
           auto d = dirs_.find(wd);
           if (d == dirs_.end()) continue;
           for (const auto& [n, isDir] : names)
-            unreported = unreported || (w != watches_.end() && !d->second.reported.count(n) &&
-                                        Matches(w->second.filter, IN_CREATE | (isDir ? IN_ISDIR : 0)));
+            unreported =
+                unreported || (w != watches_.end() && !d->second.reported.count(n) &&
+                               Matches(w->second.filter, IN_CREATE | (isDir ? IN_ISDIR : 0)));
           d->second.fresh = false;
           d->second.reported.clear();
         }
@@ -450,13 +456,14 @@ class HostWatchService {
   std::unordered_map<int, Dir> dirs_;
   std::unordered_map<std::uint64_t, Watch> watches_;
   std::deque<PendingWalk> walks_;
-  int walking_ = 0;                    // walks taken from walks_ and not finished
-  std::condition_variable walked_;     // with tableMutex_: a walk finished
+  int walking_ = 0;                 // walks taken from walks_ and not finished
+  std::condition_variable walked_;  // with tableMutex_: a walk finished
   std::uint64_t nextId_ = 1;
 };
 
-std::unique_ptr<HostFolderWatch> HostFolderWatch::Start(const std::filesystem::path& dir, bool subtree, DWORD filter,
-                                                        Notify notify, DWORD& error) {
+std::unique_ptr<HostFolderWatch> HostFolderWatch::Start(const std::filesystem::path& dir,
+                                                        bool subtree, DWORD filter, Notify notify,
+                                                        DWORD& error) {
   error = 0;
   auto service = HostWatchService::Acquire(error);
   if (!service) return nullptr;

@@ -31,8 +31,8 @@ class HostFolderWatch {
   // Watches dir (and its subtree) for the changes of filter (FILE_NOTIFY_CHANGE_*). Null
   // with error set (ERROR_TOO_MANY_OPEN_FILES, ERROR_NOT_ENOUGH_MEMORY when the host's
   // watch limit is reached, ERROR_PATH_NOT_FOUND) when it cannot be watched whole.
-  static std::unique_ptr<HostFolderWatch> Start(const std::filesystem::path& dir, bool subtree, DWORD filter,
-                                                Notify notify, DWORD& error);
+  static std::unique_ptr<HostFolderWatch> Start(const std::filesystem::path& dir, bool subtree,
+                                                DWORD filter, Notify notify, DWORD& error);
   ~HostFolderWatch();
   HostFolderWatch(const HostFolderWatch&) = delete;
   HostFolderWatch& operator=(const HostFolderWatch&) = delete;

@@ -9,7 +9,9 @@ namespace {
 
 inline USHORT ReadCb(const BYTE* p) { return USHORT(p[0] | (p[1] << 8)); }
 
-LPITEMIDLIST AllocList(std::size_t bytes) { return static_cast<LPITEMIDLIST>(CoTaskMemAlloc(bytes)); }
+LPITEMIDLIST AllocList(std::size_t bytes) {
+  return static_cast<LPITEMIDLIST>(CoTaskMemAlloc(bytes));
+}
 
 }  // namespace
 
@@ -37,7 +39,9 @@ UINT ILValidSize(LPCITEMIDLIST pidl) {
 
 bool ILIsValid(LPCITEMIDLIST pidl) { return ILValidSize(pidl) != 0; }
 
-bool ILIsValid(LPCITEMIDLIST pidl, std::size_t maxBytes) { return ILSizeWithin(pidl, maxBytes) != 0; }
+bool ILIsValid(LPCITEMIDLIST pidl, std::size_t maxBytes) {
+  return ILSizeWithin(pidl, maxBytes) != 0;
+}
 
 UINT ILGetSize(LPCITEMIDLIST pidl) { return ILValidSize(pidl); }
 
@@ -118,7 +122,9 @@ void Put16(std::string& s, std::size_t at, USHORT v) {
   s[at] = char(v & 0xFF);
   s[at + 1] = char(v >> 8);
 }
-void Append(std::string& s, const void* p, std::size_t n) { s.append(static_cast<const char*>(p), n); }
+void Append(std::string& s, const void* p, std::size_t n) {
+  s.append(static_cast<const char*>(p), n);
+}
 template <class T>
 void AppendLE(std::string& s, T v) {
   for (std::size_t i = 0; i < sizeof(T); ++i) s += char((std::uint64_t(v) >> (8 * i)) & 0xFF);

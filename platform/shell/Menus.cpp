@@ -38,7 +38,8 @@ PopupMenuChooser& Chooser() {
 bool Valid(HMENU m) { return m && Live().count(m); }
 
 // The position of an item by command (searching sub-menus) or by position.
-HMENU__::Item* Lookup(HMENU menu, UINT item, UINT flags, HMENU* owner = nullptr, int* pos = nullptr) {
+HMENU__::Item* Lookup(HMENU menu, UINT item, UINT flags, HMENU* owner = nullptr,
+                      int* pos = nullptr) {
   if (!Valid(menu)) return nullptr;
   if (flags & MF_BYPOSITION) {
     if (item >= menu->items.size()) return nullptr;
@@ -107,8 +108,10 @@ BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR newItem, const c
   } else {
     it.id = UINT(newItem);
   }
-  if (flags & MF_OWNERDRAW) it.data = reinterpret_cast<std::uintptr_t>(text);
-  else if (text && !(flags & MF_SEPARATOR)) it.text = text;
+  if (flags & MF_OWNERDRAW)
+    it.data = reinterpret_cast<std::uintptr_t>(text);
+  else if (text && !(flags & MF_SEPARATOR))
+    it.text = text;
   std::size_t at = menu->items.size();
   if (flags & MF_BYPOSITION) {
     if (position < at) at = position;
@@ -135,8 +138,12 @@ static BOOL RemoveItem(HMENU menu, UINT position, UINT flags, bool destroy) {
   return TRUE;
 }
 
-BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) { return RemoveItem(menu, position, flags, true); }
-BOOL RemoveMenu(HMENU menu, UINT position, UINT flags) { return RemoveItem(menu, position, flags, false); }
+BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
+  return RemoveItem(menu, position, flags, true);
+}
+BOOL RemoveMenu(HMENU menu, UINT position, UINT flags) {
+  return RemoveItem(menu, position, flags, false);
+}
 
 int GetMenuItemCount(HMENU menu) {
   std::lock_guard lock(menuMutex);
@@ -145,7 +152,8 @@ int GetMenuItemCount(HMENU menu) {
 
 UINT GetMenuItemID(HMENU menu, int position) {
   std::lock_guard lock(menuMutex);
-  if (!Valid(menu) || position < 0 || std::size_t(position) >= menu->items.size()) return 0xFFFFFFFF;
+  if (!Valid(menu) || position < 0 || std::size_t(position) >= menu->items.size())
+    return 0xFFFFFFFF;
   const auto& it = menu->items[position];
   return it.sub ? 0xFFFFFFFF : it.id;
 }
@@ -162,7 +170,8 @@ UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
   int pos = -1;
   auto* it = Lookup(menu, item, flags, &owner, &pos);
   if (!it) return 0xFFFFFFFF;
-  UINT state = it->flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_HILITE | MF_OWNERDRAW | MF_SEPARATOR);
+  UINT state =
+      it->flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_HILITE | MF_OWNERDRAW | MF_SEPARATOR);
   if (it->sub) state |= MF_POPUP | (UINT(it->sub->items.size()) << 8);
   if (owner->defaultPos == pos) state |= MF_DEFAULT;
   return state;
@@ -198,8 +207,10 @@ BOOL HiliteMenuItem(HWND, HMENU menu, UINT item, UINT hilite) {
   std::lock_guard lock(menuMutex);
   auto* it = Lookup(menu, item, hilite & MF_BYPOSITION);
   if (!it) return FALSE;
-  if (hilite & MF_HILITE) it->flags |= MF_HILITE;
-  else it->flags &= ~MF_HILITE;
+  if (hilite & MF_HILITE)
+    it->flags |= MF_HILITE;
+  else
+    it->flags &= ~MF_HILITE;
   return TRUE;
 }
 
@@ -212,7 +223,8 @@ BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition) {
   }
   HMENU owner = nullptr;
   int pos = -1;
-  if (!Lookup(menu, item, byPosition ? MF_BYPOSITION : 0, &owner, &pos) || owner != menu) return FALSE;
+  if (!Lookup(menu, item, byPosition ? MF_BYPOSITION : 0, &owner, &pos) || owner != menu)
+    return FALSE;
   menu->defaultPos = pos;
   return TRUE;
 }

@@ -57,7 +57,7 @@ BOOL RemoveMenu(HMENU menu, UINT position, UINT flags);  // keeps a sub-menu
 int GetMenuItemCount(HMENU menu);                        // -1 for a bad menu
 UINT GetMenuItemID(HMENU menu, int position);            // 0xFFFFFFFF for a sub-menu or bad
 HMENU GetSubMenu(HMENU menu, int position);
-UINT GetMenuState(HMENU menu, UINT item, UINT flags);    // MF_* bits; 0xFFFFFFFF when absent
+UINT GetMenuState(HMENU menu, UINT item, UINT flags);  // MF_* bits; 0xFFFFFFFF when absent
 int GetMenuString(HMENU menu, UINT item, char* buffer, int size, UINT flags);
 std::uintptr_t GetMenuItemData(HMENU menu, UINT item, UINT flags);
 BOOL EnableMenuItem(HMENU menu, UINT item, UINT enable);
@@ -70,7 +70,8 @@ UINT GetMenuDefaultItem(HMENU menu, UINT byPosition, UINT flags);  // 0xFFFFFFFF
 // the owner and TRUE returned.
 using PopupMenuChooser = std::function<UINT(HMENU menu, HWND owner)>;
 PopupMenuChooser SetPopupMenuChooser(PopupMenuChooser chooser);
-BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect);
+BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
+                    const RECT* rect);
 // Looks a command up by caption (without '&', without regard to case) through sub-menus.
 UINT FindMenuCommand(HMENU menu, const std::string& caption);
 

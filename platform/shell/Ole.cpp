@@ -110,7 +110,9 @@ class DataObject final : public ComObject<IDataObject, IID_IDataObject> {
     *ppenum = new FormatEnum(std::move(f), 0);
     return S_OK;
   }
-  HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
   HRESULT DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
   HRESULT EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
@@ -332,8 +334,10 @@ HRESULT CreateShellDataObject(LPCITEMIDLIST parentAbsolute, UINT cidl, LPCITEMID
     kids.push_back(children[i]);
     LPITEMIDLIST abs = ILCombine(parentAbsolute, children[i]);
     char path[MAX_PATH];
-    if (abs && SHGetPathFromIDList(abs, path)) paths.push_back(path);
-    else allPaths = false;
+    if (abs && SHGetPathFromIDList(abs, path))
+      paths.push_back(path);
+    else
+      allPaths = false;
     ILFree(abs);
   }
   auto* d = new DataObject;

@@ -22,7 +22,9 @@ inline constexpr const char* CFSTR_FILENAMEA = "FileName";
 // Registered formats count from 0xC000; a name (without regard to case) keeps its number
 // for the life of the process. An empty name gives 0 with last error 87.
 UINT RegisterClipboardFormat(const std::string& name);
-inline UINT RegisterClipboardFormatA(const std::string& name) { return RegisterClipboardFormat(name); }
+inline UINT RegisterClipboardFormatA(const std::string& name) {
+  return RegisterClipboardFormat(name);
+}
 // Name of a registered format; 0 when unknown.
 int GetClipboardFormatName(UINT format, char* buffer, int size);
 
@@ -121,7 +123,9 @@ using HDROP = HGLOBAL;
 // zero-terminated) and gives its length; with a null buffer only the length. 0 for a bad
 // block or index.
 UINT DragQueryFile(HDROP drop, UINT index, char* buffer, UINT size);
-inline UINT DragQueryFileA(HDROP drop, UINT index, char* buffer, UINT size) { return DragQueryFile(drop, index, buffer, size); }
+inline UINT DragQueryFileA(HDROP drop, UINT index, char* buffer, UINT size) {
+  return DragQueryFile(drop, index, buffer, size);
+}
 
 // Builders and readers of the two layouts (GMEM_MOVEABLE blocks; null on failure).
 HGLOBAL MakeHDrop(const std::vector<std::string>& paths);

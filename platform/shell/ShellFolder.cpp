@@ -47,7 +47,8 @@ int CompareFolded(const std::string& a, const std::string& b) {
 
 // A name a file-system item can have in its folder.
 bool PlainName(const std::string& name) {
-  return !name.empty() && name.find_first_of("\\/:*?\"<>|") == std::string::npos && name != "." && name != "..";
+  return !name.empty() && name.find_first_of("\\/:*?\"<>|") == std::string::npos && name != "." &&
+         name != "..";
 }
 
 // What a list names, walked from some folder.
@@ -64,7 +65,9 @@ struct Target {
 
 // Whether file-system items are found right below t (the desktop's are looked up through
 // its folder, and take the full way).
-bool HoldsFiles(const Target& t) { return t.kind == Target::Drive || (t.kind == Target::File && t.file.folder); }
+bool HoldsFiles(const Target& t) {
+  return t.kind == Target::Drive || (t.kind == Target::File && t.file.folder);
+}
 
 // Walks the items of `list` starting at `from`; nullopt for a malformed list or an item
 // that cannot be below its parent.
@@ -80,10 +83,14 @@ std::optional<Target> Walk(Target from, LPCITEMIDLIST list) {
       t = Target{Target::Drive, std::string(1, *d) + ":\\", *d};
     } else if (auto f = pidl::AsFile(p)) {
       std::string parent;
-      if (t.kind == Target::Desktop) parent = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
-      else if (t.kind == Target::Drive) parent = t.path;
-      else if (t.kind == Target::File && t.file.folder) parent = t.path;
-      else return std::nullopt;
+      if (t.kind == Target::Desktop)
+        parent = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
+      else if (t.kind == Target::Drive)
+        parent = t.path;
+      else if (t.kind == Target::File && t.file.folder)
+        parent = t.path;
+      else
+        return std::nullopt;
       if (parent.empty() || !PlainName(f->name)) return std::nullopt;
       Target n{Target::File, Join(parent, f->name), t.drive};
       n.file = *f;
@@ -109,13 +116,15 @@ pidl::FileItem FromFind(const WIN32_FIND_DATA& fd) {
 
 // The item of an existing file or folder, looked up by its exact name in `dir`.
 HRESULT FindItem(const std::string& dir, const std::string& name, pidl::FileItem* out) {
-  if (name.empty() || name.find_first_of("*?\"<>|:/") != std::string::npos || name == "." || name == "..")
+  if (name.empty() || name.find_first_of("*?\"<>|:/") != std::string::npos || name == "." ||
+      name == "..")
     return E_INVALIDARG;
   WIN32_FIND_DATA fd;
   HANDLE h = FindFirstFile(Join(dir, name), &fd);
   if (h == INVALID_HANDLE_VALUE) {
     DWORD e = GetLastError();
-    return HRESULT_FROM_WIN32(e == ERROR_PATH_NOT_FOUND ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
+    return HRESULT_FROM_WIN32(e == ERROR_PATH_NOT_FOUND ? ERROR_PATH_NOT_FOUND
+                                                        : ERROR_FILE_NOT_FOUND);
   }
   FindClose(h);
   *out = FromFind(fd);
@@ -126,14 +135,22 @@ std::string DriveName(char letter) {
   std::string root = std::string(1, letter) + ":\\";
   std::string kind;
   switch (GetDriveType(root)) {
-    case DRIVE_REMOVABLE: kind = letter <= 'B' ? "Disquette 3½" : "Disque amovible"; break;
-    case DRIVE_CDROM: kind = "Lecteur CD"; break;
-    case DRIVE_REMOTE: kind = "Lecteur réseau"; break;
-    default: kind = "Disque local"; break;
+    case DRIVE_REMOVABLE:
+      kind = letter <= 'B' ? "Disquette 3½" : "Disque amovible";
+      break;
+    case DRIVE_CDROM:
+      kind = "Lecteur CD";
+      break;
+    case DRIVE_REMOTE:
+      kind = "Lecteur réseau";
+      break;
+    default:
+      kind = "Disque local";
+      break;
   }
   char label[64] = {};
-  if (GetVolumeInformation(root, label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0) && label[0] &&
-      GetDriveType(root) != DRIVE_CDROM)
+  if (GetVolumeInformation(root, label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0) &&
+      label[0] && GetDriveType(root) != DRIVE_CDROM)
     kind = label;
   return kind + " (" + std::string(1, letter) + ":)";
 }
@@ -143,10 +160,11 @@ DWORD AttributesOf(const Target& t, DWORD request) {
     case Target::Desktop:
       return SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR | SFGAO_FILESYSTEM;
     case Target::MyComputer:
-      return SFGAO_FOLDER | SFGAO_FILESYSANCESTOR | SFGAO_HASSUBFOLDER | SFGAO_CANLINK | SFGAO_HASPROPSHEET;
+      return SFGAO_FOLDER | SFGAO_FILESYSANCESTOR | SFGAO_HASSUBFOLDER | SFGAO_CANLINK |
+             SFGAO_HASPROPSHEET;
     case Target::Drive: {
-      DWORD a = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR | SFGAO_HASSUBFOLDER | SFGAO_CANLINK |
-                SFGAO_HASPROPSHEET | SFGAO_DROPTARGET;
+      DWORD a = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR | SFGAO_HASSUBFOLDER |
+                SFGAO_CANLINK | SFGAO_HASPROPSHEET | SFGAO_DROPTARGET;
       UINT type = GetDriveType(t.path);
       if (type == DRIVE_REMOVABLE || type == DRIVE_CDROM) a |= SFGAO_REMOVABLE;
       if (type == DRIVE_CDROM) a |= SFGAO_READONLY;
@@ -173,10 +191,13 @@ DWORD AttributesOf(const Target& t, DWORD request) {
 std::string TypeText(const Target& t) {
   SHFILEINFO info;
   if (t.kind == Target::File)
-    SHGetFileInfo(t.path.c_str(), t.file.attributes | (t.file.folder ? FILE_ATTRIBUTE_DIRECTORY : 0), &info,
+    SHGetFileInfo(t.path.c_str(),
+                  t.file.attributes | (t.file.folder ? FILE_ATTRIBUTE_DIRECTORY : 0), &info,
                   sizeof info, SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES);
   else if (t.kind == Target::Drive)
-    return GetDriveType(t.path) == DRIVE_CDROM ? "Lecteur CD" : GetDriveType(t.path) == DRIVE_REMOVABLE ? "Disquette 3½" : "Disque local";
+    return GetDriveType(t.path) == DRIVE_CDROM       ? "Lecteur CD"
+           : GetDriveType(t.path) == DRIVE_REMOVABLE ? "Disquette 3½"
+                                                     : "Disque local";
   else
     return "Dossier système";
   return info.szTypeName;
@@ -189,7 +210,8 @@ void SetStr(STRRET* sr, const std::string& s) {
 
 class EnumIDList final : public ComObject<IEnumIDList, IID_IEnumIDList> {
  public:
-  explicit EnumIDList(std::vector<std::string> items, std::size_t pos = 0) : items_(std::move(items)), pos_(pos) {}
+  explicit EnumIDList(std::vector<std::string> items, std::size_t pos = 0)
+      : items_(std::move(items)), pos_(pos) {}
   HRESULT Next(ULONG celt, LPITEMIDLIST* rgelt, ULONG* fetched) override {
     if (!rgelt || (celt > 1 && !fetched)) return E_POINTER;
     ULONG n = 0;
@@ -222,7 +244,8 @@ class EnumIDList final : public ComObject<IEnumIDList, IID_IEnumIDList> {
 
 class ShellFolder final : public IShellFolder2, public IShellDetails {
  public:
-  ShellFolder(Target self, std::string absolute) : self_(std::move(self)), absolute_(std::move(absolute)) {}
+  ShellFolder(Target self, std::string absolute)
+      : self_(std::move(self)), absolute_(std::move(absolute)) {}
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -263,16 +286,19 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     std::string rest = name;
     Target at = self_;
     if (self_.kind == Target::Desktop || self_.kind == Target::MyComputer) {
-      if (self_.kind == Target::Desktop && SameText(name.substr(0, 40), "::" + GUIDToString(CLSID_MyComputer))) {
+      if (self_.kind == Target::Desktop &&
+          SameText(name.substr(0, 40), "::" + GUIDToString(CLSID_MyComputer))) {
         items.push_back(pidl::RootItem(CLSID_MyComputer));
         at = Target{Target::MyComputer};
         rest = name.substr(40);
         if (!rest.empty() && rest[0] == '\\') rest.erase(0, 1);
         if (rest.empty()) return Finish(items, attributes, at, ppidl);
       }
-      if (rest.size() < 2 || rest[1] != ':' || !std::isalpha(static_cast<unsigned char>(rest[0]))) return E_INVALIDARG;
+      if (rest.size() < 2 || rest[1] != ':' || !std::isalpha(static_cast<unsigned char>(rest[0])))
+        return E_INVALIDARG;
       char letter = char(std::toupper(static_cast<unsigned char>(rest[0])));
-      if (GetDriveType(std::string(1, letter) + ":\\") == DRIVE_NO_ROOT_DIR) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+      if (GetDriveType(std::string(1, letter) + ":\\") == DRIVE_NO_ROOT_DIR)
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
       if (at.kind == Target::Desktop) items.push_back(pidl::RootItem(CLSID_MyComputer));
       items.push_back(pidl::DriveItem(letter));
       at = Target{Target::Drive, std::string(1, letter) + ":\\", letter};
@@ -290,12 +316,15 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
       }
     }
     for (std::size_t i = 0; i < parts.size(); ++i) {
-      std::string dir = at.kind == Target::Desktop ? SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) : at.path;
-      if (at.kind == Target::MyComputer || (at.kind == Target::File && !at.file.folder)) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+      std::string dir =
+          at.kind == Target::Desktop ? SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) : at.path;
+      if (at.kind == Target::MyComputer || (at.kind == Target::File && !at.file.folder))
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
       pidl::FileItem f;
       HRESULT hr = FindItem(dir, parts[i], &f);
       if (FAILED(hr)) {
-        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && i + 1 < parts.size()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && i + 1 < parts.size())
+          return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
         return hr;
       }
       items.push_back(pidl::FileItemBytes(f));
@@ -328,11 +357,13 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
         DWORD e = dir.empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
         // The desktop without its folder still shows My Computer.
         if (self_.kind != Target::Desktop)
-          return self_.kind == Target::Drive ? E_FAIL : HRESULT_FROM_WIN32(e ? e : ERROR_PATH_NOT_FOUND);
+          return self_.kind == Target::Drive ? E_FAIL
+                                             : HRESULT_FROM_WIN32(e ? e : ERROR_PATH_NOT_FOUND);
       }
       items.reserve(items.size() + found.size());
       for (const WIN32_FIND_DATA& fd : found) {
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && !(flags & SHCONTF_INCLUDEHIDDEN)) continue;
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && !(flags & SHCONTF_INCLUDEHIDDEN))
+          continue;
         bool isDir = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         if (isDir ? !folders : !files) continue;
         items.push_back(pidl::FileItemBytes(FromFind(fd)));
@@ -345,7 +376,8 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
   HRESULT BindToObject(LPCITEMIDLIST pidl, IBindCtx*, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (!(riid == IID_IShellFolder || riid == IID_IShellFolder2 || riid == IID_IUnknown)) return E_NOINTERFACE;
+    if (!(riid == IID_IShellFolder || riid == IID_IShellFolder2 || riid == IID_IUnknown))
+      return E_NOINTERFACE;
     auto t = Walk(self_, pidl);
     if (!t || ILIsEmpty(pidl)) return E_INVALIDARG;
     if (!t->IsFolder()) return E_INVALIDARG;
@@ -370,8 +402,8 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
       if (ea || eb) return Result(ea && eb ? 0 : ea ? -1 : 1);
       std::optional<Target> ta, tb;
       bool pathless = false;  // ta and tb carry their names as paths
-      if (auto fa = pidl::AsFile(pa), fb = pidl::AsFile(pb); fa && fb && HoldsFiles(at) && PlainName(fa->name) &&
-                                                               PlainName(fb->name)) {
+      if (auto fa = pidl::AsFile(pa), fb = pidl::AsFile(pb);
+          fa && fb && HoldsFiles(at) && PlainName(fa->name) && PlainName(fb->name)) {
         pathless = true;
         // Two file items straight from their bytes (sorting a big folder asks this thousands
         // of times); the type column needs only the names.
@@ -431,7 +463,8 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     return S_OK;
   }
 
-  HRESULT GetUIObjectOf(HWND, UINT cidl, LPCITEMIDLIST_ARRAY items, REFIID riid, UINT*, void** ppv) override {
+  HRESULT GetUIObjectOf(HWND, UINT cidl, LPCITEMIDLIST_ARRAY items, REFIID riid, UINT*,
+                        void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (cidl == 0 || !items) return E_INVALIDARG;
@@ -448,17 +481,23 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
       return hr;
     }
     if (riid == IID_IDropTarget) {
-      if (cidl != 1 || !targets[0].IsFolder() || targets[0].kind == Target::MyComputer) return E_NOINTERFACE;
-      std::string dir = targets[0].kind == Target::Desktop ? SpecialFolderPath(CSIDL_DESKTOPDIRECTORY) : targets[0].path;
+      if (cidl != 1 || !targets[0].IsFolder() || targets[0].kind == Target::MyComputer)
+        return E_NOINTERFACE;
+      std::string dir = targets[0].kind == Target::Desktop
+                            ? SpecialFolderPath(CSIDL_DESKTOPDIRECTORY)
+                            : targets[0].path;
       return CreateFolderDropTarget(dir, reinterpret_cast<IDropTarget**>(ppv));
     }
     if (riid == IID_IContextMenu) {
       // Drives and the virtual folders get the menu too, without what would take them away.
       std::vector<std::string> paths;
       for (const auto& t : targets) {
-        if (t.kind == Target::MyComputer) paths.push_back("::" + GUIDToString(CLSID_MyComputer));
-        else if (t.kind == Target::Desktop) paths.push_back(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY));
-        else paths.push_back(t.path);
+        if (t.kind == Target::MyComputer)
+          paths.push_back("::" + GUIDToString(CLSID_MyComputer));
+        else if (t.kind == Target::Desktop)
+          paths.push_back(SpecialFolderPath(CSIDL_DESKTOPDIRECTORY));
+        else
+          paths.push_back(t.path);
       }
       return CreateFileContextMenu(FolderPath(), paths, riid, ppv);
     }
@@ -487,26 +526,30 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     return S_OK;
   }
 
-  HRESULT SetNameOf(HWND, LPCITEMIDLIST pidl, LPCOLESTR wname, DWORD, LPITEMIDLIST* newPidl) override {
+  HRESULT SetNameOf(HWND, LPCITEMIDLIST pidl, LPCOLESTR wname, DWORD,
+                    LPITEMIDLIST* newPidl) override {
     if (newPidl) *newPidl = nullptr;
     if (!wname) return E_INVALIDARG;
     auto t = Walk(self_, pidl);
     if (!t || t->kind != Target::File || ILGetCount(pidl) != 1) return E_INVALIDARG;
     std::string name = FromWide(wname);
     while (!name.empty() && name.back() == ' ') name.pop_back();
-    if (name.empty() || name.find_first_of("\\/:*?\"<>|") != std::string::npos || name == "." || name == "..")
+    if (name.empty() || name.find_first_of("\\/:*?\"<>|") != std::string::npos || name == "." ||
+        name == "..")
       return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     std::string dir = FolderPath();
     std::string to = Join(dir, name);
     if (name != t->file.name) {
       bool sameItem = SameText(name, t->file.name);
-      if (!sameItem && GetFileAttributes(to) != INVALID_FILE_ATTRIBUTES) return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+      if (!sameItem && GetFileAttributes(to) != INVALID_FILE_ATTRIBUTES)
+        return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
       if (!MoveFile(t->path, to)) {
         DWORD e = GetLastError();
         return HRESULT_FROM_WIN32(e ? e : ERROR_ACCESS_DENIED);
       }
       Machine::Current().Journal("shell", "renamed " + t->path + " to " + to);
-      SHChangeNotify(t->file.folder ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM, SHCNF_PATH, t->path.c_str(), to.c_str());
+      SHChangeNotify(t->file.folder ? SHCNE_RENAMEFOLDER : SHCNE_RENAMEITEM, SHCNF_PATH,
+                     t->path.c_str(), to.c_str());
     }
     if (newPidl) {
       pidl::FileItem f;
@@ -528,11 +571,12 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     if (!flags) return E_POINTER;
     UINT count = self_.kind == Target::MyComputer ? 4 : 5;
     if (column >= count) return E_INVALIDARG;
-    static const SHCOLSTATEF fs[] = {SHCOLSTATE_TYPE_STR | SHCOLSTATE_ONBYDEFAULT,
-                                     SHCOLSTATE_TYPE_INT | SHCOLSTATE_ONBYDEFAULT,
-                                     SHCOLSTATE_TYPE_STR | SHCOLSTATE_ONBYDEFAULT,
-                                     SHCOLSTATE_TYPE_DATE | SHCOLSTATE_ONBYDEFAULT, SHCOLSTATE_TYPE_STR};
-    *flags = self_.kind == Target::MyComputer ? SHCOLSTATE_TYPE_STR | SHCOLSTATE_ONBYDEFAULT : fs[column];
+    static const SHCOLSTATEF fs[] = {
+        SHCOLSTATE_TYPE_STR | SHCOLSTATE_ONBYDEFAULT, SHCOLSTATE_TYPE_INT | SHCOLSTATE_ONBYDEFAULT,
+        SHCOLSTATE_TYPE_STR | SHCOLSTATE_ONBYDEFAULT, SHCOLSTATE_TYPE_DATE | SHCOLSTATE_ONBYDEFAULT,
+        SHCOLSTATE_TYPE_STR};
+    *flags = self_.kind == Target::MyComputer ? SHCOLSTATE_TYPE_STR | SHCOLSTATE_ONBYDEFAULT
+                                              : fs[column];
     return S_OK;
   }
   HRESULT GetDetailsEx(LPCITEMIDLIST, const SHCOLUMNID*, VARIANT*) override { return E_NOTIMPL; }
@@ -571,7 +615,8 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
         FileTimeToLocalFileTime(&t->file.lastWrite, &local);
         FileTimeToSystemTime(&local, &st);
         char buf[32];
-        std::snprintf(buf, sizeof buf, "%02u/%02u/%04u %02u:%02u", st.wDay, st.wMonth, st.wYear, st.wHour, st.wMinute);
+        std::snprintf(buf, sizeof buf, "%02u/%02u/%04u %02u:%02u", st.wDay, st.wMonth, st.wYear,
+                      st.wHour, st.wMinute);
         text = buf;
       } else if (column == 4) {
         DWORD a = t->file.attributes;
@@ -590,9 +635,13 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
   HRESULT ColumnClick(UINT) override { return S_FALSE; }
 
  private:
-  static HRESULT Result(int r) { return MAKE_HRESULT(0, 0, USHORT(short(r < 0 ? -1 : r > 0 ? 1 : 0))); }
+  static HRESULT Result(int r) {
+    return MAKE_HRESULT(0, 0, USHORT(short(r < 0 ? -1 : r > 0 ? 1 : 0)));
+  }
 
-  static int Rank(const Target& t) { return t.kind == Target::MyComputer ? 0 : t.kind == Target::Drive ? 1 : t.file.folder ? 2 : 3; }
+  static int Rank(const Target& t) {
+    return t.kind == Target::MyComputer ? 0 : t.kind == Target::Drive ? 1 : t.file.folder ? 2 : 3;
+  }
 
   static int CompareOne(const Target& a, const Target& b, int column) {
     int ra = Rank(a), rb = Rank(b);
@@ -602,8 +651,10 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     if (a.kind != Target::File) return 0;
     int byName = CompareFolded(a.file.name, b.file.name);
     int r = 0;
-    if (column == 1) r = a.file.size < b.file.size ? -1 : a.file.size > b.file.size ? 1 : 0;
-    else if (column == 2) r = CompareFolded(TypeText(a), TypeText(b));
+    if (column == 1)
+      r = a.file.size < b.file.size ? -1 : a.file.size > b.file.size ? 1 : 0;
+    else if (column == 2)
+      r = CompareFolded(TypeText(a), TypeText(b));
     else if (column == 3) {
       auto x = a.file.lastWrite.value(), y = b.file.lastWrite.value();
       r = x < y ? -1 : x > y ? 1 : 0;
@@ -611,7 +662,8 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     return r ? (r < 0 ? -1 : 1) : byName;
   }
 
-  HRESULT Finish(const std::vector<std::string>& items, ULONG* attributes, const Target& t, LPITEMIDLIST* ppidl) {
+  HRESULT Finish(const std::vector<std::string>& items, ULONG* attributes, const Target& t,
+                 LPITEMIDLIST* ppidl) {
     *ppidl = pidl::Make(items);
     if (!*ppidl) return E_OUTOFMEMORY;
     if (attributes) *attributes &= AttributesOf(t, *attributes);
@@ -625,14 +677,16 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
 
 std::string ProfileHome() {
   const MachineSettings& s = Machine::Current().Settings();
-  if (s.os == OsVersion::WinXP || s.os == OsVersion::Win2000) return "C:\\Documents and Settings\\" + s.userName;
+  if (s.os == OsVersion::WinXP || s.os == OsVersion::Win2000)
+    return "C:\\Documents and Settings\\" + s.userName;
   if (s.IsNT()) return s.WindowsDir() + "\\Profiles\\" + s.userName;
   return s.WindowsDir();
 }
 
 std::string ShellFolderValue(const char* name) {
   HKEY key = nullptr;
-  if (RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+  if (RegOpenKeyEx(HKEY_CURRENT_USER,
+                   "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
                    KEY_READ, &key) != 0)
     return {};
   char buf[MAX_PATH + 1] = {};
@@ -654,16 +708,21 @@ std::string SpecialFolderPath(int csidl) {
     const char* below;  // below the profile home
   };
   static const Entry entries[] = {
-      {CSIDL_DESKTOPDIRECTORY, "Desktop", "Bureau"},   {CSIDL_PERSONAL, "Personal", "Mes documents"},
-      {CSIDL_SENDTO, "SendTo", "SendTo"},              {CSIDL_STARTMENU, "Start Menu", "Menu Démarrer"},
+      {CSIDL_DESKTOPDIRECTORY, "Desktop", "Bureau"},
+      {CSIDL_PERSONAL, "Personal", "Mes documents"},
+      {CSIDL_SENDTO, "SendTo", "SendTo"},
+      {CSIDL_STARTMENU, "Start Menu", "Menu Démarrer"},
       {CSIDL_PROGRAMS, "Programs", "Menu Démarrer\\Programmes"},
       {CSIDL_STARTUP, "Startup", "Menu Démarrer\\Programmes\\Démarrage"},
-      {CSIDL_APPDATA, "AppData", "Application Data"},  {CSIDL_FAVORITES, "Favorites", "Favoris"},
-      {CSIDL_RECENT, "Recent", "Recent"},              {CSIDL_TEMPLATES, "Templates", "Modèles"},
+      {CSIDL_APPDATA, "AppData", "Application Data"},
+      {CSIDL_FAVORITES, "Favorites", "Favoris"},
+      {CSIDL_RECENT, "Recent", "Recent"},
+      {CSIDL_TEMPLATES, "Templates", "Modèles"},
       {CSIDL_NETHOOD, "NetHood", "Voisinage réseau"},
   };
   int id = csidl & 0xFF;
-  if (!Machine::HasCurrent() && id != CSIDL_DESKTOP) {}
+  if (!Machine::HasCurrent() && id != CSIDL_DESKTOP) {
+  }
   for (const auto& e : entries) {
     if (e.id != id) continue;
     std::string v = ShellFolderValue(e.value);
@@ -672,7 +731,8 @@ std::string SpecialFolderPath(int csidl) {
   char buf[MAX_PATH + 1] = {};
   if (id == CSIDL_FONTS || id == CSIDL_WINDOWS || id == CSIDL_SYSTEM || id == CSIDL_PROGRAM_FILES ||
       id == CSIDL_PROGRAM_FILES_COMMON) {
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, id | CSIDL_FLAG_DONT_VERIFY, nullptr, 0, buf))) return buf;
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, id | CSIDL_FLAG_DONT_VERIFY, nullptr, 0, buf)))
+      return buf;
   }
   return {};
 }
@@ -710,7 +770,8 @@ HRESULT SHGetSpecialFolderLocation(HWND, int csidl, LPITEMIDLIST* ppidl) {
   return SHParseDisplayName(path, ppidl, 0, nullptr);
 }
 
-HRESULT SHParseDisplayName(const std::string& name, LPITEMIDLIST* ppidl, ULONG sfgaoIn, ULONG* sfgaoOut) {
+HRESULT SHParseDisplayName(const std::string& name, LPITEMIDLIST* ppidl, ULONG sfgaoIn,
+                           ULONG* sfgaoOut) {
   if (!ppidl) return E_POINTER;
   *ppidl = nullptr;
   ComPtr<IShellFolder> desktop;
@@ -728,8 +789,10 @@ BOOL SHGetPathFromIDList(LPCITEMIDLIST pidl, char* path) {
   auto t = Walk(Target{Target::Desktop}, pidl);
   std::string out;
   if (!t) return FALSE;
-  if (t->kind == Target::Desktop) out = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
-  else if (t->kind == Target::Drive || t->kind == Target::File) out = t->path;
+  if (t->kind == Target::Desktop)
+    out = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
+  else if (t->kind == Target::Drive || t->kind == Target::File)
+    out = t->path;
   if (out.empty() || out.size() >= MAX_PATH) return FALSE;
   std::memcpy(path, out.c_str(), out.size() + 1);
   return TRUE;

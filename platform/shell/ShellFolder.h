@@ -35,11 +35,13 @@
 namespace win {
 
 inline constexpr IID IID_IShellFolder = {0x000214E6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr IID IID_IShellFolder2 = {0x93F2F68C, 0x1D1B, 0x11D3, {0xA3, 0x0E, 0x00, 0xC0, 0x4F, 0x79, 0xAB, 0xD1}};
+inline constexpr IID IID_IShellFolder2 = {
+    0x93F2F68C, 0x1D1B, 0x11D3, {0xA3, 0x0E, 0x00, 0xC0, 0x4F, 0x79, 0xAB, 0xD1}};
 inline constexpr IID IID_IEnumIDList = {0x000214F2, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IShellDetails = {0x000214EC, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID IID_IShellBrowser = {0x000214E2, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr CLSID CLSID_MyComputer = {0x20D04FE0, 0x3AEA, 0x1069, {0xA2, 0xD8, 0x08, 0x00, 0x2B, 0x30, 0x30, 0x9D}};
+inline constexpr CLSID CLSID_MyComputer = {
+    0x20D04FE0, 0x3AEA, 0x1069, {0xA2, 0xD8, 0x08, 0x00, 0x2B, 0x30, 0x30, 0x9D}};
 
 // Special folders (CSIDL_FONTS, _WINDOWS, _SYSTEM, _PROGRAM_FILES in ShellFolders.h).
 inline constexpr int CSIDL_DESKTOP = 0x0000;
@@ -170,11 +172,12 @@ class IShellFolder : public IUnknown {
 
 class IShellFolder2 : public IShellFolder {
  public:
-  virtual HRESULT GetDefaultSearchGUID(GUID* guid) = 0;  // E_NOTIMPL
+  virtual HRESULT GetDefaultSearchGUID(GUID* guid) = 0;         // E_NOTIMPL
   virtual HRESULT EnumSearches(IEnumExtraSearch** ppenum) = 0;  // E_NOTIMPL
   virtual HRESULT GetDefaultColumn(DWORD reserved, ULONG* sort, ULONG* display) = 0;
   virtual HRESULT GetDefaultColumnState(UINT column, SHCOLSTATEF* flags) = 0;
-  virtual HRESULT GetDetailsEx(LPCITEMIDLIST pidl, const SHCOLUMNID* scid, VARIANT* v) = 0;  // E_NOTIMPL
+  virtual HRESULT GetDetailsEx(LPCITEMIDLIST pidl, const SHCOLUMNID* scid,
+                               VARIANT* v) = 0;  // E_NOTIMPL
   // Null pidl: the column's title. Columns of file-system folders: 0 "Nom", 1 "Taille",
   // 2 "Type", 3 "Modifié", 4 "Attributs" (not on by default); My Computer: 0 "Nom",
   // 1 "Type", 2 "Taille totale", 3 "Espace libre". Past the last: E_INVALIDARG.
@@ -205,9 +208,12 @@ std::string SpecialFolderPath(int csidl);
 // The file-system path of an absolute list ("C:\", "C:\x\y"; the empty list gives the
 // desktop folder's path). FALSE and path "" for items without one or a malformed list.
 BOOL SHGetPathFromIDList(LPCITEMIDLIST pidl, char* path);  // path: MAX_PATH bytes
-inline BOOL SHGetPathFromIDListA(LPCITEMIDLIST pidl, char* path) { return SHGetPathFromIDList(pidl, path); }
+inline BOOL SHGetPathFromIDListA(LPCITEMIDLIST pidl, char* path) {
+  return SHGetPathFromIDList(pidl, path);
+}
 // The absolute list of a path (SHILCreateFromPath / SHParseDisplayName).
-HRESULT SHParseDisplayName(const std::string& name, LPITEMIDLIST* ppidl, ULONG sfgaoIn, ULONG* sfgaoOut);
+HRESULT SHParseDisplayName(const std::string& name, LPITEMIDLIST* ppidl, ULONG sfgaoIn,
+                           ULONG* sfgaoOut);
 // No explorer runs here: E_FAIL.
 HRESULT SHGetInstanceExplorer(IUnknown** ppunk);
 // Converts and frees a STRRET (StrRetToBuf); pidl serves STRRET_OFFSET.

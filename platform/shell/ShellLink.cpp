@@ -24,8 +24,10 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
  public:
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IShellLinkA) *ppv = static_cast<IShellLinkA*>(this);
-    else if (riid == IID_IPersistFile || riid == IID_IPersist) *ppv = static_cast<IPersistFile*>(this);
+    if (riid == IID_IUnknown || riid == IID_IShellLinkA)
+      *ppv = static_cast<IShellLinkA*>(this);
+    else if (riid == IID_IPersistFile || riid == IID_IPersist)
+      *ppv = static_cast<IPersistFile*>(this);
     else {
       *ppv = nullptr;
       return E_NOINTERFACE;
@@ -45,8 +47,10 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
     if (fd) {
       *fd = WIN32_FIND_DATA{};
       HANDLE h = path_.empty() ? INVALID_HANDLE_VALUE : FindFirstFile(path_, fd);
-      if (h != INVALID_HANDLE_VALUE) FindClose(h);
-      else *fd = WIN32_FIND_DATA{};
+      if (h != INVALID_HANDLE_VALUE)
+        FindClose(h);
+      else
+        *fd = WIN32_FIND_DATA{};
     }
     CopyOut(path_, file, cch);
     return path_.empty() ? S_FALSE : S_OK;
@@ -122,7 +126,8 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
     std::string name = FromWide(wname), text;
     if (!ReadWholeFile(name, text)) {
       DWORD e = GetLastError();
-      return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? STG_E_FILENOTFOUND : HRESULT_FROM_WIN32(e);
+      return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? STG_E_FILENOTFOUND
+                                                                    : HRESULT_FROM_WIN32(e);
     }
     static const std::string header = "[ShellLink]";
     if (text.compare(0, header.size(), header) != 0) return STG_E_INVALIDHEADER;
@@ -146,14 +151,22 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
           return fallback;
         }
       };
-      if (key == "Path") path_ = value;
-      else if (key == "Arguments") arguments_ = value;
-      else if (key == "Description") description_ = value;
-      else if (key == "WorkingDirectory") workingDir_ = value;
-      else if (key == "IconLocation") iconLocation_ = value;
-      else if (key == "IconIndex") iconIndex_ = number(0);
-      else if (key == "ShowCmd") showCmd_ = number(1);
-      else if (key == "HotKey") hotkey_ = WORD(number(0));
+      if (key == "Path")
+        path_ = value;
+      else if (key == "Arguments")
+        arguments_ = value;
+      else if (key == "Description")
+        description_ = value;
+      else if (key == "WorkingDirectory")
+        workingDir_ = value;
+      else if (key == "IconLocation")
+        iconLocation_ = value;
+      else if (key == "IconIndex")
+        iconIndex_ = number(0);
+      else if (key == "ShowCmd")
+        showCmd_ = number(1);
+      else if (key == "HotKey")
+        hotkey_ = WORD(number(0));
     }
     file_ = name;
     dirty_ = false;
@@ -162,11 +175,14 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
   HRESULT Save(LPCOLESTR wname, BOOL remember) override {
     std::string name = wname ? FromWide(wname) : file_;
     if (name.empty()) return E_INVALIDARG;
-    std::string text = "[ShellLink]\r\nPath=" + path_ + "\r\nArguments=" + arguments_ + "\r\nDescription=" + description_ +
-                       "\r\nWorkingDirectory=" + workingDir_ + "\r\nIconLocation=" + iconLocation_ +
-                       "\r\nIconIndex=" + std::to_string(iconIndex_) + "\r\nShowCmd=" + std::to_string(showCmd_) +
+    std::string text = "[ShellLink]\r\nPath=" + path_ + "\r\nArguments=" + arguments_ +
+                       "\r\nDescription=" + description_ + "\r\nWorkingDirectory=" + workingDir_ +
+                       "\r\nIconLocation=" + iconLocation_ +
+                       "\r\nIconIndex=" + std::to_string(iconIndex_) +
+                       "\r\nShowCmd=" + std::to_string(showCmd_) +
                        "\r\nHotKey=" + std::to_string(hotkey_) + "\r\n";
-    if (!WriteWholeFile(name, text)) return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_CANNOT_MAKE);
+    if (!WriteWholeFile(name, text))
+      return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_CANNOT_MAKE);
     if (remember || !wname) {
       file_ = name;
       dirty_ = false;

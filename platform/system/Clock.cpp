@@ -33,7 +33,7 @@ std::uint64_t FromTimespec(const struct timespec& ts) {
 }
 
 struct timespec ToTimespec(std::uint64_t ft) {
-  struct timespec ts{};
+  struct timespec ts {};
   std::int64_t t = std::int64_t(ft) - std::int64_t(kEpochDelta * 10000000ULL);
   ts.tv_sec = t / 10000000;
   ts.tv_nsec = (t % 10000000) * 100;
@@ -81,8 +81,8 @@ void Sleep(DWORD ms) {
 
 DWORD GetTickCount() {
   if (clock::IsSimulated()) return DWORD(100000 + clock::g_simOffsetMs.load());
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::chrono::steady_clock::now() - clock::g_processStart)
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                  clock::g_processStart)
                 .count();
   return DWORD(100000 + ms);
 }

@@ -161,7 +161,7 @@ std::string JoinCommandLine(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (i) out += ' ';
     out += (i == 0 && args[i].find_first_of(" \t") != std::string::npos) ? "\"" + args[i] + "\""
-                                                                          : QuoteArgument(args[i]);
+                                                                         : QuoteArgument(args[i]);
   }
   return out;
 }
@@ -181,7 +181,8 @@ ProgramAndArgs SplitProgram(const std::string& commandLine) {
   // Candidate ends: every blank run after a token, and the end of the line.
   std::vector<size_t> ends;
   for (size_t j = i; j <= n; ++j)
-    if (j == n || (IsBlank(commandLine[j]) && j > i && !IsBlank(commandLine[j - 1]))) ends.push_back(j);
+    if (j == n || (IsBlank(commandLine[j]) && j > i && !IsBlank(commandLine[j - 1])))
+      ends.push_back(j);
   for (size_t end : ends) {
     std::string candidate = commandLine.substr(i, end - i);
     if (ExistingFile(candidate) || (!HasExtension(candidate) && ExistingFile(candidate + ".exe")))

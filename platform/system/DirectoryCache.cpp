@@ -104,7 +104,8 @@ void DirectoryCache::Clear() {
 bool DirectoryCache::KeepsOwnChanges(const std::string& dir) {
   struct stat st;
   std::lock_guard lock(mutex_);
-  const bool below = !probeDir_.empty() && dir.compare(0, probeDir_.size() + 1, probeDir_ + "/") == 0;
+  const bool below =
+      !probeDir_.empty() && dir.compare(0, probeDir_.size() + 1, probeDir_ + "/") == 0;
   return (below && Watching()) || (::stat(dir.c_str(), &st) == 0 && FineTimes(st.st_dev));
 }
 
@@ -358,7 +359,8 @@ DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct
   if (inUnit) unitLooked_ = true;
   auto it = folders_.find(dir);
   if (!dirStat) {
-    if (it == folders_.end() || it->second.wd < 0 || it->second.trusted != epoch_) return Result::Unchecked;
+    if (it == folders_.end() || it->second.wd < 0 || it->second.trusted != epoch_)
+      return Result::Unchecked;
     return Lookup(it->second, dir, comp, true, out);
   }
   for (bool checked = false;; checked = true) {
@@ -373,7 +375,8 @@ DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct
       if (f->armed) f->trusted = epoch_;
     } else {
       // Another folder in its place: the watch of the one before is given up.
-      if (it != folders_.end() && (it->second.dev != dirStat->st_dev || it->second.ino != dirStat->st_ino))
+      if (it != folders_.end() &&
+          (it->second.dev != dirStat->st_dev || it->second.ino != dirStat->st_ino))
         Abandon(dir);
       folders_.erase(dir);
       ++generation_;
@@ -449,7 +452,8 @@ void DirectoryCache::Changed(const std::string& dir, const std::string& name, bo
   Folder& f = it->second;
   if (f.wd < 0) {
     struct stat st;
-    if (!FineTimes(f.dev) || ::stat(dir.c_str(), &st) != 0 || st.st_dev != f.dev || st.st_ino != f.ino) {
+    if (!FineTimes(f.dev) || ::stat(dir.c_str(), &st) != 0 || st.st_dev != f.dev ||
+        st.st_ino != f.ino) {
       folders_.erase(it);
       return;
     }

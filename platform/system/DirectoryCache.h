@@ -67,8 +67,7 @@ class DirectoryCache {
   // the listing is dropped and read again). A name that another process made in dir while
   // the call ran is found when asked for as spelled (the folder is then read again), and
   // under other spellings once the folder is read again or changes.
-  void Changed(const std::string& dir, const std::string& name, bool present,
-               unsigned char type);
+  void Changed(const std::string& dir, const std::string& name, bool present, unsigned char type);
   // Drops the listings of dir and of the folders below it (dir was removed or moved).
   void Forget(const std::string& dir);
   // While the calling thread runs one unit of work made of several calls (the placement of
@@ -102,7 +101,7 @@ class DirectoryCache {
     std::uint64_t trusted = 0;  // the epoch its place was last proven in
     std::string key;
     std::vector<Entry> entries;
-    std::vector<std::int32_t> next;                   // next entry with the same folded name
+    std::vector<std::int32_t> next;                          // next entry with the same folded name
     std::unordered_map<std::string, std::int32_t> byFolded;  // first entry of each name
   };
   // A change this process made and announced, until its event is read.
@@ -113,7 +112,8 @@ class DirectoryCache {
   };
   bool Read(const std::string& dir, Folder& f, bool& keep);
   bool FineTimes(dev_t dev);
-  Result Lookup(Folder& f, const std::string& dir, const std::string& comp, bool checked, Found& out);
+  Result Lookup(Folder& f, const std::string& dir, const std::string& comp, bool checked,
+                Found& out);
   static void Patch(Folder& f, const std::string& folded, const std::string& name, bool present,
                     unsigned char type);
   // Whether the calling thread runs the unit of work, under the lock.
@@ -133,8 +133,8 @@ class DirectoryCache {
   std::atomic<std::uint64_t> listings_{0};
 
   int inotify_ = -1;
-  bool noWatch_ = false;    // the kernel gave no watch: listings by change time only
-  unsigned forks_ = 0;      // the fork generation the watch descriptor was made in
+  bool noWatch_ = false;     // the kernel gave no watch: listings by change time only
+  unsigned forks_ = 0;       // the fork generation the watch descriptor was made in
   std::uint64_t epoch_ = 1;  // moves on at any change not this process's own
   std::unordered_map<std::string, int> wdOf_;  // watched folders, this one's and above
   std::unordered_map<int, std::string> pathOf_;

@@ -30,10 +30,12 @@ const std::map<DWORD, const char*>& Table() {
       {19, "Le support est protégé en écriture."},
       {21, "Le périphérique n'est pas prêt."},
       {31, "Un périphérique attaché au système ne fonctionne pas correctement."},
-      {32, "Le processus ne peut pas accéder au fichier car ce fichier est utilisé par un autre "
-           "processus."},
-      {33, "Le processus ne peut pas accéder au fichier car un autre processus en a verrouillé une "
-           "partie."},
+      {32,
+       "Le processus ne peut pas accéder au fichier car ce fichier est utilisé par un autre "
+       "processus."},
+      {33,
+       "Le processus ne peut pas accéder au fichier car un autre processus en a verrouillé une "
+       "partie."},
       {38, "Fin de fichier atteinte."},
       {39, "Le disque est plein."},
       {50, "Cette demande n'est pas prise en charge."},
@@ -56,8 +58,9 @@ const std::map<DWORD, const char*>& Table() {
       {234, "Plus de données sont disponibles."},
       {259, "Aucune donnée supplémentaire n'est disponible."},
       {267, "Nom de répertoire non valide."},
-      {317, "Le système ne peut pas trouver le texte de message pour le numéro de message 0x%1 dans "
-            "le fichier de messages pour %2."},
+      {317,
+       "Le système ne peut pas trouver le texte de message pour le numéro de message 0x%1 dans "
+       "le fichier de messages pour %2."},
       {998, "Accès non valide à l'emplacement de mémoire."},
       {1004, "Indicateurs non valides."},
       {1008, "Tentative de référencement d'un jeton qui n'existe pas."},
@@ -71,10 +74,12 @@ const std::map<DWORD, const char*>& Table() {
       {1053, "Le service n'a pas répondu assez vite à la demande de lancement ou de contrôle."},
       {1054, "Impossible de créer un thread pour le service."},
       {1056, "Une instance du service est déjà lancée."},
-      {1057, "Le nom de compte n'est pas valide ou n'existe pas, ou le mot de passe n'est pas valide "
-             "pour le nom de compte spécifié."},
-      {1058, "Le service ne peut pas être démarré parce qu'il est désactivé ou qu'aucun périphérique "
-             "activé ne lui est associé."},
+      {1057,
+       "Le nom de compte n'est pas valide ou n'existe pas, ou le mot de passe n'est pas valide "
+       "pour le nom de compte spécifié."},
+      {1058,
+       "Le service ne peut pas être démarré parce qu'il est désactivé ou qu'aucun périphérique "
+       "activé ne lui est associé."},
       {1060, "Le service spécifié n'existe pas en tant que service installé."},
       {1061, "Le service ne peut pas accepter de messages de contrôle pour l'instant."},
       {1062, "Le service n'a pas été démarré."},
@@ -122,7 +127,8 @@ DWORD FormatMessage(DWORD flags, const void*, DWORD messageId, DWORD, char* buff
 
 std::string SysErrorMessage(DWORD code) {
   std::string t = SystemMessageText(code);
-  while (!t.empty() && (static_cast<unsigned char>(t.back()) <= 32 || t.back() == '.')) t.pop_back();
+  while (!t.empty() && (static_cast<unsigned char>(t.back()) <= 32 || t.back() == '.'))
+    t.pop_back();
   return t;
 }
 

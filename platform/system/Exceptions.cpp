@@ -9,7 +9,7 @@ void RaiseLastOSError() { RaiseLastOSError(win::GetLastError()); }
 
 void RaiseLastOSError(win::DWORD code) {
   if (code == 0) throw EOSError("Un appel à une fonction du système d'exploitation a échoué", 0);
-  throw EOSError("Erreur système.  Code : " + std::to_string(code) + ".\r\n" +
-                     win::SysErrorMessage(code),
-                 code);
+  throw EOSError(
+      "Erreur système.  Code : " + std::to_string(code) + ".\r\n" + win::SysErrorMessage(code),
+      code);
 }

@@ -9,9 +9,9 @@
 namespace win {
 
 namespace {
-constexpr DWORD kStoredBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                              FILE_ATTRIBUTE_TEMPORARY | 0x1000 /*offline*/ | 0x2000 /*not indexed*/;
+constexpr DWORD kStoredBits =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | 0x1000 /*offline*/ | 0x2000 /*not indexed*/;
 
 // The records below a folder are those in [key + "/", key + "0"): '0' follows '/', and
 // keys compare bytewise, so the range holds exactly the keys that start with key + "/"
@@ -59,7 +59,8 @@ DWORD StoredAttributes(Machine& m, const std::string& key, bool isDirectory) {
   return isDirectory ? 0 : FILE_ATTRIBUTE_ARCHIVE;
 }
 
-std::unordered_map<std::string, DWORD> StoredAttributesIn(Machine& m, const std::string& folderKey) {
+std::unordered_map<std::string, DWORD> StoredAttributesIn(Machine& m,
+                                                          const std::string& folderKey) {
   std::unordered_map<std::string, DWORD> out;
   std::string from = BelowFrom(folderKey);
   auto st = m.State().Prepare("SELECT path, attrs FROM attrs WHERE path >= ? AND path < ?");
@@ -97,7 +98,8 @@ void StoreAttributes(Machine& m, const std::string& key, DWORD attributes) {
 }
 
 void StoreFileAttributes(Machine& m, const std::string& key, DWORD attributes) {
-  if ((attributes & kStoredBits) != FILE_ATTRIBUTE_ARCHIVE) return StoreAttributes(m, key, attributes);
+  if ((attributes & kStoredBits) != FILE_ATTRIBUTE_ARCHIVE)
+    return StoreAttributes(m, key, attributes);
   // The archive bit alone is what a file without a record has: drop a record if any.
   DWORD value;
   if (!StoredRecord(m, key, value)) return;
@@ -125,7 +127,11 @@ void MoveAttributes(Machine& m, const std::string& a, const std::string& b) {
   }
   auto st = m.State().Prepare(
       "UPDATE attrs SET path = ? || substr(path, ?) WHERE path = ? OR (path >= ? AND path < ?)");
-  st.Bind(1, b).Bind(2, std::int64_t(a.size() + 1)).Bind(3, a).Bind(4, BelowFrom(a)).Bind(5, BelowTo(a));
+  st.Bind(1, b)
+      .Bind(2, std::int64_t(a.size() + 1))
+      .Bind(3, a)
+      .Bind(4, BelowFrom(a))
+      .Bind(5, BelowTo(a));
   st.Step();
   Records().Dropped(m.State());
   tx.Commit();

@@ -56,20 +56,29 @@ BOOL Fail(DWORD code) {
 
 DWORD ErrnoToError(int e) {
   switch (e) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EISDIR:
+      return ERROR_ACCESS_DENIED;
     case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case EDQUOT:
+      return ERROR_DISK_FULL;
+    case EEXIST:
+      return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY:
+      return ERROR_DIR_NOT_EMPTY;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
     case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    default: return ERROR_GEN_FAILURE;
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    default:
+      return ERROR_GEN_FAILURE;
   }
 }
 
@@ -274,7 +283,8 @@ DWORD CopyOpenFile(int in, const struct stat& inStat, int outFd) {
   if (done) return 0;
   if (copied > 0) {
     // Part was copied before the kernel gave up: start over from the first byte.
-    if (::lseek(in, 0, SEEK_SET) < 0 || ::lseek(outFd, 0, SEEK_SET) < 0 || ::ftruncate(outFd, 0) < 0)
+    if (::lseek(in, 0, SEEK_SET) < 0 || ::lseek(outFd, 0, SEEK_SET) < 0 ||
+        ::ftruncate(outFd, 0) < 0)
       return ErrnoToError(errno);
   }
   std::vector<char> buf(1 << 16);
@@ -385,9 +395,9 @@ std::set<FindState*> g_finds;
 struct FileState {
   fs::path host;
   std::string windows;
-  std::string key;      // canonical key of host
-  int fd = -1;          // reading: the file; writing: the temporary file
-  fs::path temp;        // writing only
+  std::string key;  // canonical key of host
+  int fd = -1;      // reading: the file; writing: the temporary file
+  fs::path temp;    // writing only
   bool write = false;
   bool created = false;
   std::optional<std::uint64_t> writeTime;
@@ -551,7 +561,8 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     for (auto& c : given)
       if (c == '/') c = '\\';
     while (!given.empty() && given.back() == '\\') given.pop_back();
-    target = (fs::path(Machine::HostFolderOf(src.r.host)) / given.substr(given.rfind('\\') + 1)).native();
+    target = (fs::path(Machine::HostFolderOf(src.r.host)) / given.substr(given.rfind('\\') + 1))
+                 .native();
   } else if (dst.exists) {
     if (!(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
     if (dst.isDir || src.isDir) return Fail(ERROR_ACCESS_DENIED);
@@ -625,8 +636,9 @@ BOOL RecordDelayedMove(Machine& m, const std::string& from, const std::string& t
     target = (flags & MOVEFILE_REPLACE_EXISTING ? "!" : "") + NtPath(dst.r.windows);
   }
   HKEY key = nullptr;
-  LONG rc = RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                           0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
+  LONG rc =
+      RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                     nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
   if (rc != ERROR_SUCCESS) return Fail(DWORD(rc));
   std::string data;
   DWORD type = 0, size = 0;
@@ -656,7 +668,8 @@ BOOL RecordDelayedMove(Machine& m, const std::string& from, const std::string& t
 }  // namespace
 
 BOOL MoveFile(const std::string& from, const std::string& to) {
-  return Guard([&]() -> BOOL { return MoveNow(Machine::Current(), from, to, MOVEFILE_COPY_ALLOWED); });
+  return Guard(
+      [&]() -> BOOL { return MoveNow(Machine::Current(), from, to, MOVEFILE_COPY_ALLOWED); });
 }
 
 BOOL MoveFileEx(const std::string& from, const std::string& to, DWORD flags) {
@@ -694,7 +707,8 @@ BOOL RemoveDirectory(const std::string& path) {
     if (!p.exists) return Fail(MissingError(p));
     if (!p.isDir) return Fail(ERROR_DIRECTORY);
     if (IsDriveRoot(p) || p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
-    if (StoredAttributes(m, KeyOf(p), true) & FILE_ATTRIBUTE_READONLY) return Fail(ERROR_ACCESS_DENIED);
+    if (StoredAttributes(m, KeyOf(p), true) & FILE_ATTRIBUTE_READONLY)
+      return Fail(ERROR_ACCESS_DENIED);
     std::error_code ec;
     // What killed programs left (hidden write temporaries, staging copies) does not count.
     if (!fs::is_empty(p.r.host, ec) && (ec || !ClearLeftoversIn(m, p.r.host)))
@@ -797,7 +811,8 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
     if (plain)
       if (auto h = plainEntry(dirWindows + (dirWindows.back() == '\\' ? "" : "\\") + mask, &folder))
         return *h;
-    if (!ListMatching(m, folder, mask, !IsDriveRoot(dir) && wild, state->items)) return INVALID_HANDLE_VALUE;
+    if (!ListMatching(m, folder, mask, !IsDriveRoot(dir) && wild, state->items))
+      return INVALID_HANDLE_VALUE;
     return handle();
   });
 }
@@ -890,9 +905,10 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* st, FILETIME* ft) {
       st->wMinute > 59 || st->wSecond > 59 || st->wMilliseconds > 999)
     return Fail(ERROR_INVALID_PARAMETER);
   std::int64_t days = DaysFromCivil(st->wYear, st->wMonth, st->wDay);
-  std::uint64_t v = std::uint64_t(days) * 86400ULL * 10000000ULL +
-                    (std::uint64_t(st->wHour) * 3600 + st->wMinute * 60 + st->wSecond) * 10000000ULL +
-                    std::uint64_t(st->wMilliseconds) * 10000ULL;
+  std::uint64_t v =
+      std::uint64_t(days) * 86400ULL * 10000000ULL +
+      (std::uint64_t(st->wHour) * 3600 + st->wMinute * 60 + st->wSecond) * 10000000ULL +
+      std::uint64_t(st->wMilliseconds) * 10000ULL;
   *ft = FILETIME::from(v);
   return TRUE;
 }
@@ -957,8 +973,8 @@ DWORD GetFullPathName(const std::string& path, DWORD size, char* buffer, char** 
     DWORD n = PutString(full, buffer, size);
     if (filePart && n < size) {
       size_t slash = full.rfind('\\');
-      *filePart = (slash == std::string::npos || slash + 1 == full.size()) ? nullptr
-                                                                          : buffer + slash + 1;
+      *filePart =
+          (slash == std::string::npos || slash + 1 == full.size()) ? nullptr : buffer + slash + 1;
     }
     return n;
   });
@@ -1054,7 +1070,8 @@ UINT GetTempFileName(const std::string& dir, const std::string& prefix, UINT uni
 }
 
 DWORD GetCurrentDirectory(DWORD size, char* buffer) {
-  return Guard([&]() -> DWORD { return PutString(Machine::Current().CurrentDirectory(), buffer, size); });
+  return Guard(
+      [&]() -> DWORD { return PutString(Machine::Current().CurrentDirectory(), buffer, size); });
 }
 
 BOOL SetCurrentDirectory(const std::string& path) {
@@ -1180,7 +1197,8 @@ HANDLE CreateFile(const std::string& name, DWORD access, DWORD share, void*, DWO
       SetLastError(e);
       return INVALID_HANDLE_VALUE;
     };
-    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return fail(ERROR_INVALID_PARAMETER);
+    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING)
+      return fail(ERROR_INVALID_PARAMETER);
     if (p.exists && p.isDir) return fail(ERROR_ACCESS_DENIED);
     bool mustExist = disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING;
     if (!p.exists && mustExist) return fail(MissingError(p));

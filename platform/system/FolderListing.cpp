@@ -87,7 +87,9 @@ bool Fill(Machine& m, const ListedFolder& dir, int at, const std::string& name, 
   const bool byName = !dots && !link;
   DWORD a = known.records && byName
                 ? StoredAttributesFrom(*known.records, name, isDir)
-                : StoredAttributes(m, byName ? JoinKey(dir.key, name) : CanonicalKey(fs::path(dir.host) / name), isDir);
+                : StoredAttributes(
+                      m, byName ? JoinKey(dir.key, name) : CanonicalKey(fs::path(dir.host) / name),
+                      isDir);
   d = WIN32_FIND_DATA{};
   d.dwFileAttributes = ReportedAttributes(a, isDir, dir.readOnly);
   d.ftLastWriteTime = Ft(st.st_mtim);
@@ -99,7 +101,8 @@ bool Fill(Machine& m, const ListedFolder& dir, int at, const std::string& name, 
   d.cFileName = name;
   if (!dots) {
     std::string alt;
-    if (auto it = known.shortNames ? known.shortNames->find(name) : decltype(known.shortNames->end()){};
+    if (auto it =
+            known.shortNames ? known.shortNames->find(name) : decltype(known.shortNames->end()){};
         known.shortNames && it != known.shortNames->end())
       alt = it->second;
     else
@@ -134,7 +137,8 @@ bool ListMatching(Machine& m, const ListedFolder& dir, const std::string& mask, 
   std::vector<std::pair<std::string, std::string>> byFolded;
   while (dirent* e = ::readdir(folder.d))
     if (Listed(e->d_name)) byFolded.emplace_back(FoldCase(e->d_name), e->d_name);
-  std::sort(byFolded.begin(), byFolded.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(byFolded.begin(), byFolded.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<std::string> entries;
   entries.reserve(byFolded.size());
   for (auto& e : byFolded) entries.push_back(std::move(e.second));
@@ -171,15 +175,16 @@ bool ListMatching(Machine& m, const ListedFolder& dir, const std::string& mask, 
   WIN32_FIND_DATA d;
   if (withDots)
     for (const char* dots : {".", ".."})
-      if (MatchMask(mask, dots) && Fill(m, dir, fd, dots, dots, known, d)) out.push_back(std::move(d));
+      if (MatchMask(mask, dots) && Fill(m, dir, fd, dots, dots, known, d))
+        out.push_back(std::move(d));
   // An entry gone since the folder was read is left out.
   for (const auto& name : matched)
     if (Fill(m, dir, fd, name, name.c_str(), known, d)) out.push_back(std::move(d));
   return true;
 }
 
-bool FindDataOf(Machine& m, const ListedFolder& dir, const std::string& name, const FolderHandle& entry,
-                WIN32_FIND_DATA& d) {
+bool FindDataOf(Machine& m, const ListedFolder& dir, const std::string& name,
+                const FolderHandle& entry, WIN32_FIND_DATA& d) {
   return Fill(m, dir, entry.dir(), name, entry.name(), Known{}, d);
 }
 

@@ -44,7 +44,7 @@ bool ListMatching(Machine& m, const ListedFolder& dir, const std::string& mask, 
 // The find data of the one entry name of dir, asked of the file system and of state.db on
 // its own; entry is that entry as a held folder of path resolution names it. False when
 // there is no such entry (or it is a broken link).
-bool FindDataOf(Machine& m, const ListedFolder& dir, const std::string& name, const FolderHandle& entry,
-                WIN32_FIND_DATA& d);
+bool FindDataOf(Machine& m, const ListedFolder& dir, const std::string& name,
+                const FolderHandle& entry, WIN32_FIND_DATA& d);
 
 }  // namespace win

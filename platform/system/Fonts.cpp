@@ -18,9 +18,12 @@ namespace win {
 
 namespace {
 
-std::uint16_t U16(const std::vector<std::uint8_t>& d, size_t at) { return std::uint16_t(d[at] << 8 | d[at + 1]); }
+std::uint16_t U16(const std::vector<std::uint8_t>& d, size_t at) {
+  return std::uint16_t(d[at] << 8 | d[at + 1]);
+}
 std::uint32_t U32(const std::vector<std::uint8_t>& d, size_t at) {
-  return std::uint32_t(d[at]) << 24 | std::uint32_t(d[at + 1]) << 16 | std::uint32_t(d[at + 2]) << 8 | d[at + 3];
+  return std::uint32_t(d[at]) << 24 | std::uint32_t(d[at + 1]) << 16 |
+         std::uint32_t(d[at + 2]) << 8 | d[at + 3];
 }
 
 std::string FromUtf16Be(const std::vector<std::uint8_t>& d, size_t at, size_t len) {
@@ -77,10 +80,14 @@ std::optional<std::string> FamilyOfFile(const std::string& winPath) {
 
 const char* MessageName(UINT m) {
   switch (m) {
-    case 0x001A: return "WM_SETTINGCHANGE";
-    case 0x001D: return "WM_FONTCHANGE";
-    case 0x0219: return "WM_DEVICECHANGE";
-    default: return nullptr;
+    case 0x001A:
+      return "WM_SETTINGCHANGE";
+    case 0x001D:
+      return "WM_FONTCHANGE";
+    case 0x0219:
+      return "WM_DEVICECHANGE";
+    default:
+      return nullptr;
   }
 }
 
@@ -148,7 +155,8 @@ int AddFontResource(const std::string& fileName) {
     if (!m.Resolve(path, r)) return 0;  // last error set by Resolve
     std::error_code ec;
     if (!fs::is_regular_file(r.host, ec)) {
-      SetLastError(fs::is_directory(Machine::HostFolderOf(r.host), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+      SetLastError(fs::is_directory(Machine::HostFolderOf(r.host), ec) ? ERROR_FILE_NOT_FOUND
+                                                                       : ERROR_PATH_NOT_FOUND);
       return 0;
     }
     std::vector<std::uint8_t> data;
@@ -210,9 +218,11 @@ std::vector<std::string> FontFamilies() {
       char name[512];
       BYTE data[1024];
       DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
-      if (RegEnumValue(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+      if (RegEnumValue(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+        break;
       if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
-      std::string file(reinterpret_cast<char*>(data), strnlen(reinterpret_cast<char*>(data), dataSize));
+      std::string file(reinterpret_cast<char*>(data),
+                       strnlen(reinterpret_cast<char*>(data), dataSize));
       std::string path = file.find_first_of("\\/:") == std::string::npos ? fontsDir + file : file;
       auto family = FamilyOfFile(path);
       if (!family) {
@@ -228,20 +238,22 @@ std::vector<std::string> FontFamilies() {
   auto st = Db().Prepare("SELECT family FROM session_fonts");
   while (st.Step()) names.push_back(st.ColumnText(0));
   std::sort(names.begin(), names.end(), [](auto& a, auto& b) { return FoldCase(a) < FoldCase(b); });
-  names.erase(std::unique(names.begin(), names.end(), [](auto& a, auto& b) { return SameText(a, b); }),
-              names.end());
+  names.erase(
+      std::unique(names.begin(), names.end(), [](auto& a, auto& b) { return SameText(a, b); }),
+      names.end());
   return names;
 }
 
 void RecordBroadcast(UINT message, WPARAM wParam, LPARAM lParam) {
   try {
-    auto st = Db().Prepare("INSERT INTO broadcasts(program, message, wparam, lparam) VALUES(?,?,?,?)");
+    auto st =
+        Db().Prepare("INSERT INTO broadcasts(program, message, wparam, lparam) VALUES(?,?,?,?)");
     st.Bind(1, Machine::ProgramName()).Bind(2, std::int64_t(message)).Bind(3, std::int64_t(wParam));
     st.Bind(4, std::int64_t(lParam));
     st.Step();
     const char* name = MessageName(message);
-    Machine::Current().Journal("message", std::string(name ? name : "message " + std::to_string(message)) +
-                                              " broadcast");
+    Machine::Current().Journal(
+        "message", std::string(name ? name : "message " + std::to_string(message)) + " broadcast");
   } catch (const std::exception&) {
     // A broadcast nobody can record is still a broadcast sent.
   }
@@ -251,7 +263,8 @@ std::vector<BroadcastRecord> Broadcasts() {
   std::vector<BroadcastRecord> out;
   auto st = Db().Prepare("SELECT program, message, wparam, lparam FROM broadcasts ORDER BY id");
   while (st.Step())
-    out.push_back({st.ColumnText(0), UINT(st.ColumnInt(1)), WPARAM(st.ColumnInt(2)), LPARAM(st.ColumnInt(3))});
+    out.push_back({st.ColumnText(0), UINT(st.ColumnInt(1)), WPARAM(st.ColumnInt(2)),
+                   LPARAM(st.ColumnInt(3))});
   return out;
 }
 

@@ -83,7 +83,8 @@ bool operator<(const Writer& a, const Writer& b) {
 std::set<Writer> KilledWriters(Machine& m) {
   std::set<Writer> killed;
   std::error_code ec;
-  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
     Writer w;
     if (ParseWriteTemp(it->path().filename().string(), w) && Gone(w)) killed.insert(w);
   }
@@ -135,7 +136,8 @@ struct StagingRow {
 std::vector<StagingRow> StagingOfGoneWriters(Machine& m) {
   std::vector<StagingRow> rows;
   auto st = m.State().Prepare("SELECT path, pid, started FROM staging");
-  while (st.Step()) rows.push_back({st.ColumnText(0), {int(st.ColumnInt(1)), std::uint64_t(st.ColumnInt(2))}});
+  while (st.Step())
+    rows.push_back({st.ColumnText(0), {int(st.ColumnInt(1)), std::uint64_t(st.ColumnInt(2))}});
   std::erase_if(rows, [](const StagingRow& r) { return !Gone(r.writer); });
   return rows;
 }
@@ -160,18 +162,20 @@ int RemoveWriteTemp(Machine& m, const fs::path& host) {
 int WalkWriteTemps(Machine& m) {
   int removed = 0;
   std::error_code ec;
-  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator();
+       it.increment(ec))
     if (LeftoverWriteTemp(it->path().filename().string()) && it->is_regular_file(ec))
       removed += RemoveWriteTemp(m, it->path());
-  for (auto drive = fs::directory_iterator(m.Dir() / "drives", ec); !ec && drive != fs::directory_iterator();
-       drive.increment(ec)) {
+  for (auto drive = fs::directory_iterator(m.Dir() / "drives", ec);
+       !ec && drive != fs::directory_iterator(); drive.increment(ec)) {
     if (!drive->is_directory(ec) || drive->is_symlink(ec)) continue;
     std::error_code walkEc;
-    for (auto it = fs::recursive_directory_iterator(drive->path(), fs::directory_options::skip_permission_denied,
-                                                    walkEc);
+    for (auto it = fs::recursive_directory_iterator(
+             drive->path(), fs::directory_options::skip_permission_denied, walkEc);
          !walkEc && it != fs::recursive_directory_iterator(); it.increment(walkEc)) {
       if (it->is_symlink(walkEc) || it->is_directory(walkEc)) continue;
-      if (LeftoverWriteTemp(it->path().filename().string())) removed += RemoveWriteTemp(m, it->path());
+      if (LeftoverWriteTemp(it->path().filename().string()))
+        removed += RemoveWriteTemp(m, it->path());
     }
   }
   return removed;
@@ -213,7 +217,9 @@ void NoteStagingWriter(Machine& m, const std::string& host) {
   EnsureTables(m);
   Writer self = Self();
   auto st = m.State().Prepare("INSERT OR REPLACE INTO staging(path, pid, started) VALUES(?,?,?)");
-  st.Bind(1, CanonicalKey(host)).Bind(2, std::int64_t(self.pid)).Bind(3, std::int64_t(self.started));
+  st.Bind(1, CanonicalKey(host))
+      .Bind(2, std::int64_t(self.pid))
+      .Bind(3, std::int64_t(self.started));
   st.Step();
 }
 
@@ -263,7 +269,8 @@ bool ClearLeftoversIn(Machine& m, const fs::path& dir) {
   std::vector<StagingRow> staged;
   std::optional<std::set<Writer>> killed;  // read once, at the first staging copy
   std::error_code ec;
-  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (it->is_regular_file(ec) && LeftoverWriteTemp(name)) {
       temps.push_back(it->path());

@@ -34,7 +34,8 @@ std::filesystem::path g_modulesMachine;
 
 HMODULE const kProgramModule = reinterpret_cast<HMODULE>(std::uintptr_t(0x00400000));
 
-const char* const kBuiltIn[] = {"kernel32.dll", "advapi32.dll", "user32.dll", "gdi32.dll", "ntdll.dll"};
+const char* const kBuiltIn[] = {"kernel32.dll", "advapi32.dll", "user32.dll", "gdi32.dll",
+                                "ntdll.dll"};
 
 std::string FileName(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
@@ -48,7 +49,8 @@ std::string Folder(const std::string& path) {
 
 std::string WithDll(const std::string& name) {
   std::string file = FileName(name);
-  if (!file.empty() && file.back() == '.') return name.substr(0, name.size() - 1);  // "x." means no extension
+  if (!file.empty() && file.back() == '.')
+    return name.substr(0, name.size() - 1);  // "x." means no extension
   return file.find('.') == std::string::npos ? name + ".dll" : name;
 }
 
@@ -71,12 +73,14 @@ std::map<HMODULE, Module>& Modules() {
 std::vector<std::string> MachinePath() {
   std::vector<std::string> out;
   HKEY key = nullptr;
-  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", 0,
+  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE,
+                   "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", 0,
                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
     return out;
   char buf[4096] = {};
   DWORD size = sizeof buf, type = 0;
-  if (RegQueryValueEx(key, "Path", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS &&
+  if (RegQueryValueEx(key, "Path", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
+          ERROR_SUCCESS &&
       (type == REG_SZ || type == REG_EXPAND_SZ)) {
     std::string all(buf, strnlen(buf, size));
     size_t start = 0;

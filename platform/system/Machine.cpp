@@ -193,13 +193,20 @@ std::string CanonicalKey(const fs::path& host) {
 
 std::string OsVersionName(OsVersion v) {
   switch (v) {
-    case OsVersion::Win95: return "95";
-    case OsVersion::Win98: return "98";
-    case OsVersion::WinMe: return "me";
-    case OsVersion::NT351: return "nt351";
-    case OsVersion::NT4: return "nt4";
-    case OsVersion::Win2000: return "2000";
-    case OsVersion::WinXP: return "xp";
+    case OsVersion::Win95:
+      return "95";
+    case OsVersion::Win98:
+      return "98";
+    case OsVersion::WinMe:
+      return "me";
+    case OsVersion::NT351:
+      return "nt351";
+    case OsVersion::NT4:
+      return "nt4";
+    case OsVersion::Win2000:
+      return "2000";
+    case OsVersion::WinXP:
+      return "xp";
   }
   return "xp";
 }
@@ -351,7 +358,8 @@ MachineSettings ParseSettings(const fs::path& file) {
 }  // namespace
 
 Machine::Machine(const fs::path& dir)
-    : dir_(fs::absolute(dir)), folders_(std::make_unique<DirectoryCache>(&FoldCase, dir_.string())) {
+    : dir_(fs::absolute(dir)),
+      folders_(std::make_unique<DirectoryCache>(&FoldCase, dir_.string())) {
   Load();
 }
 
@@ -400,7 +408,8 @@ void Machine::SetCreator(std::function<void(const fs::path&, const MachineSettin
 }
 
 fs::path Machine::DefaultDir() {
-  if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return fs::path(x) / "winpc" / "default";
+  if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
+    return fs::path(x) / "winpc" / "default";
   const char* home = std::getenv("HOME");
   return fs::path(home && *home ? home : "/tmp") / ".local" / "share" / "winpc" / "default";
 }
@@ -580,7 +589,9 @@ Machine::Lookup Machine::FindInFolder(const std::string& dir, const std::string&
   return FindIn(dir, &st, comp, name, type, folder);
 }
 
-std::string Machine::KeyOf(const Resolved& r) { return r.key.empty() ? CanonicalKey(r.host) : r.key; }
+std::string Machine::KeyOf(const Resolved& r) {
+  return r.key.empty() ? CanonicalKey(r.host) : r.key;
+}
 
 namespace {
 // The last answers of Resolve in this thread's unit of work.
@@ -618,13 +629,15 @@ bool Machine::Resolve(const std::string& winPath, Resolved& out) const {
 std::string Machine::HostFolderOf(const std::string& host) {
   // Split as text: a path object would parse the whole path.
   const size_t slash = host.rfind('/');
-  if (slash == std::string::npos || slash + 1 >= host.size()) return fs::path(host).parent_path().native();
+  if (slash == std::string::npos || slash + 1 >= host.size())
+    return fs::path(host).parent_path().native();
   return slash == 0 ? "/" : host.substr(0, slash);
 }
 
 std::string Machine::HostNameOf(const std::string& host) {
   const size_t slash = host.rfind('/');
-  if (slash == std::string::npos || slash + 1 >= host.size()) return fs::path(host).filename().native();
+  if (slash == std::string::npos || slash + 1 >= host.size())
+    return fs::path(host).filename().native();
   return host.substr(slash + 1);
 }
 
@@ -637,7 +650,8 @@ void Machine::NoteChanged(const std::string& host, bool present, unsigned char t
   // Only this change moved the listings: answers about other folders still hold, and the
   // answer about the very name made is what a new lookup would give. Whatever else lies in
   // dir (another spelling of the name, a path through it) is asked again.
-  if (!kept || !folders_->UnitLooked(unitAfter, after) || unitAfter != unit || after != before + 1) return;
+  if (!kept || !folders_->UnitLooked(unitAfter, after) || unitAfter != unit || after != before + 1)
+    return;
   const std::string under = dir.back() == '/' ? dir : dir + "/";
   const std::string made = under + name;
   for (auto& r : t_resolved) {
@@ -833,7 +847,8 @@ constexpr StateTable kStateTables[] = {
      "id, time, program, kind, text"},
     {"kv", "(key TEXT PRIMARY KEY, value TEXT)", " WITHOUT ROWID", "key, value"},
     {"attrs", "(path TEXT PRIMARY KEY, attrs INTEGER NOT NULL)", " WITHOUT ROWID", "path, attrs"},
-    {"shortnames", "(dir TEXT NOT NULL, long TEXT NOT NULL, short TEXT NOT NULL, PRIMARY KEY(dir, long))",
+    {"shortnames",
+     "(dir TEXT NOT NULL, long TEXT NOT NULL, short TEXT NOT NULL, PRIMARY KEY(dir, long))",
      " WITHOUT ROWID", "dir, long, short"},
 };
 
@@ -860,15 +875,21 @@ void UpgradeState(SqliteDb& db) {
       db.Exec("CREATE TABLE " + name + t.definition + t.options);
       continue;
     }
-    db.Exec("ALTER TABLE " + name + " RENAME TO " + name + "_old;"
-            "CREATE TABLE " + name + t.definition + t.options + ";"
-            "INSERT OR REPLACE INTO " + name + "(" + t.columns + ") SELECT " + t.columns + " FROM " + name +
+    db.Exec("ALTER TABLE " + name + " RENAME TO " + name +
+            "_old;"
+            "CREATE TABLE " +
+            name + t.definition + t.options +
+            ";"
+            "INSERT OR REPLACE INTO " +
+            name + "(" + t.columns + ") SELECT " + t.columns + " FROM " + name +
             "_old ORDER BY rowid;"
-            "DROP TABLE " + name + "_old;");
+            "DROP TABLE " +
+            name + "_old;");
   }
   db.Exec(
       "CREATE INDEX IF NOT EXISTS shortnames_short ON shortnames(dir, short);"
-      "PRAGMA user_version = " + std::to_string(kStateLayout) + ";");
+      "PRAGMA user_version = " +
+      std::to_string(kStateLayout) + ";");
   // The journal's old numbering, if any, is no longer used.
   {
     auto st = db.Prepare("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'");
@@ -919,8 +940,8 @@ std::string RegistryFileProblem(const fs::path& file) {
   }
   std::uint32_t pageSize = BigEndian(h + 16, 2);
   if (pageSize == 1) pageSize = 65536;
-  if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) || h[21] != 64 || h[22] != 32 ||
-      h[23] != 32 || h[18] < 1 || h[18] > 2 || h[19] < 1 || h[19] > 2)
+  if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) || h[21] != 64 ||
+      h[22] != 32 || h[23] != 32 || h[18] < 1 || h[18] > 2 || h[19] < 1 || h[19] > 2)
     return "has a damaged header";
   // With a write-ahead log waiting, the file may be behind its header until the log is
   // carried over; SQLite then decides.
@@ -933,7 +954,9 @@ std::string RegistryFileProblem(const fs::path& file) {
   bool pagesValid = pages != 0 && std::memcmp(h + 24, h + 92, 4) == 0;
   if (size % pageSize != 0 || (pagesValid && size < std::uint64_t(pages) * pageSize))
     return "is cut short (" + std::to_string(size) + " bytes" +
-           (pagesValid ? ", its header counts " + std::to_string(std::uint64_t(pages) * pageSize) : "") + ")";
+           (pagesValid ? ", its header counts " + std::to_string(std::uint64_t(pages) * pageSize)
+                       : "") +
+           ")";
   return "";
 }
 
@@ -943,7 +966,8 @@ SqliteDb& Machine::RegistryDb() {
   if (!registry_) {
     const fs::path file = dir_ / "registry.db";
     const std::string what = file.string() + ": the registry of the machine ";
-    if (std::string problem = RegistryFileProblem(file); !problem.empty()) throw MachineError(what + problem);
+    if (std::string problem = RegistryFileProblem(file); !problem.empty())
+      throw MachineError(what + problem);
     try {
       auto db = std::make_unique<SqliteDb>(file, false);
       if (std::string problem = RegistryStore::SchemaProblem(*db); !problem.empty())
@@ -967,8 +991,8 @@ void Machine::CheckRegistry() {
   if (result != "ok") {
     registry_.reset();
     size_t eol = result.find('\n');
-    throw MachineError((dir_ / "registry.db").string() + ": the registry of the machine is damaged (" +
-                       result.substr(0, eol) + ")");
+    throw MachineError((dir_ / "registry.db").string() +
+                       ": the registry of the machine is damaged (" + result.substr(0, eol) + ")");
   }
 }
 
@@ -1020,7 +1044,9 @@ void Machine::UnlockAll() {
   LockAnswers().Dropped(db);
 }
 
-void Machine::AddInUseProvider(InUseProvider provider) { Providers().push_back(std::move(provider)); }
+void Machine::AddInUseProvider(InUseProvider provider) {
+  Providers().push_back(std::move(provider));
+}
 
 void Machine::SetProgramName(const std::string& name) { ProgramNameRef() = name; }
 const std::string& Machine::ProgramName() { return ProgramNameRef(); }
@@ -1045,8 +1071,8 @@ std::vector<JournalEntry> Machine::ReadJournal() {
   std::vector<JournalEntry> out;
   auto st = State().Prepare("SELECT id, time, program, kind, text FROM journal ORDER BY id");
   while (st.Step())
-    out.push_back({st.ColumnInt(0), st.ColumnText(1), st.ColumnText(2), st.ColumnText(3),
-                   st.ColumnText(4)});
+    out.push_back(
+        {st.ColumnInt(0), st.ColumnText(1), st.ColumnText(2), st.ColumnText(3), st.ColumnText(4)});
   return out;
 }
 

@@ -75,7 +75,8 @@ class Machine {
   // full layout of a new PC (registry basics, system libraries...) is CreateMachine's.
   static void CreateBare(const std::filesystem::path& dir, const MachineSettings& settings);
   // Hook set by the machine setup unit, used when the default machine must be created.
-  static void SetCreator(std::function<void(const std::filesystem::path&, const MachineSettings&)> f);
+  static void SetCreator(
+      std::function<void(const std::filesystem::path&, const MachineSettings&)> f);
 
   const std::filesystem::path& Dir() const { return dir_; }
   const MachineSettings& Settings() const { return settings_; }

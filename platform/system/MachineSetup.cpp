@@ -31,13 +31,20 @@ struct OsFacts {
 
 OsFacts Facts(OsVersion os) {
   switch (os) {
-    case OsVersion::Win95: return {"Microsoft Windows 95", "4.00.950", "950", "", 1996, 8, 24};
-    case OsVersion::Win98: return {"Microsoft Windows 98", "4.10.2222", "2222", " A ", 1999, 4, 23};
-    case OsVersion::WinMe: return {"Microsoft Windows ME", "4.90.3000", "3000", "", 2000, 6, 8};
-    case OsVersion::NT351: return {"Microsoft Windows NT", "3.51", "1057", "Service Pack 5", 1996, 9, 19};
-    case OsVersion::NT4: return {"Microsoft Windows NT", "4.0", "1381", "Service Pack 6", 1999, 11, 30};
-    case OsVersion::Win2000: return {"Microsoft Windows 2000", "5.0", "2195", "Service Pack 4", 2003, 6, 19};
-    case OsVersion::WinXP: return {"Microsoft Windows XP", "5.1", "2600", "Service Pack 2", 2004, 8, 4};
+    case OsVersion::Win95:
+      return {"Microsoft Windows 95", "4.00.950", "950", "", 1996, 8, 24};
+    case OsVersion::Win98:
+      return {"Microsoft Windows 98", "4.10.2222", "2222", " A ", 1999, 4, 23};
+    case OsVersion::WinMe:
+      return {"Microsoft Windows ME", "4.90.3000", "3000", "", 2000, 6, 8};
+    case OsVersion::NT351:
+      return {"Microsoft Windows NT", "3.51", "1057", "Service Pack 5", 1996, 9, 19};
+    case OsVersion::NT4:
+      return {"Microsoft Windows NT", "4.0", "1381", "Service Pack 6", 1999, 11, 30};
+    case OsVersion::Win2000:
+      return {"Microsoft Windows 2000", "5.0", "2195", "Service Pack 4", 2003, 6, 19};
+    case OsVersion::WinXP:
+      return {"Microsoft Windows XP", "5.1", "2600", "Service Pack 2", 2004, 8, 4};
   }
   return Facts(OsVersion::WinXP);
 }
@@ -117,7 +124,8 @@ std::string HostName(const MachineSettings& s) {
   return name;
 }
 
-std::string ServiceLine(const char* name, const char* port, const char* aliases, const char* comment) {
+std::string ServiceLine(const char* name, const char* port, const char* aliases,
+                        const char* comment) {
   char line[160];
   std::string tail = aliases;
   if (*comment) tail += (tail.empty() ? "" : " ") + std::string("#") + comment;
@@ -173,10 +181,9 @@ void Build(Machine& m, const MachineSettings& s, const MachineContents& contents
   };
 
   // Folders.
-  for (const std::string& d :
-       {win + "\\Fonts", win + "\\Temp", win + "\\Help", win + "\\inf", commonFiles,
-        commonFiles + "\\System", profile.desktop, profile.documents, profile.programs,
-        profile.appData, profile.temp})
+  for (const std::string& d : {win + "\\Fonts", win + "\\Temp", win + "\\Help", win + "\\inf",
+                               commonFiles, commonFiles + "\\System", profile.desktop,
+                               profile.documents, profile.programs, profile.appData, profile.temp})
     dir(d);
   if (nt) {
     dir(win + "\\system");
@@ -225,8 +232,8 @@ void Build(Machine& m, const MachineSettings& s, const MachineContents& contents
          "# Fichier HOSTS : correspondances entre noms d'hôtes et adresses IP.\r\n#\r\n"
          "127.0.0.1       localhost\r\n");
   else
-    text("C:\\AUTOEXEC.BAT", "SET PATH=" + win + ";" + win + "\\COMMAND\r\nSET TEMP=" +
-                                 profile.temp + "\r\n");
+    text("C:\\AUTOEXEC.BAT",
+         "SET PATH=" + win + ";" + win + "\\COMMAND\r\nSET TEMP=" + profile.temp + "\r\n");
 
   // Registry.
   RegWriter reg(m);
@@ -278,7 +285,8 @@ void Build(Machine& m, const MachineSettings& s, const MachineContents& contents
   }
   reg.Sz("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
          "ComputerName", HostName(s));
-  reg.Sz("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Nls\\Language", "Default", "040c");
+  reg.Sz("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Nls\\Language", "Default",
+         "040c");
   reg.Key("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services");
   reg.Key("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
   reg.Key("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
@@ -290,7 +298,7 @@ void Build(Machine& m, const MachineSettings& s, const MachineContents& contents
   DWORD count = 1;
   for (const SystemLibrary& lib : SystemLibraries(os, contents)) {
     static const char* const counted[] = {"msvbvm60.dll", "oleaut32.dll", "olepro32.dll",
-                                          "asycfilt.dll", "comcat.dll", "stdole2.tlb"};
+                                          "asycfilt.dll", "comcat.dll",   "stdole2.tlb"};
     if (std::find_if(std::begin(counted), std::end(counted),
                      [&](const char* n) { return lib.name == n; }) == std::end(counted))
       continue;
@@ -299,8 +307,9 @@ void Build(Machine& m, const MachineSettings& s, const MachineContents& contents
   }
 
   // Fonts: the registered faces (the drawing layer brings its own stand-ins).
-  const std::string fonts = nt ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
-                               : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+  const std::string fonts =
+      nt ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
+         : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
   reg.Sz(fonts, "Arial (TrueType)", "ARIAL.TTF");
   reg.Sz(fonts, "Courier New (TrueType)", "COUR.TTF");
   reg.Sz(fonts, "Times New Roman (TrueType)", "TIMES.TTF");
@@ -354,8 +363,8 @@ std::vector<SystemLibrary> SystemLibraries(OsVersion os, const MachineContents& 
   switch (os) {
     case OsVersion::WinXP:
       v = {V{6, 0, 2900, 2180}, {6, 0, 2900, 2180}, {5, 1, 2600, 2180}, {5, 1, 2600, 2180},
-           {7, 0, 2600, 2180}, {6, 2, 3104, 0},     {5, 1, 2600, 2180}, {5, 1, 2600, 2180},
-           {5, 1, 2600, 2180}, {5, 0, 2600, 1},     {5, 1, 2600, 2180}, {6, 0, 98, 2}};
+           {7, 0, 2600, 2180},  {6, 2, 3104, 0},    {5, 1, 2600, 2180}, {5, 1, 2600, 2180},
+           {5, 1, 2600, 2180},  {5, 0, 2600, 1},    {5, 1, 2600, 2180}, {6, 0, 98, 2}};
       break;
     case OsVersion::Win2000:
       v = {V{5, 0, 3900, 6975}, {5, 50, 4027, 300}, {5, 0, 2195, 6710}, {5, 0, 2195, 6688},
@@ -363,33 +372,47 @@ std::vector<SystemLibrary> SystemLibraries(OsVersion os, const MachineContents& 
            {2, 40, 4522, 0},    {5, 0, 1641, 1},    {2, 40, 4522, 0},   {6, 0, 92, 37}};
       break;
     case OsVersion::WinMe:
-      v = {V{5, 50, 4134, 100}, {5, 50, 4134, 100}, {4, 90, 3000, 0},   {4, 90, 3000, 0},
-           {6, 1, 9359, 0},     {6, 1, 8637, 0},    {2, 40, 4512, 1},   {5, 0, 4512, 1},
-           {2, 40, 4512, 1},    {4, 71, 1460, 1},   {2, 40, 4512, 1},   {6, 0, 84, 95}};
+      v = {V{5, 50, 4134, 100}, {5, 50, 4134, 100}, {4, 90, 3000, 0}, {4, 90, 3000, 0},
+           {6, 1, 9359, 0},     {6, 1, 8637, 0},    {2, 40, 4512, 1}, {5, 0, 4512, 1},
+           {2, 40, 4512, 1},    {4, 71, 1460, 1},   {2, 40, 4512, 1}, {6, 0, 84, 95}};
       break;
     case OsVersion::Win98:
-      v = {V{4, 72, 3612, 1700}, {5, 50, 4027, 300}, {4, 80, 1675, 0},  {4, 10, 2222, 0},
-           {6, 0, 8397, 0},      {6, 0, 8168, 0},    {2, 40, 4275, 1},  {5, 0, 4275, 1},
-           {2, 40, 4275, 1},     {4, 71, 1460, 1},   {2, 40, 4275, 1},  {6, 0, 81, 76}};
+      v = {V{4, 72, 3612, 1700}, {5, 50, 4027, 300}, {4, 80, 1675, 0}, {4, 10, 2222, 0},
+           {6, 0, 8397, 0},      {6, 0, 8168, 0},    {2, 40, 4275, 1}, {5, 0, 4275, 1},
+           {2, 40, 4275, 1},     {4, 71, 1460, 1},   {2, 40, 4275, 1}, {6, 0, 81, 76}};
       break;
     case OsVersion::Win95:
-      v = {V{4, 0, 950, 0}, {}, {4, 0, 950, 0}, {4, 0, 950, 0}, {4, 20, 0, 6164}, {},
-           {2, 20, 4054, 1}, {5, 0, 4055, 1}, {2, 20, 4054, 1}, {}, {2, 20, 4054, 1}, {}};
+      v = {V{4, 0, 950, 0},  {}, {4, 0, 950, 0},   {4, 0, 950, 0},
+           {4, 20, 0, 6164}, {}, {2, 20, 4054, 1}, {5, 0, 4055, 1},
+           {2, 20, 4054, 1}, {}, {2, 20, 4054, 1}, {}};
       break;
     case OsVersion::NT4:
-      v = {V{4, 0, 1381, 171}, {}, {4, 0, 1381, 130}, {4, 0, 1381, 178}, {4, 20, 0, 6201}, {},
-           {2, 30, 4265, 1}, {5, 0, 4265, 1}, {2, 30, 4265, 1}, {}, {2, 30, 4265, 1}, {}};
+      v = {V{4, 0, 1381, 171}, {}, {4, 0, 1381, 130}, {4, 0, 1381, 178},
+           {4, 20, 0, 6201},   {}, {2, 30, 4265, 1},  {5, 0, 4265, 1},
+           {2, 30, 4265, 1},   {}, {2, 30, 4265, 1},  {}};
       break;
     case OsVersion::NT351:
-      v = {V{3, 51, 1057, 1}, {}, {3, 51, 1057, 1}, {3, 51, 1057, 1}, {}, {},
-           {2, 10, 3027, 1}, {}, {}, {}, {}, {}};
+      v = {V{3, 51, 1057, 1},
+           {},
+           {3, 51, 1057, 1},
+           {3, 51, 1057, 1},
+           {},
+           {},
+           {2, 10, 3027, 1},
+           {},
+           {},
+           {},
+           {},
+           {}};
       break;
   }
   // The shell folder library of the browser that brought it to the versions without.
   for (size_t i = 0; i < v.size(); ++i)
     if (std::string_view(rows[i].name) == "shfolder.dll") {
-      if (!contents.shFolder) v[i] = V{};
-      else if (v[i][0] == 0) v[i] = V{5, 50, 4027, 300};
+      if (!contents.shFolder)
+        v[i] = V{};
+      else if (v[i][0] == 0)
+        v[i] = V{5, 50, 4027, 300};
     }
   std::vector<SystemLibrary> out;
   for (size_t i = 0; i < v.size(); ++i) {
@@ -545,7 +568,8 @@ void CreateMachine(const fs::path& dir, const MachineSettings& settings) {
 }
 
 void InstallMachineCreator() {
-  Machine::SetCreator(static_cast<void (*)(const fs::path&, const MachineSettings&)>(&CreateMachine));
+  Machine::SetCreator(
+      static_cast<void (*)(const fs::path&, const MachineSettings&)>(&CreateMachine));
 }
 
 }  // namespace win

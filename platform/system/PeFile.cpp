@@ -150,7 +150,8 @@ bool ReadDirectory(const Reader& r, size_t base, size_t limit, DWORD dirOff,
 // ---- writing ------------------------------------------------------------------------
 
 std::vector<std::uint8_t> BuildVersionBlock(const PeVersionSpec& spec) {
-  bool ownProduct = spec.productMajor || spec.productMinor || spec.productRelease || spec.productBuild;
+  bool ownProduct =
+      spec.productMajor || spec.productMinor || spec.productRelease || spec.productBuild;
   WORD pa = ownProduct ? spec.productMajor : spec.major;
   WORD pb = ownProduct ? spec.productMinor : spec.minor;
   WORD pc = ownProduct ? spec.productRelease : spec.release;
@@ -163,12 +164,12 @@ std::vector<std::uint8_t> BuildVersionBlock(const PeVersionSpec& spec) {
   Add32(fixed, (DWORD(spec.release) << 16) | spec.build);
   Add32(fixed, (DWORD(pa) << 16) | pb);
   Add32(fixed, (DWORD(pc) << 16) | pd);
-  Add32(fixed, 0x3F);       // flags mask
-  Add32(fixed, 0);          // flags: a release build
-  Add32(fixed, 0x00040004); // VOS_NT_WINDOWS32
+  Add32(fixed, 0x3F);        // flags mask
+  Add32(fixed, 0);           // flags: a release build
+  Add32(fixed, 0x00040004);  // VOS_NT_WINDOWS32
   Add32(fixed, spec.dll ? 2 : 1);
-  Add32(fixed, 0);          // subtype
-  Add32(fixed, 0);          // date, never set by linkers
+  Add32(fixed, 0);  // subtype
+  Add32(fixed, 0);  // date, never set by linkers
   Add32(fixed, 0);
 
   std::string fileVersion = spec.fileVersion.empty()
@@ -227,8 +228,8 @@ std::vector<std::uint8_t> BuildPeFile(const PeVersionSpec& spec) {
   rsrc.insert(rsrc.end(), block.begin(), block.end());
 
   // A DLL entry point answering TRUE (mov eax,1; ret 0Ch), or a program returning 0.
-  Bytes code = spec.dll ? Bytes{0xB8, 0x01, 0x00, 0x00, 0x00, 0xC2, 0x0C, 0x00}
-                        : Bytes{0x33, 0xC0, 0xC3};
+  Bytes code =
+      spec.dll ? Bytes{0xB8, 0x01, 0x00, 0x00, 0x00, 0xC2, 0x0C, 0x00} : Bytes{0x33, 0xC0, 0xC3};
 
   const DWORD headersSize = kFileAlign;
   const DWORD textRaw = headersSize;
@@ -248,8 +249,8 @@ std::vector<std::uint8_t> BuildPeFile(const PeVersionSpec& spec) {
   Put16(f, 0x10, 0xB8);
   Put16(f, 0x18, 0x40);
   Put32(f, 0x3C, 0x80);
-  const std::uint8_t stub[] = {0x0E, 0x1F, 0xBA, 0x0E, 0x00, 0xB4, 0x09, 0xCD,
-                               0x21, 0xB8, 0x01, 0x4C, 0xCD, 0x21};
+  const std::uint8_t stub[] = {0x0E, 0x1F, 0xBA, 0x0E, 0x00, 0xB4, 0x09,
+                               0xCD, 0x21, 0xB8, 0x01, 0x4C, 0xCD, 0x21};
   std::copy(std::begin(stub), std::end(stub), f.begin() + 0x40);
   const char* msg = "This program cannot be run in DOS mode.\r\r\n$";
   std::copy(msg, msg + 43, f.begin() + 0x4E);
@@ -262,7 +263,8 @@ std::vector<std::uint8_t> BuildPeFile(const PeVersionSpec& spec) {
   Put16(f, coff + 2, 2);  // sections
   Put32(f, coff + 4, 0x41107B9A);
   Put16(f, coff + 16, 0xE0);
-  Put16(f, coff + 18, WORD(spec.dll ? 0x210E : 0x010F));  // programs have their relocations stripped
+  Put16(f, coff + 18,
+        WORD(spec.dll ? 0x210E : 0x010F));  // programs have their relocations stripped
 
   const size_t opt = coff + 20;
   Put16(f, opt, 0x10B);  // PE32

@@ -15,10 +15,10 @@ struct PeVersionSpec {
   WORD major = 1, minor = 0, release = 0, build = 0;
   bool dll = true;
   std::string company, description, product, originalName;
-  std::string internalName;   // empty: originalName without its extension
-  std::string copyright;      // LegalCopyright, left out when empty
-  std::string fileVersion;    // empty: "major.minor.release.build"
-  std::string productVersion; // empty: the file version text
+  std::string internalName;    // empty: originalName without its extension
+  std::string copyright;       // LegalCopyright, left out when empty
+  std::string fileVersion;     // empty: "major.minor.release.build"
+  std::string productVersion;  // empty: the file version text
   // Product version numbers; all zero: the file version.
   WORD productMajor = 0, productMinor = 0, productRelease = 0, productBuild = 0;
   // The string table: 0x040C/1252 ("040C04E4") or 0x0409/1200 ("040904B0").

@@ -74,7 +74,11 @@ Content ContentOf(const fs::path& host) {
   char b[4] = {};
   in.read(b, 4);
   auto got = in.gcount();
-  if (got >= 4 && std::memcmp(b, "\x7f" "ELF", 4) == 0) return Content::Native;
+  if (got >= 4 && std::memcmp(b,
+                              "\x7f"
+                              "ELF",
+                              4) == 0)
+    return Content::Native;
   if (got >= 2 && b[0] == '#' && b[1] == '!') return Content::Script;
   if (got >= 2 && b[0] == 'M' && b[1] == 'Z') return Content::Windows;
   return Content::Other;
@@ -172,18 +176,24 @@ DWORD SpawnNative(const fs::path& host, Content content, const std::string& winP
   posix_spawn_file_actions_init(&actions);
   if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
   pid_t child = 0;
-  int rc = content == Content::Script ? posix_spawnp(&child, cargv[0], &actions, nullptr, cargv.data(), cenv.data())
-                                      : posix_spawn(&child, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
+  int rc = content == Content::Script
+               ? posix_spawnp(&child, cargv[0], &actions, nullptr, cargv.data(), cenv.data())
+               : posix_spawn(&child, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return rc == ENOENT ? ERROR_FILE_NOT_FOUND : rc == ENOEXEC ? ERROR_BAD_EXE_FORMAT : ERROR_ACCESS_DENIED;
+  if (rc != 0)
+    return rc == ENOENT    ? ERROR_FILE_NOT_FOUND
+           : rc == ENOEXEC ? ERROR_BAD_EXE_FORMAT
+                           : ERROR_ACCESS_DENIED;
   pid = child;
-  Machine::Current().Journal("start", winPath + (split.size() > 1 ? " " + SplitProgram(commandLine).args : "") +
-                                          " (native, pid " + std::to_string(child) + ")");
+  Machine::Current().Journal(
+      "start", winPath + (split.size() > 1 ? " " + SplitProgram(commandLine).args : "") +
+                   " (native, pid " + std::to_string(child) + ")");
   if (wait) {
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status)
+                                 : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
   } else {
     std::lock_guard lock(g_mutex);
     g_children.push_back(child);
@@ -193,12 +203,18 @@ DWORD SpawnNative(const fs::path& host, Content content, const std::string& winP
 
 int ErrorToShellCode(DWORD err) {
   switch (err) {
-    case ERROR_FILE_NOT_FOUND: return SE_ERR_FNF;
-    case ERROR_PATH_NOT_FOUND: return SE_ERR_PNF;
-    case ERROR_ACCESS_DENIED: return SE_ERR_ACCESSDENIED;
-    case ERROR_BAD_EXE_FORMAT: return SE_ERR_BADFORMAT;
-    case ERROR_SHARING_VIOLATION: return SE_ERR_SHARE;
-    default: return 0;
+    case ERROR_FILE_NOT_FOUND:
+      return SE_ERR_FNF;
+    case ERROR_PATH_NOT_FOUND:
+      return SE_ERR_PNF;
+    case ERROR_ACCESS_DENIED:
+      return SE_ERR_ACCESSDENIED;
+    case ERROR_BAD_EXE_FORMAT:
+      return SE_ERR_BADFORMAT;
+    case ERROR_SHARING_VIOLATION:
+      return SE_ERR_SHARE;
+    default:
+      return 0;
   }
 }
 
@@ -234,7 +250,8 @@ StartOutcome StartFile(const Machine::Resolved& prog, const std::string& params,
   }
   std::string commandLine = "\"" + prog.windows + "\"" + (params.empty() ? "" : " " + params);
   if (cwd.empty()) cwd = Machine::HostFolderOf(prog.host);
-  DWORD err = SpawnNative(prog.host, content, prog.windows, commandLine, cwd, wait, out.pid, out.exitCode);
+  DWORD err =
+      SpawnNative(prog.host, content, prog.windows, commandLine, cwd, wait, out.pid, out.exitCode);
   if (err) {
     SetLastError(err);
     out.code = ErrorToShellCode(err);
@@ -275,7 +292,8 @@ std::string RegDefault(HKEY root, const std::string& key) {
   char buf[1024];
   DWORD size = sizeof buf, type = 0;
   std::string out;
-  if (RegQueryValueEx(h, "", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS &&
+  if (RegQueryValueEx(h, "", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
+          ERROR_SUCCESS &&
       (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0)
     out.assign(buf, strnlen(buf, size));
   RegCloseKey(h);
@@ -283,7 +301,8 @@ std::string RegDefault(HKEY root, const std::string& key) {
 }
 
 // The command registered for opening a document, with its name put in, or empty.
-std::string AssociationCommand(const std::string& verb, const std::string& doc, const std::string& params) {
+std::string AssociationCommand(const std::string& verb, const std::string& doc,
+                               const std::string& params) {
   std::string ext = Extension(doc);
   if (ext.empty()) return "";
   std::string progId = RegDefault(HKEY_CLASSES_ROOT, ext);
@@ -395,7 +414,8 @@ HINSTANCE ShellExecute(HWND, const char* verb, const std::string& file, const ch
   }
 }
 
-StartOutcome StartCommandLine(const std::string& commandLine, const std::string& dir, int show, bool wait) {
+StartOutcome StartCommandLine(const std::string& commandLine, const std::string& dir, int show,
+                              bool wait) {
   StartOutcome out;
   ProgramAndArgs pa = SplitProgram(commandLine);
   if (pa.program.empty()) {
@@ -484,7 +504,8 @@ bool ProcessAlive(int pid, std::uint64_t startTime) {
   std::string line;
   if (std::getline(in, line)) {
     size_t close = line.rfind(')');
-    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z') return false;
+    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z')
+      return false;
   }
   if (startTime && ProcessStartTime(pid) != startTime) return false;
   return true;

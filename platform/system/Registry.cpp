@@ -31,8 +31,8 @@ namespace {
 std::mutex g_handlesMutex;
 std::set<HKEY__*> g_handles;
 
-constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | 0x10000 |
-                                0x40000 | 0x80000;
+constexpr REGSAM kWriteRights =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | 0x10000 | 0x40000 | 0x80000;
 
 bool IsPredefined(HKEY k) {
   auto v = reinterpret_cast<std::uintptr_t>(k);
@@ -298,9 +298,8 @@ LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DW
 }
 
 LONG RegQueryInfoKey(HKEY key, char* keyClass, DWORD* classSize, DWORD*, DWORD* subKeys,
-                     DWORD* maxSubKeyLen, DWORD* maxClassLen, DWORD* values,
-                     DWORD* maxValueNameLen, DWORD* maxValueLen, DWORD* securityDescriptor,
-                     FILETIME* lastWrite) {
+                     DWORD* maxSubKeyLen, DWORD* maxClassLen, DWORD* values, DWORD* maxValueNameLen,
+                     DWORD* maxValueLen, DWORD* securityDescriptor, FILETIME* lastWrite) {
   return Run([&](RegistryStore& s) -> LONG {
     Target t;
     if (LONG rc = TargetOf(s, key, t)) return rc;
@@ -387,8 +386,9 @@ void ExportValues(RegistryStore& s, std::int64_t id, const std::string& path, st
       out += name + "=" + Quote(std::string(v.data.begin(), v.data.end() - 1)) + "\n";
     } else if (v.type == REG_DWORD && v.data.size() == 4) {
       char buf[16];
-      std::snprintf(buf, sizeof buf, "%08x",
-                    unsigned(v.data[0] | v.data[1] << 8 | v.data[2] << 16 | unsigned(v.data[3]) << 24));
+      std::snprintf(
+          buf, sizeof buf, "%08x",
+          unsigned(v.data[0] | v.data[1] << 8 | v.data[2] << 16 | unsigned(v.data[3]) << 24));
       out += name + "=dword:" + buf + "\n";
     } else if (v.type == REG_BINARY) {
       out += HexList(name + "=hex:", v.data) + "\n";
@@ -407,7 +407,8 @@ void ExportKey(RegistryStore& s, std::int64_t id, const std::string& path, std::
     pending.pop_back();
     ExportValues(s, key, keyPath, out);
     auto children = s.Children(key);
-    for (auto c = children.rbegin(); c != children.rend(); ++c) pending.emplace_back(c->id, keyPath + "\\" + c->name);
+    for (auto c = children.rbegin(); c != children.rend(); ++c)
+      pending.emplace_back(c->id, keyPath + "\\" + c->name);
   }
 }
 
@@ -439,7 +440,8 @@ std::string ReadQuoted(const std::string& s, size_t& i, int line) {
       if (i + 1 >= s.size()) break;
       char next = s[i + 1];
       if (next != '\\' && next != '"')
-        Bad(line, "\"\\" + EscapeBytes(std::string(1, next)) + "\" is not an escape (only \\\\ and \\\")");
+        Bad(line, "\"\\" + EscapeBytes(std::string(1, next)) +
+                      "\" is not an escape (only \\\\ and \\\")");
       ++i;
     }
     out += s[i++];
@@ -478,19 +480,22 @@ std::vector<BYTE> ParseHex(const std::string& text, int line) {
 // The root of a key path of a text, and the names and depth below it, checked before
 // anything is written.
 void CheckKeyPath(const std::string& path, int line) {
-  static const std::set<std::string> roots = {"HKEY_LOCAL_MACHINE", "HKLM", "HKEY_CURRENT_USER",
-                                              "HKCU", "HKEY_USERS", "HKU", "HKEY_CLASSES_ROOT",
-                                              "HKCR", "HKEY_CURRENT_CONFIG", "HKCC"};
+  static const std::set<std::string> roots = {
+      "HKEY_LOCAL_MACHINE", "HKLM", "HKEY_CURRENT_USER",   "HKCU", "HKEY_USERS", "HKU",
+      "HKEY_CLASSES_ROOT",  "HKCR", "HKEY_CURRENT_CONFIG", "HKCC"};
   std::string root = path.substr(0, path.find('\\'));
-  if (!roots.count(FoldCase(root))) Bad(line, "unknown registry root \"" + EscapeBytes(root) + "\"");
+  if (!roots.count(FoldCase(root)))
+    Bad(line, "unknown registry root \"" + EscapeBytes(root) + "\"");
   size_t depth = 0;
   std::stringstream ss(path);
   std::string name;
   std::getline(ss, name, '\\');
   while (std::getline(ss, name, '\\')) {
     if (name.empty()) continue;
-    if (std::string problem = RegistryStore::KeyNameProblem(name); !problem.empty()) Bad(line, problem);
-    if (++depth > kMaxKeyDepth) Bad(line, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+    if (std::string problem = RegistryStore::KeyNameProblem(name); !problem.empty())
+      Bad(line, problem);
+    if (++depth > kMaxKeyDepth)
+      Bad(line, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
   }
 }
 
@@ -610,7 +615,8 @@ void RegImportText(const std::string& text) {
       Bad(n, "unknown value \"" + EscapeBytes(rest) + "\"");
     }
     if (keys.back().remove) Bad(n, "a value under a key being deleted");
-    if (std::string problem = RegistryStore::ValueNameProblem(v.name); !problem.empty()) Bad(n, problem);
+    if (std::string problem = RegistryStore::ValueNameProblem(v.name); !problem.empty())
+      Bad(n, problem);
     keys.back().values.push_back(std::move(v));
   }
   if (!header) Bad(1, "the text does not begin with REGEDIT4");

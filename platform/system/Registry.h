@@ -61,9 +61,8 @@ LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* res
 LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved, DWORD* type,
                   BYTE* data, DWORD* dataSize);
 LONG RegQueryInfoKey(HKEY key, char* keyClass, DWORD* classSize, DWORD* reserved, DWORD* subKeys,
-                     DWORD* maxSubKeyLen, DWORD* maxClassLen, DWORD* values,
-                     DWORD* maxValueNameLen, DWORD* maxValueLen, DWORD* securityDescriptor,
-                     FILETIME* lastWrite);
+                     DWORD* maxSubKeyLen, DWORD* maxClassLen, DWORD* values, DWORD* maxValueNameLen,
+                     DWORD* maxValueLen, DWORD* securityDescriptor, FILETIME* lastWrite);
 LONG RegFlushKey(HKEY key);
 
 // REGEDIT4 text of a key and everything below it ("HKEY_LOCAL_MACHINE\\SOFTWARE\\..."),

@@ -24,7 +24,9 @@ std::vector<std::string> Split(const std::string& path) {
   return parts;
 }
 
-std::vector<BYTE> Blob(const std::vector<std::uint8_t>& b) { return std::vector<BYTE>(b.begin(), b.end()); }
+std::vector<BYTE> Blob(const std::vector<std::uint8_t>& b) {
+  return std::vector<BYTE>(b.begin(), b.end());
+}
 
 }  // namespace
 
@@ -80,7 +82,8 @@ std::string RegistryStore::SchemaProblem(SqliteDb& db) {
       "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')");
   if (!tables.Step() || tables.ColumnInt(0) != 2) return "holds no registry (no registry tables)";
   auto roots = db.Prepare(
-      "SELECT count(*) FROM keys WHERE parent = 0 AND folded IN ('HKEY_LOCAL_MACHINE', 'HKEY_USERS')");
+      "SELECT count(*) FROM keys WHERE parent = 0 AND folded IN ('HKEY_LOCAL_MACHINE', "
+      "'HKEY_USERS')");
   if (!roots.Step() || roots.ColumnInt(0) != 2) return "has lost its root keys";
   return "";
 }
@@ -129,7 +132,8 @@ std::int64_t RegistryStore::EnsurePath(std::int64_t parent, const std::vector<st
 }
 
 std::optional<RegRoot> RegistryStore::PredefinedRoot(HKEY key) {
-  if (key == HKEY_LOCAL_MACHINE) return RegRoot{RootId("HKEY_LOCAL_MACHINE"), true, "HKEY_LOCAL_MACHINE"};
+  if (key == HKEY_LOCAL_MACHINE)
+    return RegRoot{RootId("HKEY_LOCAL_MACHINE"), true, "HKEY_LOCAL_MACHINE"};
   if (key == HKEY_USERS) return RegRoot{RootId("HKEY_USERS"), false, "HKEY_USERS"};
   if (key == HKEY_CURRENT_USER) {
     std::string user = m_.Settings().userName;
@@ -144,7 +148,8 @@ std::optional<RegRoot> RegistryStore::PredefinedRoot(HKEY key) {
   if (key == HKEY_CURRENT_CONFIG) {
     std::vector<std::string> p = {"SYSTEM", "CurrentControlSet", "Hardware Profiles", "Current"};
     std::int64_t id = EnsurePath(RootId("HKEY_LOCAL_MACHINE"), p);
-    return RegRoot{id, true, "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current"};
+    return RegRoot{id, true,
+                   "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current"};
   }
   return std::nullopt;
 }
@@ -154,11 +159,16 @@ std::optional<RegRoot> RegistryStore::KeyByName(const std::string& fullName, boo
   if (parts.empty()) return std::nullopt;
   std::string r = FoldCase(parts[0]);
   HKEY root = nullptr;
-  if (r == "HKEY_LOCAL_MACHINE" || r == "HKLM") root = HKEY_LOCAL_MACHINE;
-  else if (r == "HKEY_CURRENT_USER" || r == "HKCU") root = HKEY_CURRENT_USER;
-  else if (r == "HKEY_USERS" || r == "HKU") root = HKEY_USERS;
-  else if (r == "HKEY_CLASSES_ROOT" || r == "HKCR") root = HKEY_CLASSES_ROOT;
-  else if (r == "HKEY_CURRENT_CONFIG" || r == "HKCC") root = HKEY_CURRENT_CONFIG;
+  if (r == "HKEY_LOCAL_MACHINE" || r == "HKLM")
+    root = HKEY_LOCAL_MACHINE;
+  else if (r == "HKEY_CURRENT_USER" || r == "HKCU")
+    root = HKEY_CURRENT_USER;
+  else if (r == "HKEY_USERS" || r == "HKU")
+    root = HKEY_USERS;
+  else if (r == "HKEY_CLASSES_ROOT" || r == "HKCR")
+    root = HKEY_CLASSES_ROOT;
+  else if (r == "HKEY_CURRENT_CONFIG" || r == "HKCC")
+    root = HKEY_CURRENT_CONFIG;
   if (!root) return std::nullopt;
   auto base = PredefinedRoot(root);
   if (!base) return std::nullopt;
@@ -230,7 +240,8 @@ std::vector<RegKeyRow> RegistryStore::Children(std::int64_t id) {
   std::vector<RegKeyRow> out;
   auto st = Db().Prepare("SELECT id, name, lastwrite FROM keys WHERE parent = ? ORDER BY folded");
   st.Bind(1, id);
-  while (st.Step()) out.push_back({st.ColumnInt(0), st.ColumnText(1), std::uint64_t(st.ColumnInt(2))});
+  while (st.Step())
+    out.push_back({st.ColumnInt(0), st.ColumnText(1), std::uint64_t(st.ColumnInt(2))});
   return out;
 }
 
@@ -238,7 +249,8 @@ std::vector<RegValueRow> RegistryStore::Values(std::int64_t id) {
   std::vector<RegValueRow> out;
   auto st = Db().Prepare("SELECT name, type, data FROM vals WHERE key = ? ORDER BY id");
   st.Bind(1, id);
-  while (st.Step()) out.push_back({st.ColumnText(0), DWORD(st.ColumnInt(1)), Blob(st.ColumnBlob(2))});
+  while (st.Step())
+    out.push_back({st.ColumnText(0), DWORD(st.ColumnInt(1)), Blob(st.ColumnBlob(2))});
   return out;
 }
 
@@ -294,7 +306,8 @@ bool RegistryStore::DeleteValue(std::int64_t id, const std::string& path, const 
   if (db.Changes() == 0) return false;
   Touch(id);
   tx.Commit();
-  m_.Journal("registry", "value deleted " + path + "\\[" + (name.empty() ? "(par défaut)" : name) + "]");
+  m_.Journal("registry",
+             "value deleted " + path + "\\[" + (name.empty() ? "(par défaut)" : name) + "]");
   return true;
 }
 
@@ -323,16 +336,18 @@ void RegistryStore::DeleteTree(std::int64_t id, const std::string& path) {
   db.Exec(
       "CREATE TEMP TABLE IF NOT EXISTS doomed(id INTEGER PRIMARY KEY); DELETE FROM temp.doomed;");
   auto st = db.Prepare(
-      "WITH RECURSIVE t(id) AS (SELECT ? UNION ALL SELECT k.id FROM keys k JOIN t ON k.parent = t.id)"
+      "WITH RECURSIVE t(id) AS (SELECT ? UNION ALL SELECT k.id FROM keys k JOIN t ON k.parent = "
+      "t.id)"
       " INSERT INTO temp.doomed SELECT id FROM t");
   st.Bind(1, id);
   st.Step();
   auto parent = db.Prepare("SELECT parent FROM keys WHERE id = ?");
   parent.Bind(1, id);
   std::int64_t p = parent.Step() ? parent.ColumnInt(0) : 0;
-  db.Exec("DELETE FROM vals WHERE key IN (SELECT id FROM temp.doomed);"
-          "DELETE FROM keys WHERE id IN (SELECT id FROM temp.doomed);"
-          "DELETE FROM temp.doomed;");
+  db.Exec(
+      "DELETE FROM vals WHERE key IN (SELECT id FROM temp.doomed);"
+      "DELETE FROM keys WHERE id IN (SELECT id FROM temp.doomed);"
+      "DELETE FROM temp.doomed;");
   if (p) Touch(p);
   tx.Commit();
   m_.Journal("registry", "key deleted " + path);
@@ -359,11 +374,14 @@ std::string RegistryStore::DescribeValue(DWORD type, const std::vector<BYTE>& da
   };
   char buf[64];
   switch (type) {
-    case REG_SZ: return "\"" + text(data) + "\"";
-    case REG_EXPAND_SZ: return "(expand) \"" + text(data) + "\"";
+    case REG_SZ:
+      return "\"" + text(data) + "\"";
+    case REG_EXPAND_SZ:
+      return "(expand) \"" + text(data) + "\"";
     case REG_DWORD:
       if (data.size() == 4) {
-        DWORD v = DWORD(data[0]) | DWORD(data[1]) << 8 | DWORD(data[2]) << 16 | DWORD(data[3]) << 24;
+        DWORD v =
+            DWORD(data[0]) | DWORD(data[1]) << 8 | DWORD(data[2]) << 16 | DWORD(data[3]) << 24;
         std::snprintf(buf, sizeof buf, "dword:%08x (%u)", v, v);
         return buf;
       }
@@ -382,7 +400,8 @@ std::string RegistryStore::DescribeValue(DWORD type, const std::vector<BYTE>& da
       }
       return out;
     }
-    default: break;
+    default:
+      break;
   }
   std::string out = "hex(" + std::to_string(type) + "):";
   for (size_t i = 0; i < data.size() && i < 64; ++i) {

@@ -53,7 +53,8 @@ void RunPendingRenames(Machine& m) {
                        RegistryFailureText());
   DWORD type = 0, size = 0;
   std::string data;
-  if (RegQueryValueEx(key, "PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+  if (RegQueryValueEx(key, "PendingFileRenameOperations", nullptr, &type, nullptr, &size) ==
+      ERROR_SUCCESS) {
     data.resize(size);
     RegQueryValueEx(key, "PendingFileRenameOperations", nullptr, &type,
                     reinterpret_cast<BYTE*>(data.data()), &size);
@@ -89,7 +90,8 @@ void RunPendingRenames(Machine& m) {
     if (ReplaceAtBoot(source, target, replace))
       m.Journal("restart", "pending move done: " + source + " to " + target);
     else
-      m.Journal("restart", "pending move failed: " + source + " to " + target + Err(GetLastError()));
+      m.Journal("restart",
+                "pending move failed: " + source + " to " + target + Err(GetLastError()));
   }
   if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
     RegDeleteValue(key, "PendingFileRenameOperations");
@@ -129,7 +131,8 @@ void RunWininit(Machine& m) {
     if (ReplaceAtBoot(source, target, true))
       m.Journal("restart", "WININIT.INI rename done: " + source + " to " + target);
     else
-      m.Journal("restart", "WININIT.INI rename failed: " + source + " to " + target + Err(GetLastError()));
+      m.Journal("restart",
+                "WININIT.INI rename failed: " + source + " to " + target + Err(GetLastError()));
   }
   std::string bak = m.Settings().WindowsDir() + "\\WININIT.BAK";
   if (MoveFileEx(ini, bak, MOVEFILE_REPLACE_EXISTING))
@@ -144,7 +147,8 @@ void AddBootHook(std::function<void(Machine&)> hook) { Hooks().push_back(std::mo
 
 void BootMachine(Machine& m) {
   if (!Machine::HasCurrent() || &Machine::Current() != &m)
-    throw MachineError("the machine to restart must be the current machine (" + m.Dir().string() + ")");
+    throw MachineError("the machine to restart must be the current machine (" + m.Dir().string() +
+                       ")");
   // A registry that cannot be read would make the restart skip its renames, services and
   // RunOnce entries and still report a started machine: nothing is done then.
   m.CheckRegistry();

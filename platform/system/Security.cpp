@@ -20,14 +20,10 @@ struct Privilege {
   bool user;   // held by a plain user
 };
 constexpr Privilege kPrivileges[] = {
-    {"SeTcbPrivilege", 7, false, false},
-    {"SeSecurityPrivilege", 8, true, false},
-    {"SeSystemtimePrivilege", 12, true, false},
-    {"SeBackupPrivilege", 17, true, false},
-    {"SeRestorePrivilege", 18, true, false},
-    {"SeShutdownPrivilege", 19, true, true},
-    {"SeDebugPrivilege", 20, true, false},
-    {"SeChangeNotifyPrivilege", 23, true, true},
+    {"SeTcbPrivilege", 7, false, false},        {"SeSecurityPrivilege", 8, true, false},
+    {"SeSystemtimePrivilege", 12, true, false}, {"SeBackupPrivilege", 17, true, false},
+    {"SeRestorePrivilege", 18, true, false},    {"SeShutdownPrivilege", 19, true, true},
+    {"SeDebugPrivilege", 20, true, false},      {"SeChangeNotifyPrivilege", 23, true, true},
 };
 constexpr DWORD kChangeNotify = 23;
 
@@ -56,8 +52,8 @@ std::set<DWORD>& Enabled() {
   return g_enabledSet;
 }
 
-HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(~std::uintptr_t(0));      // -1
-HANDLE const kCurrentThread = reinterpret_cast<HANDLE>(~std::uintptr_t(0) - 1);   // -2
+HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(~std::uintptr_t(0));     // -1
+HANDLE const kCurrentThread = reinterpret_cast<HANDLE>(~std::uintptr_t(0) - 1);  // -2
 
 BOOL Fail(DWORD code) {
   SetLastError(code);
@@ -106,8 +102,10 @@ std::vector<std::vector<BYTE>> TokenGroupSids() {
   std::vector<std::vector<BYTE>> g;
   g.push_back(MakeSid(SECURITY_WORLD_SID_AUTHORITY, {0}));  // Everyone
   if (Machine::Current().Settings().admin)
-    g.push_back(MakeSid(SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}));
-  g.push_back(MakeSid(SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS}));
+    g.push_back(
+        MakeSid(SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}));
+  g.push_back(
+      MakeSid(SECURITY_NT_AUTHORITY, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS}));
   g.push_back(MakeSid(SECURITY_NT_AUTHORITY, {4}));   // Interactive
   g.push_back(MakeSid(SECURITY_NT_AUTHORITY, {11}));  // Authenticated users
   return g;
@@ -131,7 +129,8 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) {
   if (!token) return Fail(ERROR_INVALID_PARAMETER);
   *token = nullptr;
   if (process != kCurrentProcess) return Fail(ERROR_INVALID_HANDLE);
-  if (access & ~TOKEN_ALL_ACCESS & ~0x02000000u /* MAXIMUM_ALLOWED */) return Fail(ERROR_ACCESS_DENIED);
+  if (access & ~TOKEN_ALL_ACCESS & ~0x02000000u /* MAXIMUM_ALLOWED */)
+    return Fail(ERROR_ACCESS_DENIED);
   RegisterCloser();
   std::lock_guard lock(g_mutex);
   // Tagged values well apart from heap pointers and the other kinds of handles.
@@ -163,7 +162,8 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* 
     for (size_t i = 0; i < sids.size(); ++i) {
       std::memcpy(base + at, sids[i].data(), sids[i].size());
       groups->Groups[i].Sid = base + at;
-      groups->Groups[i].Attributes = SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
+      groups->Groups[i].Attributes =
+          SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED;
       at += sids[i].size();
     }
     SetLastError(0);
@@ -177,7 +177,8 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* 
         if (Held(p))
           list.push_back({LUID{p.luid, 0}, Enabled().count(p.luid) ? SE_PRIVILEGE_ENABLED : 0u});
     }
-    size_t total = offsetof(TOKEN_PRIVILEGES, Privileges) + list.size() * sizeof(LUID_AND_ATTRIBUTES);
+    size_t total =
+        offsetof(TOKEN_PRIVILEGES, Privileges) + list.size() * sizeof(LUID_AND_ATTRIBUTES);
     *returnLength = DWORD(total);
     if (!info || length < total) return Fail(ERROR_INSUFFICIENT_BUFFER);
     auto* privs = static_cast<TOKEN_PRIVILEGES*>(info);
@@ -261,7 +262,8 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, const TOKEN_PRIVILEGES
   } else {
     // Check every entry before changing anything: an unknown privilege fails the call.
     for (DWORD i = 0; i < newState->PrivilegeCount; ++i)
-      if (newState->Privileges[i].Luid.HighPart != 0 || !FindPrivilege(newState->Privileges[i].Luid.LowPart))
+      if (newState->Privileges[i].Luid.HighPart != 0 ||
+          !FindPrivilege(newState->Privileges[i].Luid.LowPart))
         return Fail(ERROR_NO_SUCH_PRIVILEGE);
     for (DWORD i = 0; i < newState->PrivilegeCount; ++i) {
       const auto& e = newState->Privileges[i];
@@ -280,7 +282,8 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, const TOKEN_PRIVILEGES
     }
   }
   if (previousState) {
-    DWORD need = DWORD(offsetof(TOKEN_PRIVILEGES, Privileges) + changed.size() * sizeof(LUID_AND_ATTRIBUTES));
+    DWORD need = DWORD(offsetof(TOKEN_PRIVILEGES, Privileges) +
+                       changed.size() * sizeof(LUID_AND_ATTRIBUTES));
     if (returnLength) *returnLength = need;
     if (bufferLength < need) return Fail(ERROR_INSUFFICIENT_BUFFER);
     previousState->PrivilegeCount = DWORD(changed.size());

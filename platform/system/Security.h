@@ -78,8 +78,8 @@ BOOL OpenThreadToken(HANDLE thread, DWORD access, BOOL openAsSelf, HANDLE* token
 BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token);
 // TokenGroups and TokenPrivileges. A buffer too small (or null) fails with 122 and gives
 // the size needed in *returnLength. Needs TOKEN_QUERY.
-BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* info,
-                         DWORD length, DWORD* returnLength);
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* info, DWORD length,
+                         DWORD* returnLength);
 
 BOOL AllocateAndInitializeSid(const SID_IDENTIFIER_AUTHORITY* authority, BYTE subAuthorityCount,
                               DWORD sub0, DWORD sub1, DWORD sub2, DWORD sub3, DWORD sub4,

@@ -47,7 +47,8 @@ void Sweep(SqliteDb& db, const std::string& name) {
     auto st = db.Prepare("SELECT id, pid, started FROM semaphore_holders WHERE name = ?");
     st.Bind(1, name);
     while (st.Step())
-      if (!ProcessAlive(int(st.ColumnInt(1)), std::uint64_t(st.ColumnInt(2)))) dead.push_back(st.ColumnInt(0));
+      if (!ProcessAlive(int(st.ColumnInt(1)), std::uint64_t(st.ColumnInt(2))))
+        dead.push_back(st.ColumnInt(0));
   }
   for (auto id : dead) {
     auto del = db.Prepare("DELETE FROM semaphore_holders WHERE id = ?");
@@ -98,14 +99,16 @@ HANDLE NewHandle(Semaphore s) {
 }  // namespace
 
 HANDLE CreateSemaphore(void*, LONG initialCount, LONG maximumCount, const char* name) {
-  if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount) return Fail(ERROR_INVALID_PARAMETER);
+  if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount)
+    return Fail(ERROR_INVALID_PARAMETER);
   if (!name || !*name) {
     SetLastError(0);
     return NewHandle(Semaphore{"", 0, initialCount, maximumCount});
   }
   std::string n = name;
   if (n.size() > MAX_PATH) return Fail(ERROR_FILENAME_EXCED_RANGE);
-  if (n.find('\\') != std::string::npos && n.rfind("Global\\", 0) != 0 && n.rfind("Local\\", 0) != 0)
+  if (n.find('\\') != std::string::npos && n.rfind("Global\\", 0) != 0 &&
+      n.rfind("Local\\", 0) != 0)
     return Fail(ERROR_BAD_PATHNAME);
   try {
     std::string key = FoldCase(n);

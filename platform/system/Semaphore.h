@@ -13,7 +13,8 @@ namespace win {
 // name null or empty: an unnamed semaphore of this process. A name that already exists
 // gives a handle on it and the last error 183 (ERROR_ALREADY_EXISTS); a new one leaves 0.
 // 87 for counts out of range (initial < 0, maximum <= 0, initial > maximum).
-HANDLE CreateSemaphore(void* securityAttributes, LONG initialCount, LONG maximumCount, const char* name);
+HANDLE CreateSemaphore(void* securityAttributes, LONG initialCount, LONG maximumCount,
+                       const char* name);
 // 298 (ERROR_TOO_MANY_POSTS) when the count would pass the maximum.
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount);
 

@@ -23,8 +23,8 @@ namespace win {
 namespace {
 
 constexpr char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
-constexpr DWORD GENERIC_READ_ = 0x80000000, GENERIC_WRITE_ = 0x40000000, GENERIC_EXECUTE_ = 0x20000000,
-                GENERIC_ALL_ = 0x10000000;
+constexpr DWORD GENERIC_READ_ = 0x80000000, GENERIC_WRITE_ = 0x40000000,
+                GENERIC_EXECUTE_ = 0x20000000, GENERIC_ALL_ = 0x10000000;
 
 struct Handle {
   bool manager = false;
@@ -83,13 +83,14 @@ struct RegKey {
 };
 
 bool OpenServiceKey(const std::string& name, REGSAM access, RegKey& key) {
-  return RegOpenKeyEx(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + name, 0, access, &key.h) ==
-         ERROR_SUCCESS;
+  return RegOpenKeyEx(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + name, 0, access,
+                      &key.h) == ERROR_SUCCESS;
 }
 
 std::optional<DWORD> ReadDword(HKEY key, const std::string& name) {
   DWORD v = 0, size = sizeof v, type = 0;
-  if (RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&v), &size) != ERROR_SUCCESS ||
+  if (RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&v), &size) !=
+          ERROR_SUCCESS ||
       type != REG_DWORD || size != 4)
     return std::nullopt;
   return v;
@@ -99,7 +100,8 @@ std::vector<BYTE> ReadRaw(HKEY key, const std::string& name, DWORD& type) {
   DWORD size = 0;
   if (RegQueryValueEx(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
   std::vector<BYTE> data(size);
-  if (size && RegQueryValueEx(key, name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) return {};
+  if (size && RegQueryValueEx(key, name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+    return {};
   data.resize(size);
   return data;
 }
@@ -108,7 +110,8 @@ std::string ReadString(HKEY key, const std::string& name) {
   DWORD type = 0;
   auto data = ReadRaw(key, name, type);
   if (type != REG_SZ && type != REG_EXPAND_SZ) return "";
-  return std::string(reinterpret_cast<const char*>(data.data()), strnlen(reinterpret_cast<const char*>(data.data()), data.size()));
+  return std::string(reinterpret_cast<const char*>(data.data()),
+                     strnlen(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 std::vector<std::string> ReadMulti(HKEY key, const std::string& name) {
@@ -134,17 +137,20 @@ void WriteDword(HKEY key, const std::string& name, DWORD v) {
 }
 
 LONG WriteString(HKEY key, const std::string& name, const std::string& v, DWORD type = REG_SZ) {
-  return RegSetValueEx(key, name, 0, type, reinterpret_cast<const BYTE*>(v.c_str()), DWORD(v.size() + 1));
+  return RegSetValueEx(key, name, 0, type, reinterpret_cast<const BYTE*>(v.c_str()),
+                       DWORD(v.size() + 1));
 }
 
 std::vector<std::string> ServiceNames() {
   std::vector<std::string> out;
   RegKey key;
-  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, &key.h) != ERROR_SUCCESS) return out;
+  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, &key.h) != ERROR_SUCCESS)
+    return out;
   for (DWORD i = 0;; ++i) {
     char name[512];
     DWORD size = sizeof name;
-    if (RegEnumKeyEx(key.h, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumKeyEx(key.h, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
     out.emplace_back(name, size);
   }
   return out;
@@ -170,7 +176,8 @@ DWORD RegDeleteTree(HKEY root, const std::string& path) {
     for (DWORD i = 0;; ++i) {
       char name[512];
       DWORD size = sizeof name;
-      if (RegEnumKeyEx(key.h, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      if (RegEnumKeyEx(key.h, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        break;
       subs.emplace_back(name, size);
     }
     for (auto& s : subs) RegDeleteTree(root, path + "\\" + s);
@@ -209,8 +216,12 @@ struct RunState {
 };
 
 void SaveState(const std::string& name, const RunState& s) {
-  auto st = Db().Prepare("INSERT OR REPLACE INTO service_state(name, state, until, exit_code) VALUES(?,?,?,?)");
-  st.Bind(1, Key(name)).Bind(2, std::int64_t(s.state)).Bind(3, std::int64_t(s.until)).Bind(4, std::int64_t(s.exitCode));
+  auto st = Db().Prepare(
+      "INSERT OR REPLACE INTO service_state(name, state, until, exit_code) VALUES(?,?,?,?)");
+  st.Bind(1, Key(name))
+      .Bind(2, std::int64_t(s.state))
+      .Bind(3, std::int64_t(s.until))
+      .Bind(4, std::int64_t(s.exitCode));
   st.Step();
   NotStopped().Dropped(Db());
 }
@@ -256,7 +267,8 @@ int LiveHandles(const std::string& name) {
 }
 
 void Forget(const std::string& name) {
-  for (const char* sql : {"DELETE FROM service_state WHERE name = ?", "DELETE FROM service_handles WHERE name = ?"}) {
+  for (const char* sql :
+       {"DELETE FROM service_state WHERE name = ?", "DELETE FROM service_handles WHERE name = ?"}) {
     auto st = Db().Prepare(sql);
     st.Bind(1, Key(name));
     st.Step();
@@ -385,11 +397,13 @@ void FillStatus(const std::string& name, const RunState& s, SERVICE_STATUS* stat
 
 // The settings a service can have: own or shared process (interactive only as the local
 // system), a start type a program may set, a known error control, a tag only with a group.
-bool SettingsValid(DWORD serviceType, DWORD startType, DWORD errorControl, const std::string& account,
-                   bool tagWithoutGroup) {
+bool SettingsValid(DWORD serviceType, DWORD startType, DWORD errorControl,
+                   const std::string& account, bool tagWithoutGroup) {
   DWORD baseType = serviceType & ~SERVICE_INTERACTIVE_PROCESS;
-  if (baseType != SERVICE_WIN32_OWN_PROCESS && baseType != SERVICE_WIN32_SHARE_PROCESS) return false;
-  if (startType < SERVICE_AUTO_START || startType > SERVICE_DISABLED || errorControl > SERVICE_ERROR_CRITICAL)
+  if (baseType != SERVICE_WIN32_OWN_PROCESS && baseType != SERVICE_WIN32_SHARE_PROCESS)
+    return false;
+  if (startType < SERVICE_AUTO_START || startType > SERVICE_DISABLED ||
+      errorControl > SERVICE_ERROR_CRITICAL)
     return false;
   bool localSystem = SameText(account, "LocalSystem") || SameText(account, ".\\LocalSystem");
   if ((serviceType & SERVICE_INTERACTIVE_PROCESS) && !localSystem) return false;
@@ -398,14 +412,15 @@ bool SettingsValid(DWORD serviceType, DWORD startType, DWORD errorControl, const
 
 // Another service than `self` goes by display (as its name or display name), or goes by
 // name as its display name.
-bool DisplayNameTaken(const std::string& name, const std::string& display, const std::string& self) {
+bool DisplayNameTaken(const std::string& name, const std::string& display,
+                      const std::string& self) {
   for (auto& other : ServiceNames()) {
     if (!self.empty() && SameText(other, self)) continue;
     RegKey key;
     if (!OpenServiceKey(other, KEY_QUERY_VALUE, key)) continue;
     std::string otherDisplay = ReadString(key.h, "DisplayName");
-    if (SameText(other, display) ||
-        (!otherDisplay.empty() && (SameText(otherDisplay, display) || SameText(otherDisplay, name))))
+    if (SameText(other, display) || (!otherDisplay.empty() && (SameText(otherDisplay, display) ||
+                                                               SameText(otherDisplay, name))))
       return true;
   }
   return false;
@@ -419,8 +434,8 @@ void WriteDependencies(HKEY key, const char* dependencies) {
     return;
   }
   multi += '\0';
-  RegSetValueEx(key, "DependOnService", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi.data()),
-                DWORD(multi.size()));
+  RegSetValueEx(key, "DependOnService", 0, REG_MULTI_SZ,
+                reinterpret_cast<const BYTE*>(multi.data()), DWORD(multi.size()));
 }
 
 // Starts a service (and what it depends on); 0 or the error.
@@ -429,7 +444,8 @@ DWORD StartByName(const std::string& name, int depth) {
   RegKey key;
   if (!OpenServiceKey(name, KEY_QUERY_VALUE, key)) return ERROR_SERVICE_DOES_NOT_EXIST;
   if (ReadDword(key.h, "DeleteFlag").value_or(0)) return ERROR_SERVICE_MARKED_FOR_DELETE;
-  if (ReadDword(key.h, "Start").value_or(SERVICE_DEMAND_START) == SERVICE_DISABLED) return ERROR_SERVICE_DISABLED;
+  if (ReadDword(key.h, "Start").value_or(SERVICE_DEMAND_START) == SERVICE_DISABLED)
+    return ERROR_SERVICE_DISABLED;
   if (CurrentState(name).state != SERVICE_STOPPED) return ERROR_SERVICE_ALREADY_RUNNING;
   for (auto& dep : ReadMulti(key.h, "DependOnService")) {
     std::string stored = StoredName(dep);
@@ -466,7 +482,8 @@ SC_HANDLE OpenSCManager(const char* machineName, const char* databaseName, DWORD
     access = MapGeneric(access, SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS,
                         SC_MANAGER_CREATE_SERVICE | SC_MANAGER_MODIFY_BOOT_CONFIG,
                         SC_MANAGER_CONNECT | SC_MANAGER_LOCK, SC_MANAGER_ALL_ACCESS);
-    const DWORD userRights = SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS;
+    const DWORD userRights =
+        SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS;
     if (!IsAdmin() && (access & ~userRights)) return Fail<SC_HANDLE>(ERROR_ACCESS_DENIED, nullptr);
     SweepAll();
     SetLastError(0);
@@ -481,23 +498,28 @@ SC_HANDLE CreateService(SC_HANDLE manager, const std::string& name, const std::s
   return Guard<SC_HANDLE>(nullptr, [&]() -> SC_HANDLE {
     Handle m;
     if (!Lookup(manager, m) || !m.manager) return Fail<SC_HANDLE>(ERROR_INVALID_HANDLE, nullptr);
-    if (!(m.access & SC_MANAGER_CREATE_SERVICE)) return Fail<SC_HANDLE>(ERROR_ACCESS_DENIED, nullptr);
+    if (!(m.access & SC_MANAGER_CREATE_SERVICE))
+      return Fail<SC_HANDLE>(ERROR_ACCESS_DENIED, nullptr);
     if (!ValidName(name)) return Fail<SC_HANDLE>(ERROR_INVALID_NAME, nullptr);
     std::string display = displayName.empty() ? name : displayName;
-    if (display.size() > 256 || binaryPath.empty()) return Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
+    if (display.size() > 256 || binaryPath.empty())
+      return Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     std::string account = startName && *startName ? startName : "LocalSystem";
-    if (!SettingsValid(serviceType, startType, errorControl, account, tagId && !(loadOrderGroup && *loadOrderGroup)))
+    if (!SettingsValid(serviceType, startType, errorControl, account,
+                       tagId && !(loadOrderGroup && *loadOrderGroup)))
       return Fail<SC_HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
 
     for (auto& other : ServiceNames())
       if (SameText(other, name))
-        return Fail<SC_HANDLE>(MarkedForDeletion(other) ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS,
-                               nullptr);
-    if (DisplayNameTaken(name, display, "")) return Fail<SC_HANDLE>(ERROR_DUPLICATE_SERVICE_NAME, nullptr);
+        return Fail<SC_HANDLE>(
+            MarkedForDeletion(other) ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS,
+            nullptr);
+    if (DisplayNameTaken(name, display, ""))
+      return Fail<SC_HANDLE>(ERROR_DUPLICATE_SERVICE_NAME, nullptr);
 
     RegKey key;
-    if (LONG rc = RegCreateKeyEx(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + name, 0, nullptr, 0,
-                                 KEY_ALL_ACCESS, nullptr, &key.h, nullptr))
+    if (LONG rc = RegCreateKeyEx(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + name, 0,
+                                 nullptr, 0, KEY_ALL_ACCESS, nullptr, &key.h, nullptr))
       return Fail<SC_HANDLE>(DWORD(rc), nullptr);
     WriteDword(key.h, "Type", serviceType);
     WriteDword(key.h, "Start", startType);
@@ -511,12 +533,14 @@ SC_HANDLE CreateService(SC_HANDLE manager, const std::string& name, const std::s
     Forget(name);  // no state left over from an earlier service of that name
     Machine::Current().Journal("service", "create " + name + " \"" + display + "\": " + binaryPath);
     SetLastError(0);
-    return NewHandle(Handle{false, name, MapGeneric(access, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS |
-                                                                SERVICE_INTERROGATE | SERVICE_ENUMERATE_DEPENDENTS,
-                                                            SERVICE_CHANGE_CONFIG,
-                                                            SERVICE_START | SERVICE_STOP | SERVICE_PAUSE_CONTINUE,
-                                                            SERVICE_ALL_ACCESS),
-                                   0});
+    return NewHandle(Handle{
+        false, name,
+        MapGeneric(access,
+                   SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE |
+                       SERVICE_ENUMERATE_DEPENDENTS,
+                   SERVICE_CHANGE_CONFIG, SERVICE_START | SERVICE_STOP | SERVICE_PAUSE_CONTINUE,
+                   SERVICE_ALL_ACCESS),
+        0});
   });
 }
 
@@ -527,12 +551,14 @@ SC_HANDLE OpenService(SC_HANDLE manager, const std::string& name, DWORD access) 
     if (!ValidName(name)) return Fail<SC_HANDLE>(ERROR_INVALID_NAME, nullptr);
     std::string stored = StoredName(name);
     if (stored.empty()) return Fail<SC_HANDLE>(ERROR_SERVICE_DOES_NOT_EXIST, nullptr);
-    access = MapGeneric(access, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE |
-                                    SERVICE_ENUMERATE_DEPENDENTS,
-                        SERVICE_CHANGE_CONFIG, SERVICE_START | SERVICE_STOP | SERVICE_PAUSE_CONTINUE,
-                        SERVICE_ALL_ACCESS);
+    access = MapGeneric(access,
+                        SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE |
+                            SERVICE_ENUMERATE_DEPENDENTS,
+                        SERVICE_CHANGE_CONFIG,
+                        SERVICE_START | SERVICE_STOP | SERVICE_PAUSE_CONTINUE, SERVICE_ALL_ACCESS);
     const DWORD userRights = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE |
-                             SERVICE_ENUMERATE_DEPENDENTS | SERVICE_USER_DEFINED_CONTROL | 0x00020000 /* READ_CONTROL */;
+                             SERVICE_ENUMERATE_DEPENDENTS | SERVICE_USER_DEFINED_CONTROL |
+                             0x00020000 /* READ_CONTROL */;
     if (!IsAdmin() && (access & ~userRights)) return Fail<SC_HANDLE>(ERROR_ACCESS_DENIED, nullptr);
     SetLastError(0);
     return NewHandle(Handle{false, stored, access, 0});
@@ -560,7 +586,7 @@ BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) {
                    : (control == SERVICE_CONTROL_PAUSE || control == SERVICE_CONTROL_CONTINUE)
                        ? SERVICE_PAUSE_CONTINUE
                    : (control >= 128 && control <= 255) ? SERVICE_USER_DEFINED_CONTROL
-                                                          : 0;
+                                                        : 0;
     if (!needed) return Fail(ERROR_INVALID_PARAMETER);
     if (!(h.access & needed)) return Fail(ERROR_ACCESS_DENIED);
     RunState s = CurrentState(h.name);
@@ -577,13 +603,16 @@ BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) {
       RegKey key;
       if (!OpenServiceKey(other, KEY_QUERY_VALUE, key)) continue;
       auto deps = ReadMulti(key.h, "DependOnService");
-      bool depends = std::any_of(deps.begin(), deps.end(), [&](auto& d) { return SameText(d, h.name); });
-      if (depends && CurrentState(other).state != SERVICE_STOPPED) return Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
+      bool depends =
+          std::any_of(deps.begin(), deps.end(), [&](auto& d) { return SameText(d, h.name); });
+      if (depends && CurrentState(other).state != SERVICE_STOPPED)
+        return Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
     }
     s.state = TestsOf(h.name).stopHangs ? SERVICE_STOP_PENDING : SERVICE_STOPPED;
     s.exitCode = 0;
     SaveState(h.name, s);
-    Machine::Current().Journal("service", "stop " + h.name + (s.state == SERVICE_STOP_PENDING ? " (hangs)" : ""));
+    Machine::Current().Journal(
+        "service", "stop " + h.name + (s.state == SERVICE_STOP_PENDING ? " (hangs)" : ""));
     FillStatus(h.name, s, status);
     SweepDeletion(h.name);
     SetLastError(0);
@@ -666,7 +695,8 @@ BOOL ChangeServiceConfig(SC_HANDLE service, DWORD serviceType, DWORD startType, 
     if (binaryPath && !*binaryPath) return Fail(ERROR_INVALID_PARAMETER);
     bool newDisplay = displayName && *displayName;
     if (newDisplay && std::strlen(displayName) > 256) return Fail(ERROR_INVALID_PARAMETER);
-    if (newDisplay && DisplayNameTaken(h.name, displayName, h.name)) return Fail(ERROR_DUPLICATE_SERVICE_NAME);
+    if (newDisplay && DisplayNameTaken(h.name, displayName, h.name))
+      return Fail(ERROR_DUPLICATE_SERVICE_NAME);
 
     WriteDword(key.h, "Type", type);
     WriteDword(key.h, "Start", start);
@@ -682,8 +712,10 @@ BOOL ChangeServiceConfig(SC_HANDLE service, DWORD serviceType, DWORD startType, 
     }
     if (dependencies) WriteDependencies(key.h, dependencies);
     if (tagId) *tagId = 0;
-    Machine::Current().Journal("service", "change " + h.name + (newDisplay ? " \"" + std::string(displayName) + "\"" : "") +
-                                              (binaryPath ? ": " + std::string(binaryPath) : ""));
+    Machine::Current().Journal("service",
+                               "change " + h.name +
+                                   (newDisplay ? " \"" + std::string(displayName) + "\"" : "") +
+                                   (binaryPath ? ": " + std::string(binaryPath) : ""));
     SetLastError(0);
     return TRUE;
   });
@@ -713,7 +745,8 @@ BOOL ChangeServiceConfig2(SC_HANDLE service, DWORD infoLevel, void* info) {
 }
 
 void SetServiceTestSettings(const std::string& name, const ServiceTestSettings& t) {
-  auto st = Db().Prepare("INSERT OR REPLACE INTO service_tests(name, fails, delay_ms, stop_hangs) VALUES(?,?,?,?)");
+  auto st = Db().Prepare(
+      "INSERT OR REPLACE INTO service_tests(name, fails, delay_ms, stop_hangs) VALUES(?,?,?,?)");
   st.Bind(1, Key(name)).Bind(2, std::int64_t(t.failsToStart)).Bind(3, std::int64_t(t.startDelayMs));
   st.Bind(4, std::int64_t(t.stopHangs));
   st.Step();
@@ -741,28 +774,40 @@ std::vector<ServiceInfo> ListServices() {
     i.test = TestsOf(name);
     out.push_back(std::move(i));
   }
-  std::sort(out.begin(), out.end(), [](auto& a, auto& b) { return FoldCase(a.name) < FoldCase(b.name); });
+  std::sort(out.begin(), out.end(),
+            [](auto& a, auto& b) { return FoldCase(a.name) < FoldCase(b.name); });
   return out;
 }
 
 std::string ServiceStateName(DWORD state) {
   switch (state) {
-    case SERVICE_STOPPED: return "STOPPED";
-    case SERVICE_START_PENDING: return "START_PENDING";
-    case SERVICE_STOP_PENDING: return "STOP_PENDING";
-    case SERVICE_RUNNING: return "RUNNING";
-    default: return std::to_string(state);
+    case SERVICE_STOPPED:
+      return "STOPPED";
+    case SERVICE_START_PENDING:
+      return "START_PENDING";
+    case SERVICE_STOP_PENDING:
+      return "STOP_PENDING";
+    case SERVICE_RUNNING:
+      return "RUNNING";
+    default:
+      return std::to_string(state);
   }
 }
 
 std::string ServiceStartTypeName(DWORD startType) {
   switch (startType) {
-    case SERVICE_BOOT_START: return "BOOT";
-    case SERVICE_SYSTEM_START: return "SYSTEM";
-    case SERVICE_AUTO_START: return "AUTO";
-    case SERVICE_DEMAND_START: return "DEMAND";
-    case SERVICE_DISABLED: return "DISABLED";
-    default: return std::to_string(startType);
+    case SERVICE_BOOT_START:
+      return "BOOT";
+    case SERVICE_SYSTEM_START:
+      return "SYSTEM";
+    case SERVICE_AUTO_START:
+      return "AUTO";
+    case SERVICE_DEMAND_START:
+      return "DEMAND";
+    case SERVICE_DISABLED:
+      return "DISABLED";
+    default:
+      return std::to_string(startType);
   }
 }
 

@@ -148,7 +148,7 @@ struct ServiceInfo {
   std::string displayName;
   std::string commandLine;  // ImagePath
   std::string description;
-  std::string account;      // ObjectName
+  std::string account;  // ObjectName
   std::vector<std::string> dependencies;
   DWORD serviceType = 0;
   DWORD startType = 0;

@@ -21,8 +21,8 @@ std::string ReadProgramFilesDir() {
   char buf[MAX_PATH * 2] = {};
   DWORD size = sizeof buf, type = 0;
   std::string out;
-  if (RegQueryValueEx(key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
-          ERROR_SUCCESS &&
+  if (RegQueryValueEx(key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(buf),
+                      &size) == ERROR_SUCCESS &&
       (type == REG_SZ || type == REG_EXPAND_SZ))
     out.assign(buf, strnlen(buf, size));
   RegCloseKey(key);
@@ -74,10 +74,17 @@ HRESULT SHGetFolderPathA(HWND, int csidl, HANDLE, DWORD, char* path) {
         folder = WithoutBackslash(pf) + "\\Common Files";
         break;
       }
-      case CSIDL_FONTS: folder = m.Settings().WindowsDir() + "\\Fonts"; break;
-      case CSIDL_WINDOWS: folder = m.Settings().WindowsDir(); break;
-      case CSIDL_SYSTEM: folder = m.Settings().SystemDir(); break;
-      default: return E_INVALIDARG;
+      case CSIDL_FONTS:
+        folder = m.Settings().WindowsDir() + "\\Fonts";
+        break;
+      case CSIDL_WINDOWS:
+        folder = m.Settings().WindowsDir();
+        break;
+      case CSIDL_SYSTEM:
+        folder = m.Settings().SystemDir();
+        break;
+      default:
+        return E_INVALIDARG;
     }
     folder = WithoutBackslash(m.FullPathName(folder));
     if (folder.empty() || folder.size() >= MAX_PATH) return E_FAIL;

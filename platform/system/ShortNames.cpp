@@ -90,7 +90,8 @@ std::vector<std::string> ListNames(const fs::path& dir) {
 // taken: names only become taken during a batch, so a folder of many similar names is
 // numbered in one pass rather than trying every lower N again for each name.
 std::string Assign(Machine& m, const std::string& key, const std::string& longName,
-                   std::set<std::string>& taken, std::unordered_map<std::string, int>* firstFree = nullptr) {
+                   std::set<std::string>& taken,
+                   std::unordered_map<std::string, int>* firstFree = nullptr) {
   size_t dot = longName.rfind('.');
   std::string base = ShortPart(dot == std::string::npos ? longName : longName.substr(0, dot), 8);
   std::string ext = dot == std::string::npos ? "" : ShortPart(longName.substr(dot + 1), 3);
@@ -102,7 +103,8 @@ std::string Assign(Machine& m, const std::string& key, const std::string& longNa
     if (!ext.empty()) cand += "." + ext;
     if (!taken.insert(cand).second) continue;
     if (next) *next = n + 1;
-    auto ins = m.State().Prepare("INSERT OR REPLACE INTO shortnames(dir, long, short) VALUES(?,?,?)");
+    auto ins =
+        m.State().Prepare("INSERT OR REPLACE INTO shortnames(dir, long, short) VALUES(?,?,?)");
     ins.Bind(1, key).Bind(2, FoldCase(longName)).Bind(3, cand);
     ins.Step();
     return cand;
@@ -131,8 +133,10 @@ std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std:
   std::unordered_map<std::string, std::string> recorded;  // folded long name -> short name
   bool anyLong = false;
   for (auto& n : names) {
-    if (IsShortName(n)) out[n] = UpperShort(n);
-    else anyLong = true;
+    if (IsShortName(n))
+      out[n] = UpperShort(n);
+    else
+      anyLong = true;
   }
   if (!anyLong) return out;
   {

@@ -22,7 +22,8 @@ std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std:
                                                           const std::vector<std::string>& entries,
                                                           const std::vector<std::string>& names);
 // The actual name of the entry of dir whose short name is shortName, or empty.
-std::string LongNameOfShort(Machine& m, const std::filesystem::path& dir, const std::string& shortName);
+std::string LongNameOfShort(Machine& m, const std::filesystem::path& dir,
+                            const std::string& shortName);
 // Forgets the short names recorded for entries of dir (or for one entry when longName is
 // given), after a deletion or a move.
 void ForgetShortName(Machine& m, const std::string& dir, const std::string& longName);

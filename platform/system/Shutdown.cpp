@@ -42,8 +42,8 @@ std::string Hex(DWORD v) {
 }
 
 std::string FlagsText(UINT flags) {
-  std::string s = (flags & EWX_POWEROFF) ? "EWX_POWEROFF"
-                  : (flags & EWX_REBOOT) ? "EWX_REBOOT"
+  std::string s = (flags & EWX_POWEROFF)   ? "EWX_POWEROFF"
+                  : (flags & EWX_REBOOT)   ? "EWX_REBOOT"
                   : (flags & EWX_SHUTDOWN) ? "EWX_SHUTDOWN"
                                            : "EWX_LOGOFF";
   if (flags & EWX_FORCE) s += "|EWX_FORCE";
@@ -60,26 +60,30 @@ struct RunOnceEntry {
 // that a program that fails is not run again at every start; "!" defers the deletion.
 void RunOnce(Machine& m, HKEY root, const char* hive) {
   HKEY key = nullptr;
-  if (RegOpenKeyEx(root, kRunOnce, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyEx(root, kRunOnce, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    return;
   std::vector<RunOnceEntry> entries;
   for (DWORD i = 0;; ++i) {
     char name[1024];
     DWORD nameSize = sizeof name, type = 0, dataSize = 0;
-    if (RegEnumValue(key, i, name, &nameSize, nullptr, &type, nullptr, &dataSize) != ERROR_SUCCESS) break;
+    if (RegEnumValue(key, i, name, &nameSize, nullptr, &type, nullptr, &dataSize) != ERROR_SUCCESS)
+      break;
     std::string n(name, nameSize);
     std::vector<BYTE> data(dataSize + 1);
     DWORD size = dataSize;
     if (RegQueryValueEx(key, n, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) continue;
     if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
-    entries.push_back({n, std::string(reinterpret_cast<char*>(data.data()), strnlen(reinterpret_cast<char*>(data.data()), size))});
+    entries.push_back({n, std::string(reinterpret_cast<char*>(data.data()),
+                                      strnlen(reinterpret_cast<char*>(data.data()), size))});
   }
   for (auto& e : entries) {
     bool late = !e.name.empty() && e.name[0] == '!';
     if (!late) RegDeleteValue(key, e.name);
     int code = e.command.empty() ? 0 : StartCommandLine(e.command, "", SW_SHOWNORMAL, false).code;
     if (late) RegDeleteValue(key, e.name);
-    m.Journal("restart", std::string("RunOnce (") + hive + ") " + e.name + ": " + e.command +
-                             (code > 32 ? "" : " (not started, code " + std::to_string(code) + ")"));
+    m.Journal("restart",
+              std::string("RunOnce (") + hive + ") " + e.name + ": " + e.command +
+                  (code > 32 ? "" : " (not started, code " + std::to_string(code) + ")"));
   }
   RegCloseKey(key);
 }
@@ -104,8 +108,8 @@ BOOL ExitWindowsEx(UINT flags, DWORD reason) {
       SetLastError(0);
       return TRUE;
     }
-    std::string value = std::to_string(flags) + ";" + std::to_string(reason) + ";" + LocalTimeText(m) + ";" +
-                        Machine::ProgramName();
+    std::string value = std::to_string(flags) + ";" + std::to_string(reason) + ";" +
+                        LocalTimeText(m) + ";" + Machine::ProgramName();
     auto st = m.State().Prepare("INSERT OR REPLACE INTO kv(key, value) VALUES(?, ?)");
     st.Bind(1, std::string(kRequestKey)).Bind(2, value);
     st.Step();

@@ -176,8 +176,8 @@ bool SqliteDb::ReadCommitMark(SqliteCommitMark& out) {
     } lock{sqlite3_db_mutex(db_)};
     sqlite3_mutex_enter(lock.m);
     sqlite3_file* f = nullptr;
-    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &f) != SQLITE_OK || !f || !f->pMethods ||
-        f->pMethods->iVersion < 2 || !f->pMethods->xShmMap)
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &f) != SQLITE_OK || !f ||
+        !f->pMethods || f->pMethods->iVersion < 2 || !f->pMethods->xShmMap)
       return false;
     void volatile* region = nullptr;
     // The region this connection has mapped already; nothing is made or grown here.

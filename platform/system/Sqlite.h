@@ -226,7 +226,8 @@ class SqliteReadCache {
       Empty(txAnswers_);
       txDb_ = db.Serial();
       txSerial_ = db.TransactionSerial();
-      txFromKept_ = keptAcross_ && serial_ == db.Serial() && db.TransactionStart(txStart_) && txStart_ == mark_;
+      txFromKept_ = keptAcross_ && serial_ == db.Serial() && db.TransactionStart(txStart_) &&
+                    txStart_ == mark_;
     }
     return txAnswers_;
   }

@@ -49,9 +49,9 @@ struct File {
   int used = 0;
   int capacity = 0;
   sqlite3_int64 start = 0;
-  unsigned forks = 0;         // the fork generation that kept them
-  bool commitPage = false;    // the next write is the page of a commit frame
-  bool barrierFailed = false; // they could not be written at a barrier: kept, retried
+  unsigned forks = 0;          // the fork generation that kept them
+  bool commitPage = false;     // the next write is the page of a commit frame
+  bool barrierFailed = false;  // they could not be written at a barrier: kept, retried
   // A database: the reader slot whose exclusive lock is given up at the next call, or -1.
   int pendingUnlock = -1;
   // A database: its writer's lock, given up at the next call (with the reader's, in one
@@ -108,7 +108,8 @@ std::atomic<std::uint8_t> g_held[kTrackedFds];
 // The bits of the lock bytes in [from, to), as far as they are index lock bytes.
 std::uint8_t LockBits(off_t from, off_t to) {
   std::uint8_t bits = 0;
-  for (off_t b = std::max<off_t>(from, kShmLockBase); b < std::min<off_t>(to, kShmLockBase + 8); ++b)
+  for (off_t b = std::max<off_t>(from, kShmLockBase); b < std::min<off_t>(to, kShmLockBase + 8);
+       ++b)
     bits = std::uint8_t(bits | 1u << (b - kShmLockBase));
   return bits;
 }
@@ -310,8 +311,8 @@ int Write(sqlite3_file* pf, const void* buf, int amt, sqlite3_int64 off) {
     return Host(f)->xWrite(f->host, buf, amt, off);
   }
   GiveUpPendingUnlock(f->peer);
-  const bool follows = f->used > 0 && !f->barrierFailed && off == f->start + f->used &&
-                       f->forks == ForkGeneration();
+  const bool follows =
+      f->used > 0 && !f->barrierFailed && off == f->start + f->used && f->forks == ForkGeneration();
   if (!follows || f->used + amt > kMaxKept) {
     if (int rc = Flush(f, f->barrierFailed)) return rc;
     if (amt > kMaxKept) return Host(f)->xWrite(f->host, buf, amt, off);
@@ -366,8 +367,9 @@ int ShmLock(sqlite3_file* pf, int offset, int n, int flags) {
   File* f = Of(pf);
   // A write transaction ends with the writer's unlock, then (unless another statement of the
   // connection still reads) the reader's: the first is put off to go with the second.
-  if (f->pendingWriteUnlock && f->pendingUnlock < 0 && flags == (SQLITE_SHM_UNLOCK | SQLITE_SHM_SHARED) &&
-      n == 1 && offset >= kFirstReader && offset <= kLastReadMark) {
+  if (f->pendingWriteUnlock && f->pendingUnlock < 0 &&
+      flags == (SQLITE_SHM_UNLOCK | SQLITE_SHM_SHARED) && n == 1 && offset >= kFirstReader &&
+      offset <= kLastReadMark) {
     File* log = f->peer;
     if (!log || !log->used) return EndWriteAndRead(f, offset);
   }
@@ -548,8 +550,8 @@ void Register() {
   // two calls.
   auto hostFcntl = reinterpret_cast<FcntlFn>(g_host->xGetSystemCall(g_host, "fcntl"));
   if (hostFcntl &&
-      g_host->xSetSystemCall(g_host, "fcntl", reinterpret_cast<sqlite3_syscall_ptr>(SwappingFcntl)) ==
-          SQLITE_OK)
+      g_host->xSetSystemCall(g_host, "fcntl",
+                             reinterpret_cast<sqlite3_syscall_ptr>(SwappingFcntl)) == SQLITE_OK)
     g_hostFcntl = hostFcntl;
 
   if (sqlite3_vfs_register(&g_vfs, 0) != SQLITE_OK) g_host = nullptr;

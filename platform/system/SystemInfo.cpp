@@ -21,13 +21,20 @@ struct VersionRow {
 
 VersionRow VersionOf(OsVersion v) {
   switch (v) {
-    case OsVersion::Win95: return {4, 0, 950, VER_PLATFORM_WIN32_WINDOWS, ""};
-    case OsVersion::Win98: return {4, 10, 1998, VER_PLATFORM_WIN32_WINDOWS, ""};
-    case OsVersion::WinMe: return {4, 90, 3000, VER_PLATFORM_WIN32_WINDOWS, ""};
-    case OsVersion::NT351: return {3, 51, 1057, VER_PLATFORM_WIN32_NT, ""};
-    case OsVersion::NT4: return {4, 0, 1381, VER_PLATFORM_WIN32_NT, "Service Pack 6"};
-    case OsVersion::Win2000: return {5, 0, 2195, VER_PLATFORM_WIN32_NT, "Service Pack 4"};
-    case OsVersion::WinXP: return {5, 1, 2600, VER_PLATFORM_WIN32_NT, "Service Pack 2"};
+    case OsVersion::Win95:
+      return {4, 0, 950, VER_PLATFORM_WIN32_WINDOWS, ""};
+    case OsVersion::Win98:
+      return {4, 10, 1998, VER_PLATFORM_WIN32_WINDOWS, ""};
+    case OsVersion::WinMe:
+      return {4, 90, 3000, VER_PLATFORM_WIN32_WINDOWS, ""};
+    case OsVersion::NT351:
+      return {3, 51, 1057, VER_PLATFORM_WIN32_NT, ""};
+    case OsVersion::NT4:
+      return {4, 0, 1381, VER_PLATFORM_WIN32_NT, "Service Pack 6"};
+    case OsVersion::Win2000:
+      return {5, 0, 2195, VER_PLATFORM_WIN32_NT, "Service Pack 4"};
+    case OsVersion::WinXP:
+      return {5, 1, 2600, VER_PLATFORM_WIN32_NT, "Service Pack 2"};
   }
   return {5, 1, 2600, VER_PLATFORM_WIN32_NT, ""};
 }
@@ -108,10 +115,18 @@ BOOL GetUserName(char* buffer, DWORD* size) {
 BOOL MessageBeep(UINT type) {
   const char* kind = "default";
   switch (type & 0xF0) {
-    case MB_ICONHAND: kind = "error"; break;
-    case MB_ICONQUESTION: kind = "question"; break;
-    case MB_ICONEXCLAMATION: kind = "warning"; break;
-    case MB_ICONASTERISK: kind = "information"; break;
+    case MB_ICONHAND:
+      kind = "error";
+      break;
+    case MB_ICONQUESTION:
+      kind = "question";
+      break;
+    case MB_ICONEXCLAMATION:
+      kind = "warning";
+      break;
+    case MB_ICONASTERISK:
+      kind = "information";
+      break;
   }
   if (type == 0xFFFFFFFF) kind = "speaker";
   try {

@@ -23,11 +23,16 @@ std::string Format(const char* pattern, const std::string& name) {
 
 TRegDataType DataTypeOf(DWORD type) {
   switch (type) {
-    case REG_SZ: return rdString;
-    case REG_EXPAND_SZ: return rdExpandString;
-    case REG_DWORD: return rdInteger;
-    case REG_BINARY: return rdBinary;
-    default: return rdUnknown;
+    case REG_SZ:
+      return rdString;
+    case REG_EXPAND_SZ:
+      return rdExpandString;
+    case REG_DWORD:
+      return rdInteger;
+    case REG_BINARY:
+      return rdBinary;
+    default:
+      return rdUnknown;
   }
 }
 
@@ -81,11 +86,14 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
   if (!canCreate || rel.empty())
     rc = RegOpenKeyEx(base, rel, 0, access_, &result);
   else
-    rc = RegCreateKeyEx(base, rel, 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr, &result, nullptr);
+    rc = RegCreateKeyEx(base, rel, 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr, &result,
+                        nullptr);
   lastError_ = rc;
   if (rc != ERROR_SUCCESS) return false;
   while (!rel.empty() && rel.back() == '\\') rel.pop_back();
-  std::string path = relative && !rel.empty() ? currentPath_ + "\\" + rel : relative ? currentPath_ : rel;
+  std::string path = relative && !rel.empty() ? currentPath_ + "\\" + rel
+                     : relative               ? currentPath_
+                                              : rel;
   ChangeKey(result, path);
   return true;
 }
@@ -93,8 +101,9 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
 bool TRegistry::OpenKeyReadOnly(const std::string& key) {
   REGSAM saved = access_;
   bool ok = false;
-  for (REGSAM a : {KEY_READ, REGSAM(STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS),
-                   KEY_QUERY_VALUE}) {
+  for (REGSAM a :
+       {KEY_READ, REGSAM(STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS),
+        KEY_QUERY_VALUE}) {
     access_ = a;
     if (OpenKey(key, false)) {
       ok = true;
@@ -109,8 +118,8 @@ bool TRegistry::CreateKey(const std::string& key) {
   std::string rel;
   HKEY base = BaseFor(key, rel);
   HKEY result = nullptr;
-  if (RegCreateKeyEx(base, rel, 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr, &result, nullptr) !=
-      ERROR_SUCCESS)
+  if (RegCreateKeyEx(base, rel, 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr, &result,
+                     nullptr) != ERROR_SUCCESS)
     throw ERegistryException("Impossible de créer la clé " + key);
   RegCloseKey(result);
   return true;
@@ -187,7 +196,8 @@ int TRegistry::GetDataSize(const std::string& name) {
 
 int TRegistry::GetData(const std::string& name, void* buffer, int size, TRegDataType& type) {
   DWORD t = 0, s = DWORD(size);
-  if (RegQueryValueEx(ReadKey(), name, nullptr, &t, static_cast<BYTE*>(buffer), &s) != ERROR_SUCCESS)
+  if (RegQueryValueEx(ReadKey(), name, nullptr, &t, static_cast<BYTE*>(buffer), &s) !=
+      ERROR_SUCCESS)
     RaiseGet(name);
   type = DataTypeOf(t);
   return int(s);
@@ -252,7 +262,8 @@ std::vector<std::string> TRegistry::GetKeyNames() {
   char name[256];
   for (DWORD i = 0;; ++i) {
     DWORD n = sizeof name;
-    if (RegEnumKeyEx(ReadKey(), i, name, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumKeyEx(ReadKey(), i, name, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
     names.emplace_back(name, n);
   }
   return names;
@@ -263,7 +274,8 @@ std::vector<std::string> TRegistry::GetValueNames() {
   std::vector<char> name(16384);
   for (DWORD i = 0;; ++i) {
     DWORD n = DWORD(name.size());
-    if (RegEnumValue(ReadKey(), i, name.data(), &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (RegEnumValue(ReadKey(), i, name.data(), &n, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
       break;
     names.emplace_back(name.data(), n);
   }

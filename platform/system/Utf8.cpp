@@ -25,7 +25,11 @@ std::u16string Utf8ToUtf16(const std::string& s) {
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
     unsigned char c = s[i];
-    int len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    int len = c < 0x80             ? 1
+              : (c & 0xE0) == 0xC0 ? 2
+              : (c & 0xF0) == 0xE0 ? 3
+              : (c & 0xF8) == 0xF0 ? 4
+                                   : 0;
     char32_t cp = 0xFFFD;
     if (len == 1) {
       cp = c;
@@ -37,8 +41,10 @@ std::u16string Utf8ToUtf16(const std::string& s) {
         if ((cc & 0xC0) != 0x80) good = false;
         v = (v << 6) | (cc & 0x3F);
       }
-      if (good && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) cp = v;
-      else len = 1;
+      if (good && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF))
+        cp = v;
+      else
+        len = 1;
     } else {
       len = 1;
     }
@@ -59,7 +65,8 @@ std::string Utf16ToUtf8(const std::u16string& s) {
   out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
     char32_t cp = s[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+        s[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {

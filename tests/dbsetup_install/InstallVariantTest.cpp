@@ -30,7 +30,9 @@ TEST_F(WizardEngine, AMissingMediaFileRaisesItsMessageWithoutADialog) {
   } catch (const EAbort&) {
     FAIL() << "silent abort";
   } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Ne peut pas copier le fichier :\r\n" + kSource + "fbclient.dll", 0), 0u)
+    EXPECT_EQ(std::string(e.what()).rfind(
+                  "Ne peut pas copier le fichier :\r\n" + kSource + "fbclient.dll", 0),
+              0u)
         << e.what();
   }
   EXPECT_EQ(DialogCount(), 0u);
@@ -39,7 +41,8 @@ TEST_F(WizardEngine, AMissingMediaFileRaisesItsMessageWithoutADialog) {
 
 TEST_F(WizardEngine, IdenticalVersionAbandonsWithTheSameTexts) {
   InstallServer();
-  UiScript::Expect("Avertissement", "=Un programme Firebird de version identique est déjà installé.", "ok");
+  UiScript::Expect("Avertissement",
+                   "=Un programme Firebird de version identique est déjà installé.", "ok");
   UiScript::Expect("Information", "=Installation abandonnée.", "ok");
   try {
     InstallServer();

@@ -16,10 +16,13 @@ namespace {
 template <class E>
 constexpr bool kHasRemoval = requires(E& e, std::string s) {
   e.Uninstall(s);
-} || requires(E& e, std::string s) { e.BrutalRemove(s); };
+}
+|| requires(E& e, std::string s) { e.BrutalRemove(s); };
 template <class S>
-constexpr bool kHasServiceRemoval = requires(S s) { DeleteNTService(s); } ||
-                                    requires(S s) { NTServiceExists(s); };
+constexpr bool kHasServiceRemoval = requires(S s) {
+  DeleteNTService(s);
+}
+|| requires(S s) { NTServiceExists(s); };
 static_assert(!kHasRemoval<TdmFirebirdInstall>);
 static_assert(!kHasServiceRemoval<std::string>);
 
@@ -223,7 +226,8 @@ TEST_F(WizardEngineTest, TheDependencyListReachesTheServiceManager) {
   EXPECT_EQ(Service("One")->dependencies, std::vector<std::string>{"Tcpip"});
   EXPECT_EQ(Service("Two")->dependencies, (std::vector<std::string>{"Tcpip", "Afd"}));
   EXPECT_EQ(Service("Two")->description, "Deux");
-  EXPECT_EQ(Service("Two")->serviceType, win::SERVICE_WIN32_OWN_PROCESS | win::SERVICE_INTERACTIVE_PROCESS);
+  EXPECT_EQ(Service("Two")->serviceType,
+            win::SERVICE_WIN32_OWN_PROCESS | win::SERVICE_INTERACTIVE_PROCESS);
   // A service whose dependency is missing cannot start: the list is in force.
   try {
     StartNTService("One");
@@ -257,7 +261,9 @@ TEST_F(WizardEngineTest, AServerThatDoesNotStopIsWaitedForThenNamed) {
   const win::DWORD t0 = win::GetTickCount();
   const std::string message = FailureOf([this] { InstallServer(); });
   EXPECT_GE(win::GetTickCount() - t0, 21000u);
-  EXPECT_EQ(message.rfind("Ne peut pas supprimer le fichier :\r\n" + kTarget + "bin\\fbguard.exe\r\n", 0), 0u)
+  EXPECT_EQ(
+      message.rfind("Ne peut pas supprimer le fichier :\r\n" + kTarget + "bin\\fbguard.exe\r\n", 0),
+      0u)
       << message;
   EXPECT_EQ(Read(kTarget + "bin\\fbguard.exe"), "guardian");
 }

@@ -46,8 +46,9 @@ TEST_F(BadInput, AFileInUseIsShownThenTheInstallationStops) {
   InstallClient();
   const std::string installed = Read(kTarget + "bin\\fbclient.dll");
   machine_.machine().LockFile(Host(kTarget + "bin\\fbclient.dll"));
-  UiScript::Expect("Erreur", "=Ne peut pas supprimer le fichier :\r\n" + kTarget +
-                                 "bin\\fbclient.dll\r\n" + SysErrorText(5),
+  UiScript::Expect("Erreur",
+                   "=Ne peut pas supprimer le fichier :\r\n" + kTarget + "bin\\fbclient.dll\r\n" +
+                       SysErrorText(5),
                    "ok");
   EXPECT_THROW(InstallClient(), EAbort);
   EXPECT_EQ(DialogCount(), 1u);
@@ -96,7 +97,9 @@ TEST_F(BadInput, AnUnreadableServicesFileIsNamedAndNoServiceIsCreated) {
     InstallServer();
     FAIL();
   } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Lecture du fichier impossible : " + ServicesFile() + "\r\n", 0), 0u)
+    EXPECT_EQ(std::string(e.what()).rfind(
+                  "Lecture du fichier impossible : " + ServicesFile() + "\r\n", 0),
+              0u)
         << e.what();
   }
   close(fd);
@@ -111,14 +114,16 @@ TEST_F(BadInput, AServicesFileInUseIsNamed) {
     InstallClient();
     FAIL();
   } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Écriture du fichier impossible : " + ServicesFile(), 0), 0u)
+    EXPECT_EQ(std::string(e.what()).rfind("Écriture du fichier impossible : " + ServicesFile(), 0),
+              0u)
         << e.what();
   }
   EXPECT_EQ(Read(ServicesFile()), before);
 }
 
 TEST_F(BadInput, AReadOnlyTargetIsNamed) {
-  const std::string target = machine_.machine().WindowsPath("/proc/wi-no-such-folder") + "\\Firebird\\";
+  const std::string target =
+      machine_.machine().WindowsPath("/proc/wi-no-such-folder") + "\\Firebird\\";
   UiScript::Expect("Erreur", "", "ok");
   bool reboot = false;
   EXPECT_THROW(engine_->InstallClient(kSource, target, kDefaultInstance, reboot), EAbort);

@@ -21,12 +21,12 @@ class Checks : public EngineTest {
  protected:
   explicit Checks(win::MachineSettings s = {}) : EngineTest(s) { MakeMedia(); }
   std::string Snapshot() {
-    return win::RegExportText("") + "\n" + std::to_string(Tree(machine_.c()).size()) +
-           TreeText();
+    return win::RegExportText("") + "\n" + std::to_string(Tree(machine_.c()).size()) + TreeText();
   }
   std::string TreeText() {
     std::string s;
-    for (auto& [k, v] : Tree(machine_.c())) s += k + ":" + std::to_string(std::hash<std::string>()(v)) + "\n";
+    for (auto& [k, v] : Tree(machine_.c()))
+      s += k + ":" + std::to_string(std::hash<std::string>()(v)) + "\n";
     return s;
   }
 };
@@ -135,7 +135,8 @@ TEST_F(Checks, PathFoldersAreSearchedOnceAndOnlyTheFirstDifferingCopyAsked) {
   Put(SysDir() + "GDS32.DLL", Read(kSource + "gds32.dll"));  // identical: passed over
   Put("C:\\Tools\\GDS32.DLL", "old client");
   Put("C:\\Other\\gds32.dll", "other client");
-  WriteRegString(win::HKEY_CURRENT_USER, "Environment", "path", "C:\\Tools;C:\\Other\\;;C:\\Tools\\");
+  WriteRegString(win::HKEY_CURRENT_USER, "Environment", "path",
+                 "C:\\Tools;C:\\Other\\;;C:\\Tools\\");
   WriteRegString(win::HKEY_LOCAL_MACHINE,
                  "System\\CurrentControlSet\\Control\\Session Manager\\Environment", "path",
                  "c:\\tools;C:\\Other");

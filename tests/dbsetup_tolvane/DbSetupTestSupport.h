@@ -3,12 +3,12 @@
 // drive D:, one engine, and dialog expectations; shared by the tests of both builds.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -16,13 +16,13 @@
 #include "platform/forms/UiScript.h"
 #include "platform/system/Files.h"
 #include "platform/system/Machine.h"
+#include "platform/system/MachineSetup.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Services.h"
-#include "platform/system/MachineSetup.h"
-#include "toolkit/GeneralHelpers.h"
-#include "toolkit/InstallTools2.h"
 #include "tests/support/TempMachine.h"
 #include "tests/support/TestFiles.h"
+#include "toolkit/GeneralHelpers.h"
+#include "toolkit/InstallTools2.h"
 #include "tools/media/SampleMedia.h"
 
 namespace dbt {
@@ -51,7 +51,8 @@ inline std::string WinDir() {
 // The SharedDLLs count of a file, or -1 without a value.
 inline long SharedCount(const std::string& file) {
   win::HKEY key = nullptr;
-  if (win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, kSharedDlls, 0, win::KEY_READ, &key) != 0) return -1;
+  if (win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, kSharedDlls, 0, win::KEY_READ, &key) != 0)
+    return -1;
   win::DWORD value = 0, size = sizeof value, type = 0;
   long r = win::RegQueryValueEx(key, file, nullptr, &type, reinterpret_cast<win::BYTE*>(&value),
                                 &size) == 0
@@ -135,7 +136,8 @@ class EngineTest : public ::testing::Test {
   std::string ServicesFile() { return win::ServicesFilePath(machine_.machine().Settings()); }
   // The services file as the new PC had it, plus the Firebird line.
   std::string ServicesWithFirebird() const { return servicesText_ + kServicesLine + "\r\n"; }
-public:
+
+ public:
   bool InstallServer() {
     bool reboot = false;
     engine_->InstallServer(kSource, kTarget, kDefaultInstance, reboot);
@@ -146,6 +148,7 @@ public:
     engine_->InstallClient(kSource, kTarget, kDefaultInstance, reboot);
     return reboot;
   }
+
  protected:
   // The number of dialogs shown so far.
   size_t DialogCount() const { return UiScript::Dialogs().size(); }

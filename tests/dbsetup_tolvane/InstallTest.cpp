@@ -9,14 +9,13 @@ using namespace dbt;
 namespace {
 
 const char* const kCounted[] = {
-    "firebird.msg",          "bin\\fbclient.dll",  "bin\\gds32.dll",   "bin\\fbserver.exe",
-    "bin\\fbguard.exe",      "bin\\fb_lock_print.exe", "bin\\gbak.exe", "bin\\gfix.exe",
-    "bin\\gsec.exe",         "bin\\gsplit.exe",    "bin\\gstat.exe",   "bin\\ib_util.dll",
-    "intl\\fbintl.dll",      "udf\\ib_udf.dll",    "udf\\pg_udf.dll",  "udf\\fbudf.dll"};
-const char* const kNotCounted[] = {"bin\\isql.exe",    "bin\\gpre.exe",   "stop server.cmd",
-                                   "start server.cmd", "bin\\msvcrt.dll", "bin\\msvcp60.dll",
-                                   "firebird.conf",    "aliases.conf",    "security.fdb",
-                                   "security.fbk"};
+    "firebird.msg",     "bin\\fbclient.dll",      "bin\\gds32.dll",  "bin\\fbserver.exe",
+    "bin\\fbguard.exe", "bin\\fb_lock_print.exe", "bin\\gbak.exe",   "bin\\gfix.exe",
+    "bin\\gsec.exe",    "bin\\gsplit.exe",        "bin\\gstat.exe",  "bin\\ib_util.dll",
+    "intl\\fbintl.dll", "udf\\ib_udf.dll",        "udf\\pg_udf.dll", "udf\\fbudf.dll"};
+const char* const kNotCounted[] = {
+    "bin\\isql.exe",    "bin\\gpre.exe", "stop server.cmd", "start server.cmd", "bin\\msvcrt.dll",
+    "bin\\msvcp60.dll", "firebird.conf", "aliases.conf",    "security.fdb",     "security.fbk"};
 
 class Install : public EngineTest {
  protected:
@@ -141,7 +140,8 @@ TEST_F(Install, ServicesFileEdgeCases) {
 
   Put(ServicesFile(), "echo 7/tcp\r\nftp 21/tcp");
   engine_->UpdateServicesFiles();
-  EXPECT_EQ(Read(ServicesFile()), "echo 7/tcp\r\nftp 21/tcp\r\n" + std::string(kServicesLine) + "\r\n");
+  EXPECT_EQ(Read(ServicesFile()),
+            "echo 7/tcp\r\nftp 21/tcp\r\n" + std::string(kServicesLine) + "\r\n");
 
   std::filesystem::remove(Host(ServicesFile()));
   engine_->UpdateServicesFiles();
@@ -172,10 +172,10 @@ TEST_F(Install, ServicesLeftWithoutARegisteredServerAreTakenOver) {
   win::SC_HANDLE scm = win::OpenSCManager(nullptr, nullptr, win::SC_MANAGER_ALL_ACCESS);
   ASSERT_NE(scm, nullptr);
   for (const char* name : {"FirebirdGuardianDefaultInstance", "FirebirdServerDefaultInstance"}) {
-    win::SC_HANDLE s = win::CreateService(scm, name, std::string("Old ") + name, win::SERVICE_ALL_ACCESS,
-                                          win::SERVICE_WIN32_OWN_PROCESS, win::SERVICE_DEMAND_START,
-                                          win::SERVICE_ERROR_IGNORE, "C:\\Old\\fb.exe", nullptr, nullptr,
-                                          "Tcpip\0\0", ".\\fbuser", "secret");
+    win::SC_HANDLE s = win::CreateService(
+        scm, name, std::string("Old ") + name, win::SERVICE_ALL_ACCESS,
+        win::SERVICE_WIN32_OWN_PROCESS, win::SERVICE_DEMAND_START, win::SERVICE_ERROR_IGNORE,
+        "C:\\Old\\fb.exe", nullptr, nullptr, "Tcpip\0\0", ".\\fbuser", "secret");
     ASSERT_NE(s, nullptr);
     std::string old = "old description";
     win::SERVICE_DESCRIPTION d{old.data()};

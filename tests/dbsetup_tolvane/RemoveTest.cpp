@@ -40,7 +40,8 @@ class Remove : public EngineTest {
 
 TEST_F(Remove, UninstallOfAServerLeavesNoTrace) {
   InstallServer();
-  const long crt = SharedCount(SysDir() + "msvcrt.dll"), cpp = SharedCount(SysDir() + "msvcp60.dll");
+  const long crt = SharedCount(SysDir() + "msvcrt.dll"),
+             cpp = SharedCount(SysDir() + "msvcp60.dll");
   Put(kTarget + "firebird.log", "log");
   Put(kTarget + "HOST.LCK", "lock");
   Put(kTarget + "other.lck", "lock");
@@ -77,7 +78,8 @@ TEST_F(Remove, UninstallsNeverLowerTheSystemRuntimeCounts) {
   for (int i = 0; i < 2; ++i)
     for (const auto& f : engine_->GetInstalledFiles())
       TWindowsInstaller::IncrementSharedDllCount(f.FileName);
-  const long crt = SharedCount(SysDir() + "msvcrt.dll"), cpp = SharedCount(SysDir() + "msvcp60.dll");
+  const long crt = SharedCount(SysDir() + "msvcrt.dll"),
+             cpp = SharedCount(SysDir() + "msvcp60.dll");
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     engine_->Uninstall(kDefaultInstance);
@@ -113,13 +115,15 @@ TEST_F(Remove, InstallUninstallInstallGivesTheSameMachine) {
     std::string out, line;
     std::istringstream in(RegistryValues());
     while (std::getline(in, line))
-      if (line.find("msvcrt.dll\"=") == std::string::npos && line.find("msvcp60.dll\"=") == std::string::npos)
+      if (line.find("msvcrt.dll\"=") == std::string::npos &&
+          line.find("msvcp60.dll\"=") == std::string::npos)
         out += line + "\n";
     return out;
   };
   const std::string registry = withoutRuntimeCounts();
   const auto files = Tree(machine_.c());
-  const long crt = SharedCount(SysDir() + "msvcrt.dll"), cpp = SharedCount(SysDir() + "msvcp60.dll");
+  const long crt = SharedCount(SysDir() + "msvcrt.dll"),
+             cpp = SharedCount(SysDir() + "msvcp60.dll");
   engine_->Uninstall(kDefaultInstance);
   EXPECT_NE(withoutRuntimeCounts(), registry);
   InstallServer();
@@ -152,9 +156,9 @@ TEST_F(Remove, AServerAnotherInstallationCountsOnKeepsWorking) {
   const std::string users = Read(kTarget + "security.fdb");
   engine_->Uninstall(kDefaultInstance);
   EXPECT_EQ(SharedCount(kTarget + "bin\\fbserver.exe"), 1);
-  for (const char* f : {"bin\\fbserver.exe", "bin\\fbguard.exe", "firebird.conf", "aliases.conf",
-                        "security.fdb", "security.fbk", "firebird.log", "bin\\isql.exe",
-                        "stop server.cmd", "bin\\msvcrt.dll"})
+  for (const char* f :
+       {"bin\\fbserver.exe", "bin\\fbguard.exe", "firebird.conf", "aliases.conf", "security.fdb",
+        "security.fbk", "firebird.log", "bin\\isql.exe", "stop server.cmd", "bin\\msvcrt.dll"})
     EXPECT_TRUE(Exists(kTarget + f)) << f;
   EXPECT_EQ(Read(kTarget + "security.fdb"), users);
   EXPECT_EQ(RegString(win::HKEY_LOCAL_MACHINE, kInstancesKey, kDefaultInstance), kTarget);
@@ -180,7 +184,8 @@ TEST_F(Remove, UninstallWithoutARegisteredFolder) {
 TEST_F(Remove, ALockedFileIsTriedFiveTimesThenReportedAndRemovalGoesOn) {
   InstallServer();
   machine_.machine().LockFile(Host(kTarget + "bin\\gbak.exe"));
-  UiScript::Expect("Erreur", "=Ne peut pas supprimer le fichier : " + kTarget + "bin\\gbak.exe", "ok");
+  UiScript::Expect("Erreur", "=Ne peut pas supprimer le fichier : " + kTarget + "bin\\gbak.exe",
+                   "ok");
   win::DWORD t0 = win::GetTickCount();
   engine_->Uninstall(kDefaultInstance);
   win::DWORD spent = win::GetTickCount() - t0;
@@ -241,8 +246,10 @@ TEST_F(Remove, ForcedRemovalClearsTheDefaultFolderWhenNothingIsRegistered) {
 
 TEST_F(Remove, ForcedRemovalWithoutProgramFilesLeavesTheCurrentFolderAlone) {
   win::HKEY key = nullptr;
-  ASSERT_EQ(win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                              0, win::KEY_ALL_ACCESS, &key), 0);
+  ASSERT_EQ(
+      win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                        win::KEY_ALL_ACCESS, &key),
+      0);
   win::RegDeleteValue(key, "ProgramFilesDir");
   win::RegCloseKey(key);
   win::SetCurrentDirectory("C:\\");

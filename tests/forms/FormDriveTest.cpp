@@ -29,9 +29,12 @@ class TfrmPage : public TForm {
     Method("eNameChange", &TfrmPage::eNameChange);
     Method("Timer1Timer", &TfrmPage::Timer1Timer);
   }
-  void ActionNextExecute(TObject*) { log.push_back("next " + eName->Text() + " " + lbType->Items()->Get(lbType->ItemIndex())); }
+  void ActionNextExecute(TObject*) {
+    log.push_back("next " + eName->Text() + " " + lbType->Items()->Get(lbType->ItemIndex()));
+  }
   void ActionNextUpdate(TObject*) {
-    ActionNext->SetEnabled(cbAgree->Checked() && !eName->Text().empty() && lbType->ItemIndex() >= 0);
+    ActionNext->SetEnabled(cbAgree->Checked() && !eName->Text().empty() &&
+                           lbType->ItemIndex() >= 0);
   }
   void eNameChange(TObject*) { log.push_back("change " + eName->Text()); }
   void Timer1Timer(TObject*) {
@@ -113,7 +116,9 @@ std::string pageText() {
          "        Width = 3\n"
          "        Height = 2\n"
          "        AutoSize = True\n"
-         "        Picture.Data = " + HexBlock(data, "        ") + "\n"
+         "        Picture.Data = " +
+         HexBlock(data, "        ") +
+         "\n"
          "        Transparent = True\n"
          "      end\n"
          "    end\n"
@@ -188,7 +193,8 @@ TEST_F(FormDriveTest, DrivenByNameWithActionUpdatesAndTimersOnTheSimulatedClock)
   UiDriver::Advance(100000);  // a disabled timer stays quiet
   EXPECT_EQ(form.log.size(), 1u);
 
-  EXPECT_THROW(UiDriver::Click(nullptr, "bNext"), EUiScriptError) << "disabled until the page is filled";
+  EXPECT_THROW(UiDriver::Click(nullptr, "bNext"), EUiScriptError)
+      << "disabled until the page is filled";
   UiDriver::Type(nullptr, "eName", "Société Générale");  // cut at MaxLength = 10
   EXPECT_EQ(form.eName->Text(), "Société Gé");
   EXPECT_EQ(form.log.back(), "change Société Gé");
@@ -202,7 +208,9 @@ TEST_F(FormDriveTest, DrivenByNameWithActionUpdatesAndTimersOnTheSimulatedClock)
     UiDriver::Select(nullptr, "lbType", "Poste");
     FAIL();
   } catch (const EUiScriptError& e) {
-    EXPECT_NE(std::string(e.what()).find("\"Poste unique\", \"Serveur\", \"Client\""), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("\"Poste unique\", \"Serveur\", \"Client\""),
+              std::string::npos)
+        << e.what();
   }
   EXPECT_THROW(UiDriver::Click(nullptr, "bNope"), EUiScriptError);
   EXPECT_THROW(UiDriver::Type(nullptr, "cbAgree", "x"), EUiScriptError);

@@ -32,8 +32,10 @@ class TfrmSetup : public TForm {
   }
   void FormCreate(TObject*) { ran.push_back("create"); }
   void ActionOKExecute(TObject*) {
-    if (Radio1->Checked()) ran.push_back("client");
-    else if (Radio2->Checked()) ran.push_back("server");
+    if (Radio1->Checked())
+      ran.push_back("client");
+    else if (Radio2->Checked())
+      ran.push_back("server");
   }
   void ActionList1Update(TAction* a, bool& handled) {
     if (a == ActionOK) a->SetEnabled(Radio1->Checked() || Radio2->Checked());
@@ -154,11 +156,16 @@ TEST(FormLoadTest, MalformedDescriptionsNameFileLineAndExpectation) {
       EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
     }
   };
-  fails("object f: TfrmSetup\n  object X: TNoSuch\n  end\nend\n", "bad.form:2: expected a registered class, not the unknown class TNoSuch");
-  fails("object f: TfrmSetup\n  Colour = clRed\nend\n", "bad.form:2: expected a property of TfrmSetup, not the unknown property \"Colour\"");
-  fails("object f: TfrmSetup\n  BorderStyle = bsRound\nend\n", "bad.form:2: expected one of bsNone");
-  fails("object f: TfrmSetup\n  Width = 'wide'\nend\n", "bad.form:2: expected an integer for Width");
-  fails("object f: TfrmSetup\n  object P: TPanel\n  Left = 1\nend\n", "bad.form:5: expected 'end' closing f");
+  fails("object f: TfrmSetup\n  object X: TNoSuch\n  end\nend\n",
+        "bad.form:2: expected a registered class, not the unknown class TNoSuch");
+  fails("object f: TfrmSetup\n  Colour = clRed\nend\n",
+        "bad.form:2: expected a property of TfrmSetup, not the unknown property \"Colour\"");
+  fails("object f: TfrmSetup\n  BorderStyle = bsRound\nend\n",
+        "bad.form:2: expected one of bsNone");
+  fails("object f: TfrmSetup\n  Width = 'wide'\nend\n",
+        "bad.form:2: expected an integer for Width");
+  fails("object f: TfrmSetup\n  object P: TPanel\n  Left = 1\nend\n",
+        "bad.form:5: expected 'end' closing f");
   fails("object f: TfrmSetup\n  OnCreate = NoHandler\nend\n", "unknown method NoHandler");
   fails("object f: TfrmSetup\nend\nend\n", "bad.form:3: expected end of the description");
   fails("object f: TfrmSetup\n  Caption = 'open\nend\n", "bad.form:2: expected a closing quote");

@@ -64,7 +64,9 @@ struct HoverTest : FormsTest {
     FormsTest::TearDown();
   }
   bool Shown() { return Application->HintShowing(); }
-  std::string ShownText() { return Application->HintWindow() ? Application->HintWindow()->Caption() : ""; }
+  std::string ShownText() {
+    return Application->HintWindow() ? Application->HintWindow()->Caption() : "";
+  }
   std::vector<std::string> TakeLog() { return std::exchange(log, {}); }
 };
 

@@ -33,8 +33,8 @@ TEST_F(MessageDialogTest, CaptionsAndTitlesAreFrench) {
             mrCancel);
   auto& d = UiScript::Dialogs().back();
   EXPECT_EQ(d.title, "Avertissement");
-  EXPECT_EQ(d.buttons, (std::vector<std::string>{"OK", "Annuler", "&Abandonner", "&Réessayer",
-                                                 "&Ignorer"}));
+  EXPECT_EQ(d.buttons,
+            (std::vector<std::string>{"OK", "Annuler", "&Abandonner", "&Réessayer", "&Ignorer"}));
   EXPECT_EQ(MessageDlgTitle(mtInformation), "Information");
 }
 

@@ -19,7 +19,8 @@ TEST_F(RobustnessTest, EscapedLineBreaksAtTheEndOfAFieldAreKept) {
   UiScript::Load(
       "dialog information | =Installation terminée.\\r\\n\\r\\n | ok\n"
       "dialog information | =Terminé.\\r\\n | ok\n");
-  EXPECT_EQ(MessageDlg("Installation terminée.\r\n\r\n", mtInformation, MsgButtons({mbOK}), 0), mrOk);
+  EXPECT_EQ(MessageDlg("Installation terminée.\r\n\r\n", mtInformation, MsgButtons({mbOK}), 0),
+            mrOk);
   // Without its line break the message is another one.
   EXPECT_THROW(MessageDlg("Terminé.", mtInformation, MsgButtons({mbOK}), 0), EUiScriptError);
   EXPECT_EQ(MessageDlg("Terminé.\r\n", mtInformation, MsgButtons({mbOK}), 0), mrOk);
@@ -67,7 +68,8 @@ TEST(UiScriptEnvironment, QueriesReadTheScriptOnceOnFirstUse) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        setenv("WI_UI_SCRIPT", writeScript("wi-lazy", "dialog * | Terminé | ok\nclick bOK\n").c_str(), 1);
+        setenv("WI_UI_SCRIPT",
+               writeScript("wi-lazy", "dialog * | Terminé | ok\nclick bOK\n").c_str(), 1);
         bool pending = UiScript::HasPendingCommands();
         auto unused = UiScript::UnusedAnswers();
         auto first = UiScript::NextCommand();

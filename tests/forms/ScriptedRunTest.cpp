@@ -28,7 +28,8 @@ class TfrmRun : public TForm {
     bOK->SetCaption("OK");
     bOK->SetParent(this);
     bOK->OnClick = [this](TObject*) {
-      auto r = MessageDlg("Installer pour " + eName->Text() + " ?", mtConfirmation, MsgButtons({mbYes, mbNo}), 0);
+      auto r = MessageDlg("Installer pour " + eName->Text() + " ?", mtConfirmation,
+                          MsgButtons({mbYes, mbNo}), 0);
       Report->Lines()->Add(r == mrYes ? "Oui\r\nInstallé." : "Non");
     };
     Report = new TRichEdit(this);
@@ -80,7 +81,9 @@ TEST_F(ScriptedRunTest, ScriptErrorsNameTheLineAndAnIdleProgramStops) {
     Application->Run();
     FAIL();
   } catch (const EUiScriptError& e) {
-    EXPECT_NE(std::string(e.what()).find("bad.ui:1: click bMissing: no component \"bMissing\""), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("bad.ui:1: click bMissing: no component \"bMissing\""),
+              std::string::npos)
+        << e.what();
   }
   // No command left: the program would wait for a user for ever.
   Application->Reset();
@@ -101,7 +104,8 @@ TEST_F(ScriptedRunTest, MessageDialogIsAModalFormWithFrenchButtons) {
   owner.SetName("frmOwner");
   owner.Show();
   // The dialog's form, as it is built.
-  std::unique_ptr<TMessageForm> f(CreateMessageDialog("Disque plein.", mtWarning, MsgButtons({mbYes, mbNo, mbCancel})));
+  std::unique_ptr<TMessageForm> f(
+      CreateMessageDialog("Disque plein.", mtWarning, MsgButtons({mbYes, mbNo, mbCancel})));
   EXPECT_EQ(f->Caption(), "Avertissement");
   ASSERT_EQ(f->Buttons.size(), 3u);
   EXPECT_EQ(f->Buttons[0]->Caption(), "&Oui");
@@ -116,7 +120,8 @@ TEST_F(ScriptedRunTest, MessageDialogIsAModalFormWithFrenchButtons) {
   UiScript::Expect("warning", "plein", "non");
   EXPECT_EQ(MessageDlg("Disque plein.", mtWarning, MsgButtons({mbYes, mbNo, mbCancel}), 0), mrNo);
   EXPECT_EQ(Screen->ActiveForm(), &owner);
-  EXPECT_EQ(UiScript::Dialogs().back().buttons, (std::vector<std::string>{"&Oui", "&Non", "Annuler"}));
+  EXPECT_EQ(UiScript::Dialogs().back().buttons,
+            (std::vector<std::string>{"&Oui", "&Non", "Annuler"}));
 
   // A modal form closed by the script's own commands, with a nested question.
   TForm modal(nullptr);
@@ -125,7 +130,8 @@ TEST_F(ScriptedRunTest, MessageDialogIsAModalFormWithFrenchButtons) {
   b->SetName("bGo");
   b->SetParent(&modal);
   b->OnClick = [&](TObject*) {
-    if (MessageDlg("Continuer ?", mtConfirmation, MsgButtons({mbOK, mbCancel}), 0) == mrOk) modal.SetModalResult(mrOk);
+    if (MessageDlg("Continuer ?", mtConfirmation, MsgButtons({mbOK, mbCancel}), 0) == mrOk)
+      modal.SetModalResult(mrOk);
   };
   // The modal loop runs timers too: one due 50 ms on fires before the script's click.
   TTimer t(nullptr);
@@ -211,7 +217,8 @@ TEST(ScreenFontsTest, FontsComeFromTheDrawingLayerSorted) {
   ASSERT_NE(fonts, nullptr);
   ASSERT_GT(fonts->Count(), 0);
   EXPECT_GE(fonts->IndexOf("MS Sans Serif"), 0);
-  for (int i = 1; i < fonts->Count(); ++i) EXPECT_LE(AnsiCompareText(fonts->Get(i - 1), fonts->Get(i)), 0);
+  for (int i = 1; i < fonts->Count(); ++i)
+    EXPECT_LE(AnsiCompareText(fonts->Get(i - 1), fonts->Get(i)), 0);
 }
 
 }  // namespace

@@ -46,7 +46,9 @@ TEST_F(FolderBrowsePerson, ArrowsChooseAndEnterConfirms) {
 
 TEST_F(FolderBrowsePerson, TabToOkThenEnterKeepsThePreselectedFolder) {
   Person p;
-  p.Key(win::VK_TAB).Look([](TForm& f) { EXPECT_TRUE(dynamic_cast<TScFrmFolderBrowseDlg&>(f).OkBtn->Focused()); }).Key(win::VK_RETURN);
+  p.Key(win::VK_TAB)
+      .Look([](TForm& f) { EXPECT_TRUE(dynamic_cast<TScFrmFolderBrowseDlg&>(f).OkBtn->Focused()); })
+      .Key(win::VK_RETURN);
   EXPECT_TRUE(dlg_->Execute());
   EXPECT_EQ(dlg_->SelectedFolder()->Path(), "C:\\Data\\A");
 }
@@ -55,9 +57,12 @@ TEST_F(FolderBrowsePerson, EscapeCancelAndTheCloseBoxKeepTheFolder) {
   for (int way = 0; way < 3; ++way) {
     Person p;
     p.Key(win::VK_DOWN);
-    if (way == 0) p.Key(win::VK_ESCAPE);
-    else if (way == 1) p.Click("CancelBtn");
-    else p.CloseBox();
+    if (way == 0)
+      p.Key(win::VK_ESCAPE);
+    else if (way == 1)
+      p.Click("CancelBtn");
+    else
+      p.CloseBox();
     EXPECT_FALSE(dlg_->Execute());
     EXPECT_EQ(dlg_->SelectedFolder()->Path(), "C:\\Data\\A");
   }

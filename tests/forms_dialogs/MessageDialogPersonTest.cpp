@@ -27,8 +27,9 @@ TEST_F(MessageDialogPerson, EnterPressesTheDefaultButtonOfEverySet) {
     Buttons buttons;
     TModalResult result;
   };
-  for (const Case& c : {Case{{mbOK}, mrOk}, Case{{mbYes, mbNo}, mrYes}, Case{{mbYes, mbNo, mbCancel}, mrYes},
-                        Case{{mbOK, mbCancel}, mrOk}, Case{{mbYes, mbNo, mbIgnore}, mrYes}}) {
+  for (const Case& c :
+       {Case{{mbOK}, mrOk}, Case{{mbYes, mbNo}, mrYes}, Case{{mbYes, mbNo, mbCancel}, mrYes},
+        Case{{mbOK, mbCancel}, mrOk}, Case{{mbYes, mbNo, mbIgnore}, mrYes}}) {
     Person p;
     p.Key(win::VK_RETURN);
     EXPECT_EQ(Ask(c.buttons), c.result);
@@ -41,8 +42,9 @@ TEST_F(MessageDialogPerson, EscapeIsCancelElseNoElseOk) {
     Buttons buttons;
     TModalResult result;
   };
-  for (const Case& c : {Case{{mbOK}, mrOk}, Case{{mbYes, mbNo}, mrNo}, Case{{mbYes, mbNo, mbCancel}, mrCancel},
-                        Case{{mbOK, mbCancel}, mrCancel}, Case{{mbYes, mbNo, mbIgnore}, mrNo}}) {
+  for (const Case& c :
+       {Case{{mbOK}, mrOk}, Case{{mbYes, mbNo}, mrNo}, Case{{mbYes, mbNo, mbCancel}, mrCancel},
+        Case{{mbOK, mbCancel}, mrCancel}, Case{{mbYes, mbNo, mbIgnore}, mrNo}}) {
     Person p;
     p.Key(win::VK_ESCAPE);
     EXPECT_EQ(Ask(c.buttons), c.result);
@@ -61,13 +63,19 @@ TEST_F(MessageDialogPerson, TabMovesTheFocusAmongTheButtonsAndEnterPressesTheFoc
   {
     // Shift+Tab from the first button wraps round to the last.
     Person p;
-    p.Key(win::VK_TAB, ssShift).Look([&](TForm&) { EXPECT_EQ(Focused(), "Cancel"); }).Key(win::VK_RETURN);
+    p.Key(win::VK_TAB, ssShift)
+        .Look([&](TForm&) { EXPECT_EQ(Focused(), "Cancel"); })
+        .Key(win::VK_RETURN);
     EXPECT_EQ(Ask({mbYes, mbNo, mbCancel}), mrCancel);
   }
   {
     // Three Tabs past three buttons come back to Yes; Escape still cancels from anywhere.
     Person p;
-    p.Key(win::VK_TAB).Key(win::VK_TAB).Key(win::VK_TAB).Look([&](TForm&) { EXPECT_EQ(Focused(), "Yes"); }).Key(win::VK_ESCAPE);
+    p.Key(win::VK_TAB)
+        .Key(win::VK_TAB)
+        .Key(win::VK_TAB)
+        .Look([&](TForm&) { EXPECT_EQ(Focused(), "Yes"); })
+        .Key(win::VK_ESCAPE);
     EXPECT_EQ(Ask({mbYes, mbNo, mbCancel}), mrCancel);
   }
 }
@@ -98,7 +106,8 @@ TEST_F(MessageDialogPerson, UnderlinedLettersPressTheirButtonsAloneOrWithAlt) {
 }
 
 TEST_F(MessageDialogPerson, ClicksPressTheButtons) {
-  for (auto [name, result] : {std::pair{"Yes", mrYes}, std::pair{"No", mrNo}, std::pair{"Cancel", mrCancel}}) {
+  for (auto [name, result] :
+       {std::pair{"Yes", mrYes}, std::pair{"No", mrNo}, std::pair{"Cancel", mrCancel}}) {
     Person p;
     p.Click(name);
     EXPECT_EQ(Ask({mbYes, mbNo, mbCancel}), result);
@@ -174,7 +183,8 @@ TEST_F(MessageDialogPerson, TheDialogIsModalAboveItsOwnerAndGivesTheFocusBack) {
 TEST_F(MessageDialogPerson, LongLinesWrapAtHalfTheScreen) {
   std::string longLine;
   for (int i = 0; i < 40; ++i) longLine += "mot ";
-  std::unique_ptr<TMessageForm> f(CreateMessageDialog(longLine + "\r\nfin", mtInformation, MsgButtons({mbOK})));
+  std::unique_ptr<TMessageForm> f(
+      CreateMessageDialog(longLine + "\r\nfin", mtInformation, MsgButtons({mbOK})));
   EXPECT_LE(f->Message->Width(), Screen->Width() / 2);
   EXPECT_GE(f->Message->Height(), 3 * 13);
   // Everything fits: the label inside the form, the button below the text.
@@ -190,7 +200,9 @@ TEST_F(MessageDialogPerson, WithoutAnyoneToAnswerTheDialogFailsNamingIt) {
     FAIL() << "no failure";
   } catch (const EUiScriptError& e) {
     std::string m = e.what();
-    EXPECT_NE(m.find("unexpected dialog \"Confirmation\": \"Voulez-vous continuer ?\""), std::string::npos) << m;
+    EXPECT_NE(m.find("unexpected dialog \"Confirmation\": \"Voulez-vous continuer ?\""),
+              std::string::npos)
+        << m;
     EXPECT_NE(m.find("no display"), std::string::npos) << m;
   }
   // A person who stops answering is a failure too, not a hang.
@@ -220,7 +232,8 @@ TEST(MessageDialogProgram, HeadlessWithoutScriptExitsWithAnErrorNamingTheDialog)
         MessageDlg("L'installation du serveur est terminée!", mtInformation, MsgButtons({mbOK}), 0);
         std::exit(0);
       },
-      ::testing::ExitedWithCode(3), "unexpected dialog \"Information\": \"L'installation du serveur est terminée!\"");
+      ::testing::ExitedWithCode(3),
+      "unexpected dialog \"Information\": \"L'installation du serveur est terminée!\"");
 }
 
 }  // namespace

@@ -19,9 +19,10 @@ class OpenFileDialogPerson : public DialogPersonTest<TOpenFileDialogForm, TOpenD
     PersonTest::SetUp();
     fs::create_directories(pc_.c() / "Données" / "Sous");
     fs::create_directories(pc_.d() / "Setup");
-    for (fs::path f : {pc_.c() / "Données" / "install.cfg", pc_.c() / "Données" / "autre.txt",
-                       pc_.c() / "Données" / "Sous" / "install.cfg", pc_.c() / "Données" / "Sous" / "b.cfg",
-                       pc_.c() / "a.cfg", pc_.d() / "Setup" / "install.cfg"})
+    for (fs::path f :
+         {pc_.c() / "Données" / "install.cfg", pc_.c() / "Données" / "autre.txt",
+          pc_.c() / "Données" / "Sous" / "install.cfg", pc_.c() / "Données" / "Sous" / "b.cfg",
+          pc_.c() / "a.cfg", pc_.d() / "Setup" / "install.cfg"})
       std::ofstream(f) << "x";
     dialog_.SetFilter("Configuration d'installation|install.cfg|Tous les fichiers|*.*");
     dialog_.SetInitialDir("C:\\Données");
@@ -63,7 +64,9 @@ TEST_F(OpenFileDialogPerson, ListsFoldersThenTheFilesOfTheChosenType) {
       // Back to the first type with the keyboard: Alt+T, then Up.
       .Key('T', ssAlt)
       .Key(win::VK_UP)
-      .Look([](TForm& f) { EXPECT_EQ(Lines(f), (std::vector<std::string>{"Sous", "install.cfg"})); })
+      .Look([](TForm& f) {
+        EXPECT_EQ(Lines(f), (std::vector<std::string>{"Sous", "install.cfg"}));
+      })
       .Key(win::VK_DOWN)
       .Key(win::VK_ESCAPE);
   EXPECT_FALSE(dialog_.Execute());
@@ -120,7 +123,9 @@ TEST_F(OpenFileDialogPerson, TypedNamesArePathsFromTheCurrentFolder) {
     // A pattern filters the list; a file of it is then picked from the list by keys.
     Person p;
     Enter(p, "*.txt");
-    p.Look([](TForm& f) { EXPECT_EQ(Lines(f), (std::vector<std::string>{"Sous", "autre.txt"})); })
+    p.Look([](TForm& f) {
+       EXPECT_EQ(Lines(f), (std::vector<std::string>{"Sous", "autre.txt"}));
+     })
         .Key(win::VK_TAB, ssShift)
         .Key(win::VK_DOWN)
         .Key(win::VK_DOWN)
@@ -137,13 +142,14 @@ TEST_F(OpenFileDialogPerson, MissingFilesAndFoldersAreRefusedWithAMessage) {
   Enter(p, "absent.cfg");
   p.Look([](TForm& f) {
      EXPECT_EQ(f.Caption(), "Avertissement");
-     EXPECT_NE(dynamic_cast<TMessageForm&>(f).Message->Caption().find("absent.cfg\r\nFichier introuvable."),
+     EXPECT_NE(dynamic_cast<TMessageForm&>(f).Message->Caption().find(
+                   "absent.cfg\r\nFichier introuvable."),
                std::string::npos);
-   })
-      .Key(win::VK_RETURN);
+   }).Key(win::VK_RETURN);
   Enter(p, "Rien\\x.cfg");
   p.Look([](TForm& f) {
-     EXPECT_NE(dynamic_cast<TMessageForm&>(f).Message->Caption().find("C:\\Données\\Rien\r\nLe chemin d'accès n'existe pas."),
+     EXPECT_NE(dynamic_cast<TMessageForm&>(f).Message->Caption().find(
+                   "C:\\Données\\Rien\r\nLe chemin d'accès n'existe pas."),
                std::string::npos);
    })
       .Key(win::VK_RETURN)
@@ -174,9 +180,12 @@ TEST_F(OpenFileDialogPerson, CancelKeepsTheFileNameAndTheStartFollowsIt) {
       EXPECT_EQ(Form(f).Folder(), "C:\\Données\\Sous");
       EXPECT_EQ(Form(f).FileNameEdit->Text(), "b.cfg");
     });
-    if (way == 0) p.Key(win::VK_ESCAPE);
-    else if (way == 1) p.Click("CancelButton");
-    else p.CloseBox();
+    if (way == 0)
+      p.Key(win::VK_ESCAPE);
+    else if (way == 1)
+      p.Click("CancelButton");
+    else
+      p.CloseBox();
     EXPECT_FALSE(dialog_.Execute());
     EXPECT_EQ(dialog_.FileName(), "C:\\Données\\Sous\\b.cfg");
   }

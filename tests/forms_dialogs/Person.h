@@ -23,7 +23,8 @@ class Person {
     Application->InputWaiter = [this](int) {
       // What the last step posted has been handled: the keys are up again.
       SetKeyboardShiftState(0);
-      if (steps_.empty()) throw EUiScriptError("the person was asked for more than the test planned");
+      if (steps_.empty())
+        throw EUiScriptError("the person was asked for more than the test planned");
       auto step = std::move(steps_.front());
       steps_.pop_front();
       ++taken_;
@@ -48,7 +49,8 @@ class Person {
   }
   Person& Chars(const std::string& text) {
     return Then([text] {
-      for (char c : text) win::PostMessage(Target(), win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(c)), 0);
+      for (char c : text)
+        win::PostMessage(Target(), win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(c)), 0);
     });
   }
   // A click in the middle of the named control of the active form.

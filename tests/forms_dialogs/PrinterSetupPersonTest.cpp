@@ -51,8 +51,7 @@ TEST_F(PrinterSetupPerson, ShowsThePrinterAndOkKeepsOrientationAndPaper) {
   q.Look([](TForm& f) {
      EXPECT_TRUE(Form(f).LandscapeRadio->Checked());
      EXPECT_EQ(Form(f).PaperSize->Text(), "A5");
-   })
-      .Click("OKButton");
+   }).Click("OKButton");
   EXPECT_TRUE(dialog_.Execute());
 }
 
@@ -60,9 +59,12 @@ TEST_F(PrinterSetupPerson, CancelEscapeAndTheCloseBoxChangeNothing) {
   for (int way = 0; way < 3; ++way) {
     Person p;
     p.Click("LandscapeRadio");
-    if (way == 0) p.Key(win::VK_ESCAPE);
-    else if (way == 1) p.Click("CancelButton");
-    else p.CloseBox();
+    if (way == 0)
+      p.Key(win::VK_ESCAPE);
+    else if (way == 1)
+      p.Click("CancelButton");
+    else
+      p.CloseBox();
     EXPECT_FALSE(dialog_.Execute());
     EXPECT_EQ(Printer()->Orientation(), poPortrait);
     EXPECT_EQ(Printer()->PageWidth(), 1240);

@@ -168,7 +168,8 @@ TEST(FormPaint, FrameCaptionAndEveryStandardControl) {
   EXPECT_EQ(at(301, 61), Sys(win::COLOR_BTNFACE));
   int grey = 0, black = 0;
   for (int y = 220; y < 236; ++y)
-    for (int x = 10; x < 130; ++x) grey += at(x, y) == Sys(win::COLOR_BTNSHADOW), black += at(x, y) == 0;
+    for (int x = 10; x < 130; ++x)
+      grey += at(x, y) == Sys(win::COLOR_BTNSHADOW), black += at(x, y) == 0;
   EXPECT_GT(grey, 10);
   EXPECT_EQ(black, 0);
   delete f;
@@ -178,6 +179,7 @@ TEST(FormPaint, FrameCaptionAndEveryStandardControl) {
 class TSwatch : public TCustomControl {
  public:
   using TCustomControl::TCustomControl;
+
  protected:
   void Paint() override;
 };
@@ -299,8 +301,7 @@ TEST(FormPaintX11, ClicksThroughTheSetupDialogUnderXvfb) {
   win::POINT o = WindowPainter::ClientOrigin(d.form);
   int diff = 0;
   for (int y = 0; y < 304; ++y)
-    for (int x = 0; x < 563; ++x)
-      diff += shot.At(x, y) != headless.Row(o.y + y)[o.x + x];
+    for (int x = 0; x < 563; ++x) diff += shot.At(x, y) != headless.Row(o.y + y)[o.x + x];
   EXPECT_EQ(diff, 0);
   win::SavePng(headless, OutDir() / "setup_dialog_after_clicks.png");
   d.form->Close();

@@ -19,13 +19,13 @@
 #include "platform/forms/Streaming.h"
 #include "platform/forms/WindowPainter.h"
 
-#define WI_EARLY_CLASS(Cls, Base)                          \
-  class Cls : public Base {                                \
-    WI_CLASS(Cls, Base)                                    \
-   public:                                                 \
-    explicit Cls(TComponent* owner) : Base(owner) {}       \
-  };                                                       \
-  void Cls::DefineProps(TPropList&) {}                     \
+#define WI_EARLY_CLASS(Cls, Base)                    \
+  class Cls : public Base {                          \
+    WI_CLASS(Cls, Base)                              \
+   public:                                           \
+    explicit Cls(TComponent* owner) : Base(owner) {} \
+  };                                                 \
+  void Cls::DefineProps(TPropList&) {}               \
   WI_REGISTER_CLASS(Cls)
 
 namespace {
@@ -71,39 +71,42 @@ TEST(StartupOrder, ApplicationAndScreenSetUpBeforeTheToolkitKeepWhatWasSet) {
 }
 
 TEST(StartupOrder, ClassesRegisteredBeforeTheToolkitReadTheirProperties) {
-  for (const char* name : {"TEarlyForm", "TEarlyDataModule", "TEarlyPanel", "TEarlyButton",
-                           "TEarlyRadioButton", "TEarlyLabel", "TEarlyCheckBox", "TEarlyGroupBox",
-                           "TEarlyEdit", "TEarlyListBox", "TEarlyTimer", "TEarlyBevel", "TEarlyImage",
-                           "TEarlyRichEdit", "TEarlyAnimate", "TEarlySpeedButton", "TEarlyOpenDialog",
-                           "TEarlyPrinterSetupDialog", "TEarlyActionList", "TEarlyAction"})
+  for (const char* name : {"TEarlyForm",        "TEarlyDataModule",  "TEarlyPanel",
+                           "TEarlyButton",      "TEarlyRadioButton", "TEarlyLabel",
+                           "TEarlyCheckBox",    "TEarlyGroupBox",    "TEarlyEdit",
+                           "TEarlyListBox",     "TEarlyTimer",       "TEarlyBevel",
+                           "TEarlyImage",       "TEarlyRichEdit",    "TEarlyAnimate",
+                           "TEarlySpeedButton", "TEarlyOpenDialog",  "TEarlyPrinterSetupDialog",
+                           "TEarlyActionList",  "TEarlyAction"})
     EXPECT_NE(FindClassInfo(name), nullptr) << name;
   const TPropInfo* align = FindClassInfo("TEarlyPanel")->FindProp("Align");
   ASSERT_NE(align, nullptr);
-  EXPECT_EQ(align->names, (std::vector<std::string>{"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"}));
+  EXPECT_EQ(align->names, (std::vector<std::string>{"alNone", "alTop", "alBottom", "alLeft",
+                                                    "alRight", "alClient", "alCustom"}));
   ASSERT_NE(FindClassInfo("TEarlyForm")->FindProp("BorderStyle"), nullptr);
   EXPECT_EQ(FindClassInfo("TEarlyForm")->FindProp("BorderStyle")->names.at(3), "bsDialog");
   ASSERT_NE(FindClassInfo("TEarlyPanel")->FindProp("BevelOuter"), nullptr);
   EXPECT_EQ(FindClassInfo("TEarlyPanel")->FindProp("BevelOuter")->names.at(2), "bvRaised");
 
-  std::unique_ptr<TComponent> root(CreateComponentFromText(
-      "object frmEarly: TEarlyForm\n"
-      "  BorderStyle = bsDialog\n"
-      "  Position = poScreenCenter\n"
-      "  ClientWidth = 300\n"
-      "  ClientHeight = 200\n"
-      "  object Panel1: TEarlyPanel\n"
-      "    Align = alTop\n"
-      "    Height = 40\n"
-      "    object Button1: TEarlyButton\n"
-      "      Caption = '&Suivant >'\n"
-      "    end\n"
-      "  end\n"
-      "  object Bevel1: TEarlyBevel\n"
-      "    Align = alBottom\n"
-      "    Height = 2\n"
-      "  end\n"
-      "end\n",
-      "early", nullptr));
+  std::unique_ptr<TComponent> root(
+      CreateComponentFromText("object frmEarly: TEarlyForm\n"
+                              "  BorderStyle = bsDialog\n"
+                              "  Position = poScreenCenter\n"
+                              "  ClientWidth = 300\n"
+                              "  ClientHeight = 200\n"
+                              "  object Panel1: TEarlyPanel\n"
+                              "    Align = alTop\n"
+                              "    Height = 40\n"
+                              "    object Button1: TEarlyButton\n"
+                              "      Caption = '&Suivant >'\n"
+                              "    end\n"
+                              "  end\n"
+                              "  object Bevel1: TEarlyBevel\n"
+                              "    Align = alBottom\n"
+                              "    Height = 2\n"
+                              "  end\n"
+                              "end\n",
+                              "early", nullptr));
   auto* form = dynamic_cast<TEarlyForm*>(root.get());
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(form->BorderStyle(), bsDialog);
@@ -124,7 +127,8 @@ TEST(StartupOrder, ClassesRegisteredBeforeTheToolkitReadTheirProperties) {
 // leak, which fails the child).
 TEST(ExitOrder, FormsLeftToTheApplicationAreFreedCleanlyAtExit) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  static const std::filesystem::path kPng = std::filesystem::path(WI_BINARY_DIR) / "wi-exit-order.png";
+  static const std::filesystem::path kPng =
+      std::filesystem::path(WI_BINARY_DIR) / "wi-exit-order.png";
   EXPECT_EXIT(
       {
         setenv("WI_HEADLESS", "1", 1);
@@ -153,7 +157,8 @@ TEST(ExitOrder, FormsLeftToTheApplicationAreFreedCleanlyAtExit) {
         SaveFormToPng(form, kPng);
         win::HWND handle = button->Handle();
         form->OnDestroy = [handle](TObject*) {
-          std::fprintf(stderr, "form freed, button window %s\n", win::IsWindow(handle) ? "alive" : "gone");
+          std::fprintf(stderr, "form freed, button window %s\n",
+                       win::IsWindow(handle) ? "alive" : "gone");
         };
         std::exit(0);
       },

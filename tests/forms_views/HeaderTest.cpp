@@ -14,7 +14,7 @@ namespace {
 struct Parent {
   HWND hwnd = nullptr;
   std::vector<std::pair<int, int>> seen;  // code, item
-  int refuse = 0;                          // a code to answer TRUE to
+  int refuse = 0;                         // a code to answer TRUE to
   std::vector<int> drawn;
 };
 
@@ -27,7 +27,8 @@ class HeaderTest : public ::testing::Test {
         parent.seen.push_back({nm->hdr.code, nm->iItem});
         return nm->hdr.code == parent.refuse;
       }
-      if (msg == WM_DRAWITEM) parent.drawn.push_back(int(reinterpret_cast<DRAWITEMSTRUCT*>(l)->itemID));
+      if (msg == WM_DRAWITEM)
+        parent.drawn.push_back(int(reinterpret_cast<DRAWITEMSTRUCT*>(l)->itemID));
       return 0;
     });
     header = Header::Create(parent.hwnd, 0);
@@ -102,7 +103,8 @@ TEST_F(HeaderTest, TrackingADividerNotifiesAndCanBeRefused) {
   Mouse(WM_LBUTTONUP, 120);
   EXPECT_FALSE(Header::Tracking(header));
   EXPECT_EQ(Width(0), 120);
-  EXPECT_TRUE(Saw(HDN_BEGINTRACKA) && Saw(HDN_TRACKA) && Saw(HDN_ITEMCHANGEDA) && Saw(HDN_ENDTRACKA));
+  EXPECT_TRUE(Saw(HDN_BEGINTRACKA) && Saw(HDN_TRACKA) && Saw(HDN_ITEMCHANGEDA) &&
+              Saw(HDN_ENDTRACKA));
   EXPECT_FALSE(Saw(HDN_ITEMCLICKA));
   parent.refuse = HDN_ITEMCHANGINGA;
   Mouse(WM_LBUTTONDOWN, 120);

@@ -1,13 +1,13 @@
 // The list view driven through its items, its messages and user input on a form.
 #include <gtest/gtest.h>
 
+#include "../forms/FormTestSupport.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/ListView.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/forms/graphics/Gdi.h"
 #include "platform/system/Clock.h"
-#include "../forms/FormTestSupport.h"
 
 using namespace win;
 
@@ -43,7 +43,8 @@ class ListViewTest : public FormsTest {
   }
   std::vector<std::string> SelectedCaptions() {
     std::vector<std::string> out;
-    for (TListItem* t = list->GetNextItem(nullptr, TSearchDirection::sdAll, isSelected); t; t = list->GetNextItem(t, TSearchDirection::sdAll, isSelected))
+    for (TListItem* t = list->GetNextItem(nullptr, TSearchDirection::sdAll, isSelected); t;
+         t = list->GetNextItem(t, TSearchDirection::sdAll, isSelected))
       out.push_back(t->Caption());
     return out;
   }
@@ -102,8 +103,12 @@ TEST_F(ListViewTest, BadIndexesGiveTheSystemAnswers) {
 
 TEST_F(ListViewTest, SelectionAndFocusNotifyAndCanBeRefused) {
   std::vector<std::string> log;
-  list->OnChanging = [&](TObject*, TListItem* t, TItemChange ch, bool& allow) { allow = !(ch == ctState && t == Item(3)); };
-  list->OnSelectItem = [&](TObject*, TListItem* t, bool sel) { log.push_back((sel ? "+" : "-") + t->Caption()); };
+  list->OnChanging = [&](TObject*, TListItem* t, TItemChange ch, bool& allow) {
+    allow = !(ch == ctState && t == Item(3));
+  };
+  list->OnSelectItem = [&](TObject*, TListItem* t, bool sel) {
+    log.push_back((sel ? "+" : "-") + t->Caption());
+  };
   list->SetSelected(Item(1));
   EXPECT_EQ(list->Selected(), Item(1));
   EXPECT_EQ(list->ItemFocused(), Item(1));
@@ -139,9 +144,12 @@ TEST_F(ListViewTest, FindNextAndSortKeepSelectionWithTheItems) {
   EXPECT_EQ(Item(2), delta);
   EXPECT_EQ(list->Selected(), delta);
   EXPECT_EQ(list->ItemFocused(), delta);
-  list->CustomSort([](LPARAM a, LPARAM b, LPARAM) {
-    return -AnsiCompareText(reinterpret_cast<TListItem*>(a)->Caption(), reinterpret_cast<TListItem*>(b)->Caption());
-  }, 0);
+  list->CustomSort(
+      [](LPARAM a, LPARAM b, LPARAM) {
+        return -AnsiCompareText(reinterpret_cast<TListItem*>(a)->Caption(),
+                                reinterpret_cast<TListItem*>(b)->Caption());
+      },
+      0);
   EXPECT_EQ(Item(0)->Caption(), "Gamma");
   EXPECT_EQ(Item(3)->Caption(), "Alpha");
   // Sorted insertion by the style.
@@ -232,7 +240,10 @@ TEST_F(ListViewTest, LabelEditingAsksAndStoresOrCancels) {
   form->Show();
   std::string edited;
   list->OnEditing = [&](TObject*, TListItem* t, bool& allow) { allow = t != Item(0); };
-  list->OnEdited = [&](TObject*, TListItem*, std::string& s) { edited = s; s += "!"; };
+  list->OnEdited = [&](TObject*, TListItem*, std::string& s) {
+    edited = s;
+    s += "!";
+  };
   EXPECT_FALSE(Item(0)->EditCaption());
   list->SetSelected(Item(1));
   list->Perform(WM_KEYDOWN, 0x71);  // F2
@@ -313,7 +324,9 @@ TEST_F(ListViewTest, OwnerDataAsksForTextsAndFinds) {
   v->SetViewStyle(vsReport);
   v->Columns()->Add();
   v->OnData = [](TObject*, TListItem* t) { t->SetCaption("n" + std::to_string(t->Index())); };
-  v->OnDataFind = [](TObject*, const std::string& s, int, bool, int& found) { found = s == "n7" ? 7 : -1; };
+  v->OnDataFind = [](TObject*, const std::string& s, int, bool, int& found) {
+    found = s == "n7" ? 7 : -1;
+  };
   v->Items()->SetCount(1000);
   EXPECT_EQ(v->Items()->Count(), 1000);
   EXPECT_EQ(v->Items()->Item(500)->Caption(), "n500");
@@ -339,21 +352,25 @@ TEST_F(ListViewTest, PaintingAsksImagesAndCustomDrawsItemsAndSubItems) {
   images.Add(&strip, nullptr);
   list->SetSmallImages(&images);
   int asked = 0;
-  list->OnGetImageIndex = [&](TObject*, TListItem* t) { ++asked; t->SetImageIndex(1); };
+  list->OnGetImageIndex = [&](TObject*, TListItem* t) {
+    ++asked;
+    t->SetImageIndex(1);
+  };
   std::vector<std::string> drawn;
   list->OnCustomDrawItem = [&](TCustomListView*, TListItem* t, TCustomDrawState, bool& def) {
     drawn.push_back(t->Caption());
     def = t != Item(0);
   };
-  list->OnCustomDrawSubItem = [&](TCustomListView*, TListItem* t, int sub, TCustomDrawState, bool&) {
+  list->OnCustomDrawSubItem = [&](TCustomListView*, TListItem* t, int sub, TCustomDrawState,
+                                  bool&) {
     drawn.push_back(t->Caption() + "/" + std::to_string(sub));
   };
   Item(1)->SetSelected(true);
   form->Show();
   Surface s;
   WindowPainter::PaintWindow(form, s);
-  EXPECT_EQ(drawn, (std::vector<std::string>{"Alpha", "Beta", "Beta/0", "Beta/1", "Gamma", "Gamma/0", "Gamma/1",
-                                             "Delta", "Delta/0", "Delta/1"}));
+  EXPECT_EQ(drawn, (std::vector<std::string>{"Alpha", "Beta", "Beta/0", "Beta/1", "Gamma",
+                                             "Gamma/0", "Gamma/1", "Delta", "Delta/0", "Delta/1"}));
   EXPECT_EQ(asked, 3);  // the skipped item draws no image
   list->SetSmallImages(nullptr);
 }

@@ -3,6 +3,7 @@
 // view and list view keeping their scrolling in them.
 #include <gtest/gtest.h>
 
+#include "../forms/FormTestSupport.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/HeaderCtrl.h"
 #include "platform/forms/ListView.h"
@@ -11,7 +12,6 @@
 #include "platform/forms/TreeView.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/forms/graphics/Gdi.h"
-#include "../forms/FormTestSupport.h"
 
 using namespace win;
 
@@ -23,7 +23,8 @@ class TNotingListBox : public TListBox {
   using TListBox::TListBox;
   std::vector<UINT> Mouse;
   void WndProc(TMessage& m) override {
-    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_RBUTTONUP && m.Msg != WM_MOUSEMOVE) Mouse.push_back(m.Msg);
+    if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_RBUTTONUP && m.Msg != WM_MOUSEMOVE)
+      Mouse.push_back(m.Msg);
     TListBox::WndProc(m);
   }
 };
@@ -32,7 +33,8 @@ class TNotingListBox : public TListBox {
 struct ScrollSpy {
   explicit ScrollSpy(TWinControl* c) : hwnd(c->Handle()) {
     prev = SetWindowProc(hwnd, [this](HWND h, UINT m, WPARAM w, LPARAM l) {
-      if (m == WM_VSCROLL || m == WM_HSCROLL) codes.push_back(LOWORD(DWORD(w))), highs.push_back(HIWORD(DWORD(w)));
+      if (m == WM_VSCROLL || m == WM_HSCROLL)
+        codes.push_back(LOWORD(DWORD(w))), highs.push_back(HIWORD(DWORD(w)));
       return prev(h, m, w, l);
     });
   }
@@ -67,7 +69,8 @@ class ScrollBarTest : public FormsTest {
   }
   // The mouse as the back end sends it: to the window, in the control's coordinates.
   static void Mouse(TWinControl* c, UINT msg, int x, int y) {
-    SendMessage(c->Handle(), msg, msg == WM_LBUTTONUP ? 0 : 1, MAKELPARAM(WORD(short(x)), WORD(short(y))));
+    SendMessage(c->Handle(), msg, msg == WM_LBUTTONUP ? 0 : 1,
+                MAKELPARAM(WORD(short(x)), WORD(short(y))));
   }
   static SCROLLINFO Info(TWinControl* c, int bar) {
     SCROLLINFO si;
@@ -152,7 +155,8 @@ TEST_F(ScrollBarTest, ArrowsStepAndRepeatWhileHeldOnThem) {
   Mouse(lb, WM_LBUTTONUP, 111, 88);
   UiDriver::Advance(500);
   EXPECT_EQ(lb->TopIndex(), 5);
-  EXPECT_EQ(spy.codes, (std::vector<int>{SB_LINEDOWN, SB_LINEDOWN, SB_LINEDOWN, SB_LINEDOWN, SB_LINEDOWN, SB_ENDSCROLL}));
+  EXPECT_EQ(spy.codes, (std::vector<int>{SB_LINEDOWN, SB_LINEDOWN, SB_LINEDOWN, SB_LINEDOWN,
+                                         SB_LINEDOWN, SB_ENDSCROLL}));
   EXPECT_EQ(GetScrollPos(lb->Handle(), SB_VERT), 5);
   // The list never saw a press of its bar; a press on a line is its own.
   EXPECT_TRUE(lb->Mouse.empty());
@@ -192,7 +196,8 @@ TEST_F(ScrollBarTest, DraggedThumbTracksThenSettlesOrGoesBackWhenLeftFarAway) {
   EXPECT_EQ(lb->TopIndex(), 0);
   Mouse(lb, WM_MOUSEMOVE, 112, 400);
   Mouse(lb, WM_LBUTTONUP, 112, 400);
-  EXPECT_EQ(spy.codes, (std::vector<int>{SB_THUMBTRACK, SB_THUMBTRACK, SB_THUMBTRACK, SB_THUMBTRACK, SB_THUMBPOSITION, SB_ENDSCROLL}));
+  EXPECT_EQ(spy.codes, (std::vector<int>{SB_THUMBTRACK, SB_THUMBTRACK, SB_THUMBTRACK, SB_THUMBTRACK,
+                                         SB_THUMBPOSITION, SB_ENDSCROLL}));
   EXPECT_EQ(spy.highs, (std::vector<int>{10, 53, 0, 53, 53, 0}));
   EXPECT_EQ(lb->TopIndex(), 53);  // the last line shows at the bottom
   EXPECT_LE(lb->ItemRect(59).bottom, lb->ClientHeight());
@@ -221,7 +226,8 @@ TEST_F(ScrollBarTest, PaintedAsRaisedButtonsDitheredTrackAndThumb) {
   EXPECT_EQ(Pixel(lb, 118, 25), Sys(COLOR_3DDKSHADOW));
   COLORREF a = Pixel(lb, 110, 40), b = Pixel(lb, 111, 40);
   EXPECT_NE(a, b);
-  EXPECT_TRUE((a == Sys(COLOR_BTNHIGHLIGHT) && b == Sys(COLOR_BTNFACE)) || (b == Sys(COLOR_BTNHIGHLIGHT) && a == Sys(COLOR_BTNFACE)));
+  EXPECT_TRUE((a == Sys(COLOR_BTNHIGHLIGHT) && b == Sys(COLOR_BTNFACE)) ||
+              (b == Sys(COLOR_BTNHIGHLIGHT) && a == Sys(COLOR_BTNFACE)));
   EXPECT_EQ(Pixel(lb, 110, 87), Sys(COLOR_BTNFACE));  // the size box
   // The selected line stops at the bar.
   EXPECT_EQ(Pixel(lb, 100, 8), Sys(COLOR_HIGHLIGHT));
@@ -275,7 +281,8 @@ TEST_F(ScrollBarTest, ListBoxBarsFollowLinesExtentKeysAndWheel) {
 TEST_F(ScrollBarTest, TreeBarsFollowRowsKeysExpansionAndWidth) {
   auto* tree = Place<TTreeView>(200, 200);
   std::vector<TTreeNode*> n;
-  for (int i = 0; i < 40; ++i) n.push_back(tree->Items()->Add(nullptr, "Noeud " + std::to_string(i)));
+  for (int i = 0; i < 40; ++i)
+    n.push_back(tree->Items()->Add(nullptr, "Noeud " + std::to_string(i)));
   int page = tree->VisibleCount();
   SCROLLINFO v = Info(tree, SB_VERT);
   EXPECT_EQ(v.nMax, 39);

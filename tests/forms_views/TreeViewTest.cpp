@@ -1,12 +1,12 @@
 // The tree view driven through its nodes, its messages and user input on a form.
 #include <gtest/gtest.h>
 
+#include "../forms/FormTestSupport.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/TreeView.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/forms/graphics/Gdi.h"
-#include "../forms/FormTestSupport.h"
 
 using namespace win;
 
@@ -96,8 +96,9 @@ TEST_F(TreeViewTest, ExpandingAsksAndCanBeRefusedAndFillsLazily) {
   EXPECT_FALSE(c->Expanded());
   EXPECT_TRUE(d->Expanded());
   EXPECT_EQ(d->Count(), 1);
-  EXPECT_EQ(log, (std::vector<std::string>{"expanding Poste de travail", "expanded Poste de travail",
-                                           "expanding C:", "expanding D:", "expanded D:"}));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"expanding Poste de travail", "expanded Poste de travail",
+                                      "expanding C:", "expanding D:", "expanded D:"}));
   // A node without children does not expand and asks nothing.
   log.clear();
   win->Expand(false);
@@ -137,9 +138,12 @@ TEST_F(TreeViewTest, SortsByTextOrByComparison) {
   root->AlphaSort();
   EXPECT_EQ(root->Item(0), z);
   EXPECT_EQ(root->Item(1), c);
-  root->CustomSort([](LPARAM a, LPARAM b, LPARAM) {
-    return -AnsiCompareText(reinterpret_cast<TTreeNode*>(a)->Text(), reinterpret_cast<TTreeNode*>(b)->Text());
-  }, 0);
+  root->CustomSort(
+      [](LPARAM a, LPARAM b, LPARAM) {
+        return -AnsiCompareText(reinterpret_cast<TTreeNode*>(a)->Text(),
+                                reinterpret_cast<TTreeNode*>(b)->Text());
+      },
+      0);
   EXPECT_EQ(root->Item(0), d);
   EXPECT_EQ(root->Item(2), z);
 }
@@ -182,7 +186,10 @@ TEST_F(TreeViewTest, KeysMoveExpandAndEdit) {
   tree->Perform(WM_KEYDOWN, VK_END);
   EXPECT_EQ(tree->Selected(), d);
   std::string edited;
-  tree->OnEdited = [&](TObject*, TTreeNode*, std::string& s) { edited = s; s += "!"; };
+  tree->OnEdited = [&](TObject*, TTreeNode*, std::string& s) {
+    edited = s;
+    s += "!";
+  };
   tree->Perform(WM_KEYDOWN, 0x71);  // F2
   ASSERT_TRUE(tree->IsEditing());
   EXPECT_EQ(tree->EditControl()->Text(), "D:");
@@ -209,7 +216,10 @@ TEST_F(TreeViewTest, CallbackImagesAndCustomDrawReachTheEventsWhenPainted) {
   tree->SetImages(&images);
   EXPECT_EQ(images.Count(), 2);
   int asked = 0;
-  tree->OnGetImageIndex = [&](TObject*, TTreeNode* n) { ++asked; n->SetImageIndex(1); };
+  tree->OnGetImageIndex = [&](TObject*, TTreeNode* n) {
+    ++asked;
+    n->SetImageIndex(1);
+  };
   std::vector<std::string> drawn;
   tree->OnCustomDrawItem = [&](TCustomTreeView*, TTreeNode* n, TCustomDrawState, bool& def) {
     drawn.push_back(n->Text());

@@ -1,6 +1,5 @@
 // The display surfaces: an X11 window shows a surface exactly; headless ones snapshot PNGs.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <chrono>

@@ -6,7 +6,8 @@
 using namespace win;
 
 namespace {
-constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = 0, kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
+constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = 0, kRed = RGB(255, 0, 0),
+                   kBlue = RGB(0, 0, 255);
 
 // A memory DC with a white colour bitmap selected.
 struct Canvas {
@@ -113,7 +114,8 @@ TEST(Gdi, EllipseAndPolygonStayInsideTheirBounds) {
 TEST(Gdi, Rop3CodesFollowTheirBooleanFunction) {
   for (int rop = 0; rop < 256; ++rop)
     for (int bits = 0; bits < 8; ++bits) {
-      std::uint32_t p = (bits & 4) ? 0xFFFFFF : 0, s = (bits & 2) ? 0xFFFFFF : 0, d = (bits & 1) ? 0xFFFFFF : 0;
+      std::uint32_t p = (bits & 4) ? 0xFFFFFF : 0, s = (bits & 2) ? 0xFFFFFF : 0,
+                    d = (bits & 1) ? 0xFFFFFF : 0;
       std::uint32_t want = ((rop >> bits) & 1) ? 0xFFFFFF : 0;
       ASSERT_EQ(Rop3Apply(std::uint8_t(rop), p, s, d) & 0xFFFFFF, want) << rop << " " << bits;
     }

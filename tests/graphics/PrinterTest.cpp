@@ -19,7 +19,9 @@ std::string Capture(const std::string& cmd) {
   pclose(p);
   return out;
 }
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool Have(const char* tool) {
+  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 }  // namespace
 
 TEST(Printer, JobsBecomePdfFilesInThePrintedFolder) {

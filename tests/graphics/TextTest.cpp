@@ -71,7 +71,7 @@ TEST(Text, OpaqueAndClippedExtTextOut) {
   RECT r{0, 0, 7, 10};
   ExtTextOut(b.dc, 0, 0, ETO_CLIPPED | ETO_OPAQUE, &r, "abc", 3, nullptr);
   EXPECT_TRUE(b.Ink(5, 0));
-  EXPECT_EQ(b.s.At(4, 9), RGB(255, 0, 0));  // the background under the cell
+  EXPECT_EQ(b.s.At(4, 9), RGB(255, 0, 0));      // the background under the cell
   EXPECT_EQ(b.s.At(7, 0), RGB(255, 255, 255));  // clipped
 }
 
@@ -188,7 +188,8 @@ TEST(Text, RealFacesRenderAndKnowTheirKind) {
 }
 
 TEST(Text, AddFontFileNamesTheFamilyOrRefuses) {
-  EXPECT_EQ(AddFontFile("/usr/share/fonts/truetype/dejavu/DejaVuMathTeXGyre.ttf"), "DejaVu Math TeX Gyre");
+  EXPECT_EQ(AddFontFile("/usr/share/fonts/truetype/dejavu/DejaVuMathTeXGyre.ttf"),
+            "DejaVu Math TeX Gyre");
   auto names = ScreenFontNames();
   EXPECT_NE(std::find(names.begin(), names.end(), "DejaVu Math TeX Gyre"), names.end());
   EXPECT_THROW(AddFontFile(WI_SOURCE_DIR "/CMakeLists.txt"), Exception);

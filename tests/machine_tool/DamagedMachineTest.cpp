@@ -20,7 +20,8 @@ class DamagedMachine : public ::testing::Test {
  protected:
   void SetUp() override {
     std::random_device rd;
-    root_ = fs::temp_directory_path() / ("wi-damaged-" + std::to_string(rd()) + std::to_string(rd()));
+    root_ =
+        fs::temp_directory_path() / ("wi-damaged-" + std::to_string(rd()) + std::to_string(rd()));
     fs::create_directories(root_);
     pc_ = (root_ / "pc").string();
   }
@@ -45,8 +46,9 @@ std::map<std::string, std::string> Drives(const fs::path& pc) {
 
 TEST_F(DamagedMachine, EveryCommandThatNeedsTheRegistryRefusesADamagedOne) {
   ASSERT_EQ(Run({"new", pc_}).rc, 0);
-  std::ofstream(root_ / "in.reg") << "REGEDIT4\n[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\n"
-                                     "\"Later\"=\"C:\\\\WINDOWS\\\\later.exe\"\n";
+  std::ofstream(root_ / "in.reg")
+      << "REGEDIT4\n[HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\n"
+         "\"Later\"=\"C:\\\\WINDOWS\\\\later.exe\"\n";
   ASSERT_EQ(Run({"reg", pc_, "import", (root_ / "in.reg").string()}).rc, 0);
   const fs::path copy = root_ / "copy";
   for (auto d : damaged::AllDamages()) {
@@ -58,8 +60,9 @@ TEST_F(DamagedMachine, EveryCommandThatNeedsTheRegistryRefusesADamagedOne) {
       // A replacement waiting for the restart.
       win::Machine::Use(copy);
       testfiles::Put("C:\\WINDOWS\\system32\\msvcrt000.dll", "new");
-      ASSERT_TRUE(win::MoveFileEx("C:\\WINDOWS\\system32\\msvcrt000.dll", "C:\\WINDOWS\\system32\\msvcrt.dll",
-                                  win::MOVEFILE_REPLACE_EXISTING | win::MOVEFILE_DELAY_UNTIL_REBOOT));
+      ASSERT_TRUE(win::MoveFileEx(
+          "C:\\WINDOWS\\system32\\msvcrt000.dll", "C:\\WINDOWS\\system32\\msvcrt.dll",
+          win::MOVEFILE_REPLACE_EXISTING | win::MOVEFILE_DELAY_UNTIL_REBOOT));
       win::Machine::Current().CloseDatabases();
     }
     damaged::Apply(copy, d);
@@ -68,7 +71,8 @@ TEST_F(DamagedMachine, EveryCommandThatNeedsTheRegistryRefusesADamagedOne) {
     const std::string journal = Run({"log", copy.string()}).out;
     ASSERT_NE(journal, "");
 
-    const std::string file = (copy / "registry.db").string() + ": the registry of the machine " + damaged::Problem(d);
+    const std::string file =
+        (copy / "registry.db").string() + ": the registry of the machine " + damaged::Problem(d);
     ExpectOneLineError(Run({"boot", copy.string()}), file);
     ExpectOneLineError(Run({"reg", copy.string(), "export"}), file);
     ExpectOneLineError(Run({"reg", copy.string(), "import", (root_ / "in.reg").string()}), file);

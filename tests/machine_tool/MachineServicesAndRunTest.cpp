@@ -54,9 +54,9 @@ class MachineCommands : public ::testing::Test {
 
 void MakeService(win::SC_HANDLE scm, const std::string& name, const std::string& display,
                  const std::string& path, win::DWORD start, bool run) {
-  win::SC_HANDLE s = win::CreateService(scm, name, display, win::SERVICE_ALL_ACCESS,
-                                        win::SERVICE_WIN32_OWN_PROCESS, start, win::SERVICE_ERROR_NORMAL,
-                                        path, nullptr, nullptr, nullptr, nullptr, nullptr);
+  win::SC_HANDLE s = win::CreateService(
+      scm, name, display, win::SERVICE_ALL_ACCESS, win::SERVICE_WIN32_OWN_PROCESS, start,
+      win::SERVICE_ERROR_NORMAL, path, nullptr, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(s, nullptr) << name;
   if (run) {
     EXPECT_TRUE(win::StartService(s, 0, nullptr));
@@ -75,10 +75,11 @@ TEST_F(MachineCommands, ServicesShowWhatATestRunLeft) {
   win::SC_HANDLE scm = win::OpenSCManager(nullptr, nullptr, win::SC_MANAGER_ALL_ACCESS);
   ASSERT_NE(scm, nullptr);
   MakeService(scm, "FirebirdGuardianDefaultInstance", "Firebird Guardian - DefaultInstance",
-              "C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbguard.exe -s", win::SERVICE_AUTO_START, true);
+              "C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbguard.exe -s",
+              win::SERVICE_AUTO_START, true);
   MakeService(scm, "FirebirdServerDefaultInstance", "Firebird Server - DefaultInstance",
-              "C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbserver.exe -s", win::SERVICE_DEMAND_START,
-              false);
+              "C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbserver.exe -s",
+              win::SERVICE_DEMAND_START, false);
   win::CloseServiceHandle(scm);
 
   r = Run({"services", pc_});
@@ -97,10 +98,13 @@ TEST_F(MachineCommands, ServicesShowWhatATestRunLeft) {
   EXPECT_LT(g, s);
 
   // A restart starts the automatic services only; a slow start shows as pending.
-  ASSERT_EQ(Run({"services", pc_, "FirebirdGuardianDefaultInstance", "--start-delay", "2000"}).rc, 0);
+  ASSERT_EQ(Run({"services", pc_, "FirebirdGuardianDefaultInstance", "--start-delay", "2000"}).rc,
+            0);
   ASSERT_EQ(Run({"boot", pc_}).rc, 0);
   r = Run({"services", pc_});
-  EXPECT_NE(r.out.find("start: AUTO  account: LocalSystem  state: START_PENDING"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("start: AUTO  account: LocalSystem  state: START_PENDING"),
+            std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("start delay 2000 ms"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(server), std::string::npos) << r.out;
 }
@@ -108,20 +112,24 @@ TEST_F(MachineCommands, ServicesShowWhatATestRunLeft) {
 TEST_F(MachineCommands, ServiceNamesThatCannotExistAreRefused) {
   NewMachine();
   const std::string before = Run({"services", pc_}).out;
-  ExpectOneLineError(Run({"services", pc_, "", "--fails-to-start", "yes"}), "not a valid service name");
+  ExpectOneLineError(Run({"services", pc_, "", "--fails-to-start", "yes"}),
+                     "not a valid service name");
   ExpectOneLineError(Run({"services", pc_, std::string(256, 'x'), "--stop-hangs", "yes"}),
                      "not a valid service name");
-  ExpectOneLineError(Run({"services", pc_, "a\\b", "--stop-hangs", "yes"}), "not a valid service name");
+  ExpectOneLineError(Run({"services", pc_, "a\\b", "--stop-hangs", "yes"}),
+                     "not a valid service name");
   EXPECT_EQ(Run({"services", pc_}).out, before);
-  EXPECT_TRUE(win::GetServiceTestSettings("").startDelayMs == 0 && !win::GetServiceTestSettings("").failsToStart);
+  EXPECT_TRUE(win::GetServiceTestSettings("").startDelayMs == 0 &&
+              !win::GetServiceTestSettings("").failsToStart);
 
   // A name a service could have, but no service has: nothing would ever use the settings,
   // unless they are meant for a service still to be created.
   ExpectOneLineError(Run({"services", pc_, "NoSuchService", "--fails-to-start", "yes"}),
                      "no service \"NoSuchService\"");
   EXPECT_FALSE(win::GetServiceTestSettings("NoSuchService").failsToStart);
-  ExpectOneLineError(Run({"services", pc_, "NoSuchService", "--before-creation", "--stop-hangs", "maybe"}),
-                     "--stop-hangs takes yes or no");
+  ExpectOneLineError(
+      Run({"services", pc_, "NoSuchService", "--before-creation", "--stop-hangs", "maybe"}),
+      "--stop-hangs takes yes or no");
   auto ahead = Run({"services", pc_, "ToCome", "--before-creation", "--fails-to-start", "yes"});
   EXPECT_EQ(ahead.rc, 0) << ahead.err;
   EXPECT_TRUE(win::GetServiceTestSettings("ToCome").failsToStart);
@@ -150,7 +158,8 @@ TEST_F(MachineCommands, RunStartsNativeScriptsAndRecordsWindowsPrograms) {
   const fs::path seen = root_ / "seen.txt";
   fs::create_directories(C("Tools"));
   std::ofstream(C("Tools/job.sh")) << "#!/bin/sh\n"
-                                      "{ printf '%s\\n' \"$WINPC\" \"$WI_WINDOWS_PATH\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; } > '"
+                                      "{ printf '%s\\n' \"$WINPC\" \"$WI_WINDOWS_PATH\"; for a in "
+                                      "\"$@\"; do printf '[%s]\\n' \"$a\"; done; } > '"
                                    << seen.string() << "'\nexit 3\n";
   fs::permissions(C("Tools/job.sh"), fs::perms::owner_all, fs::perm_options::add);
   auto r = Run({"run", pc_, "C:\\Tools\\job.sh", "A", "two words"});
@@ -162,8 +171,8 @@ TEST_F(MachineCommands, RunStartsNativeScriptsAndRecordsWindowsPrograms) {
   spec.major = 6, spec.minor = 0, spec.release = 97, spec.build = 82;
   auto pe = win::BuildPeFile(spec);
   fs::create_directories(C("Media"));
-  std::ofstream(C("Media/vbrun60.exe"), std::ios::binary).write(reinterpret_cast<const char*>(pe.data()),
-                                                                 std::streamsize(pe.size()));
+  std::ofstream(C("Media/vbrun60.exe"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(pe.data()), std::streamsize(pe.size()));
   r = Run({"run", pc_, "c:\\media\\VBRUN60.EXE", "/Q"});
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(r.out, "recorded as started: \"c:\\media\\VBRUN60.EXE\" /Q\n");

@@ -35,7 +35,8 @@ class FullMachine {
   fs::path dir_;
 };
 
-std::string Value(HKEY root, const std::string& key, const std::string& name, DWORD* type = nullptr) {
+std::string Value(HKEY root, const std::string& key, const std::string& name,
+                  DWORD* type = nullptr) {
   HKEY k;
   if (RegOpenKeyEx(root, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return "<no key>";
   char buf[1024] = {};
@@ -59,8 +60,10 @@ std::string FileVersion(const std::string& path) {
   UINT len;
   if (!VerQueryValue(data.data(), "\\", &p, &len)) return "";
   auto* f = static_cast<VS_FIXEDFILEINFO*>(p);
-  return std::to_string(f->dwFileVersionMS >> 16) + "." + std::to_string(f->dwFileVersionMS & 0xFFFF) +
-         "." + std::to_string(f->dwFileVersionLS >> 16) + "." + std::to_string(f->dwFileVersionLS & 0xFFFF);
+  return std::to_string(f->dwFileVersionMS >> 16) + "." +
+         std::to_string(f->dwFileVersionMS & 0xFFFF) + "." +
+         std::to_string(f->dwFileVersionLS >> 16) + "." +
+         std::to_string(f->dwFileVersionLS & 0xFFFF);
 }
 
 // Whether the Visual Basic 6 run-time of the machine meets the installers' minimums.
@@ -94,15 +97,19 @@ TEST(MachineSetup, XpHasItsFoldersLibrariesAndRegistry) {
   const std::string cur = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
   EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, cur, "ProgramFilesDir"), "C:\\Program Files");
   EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, cur, "CommonFilesDir"), "C:\\Program Files\\Common Files");
-  EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot"),
-            "C:\\WINDOWS");
+  EXPECT_EQ(
+      Value(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot"),
+      "C:\\WINDOWS");
   DWORD type = 0;
-  EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager\\Environment",
-                  "path", &type),
-            "%SystemRoot%\\system32;%SystemRoot%;%SystemRoot%\\System32\\Wbem");
+  EXPECT_EQ(
+      Value(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager\\Environment",
+            "path", &type),
+      "%SystemRoot%\\system32;%SystemRoot%;%SystemRoot%\\System32\\Wbem");
   EXPECT_EQ(type, REG_EXPAND_SZ);
   EXPECT_EQ(Value(HKEY_CURRENT_USER, "Environment", "path"), "");
-  EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, cur + "\\SharedDLLs", "C:\\WINDOWS\\system32\\msvbvm60.dll", &type), "3");
+  EXPECT_EQ(
+      Value(HKEY_LOCAL_MACHINE, cur + "\\SharedDLLs", "C:\\WINDOWS\\system32\\msvbvm60.dll", &type),
+      "3");
   EXPECT_EQ(type, REG_DWORD);
   EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
                   "Arial (TrueType)"),
@@ -169,8 +176,9 @@ TEST(MachineSetup, OlderWindowsHaveOlderOrMissingLibraries) {
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts",
                     "Courier New (TrueType)"),
               "COUR.TTF");
-    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "SystemRoot"),
-              "C:\\WINDOWS");
+    EXPECT_EQ(
+        Value(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "SystemRoot"),
+        "C:\\WINDOWS");
     EXPECT_EQ(Value(HKEY_CURRENT_USER, "Control Panel\\International", "sDecimal"), ",");
   }
 }
@@ -184,7 +192,8 @@ TEST(MachineSetup, RefusesToOverwriteAndLeavesNoDebris) {
   EXPECT_EQ(fs::last_write_time(ini), before);
   size_t entries = 0;
   for (auto& e : fs::directory_iterator(pc.dir().parent_path()))
-    if (e.path().filename().string().find(pc.dir().filename().string() + ".creating") != std::string::npos)
+    if (e.path().filename().string().find(pc.dir().filename().string() + ".creating") !=
+        std::string::npos)
       ++entries;
   EXPECT_EQ(entries, 0u);
 }

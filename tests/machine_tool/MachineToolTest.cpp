@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <sys/wait.h>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -30,9 +30,7 @@ class MachineTool : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(root_, ec);
   }
-  Result Run(const std::vector<std::string>& args) {
-    return machinecmd::Run(root_, args);
-  }
+  Result Run(const std::vector<std::string>& args) { return machinecmd::Run(root_, args); }
   std::string Dir(const std::string& name) { return (root_ / name).string(); }
   fs::path root_;
 };
@@ -49,7 +47,8 @@ TEST_F(MachineTool, NewMachineExportsItsRegistry) {
   EXPECT_NE(r.out.find("\"ProgramFilesDir\"=\"C:\\\\Program Files\""), std::string::npos);
   EXPECT_NE(r.out.find("Session Manager\\Environment]"), std::string::npos);
 
-  r = Run({"reg", pc, "export", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"});
+  r = Run({"reg", pc, "export",
+           "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"});
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_NE(r.out.find("\"Arial (TrueType)\"=\"ARIAL.TTF\""), std::string::npos);
   EXPECT_EQ(r.out.find("ProgramFilesDir"), std::string::npos);
@@ -92,7 +91,9 @@ TEST_F(MachineTool, NewPcsHaveShFolderUnlessAskedForTheBarePc) {
   struct Case {
     const char* os;
     const char* sys;
-  } cases[] = {{"95", "WINDOWS/SYSTEM"}, {"nt351", "WINNT/system32"}, {"nt4", "WINNT/system32"},
+  } cases[] = {{"95", "WINDOWS/SYSTEM"},
+               {"nt351", "WINNT/system32"},
+               {"nt4", "WINNT/system32"},
                {"xp", "WINDOWS/system32"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.os);
@@ -116,7 +117,8 @@ TEST_F(MachineTool, ImportsRegistryText) {
   r = Run({"reg", pc, "export", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Essai"});
   EXPECT_NE(r.out.find("\"Nom\"=\"Valeur\""), std::string::npos) << r.out;
 
-  std::ofstream(root_ / "bad.reg") << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Essai]\r\nnot a value\r\n";
+  std::ofstream(root_ / "bad.reg")
+      << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Essai]\r\nnot a value\r\n";
   ExpectOneLineError(Run({"reg", pc, "import", (root_ / "bad.reg").string()}), "machine reg");
   ExpectOneLineError(Run({"reg", pc, "import", Dir("absent.reg")}), "cannot be read");
   ExpectOneLineError(Run({"reg", pc, "rename"}), "unknown action");
@@ -152,7 +154,8 @@ TEST_F(MachineTool, WritesSamplePeFiles) {
   EXPECT_EQ(fs::file_size(file), 70000u);
   std::string bytes = testfiles::ReadFile(file);
   std::vector<std::uint8_t> block;
-  ASSERT_EQ(win::ReadPeVersionBlock(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), block),
+  ASSERT_EQ(win::ReadPeVersionBlock(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                    bytes.size(), block),
             win::PeVersionRead::Found);
   std::vector<std::uint8_t> buf(block);
   buf.resize(((block.size() + 3) & ~size_t(3)) + 4 + 2 * block.size());
@@ -164,7 +167,8 @@ TEST_F(MachineTool, WritesSamplePeFiles) {
   EXPECT_EQ(fixed->dwFileVersionMS, 0x00010005u);
   EXPECT_EQ(fixed->dwFileVersionLS, (3u << 16) | 4870u);
   EXPECT_EQ(fixed->dwFileType, win::VFT_APP);
-  ASSERT_TRUE(win::VerQueryValue(buf.data(), "\\StringFileInfo\\040C04E4\\OriginalFilename", &p, &len));
+  ASSERT_TRUE(
+      win::VerQueryValue(buf.data(), "\\StringFileInfo\\040C04E4\\OriginalFilename", &p, &len));
   EXPECT_STREQ(static_cast<char*>(p), "fbserver.exe");
 
   ASSERT_EQ(Run({"pe", Dir("gds32.dll"), "--version", "1.5.3.4870", "--dll"}).rc, 0);
@@ -172,7 +176,8 @@ TEST_F(MachineTool, WritesSamplePeFiles) {
   ExpectOneLineError(Run({"pe", Dir("a.dll"), "--version", "1.2.3.70000"}), "65535");
   ExpectOneLineError(Run({"pe", Dir("a.dll")}), "missing --version");
   ExpectOneLineError(Run({"pe", Dir("a.dll"), "--version", "1.0.0.0", "--size", "lots"}), "--size");
-  ExpectOneLineError(Run({"pe", Dir("no/such/dir/a.dll"), "--version", "1.0.0.0"}), "cannot be written");
+  ExpectOneLineError(Run({"pe", Dir("no/such/dir/a.dll"), "--version", "1.0.0.0"}),
+                     "cannot be written");
   EXPECT_FALSE(fs::exists(root_ / "a.dll"));
 }
 

@@ -1,7 +1,6 @@
 // The sample media: layout, versions, contents, the font, and the command's errors.
-#include <gtest/gtest.h>
-
 #include <ft2build.h>
+#include <gtest/gtest.h>
 #include FT_FREETYPE_H
 
 #include <cstring>
@@ -39,10 +38,12 @@ class MediaDir : public ::testing::Test {
 // The file version of a PE file, from its VS_FIXEDFILEINFO.
 std::string PeVersion(const std::string& data) {
   std::vector<std::uint8_t> block;
-  auto r = win::ReadPeVersionBlock(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), block);
+  auto r = win::ReadPeVersionBlock(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(),
+                                   block);
   if (r != win::PeVersionRead::Found) return "none";
   win::VersionNode root;
-  if (!win::ParseVersionNode(block.data(), block.size(), 0, root) || root.valueSize < 52) return "bad";
+  if (!win::ParseVersionNode(block.data(), block.size(), 0, root) || root.valueSize < 52)
+    return "bad";
   std::uint32_t ms, ls;
   std::memcpy(&ms, block.data() + root.valueOffset + 8, 4);
   std::memcpy(&ls, block.data() + root.valueOffset + 12, 4);
@@ -56,8 +57,8 @@ TEST_F(MediaDir, BothProgramsGetTheirCompleteSets) {
     EXPECT_GT(fs::file_size(dir_ / "Files" / name), 0u) << name;
     EXPECT_TRUE(fs::exists(dir_ / "Files" / "Base" / "Firebird15" / "Files" / name)) << name;
   }
-  for (const char* name : {"vbrun60.exe", "wPDF200A.dll", "TT0646Z_.TTF", "shfolder.dll",
-                           "msvcrt.dll", "msvcp60.dll"})
+  for (const char* name :
+       {"vbrun60.exe", "wPDF200A.dll", "TT0646Z_.TTF", "shfolder.dll", "msvcrt.dll", "msvcp60.dll"})
     EXPECT_TRUE(fs::exists(dir_ / "Files" / "Base" / name)) << name;
   std::string plan = Read(dir_ / "Files" / "install_base.cfg");
   EXPECT_NE(plan.find("Step="), std::string::npos);
@@ -105,18 +106,19 @@ TEST_F(MediaDir, BadVersionsAreRefusedBeforeAnythingIsWritten) {
 
 TEST_F(MediaDir, CommandLine) {
   std::ostringstream out, err;
-  EXPECT_EQ(media::RunMediaCommand({dir_.string(), "--tolvane", "--file", "gbak.exe=1.5.0.1"},
-                                   out, err), 0);
+  EXPECT_EQ(
+      media::RunMediaCommand({dir_.string(), "--tolvane", "--file", "gbak.exe=1.5.0.1"}, out, err),
+      0);
   EXPECT_EQ(PeVersion(Read(dir_ / "Files" / "gbak.exe")), "1.5.0.1");
   EXPECT_TRUE(err.str().empty());
 
-  for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
-           {},
-           {dir_.string(), "--version"},
-           {dir_.string(), "--version", "abc"},
-           {dir_.string(), "--file", "gbak.exe"},
-           {dir_.string(), "--frobnicate"},
-           {dir_.string(), "other"}}) {
+  for (std::vector<std::string> bad :
+       std::vector<std::vector<std::string>>{{},
+                                             {dir_.string(), "--version"},
+                                             {dir_.string(), "--version", "abc"},
+                                             {dir_.string(), "--file", "gbak.exe"},
+                                             {dir_.string(), "--frobnicate"},
+                                             {dir_.string(), "other"}}) {
     std::ostringstream o2, e2;
     EXPECT_EQ(media::RunMediaCommand(bad, o2, e2), 1);
     std::string line = e2.str();
@@ -136,7 +138,8 @@ TEST_F(MediaDir, UnwritableFolderIsOneClearError) {
 std::uint32_t SfntSum(const std::vector<std::uint8_t>& b) {
   std::uint32_t sum = 0;
   for (size_t i = 0; i + 3 < b.size(); i += 4)
-    sum += std::uint32_t(b[i]) << 24 | std::uint32_t(b[i + 1]) << 16 | std::uint32_t(b[i + 2]) << 8 | b[i + 3];
+    sum += std::uint32_t(b[i]) << 24 | std::uint32_t(b[i + 1]) << 16 |
+           std::uint32_t(b[i + 2]) << 8 | b[i + 3];
   return sum;
 }
 

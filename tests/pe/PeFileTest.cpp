@@ -29,7 +29,8 @@ PeVersionSpec Sample() {
 
 void WriteHost(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
   fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  std::ofstream(p, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 // Every node of a block, visited as VerQueryValue would.

@@ -16,10 +16,11 @@ constexpr win::DWORD kNames = win::FILE_NOTIFY_CHANGE_FILE_NAME | win::FILE_NOTI
 // A window that keeps the slots of the change messages it gets.
 struct Owner {
   std::vector<int> slots;
-  win::HWND hwnd = win::CreateWindowHandle([this](win::HWND, win::UINT m, win::WPARAM w, win::LPARAM) -> win::LRESULT {
-    if (m == kMsg) slots.push_back(int(w));
-    return 0;
-  });
+  win::HWND hwnd = win::CreateWindowHandle(
+      [this](win::HWND, win::UINT m, win::WPARAM w, win::LPARAM) -> win::LRESULT {
+        if (m == kMsg) slots.push_back(int(w));
+        return 0;
+      });
   ~Owner() { win::DestroyWindow(hwnd); }
   // Pumps the queue (really waiting) until n messages came or 3 s passed.
   bool WaitFor(size_t n) {

@@ -13,12 +13,15 @@ TRect Calc(TScCustomGroup& g) { return g.FrameClientRect(); }
 }  // namespace
 
 TEST(FrameStyles, AdjustFrameRectTakesEachStylesWidths) {
-  struct Case { TScFrameStyle s; TRect expect; } cases[] = {
-      {scfsNone, {0, 0, 100, 50}},      {scfsGroup, {0, 0, 100, 50}},
-      {scfsLowered, {2, 2, 98, 48}},    {scfsRaised, {2, 2, 98, 48}},
-      {scfsDint, {1, 1, 99, 49}},       {scfsBump, {1, 1, 99, 49}},
-      {scfsSingle, {1, 1, 99, 49}},     {scfsHorzLine, {0, 2, 100, 50}},
-      {scfsHorzEdge, {0, 2, 100, 48}},  {scfsVertLine, {2, 0, 100, 50}},
+  struct Case {
+    TScFrameStyle s;
+    TRect expect;
+  } cases[] = {
+      {scfsNone, {0, 0, 100, 50}},     {scfsGroup, {0, 0, 100, 50}},
+      {scfsLowered, {2, 2, 98, 48}},   {scfsRaised, {2, 2, 98, 48}},
+      {scfsDint, {1, 1, 99, 49}},      {scfsBump, {1, 1, 99, 49}},
+      {scfsSingle, {1, 1, 99, 49}},    {scfsHorzLine, {0, 2, 100, 50}},
+      {scfsHorzEdge, {0, 2, 100, 48}}, {scfsVertLine, {2, 0, 100, 50}},
       {scfsVertEdge, {2, 0, 98, 50}},
   };
   for (auto& c : cases) {

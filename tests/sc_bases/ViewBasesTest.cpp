@@ -22,8 +22,8 @@ struct Notification {
 
 class TTestTree : public TScCustomTreeView {
  public:
-  using TScCustomTreeView::TScCustomTreeView;
   using TScCustomTreeView::KeyDown;
+  using TScCustomTreeView::TScCustomTreeView;
 };
 
 class TTestList : public TScCustomListView {
@@ -35,7 +35,9 @@ struct Popups {
   std::vector<std::pair<TPopupMenu*, TPoint>> shown;
   TPopupMenu::TObserver previous;
   Popups() {
-    previous = TPopupMenu::SetObserver([this](TPopupMenu* m, int x, int y) { shown.push_back({m, {x, y}}); });
+    previous = TPopupMenu::SetObserver([this](TPopupMenu* m, int x, int y) {
+      shown.push_back({m, {x, y}});
+    });
   }
   ~Popups() { TPopupMenu::SetObserver(previous); }
 };
@@ -43,8 +45,11 @@ struct Popups {
 }  // namespace
 
 TEST(CustomDraw, StagesFromTheDrawStage) {
-  for (auto [stage, expect] : std::vector<std::pair<DWORD, int>>{
-           {CDDS_PREPAINT, 1}, {CDDS_POSTPAINT, 2}, {CDDS_ITEMPREPAINT, 4}, {CDDS_ITEMPOSTPAINT, 5}, {CDDS_PREERASE, 0}}) {
+  for (auto [stage, expect] : std::vector<std::pair<DWORD, int>>{{CDDS_PREPAINT, 1},
+                                                                 {CDDS_POSTPAINT, 2},
+                                                                 {CDDS_ITEMPREPAINT, 4},
+                                                                 {CDDS_ITEMPOSTPAINT, 5},
+                                                                 {CDDS_PREERASE, 0}}) {
     Notification n(stage);
     TScTvCustomDraw cd(&n.tv.nmcd, nullptr, &n.result);
     EXPECT_EQ(cd.Stage(), expect) << stage;

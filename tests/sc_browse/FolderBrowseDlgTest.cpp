@@ -45,9 +45,12 @@ class FolderBrowse : public ::testing::Test {
     Screen->SetActiveForm(nullptr);
   }
   // Runs Execute with the script's commands; inspect, when set, looks at the shown form.
-  bool Run(const std::string& script, const std::function<void(TScFrmFolderBrowseDlg*)>& inspect = {}) {
-    if (inspect) dlg->OnFormShow = [this, inspect](TObject*) { inspect(dlg->Form()); };
-    else dlg->OnFormShow = {};
+  bool Run(const std::string& script,
+           const std::function<void(TScFrmFolderBrowseDlg*)>& inspect = {}) {
+    if (inspect)
+      dlg->OnFormShow = [this, inspect](TObject*) { inspect(dlg->Form()); };
+    else
+      dlg->OnFormShow = {};
     UiScript::Load(script);
     return dlg->Execute();
   }
@@ -84,9 +87,8 @@ TEST_F(FolderBrowse, CancelAndEscapeKeepTheSelectedFolderButCopyTheSize) {
   EXPECT_EQ(dlg->FormWidth(), 500);
   EXPECT_EQ(dlg->FormHeight(), 340);  // a sized window keeps the 366 x 340 minimum
   // Escape goes to the Cancel button.
-  EXPECT_FALSE(Run("", [](TScFrmFolderBrowseDlg* f) {
-    EXPECT_EQ(f->Perform(CM_DIALOGKEY, VK_ESCAPE, 0), 1);
-  }));
+  EXPECT_FALSE(Run(
+      "", [](TScFrmFolderBrowseDlg* f) { EXPECT_EQ(f->Perform(CM_DIALOGKEY, VK_ESCAPE, 0), 1); }));
   EXPECT_EQ(dlg->SelectedFolder()->Path(), "C:\\Data\\A");
 }
 
@@ -240,8 +242,14 @@ TEST_F(FolderBrowse, SecondActivationIsRefusedAndTheLiveFormStays) {
   std::string error;
   TScFrmFolderBrowseDlg* live = nullptr;
   int shows = 0, closes = 0, inits = 0;
-  dlg->OnInitialized = [&](TObject* s) { EXPECT_EQ(s, dlg); ++inits; };
-  dlg->OnFormClose = [&](TObject* s) { EXPECT_EQ(s, dlg->Form()); ++closes; };
+  dlg->OnInitialized = [&](TObject* s) {
+    EXPECT_EQ(s, dlg);
+    ++inits;
+  };
+  dlg->OnFormClose = [&](TObject* s) {
+    EXPECT_EQ(s, dlg->Form());
+    ++closes;
+  };
   dlg->OnFormShow = [&](TObject* s) {
     ++shows;
     live = dlg->Form();
@@ -281,7 +289,8 @@ TEST_F(FolderBrowse, BaseFolderIsCopiedAndRootsTheTree) {
   dlg->SetBaseFolder(&drives);
   EXPECT_NE(dlg->BaseFolder(), &drives);
   EXPECT_TRUE(dlg->BaseFolder()->Equals(&drives));
-  EXPECT_TRUE(Run("select ScShellTree1 | " + Node("Poste de travail\\Disque local (C:)\\Data") + "\nclick OkBtn\n",
+  EXPECT_TRUE(Run("select ScShellTree1 | " + Node("Poste de travail\\Disque local (C:)\\Data") +
+                      "\nclick OkBtn\n",
                   [](TScFrmFolderBrowseDlg* f) {
                     EXPECT_EQ(f->ScShellTree1->Items()->GetFirstNode()->Text(), "Poste de travail");
                   }));

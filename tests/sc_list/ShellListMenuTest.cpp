@@ -20,8 +20,8 @@
 #include "shellcontrols/UScShellList.h"
 #include "support/TempMachine.h"
 #include "support/TestFiles.h"
-#include "tests/support/XSession.h"
 #include "tests/sc_list/ShowFolder.h"
+#include "tests/support/XSession.h"
 
 using namespace win;
 

@@ -34,7 +34,8 @@ class OutsideChanges : public ::testing::Test {
     Application->Reset();
     Screen->SetActiveForm(nullptr);
     CreateDirectory("C:\\Dossier");
-    for (const char* n : {"un.txt", "deux.txt", "Un nom long trois.txt"}) WriteWholeFile(std::string("C:\\Dossier\\") + n, n);
+    for (const char* n : {"un.txt", "deux.txt", "Un nom long trois.txt"})
+      WriteWholeFile(std::string("C:\\Dossier\\") + n, n);
     CreateDirectory("C:\\Dossier\\Sous");
     form = new TForm(Application);
     form->SetBounds(0, 0, 640, 480);
@@ -50,7 +51,8 @@ class OutsideChanges : public ::testing::Test {
   // The items in list order, by their shell names.
   std::vector<std::string> Shown() {
     std::vector<std::string> names;
-    for (int i = 0; i < list->Items()->Count(); ++i) names.push_back(list->ItemData(i)->DisplayName());
+    for (int i = 0; i < list->Items()->Count(); ++i)
+      names.push_back(list->ItemData(i)->DisplayName());
     return names;
   }
   // What is in the folder now, in the list's order (folders first, then by name).
@@ -58,7 +60,9 @@ class OutsideChanges : public ::testing::Test {
     std::vector<std::string> folders, files;
     for (auto& e : fs::directory_iterator(pc.c() / "Dossier"))
       (e.is_directory() ? folders : files).push_back(e.path().filename().string());
-    auto byName = [](const std::string& a, const std::string& b) { return FoldCase(a) < FoldCase(b); };
+    auto byName = [](const std::string& a, const std::string& b) {
+      return FoldCase(a) < FoldCase(b);
+    };
     std::sort(folders.begin(), folders.end(), byName);
     std::sort(files.begin(), files.end(), byName);
     folders.insert(folders.end(), files.begin(), files.end());
@@ -125,7 +129,8 @@ TEST_F(OutsideChanges, TheRefreshShowsTheFolderAsItIsNowAndKeepsWhatStayed) {
   list->Fill();
   EXPECT_EQ(Shown(), OnDisk());
   // Everything gone at once, then back.
-  for (auto& e : std::vector<fs::path>(fs::directory_iterator(pc.c() / "Dossier"), fs::directory_iterator()))
+  for (auto& e :
+       std::vector<fs::path>(fs::directory_iterator(pc.c() / "Dossier"), fs::directory_iterator()))
     fs::remove_all(e);
   list->Refresh();
   EXPECT_EQ(list->Items()->Count(), 0);

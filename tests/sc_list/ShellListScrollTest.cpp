@@ -9,8 +9,8 @@
 #include "platform/forms/ControlPaint.h"
 #include "platform/forms/DisplayBackend.h"
 #include "platform/forms/Forms.h"
-#include "platform/forms/ScrollBars.h"
 #include "platform/forms/Screen.h"
+#include "platform/forms/ScrollBars.h"
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
 #include "platform/forms/WindowPainter.h"
@@ -20,8 +20,8 @@
 #include "shellcontrols/UScShellList.h"
 #include "support/TempMachine.h"
 #include "support/TestFiles.h"
-#include "tests/support/XSession.h"
 #include "tests/sc_list/ShowFolder.h"
+#include "tests/support/XSession.h"
 
 using namespace win;
 
@@ -87,14 +87,16 @@ class ShellListScroll : public ::testing::Test {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     RECT text{2, 0, w - 2, h};
-    DrawText(dc, last->Caption(), &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawText(dc, last->Caption(), &text,
+             DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     DeleteDC(dc);
     int ink = 0, differ = 0;
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         std::uint32_t want = expected.Row(y)[x] & 0xFFFFFF;
         ink += want != (PixelFromColor(GetSysColor(COLOR_WINDOW)) & 0xFFFFFF);
-        differ += want != (picture.Row(origin.y + label.top + y)[origin.x + label.left + x] & 0xFFFFFF);
+        differ +=
+            want != (picture.Row(origin.y + label.top + y)[origin.x + label.left + x] & 0xFFFFFF);
       }
     EXPECT_GT(ink, 20);
     EXPECT_EQ(differ, 0);
@@ -206,7 +208,8 @@ TEST_F(ShellListScroll, ThumbDraggedByTheRealPointerUnderXvfb) {
   person.MoveTo(window, 100, 100);
   person.Button(4, true);
   person.Button(4, false);
-  EXPECT_TRUE(PumpUntil([&] { return list->TopItem()->Index() == top - 3; })) << list->TopItem()->Index();
+  EXPECT_TRUE(PumpUntil([&] { return list->TopItem()->Index() == top - 3; }))
+      << list->TopItem()->Index();
 
   // The window goes while the server still runs.
   delete form;

@@ -29,13 +29,13 @@ namespace {
 
 class TTestList : public TScShellList {
  public:
-  using TScShellList::TScShellList;
   using TScCustomShellList::ColClick;
   using TScCustomShellList::FillItems;
   using TScCustomShellList::KeyDown;
   using TScCustomShellList::KeyPress;
   using TScCustomShellList::SetupColumns;
   using TScCustomShellList::WantsKey;
+  using TScShellList::TScShellList;
   bool Network = false;
   bool IsNetworkFolder() override { return Network; }
 };
@@ -54,7 +54,9 @@ class TFailingFolder final : public IShellFolder {
     if (r == 0) delete this;
     return r;
   }
-  HRESULT ParseDisplayName(HWND, IBindCtx*, LPCOLESTR, ULONG*, LPITEMIDLIST*, ULONG*) override { return E_NOTIMPL; }
+  HRESULT ParseDisplayName(HWND, IBindCtx*, LPCOLESTR, ULONG*, LPITEMIDLIST*, ULONG*) override {
+    return E_NOTIMPL;
+  }
   HRESULT EnumObjects(HWND, DWORD, IEnumIDList** ppenum) override;
   HRESULT BindToObject(LPCITEMIDLIST, IBindCtx*, REFIID, void**) override { return E_NOTIMPL; }
   HRESULT BindToStorage(LPCITEMIDLIST, IBindCtx*, REFIID, void**) override { return E_NOTIMPL; }
@@ -64,9 +66,13 @@ class TFailingFolder final : public IShellFolder {
     return E_NOTIMPL;
   }
   HRESULT GetAttributesOf(UINT, LPCITEMIDLIST_ARRAY, ULONG*) override { return E_NOTIMPL; }
-  HRESULT GetUIObjectOf(HWND, UINT, LPCITEMIDLIST_ARRAY, REFIID, UINT*, void**) override { return E_NOTIMPL; }
+  HRESULT GetUIObjectOf(HWND, UINT, LPCITEMIDLIST_ARRAY, REFIID, UINT*, void**) override {
+    return E_NOTIMPL;
+  }
   HRESULT GetDisplayNameOf(LPCITEMIDLIST, DWORD, STRRET*) override { return E_NOTIMPL; }
-  HRESULT SetNameOf(HWND, LPCITEMIDLIST, LPCOLESTR, DWORD, LPITEMIDLIST*) override { return E_NOTIMPL; }
+  HRESULT SetNameOf(HWND, LPCITEMIDLIST, LPCOLESTR, DWORD, LPITEMIDLIST*) override {
+    return E_NOTIMPL;
+  }
   HRESULT FEnd;
   ULONG FRef = 1;
 };
@@ -157,7 +163,8 @@ class ShellList : public ::testing::Test {
   // The item whose path (or, without one, display name) is given.
   TListItem* ItemOf(TTestList* l, const std::string& pathOrName) {
     for (int i = 0; i < l->Items()->Count(); ++i)
-      if (TScShListData* d = l->ItemData(i); d && (SameText(d->Path(), pathOrName) || d->DisplayName() == pathOrName))
+      if (TScShListData* d = l->ItemData(i);
+          d && (SameText(d->Path(), pathOrName) || d->DisplayName() == pathOrName))
         return l->Items()->Item(i);
     return nullptr;
   }
@@ -192,9 +199,7 @@ class ShellList : public ::testing::Test {
     ASSERT_NE(l->EditControl(), nullptr);
     l->EditControl()->Perform(WM_KEYDOWN, cancel ? VK_ESCAPE : VK_RETURN, 0);
   }
-  void Key(TTestList* l, WORD key, TShiftState shift = 0) {
-    l->KeyDown(key, shift);
-  }
+  void Key(TTestList* l, WORD key, TShiftState shift = 0) { l->KeyDown(key, shift); }
   // Pumps real time until the change thread's message armed the refresh timer.
   bool WaitForChangeMessage(TTestList* l) {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
@@ -476,9 +481,10 @@ TEST_F(ShellList, AnEnumerationEndingWithEFailShowsWhatCameAndRaisesNothing) {
 
 TEST_F(ShellList, DirectoryColsGiveTheFileColumnWidths) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer", 0,
-                           nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer", 0,
+                     nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
   const BYTE eight[8] = {10, 0, 20, 0, 30, 0, 40, 0};
   RegSetValueEx(key, "DirectoryCols", 0, REG_BINARY, eight, 8);
   list->HandleNeeded();

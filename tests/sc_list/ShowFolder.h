@@ -11,7 +11,8 @@
 
 inline ::testing::AssertionResult ShowFolderIn(TScShellList* list, const std::string& path) {
   win::LPITEMIDLIST p = nullptr;
-  if (PathToPidl(path, &p) != win::S_OK) return ::testing::AssertionFailure() << "no item-id list for " << path;
+  if (PathToPidl(path, &p) != win::S_OK)
+    return ::testing::AssertionFailure() << "no item-id list for " << path;
   list->Folder()->SetPidl(p);
   ShellFree(p);
   list->HandleNeeded();

@@ -115,8 +115,9 @@ TEST_F(DataObjects, ListSelectionOffersIdsThenNamesInItemOrder) {
   FORMATETC hdrop = Format(CF_HDROP);
   STGMEDIUM m3;
   ASSERT_EQ(data->GetData(&hdrop, &m3), S_OK);
-  EXPECT_EQ(ReadHDrop(m3.hGlobal),
-            (std::vector<std::string>{"C:\\Data\\two.txt", "C:\\Data\\one.txt", "C:\\Data\\three.txt"}));
+  EXPECT_EQ(
+      ReadHDrop(m3.hGlobal),
+      (std::vector<std::string>{"C:\\Data\\two.txt", "C:\\Data\\one.txt", "C:\\Data\\three.txt"}));
   ReleaseStgMedium(&m3);
   STGMEDIUM m4;
   FORMATETC text = Format(CF_TEXT);

@@ -281,7 +281,7 @@ TEST_F(ShellTree, DefaultKeys) {
   EXPECT_EQ(key, 'Q');
   key = VK_DELETE;
   UiScript::Expect("confirmation", "le dossier 'A'", "no");
-  tree->PressKey(key, ssShift);  // Shift+Del deletes like Del, after the question
+  tree->PressKey(key, ssShift);                  // Shift+Del deletes like Del, after the question
   EXPECT_TRUE(Exists("C:\\Data\\A\\note.txt"));  // answered no
   key = VK_DELETE;
   UiScript::Expect("confirmation", "le dossier 'A'", "yes");
@@ -334,7 +334,8 @@ TEST_F(ShellTree, ContextMenuVerbsRenameAndTheDesktopRoot) {
   a->EndEdit(true);
   EXPECT_TRUE(Exists("C:\\Data\\A"));
   choice = "delete";
-  UiScript::Expect("confirmation", "=Voulez-vous vraiment supprimer le dossier 'A' et tout son contenu ?", "yes");
+  UiScript::Expect("confirmation",
+                   "=Voulez-vous vraiment supprimer le dossier 'A' et tout son contenu ?", "yes");
   tree->DoNodeContextMenu(a, p, menu);
   EXPECT_EQ(shown, 2);
   EXPECT_FALSE(Exists("C:\\Data\\A"));
@@ -363,11 +364,13 @@ TEST_F(ShellTree, DragsAFolderOntoAnotherAndRefreshes) {
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(tree->GetAllowedEffects(a), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK);
   ASSERT_NE(tree->RegisteredDropTarget(), nullptr);
-  EXPECT_EQ(RegisteredDropTarget(tree->Handle()), static_cast<IDropTarget*>(tree->RegisteredDropTarget()));
+  EXPECT_EQ(RegisteredDropTarget(tree->Handle()),
+            static_cast<IDropTarget*>(tree->RegisteredDropTarget()));
   DragOnto(a, b);
   EXPECT_TRUE(Exists("C:\\Data\\B\\A\\note.txt"));  // moved within the drive
   EXPECT_FALSE(Exists("C:\\Data\\A"));
-  TTreeNode* data = Child(Child(Child(tree->FirstShellRootNode(), "Poste de travail"), "Disque local (C:)"), "Data");
+  TTreeNode* data = Child(
+      Child(Child(tree->FirstShellRootNode(), "Poste de travail"), "Disque local (C:)"), "Data");
   EXPECT_EQ(Child(data, "A"), nullptr);  // the tree refreshed after the drop
   EXPECT_FALSE(tree->Busy());
   EXPECT_EQ(tree->DraggedNode(), nullptr);
@@ -527,11 +530,13 @@ TEST_F(ShellTree, WheelOverASecondTreeScrollsThatOne) {
   other->SetBounds(320, 10, 70, 300);
   Show();
   TPoint overOther = ScClientToScreen(other, {20, 20});
-  tree->Perform(WM_MOUSEWHEEL, WPARAM(WORD(-120)) << 16, MAKELPARAM(WORD(overOther.x), WORD(overOther.y)));
+  tree->Perform(WM_MOUSEWHEEL, WPARAM(WORD(-120)) << 16,
+                MAKELPARAM(WORD(overOther.x), WORD(overOther.y)));
   EXPECT_EQ(other->VScrolls[1], 3);
   EXPECT_EQ(tree->VScrolls[1], 0);
   TPoint overSelf = ScClientToScreen(tree, {20, 20});
-  tree->Perform(WM_MOUSEWHEEL, WPARAM(WORD(120)) << 16, MAKELPARAM(WORD(overSelf.x), WORD(overSelf.y)));
+  tree->Perform(WM_MOUSEWHEEL, WPARAM(WORD(120)) << 16,
+                MAKELPARAM(WORD(overSelf.x), WORD(overSelf.y)));
   EXPECT_EQ(tree->VScrolls[0], 3);
 }
 

@@ -268,8 +268,10 @@ struct Leaver {
   int Heard = 0;
   void OnDevice(TObject*, TMessage&) {
     ++Heard;
-    if (Other) H->Unregister<Listener, &Listener::OnDevice>(Other);
-    else H->Unregister<Leaver, &Leaver::OnDevice>(this);
+    if (Other)
+      H->Unregister<Listener, &Listener::OnDevice>(Other);
+    else
+      H->Unregister<Leaver, &Leaver::OnDevice>(this);
   }
 };
 }  // namespace
@@ -288,7 +290,7 @@ TEST(DeviceChange, HandlersLeavingDuringABroadcastMakeNoOtherMissIt) {
   MSG msg;
   while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
   EXPECT_EQ(self.Heard, 1);
-  EXPECT_EQ(next.seen.size(), 1u);   // right after a handler that left
+  EXPECT_EQ(next.seen.size(), 1u);    // right after a handler that left
   EXPECT_TRUE(removed.seen.empty());  // unregistered before its turn
   EXPECT_EQ(h->HandlerCount(), 2);
   h->Unregister<Listener, &Listener::OnDevice>(&next);

@@ -185,7 +185,8 @@ struct Canvas {
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bitmap;
   HGDIOBJ old;
-  Canvas(int w, int h) : bitmap(CreateBitmap(w, h, 1, 32, nullptr)), old(SelectObject(dc, bitmap)) {}
+  Canvas(int w, int h)
+      : bitmap(CreateBitmap(w, h, 1, 32, nullptr)), old(SelectObject(dc, bitmap)) {}
   ~Canvas() {
     SelectObject(dc, old);
     DeleteObject(bitmap);
@@ -251,9 +252,9 @@ TEST(SendToMenu, EntriesAreMeasuredAndDrawnWithTheMenuFontAndIcon) {
   const COLORREF high = GetSysColor(COLOR_HIGHLIGHT), highText = GetSysColor(COLOR_HIGHLIGHTTEXT);
   Canvas plain(200, 21);
   EXPECT_EQ(draw(plain, 1, 0), 1);
-  EXPECT_EQ(plain.Count(0, 0, 8, 21, menu), 8 * 21);             // the margin
-  EXPECT_LT(plain.Count(8, 2, 24, 18, menu), 16 * 16);           // the icon
-  EXPECT_GT(plain.Count(32, 0, 32 + name.cx, 21, text), 20);     // the name
+  EXPECT_EQ(plain.Count(0, 0, 8, 21, menu), 8 * 21);          // the margin
+  EXPECT_LT(plain.Count(8, 2, 24, 18, menu), 16 * 16);        // the icon
+  EXPECT_GT(plain.Count(32, 0, 32 + name.cx, 21, text), 20);  // the name
   EXPECT_EQ(plain.Count(32 + name.cx + 2, 0, 200, 21, menu), (200 - 32 - name.cx - 2) * 21);
   Canvas selected(200, 21);
   draw(selected, 1, ODS_SELECTED);
@@ -284,7 +285,7 @@ TEST(GlobalBlocks, ADamagedIdListArrayIsNotReadPastItsBlock) {
     return data;
   };
   const std::vector<std::vector<unsigned char>> damaged = {
-      {1, 0, 0, 0},                                    // no room for the offsets
+      {1, 0, 0, 0},                                   // no room for the offsets
       {1, 0, 0, 0, 12, 0, 0, 0, 200, 0, 0, 0, 0, 0},  // a child offset past the block
       {0, 0, 0, 0, 8, 0, 0, 0, 0xFF, 0xFF},           // a parent claiming 0xFFFF bytes
       {0xFF, 0xFF, 0xFF, 0x7F, 8, 0, 0, 0, 0, 0},     // a count past the block

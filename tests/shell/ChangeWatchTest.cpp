@@ -2,7 +2,6 @@
 // machine's own writes, by filter, in folders made later, after a lost event queue), what
 // does not, and that closing the last handle leaves no thread, descriptor or kernel watch.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -185,8 +184,8 @@ TEST_F(ChangeWatch, ALostEventQueueSignalsEveryWatchAndWalksTheSubtreeAgain) {
   counter.holdFirst = true;
   counter.gate.lock();
   DWORD error = 0;
-  auto watch = HostFolderWatch::Start(Host("Q"), true, FILE_NOTIFY_CHANGE_ATTRIBUTES | kNames,
-                                      [&counter] { counter(); }, error);
+  auto watch = HostFolderWatch::Start(
+      Host("Q"), true, FILE_NOTIFY_CHANGE_ATTRIBUTES | kNames, [&counter] { counter(); }, error);
   ASSERT_TRUE(watch) << error;
   Touch("Q/first.txt");
   ASSERT_TRUE(counter.WaitFor(1));  // the reader thread now waits at the gate

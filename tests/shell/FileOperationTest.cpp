@@ -19,7 +19,8 @@ using namespace testfiles;
 
 namespace {
 
-int Op(UINT func, const std::vector<std::string>& from, const std::string& to = "", WORD flags = 0) {
+int Op(UINT func, const std::vector<std::string>& from, const std::string& to = "",
+       WORD flags = 0) {
   std::string f = DoubleNullList(from), t = DoubleNullList({to});
   SHFILEOPSTRUCT op;
   op.wFunc = func;
@@ -60,11 +61,14 @@ class FileOperation : public ::testing::Test {
     ILRemoveLastID(parent);
     ComPtr<IShellFolder> desktop, folder;
     SHGetDesktopFolder(desktop.put());
-    if (ILIsEmpty(parent)) folder = desktop;
-    else desktop->BindToObject(parent, nullptr, IID_IShellFolder, folder.put_void());
+    if (ILIsEmpty(parent))
+      folder = desktop;
+    else
+      desktop->BindToObject(parent, nullptr, IID_IShellFolder, folder.put_void());
     LPCITEMIDLIST last = ILFindLastID(abs);
     ComPtr<IContextMenu> menu;
-    EXPECT_EQ(folder->GetUIObjectOf(nullptr, 1, &last, IID_IContextMenu, nullptr, menu.put_void()), S_OK);
+    EXPECT_EQ(folder->GetUIObjectOf(nullptr, 1, &last, IID_IContextMenu, nullptr, menu.put_void()),
+              S_OK);
     ILFree(parent);
     ILFree(abs);
     return menu;
@@ -78,7 +82,8 @@ TEST_F(FileOperation, DriveRootsVirtualFoldersAndTheDesktopAreNeverTakenAway) {
   Put(desktop + "\\note.txt", "n");
   const PcSnapshot before = SnapshotDrives(pc.dir());
   ASSERT_GT(before.size(), 30u);
-  for (const std::string& src : std::vector<std::string>{"C:\\", "c:/", "C:\\Data\\..", "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", desktop}) {
+  for (const std::string& src : std::vector<std::string>{
+           "C:\\", "c:/", "C:\\Data\\..", "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", desktop}) {
     SCOPED_TRACE(src);
     EXPECT_TRUE(IsProtectedShellPath(src));
     EXPECT_EQ(Op(FO_DELETE, {src}, "", FOF_NOCONFIRMATION), int(ERROR_ACCESS_DENIED));
@@ -86,7 +91,8 @@ TEST_F(FileOperation, DriveRootsVirtualFoldersAndTheDesktopAreNeverTakenAway) {
     EXPECT_EQ(Op(FO_RENAME, {src}, "C:\\Gone", FOF_NOCONFIRMATION), int(ERROR_ACCESS_DENIED));
   }
   // One protected item among others: nothing at all is done.
-  EXPECT_EQ(Op(FO_DELETE, {"C:\\Data\\one.txt", "C:\\"}, "", FOF_NOCONFIRMATION), int(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(Op(FO_DELETE, {"C:\\Data\\one.txt", "C:\\"}, "", FOF_NOCONFIRMATION),
+            int(ERROR_ACCESS_DENIED));
   // A path that leaves its drive is no target either.
   EXPECT_NE(Op(FO_COPY, {"C:\\Data\\one.txt"}, "C:\\..\\..", FOF_NOCONFIRMATION), 0);
   EXPECT_EQ(SnapshotDrives(pc.dir()), before);
@@ -110,7 +116,8 @@ TEST_F(FileOperation, MenusOfDrivesMyComputerAndTheDesktopOfferNothingThatRemove
     }
     EXPECT_NE(GetMenuState(popup, 1000 + SHCMD_OPEN, MF_BYCOMMAND), 0xFFFFFFFFu);
     EXPECT_NE(GetMenuState(popup, 1000 + SHCMD_PROPERTIES, MF_BYCOMMAND), 0xFFFFFFFFu);
-    for (int i = 0; i < GetMenuItemCount(popup); ++i) EXPECT_EQ(GetSubMenu(popup, i), nullptr);  // no Send To
+    for (int i = 0; i < GetMenuItemCount(popup); ++i)
+      EXPECT_EQ(GetSubMenu(popup, i), nullptr);  // no Send To
     DestroyMenu(popup);
   }
   // The desktop as an item of its own folder (the empty list).
@@ -119,7 +126,8 @@ TEST_F(FileOperation, MenusOfDrivesMyComputerAndTheDesktopOfferNothingThatRemove
   LPITEMIDLIST self = pidl::Make({});
   LPCITEMIDLIST one = self;
   ComPtr<IContextMenu> menu;
-  ASSERT_EQ(desktop->GetUIObjectOf(nullptr, 1, &one, IID_IContextMenu, nullptr, menu.put_void()), S_OK);
+  ASSERT_EQ(desktop->GetUIObjectOf(nullptr, 1, &one, IID_IContextMenu, nullptr, menu.put_void()),
+            S_OK);
   CMINVOKECOMMANDINFO info;
   info.lpVerb = "delete";
   EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
@@ -147,7 +155,8 @@ TEST_F(FileOperation, DeleteAsksFirstAndNoKeepsTheItems) {
   UiScript::Expect("confirmation", "=Voulez-vous vraiment supprimer 'one.txt' ?", "no");
   EXPECT_EQ(Op(FO_DELETE, {"C:\\Data\\one.txt"}), int(ERROR_CANCELLED));
   EXPECT_EQ(Read("C:\\Data\\one.txt"), "one");
-  UiScript::Expect("confirmation", "=Voulez-vous vraiment supprimer le dossier 'B' et tout son contenu ?", "no");
+  UiScript::Expect("confirmation",
+                   "=Voulez-vous vraiment supprimer le dossier 'B' et tout son contenu ?", "no");
   EXPECT_EQ(Op(FO_DELETE, {"C:\\Data\\B"}), int(ERROR_CANCELLED));
   EXPECT_TRUE(Exists("C:\\Data\\B\\Sub\\s.txt"));
   UiScript::Expect("confirmation", "=Voulez-vous vraiment supprimer ces 2 éléments ?", "yes");

@@ -108,7 +108,9 @@ TEST_F(NameSpace, EnumeratesByFlagsAndSortsFoldersFirstByName) {
   folder->ParseDisplayName(nullptr, nullptr, u"A.doc", nullptr, &a, nullptr);
   folder->ParseDisplayName(nullptr, nullptr, u"b.txt", nullptr, &b, nullptr);
   folder->ParseDisplayName(nullptr, nullptr, u"Sub", nullptr, &sub, nullptr);
-  auto cmp = [&](int col, LPCITEMIDLIST x, LPCITEMIDLIST y) { return short(HRESULT_CODE(folder->CompareIDs(col, x, y))); };
+  auto cmp = [&](int col, LPCITEMIDLIST x, LPCITEMIDLIST y) {
+    return short(HRESULT_CODE(folder->CompareIDs(col, x, y)));
+  };
   EXPECT_LT(cmp(0, a, b), 0);    // names without regard to case
   EXPECT_LT(cmp(0, sub, a), 0);  // folders first, whatever the name
   EXPECT_GT(cmp(1, a, b), 0);    // by size: 1025 bytes after 5
@@ -148,8 +150,10 @@ TEST_F(NameSpace, RenamesThroughSetNameOf) {
   ASSERT_EQ(folder->SetNameOf(nullptr, b, u"c.txt", 0x20, &renamed), S_OK);
   EXPECT_EQ(Name(folder.get(), renamed, SHGDN_INFOLDER), "c.txt");
   EXPECT_NE(GetFileAttributes("C:\\Data\\c.txt"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(folder->SetNameOf(nullptr, renamed, u"A.doc", 0, nullptr), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-  EXPECT_EQ(folder->SetNameOf(nullptr, renamed, u"a/b", 0, nullptr), HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
+  EXPECT_EQ(folder->SetNameOf(nullptr, renamed, u"A.doc", 0, nullptr),
+            HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(folder->SetNameOf(nullptr, renamed, u"a/b", 0, nullptr),
+            HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
   for (auto p : {dir, b, renamed}) ILFree(p);
 }
 
@@ -169,7 +173,8 @@ TEST_F(NameSpace, MalformedListsAreRefused) {
   LPITEMIDLIST driveOnly = pidl::Make({pidl::DriveItem('C')});
   EXPECT_EQ(desktop->GetDisplayNameOf(driveOnly, 0, &sr), E_INVALIDARG);
   ComPtr<IShellFolder> sub;
-  EXPECT_EQ(desktop->BindToObject(driveOnly, nullptr, IID_IShellFolder, sub.put_void()), E_INVALIDARG);
+  EXPECT_EQ(desktop->BindToObject(driveOnly, nullptr, IID_IShellFolder, sub.put_void()),
+            E_INVALIDARG);
   char path[MAX_PATH];
   EXPECT_FALSE(SHGetPathFromIDList(bad, path));
   ULONG attrs = 0;
@@ -180,19 +185,23 @@ TEST_F(NameSpace, MalformedListsAreRefused) {
 }
 
 TEST_F(NameSpace, FileInfoGivesIconsAndTypes) {
-  LPITEMIDLIST folder = Parse("C:\\Data\\Sub"), file = Parse("C:\\Data\\b.txt"), drive = Parse("C:\\");
+  LPITEMIDLIST folder = Parse("C:\\Data\\Sub"), file = Parse("C:\\Data\\b.txt"),
+               drive = Parse("C:\\");
   SHFILEINFO info;
   auto list = SHGetFileInfo(reinterpret_cast<const char*>(folder), 0, &info, sizeof info,
                             SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_TYPENAME);
   EXPECT_EQ(reinterpret_cast<HIMAGELIST>(list), SystemImageList(true));
   EXPECT_EQ(info.iIcon, SHIL_FOLDER);
   EXPECT_STREQ(info.szTypeName, "Dossier de fichiers");
-  SHGetFileInfo(reinterpret_cast<const char*>(folder), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_OPENICON);
+  SHGetFileInfo(reinterpret_cast<const char*>(folder), 0, &info, sizeof info,
+                SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_OPENICON);
   EXPECT_EQ(info.iIcon, SHIL_FOLDER_OPEN);
-  SHGetFileInfo(reinterpret_cast<const char*>(file), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_TYPENAME | SHGFI_DISPLAYNAME);
+  SHGetFileInfo(reinterpret_cast<const char*>(file), 0, &info, sizeof info,
+                SHGFI_PIDL | SHGFI_TYPENAME | SHGFI_DISPLAYNAME);
   EXPECT_STREQ(info.szTypeName, "Fichier TXT");
   EXPECT_STREQ(info.szDisplayName, "b.txt");
-  SHGetFileInfo(reinterpret_cast<const char*>(drive), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_SYSICONINDEX);
+  SHGetFileInfo(reinterpret_cast<const char*>(drive), 0, &info, sizeof info,
+                SHGFI_PIDL | SHGFI_SYSICONINDEX);
   EXPECT_EQ(info.iIcon, SHIL_DRIVE_FIXED);
   EXPECT_EQ(SHGetFileInfo("C:\\nothing", 0, &info, sizeof info, SHGFI_TYPENAME), 0u);
   int cx = 0, cy = 0;

@@ -40,7 +40,9 @@ ComPtr<IContextMenu> MenuOf(const std::string& folder, const std::vector<std::st
     ids.push_back(id);
   }
   std::vector<LPCITEMIDLIST> c(ids.begin(), ids.end());
-  EXPECT_EQ(f->GetUIObjectOf(nullptr, UINT(c.size()), c.data(), IID_IContextMenu, nullptr, menu.put_void()), S_OK);
+  EXPECT_EQ(f->GetUIObjectOf(nullptr, UINT(c.size()), c.data(), IID_IContextMenu, nullptr,
+                             menu.put_void()),
+            S_OK);
   for (auto id : ids) ILFree(id);
   return menu;
 }
@@ -75,14 +77,16 @@ TEST_F(ShellObjects, MenuHasTheShellsOffsetsAndVerbs) {
   char verb[64];
   ASSERT_EQ(menu->GetCommandString(18, GCS_VERBA, nullptr, verb, sizeof verb), S_OK);
   EXPECT_STREQ(verb, "rename");
-  EXPECT_EQ(menu->GetCommandString(26, GCS_VERBA, nullptr, verb, sizeof verb), E_INVALIDARG);  // no paste on a file
+  EXPECT_EQ(menu->GetCommandString(26, GCS_VERBA, nullptr, verb, sizeof verb),
+            E_INVALIDARG);  // no paste on a file
   // Without CMF_CANRENAME there is no rename item; the Send To placeholder is grayed.
   HMENU plain = CreatePopupMenu();
   menu->QueryContextMenu(plain, 0, 1000, 0x7FFF, CMF_EXPLORE);
   EXPECT_EQ(FindMenuCommand(plain, "Renommer"), 0u);
   bool placeholder = false;
   for (int i = 0; i < GetMenuItemCount(plain); ++i)
-    if (HMENU sub = GetSubMenu(plain, i)) placeholder = GetMenuItemCount(sub) == 1 && (GetMenuState(sub, 0, MF_BYPOSITION) & MF_GRAYED);
+    if (HMENU sub = GetSubMenu(plain, i))
+      placeholder = GetMenuItemCount(sub) == 1 && (GetMenuState(sub, 0, MF_BYPOSITION) & MF_GRAYED);
   EXPECT_TRUE(placeholder);
   DestroyMenu(popup);
   DestroyMenu(plain);
@@ -112,7 +116,8 @@ TEST_F(ShellObjects, CopyPasteCutPasteAndDelete) {
   ASSERT_EQ(Invoke(MenuOf("C:\\Dst", {}).get(), "newfolder"), S_OK);
   EXPECT_TRUE(Exists("C:\\Dst\\Nouveau dossier (2)"));
   bool journaled = false;
-  for (const auto& e : pc.machine().ReadJournal()) journaled = journaled || (e.kind == "shell" && e.text.find("deleted C:\\Src") == 0);
+  for (const auto& e : pc.machine().ReadJournal())
+    journaled = journaled || (e.kind == "shell" && e.text.find("deleted C:\\Src") == 0);
   EXPECT_TRUE(journaled);
 }
 
@@ -142,12 +147,14 @@ TEST_F(ShellObjects, DragIntoARegisteredFolderTarget) {
   desktop->BindToObject(c, nullptr, IID_IShellFolder, root.put_void());
   LPCITEMIDLIST last = ILFindLastID(src);
   ComPtr<IDataObject> data;
-  ASSERT_EQ(root->GetUIObjectOf(nullptr, 1, &last, IID_IDataObject, nullptr, data.put_void()), S_OK);
+  ASSERT_EQ(root->GetUIObjectOf(nullptr, 1, &last, IID_IDataObject, nullptr, data.put_void()),
+            S_OK);
   LPITEMIDLIST dst = nullptr;
   SHParseDisplayName("C:\\Dst", &dst, 0, nullptr);
   LPCITEMIDLIST dstLast = ILFindLastID(dst);
   ComPtr<IDropTarget> target;
-  ASSERT_EQ(root->GetUIObjectOf(nullptr, 1, &dstLast, IID_IDropTarget, nullptr, target.put_void()), S_OK);
+  ASSERT_EQ(root->GetUIObjectOf(nullptr, 1, &dstLast, IID_IDropTarget, nullptr, target.put_void()),
+            S_OK);
 
   HWND window = reinterpret_cast<HWND>(0x1234);
   ASSERT_EQ(RegisterDragDrop(window, target.get()), S_OK);
@@ -157,7 +164,8 @@ TEST_F(ShellObjects, DragIntoARegisteredFolderTarget) {
   // Escape cancels and nothing moves.
   QueueDragStep({window, {5, 5}, MK_LBUTTON, false});
   QueueDragStep({window, {6, 6}, MK_LBUTTON, true});
-  EXPECT_EQ(DoDragDrop(data.get(), &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect), DRAGDROP_S_CANCEL);
+  EXPECT_EQ(DoDragDrop(data.get(), &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect),
+            DRAGDROP_S_CANCEL);
   EXPECT_EQ(effect, DROPEFFECT_NONE);
   EXPECT_TRUE(Exists("C:\\Src\\a.txt"));
   // Over the folder with Ctrl, then the button is released: a copy.
@@ -165,14 +173,16 @@ TEST_F(ShellObjects, DragIntoARegisteredFolderTarget) {
   QueueDragStep({nullptr, {0, 0}, MK_LBUTTON, false});
   QueueDragStep({window, {5, 5}, MK_LBUTTON | MK_CONTROL, false});
   QueueDragStep({window, {5, 5}, MK_CONTROL, false});
-  EXPECT_EQ(DoDragDrop(data.get(), &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect), DRAGDROP_S_DROP);
+  EXPECT_EQ(DoDragDrop(data.get(), &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect),
+            DRAGDROP_S_DROP);
   EXPECT_EQ(effect, DROPEFFECT_COPY);
   EXPECT_EQ(source.feedback.front(), DROPEFFECT_NONE);  // over no target first
   EXPECT_TRUE(Exists("C:\\Dst\\Src\\a.txt"));
   EXPECT_TRUE(Exists("C:\\Src\\a.txt"));
   // A folder cannot be dropped into itself.
   ComPtr<IDropTarget> self;
-  ASSERT_EQ(root->GetUIObjectOf(nullptr, 1, &last, IID_IDropTarget, nullptr, self.put_void()), S_OK);
+  ASSERT_EQ(root->GetUIObjectOf(nullptr, 1, &last, IID_IDropTarget, nullptr, self.put_void()),
+            S_OK);
   DWORD e = DROPEFFECT_COPY | DROPEFFECT_MOVE;
   self->DragEnter(data.get(), MK_LBUTTON, {0, 0}, &e);
   EXPECT_EQ(e, DROPEFFECT_NONE);
@@ -216,12 +226,15 @@ TEST_F(ShellObjects, DataLayoutsRoundTripAndRejectDamage) {
   EXPECT_EQ(GlobalFree(reinterpret_cast<HGLOBAL>(0x999)), reinterpret_cast<HGLOBAL>(0x999));
   ILFree(parent);
   ILFree(child);
-  EXPECT_EQ(RegisterClipboardFormat("shell idlist array"), RegisterClipboardFormat(CFSTR_SHELLIDLIST));
+  EXPECT_EQ(RegisterClipboardFormat("shell idlist array"),
+            RegisterClipboardFormat(CFSTR_SHELLIDLIST));
 }
 
 TEST_F(ShellObjects, ShortcutsSaveLoadAndResolve) {
   ComPtr<IShellLinkA> link;
-  ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.put_void()), S_OK);
+  ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                             link.put_void()),
+            S_OK);
   link->SetPath("C:\\Src");
   link->SetArguments("/x");
   link->SetDescription("Sources");
@@ -231,7 +244,8 @@ TEST_F(ShellObjects, ShortcutsSaveLoadAndResolve) {
   ASSERT_EQ(file->Save(u"C:\\Dst\\src.lnk", TRUE), S_OK);
 
   ComPtr<IShellLinkA> back;
-  CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, back.put_void());
+  CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                   back.put_void());
   ComPtr<IPersistFile> backFile;
   back->QueryInterface(IID_IPersistFile, backFile.put_void());
   ASSERT_EQ(backFile->Load(u"C:\\Dst\\src.lnk", STGM_READ), S_OK);
@@ -251,12 +265,14 @@ TEST_F(ShellObjects, ShortcutsSaveLoadAndResolve) {
   WriteWholeFile("C:\\Dst\\bad.lnk", "garbage");
   EXPECT_EQ(backFile->Load(u"C:\\Dst\\bad.lnk", 0), STG_E_INVALIDHEADER);
   ComPtr<IUnknown> none;
-  EXPECT_EQ(CoCreateInstance(CLSID_MyComputer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, none.put_void()),
+  EXPECT_EQ(CoCreateInstance(CLSID_MyComputer, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             none.put_void()),
             REGDB_E_CLASSNOTREG);
 }
 
 TEST_F(ShellObjects, FolderChangesSignalWaitsAndShellNotificationsArePosted) {
-  HANDLE change = FindFirstChangeNotification("C:\\Dst", FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
+  HANDLE change = FindFirstChangeNotification(
+      "C:\\Dst", FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
   ASSERT_NE(change, INVALID_HANDLE_VALUE);
   HANDLE event = CreateEvent(nullptr, FALSE, FALSE, nullptr);
   HANDLE both[] = {event, change};
@@ -282,7 +298,8 @@ TEST_F(ShellObjects, FolderChangesSignalWaitsAndShellNotificationsArePosted) {
   LPITEMIDLIST dst = nullptr;
   SHParseDisplayName("C:\\Dst", &dst, 0, nullptr);
   SHChangeNotifyEntry entry{dst, FALSE};
-  ULONG id = SHChangeNotifyRegister(hwnd, SHCNRF_ShellLevel, SHCNE_ALLEVENTS, WM_USER + 5, 1, &entry);
+  ULONG id =
+      SHChangeNotifyRegister(hwnd, SHCNRF_ShellLevel, SHCNE_ALLEVENTS, WM_USER + 5, 1, &entry);
   ASSERT_NE(id, 0u);
   ASSERT_EQ(Invoke(MenuOf("C:\\Src", {"a.txt"}).get(), "copy"), S_OK);
   ASSERT_EQ(Invoke(MenuOf("C:\\Dst", {}).get(), "paste"), S_OK);

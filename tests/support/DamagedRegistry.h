@@ -22,11 +22,16 @@ inline const std::vector<Damage>& AllDamages() {
 
 inline std::string Name(Damage d) {
   switch (d) {
-    case Damage::Truncated: return "truncated";
-    case Damage::Garbage: return "garbage";
-    case Damage::BadHeader: return "bad header";
-    case Damage::Empty: return "empty";
-    case Damage::Missing: return "missing";
+    case Damage::Truncated:
+      return "truncated";
+    case Damage::Garbage:
+      return "garbage";
+    case Damage::BadHeader:
+      return "bad header";
+    case Damage::Empty:
+      return "empty";
+    case Damage::Missing:
+      return "missing";
   }
   return "?";
 }
@@ -34,11 +39,16 @@ inline std::string Name(Damage d) {
 // What the error line says about the file.
 inline std::string Problem(Damage d) {
   switch (d) {
-    case Damage::Truncated: return "is cut short";
-    case Damage::Garbage: return "is not a registry database";
-    case Damage::BadHeader: return "has a damaged header";
-    case Damage::Empty: return "is empty";
-    case Damage::Missing: return "is missing";
+    case Damage::Truncated:
+      return "is cut short";
+    case Damage::Garbage:
+      return "is not a registry database";
+    case Damage::BadHeader:
+      return "has a damaged header";
+    case Damage::Empty:
+      return "is empty";
+    case Damage::Missing:
+      return "is missing";
   }
   return "?";
 }
@@ -63,8 +73,12 @@ inline void Apply(const std::filesystem::path& pc, Damage d) {
       bytes[16] = 0x03;  // a page size of 768 bytes
       bytes[17] = 0x00;
       break;
-    case Damage::Empty: bytes.clear(); break;
-    case Damage::Missing: std::filesystem::remove(db); return;
+    case Damage::Empty:
+      bytes.clear();
+      break;
+    case Damage::Missing:
+      std::filesystem::remove(db);
+      return;
   }
   std::ofstream(db, std::ios::binary | std::ios::trunc) << bytes;
 }

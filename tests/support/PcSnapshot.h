@@ -9,7 +9,8 @@
 
 namespace testfiles {
 
-using PcSnapshot = std::map<std::string, std::string>;  // host path below drives/ -> bytes ("/" for folders)
+using PcSnapshot =
+    std::map<std::string, std::string>;  // host path below drives/ -> bytes ("/" for folders)
 
 inline PcSnapshot SnapshotDrives(const std::filesystem::path& machineDir) {
   PcSnapshot out;

@@ -15,7 +15,8 @@ class TempMachine {
 
   // A bare machine by default; win::CreateMachine gives a PC as Windows leaves it after
   // its setup.
-  explicit TempMachine(win::MachineSettings settings = {}, Creator create = &win::Machine::CreateBare,
+  explicit TempMachine(win::MachineSettings settings = {},
+                       Creator create = &win::Machine::CreateBare,
                        const std::string& prefix = "wi-test-") {
     std::random_device rd;
     dir_ = std::filesystem::temp_directory_path() /

@@ -27,7 +27,9 @@ inline std::filesystem::path Host(const std::string& winPath) {
   return win::Machine::Current().HostPath(winPath);
 }
 
-inline void Put(const std::string& winPath, const std::string& content) { PutFile(Host(winPath), content); }
+inline void Put(const std::string& winPath, const std::string& content) {
+  PutFile(Host(winPath), content);
+}
 
 inline std::string Read(const std::string& winPath) { return ReadFile(Host(winPath)); }
 

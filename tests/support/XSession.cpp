@@ -1,8 +1,6 @@
 #include "tests/support/XSession.h"
 
 // The toolkit's headers first: Xlib's macros would break them.
-#include "platform/forms/graphics/ImageFiles.h"
-
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -17,6 +15,8 @@
 #include <cstdlib>
 #include <functional>
 #include <thread>
+
+#include "platform/forms/graphics/ImageFiles.h"
 
 extern char** environ;
 
@@ -78,7 +78,8 @@ std::string TextProperty(Display* d, Window w, Atom a) {
   int format;
   unsigned long count, after;
   unsigned char* data = nullptr;
-  if (XGetWindowProperty(d, w, a, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after, &data) != Success ||
+  if (XGetWindowProperty(d, w, a, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
+                         &data) != Success ||
       !data)
     return {};
   std::string s(reinterpret_cast<char*>(data), count);
@@ -100,8 +101,9 @@ XServer::XServer(bool withWindowManager, int width, int height) {
   int fds[2];
   if (pipe(fds) != 0) return;
   std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  xvfb_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"}, "",
-                fds[1]);
+  xvfb_ = Spawn(
+      {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
+      "", fds[1]);
   close(fds[1]);
   // The server writes its display number once it accepts clients.
   std::string number;
@@ -206,7 +208,8 @@ bool XClient::WaitUntilGone(unsigned long window, int seconds) {
 
 bool XClient::RootPosition(unsigned long window, int* x, int* y) {
   Window child;
-  return XTranslateCoordinates(D(dpy_), Window(window), DefaultRootWindow(D(dpy_)), 0, 0, x, y, &child);
+  return XTranslateCoordinates(D(dpy_), Window(window), DefaultRootWindow(D(dpy_)), 0, 0, x, y,
+                               &child);
 }
 
 void XClient::MoveTo(unsigned long window, int x, int y) {
@@ -233,14 +236,15 @@ void XClient::Key(const std::string& keysym, const std::string& modifiers) {
   std::vector<KeyCode> held;
   for (const char* m : {"shift", "alt", "control"})
     if (modifiers.find(m) != std::string::npos)
-      held.push_back(XKeysymToKeycode(d, XStringToKeysym(m == std::string("shift")  ? "Shift_L"
+      held.push_back(XKeysymToKeycode(d, XStringToKeysym(m == std::string("shift") ? "Shift_L"
                                                          : m == std::string("alt") ? "Alt_L"
                                                                                    : "Control_L")));
   KeyCode code = XKeysymToKeycode(d, XStringToKeysym(keysym.c_str()));
   for (KeyCode k : held) XTestFakeKeyEvent(d, k, True, CurrentTime);
   XTestFakeKeyEvent(d, code, True, CurrentTime);
   XTestFakeKeyEvent(d, code, False, CurrentTime);
-  for (auto it = held.rbegin(); it != held.rend(); ++it) XTestFakeKeyEvent(d, *it, False, CurrentTime);
+  for (auto it = held.rbegin(); it != held.rend(); ++it)
+    XTestFakeKeyEvent(d, *it, False, CurrentTime);
   XSync(d, False);
 }
 
@@ -259,13 +263,15 @@ Picture XClient::Grab(unsigned long window) {
   Picture p;
   XWindowAttributes wa;
   if (!XGetWindowAttributes(D(dpy_), Window(window), &wa)) return p;
-  XImage* img = XGetImage(D(dpy_), Window(window), 0, 0, unsigned(wa.width), unsigned(wa.height), AllPlanes, ZPixmap);
+  XImage* img = XGetImage(D(dpy_), Window(window), 0, 0, unsigned(wa.width), unsigned(wa.height),
+                          AllPlanes, ZPixmap);
   if (!img) return p;
   p.width = wa.width, p.height = wa.height;
   p.pixels.resize(std::size_t(wa.width) * std::size_t(wa.height));
   for (int y = 0; y < wa.height; ++y)
     for (int x = 0; x < wa.width; ++x)
-      p.pixels[std::size_t(y) * std::size_t(wa.width) + std::size_t(x)] = std::uint32_t(XGetPixel(img, x, y) & 0xFFFFFF);
+      p.pixels[std::size_t(y) * std::size_t(wa.width) + std::size_t(x)] =
+          std::uint32_t(XGetPixel(img, x, y) & 0xFFFFFF);
   XDestroyImage(img);
   return p;
 }
@@ -360,11 +366,14 @@ bool XClient::ClickCloseBox(unsigned long window) {
     *bx = -1;
     Walk(d, frame, [&](Window w) {
       XWindowAttributes wa;
-      if (!XGetWindowAttributes(d, w, &wa) || wa.map_state != IsViewable || wa.c_class != InputOutput) return;
+      if (!XGetWindowAttributes(d, w, &wa) || wa.map_state != IsViewable ||
+          wa.c_class != InputOutput)
+        return;
       int x = 0, y = 0;
       Window child;
       XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child);
-      if (wa.width < 8 || wa.width > 40 || std::abs(wa.width - wa.height) > 4 || y + wa.height > cy) return;
+      if (wa.width < 8 || wa.width > 40 || std::abs(wa.width - wa.height) > 4 || y + wa.height > cy)
+        return;
       if (x > *bx) *bx = x, *by = y, *size = wa.width;
     });
     return *bx >= 0;
@@ -382,7 +391,8 @@ bool XClient::ClickCloseBox(unsigned long window) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   if (bestX < 0) return false;
-  XTestFakeMotionEvent(d, DefaultScreen(d), bestX + bestSize / 2, bestY + bestSize / 2, CurrentTime);
+  XTestFakeMotionEvent(d, DefaultScreen(d), bestX + bestSize / 2, bestY + bestSize / 2,
+                       CurrentTime);
   XTestFakeButtonEvent(d, 1, True, CurrentTime);
   XTestFakeButtonEvent(d, 1, False, CurrentTime);
   XSync(d, False);
@@ -398,8 +408,8 @@ std::vector<unsigned long> XClient::Popups() {
   for (unsigned i = 0; i < n; ++i) {
     XWindowAttributes wa;
     // (A window manager keeps tiny ones of its own.)
-    if (XGetWindowAttributes(d, children[i], &wa) && wa.map_state == IsViewable && wa.override_redirect &&
-        wa.c_class == InputOutput && wa.width > 1 && wa.height > 1)
+    if (XGetWindowAttributes(d, children[i], &wa) && wa.map_state == IsViewable &&
+        wa.override_redirect && wa.c_class == InputOutput && wa.width > 1 && wa.height > 1)
       out.push_back(children[i]);
   }
   if (children) XFree(children);
@@ -412,7 +422,8 @@ int Diff(const Picture& shot, const Picture& expected, int ox, int oy) {
     return std::max(1, shot.width * shot.height);
   int diff = 0;
   for (int y = 0; y < shot.height; ++y)
-    for (int x = 0; x < shot.width; ++x) diff += shot.At(x, y) != (expected.At(ox + x, oy + y) & 0xFFFFFF);
+    for (int x = 0; x < shot.width; ++x)
+      diff += shot.At(x, y) != (expected.At(ox + x, oy + y) & 0xFFFFFF);
   return diff;
 }
 }  // namespace
@@ -421,8 +432,8 @@ int PictureDiff(XClient& x, unsigned long window, const Picture& expected, int o
   return Diff(x.Grab(window), expected, ox, oy);
 }
 
-int WaitForPicture(XClient& x, unsigned long window, const Picture& expected, int ox, int oy, int seconds,
-                   const std::string& dumpPrefix) {
+int WaitForPicture(XClient& x, unsigned long window, const Picture& expected, int ox, int oy,
+                   int seconds, const std::string& dumpPrefix) {
   int diff = -1;
   Picture shot;
   auto until = Clock::now() + std::chrono::seconds(seconds);
@@ -446,13 +457,14 @@ int WaitForPicture(XClient& x, unsigned long window, const Picture& expected, in
 }
 
 pid_t StartProgram(const std::string& program, const std::string& display, const std::string& pc,
-                   const std::vector<std::string>& extraEnv, const std::string& outFile, const std::string& errFile) {
+                   const std::vector<std::string>& extraEnv, const std::string& outFile,
+                   const std::string& errFile) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     std::string v = *e;
     std::string name = v.substr(0, v.find('='));
-    if (name != "DISPLAY" && name != "WI_HEADLESS" && name != "WI_SNAPSHOT_DIR" && name != "WINPC" &&
-        name != "WI_UI_SCRIPT")
+    if (name != "DISPLAY" && name != "WI_HEADLESS" && name != "WI_SNAPSHOT_DIR" &&
+        name != "WINPC" && name != "WI_UI_SCRIPT")
       env.push_back(v);
   }
   env.push_back("DISPLAY=" + display);

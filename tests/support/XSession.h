@@ -19,7 +19,8 @@ bool HaveWindowManager();
 // display, PC and UI-script settings, then WINPC=`pc` and `extraEnv`; stdout goes to `outFile`
 // (to `errFile` when empty), stderr to `errFile`. The child's pid.
 pid_t StartProgram(const std::string& program, const std::string& display, const std::string& pc,
-                   const std::vector<std::string>& extraEnv, const std::string& outFile, const std::string& errFile);
+                   const std::vector<std::string>& extraEnv, const std::string& outFile,
+                   const std::string& errFile);
 // The program's exit code (128 + the signal when one ended it), or -1 while it still runs
 // after `seconds`; pid becomes -1 once it has ended.
 int WaitForExit(pid_t& pid, int seconds);
@@ -48,7 +49,9 @@ class XServer {
 struct Picture {
   int width = 0, height = 0;
   std::vector<std::uint32_t> pixels;
-  std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+  std::uint32_t At(int x, int y) const {
+    return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+  }
 };
 
 class XClient {
@@ -117,7 +120,7 @@ int PictureDiff(XClient& x, unsigned long window, const Picture& expected, int o
 // Waits until the window shows `expected` from (ox, oy) on, over the window's size; returns
 // the number of differing pixels of the last look (0: equal). On a difference both pictures
 // are saved as PNG under `dumpPrefix` (-screen.png, -expected.png) when it is not empty.
-int WaitForPicture(XClient& x, unsigned long window, const Picture& expected, int ox, int oy, int seconds,
-                   const std::string& dumpPrefix = "");
+int WaitForPicture(XClient& x, unsigned long window, const Picture& expected, int ox, int oy,
+                   int seconds, const std::string& dumpPrefix = "");
 
 }  // namespace xsession

@@ -125,7 +125,8 @@ TEST(AttributeRecords, AFolderForgottenOrMovedTakesItsRecordsAndNoSiblings) {
   TempMachine pc;
   ASSERT_TRUE(CreateDirectory("C:\\Dir", nullptr));
   ASSERT_TRUE(CreateDirectory("C:\\Dir\\Sub", nullptr));
-  const char* files[] = {"C:\\Dir\\in.txt", "C:\\Dir\\Sub\\deep.txt", "C:\\Dir.txt", "C:\\Dir -old"};
+  const char* files[] = {"C:\\Dir\\in.txt", "C:\\Dir\\Sub\\deep.txt", "C:\\Dir.txt",
+                         "C:\\Dir -old"};
   for (const char* f : files) ASSERT_TRUE(WriteWholeFile(f, "x"));
   for (const char* p : {"C:\\Dir", "C:\\Dir\\Sub", files[0], files[1], files[2], files[3]})
     ASSERT_TRUE(SetFileAttributes(p, FILE_ATTRIBUTE_HIDDEN));

@@ -37,7 +37,8 @@ std::string Content(char fill) { return std::string(kSize, fill); }
     }
     HKEY k;
     std::string key = "SOFTWARE\\Crash\\K" + std::to_string(rng() % 20);
-    if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) == 0) {
+    if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                       nullptr) == 0) {
       std::string v = std::to_string(i);
       RegSetValueEx(k, "V" + std::to_string(rng() % 5), 0, REG_SZ,
                     reinterpret_cast<const BYTE*>(v.c_str()), DWORD(v.size() + 1));
@@ -46,14 +47,19 @@ std::string Content(char fill) { return std::string(kSize, fill); }
     }
     std::string target = "C:\\data\\f" + std::to_string(rng() % 4) + ".bin";
     switch (rng() % 3) {
-      case 0: WriteWholeFile(target, (i & 1) ? a : b); break;
-      case 1: CopyFile((i & 1) ? "C:\\src\\a.bin" : "C:\\src\\b.bin", target, FALSE); break;
+      case 0:
+        WriteWholeFile(target, (i & 1) ? a : b);
+        break;
+      case 1:
+        CopyFile((i & 1) ? "C:\\src\\a.bin" : "C:\\src\\b.bin", target, FALSE);
+        break;
       default: {
         HANDLE h = CreateFile(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
           const std::string& c = (i & 1) ? a : b;
           DWORD n;
-          for (size_t off = 0; off < kSize; off += 65536) WriteFile(h, c.data() + off, 65536, &n, nullptr);
+          for (size_t off = 0; off < kSize; off += 65536)
+            WriteFile(h, c.data() + off, 65536, &n, nullptr);
           CloseHandle(h);
         }
       }
@@ -69,7 +75,8 @@ TEST(CrashSafety, KilledWritersLeaveNoDamage) {
   std::ofstream(pc.c() / "src/a.bin", std::ios::binary) << Content('a');
   std::ofstream(pc.c() / "src/b.bin", std::ios::binary) << Content('b');
   for (int i = 0; i < 4; ++i)
-    std::ofstream(pc.c() / ("data/f" + std::to_string(i) + ".bin"), std::ios::binary) << Content('o');
+    std::ofstream(pc.c() / ("data/f" + std::to_string(i) + ".bin"), std::ios::binary)
+        << Content('o');
   // The child opens its own connections.
   pc.machine().CloseDatabases();
 
@@ -99,8 +106,8 @@ TEST(CrashSafety, KilledWritersLeaveNoDamage) {
   HKEY k;
   ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Crash", 0, KEY_READ, &k), 0);
   DWORD subKeys = 0;
-  EXPECT_EQ(RegQueryInfoKey(k, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr),
+  EXPECT_EQ(RegQueryInfoKey(k, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr),
             0);
   EXPECT_GT(subKeys, 0u);
   RegCloseKey(k);

@@ -104,8 +104,8 @@ TEST(Files, ReadOnlyAndInUseFilesAreProtected) {
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(CopyFile("C:\\new.txt", "C:\\WINDOWS\\system32\\busy.dll", FALSE));
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(CreateFile("C:\\WINDOWS\\system32\\busy.dll", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                       nullptr),
+  EXPECT_EQ(CreateFile("C:\\WINDOWS\\system32\\busy.dll", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       0, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
   EXPECT_TRUE(CopyFile("C:\\WINDOWS\\system32\\busy.dll", "C:\\copy.dll", FALSE));
@@ -121,7 +121,8 @@ TEST(Files, FindMatchesAsWindowsDoes) {
   Put(pc.c() / "d/B.TXT", "");
   Put(pc.c() / "d/.~wi123.tmp", "");  // a write in progress is never listed
   fs::create_directories(pc.c() / "d/sub");
-  EXPECT_EQ(Find("C:\\d\\*.*"), (std::vector<std::string>{".", "..", "a.txt", "B.TXT", "README", "sub"}));
+  EXPECT_EQ(Find("C:\\d\\*.*"),
+            (std::vector<std::string>{".", "..", "a.txt", "B.TXT", "README", "sub"}));
   EXPECT_EQ(Find("C:\\d\\*.txt"), (std::vector<std::string>{"a.txt", "B.TXT"}));
   EXPECT_EQ(Find("C:\\d\\readme.*"), (std::vector<std::string>{"README"}));
   EXPECT_EQ(Find("C:\\d\\?.TXT"), (std::vector<std::string>{"a.txt", "B.TXT"}));
@@ -138,7 +139,8 @@ TEST(Files, ShortNamesAreStableAndResolveBack) {
   Put(pc.c() / "Program Data/x", "x");
   char buf[MAX_PATH];
   ASSERT_GT(GetShortPathName("C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbserver.exe", buf,
-                             sizeof buf), 0u);
+                             sizeof buf),
+            0u);
   EXPECT_STREQ(buf, "C:\\PROGRA~1\\FIREBIRD\\FIREBI~1\\BIN\\FBSERVER.EXE");
   ASSERT_GT(GetShortPathName("C:\\Program Data", buf, sizeof buf), 0u);
   EXPECT_STREQ(buf, "C:\\PROGRA~2");
@@ -160,11 +162,12 @@ TEST(Files, MoveAndDelayedMove) {
   EXPECT_EQ(Get(pc.c() / "b.txt"), "a");
   EXPECT_FALSE(fs::exists(pc.c() / "a.txt"));
   Put(pc.c() / "n000.dll", "n");
-  ASSERT_TRUE(MoveFileEx("C:\\n000.dll", "C:\\b.txt", MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(MoveFileEx("C:\\n000.dll", "C:\\b.txt",
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT));
   ASSERT_TRUE(MoveFileEx("C:\\b.txt", "", MOVEFILE_DELAY_UNTIL_REBOOT));
   HKEY k;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                         KEY_READ, &k),
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                         0, KEY_READ, &k),
             0);
   BYTE data[512];
   DWORD size = sizeof data, type = 0;

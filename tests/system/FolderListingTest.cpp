@@ -1,11 +1,10 @@
 // One folder in one pass: the same entries, in the same order and with the same data as
 // FindFirstFile / FindNextFile, and a fresh answer after changes made outside the machine.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -48,7 +47,9 @@ std::vector<std::string> Listed(const std::string& dir) {
 class FolderListing : public ::testing::Test {
  protected:
   TempMachine pc;
-  void HostPut(const std::string& rel, const std::string& text = "x") { std::ofstream(pc.c() / rel) << text; }
+  void HostPut(const std::string& rel, const std::string& text = "x") {
+    std::ofstream(pc.c() / rel) << text;
+  }
 };
 
 }  // namespace
@@ -60,11 +61,12 @@ TEST_F(FolderListing, GivesWhatFindGivesEntryForEntry) {
   ASSERT_TRUE(WriteWholeFile("C:\\L\\Un nom très long.document", std::string(70000, 'x')));
   ASSERT_TRUE(WriteWholeFile("C:\\L\\Un nom très long.docx", "y"));
   ASSERT_TRUE(WriteWholeFile("C:\\L\\caché.ini", "z"));
-  ASSERT_TRUE(SetFileAttributes("C:\\L\\caché.ini", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(
+      SetFileAttributes("C:\\L\\caché.ini", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(SetFileAttributes("C:\\L\\Sous dossier", FILE_ATTRIBUTE_SYSTEM));
   ASSERT_TRUE(SetFileAttributes("C:\\L\\readme.txt", FILE_ATTRIBUTE_NORMAL));
-  HostPut("L/Zed.TXT");                             // made outside: no record at all
-  HostPut("L/.~wi123-abc.tmp");                     // the machine's half-written file
+  HostPut("L/Zed.TXT");          // made outside: no record at all
+  HostPut("L/.~wi123-abc.tmp");  // the machine's half-written file
   fs::create_symlink(pc.c() / "L" / "readme.txt", pc.c() / "L" / "lien.txt");
   // A record for an entry deeper down must not be taken for one of the folder's own.
   ASSERT_TRUE(WriteWholeFile("C:\\L\\Sous dossier\\readme.txt", "deep"));
@@ -92,14 +94,17 @@ TEST_F(FolderListing, GivesWhatFindGivesEntryForEntry) {
     ADD_FAILURE() << name;
     return WIN32_FIND_DATA{};
   };
-  EXPECT_EQ(at("caché.ini").dwFileAttributes, DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(at("Sous dossier").dwFileAttributes, DWORD(FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_EQ(at("caché.ini").dwFileAttributes,
+            DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(at("Sous dossier").dwFileAttributes,
+            DWORD(FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_EQ(at("readme.txt").dwFileAttributes, DWORD(FILE_ATTRIBUTE_NORMAL));
   EXPECT_EQ(at("Zed.TXT").dwFileAttributes, DWORD(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(at("Un nom très long.document").nFileSizeLow, 70000u);
   EXPECT_EQ(at("readme.txt").cAlternateFileName, "README.TXT");
   EXPECT_EQ(at("Zed.TXT").cAlternateFileName, "ZED.TXT");
-  EXPECT_NE(at("Un nom très long.document").cAlternateFileName, at("Un nom très long.docx").cAlternateFileName);
+  EXPECT_NE(at("Un nom très long.document").cAlternateFileName,
+            at("Un nom très long.docx").cAlternateFileName);
 }
 
 TEST_F(FolderListing, AFolderChangedOutsideIsListedAsItIsNow) {
@@ -177,7 +182,8 @@ TEST_F(FolderListing, AFirstListingNumbersManySimilarNamesAroundTheTakenOnes) {
   // Find gives the same.
   const auto found = ByFind("C:\\N");
   ASSERT_EQ(found.size(), listed.size());
-  for (std::size_t i = 0; i < found.size(); ++i) EXPECT_EQ(found[i].cAlternateFileName, listed[i].cAlternateFileName);
+  for (std::size_t i = 0; i < found.size(); ++i)
+    EXPECT_EQ(found[i].cAlternateFileName, listed[i].cAlternateFileName);
 }
 
 TEST_F(FolderListing, FilesOfAReadOnlyDriveReadAsReadOnlyInEveryWay) {

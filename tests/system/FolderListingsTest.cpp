@@ -66,7 +66,10 @@ TEST(FolderListings, ChangesFromOutsideBetweenTwoCallsAreSeen) {
   EXPECT_EQ(DiskName("C:\\data\\ALPHA.TXT"), "");
 
   // Renamed by another process.
-  ASSERT_EQ(std::system(("mv '" + (dir / "Beta.txt").string() + "' '" + (dir / "Gamma.txt").string() + "'").c_str()), 0);
+  ASSERT_EQ(std::system(
+                ("mv '" + (dir / "Beta.txt").string() + "' '" + (dir / "Gamma.txt").string() + "'")
+                    .c_str()),
+            0);
   EXPECT_FALSE(Present("C:\\data\\BETA.txt"));
   EXPECT_TRUE(Present("C:\\data\\gamma.TXT"));
   EXPECT_EQ(Listed("C:\\DATA\\*.txt"), std::set<std::string>{"Gamma.txt"});
@@ -128,11 +131,13 @@ TEST(FolderListings, OwnChangesKeepTheListingTrueWithoutReadingTheFolderAgain) {
 
 TEST(FolderListings, OneListingGivesEachEntryItsOwnAttributesAndShortName) {
   TempMachine pc;
-  for (const char* n : {"a.dll", "b.dll", "c.dll", "d.dll", "e.dll", "Long Name One.txt", "Long Name Two.txt"})
+  for (const char* n :
+       {"a.dll", "b.dll", "c.dll", "d.dll", "e.dll", "Long Name One.txt", "Long Name Two.txt"})
     Put(pc.c() / "many" / n, n);
   fs::create_directory(pc.c() / "many" / "Folder");
   ASSERT_TRUE(SetFileAttributes("C:\\many\\b.dll", FILE_ATTRIBUTE_READONLY));
-  ASSERT_TRUE(SetFileAttributes("C:\\many\\Long Name Two.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(SetFileAttributes("C:\\many\\Long Name Two.txt",
+                                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
   ASSERT_TRUE(SetFileAttributes("C:\\many\\Folder", FILE_ATTRIBUTE_SYSTEM));
   // A record of a deeper entry belongs to that entry only.
   Put(pc.c() / "many" / "Folder" / "a.dll", "deep");
@@ -148,7 +153,8 @@ TEST(FolderListings, OneListingGivesEachEntryItsOwnAttributesAndShortName) {
   ASSERT_EQ(seen.size(), 10u);
   EXPECT_EQ(seen["a.dll"].dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
   EXPECT_EQ(seen["b.dll"].dwFileAttributes, FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(seen["Long Name Two.txt"].dwFileAttributes, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+  EXPECT_EQ(seen["Long Name Two.txt"].dwFileAttributes,
+            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
   EXPECT_EQ(seen["Folder"].dwFileAttributes, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_EQ(seen["Long Name One.txt"].cAlternateFileName, "LONGNA~1.TXT");
   EXPECT_EQ(seen["Long Name Two.txt"].cAlternateFileName, "LONGNA~2.TXT");
@@ -169,9 +175,8 @@ TEST(FolderListings, ANameMadeByAnotherProcessDuringAnOwnChangeIsFoundAsSpelled)
     struct stat st;
     EXPECT_EQ(::stat(dir.c_str(), &st), 0);
     DirectoryCache::Found f;
-    return cache.Find(dir.string(), st, name, f) == DirectoryCache::Result::Present
-               ? f.entry.name
-               : std::string();
+    return cache.Find(dir.string(), st, name, f) == DirectoryCache::Result::Present ? f.entry.name
+                                                                                    : std::string();
   };
   ASSERT_EQ(find("MINE.DLL"), "Mine.dll");
   // Another process makes Theirs.dll while this one writes Ours.dll, which it then notes:
@@ -240,7 +245,8 @@ TEST(FolderListings, AForkedChildLeavesItsParentTheChangesToSee) {
   Put(pc.c() / "Shared" / "Second.dll", "2");
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
-  if (child == 0) _exit(Present("C:\\SHARED\\SECOND.DLL") && Present("C:\\SHARED\\FIRST.DLL") ? 0 : 1);
+  if (child == 0)
+    _exit(Present("C:\\SHARED\\SECOND.DLL") && Present("C:\\SHARED\\FIRST.DLL") ? 0 : 1);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -304,7 +310,8 @@ TEST(FolderListings, ANameThatAppearedSinceTheLookupIsReplacedOnlyWhenAsked) {
   Put(pc.c() / "src" / "Other.dll", "other");
   fs::create_directories(dir);
   RecordBatch unit(pc.machine());
-  for (const char* name : {"Copy.dll", "Move.dll", "Replaced.dll"}) ASSERT_FALSE(Present(std::string("C:\\Data\\") + name));
+  for (const char* name : {"Copy.dll", "Move.dll", "Replaced.dll"})
+    ASSERT_FALSE(Present(std::string("C:\\Data\\") + name));
   for (const char* name : {"Copy.dll", "Move.dll", "Replaced.dll"}) Put(dir / name, "theirs");
 
   EXPECT_FALSE(CopyFile("C:\\src\\Lib.dll", "C:\\Data\\Copy.dll", TRUE));
@@ -317,7 +324,8 @@ TEST(FolderListings, ANameThatAppearedSinceTheLookupIsReplacedOnlyWhenAsked) {
 
   EXPECT_TRUE(CopyFile("C:\\src\\Lib.dll", "C:\\Data\\Replaced.dll", FALSE));
   EXPECT_EQ(testfiles::ReadFile(dir / "Replaced.dll"), "library");
-  for (auto& e : fs::directory_iterator(dir)) EXPECT_FALSE(IsWriteTempName(e.path().filename().string()));
+  for (auto& e : fs::directory_iterator(dir))
+    EXPECT_FALSE(IsWriteTempName(e.path().filename().string()));
 }
 
 // Inside a unit of work, each of its own changes is seen by its next call, whatever made
@@ -335,7 +343,8 @@ TEST(FolderListings, InsideAUnitOfWorkItsOwnChangesAreSeenAtOnce) {
   EXPECT_FALSE(Present("C:\\Data\\Old.dll_0"));
 
   EXPECT_FALSE(Present("C:\\Data\\New.txt"));
-  HANDLE h = CreateFile("C:\\Data\\New.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFile("C:\\Data\\New.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(h, "new", 3, &written, nullptr));

@@ -113,14 +113,16 @@ TEST_F(InUseAnswers, AServiceStartedOrStoppedElsewhereCountsAtTheNextPlacement) 
   SC_HANDLE scm = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   ASSERT_NE(scm, nullptr);
   SC_HANDLE s = CreateService(scm, "Guard", "Guard", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                              SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "C:\\Svc\\svc.exe -s", nullptr,
-                              nullptr, nullptr, nullptr, nullptr);
+                              SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "C:\\Svc\\svc.exe -s",
+                              nullptr, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(Place(m(), "C:\\Svc\\svc.exe", "MZ 2"), DWORD(ERROR_SUCCESS));
   EXPECT_EQ(Place(m(), "C:\\Svc\\svc.exe", "MZ 3"), DWORD(ERROR_SUCCESS));
 
   // Recorded as running by another program.
-  other.Exec("INSERT OR REPLACE INTO service_state(name, state, until, exit_code) VALUES('GUARD', 4, 0, 0)");
+  other.Exec(
+      "INSERT OR REPLACE INTO service_state(name, state, until, exit_code) VALUES('GUARD', 4, 0, "
+      "0)");
   EXPECT_EQ(Place(m(), "C:\\Svc\\svc.exe", "MZ 4"), DWORD(ERROR_SHARING_VIOLATION));
   other.Exec("UPDATE service_state SET state = 1");
   EXPECT_EQ(Place(m(), "C:\\Svc\\svc.exe", "MZ 5"), DWORD(ERROR_SUCCESS));

@@ -44,7 +44,8 @@ class Writer {
   Writer(const fs::path& pc, const std::vector<std::string>& folders)
       : Writer(pc, [folders] {
           for (const auto& folder : folders) {
-            HANDLE h = CreateFile(folder + "\\data.bin", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            HANDLE h = CreateFile(folder + "\\data.bin", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  0, nullptr);
             DWORD n;
             if (h == INVALID_HANDLE_VALUE || !WriteFile(h, "half", 4, &n, nullptr)) return false;
           }
@@ -126,7 +127,8 @@ TEST_F(Leftovers, AFolderHoldingOnlyLeftoversIsEmptyToRemoveDirectory) {
   WIN32_FIND_DATA fd;
   HANDLE f = FindFirstFile("C:\\app\\udf\\*", &fd);
   std::vector<std::string> listed;
-  for (BOOL more = f != INVALID_HANDLE_VALUE; more; more = FindNextFile(f, &fd)) listed.push_back(fd.cFileName);
+  for (BOOL more = f != INVALID_HANDLE_VALUE; more; more = FindNextFile(f, &fd))
+    listed.push_back(fd.cFileName);
   FindClose(f);
   EXPECT_EQ(listed, (std::vector<std::string>{".", "..", "is-0K3Q9.tmp"}));
 
@@ -148,7 +150,8 @@ TEST_F(Leftovers, AStagingNameThatWasMovedOrDeletedIsNoLongerSwept) {
   Writer w(pc_.dir(), [] {
     return CopyFile("C:\\src\\new.dll", "C:\\app\\is-00001.tmp", TRUE) &&
            MoveFile("C:\\app\\is-00001.tmp", "C:\\app\\placed.dll") &&
-           CopyFile("C:\\src\\new.dll", "C:\\app\\is-00002.tmp", TRUE) && DeleteFile("C:\\app\\is-00002.tmp");
+           CopyFile("C:\\src\\new.dll", "C:\\app\\is-00002.tmp", TRUE) &&
+           DeleteFile("C:\\app\\is-00002.tmp");
   });
   ASSERT_TRUE(w.ready());
   // Another program makes a file of that name: it is its own.

@@ -35,13 +35,20 @@ TEST(MachinePaths, FullPathsAreTheSameWhetherGivenWholeOrNot) {
   Machine& m = pc.machine();
   m.SetCurrentDirectoryPath("C:\\Work");
   const std::pair<const char*, const char*> cases[] = {
-      {"c:\\a\\b.txt", "C:\\a\\b.txt"},  {"C:\\a\\b\\", "C:\\a\\b\\"},
-      {"C:\\", "C:\\"},                    {"C:\\a.\\b", "C:\\a\\b"},
-      {"C:\\a \\b", "C:\\a\\b"},          {"C:\\a\\\\b", "C:\\a\\b"},
-      {"C:\\a/b", "C:\\a\\b"},            {"C:\\a\\.\\b", "C:\\a\\b"},
-      {"C:\\a\\..\\b", "C:\\b"},          {"C:\\..", ""},
-      {"C:a", "C:\\a"},                     {"b.txt", "C:\\Work\\b.txt"},
-      {"\\x", "C:\\x"},                     {"C:\\a...", "C:\\a"},
+      {"c:\\a\\b.txt", "C:\\a\\b.txt"},
+      {"C:\\a\\b\\", "C:\\a\\b\\"},
+      {"C:\\", "C:\\"},
+      {"C:\\a.\\b", "C:\\a\\b"},
+      {"C:\\a \\b", "C:\\a\\b"},
+      {"C:\\a\\\\b", "C:\\a\\b"},
+      {"C:\\a/b", "C:\\a\\b"},
+      {"C:\\a\\.\\b", "C:\\a\\b"},
+      {"C:\\a\\..\\b", "C:\\b"},
+      {"C:\\..", ""},
+      {"C:a", "C:\\a"},
+      {"b.txt", "C:\\Work\\b.txt"},
+      {"\\x", "C:\\x"},
+      {"C:\\a...", "C:\\a"},
   };
   for (const auto& [given, full] : cases) EXPECT_EQ(m.FullPathName(given), full) << given;
 }

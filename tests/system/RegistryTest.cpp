@@ -10,12 +10,14 @@ using namespace win;
 
 namespace {
 LONG SetSz(HKEY k, const std::string& name, const std::string& v) {
-  return RegSetValueEx(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()), DWORD(v.size() + 1));
+  return RegSetValueEx(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                       DWORD(v.size() + 1));
 }
 std::string QuerySz(HKEY k, const std::string& name) {
   char buf[256];
   DWORD size = sizeof buf, type = 0;
-  if (RegQueryValueEx(k, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) != 0) return "<none>";
+  if (RegQueryValueEx(k, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) != 0)
+    return "<none>";
   return std::string(buf, size ? size - 1 : 0);
 }
 }  // namespace
@@ -41,27 +43,35 @@ TEST(Registry, CreateSetQueryWithoutRegardToCase) {
   EXPECT_EQ(size, 4u);
   BYTE small[2];
   size = sizeof small;
-  EXPECT_EQ(RegQueryValueEx(k, "C:\\WINDOWS\\system32\\a.dll", nullptr, &type, small, &size), LONG(ERROR_MORE_DATA));
+  EXPECT_EQ(RegQueryValueEx(k, "C:\\WINDOWS\\system32\\a.dll", nullptr, &type, small, &size),
+            LONG(ERROR_MORE_DATA));
   EXPECT_EQ(size, 22u);
-  EXPECT_EQ(RegQueryValueEx(k, "missing", nullptr, &type, nullptr, &size), LONG(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(RegQueryValueEx(k, "missing", nullptr, &type, nullptr, &size),
+            LONG(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(SetSz(k, "x", "y"), LONG(ERROR_ACCESS_DENIED));  // opened for reading
   char name[64];
   DWORD n = sizeof name;
   ASSERT_EQ(RegEnumValue(k, 1, name, &n, nullptr, &type, nullptr, nullptr), 0);
   EXPECT_STREQ(name, "Count");
   n = sizeof name;
-  EXPECT_EQ(RegEnumValue(k, 2, name, &n, nullptr, &type, nullptr, nullptr), LONG(ERROR_NO_MORE_ITEMS));
+  EXPECT_EQ(RegEnumValue(k, 2, name, &n, nullptr, &type, nullptr, nullptr),
+            LONG(ERROR_NO_MORE_ITEMS));
   RegCloseKey(k);
-  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\None", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\None", 0, KEY_READ, &k),
+            LONG(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(0x1234)), LONG(ERROR_INVALID_HANDLE));
 }
 
 TEST(Registry, DeleteRulesAndEnumeration) {
   TempMachine pc;
   HKEY k;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\M\\b", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), 0);
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\M\\b", 0, nullptr, 0, KEY_ALL_ACCESS,
+                           nullptr, &k, nullptr),
+            0);
   RegCloseKey(k);
-  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\M\\A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), 0);
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\M\\A", 0, nullptr, 0, KEY_ALL_ACCESS,
+                           nullptr, &k, nullptr),
+            0);
   RegCloseKey(k);
   ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\M", 0, KEY_ALL_ACCESS, &k), 0);
   char name[64];
@@ -69,8 +79,8 @@ TEST(Registry, DeleteRulesAndEnumeration) {
   ASSERT_EQ(RegEnumKeyEx(k, 0, name, &n, nullptr, nullptr, nullptr, nullptr), 0);
   EXPECT_STREQ(name, "A");
   DWORD subKeys = 0;
-  ASSERT_EQ(RegQueryInfoKey(k, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr),
+  ASSERT_EQ(RegQueryInfoKey(k, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr),
             0);
   EXPECT_EQ(subKeys, 2u);
   RegCloseKey(k);
@@ -88,10 +98,13 @@ TEST(Registry, NonAdministratorCannotWriteTheMachineHive) {
   s.admin = false;
   TempMachine pc(s);
   HKEY k;
-  EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+  EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\X", 0, nullptr, 0, KEY_ALL_ACCESS,
+                           nullptr, &k, nullptr),
             LONG(ERROR_ACCESS_DENIED));
   EXPECT_EQ(SetSz(HKEY_LOCAL_MACHINE, "v", "x"), LONG(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), 0);
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                           &k, nullptr),
+            0);
   RegCloseKey(k);
 }
 
@@ -102,8 +115,8 @@ TEST(Registry, DamagedDatabaseIsNamedAndLeftAsItIs) {
     SCOPED_TRACE(damaged::Name(d));
     TempMachine pc;
     HKEY k;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kept", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
-                             nullptr),
+    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kept", 0, nullptr, 0, KEY_ALL_ACCESS,
+                             nullptr, &k, nullptr),
               0);
     RegCloseKey(k);
     pc.machine().CloseDatabases();
@@ -112,8 +125,8 @@ TEST(Registry, DamagedDatabaseIsNamedAndLeftAsItIs) {
 
     EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &k), LONG(ERROR_BADDB));
     EXPECT_EQ(SetSz(HKEY_CURRENT_USER, "v", "x"), LONG(ERROR_BADDB));
-    EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
-                             nullptr),
+    EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, nullptr, 0, KEY_ALL_ACCESS,
+                             nullptr, &k, nullptr),
               LONG(ERROR_BADDB));
     const std::string why = RegistryFailureText();
     EXPECT_NE(why.find((pc.dir() / "registry.db").string()), std::string::npos) << why;
@@ -142,8 +155,10 @@ TEST(Registry, NamesAndDepthStayWithinWindowsLimits) {
   for (int i = 0; i < 255; ++i) e255 += "é";
   EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + e255), 0);
   EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + e255 + "x"), LONG(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fine\\" + std::string(256, 'k')), LONG(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fine", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fine\\" + std::string(256, 'k')),
+            LONG(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fine", 0, KEY_READ, &k),
+            LONG(ERROR_FILE_NOT_FOUND));
 
   // SOFTWARE is level 1: 510 more make 511, one more the deepest key allowed.
   std::string path = "SOFTWARE";
@@ -153,11 +168,13 @@ TEST(Registry, NamesAndDepthStayWithinWindowsLimits) {
   EXPECT_EQ(create(k, "last"), 0);
   EXPECT_EQ(create(k, "last\\tooDeep"), LONG(ERROR_INVALID_PARAMETER));
   RegCloseKey(k);
-  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + std::string(100000, 'n')), LONG(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + std::string(100000, 'n')),
+            LONG(ERROR_INVALID_PARAMETER));
   std::string huge = "SOFTWARE";
   for (int i = 0; i < 30000; ++i) huge += "\\h";
   EXPECT_EQ(create(HKEY_LOCAL_MACHINE, huge), LONG(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\h", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\h", 0, KEY_READ, &k),
+            LONG(ERROR_FILE_NOT_FOUND));
 
   ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "", 0, KEY_ALL_ACCESS, &k), 0);
   EXPECT_EQ(SetSz(k, std::string(16383, 'v'), "longest"), 0);

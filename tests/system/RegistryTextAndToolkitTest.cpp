@@ -40,7 +40,8 @@ TEST(RegistryText, ExportImportRoundTrip) {
   EXPECT_NE(exported.find("\"Bin\"=hex:01,02,ff\n"), std::string::npos) << exported;
   EXPECT_NE(exported.find("\"Multi\"=hex(7):61,00,62,00,00\n"), std::string::npos) << exported;
   std::string all = RegExportText("");
-  EXPECT_NE(all.find("[HKEY_USERS\\Administrateur\\Software\\Maker\\Sub]\n\"a\\\\b\"=\"v\"\n"), std::string::npos)
+  EXPECT_NE(all.find("[HKEY_USERS\\Administrateur\\Software\\Maker\\Sub]\n\"a\\\\b\"=\"v\"\n"),
+            std::string::npos)
       << all;
 
   // Re-importing the export into a fresh machine gives the same export.
@@ -60,13 +61,15 @@ TEST(RegistryText, MalformedTextWritesNothing) {
     EXPECT_NE(std::string(e.what()).find("line 4"), std::string::npos) << e.what();
   }
   HKEY k;
-  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\A", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\A", 0, KEY_READ, &k),
+            LONG(ERROR_FILE_NOT_FOUND));
   EXPECT_THROW(RegImportText("[HKEY_LOCAL_MACHINE\\X]\n"), std::runtime_error);
   EXPECT_THROW(RegImportText("REGEDIT4\n[HKEY_NOWHERE\\X]\n"), std::runtime_error);
   EXPECT_THROW(RegExportText("HKLM\\NoSuchKey"), std::runtime_error);
   RegImportText("REGEDIT4\n[HKLM\\SOFTWARE\\B\\C]\n\"v\"=\"1\"\n");
   RegImportText("REGEDIT4\n[-HKLM\\SOFTWARE\\B]\n");
-  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\B", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\B", 0, KEY_READ, &k),
+            LONG(ERROR_FILE_NOT_FOUND));
 }
 
 // Each bad text is refused with the number of its line and what is wrong there; nothing
@@ -91,7 +94,8 @@ TEST(RegistryText, EveryImportErrorNamesItsLine) {
       {"x=\"v\"", "expected \"name\"=value"},
       {"[HKEY_NOWHERE\\A]", "unknown registry root \"HKEY_NOWHERE\""},
       {"[HKLM\\SOFTWARE\\" + std::string(256, 'n') + "]", "a key name longer than 255 characters"},
-      {"[HKLM\\SOFTWARE\\" + std::string(100000, 'n') + "]", "a key name longer than 255 characters"},
+      {"[HKLM\\SOFTWARE\\" + std::string(100000, 'n') + "]",
+       "a key name longer than 255 characters"},
       {deep + "]", "a key deeper than 512 levels"},
       {"\"" + std::string(16384, 'v') + "\"=\"x\"", "a value name longer than 16383 characters"},
       {"[-HKLM\\SOFTWARE\\Ok]\n\"v\"=\"1\"", "a value under a key being deleted"},
@@ -105,17 +109,20 @@ TEST(RegistryText, EveryImportErrorNamesItsLine) {
       ADD_FAILURE() << "accepted";
     } catch (const std::runtime_error& e) {
       const std::string what = e.what();
-      EXPECT_TRUE(what.rfind("line 4: ", 0) == 0 || what.rfind("line 5: ", 0) == 0) << what.substr(0, 200);
+      EXPECT_TRUE(what.rfind("line 4: ", 0) == 0 || what.rfind("line 5: ", 0) == 0)
+          << what.substr(0, 200);
       EXPECT_NE(what.find(c.error), std::string::npos) << what.substr(0, 200);
       EXPECT_EQ(what.find('\x01'), std::string::npos);
       EXPECT_LT(what.size(), 400u);
     }
     HKEY k;
-    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Ok", 0, KEY_READ, &k), LONG(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Ok", 0, KEY_READ, &k),
+              LONG(ERROR_FILE_NOT_FOUND));
   }
   // The escapes REGEDIT4 knows, and the largest numbers that fit.
-  RegImportText("REGEDIT4\n[HKLM\\SOFTWARE\\Ok]\n\"q\\\"\"=\"a\\\\b\\\"c\"\n\"d\"=dword:FFFFFFFF\n"
-                "\"t\"=hex(ffffffff):01\n");
+  RegImportText(
+      "REGEDIT4\n[HKLM\\SOFTWARE\\Ok]\n\"q\\\"\"=\"a\\\\b\\\"c\"\n\"d\"=dword:FFFFFFFF\n"
+      "\"t\"=hex(ffffffff):01\n");
   const std::string out = RegExportText("HKLM\\SOFTWARE\\Ok");
   EXPECT_NE(out.find("\"q\\\"\"=\"a\\\\b\\\"c\"\n"), std::string::npos) << out;
   EXPECT_NE(out.find("\"d\"=dword:ffffffff\n"), std::string::npos) << out;
@@ -141,7 +148,8 @@ TEST(RegistryText, ARegistryHoldingA600LevelKeyExports) {
     parent = db.LastInsertRowId();
   }
   {
-    auto st = db.Prepare("INSERT INTO vals(key, name, folded, type, data) VALUES(?, 'v', 'V', 4, x'2a000000')");
+    auto st = db.Prepare(
+        "INSERT INTO vals(key, name, folded, type, data) VALUES(?, 'v', 'V', 4, x'2a000000')");
     st.Bind(1, parent);
     st.Step();
   }
@@ -238,7 +246,9 @@ TEST(SystemTexts, EveryDeclaredCodeHasAFrenchTextEndingWithCrLf) {
   EXPECT_GT(n, 60);
   char buf[8];
   EXPECT_EQ(FormatMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 5, 0, buf, sizeof buf, nullptr), 0u);
-  EXPECT_EQ(SysErrorMessage(32), "Le processus ne peut pas accéder au fichier car ce fichier est utilisé par un autre processus");
+  EXPECT_EQ(SysErrorMessage(32),
+            "Le processus ne peut pas accéder au fichier car ce fichier est utilisé par un autre "
+            "processus");
 }
 
 TEST(SystemInfo, VersionsAndNames) {

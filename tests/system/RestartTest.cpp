@@ -33,7 +33,8 @@ TEST(Restart, NtCarriesOutPendingMovesInOrderAndClearsThem) {
     MachineSettings admin = s;
     admin.admin = true;
     pc.machine().SaveSettings(admin);
-    ASSERT_TRUE(MoveFileEx("C:\\WINDOWS\\system32\\gds32000.dll", "C:\\WINDOWS\\system32\\gds32.dll",
+    ASSERT_TRUE(MoveFileEx("C:\\WINDOWS\\system32\\gds32000.dll",
+                           "C:\\WINDOWS\\system32\\gds32.dll",
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT));
     ASSERT_TRUE(MoveFileEx("C:\\WINDOWS\\system32\\junk.tmp", "", MOVEFILE_DELAY_UNTIL_REBOOT));
     pc.machine().SaveSettings(s);
@@ -51,8 +52,8 @@ TEST(Restart, NtCarriesOutPendingMovesInOrderAndClearsThem) {
   EXPECT_FALSE(fs::exists(sys / "junk.tmp"));
   EXPECT_FALSE(pc.machine().IsFileInUse(sys / "gds32.dll"));
   HKEY k;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                         KEY_READ, &k),
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                         0, KEY_READ, &k),
             0);
   DWORD size = 0;
   EXPECT_EQ(RegQueryValueEx(k, "PendingFileRenameOperations", nullptr, nullptr, nullptr, &size),
@@ -75,8 +76,8 @@ TEST(Restart, Win9xCarriesOutWininitRenamesInShortNames) {
   ASSERT_GT(GetShortPathName("C:\\Program Files\\Maker App\\Library000.dll", src, MAX_PATH), 0u);
   ASSERT_GT(GetShortPathName("C:\\Program Files\\Maker App\\Library.dll", dst, MAX_PATH), 0u);
   EXPECT_STREQ(dst, "C:\\PROGRA~1\\MAKERA~1\\LIBRARY.DLL");
-  Put(pc.c() / "WINDOWS/WININIT.INI", std::string("[other]\r\nk=v\r\n[rename]\r\n") + dst + "=" + src +
-                                          "\r\nNUL=C:\\WINDOWS\\gone.txt\r\n");
+  Put(pc.c() / "WINDOWS/WININIT.INI", std::string("[other]\r\nk=v\r\n[rename]\r\n") + dst + "=" +
+                                          src + "\r\nNUL=C:\\WINDOWS\\gone.txt\r\n");
   BootMachine(pc.machine());
   EXPECT_EQ(Get(pc.c() / "Program Files/Maker App/Library.dll"), "new");
   EXPECT_FALSE(fs::exists(pc.c() / "Program Files/Maker App/Library000.dll"));
@@ -89,8 +90,9 @@ TEST(Restart, Win9xCarriesOutWininitRenamesInShortNames) {
 // damage a file check sees is tested at the machine command).
 TEST(Restart, DamageInsideTheDatabaseStopsItToo) {
   TempMachine pc;
-  for (int i = 0; i < 400; ++i) RegImportText("REGEDIT4\n[HKLM\\SOFTWARE\\Fill\\K" + std::to_string(i) + "]\n\"v\"=\"" +
-                                              std::string(200, 'x') + "\"\n");
+  for (int i = 0; i < 400; ++i)
+    RegImportText("REGEDIT4\n[HKLM\\SOFTWARE\\Fill\\K" + std::to_string(i) + "]\n\"v\"=\"" +
+                  std::string(200, 'x') + "\"\n");
   pc.machine().CloseDatabases();
   std::string bytes = Get(pc.dir() / "registry.db");
   ASSERT_GT(bytes.size(), 8 * 4096u);

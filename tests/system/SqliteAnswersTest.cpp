@@ -3,14 +3,13 @@
 // own text; a kept answer goes as soon as anything else may have changed it, by another
 // connection or by a part of a transaction rolled back.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
-
-#include <sqlite3.h>
 
 #include "platform/system/Sqlite.h"
 
@@ -23,7 +22,8 @@ class TempDb : public ::testing::Test {
  protected:
   TempDb() {
     std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("wi-sqlite-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+    dir_ = fs::temp_directory_path() /
+           ("wi-sqlite-" + std::to_string(rd()) + "-" + std::to_string(rd()));
     fs::create_directories(dir_);
     db_ = std::make_unique<SqliteDb>(File(), true);
     db_->Exec("CREATE TABLE t(k TEXT PRIMARY KEY, v INTEGER NOT NULL) WITHOUT ROWID");

@@ -2,8 +2,8 @@
 // are the same files for a program on SQLite's plain layer: it reads whole commits while
 // they are written and after, a writer killed right after a commit leaves that commit in a
 // sound database, and a write the file system refuses fails the commit.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -44,7 +44,8 @@ class PlainDb {
   std::int64_t Int(const char* sql) {
     sqlite3_stmt* st = nullptr;
     std::int64_t v = -1;
-    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
       v = sqlite3_column_int64(st, 0);
     sqlite3_finalize(st);
     return v;
@@ -52,7 +53,8 @@ class PlainDb {
   std::string Text(const char* sql) {
     sqlite3_stmt* st = nullptr;
     std::string v;
-    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
       if (auto* p = sqlite3_column_text(st, 0)) v = reinterpret_cast<const char*>(p);
     sqlite3_finalize(st);
     return v;
@@ -95,8 +97,9 @@ int ExitCode(pid_t pid) {
 class SqliteLayer : public ::testing::Test {
  protected:
   SqliteLayer() {
-    dir_ = fs::temp_directory_path() / ("wi-sqlitevfs-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("wi-sqlitevfs-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     file_ = dir_ / "state.db";
@@ -125,7 +128,9 @@ struct Child {
 
 // True when a byte is there to read without waiting.
 bool Readable(int fd) {
-  struct pollfd p {fd, POLLIN, 0};
+  struct pollfd p {
+    fd, POLLIN, 0
+  };
   return ::poll(&p, 1, 0) > 0;
 }
 

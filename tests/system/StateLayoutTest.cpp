@@ -23,24 +23,29 @@ void WriteFirstLayout(const fs::path& file, const fs::path& cDrive) {
   SqliteDb db(file, true);
   db.Exec(
       "CREATE TABLE locks(path TEXT PRIMARY KEY);"
-      "CREATE TABLE journal(id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT, program TEXT, kind TEXT, text TEXT);"
+      "CREATE TABLE journal(id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT, program TEXT, kind "
+      "TEXT, text TEXT);"
       "CREATE TABLE kv(key TEXT PRIMARY KEY, value TEXT);"
       "CREATE TABLE attrs(path TEXT PRIMARY KEY, attrs INTEGER NOT NULL);"
-      "CREATE TABLE shortnames(dir TEXT NOT NULL, long TEXT NOT NULL, short TEXT NOT NULL, PRIMARY KEY(dir, long));"
+      "CREATE TABLE shortnames(dir TEXT NOT NULL, long TEXT NOT NULL, short TEXT NOT NULL, PRIMARY "
+      "KEY(dir, long));"
       "CREATE INDEX shortnames_short ON shortnames(dir, short);"
-      "CREATE TABLE semaphores(name TEXT PRIMARY KEY, count INTEGER NOT NULL, max INTEGER NOT NULL);"
+      "CREATE TABLE semaphores(name TEXT PRIMARY KEY, count INTEGER NOT NULL, max INTEGER NOT "
+      "NULL);"
       "INSERT INTO semaphores VALUES('s', 1, 2);"
       "INSERT INTO kv VALUES('pending', 'x');");
   // Lines 1..3 written, then 3 deleted: AUTOINCREMENT kept 3 used, the table ends at 2.
   for (const char* text : {"first", "second", "third"}) {
-    auto st = db.Prepare("INSERT INTO journal(time, program, kind, text) VALUES('t', 'p', 'file', ?)");
+    auto st =
+        db.Prepare("INSERT INTO journal(time, program, kind, text) VALUES('t', 'p', 'file', ?)");
     st.Bind(1, std::string(text));
     st.Step();
   }
   db.Exec("DELETE FROM journal WHERE text = 'third'");
   const std::string dir = CanonicalKey(cDrive / "Docs");
   auto attrs = db.Prepare("INSERT INTO attrs VALUES(?, ?)");
-  attrs.Bind(1, dir + "/Long report.txt").Bind(2, std::int64_t(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  attrs.Bind(1, dir + "/Long report.txt")
+      .Bind(2, std::int64_t(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   attrs.Step();
   auto shortName = db.Prepare("INSERT INTO shortnames VALUES(?, ?, 'LONGRE~7.TXT')");
   shortName.Bind(1, dir).Bind(2, FoldCase("Long report.txt"));
@@ -71,7 +76,8 @@ TEST(StateLayout, FirstLayoutOpensWithEveryRecordAndKeepsNumbering) {
 
   Machine& m = pc.machine();
   // What the records say reaches the file calls.
-  EXPECT_EQ(GetFileAttributes("C:\\Docs\\Long report.txt") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+  EXPECT_EQ(GetFileAttributes("C:\\Docs\\Long report.txt") &
+                (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
             DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(ShortNameOf(m, pc.c() / "Docs", "Long report.txt"), "LONGRE~7.TXT");
   EXPECT_TRUE(m.IsFileInUse(pc.c() / "Docs" / "locked.dll"));

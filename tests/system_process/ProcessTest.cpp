@@ -29,7 +29,8 @@ void WriteHostFile(const fs::path& p, const std::string& data) {
 
 std::string ReadHostFileWhenThere(const fs::path& p) {
   // The native program runs in real time; give it a few seconds.
-  for (int i = 0; i < 500 && !fs::exists(p); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 500 && !fs::exists(p); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   std::ifstream in(p, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -40,9 +41,12 @@ int Code(HINSTANCE h) { return int(reinterpret_cast<std::intptr_t>(h)); }
 }  // namespace
 
 TEST(CommandLine, RuntimeSplittingRules) {
-  EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\x.exe\" a \"b c\"  d\\\\\"e f\" g\\h \"\"\"q\"\"\""),
-            (std::vector<std::string>{"C:\\Program Files\\x.exe", "a", "b c", "d\\e f", "g\\h", "\"q\""}));
-  EXPECT_EQ(SplitCommandLine("x.exe \\\"lit\\\" \"\""), (std::vector<std::string>{"x.exe", "\"lit\"", ""}));
+  EXPECT_EQ(
+      SplitCommandLine("\"C:\\Program Files\\x.exe\" a \"b c\"  d\\\\\"e f\" g\\h \"\"\"q\"\"\""),
+      (std::vector<std::string>{"C:\\Program Files\\x.exe", "a", "b c", "d\\e f", "g\\h",
+                                "\"q\""}));
+  EXPECT_EQ(SplitCommandLine("x.exe \\\"lit\\\" \"\""),
+            (std::vector<std::string>{"x.exe", "\"lit\"", ""}));
   for (std::string arg : {"plain", "two words", "quote\"inside", "trailing\\", "tail \\\\", ""}) {
     auto back = SplitCommandLine("p.exe " + QuoteArgument(arg));
     ASSERT_EQ(back.size(), 2u) << arg;
@@ -83,27 +87,36 @@ TEST(Process, ShellExecuteCodesAndWindowsPrograms) {
   WriteHostFile(pc.c() / "Media" / "readme.txt", "hello");
   WriteHostFile(pc.c() / "Media" / "junk.exe", "not a program");
 
-  EXPECT_EQ(Code(ShellExecute(nullptr, "open", "C:\\Media\\missing.exe", nullptr, nullptr, SW_SHOW)), SE_ERR_FNF);
-  EXPECT_EQ(Code(ShellExecute(nullptr, "open", "C:\\NoFolder\\x.exe", nullptr, nullptr, SW_SHOW)), SE_ERR_PNF);
-  EXPECT_EQ(Code(ShellExecute(nullptr, "open", "C:\\Media\\readme.txt", nullptr, nullptr, SW_SHOW)), SE_ERR_NOASSOC);
-  EXPECT_EQ(Code(ShellExecute(nullptr, "open", "C:\\Media\\junk.exe", nullptr, nullptr, SW_SHOW)), SE_ERR_BADFORMAT);
+  EXPECT_EQ(
+      Code(ShellExecute(nullptr, "open", "C:\\Media\\missing.exe", nullptr, nullptr, SW_SHOW)),
+      SE_ERR_FNF);
+  EXPECT_EQ(Code(ShellExecute(nullptr, "open", "C:\\NoFolder\\x.exe", nullptr, nullptr, SW_SHOW)),
+            SE_ERR_PNF);
+  EXPECT_EQ(Code(ShellExecute(nullptr, "open", "C:\\Media\\readme.txt", nullptr, nullptr, SW_SHOW)),
+            SE_ERR_NOASSOC);
+  EXPECT_EQ(Code(ShellExecute(nullptr, "open", "C:\\Media\\junk.exe", nullptr, nullptr, SW_SHOW)),
+            SE_ERR_BADFORMAT);
   EXPECT_EQ(WinExec("C:\\Media\\missing.exe", SW_SHOW), UINT(SE_ERR_FNF));
   EXPECT_TRUE(StartedPrograms().empty());
 
   EXPECT_GT(Code(ShellExecute(nullptr, "open", "C:\\Media\\Files\\Base\\vbrun60.exe", "/Q", nullptr,
                               SW_SHOWNOACTIVATE)),
             32);
-  EXPECT_GT(Code(ShellExecute(nullptr, "open", "C:\\Media\\Files", nullptr, nullptr, SW_SHOWNORMAL)), 32);
+  EXPECT_GT(
+      Code(ShellExecute(nullptr, "open", "C:\\Media\\Files", nullptr, nullptr, SW_SHOWNORMAL)), 32);
   // A registered association opens the document with its program.
   HKEY h;
   RegCreateKeyEx(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
   RegSetValueEx(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>("txtfile"), 8);
   RegCloseKey(h);
-  RegCreateKeyEx(HKEY_CLASSES_ROOT, "txtfile\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
+  RegCreateKeyEx(HKEY_CLASSES_ROOT, "txtfile\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS,
+                 nullptr, &h, nullptr);
   std::string cmd = "C:\\Media\\Files\\Base\\vbrun60.exe \"%1\"";
-  RegSetValueEx(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(cmd.c_str()), DWORD(cmd.size() + 1));
+  RegSetValueEx(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(cmd.c_str()),
+                DWORD(cmd.size() + 1));
   RegCloseKey(h);
-  EXPECT_GT(Code(ShellExecute(nullptr, nullptr, "C:\\Media\\readme.txt", nullptr, nullptr, SW_SHOW)), 32);
+  EXPECT_GT(
+      Code(ShellExecute(nullptr, nullptr, "C:\\Media\\readme.txt", nullptr, nullptr, SW_SHOW)), 32);
 
   auto started = StartedPrograms();
   ASSERT_EQ(started.size(), 3u);
@@ -120,14 +133,17 @@ TEST(Process, NativeScriptsReallyRun) {
   fs::path out = pc.dir() / "out.txt";
   WriteHostFile(pc.c() / "Tools" / "next installer.sh",
                 "#!/bin/sh\n"
-                "{ printf '%s\\n' \"$WINPC\" \"$WI_WINDOWS_PATH\" \"$#\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; pwd; } > '" +
+                "{ printf '%s\\n' \"$WINPC\" \"$WI_WINDOWS_PATH\" \"$#\"; for a in \"$@\"; do "
+                "printf '[%s]\\n' \"$a\"; done; pwd; } > '" +
                     out.string() + "'\n");
-  int code = Code(ShellExecute(nullptr, "open", "C:\\Tools\\next installer.sh", "A \"two words\"", "C:\\", SW_SHOW));
+  int code = Code(ShellExecute(nullptr, "open", "C:\\Tools\\next installer.sh", "A \"two words\"",
+                               "C:\\", SW_SHOW));
   ASSERT_GT(code, 32);
   std::string text = ReadHostFileWhenThere(out);
   EXPECT_EQ(text, pc.dir().string() + "\nC:\\Tools\\next installer.sh\n2\n[A]\n[two words]\n" +
                       fs::canonical(pc.c()).string() + "\n");
-  EXPECT_TRUE(StartedPrograms().empty());  // native programs are journaled, not recorded as Windows ones
+  EXPECT_TRUE(
+      StartedPrograms().empty());  // native programs are journaled, not recorded as Windows ones
 
   auto waited = StartCommandLine("\"C:\\Tools\\next installer.sh\" x", "", SW_SHOW, true);
   EXPECT_TRUE(waited.native);
@@ -138,20 +154,23 @@ TEST(Process, BootRunsRunOnceAndStartsAutomaticServices) {
   TempMachine pc;
   WriteHostFile(pc.c() / "Media" / "Install.exe", "MZ");
   SC_HANDLE scm = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  for (auto [name, start] : {std::pair{"Auto", SERVICE_AUTO_START}, std::pair{"Manual", SERVICE_DEMAND_START}}) {
-    SC_HANDLE s = CreateService(scm, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, start,
-                                SERVICE_ERROR_NORMAL, std::string("C:\\") + name + ".exe", nullptr, nullptr,
-                                nullptr, nullptr, nullptr);
+  for (auto [name, start] :
+       {std::pair{"Auto", SERVICE_AUTO_START}, std::pair{"Manual", SERVICE_DEMAND_START}}) {
+    SC_HANDLE s = CreateService(scm, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                start, SERVICE_ERROR_NORMAL, std::string("C:\\") + name + ".exe",
+                                nullptr, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(s, nullptr);
     CloseServiceHandle(s);
   }
   CloseServiceHandle(scm);
   HKEY h;
-  ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr,
-                           0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0,
+                     nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+      ERROR_SUCCESS);
   std::string cmd = "C:\\Media\\Install.exe R";
-  RegSetValueEx(h, "Installation MARQETO", 0, REG_SZ, reinterpret_cast<const BYTE*>(cmd.c_str()), DWORD(cmd.size() + 1));
+  RegSetValueEx(h, "Installation MARQETO", 0, REG_SZ, reinterpret_cast<const BYTE*>(cmd.c_str()),
+                DWORD(cmd.size() + 1));
   RegCloseKey(h);
 
   HANDLE token;
@@ -173,10 +192,12 @@ TEST(Process, BootRunsRunOnceAndStartsAutomaticServices) {
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0].path, "C:\\Media\\Install.exe");
   EXPECT_EQ(started[0].parameters, "R");
-  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, KEY_READ, &h),
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE,
+                         "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, KEY_READ, &h),
             ERROR_SUCCESS);
   DWORD size = 0;
-  EXPECT_EQ(RegQueryValueEx(h, "Installation MARQETO", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueEx(h, "Installation MARQETO", nullptr, nullptr, nullptr, &size),
+            ERROR_FILE_NOT_FOUND);
   RegCloseKey(h);
 
   BootMachine(pc.machine());  // RunOnce ran once

@@ -17,8 +17,10 @@ const std::string kReadError =
 
 std::map<std::string, std::string> Contents(const fs::path& dir) {
   std::map<std::string, std::string> out;
-  for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator(); ++it)
-    if (!it->is_symlink() && it->is_regular_file()) out[it->path().string()] = testfiles::ReadFile(it->path());
+  for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator();
+       ++it)
+    if (!it->is_symlink() && it->is_regular_file())
+      out[it->path().string()] = testfiles::ReadFile(it->path());
   return out;
 }
 
@@ -26,7 +28,9 @@ std::map<std::string, std::string> Contents(const fs::path& dir) {
 // which the program did nothing but beep.
 struct Before {
   explicit Before(const fs::path& pc)
-      : pc(pc), drives(Contents(pc / "drives" / "c")), registry(testfiles::ReadFile(pc / "registry.db")) {}
+      : pc(pc),
+        drives(Contents(pc / "drives" / "c")),
+        registry(testfiles::ReadFile(pc / "registry.db")) {}
   void Check(const std::string& program) const {
     EXPECT_EQ(Contents(pc / "drives" / "c"), drives);
     EXPECT_EQ(testfiles::ReadFile(pc / "registry.db"), registry);
@@ -49,7 +53,8 @@ TEST(DamagedRegistryPrograms, TolvaneShowsItsReadErrorAndChangesNothing) {
   Scratch s("wi-damaged-tolvane-");
   const fs::path tpl = s.dir() / "tpl", media = s.dir() / "media", pc = s.dir() / "pc";
   ASSERT_EQ(Machine(s.dir(), {"new", tpl.string(), "--simulated-time"}).rc, 0);
-  ASSERT_EQ(RunProgram(s.dir(), WI_BINARY_DIR "/tools/media/media", {media.string(), "--tolvane"}).rc, 0);
+  ASSERT_EQ(
+      RunProgram(s.dir(), WI_BINARY_DIR "/tools/media/media", {media.string(), "--tolvane"}).rc, 0);
   fs::copy_file(WI_BINARY_DIR "/tolvane/Tolvane", media / "Tolvane");
   fs::create_directory_symlink(media, tpl / "drives" / "d");
   // The error at start, and again when the user asks for a server installation anyway.
@@ -61,8 +66,9 @@ TEST(DamagedRegistryPrograms, TolvaneShowsItsReadErrorAndChangesNothing) {
     CopyPc(tpl, pc);
     damaged::Apply(pc, d);
     const Before before(pc);
-    Result r = RunProgram(s.dir(), (media / "Tolvane").string(), {},
-                          {"WINPC=" + pc.string(), "WI_UI_SCRIPT=" + (s.dir() / "script.txt").string()});
+    Result r =
+        RunProgram(s.dir(), (media / "Tolvane").string(), {},
+                   {"WINPC=" + pc.string(), "WI_UI_SCRIPT=" + (s.dir() / "script.txt").string()});
     EXPECT_EQ(r.rc, 0) << r.err;
     before.Check("Tolvane");
   }
@@ -72,7 +78,9 @@ TEST(DamagedRegistryPrograms, InstallReportsAFailedRunAndChangesNothing) {
   Scratch s("wi-damaged-install-");
   const fs::path tpl = s.dir() / "tpl", pc = s.dir() / "pc";
   ASSERT_EQ(Machine(s.dir(), {"new", tpl.string(), "--simulated-time"}).rc, 0);
-  ASSERT_EQ(RunProgram(s.dir(), WI_BINARY_DIR "/tools/media/media", {(tpl / "drives/d").string(), "--install"}).rc,
+  ASSERT_EQ(RunProgram(s.dir(), WI_BINARY_DIR "/tools/media/media",
+                       {(tpl / "drives/d").string(), "--install"})
+                .rc,
             0);
   fs::copy_file(WI_BINARY_DIR "/wizard/Install", tpl / "drives/d/Install.exe");
   // The server installation: the Program Files folder cannot be read, the run fails with
@@ -85,7 +93,8 @@ TEST(DamagedRegistryPrograms, InstallReportsAFailedRunAndChangesNothing) {
     CopyPc(tpl, pc);
     damaged::Apply(pc, d);
     const Before before(pc);
-    Result r = RunProgram(s.dir(), WI_BINARY_DIR "/tools/machine/machine", {"run", pc.string(), "D:\\Install.exe"},
+    Result r = RunProgram(s.dir(), WI_BINARY_DIR "/tools/machine/machine",
+                          {"run", pc.string(), "D:\\Install.exe"},
                           {"WI_UI_SCRIPT=" + (s.dir() / "script.txt").string()});
     EXPECT_EQ(r.rc, 0) << r.err;
     before.Check("Install");

@@ -38,7 +38,8 @@ const std::string kRuntimeCounts[] = {"\"C:\\\\WINDOWS\\\\system32\\\\msvcrt.dll
 // What an installation leaves on a PC, as compared after a repair.
 struct Snapshot {
   std::map<std::string, std::string> files;  // below drives/c; an empty folder maps to "<folder>"
-  std::map<std::string, std::set<std::string>> registry;  // key -> its value lines; keys with values only
+  std::map<std::string, std::set<std::string>>
+      registry;  // key -> its value lines; keys with values only
   std::map<std::string, unsigned> runtimeCounts;
   std::string services;
 };
@@ -46,7 +47,8 @@ struct Snapshot {
 std::map<std::string, std::string> Files(const fs::path& pc) {
   std::map<std::string, std::string> out;
   const fs::path c = pc / "drives" / "c";
-  for (auto it = fs::recursive_directory_iterator(c); it != fs::recursive_directory_iterator(); ++it) {
+  for (auto it = fs::recursive_directory_iterator(c); it != fs::recursive_directory_iterator();
+       ++it) {
     const std::string rel = fs::relative(it->path(), c).string();
     if (it->is_symlink()) continue;
     if (it->is_regular_file())
@@ -103,11 +105,13 @@ std::string Compare(const Snapshot& clean, const Snapshot& repaired) {
       note("different file " + path);
   }
   for (const auto& [path, content] : repaired.files)
-    if (!clean.files.count(path) && !KilledRunsBackupFolder(path, content)) note("extra file " + path);
+    if (!clean.files.count(path) && !KilledRunsBackupFolder(path, content))
+      note("extra file " + path);
   if (clean.registry != repaired.registry) note("registry values differ");
   for (const auto& [name, count] : clean.runtimeCounts) {
     auto it = repaired.runtimeCounts.find(name);
-    if (it == repaired.runtimeCounts.end() || it->second < count) note("shared count lost: " + name);
+    if (it == repaired.runtimeCounts.end() || it->second < count)
+      note("shared count lost: " + name);
   }
   if (clean.services != repaired.services) note("services differ:\n" + repaired.services);
   return out.str();
@@ -122,7 +126,8 @@ bool IsOpeningMark(const fs::path& p) {
 // Hidden write temporaries (and marks) and staging copies, anywhere in the PC's folder.
 std::vector<std::string> Temporaries(const fs::path& pc) {
   std::vector<std::string> out;
-  for (auto it = fs::recursive_directory_iterator(pc); it != fs::recursive_directory_iterator(); ++it) {
+  for (auto it = fs::recursive_directory_iterator(pc); it != fs::recursive_directory_iterator();
+       ++it) {
     const std::string name = it->path().filename().string();
     if (win::IsWriteTempName(name) || win::IsStagingName(name)) out.push_back(it->path().string());
   }
@@ -130,7 +135,8 @@ std::vector<std::string> Temporaries(const fs::path& pc) {
 }
 
 int TolvaneChanges(win::SqliteDb& state) {
-  auto st = state.Prepare("SELECT count(*) FROM journal WHERE program = 'Tolvane' AND kind <> 'beep'");
+  auto st =
+      state.Prepare("SELECT count(*) FROM journal WHERE program = 'Tolvane' AND kind <> 'beep'");
   return st.Step() ? int(st.ColumnInt(0)) : 0;
 }
 
@@ -139,7 +145,9 @@ class KillTest : public ::testing::Test {
   void SetUp() override {
     const fs::path tpl = Tpl();
     ASSERT_EQ(Machine(dir(), {"new", tpl.string(), "--simulated-time"}).rc, 0);
-    ASSERT_EQ(RunProgram(dir(), WI_BINARY_DIR "/tools/media/media", {Media().string(), "--tolvane"}).rc, 0);
+    ASSERT_EQ(
+        RunProgram(dir(), WI_BINARY_DIR "/tools/media/media", {Media().string(), "--tolvane"}).rc,
+        0);
     fs::copy_file(WI_BINARY_DIR "/tolvane/Tolvane", Media() / "Tolvane");
     fs::create_directory_symlink(Media(), tpl / "drives" / "d");
     testfiles::PutFile(dir() / "install.txt", kInstallScript);
@@ -180,7 +188,8 @@ TEST_F(KillTest, AKilledServerInstallationLeavesASoundPcThatARepairMakesClean) {
   std::set<std::string> sound;
   for (const auto& [path, content] : Files(Tpl())) sound.insert(content);
   for (const auto& [path, content] : reference.files) sound.insert(content);
-  for (auto& e : fs::directory_iterator(Media() / "Files")) sound.insert(testfiles::ReadFile(e.path()));
+  for (auto& e : fs::directory_iterator(Media() / "Files"))
+    sound.insert(testfiles::ReadFile(e.path()));
 
   std::mt19937 rng(20260);
   int finished = 0, corruptions = 0, halfWritten = 0, leftovers = 0, failedRepairs = 0;
@@ -213,7 +222,8 @@ TEST_F(KillTest, AKilledServerInstallationLeavesASoundPcThatARepairMakesClean) {
       exited = !WIFSIGNALED(status);
     }
     finished += exited ? 1 : 0;
-    for (const auto& t : Temporaries(pc)) (IsOpeningMark(t) ? marksBeforeBoot : leftBeforeBoot) += 1;
+    for (const auto& t : Temporaries(pc))
+      (IsOpeningMark(t) ? marksBeforeBoot : leftBeforeBoot) += 1;
 
     r = Machine(dir(), {"boot", pc.string()});
     EXPECT_EQ(r.rc, 0) << r.err;
@@ -246,9 +256,12 @@ TEST_F(KillTest, AKilledServerInstallationLeavesASoundPcThatARepairMakesClean) {
     }
   }
   std::printf(
-      "kill points: %d (finished before their point: %d), corruptions: %d (databases; half-written files: %d), "
-      "leftovers: %d after the restart (before it: %d temporaries, %d marks of the killed program), "
+      "kill points: %d (finished before their point: %d), corruptions: %d (databases; half-written "
+      "files: %d), "
+      "leftovers: %d after the restart (before it: %d temporaries, %d marks of the killed "
+      "program), "
       "failed recoveries: %d\n",
-      points, finished, corruptions, halfWritten, leftovers, leftBeforeBoot, marksBeforeBoot, failedRepairs);
+      points, finished, corruptions, halfWritten, leftovers, leftBeforeBoot, marksBeforeBoot,
+      failedRepairs);
   EXPECT_LT(finished, std::max(2, points / 10));
 }

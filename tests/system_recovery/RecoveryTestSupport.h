@@ -33,7 +33,8 @@ inline pid_t Spawn(const std::string& program, const std::vector<std::string>& a
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     std::string v = *e;
-    for (const char* drop : {"DISPLAY=", "WINPC=", "WI_UI_SCRIPT=", "WI_HEADLESS=", "WI_SNAPSHOT_DIR="})
+    for (const char* drop :
+         {"DISPLAY=", "WINPC=", "WI_UI_SCRIPT=", "WI_HEADLESS=", "WI_SNAPSHOT_DIR="})
       if (v.rfind(drop, 0) == 0) v.clear();
     if (!v.empty()) env.push_back(v);
   }
@@ -48,23 +49,28 @@ inline pid_t Spawn(const std::string& program, const std::vector<std::string>& a
   cenv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, cargv.data(), cenv.data()) != 0) pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, cargv.data(), cenv.data()) != 0)
+    pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   return pid;
 }
 
 // Runs it to its end.
-inline Result RunProgram(const fs::path& scratch, const std::string& program, const std::vector<std::string>& args,
+inline Result RunProgram(const fs::path& scratch, const std::string& program,
+                         const std::vector<std::string>& args,
                          const std::vector<std::string>& variables = {}) {
   Result r;
   pid_t pid = Spawn(program, args, variables, scratch / "out", scratch / "err");
   if (pid < 0) return r;
   int status = 0;
   ::waitpid(pid, &status, 0);
-  r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  r.rc =
+      WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
   r.out = testfiles::ReadFile(scratch / "out");
   r.err = testfiles::ReadFile(scratch / "err");
   return r;

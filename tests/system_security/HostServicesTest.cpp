@@ -3,8 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/system/Files.h"
@@ -34,10 +34,13 @@ void WriteHostFile(const fs::path& p, const std::string& data) {
   std::ofstream(p, std::ios::binary) << data;
 }
 
-void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
+void SetRegString(HKEY root, const std::string& key, const std::string& name,
+                  const std::string& value) {
   HKEY h;
-  ASSERT_EQ(RegCreateKeyEx(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS);
-  RegSetValueEx(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), DWORD(value.size() + 1));
+  ASSERT_EQ(RegCreateKeyEx(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueEx(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                DWORD(value.size() + 1));
   RegCloseKey(h);
 }
 
@@ -69,10 +72,12 @@ TEST(Libraries, ShellFolderLibraryAndItsFolders) {
   auto get = reinterpret_cast<PFN_SHGetFolderPathA>(GetProcAddress(sys, "SHGetFolderPathA"));
   ASSERT_NE(get, nullptr);
   char out[MAX_PATH];
-  EXPECT_EQ(get(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, out), E_FAIL);  // no value
-  SetRegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
-               "C:\\Program Files");
-  EXPECT_EQ(get(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, out), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(get(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, out),
+            E_FAIL);  // no value
+  SetRegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+               "ProgramFilesDir", "C:\\Program Files");
+  EXPECT_EQ(get(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, out),
+            HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(get(nullptr, CSIDL_PROGRAM_FILES | CSIDL_FLAG_CREATE, nullptr, 0, out), S_OK);
   EXPECT_STREQ(out, "C:\\Program Files");
   EXPECT_TRUE(fs::is_directory(pc.c() / "Program Files"));
@@ -92,8 +97,9 @@ TEST(Libraries, ShellFolderLibraryAndItsFolders) {
 }
 
 TEST(Libraries, Shell32ExportsTheFolderFunctionFromWindows2000On) {
-  for (auto [os, exported] : {std::pair{OsVersion::NT4, false}, std::pair{OsVersion::Win98, false},
-                              std::pair{OsVersion::Win2000, true}, std::pair{OsVersion::WinXP, true}}) {
+  for (auto [os, exported] :
+       {std::pair{OsVersion::NT4, false}, std::pair{OsVersion::Win98, false},
+        std::pair{OsVersion::Win2000, true}, std::pair{OsVersion::WinXP, true}}) {
     TempMachine pc(Os(os));
     EXPECT_EQ(LoadLibrary("shell32.dll"), nullptr);
     WriteHostFile(pc.machine().HostPath(pc.machine().Settings().SystemDir() + "\\shell32.dll"), "");
@@ -163,10 +169,12 @@ TEST(Sockets, HostAddressesFromTheMachine) {
     return out;
   };
   EXPECT_EQ(lookup(std::vector<std::string>{}), std::vector<std::string>{});
-  EXPECT_EQ(lookup(std::vector<std::string>{"192.168.1.20"}), std::vector<std::string>{"192.168.1.20"});
+  EXPECT_EQ(lookup(std::vector<std::string>{"192.168.1.20"}),
+            std::vector<std::string>{"192.168.1.20"});
   EXPECT_EQ(lookup(std::vector<std::string>{"10.0.0.5", "172.16.3.4"}),
             (std::vector<std::string>{"10.0.0.5", "172.16.3.4"}));
-  for (auto& ip : lookup(std::nullopt)) EXPECT_NE(ip.rfind("127.", 0), 0u) << ip;  // the real host's
+  for (auto& ip : lookup(std::nullopt))
+    EXPECT_NE(ip.rfind("127.", 0), 0u) << ip;  // the real host's
 
   char name[4];
   EXPECT_EQ(win::gethostname(name, sizeof name), SOCKET_ERROR);  // not started

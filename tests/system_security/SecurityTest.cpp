@@ -35,7 +35,8 @@ Admin IsAdminByToken() {
   }
   DWORD size = 0;
   Admin result = Admin::CallFailed;
-  if (!GetTokenInformation(token, TokenGroups, nullptr, 0, &size) && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+  if (!GetTokenInformation(token, TokenGroups, nullptr, 0, &size) &&
+      GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
     std::vector<BYTE> buffer(size);
     if (GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) {
       auto* groups = reinterpret_cast<TOKEN_GROUPS*>(buffer.data());
@@ -91,7 +92,8 @@ TEST(Security, SidsCompareByValue) {
   PSID a = nullptr, b = nullptr, users = nullptr;
   ASSERT_TRUE(AllocateAndInitializeSid(&SECURITY_NT_AUTHORITY, 2, 32, 544, 0, 0, 0, 0, 0, 0, &a));
   ASSERT_TRUE(AllocateAndInitializeSid(&SECURITY_NT_AUTHORITY, 2, 32, 544, 0, 0, 0, 0, 0, 0, &b));
-  ASSERT_TRUE(AllocateAndInitializeSid(&SECURITY_NT_AUTHORITY, 2, 32, 545, 0, 0, 0, 0, 0, 0, &users));
+  ASSERT_TRUE(
+      AllocateAndInitializeSid(&SECURITY_NT_AUTHORITY, 2, 32, 545, 0, 0, 0, 0, 0, 0, &users));
   EXPECT_TRUE(EqualSid(a, b));
   EXPECT_FALSE(EqualSid(a, users));
   EXPECT_EQ(SidToText(a), "S-1-5-32-544");
@@ -123,7 +125,8 @@ TEST(Security, PrivilegesAndRestartRequests) {
     EXPECT_FALSE(ExitWindowsEx(EWX_REBOOT, 0));
     EXPECT_EQ(GetLastError(), ERROR_PRIVILEGE_NOT_HELD);
     ASSERT_TRUE(Enable(SE_SHUTDOWN_NAME));
-    const DWORD reason = SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION;
+    const DWORD reason = SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION |
+                         SHTDN_REASON_MINOR_INSTALLATION;
     ASSERT_TRUE(ExitWindowsEx(EWX_REBOOT, reason));
     auto request = PendingRestart();
     ASSERT_TRUE(request.has_value());

@@ -11,8 +11,9 @@ using namespace win;
 namespace {
 
 SC_HANDLE Create(SC_HANDLE scm, const std::string& name) {
-  return CreateService(scm, name, "", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                       SERVICE_ERROR_NORMAL, "C:\\svc.exe", nullptr, nullptr, nullptr, nullptr, nullptr);
+  return CreateService(scm, name, "", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "C:\\svc.exe", nullptr, nullptr,
+                       nullptr, nullptr, nullptr);
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ struct Scm {
 };
 
 SC_HANDLE Create(SC_HANDLE scm, const std::string& name, const std::string& display,
-                 const std::string& path = "C:\\Svc\\svc.exe -s", DWORD start = SERVICE_AUTO_START) {
+                 const std::string& path = "C:\\Svc\\svc.exe -s",
+                 DWORD start = SERVICE_AUTO_START) {
   return CreateService(scm, name, display, SERVICE_ALL_ACCESS,
                        SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, start,
                        SERVICE_ERROR_NORMAL, path, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -82,8 +83,9 @@ TEST(Services, LifecycleAndRegistryLayout) {
   TempMachine pc;
   Scm scm;
   ASSERT_NE(scm.h, nullptr);
-  SC_HANDLE s = Create(scm.h, "FirebirdGuardianDefaultInstance", "Firebird Guardian - DefaultInstance",
-                       "C:\\Program Files\\Firebird\\bin\\fbguard.exe -s");
+  SC_HANDLE s =
+      Create(scm.h, "FirebirdGuardianDefaultInstance", "Firebird Guardian - DefaultInstance",
+             "C:\\Program Files\\Firebird\\bin\\fbguard.exe -s");
   ASSERT_NE(s, nullptr);
   const std::string key = "SYSTEM\\CurrentControlSet\\Services\\FirebirdGuardianDefaultInstance";
   EXPECT_EQ(RegDword(key, "Type"), 0x110u);
@@ -140,7 +142,8 @@ TEST(Services, CreationErrors) {
   fails("a/b", "Slash", ERROR_INVALID_NAME);
   fails("a\\b", "Backslash", ERROR_INVALID_NAME);
   fails(std::string(257, 'x'), "Long", ERROR_INVALID_NAME);
-  EXPECT_NE(Create(scm.h, std::string(255, 'y'), "Longest"), nullptr);  // a registry key name's limit
+  EXPECT_NE(Create(scm.h, std::string(255, 'y'), "Longest"),
+            nullptr);  // a registry key name's limit
 
   EXPECT_EQ(OpenService(scm.h, "Missing", SERVICE_ALL_ACCESS), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_SERVICE_DOES_NOT_EXIST);
@@ -155,48 +158,54 @@ TEST(Services, ChangeServiceConfigChecksLikeCreation) {
   CloseServiceHandle(Create(scm.h, "Beta", "Beta service"));
   const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Alpha";
   SC_HANDLE query = OpenService(scm.h, "Alpha", SERVICE_QUERY_STATUS);
-  EXPECT_FALSE(ChangeServiceConfig(query, SERVICE_NO_CHANGE, SERVICE_DEMAND_START, SERVICE_NO_CHANGE, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(ChangeServiceConfig(query, SERVICE_NO_CHANGE, SERVICE_DEMAND_START,
+                                   SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   CloseServiceHandle(query);
 
   SC_HANDLE s = OpenService(scm.h, "alpha", SERVICE_CHANGE_CONFIG | DELETE);
   ASSERT_NE(s, nullptr);
-  auto refused = [&](DWORD type, DWORD start, const char* path, const char* account, const char* display,
-                     DWORD code) {
+  auto refused = [&](DWORD type, DWORD start, const char* path, const char* account,
+                     const char* display, DWORD code) {
     SetLastError(0);
-    EXPECT_FALSE(ChangeServiceConfig(s, type, start, SERVICE_NO_CHANGE, path, nullptr, nullptr, nullptr, account,
-                                     nullptr, display));
+    EXPECT_FALSE(ChangeServiceConfig(s, type, start, SERVICE_NO_CHANGE, path, nullptr, nullptr,
+                                     nullptr, account, nullptr, display));
     EXPECT_EQ(GetLastError(), code);
   };
-  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr, "Beta", ERROR_DUPLICATE_SERVICE_NAME);
-  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr, "beta SERVICE", ERROR_DUPLICATE_SERVICE_NAME);
+  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr, "Beta",
+          ERROR_DUPLICATE_SERVICE_NAME);
+  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr, "beta SERVICE",
+          ERROR_DUPLICATE_SERVICE_NAME);
   refused(SERVICE_NO_CHANGE, 7, nullptr, nullptr, nullptr, ERROR_INVALID_PARAMETER);
-  refused(SERVICE_KERNEL_DRIVER, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, ERROR_INVALID_PARAMETER);
+  refused(SERVICE_KERNEL_DRIVER, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr,
+          ERROR_INVALID_PARAMETER);
   refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, "", nullptr, nullptr, ERROR_INVALID_PARAMETER);
   // Still interactive: only the local system may run it.
-  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, ".\\fbuser", nullptr, ERROR_INVALID_PARAMETER);
+  refused(SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, ".\\fbuser", nullptr,
+          ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegDword(key, "Start"), 2u);
   EXPECT_EQ(RegString(key, "DisplayName"), "Alpha service");
 
   // Its own display name may stay; what is not given is kept.
-  ASSERT_TRUE(ChangeServiceConfig(s, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_NO_CHANGE,
-                                  "C:\\New\\svc.exe -x", nullptr, nullptr, "Beta\0\0", ".\\fbuser", "secret",
-                                  "Alpha service"));
+  ASSERT_TRUE(ChangeServiceConfig(s, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                  SERVICE_NO_CHANGE, "C:\\New\\svc.exe -x", nullptr, nullptr,
+                                  "Beta\0\0", ".\\fbuser", "secret", "Alpha service"));
   EXPECT_EQ(RegDword(key, "Type"), 0x10u);
   EXPECT_EQ(RegDword(key, "Start"), 3u);
   EXPECT_EQ(RegDword(key, "ErrorControl"), 1u);
   EXPECT_EQ(RegString(key, "ImagePath"), "C:\\New\\svc.exe -x");
   EXPECT_EQ(RegString(key, "ObjectName"), ".\\fbuser");
   EXPECT_EQ(RegString(key, "DependOnService"), "Beta");
-  ASSERT_TRUE(ChangeServiceConfig(s, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr,
-                                  nullptr, "\0\0", nullptr, nullptr, "Renamed"));
+  ASSERT_TRUE(ChangeServiceConfig(s, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                  nullptr, nullptr, nullptr, "\0\0", nullptr, nullptr, "Renamed"));
   EXPECT_EQ(RegString(key, "DependOnService"), "<none>");
   EXPECT_EQ(RegString(key, "DisplayName"), "Renamed");
   EXPECT_EQ(RegString(key, "ImagePath"), "C:\\New\\svc.exe -x");
 
   ASSERT_TRUE(DeleteService(s));
-  refused(SERVICE_NO_CHANGE, SERVICE_AUTO_START, nullptr, nullptr, nullptr, ERROR_SERVICE_MARKED_FOR_DELETE);
+  refused(SERVICE_NO_CHANGE, SERVICE_AUTO_START, nullptr, nullptr, nullptr,
+          ERROR_SERVICE_MARKED_FOR_DELETE);
   CloseServiceHandle(s);
 }
 
@@ -339,7 +348,8 @@ TEST(Services, RightsAndWindowsVersions) {
     Scm scm;
     SC_HANDLE s = Create(scm.h, "Described", "Described");
     HMODULE advapi = GetModuleHandle("advapi32.dll");
-    auto change = reinterpret_cast<PFN_ChangeServiceConfig2A>(GetProcAddress(advapi, "ChangeServiceConfig2A"));
+    auto change = reinterpret_cast<PFN_ChangeServiceConfig2A>(
+        GetProcAddress(advapi, "ChangeServiceConfig2A"));
     ASSERT_NE(change, nullptr);
     char text[] = "Gardien du Serveur Firebird";
     SERVICE_DESCRIPTION d{text};

@@ -27,7 +27,8 @@ class FrmMain : public ::testing::Test {
  protected:
   void SetUp() override {
     std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("wi-frmmain-" + std::to_string(rd()) + std::to_string(rd()));
+    dir_ =
+        fs::temp_directory_path() / ("wi-frmmain-" + std::to_string(rd()) + std::to_string(rd()));
     win::MachineSettings s;
     s.simulatedTime = true;
     win::CreateMachine(dir_, s);

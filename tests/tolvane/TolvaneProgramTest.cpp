@@ -101,7 +101,8 @@ TEST_F(TolvaneProgram, ServerInstallationWithALibraryInUseOffersTheRestart) {
     MakePc({"--ipv4", "none"}, {"--file", "msvcrt.dll=9.0.0.1"});
     Result r = Machine({"lock", pc_.string(), "C:\\WINDOWS\\system32\\msvcrt.dll"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    r = Tolvane(ServerScript("") + "dialog confirmation | =" + Esc(kRestart) + " | " + answer + "\n");
+    r = Tolvane(ServerScript("") + "dialog confirmation | =" + Esc(kRestart) + " | " + answer +
+                "\n");
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_FALSE(Running(kGuardian));
     ASSERT_TRUE(Service(kGuardian).has_value());
@@ -133,11 +134,17 @@ TEST_F(TolvaneProgram, ClientInstallationNeedsNoRadioChangeAndEnds) {
 TEST_F(TolvaneProgram, UninstallationKeepsTheDialogOpen) {
   MakePc();
   InstallServer();
-  Result r = Tolvane("check VcRadioButton3\nclick bOK\n"
-                     "dialog * | " + Esc(kServerRunning) + " | yes\n"
-                     "dialog information | =" + Esc(kUninstalled) + " | ok\n"
-                     "check VcRadioButton1\nclick bOK\n"
-                     "dialog information | =" + Esc(kClientDone) + " | ok\n");
+  Result r = Tolvane(
+      "check VcRadioButton3\nclick bOK\n"
+      "dialog * | " +
+      Esc(kServerRunning) +
+      " | yes\n"
+      "dialog information | =" +
+      Esc(kUninstalled) +
+      " | ok\n"
+      "check VcRadioButton1\nclick bOK\n"
+      "dialog information | =" +
+      Esc(kClientDone) + " | ok\n");
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_FALSE(Service(kGuardian).has_value());
   EXPECT_FALSE(Service(kServer).has_value());
@@ -151,14 +158,18 @@ TEST_F(TolvaneProgram, ForcedRemovalAnsweredNoCancelThenYes) {
   InstallServer();
   Pc().ReadJournal();
   size_t before = TolvaneChanges().size();
-  Result r = Tolvane("check VcRadioButton4\nclick bOK\ndialog * | " + Esc(kBrutal) + " | no\n"
-                     "click bOK\ndialog * | " + Esc(kBrutal) + " | cancel\nclick bAnnuler\n");
+  Result r = Tolvane("check VcRadioButton4\nclick bOK\ndialog * | " + Esc(kBrutal) +
+                     " | no\n"
+                     "click bOK\ndialog * | " +
+                     Esc(kBrutal) + " | cancel\nclick bAnnuler\n");
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(TolvaneChanges().size(), before);
   EXPECT_TRUE(Running(kGuardian));
 
-  r = Tolvane("check VcRadioButton4\nclick bOK\ndialog * | " + Esc(kBrutal) + " | yes\n"
-              "dialog information | =" + Esc(kUninstalled) + " | ok\nclick bAnnuler\n");
+  r = Tolvane("check VcRadioButton4\nclick bOK\ndialog * | " + Esc(kBrutal) +
+              " | yes\n"
+              "dialog information | =" +
+              Esc(kUninstalled) + " | ok\nclick bAnnuler\n");
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_FALSE(Service(kGuardian).has_value());
   EXPECT_FALSE(Service(kServer).has_value());
@@ -196,13 +207,12 @@ TEST_F(TolvaneProgram, CopyFailureIsReportedOnceAndTheDialogStays) {
   MakePc();
   fs::remove(media_ / "Files" / "firebird.msg");
   Pc();
-  std::string text = CopyErrorMessage("D:\\Files\\firebird.msg", kInstall + "firebird.msg",
-                                      SysErrorText(2));
+  std::string text =
+      CopyErrorMessage("D:\\Files\\firebird.msg", kInstall + "firebird.msg", SysErrorText(2));
   Result r = Tolvane("click bOK\ndialog Erreur | " + Contains(text) + " | ok\nclick bAnnuler\n");
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_FALSE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbclient.dll")));
 }
-
 
 // A PC made as an NT 4.0 PC by `machine new` has the shell folder library a later browser
 // left, so Tolvane finds its folder and installs the server; the bare PC
@@ -219,7 +229,8 @@ TEST_F(TolvaneProgram, AnNt4PcFromMachineNewRunsAServerInstallation) {
   TearDown();
   MakePc({"--os", "nt4", "--no-shfolder"});
   r = Tolvane("dialog error | =" +
-              Esc("Erreur système.  Code : 126.\r\nLe module spécifié est introuvable\r\n\r\nshfolder.dll") +
+              Esc("Erreur système.  Code : 126.\r\nLe module spécifié est "
+                  "introuvable\r\n\r\nshfolder.dll") +
               " | ok\nclick bAnnuler\n");
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(TolvaneChanges(), std::vector<std::string>{});
@@ -233,9 +244,10 @@ TEST_F(TolvaneProgram, UninstallingLeavesTheRuntimeCountsOfOtherProducts) {
   fs::copy_file(WI_BINARY_DIR "/wizard/Install", media_ / "Install.exe");
   const std::string shared = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
   const std::string sys = "C:\\WINDOWS\\system32\\";
-  std::ofstream(root_ / "other.reg") << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" << shared << "]\r\n"
-                                     << "\"C:\\\\WINDOWS\\\\system32\\\\msvcrt.dll\"=dword:00000003\r\n"
-                                     << "\"C:\\\\WINDOWS\\\\system32\\\\msvcp60.dll\"=dword:00000003\r\n";
+  std::ofstream(root_ / "other.reg")
+      << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" << shared << "]\r\n"
+      << "\"C:\\\\WINDOWS\\\\system32\\\\msvcrt.dll\"=dword:00000003\r\n"
+      << "\"C:\\\\WINDOWS\\\\system32\\\\msvcp60.dll\"=dword:00000003\r\n";
   Result r = Machine({"reg", pc_.string(), "import", (root_ / "other.reg").string()});
   ASSERT_EQ(r.rc, 0) << r.err;
   auto counts = [&] {
@@ -259,8 +271,10 @@ TEST_F(TolvaneProgram, UninstallingLeavesTheRuntimeCountsOfOtherProducts) {
   ASSERT_TRUE(Running(kGuardian));
   EXPECT_EQ(counts(), (std::vector<int>{4, 4}));
 
-  r = Tolvane("check VcRadioButton3\nclick bOK\ndialog * | " + Esc(kServerRunning) + " | yes\n"
-              "dialog information | =" + Esc(kUninstalled) + " | ok\nclick bAnnuler\n");
+  r = Tolvane("check VcRadioButton3\nclick bOK\ndialog * | " + Esc(kServerRunning) +
+              " | yes\n"
+              "dialog information | =" +
+              Esc(kUninstalled) + " | ok\nclick bAnnuler\n");
   ASSERT_EQ(r.rc, 0) << r.err;
   EXPECT_FALSE(fs::exists(C("Program Files/Firebird/Firebird_1_5/bin/fbserver.exe")));
   EXPECT_EQ(counts(), (std::vector<int>{4, 4}));

@@ -32,11 +32,16 @@ inline std::string Slurp(const fs::path& p) { return testfiles::ReadFile(p); }
 inline std::string Esc(const std::string& s) {
   std::string out;
   for (char c : s) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else if (c == '|') out += "\\|";
-    else if (c == '\\') out += "\\\\";
-    else out += c;
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '|')
+      out += "\\|";
+    else if (c == '\\')
+      out += "\\\\";
+    else
+      out += c;
   }
   return out;
 }
@@ -53,7 +58,8 @@ class TolvanePc : public ::testing::Test {
   void MakePc(const std::vector<std::string>& options = {},
               const std::vector<std::string>& mediaOptions = {}) {
     std::random_device rd;
-    root_ = fs::temp_directory_path() / ("wi-tolvane-" + std::to_string(rd()) + std::to_string(rd()));
+    root_ =
+        fs::temp_directory_path() / ("wi-tolvane-" + std::to_string(rd()) + std::to_string(rd()));
     fs::create_directories(root_);
     pc_ = root_ / "pc";
     media_ = root_ / "media";
@@ -61,7 +67,8 @@ class TolvanePc : public ::testing::Test {
     args.insert(args.end(), options.begin(), options.end());
     Result r = Machine(args);
     ASSERT_EQ(r.rc, 0) << r.err;
-    std::string media = Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media_.string()) + " --tolvane";
+    std::string media =
+        Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media_.string()) + " --tolvane";
     for (const auto& o : mediaOptions) media += " " + Quote(o);
     r = Run(media);
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -70,8 +77,8 @@ class TolvanePc : public ::testing::Test {
   }
 
   Result Run(const std::string& command) {
-    std::string cmd = command + " >" + Quote((root_ / "out").string()) + " 2>" +
-                      Quote((root_ / "err").string());
+    std::string cmd =
+        command + " >" + Quote((root_ / "out").string()) + " 2>" + Quote((root_ / "err").string());
     Result r;
     int status = std::system(cmd.c_str());
     r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -80,8 +80,9 @@ class TolvaneOnX11 : public TolvanePc {
   static win::POINT ClickPoint(TControl* c) {
     win::POINT p{8, c->Height() / 2};
     for (TControl* x = c; x && !dynamic_cast<TForm*>(x); x = x->Parent()) {
-      win::POINT off = x->Parent() && !dynamic_cast<TForm*>(x->Parent()) ? ControlPaint::ClientOffset(x->Parent())
-                                                                      : win::POINT{0, 0};
+      win::POINT off = x->Parent() && !dynamic_cast<TForm*>(x->Parent())
+                           ? ControlPaint::ClientOffset(x->Parent())
+                           : win::POINT{0, 0};
       p.x += x->Left() + off.x, p.y += x->Top() + off.y;
     }
     return p;
@@ -89,7 +90,8 @@ class TolvaneOnX11 : public TolvanePc {
 
   // Waits for the window to show `expected` (client pixels of the reference painter, from
   // ox, oy); returns the number of differing pixels of the last look.
-  int WaitForPicture(unsigned long window, const win::Surface& expected, int ox, int oy, const std::string& name) {
+  int WaitForPicture(unsigned long window, const win::Surface& expected, int ox, int oy,
+                     const std::string& name) {
     xsession::Picture p{expected.width, expected.height, expected.pixels};
     return xsession::WaitForPicture(person_, window, p, ox, oy, 10,
                                     (root_.parent_path() / ("tolvane-x11-" + name)).string());
@@ -117,8 +119,9 @@ class TolvaneOnX11 : public TolvanePc {
   Result RunHeadless(const fs::path& pc, const std::string& script, const fs::path& shots) {
     std::string file = (root_ / "headless.txt").string();
     std::ofstream(file, std::ios::binary) << script;
-    return Run("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc.string()) + " WI_UI_SCRIPT=" + Quote(file) +
-               " WI_SNAPSHOT_DIR=" + Quote(shots.string()) + " " + Quote((media_ / "Tolvane").string()));
+    return Run("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc.string()) +
+               " WI_UI_SCRIPT=" + Quote(file) + " WI_SNAPSHOT_DIR=" + Quote(shots.string()) + " " +
+               Quote((media_ / "Tolvane").string()));
   }
   // The numbered snapshots of one form, in order.
   static std::vector<win::Surface> Story(const fs::path& dir, const std::string& form) {
@@ -146,7 +149,9 @@ class TolvaneOnX11 : public TolvanePc {
   }
   bool GuardianInstalled() {
     for (auto& e : Pc().ReadJournal())
-      if (e.kind == "service" && e.text.find("FirebirdGuardianDefaultInstance") != std::string::npos) return true;
+      if (e.kind == "service" &&
+          e.text.find("FirebirdGuardianDefaultInstance") != std::string::npos)
+        return true;
     return false;
   }
 
@@ -164,7 +169,8 @@ TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
   MakePc();
   StartDisplay();
   const std::string display = server_->Display();
-  const std::string done = "dialog information | =" + Esc("Firebird a été désinstallé!") + " | ok\n";
+  const std::string done =
+      "dialog information | =" + Esc("Firebird a été désinstallé!") + " | ok\n";
   StartOn(display, done);
   unsigned long window = person_.WaitForWindow("Firebird 1.5");
   ASSERT_NE(window, 0u) << "no window: " << Slurp(root_ / "x-err");
@@ -174,7 +180,8 @@ TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
   WindowPainter::PaintClient(&f, expected);
   EXPECT_EQ(WaitForPicture(window, expected, 0, 0, "shown"), 0);
 
-  for (TVcRadioButton* rb : {f.VcRadioButton2, f.VcRadioButton4, f.VcRadioButton1, f.VcRadioButton3}) {
+  for (TVcRadioButton* rb :
+       {f.VcRadioButton2, f.VcRadioButton4, f.VcRadioButton1, f.VcRadioButton3}) {
     SCOPED_TRACE(rb->Name());
     win::POINT p = ClickPoint(rb);
     person_.Click(window, p.x, p.y);
@@ -190,9 +197,11 @@ TEST_F(TolvaneOnX11, DialogClickedInARealWindowShowsTheHeadlessPicture) {
   std::string script = (root_ / "headless.txt").string();
   std::ofstream(script, std::ios::binary)
       << "check VcRadioButton2\ncheck VcRadioButton4\ncheck VcRadioButton1\ncheck VcRadioButton3\n"
-         "click bOK\n" + done + "click bAnnuler\n";
-  Result r = Run("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc_.string()) + " WI_UI_SCRIPT=" + Quote(script) +
-                 " WI_SNAPSHOT_DIR=" + Quote(shots.string()) + " " + Quote((media_ / "Tolvane").string()));
+         "click bOK\n" +
+             done + "click bAnnuler\n";
+  Result r = Run("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc_.string()) +
+                 " WI_UI_SCRIPT=" + Quote(script) + " WI_SNAPSHOT_DIR=" + Quote(shots.string()) +
+                 " " + Quote((media_ / "Tolvane").string()));
   ASSERT_EQ(r.rc, 0) << r.err;
   win::Surface snapshot = win::LoadPng(shots / "frmMain.png");
   win::POINT o = WindowPainter::ClientOrigin(&f);
@@ -218,10 +227,11 @@ TEST_F(TolvaneOnX11, APersonInstallsTheServerThroughItsCompletionMessage) {
   if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
   MakePc();
   fs::path shots = root_ / "shots";
-  Result r = RunHeadless(CopyPc("reference"),
-                         "check VcRadioButton2\nclick bOK\n"
-                         "dialog information | L'installation du serveur Firebird est terminée! | ok\n",
-                         shots);
+  Result r =
+      RunHeadless(CopyPc("reference"),
+                  "check VcRadioButton2\nclick bOK\n"
+                  "dialog information | L'installation du serveur Firebird est terminée! | ok\n",
+                  shots);
   ASSERT_EQ(r.rc, 0) << r.err;
   std::vector<win::Surface> dialogs = Story(shots, "MessageDlg");
   ASSERT_EQ(dialogs.size(), 1u);
@@ -270,15 +280,18 @@ TEST_F(TolvaneOnX11, TheKeyboardAloneInstallsTheServer) {
 TEST_F(TolvaneOnX11, TheUninstallQuestionAnsweredNoByKeyboardRemovesNothing) {
   if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
   MakePc();
-  Result r = RunHeadless(pc_, "check VcRadioButton2\nclick bOK\n"
-                              "dialog information | L'installation du serveur Firebird est terminée! | ok\n",
-                         root_ / "install-shots");
+  Result r =
+      RunHeadless(pc_,
+                  "check VcRadioButton2\nclick bOK\n"
+                  "dialog information | L'installation du serveur Firebird est terminée! | ok\n",
+                  root_ / "install-shots");
   ASSERT_EQ(r.rc, 0) << r.err;
   fs::path shots = root_ / "shots";
-  r = RunHeadless(CopyPc("reference"),
-                  "check VcRadioButton3\nclick bOK\n"
-                  "dialog warning | Le serveur Firebird est actif sur cette machine! | no\nclick bAnnuler\n",
-                  shots);
+  r = RunHeadless(
+      CopyPc("reference"),
+      "check VcRadioButton3\nclick bOK\n"
+      "dialog warning | Le serveur Firebird est actif sur cette machine! | no\nclick bAnnuler\n",
+      shots);
   ASSERT_EQ(r.rc, 0) << r.err;
   std::vector<win::Surface> dialogs = Story(shots, "MessageDlg"), frames = Story(shots, "frmMain");
   ASSERT_EQ(dialogs.size(), 1u);
@@ -290,7 +303,8 @@ TEST_F(TolvaneOnX11, TheUninstallQuestionAnsweredNoByKeyboardRemovesNothing) {
   unsigned long window = person_.WaitForWindow("Firebird 1.5");
   ASSERT_NE(window, 0u) << Slurp(root_ / "x-err");
   TfrmMain& f = Reference();
-  win::POINT uninstall = ClickPoint(f.VcRadioButton3), ok = ClickPoint(f.bOK), cancel = ClickPoint(f.bAnnuler);
+  win::POINT uninstall = ClickPoint(f.VcRadioButton3), ok = ClickPoint(f.bOK),
+             cancel = ClickPoint(f.bAnnuler);
   person_.Click(window, uninstall.x, uninstall.y);
   person_.Click(window, ok.x, ok.y);
   unsigned long dialog = person_.WaitForWindow("Avertissement");

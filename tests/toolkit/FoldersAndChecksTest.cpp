@@ -133,9 +133,15 @@ class Family : public ToolkitTest {
  protected:
   explicit Family(win::OsVersion os) : ToolkitTest(Os(os)) {}
 };
-struct Nt4 : Family { Nt4() : Family(win::OsVersion::NT4) {} };
-struct W98 : Family { W98() : Family(win::OsVersion::Win98) {} };
-struct Xp : Family { Xp() : Family(win::OsVersion::WinXP) {} };
+struct Nt4 : Family {
+  Nt4() : Family(win::OsVersion::NT4) {}
+};
+struct W98 : Family {
+  W98() : Family(win::OsVersion::Win98) {}
+};
+struct Xp : Family {
+  Xp() : Family(win::OsVersion::WinXP) {}
+};
 
 TEST_F(Nt4, IsNT4) {
   EXPECT_TRUE(IsWinNT4());

@@ -1,10 +1,9 @@
 // The helpers both programs share unchanged.
-#include "toolkit/GeneralHelpers.h"
-
 #include "platform/forms/Screen.h"
 #include "platform/system/Exceptions.h"
 #include "platform/system/LastError.h"
 #include "tests/toolkit/ToolkitTestSupport.h"
+#include "toolkit/GeneralHelpers.h"
 
 using namespace tk;
 

@@ -1,11 +1,10 @@
 // Button rows at the bottom right of a panel.
-#include "toolkit/PanelLayout.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "platform/forms/StdCtrls.h"
+#include "toolkit/PanelLayout.h"
 
 namespace {
 

@@ -100,8 +100,10 @@ TEST_F(Hostile, NamesThatLeaveTheDriveAreRefusedAndNothingLandsOutside) {
   Put("C:\\src\\a.dll", "new");
   const fs::path outside = machine_.dir().parent_path();
   std::string text = Failure("C:\\src\\a.dll", "C:\\..\\..\\escaped");
-  EXPECT_EQ(text, "Ne peut pas copier le fichier :\r\nC:\\src\\a.dll\r\nDestination :\r\n"
-                  "C:\\..\\..\\escaped\\a.dll\r\n" + SysErrorText(win::ERROR_INVALID_NAME));
+  EXPECT_EQ(text,
+            "Ne peut pas copier le fichier :\r\nC:\\src\\a.dll\r\nDestination :\r\n"
+            "C:\\..\\..\\escaped\\a.dll\r\n" +
+                SysErrorText(win::ERROR_INVALID_NAME));
   EXPECT_FALSE(fs::exists(outside / "escaped"));
   EXPECT_FALSE(fs::exists(machine_.dir() / "escaped"));
 
@@ -127,7 +129,8 @@ TEST_F(Hostile, AReadOnlyDriveRefusesTheCopyAndKeepsWhatIsThere) {
   EXPECT_EQ(HostFile(host / "a.dll"), "old");
   text = Failure("C:\\src\\b.dll", dest);
   EXPECT_TRUE(text.starts_with("Ne peut pas copier le fichier :\r\nC:\\src\\b.dll\r\n")) << text;
-  EXPECT_EQ(std::distance(fs::directory_iterator(host), fs::directory_iterator()), 1);  // neither a copy nor a backup appeared
+  EXPECT_EQ(std::distance(fs::directory_iterator(host), fs::directory_iterator()),
+            1);  // neither a copy nor a backup appeared
 }
 
 // --- A damaged registry while a replacement is scheduled -------------------------------
@@ -221,8 +224,9 @@ TEST_F(BootAfterPlacement, MachineBootPutsTheNewFileInPlaceAndRemovesTheNumbered
   EXPECT_FALSE(win::Machine::Current().IsFileInUse(Host("C:\\WINDOWS\\system32\\gds32.dll")));
   // Nothing is left to do at the next start.
   win::HKEY k;
-  ASSERT_EQ(win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                              0, win::KEY_READ, &k),
+  ASSERT_EQ(win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE,
+                              "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                              win::KEY_READ, &k),
             0);
   win::DWORD type = 0, size = 0;
   EXPECT_EQ(win::RegQueryValueEx(k, "PendingFileRenameOperations", nullptr, &type, nullptr, &size),

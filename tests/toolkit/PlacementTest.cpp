@@ -1,13 +1,11 @@
 // File placement: what is copied, what is kept, backups, in-use targets and their
 // replacement at the next start.
-#include "toolkit/InstallTools2.h"
-
-#include "toolkit/GeneralHelpers.h"
-
 #include "platform/system/Exceptions.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Restart.h"
 #include "tests/toolkit/ToolkitTestSupport.h"
+#include "toolkit/GeneralHelpers.h"
+#include "toolkit/InstallTools2.h"
 
 using namespace tk;
 
@@ -147,7 +145,8 @@ TEST_F(Placement, ReadOnlyTargetIsReplacedAndEndsNormal) {
   EXPECT_EQ(a & (win::FILE_ATTRIBUTE_READONLY | win::FILE_ATTRIBUTE_HIDDEN), 0u);
   // No staging copy is left behind.
   int files = 0;
-  for (auto& e : std::filesystem::directory_iterator(Host("C:\\dest"))) files += e.is_regular_file();
+  for (auto& e : std::filesystem::directory_iterator(Host("C:\\dest")))
+    files += e.is_regular_file();
   EXPECT_EQ(files, 2);  // a.dll and its backup a.dll_0
 }
 
@@ -308,8 +307,9 @@ TEST_F(Placement, UniqueFolders) {
 
   // A plain file of the first name is no folder: its creation is tried and reported.
   Put("C:\\f\\BACKUP000", "");
-  UiScript::Expect("Erreur", "=Cannot create directory :\r\nC:\\f\\BACKUP000\r\n" +
-                                 SysErrorText(win::ERROR_ALREADY_EXISTS),
+  UiScript::Expect("Erreur",
+                   "=Cannot create directory :\r\nC:\\f\\BACKUP000\r\n" +
+                       SysErrorText(win::ERROR_ALREADY_EXISTS),
                    "ok");
   EXPECT_THROW(TWindowsInstaller::CreateUniqueDir("C:\\f\\", "BACKUP", dir), EAbort);
 }
@@ -347,8 +347,10 @@ TEST_F(Placement, MissingOrUnusableDestinationGivesCopyError) {
       Install("C:\\src\\a.dll", dest);
       FAIL() << "no exception for " << dest;
     } catch (const Exception& e) {
-      EXPECT_TRUE(e.Message().starts_with("Ne peut pas copier le fichier :\r\nC:\\src\\a.dll\r\n"
-                                          "Destination :\r\n" + dest + "\\a.dll\r\n"))
+      EXPECT_TRUE(
+          e.Message().starts_with("Ne peut pas copier le fichier :\r\nC:\\src\\a.dll\r\n"
+                                  "Destination :\r\n" +
+                                  dest + "\\a.dll\r\n"))
           << e.Message();
     }
   }

@@ -150,8 +150,9 @@ TEST_F(SharedDlls, NonAdministratorGetsRegistryAccessError) {
     TWindowsInstaller::IncrementSharedDllCount(kLib);
     FAIL() << "no exception";
   } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(),
-              "Registry access error : \r\nSoftware\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
+    EXPECT_EQ(
+        e.Message(),
+        "Registry access error : \r\nSoftware\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
   }
 }
 

@@ -11,10 +11,10 @@
 #include "platform/system/LastError.h"
 #include "platform/system/Libraries.h"
 #include "platform/system/Registry.h"
+#include "support/TinyFonts.h"
 #include "tests/toolkit/ToolkitTestSupport.h"
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
-#include "support/TinyFonts.h"
 
 using namespace tk;
 
@@ -44,7 +44,8 @@ void SetProgramFilesValue(const std::string& value) {
     win::RegDeleteValue(k, "ProgramFilesDir");
   else
     win::RegSetValueEx(k, "ProgramFilesDir", 0, win::REG_SZ,
-                       reinterpret_cast<const win::BYTE*>(value.c_str()), win::DWORD(value.size() + 1));
+                       reinterpret_cast<const win::BYTE*>(value.c_str()),
+                       win::DWORD(value.size() + 1));
   win::RegCloseKey(k);
 }
 
@@ -68,10 +69,18 @@ class Guesses : public ToolkitTest {
   }
   void Folder(const std::string& winPath) { std::filesystem::create_directories(Host(winPath)); }
 };
-struct German : Guesses { German() : Guesses(1031) {} };
-struct SwissGerman : Guesses { SwissGerman() : Guesses(2055) {} };
-struct Italian : Guesses { Italian() : Guesses(1040) {} };
-struct French : Guesses { French() : Guesses(0x040C) {} };
+struct German : Guesses {
+  German() : Guesses(1031) {}
+};
+struct SwissGerman : Guesses {
+  SwissGerman() : Guesses(2055) {}
+};
+struct Italian : Guesses {
+  Italian() : Guesses(1040) {}
+};
+struct French : Guesses {
+  French() : Guesses(0x040C) {}
+};
 
 TEST_F(German, TakesTheFirstProgrammeFolderThatExists) {
   EXPECT_EQ(Find(), "");  // no candidate folder at all
@@ -128,7 +137,8 @@ TEST_F(Italian, AnUnreadableRegistryLeadsToTheGuessesAndStaysAsItIs) {
     std::filesystem::remove(side);
   EXPECT_EQ(Find(), "C:\\Windows\\programmi\\");
   std::ifstream in(db, std::ios::binary);
-  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), junk);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+            junk);
   m.CloseDatabases();
 }
 
@@ -176,8 +186,8 @@ class FontsOn : public ToolkitTest {
     // The family's own Fonts key exists, as on every installed Windows.
     win::HKEY k;
     EXPECT_EQ(win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE,
-                                  win::Machine::Current().IsNT() ? kNtFonts : k9xFonts, 0, nullptr, 0,
-                                  win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
+                                  win::Machine::Current().IsNT() ? kNtFonts : k9xFonts, 0, nullptr,
+                                  0, win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
               0);
     win::RegCloseKey(k);
   }
@@ -192,8 +202,12 @@ class FontsOn : public ToolkitTest {
     return n;
   }
 };
-struct FontsNT : FontsOn { FontsNT() : FontsOn(win::OsVersion::WinXP) {} };
-struct Fonts98 : FontsOn { Fonts98() : FontsOn(win::OsVersion::Win98) {} };
+struct FontsNT : FontsOn {
+  FontsNT() : FontsOn(win::OsVersion::WinXP) {}
+};
+struct Fonts98 : FontsOn {
+  Fonts98() : FontsOn(win::OsVersion::Win98) {}
+};
 
 TEST_F(FontsNT, IsCopiedRegisteredUnderWindowsNTLoadedAndAnnounced) {
   Put("C:\\Media\\TT0646Z_.TTF", TinyTrueType("OCR-B-10 BT"));
@@ -228,8 +242,8 @@ TEST_F(FontsNT, AFontOfTheScreenListOrOfThePcIsLeftAlone) {
   // A font an earlier run installed is in the PC's font table, though not on the list.
   Put("C:\\WINDOWS\\Fonts\\TT0646Z_.TTF", TinyTrueType("OCR-B-10 BT"));
   win::HKEY k;
-  ASSERT_EQ(win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, kNtFonts, 0, nullptr, 0, win::KEY_ALL_ACCESS,
-                                nullptr, &k, nullptr),
+  ASSERT_EQ(win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, kNtFonts, 0, nullptr, 0,
+                                win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
             0);
   const std::string file = "TT0646Z_.TTF";
   win::RegSetValueEx(k, "OCR-B-10 BT (TrueType)", 0, win::REG_SZ,
@@ -325,7 +339,8 @@ TEST_F(VBRuntime, EachLibraryOlderOrMissingAsksForTheUpdate) {
 
 TEST_F(VBRuntime, LibrariesAreFoundWhereTheLoaderLooks) {
   // Copies in the Windows folder count when the system folder has none.
-  for (auto& m : kMinimums) PutVersioned("C:\\WINDOWS\\" + std::string(m.file), m.v[0], m.v[1], m.v[2], m.v[3]);
+  for (auto& m : kMinimums)
+    PutVersioned("C:\\WINDOWS\\" + std::string(m.file), m.v[0], m.v[1], m.v[2], m.v[3]);
   EXPECT_FALSE(TWindowsInstaller::VBRuntimeNeedsUpdate());
 }
 
@@ -343,8 +358,9 @@ TEST(ProgramStart, EveryCodeOfTheTableHasItsText) {
       {27, "The filename association is incomplete or invalid."},
       {28, "The DDE transaction could not be completed because the request timed out."},
       {29, "The DDE transaction failed."},
-      {30, "The DDE transaction could not be completed because other DDE transactions were being "
-           "processed."},
+      {30,
+       "The DDE transaction could not be completed because other DDE transactions were being "
+       "processed."},
       {31, "There is no application associated with the given filename extension."},
       {32, "The specified dynamic-link library was not found."}};
   win::SetLastError(win::ERROR_ACCESS_DENIED);
@@ -368,7 +384,8 @@ TEST(ProgramStart, EveryCodeOfTheTableHasItsText) {
       EXPECT_EQ(e.ErrorCode, win::DWORD(win::ERROR_ACCESS_DENIED)) << code;
     }
   }
-  for (int code : {33, 42, 0x7FFFFFFF}) TWindowsInstaller::CheckShellExecuteResult("D:\\x.exe", code);
+  for (int code : {33, 42, 0x7FFFFFFF})
+    TWindowsInstaller::CheckShellExecuteResult("D:\\x.exe", code);
 }
 
 // --- Local addresses -------------------------------------------------------------------------
@@ -412,7 +429,8 @@ class SharedCounts : public ToolkitTest {
   }
   bool Present() {
     win::HKEY k;
-    if (win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, win::KEY_READ, &k) != 0) return false;
+    if (win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, win::KEY_READ, &k) != 0)
+      return false;
     win::DWORD size = 0, type = 0;
     bool there = win::RegQueryValueEx(k, lib_, nullptr, &type, nullptr, &size) == 0;
     win::RegCloseKey(k);
@@ -443,8 +461,9 @@ TEST_F(SharedCounts, WithoutAdministratorRightsNothingChanges) {
       call(lib_);
       ADD_FAILURE() << "no exception";
     } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(),
-                "Registry access error : \r\nSoftware\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
+      EXPECT_EQ(
+          e.Message(),
+          "Registry access error : \r\nSoftware\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
     }
   }
   s.admin = true;

@@ -44,9 +44,7 @@ inline Time BaseTime() {
   return std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 30);
 }
 
-inline win::DWORD Attributes(const std::string& winPath) {
-  return win::GetFileAttributes(winPath);
-}
+inline win::DWORD Attributes(const std::string& winPath) { return win::GetFileAttributes(winPath); }
 
 // A machine and an empty dialog script for each test; no dialog may be left unanswered.
 class ToolkitTest : public ::testing::Test {

@@ -45,18 +45,22 @@ TEST_F(InstallVariant, LastErrorAndAttributesErrorsShowThenAbort) {
   UiScript::Expect("Erreur", "=\r\nAccès refusé.\r\n", "ok");
   win::SetLastError(5);
   EXPECT_THROW(ReportLastError(""), EAbort);
-  UiScript::Expect("Erreur",
-                   "=Ne peut pas modifier les attributs du fichier : \r\nC:\\a\r\nAccès refusé.\r\n",
-                   "ok");
+  UiScript::Expect(
+      "Erreur", "=Ne peut pas modifier les attributs du fichier : \r\nC:\\a\r\nAccès refusé.\r\n",
+      "ok");
   win::SetLastError(5);
   EXPECT_THROW(ReportAttributesError("C:\\a"), EAbort);
 }
 
 TEST_F(InstallVariant, ParentDirFallsBackOnTheDriveRoot) {
   std::string p;
-  for (auto [in, out] : std::vector<std::pair<std::string, std::string>>{
-           {"C:\\A\\B\\", "C:\\A\\"}, {"C:\\A\\B", "C:\\A\\"}, {"C:\\A", "C:\\"},
-           {"C:\\", "C:\\"}, {"abcd", "abc"}, {"x", "x"}, {"", ""}}) {
+  for (auto [in, out] : std::vector<std::pair<std::string, std::string>>{{"C:\\A\\B\\", "C:\\A\\"},
+                                                                         {"C:\\A\\B", "C:\\A\\"},
+                                                                         {"C:\\A", "C:\\"},
+                                                                         {"C:\\", "C:\\"},
+                                                                         {"abcd", "abc"},
+                                                                         {"x", "x"},
+                                                                         {"", ""}}) {
     ExtractParentDir(in, p);
     EXPECT_EQ(p, out) << in;
   }

@@ -21,13 +21,15 @@ class TolvaneFolders : public ToolkitTest {
   }
   static void SetValue(const std::string& value) {
     win::HKEY k;
-    ASSERT_EQ(win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                                  nullptr, 0, win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
-              0);
+    ASSERT_EQ(
+        win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                            0, nullptr, 0, win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
+        0);
     if (value.empty())
       win::RegDeleteValue(k, "ProgramFilesDir");
     else
-      win::RegSetValueEx(k, "ProgramFilesDir", 0, win::REG_SZ, reinterpret_cast<const win::BYTE*>(value.c_str()),
+      win::RegSetValueEx(k, "ProgramFilesDir", 0, win::REG_SZ,
+                         reinterpret_cast<const win::BYTE*>(value.c_str()),
                          win::DWORD(value.size() + 1));
     win::RegCloseKey(k);
   }
@@ -51,7 +53,8 @@ TEST_F(TolvaneFolders, ShellFolderThenRegistryValueAndNoGuesses) {
 
   // Neither: empty, even where Install would find a German or English folder.
   SetValue("");
-  for (const char* f : {"C:\\Windows\\Programme", "C:\\WinNT\\Programme", "C:\\Windows\\Program files"})
+  for (const char* f :
+       {"C:\\Windows\\Programme", "C:\\WinNT\\Programme", "C:\\Windows\\Program files"})
     std::filesystem::create_directories(Host(f));
   EXPECT_EQ(Find(), "");
 }

@@ -21,13 +21,13 @@ TEST_F(TolvaneVariant, CopyAndDeleteErrorsAreShownThenAbortSilently) {
   win::SetLastError(win::ERROR_ACCESS_DENIED);
   EXPECT_THROW(ReportCopyError("C:\\src\\a.dll", "C:\\dest\\a.dll"), EAbort);
 
-  UiScript::Expect("Erreur", "=Ne peut pas supprimer le fichier :\r\nC:\\x.dll\r\nAccès refusé.\r\n",
-                   "ok");
+  UiScript::Expect("Erreur",
+                   "=Ne peut pas supprimer le fichier :\r\nC:\\x.dll\r\nAccès refusé.\r\n", "ok");
   win::SetLastError(win::ERROR_ACCESS_DENIED);
   EXPECT_THROW(ReportDeleteError("C:\\x.dll"), EAbort);
 
-  UiScript::Expect("Erreur", "=Ne peut pas supprimer le fichier :\r\nC:\\x.dll\r\nAccès refusé.\r\n",
-                   "ok");
+  UiScript::Expect("Erreur",
+                   "=Ne peut pas supprimer le fichier :\r\nC:\\x.dll\r\nAccès refusé.\r\n", "ok");
   win::SetLastError(win::ERROR_ACCESS_DENIED);
   ReportDeleteError("C:\\x.dll", true);  // told to go on: returns
   EXPECT_EQ(UiScript::Dialogs().size(), 3u);
@@ -35,9 +35,12 @@ TEST_F(TolvaneVariant, CopyAndDeleteErrorsAreShownThenAbortSilently) {
 
 TEST_F(TolvaneVariant, ParentDirFallsBackOnTheFirstCharacter) {
   std::string p;
-  for (auto [in, out] : std::vector<std::pair<std::string, std::string>>{
-           {"C:\\A\\B\\", "C:\\A\\"}, {"C:\\A\\B", "C:\\A\\"}, {"C:\\A", "C:\\"},
-           {"abcd", "a"}, {"x", "x"}, {"", ""}}) {
+  for (auto [in, out] : std::vector<std::pair<std::string, std::string>>{{"C:\\A\\B\\", "C:\\A\\"},
+                                                                         {"C:\\A\\B", "C:\\A\\"},
+                                                                         {"C:\\A", "C:\\"},
+                                                                         {"abcd", "a"},
+                                                                         {"x", "x"},
+                                                                         {"", ""}}) {
     ExtractParentDir(in, p);
     EXPECT_EQ(p, out) << in;
   }

@@ -32,7 +32,9 @@ class RadioTest : public ::testing::Test {
     r->SetCaption(caption);
     return r;
   }
-  static win::LPARAM At(int x, int y) { return win::MAKELPARAM(win::WORD(short(x)), win::WORD(short(y))); }
+  static win::LPARAM At(int x, int y) {
+    return win::MAKELPARAM(win::WORD(short(x)), win::WORD(short(y)));
+  }
   win::COLORREF PixelOf(TControl* c, int x, int y) {
     win::Surface s;
     WindowPainter::PaintClient(form, s);
@@ -49,7 +51,8 @@ const char* kDialog =
     "  Left = 0\n  Top = 0\n  Width = 563\n  Height = 304\n"
     "  object Panel3: TPanel\n"
     "    Left = 0\n    Top = 0\n    Width = 563\n    Height = 263\n"
-    "    object Panel2: TPanel\n      Width = 185\n      Height = 263\n      TabOrder = 0\n    end\n"
+    "    object Panel2: TPanel\n      Width = 185\n      Height = 263\n      TabOrder = 0\n    "
+    "end\n"
     "    object VcRadioButton1: TVcRadioButton\n"
     "      Left = 212\n      Top = 24\n      Width = 269\n      Height = 17\n"
     "      Caption = 'Installer le client Firebird'\n      Checked = True\n"
@@ -61,7 +64,8 @@ const char* kDialog =
     "      Left = 212\n      Top = 80\n      Width = 237\n      Height = 17\n"
     "      Caption = 'D'#233'sinstaller Firebird '\n      TabOrder = 3\n    end\n"
     "    object Edit1: TEdit\n"
-    "      Left = 216\n      Top = 170\n      Width = 325\n      Height = 24\n      TabOrder = 4\n    end\n"
+    "      Left = 216\n      Top = 170\n      Width = 325\n      Height = 24\n      TabOrder = 4\n "
+    "   end\n"
     "    object VcRadioButton4: TVcRadioButton\n"
     "      Left = 212\n      Top = 108\n      Width = 297\n      Height = 17\n"
     "      Caption = 'D'#233'sinstallation brutale de Firebird'\n      TabOrder = 5\n    end\n"
@@ -71,7 +75,9 @@ const char* kDialog =
 TEST_F(RadioTest, LoadsTheSetupDialogsRadioButtonsAndWritesOnlyWhatItRead) {
   TForm f(nullptr);
   ReadComponentFromText(&f, kDialog, "frmRadios.form");
-  auto rb = [&](int i) { return dynamic_cast<TVcRadioButton*>(f.FindComponent("VcRadioButton" + std::to_string(i))); };
+  auto rb = [&](int i) {
+    return dynamic_cast<TVcRadioButton*>(f.FindComponent("VcRadioButton" + std::to_string(i)));
+  };
   for (int i = 1; i <= 4; ++i) ASSERT_NE(rb(i), nullptr) << i;
   EXPECT_EQ(rb(3)->Caption(), "D\xC3\xA9sinstaller Firebird ");
   EXPECT_EQ(rb(4)->Left(), 212);
@@ -88,22 +94,24 @@ TEST_F(RadioTest, LoadsTheSetupDialogsRadioButtonsAndWritesOnlyWhatItRead) {
   EXPECT_EQ(rb(1)->Color(), clWindow);
   std::string written = WriteComponentToText(&f);
   // Defaults are not written: only what the description set.
-  for (const char* p : {"TextStyle", "Transparent", "WinMaskColor", "About", "Alignment", "Flat", "Color ="})
+  for (const char* p :
+       {"TextStyle", "Transparent", "WinMaskColor", "About", "Alignment", "Flat", "Color ="})
     EXPECT_EQ(written.find(p), std::string::npos) << p;
   EXPECT_NE(written.find("Checked = True"), std::string::npos);
 }
 
 TEST_F(RadioTest, ReadsEveryPublishedPropertyFromADescription) {
   TForm f(nullptr);
-  ReadComponentFromText(&f,
-                        "object frmOne: TForm\n  object R: TVcRadioButton\n"
-                        "    About = aiVisualControls\n    Alignment = taLeftJustify\n"
-                        "    AlignmentVertical = avTop\n    Flat = True\n    HighlightColor = clRed\n"
-                        "    LightTextStyle = True\n    ShadowColor = clBlue\n    ShadowDepth = 3\n"
-                        "    TabOnEnter = True\n    TextStyle = tsShadow\n    Transparent = True\n"
-                        "    TransparentColor = clLime\n    UseCustomGlyphs = False\n    WinMaskColor = clAqua\n"
-                        "  end\nend\n",
-                        "one.form");
+  ReadComponentFromText(
+      &f,
+      "object frmOne: TForm\n  object R: TVcRadioButton\n"
+      "    About = aiVisualControls\n    Alignment = taLeftJustify\n"
+      "    AlignmentVertical = avTop\n    Flat = True\n    HighlightColor = clRed\n"
+      "    LightTextStyle = True\n    ShadowColor = clBlue\n    ShadowDepth = 3\n"
+      "    TabOnEnter = True\n    TextStyle = tsShadow\n    Transparent = True\n"
+      "    TransparentColor = clLime\n    UseCustomGlyphs = False\n    WinMaskColor = clAqua\n"
+      "  end\nend\n",
+      "one.form");
   auto* r = dynamic_cast<TVcRadioButton*>(f.FindComponent("R"));
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(r->Alignment(), TLeftRight::taLeftJustify);
@@ -153,7 +161,7 @@ TEST_F(RadioTest, MousePressTracksAndChecksOnlyWhenReleasedInside) {
   a->Perform(win::WM_LBUTTONDOWN, 0, At(5, 5));
   EXPECT_TRUE(a->Pressed());
   EXPECT_TRUE(a->Focused());
-  EXPECT_FALSE(a->Checked());  // focus from the mouse does not check
+  EXPECT_FALSE(a->Checked());                    // focus from the mouse does not check
   a->Perform(win::WM_MOUSEMOVE, 0, At(200, 5));  // right edge is outside
   EXPECT_FALSE(a->Pressed());
   a->Perform(win::WM_MOUSEMOVE, 0, At(199, 16));
@@ -242,11 +250,12 @@ TEST_F(RadioTest, CheckedInADescriptionClicksOnceWhileLoading) {
     int clicks = 0;
   };
   TClickForm f(nullptr);
-  ReadComponentFromText(&f,
-                        "object frmClick: TForm\n  object R1: TVcRadioButton\n    OnClick = RadioClick\n"
-                        "    Checked = True\n  end\n  object R2: TVcRadioButton\n    OnClick = RadioClick\n"
-                        "  end\nend\n",
-                        "click.form");
+  ReadComponentFromText(
+      &f,
+      "object frmClick: TForm\n  object R1: TVcRadioButton\n    OnClick = RadioClick\n"
+      "    Checked = True\n  end\n  object R2: TVcRadioButton\n    OnClick = RadioClick\n"
+      "  end\nend\n",
+      "click.form");
   EXPECT_EQ(f.clicks, 1);
   auto* r1 = dynamic_cast<TVcRadioButton*>(f.FindComponent("R1"));
   ASSERT_NE(r1, nullptr);
@@ -278,7 +287,7 @@ TEST_F(RadioTest, PaintsTheGlyphFrameOfItsState) {
   // Glyph at the left, centred vertically: (17 - 13) / 2 = 2. Centre pixel (6, 8).
   const win::COLORREF window = ColorToRGB(clWindow), black = 0, grey = 0x808080;
   EXPECT_EQ(PixelOf(a, 6, 8), window);
-  EXPECT_EQ(PixelOf(a, 4, 2), grey);  // the outer upper-left edge
+  EXPECT_EQ(PixelOf(a, 4, 2), grey);    // the outer upper-left edge
   EXPECT_EQ(PixelOf(a, 0, 0), window);  // around the glyph: the control's colour
   a->SetChecked(true);
   EXPECT_EQ(PixelOf(a, 6, 8), black);
@@ -303,8 +312,8 @@ TEST_F(RadioTest, TransparentButtonShowsItsParentAroundTheGlyph) {
   auto* a = Make(panel, 10, "");
   a->SetTransparent(true);
   form->Show();
-  EXPECT_EQ(PixelOf(a, 0, 0), 0x0000FFu);     // the panel's red behind the olive corner
-  EXPECT_EQ(PixelOf(a, 100, 8), 0x0000FFu);   // and behind the caption area
+  EXPECT_EQ(PixelOf(a, 0, 0), 0x0000FFu);    // the panel's red behind the olive corner
+  EXPECT_EQ(PixelOf(a, 100, 8), 0x0000FFu);  // and behind the caption area
   EXPECT_EQ(PixelOf(a, 6, 8), ColorToRGB(clWindow));
 }
 

@@ -73,13 +73,15 @@ TEST(VcFrames, BorderStylesUseTheirTablesAndShapes) {
   for (auto style : {fsNone}) {
     Sheet s;
     EXPECT_EQ(DrawBorder(s.c(), Rect(0, 0, 10, 10), style, AllSides), Rect(0, 0, 10, 10));
-    EXPECT_EQ(DrawColorBorder(s.c(), Rect(0, 0, 10, 10), clBtnFace, style, AllSides), Rect(0, 0, 10, 10));
+    EXPECT_EQ(DrawColorBorder(s.c(), Rect(0, 0, 10, 10), clBtnFace, style, AllSides),
+              Rect(0, 0, 10, 10));
     EXPECT_EQ(s.at(0, 0), 0x123456u);
   }
   for (auto style : {fsGroove, fsBump, fsLowered, fsRaised, fsButtonDown, fsButtonUp}) {
     Sheet s;
     EXPECT_EQ(DrawBorder(s.c(), Rect(0, 0, 10, 10), style, {sdLeft}), Rect(2, 0, 10, 10)) << style;
-    EXPECT_EQ(DrawColorBorder(s.c(), Rect(0, 0, 10, 10), clBtnFace, style, {sdLeft}), Rect(2, 0, 10, 10));
+    EXPECT_EQ(DrawColorBorder(s.c(), Rect(0, 0, 10, 10), clBtnFace, style, {sdLeft}),
+              Rect(2, 0, 10, 10));
   }
   {
     Sheet s;  // lowered: outer shadow / highlight, inner dark / light
@@ -176,7 +178,8 @@ TEST(VcFonts, MetricsAndRotatedFont) {
   win::GetTextMetrics(dc, &tm);
   EXPECT_EQ(h, tm.tmHeight + 2);
   win::SIZE sz{};
-  win::GetTextExtentPoint32(dc, std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), &sz);
+  win::GetTextExtentPoint32(dc, std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"),
+                            &sz);
   EXPECT_EQ(GetAvgCharWidth(&f), int(std::lround(sz.cx / 52.0)));
   win::DeleteDC(dc);
   win::DeleteObject(hf);

@@ -29,7 +29,9 @@ struct Fixture : ::testing::Test {
     delete form;
     Application->HintWindowClass = nullptr;
   }
-  TVcCustomHintWindow* Window() { return dynamic_cast<TVcCustomHintWindow*>(Application->HintWindow()); }
+  TVcCustomHintWindow* Window() {
+    return dynamic_cast<TVcCustomHintWindow*>(Application->HintWindow());
+  }
 };
 
 TEST_F(Fixture, ComponentReplacesTheHintWindowAndRestoresIt) {
@@ -139,7 +141,8 @@ TEST_F(Fixture, SingleUpperRightBitmapIsFlippedForLowerRight) {
   ASSERT_EQ(w->CornerInUse(), hcLowerRight);
   win::Surface s;
   w->PaintTo(s);
-  EXPECT_EQ(s.Row(s.height - 1)[s.width / 2], win::PixelFromColor(0x0000FF)) << "red row now at the bottom";
+  EXPECT_EQ(s.Row(s.height - 1)[s.width / 2], win::PixelFromColor(0x0000FF))
+      << "red row now at the bottom";
   EXPECT_EQ(s.Row(0)[s.width / 2], win::PixelFromColor(0xFF0000));
 }
 

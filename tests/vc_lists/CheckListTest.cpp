@@ -71,20 +71,20 @@ TEST_F(CheckList, TheWizardsCallsWorkByObjectTagWithoutEvents) {
 TEST_F(CheckList, PacketsFollowTheirLines) {
   list->SetSorted(true);
   Fill({"moyen", "zèbre"});
-  list->SetItemChecked(0, true);                 // moyen
-  int at = list->Items()->Add("abricot");        // the window puts it first
+  list->SetItemChecked(0, true);           // moyen
+  int at = list->Items()->Add("abricot");  // the window puts it first
   EXPECT_EQ(at, 0);
   EXPECT_FALSE(list->GetItemChecked(0));
   EXPECT_TRUE(list->GetItemChecked(1));
   list->SetItemEnabled(1, false);
-  list->Items()->Put(1, "moyen bis");            // replacing keeps state and flag
+  list->Items()->Put(1, "moyen bis");  // replacing keeps state and flag
   EXPECT_TRUE(list->GetItemChecked(1));
   EXPECT_FALSE(list->GetItemEnabled(1));
   list->CheckItems()->Move(1, 2);
   EXPECT_TRUE(list->GetItemChecked(2));
   EXPECT_FALSE(list->GetItemEnabled(2));
   EXPECT_EQ(list->Items()->Get(2), "moyen bis");
-  list->Items()->Delete(2);                      // deleting drops them
+  list->Items()->Delete(2);  // deleting drops them
   EXPECT_EQ(list->CheckItems()->PacketCount(), 2);
   EXPECT_EQ(list->CheckedCount(), 0);
   EXPECT_THROW(list->GetItemChecked(2), EListError);
@@ -117,8 +117,9 @@ TEST_F(CheckList, ToggleCyclesAndAsksFirst) {
   list->SetItemState(0, cbUnchecked);
   list->ToggleItemState();
   EXPECT_EQ(list->GetItemState(0), cbGrayed);
-  EXPECT_EQ(events, (std::vector<std::string>{"changing 0 1", "change 0 1", "changing 0 0", "change 0 0",
-                                              "changing 0 1", "change 0 1", "changing 0 2", "change 0 2"}));
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"changing 0 1", "change 0 1", "changing 0 0", "change 0 0",
+                                      "changing 0 1", "change 0 1", "changing 0 2", "change 0 2"}));
   events.clear();
   list->OnChanging = [this](TObject*, int, TCheckBoxState, bool& allow) {
     events.push_back("vetoed");
@@ -236,15 +237,17 @@ TEST_F(CheckList, StoredItemStatesRoundTrip) {
   EXPECT_EQ(back->Items()->Get(2), "trois");
 
   // A shorter list leaves the other lines as they are; a longer one fails.
-  std::unique_ptr<TComponent> partial(CreateComponentFromText(
-      "object C: TVcCheckList\n  Items.Strings = (\n    'a'\n    'b')\n  Items.ItemState = (\n    1)\nend\n",
-      "partial", nullptr));
+  std::unique_ptr<TComponent> partial(
+      CreateComponentFromText("object C: TVcCheckList\n  Items.Strings = (\n    'a'\n    'b')\n  "
+                              "Items.ItemState = (\n    1)\nend\n",
+                              "partial", nullptr));
   auto* p = dynamic_cast<TVcCheckList*>(partial.get());
   EXPECT_EQ(p->GetItemState(0), cbChecked);
   EXPECT_EQ(p->GetItemState(1), cbUnchecked);
-  EXPECT_ANY_THROW(std::unique_ptr<TComponent>(CreateComponentFromText(
-      "object C: TVcCheckList\n  Items.Strings = (\n    'a')\n  Items.ItemEnabled = (\n    True\n    False)\nend\n",
-      "long", nullptr)));
+  EXPECT_ANY_THROW(std::unique_ptr<TComponent>(
+      CreateComponentFromText("object C: TVcCheckList\n  Items.Strings = (\n    'a')\n  "
+                              "Items.ItemEnabled = (\n    True\n    False)\nend\n",
+                              "long", nullptr)));
   // An empty list stores no states.
   TVcCheckList empty(nullptr);
   empty.SetName("E");

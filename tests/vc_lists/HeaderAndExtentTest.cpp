@@ -61,7 +61,8 @@ TEST_F(HeaderStops, CommonControlHeaderGivesLeftAndRightAlignedStops) {
   list->UpdateFromHeader(h);
   EXPECT_EQ(StopsNow(), (std::vector<int>{60 / a + 1, 140 / a + 1, 1 - 300 / a}));
   // The window has the new stops at once, in dialog units.
-  EXPECT_EQ(list->TCustomListBox::TabStops(), (std::vector<int>{(60 / a + 1) * 4, (140 / a + 1) * 4, (1 - 300 / a) * 4}));
+  EXPECT_EQ(list->TCustomListBox::TabStops(),
+            (std::vector<int>{(60 / a + 1) * 4, (140 / a + 1) * 4, (1 - 300 / a) * 4}));
   // More sections than stops: the extra sections are ignored.
   Stops({0});
   list->UpdateFromHeader(h);
@@ -132,7 +133,9 @@ TEST_F(HeaderStops, EmptyHeadersAndOtherComponentsChangeNothing) {
     list->UpdateFromHeader(form.get());
     FAIL() << "a form is no header";
   } catch (const EHeaderError& e) {
-    EXPECT_EQ(e.Message(), "Only THeader and THeaderControl components can be passed to TVcTabbedListBox.UpdateFromHeader");
+    EXPECT_EQ(e.Message(),
+              "Only THeader and THeaderControl components can be passed to "
+              "TVcTabbedListBox.UpdateFromHeader");
   }
   EXPECT_THROW(list->UpdateFromHeader(nullptr), EHeaderError);
   EXPECT_EQ(StopsNow(), (std::vector<int>{3, -4}));
@@ -140,7 +143,8 @@ TEST_F(HeaderStops, EmptyHeadersAndOtherComponentsChangeNothing) {
 
 TEST_F(HeaderStops, HeaderControlSectionsAreReadFromAStoredForm) {
   std::unique_ptr<TComponent> c(CreateComponentFromText(
-      "object H: THeaderControl\n  Sections = <\n    item\n      Text = 'Nom'\n      Width = 70\n    end\n"
+      "object H: THeaderControl\n  Sections = <\n    item\n      Text = 'Nom'\n      Width = 70\n  "
+      "  end\n"
       "    item\n      Alignment = taRightJustify\n      Text = 'Taille'\n    end>\nend\n",
       "header", nullptr));
   auto* h = dynamic_cast<THeaderControl*>(c.get());

@@ -62,8 +62,10 @@ TEST(IntegerList, MinAndMaxKeepEachOtherInOrderAndRefuseToExcludeValues) {
   EXPECT_EQ(l.Max(), 3);
   l.SetMax(20);
   l.Add(7);
-  EXPECT_EQ(MessageOf([&] { l.SetMin(8); }), "Unable to set new minimum value.\rList contains values below 8");
-  EXPECT_EQ(MessageOf([&] { l.SetMax(6); }), "Unable to set new maximum value.\rList contains values above 6");
+  EXPECT_EQ(MessageOf([&] { l.SetMin(8); }),
+            "Unable to set new minimum value.\rList contains values below 8");
+  EXPECT_EQ(MessageOf([&] { l.SetMax(6); }),
+            "Unable to set new maximum value.\rList contains values above 6");
   EXPECT_EQ(l.Min(), 3);
   EXPECT_EQ(l.Max(), 20);
 }

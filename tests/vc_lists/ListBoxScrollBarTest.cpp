@@ -26,7 +26,9 @@ struct VisualListScroll : ::testing::Test {
     form->SetClientWidth(340);
     form->SetClientHeight(160);
   }
-  std::uint32_t At(const Surface& s, TControl* c, int x, int y) { return s.Row(c->Top() + y)[c->Left() + x] & 0xFFFFFF; }
+  std::uint32_t At(const Surface& s, TControl* c, int x, int y) {
+    return s.Row(c->Top() + y)[c->Left() + x] & 0xFFFFFF;
+  }
   Surface Paint() {
     form->SetVisible(true);
     Surface s;
@@ -39,19 +41,22 @@ TEST_F(VisualListScroll, FramedListBoxFramesItsBarsAndItsWideLinesScrollAcross) 
   auto* list = new TVcTabbedListBox(form.get());
   list->SetParent(form.get());
   list->SetBounds(10, 10, 150, 100);
-  for (int i = 0; i < 40; ++i) list->Items()->Add("Ligne " + std::to_string(i) + " bien plus large que la liste");
+  for (int i = 0; i < 40; ++i)
+    list->Items()->Add("Ligne " + std::to_string(i) + " bien plus large que la liste");
   list->SetFrameVisible(true);
   list->SetFrameStyle(fsFlat);
   list->SetFrameColor(clRed);
   list->UpdateHorzExtent();
-  EXPECT_EQ(GetScrollBarStyle(list->Handle()), WS_VSCROLL);  // no horizontal bar without HorzScrollBar
+  EXPECT_EQ(GetScrollBarStyle(list->Handle()),
+            WS_VSCROLL);  // no horizontal bar without HorzScrollBar
   list->SetHorzScrollBar(true);
   EXPECT_EQ(GetScrollBarStyle(list->Handle()), WS_VSCROLL | WS_HSCROLL);
   Surface s = Paint();
   const std::uint32_t red = PixelFromColor(0x0000FF);
   EXPECT_EQ(At(s, list, 149, 10), red);  // the frame, beside the vertical bar
   EXPECT_EQ(At(s, list, 60, 99), red);   // and under the horizontal one
-  EXPECT_EQ(At(s, list, 132, 2), PixelFromColor(GetSysColor(COLOR_3DLIGHT)));  // the up arrow inside it
+  EXPECT_EQ(At(s, list, 132, 2),
+            PixelFromColor(GetSysColor(COLOR_3DLIGHT)));  // the up arrow inside it
   EXPECT_EQ(At(s, list, 140, 90), PixelFromColor(GetSysColor(COLOR_BTNFACE)));  // the size box
   list->Perform(WM_HSCROLL, SB_LINERIGHT, 0);
   EXPECT_EQ(list->LeftPos(), 8);
@@ -77,7 +82,9 @@ TEST_F(VisualListScroll, WheelGoesThroughTheListsOwnHandling) {
   list->SetParent(form.get());
   list->SetBounds(10, 10, 150, 100);
   for (int i = 0; i < 40; ++i) list->Items()->Add("Ligne " + std::to_string(i));
-  auto wheel = [&](int delta) { list->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(short(delta))), 0); };
+  auto wheel = [&](int delta) {
+    list->Perform(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(short(delta))), 0);
+  };
   wheel(-WHEEL_DELTA);
   EXPECT_EQ(list->TopIndex(), 3);
   EXPECT_EQ(GetScrollPos(list->Handle(), SB_VERT), 3);

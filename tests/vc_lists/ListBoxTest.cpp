@@ -182,10 +182,11 @@ TEST_F(TabbedListBox, FlatFrameFollowsFocusAndMouse) {
 }
 
 TEST_F(TabbedListBox, StoredFlatFrameKeepsItsSidesAndStyle) {
-  std::unique_ptr<TComponent> c(CreateComponentFromText(
-      "object L: TVcTabbedListBox\n  FrameSides = [sdTop]\n  FrameStyle = fsRaised\n  FrameFlat = True\n"
-      "  TabStops.Integers = (\n    8\n    -30)\nend\n",
-      "stored", nullptr));
+  std::unique_ptr<TComponent> c(
+      CreateComponentFromText("object L: TVcTabbedListBox\n  FrameSides = [sdTop]\n  FrameStyle = "
+                              "fsRaised\n  FrameFlat = True\n"
+                              "  TabStops.Integers = (\n    8\n    -30)\nend\n",
+                              "stored", nullptr));
   auto* l = dynamic_cast<TVcTabbedListBox*>(c.get());
   ASSERT_NE(l, nullptr);
   EXPECT_TRUE(l->FrameFlat());
@@ -214,10 +215,10 @@ TEST_F(TabbedListBox, PaintsItsFrameOverTheBorder) {
   win::Surface s;
   WindowPainter::PaintClient(form.get(), s);
   const auto red = win::PixelFromColor(0x0000FF);
-  EXPECT_EQ(s.Row(10)[50], red);       // top edge
-  EXPECT_EQ(s.Row(60)[10], red);       // left edge
-  EXPECT_EQ(s.Row(109)[60], red);      // bottom edge
-  EXPECT_NE(s.Row(11)[50], red);       // the ring inside is the control colour
+  EXPECT_EQ(s.Row(10)[50], red);   // top edge
+  EXPECT_EQ(s.Row(60)[10], red);   // left edge
+  EXPECT_EQ(s.Row(109)[60], red);  // bottom edge
+  EXPECT_NE(s.Row(11)[50], red);   // the ring inside is the control colour
   list->SetFrameSides(TSides{sdLeft});
   WindowPainter::PaintClient(form.get(), s);
   EXPECT_NE(s.Row(10)[50], red);

@@ -14,7 +14,9 @@ class DriveAndConfigStepsTest : public WizardTest {
     StartWizard();
   }
   fs::path Drive(char letter) const { return pc_.c().parent_path() / std::string(1, letter); }
-  void MakeFolder(char letter, const std::string& rel) { fs::create_directories(Drive(letter) / rel); }
+  void MakeFolder(char letter, const std::string& rel) {
+    fs::create_directories(Drive(letter) / rel);
+  }
   void SetLabel(char letter, const std::string& label) {
     std::ofstream(Drive(letter) / ".label") << label << "\n";
   }

@@ -1,7 +1,6 @@
 // The real Install program, run on a machine folder through the machine command, with a
 // UI script in place of the user.
 #include <gtest/gtest.h>
-
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -43,14 +42,20 @@ class ProgramTest : public ::testing::Test {
  protected:
   void MakePc(const std::string& os, bool simulated) {
     std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("wi-install-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+    dir_ = fs::temp_directory_path() /
+           ("wi-install-" + std::to_string(rd()) + "-" + std::to_string(rd()));
     ASSERT_EQ(Shell(kMachineTool + " new " + Quote(dir_) + " --os " + os +
-                    (simulated ? " --simulated-time" : "")).code, 0);
+                    (simulated ? " --simulated-time" : ""))
+                  .code,
+              0);
     fs::create_directories(dir_ / "drives" / "d");
     ASSERT_EQ(Shell(kMediaTool + " " + Quote(dir_ / "drives" / "d") + " --install" +
-                    (next_.empty() ? "" : " --next " + Quote(next_))).code, 0);
+                    (next_.empty() ? "" : " --next " + Quote(next_)))
+                  .code,
+              0);
     fs::copy_file(kInstall, dir_ / "drives" / "d" / "Install.exe");
-    fs::permissions(dir_ / "drives" / "d" / "Install.exe", fs::perms::owner_all, fs::perm_options::add);
+    fs::permissions(dir_ / "drives" / "d" / "Install.exe", fs::perms::owner_all,
+                    fs::perm_options::add);
   }
   ~ProgramTest() override {
     std::error_code ec;
@@ -79,7 +84,8 @@ class ProgramTest : public ::testing::Test {
   }
   // `machine run` of the wizard, with a script or none.
   Outcome Run(const std::string& args, const fs::path& script = {}) {
-    std::string env = script.empty() ? "env -u WI_UI_SCRIPT " : "WI_UI_SCRIPT=" + Quote(script) + " ";
+    std::string env =
+        script.empty() ? "env -u WI_UI_SCRIPT " : "WI_UI_SCRIPT=" + Quote(script) + " ";
     return Shell(env + kMachineTool + " run " + Quote(dir_) + " 'D:\\Install.exe'" +
                  (args.empty() ? "" : " " + args));
   }
@@ -134,7 +140,8 @@ TEST_F(ProgramTest, ServerRunPrintedAndQuit) {
   ASSERT_EQ(o.code, 0) << o.err;
   EXPECT_TRUE(fs::exists(dir_ / "printed" / "Update report.pdf"));
   auto& m = Look();
-  EXPECT_TRUE(fs::exists(m.HostPath("C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbserver.exe")));
+  EXPECT_TRUE(
+      fs::exists(m.HostPath("C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbserver.exe")));
 }
 
 TEST_F(ProgramTest, RestartYesReopensOnTheEndStepAtBootAndHandsOver) {
@@ -143,10 +150,12 @@ TEST_F(ProgramTest, RestartYesReopensOnTheEndStepAtBootAndHandsOver) {
   {
     auto& m = Look();
     fs::create_directories(m.HostPath("D:\\Files\\Suite"));
-    std::ofstream(m.HostPath("D:\\Files\\Suite\\Setup.exe"), std::ios::binary) << "MZ next installer";
+    std::ofstream(m.HostPath("D:\\Files\\Suite\\Setup.exe"), std::ios::binary)
+        << "MZ next installer";
     std::ofstream(m.HostPath("C:\\WINNT\\system32\\GDS32.DLL"), std::ios::binary) << "client";
   }
-  ASSERT_EQ(Shell(kMachineTool + " lock " + Quote(dir_) + " 'C:\\WINNT\\system32\\msvcrt.dll'").code, 0);
+  ASSERT_EQ(
+      Shell(kMachineTool + " lock " + Quote(dir_) + " 'C:\\WINNT\\system32\\msvcrt.dll'").code, 0);
   auto first = Script("first",
                       "dialog * | Des fichiers actuellement utilisés | Oui\n"
                       "wait 20\n"
@@ -158,15 +167,18 @@ TEST_F(ProgramTest, RestartYesReopensOnTheEndStepAtBootAndHandsOver) {
   ASSERT_EQ(o.code, 0) << o.err;
   {
     Look();
-    EXPECT_EQ(RegString(win::HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceName), "\"D:\\Install.exe\" R");
+    EXPECT_EQ(RegString(win::HKEY_LOCAL_MACHINE, kRunOnceKey, kRunOnceName),
+              "\"D:\\Install.exe\" R");
     ASSERT_TRUE(win::PendingRestart().has_value());
-    for (auto& p : win::StartedPrograms()) EXPECT_FALSE(win::SameText(p.path, "D:\\Files\\Suite\\Setup.exe"));
+    for (auto& p : win::StartedPrograms())
+      EXPECT_FALSE(win::SameText(p.path, "D:\\Files\\Suite\\Setup.exe"));
   }
 
   // At boot Windows runs the wizard with "R": it opens on its end step, runs at once, and
   // Next hands over to the next installer.
   auto second = Script("second", "wait 20\nclick ActionNext\n");
-  Outcome boot = Shell("WI_UI_SCRIPT=" + Quote(second) + " " + kMachineTool + " boot " + Quote(dir_));
+  Outcome boot =
+      Shell("WI_UI_SCRIPT=" + Quote(second) + " " + kMachineTool + " boot " + Quote(dir_));
   ASSERT_EQ(boot.code, 0) << boot.err;
   Look();
   bool found = true;
@@ -176,7 +188,8 @@ TEST_F(ProgramTest, RestartYesReopensOnTheEndStepAtBootAndHandsOver) {
   bool handedOver = false;
   for (int i = 0; i < 100 && !handedOver; ++i) {
     for (auto& p : win::StartedPrograms())
-      if (win::SameText(p.path, "D:\\Files\\Suite\\Setup.exe") && p.parameters == "A") handedOver = true;
+      if (win::SameText(p.path, "D:\\Files\\Suite\\Setup.exe") && p.parameters == "A")
+        handedOver = true;
     if (!handedOver) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   EXPECT_TRUE(handedOver);

@@ -1,7 +1,6 @@
 // Restart after files in use, the RunOnce registration, the hand-over to the next
 // installer, the "R" start and printing the report.
 #include "WizardTestSupport.h"
-
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/WindowPainter.h"
 #include "platform/forms/graphics/Printers.h"
@@ -310,8 +309,10 @@ std::string Latin1(const std::string& utf8) {
   std::string out;
   for (size_t i = 0; i < utf8.size(); ++i) {
     auto c = static_cast<unsigned char>(utf8[i]);
-    if (c == 0xC3 && i + 1 < utf8.size()) out += char(0x40 + static_cast<unsigned char>(utf8[++i]));
-    else out += char(c);
+    if (c == 0xC3 && i + 1 < utf8.size())
+      out += char(0x40 + static_cast<unsigned char>(utf8[++i]));
+    else
+      out += char(c);
   }
   return out;
 }
@@ -347,7 +348,8 @@ TEST_F(PrintTest, ThePrintButtonShowsAPrinterAndPrintsWhenClickedThere) {
   // Where the end step's button bar lies in the frame's picture.
   TSpeedButton* button = frmEndInstall->SpeedButtonPrint;
   win::POINT at{button->Left(), button->Top()};
-  for (TControl* p = button->Parent(); p && p != frmMain; p = p->Parent()) at.x += p->Left(), at.y += p->Top();
+  for (TControl* p = button->Parent(); p && p != frmMain; p = p->Parent())
+    at.x += p->Left(), at.y += p->Top();
   const std::uint32_t back = shot.Row(at.y + 1)[at.x + 1];
   int drawn = 0, dark = 0;
   for (int y = 0; y < button->Height(); ++y)

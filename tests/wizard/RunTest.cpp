@@ -1,6 +1,5 @@
 // The installation run: its report lines, in order, for each kind of machine.
 #include "WizardTestSupport.h"
-
 #include "dbsetup/NTServices.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Fonts.h"
@@ -46,8 +45,8 @@ class RunTest : public WizardTest {
 TEST_F(RunTest, ServerOnCleanXp) {
   bool vbUpToDate = !TWindowsInstaller::VBRuntimeNeedsUpdate();
   RunType("rbServeur");
-  EXPECT_EQ(Report(), Concat({"Démarrage de l'installation...", "Installation du serveur Firebird...",
-                              "Serveur Firebird installé."},
+  EXPECT_EQ(Report(), Concat({"Démarrage de l'installation...",
+                              "Installation du serveur Firebird...", "Serveur Firebird installé."},
                              FreshTail(vbUpToDate)));
   EXPECT_TRUE(Exists("C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbserver.exe"));
   EXPECT_TRUE(IsNTServiceRunning("FirebirdGuardianDefaultInstance") ||
@@ -74,8 +73,8 @@ class Win2000RunTest : public RunTest {
 TEST_F(Win2000RunTest, StandaloneOnClean2000RunsTheServerStepOnly) {
   bool vbUpToDate = !TWindowsInstaller::VBRuntimeNeedsUpdate();
   RunType("rbMonoPoste");
-  EXPECT_EQ(Report(), Concat({"Démarrage de l'installation...", "Installation du serveur Firebird...",
-                              "Serveur Firebird installé."},
+  EXPECT_EQ(Report(), Concat({"Démarrage de l'installation...",
+                              "Installation du serveur Firebird...", "Serveur Firebird installé."},
                              FreshTail(vbUpToDate)));
 }
 
@@ -84,11 +83,11 @@ TEST_F(RunTest, ClientWithLibraryPresentRuntimeUpToDateAndFontPresent) {
   ASSERT_EQ(win::AddFontResource("D:\\Files\\Base\\TT0646Z_.TTF"), 1);
   if (TWindowsInstaller::VBRuntimeNeedsUpdate()) GTEST_SKIP() << "the new PC's run-time is old";
   RunType("rbClient");
-  EXPECT_EQ(Report(), (Lines{"Démarrage de l'installation...", "Installation du client Firebird...",
-                             "Le client Firebird est déjà présent.", "Librairies VisualBasic...",
-                             "Les librairies sont déjà à jour.",
-                             "Installation de la police OCR-B-10 BT ...",
-                             "La police est déjà présente.", "Fin de l'installation."}));
+  EXPECT_EQ(Report(),
+            (Lines{"Démarrage de l'installation...", "Installation du client Firebird...",
+                   "Le client Firebird est déjà présent.", "Librairies VisualBasic...",
+                   "Les librairies sont déjà à jour.", "Installation de la police OCR-B-10 BT ...",
+                   "La police est déjà présente.", "Fin de l'installation."}));
   EXPECT_FALSE(Exists("C:\\Program Files\\Firebird\\Firebird_1_5\\firebird.msg"));
   EXPECT_TRUE(DialogMessages().empty());
 }
@@ -96,8 +95,8 @@ TEST_F(RunTest, ClientWithLibraryPresentRuntimeUpToDateAndFontPresent) {
 TEST_F(RunTest, ClientWithoutLibraryIsInstalled) {
   bool vbUpToDate = !TWindowsInstaller::VBRuntimeNeedsUpdate();
   RunType("rbClient");
-  EXPECT_EQ(Report(), Concat({"Démarrage de l'installation...", "Installation du client Firebird...",
-                              "Client Firebird installé."},
+  EXPECT_EQ(Report(), Concat({"Démarrage de l'installation...",
+                              "Installation du client Firebird...", "Client Firebird installé."},
                              FreshTail(vbUpToDate)));
   EXPECT_TRUE(Exists(ReadSystemDir() + "\\GDS32.DLL"));
   EXPECT_FALSE(Exists("C:\\Program Files\\Firebird\\Firebird_1_5\\bin\\fbserver.exe"));
@@ -112,7 +111,8 @@ class ServerPresentTest : public RunTest {
     DestroyWizard();
     UiScript::Reset();
     // The guardian takes its server down with it; a service already stopped refuses.
-    for (const char* service : {"FirebirdGuardianDefaultInstance", "FirebirdServerDefaultInstance"}) {
+    for (const char* service :
+         {"FirebirdGuardianDefaultInstance", "FirebirdServerDefaultInstance"}) {
       try {
         StopNTService(service);
       } catch (const Exception&) {
@@ -137,10 +137,11 @@ const char* const kStoppedQuestion =
 TEST_F(ServerPresentTest, YesStartsIt) {
   Expect("Confirmation", kStoppedQuestion, "Oui");
   RunType("rbServeur");
-  EXPECT_EQ(Report(), Concat({"Démarrage de l'installation...", "Installation du serveur Firebird...",
-                              "Le serveur Firebird est déjà présent.",
-                              "Démarrage du serveur Firebird...", "Le serveur Firebird a redémarré."},
-                             Tail()));
+  EXPECT_EQ(Report(),
+            Concat({"Démarrage de l'installation...", "Installation du serveur Firebird...",
+                    "Le serveur Firebird est déjà présent.", "Démarrage du serveur Firebird...",
+                    "Le serveur Firebird a redémarré."},
+                   Tail()));
   EXPECT_TRUE(IsNTServiceRunning("FirebirdServerDefaultInstance") ||
               IsNTServiceRunning("FirebirdGuardianDefaultInstance"));
 }
@@ -148,9 +149,10 @@ TEST_F(ServerPresentTest, YesStartsIt) {
 TEST_F(ServerPresentTest, NoLeavesItStopped) {
   Expect("Confirmation", kStoppedQuestion, "Non");
   RunType("rbServeur");
-  EXPECT_EQ(Report(), Concat({"Démarrage de l'installation...", "Installation du serveur Firebird...",
-                              "Le serveur Firebird est déjà présent."},
-                             Tail()));
+  EXPECT_EQ(Report(),
+            Concat({"Démarrage de l'installation...", "Installation du serveur Firebird...",
+                    "Le serveur Firebird est déjà présent."},
+                   Tail()));
   EXPECT_FALSE(IsNTServiceRunning("FirebirdGuardianDefaultInstance"));
 }
 
@@ -161,24 +163,27 @@ TEST_F(ServerPresentTest, GuardianThatDoesNotStartIsReportedNotCelebrated) {
   Expect("Confirmation", kStoppedQuestion, "Oui");
   Expect("Erreur", "Le serveur Firebird n'a pas pu être démarré.", "OK");
   RunType("rbServeur");
-  EXPECT_EQ(Report(), Concat({"Démarrage de l'installation...", "Installation du serveur Firebird...",
-                              "Le serveur Firebird est déjà présent.",
-                              "Démarrage du serveur Firebird..."},
-                             Tail()));
+  EXPECT_EQ(Report(),
+            Concat({"Démarrage de l'installation...", "Installation du serveur Firebird...",
+                    "Le serveur Firebird est déjà présent.", "Démarrage du serveur Firebird..."},
+                   Tail()));
   EXPECT_TRUE(frmMain->RunNextOnClose);  // the run goes on and succeeds
 }
 
 TEST_F(RunTest, NoProgramFilesFolder) {
   win::HKEY key = nullptr;
-  ASSERT_EQ(win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                              0, win::KEY_WRITE, &key), 0);
+  ASSERT_EQ(
+      win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                        win::KEY_WRITE, &key),
+      0);
   win::RegDeleteValue(key, "ProgramFilesDir");
   win::RegCloseKey(key);
   Expect("Erreur", "Dossier programmes pas trouvé.", "OK");
   RunType("rbServeur");
-  EXPECT_EQ(Report(), (Lines{"Démarrage de l'installation...", "Installation du serveur Firebird...",
-                             "", "Dossier programmes pas trouvé.", "", "L'installation a échoué.",
-                             "Fin de l'installation."}));
+  EXPECT_EQ(Report(),
+            (Lines{"Démarrage de l'installation...", "Installation du serveur Firebird...", "",
+                   "Dossier programmes pas trouvé.", "", "L'installation a échoué.",
+                   "Fin de l'installation."}));
   EXPECT_FALSE(frmMain->RunNextOnClose);
 }
 
@@ -190,9 +195,9 @@ TEST_F(RunTest, IdenticalVersionAlreadyInstalledIsAbandoned) {
   Expect("Information", "Installation abandonnée.", "OK");
   Expect("Erreur", "Opération abandonnée", "OK");
   RunType("rbServeur");
-  EXPECT_EQ(Report(), (Lines{"Démarrage de l'installation...", "Installation du serveur Firebird...",
-                             "", "Opération abandonnée", "", "L'installation a échoué.",
-                             "Fin de l'installation."}));
+  EXPECT_EQ(Report(), (Lines{"Démarrage de l'installation...",
+                             "Installation du serveur Firebird...", "", "Opération abandonnée", "",
+                             "L'installation a échoué.", "Fin de l'installation."}));
 }
 
 // Windows NT 4.0 comes with older run-time libraries.
@@ -207,12 +212,12 @@ TEST_F(Nt4RunTest, VbrunInstallerMissingIsReportedAndTheRunGoesOn) {
   Put(ReadSystemDir() + "\\GDS32.DLL", "present");
   Expect("Erreur", "vbrun60.exe\r\n\r\nThe specified file was not found.", "OK");
   RunType("rbClient");
-  EXPECT_EQ(Report(), (Lines{"Démarrage de l'installation...", "Installation du client Firebird...",
-                             "Le client Firebird est déjà présent.", "Librairies VisualBasic...",
-                             "Exécution de vbrun60.exe...", "vbrun60.exe", "",
-                             "The specified file was not found.",
-                             "Installation de la police OCR-B-10 BT ...", "La police a été installée.",
-                             "Fin de l'installation."}));
+  EXPECT_EQ(Report(),
+            (Lines{"Démarrage de l'installation...", "Installation du client Firebird...",
+                   "Le client Firebird est déjà présent.", "Librairies VisualBasic...",
+                   "Exécution de vbrun60.exe...", "vbrun60.exe", "",
+                   "The specified file was not found.", "Installation de la police OCR-B-10 BT ...",
+                   "La police a été installée.", "Fin de l'installation."}));
   EXPECT_TRUE(frmMain->RunNextOnClose);
 }
 
@@ -243,8 +248,9 @@ TEST_F(Win98RunTest, StandaloneFailsOnTheServerStep) {
   const char* text = "Le seveur Firebird ne peut pas être installé sur Windows 95, 98, Me.";
   Expect("Erreur", text, "OK");
   RunType("rbMonoPoste");
-  EXPECT_EQ(Report(), (Lines{"Démarrage de l'installation...", "Installation du serveur Firebird...",
-                             "", text, "", "L'installation a échoué.", "Fin de l'installation."}));
+  EXPECT_EQ(Report(),
+            (Lines{"Démarrage de l'installation...", "Installation du serveur Firebird...", "",
+                   text, "", "L'installation a échoué.", "Fin de l'installation."}));
   EXPECT_FALSE(frmMain->RunNextOnClose);
 }
 

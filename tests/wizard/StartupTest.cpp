@@ -20,8 +20,8 @@ TEST_F(StartupTest, OnlyExactRAndAParametersSetTheMode) {
   struct Case {
     const char* args;
     const char* mode;
-  } const cases[] = {{"", ""},     {"r", ""},    {"/R", ""},    {"a", ""},    {"R", "R"},
-                     {"A", "A"},   {"A R", "R"}, {"R A", "A"},  {"R x", "R"}, {"\"R\"", "R"}};
+  } const cases[] = {{"", ""},   {"r", ""},    {"/R", ""},   {"a", ""},    {"R", "R"},
+                     {"A", "A"}, {"A R", "R"}, {"R A", "A"}, {"R x", "R"}, {"\"R\"", "R"}};
   for (const auto& c : cases) {
     CreateWizard(c.args);
     EXPECT_EQ(frmMain->Mode, c.mode) << "parameters: " << c.args;
@@ -44,8 +44,9 @@ TEST_F(StartupTest, PlanFileLinesAreClassifiedAfterTrimming) {
       {"two lines, the last wins", "NextInstaller=first.exe\r\nNextInstaller=second.exe\r\n",
        "D:\\Files\\second.exe"},
       {"padded line", "   \tNextInstaller=Suite\\Setup.exe  \t\r\n", "D:\\Files\\Suite\\Setup.exe"},
-      {"other letter case and Step= lines", "nextinstaller=x.exe\r\nStep=NextInstaller=y.exe\r\n"
-                                            "Step=Welcome\r\n",
+      {"other letter case and Step= lines",
+       "nextinstaller=x.exe\r\nStep=NextInstaller=y.exe\r\n"
+       "Step=Welcome\r\n",
        ""},
       {"key not at the first position", "# NextInstaller=x.exe\r\n", ""},
       {"key alone gives the media folder", "NextInstaller=\r\n", "D:\\Files\\"},

@@ -14,10 +14,10 @@
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
 #include "platform/system/CommandLine.h"
+#include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
 #include "platform/system/Process.h"
-#include "platform/system/LastError.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Semaphore.h"
 #include "tests/support/TempMachine.h"
@@ -59,7 +59,8 @@ inline std::string RegString(win::HKEY root, const std::string& key, const std::
   if (win::RegOpenKeyEx(root, key, 0, win::KEY_READ, &k) != 0) return "";
   char buf[2048] = {};
   win::DWORD size = sizeof buf, type = 0;
-  bool ok = win::RegQueryValueEx(k, name, nullptr, &type, reinterpret_cast<win::BYTE*>(buf), &size) == 0;
+  bool ok =
+      win::RegQueryValueEx(k, name, nullptr, &type, reinterpret_cast<win::BYTE*>(buf), &size) == 0;
   win::RegCloseKey(k);
   if (found) *found = ok;
   return ok ? std::string(buf) : "";
@@ -71,9 +72,7 @@ inline std::string RunOnceValue(bool* found = nullptr) {
 
 class WizardTest : public ::testing::Test {
  protected:
-  explicit WizardTest(win::MachineSettings settings = {}) : pc_(settings) {
-    UiScript::Reset();
-  }
+  explicit WizardTest(win::MachineSettings settings = {}) : pc_(settings) { UiScript::Reset(); }
   ~WizardTest() override { DestroyWizard(); }
   void TearDown() override {
     auto unused = UiScript::UnusedAnswers();

@@ -15,11 +15,13 @@ constexpr int kPrintX = 189 + 16, kPrintY = 16;
 constexpr int kSnapLeft = 3, kSnapTop = 22;
 
 int TextPixels(const xsession::Picture& p, int buttonX) {
-  return CountColour(p, kSnapLeft + buttonX - 40, kSnapTop + 446, kSnapLeft + buttonX + 30, kSnapTop + 463, 0x000000);
+  return CountColour(p, kSnapLeft + buttonX - 40, kSnapTop + 446, kSnapLeft + buttonX + 30,
+                     kSnapTop + 463, 0x000000);
 }
 
 const char* const kHeadlessScript =
-    "wait 20\nclick ActionNext\ncheck rbServeur\nclick ActionNext\nprinter ok\nclick SpeedButtonPrint\n"
+    "wait 20\nclick ActionNext\ncheck rbServeur\nclick ActionNext\nprinter ok\nclick "
+    "SpeedButtonPrint\n"
     "click ActionNext\n";
 
 class InstallOnX11 : public ProgramOnX11 {
@@ -28,7 +30,8 @@ class InstallOnX11 : public ProgramOnX11 {
   fs::path SlowPc(const std::string& name, const std::string& options) {
     fs::path pc = MakePc(name, options);
     std::string out;
-    EXPECT_EQ(Shell(Machine() + " services " + Quote(pc.string()) + " FirebirdGuardianDefaultInstance --start-delay 4000 --before-creation",
+    EXPECT_EQ(Shell(Machine() + " services " + Quote(pc.string()) +
+                        " FirebirdGuardianDefaultInstance --start-delay 4000 --before-creation",
                     &out),
               0)
         << out;
@@ -48,13 +51,14 @@ TEST_F(InstallOnX11, APersonInstallsTheServerEnvironmentAsTheSnapshotsShow) {
   ASSERT_EQ(RunHeadless(reference, "Install.exe", kHeadlessScript, shots, &out), 0) << out;
   std::vector<xsession::Picture> story = Story(shots, "frmMain");
   ASSERT_EQ(story.size(), 6u) << "frame, welcome, items, Serveur, running, finished";
-  const xsession::Picture &welcome = story[1], &items = story[2], &serveur = story[3], &running = story[4],
-                          &finished = story[5];
+  const xsession::Picture &welcome = story[1], &items = story[2], &serveur = story[3],
+                          &running = story[4], &finished = story[5];
   EXPECT_EQ(TextPixels(story[0], kNextX), 0) << "before the start: Next empty";
   EXPECT_GT(TextPixels(welcome, kNextX), 0) << "welcome: Next enabled";
   EXPECT_EQ(TextPixels(items, kNextX), 0) << "no item checked: Next disabled";
   EXPECT_GT(TextPixels(serveur, kNextX), 0);
-  EXPECT_EQ(TextPixels(running, kNextX) + TextPixels(running, kCancelX), 0) << "running: everything disabled";
+  EXPECT_EQ(TextPixels(running, kNextX) + TextPixels(running, kCancelX), 0)
+      << "running: everything disabled";
   EXPECT_GT(TextPixels(finished, kNextX), 0) << "finished: Quitter enabled";
   EXPECT_EQ(TextPixels(finished, kCancelX), 0);
   // The plain file of each form is its last state.
@@ -112,7 +116,10 @@ TEST_F(InstallOnX11, ALostDisplayEndsTheProgramAndLeavesThePcAsItWas) {
   EXPECT_NE(Slurp(err_).find("la connexion à l'affichage X"), std::string::npos) << Slurp(err_);
   EXPECT_EQ(Journal(pc), before);
   std::string out;
-  EXPECT_EQ(RunHeadless(pc, "Install.exe", "wait 20\nclick ActionAnnuler\ndialog warning | Voulez-vous annuler l'installation? | yes\n", root_ / "again", &out),
+  EXPECT_EQ(RunHeadless(pc, "Install.exe",
+                        "wait 20\nclick ActionAnnuler\ndialog warning | Voulez-vous annuler "
+                        "l'installation? | yes\n",
+                        root_ / "again", &out),
             0)
       << out;
 }

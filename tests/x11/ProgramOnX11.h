@@ -2,8 +2,8 @@
 // The real programs on a throw-away PC, run as a person runs them: under a display of the
 // test's own and clicked through X events, or headless with a UI script and snapshots (the
 // pictures each screen state must equal).
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "platform/forms/graphics/ImageFiles.h"
-#include "tests/support/XSession.h"
 #include "support/MachineCommand.h"
+#include "tests/support/XSession.h"
 
 extern char** environ;
 
@@ -46,7 +46,9 @@ inline int Shell(const std::string& command, std::string* out = nullptr) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline xsession::Picture ToPicture(const win::Surface& s) { return xsession::Picture{s.width, s.height, s.pixels}; }
+inline xsession::Picture ToPicture(const win::Surface& s) {
+  return xsession::Picture{s.width, s.height, s.pixels};
+}
 
 // The states a form went through in a headless run: its numbered snapshots, in order.
 inline std::vector<xsession::Picture> Story(const fs::path& dir, const std::string& form) {
@@ -61,7 +63,8 @@ inline std::vector<xsession::Picture> Story(const fs::path& dir, const std::stri
 }
 
 // Pixels of a colour inside a rectangle of a picture.
-inline int CountColour(const xsession::Picture& p, int left, int top, int right, int bottom, std::uint32_t colour) {
+inline int CountColour(const xsession::Picture& p, int left, int top, int right, int bottom,
+                       std::uint32_t colour) {
   int n = 0;
   for (int y = top; y < bottom; ++y)
     for (int x = left; x < right; ++x) n += (p.At(x, y) & 0xFFFFFF) == colour;
@@ -89,22 +92,29 @@ class ProgramOnX11 : public ::testing::Test {
     fs::path pc = root_ / name, media = root_ / (name + "-media");
     std::string out;
     EXPECT_EQ(Shell(Machine() + " new " + Quote(pc.string()) + " " + options, &out), 0) << out;
-    EXPECT_EQ(Shell(Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media.string()) + " --both", &out), 0) << out;
+    EXPECT_EQ(
+        Shell(Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media.string()) + " --both",
+              &out),
+        0)
+        << out;
     fs::create_directory_symlink(media, pc / "drives" / "d");
     fs::copy_file(WI_BINARY_DIR "/wizard/Install", media / "Install.exe");
     fs::copy_file(WI_BINARY_DIR "/tolvane/Tolvane", media / "Tolvane.exe");
     return pc;
   }
   static std::string Machine() { return Quote(WI_BINARY_DIR "/tools/machine/machine"); }
-  static fs::path Program(const fs::path& pc, const std::string& exe) { return pc / "drives" / "d" / exe; }
+  static fs::path Program(const fs::path& pc, const std::string& exe) {
+    return pc / "drives" / "d" / exe;
+  }
 
   // Runs the program headless with a script; its snapshots go to `shots`.
-  int RunHeadless(const fs::path& pc, const std::string& exe, const std::string& script, const fs::path& shots,
-                  std::string* out = nullptr) {
+  int RunHeadless(const fs::path& pc, const std::string& exe, const std::string& script,
+                  const fs::path& shots, std::string* out = nullptr) {
     fs::path file = root_ / (exe + "-headless.txt");
     std::ofstream(file, std::ios::binary) << script;
-    return Shell("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc.string()) + " WI_UI_SCRIPT=" + Quote(file.string()) +
-                     " WI_SNAPSHOT_DIR=" + Quote(shots.string()) + " " + Quote(Program(pc, exe).string()),
+    return Shell("env -u DISPLAY WI_HEADLESS=1 WINPC=" + Quote(pc.string()) + " WI_UI_SCRIPT=" +
+                     Quote(file.string()) + " WI_SNAPSHOT_DIR=" + Quote(shots.string()) + " " +
+                     Quote(Program(pc, exe).string()),
                  out);
   }
 
@@ -126,7 +136,8 @@ class ProgramOnX11 : public ::testing::Test {
       env.push_back("WI_UI_SCRIPT=" + file.string());
     }
     err_ = root_ / (exe + "-x11-err.txt");
-    child_ = xsession::StartProgram(Program(pc, exe).string(), server_->Display(), pc.string(), env, "", err_.string());
+    child_ = xsession::StartProgram(Program(pc, exe).string(), server_->Display(), pc.string(), env,
+                                    "", err_.string());
   }
 
   // The program's exit code, or -1 while it still runs after `seconds`.
@@ -141,7 +152,8 @@ class ProgramOnX11 : public ::testing::Test {
     xsession::Picture shot = person_.Grab(window);
     int border = (snapshot.width - shot.width) / 2;
     int top = snapshot.height - shot.height - border;
-    return xsession::WaitForPicture(person_, window, snapshot, border, top, 20, (root_ / name).string());
+    return xsession::WaitForPicture(person_, window, snapshot, border, top, 20,
+                                    (root_ / name).string());
   }
 
   std::string Journal(const fs::path& pc) {

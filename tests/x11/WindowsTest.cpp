@@ -43,11 +43,13 @@ xsession::Picture ClientPicture(TForm* f) {
 class WindowsOnX11 : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!xsession::HaveXvfb() || !xsession::HaveWindowManager()) GTEST_SKIP() << "Xvfb or openbox is not installed";
+    if (!xsession::HaveXvfb() || !xsession::HaveWindowManager())
+      GTEST_SKIP() << "Xvfb or openbox is not installed";
     // A window manager holds clicks back until it has focused the window: without one, the
     // server hands input on at once.
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    server_ = std::make_unique<xsession::XServer>(std::string(info->name()) != "InputWhileBusyIsDropped");
+    server_ =
+        std::make_unique<xsession::XServer>(std::string(info->name()) != "InputWhileBusyIsDropped");
     ASSERT_TRUE(server_->UseInThisProcess()) << "Xvfb or the window manager did not start";
     unsetenv("WI_SNAPSHOT_DIR");
     win::clock::SetSimulated(false);
@@ -75,7 +77,8 @@ class WindowsOnX11 : public ::testing::Test {
   }
   // The window shows the form's client area as the headless painter paints it.
   bool ShowsPicture(unsigned long window, TForm* f) {
-    return PumpUntil([&] { return xsession::PictureDiff(person_, window, ClientPicture(f), 0, 0) == 0; });
+    return PumpUntil(
+        [&] { return xsession::PictureDiff(person_, window, ClientPicture(f), 0, 0) == 0; });
   }
   std::unique_ptr<xsession::XServer> server_;
   xsession::XClient person_;
@@ -107,7 +110,8 @@ TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
   main->Show();
   inner->Show();
   unsigned long window = 0;
-  ASSERT_TRUE(PumpUntil([&] { return (window = person_.FindWindow("Étape d'installation")) != 0; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return (window = person_.FindWindow("Étape d'installation")) != 0; }));
 
   EXPECT_EQ(person_.Property(window, "_NET_WM_NAME"), "Étape d'installation");
   EXPECT_EQ(person_.Property(window, "WM_NAME"), "\xC9tape d'installation");
@@ -155,7 +159,8 @@ TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
     person_.RootPosition(dialogWindow, &dx, &dy);
     centred = dx - ox == (main->ClientWidth() - dialog->ClientWidth()) / 2 &&
               dy - oy == (main->ClientHeight() - dialog->ClientHeight()) / 2;
-    for (auto until = Clock::now() + std::chrono::seconds(10); Clock::now() < until && !(above && focused);) {
+    for (auto until = Clock::now() + std::chrono::seconds(10);
+         Clock::now() < until && !(above && focused);) {
       above = person_.IsAbove(dialogWindow, window);
       focused = person_.FocusWindow() == dialogWindow;
     }
@@ -214,8 +219,9 @@ TEST_F(WindowsOnX11, HintsArePopupsAndThePointerLeavingIsHeard) {
   win::Surface expected;
   hint->PaintTo(expected);
   EXPECT_TRUE(PumpUntil([&] {
-    return xsession::PictureDiff(person_, popups[0], xsession::Picture{expected.width, expected.height, expected.pixels},
-                                 0, 0) == 0;
+    return xsession::PictureDiff(
+               person_, popups[0],
+               xsession::Picture{expected.width, expected.height, expected.pixels}, 0, 0) == 0;
   }));
   hint->Hide();
   EXPECT_TRUE(PumpUntil([&] { return person_.Popups().empty(); }));

@@ -18,8 +18,9 @@ bool RegisterMachineCommand(MachineCommand command) {
 
 const std::vector<MachineCommand>& MachineCommands() {
   auto& c = Registry();
-  std::stable_sort(c.begin(), c.end(),
-                   [](const MachineCommand& a, const MachineCommand& b) { return a.name < b.name; });
+  std::stable_sort(c.begin(), c.end(), [](const MachineCommand& a, const MachineCommand& b) {
+    return a.name < b.name;
+  });
   return c;
 }
 

@@ -33,10 +33,14 @@ int RunNew(const std::vector<std::string>& args) {
   win::MachineContents contents;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&]() -> const std::string& { return RequireArgument(args, ++i, "value of " + a); };
+    auto value = [&]() -> const std::string& {
+      return RequireArgument(args, ++i, "value of " + a);
+    };
     if (a == "--os") {
       auto v = win::ParseOsVersion(value());
-      if (!v) throw UsageError("unknown Windows version \"" + args[i] + "\" (95, 98, me, nt351, nt4, 2000, xp)");
+      if (!v)
+        throw UsageError("unknown Windows version \"" + args[i] +
+                         "\" (95, 98, me, nt351, nt4, 2000, xp)");
       s.os = *v;
     } else if (a == "--user") {
       s.userName = value();

@@ -33,7 +33,9 @@ int RunPe(const std::vector<std::string>& args) {
   spec.company = "Exemple";
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&]() -> const std::string& { return RequireArgument(args, ++i, "value of " + a); };
+    auto value = [&]() -> const std::string& {
+      return RequireArgument(args, ++i, "value of " + a);
+    };
     if (a == "--version") {
       ParseVersion(value(), spec);
       haveVersion = true;

@@ -13,11 +13,16 @@ namespace {
 
 std::string CodeText(int code) {
   switch (code) {
-    case win::SE_ERR_FNF: return "file not found";
-    case win::SE_ERR_PNF: return "path not found";
-    case win::SE_ERR_ACCESSDENIED: return "access denied";
-    case win::SE_ERR_BADFORMAT: return "not a program";
-    default: return "error " + std::to_string(code);
+    case win::SE_ERR_FNF:
+      return "file not found";
+    case win::SE_ERR_PNF:
+      return "path not found";
+    case win::SE_ERR_ACCESSDENIED:
+      return "access denied";
+    case win::SE_ERR_BADFORMAT:
+      return "not a program";
+    default:
+      return "error " + std::to_string(code);
   }
 }
 
@@ -27,7 +32,8 @@ int RunRun(const std::vector<std::string>& args) {
   std::string commandLine = "\"" + program + "\"";
   for (size_t i = 2; i < args.size(); ++i) commandLine += " " + win::QuoteArgument(args[i]);
   win::StartOutcome out = win::StartCommandLine(commandLine, "", win::SW_SHOWNORMAL, true);
-  if (out.code <= 32) throw std::runtime_error("cannot start " + program + ": " + CodeText(out.code));
+  if (out.code <= 32)
+    throw std::runtime_error("cannot start " + program + ": " + CodeText(out.code));
   if (!out.native) std::cout << "recorded as started: " << commandLine << "\n";
   if (auto r = win::PendingRestart())
     std::cerr << "machine run: " << (r->program.empty() ? "a program" : r->program)

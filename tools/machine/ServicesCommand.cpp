@@ -17,8 +17,8 @@ bool YesNo(const std::string& option, const std::string& value) {
 }
 
 void Print(const win::ServiceInfo& s) {
-  std::cout << s.name << "  \"" << s.displayName << "\"" << (s.markedForDeletion ? "  (marked for deletion)" : "")
-            << "\n"
+  std::cout << s.name << "  \"" << s.displayName << "\""
+            << (s.markedForDeletion ? "  (marked for deletion)" : "") << "\n"
             << "  command line: " << s.commandLine << "\n"
             << "  start: " << win::ServiceStartTypeName(s.startType) << "  account: " << s.account
             << "  state: " << win::ServiceStateName(s.state) << "\n";
@@ -29,13 +29,16 @@ void Print(const win::ServiceInfo& s) {
     std::cout << "\n";
   }
   std::cout << "  test: fails to start " << (s.test.failsToStart ? "yes" : "no") << ", start delay "
-            << s.test.startDelayMs << " ms, stop hangs " << (s.test.stopHangs ? "yes" : "no") << "\n";
+            << s.test.startDelayMs << " ms, stop hangs " << (s.test.stopHangs ? "yes" : "no")
+            << "\n";
 }
 
 int RunServices(const std::vector<std::string>& args) {
   win::Machine& m = OpenMachineArgument(args, 0);
   if (!m.IsNT()) {
-    if (args.size() > 1) throw std::runtime_error("Windows " + win::OsVersionName(m.Settings().os) + " has no services");
+    if (args.size() > 1)
+      throw std::runtime_error("Windows " + win::OsVersionName(m.Settings().os) +
+                               " has no services");
     std::cout << "no services on Windows " << win::OsVersionName(m.Settings().os) << "\n";
     return 0;
   }
@@ -89,8 +92,9 @@ int RunServices(const std::vector<std::string>& args) {
   for (auto& s : win::ListServices())
     if (win::SameText(s.name, name)) service = s;
   if (!service && !beforeCreation)
-    throw std::runtime_error("no service \"" + win::EscapeBytes(name) +
-                             "\" on this machine (--before-creation sets one that is to be created)");
+    throw std::runtime_error(
+        "no service \"" + win::EscapeBytes(name) +
+        "\" on this machine (--before-creation sets one that is to be created)");
   const std::string stored = service ? service->name : name;
   win::ServiceTestSettings t = win::GetServiceTestSettings(stored);
   if (failsToStart) t.failsToStart = *failsToStart;

@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
   try {
     return command->run(std::vector<std::string>(args.begin() + 1, args.end()));
   } catch (const UsageError& e) {
-    std::cerr << "machine " << command->name << ": " << OneLine(e.what())
-              << " (usage: machine " << command->usage << ")\n";
+    std::cerr << "machine " << command->name << ": " << OneLine(e.what()) << " (usage: machine "
+              << command->usage << ")\n";
     return 2;
   } catch (const std::exception& e) {
     std::cerr << "machine " << command->name << ": " << OneLine(e.what()) << "\n";

@@ -84,10 +84,10 @@ std::vector<Glyph> Glyphs() {
   Contour ell = {{120, 0}, {500, 0}, {500, 80}, {200, 80}, {200, 700}, {120, 700}};
   Contour tee = {{80, 700}, {520, 700}, {520, 620}, {340, 620},
                  {340, 0},  {260, 0},   {260, 620}, {80, 620}};
-  Contour oh = {{180, 0}, {420, 0}, {500, 80}, {500, 620}, {420, 700}, {180, 700}, {100, 620},
-                {100, 80}};
-  Contour ohIn = {{200, 80}, {400, 80}, {420, 100}, {420, 600}, {400, 620}, {200, 620},
-                  {180, 600}, {180, 100}};
+  Contour oh = {{180, 0},   {420, 0},   {500, 80},  {500, 620},
+                {420, 700}, {180, 700}, {100, 620}, {100, 80}};
+  Contour ohIn = {{200, 80},  {400, 80},  {420, 100}, {420, 600},
+                  {400, 620}, {200, 620}, {180, 600}, {180, 100}};
   return {
       {0, {solid(Rect(50, 0, 550, 700)), hole(Rect(100, 50, 500, 650))}},  // .notdef
       {0x20, {}},
@@ -340,7 +340,7 @@ std::vector<std::uint8_t> BuildOcrFont() {
   U16(os2, 0);  // installable
   for (int v : {650, 600, 0, 75, 650, 600, 0, 350, 50, 300, 0}) S16(os2, v);
   for (int v : {2, 11, 6, 9, 2, 2, 2, 2, 2, 4}) U8(os2, unsigned(v));  // monospaced
-  U32(os2, 1);  // Basic Latin
+  U32(os2, 1);                                                         // Basic Latin
   U32(os2, 0);
   U32(os2, 0);
   U32(os2, 0);
@@ -362,8 +362,10 @@ std::vector<std::uint8_t> BuildOcrFont() {
   U16(os2, 1);
 
   const std::vector<std::pair<const char*, Bytes>> tables = {
-      {"OS/2", os2},  {"cmap", CmapTable(glyphs)}, {"glyf", glyf}, {"head", head},
-      {"hhea", hhea}, {"hmtx", hmtx},              {"loca", loca}, {"maxp", maxp},
+      {"OS/2", os2},         {"cmap", CmapTable(glyphs)},
+      {"glyf", glyf},        {"head", head},
+      {"hhea", hhea},        {"hmtx", hmtx},
+      {"loca", loca},        {"maxp", maxp},
       {"name", NameTable()}, {"post", post},
   };
 

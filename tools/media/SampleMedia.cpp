@@ -260,7 +260,8 @@ const std::vector<std::string> kDocFiles = {"IPLicense.txt", "IDPLicense.txt", "
 void WriteFile(const fs::path& path, const Bytes& data) {
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
-  if (ec) throw MediaError("cannot create folder " + path.parent_path().string() + ": " + ec.message());
+  if (ec)
+    throw MediaError("cannot create folder " + path.parent_path().string() + ": " + ec.message());
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   if (!f) throw MediaError("cannot write " + path.string());
   f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
@@ -310,13 +311,12 @@ FileVersion ParseFileVersion(const std::string& text) {
 const std::vector<std::string>& FirebirdFileNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> n = {
-        "msvcrt.dll",      "msvcp60.dll",       "gds32.dll",     "firebird.msg",
-        "fbclient.dll",    "firebird.conf",     "aliases.conf",  "security.fbk",
-        "security.fdb",    "stop server.cmd",   "start server.cmd", "fbserver.exe",
-        "fbguard.exe",     "fb_lock_print.exe", "gbak.exe",      "gfix.exe",
-        "isql.exe",        "gpre.exe",          "gsec.exe",      "gsplit.exe",
-        "gstat.exe",       "ib_util.dll",       "fbintl.dll",    "ib_udf.dll",
-        "pg_udf.dll",      "fbudf.dll",
+        "msvcrt.dll",       "msvcp60.dll",  "gds32.dll",    "firebird.msg",      "fbclient.dll",
+        "firebird.conf",    "aliases.conf", "security.fbk", "security.fdb",      "stop server.cmd",
+        "start server.cmd", "fbserver.exe", "fbguard.exe",  "fb_lock_print.exe", "gbak.exe",
+        "gfix.exe",         "isql.exe",     "gpre.exe",     "gsec.exe",          "gsplit.exe",
+        "gstat.exe",        "ib_util.dll",  "fbintl.dll",   "ib_udf.dll",        "pg_udf.dll",
+        "fbudf.dll",
     };
     n.insert(n.end(), kDocFiles.begin(), kDocFiles.end());
     return n;
@@ -431,7 +431,8 @@ int RunMediaCommand(const std::vector<std::string>& args, std::ostream& out, std
       } else if (a == "--file") {
         std::string v = value();
         size_t eq = v.find('=');
-        if (eq == std::string::npos || eq == 0) throw MediaError("--file wants NAME=a.b.c.d, not " + v);
+        if (eq == std::string::npos || eq == 0)
+          throw MediaError("--file wants NAME=a.b.c.d, not " + v);
         o.fileVersions[v.substr(0, eq)] = v.substr(eq + 1);
       } else if (a == "--next") {
         o.nextInstaller = value();

@@ -80,14 +80,43 @@ class HeadlessSurface : public DisplaySurface {
 
 // libX11 is loaded when a display is first used: a program without one (headless, or under
 // a UI script) does not load it and the libraries it needs at every start.
-#define WI_X11_FUNCTIONS(F)                                                                        \
-  F(XOpenDisplay) F(XSetIOErrorHandler) F(XSetErrorHandler) F(XInternAtom) F(XFlush)              \
-  F(XChangeProperty) F(XPending) F(XSetInputFocus) F(XSendEvent) F(XUnmapWindow)                  \
-  F(XUndefineCursor) F(XTranslateCoordinates) F(XSync) F(XSetWMProtocols) F(XSetWMNormalHints)    \
-  F(XSetWMHints) F(XSetTransientForHint) F(XSetClassHint) F(XPutImage) F(XPeekEvent)              \
-  F(XNextEvent) F(XMoveResizeWindow) F(XMapRaised) F(XLookupString) F(XGetWindowAttributes)       \
-  F(XGetImage) F(XFreeGC) F(XDestroyWindow) F(XDefineCursor) F(XCreateWindow) F(XCreateImage)     \
-  F(XCreateGC) F(XCreateFontCursor) F(XCheckIfEvent)
+// clang-format off
+#define WI_X11_FUNCTIONS(F) \
+  F(XOpenDisplay) \
+  F(XSetIOErrorHandler) \
+  F(XSetErrorHandler) \
+  F(XInternAtom) \
+  F(XFlush) \
+  F(XChangeProperty) \
+  F(XPending) \
+  F(XSetInputFocus) \
+  F(XSendEvent) \
+  F(XUnmapWindow) \
+  F(XUndefineCursor) \
+  F(XTranslateCoordinates) \
+  F(XSync) \
+  F(XSetWMProtocols) \
+  F(XSetWMNormalHints) \
+  F(XSetWMHints) \
+  F(XSetTransientForHint) \
+  F(XSetClassHint) \
+  F(XPutImage) \
+  F(XPeekEvent) \
+  F(XNextEvent) \
+  F(XMoveResizeWindow) \
+  F(XMapRaised) \
+  F(XLookupString) \
+  F(XGetWindowAttributes) \
+  F(XGetImage) \
+  F(XFreeGC) \
+  F(XDestroyWindow) \
+  F(XDefineCursor) \
+  F(XCreateWindow) \
+  F(XCreateImage) \
+  F(XCreateGC) \
+  F(XCreateFontCursor) \
+  F(XCheckIfEvent)
+// clang-format on
 
 struct XLib {
 #define WI_X11_POINTER(name) decltype(&::name) name = nullptr;
@@ -157,9 +186,15 @@ Display* Connection() {
   xlib.XSetIOErrorHandler(DisplayLost);
   xlib.XSetErrorHandler(IgnoreError);
   auto atom = [](const char* n) { return xlib.XInternAtom(xDisplay, n, False); };
-  atoms = Atoms{atom("WM_DELETE_WINDOW"), atom("WM_PROTOCOLS"), atom("_NET_WM_NAME"), atom("UTF8_STRING"),
-                atom("_NET_WM_WINDOW_TYPE"), atom("_NET_WM_WINDOW_TYPE_DIALOG"),
-                atom("_NET_WM_WINDOW_TYPE_NORMAL"), atom("_NET_WM_WINDOW_TYPE_TOOLTIP"), atom("_NET_WM_PID"),
+  atoms = Atoms{atom("WM_DELETE_WINDOW"),
+                atom("WM_PROTOCOLS"),
+                atom("_NET_WM_NAME"),
+                atom("UTF8_STRING"),
+                atom("_NET_WM_WINDOW_TYPE"),
+                atom("_NET_WM_WINDOW_TYPE_DIALOG"),
+                atom("_NET_WM_WINDOW_TYPE_NORMAL"),
+                atom("_NET_WM_WINDOW_TYPE_TOOLTIP"),
+                atom("_NET_WM_PID"),
                 atom("_NET_ACTIVE_WINDOW")};
   return xDisplay;
 }
@@ -184,12 +219,13 @@ class X11Surface : public DisplaySurface {
     a.background_pixel = o.background;
     a.override_redirect = o.popup ? True : False;
     a.bit_gravity = NorthWestGravity;
-    a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                   PointerMotionMask | StructureNotifyMask | FocusChangeMask | LeaveWindowMask;
+    a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
+                   ButtonReleaseMask | PointerMotionMask | StructureNotifyMask | FocusChangeMask |
+                   LeaveWindowMask;
     w_ = std::max(1, o.width), h_ = std::max(1, o.height);
-    win_ = xlib.XCreateWindow(d, RootWindow(d, screen), o.x, o.y, unsigned(w_), unsigned(h_), 0, CopyFromParent,
-                         InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect | CWBitGravity | CWEventMask,
-                         &a);
+    win_ = xlib.XCreateWindow(d, RootWindow(d, screen), o.x, o.y, unsigned(w_), unsigned(h_), 0,
+                              CopyFromParent, InputOutput, CopyFromParent,
+                              CWBackPixel | CWOverrideRedirect | CWBitGravity | CWEventMask, &a);
     SetTitleLocked(o.title);
     if (!o.popup) {
       Atom protocols[] = {atoms.wmDelete};
@@ -208,10 +244,13 @@ class X11Surface : public DisplaySurface {
       if (o.transientFor) xlib.XSetTransientForHint(d, win_, Window(o.transientFor));
       long pid = long(getpid());
       xlib.XChangeProperty(d, win_, atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
-                      reinterpret_cast<unsigned char*>(&pid), 1);
+                           reinterpret_cast<unsigned char*>(&pid), 1);
     }
-    Atom type = o.popup ? atoms.netWmTypeTooltip : o.dialog ? atoms.netWmTypeDialog : atoms.netWmTypeNormal;
-    xlib.XChangeProperty(d, win_, atoms.netWmType, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+    Atom type = o.popup    ? atoms.netWmTypeTooltip
+                : o.dialog ? atoms.netWmTypeDialog
+                           : atoms.netWmTypeNormal;
+    xlib.XChangeProperty(d, win_, atoms.netWmType, XA_ATOM, 32, PropModeReplace,
+                         reinterpret_cast<unsigned char*>(&type), 1);
     gc_ = xlib.XCreateGC(d, win_, 0, nullptr);
     Windows()[win_] = this;
   }
@@ -228,15 +267,17 @@ class X11Surface : public DisplaySurface {
     int depth = DefaultDepth(d_, DefaultScreen(d_));
     Visual* vis = DefaultVisual(d_, DefaultScreen(d_));
     // 24/32-bit TrueColor takes 0x00RRGGBB words as they are.
-    XImage* img = xlib.XCreateImage(d_, vis, unsigned(depth), ZPixmap, 0,
-                               reinterpret_cast<char*>(const_cast<std::uint32_t*>(px.pixels.data())),
-                               unsigned(px.width), unsigned(px.height), 32, px.width * 4);
+    XImage* img =
+        xlib.XCreateImage(d_, vis, unsigned(depth), ZPixmap, 0,
+                          reinterpret_cast<char*>(const_cast<std::uint32_t*>(px.pixels.data())),
+                          unsigned(px.width), unsigned(px.height), 32, px.width * 4);
     if (!img) return;
     RECT r = dirty ? *dirty : RECT{0, 0, px.width, px.height};
     RECT all{0, 0, px.width, px.height};
     IntersectRect(&r, &r, &all);
     if (!IsRectEmpty(&r))
-      xlib.XPutImage(d_, win_, gc_, img, r.left, r.top, r.left, r.top, unsigned(r.Width()), unsigned(r.Height()));
+      xlib.XPutImage(d_, win_, gc_, img, r.left, r.top, r.left, r.top, unsigned(r.Width()),
+                     unsigned(r.Height()));
     img->data = nullptr;  // the pixels are the surface's
     XDestroyImage(img);
     xlib.XFlush(d_);
@@ -266,7 +307,8 @@ class X11Surface : public DisplaySurface {
       e.xunmap.type = UnmapNotify;
       e.xunmap.event = RootWindow(d_, DefaultScreen(d_));
       e.xunmap.window = win_;
-      xlib.XSendEvent(d_, e.xunmap.event, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+      xlib.XSendEvent(d_, e.xunmap.event, False, SubstructureRedirectMask | SubstructureNotifyMask,
+                      &e);
       mapped_ = false;
       focusWanted_ = false;
     }
@@ -301,7 +343,8 @@ class X11Surface : public DisplaySurface {
     e.xclient.format = 32;
     e.xclient.data.l[0] = 1;  // from an application
     e.xclient.data.l[1] = CurrentTime;
-    xlib.XSendEvent(d_, RootWindow(d_, DefaultScreen(d_)), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    xlib.XSendEvent(d_, RootWindow(d_, DefaultScreen(d_)), False,
+                    SubstructureRedirectMask | SubstructureNotifyMask, &e);
     xlib.XFlush(d_);
   }
   bool Viewable() const override { return mapped_; }
@@ -336,12 +379,13 @@ class X11Surface : public DisplaySurface {
     std::string latin1;
     if (ToLatin1(t, latin1))
       xlib.XChangeProperty(d_, win_, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
-                      reinterpret_cast<const unsigned char*>(latin1.data()), int(latin1.size()));
+                           reinterpret_cast<const unsigned char*>(latin1.data()),
+                           int(latin1.size()));
     else
       xlib.XChangeProperty(d_, win_, XA_WM_NAME, atoms.utf8String, 8, PropModeReplace,
-                      reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
+                           reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
     xlib.XChangeProperty(d_, win_, atoms.netWmName, atoms.utf8String, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
+                         reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
   }
   void SetSizeHints(int x, int y, bool placed) {
     XSizeHints sh{};
@@ -385,25 +429,49 @@ UINT VirtualKey(KeySym k) {
   if (k >= XK_F1 && k <= XK_F12) return UINT(0x70 + (k - XK_F1));
   if (k >= XK_KP_0 && k <= XK_KP_9) return UINT(0x60 + (k - XK_KP_0));
   switch (k) {
-    case XK_BackSpace: return 0x08;
-    case XK_Tab: case XK_ISO_Left_Tab: return 0x09;
-    case XK_Return: case XK_KP_Enter: return 0x0D;
-    case XK_Shift_L: case XK_Shift_R: return 0x10;
-    case XK_Control_L: case XK_Control_R: return 0x11;
-    case XK_Alt_L: case XK_Alt_R: return 0x12;
-    case XK_Pause: return 0x13;
-    case XK_Escape: return 0x1B;
-    case XK_space: return 0x20;
-    case XK_Prior: return 0x21;
-    case XK_Next: return 0x22;
-    case XK_End: return 0x23;
-    case XK_Home: return 0x24;
-    case XK_Left: return 0x25;
-    case XK_Up: return 0x26;
-    case XK_Right: return 0x27;
-    case XK_Down: return 0x28;
-    case XK_Insert: return 0x2D;
-    case XK_Delete: return 0x2E;
+    case XK_BackSpace:
+      return 0x08;
+    case XK_Tab:
+    case XK_ISO_Left_Tab:
+      return 0x09;
+    case XK_Return:
+    case XK_KP_Enter:
+      return 0x0D;
+    case XK_Shift_L:
+    case XK_Shift_R:
+      return 0x10;
+    case XK_Control_L:
+    case XK_Control_R:
+      return 0x11;
+    case XK_Alt_L:
+    case XK_Alt_R:
+      return 0x12;
+    case XK_Pause:
+      return 0x13;
+    case XK_Escape:
+      return 0x1B;
+    case XK_space:
+      return 0x20;
+    case XK_Prior:
+      return 0x21;
+    case XK_Next:
+      return 0x22;
+    case XK_End:
+      return 0x23;
+    case XK_Home:
+      return 0x24;
+    case XK_Left:
+      return 0x25;
+    case XK_Up:
+      return 0x26;
+    case XK_Right:
+      return 0x27;
+    case XK_Down:
+      return 0x28;
+    case XK_Insert:
+      return 0x2D;
+    case XK_Delete:
+      return 0x2E;
   }
   return 0;
 }
@@ -416,9 +484,16 @@ std::string Latin1ToUtf8(const char* s, int n) {
 
 bool IsInputEvent(const XEvent& ev) {
   switch (ev.type) {
-    case KeyPress: case KeyRelease: case ButtonPress: case ButtonRelease: case MotionNotify: return true;
-    case ClientMessage: return Atom(ev.xclient.data.l[0]) == atoms.wmDelete;
-    default: return false;
+    case KeyPress:
+    case KeyRelease:
+    case ButtonPress:
+    case ButtonRelease:
+    case MotionNotify:
+      return true;
+    case ClientMessage:
+      return Atom(ev.xclient.data.l[0]) == atoms.wmDelete;
+    default:
+      return false;
   }
 }
 
@@ -447,15 +522,16 @@ std::unique_ptr<DisplaySurface> CreateHeadlessSurface(const std::string& title, 
   return std::make_unique<HeadlessSurface>(title);
 }
 
-std::unique_ptr<DisplaySurface> CreateX11Window(const X11WindowOptions& options, IDisplayEvents* events) {
+std::unique_ptr<DisplaySurface> CreateX11Window(const X11WindowOptions& options,
+                                                IDisplayEvents* events) {
   std::lock_guard lock(xMutex);
   Display* d = Connection();
   if (!d) return nullptr;
   return std::make_unique<X11Surface>(d, options, events);
 }
 
-std::unique_ptr<DisplaySurface> CreateX11Surface(const std::string& title, int x, int y, int w, int h,
-                                                 IDisplayEvents* events) {
+std::unique_ptr<DisplaySurface> CreateX11Surface(const std::string& title, int x, int y, int w,
+                                                 int h, IDisplayEvents* events) {
   X11WindowOptions o;
   o.title = title;
   o.x = x, o.y = y, o.width = w, o.height = h;
@@ -463,8 +539,8 @@ std::unique_ptr<DisplaySurface> CreateX11Surface(const std::string& title, int x
   return CreateX11Window(o, events);
 }
 
-std::unique_ptr<DisplaySurface> CreateDisplaySurface(const std::string& title, int x, int y, int w, int h,
-                                                     IDisplayEvents* events) {
+std::unique_ptr<DisplaySurface> CreateDisplaySurface(const std::string& title, int x, int y, int w,
+                                                     int h, IDisplayEvents* events) {
   if (auto s = CreateX11Surface(title, x, y, w, h, events)) return s;
   return CreateHeadlessSurface(title, events);
 }
@@ -475,7 +551,9 @@ void DiscardPendingInput() {
   // Everything the server received before this round trip is in the queue afterwards.
   xlib.XSync(xDisplay, False);
   XEvent ev;
-  while (xlib.XCheckIfEvent(xDisplay, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return IsInputEvent(*e); }, nullptr)) {
+  while (xlib.XCheckIfEvent(
+      xDisplay, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return IsInputEvent(*e); },
+      nullptr)) {
   }
 }
 
@@ -506,7 +584,8 @@ int PumpDisplayEvents(int timeoutMs) {
       switch (ev.type) {
         case Expose:
           e.kind = DisplayEvent::Exposed;
-          e.area = RECT{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width, ev.xexpose.y + ev.xexpose.height};
+          e.area = RECT{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width,
+                        ev.xexpose.y + ev.xexpose.height};
           out.push_back(e);
           break;
         case ConfigureNotify: {
@@ -529,11 +608,14 @@ int PumpDisplayEvents(int timeoutMs) {
           e.kind = DisplayEvent::Mapped;
           out.push_back(e);
           break;
-        case UnmapNotify: target->Mapped(false); break;
+        case UnmapNotify:
+          target->Mapped(false);
+          break;
         case MotionNotify: {
           // Only the latest position of a run of moves matters.
           XEvent next;
-          if (xlib.XPending(xDisplay) && (xlib.XPeekEvent(xDisplay, &next), next.type == MotionNotify) &&
+          if (xlib.XPending(xDisplay) &&
+              (xlib.XPeekEvent(xDisplay, &next), next.type == MotionNotify) &&
               next.xmotion.window == ev.xmotion.window)
             continue;
           e.kind = DisplayEvent::MouseMove;
@@ -578,7 +660,9 @@ int PumpDisplayEvents(int timeoutMs) {
           break;
         }
         case ClientMessage:
-          if (ev.xclient.message_type != atoms.wmProtocols || Atom(ev.xclient.data.l[0]) != atoms.wmDelete) continue;
+          if (ev.xclient.message_type != atoms.wmProtocols ||
+              Atom(ev.xclient.data.l[0]) != atoms.wmDelete)
+            continue;
           e.kind = DisplayEvent::CloseRequest;
           out.push_back(e);
           break;
@@ -592,7 +676,8 @@ int PumpDisplayEvents(int timeoutMs) {
           e.kind = DisplayEvent::LostFocus;
           out.push_back(e);
           break;
-        default: continue;
+        default:
+          continue;
       }
     }
     // A handler may free the surface: look it up again before each event.
@@ -614,11 +699,13 @@ bool ReadBackX11(const DisplaySurface& s, Surface& out) {
   Window w = Window(s.NativeWindow());
   XWindowAttributes a;
   if (!xlib.XGetWindowAttributes(xDisplay, w, &a)) return false;
-  XImage* img = xlib.XGetImage(xDisplay, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+  XImage* img =
+      xlib.XGetImage(xDisplay, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
   if (!img) return false;
   out = Surface(a.width, a.height);
   for (int y = 0; y < a.height; ++y)
-    for (int x = 0; x < a.width; ++x) out.Row(y)[x] = std::uint32_t(XGetPixel(img, x, y)) & 0xFFFFFF;
+    for (int x = 0; x < a.width; ++x)
+      out.Row(y)[x] = std::uint32_t(XGetPixel(img, x, y)) & 0xFFFFFF;
   XDestroyImage(img);
   return true;
 }

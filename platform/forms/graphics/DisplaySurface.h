@@ -19,21 +19,35 @@
 namespace win {
 
 struct DisplayEvent {
-  enum Kind { MouseMove, MouseDown, MouseUp, MouseWheel, KeyDown, KeyUp, Char, Exposed, Resized, CloseRequest,
-              GotFocus, LostFocus, MouseLeave, Mapped, Moved };
+  enum Kind {
+    MouseMove,
+    MouseDown,
+    MouseUp,
+    MouseWheel,
+    KeyDown,
+    KeyUp,
+    Char,
+    Exposed,
+    Resized,
+    CloseRequest,
+    GotFocus,
+    LostFocus,
+    MouseLeave,
+    Mapped,
+    Moved
+  };
   Kind kind = MouseMove;
-  int x = 0, y = 0;           // mouse position; Resized: new width and height; Moved: the client
-                              // area's top-left on the screen
-  int button = 0;             // 1 left, 2 middle, 3 right
-  int wheelDelta = 0;         // multiples of 120, positive away from the user
-  UINT key = 0;               // virtual-key code
-  UINT shift = 0;             // MK_SHIFT 4, MK_CONTROL 8, MK_LBUTTON 1, MK_RBUTTON 2, MK_MBUTTON 0x10; Alt: 0x20
-  std::string text;           // Char: the character typed
-  RECT area;                  // Exposed: the area to repaint
+  int x = 0, y = 0;    // mouse position; Resized: new width and height; Moved: the client
+                       // area's top-left on the screen
+  int button = 0;      // 1 left, 2 middle, 3 right
+  int wheelDelta = 0;  // multiples of 120, positive away from the user
+  UINT key = 0;        // virtual-key code
+  UINT shift =
+      0;  // MK_SHIFT 4, MK_CONTROL 8, MK_LBUTTON 1, MK_RBUTTON 2, MK_MBUTTON 0x10; Alt: 0x20
+  std::string text;  // Char: the character typed
+  RECT area;         // Exposed: the area to repaint
   // True for what a person does (mouse, keys, the close box); the rest is the window's life.
-  bool IsInput() const {
-    return kind <= Char || kind == CloseRequest || kind == MouseLeave;
-  }
+  bool IsInput() const { return kind <= Char || kind == CloseRequest || kind == MouseLeave; }
 };
 
 class DisplaySurface;
@@ -63,29 +77,31 @@ class DisplaySurface {
 
 // How a top-level window presents itself to the window manager.
 struct X11WindowOptions {
-  std::string title;          // UTF-8: _NET_WM_NAME, and WM_NAME
-  std::string className;      // WM_CLASS (instance and class name)
+  std::string title;                        // UTF-8: _NET_WM_NAME, and WM_NAME
+  std::string className;                    // WM_CLASS (instance and class name)
   int x = 0, y = 0, width = 1, height = 1;  // the client area, in screen coordinates
-  bool placed = false;        // x, y chosen by the program; else the window manager places it
-  bool fixedSize = false;     // the window manager offers no resizing
-  bool popup = false;         // hints, balloons, menus: no frame, above the other windows
-  bool dialog = false;        // a dialog window (with transientFor: kept above its owner)
+  bool placed = false;     // x, y chosen by the program; else the window manager places it
+  bool fixedSize = false;  // the window manager offers no resizing
+  bool popup = false;      // hints, balloons, menus: no frame, above the other windows
+  bool dialog = false;     // a dialog window (with transientFor: kept above its owner)
   unsigned long transientFor = 0;
   std::uint32_t background = 0xC0C0C0;  // shown where nothing was drawn yet
 };
 
 // An X11 window when a display can be opened (DISPLAY set, WI_HEADLESS unset), else a
 // headless surface. `events` may be null and must outlive the surface.
-std::unique_ptr<DisplaySurface> CreateDisplaySurface(const std::string& title, int x, int y, int w, int h,
-                                                     IDisplayEvents* events);
+std::unique_ptr<DisplaySurface> CreateDisplaySurface(const std::string& title, int x, int y, int w,
+                                                     int h, IDisplayEvents* events);
 // Headless: Present writes <title>.png into WI_SNAPSHOT_DIR (when set and the surface is
 // shown), and beside it a numbered copy NNNN-<title>.png, numbered across every surface of
 // the process after those already in the folder, so the folder keeps the run's story.
-std::unique_ptr<DisplaySurface> CreateHeadlessSurface(const std::string& title, IDisplayEvents* events);
+std::unique_ptr<DisplaySurface> CreateHeadlessSurface(const std::string& title,
+                                                      IDisplayEvents* events);
 // Null when no display can be opened.
-std::unique_ptr<DisplaySurface> CreateX11Surface(const std::string& title, int x, int y, int w, int h,
-                                                 IDisplayEvents* events);
-std::unique_ptr<DisplaySurface> CreateX11Window(const X11WindowOptions& options, IDisplayEvents* events);
+std::unique_ptr<DisplaySurface> CreateX11Surface(const std::string& title, int x, int y, int w,
+                                                 int h, IDisplayEvents* events);
+std::unique_ptr<DisplaySurface> CreateX11Window(const X11WindowOptions& options,
+                                                IDisplayEvents* events);
 bool DisplayAvailable();
 // The screen's size in pixels (false without a display).
 bool DisplayScreenSize(int* width, int* height);

@@ -30,8 +30,8 @@ std::string Lower(std::string s) {
   return s;
 }
 
-FontFace Dejavu(const char* family, const char* base, bool tt, bool fixed, BYTE pf, BYTE cs = ANSI_CHARSET,
-                int symbolMap = 0) {
+FontFace Dejavu(const char* family, const char* base, bool tt, bool fixed, BYTE pf,
+                BYTE cs = ANSI_CHARSET, int symbolMap = 0) {
   FontFace f;
   f.family = family;
   f.trueType = tt;
@@ -155,7 +155,8 @@ std::vector<std::string> ScreenFontNames() {
   std::vector<std::string> names;
   for (auto& [k, f] : t.faces)
     if (!f.box) names.push_back(f.family);
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
   return names;
 }
 
@@ -171,13 +172,15 @@ std::string AddFontFile(const std::string& hostPath) {
   }
   bool sfnt = FT_IS_SFNT(face) && FT_IS_SCALABLE(face);
   std::string family = face->family_name ? face->family_name : "";
-  bool bold = face->style_flags & FT_STYLE_FLAG_BOLD, italic = face->style_flags & FT_STYLE_FLAG_ITALIC;
+  bool bold = face->style_flags & FT_STYLE_FLAG_BOLD,
+       italic = face->style_flags & FT_STYLE_FLAG_ITALIC;
   bool fixed = FT_IS_FIXED_WIDTH(face);
   {
     std::lock_guard lock(ftMutex);
     FT_Done_Face(face);
   }
-  if (!sfnt || family.empty()) throw Exception("Le fichier \"" + hostPath + "\" n'est pas une police TrueType.");
+  if (!sfnt || family.empty())
+    throw Exception("Le fichier \"" + hostPath + "\" n'est pas une police TrueType.");
   Table& t = Faces();
   std::lock_guard lock(t.mutex);
   FontFace& f = t.faces[Lower(family)];
@@ -195,9 +198,9 @@ namespace gdi {
 namespace {
 char32_t MapSymbol(int map, char32_t c) {
   if (map == 1) {
-    static const char32_t lower[26] = {0x3B1, 0x3B2, 0x3C7, 0x3B4, 0x3B5, 0x3C6, 0x3B3, 0x3B7, 0x3B9,
-                                       0x3D5, 0x3BA, 0x3BB, 0x3BC, 0x3BD, 0x3BF, 0x3C0, 0x3B8, 0x3C1,
-                                       0x3C3, 0x3C4, 0x3C5, 0x3D6, 0x3C9, 0x3BE, 0x3C8, 0x3B6};
+    static const char32_t lower[26] = {
+        0x3B1, 0x3B2, 0x3C7, 0x3B4, 0x3B5, 0x3C6, 0x3B3, 0x3B7, 0x3B9, 0x3D5, 0x3BA, 0x3BB, 0x3BC,
+        0x3BD, 0x3BF, 0x3C0, 0x3B8, 0x3C1, 0x3C3, 0x3C4, 0x3C5, 0x3D6, 0x3C9, 0x3BE, 0x3C8, 0x3B6};
     if (c >= 'a' && c <= 'z') return lower[c - 'a'];
     if (c >= 'A' && c <= 'Z') {
       char32_t l = lower[c - 'A'];
@@ -205,26 +208,46 @@ char32_t MapSymbol(int map, char32_t c) {
     }
   } else if (map == 2) {
     switch (c) {
-      case '0': return 0x2581;  // minimize
-      case '1': return 0x25A1;  // maximize
-      case '2': return 0x2750;  // restore
-      case '3': return 0x25C0;
-      case '4': return 0x25B6;
-      case '5': return 0x25B2;
-      case '6': return 0x25BC;
-      case '8': return 0x25B8;
-      case 'a': return 0x2714;  // check mark
-      case 'b': return 0x2022;
-      case 'h': return 0x2022;
-      case 'i': return 0x2022;
-      case 'n': return 0x25CF;
-      case 'r': return 0x2715;  // close
-      case 't': return 0x25B4;
-      case 'u': return 0x25BE;
-      case 'v': return 0x25B8;
-      case 'w': return 0x25C2;
-      case 'x': return 0x2715;
-      case 'y': return 0x25CB;
+      case '0':
+        return 0x2581;  // minimize
+      case '1':
+        return 0x25A1;  // maximize
+      case '2':
+        return 0x2750;  // restore
+      case '3':
+        return 0x25C0;
+      case '4':
+        return 0x25B6;
+      case '5':
+        return 0x25B2;
+      case '6':
+        return 0x25BC;
+      case '8':
+        return 0x25B8;
+      case 'a':
+        return 0x2714;  // check mark
+      case 'b':
+        return 0x2022;
+      case 'h':
+        return 0x2022;
+      case 'i':
+        return 0x2022;
+      case 'n':
+        return 0x25CF;
+      case 'r':
+        return 0x2715;  // close
+      case 't':
+        return 0x25B4;
+      case 'u':
+        return 0x25BE;
+      case 'v':
+        return 0x25B8;
+      case 'w':
+        return 0x25C2;
+      case 'x':
+        return 0x2715;
+      case 'y':
+        return 0x25CB;
     }
   }
   return c;

@@ -10,12 +10,15 @@
 
 namespace win {
 
-Surface::Surface(int w, int h, std::uint32_t fill, bool mono) : monochrome(mono) { Resize(w, h, fill); }
+Surface::Surface(int w, int h, std::uint32_t fill, bool mono) : monochrome(mono) {
+  Resize(w, h, fill);
+}
 
 void Surface::Resize(int w, int h, std::uint32_t fill) {
   width = std::max(0, w);
   height = std::max(0, h);
-  pixels.assign(std::size_t(width) * std::size_t(height), monochrome ? (fill ? 0xFFFFFF : 0) : fill);
+  pixels.assign(std::size_t(width) * std::size_t(height),
+                monochrome ? (fill ? 0xFFFFFF : 0) : fill);
 }
 
 COLORREF Surface::At(int x, int y) const {
@@ -53,9 +56,7 @@ void Retain(Object* o) {
   if (o) ++o->refs;
 }
 
-void RetainState(DCState& s) {
-  Retain(s.pen), Retain(s.brush), Retain(s.font), Retain(s.bitmap);
-}
+void RetainState(DCState& s) { Retain(s.pen), Retain(s.brush), Retain(s.font), Retain(s.bitmap); }
 void ReleaseState(DCState& s) {
   Release(s.pen), Release(s.brush), Release(s.font);
   if (s.bitmap) {
@@ -180,7 +181,10 @@ std::vector<RECT> Combine(const std::vector<RECT>& a, const std::vector<RECT>& b
   for (std::size_t j = 0; j + 1 < ys.size(); ++j)
     for (std::size_t i = 0; i + 1 < xs.size(); ++i) {
       bool ia = Covers(a, xs[i], ys[j]), ib = Covers(b, xs[i], ys[j]);
-      bool v = mode == RGN_AND ? ia && ib : mode == RGN_OR ? ia || ib : mode == RGN_XOR ? ia != ib : ia && !ib;
+      bool v = mode == RGN_AND   ? ia && ib
+               : mode == RGN_OR  ? ia || ib
+               : mode == RGN_XOR ? ia != ib
+                                 : ia && !ib;
       in[j][i] = v;
     }
   return FromCells(xs, ys, in);
@@ -196,7 +200,8 @@ const std::vector<RECT>& DC::Clip() {
     for (RECT& x : c) OffsetRect(&x, origin.x, origin.y);
     r = Combine(r, c, RGN_AND);
   }
-  r.erase(std::remove_if(r.begin(), r.end(), [](const RECT& x) { return IsRectEmpty(&x); }), r.end());
+  r.erase(std::remove_if(r.begin(), r.end(), [](const RECT& x) { return IsRectEmpty(&x); }),
+          r.end());
   eff = std::move(r);
   effValid = true;
   return eff;
@@ -215,11 +220,16 @@ std::uint32_t ToDevice(DC& dc, COLORREF c) {
 namespace {
 inline std::uint32_t Rop2(int rop2, std::uint32_t p, std::uint32_t d) {
   switch (rop2) {
-    case R2_COPYPEN: return p;
-    case R2_XORPEN: return p ^ d;
-    case R2_NOP: return d;
-    case R2_NOT: return ~d & 0xFFFFFF;
-    default: break;
+    case R2_COPYPEN:
+      return p;
+    case R2_XORPEN:
+      return p ^ d;
+    case R2_NOP:
+      return d;
+    case R2_NOT:
+      return ~d & 0xFFFFFF;
+    default:
+      break;
   }
   unsigned v = unsigned(rop2 - 1) & 0xF;
   std::uint32_t r = 0;
@@ -470,17 +480,26 @@ int GetDeviceCaps(HDC hdc, int index) {
   Surface* s = dc->surface();
   switch (index) {
     case LOGPIXELSX:
-    case LOGPIXELSY: return dc->dpi;
+    case LOGPIXELSY:
+      return dc->dpi;
     case HORZRES:
-    case PHYSICALWIDTH: return s ? s->width : 0;
+    case PHYSICALWIDTH:
+      return s ? s->width : 0;
     case VERTRES:
-    case PHYSICALHEIGHT: return s ? s->height : 0;
-    case HORZSIZE: return s ? s->width * 254 / (dc->dpi * 10) : 0;
-    case VERTSIZE: return s ? s->height * 254 / (dc->dpi * 10) : 0;
-    case BITSPIXEL: return s && s->monochrome ? 1 : 32;
-    case PLANES: return 1;
-    case NUMCOLORS: return -1;
-    default: return 0;
+    case PHYSICALHEIGHT:
+      return s ? s->height : 0;
+    case HORZSIZE:
+      return s ? s->width * 254 / (dc->dpi * 10) : 0;
+    case VERTSIZE:
+      return s ? s->height * 254 / (dc->dpi * 10) : 0;
+    case BITSPIXEL:
+      return s && s->monochrome ? 1 : 32;
+    case PLANES:
+      return 1;
+    case NUMCOLORS:
+      return -1;
+    default:
+      return 0;
   }
 }
 
@@ -524,9 +543,12 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
     return old;
   };
   switch (o->type) {
-    case OBJ_PEN: return swap(dc->st.pen);
-    case OBJ_BRUSH: return swap(dc->st.brush);
-    case OBJ_FONT: return swap(dc->st.font);
+    case OBJ_PEN:
+      return swap(dc->st.pen);
+    case OBJ_BRUSH:
+      return swap(dc->st.brush);
+    case OBJ_FONT:
+      return swap(dc->st.font);
     case OBJ_BITMAP: {
       if (!dc->memory) return nullptr;
       auto* b = static_cast<Bitmap*>(o);
@@ -555,10 +577,14 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
   DC* dc = LookupDC(hdc);
   if (!dc) return nullptr;
   switch (type) {
-    case OBJ_PEN: return dc->st.pen;
-    case OBJ_BRUSH: return dc->st.brush;
-    case OBJ_FONT: return dc->st.font;
-    case OBJ_BITMAP: return dc->st.bitmap;
+    case OBJ_PEN:
+      return dc->st.pen;
+    case OBJ_BRUSH:
+      return dc->st.brush;
+    case OBJ_FONT:
+      return dc->st.font;
+    case OBJ_BITMAP:
+      return dc->st.bitmap;
   }
   return nullptr;
 }
@@ -593,16 +619,20 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
     return n;
   };
   switch (o->type) {
-    case OBJ_PEN: return copy(static_cast<Pen*>(o)->lp);
-    case OBJ_BRUSH: return copy(static_cast<Brush*>(o)->lb);
-    case OBJ_FONT: return copy(static_cast<Font*>(o)->lf);
+    case OBJ_PEN:
+      return copy(static_cast<Pen*>(o)->lp);
+    case OBJ_BRUSH:
+      return copy(static_cast<Brush*>(o)->lb);
+    case OBJ_FONT:
+      return copy(static_cast<Font*>(o)->lf);
     case OBJ_BITMAP: {
       auto* b = static_cast<Bitmap*>(o);
       BITMAP bm;
       bm.bmWidth = b->surface.width;
       bm.bmHeight = b->surface.height;
       bm.bmBitsPixel = b->surface.monochrome ? 1 : 32;
-      bm.bmWidthBytes = b->surface.monochrome ? ((b->surface.width + 15) / 16) * 2 : b->surface.width * 4;
+      bm.bmWidthBytes =
+          b->surface.monochrome ? ((b->surface.width + 15) / 16) * 2 : b->surface.width * 4;
       bm.bmBits = b->surface.pixels.data();
       return copy(bm);
     }
@@ -610,17 +640,17 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
   return 0;
 }
 
-#define DC_ATTR(Set, Get, T, field)           \
-  T Set(HDC hdc, T v) {                       \
-    DC* dc = LookupDC(hdc);                   \
-    if (!dc) return T{};                      \
-    T old = dc->st.field;                     \
-    dc->st.field = v;                         \
-    return old;                               \
-  }                                           \
-  T Get(HDC hdc) {                            \
-    DC* dc = LookupDC(hdc);                   \
-    return dc ? dc->st.field : T{};           \
+#define DC_ATTR(Set, Get, T, field) \
+  T Set(HDC hdc, T v) {             \
+    DC* dc = LookupDC(hdc);         \
+    if (!dc) return T{};            \
+    T old = dc->st.field;           \
+    dc->st.field = v;               \
+    return old;                     \
+  }                                 \
+  T Get(HDC hdc) {                  \
+    DC* dc = LookupDC(hdc);         \
+    return dc ? dc->st.field : T{}; \
   }
 DC_ATTR(SetTextColor, GetTextColor, COLORREF, text)
 DC_ATTR(SetBkColor, GetBkColor, COLORREF, bk)
@@ -696,7 +726,9 @@ HPEN CreatePen(int style, int width, COLORREF color) {
 HPEN CreatePenIndirect(const LOGPEN* lp) {
   return lp ? CreatePen(int(lp->lopnStyle), lp->lopnWidth.x, lp->lopnColor) : nullptr;
 }
-HBRUSH CreateSolidBrush(COLORREF color) { return reinterpret_cast<HBRUSH>(MakeBrush(BS_SOLID, color & 0xFFFFFF)); }
+HBRUSH CreateSolidBrush(COLORREF color) {
+  return reinterpret_cast<HBRUSH>(MakeBrush(BS_SOLID, color & 0xFFFFFF));
+}
 
 HBRUSH CreatePatternBrush(HBITMAP bitmap) {
   auto* b = static_cast<Bitmap*>(Lookup(bitmap, OBJ_BITMAP));
@@ -718,12 +750,24 @@ HBRUSH CreateHatchBrush(int hatch, COLORREF color) {
     for (int x = 0; x < 8; ++x) {
       bool on = false;
       switch (hatch) {
-        case HS_HORIZONTAL: on = y == 7; break;
-        case HS_VERTICAL: on = x == 7; break;
-        case HS_FDIAGONAL: on = x == y; break;
-        case HS_BDIAGONAL: on = x == 7 - y; break;
-        case HS_CROSS: on = x == 7 || y == 7; break;
-        case HS_DIAGCROSS: on = x == y || x == 7 - y; break;
+        case HS_HORIZONTAL:
+          on = y == 7;
+          break;
+        case HS_VERTICAL:
+          on = x == 7;
+          break;
+        case HS_FDIAGONAL:
+          on = x == y;
+          break;
+        case HS_BDIAGONAL:
+          on = x == 7 - y;
+          break;
+        case HS_CROSS:
+          on = x == 7 || y == 7;
+          break;
+        case HS_DIAGCROSS:
+          on = x == y || x == 7 - y;
+          break;
       }
       if (on) pat->Row(y)[x] = 0;
     }
@@ -735,16 +779,21 @@ HBRUSH CreateHatchBrush(int hatch, COLORREF color) {
 HBRUSH CreateBrushIndirect(const LOGBRUSH* lb) {
   if (!lb) return nullptr;
   switch (lb->lbStyle) {
-    case BS_SOLID: return CreateSolidBrush(lb->lbColor);
-    case BS_NULL: return reinterpret_cast<HBRUSH>(MakeBrush(BS_NULL, 0));
-    case BS_HATCHED: return CreateHatchBrush(int(lb->lbHatch), lb->lbColor);
-    case BS_PATTERN: return CreatePatternBrush(reinterpret_cast<HBITMAP>(lb->lbHatch));
+    case BS_SOLID:
+      return CreateSolidBrush(lb->lbColor);
+    case BS_NULL:
+      return reinterpret_cast<HBRUSH>(MakeBrush(BS_NULL, 0));
+    case BS_HATCHED:
+      return CreateHatchBrush(int(lb->lbHatch), lb->lbColor);
+    case BS_PATTERN:
+      return CreatePatternBrush(reinterpret_cast<HBITMAP>(lb->lbHatch));
   }
   return nullptr;
 }
 
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bpp, const void* bits) {
-  if (width < 0 || height < 0 || planes != 1 || (bpp != 1 && bpp != 24 && bpp != 32)) return nullptr;
+  if (width < 0 || height < 0 || planes != 1 || (bpp != 1 && bpp != 24 && bpp != 32))
+    return nullptr;
   if (std::int64_t(width) * height > 64 * 1024 * 1024) return nullptr;
   auto* b = new Bitmap;
   b->type = OBJ_BITMAP;
@@ -762,11 +811,13 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bpp, const void* b
       for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
           const std::uint8_t* q = p + y * stride + x * 3;  // blue, green, red
-          b->surface.Row(y)[x] = std::uint32_t(q[0]) | (std::uint32_t(q[1]) << 8) | (std::uint32_t(q[2]) << 16);
+          b->surface.Row(y)[x] =
+              std::uint32_t(q[0]) | (std::uint32_t(q[1]) << 8) | (std::uint32_t(q[2]) << 16);
         }
     } else {
       auto* q = static_cast<const std::uint32_t*>(bits);
-      for (std::size_t i = 0; i < b->surface.pixels.size(); ++i) b->surface.pixels[i] = q[i] & 0xFFFFFF;
+      for (std::size_t i = 0; i < b->surface.pixels.size(); ++i)
+        b->surface.pixels[i] = q[i] & 0xFFFFFF;
     }
   }
   return reinterpret_cast<HBITMAP>(Register(b));
@@ -791,14 +842,19 @@ namespace {
 Region* NewRegion(std::vector<RECT> rects) {
   auto* r = new Region;
   r->type = OBJ_REGION;
-  rects.erase(std::remove_if(rects.begin(), rects.end(), [](const RECT& x) { return IsRectEmpty(&x); }),
-              rects.end());
+  rects.erase(
+      std::remove_if(rects.begin(), rects.end(), [](const RECT& x) { return IsRectEmpty(&x); }),
+      rects.end());
   r->rects = std::move(rects);
   return Register(r);
 }
 Region* Rgn(HRGN h) { return static_cast<Region*>(Lookup(h, OBJ_REGION)); }
-int Kind(const std::vector<RECT>& rs) { return rs.empty() ? NULLREGION : rs.size() == 1 ? SIMPLEREGION : COMPLEXREGION; }
-RECT Normalized(int l, int t, int r, int b) { return RECT{std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)}; }
+int Kind(const std::vector<RECT>& rs) {
+  return rs.empty() ? NULLREGION : rs.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+RECT Normalized(int l, int t, int r, int b) {
+  return RECT{std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)};
+}
 
 // Spans (inclusive x ranges) of a shape per row, made into rectangles.
 std::vector<RECT> SpansToRects(int top, const std::vector<std::pair<int, int>>& spans) {
@@ -826,8 +882,10 @@ std::vector<std::pair<int, int>> RoundSpans(int l, int t, int r, int b, double r
   for (int y = t; y < b; ++y) {
     double cy = y + 0.5;
     double dy = 0;
-    if (cy < t + ry) dy = t + ry - cy;
-    else if (cy > b - ry) dy = cy - (b - ry);
+    if (cy < t + ry)
+      dy = t + ry - cy;
+    else if (cy > b - ry)
+      dy = cy - (b - ry);
     double half = 0;
     if (ry > 0 && dy > 0) {
       double q = 1 - (dy / ry) * (dy / ry);
@@ -850,7 +908,8 @@ static std::vector<RECT> PolygonRects(const POINT* pts, int n, int fillMode) {
   std::vector<RECT> out;
   if (!pts || n < 3) return out;
   int ymin = pts[0].y, ymax = pts[0].y;
-  for (int i = 1; i < n; ++i) ymin = std::min<int>(ymin, pts[i].y), ymax = std::max<int>(ymax, pts[i].y);
+  for (int i = 1; i < n; ++i)
+    ymin = std::min<int>(ymin, pts[i].y), ymax = std::max<int>(ymax, pts[i].y);
   for (int y = ymin; y < ymax; ++y) {
     double cy = y + 0.5;
     std::vector<std::pair<double, int>> xs;
@@ -876,17 +935,21 @@ static std::vector<RECT> PolygonRects(const POINT* pts, int n, int fillMode) {
   return Combine(out, {}, RGN_OR);
 }
 
-HRGN CreateRectRgn(int l, int t, int r, int b) { return reinterpret_cast<HRGN>(NewRegion({Normalized(l, t, r, b)})); }
+HRGN CreateRectRgn(int l, int t, int r, int b) {
+  return reinterpret_cast<HRGN>(NewRegion({Normalized(l, t, r, b)}));
+}
 HRGN CreateRectRgnIndirect(const RECT* r) {
   return r ? CreateRectRgn(r->left, r->top, r->right, r->bottom) : nullptr;
 }
 HRGN CreateEllipticRgn(int l, int t, int r, int b) {
   RECT n = Normalized(l, t, r, b);
-  return reinterpret_cast<HRGN>(NewRegion(SpansToRects(n.top, RoundSpans(n.left, n.top, n.right, n.bottom, n.Width() / 2.0, n.Height() / 2.0))));
+  return reinterpret_cast<HRGN>(NewRegion(SpansToRects(
+      n.top, RoundSpans(n.left, n.top, n.right, n.bottom, n.Width() / 2.0, n.Height() / 2.0))));
 }
 HRGN CreateRoundRectRgn(int l, int t, int r, int b, int w, int h) {
   RECT n = Normalized(l, t, r, b);
-  return reinterpret_cast<HRGN>(NewRegion(SpansToRects(n.top, RoundSpans(n.left, n.top, n.right, n.bottom, std::abs(w) / 2.0, std::abs(h) / 2.0))));
+  return reinterpret_cast<HRGN>(NewRegion(SpansToRects(
+      n.top, RoundSpans(n.left, n.top, n.right, n.bottom, std::abs(w) / 2.0, std::abs(h) / 2.0))));
 }
 HRGN CreatePolygonRgn(const POINT* pts, int count, int fillMode) {
   if (!pts || count < 0) return nullptr;
@@ -1011,7 +1074,8 @@ int GetClipBox(HDC hdc, RECT* out) {
   RECT box{};
   for (const RECT& r : dc->Clip()) UnionRect(&box, &box, &r);
   // Back to logical coordinates.
-  OffsetRect(&box, -dc->origin.x + dc->st.window.x - dc->st.viewport.x, -dc->origin.y + dc->st.window.y - dc->st.viewport.y);
+  OffsetRect(&box, -dc->origin.x + dc->st.window.x - dc->st.viewport.x,
+             -dc->origin.y + dc->st.window.y - dc->st.viewport.y);
   *out = box;
   return Kind(dc->Clip());
 }
@@ -1089,10 +1153,12 @@ void FillRectBrush(DC& dc, RECT sr, Brush* br, int rop2) {
   }
 }
 
-void FillSpansBrush(DC& dc, int top, const std::vector<std::pair<int, int>>& spans, Brush* br, int rop2) {
+void FillSpansBrush(DC& dc, int top, const std::vector<std::pair<int, int>>& spans, Brush* br,
+                    int rop2) {
   for (std::size_t i = 0; i < spans.size(); ++i)
     if (spans[i].second >= spans[i].first)
-      FillRectBrush(dc, RECT{spans[i].first, top + int(i), spans[i].second + 1, top + int(i) + 1}, br, rop2);
+      FillRectBrush(dc, RECT{spans[i].first, top + int(i), spans[i].second + 1, top + int(i) + 1},
+                    br, rop2);
 }
 
 Brush* BrushFromHandle(HBRUSH h) {
@@ -1103,14 +1169,19 @@ Brush* BrushFromHandle(HBRUSH h) {
 
 // Dash patterns of cosmetic pens, in pixels on / off.
 const std::vector<int>& DashPattern(UINT style) {
-  static const std::vector<int> dash{18, 6}, dot{3, 3}, dashdot{9, 6, 3, 6}, dashdotdot{9, 3, 3, 3, 3, 3},
-      alt{1, 1}, solid{};
+  static const std::vector<int> dash{18, 6}, dot{3, 3}, dashdot{9, 6, 3, 6},
+      dashdotdot{9, 3, 3, 3, 3, 3}, alt{1, 1}, solid{};
   switch (style) {
-    case PS_DASH: return dash;
-    case PS_DOT: return dot;
-    case PS_DASHDOT: return dashdot;
-    case PS_DASHDOTDOT: return dashdotdot;
-    case PS_ALTERNATE: return alt;
+    case PS_DASH:
+      return dash;
+    case PS_DOT:
+      return dot;
+    case PS_DASHDOT:
+      return dashdot;
+    case PS_DASHDOTDOT:
+      return dashdotdot;
+    case PS_ALTERNATE:
+      return alt;
   }
   return solid;
 }
@@ -1124,8 +1195,12 @@ struct PenInk {
   int period = 0, phase = 0;
   bool none;
   PenInk(DC& d, Pen* p)
-      : dc(d), pen(p), color(ToDevice(d, p ? p->lp.lopnColor : 0)), bk(ToDevice(d, d.st.bk)),
-        width(p ? std::max<int>(1, p->lp.lopnWidth.x) : 1), dashes(DashPattern(p ? p->lp.lopnStyle : 0)),
+      : dc(d),
+        pen(p),
+        color(ToDevice(d, p ? p->lp.lopnColor : 0)),
+        bk(ToDevice(d, d.st.bk)),
+        width(p ? std::max<int>(1, p->lp.lopnWidth.x) : 1),
+        dashes(DashPattern(p ? p->lp.lopnStyle : 0)),
         none(!p || p->lp.lopnStyle == PS_NULL) {
     for (int v : dashes) period += v;
   }
@@ -1156,8 +1231,10 @@ void Line(PenInk& ink, int x0, int y0, int x1, int y1) {
   // Fast path: horizontal solid one-pixel lines.
   if (dy == 0 && ink.width <= 1 && !ink.period && s) {
     int a = std::min(x0, x1 + (sx > 0 ? 0 : 1)), b = std::max(x0 + 1, x1 + (sx > 0 ? 0 : 1));
-    if (sx > 0) a = x0, b = x1;
-    else a = x1 + 1, b = x0 + 1;
+    if (sx > 0)
+      a = x0, b = x1;
+    else
+      a = x1 + 1, b = x0 + 1;
     return FillSpanSolid(ink.dc, y0, a, b, ink.color, ink.dc.st.rop2);
   }
   while (!(x0 == x1 && y0 == y1)) {
@@ -1194,7 +1271,8 @@ void Shape(DC& dc, int top, const std::vector<std::pair<int, int>>& spans) {
       else
         innerA = std::min(innerA, x), innerB = std::max(innerB, x);
     }
-    if (innerB >= innerA) FillRectBrush(dc, RECT{innerA, y, innerB + 1, y + 1}, dc.st.brush, dc.st.rop2);
+    if (innerB >= innerA)
+      FillRectBrush(dc, RECT{innerA, y, innerB + 1, y + 1}, dc.st.brush, dc.st.rop2);
   }
 }
 
@@ -1287,8 +1365,10 @@ BOOL Rectangle(HDC hdc, int l, int t, int r, int b) {
     InflateRect(&n, -in, -in);
   }
   if (n.Width() > 2 && n.Height() > 2)
-    FillRectBrush(*dc, RECT{n.left + (w + 1) / 2, n.top + (w + 1) / 2, n.right - 1 - w / 2, n.bottom - 1 - w / 2},
-                  dc->st.brush, dc->st.rop2);
+    FillRectBrush(
+        *dc,
+        RECT{n.left + (w + 1) / 2, n.top + (w + 1) / 2, n.right - 1 - w / 2, n.bottom - 1 - w / 2},
+        dc->st.brush, dc->st.rop2);
   PenInk ink(*dc, pen);
   int R = n.right - 1, B = n.bottom - 1;
   if (R < n.left || B < n.top) return 1;
@@ -1305,7 +1385,8 @@ BOOL RoundRect(HDC hdc, int l, int t, int r, int b, int w, int h) {
   if (!dc) return 0;
   if (!dc->surface()) return 1;
   RECT n = Normalized(dc->SX(l), dc->SY(t), dc->SX(r), dc->SY(b));
-  Shape(*dc, n.top, RoundSpans(n.left, n.top, n.right, n.bottom, std::abs(w) / 2.0, std::abs(h) / 2.0));
+  Shape(*dc, n.top,
+        RoundSpans(n.left, n.top, n.right, n.bottom, std::abs(w) / 2.0, std::abs(h) / 2.0));
   return 1;
 }
 
@@ -1314,7 +1395,8 @@ BOOL Ellipse(HDC hdc, int l, int t, int r, int b) {
   if (!dc) return 0;
   if (!dc->surface()) return 1;
   RECT n = Normalized(dc->SX(l), dc->SY(t), dc->SX(r), dc->SY(b));
-  Shape(*dc, n.top, RoundSpans(n.left, n.top, n.right, n.bottom, n.Width() / 2.0, n.Height() / 2.0));
+  Shape(*dc, n.top,
+        RoundSpans(n.left, n.top, n.right, n.bottom, n.Width() / 2.0, n.Height() / 2.0));
   return 1;
 }
 
@@ -1345,7 +1427,8 @@ BOOL InvertRect(HDC hdc, const RECT* r) {
   DC* dc = LookupDC(hdc);
   if (!dc || !r) return 0;
   if (!dc->surface()) return 1;
-  FillRectSolid(*dc, RECT{dc->SX(r->left), dc->SY(r->top), dc->SX(r->right), dc->SY(r->bottom)}, 0, R2_NOT);
+  FillRectSolid(*dc, RECT{dc->SX(r->left), dc->SY(r->top), dc->SX(r->right), dc->SY(r->bottom)}, 0,
+                R2_NOT);
   return 1;
 }
 
@@ -1417,10 +1500,16 @@ BOOL DrawEdge(HDC hdc, RECT* r, UINT edge, UINT flags) {
     if (IsRectEmpty(&s)) return;
     std::uint32_t a = ToDevice(*dc, tl), b = ToDevice(*dc, br);
     // Lower-right first so the upper-left colour owns the far corners' ends as Windows does.
-    if (flags & BF_BOTTOM) FillRectSolid(*dc, RECT{s.left, s.bottom - 1, s.right, s.bottom}, b, R2_COPYPEN);
-    if (flags & BF_RIGHT) FillRectSolid(*dc, RECT{s.right - 1, s.top, s.right, s.bottom}, b, R2_COPYPEN);
-    if (flags & BF_TOP) FillRectSolid(*dc, RECT{s.left, s.top, s.right - ((flags & BF_RIGHT) ? 1 : 0), s.top + 1}, a, R2_COPYPEN);
-    if (flags & BF_LEFT) FillRectSolid(*dc, RECT{s.left, s.top, s.left + 1, s.bottom - ((flags & BF_BOTTOM) ? 1 : 0)}, a, R2_COPYPEN);
+    if (flags & BF_BOTTOM)
+      FillRectSolid(*dc, RECT{s.left, s.bottom - 1, s.right, s.bottom}, b, R2_COPYPEN);
+    if (flags & BF_RIGHT)
+      FillRectSolid(*dc, RECT{s.right - 1, s.top, s.right, s.bottom}, b, R2_COPYPEN);
+    if (flags & BF_TOP)
+      FillRectSolid(*dc, RECT{s.left, s.top, s.right - ((flags & BF_RIGHT) ? 1 : 0), s.top + 1}, a,
+                    R2_COPYPEN);
+    if (flags & BF_LEFT)
+      FillRectSolid(*dc, RECT{s.left, s.top, s.left + 1, s.bottom - ((flags & BF_BOTTOM) ? 1 : 0)},
+                    a, R2_COPYPEN);
   };
   auto shrink = [&](RECT& q) {
     if (flags & BF_LEFT) ++q.left;
@@ -1441,10 +1530,14 @@ BOOL DrawEdge(HDC hdc, RECT* r, UINT edge, UINT flags) {
     if (outer && inner) side(rc, face, face), shrink(rc);
   } else {
     bool soft = flags & BF_SOFT;
-    if (outer == BDR_RAISEDOUTER) side(rc, soft ? hi : light, dark), shrink(rc);
-    else if (outer == BDR_SUNKENOUTER) side(rc, sh, soft ? hi : hi), shrink(rc);
-    if (inner == BDR_RAISEDINNER) side(rc, soft ? light : hi, sh), shrink(rc);
-    else if (inner == BDR_SUNKENINNER) side(rc, dark, light), shrink(rc);
+    if (outer == BDR_RAISEDOUTER)
+      side(rc, soft ? hi : light, dark), shrink(rc);
+    else if (outer == BDR_SUNKENOUTER)
+      side(rc, sh, soft ? hi : hi), shrink(rc);
+    if (inner == BDR_RAISEDINNER)
+      side(rc, soft ? light : hi, sh), shrink(rc);
+    else if (inner == BDR_SUNKENINNER)
+      side(rc, dark, light), shrink(rc);
   }
   if ((flags & BF_MIDDLE) && dc->surface()) {
     RECT s{dc->SX(rc.left), dc->SY(rc.top), dc->SX(rc.right), dc->SY(rc.bottom)};
@@ -1464,7 +1557,8 @@ BOOL DrawFrameControl(HDC hdc, RECT* r, UINT type, UINT state) {
            dark = GetSysColor(COLOR_3DDKSHADOW), light = GetSysColor(COLOR_3DLIGHT);
   auto fill = [&](RECT q, COLORREF c) {
     if (dc->surface())
-      FillRectSolid(*dc, RECT{dc->SX(q.left), dc->SY(q.top), dc->SX(q.right), dc->SY(q.bottom)}, ToDevice(*dc, c), R2_COPYPEN);
+      FillRectSolid(*dc, RECT{dc->SX(q.left), dc->SY(q.top), dc->SX(q.right), dc->SY(q.bottom)},
+                    ToDevice(*dc, c), R2_COPYPEN);
   };
   auto pix = [&](int x, int y, COLORREF c) {
     if (dc->surface()) PlotSolid(*dc, dc->SX(x), dc->SY(y), ToDevice(*dc, c), R2_COPYPEN);
@@ -1479,25 +1573,33 @@ BOOL DrawFrameControl(HDC hdc, RECT* r, UINT type, UINT state) {
     UINT kind = state & 0xFF;
     for (int i = 0; i < n; ++i)
       for (int k = -i; k <= i; ++k) {
-        if (type == DFC_SCROLL && kind == DFCS_SCROLLUP) pix(cx + k, cy - n / 2 + i, c);
-        else if (type == DFC_SCROLL && (kind == DFCS_SCROLLDOWN || kind == DFCS_SCROLLCOMBOBOX)) pix(cx + k, cy + n / 2 - i, c);
-        else if (type == DFC_SCROLL && kind == DFCS_SCROLLLEFT) pix(cx - n / 2 + i, cy + k, c);
-        else if (type == DFC_SCROLL && kind == DFCS_SCROLLRIGHT) pix(cx + n / 2 - i, cy + k, c);
-        else if (type == DFC_CAPTION) pix(cx - n + i * 2 + (k > 0), cy - n + i * 2 + (k < 0), c), pix(cx + n - i * 2, cy - n + i * 2, c);
+        if (type == DFC_SCROLL && kind == DFCS_SCROLLUP)
+          pix(cx + k, cy - n / 2 + i, c);
+        else if (type == DFC_SCROLL && (kind == DFCS_SCROLLDOWN || kind == DFCS_SCROLLCOMBOBOX))
+          pix(cx + k, cy + n / 2 - i, c);
+        else if (type == DFC_SCROLL && kind == DFCS_SCROLLLEFT)
+          pix(cx - n / 2 + i, cy + k, c);
+        else if (type == DFC_SCROLL && kind == DFCS_SCROLLRIGHT)
+          pix(cx + n / 2 - i, cy + k, c);
+        else if (type == DFC_CAPTION)
+          pix(cx - n + i * 2 + (k > 0), cy - n + i * 2 + (k < 0), c),
+              pix(cx + n - i * 2, cy - n + i * 2, c);
       }
     return 1;
   }
   UINT kind = state & 0x1F;
   if (kind == DFCS_BUTTONPUSH) {
     UINT edge = (state & (DFCS_PUSHED | DFCS_CHECKED)) ? EDGE_SUNKEN : EDGE_RAISED;
-    DrawEdge(hdc, &rc, edge, BF_RECT | BF_MIDDLE | BF_SOFT | ((state & DFCS_FLAT) ? BF_FLAT : 0) |
-                                 ((state & DFCS_MONO) ? BF_MONO : 0) | BF_ADJUST);
+    DrawEdge(hdc, &rc, edge,
+             BF_RECT | BF_MIDDLE | BF_SOFT | ((state & DFCS_FLAT) ? BF_FLAT : 0) |
+                 ((state & DFCS_MONO) ? BF_MONO : 0) | BF_ADJUST);
     if (state & DFCS_ADJUSTRECT) *r = rc;
     return 1;
   }
   // Check boxes and radio buttons use a 13x13 box centred vertically at the left.
   int size = std::min<int>(13, std::min(rc.Width(), rc.Height()));
-  RECT box{rc.left, rc.top + (rc.Height() - size) / 2, rc.left + size, rc.top + (rc.Height() - size) / 2 + size};
+  RECT box{rc.left, rc.top + (rc.Height() - size) / 2, rc.left + size,
+           rc.top + (rc.Height() - size) / 2 + size};
   bool grey = state & (DFCS_INACTIVE | DFCS_PUSHED);
   COLORREF mark = (state & DFCS_INACTIVE) ? gray : text;
   if (kind == DFCS_BUTTONRADIO || kind == DFCS_BUTTONRADIOIMAGE || kind == DFCS_BUTTONRADIOMASK) {
@@ -1510,9 +1612,13 @@ BOOL DrawFrameControl(HDC hdc, RECT* r, UINT type, UINT state) {
       for (int x = box.left; x < box.right; ++x) {
         if (!in(x, y)) continue;
         int ring = 0;
-        while (ring < 3 && in(x - ring - 1, y) && in(x + ring + 1, y) && in(x, y - ring - 1) && in(x, y + ring + 1)) ++ring;
+        while (ring < 3 && in(x - ring - 1, y) && in(x + ring + 1, y) && in(x, y - ring - 1) &&
+               in(x, y + ring + 1))
+          ++ring;
         bool upperLeft = (x - box.left) + (y - box.top) < size - 1;
-        COLORREF c = ring == 0 ? (upperLeft ? sh : hi) : ring == 1 ? (upperLeft ? dark : light) : (grey ? face : win);
+        COLORREF c = ring == 0   ? (upperLeft ? sh : hi)
+                     : ring == 1 ? (upperLeft ? dark : light)
+                                 : (grey ? face : win);
         if (kind == DFCS_BUTTONRADIOMASK) c = ring == 0 ? 0 : 0;
         pix(x, y, c);
       }
@@ -1526,7 +1632,9 @@ BOOL DrawFrameControl(HDC hdc, RECT* r, UINT type, UINT state) {
   }
   // Check box: sunken edge, window-coloured inside, a check mark or a grey pattern.
   RECT b = box;
-  DrawEdge(hdc, &b, EDGE_SUNKEN, BF_RECT | BF_ADJUST | ((state & DFCS_FLAT) ? BF_FLAT : 0) | ((state & DFCS_MONO) ? BF_MONO : 0));
+  DrawEdge(hdc, &b, EDGE_SUNKEN,
+           BF_RECT | BF_ADJUST | ((state & DFCS_FLAT) ? BF_FLAT : 0) |
+               ((state & DFCS_MONO) ? BF_MONO : 0));
   fill(b, grey ? face : win);
   if (state & DFCS_CHECKED) {
     COLORREF c = (kind == DFCS_BUTTON3STATE) ? gray : mark;
@@ -1543,17 +1651,28 @@ BOOL DrawFrameControl(HDC hdc, RECT* r, UINT type, UINT state) {
 
 std::uint32_t Rop3Apply(std::uint8_t rop, std::uint32_t p, std::uint32_t s, std::uint32_t d) {
   switch (rop) {
-    case 0xCC: return s;
-    case 0xF0: return p;
-    case 0xAA: return d;
-    case 0x00: return 0;
-    case 0xFF: return 0xFFFFFFFF;
-    case 0x88: return s & d;
-    case 0xEE: return s | d;
-    case 0x66: return s ^ d;
-    case 0x5A: return p ^ d;
-    case 0x55: return ~d;
-    case 0x33: return ~s;
+    case 0xCC:
+      return s;
+    case 0xF0:
+      return p;
+    case 0xAA:
+      return d;
+    case 0x00:
+      return 0;
+    case 0xFF:
+      return 0xFFFFFFFF;
+    case 0x88:
+      return s & d;
+    case 0xEE:
+      return s | d;
+    case 0x66:
+      return s ^ d;
+    case 0x5A:
+      return p ^ d;
+    case 0x55:
+      return ~d;
+    case 0x33:
+      return ~s;
   }
   std::uint32_t r = 0;
   for (int i = 0; i < 8; ++i)
@@ -1565,8 +1684,8 @@ namespace {
 bool UsesSource(std::uint8_t rop) { return ((rop >> 2) & 0x33) != (rop & 0x33); }
 bool UsesPattern(std::uint8_t rop) { return ((rop >> 4) & 0x0F) != (rop & 0x0F); }
 
-BOOL Blit(DC* dst, int x, int y, int w, int h, DC* src, int sx, int sy, int sw, int sh, DWORD rop, bool stretch,
-          const UINT* transparent) {
+BOOL Blit(DC* dst, int x, int y, int w, int h, DC* src, int sx, int sy, int sw, int sh, DWORD rop,
+          bool stretch, const UINT* transparent) {
   if (!dst) return 0;
   auto code = std::uint8_t((rop >> 16) & 0xFF);
   bool needSrc = transparent || UsesSource(code);
@@ -1580,7 +1699,8 @@ BOOL Blit(DC* dst, int x, int y, int w, int h, DC* src, int sx, int sy, int sw, 
   int dx0 = dst->SX(w < 0 ? x + w + 1 : x), dy0 = dst->SY(h < 0 ? y + h + 1 : y);
   int aw = std::abs(w), ah = std::abs(h), asw = std::abs(sw), ash = std::abs(sh);
   if (aw == 0 || ah == 0 || (needSrc && (asw == 0 || ash == 0))) return 1;
-  int sx0 = needSrc ? src->SX(sw < 0 ? sx + sw + 1 : sx) : 0, sy0 = needSrc ? src->SY(sh < 0 ? sy + sh + 1 : sy) : 0;
+  int sx0 = needSrc ? src->SX(sw < 0 ? sx + sw + 1 : sx) : 0,
+      sy0 = needSrc ? src->SY(sh < 0 ? sy + sh + 1 : sy) : 0;
   RECT target{dx0, dy0, dx0 + aw, dy0 + ah};
   BrushInk ink(*dst, dst->st.brush);
   bool needPat = UsesPattern(code);
@@ -1592,7 +1712,8 @@ BOOL Blit(DC* dst, int x, int y, int w, int h, DC* src, int sx, int sy, int sw, 
   std::uint32_t key = transparent ? PixelFromColor(*transparent & 0xFFFFFF) : 0;
   bool identity = !stretch || (aw == asw && ah == ash);
   // Fast path: straight copy of same-format pixels.
-  if (code == 0xCC && identity && !flipX && !flipY && !monoToColor && !colorToMono && !transparent) {
+  if (code == 0xCC && identity && !flipX && !flipY && !monoToColor && !colorToMono &&
+      !transparent) {
     for (const RECT& c : dst->Clip()) {
       RECT i;
       if (!IntersectRect(&i, &target, &c)) continue;
@@ -1635,8 +1756,10 @@ BOOL Blit(DC* dst, int x, int y, int w, int h, DC* src, int sx, int sy, int sw, 
             drow[xx] = s;
             continue;
           }
-          if (monoToColor) s = s ? bgc : fg;
-          else if (colorToMono) s = s == srcBk ? 0xFFFFFF : 0;
+          if (monoToColor)
+            s = s ? bgc : fg;
+          else if (colorToMono)
+            s = s == srcBk ? 0xFFFFFF : 0;
         }
         std::uint32_t p = needPat ? (ink.none ? 0 : ink.At(xx, yy)) : 0;
         drow[xx] = Rop3Apply(code, p, s, drow[xx]) & 0xFFFFFF;
@@ -1658,13 +1781,16 @@ BOOL BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD 
   return Blit(LookupDC(dst), x, y, w, h, LookupDC(src), sx, sy, w, h, rop, false, nullptr);
 }
 
-BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop) {
+BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                DWORD rop) {
   return Blit(LookupDC(dst), x, y, w, h, LookupDC(src), sx, sy, sw, sh, rop, true, nullptr);
 }
 
-BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, UINT transparent) {
+BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                    UINT transparent) {
   if (w < 0 || h < 0 || sw < 0 || sh < 0) return 0;
-  return Blit(LookupDC(dst), x, y, w, h, LookupDC(src), sx, sy, sw, sh, SRCCOPY, true, &transparent);
+  return Blit(LookupDC(dst), x, y, w, h, LookupDC(src), sx, sy, sw, sh, SRCCOPY, true,
+              &transparent);
 }
 
 }  // namespace win

@@ -22,7 +22,9 @@ struct Surface {
   Surface(int w, int h, std::uint32_t fill = 0xFFFFFF, bool mono = false);
   void Resize(int w, int h, std::uint32_t fill = 0xFFFFFF);
   std::uint32_t* Row(int y) { return pixels.data() + std::size_t(y) * std::size_t(width); }
-  const std::uint32_t* Row(int y) const { return pixels.data() + std::size_t(y) * std::size_t(width); }
+  const std::uint32_t* Row(int y) const {
+    return pixels.data() + std::size_t(y) * std::size_t(width);
+  }
   // Pixel as COLORREF; out of range gives CLR_INVALID.
   COLORREF At(int x, int y) const;
 };
@@ -157,8 +159,8 @@ BOOL BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD 
 BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
 // Copies the source leaving out the pixels of colour `transparent`.
-BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw,
-                    int sh, UINT transparent);
+BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                    UINT transparent);
 
 // The combined value of a ternary raster operation for 32-bit pattern, source and
 // destination words (every bit independently).

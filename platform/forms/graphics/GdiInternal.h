@@ -67,13 +67,15 @@ struct DC {
   Surface* fixedSurface = nullptr;  // window DCs
   POINT origin;                     // of the DC on the surface
   bool hasVisible = false;
-  std::vector<RECT> visible;        // surface coordinates
+  std::vector<RECT> visible;  // surface coordinates
   int dpi = 96;
   TextSink sink;
   std::vector<RECT> eff;  // effective clip in surface coordinates
   bool effValid = false;
 
-  Surface* surface() { return fixedSurface ? fixedSurface : (st.bitmap ? &st.bitmap->surface : nullptr); }
+  Surface* surface() {
+    return fixedSurface ? fixedSurface : (st.bitmap ? &st.bitmap->surface : nullptr);
+  }
   // Logical -> surface coordinates.
   int SX(int x) const { return x - st.window.x + st.viewport.x + origin.x; }
   int SY(int y) const { return y - st.window.y + st.viewport.y + origin.y; }
@@ -91,7 +93,7 @@ std::vector<RECT> IntersectRects(const std::vector<RECT>& a, const RECT& r);
 // Colour ink for fills in surface coordinates, honouring the DC's raster op.
 std::uint32_t ToDevice(DC& dc, COLORREF c);  // monochrome surfaces get 0 or 0xFFFFFF
 void FillSpanSolid(DC& dc, int y, int x0, int x1, std::uint32_t px, int rop2);
-void FillRectSolid(DC& dc, RECT sr, std::uint32_t px, int rop2);  // surface coordinates
+void FillRectSolid(DC& dc, RECT sr, std::uint32_t px, int rop2);   // surface coordinates
 void PlotSolid(DC& dc, int x, int y, std::uint32_t px, int rop2);  // surface coordinates
 bool InClip(DC& dc, int x, int y);
 

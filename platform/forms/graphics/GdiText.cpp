@@ -21,7 +21,11 @@ std::u32string Decode(const char* s, int len) {
   std::size_t n = len < 0 ? std::strlen(s) : std::size_t(len);
   for (std::size_t i = 0; i < n;) {
     auto c = static_cast<unsigned char>(s[i]);
-    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    int extra = c < 0x80             ? 0
+                : (c & 0xE0) == 0xC0 ? 1
+                : (c & 0xF0) == 0xE0 ? 2
+                : (c & 0xF8) == 0xF0 ? 3
+                                     : -1;
     if (extra < 0 || i + extra >= n + (extra == 0 ? 1 : 0)) {
       out.push_back(c);  // stray byte: taken as Latin-1
       ++i;
@@ -72,7 +76,8 @@ Font* MakeFont(const LOGFONT& lf, bool stock) {
 // Draws glyphs along the baseline starting at (bx, by) in surface coordinates.
 // clip: optional extra clip in surface coordinates.
 void DrawGlyphs(DC& dc, FontInstance& fi, double bx, double by, const std::u32string& text,
-                const std::vector<int>& adv, const RECT* clip, std::uint32_t color, const std::vector<bool>* underline) {
+                const std::vector<int>& adv, const RECT* clip, std::uint32_t color,
+                const std::vector<bool>* underline) {
   Surface* s = dc.surface();
   if (!s) return;
   std::vector<RECT> rects = clip ? IntersectRects(dc.Clip(), *clip) : dc.Clip();
@@ -106,7 +111,8 @@ void DrawGlyphs(DC& dc, FontInstance& fi, double bx, double by, const std::u32st
       int y0 = fi.UnderlinePos();
       for (int k = 0; k < adv[i]; ++k)
         for (int t = 0; t < fi.LineThickness(); ++t)
-          plot(int(std::lround(px + k * ca + (y0 + t) * sa)), int(std::lround(py - k * sa + (y0 + t) * ca)));
+          plot(int(std::lround(px + k * ca + (y0 + t) * sa)),
+               int(std::lround(py - k * sa + (y0 + t) * ca)));
     }
     if (rotated && adv[i] == fi.Advance(text[i]) && (g.advX || g.advY)) {
       px += g.advX / 64.0;
@@ -120,8 +126,9 @@ void DrawGlyphs(DC& dc, FontInstance& fi, double bx, double by, const std::u32st
 
 // Text output shared by TextOut, ExtTextOut and DrawText. (x, y): surface coordinates of
 // the reference point; align: TA_ flags.
-void Output(DC& dc, int x, int y, UINT align, UINT options, const RECT* rect, const std::u32string& text,
-            std::vector<int> adv, const std::vector<bool>* underline, int* widthOut = nullptr) {
+void Output(DC& dc, int x, int y, UINT align, UINT options, const RECT* rect,
+            const std::u32string& text, std::vector<int> adv, const std::vector<bool>* underline,
+            int* widthOut = nullptr) {
   FontInstance& fi = FontOf(dc);
   int W = 0;
   for (int a : adv) W += a;
@@ -132,11 +139,11 @@ void Output(DC& dc, int x, int y, UINT align, UINT options, const RECT* rect, co
   double vy = (align & TA_BASELINE) == TA_BASELINE ? 0 : (align & TA_BOTTOM) ? -desc : asc;
   double ca = std::cos(fi.Angle()), sa = std::sin(fi.Angle());
   double bx = x + hx * ca + vy * sa, by = y - hx * sa + vy * ca;
-  if ((options & ETO_OPAQUE) && rect)
-    FillRectSolid(dc, *rect, ToDevice(dc, dc.st.bk), R2_COPYPEN);
+  if ((options & ETO_OPAQUE) && rect) FillRectSolid(dc, *rect, ToDevice(dc, dc.st.bk), R2_COPYPEN);
   const RECT* clip = (options & ETO_CLIPPED) ? rect : nullptr;
   if (dc.st.bkMode == OPAQUE && fi.Angle() == 0 && W > 0) {
-    RECT cell{int(std::lround(bx)), int(std::lround(by)) - asc, int(std::lround(bx)) + W, int(std::lround(by)) + desc};
+    RECT cell{int(std::lround(bx)), int(std::lround(by)) - asc, int(std::lround(bx)) + W,
+              int(std::lround(by)) + desc};
     if (clip) IntersectRect(&cell, &cell, clip);
     FillRectSolid(dc, cell, ToDevice(dc, dc.st.bk), R2_COPYPEN);
   }
@@ -161,7 +168,8 @@ void Output(DC& dc, int x, int y, UINT align, UINT options, const RECT* rect, co
     }
   }
   if (dc.sink && !text.empty())
-    dc.sink(int(std::lround(bx)) - dc.origin.x, int(std::lround(by)) - asc - dc.origin.y, fi.Height(), Encode(text));
+    dc.sink(int(std::lround(bx)) - dc.origin.x, int(std::lround(by)) - asc - dc.origin.y,
+            fi.Height(), Encode(text));
 }
 
 std::vector<int> Advances(FontInstance& fi, const std::u32string& t) {
@@ -205,8 +213,8 @@ HFONT CreateFontIndirect(const LOGFONT* lf) {
 }
 
 HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                 DWORD underline, DWORD strikeOut, DWORD charset, DWORD outPrecision, DWORD clipPrecision,
-                 DWORD quality, DWORD pitchAndFamily, const char* face) {
+                 DWORD underline, DWORD strikeOut, DWORD charset, DWORD outPrecision,
+                 DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const char* face) {
   LOGFONT lf;
   lf.lfHeight = height;
   lf.lfWidth = width;
@@ -257,7 +265,8 @@ BOOL GetTextExtentPoint32(HDC hdc, const std::string& s, SIZE* out) {
   return GetTextExtentPoint32(hdc, s.data(), int(s.size()), out);
 }
 
-BOOL GetTextExtentExPoint(HDC hdc, const char* s, int len, int maxExtent, int* fit, int* dx, SIZE* size) {
+BOOL GetTextExtentExPoint(HDC hdc, const char* s, int len, int maxExtent, int* fit, int* dx,
+                          SIZE* size) {
   DC* dc = LookupDC(hdc);
   if (!dc || (!s && len != 0)) return 0;
   FontInstance& fi = FontOf(*dc);
@@ -274,7 +283,8 @@ BOOL GetTextExtentExPoint(HDC hdc, const char* s, int len, int maxExtent, int* f
   return 1;
 }
 
-BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* r, const char* s, int len, const int* dx) {
+BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* r, const char* s, int len,
+                const int* dx) {
   DC* dc = LookupDC(hdc);
   if (!dc || (!s && len > 0)) return 0;
   FontInstance& fi = FontOf(*dc);
@@ -290,8 +300,10 @@ BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* r, const char* 
   Output(*dc, dc->SX(x), dc->SY(y), dc->st.align, options, r ? &sr : nullptr, t, adv, nullptr, &w);
   if (cp) {
     UINT h = dc->st.align & TA_CENTER;
-    if (h == TA_LEFT) dc->st.cur.x += w;
-    else if (h == TA_RIGHT) dc->st.cur.x -= w;
+    if (h == TA_LEFT)
+      dc->st.cur.x += w;
+    else if (h == TA_RIGHT)
+      dc->st.cur.x -= w;
   }
   return 1;
 }
@@ -301,7 +313,9 @@ BOOL TextOut(HDC hdc, int x, int y, const char* s, int len) {
   return ExtTextOut(hdc, x, y, 0, nullptr, s, len, nullptr);
 }
 
-BOOL TextOut(HDC hdc, int x, int y, const std::string& s) { return TextOut(hdc, x, y, s.data(), int(s.size())); }
+BOOL TextOut(HDC hdc, int x, int y, const std::string& s) {
+  return TextOut(hdc, x, y, s.data(), int(s.size()));
+}
 
 namespace {
 
@@ -311,13 +325,16 @@ struct TabLayout {
   int width = 0;
 };
 
-TabLayout LayoutTabs(FontInstance& fi, const std::u32string& t, int tabCount, const int* tabs, int tabOrigin, int x) {
+TabLayout LayoutTabs(FontInstance& fi, const std::u32string& t, int tabCount, const int* tabs,
+                     int tabOrigin, int x) {
   TabLayout out;
   int defaultTab = 8 * fi.Metrics().tmAveCharWidth;
   std::vector<std::u32string> parts(1);
   for (char32_t c : t) {
-    if (c == U'\t') parts.emplace_back();
-    else parts.back().push_back(c);
+    if (c == U'\t')
+      parts.emplace_back();
+    else
+      parts.back().push_back(c);
   }
   int cur = 0;  // relative to x
   int nextStop = 0;
@@ -359,7 +376,8 @@ TabLayout LayoutTabs(FontInstance& fi, const std::u32string& t, int tabCount, co
 
 }  // namespace
 
-LONG TabbedTextOut(HDC hdc, int x, int y, const char* s, int len, int tabCount, const int* tabs, int tabOrigin) {
+LONG TabbedTextOut(HDC hdc, int x, int y, const char* s, int len, int tabCount, const int* tabs,
+                   int tabOrigin) {
   DC* dc = LookupDC(hdc);
   if (!dc || (!s && len > 0) || tabCount < 0 || (tabCount > 0 && !tabs)) return 0;
   FontInstance& fi = FontOf(*dc);
@@ -369,8 +387,11 @@ LONG TabbedTextOut(HDC hdc, int x, int y, const char* s, int len, int tabCount, 
   UINT align = (dc->st.align & ~(TA_CENTER | TA_UPDATECP)) | TA_LEFT;
   // Opaque mode paints the whole run, gaps included.
   if (dc->st.bkMode == OPAQUE && lay.width > 0) {
-    int top = (align & TA_BASELINE) == TA_BASELINE ? y - fi.Ascent() : (align & TA_BOTTOM) ? y - fi.Height() : y;
-    FillRectSolid(*dc, RECT{dc->SX(x), dc->SY(top), dc->SX(x + lay.width), dc->SY(top + fi.Height())},
+    int top = (align & TA_BASELINE) == TA_BASELINE ? y - fi.Ascent()
+              : (align & TA_BOTTOM)                ? y - fi.Height()
+                                                   : y;
+    FillRectSolid(*dc,
+                  RECT{dc->SX(x), dc->SY(top), dc->SX(x + lay.width), dc->SY(top + fi.Height())},
                   ToDevice(*dc, dc->st.bk), R2_COPYPEN);
   }
   for (auto& [seg, off] : lay.segments) {
@@ -398,13 +419,17 @@ struct Line {
   std::vector<bool> ul;  // underlined characters (prefixes)
 };
 
-int LineWidth(FontInstance& fi, const std::u32string& t, bool tabs, int tabWidth, std::vector<int>* advOut = nullptr) {
+int LineWidth(FontInstance& fi, const std::u32string& t, bool tabs, int tabWidth,
+              std::vector<int>* advOut = nullptr) {
   std::vector<int> adv(t.size());
   int x = 0;
   for (std::size_t i = 0; i < t.size(); ++i) {
-    if (t[i] == U'\t' && tabs) adv[i] = tabWidth > 0 ? ((x / tabWidth) + 1) * tabWidth - x : 0;
-    else if (t[i] == U'\t') adv[i] = 0;
-    else adv[i] = fi.Advance(t[i]);
+    if (t[i] == U'\t' && tabs)
+      adv[i] = tabWidth > 0 ? ((x / tabWidth) + 1) * tabWidth - x : 0;
+    else if (t[i] == U'\t')
+      adv[i] = 0;
+    else
+      adv[i] = fi.Advance(t[i]);
     x += adv[i];
   }
   if (advOut) *advOut = std::move(adv);
@@ -517,7 +542,9 @@ int DrawTextEx(HDC hdc, const char* s, int len, RECT* r, UINT format, DRAWTEXTPA
       }
       std::size_t stop = end;
       while (stop > start && t[stop - 1] == U' ') --stop;  // trailing blanks do not count
-      lines.push_back(Line{t.substr(start, stop - start), std::vector<bool>(h.ul.begin() + std::ptrdiff_t(start), h.ul.begin() + std::ptrdiff_t(stop))});
+      lines.push_back(Line{t.substr(start, stop - start),
+                           std::vector<bool>(h.ul.begin() + std::ptrdiff_t(start),
+                                             h.ul.begin() + std::ptrdiff_t(stop))});
       start = end;
       while (start < t.size() && t[start] == U' ') ++start;
     }
@@ -526,18 +553,23 @@ int DrawTextEx(HDC hdc, const char* s, int len, RECT* r, UINT format, DRAWTEXTPA
   // Ellipses.
   for (Line& l : lines) {
     if (LineWidth(fi, l.text, tabs, tabWidth) <= maxW) continue;
-    if (format & DT_PATH_ELLIPSIS) PathEllipsis(fi, l, maxW, tabs, tabWidth);
-    else if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS)) EndEllipsis(fi, l, maxW, tabs, tabWidth);
+    if (format & DT_PATH_ELLIPSIS)
+      PathEllipsis(fi, l, maxW, tabs, tabWidth);
+    else if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS))
+      EndEllipsis(fi, l, maxW, tabs, tabWidth);
   }
 
   int widest = 0;
   std::vector<std::vector<int>> advs(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) widest = std::max(widest, LineWidth(fi, lines[i].text, tabs, tabWidth, &advs[i]));
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    widest = std::max(widest, LineWidth(fi, lines[i].text, tabs, tabWidth, &advs[i]));
   int total = lineH * int(lines.size());
   int y = box.top;
   if (single) {
-    if (format & DT_VCENTER) y = box.top + (box.bottom - box.top - lineH) / 2;
-    else if (format & DT_BOTTOM) y = box.bottom - lineH;
+    if (format & DT_VCENTER)
+      y = box.top + (box.bottom - box.top - lineH) / 2;
+    else if (format & DT_BOTTOM)
+      y = box.bottom - lineH;
   }
   if (params) params->uiLengthDrawn = UINT(src.size());
   if (format & DT_CALCRECT) {
@@ -553,16 +585,20 @@ int DrawTextEx(HDC hdc, const char* s, int len, RECT* r, UINT format, DRAWTEXTPA
     for (std::size_t i = 0; i < lines.size(); ++i, y += lineH) {
       int lw = Sum(advs[i]);
       int x = box.left;
-      if (format & DT_CENTER) x = box.left + (maxW - lw) / 2;
-      else if (format & DT_RIGHT) x = box.right - lw;
-      Output(*dc, dc->SX(x), dc->SY(y), align, noClip ? 0 : ETO_CLIPPED, noClip ? nullptr : &clip, lines[i].text,
-             advs[i], &lines[i].ul);
+      if (format & DT_CENTER)
+        x = box.left + (maxW - lw) / 2;
+      else if (format & DT_RIGHT)
+        x = box.right - lw;
+      Output(*dc, dc->SX(x), dc->SY(y), align, noClip ? 0 : ETO_CLIPPED, noClip ? nullptr : &clip,
+             lines[i].text, advs[i], &lines[i].ul);
     }
   }
   return single ? y0 - box.top + lineH : total;
 }
 
-int DrawText(HDC hdc, const char* s, int len, RECT* r, UINT format) { return DrawTextEx(hdc, s, len, r, format, nullptr); }
+int DrawText(HDC hdc, const char* s, int len, RECT* r, UINT format) {
+  return DrawTextEx(hdc, s, len, r, format, nullptr);
+}
 
 int DrawText(HDC hdc, const std::string& s, RECT* r, UINT format) {
   return DrawTextEx(hdc, s.data(), int(s.size()), r, format, nullptr);

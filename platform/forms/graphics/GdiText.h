@@ -17,14 +17,17 @@ int GetTextFace(HDC hdc, int size, char* out);
 BOOL GetTextExtentPoint32(HDC hdc, const char* s, int len, SIZE* out);
 BOOL GetTextExtentPoint32(HDC hdc, const std::string& s, SIZE* out);
 // How many characters fit in maxExtent, and the extent of each prefix.
-BOOL GetTextExtentExPoint(HDC hdc, const char* s, int len, int maxExtent, int* fit, int* dx, SIZE* size);
+BOOL GetTextExtentExPoint(HDC hdc, const char* s, int len, int maxExtent, int* fit, int* dx,
+                          SIZE* size);
 
 BOOL TextOut(HDC hdc, int x, int y, const char* s, int len);
 BOOL TextOut(HDC hdc, int x, int y, const std::string& s);
 // dx: optional advance per character.
-BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* r, const char* s, int len, const int* dx);
+BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* r, const char* s, int len,
+                const int* dx);
 // Returns MAKELONG(width, height). Negative tab stops right-align the text that follows.
-LONG TabbedTextOut(HDC hdc, int x, int y, const char* s, int len, int tabCount, const int* tabs, int tabOrigin);
+LONG TabbedTextOut(HDC hdc, int x, int y, const char* s, int len, int tabCount, const int* tabs,
+                   int tabOrigin);
 DWORD GetTabbedTextExtent(HDC hdc, const char* s, int len, int tabCount, const int* tabs);
 
 // Returns the text height (with DT_VCENTER/DT_BOTTOM on one line: the offset from the

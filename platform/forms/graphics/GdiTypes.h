@@ -23,7 +23,9 @@ struct RECT {
 
 // 0x00BBGGRR.
 using COLORREF = DWORD;
-constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16); }
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+  return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
+}
 constexpr BYTE GetRValue(COLORREF c) { return BYTE(c & 0xFF); }
 constexpr BYTE GetGValue(COLORREF c) { return BYTE((c >> 8) & 0xFF); }
 constexpr BYTE GetBValue(COLORREF c) { return BYTE((c >> 16) & 0xFF); }
@@ -58,11 +60,11 @@ namespace win {
 inline constexpr int LF_FACESIZE = 32;
 
 struct LOGFONT {
-  LONG lfHeight = 0;       // < 0: character height in pixels; > 0: cell height
+  LONG lfHeight = 0;  // < 0: character height in pixels; > 0: cell height
   LONG lfWidth = 0;
-  LONG lfEscapement = 0;   // tenths of a degree, counter-clockwise
+  LONG lfEscapement = 0;  // tenths of a degree, counter-clockwise
   LONG lfOrientation = 0;
-  LONG lfWeight = 0;       // 400 normal, 700 bold
+  LONG lfWeight = 0;  // 400 normal, 700 bold
   BYTE lfItalic = 0, lfUnderline = 0, lfStrikeOut = 0, lfCharSet = 0;
   BYTE lfOutPrecision = 0, lfClipPrecision = 0, lfQuality = 0, lfPitchAndFamily = 0;
   char lfFaceName[LF_FACESIZE] = {};
@@ -153,7 +155,8 @@ inline BOOL UnionRect(RECT* d, const RECT* a, const RECT* b) {
   if (IsRectEmpty(a)) return (*d = *b, !IsRectEmpty(b));
   if (IsRectEmpty(b)) return (*d = *a, 1);
   *d = RECT{a->left < b->left ? a->left : b->left, a->top < b->top ? a->top : b->top,
-            a->right > b->right ? a->right : b->right, a->bottom > b->bottom ? a->bottom : b->bottom};
+            a->right > b->right ? a->right : b->right,
+            a->bottom > b->bottom ? a->bottom : b->bottom};
   return 1;
 }
 
@@ -175,8 +178,8 @@ inline constexpr int HS_HORIZONTAL = 0, HS_VERTICAL = 1, HS_FDIAGONAL = 2, HS_BD
 
 // Background modes, text alignment, binary raster operations, polygon fill modes.
 inline constexpr int TRANSPARENT = 1, OPAQUE = 2;
-inline constexpr UINT TA_NOUPDATECP = 0, TA_UPDATECP = 1, TA_LEFT = 0, TA_RIGHT = 2,
-                      TA_CENTER = 6, TA_TOP = 0, TA_BOTTOM = 8, TA_BASELINE = 24;
+inline constexpr UINT TA_NOUPDATECP = 0, TA_UPDATECP = 1, TA_LEFT = 0, TA_RIGHT = 2, TA_CENTER = 6,
+                      TA_TOP = 0, TA_BOTTOM = 8, TA_BASELINE = 24;
 inline constexpr int R2_BLACK = 1, R2_NOTMERGEPEN = 2, R2_MASKNOTPEN = 3, R2_NOTCOPYPEN = 4,
                      R2_MASKPENNOT = 5, R2_NOT = 6, R2_XORPEN = 7, R2_NOTMASKPEN = 8,
                      R2_MASKPEN = 9, R2_NOTXORPEN = 10, R2_NOP = 11, R2_MERGENOTPEN = 12,
@@ -199,12 +202,11 @@ inline constexpr int RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COP
 // Text output.
 inline constexpr UINT ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4;
 inline constexpr UINT DT_TOP = 0x0, DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2,
-                      DT_VCENTER = 0x4, DT_BOTTOM = 0x8, DT_WORDBREAK = 0x10,
-                      DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_TABSTOP = 0x80,
-                      DT_NOCLIP = 0x100, DT_EXTERNALLEADING = 0x200, DT_CALCRECT = 0x400,
-                      DT_NOPREFIX = 0x800, DT_INTERNAL = 0x1000, DT_EDITCONTROL = 0x2000,
-                      DT_PATH_ELLIPSIS = 0x4000, DT_END_ELLIPSIS = 0x8000,
-                      DT_MODIFYSTRING = 0x10000, DT_RTLREADING = 0x20000,
+                      DT_VCENTER = 0x4, DT_BOTTOM = 0x8, DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20,
+                      DT_EXPANDTABS = 0x40, DT_TABSTOP = 0x80, DT_NOCLIP = 0x100,
+                      DT_EXTERNALLEADING = 0x200, DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800,
+                      DT_INTERNAL = 0x1000, DT_EDITCONTROL = 0x2000, DT_PATH_ELLIPSIS = 0x4000,
+                      DT_END_ELLIPSIS = 0x8000, DT_MODIFYSTRING = 0x10000, DT_RTLREADING = 0x20000,
                       DT_WORD_ELLIPSIS = 0x40000, DT_HIDEPREFIX = 0x100000,
                       DT_PREFIXONLY = 0x200000;
 
@@ -221,26 +223,25 @@ inline constexpr BYTE TMPF_FIXED_PITCH = 0x01, TMPF_VECTOR = 0x02, TMPF_TRUETYPE
 
 // Edges and frame controls.
 inline constexpr UINT BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4,
-                      BDR_SUNKENINNER = 0x8, BDR_OUTER = 0x3, BDR_INNER = 0xC,
-                      BDR_RAISED = 0x5, BDR_SUNKEN = 0xA;
+                      BDR_SUNKENINNER = 0x8, BDR_OUTER = 0x3, BDR_INNER = 0xC, BDR_RAISED = 0x5,
+                      BDR_SUNKEN = 0xA;
 inline constexpr UINT EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER,
                       EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
                       EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER,
                       EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
 inline constexpr UINT BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8,
-                      BF_TOPLEFT = 0x3, BF_BOTTOMRIGHT = 0xC, BF_RECT = 0xF,
-                      BF_DIAGONAL = 0x10, BF_MIDDLE = 0x800, BF_SOFT = 0x1000,
-                      BF_ADJUST = 0x2000, BF_FLAT = 0x4000, BF_MONO = 0x8000;
+                      BF_TOPLEFT = 0x3, BF_BOTTOMRIGHT = 0xC, BF_RECT = 0xF, BF_DIAGONAL = 0x10,
+                      BF_MIDDLE = 0x800, BF_SOFT = 0x1000, BF_ADJUST = 0x2000, BF_FLAT = 0x4000,
+                      BF_MONO = 0x8000;
 inline constexpr UINT DFC_CAPTION = 1, DFC_MENU = 2, DFC_SCROLL = 3, DFC_BUTTON = 4;
 inline constexpr UINT DFCS_BUTTONCHECK = 0x0, DFCS_BUTTONRADIOIMAGE = 0x1,
-                      DFCS_BUTTONRADIOMASK = 0x2, DFCS_BUTTONRADIO = 0x4,
-                      DFCS_BUTTON3STATE = 0x8, DFCS_BUTTONPUSH = 0x10,
-                      DFCS_SCROLLUP = 0x0, DFCS_SCROLLDOWN = 0x1, DFCS_SCROLLLEFT = 0x2,
-                      DFCS_SCROLLRIGHT = 0x3, DFCS_SCROLLCOMBOBOX = 0x5,
+                      DFCS_BUTTONRADIOMASK = 0x2, DFCS_BUTTONRADIO = 0x4, DFCS_BUTTON3STATE = 0x8,
+                      DFCS_BUTTONPUSH = 0x10, DFCS_SCROLLUP = 0x0, DFCS_SCROLLDOWN = 0x1,
+                      DFCS_SCROLLLEFT = 0x2, DFCS_SCROLLRIGHT = 0x3, DFCS_SCROLLCOMBOBOX = 0x5,
                       DFCS_CAPTIONCLOSE = 0x0, DFCS_CAPTIONMIN = 0x1, DFCS_CAPTIONMAX = 0x2,
-                      DFCS_CAPTIONRESTORE = 0x3,
-                      DFCS_INACTIVE = 0x100, DFCS_PUSHED = 0x200, DFCS_CHECKED = 0x400,
-                      DFCS_ADJUSTRECT = 0x2000, DFCS_FLAT = 0x4000, DFCS_MONO = 0x8000;
+                      DFCS_CAPTIONRESTORE = 0x3, DFCS_INACTIVE = 0x100, DFCS_PUSHED = 0x200,
+                      DFCS_CHECKED = 0x400, DFCS_ADJUSTRECT = 0x2000, DFCS_FLAT = 0x4000,
+                      DFCS_MONO = 0x8000;
 
 // Device capabilities.
 inline constexpr int HORZSIZE = 4, VERTSIZE = 6, HORZRES = 8, VERTRES = 10, BITSPIXEL = 12,
@@ -254,11 +255,10 @@ inline constexpr int COLOR_SCROLLBAR = 0, COLOR_BACKGROUND = 1, COLOR_ACTIVECAPT
                      COLOR_CAPTIONTEXT = 9, COLOR_ACTIVEBORDER = 10, COLOR_INACTIVEBORDER = 11,
                      COLOR_APPWORKSPACE = 12, COLOR_HIGHLIGHT = 13, COLOR_HIGHLIGHTTEXT = 14,
                      COLOR_BTNFACE = 15, COLOR_BTNSHADOW = 16, COLOR_GRAYTEXT = 17,
-                     COLOR_BTNTEXT = 18, COLOR_INACTIVECAPTIONTEXT = 19,
-                     COLOR_BTNHIGHLIGHT = 20, COLOR_3DDKSHADOW = 21, COLOR_3DLIGHT = 22,
-                     COLOR_INFOTEXT = 23, COLOR_INFOBK = 24, COLOR_HOTLIGHT = 26,
-                     COLOR_GRADIENTACTIVECAPTION = 27, COLOR_GRADIENTINACTIVECAPTION = 28,
-                     COLOR_MENUHILIGHT = 29, COLOR_MENUBAR = 30,
+                     COLOR_BTNTEXT = 18, COLOR_INACTIVECAPTIONTEXT = 19, COLOR_BTNHIGHLIGHT = 20,
+                     COLOR_3DDKSHADOW = 21, COLOR_3DLIGHT = 22, COLOR_INFOTEXT = 23,
+                     COLOR_INFOBK = 24, COLOR_HOTLIGHT = 26, COLOR_GRADIENTACTIVECAPTION = 27,
+                     COLOR_GRADIENTINACTIVECAPTION = 28, COLOR_MENUHILIGHT = 29, COLOR_MENUBAR = 30,
                      COLOR_DESKTOP = COLOR_BACKGROUND, COLOR_3DFACE = COLOR_BTNFACE,
                      COLOR_3DSHADOW = COLOR_BTNSHADOW, COLOR_3DHIGHLIGHT = COLOR_BTNHIGHLIGHT,
                      COLOR_3DHILIGHT = COLOR_BTNHIGHLIGHT, COLOR_BTNHILIGHT = COLOR_BTNHIGHLIGHT;

@@ -21,28 +21,66 @@ struct ColorName {
   const char* name;
 };
 const ColorName kColorNames[] = {
-    {clBlack, "clBlack"}, {clMaroon, "clMaroon"}, {clGreen, "clGreen"}, {clOlive, "clOlive"},
-    {clNavy, "clNavy"}, {clPurple, "clPurple"}, {clTeal, "clTeal"}, {clGray, "clGray"},
-    {clSilver, "clSilver"}, {clRed, "clRed"}, {clLime, "clLime"}, {clYellow, "clYellow"},
-    {clBlue, "clBlue"}, {clFuchsia, "clFuchsia"}, {clAqua, "clAqua"}, {clWhite, "clWhite"},
-    {clMoneyGreen, "clMoneyGreen"}, {clSkyBlue, "clSkyBlue"}, {clCream, "clCream"}, {clMedGray, "clMedGray"},
-    {clActiveBorder, "clActiveBorder"}, {clActiveCaption, "clActiveCaption"}, {clAppWorkSpace, "clAppWorkSpace"},
-    {clBackground, "clBackground"}, {clBtnFace, "clBtnFace"}, {clBtnHighlight, "clBtnHighlight"},
-    {clBtnShadow, "clBtnShadow"}, {clBtnText, "clBtnText"}, {clCaptionText, "clCaptionText"},
-    {clDefault, "clDefault"}, {clGradientActiveCaption, "clGradientActiveCaption"},
-    {clGradientInactiveCaption, "clGradientInactiveCaption"}, {clGrayText, "clGrayText"},
-    {clHighlight, "clHighlight"}, {clHighlightText, "clHighlightText"}, {clHotLight, "clHotLight"},
-    {clInactiveBorder, "clInactiveBorder"}, {clInactiveCaption, "clInactiveCaption"},
-    {clInactiveCaptionText, "clInactiveCaptionText"}, {clInfoBk, "clInfoBk"}, {clInfoText, "clInfoText"},
-    {clMenu, "clMenu"}, {clMenuBar, "clMenuBar"}, {clMenuHighlight, "clMenuHighlight"}, {clMenuText, "clMenuText"},
-    {clNone, "clNone"}, {clScrollBar, "clScrollBar"}, {cl3DDkShadow, "cl3DDkShadow"}, {cl3DLight, "cl3DLight"},
-    {clWindow, "clWindow"}, {clWindowFrame, "clWindowFrame"}, {clWindowText, "clWindowText"},
+    {clBlack, "clBlack"},
+    {clMaroon, "clMaroon"},
+    {clGreen, "clGreen"},
+    {clOlive, "clOlive"},
+    {clNavy, "clNavy"},
+    {clPurple, "clPurple"},
+    {clTeal, "clTeal"},
+    {clGray, "clGray"},
+    {clSilver, "clSilver"},
+    {clRed, "clRed"},
+    {clLime, "clLime"},
+    {clYellow, "clYellow"},
+    {clBlue, "clBlue"},
+    {clFuchsia, "clFuchsia"},
+    {clAqua, "clAqua"},
+    {clWhite, "clWhite"},
+    {clMoneyGreen, "clMoneyGreen"},
+    {clSkyBlue, "clSkyBlue"},
+    {clCream, "clCream"},
+    {clMedGray, "clMedGray"},
+    {clActiveBorder, "clActiveBorder"},
+    {clActiveCaption, "clActiveCaption"},
+    {clAppWorkSpace, "clAppWorkSpace"},
+    {clBackground, "clBackground"},
+    {clBtnFace, "clBtnFace"},
+    {clBtnHighlight, "clBtnHighlight"},
+    {clBtnShadow, "clBtnShadow"},
+    {clBtnText, "clBtnText"},
+    {clCaptionText, "clCaptionText"},
+    {clDefault, "clDefault"},
+    {clGradientActiveCaption, "clGradientActiveCaption"},
+    {clGradientInactiveCaption, "clGradientInactiveCaption"},
+    {clGrayText, "clGrayText"},
+    {clHighlight, "clHighlight"},
+    {clHighlightText, "clHighlightText"},
+    {clHotLight, "clHotLight"},
+    {clInactiveBorder, "clInactiveBorder"},
+    {clInactiveCaption, "clInactiveCaption"},
+    {clInactiveCaptionText, "clInactiveCaptionText"},
+    {clInfoBk, "clInfoBk"},
+    {clInfoText, "clInfoText"},
+    {clMenu, "clMenu"},
+    {clMenuBar, "clMenuBar"},
+    {clMenuHighlight, "clMenuHighlight"},
+    {clMenuText, "clMenuText"},
+    {clNone, "clNone"},
+    {clScrollBar, "clScrollBar"},
+    {cl3DDkShadow, "cl3DDkShadow"},
+    {cl3DLight, "cl3DLight"},
+    {clWindow, "clWindow"},
+    {clWindowFrame, "clWindowFrame"},
+    {clWindowText, "clWindowText"},
 };
 
 bool SameName(const std::string& a, const char* b) {
   if (a.size() != std::strlen(b)) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
   return true;
 }
 }  // namespace
@@ -81,20 +119,25 @@ TColor StringToColor(const std::string& s) {
   bool neg = !t.empty() && t[0] == '-';
   std::string digits = neg ? t.substr(1) : t;
   int base = 10;
-  if (!digits.empty() && digits[0] == '$') base = 16, digits.erase(0, 1);
-  else if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) base = 16, digits.erase(0, 2);
+  if (!digits.empty() && digits[0] == '$')
+    base = 16, digits.erase(0, 1);
+  else if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+    base = 16, digits.erase(0, 2);
   bool ok = !digits.empty() && digits.size() <= (base == 16 ? 8u : 10u);
   unsigned long long v = 0;
   for (char ch : digits) {
     int d = std::isdigit(static_cast<unsigned char>(ch)) ? ch - '0'
-            : (base == 16 && std::isxdigit(static_cast<unsigned char>(ch))) ? std::tolower(ch) - 'a' + 10 : -1;
+            : (base == 16 && std::isxdigit(static_cast<unsigned char>(ch)))
+                ? std::tolower(ch) - 'a' + 10
+                : -1;
     if (d < 0) {
       ok = false;
       break;
     }
     v = v * unsigned(base) + unsigned(d);
   }
-  if (!ok || v > 0xFFFFFFFFull) throw Exception("'" + s + "' n'est pas une valeur entière correcte");
+  if (!ok || v > 0xFFFFFFFFull)
+    throw Exception("'" + s + "' n'est pas une valeur entière correcte");
   auto u = std::uint32_t(v);
   return TColor(neg ? std::uint32_t(0) - u : u);
 }
@@ -103,7 +146,8 @@ void TGraphicsObject::Changed() {
   if (OnChange) OnChange(this);
 }
 
-// --- TCanvasFont -----------------------------------------------------------------------------------------
+// --- TCanvasFont
+// -----------------------------------------------------------------------------------------
 
 TCanvasFont::TCanvasFont() = default;
 TCanvasFont::~TCanvasFont() {
@@ -122,7 +166,8 @@ void TCanvasFont::Assign(const TCanvasFont& f) {
   if (&f == this) return;
   FName = f.FName;
   FHeight = f.FHeight;
-  if (f.FPixelsPerInch != FPixelsPerInch) FHeight = MulDiv(f.FHeight, FPixelsPerInch, f.FPixelsPerInch);
+  if (f.FPixelsPerInch != FPixelsPerInch)
+    FHeight = MulDiv(f.FHeight, FPixelsPerInch, f.FPixelsPerInch);
   FStyle = f.FStyle;
   FColor = f.FColor;
   FCharset = f.FCharset;
@@ -178,7 +223,9 @@ LOGFONT TCanvasFont::LogFont() const {
   lf.lfUnderline = FStyle.Contains(fsUnderline);
   lf.lfStrikeOut = FStyle.Contains(fsStrikeOut);
   lf.lfCharSet = FCharset;
-  lf.lfPitchAndFamily = FPitch == fpVariable ? VARIABLE_PITCH : FPitch == fpFixed ? FIXED_PITCH : DEFAULT_PITCH;
+  lf.lfPitchAndFamily = FPitch == fpVariable ? VARIABLE_PITCH
+                        : FPitch == fpFixed  ? FIXED_PITCH
+                                             : DEFAULT_PITCH;
   std::strncpy(lf.lfFaceName, FName.c_str(), LF_FACESIZE - 1);
   return lf;
 }
@@ -234,15 +281,17 @@ void TPen::SetMode(TPenMode v) {
   if (v != FMode) FMode = v, Changed();
 }
 int TPen::Rop2() const {
-  static const int codes[] = {R2_BLACK, R2_WHITE, R2_NOP, R2_NOT, R2_COPYPEN, R2_NOTCOPYPEN, R2_MERGEPENNOT,
-                              R2_MASKPENNOT, R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN, R2_NOTMERGEPEN,
-                              R2_MASKPEN, R2_NOTMASKPEN, R2_XORPEN, R2_NOTXORPEN};
+  static const int codes[] = {R2_BLACK,       R2_WHITE,      R2_NOP,         R2_NOT,
+                              R2_COPYPEN,     R2_NOTCOPYPEN, R2_MERGEPENNOT, R2_MASKPENNOT,
+                              R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN,    R2_NOTMERGEPEN,
+                              R2_MASKPEN,     R2_NOTMASKPEN, R2_XORPEN,      R2_NOTXORPEN};
   return codes[FMode];
 }
 HPEN TPen::Handle() {
   if (!FHandle) {
-    static const int styles[] = {int(PS_SOLID), int(PS_DASH), int(PS_DOT), int(PS_DASHDOT), int(PS_DASHDOTDOT),
-                                 int(PS_NULL), int(PS_INSIDEFRAME)};
+    static const int styles[] = {int(PS_SOLID),      int(PS_DASH),       int(PS_DOT),
+                                 int(PS_DASHDOT),    int(PS_DASHDOTDOT), int(PS_NULL),
+                                 int(PS_INSIDEFRAME)};
     FHandle = CreatePen(styles[FStyle], FWidth, ColorToRGB(FColor));
   }
   return FHandle;
@@ -274,10 +323,14 @@ void TBrush::SetBitmap(TBitmap* b) {
 }
 HBRUSH TBrush::Handle() {
   if (!FHandle) {
-    if (FBitmap && !FBitmap->Empty()) FHandle = CreatePatternBrush(FBitmap->Handle());
-    else if (FStyle == bsClear) FHandle = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    else if (FStyle == bsSolid) FHandle = CreateSolidBrush(ColorToRGB(FColor));
-    else FHandle = CreateHatchBrush(int(FStyle) - int(bsHorizontal), ColorToRGB(FColor));
+    if (FBitmap && !FBitmap->Empty())
+      FHandle = CreatePatternBrush(FBitmap->Handle());
+    else if (FStyle == bsClear)
+      FHandle = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    else if (FStyle == bsSolid)
+      FHandle = CreateSolidBrush(ColorToRGB(FColor));
+    else
+      FHandle = CreateHatchBrush(int(FStyle) - int(bsHorizontal), ColorToRGB(FColor));
   }
   return FHandle;
 }
@@ -475,8 +528,8 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas* src, const TRect& source) {
   Changing();
   RequiredState(false, true, true);
   src->RequiredState(false, true, true);
-  StretchBlt(Handle(), dest.left, dest.top, dest.Width(), dest.Height(), src->Handle(), source.left, source.top,
-             source.Width(), source.Height(), FCopyMode);
+  StretchBlt(Handle(), dest.left, dest.top, dest.Width(), dest.Height(), src->Handle(), source.left,
+             source.top, source.Width(), source.Height(), FCopyMode);
   Changed();
 }
 
@@ -488,10 +541,12 @@ void TCanvas::BrushCopy(const TRect& dest, TBitmap* bitmap, const TRect& source,
   if (w <= 0 || h <= 0) return;
   HDC screen = CreateScreenDC();
   HDC work = CreateCompatibleDC(screen), mask = CreateCompatibleDC(nullptr);
-  HBITMAP workBmp = CreateCompatibleBitmap(screen, w, h), maskBmp = CreateBitmap(w, h, 1, 1, nullptr);
+  HBITMAP workBmp = CreateCompatibleBitmap(screen, w, h),
+          maskBmp = CreateBitmap(w, h, 1, 1, nullptr);
   HGDIOBJ oldWork = SelectObject(work, workBmp), oldMask = SelectObject(mask, maskBmp);
   HDC src = bitmap->Canvas().Handle();
-  StretchBlt(work, 0, 0, w, h, src, source.left, source.top, source.Width(), source.Height(), SRCCOPY);
+  StretchBlt(work, 0, 0, w, h, src, source.left, source.top, source.Width(), source.Height(),
+             SRCCOPY);
   // Mask: 1 where the work bitmap shows the colour to replace.
   SetBkColor(work, ColorToRGB(color));
   BitBlt(mask, 0, 0, w, h, work, 0, 0, SRCCOPY);
@@ -567,9 +622,7 @@ TBitmap::~TBitmap() {
 
 const win::Surface& TBitmap::FSurface() const { return *GetBitmapSurface(FHandle); }
 
-win::Surface& TBitmap::Surface() {
-  return *GetBitmapSurface(FHandle);
-}
+win::Surface& TBitmap::Surface() { return *GetBitmapSurface(FHandle); }
 
 void TBitmap::ReleaseDC() {
   if (FCanvas) static_cast<TBitmapCanvas*>(FCanvas)->Free();
@@ -644,11 +697,14 @@ void TBitmap::Assign(const TBitmap& b) {
   LoadFromSurface(b.FSurface());
 }
 
-void TBitmap::LoadFromBytes(const std::vector<std::uint8_t>& bmp) { LoadFromSurface(DecodeBmp(bmp)); }
+void TBitmap::LoadFromBytes(const std::vector<std::uint8_t>& bmp) {
+  LoadFromSurface(DecodeBmp(bmp));
+}
 std::vector<std::uint8_t> TBitmap::SaveToBytes() const { return EncodeBmp(FSurface()); }
 
 void TBitmap::LoadFromStream(std::istream& in) {
-  std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
   LoadFromBytes(data);
 }
 
@@ -660,9 +716,12 @@ void TBitmap::SaveToStream(std::ostream& out) const {
 void TBitmap::LoadFromFile(const std::string& hostPath) {
   std::ifstream f(hostPath, std::ios::binary);
   if (!f) throw Exception("Impossible d'ouvrir le fichier \"" + hostPath + "\".");
-  std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  if (data.size() >= 8 && data[0] == 0x89 && data[1] == 'P') LoadFromSurface(DecodePng(data));
-  else LoadFromBytes(data);
+  std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(f)),
+                                 std::istreambuf_iterator<char>());
+  if (data.size() >= 8 && data[0] == 0x89 && data[1] == 'P')
+    LoadFromSurface(DecodePng(data));
+  else
+    LoadFromBytes(data);
 }
 
 void TBitmap::SaveToFile(const std::string& hostPath) const {
@@ -687,7 +746,8 @@ void TBitmap::DrawOn(TCanvas& canvas, const TRect& r) {
   }
   COLORREF oldText = 0, oldBk = 0;
   if (Monochrome()) oldText = SetTextColor(dst, 0), oldBk = SetBkColor(dst, RGB(255, 255, 255));
-  StretchBlt(dst, r.left, r.top, r.Width(), r.Height(), src, 0, 0, Width(), Height(), canvas.CopyMode());
+  StretchBlt(dst, r.left, r.top, r.Width(), r.Height(), src, 0, 0, Width(), Height(),
+             canvas.CopyMode());
   if (Monochrome()) SetTextColor(dst, oldText), SetBkColor(dst, oldBk);
 }
 

@@ -109,8 +109,24 @@ class TCanvasFont : public TGraphicsObject {
 };
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
-enum TPenMode { pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
-                pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor };
+enum TPenMode {
+  pmBlack,
+  pmWhite,
+  pmNop,
+  pmNot,
+  pmCopy,
+  pmNotCopy,
+  pmMergePenNot,
+  pmMaskPenNot,
+  pmMergeNotPen,
+  pmMaskNotPen,
+  pmMerge,
+  pmNotMerge,
+  pmMask,
+  pmNotMask,
+  pmXor,
+  pmNotXor
+};
 
 class TPen : public TGraphicsObject {
  public:
@@ -140,7 +156,16 @@ class TPen : public TGraphicsObject {
 };
 
 class TBitmap;
-enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+enum TBrushStyle {
+  bsSolid,
+  bsClear,
+  bsHorizontal,
+  bsVertical,
+  bsFDiagonal,
+  bsBDiagonal,
+  bsCross,
+  bsDiagCross
+};
 
 class TBrush : public TGraphicsObject {
  public:
@@ -170,11 +195,13 @@ class TBrush : public TGraphicsObject {
 
 using TCopyMode = win::DWORD;
 inline constexpr TCopyMode cmBlackness = win::BLACKNESS, cmDstInvert = win::DSTINVERT,
-    cmMergeCopy = win::MERGECOPY, cmMergePaint = win::MERGEPAINT, cmNotSrcCopy = win::NOTSRCCOPY,
-    cmNotSrcErase = win::NOTSRCERASE, cmPatCopy = win::PATCOPY, cmPatInvert = win::PATINVERT,
-    cmPatPaint = win::PATPAINT, cmSrcAnd = win::SRCAND, cmSrcCopy = win::SRCCOPY,
-    cmSrcErase = win::SRCERASE, cmSrcInvert = win::SRCINVERT, cmSrcPaint = win::SRCPAINT,
-    cmWhiteness = win::WHITENESS;
+                           cmMergeCopy = win::MERGECOPY, cmMergePaint = win::MERGEPAINT,
+                           cmNotSrcCopy = win::NOTSRCCOPY, cmNotSrcErase = win::NOTSRCERASE,
+                           cmPatCopy = win::PATCOPY, cmPatInvert = win::PATINVERT,
+                           cmPatPaint = win::PATPAINT, cmSrcAnd = win::SRCAND,
+                           cmSrcCopy = win::SRCCOPY, cmSrcErase = win::SRCERASE,
+                           cmSrcInvert = win::SRCINVERT, cmSrcPaint = win::SRCPAINT,
+                           cmWhiteness = win::WHITENESS;
 
 class TGraphic;
 
@@ -274,7 +301,17 @@ class TGraphic : public TGraphicsObject {
   bool FTransparent = false;
 };
 
-enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum TPixelFormat {
+  pfDevice,
+  pf1bit,
+  pf4bit,
+  pf8bit,
+  pf15bit,
+  pf16bit,
+  pf24bit,
+  pf32bit,
+  pfCustom
+};
 enum TTransparentMode { tmAuto, tmFixed };
 
 class TBitmap : public TGraphic {

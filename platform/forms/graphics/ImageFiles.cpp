@@ -83,7 +83,9 @@ std::uint32_t Get32(const std::vector<std::uint8_t>& v, std::size_t at) {
   return std::uint32_t(v[at]) | (std::uint32_t(v[at + 1]) << 8) | (std::uint32_t(v[at + 2]) << 16) |
          (std::uint32_t(v[at + 3]) << 24);
 }
-unsigned Get16(const std::vector<std::uint8_t>& v, std::size_t at) { return unsigned(v[at]) | (unsigned(v[at + 1]) << 8); }
+unsigned Get16(const std::vector<std::uint8_t>& v, std::size_t at) {
+  return unsigned(v[at]) | (unsigned(v[at + 1]) << 8);
+}
 }  // namespace
 
 std::vector<std::uint8_t> EncodeBmp(const Surface& s) {
@@ -114,7 +116,8 @@ std::vector<std::uint8_t> EncodeBmp(const Surface& s) {
       if (mono) {
         if (src[x]) row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
       } else {
-        row[x * 3] = std::uint8_t(src[x]), row[x * 3 + 1] = std::uint8_t(src[x] >> 8), row[x * 3 + 2] = std::uint8_t(src[x] >> 16);
+        row[x * 3] = std::uint8_t(src[x]), row[x * 3 + 1] = std::uint8_t(src[x] >> 8),
+                row[x * 3 + 2] = std::uint8_t(src[x] >> 16);
       }
     }
   }
@@ -133,7 +136,8 @@ Surface DecodeBmp(const std::vector<std::uint8_t>& v) {
     w = int(Get16(v, 18)), h = int(std::int16_t(Get16(v, 20))), bpp = int(Get16(v, 24));
     palEntry = 3;
   } else if (hsize >= 40 && v.size() >= 54) {
-    w = int(std::int32_t(Get32(v, 18))), h = int(std::int32_t(Get32(v, 22))), bpp = int(Get16(v, 28));
+    w = int(std::int32_t(Get32(v, 18))), h = int(std::int32_t(Get32(v, 22))),
+    bpp = int(Get16(v, 28));
     compression = Get32(v, 30);
     colors = Get32(v, 46);
   } else {
@@ -150,7 +154,8 @@ Surface DecodeBmp(const std::vector<std::uint8_t>& v) {
     if (n > 256 || palAt + std::size_t(n) * palEntry > v.size()) throw Exception(bad);
     for (std::uint32_t i = 0; i < n; ++i) {
       std::size_t p = palAt + std::size_t(i) * palEntry;
-      pal.push_back(std::uint32_t(v[p]) | (std::uint32_t(v[p + 1]) << 8) | (std::uint32_t(v[p + 2]) << 16));
+      pal.push_back(std::uint32_t(v[p]) | (std::uint32_t(v[p + 1]) << 8) |
+                    (std::uint32_t(v[p + 2]) << 16));
     }
   }
   std::size_t stride = ((std::size_t(w) * bpp + 31) / 32) * 4;
@@ -163,11 +168,23 @@ Surface DecodeBmp(const std::vector<std::uint8_t>& v) {
     for (int x = 0; x < w; ++x) {
       std::uint32_t px = 0;
       switch (bpp) {
-        case 1: px = (row[x / 8] >> (7 - x % 8)) & 1; break;
-        case 4: px = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF; break;
-        case 8: px = row[x]; break;
-        case 24: px = std::uint32_t(row[x * 3]) | (std::uint32_t(row[x * 3 + 1]) << 8) | (std::uint32_t(row[x * 3 + 2]) << 16); break;
-        case 32: px = (std::uint32_t(row[x * 4]) | (std::uint32_t(row[x * 4 + 1]) << 8) | (std::uint32_t(row[x * 4 + 2]) << 16)); break;
+        case 1:
+          px = (row[x / 8] >> (7 - x % 8)) & 1;
+          break;
+        case 4:
+          px = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF;
+          break;
+        case 8:
+          px = row[x];
+          break;
+        case 24:
+          px = std::uint32_t(row[x * 3]) | (std::uint32_t(row[x * 3 + 1]) << 8) |
+               (std::uint32_t(row[x * 3 + 2]) << 16);
+          break;
+        case 32:
+          px = (std::uint32_t(row[x * 4]) | (std::uint32_t(row[x * 4 + 1]) << 8) |
+                (std::uint32_t(row[x * 4 + 2]) << 16));
+          break;
       }
       if (bpp <= 8) px = px < pal.size() ? pal[px] : 0;
       dst[x] = px;
@@ -192,7 +209,8 @@ Surface ParsePixelMap(const std::string& text) {
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
-    if (!rows.empty() && line.size() != rows[0].size()) throw Exception("Carte de pixels non valide : lignes inégales");
+    if (!rows.empty() && line.size() != rows[0].size())
+      throw Exception("Carte de pixels non valide : lignes inégales");
     rows.push_back(line);
   }
   if (rows.empty()) throw Exception("Carte de pixels vide");
@@ -200,7 +218,8 @@ Surface ParsePixelMap(const std::string& text) {
   for (std::size_t y = 0; y < rows.size(); ++y)
     for (std::size_t x = 0; x < rows[y].size(); ++x) {
       auto it = colors.find(rows[y][x]);
-      if (it == colors.end()) throw Exception(std::string("Carte de pixels : couleur inconnue '") + rows[y][x] + "'");
+      if (it == colors.end())
+        throw Exception(std::string("Carte de pixels : couleur inconnue '") + rows[y][x] + "'");
       s.Row(int(y))[x] = it->second;
     }
   return s;

@@ -3,8 +3,8 @@
 #include <zlib.h>
 
 #include <cstdio>
-#include <iterator>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "platform/system/Exceptions.h"
@@ -28,15 +28,21 @@ std::string PdfString(const std::string& utf8) {
     auto c = static_cast<unsigned char>(utf8[i]);
     unsigned cp = c;
     int n = 1;
-    if (c >= 0xC0 && c < 0xE0 && i + 1 < utf8.size()) cp = ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F), n = 2;
+    if (c >= 0xC0 && c < 0xE0 && i + 1 < utf8.size())
+      cp = ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F), n = 2;
     else if (c >= 0xE0 && c < 0xF0 && i + 2 < utf8.size())
       cp = ((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F), n = 3;
-    else if (c >= 0xF0) cp = '?', n = 4;
+    else if (c >= 0xF0)
+      cp = '?', n = 4;
     i += std::size_t(n);
-    if (cp == 0x20AC) cp = 0x80;
-    else if (cp == 0x2019) cp = 0x92;
-    else if (cp == 0x2026) cp = 0x85;
-    else if (cp > 0xFF || cp < 0x20) cp = '?';
+    if (cp == 0x20AC)
+      cp = 0x80;
+    else if (cp == 0x2019)
+      cp = 0x92;
+    else if (cp == 0x2026)
+      cp = 0x85;
+    else if (cp > 0xFF || cp < 0x20)
+      cp = '?';
     if (cp == '(' || cp == ')' || cp == '\\') out += '\\';
     out += char(cp);
   }
@@ -46,7 +52,8 @@ std::string PdfString(const std::string& utf8) {
 std::string Compress(const std::vector<std::uint8_t>& data) {
   uLongf size = compressBound(uLong(data.size()));
   std::string out(size, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, data.data(), uLong(data.size()), 6) != Z_OK)
+  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, data.data(), uLong(data.size()), 6) !=
+      Z_OK)
     throw Exception("Échec de la compression de la page imprimée");
   out.resize(size);
   return out;
@@ -61,18 +68,24 @@ void WritePdf(const std::filesystem::path& file, const std::string& title, int d
     objs.push_back(std::move(body));
     return int(objs.size());
   };
-  int catalog = add(""), pagesObj = add(""), font = add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+  int catalog = add(""), pagesObj = add(""),
+      font =
+          add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
   std::vector<int> kids;
   double k = 72.0 / dpi;
   for (const TPrintedPage& p : pages) {
     double W = p.image.width * k, H = p.image.height * k;
     std::vector<std::uint8_t> rgb;
     rgb.reserve(std::size_t(p.image.width) * p.image.height * 3);
-    for (std::uint32_t px : p.image.pixels) rgb.push_back(std::uint8_t(px >> 16)), rgb.push_back(std::uint8_t(px >> 8)), rgb.push_back(std::uint8_t(px));
+    for (std::uint32_t px : p.image.pixels)
+      rgb.push_back(std::uint8_t(px >> 16)), rgb.push_back(std::uint8_t(px >> 8)),
+          rgb.push_back(std::uint8_t(px));
     std::string z = Compress(rgb);
     std::ostringstream img;
-    img << "<< /Type /XObject /Subtype /Image /Width " << p.image.width << " /Height " << p.image.height
-        << " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode /Length " << z.size() << " >>\nstream\n"
+    img << "<< /Type /XObject /Subtype /Image /Width " << p.image.width << " /Height "
+        << p.image.height
+        << " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode /Length " << z.size()
+        << " >>\nstream\n"
         << z << "\nendstream";
     int image = add(img.str());
     std::ostringstream content;
@@ -83,21 +96,25 @@ void WritePdf(const std::filesystem::path& file, const std::string& title, int d
     for (const TPrintedText& t : p.texts) {
       double size = std::max(1, t.height) * k * 0.85;
       double baseline = H - (t.y + t.height * 0.8) * k;
-      content << "BT 3 Tr /F1 " << size << " Tf " << t.x * k << " " << baseline << " Td (" << PdfString(t.text) << ") Tj ET\n";
+      content << "BT 3 Tr /F1 " << size << " Tf " << t.x * k << " " << baseline << " Td ("
+              << PdfString(t.text) << ") Tj ET\n";
     }
     std::string c = content.str();
-    int contents = add("<< /Length " + std::to_string(c.size()) + " >>\nstream\n" + c + "\nendstream");
+    int contents =
+        add("<< /Length " + std::to_string(c.size()) + " >>\nstream\n" + c + "\nendstream");
     std::ostringstream page;
     page.setf(std::ios::fixed);
     page.precision(2);
-    page << "<< /Type /Page /Parent " << pagesObj << " 0 R /MediaBox [0 0 " << W << " " << H << "] /Resources << /Font << /F1 "
-         << font << " 0 R >> /XObject << /Im0 " << image << " 0 R >> >> /Contents " << contents << " 0 R >>";
+    page << "<< /Type /Page /Parent " << pagesObj << " 0 R /MediaBox [0 0 " << W << " " << H
+         << "] /Resources << /Font << /F1 " << font << " 0 R >> /XObject << /Im0 " << image
+         << " 0 R >> >> /Contents " << contents << " 0 R >>";
     kids.push_back(add(page.str()));
   }
   std::string kidList;
   for (int id : kids) kidList += std::to_string(id) + " 0 R ";
   objs[catalog - 1] = "<< /Type /Catalog /Pages " + std::to_string(pagesObj) + " 0 R >>";
-  objs[pagesObj - 1] = "<< /Type /Pages /Kids [" + kidList + "] /Count " + std::to_string(kids.size()) + " >>";
+  objs[pagesObj - 1] =
+      "<< /Type /Pages /Kids [" + kidList + "] /Count " + std::to_string(kids.size()) + " >>";
   int info = add("<< /Title (" + PdfString(title) + ") /Producer (WinInstallers) >>");
 
   std::string out = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
@@ -113,8 +130,9 @@ void WritePdf(const std::filesystem::path& file, const std::string& title, int d
     std::snprintf(line, sizeof line, "%010zu 00000 n \n", o);
     out += line;
   }
-  out += "trailer\n<< /Size " + std::to_string(objs.size() + 1) + " /Root " + std::to_string(catalog) + " 0 R /Info " +
-         std::to_string(info) + " 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  out += "trailer\n<< /Size " + std::to_string(objs.size() + 1) + " /Root " +
+         std::to_string(catalog) + " 0 R /Info " + std::to_string(info) + " 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
   std::filesystem::path tmp = file;
   tmp += ".tmp";
   {
@@ -145,7 +163,8 @@ struct Paper {
   const char* name;
   int width, height;  // portrait, at 150 dpi
 };
-const Paper kPapers[] = {{"A4", 1240, 1754}, {"A5", 874, 1240}, {"Lettre", 1275, 1650}, {"Légal", 1275, 2100}};
+const Paper kPapers[] = {
+    {"A4", 1240, 1754}, {"A5", 874, 1240}, {"Lettre", 1275, 1650}, {"Légal", 1275, 2100}};
 }  // namespace
 
 const std::vector<std::string>& TPrinter::PaperNames() {
@@ -229,10 +248,13 @@ void TPrinter::EndDoc() {
   FPrinting = false;
   std::string name = FTitle.empty() ? "Document" : FTitle;
   for (char& c : name)
-    if (std::string("\\/:*?\"<>|").find(c) != std::string::npos || static_cast<unsigned char>(c) < 32) c = '_';
+    if (std::string("\\/:*?\"<>|").find(c) != std::string::npos ||
+        static_cast<unsigned char>(c) < 32)
+      c = '_';
   std::filesystem::path dir = PrintedFolder();
   std::filesystem::path file = dir / (name + ".pdf");
-  for (int n = 2; std::filesystem::exists(file); ++n) file = dir / (name + " (" + std::to_string(n) + ").pdf");
+  for (int n = 2; std::filesystem::exists(file); ++n)
+    file = dir / (name + " (" + std::to_string(n) + ").pdf");
   WritePdf(file, FTitle, FDpi, FPages);
   FPages.clear();
   FLastFile = file;

@@ -43,7 +43,7 @@ class TPrinter {
   bool Printing() const { return FPrinting; }
   bool Aborted() const { return FAborted; }
   int PageNumber() const { return FPageNumber; }
-  int PageWidth() const { return FWidth; }    // pixels
+  int PageWidth() const { return FWidth; }  // pixels
   int PageHeight() const { return FHeight; }
   int Resolution() const { return FDpi; }
   // The page's orientation and paper (an index of PaperNames()); both are refused while a

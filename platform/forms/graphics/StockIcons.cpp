@@ -1,7 +1,5 @@
 #include "platform/forms/graphics/StockIcons.h"
 
-#include "platform/forms/graphics/ImageFiles.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -11,6 +9,8 @@
 #include <numbers>
 #include <optional>
 #include <vector>
+
+#include "platform/forms/graphics/ImageFiles.h"
 
 namespace win {
 
@@ -127,7 +127,8 @@ Surface ConfirmationIcon() {
   Layer mark = Solid(
       [=](double x, double y) {
         double angle = std::atan2(hy - y, x - hx) * 180 / std::numbers::pi;  // 90: up
-        bool hook = std::abs(Distance(x, y, hx, hy) - radius) <= half && angle >= -90 && angle <= 160;
+        bool hook =
+            std::abs(Distance(x, y, hx, hy) - radius) <= half && angle >= -90 && angle <= 160;
         bool stem = std::abs(x - hx) <= half && y >= hy + radius - half && y <= 20.2;
         bool dot = Distance(x, y, 16, 24.4) <= 2.1;
         return hook || stem || dot;
@@ -149,7 +150,8 @@ constexpr TrianglePoint kTriangle[3] = {{16, 2}, {30.5, 29}, {1.5, 29}};
 const std::array<double, 3> kEdgeLengths = [] {
   std::array<double, 3> lengths{};
   for (int i = 0; i < 3; ++i)
-    lengths[i] = std::hypot(kTriangle[(i + 1) % 3].x - kTriangle[i].x, kTriangle[(i + 1) % 3].y - kTriangle[i].y);
+    lengths[i] = std::hypot(kTriangle[(i + 1) % 3].x - kTriangle[i].x,
+                            kTriangle[(i + 1) % 3].y - kTriangle[i].y);
   return lengths;
 }();
 
@@ -188,7 +190,8 @@ Surface WarningIcon() {
 
 // Pixel rectangles, both corners included.
 Layer Box(int x0, int y0, int x1, int y1, Rgb colour) {
-  return Solid([=](double x, double y) { return x >= x0 && x < x1 + 1 && y >= y0 && y < y1 + 1; }, colour);
+  return Solid([=](double x, double y) { return x >= x0 && x < x1 + 1 && y >= y0 && y < y1 + 1; },
+               colour);
 }
 
 Surface PrinterImage() {
@@ -196,13 +199,20 @@ Surface PrinterImage() {
   return Render(16, 16,
                 {
                     // The printed sheet in front, with two lines of text.
-                    Box(5, 12, 10, 12, grey), Box(5, 14, 9, 14, grey), Box(4, 12, 11, 14, white),
+                    Box(5, 12, 10, 12, grey),
+                    Box(5, 14, 9, 14, grey),
+                    Box(4, 12, 11, 14, white),
                     Box(3, 11, 12, 15, black),
                     // The body: lit top, shaded bottom, a green light.
-                    Box(12, 8, 12, 8, Rgb{0, 192, 0}), Box(2, 7, 13, 7, white), Box(2, 10, 13, 10, grey),
-                    Box(2, 7, 13, 10, face), Box(1, 6, 14, 11, black),
+                    Box(12, 8, 12, 8, Rgb{0, 192, 0}),
+                    Box(2, 7, 13, 7, white),
+                    Box(2, 10, 13, 10, grey),
+                    Box(2, 7, 13, 10, face),
+                    Box(1, 6, 14, 11, black),
                     // The blank sheet fed in at the back.
-                    Box(6, 3, 9, 3, grey), Box(5, 2, 10, 5, white), Box(4, 1, 11, 5, black),
+                    Box(6, 3, 9, 3, grey),
+                    Box(5, 2, 10, 5, white),
+                    Box(4, 1, 11, 5, black),
                 });
 }
 
@@ -217,11 +227,20 @@ Surface DrawStockIcon(TStockIcon icon) {
   if (it != drawn.end()) return it->second;
   Surface s;
   switch (icon) {
-    case TStockIcon::Warning: s = WarningIcon(); break;
-    case TStockIcon::Error: s = ErrorIcon(); break;
-    case TStockIcon::Information: s = InformationIcon(); break;
-    case TStockIcon::Confirmation: s = ConfirmationIcon(); break;
-    default: return WarningIcon();
+    case TStockIcon::Warning:
+      s = WarningIcon();
+      break;
+    case TStockIcon::Error:
+      s = ErrorIcon();
+      break;
+    case TStockIcon::Information:
+      s = InformationIcon();
+      break;
+    case TStockIcon::Confirmation:
+      s = ConfirmationIcon();
+      break;
+    default:
+      return WarningIcon();
   }
   return drawn.emplace(icon, std::move(s)).first->second;
 }
@@ -236,14 +255,17 @@ Surface DisabledGlyph(const Surface& glyph, std::uint32_t key) {
     if (x < 0 || y < 0 || x >= glyph.width || y >= glyph.height) return false;
     std::uint32_t p = glyph.Row(y)[x];
     if (p == key) return false;
-    int luminance = (int((p >> 16) & 0xFF) * 30 + int((p >> 8) & 0xFF) * 59 + int(p & 0xFF) * 11) / 100;
+    int luminance =
+        (int((p >> 16) & 0xFF) * 30 + int((p >> 8) & 0xFF) * 59 + int(p & 0xFF) * 11) / 100;
     return luminance < 160;
   };
   Surface out(glyph.width, glyph.height, key);
   for (int y = 0; y < glyph.height; ++y)
     for (int x = 0; x < glyph.width; ++x) {
-      if (dark(x, y)) out.Row(y)[x] = 0x808080;
-      else if (dark(x - 1, y - 1)) out.Row(y)[x] = 0xFFFFFF;
+      if (dark(x, y))
+        out.Row(y)[x] = 0x808080;
+      else if (dark(x - 1, y - 1))
+        out.Row(y)[x] = 0xFFFFFF;
     }
   return out;
 }
