@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/forms/FormResources.h"
+#include "platform/system/Utf8.h"
 
 namespace {
 
@@ -123,6 +124,38 @@ class Parser {
     }
   }
 
+  // "#nnn": a Unicode code point, or a UTF-16 pair of codes as wide strings are written.
+  char32_t characterCode() {
+    size_t at = p_;
+    char32_t code = codeAfterHash();
+    if (code >= 0xD800 && code <= 0xDBFF && p_ < t_.size() && t_[p_] == '#') {
+      size_t second = p_;
+      char32_t low = codeAfterHash();
+      if (low >= 0xDC00 && low <= 0xDFFF) return 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+      p_ = second;
+    }
+    if (code >= 0xD800 && code <= 0xDFFF) {
+      p_ = at;
+      fail("a character code, not half of a UTF-16 pair");
+    }
+    return code;
+  }
+
+  char32_t codeAfterHash() {
+    size_t at = p_++;
+    char32_t code = 0;
+    size_t b = p_;
+    for (; p_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[p_])); ++p_) {
+      code = code * 10 + char32_t(t_[p_] - '0');
+      if (code > 0x10FFFF) {
+        p_ = at;
+        fail("a character code up to 1114111");
+      }
+    }
+    if (b == p_) fail("a character code after '#'");
+    return code;
+  }
+
   std::string quoted() {
     std::string out;
     for (;;) {
@@ -142,18 +175,7 @@ class Parser {
           out += t_[p_++];
         }
       } else if (p_ < t_.size() && t_[p_] == '#') {
-        ++p_;
-        size_t b = p_;
-        while (p_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[p_]))) ++p_;
-        if (b == p_) fail("a character code after '#'");
-        unsigned long code = std::stoul(t_.substr(b, p_ - b));
-        if (code < 0x80)
-          out += char(code);
-        else if (code < 0x800)
-          out += char(0xC0 | (code >> 6)), out += char(0x80 | (code & 0x3F));
-        else
-          out += char(0xE0 | (code >> 12)), out += char(0x80 | ((code >> 6) & 0x3F)),
-              out += char(0x80 | (code & 0x3F));
+        win::AppendUtf8(out, characterCode());
       } else {
         // 'a' + 'b' continues a long string over lines.
         size_t save = p_;
