@@ -2,9 +2,18 @@
 
 #include <chrono>
 
-TThread::TThread(bool createSuspended) {
+thread_local bool TThread::t_creating = false;
+
+TThread::TThread(bool createSuspended) : FCreateSuspended(createSuspended) {
+  const bool made = t_creating;
+  t_creating = false;  // a thread the derived constructor makes is not this one
+  if (!createSuspended && !made)
+    throw EThread("a thread created running is made with TThread::New");
   FThread = std::thread([this] { Run(); });
-  if (!createSuspended) Resume();
+}
+
+void TThread::AfterConstruction() {
+  if (!FCreateSuspended) Resume();
 }
 
 TThread::~TThread() {

@@ -1,8 +1,13 @@
-// The form text reader on hostile numbers and wide characters.
+// The form text reader on hostile numbers and wide characters, and threads started running.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "platform/forms/Forms.h"
 #include "platform/forms/Streaming.h"
+#include "platform/forms/Threads.h"
 
 namespace {
 
@@ -40,6 +45,42 @@ TEST(FormTextEdges, CharactersBeyondTheBasicPlaneRoundTrip) {
   EXPECT_EQ(again.Caption(), want);
   ReadComponentFromText(&again, "object f: TForm\n  Caption = '" + want + "'\nend\n", "c");
   EXPECT_EQ(again.Caption(), want);
+}
+
+// Execute reads what the derived constructor sets after a pause: a thread that starts
+// before construction ends reads it unset (or calls a pure virtual Execute).
+class TSlowlyBuiltThread : public TThread {
+ public:
+  explicit TSlowlyBuiltThread(bool createSuspended) : TThread(createSuspended) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    value_ = 42;
+  }
+  ~TSlowlyBuiltThread() override { WaitFor(); }
+  std::atomic<int> seen{-1};
+
+ protected:
+  void Execute() override { seen = value_; }
+
+ private:
+  int value_ = 0;
+};
+
+TEST(ThreadStart, ARunningThreadStartsOnlyOnceConstructed) {
+  auto* running = TThread::New<TSlowlyBuiltThread>(false);
+  EXPECT_FALSE(running->Suspended());
+  running->WaitFor();
+  EXPECT_EQ(running->seen, 42);
+  delete running;
+
+  auto* suspended = TThread::New<TSlowlyBuiltThread>(true);
+  EXPECT_TRUE(suspended->Suspended());
+  suspended->Start();
+  suspended->WaitFor();
+  EXPECT_EQ(suspended->seen, 42);
+  delete suspended;
+
+  // Made without New, a running thread could not know when its object is complete.
+  EXPECT_THROW(TSlowlyBuiltThread direct(false), EThread);
 }
 
 }  // namespace
