@@ -127,10 +127,10 @@ std::uint32_t Le32(const std::vector<std::uint8_t>& b, size_t at) {
          std::uint32_t(b[at + 3]) << 24;
 }
 
-// A file that starts as a program (MZ) but whose headers or sections run past its end:
-// copying it would install a program that cannot run. Only the headers are read. Other
-// files pass; what they hold is not the installer's business.
-bool IsTruncatedProgram(const std::string& FileName) {
+// A program or library that cannot run: empty, not a PE file at all, or with headers or
+// sections running past its end. Copying it would install a program that cannot start.
+// Only the headers are read.
+bool IsDamagedProgram(const std::string& FileName) {
   win::HANDLE h = win::CreateFile(FileName, win::GENERIC_READ, win::FILE_SHARE_READ, nullptr,
                                   win::OPEN_EXISTING, 0, nullptr);
   if (h == win::INVALID_HANDLE_VALUE) return false;
@@ -141,8 +141,7 @@ bool IsTruncatedProgram(const std::string& FileName) {
   win::CloseHandle(h);
   if (!ok) return false;
   head.resize(got);
-  if (got < 2 || head[0] != 'M' || head[1] != 'Z') return false;
-  if (got < 0x40) return true;
+  if (got < 0x40 || head[0] != 'M' || head[1] != 'Z') return true;
   const std::uint32_t pe = Le32(head, 0x3C);
   if (std::uint64_t(pe) + 24 > got || Le32(head, pe) != 0x00004550) return true;
   const unsigned sections = head[pe + 6] | head[pe + 7] << 8;
@@ -432,7 +431,7 @@ void TdmFirebirdInstall::CheckSourceFiles(bool Server) {
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
     bool program = lower.ends_with(".exe") || lower.ends_with(".dll");
-    if (program && IsTruncatedProgram(source)) throw Exception(SDamagedFile + source);
+    if (program && IsDamagedProgram(source)) throw Exception(SDamagedFile + source);
   }
 }
 

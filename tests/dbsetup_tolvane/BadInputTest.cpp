@@ -74,12 +74,18 @@ TEST_F(BadInput, ATruncatedProgramIsRefused) {
   Put(kSource + "ib_util.dll", std::string(pe.begin(), pe.end() - 16));
   EXPECT_THROW(InstallServer(), Exception);
   EXPECT_FALSE(Exists(kTarget));
-  // Cutting data after the last section (an overlay) does not harm the program, and a
-  // file that is no program at all is not judged.
-  Put(kSource + "ib_util.dll", std::string(pe.begin(), pe.end()) + "overlay");
-  Put(kSource + "ib_udf.dll", "not a program");
+  // An empty library or one that is no PE file at all is as damaged, whatever its size.
+  Put(kSource + "ib_util.dll", std::string(pe.begin(), pe.end()));
+  for (const std::string& notPe :
+       {std::string(), std::string("not a program"), std::string(4096, 'x'), std::string("MZ")}) {
+    Put(kSource + "ib_udf.dll", notPe);
+    EXPECT_THROW(InstallServer(), Exception) << notPe.size();
+    EXPECT_FALSE(Exists(kTarget));
+  }
+  // Cutting data after the last section (an overlay) does not harm the program.
+  Put(kSource + "ib_udf.dll", std::string(pe.begin(), pe.end()) + "overlay");
   InstallServer();
-  EXPECT_EQ(Read(kTarget + "udf\\ib_udf.dll"), "not a program");
+  EXPECT_TRUE(Exists(kTarget + "udf\\ib_udf.dll"));
 }
 
 TEST_F(BadInput, AnUnreadableServicesFileIsNamedAndNoServiceIsCreated) {
