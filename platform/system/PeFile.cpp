@@ -149,6 +149,27 @@ bool ReadDirectory(const Reader& r, size_t base, size_t limit, DWORD dirOff,
 
 // ---- writing ------------------------------------------------------------------------
 
+namespace {
+
+std::string LongestTextProblem(const PeVersionSpec& spec, size_t blockBytes) {
+  const std::pair<const char*, const std::string*> texts[] = {
+      {"CompanyName", &spec.company},       {"FileDescription", &spec.description},
+      {"ProductName", &spec.product},       {"OriginalFilename", &spec.originalName},
+      {"InternalName", &spec.internalName}, {"LegalCopyright", &spec.copyright},
+      {"FileVersion", &spec.fileVersion},   {"ProductVersion", &spec.productVersion}};
+  const char* longest = texts[0].first;
+  size_t units = 0;
+  for (const auto& [key, text] : texts) {
+    size_t n = Utf8ToUtf16(*text).size();
+    if (n > units) longest = key, units = n;
+  }
+  return std::string("the version texts take ") + std::to_string(blockBytes) +
+         " bytes where a version resource holds at most 65535 (" + longest + ": " +
+         std::to_string(units) + " characters)";
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> BuildVersionBlock(const PeVersionSpec& spec) {
   bool ownProduct =
       spec.productMajor || spec.productMinor || spec.productRelease || spec.productBuild;
@@ -206,8 +227,11 @@ std::vector<std::uint8_t> BuildVersionBlock(const PeVersionSpec& spec) {
   Bytes var = VersionNodeBytes("Translation", translation, 0, WORD(translation.size()), {});
   Bytes varFileInfo = VersionNodeBytes("VarFileInfo", {}, 1, 0, {var});
 
-  return VersionNodeBytes("VS_VERSION_INFO", fixed, 0, WORD(fixed.size()),
-                          {stringFileInfo, varFileInfo});
+  Bytes block = VersionNodeBytes("VS_VERSION_INFO", fixed, 0, WORD(fixed.size()),
+                                 {stringFileInfo, varFileInfo});
+  // Every length in the block is 16 bits: the whole block, and so each text, must fit.
+  if (block.size() > 0xFFFF) throw PeTextTooLong(LongestTextProblem(spec, block.size()));
+  return block;
 }
 
 std::vector<std::uint8_t> BuildPeFile(const PeVersionSpec& spec) {

@@ -4,6 +4,7 @@
 // machines and test media; the reader serves GetFileVersionInfo.
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,12 @@ struct PeVersionSpec {
   size_t padTo = 0;
 };
 
-// The whole PE file.
+// Texts that together do not fit in a version resource (its lengths are 16-bit).
+struct PeTextTooLong : std::length_error {
+  using std::length_error::length_error;
+};
+
+// The whole PE file. Both throw PeTextTooLong.
 std::vector<std::uint8_t> BuildPeFile(const PeVersionSpec& spec);
 // The VS_VERSIONINFO block alone, as it is stored in the resource section.
 std::vector<std::uint8_t> BuildVersionBlock(const PeVersionSpec& spec);

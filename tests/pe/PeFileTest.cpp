@@ -145,6 +145,31 @@ TEST(PeFile, SurvivesTruncationAndDamage) {
   EXPECT_GT(found, 0u);
 }
 
+TEST(PeFile, TextsThatDoNotFitAreRefusedAndTheLongestThatFitsReadsBack) {
+  auto spec = Sample();
+  // 16-bit lengths: 32,000 UTF-16 units of description fit beside the other texts, 33,000
+  // do not, nor do 17,000 characters outside the basic plane (two units each).
+  spec.description = std::string(32000, 'd');
+  std::vector<std::uint8_t> block = BuildVersionBlock(spec);
+  VersionNode root;
+  ASSERT_TRUE(ParseVersionNode(block.data(), block.size(), 0, root));
+  EXPECT_EQ(root.length, block.size());
+  EXPECT_EQ(WalkAll(block, root), 12u);
+  for (const std::string& text : {std::string(33000, 'd'), [] {
+                                    std::string s;
+                                    for (int i = 0; i < 17000; ++i) s += "\xF0\x9F\x98\x80";
+                                    return s;
+                                  }()}) {
+    spec.description = text;
+    try {
+      BuildPeFile(spec);
+      ADD_FAILURE() << "built";
+    } catch (const PeTextTooLong& e) {
+      EXPECT_NE(std::string(e.what()).find("FileDescription"), std::string::npos) << e.what();
+    }
+  }
+}
+
 TEST(FileVersionInfo, AnswersTheFixedInfoAndTheStrings) {
   TempMachine pc;
   WriteHost(pc.c() / "WINDOWS/system32/essai.dll", BuildPeFile(Sample()));
