@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <typeinfo>
 
 #include "platform/forms/ActnList.h"
@@ -457,9 +460,28 @@ void TApplication::Reset() {
   SetHintControl(nullptr);
 }
 
+namespace {
+// WI_IDLE_LIMIT_MS: how long an unattended program whose script is used up lets its timers
+// tick before it ends as waiting for a user; tests that expect that end set it short.
+int IdleLimitFromEnvironment(int fallback) {
+  const char* text = std::getenv("WI_IDLE_LIMIT_MS");
+  if (!text || !*text) return fallback;
+  int ms = 0;
+  const char* end = text + std::strlen(text);
+  auto [last, error] = std::from_chars(text, end, ms);
+  if (error != std::errc() || last != end || ms < 0) {
+    std::fprintf(stderr, "WI_IDLE_LIMIT_MS=%s is not a number of milliseconds: %d ms used\n", text,
+                 fallback);
+    return fallback;
+  }
+  return ms;
+}
+}  // namespace
+
 TApplication* TApplicationRef::Get() {
   static TApplication* app = [] {
     auto* a = new TApplication(nullptr);
+    a->SetIdleLimit(IdleLimitFromEnvironment(a->IdleLimit()));
     // Hooks run in reverse order of registration, interleaved with static destructors: this
     // one runs before those of the statics made before the application (the programs' own).
     std::atexit([] { Application->DestroyComponents(); });

@@ -68,7 +68,8 @@ class ProgramTest : public ::testing::Test {
     return p;
   }
   void TearDown() override {
-    for (auto& p : scripts_) fs::remove(p);
+    std::error_code ec;
+    for (auto& p : scripts_) fs::remove_all(p, ec);
   }
   Outcome Shell(const std::string& cmd) {
     fs::path err = fs::temp_directory_path() / ("wi-install-err-" + std::to_string(::getpid()));
@@ -83,9 +84,10 @@ class ProgramTest : public ::testing::Test {
     return o;
   }
   // `machine run` of the wizard, with a script or none.
-  Outcome Run(const std::string& args, const fs::path& script = {}) {
+  // `vars` ("NAME=value ...") are set for the run.
+  Outcome Run(const std::string& args, const fs::path& script = {}, const std::string& vars = {}) {
     std::string env =
-        script.empty() ? "env -u WI_UI_SCRIPT " : "WI_UI_SCRIPT=" + Quote(script) + " ";
+        vars + (script.empty() ? "env -u WI_UI_SCRIPT " : "WI_UI_SCRIPT=" + Quote(script) + " ");
     return Shell(env + kMachineTool + " run " + Quote(dir_) + " 'D:\\Install.exe'" +
                  (args.empty() ? "" : " " + args));
   }
@@ -103,25 +105,33 @@ const char* const kCancelYes =
 
 TEST_F(ProgramTest, SecondCopyEndsSilentlyWhileTheFirstRunsAndStartsAfterIt) {
   MakePc("xp", false);  // real time: the first copy really waits
-  auto first = Script("first", std::string("wait 4000\n") + kCancelYes);
-  std::string cmd = "WI_UI_SCRIPT=" + Quote(first) + " " + kMachineTool + " run " + Quote(dir_) +
-                    " 'D:\\Install.exe'";
+  auto first = Script("first", std::string("wait 500\n") + kCancelYes);
+  fs::path shown = dir_.string() + "-shown";  // the first copy's snapshots
+  scripts_.push_back(shown);
+  std::string cmd = "WI_SNAPSHOT_DIR=" + Quote(shown) + " WI_UI_SCRIPT=" + Quote(first) + " " +
+                    kMachineTool + " run " + Quote(dir_) + " 'D:\\Install.exe'";
   pid_t pid = 0;
   const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
   ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // The first copy shows its window once it holds the marker.
+  int status = 0;
+  while (!fs::exists(shown) || fs::is_empty(shown)) {
+    ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the first copy ended before showing";
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 
   // No script: a copy that showed anything would fail waiting for a user.
-  Outcome second = Run("");
+  const std::string idle = "WI_IDLE_LIMIT_MS=0 ";
+  Outcome second = Run("", {}, idle);
   EXPECT_EQ(second.code, 0) << second.err;
   EXPECT_EQ(second.err, "");
+  EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the first copy ended before the second";
 
-  int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
   // Now the wizard starts: it shows its window and waits for the user.
-  Outcome third = Run("");
+  Outcome third = Run("", {}, idle);
   EXPECT_EQ(third.code, 3);
   EXPECT_NE(third.err.find("waits for a user"), std::string::npos) << third.err;
 }
