@@ -202,6 +202,18 @@ void TfrmMain::ShowCurrentStep() {
   PanelImageResize(this);
   step->Show();
   step->StepEnter();
+  FocusStep(step);
+}
+
+void TfrmMain::FocusStep(TFrmStep* Step) {
+  UpdateButtons();
+  TWinControl* target = Step->ActiveControl();
+  if (target && (!Step->ContainsControl(target) || !target->CanFocus())) target = nullptr;
+  for (TButton* b : {ButtonNext, ButtonPrev, ButtonCancel})
+    if (!target && b->CanFocus()) target = b;
+  if (!target) return;
+  target->SetFocus();
+  SetActiveControl(target);
 }
 
 void TfrmMain::PanelCurrStepResize(TObject* Sender) {

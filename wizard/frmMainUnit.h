@@ -52,6 +52,9 @@ class TfrmMain : public TForm {
   TFrmStep* CurrentStep() const;
   TFrmStep* GetNextStep(TFrmStep* Step) const;
   void ShowCurrentStep();
+  // The keyboard goes to the step's own ActiveControl, else to Next, Back or Cancel, the
+  // first that works, so that Enter and Space act at once.
+  void FocusStep(TFrmStep* Step);
   void UpdateButtons();
   void GoToEndStep();
   void DoInstall();

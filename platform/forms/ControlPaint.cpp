@@ -167,8 +167,18 @@ void PaintButton(HDC dc, TButton* b) {
     DeleteObject(k);
     r.left++, r.top++, r.right--, r.bottom--;
   }
-  DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | BF_ADJUST);
-  DrawCaption(dc, b, b->Caption(), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  if (b->Pressed()) {
+    // Pushed in: a flat shadow edge, the caption one pixel down and right.
+    HBRUSH s = CreateSolidBrush(Rgb(clBtnShadow));
+    FrameRect(dc, &r, s);
+    DeleteObject(s);
+    RECT t{r.left + 1, r.top + 1, r.right + 1, r.bottom + 1};
+    DrawCaption(dc, b, b->Caption(), t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    r.left++, r.top++, r.right--, r.bottom--;
+  } else {
+    DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | BF_ADJUST);
+    DrawCaption(dc, b, b->Caption(), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  }
   if (focused) {
     RECT f{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
     SetTextColor(dc, 0), SetBkColor(dc, 0xFFFFFF);
@@ -310,7 +320,7 @@ void PaintListBox(HDC dc, TCustomListBox* l) {
   SelectObject(dc, old);
 }
 
-void PaintCheck(HDC dc, TWinControl* c, bool radio, bool checked, bool grayed) {
+void PaintCheck(HDC dc, TButtonControl* c, bool radio, bool checked, bool grayed) {
   RECT r = Whole(c);
   FillSolid(dc, r, c->Color());
   int top = (c->Height() - 13) / 2;
@@ -319,7 +329,7 @@ void PaintCheck(HDC dc, TWinControl* c, bool radio, bool checked, bool grayed) {
                 : grayed ? DFCS_BUTTON3STATE
                          : DFCS_BUTTONCHECK) |
                (checked || grayed ? DFCS_CHECKED : 0) |
-               (c->Enabled() && !grayed ? 0 : DFCS_INACTIVE);
+               (c->Enabled() && !grayed ? 0 : DFCS_INACTIVE) | (c->Pressed() ? DFCS_PUSHED : 0);
   DrawFrameControl(dc, &box, DFC_BUTTON, state);
   RECT t{17, 0, c->Width(), c->Height()};
   DrawCaption(dc, c, c->Caption(), t, DT_LEFT | DT_VCENTER | DT_SINGLELINE);

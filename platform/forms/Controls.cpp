@@ -124,6 +124,7 @@ TControl::TControl(TComponent* owner)
 TControl::~TControl() {
   SetAction(nullptr);
   if (g_focused == this) g_focused = nullptr;
+  for (TWinControl* p = FParent; p; p = p->FParent) p->ControlFreed(this);
   ++g_freedControls;
   // What lies inside a freed control cannot stay under the pointer either.
   if (auto it = std::find(g_mouseChain.begin(), g_mouseChain.end(), this); it != g_mouseChain.end())
@@ -633,10 +634,34 @@ void TWinControl::SetFocus() {
   if (g_focused == this) DoEnter();
 }
 
+namespace {
+// True when a visible sibling above c (later in its parent's list) covers it whole, as a
+// wizard's current step covers the steps left behind it: what lies under it takes no focus.
+bool Covered(const TControl* c) {
+  const TWinControl* p = c->Parent();
+  if (!p) return false;
+  win::RECT r = c->BoundsRect();
+  bool above = false;
+  for (int i = 0; i < p->ControlCount(); ++i) {
+    const TControl* s = p->Controls(i);
+    if (s == c) {
+      above = true;
+      continue;
+    }
+    win::RECT b = s->BoundsRect();
+    if (above && s->Visible() && dynamic_cast<const TWinControl*>(s) && b.left <= r.left &&
+        b.top <= r.top && b.right >= r.right && b.bottom >= r.bottom)
+      return true;
+  }
+  return false;
+}
+}  // namespace
+
 TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward, bool checkTabStop) {
   std::vector<TWinControl*> all;
   std::function<void(TWinControl*)> walk = [&](TWinControl* w) {
     for (auto* c : w->TabList()) {
+      if (Covered(c)) continue;
       all.push_back(c);
       walk(c);
     }
@@ -649,7 +674,7 @@ TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward, bo
   for (int k = 1; k <= n; ++k) {
     int i = ((start + (forward ? k : -k)) % n + n) % n;
     auto* c = all[i];
-    if (c->CanFocus() && (!checkTabStop || c->TabStop())) return c;
+    if (c->CanFocus() && (!checkTabStop || c->StopsTab())) return c;
   }
   return nullptr;
 }

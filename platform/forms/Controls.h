@@ -291,6 +291,8 @@ class TWinControl : public TControl {
 
   bool TabStop() const { return FTabStop; }
   void SetTabStop(bool v) { FTabStop = v; }
+  // Whether Tab stops here (TabStop; a radio group stops at one of its buttons).
+  virtual bool StopsTab() const { return FTabStop; }
   int TabOrder() const;
   void SetTabOrder(int v);
   // Children that take part in tabbing, in tab order.
@@ -300,6 +302,8 @@ class TWinControl : public TControl {
   virtual void SetFocus();
   // Moves the focus from current to the next tab stop of this form.
   TWinControl* FindNextControl(TWinControl* current, bool forward, bool checkTabStop);
+  // A control inside this one is being freed (a form forgets it as its active control).
+  virtual void ControlFreed(TControl*) {}
   void SetBounds(int left, int top, int width, int height) override;
   void WndProc(TMessage& msg) override;
   void SetEnabled(bool v) override;

@@ -272,17 +272,17 @@ void Window::Input(const DisplayEvent& e) {
       if (form && Application && TopForm(MouseControl()) == form)
         Application->MouseMoved(nullptr, POINT{});
       break;
-    case DisplayEvent::KeyDown: {
-      if (!form) return;
-      if (Application) Application->HintInput(TMessage{WM_KEYDOWN, WPARAM(e.key), 0, 0});
-      TShiftState s = ShiftFrom(e.shift);
-      // Printable keys arrive again as characters; only shortcuts and editing keys go here.
-      bool printable = (e.key >= 0x30 && e.key <= 0x5A) || e.key == VK_SPACE || e.key >= 0x60;
-      if (e.key && (!printable || (s & (ssCtrl | ssAlt)))) UiDriver::Key(WORD(e.key), s);
+    // A key goes down and comes up; what it types arrives apart, as characters.
+    case DisplayEvent::KeyDown:
+      if (form && e.key) UiDriver::KeyDown(WORD(e.key), ShiftFrom(e.shift));
       break;
-    }
+    case DisplayEvent::KeyUp:
+      if (form && e.key) UiDriver::KeyUp(WORD(e.key), ShiftFrom(e.shift));
+      break;
     case DisplayEvent::Char:
-      if (form && !e.text.empty() && static_cast<unsigned char>(e.text[0]) >= 0x20 &&
+      // Control characters are keys (Enter, Escape, Tab, Ctrl+letter), save Backspace.
+      if (form && !e.text.empty() &&
+          (static_cast<unsigned char>(e.text[0]) >= 0x20 || e.text[0] == '\b') &&
           e.text[0] != 0x7F && !(ShiftFrom(e.shift) & (ssCtrl | ssAlt)))
         UiDriver::Chars(e.text);
       break;

@@ -93,14 +93,7 @@ void TForm::Show() {
   OnShow(this);
   // A window that becomes active puts the keyboard on its active control, else on its first
   // in the tab order, so that keys work at once.
-  if (!Parent() && Visible()) {
-    if (TWinControl* f = FocusedControl(); !f || !ContainsControl(f)) {
-      if (FActiveControl && ContainsControl(FActiveControl) && FActiveControl->CanFocus())
-        FActiveControl->SetFocus();
-      else
-        SelectNext(nullptr, true);
-    }
-  }
+  if (!Parent() && Visible()) EnsureFocus();
   DisplayBackend::FormShown(this, previous);
 }
 
@@ -167,6 +160,15 @@ TModalResult TForm::ShowModal() {
       focusBack && win::IsWindow(focusBack) ? TWinControl::FindControl(focusBack) : nullptr;
   if (back && back->CanFocus()) back->SetFocus();
   return FModalResult;
+}
+
+void TForm::EnsureFocus() {
+  if (Parent() || !Showing()) return;
+  if (TWinControl* f = FocusedControl(); f && ContainsControl(f) && f->CanFocus()) return;
+  if (FActiveControl && ContainsControl(FActiveControl) && FActiveControl->CanFocus())
+    FActiveControl->SetFocus();
+  else
+    SelectNext(nullptr, true);
 }
 
 void TForm::SelectNext(TWinControl* current, bool forward) {
@@ -269,6 +271,9 @@ void TForm::WndProc(TMessage& m) {
     m.Result = 0;
     if (key == VK_TAB && !(shift & (ssAlt | ssCtrl))) {
       SelectNext(focused, !(shift & ssShift));
+      // Tabbing into a group with none checked checks the button it lands on.
+      if (auto* r = dynamic_cast<TRadioButton*>(FocusedControl()); r && !r->Checked())
+        r->Perform(BM_CLICK);
       m.Result = 1;
     } else if (key >= VK_LEFT && key <= VK_DOWN) {
       // The arrows move among the focused control's siblings of its own kind (a group of
@@ -433,6 +438,8 @@ void TApplication::Idle() {
   try {
     OnIdle(this);
     for (auto* l : std::vector<TActionList*>(AllActionLists())) l->UpdateActions();
+    // The keyboard always has a place in the active window.
+    if (TForm* active = Screen->ActiveForm()) active->EnsureFocus();
   } catch (const EUiScriptError&) {
     throw;
   } catch (const std::exception& e) {

@@ -51,6 +51,12 @@ class TForm : public TCustomControl {
   bool Modal() const { return FInModal; }
   TWinControl* ActiveControl() const { return FActiveControl; }
   void SetActiveControl(TWinControl* c) { FActiveControl = c; }
+  void ControlFreed(TControl* c) override {
+    if (c == FActiveControl) FActiveControl = nullptr;
+  }
+  // When no control of this shown window has the focus (none had it yet, or the one that had
+  // it was disabled or hidden), it goes to ActiveControl, else to the first tab stop.
+  void EnsureFocus();
   // Moves the focus to the next (or previous) tab stop, wrapping round.
   void SelectNext(TWinControl* current, bool forward);
   // Keyboard handling of a dialog: CM_DIALOGKEY (wParam: key, lParam: shift) takes Tab

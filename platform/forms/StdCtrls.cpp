@@ -31,6 +31,49 @@ win::RECT TPanel::AdjustClientRect() const {
   return r;
 }
 
+void TButtonControl::DefineProps(TPropList&) {}
+
+void TButtonControl::WndProc(TMessage& m) {
+  using namespace win;
+  switch (m.Msg) {
+    case WM_KEYDOWN:
+      TWinControl::WndProc(m);
+      // OnKeyDown may take the key (Result 0).
+      if (m.WParam == VK_SPACE && m.Result == VK_SPACE && Enabled() && !FSpaceDown &&
+          !(KeyboardShiftState() & (ssAlt | ssCtrl))) {
+        FSpaceDown = true;
+        Invalidate();
+      }
+      return;
+    case WM_KEYUP:
+      TWinControl::WndProc(m);
+      if (m.WParam == VK_SPACE && FSpaceDown) {
+        FSpaceDown = false;
+        Invalidate();
+        if (Enabled()) UserClick();
+      }
+      return;
+    case WM_KILLFOCUS:
+      FSpaceDown = false;
+      Invalidate();
+      break;
+    case WM_LBUTTONDOWN:
+      FMouseDown = Enabled();
+      Invalidate();
+      break;
+    case WM_LBUTTONUP:
+      FMouseDown = false;
+      Invalidate();
+      break;
+    case CM_ENABLEDCHANGED:
+      FSpaceDown = FMouseDown = false;
+      break;
+    default:
+      break;
+  }
+  TWinControl::WndProc(m);
+}
+
 void TButton::DefineProps(TPropList& p) {
   p.Bool("Cancel", &TButton::Cancel, &TButton::SetCancel, false);
   p.Bool("Default", &TButton::Default, &TButton::SetDefault, false);
@@ -51,11 +94,24 @@ void TRadioButton::DefineProps(TPropList& p) {
 void TRadioButton::SetChecked(bool v) {
   if (v == FChecked) return;
   FChecked = v;
+  SetTabStop(v);
   if (v && Parent())
     for (int i = 0; i < Parent()->ControlCount(); ++i)
       if (auto* r = dynamic_cast<TRadioButton*>(Parent()->Controls(i)); r && r != this)
         r->SetChecked(false);
   Invalidate();
+}
+
+bool TRadioButton::IsGroupTabStop() const {
+  if (FChecked) return true;
+  if (!Parent()) return false;
+  const TRadioButton* first = nullptr;
+  for (TWinControl* w : Parent()->TabList())
+    if (auto* r = dynamic_cast<TRadioButton*>(w)) {
+      if (r->FChecked) return false;
+      if (!first && r->CanFocus()) first = r;
+    }
+  return first == this;
 }
 
 void TRadioButton::Click() {

@@ -39,10 +39,24 @@ class TPanel : public TCustomControl {
   int FBevelWidth = 1, FBorderWidth = 0;
 };
 
-class TButton : public TWinControl {
-  WI_CLASS(TButton, TWinControl)
+// Base of push buttons, check boxes and radio buttons: Space on the focused button shows it
+// pressed and clicks it when it comes up, as the left mouse button does.
+class TButtonControl : public TWinControl {
+  WI_CLASS(TButtonControl, TWinControl)
  public:
-  explicit TButton(TComponent* owner) : TWinControl(owner) {
+  explicit TButtonControl(TComponent* owner) : TWinControl(owner) {}
+  // Drawn pushed in: Space or the left button is down on it.
+  bool Pressed() const { return FSpaceDown || FMouseDown; }
+  void WndProc(TMessage& msg) override;
+
+ private:
+  bool FSpaceDown = false, FMouseDown = false;
+};
+
+class TButton : public TButtonControl {
+  WI_CLASS(TButton, TButtonControl)
+ public:
+  explicit TButton(TComponent* owner) : TButtonControl(owner) {
     SetBounds(0, 0, 75, 25);
     SetTabStop(true);
   }
@@ -60,13 +74,18 @@ class TButton : public TWinControl {
   int FModalResult = 0;
 };
 
-class TRadioButton : public TWinControl {
-  WI_CLASS(TRadioButton, TWinControl)
+class TRadioButton : public TButtonControl {
+  WI_CLASS(TRadioButton, TButtonControl)
  public:
-  explicit TRadioButton(TComponent* owner) : TWinControl(owner) { SetBounds(0, 0, 113, 17); }
+  explicit TRadioButton(TComponent* owner) : TButtonControl(owner) { SetBounds(0, 0, 113, 17); }
   bool Checked() const { return FChecked; }
-  // Checking one unchecks its siblings under the same parent.
+  // Checking one unchecks its siblings under the same parent. The checked button of a group
+  // is its tab stop (see IsGroupTabStop).
   void SetChecked(bool v);
+  // Tab stops at one radio button of a group (the buttons sharing a parent): the checked one,
+  // or, while none is checked, the first that can take the focus.
+  bool IsGroupTabStop() const;
+  bool StopsTab() const override { return TabStop() || IsGroupTabStop(); }
   void Click() override;
 
  private:
@@ -99,10 +118,10 @@ class TLabel : public TGraphicControl {
 
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
 
-class TCheckBox : public TWinControl {
-  WI_CLASS(TCheckBox, TWinControl)
+class TCheckBox : public TButtonControl {
+  WI_CLASS(TCheckBox, TButtonControl)
  public:
-  explicit TCheckBox(TComponent* owner) : TWinControl(owner) {
+  explicit TCheckBox(TComponent* owner) : TButtonControl(owner) {
     SetBounds(0, 0, 97, 17);
     SetTabStop(true);
   }

@@ -81,22 +81,38 @@ void focus(TControl* c) {
   }
 }
 
-void sendKey(TWinControl* target, win::WORD key, TShiftState shift) {
+struct ShiftScope {
+  explicit ShiftScope(TShiftState s) { SetKeyboardShiftState(s); }
+  ~ShiftScope() { SetKeyboardShiftState(0); }
+};
+
+// The key going down: dialog keys the control does not want go to its form; true when the
+// form used the key (or it was an Alt shortcut, which is only ever an accelerator).
+bool keyDown(TWinControl* target, win::WORD key, TShiftState shift) {
   Application->HintInput(TMessage{win::WM_KEYDOWN, key, 0, 0});
-  SetKeyboardShiftState(shift);
-  struct Clear {
-    ~Clear() { SetKeyboardShiftState(0); }
-  } clear;
-  // Alt+letter is only ever an accelerator.
-  if (DialogKey(target, key, shift) || (shift & ssAlt)) return;
+  ShiftScope scope(shift);
+  if (DialogKey(target, key, shift) || (shift & ssAlt)) return true;
   target->Perform(win::WM_KEYDOWN, key);
+  return false;
+}
+
+void keyUp(TWinControl* target, win::WORD key, TShiftState shift) {
+  ShiftScope scope(shift);
+  target->Perform(win::WM_KEYUP, key);
+}
+
+void sendKey(TWinControl* target, win::WORD key, TShiftState shift) {
+  if (keyDown(target, key, shift)) return;
   if (key == win::VK_SPACE || key == win::VK_RETURN || key == win::VK_ESCAPE ||
       (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
+    ShiftScope scope(shift);
     char ch = key >= 'A' && key <= 'Z' && !(shift & ssShift) ? char(key - 'A' + 'a') : char(key);
     if (!DialogChar(target, ch, shift))
       target->Perform(win::WM_CHAR, win::WPARAM(static_cast<unsigned char>(ch)));
   }
-  target->Perform(win::WM_KEYUP, key);
+  // The character's handler may have moved the focus (an accelerator): the key comes up there.
+  if (FocusedControl() && FocusedControl()->Showing()) target = FocusedControl();
+  keyUp(target, key, shift);
 }
 
 TWinControl* keyTarget() {
@@ -257,6 +273,10 @@ void Close(const std::string& name) {
 }
 
 void Key(win::WORD key, TShiftState shift) { sendKey(keyTarget(), key, shift); }
+
+void KeyDown(win::WORD key, TShiftState shift) { keyDown(keyTarget(), key, shift); }
+
+void KeyUp(win::WORD key, TShiftState shift) { keyUp(keyTarget(), key, shift); }
 
 void Chars(const std::string& text) {
   if (!text.empty())

@@ -43,6 +43,11 @@ void Close(const std::string& name);
 // keys (Tab, arrows, Enter, Escape) the control does not want go to its form. A printable
 // key then sends its character (see Chars).
 void Key(win::WORD key, TShiftState shift = 0);
+// The halves of Key as a keyboard sends them, the character coming apart (Chars): the key
+// going down (dialog keys to the form as above, else WM_KEYDOWN), and coming up (WM_KEYUP to
+// the focused control: Space released on a button clicks it).
+void KeyDown(win::WORD key, TShiftState shift = 0);
+void KeyUp(win::WORD key, TShiftState shift = 0);
 // Characters typed on the focused control; on a control that takes no characters (a
 // button) a letter runs the form's accelerator for it. Alt+letter with Key('S', ssAlt).
 void Chars(const std::string& text);

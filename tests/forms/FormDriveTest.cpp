@@ -257,4 +257,65 @@ TEST_F(FormDriveTest, KeyboardRoutingTabEnterEscapeArrowsAndAccelerators) {
   EXPECT_EQ(form.log.back(), "next Dupont Client");
 }
 
+// A radio group is one tab stop: its first button while none is checked (Tab landing on it
+// checks it), the checked one afterwards; Space held shows a button pressed, released clicks
+// it; a page covered by another takes no focus; a disabled focused control hands the focus on.
+TEST_F(FormDriveTest, RadioGroupsSpaceCoveredPagesAndTheFocusThatStaysInTheWindow) {
+  TForm form(nullptr);
+  form.SetClientWidth(300);
+  form.SetClientHeight(200);
+  auto* group = new TPanel(&form);
+  group->SetParent(&form);
+  std::vector<TRadioButton*> radio;
+  for (int i = 0; i < 3; ++i) {
+    radio.push_back(new TRadioButton(&form));
+    radio.back()->SetBounds(0, 20 * i, 100, 17);
+    radio.back()->SetParent(group);
+  }
+  group->SetBounds(0, 0, 100, 60);
+  auto* box = new TCheckBox(&form);
+  box->SetBounds(120, 0, 100, 17);
+  box->SetParent(&form);
+  auto* ok = new TButton(&form);
+  ok->SetBounds(120, 40, 75, 25);
+  ok->SetParent(&form);
+  int clicks = 0;
+  ok->OnClick = [&](TObject*) { ++clicks; };
+  auto* under = new TPanel(&form);
+  under->SetBounds(0, 100, 300, 100);
+  under->SetParent(&form);
+  (new TEdit(&form))->SetParent(under);
+  auto* over = new TPanel(&form);
+  over->SetBounds(0, 100, 300, 100);
+  over->SetParent(&form);
+  form.Show();
+  EXPECT_TRUE(radio[0]->Focused());
+  EXPECT_FALSE(radio[0]->Checked()) << "showing the window checks nothing";
+  UiDriver::Key(win::VK_TAB);
+  EXPECT_TRUE(box->Focused());
+  UiDriver::Key(win::VK_TAB, ssShift);
+  EXPECT_TRUE(radio[0]->Focused() && radio[0]->Checked());
+  UiDriver::Key(win::VK_DOWN);
+  EXPECT_TRUE(radio[1]->Focused() && radio[1]->Checked() && !radio[0]->Checked());
+  UiDriver::Key(win::VK_TAB);
+  UiDriver::Key(win::VK_TAB, ssShift);
+  EXPECT_TRUE(radio[1]->Focused()) << "the checked button is the group's stop";
+  UiDriver::Key(win::VK_TAB);
+  UiDriver::KeyDown(win::VK_SPACE);
+  EXPECT_TRUE(box->Pressed());
+  EXPECT_FALSE(box->Checked());
+  UiDriver::KeyUp(win::VK_SPACE);
+  EXPECT_TRUE(box->Checked() && !box->Pressed());
+  UiDriver::Key(win::VK_TAB);
+  ASSERT_TRUE(ok->Focused());
+  UiDriver::Key(win::VK_SPACE);
+  EXPECT_EQ(clicks, 1);
+  UiDriver::Key(win::VK_TAB);
+  EXPECT_TRUE(radio[1]->Focused()) << "the edit under the covered page is skipped";
+  ok->SetFocus();
+  ok->SetEnabled(false);
+  Application->Idle();
+  EXPECT_TRUE(radio[1]->Focused());
+}
+
 }  // namespace

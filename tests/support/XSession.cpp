@@ -248,6 +248,13 @@ void XClient::Key(const std::string& keysym, const std::string& modifiers) {
   XSync(d, False);
 }
 
+void XClient::Press(const std::string& keysym, bool down) {
+  Display* d = D(dpy_);
+  XTestFakeKeyEvent(d, XKeysymToKeycode(d, XStringToKeysym(keysym.c_str())), down ? True : False,
+                    CurrentTime);
+  XSync(d, False);
+}
+
 void XClient::Type(const std::string& text) {
   for (char c : text) {
     std::string name(1, c);

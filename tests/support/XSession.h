@@ -82,6 +82,8 @@ class XClient {
   // Presses and releases a key by its keysym name ("Return", "Escape", "Tab", "n"...), with
   // "shift", "alt" or "control" held when named in `modifiers` ("alt", "shift+control").
   void Key(const std::string& keysym, const std::string& modifiers = "");
+  // Presses (down) or releases one key alone.
+  void Press(const std::string& keysym, bool down);
   // Types plain ASCII text.
   void Type(const std::string& text);
   // Waits until the server has handled everything sent so far.

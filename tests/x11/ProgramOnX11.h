@@ -88,12 +88,14 @@ class ProgramOnX11 : public ::testing::Test {
   }
 
   // A PC (`machine new` options) with the sample media as drive D: and both programs on it.
-  fs::path MakePc(const std::string& name, const std::string& options = "") {
+  fs::path MakePc(const std::string& name, const std::string& options = "",
+                  const std::string& mediaOptions = "--both") {
     fs::path pc = root_ / name, media = root_ / (name + "-media");
     std::string out;
     EXPECT_EQ(Shell(Machine() + " new " + Quote(pc.string()) + " " + options, &out), 0) << out;
     EXPECT_EQ(
-        Shell(Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media.string()) + " --both",
+        Shell(Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media.string()) + " " +
+                  mediaOptions,
               &out),
         0)
         << out;
