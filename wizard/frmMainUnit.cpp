@@ -262,8 +262,9 @@ void TfrmMain::ActionNextExecute(TObject* Sender) {
     } catch (const EUiScriptError&) {
       throw;
     } catch (const std::exception& e) {
-      Close();
+      // The error shows while the wizard is still there; it closes once it is answered.
       Application->HandleException(e);
+      Close();
       return;
     }
     Close();

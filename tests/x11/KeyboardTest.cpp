@@ -32,9 +32,10 @@ class KeyboardOnX11 : public ProgramOnX11 {
 
 // Welcome: Enter goes on (Next has the focus). Item step: Shift+Tab twice reaches the type
 // group and checks its first button, Right moves to "Serveur"; Tab to Next, Enter runs the
-// installation; the report gets the focus, Tab reaches "Quitter", Space ends the wizard.
+// installation; the report gets the focus, Tab reaches Next, Space starts the next installer,
+// which is missing: its error shows, and once answered the wizard ends.
 TEST_F(KeyboardOnX11, InstallIsFinishedWithKeysAlone) {
-  fs::path pc = MakePc("pc", "");
+  fs::path pc = MakePc("pc", "", "--both --next 'Next\\Setup.exe'");
   StartDisplay(true);
   Start(pc, "Install.exe");
   unsigned long window = person_.WaitForWindow(kWizard);
@@ -51,9 +52,14 @@ TEST_F(KeyboardOnX11, InstallIsFinishedWithKeysAlone) {
   person_.Key("Return");
   ASSERT_TRUE(WaitFor([&] {
     return ButtonInk(window, kCancelX) == 0 && ButtonInk(window, kNextX) > 0;
-  })) << "the run ends with Quitter";
+  })) << "the run ends with Next enabled";
   person_.Key("Tab");
   person_.Key("space");
+  unsigned long error = person_.WaitForWindow("Erreur");
+  ASSERT_NE(error, 0u) << Slurp(err_);
+  EXPECT_TRUE(Running()) << "the wizard waits for the error to be read";
+  ASSERT_TRUE(Focused(error));
+  person_.Key("Return");
   EXPECT_EQ(WaitForExit(20), 0) << Slurp(err_);
   EXPECT_NE(Journal(pc).find("FirebirdGuardianDefaultInstance"), std::string::npos);
 }
