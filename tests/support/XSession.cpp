@@ -234,11 +234,17 @@ void XClient::Button(int button, bool down) {
 void XClient::Key(const std::string& keysym, const std::string& modifiers) {
   Display* d = D(dpy_);
   std::vector<KeyCode> held;
-  for (const char* m : {"shift", "alt", "control"})
-    if (modifiers.find(m) != std::string::npos)
-      held.push_back(XKeysymToKeycode(d, XStringToKeysym(m == std::string("shift") ? "Shift_L"
-                                                         : m == std::string("alt") ? "Alt_L"
-                                                                                   : "Control_L")));
+  const std::pair<const char*, const char*> keys[] = {{"shift", "Shift_L"},
+                                                      {"alt", "Alt_L"},
+                                                      {"control", "Control_L"},
+                                                      {"altgr", "ISO_Level3_Shift"}};
+  std::string rest = modifiers;
+  while (!rest.empty()) {
+    std::string name = rest.substr(0, rest.find('+'));
+    rest = rest.size() > name.size() ? rest.substr(name.size() + 1) : "";
+    for (auto& [m, sym] : keys)
+      if (name == m) held.push_back(XKeysymToKeycode(d, XStringToKeysym(sym)));
+  }
   KeyCode code = XKeysymToKeycode(d, XStringToKeysym(keysym.c_str()));
   for (KeyCode k : held) XTestFakeKeyEvent(d, k, True, CurrentTime);
   XTestFakeKeyEvent(d, code, True, CurrentTime);

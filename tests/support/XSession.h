@@ -80,7 +80,8 @@ class XClient {
   // wheel turned away from and towards the person.
   void Button(int button, bool down);
   // Presses and releases a key by its keysym name ("Return", "Escape", "Tab", "n"...), with
-  // "shift", "alt" or "control" held when named in `modifiers` ("alt", "shift+control").
+  // "shift", "alt", "control" or "altgr" held when named in `modifiers` ("alt",
+  // "shift+control").
   void Key(const std::string& keysym, const std::string& modifiers = "");
   // Presses (down) or releases one key alone.
   void Press(const std::string& keysym, bool down);

@@ -19,6 +19,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/Machine.h"
 #include "tests/support/XSession.h"
+#include "wizard/frmSelectDriveUnit.h"
 
 namespace {
 
@@ -250,6 +251,28 @@ TEST_F(WindowsOnX11, InputWhileBusyIsDropped) {
 
   person_.Click(window, 40, 30);
   EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }));
+}
+
+// A French keyboard (fr, oss variant): AltGr+E types "€", AltGr+O "œ", the dead circumflex then E
+// "ê"; they reach the drive step's base folder through the input method, as UTF-8.
+TEST_F(WindowsOnX11, AFrenchKeyboardTypesThroughTheInputMethod) {
+  ASSERT_EQ(std::system(("setxkbmap -display " + server_->Display() + " fr oss").c_str()), 0);
+  forms_.push_back(std::make_unique<TfrmSelectDrive>(nullptr));
+  auto* step = static_cast<TfrmSelectDrive*>(forms_.back().get());
+  step->InitForm();
+  step->SetCaption("Disque");
+  step->SetPosition(poScreenCenter);
+  step->Show();
+  step->edMarqetoFolder->SetFocus();
+  unsigned long window = 0;
+  ASSERT_TRUE(PumpUntil([&] { return (window = person_.FindWindow("Disque")) != 0; }));
+  ASSERT_TRUE(PumpUntil([&] { return person_.FocusWindow() == window; }));
+  person_.Key("e", "altgr");
+  person_.Key("o", "altgr");
+  person_.Key("dead_circumflex");
+  person_.Key("e");
+  EXPECT_TRUE(PumpUntil([&] { return step->edMarqetoFolder->Text() == "€œê"; }))
+      << step->edMarqetoFolder->Text();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -115,7 +116,16 @@ class HeadlessSurface : public DisplaySurface {
   F(XCreateImage) \
   F(XCreateGC) \
   F(XCreateFontCursor) \
-  F(XCheckIfEvent)
+  F(XCheckIfEvent) \
+  F(XSetLocaleModifiers) \
+  F(XSupportsLocale) \
+  F(XOpenIM) \
+  F(XCreateIC) \
+  F(XDestroyIC) \
+  F(XSetICFocus) \
+  F(XUnsetICFocus) \
+  F(XFilterEvent) \
+  F(Xutf8LookupString)
 // clang-format on
 
 struct XLib {
@@ -199,6 +209,36 @@ Display* Connection() {
   return xDisplay;
 }
 
+// The input method that turns keys into text (dead keys, compose sequences, a server of
+// the desktop's such as one XMODIFIERS names), opened once for the connection; null when
+// none opens, and keys are then read through the plain lookup. It is opened in a UTF-8
+// locale so that every character comes as UTF-8, whatever the program's own locale.
+XIM InputMethod() {
+  static XIM im = [] {
+    std::string saved = std::setlocale(LC_CTYPE, nullptr);
+    XIM opened = nullptr;
+    for (const char* locale : {"", "C.UTF-8", "en_US.UTF-8"}) {
+      const char* set = std::setlocale(LC_CTYPE, locale);
+      if (!set || !std::strstr(set, "UTF-8") || !xlib.XSupportsLocale()) continue;
+      // The desktop's input method first, else the built-in one (compose tables).
+      for (const char* modifiers : {"", "@im=none"}) {
+        if (!xlib.XSetLocaleModifiers(modifiers)) continue;
+        if ((opened = xlib.XOpenIM(xDisplay, nullptr, nullptr, nullptr))) break;
+      }
+      if (opened) break;
+    }
+    std::setlocale(LC_CTYPE, saved.c_str());
+    return opened;
+  }();
+  return im;
+}
+
+std::string Latin1ToUtf8(const char* s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) AppendUtf8(out, static_cast<unsigned char>(s[i]));
+  return out;
+}
+
 // Latin-1 bytes of a UTF-8 text when every character has one (WM_NAME is a STRING).
 bool ToLatin1(const std::string& utf8, std::string& out) {
   std::u16string w = Utf8ToUtf16(utf8);
@@ -252,11 +292,15 @@ class X11Surface : public DisplaySurface {
     xlib.XChangeProperty(d, win_, atoms.netWmType, XA_ATOM, 32, PropModeReplace,
                          reinterpret_cast<unsigned char*>(&type), 1);
     gc_ = xlib.XCreateGC(d, win_, 0, nullptr);
+    if (XIM im = o.popup ? nullptr : InputMethod())
+      ic_ = xlib.XCreateIC(im, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
+                           win_, XNFocusWindow, win_, nullptr);
     Windows()[win_] = this;
   }
   ~X11Surface() override {
     std::lock_guard lock(xMutex);
     Windows().erase(win_);
+    if (ic_) xlib.XDestroyIC(ic_);
     xlib.XFreeGC(d_, gc_);
     xlib.XDestroyWindow(d_, win_);
     xlib.XFlush(d_);
@@ -348,6 +392,28 @@ class X11Surface : public DisplaySurface {
     xlib.XFlush(d_);
   }
   bool Viewable() const override { return mapped_; }
+  // Under the lock: the input context follows the window's keyboard focus.
+  void FollowFocus(bool on) {
+    if (!ic_) return;
+    if (on)
+      xlib.XSetICFocus(ic_);
+    else
+      xlib.XUnsetICFocus(ic_);
+  }
+  // Under the lock: the text a key press types (UTF-8) and its keysym.
+  std::string TypedText(XKeyEvent* key, KeySym* sym) {
+    char buf[64];
+    if (ic_) {
+      Status status = 0;
+      int n = xlib.Xutf8LookupString(ic_, key, buf, sizeof buf, sym, &status);
+      if (status == XLookupKeySym) return {};
+      if (status != XLookupChars && status != XLookupBoth) *sym = 0;
+      return status == XLookupChars || status == XLookupBoth ? std::string(buf, size_t(n))
+                                                             : std::string();
+    }
+    int n = xlib.XLookupString(key, buf, sizeof buf, sym, nullptr);
+    return Latin1ToUtf8(buf, n);
+  }
   void Dispatch(const DisplayEvent& e) {
     if (events_) events_->OnDisplayEvent(*this, e);
   }
@@ -407,6 +473,7 @@ class X11Surface : public DisplaySurface {
   GC gc_;
   IDisplayEvents* events_;
   bool fixed_, popup_;
+  XIC ic_ = nullptr;
   int w_ = 1, h_ = 1, x_ = -100000, y_ = -100000;
   bool shown_ = false, mapped_ = false, focusWanted_ = false;
 };
@@ -474,12 +541,6 @@ UINT VirtualKey(KeySym k) {
       return 0x2E;
   }
   return 0;
-}
-
-std::string Latin1ToUtf8(const char* s, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) AppendUtf8(out, static_cast<unsigned char>(s[i]));
-  return out;
 }
 
 bool IsInputEvent(const XEvent& ev) {
@@ -577,6 +638,8 @@ int PumpDisplayEvents(int timeoutMs) {
         if (r <= 0 || !xlib.XPending(xDisplay)) return count;
       }
       xlib.XNextEvent(xDisplay, &ev);
+      // What the input method takes (a dead key) comes back as the text it makes.
+      if (xlib.XFilterEvent(&ev, None)) continue;
       auto it = Windows().find(ev.xany.window);
       if (it == Windows().end()) continue;
       target = it->second;
@@ -643,17 +706,23 @@ int PumpDisplayEvents(int timeoutMs) {
           break;
         case KeyPress:
         case KeyRelease: {
-          char buf[16];
           KeySym sym = 0;
-          int n = xlib.XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
+          std::string text;
+          if (ev.type == KeyPress) {
+            text = target->TypedText(&ev.xkey, &sym);
+          } else {
+            char buf[16];
+            xlib.XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
+          }
           e.kind = ev.type == KeyPress ? DisplayEvent::KeyDown : DisplayEvent::KeyUp;
           e.key = VirtualKey(sym);
           e.shift = ShiftState(ev.xkey.state);
-          out.push_back(e);
-          if (ev.type == KeyPress && n > 0) {
+          // A composed character comes alone (no key of its own).
+          if (e.key || ev.xkey.keycode) out.push_back(e);
+          if (!text.empty()) {
             DisplayEvent c;
             c.kind = DisplayEvent::Char;
-            c.text = Latin1ToUtf8(buf, n);
+            c.text = text;
             c.shift = e.shift;
             out.push_back(c);
           }
@@ -668,11 +737,13 @@ int PumpDisplayEvents(int timeoutMs) {
           break;
         case FocusIn:
           if (ev.xfocus.mode != NotifyNormal && ev.xfocus.mode != NotifyWhileGrabbed) continue;
+          target->FollowFocus(true);
           e.kind = DisplayEvent::GotFocus;
           out.push_back(e);
           break;
         case FocusOut:
           if (ev.xfocus.mode != NotifyNormal && ev.xfocus.mode != NotifyWhileGrabbed) continue;
+          target->FollowFocus(false);
           e.kind = DisplayEvent::LostFocus;
           out.push_back(e);
           break;
