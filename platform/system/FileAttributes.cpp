@@ -33,10 +33,9 @@ void BindKeyAndBelow(SqliteStatement& st, const std::string& key) {
 }
 
 // A placement asks for the same few files' records several times, between two of its own
-// writes and inside its transaction; each question would otherwise be a query, outside a
-// transaction one with its locks. Every write below reports to it.
+// writes and inside its transaction. Every write below reports to it.
 SqliteReadCache<std::optional<DWORD>>& Records() {
-  static auto* c = new SqliteReadCache<std::optional<DWORD>>(SqliteWrites::kReported);
+  static auto* c = new SqliteReadCache<std::optional<DWORD>>();
   return *c;
 }
 
@@ -113,7 +112,7 @@ void ForgetAttributes(Machine& m, const std::string& key) {
   auto st = m.State().Prepare(kDeleteKeyAndBelow);
   BindKeyAndBelow(st, key);
   st.Step();
-  Records().DroppedBelow(m.State(), key);
+  Records().DroppedBelow(m.State(), key, '/');
   Records().Wrote(m.State(), key, std::nullopt);
 }
 

@@ -1004,10 +1004,10 @@ void Machine::CloseDatabases() {
 namespace {
 // The locked paths, sorted: asked before every write of every file, changed seldom and
 // few, so kept whole (one answer for all paths). Every write to the table below reports
-// to it, so that it answers inside transactions and across this process's own commits.
+// to it.
 using LockedPaths = std::shared_ptr<const std::vector<std::string>>;
 SqliteReadCache<LockedPaths>& LockAnswers() {
-  static auto* c = new SqliteReadCache<LockedPaths>(SqliteWrites::kReportedKeptAcross);
+  static auto* c = new SqliteReadCache<LockedPaths>();
   return *c;
 }
 }  // namespace

@@ -201,11 +201,11 @@ ServiceTestSettings TestsOf(const std::string& name) {
 
 // The services whose last recorded state is other than stopped: asked before every file
 // write (a program a service runs cannot be replaced), changed seldom. Every write to
-// service_state reports to it, so that inside a transaction it answers too.
-// Kept whole and shared, as the lock table's answers are: no copy per question.
+// service_state reports to it. Kept whole and shared, as the lock table's answers are: no
+// copy per question.
 using ServiceNamesNow = std::shared_ptr<const std::vector<std::string>>;
 SqliteReadCache<ServiceNamesNow>& NotStopped() {
-  static auto* c = new SqliteReadCache<ServiceNamesNow>(SqliteWrites::kReportedKeptAcross);
+  static auto* c = new SqliteReadCache<ServiceNamesNow>();
   return *c;
 }
 

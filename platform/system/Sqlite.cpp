@@ -8,8 +8,6 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/system/SqliteVfs.h"
-
 namespace win {
 
 namespace {
@@ -65,21 +63,34 @@ void ConfigureLibrary() {
   (void)configured;
 }
 
+// A write that would begin under a read snapshot of this connection fails with
+// SQLITE_BUSY_SNAPSHOT whenever another connection committed since that snapshot began, and
+// no busy timeout retries it: the write must come outside the read, or in a transaction
+// begun for writing. Checked where the checks are compiled in (debug builds), so that the
+// tests find such a write rather than a user on a busy PC.
+void CheckNoReadSnapshot(sqlite3* db, const char* what) {
+#ifndef NDEBUG
+  if (sqlite3_txn_state(db, "main") == SQLITE_TXN_READ)
+    throw SqliteError(std::string(what) + " under a read snapshot of the same connection: " +
+                          sqlite3_db_filename(db, "main"),
+                      SQLITE_MISUSE);
+#else
+  (void)db;
+  (void)what;
+#endif
+}
+
 // Numbers the connections of this process, and their transactions.
 std::atomic<std::uint64_t> g_serial{0};
 std::atomic<std::uint64_t> g_txSerial{0};
 }  // namespace
-
-bool SqliteCommitMark::operator==(const SqliteCommitMark& o) const {
-  return std::memcmp(bytes, o.bytes, sizeof bytes) == 0;
-}
 
 SqliteDb::SqliteDb(const std::filesystem::path& file, bool create)
     : file_(file), cache_(std::make_shared<SqliteStatementCache>()), serial_(++g_serial) {
   txSerial_ = ++g_txSerial;
   ConfigureLibrary();
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-  int rc = sqlite3_open_v2(file.c_str(), &db_, flags, SqliteVfsName());
+  int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string msg = "cannot open " + file.string();
     if (db_) msg += ": " + std::string(sqlite3_errmsg(db_));
@@ -122,7 +133,6 @@ SqliteDb::~SqliteDb() {
 void SqliteDb::Exec(const std::string& sql) {
   char* err = nullptr;
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
-  SqliteVfsSettle(db_);
   if (rc != SQLITE_OK) {
     std::string msg = file_.string() + ": " + (err ? err : "error");
     sqlite3_free(err);
@@ -160,116 +170,21 @@ std::string SqliteDb::IntegrityCheck() {
   return result;
 }
 
-bool SqliteDb::CommitMark(SqliteCommitMark& out) { return !InTransaction() && ReadCommitMark(out); }
-
-bool SqliteDb::ReadCommitMark(SqliteCommitMark& out) {
-  // The log's index header (48 bytes) is kept twice at the start of the shared-memory
-  // file: a commit writes the second copy, then the first. Read in the other order, two
-  // equal copies are one header whole; it changes with every commit (its change counter,
-  // last frame and salts) and when the log starts over.
-  constexpr std::size_t kHeader = 48;
-  const volatile unsigned char* index = walIndex_.load(std::memory_order_acquire);
-  if (!index) {
-    struct Lock {
-      sqlite3_mutex* m;
-      ~Lock() { sqlite3_mutex_leave(m); }
-    } lock{sqlite3_db_mutex(db_)};
-    sqlite3_mutex_enter(lock.m);
-    sqlite3_file* f = nullptr;
-    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &f) != SQLITE_OK || !f ||
-        !f->pMethods || f->pMethods->iVersion < 2 || !f->pMethods->xShmMap)
-      return false;
-    void volatile* region = nullptr;
-    // The region this connection has mapped already; nothing is made or grown here.
-    if (f->pMethods->xShmMap(f, 0, 32768, 0, &region) != SQLITE_OK || !region) return false;
-    index = static_cast<const volatile unsigned char*>(region);
-    walIndex_.store(index, std::memory_order_release);
-  }
-  // Read by words (the region is page-aligned), each copy whole before the other.
-  constexpr std::size_t kWords = kHeader / sizeof(std::uint64_t);
-  const auto* words = reinterpret_cast<const volatile std::uint64_t*>(index);
-  std::uint64_t first[kWords], second[kWords];
-  for (std::size_t i = 0; i < kWords; ++i) first[i] = words[i];
-  std::atomic_thread_fence(std::memory_order_seq_cst);
-  for (std::size_t i = 0; i < kWords; ++i) second[i] = words[kWords + i];
-  std::memcpy(out.bytes, first, kHeader);
-  // Byte 12 (isInit) is set once the header is valid.
-  return std::memcmp(first, second, kHeader) == 0 && out.bytes[12] == 1;
-}
-
 bool SqliteDb::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
-namespace {
-// Whether `to` is the header a commit made over `from` and nothing else since: each commit
-// counts one more change (bytes 8-11) and keeps the log's salts (32-39); only a log started
-// over, which changes the salts, writes the header otherwise.
-bool OneCommitApart(const SqliteCommitMark& from, const SqliteCommitMark& to) {
-  if (from == to) return true;  // a transaction that wrote no page
-  std::uint32_t before, after;
-  std::memcpy(&before, from.bytes + 8, 4);
-  std::memcpy(&after, to.bytes + 8, 4);
-  return after == before + 1 && std::memcmp(from.bytes + 32, to.bytes + 32, 8) == 0;
-}
-}  // namespace
-
-// Right after BEGIN IMMEDIATE the connection holds the log's write lock, and SQLite made
-// sure its snapshot is the last commit: the header now is the state the transaction
-// began at, and no other connection writes it until the commit.
-void SqliteDb::TransactionBegan() {
-  SqliteCommitMark mark;
-  const bool read = ReadCommitMark(mark);
-  std::lock_guard lock(marksMutex_);
-  started_ = read;
-  start_ = mark;
-}
-
-void SqliteDb::PartRolledBack() {
-  std::lock_guard lock(marksMutex_);
-  started_ = false;
-}
-
-void SqliteDb::Committed() {
-  SqliteCommitMark now;
-  const bool read = ReadCommitMark(now);
-  std::lock_guard lock(marksMutex_);
-  if (started_ && read && OneCommitApart(start_, now)) {
-    lastSerial_ = txSerial_;
-    lastFrom_ = start_;
-    lastTo_ = now;
-  } else {
-    lastSerial_ = 0;
-  }
-  started_ = false;
-}
-
-bool SqliteDb::TransactionStart(SqliteCommitMark& out) {
-  std::lock_guard lock(marksMutex_);
-  if (!started_) return false;
-  out = start_;
-  return true;
-}
-
-bool SqliteDb::LastCommit(std::uint64_t& txSerial, SqliteCommitMark& from, SqliteCommitMark& to) {
-  std::lock_guard lock(marksMutex_);
-  if (lastSerial_ == 0) return false;
-  txSerial = lastSerial_;
-  from = lastFrom_;
-  to = lastTo_;
-  return true;
+bool SqliteDb::MayWrite() const {
+  return !readTransaction_ && sqlite3_txn_state(db_, "main") != SQLITE_TXN_READ;
 }
 
 SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {
-  // Inside an open transaction, a savepoint: the outer one decides.
   nested_ = db_.InTransaction();
+  CheckNoReadSnapshot(db_.get(), "a write transaction");
   db_.Prepare(nested_ ? "SAVEPOINT wi_nested" : "BEGIN IMMEDIATE").Step();
-  if (nested_) return;
-  db_.txSerial_ = ++g_txSerial;
-  db_.TransactionBegan();
+  if (!nested_) db_.txSerial_ = ++g_txSerial;
 }
 SqliteTransaction::~SqliteTransaction() {
   if (!done_) {
     db_.txSerial_ = ++g_txSerial;
-    db_.PartRolledBack();
     try {
       db_.Exec(nested_ ? "ROLLBACK TO wi_nested; RELEASE wi_nested" : "ROLLBACK");
     } catch (...) {
@@ -279,7 +194,28 @@ SqliteTransaction::~SqliteTransaction() {
 void SqliteTransaction::Commit() {
   db_.Prepare(nested_ ? "RELEASE wi_nested" : "COMMIT").Step();
   done_ = true;
-  if (!nested_) db_.Committed();
+}
+
+SqliteReadTransaction::SqliteReadTransaction(SqliteDb& db) : db_(db) {
+  if (db_.InTransaction()) return;
+  db_.Prepare("BEGIN").Step();
+  db_.txSerial_ = ++g_txSerial;
+  db_.readTransaction_ = true;
+  began_ = true;
+}
+SqliteReadTransaction::~SqliteReadTransaction() {
+  if (!began_) return;
+  // Ends the read whether or not it saw all it asked for; nothing was written to keep.
+  db_.txSerial_ = ++g_txSerial;
+  db_.readTransaction_ = false;
+  try {
+    db_.Exec("COMMIT");
+  } catch (...) {
+    try {
+      db_.Exec("ROLLBACK");
+    } catch (...) {
+    }
+  }
 }
 
 SqliteStatement::~SqliteStatement() {
@@ -318,8 +254,9 @@ SqliteStatement& SqliteStatement::BindNull(int index) {
   return *this;
 }
 bool SqliteStatement::Step() {
+  if (!sqlite3_stmt_readonly(stmt_) && !sqlite3_stmt_busy(stmt_))
+    CheckNoReadSnapshot(db_, "a write");
   int rc = sqlite3_step(stmt_);
-  SqliteVfsSettle(db_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   Fail(db_, "step", rc);

@@ -1,11 +1,11 @@
 #pragma once
-// Thin RAII wrapper over SQLite used by the registry and the machine's state store.
+// Thin RAII wrapper over SQLite used by the registry and the machine's state store. Only the
+// library's public interface is used, on its own file layer.
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -29,14 +29,6 @@ class SqliteError : public std::runtime_error {
 class SqliteStatement;
 struct SqliteStatementCache;
 
-// What the write-ahead log's index says of the committed state of a database. Two equal
-// marks taken from one connection mean that no transaction was committed in between, by
-// any connection of any process.
-struct SqliteCommitMark {
-  unsigned char bytes[48] = {};
-  bool operator==(const SqliteCommitMark& o) const;
-};
-
 class SqliteDb {
  public:
   // Opens (creating when asked) in WAL mode with a busy timeout, so that several
@@ -55,25 +47,17 @@ class SqliteDb {
   int Changes() const;
   // "ok" when the database is sound.
   std::string IntegrityCheck();
-  // The commit mark now, read without a transaction (a few loads from shared memory).
-  // False while this connection has a transaction open, or when the log's index cannot be
-  // read: the caller then asks the database.
-  bool CommitMark(SqliteCommitMark& out);
   // Tells this connection from every other opened in this process.
   std::uint64_t Serial() const { return serial_; }
   bool InTransaction() const;
-  // Moves on when a transaction (SqliteTransaction) begins and when one, or a part of one,
-  // is rolled back: what was read inside a transaction holds while it stays the same. Its
-  // values are never repeated in the process, not even by another connection: a cache that
-  // kept answers of a connection since closed meets no equal value on a new one opened at
-  // the same address.
+  // Whether a write may start now without running into a snapshot older than the last
+  // commit: no transaction, or a write transaction (not a read one, nor a statement of this
+  // connection still reading outside a transaction).
+  bool MayWrite() const;
+  // Moves on when a transaction begins and when one, or a part of one, is rolled back:
+  // what was read inside a transaction holds while it stays the same. Its values are never
+  // repeated in the process, not even by another connection.
   std::uint64_t TransactionSerial() const { return txSerial_.load(); }
-  // The commit mark the open transaction began at, while no part of it was rolled back.
-  bool TransactionStart(SqliteCommitMark& out);
-  // The last transaction this connection committed (by its TransactionSerial at the
-  // commit), when the log's index showed that commit and no other after the mark it began
-  // at: the state at `to` is the state at `from` with that transaction's writes.
-  bool LastCommit(std::uint64_t& txSerial, SqliteCommitMark& from, SqliteCommitMark& to);
   sqlite3* get() const { return db_; }
   const std::filesystem::path& file() const { return file_; }
 
@@ -82,22 +66,16 @@ class SqliteDb {
   std::filesystem::path file_;
   std::shared_ptr<SqliteStatementCache> cache_;
   std::uint64_t serial_;
-  std::atomic<const volatile unsigned char*> walIndex_{nullptr};
   std::atomic<std::uint64_t> txSerial_{0};
-  // The log's index header as it is now, in or out of a transaction.
-  bool ReadCommitMark(SqliteCommitMark& out);
-  void TransactionBegan();
-  void PartRolledBack();
-  void Committed();
-  std::mutex marksMutex_;
-  bool started_ = false;  // start_ holds
-  SqliteCommitMark start_;
-  std::uint64_t lastSerial_ = 0;  // 0: no commit known
-  SqliteCommitMark lastFrom_, lastTo_;
+  std::atomic<bool> readTransaction_{false};
   friend class SqliteTransaction;
+  friend class SqliteReadTransaction;
 };
 
-// One transaction; rolled back unless Commit() was called.
+// One write transaction (BEGIN IMMEDIATE: the writer's lock is taken first, so that what the
+// transaction reads is the last committed state and its writes never meet a newer one);
+// rolled back unless Commit() was called. Inside an open transaction, a savepoint: the
+// outer one decides.
 class SqliteTransaction {
  public:
   explicit SqliteTransaction(SqliteDb& db);
@@ -110,107 +88,71 @@ class SqliteTransaction {
   bool nested_ = false;
 };
 
-// What a read cache is told of the writes to what it answers.
-enum class SqliteWrites {
-  kNotReported,
-  // Every write is reported (Wrote, Dropped, DroppedBelow).
-  kReported,
-  // Every write is reported, and the answers are few and asked in every transaction.
-  kReportedKeptAcross,
+// Several reads that see one state of the database (one snapshot), and cost one lock. Nothing
+// may be written inside; inside an open transaction it does nothing.
+class SqliteReadTransaction {
+ public:
+  explicit SqliteReadTransaction(SqliteDb& db);
+  ~SqliteReadTransaction();
+  SqliteReadTransaction(const SqliteReadTransaction&) = delete;
+  SqliteReadTransaction& operator=(const SqliteReadTransaction&) = delete;
+
+ private:
+  SqliteDb& db_;
+  bool began_ = false;
 };
 
-// Answers of reads kept in memory while nothing is committed to a database: Lookup asks
-// the database (query) only when the answer for key is not kept or anything was committed
-// since, by any process. Inside a transaction of the connection it asks, unless the cache
-// is told of every write to what it answers: then it keeps what it read and what was
-// written in that transaction, until a part of it is rolled back. Kept across, what it
-// kept from before a transaction answers in it too when the transaction began at the state
-// it was read at, and once the transaction is committed with no other commit in between,
-// what it kept and what the transaction read and wrote is the state after that commit
-// (worth it for a few answers asked again and again, not for one per file).
+// Answers of reads kept for the rest of the transaction they were read in. Inside a
+// transaction the database reads as it was when it began, but for what this process writes
+// there: every such write to what a cache answers is reported to it (Wrote, DroppedBelow,
+// Dropped). Outside a transaction each lookup asks the database.
 template <typename V>
 class SqliteReadCache {
  public:
-  explicit SqliteReadCache(SqliteWrites writes = SqliteWrites::kNotReported)
-      : writesReported_(writes != SqliteWrites::kNotReported),
-        keptAcross_(writes == SqliteWrites::kReportedKeptAcross) {}
-
   template <typename Query>
   V Lookup(SqliteDb& db, const std::string& key, Query query) {
-    if (db.InTransaction()) {
-      if (!writesReported_) return query();
+    if (!db.InTransaction()) return query();
+    {
       std::lock_guard lock(mutex_);
-      auto& answers = InTransaction(db);
+      Answers& answers = Current(db);
       auto it = answers.find(key);
       if (it != answers.end()) return it->second;
-      if (txFromKept_ && serial_ == db.Serial() && mark_ == txStart_) {
-        auto kept = answers_.find(key);
-        if (kept != answers_.end()) return kept->second;
-      }
-      return answers[key] = query();
-    }
-    SqliteCommitMark before;
-    const bool marked = db.CommitMark(before);
-    if (marked) {
-      std::lock_guard lock(mutex_);
-      CarryOver(db);
-      if (serial_ == db.Serial() && mark_ == before) {
-        auto it = answers_.find(key);
-        if (it != answers_.end()) return it->second;
-      }
     }
     V answer = query();
-    // Kept only when nothing was committed while the query ran: the answer then is the
-    // state the mark stands for.
-    SqliteCommitMark after;
-    if (marked && db.CommitMark(after) && after == before) {
-      std::lock_guard lock(mutex_);
-      if (serial_ != db.Serial() || !(mark_ == before) || answers_.size() >= kMaxAnswers) {
-        Empty(answers_);
-        serial_ = db.Serial();
-        mark_ = before;
-      }
-      answers_[key] = answer;
-    }
+    std::lock_guard lock(mutex_);
+    Answers& answers = Current(db);
+    if (answers.size() >= kMaxAnswers) Empty(answers);
+    answers[key] = answer;
     return answer;
   }
 
   // After this process wrote value as the answer for key (outside a transaction the
-  // commit itself tells).
+  // cache keeps nothing).
   void Wrote(SqliteDb& db, const std::string& key, const V& value) {
     if (!db.InTransaction()) return;
     std::lock_guard lock(mutex_);
-    InTransaction(db)[key] = value;
+    Current(db)[key] = value;
   }
-  // After a write that removed what key and the keys below it ("key/...") answer. What
-  // was kept from before the transaction goes too (dropping an answer is always safe; many
-  // are dropped whole rather than looked through).
-  void DroppedBelow(SqliteDb& db, const std::string& key) {
+  // After a write that removed what key and the keys below it (key + separator + ...)
+  // answer.
+  void DroppedBelow(SqliteDb& db, const std::string& key, char separator) {
     if (!db.InTransaction()) return;
     std::lock_guard lock(mutex_);
-    EraseBelow(InTransaction(db), key);
-    if (!keptAcross_) return;
-    if (answers_.size() > kLookedThrough)
-      Empty(answers_);
-    else
-      EraseBelow(answers_, key);
+    Answers& answers = Current(db);
+    answers.erase(key);
+    const std::string below = key + separator;
+    for (auto it = answers.begin(); it != answers.end();)
+      it = it->first.compare(0, below.size(), below) == 0 ? answers.erase(it) : std::next(it);
   }
   // After a write that no single key tells.
   void Dropped(SqliteDb& db) {
     if (!db.InTransaction()) return;
     std::lock_guard lock(mutex_);
-    Empty(InTransaction(db));
-    if (keptAcross_) Empty(answers_);
+    Empty(Current(db));
   }
 
  private:
   using Answers = std::unordered_map<std::string, V>;
-  static void EraseBelow(Answers& answers, const std::string& key) {
-    answers.erase(key);
-    const std::string below = key + "/";
-    for (auto it = answers.begin(); it != answers.end();)
-      it = it->first.compare(0, below.size(), below) == 0 ? answers.erase(it) : std::next(it);
-  }
   // Emptied without going through all the buckets a large map once needed (clear() does).
   static void Empty(Answers& answers) {
     if (answers.bucket_count() > 64)
@@ -218,64 +160,21 @@ class SqliteReadCache {
     else
       answers.clear();
   }
-
   // The answers of db's transaction now, under the lock.
-  Answers& InTransaction(SqliteDb& db) {
-    if (txDb_ != db.Serial() || txSerial_ != db.TransactionSerial()) {
-      CarryOver(db);
-      Empty(txAnswers_);
-      txDb_ = db.Serial();
-      txSerial_ = db.TransactionSerial();
-      txFromKept_ = keptAcross_ && serial_ == db.Serial() && db.TransactionStart(txStart_) &&
-                    txStart_ == mark_;
+  Answers& Current(SqliteDb& db) {
+    if (db_ != db.Serial() || tx_ != db.TransactionSerial()) {
+      Empty(answers_);
+      db_ = db.Serial();
+      tx_ = db.TransactionSerial();
     }
-    return txAnswers_;
-  }
-
-  // Brings the kept answers over the last commit of db, when they were the state it began
-  // at or they are what the cache saw of the committed transaction. Under the lock.
-  void CarryOver(SqliteDb& db) {
-    if (!keptAcross_) return;
-    std::uint64_t committed;
-    SqliteCommitMark from, to;
-    if (!db.LastCommit(committed, from, to)) return;
-    const bool keptAtFrom = serial_ == db.Serial() && mark_ == from;
-    if (txDb_ == db.Serial() && txSerial_ == committed) {
-      // Every write of that transaction was reported here: what it read and wrote is
-      // the state at `to`.
-      if (!keptAtFrom || answers_.size() + txAnswers_.size() > kMaxAnswers) Empty(answers_);
-      if (answers_.empty()) {
-        answers_.swap(txAnswers_);
-      } else {
-        for (auto it = txAnswers_.begin(); it != txAnswers_.end();) {
-          auto next = std::next(it);
-          auto moved = answers_.insert(txAnswers_.extract(it));  // the node itself, no copy
-          if (!moved.inserted) moved.position->second = std::move(moved.node.mapped());
-          it = next;
-        }
-      }
-      Empty(txAnswers_);
-      txSerial_ = 0;
-    } else if (!keptAtFrom) {
-      return;  // nothing of that transaction reached this cache: it wrote nothing here
-    }
-    serial_ = db.Serial();
-    mark_ = to;
+    return answers_;
   }
 
   static constexpr std::size_t kMaxAnswers = 4096;
-  static constexpr std::size_t kLookedThrough = 64;
-  const bool writesReported_;
-  const bool keptAcross_;
   std::mutex mutex_;
-  std::uint64_t serial_ = 0;
-  SqliteCommitMark mark_;
+  std::uint64_t db_ = 0;
+  std::uint64_t tx_ = 0;
   Answers answers_;
-  std::uint64_t txDb_ = 0;
-  std::uint64_t txSerial_ = 0;
-  bool txFromKept_ = false;  // answers_ hold at the state the transaction began at
-  SqliteCommitMark txStart_;
-  Answers txAnswers_;
 };
 
 // The idle statements of one SQL text in a connection's cache.

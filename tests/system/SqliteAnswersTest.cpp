@@ -1,9 +1,8 @@
 // The SQLite layer keeps compiled statements and the answers of reads. Neither may ever
 // answer for something else: a statement handed out again has no value bound and runs its
-// own text; a kept answer goes as soon as anything else may have changed it, by another
-// connection or by a part of a transaction rolled back.
+// own text; a kept answer serves only inside the transaction it was read in, and goes with
+// a part of it rolled back.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cstring>
 #include <filesystem>
@@ -53,7 +52,6 @@ void Set(SqliteDb& db, const std::string& k, std::int64_t v) {
 
 // A cache of t's values that counts the questions it puts to the database.
 struct Values {
-  explicit Values(SqliteWrites writes) : cache(writes) {}
   std::int64_t Get(SqliteDb& db, const std::string& k) {
     return cache.Lookup(db, k, [&] {
       ++asked;
@@ -106,143 +104,114 @@ TEST_F(StatementCache, AStatementMayOutliveItsConnection) {
 
 using ReadCache = TempDb;
 
-// Kept across: answers asked in every transaction of a connection stay through its own
-// commits, and only through them.
-TEST_F(ReadCache, KeptAnswersFollowTheConnectionsOwnCommitsAndNoOtherChange) {
+// Outside a transaction nothing is kept: another connection's commit is seen at once, even
+// right after a transaction of this one that wrote nothing, and while a statement of this
+// connection still reads an older state, a write is refused rather than made over it.
+TEST_F(ReadCache, OutsideATransactionEveryAnswerIsTheCommittedState) {
   SqliteDb& db = *db_;
+  SqliteDb other(File(), false);
   Set(db, "a", 1);
-  Values values(SqliteWrites::kReportedKeptAcross);
+  Values values;
+  EXPECT_EQ(values.Get(db, "a"), 1);
+  Set(other, "a", 2);
+  EXPECT_EQ(values.Get(db, "a"), 2);
+  {
+    SqliteTransaction empty(db);
+    EXPECT_EQ(values.Get(db, "a"), 2);
+    empty.Commit();
+  }
+  Set(other, "a", 3);
+  EXPECT_EQ(values.Get(db, "a"), 3);
+  EXPECT_EQ(values.asked, 4);
+
+  auto reading = db.Prepare("SELECT k FROM t");
+  ASSERT_TRUE(reading.Step());
+  EXPECT_FALSE(db.MayWrite());
+  Set(other, "a", 4);
+  EXPECT_EQ(values.Get(db, "a"), 3) << "the state the open statement reads";
+#ifndef NDEBUG
+  EXPECT_THROW(Set(db, "a", 5), SqliteError);
+  EXPECT_THROW(SqliteTransaction tx(db), SqliteError);
+#endif
+  reading.Reset();
+  EXPECT_TRUE(db.MayWrite());
+  EXPECT_EQ(values.Get(db, "a"), 4);
+}
+
+TEST_F(ReadCache, InsideATransactionAnswersAndWritesServeUntilItEnds) {
+  SqliteDb& db = *db_;
+  SqliteDb other(File(), false);
+  Set(db, "a", 1);
+  Values values;
+  {
+    SqliteReadTransaction read(db);
+    EXPECT_FALSE(db.MayWrite());
+    EXPECT_EQ(values.Get(db, "a"), 1);
+    Set(other, "a", 2);
+    EXPECT_EQ(values.Get(db, "a"), 1) << "one state for the whole read";
+    EXPECT_EQ(values.asked, 1);
+  }
+  EXPECT_EQ(values.Get(db, "a"), 2);
   {
     SqliteTransaction tx(db);
-    EXPECT_EQ(values.Get(db, "a"), 1);
-    values.Put(db, "b", 2);  // a write of another key
+    EXPECT_EQ(values.Get(db, "a"), 2);
+    values.Put(db, "a", 3);
+    EXPECT_EQ(values.Get(db, "a"), 3);
+    tx.Commit();
+  }
+  values.asked = 0;
+  Set(other, "a", 4);
+  {
+    SqliteTransaction tx(db);
+    EXPECT_EQ(values.Get(db, "a"), 4) << "answers of the last transaction are gone";
     tx.Commit();
   }
   EXPECT_EQ(values.asked, 1);
-  for (int round = 0; round < 3; ++round) {
-    SqliteTransaction tx(db);
-    EXPECT_EQ(values.Get(db, "a"), 1);
-    EXPECT_EQ(values.Get(db, "b"), 2);
-    tx.Commit();
-  }
-  EXPECT_EQ(values.Get(db, "a"), 1);
-  EXPECT_EQ(values.asked, 1) << "nothing but this connection's own transactions was committed";
-
-  // Another connection commits after this one's last commit: seen, inside a transaction
-  // and out of one.
-  SqliteDb other(File(), false);
-  Set(other, "a", 10);
-  {
-    SqliteTransaction tx(db);
-    EXPECT_EQ(values.Get(db, "a"), 10);
-    tx.Commit();
-  }
-  Set(other, "b", 20);
-  EXPECT_EQ(values.Get(db, "b"), 20);
-
-  // Right after a commit of this connection, before anything is asked again.
-  {
-    SqliteTransaction tx(db);
-    values.Put(db, "a", 11);
-    tx.Commit();
-  }
-  Set(other, "a", 12);
-  {
-    SqliteTransaction tx(db);
-    EXPECT_EQ(values.Get(db, "a"), 12);
-    tx.Commit();
-  }
-  // A write of this connection outside a transaction is told by its commit alone.
-  EXPECT_EQ(values.Get(db, "b"), 20);
-  Set(db, "b", 21);
-  EXPECT_EQ(values.Get(db, "b"), 21);
-}
-
-// Another program's commit lands between this connection's commit and the moment it looks
-// at the log's index again: what it kept must not pass for the state after its own commit.
-TEST_F(ReadCache, ACommitRightAfterTheConnectionsOwnIsNotTakenForIt) {
-  SqliteDb& db = *db_;
-  Set(db, "a", 1);
-  SqliteDb other(File(), false);
-  struct Race {
-    SqliteDb* other;
-    bool armed = false;
-  } race{&other};
-  // Called once a commit of db is done and its lock given up (it replaces the automatic
-  // carrying of the log into the database, which this test does not need).
-  sqlite3_wal_hook(
-      db.get(),
-      [](void* arg, sqlite3*, const char*, int) {
-        auto* r = static_cast<Race*>(arg);
-        if (r->armed) Set(*r->other, "a", 99);
-        r->armed = false;
-        return SQLITE_OK;
-      },
-      &race);
-  Values values(SqliteWrites::kReportedKeptAcross);
-  for (std::int64_t v : {2, 3}) {
-    SqliteTransaction tx(db);
-    EXPECT_EQ(values.Get(db, "a"), v - 1);
-    values.Put(db, "a", v);
-    race.armed = v == 3;
-    tx.Commit();
-  }
-  {
-    SqliteTransaction tx(db);
-    EXPECT_EQ(values.Get(db, "a"), 99);
-    tx.Commit();
-  }
-  EXPECT_EQ(values.Get(db, "a"), 99);
-  sqlite3_wal_hook(db.get(), nullptr, nullptr);
 }
 
 TEST_F(ReadCache, WhatARolledBackTransactionOrPartOfOneWroteIsNotKept) {
   SqliteDb& db = *db_;
   Set(db, "a", 1);
-  for (SqliteWrites writes : {SqliteWrites::kReported, SqliteWrites::kReportedKeptAcross}) {
-    Values values(writes);
-    EXPECT_EQ(values.Get(db, "a"), 1);  // kept from before the transaction
+  Values values;
+  {
+    SqliteTransaction tx(db);
+    EXPECT_EQ(values.Get(db, "a"), 1);
     {
-      SqliteTransaction tx(db);
-      EXPECT_EQ(values.Get(db, "a"), 1);
-      {
-        SqliteTransaction part(db);
-        values.Put(db, "a", 2);
-        EXPECT_EQ(values.Get(db, "a"), 2) << "a write is seen at once";
-      }
-      EXPECT_EQ(values.Get(db, "a"), 1);
-      values.Put(db, "a", 3);
-      {
-        SqliteTransaction part(db);
-        values.Put(db, "a", 4);
-      }
-      EXPECT_EQ(values.Get(db, "a"), 3) << "what the transaction wrote before the part stays";
-      tx.Commit();
+      SqliteTransaction part(db);
+      values.Put(db, "a", 2);
+      EXPECT_EQ(values.Get(db, "a"), 2) << "a write is seen at once";
     }
-    EXPECT_EQ(values.Get(db, "a"), 3);
+    EXPECT_EQ(values.Get(db, "a"), 1);
+    values.Put(db, "a", 3);
     {
-      SqliteTransaction tx(db);
-      values.Put(db, "a", 5);
+      SqliteTransaction part(db);
+      values.Put(db, "a", 4);
     }
-    EXPECT_EQ(values.Get(db, "a"), 3);
-    {
-      SqliteTransaction tx(db);
-      EXPECT_EQ(values.Get(db, "a"), 3);
-      values.cache.Dropped(db);  // a write no key tells
-      Set(db, "a", 6);
-      EXPECT_EQ(values.Get(db, "a"), 6);
-      tx.Commit();
-    }
-    EXPECT_EQ(values.Get(db, "a"), 6);
-    Set(db, "a", 1);
+    EXPECT_EQ(values.Get(db, "a"), 3) << "what the transaction wrote before the part stays";
+    tx.Commit();
   }
+  EXPECT_EQ(values.Get(db, "a"), 3);
+  {
+    SqliteTransaction tx(db);
+    values.Put(db, "a", 5);
+  }
+  EXPECT_EQ(values.Get(db, "a"), 3);
+  {
+    SqliteTransaction tx(db);
+    EXPECT_EQ(values.Get(db, "a"), 3);
+    values.cache.Dropped(db);  // a write no key tells
+    Set(db, "a", 6);
+    EXPECT_EQ(values.Get(db, "a"), 6);
+    tx.Commit();
+  }
+  EXPECT_EQ(values.Get(db, "a"), 6);
 }
 
 // A connection closed and another opened, likely at the same address: nothing of the
 // first one's transactions answers in the second one's.
 TEST_F(ReadCache, AnswersOfAClosedConnectionDoNotServeTheNextOne) {
   Set(*db_, "a", 1);
-  Values values(SqliteWrites::kReported);
+  Values values;
   {
     SqliteTransaction tx(*db_);
     EXPECT_EQ(values.Get(*db_, "a"), 1);

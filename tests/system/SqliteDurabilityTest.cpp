@@ -1,7 +1,7 @@
-// Databases written through our file layer (log writes put together, lock calls merged)
-// are the same files for a program on SQLite's plain layer: it reads whole commits while
-// they are written and after, a writer killed right after a commit leaves that commit in a
-// sound database, and a write the file system refuses fails the commit.
+// Databases written through our connections are the same files for any other program: it
+// reads whole commits while they are written and after, a writer killed right after a commit
+// leaves that commit in a sound database, and a write the file system refuses fails the
+// commit.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -28,7 +28,7 @@ namespace {
 constexpr int kRowsPerCommit = 3;
 constexpr int kRowBytes = 9000;  // three pages, overflow chain included
 
-// A connection on SQLite's plain layer, as another program opens the database.
+// A connection of its own, as another program opens the database.
 class PlainDb {
  public:
   explicit PlainDb(const fs::path& file) {
@@ -98,7 +98,7 @@ class SqliteLayer : public ::testing::Test {
  protected:
   SqliteLayer() {
     dir_ = fs::temp_directory_path() /
-           ("wi-sqlitevfs-" + std::to_string(::getpid()) + "-" +
+           ("wi-sqlitedurability-" + std::to_string(::getpid()) + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
@@ -189,7 +189,7 @@ TEST_F(SqliteLayer, APlainConnectionInAnotherProcessReadsWholeCommitsWhileAndAft
         ASSERT_TRUE(readsMeanwhile());
       }
     }
-    // One commit larger than what the layer keeps in memory before writing.
+    // One commit larger than the others.
     Insert(db, 40 * kRowsPerCommit);
   }
   char c = 1;
@@ -260,7 +260,6 @@ TEST_F(SqliteLayer, ACommitWhoseLogCannotGrowFailsAndLosesNothingBefore) {
       lim.rlim_cur = rlim_t(st.st_size);
       if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) ::_exit(4);
       {
-        // Less than the layer keeps in memory: all of it is written at the commit.
         SqliteTransaction tx(db);
         InsertRows(db, 10);
         try {
@@ -284,61 +283,4 @@ TEST_F(SqliteLayer, ACommitWhoseLogCannotGrowFailsAndLosesNothingBefore) {
   EXPECT_EQ(plain.Text("PRAGMA integrity_check"), "ok");
   EXPECT_EQ(plain.Int("SELECT count(*) FROM t"), 2 * kRowsPerCommit);
   EXPECT_EQ(plain.Int(kDamagedRows), 0);
-}
-
-namespace {
-// The locks another process finds on the log index's lock bytes 120 + slot, as a bit each.
-int LockedSlotsSeenFromAnotherProcess(const fs::path& file) {
-  Child looker{::fork()};
-  if (looker.pid == 0) {
-    int fd = ::open((file.string() + "-shm").c_str(), O_RDWR);
-    if (fd < 0) ::_exit(255);
-    int seen = 0;
-    for (int slot = 0; slot < 8; ++slot) {
-      struct flock l {};
-      l.l_type = F_WRLCK;
-      l.l_whence = SEEK_SET;
-      l.l_start = 120 + slot;
-      l.l_len = 1;
-      if (::fcntl(fd, F_GETLK, &l) != 0) ::_exit(255);
-      if (l.l_type != F_UNLCK) seen |= 1 << slot;
-    }
-    ::_exit(seen);
-  }
-  return looker.Wait();
-}
-constexpr int kWriterSlot = 1 << 0, kLoneReaderSlot = 1 << 3;
-}  // namespace
-
-TEST_F(SqliteLayer, TheEndOfAWriteTransactionGivesUpTheWriterLockAndNoOtherLockOfTheProcess) {
-  Create(file_);
-  SqliteDb writer(file_, false), reader(file_, false);
-  // The log carried into the database: a reader now reads the database alone (slot 3).
-  writer.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
-  reader.Exec("BEGIN");
-  reader.Prepare("SELECT count(*) FROM t").Step();
-  ASSERT_EQ(LockedSlotsSeenFromAnotherProcess(file_), kLoneReaderSlot);
-  // The writer's second transaction reads in a slot of its own, above the lone reader's: its
-  // end must not give up the lock between.
-  Insert(writer, 1);
-  Insert(writer, 1);
-  EXPECT_EQ(LockedSlotsSeenFromAnotherProcess(file_), kLoneReaderSlot);
-  reader.Exec("COMMIT");
-  EXPECT_EQ(LockedSlotsSeenFromAnotherProcess(file_), 0);
-
-  // A commit while a statement of the same connection still reads: the writer's lock goes at
-  // the end of the commit, the reader's slot with the statement.
-  {
-    SqliteTransaction tx(writer);
-    InsertRows(writer, 1);
-    auto reading = writer.Prepare("SELECT id FROM t");
-    ASSERT_TRUE(reading.Step());
-    tx.Commit();
-    const int seen = LockedSlotsSeenFromAnotherProcess(file_);
-    EXPECT_EQ(seen & kWriterSlot, 0);
-    EXPECT_NE(seen, 0);  // the statement's slot
-  }
-  EXPECT_EQ(LockedSlotsSeenFromAnotherProcess(file_), 0);
-  PlainDb plain(file_);
-  EXPECT_EQ(plain.Int("SELECT count(*) FROM t"), 3);
 }
