@@ -226,8 +226,8 @@ void SaveState(const std::string& name, const RunState& s) {
   NotStopped().Dropped(Db());
 }
 
-// The state now: a pending start that has waited long enough has ended.
-RunState CurrentState(const std::string& name) {
+// The state recorded for a service (stopped, never started, when there is none).
+RunState RecordedState(const std::string& name) {
   auto st = Db().Prepare("SELECT state, until, exit_code FROM service_state WHERE name = ?");
   st.Bind(1, Key(name));
   RunState s;
@@ -235,13 +235,41 @@ RunState CurrentState(const std::string& name) {
   s.state = DWORD(st.ColumnInt(0));
   s.until = std::uint64_t(st.ColumnInt(1));
   s.exitCode = DWORD(st.ColumnInt(2));
-  if (s.state == SERVICE_START_PENDING && clock::Now() >= s.until) {
-    bool fails = TestsOf(name).failsToStart;
-    s.state = fails ? SERVICE_STOPPED : SERVICE_RUNNING;
-    s.exitCode = fails ? ERROR_PROCESS_ABORTED : 0;
-    SaveState(name, s);
-    Machine::Current().Journal("service", name + (fails ? " failed to start" : " is running"));
+  return s;
+}
+
+bool StartEnded(const RunState& s) {
+  return s.state == SERVICE_START_PENDING && clock::Now() >= s.until;
+}
+
+// A pending start that has waited long enough has ended: running, or stopped when the
+// service fails to start.
+void EndStart(const std::string& name, RunState& s) {
+  bool fails = TestsOf(name).failsToStart;
+  s.state = fails ? SERVICE_STOPPED : SERVICE_RUNNING;
+  s.exitCode = fails ? ERROR_PROCESS_ABORTED : 0;
+}
+
+// The state now. The end of a pending start is recorded by the first call that sees it, in
+// a write transaction that reads the record again: the reads before it and another
+// process recording the same end meanwhile fail nothing. Where nothing may be written (a
+// read transaction), the end is told and left for a later call to record.
+RunState CurrentState(const std::string& name) {
+  RunState s = RecordedState(name);
+  if (!StartEnded(s)) return s;
+  SqliteDb& db = Db();
+  if (!db.MayWrite()) {
+    EndStart(name, s);
+    return s;
   }
+  SqliteTransaction tx(db);
+  s = RecordedState(name);
+  if (!StartEnded(s)) return s;
+  EndStart(name, s);
+  SaveState(name, s);
+  Machine::Current().Journal(
+      "service", name + (s.state == SERVICE_STOPPED ? " failed to start" : " is running"));
+  tx.Commit();
   return s;
 }
 
