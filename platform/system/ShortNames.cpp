@@ -112,49 +112,61 @@ std::string Assign(Machine& m, const std::string& key, const std::string& longNa
   return longName;
 }
 
+bool RecordedShortName(Machine& m, const std::string& key, const std::string& longName,
+                       std::string& out) {
+  auto st = m.State().Prepare("SELECT short FROM shortnames WHERE dir = ? AND long = ?");
+  st.Bind(1, key).Bind(2, FoldCase(longName));
+  if (!st.Step()) return false;
+  out = st.ColumnText(0);
+  return true;
+}
+
 }  // namespace
 
 std::string ShortNameOf(Machine& m, const std::string& dir, const std::string& longName) {
   if (IsShortName(longName)) return UpperShort(longName);
   std::string key = DirKey(dir);
-  {
-    auto st = m.State().Prepare("SELECT short FROM shortnames WHERE dir = ? AND long = ?");
-    st.Bind(1, key).Bind(2, FoldCase(longName));
-    if (st.Step()) return st.ColumnText(0);
-  }
+  std::string recorded;
+  if (RecordedShortName(m, key, longName, recorded)) return recorded;
+  // Read again with the writer's lock held: another process may have given it one meanwhile.
+  SqliteTransaction tx(m.State());
+  if (RecordedShortName(m, key, longName, recorded)) return recorded;
   std::set<std::string> taken = TakenNames(m, key, ListNames(dir));
-  return Assign(m, key, longName, taken);
+  std::string given = Assign(m, key, longName, taken);
+  tx.Commit();
+  return given;
 }
 
 std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std::string& dirKey,
                                                           const std::vector<std::string>& entries,
                                                           const std::vector<std::string>& names) {
   std::unordered_map<std::string, std::string> out;
-  std::unordered_map<std::string, std::string> recorded;  // folded long name -> short name
-  bool anyLong = false;
+  std::vector<const std::string*> missing;
   for (auto& n : names) {
     if (IsShortName(n))
       out[n] = UpperShort(n);
     else
-      anyLong = true;
+      missing.push_back(&n);
   }
-  if (!anyLong) return out;
-  {
+  // The recorded ones first; those still missing are given theirs with the writer's lock
+  // held, after a second look (another process may have given some meanwhile).
+  auto takeRecorded = [&] {
+    std::unordered_map<std::string, std::string> recorded;  // folded long name -> short name
     auto st = m.State().Prepare("SELECT long, short FROM shortnames WHERE dir = ?");
     st.Bind(1, dirKey);
     while (st.Step()) recorded.emplace(st.ColumnText(0), st.ColumnText(1));
-  }
-  std::vector<const std::string*> missing;
-  for (auto& n : names) {
-    if (out.count(n)) continue;
-    auto it = recorded.find(FoldCase(n));
-    if (it != recorded.end())
-      out[n] = it->second;
-    else
-      missing.push_back(&n);
-  }
+    std::erase_if(missing, [&](const std::string* n) {
+      auto it = recorded.find(FoldCase(*n));
+      if (it == recorded.end()) return false;
+      out[*n] = it->second;
+      return true;
+    });
+  };
+  if (missing.empty()) return out;
+  takeRecorded();
   if (missing.empty()) return out;
   SqliteTransaction tx(m.State());
+  takeRecorded();
   std::set<std::string> taken = TakenNames(m, dirKey, entries);
   std::unordered_map<std::string, int> firstFree;
   for (auto* n : missing) out[*n] = Assign(m, dirKey, *n, taken, &firstFree);
