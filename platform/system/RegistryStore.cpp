@@ -318,11 +318,13 @@ bool RegistryStore::HasSubKeys(std::int64_t id) {
 }
 
 bool RegistryStore::IsRootOrPredefined(std::int64_t id) {
-  auto st = Db().Prepare("SELECT parent FROM keys WHERE id = ?");
-  st.Bind(1, id);
-  if (!st.Step()) return false;
-  if (st.ColumnInt(0) == 0) return true;
-  // The keys that predefined handles stand for.
+  {
+    auto st = Db().Prepare("SELECT parent FROM keys WHERE id = ?");
+    st.Bind(1, id);
+    if (!st.Step()) return false;
+    if (st.ColumnInt(0) == 0) return true;
+  }
+  // The keys that predefined handles stand for (which may be made here: the read is over).
   for (HKEY k : {HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG}) {
     auto r = PredefinedRoot(k);
     if (r && r->id == id) return true;
