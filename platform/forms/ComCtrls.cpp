@@ -54,7 +54,8 @@ TRichEdit::TRichEdit(TComponent* owner) : TCustomEdit(owner), FLines(new TRichEd
   SetAutoSelect(false);
   FLines->OnChange = [this](TObject*) {
     if (FSyncing) return;
-    Invalidate();
+    // A line shows when it is added, even while the program is busy (a report as it runs).
+    Repaint();
     if (!IsLoading()) Change();
   };
 }

@@ -272,6 +272,26 @@ void XClient::Type(const std::string& text) {
 
 void XClient::Sync() { XSync(D(dpy_), False); }
 
+void XClient::Cover(unsigned long window) {
+  Display* d = D(dpy_);
+  XWindowAttributes wa;
+  int x = 0, y = 0;
+  if (!XGetWindowAttributes(d, Window(window), &wa) || !RootPosition(window, &x, &y)) return;
+  XSetWindowAttributes a{};
+  a.override_redirect = True;
+  a.background_pixel = BlackPixel(d, DefaultScreen(d));
+  Window cover = XCreateWindow(d, DefaultRootWindow(d), x, y, unsigned(wa.width),
+                               unsigned(wa.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                               CWOverrideRedirect | CWBackPixel, &a);
+  XMapRaised(d, cover);
+  XSync(d, False);
+  for (auto until = Clock::now() + std::chrono::seconds(5);
+       !Viewable(d, cover) && Clock::now() < until;)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  XDestroyWindow(d, cover);
+  XSync(d, False);
+}
+
 Picture XClient::Grab(unsigned long window) {
   Picture p;
   XWindowAttributes wa;

@@ -90,6 +90,10 @@ class XClient {
   // Waits until the server has handled everything sent so far.
   void Sync();
 
+  // Covers the window's client area with a window of the person's own, above it, and takes
+  // it away again: what lay under it is uncovered.
+  void Cover(unsigned long window);
+
   Picture Grab(unsigned long window);
   // Where the window's client area lies on the screen.
   bool RootPosition(unsigned long window, int* x, int* y);

@@ -259,13 +259,17 @@ class X11Surface : public DisplaySurface {
     a.background_pixel = o.background;
     a.override_redirect = o.popup ? True : False;
     a.bit_gravity = NorthWestGravity;
+    // Where the server offers it, it keeps what a covered window shows, so that the window
+    // comes back whole while the program is busy and answers no exposure.
+    a.backing_store = WhenMapped;
     a.event_mask = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
                    ButtonReleaseMask | PointerMotionMask | StructureNotifyMask | FocusChangeMask |
                    LeaveWindowMask;
     w_ = std::max(1, o.width), h_ = std::max(1, o.height);
-    win_ = xlib.XCreateWindow(d, RootWindow(d, screen), o.x, o.y, unsigned(w_), unsigned(h_), 0,
-                              CopyFromParent, InputOutput, CopyFromParent,
-                              CWBackPixel | CWOverrideRedirect | CWBitGravity | CWEventMask, &a);
+    win_ = xlib.XCreateWindow(
+        d, RootWindow(d, screen), o.x, o.y, unsigned(w_), unsigned(h_), 0, CopyFromParent,
+        InputOutput, CopyFromParent,
+        CWBackPixel | CWOverrideRedirect | CWBitGravity | CWEventMask | CWBackingStore, &a);
     SetTitleLocked(o.title);
     if (!o.popup) {
       Atom protocols[] = {atoms.wmDelete};
