@@ -17,7 +17,6 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/system/Leftovers.h"
 #include "platform/system/Sqlite.h"
 #include "tests/system_recovery/RecoveryTestSupport.h"
 
@@ -43,21 +42,6 @@ struct Snapshot {
   std::map<std::string, unsigned> runtimeCounts;
   std::string services;
 };
-
-std::map<std::string, std::string> Files(const fs::path& pc) {
-  std::map<std::string, std::string> out;
-  const fs::path c = pc / "drives" / "c";
-  for (auto it = fs::recursive_directory_iterator(c); it != fs::recursive_directory_iterator();
-       ++it) {
-    const std::string rel = fs::relative(it->path(), c).string();
-    if (it->is_symlink()) continue;
-    if (it->is_regular_file())
-      out[rel] = testfiles::ReadFile(it->path());
-    else if (it->is_directory() && fs::is_empty(it->path()))
-      out[rel] = "<folder>";
-  }
-  return out;
-}
 
 Snapshot Take(const fs::path& scratch, const fs::path& pc) {
   Snapshot s;
@@ -115,23 +99,6 @@ std::string Compare(const Snapshot& clean, const Snapshot& repaired) {
   }
   if (clean.services != repaired.services) note("services differ:\n" + repaired.services);
   return out.str();
-}
-
-// The hidden mark a program leaves in the PC's folder while it has the PC open.
-bool IsOpeningMark(const fs::path& p) {
-  const std::string name = p.filename().string();
-  return win::IsWriteTempName(name) && name.find("-open") != std::string::npos;
-}
-
-// Hidden write temporaries (and marks) and staging copies, anywhere in the PC's folder.
-std::vector<std::string> Temporaries(const fs::path& pc) {
-  std::vector<std::string> out;
-  for (auto it = fs::recursive_directory_iterator(pc); it != fs::recursive_directory_iterator();
-       ++it) {
-    const std::string name = it->path().filename().string();
-    if (win::IsWriteTempName(name) || win::IsStagingName(name)) out.push_back(it->path().string());
-  }
-  return out;
 }
 
 int TolvaneChanges(win::SqliteDb& state) {

@@ -7,10 +7,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "platform/system/Leftovers.h"
 #include "support/TestFiles.h"
 
 extern char** environ;
@@ -103,6 +105,40 @@ inline void CopyPc(const fs::path& from, const fs::path& to) {
   std::error_code ec;
   fs::remove_all(to, ec);
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
+// The files below a PC's drive C by relative path, with their contents; an empty folder
+// maps to "<folder>".
+inline std::map<std::string, std::string> Files(const fs::path& pc) {
+  std::map<std::string, std::string> out;
+  const fs::path c = pc / "drives" / "c";
+  for (auto it = fs::recursive_directory_iterator(c); it != fs::recursive_directory_iterator();
+       ++it) {
+    const std::string rel = fs::relative(it->path(), c).string();
+    if (it->is_symlink()) continue;
+    if (it->is_regular_file())
+      out[rel] = testfiles::ReadFile(it->path());
+    else if (it->is_directory() && fs::is_empty(it->path()))
+      out[rel] = "<folder>";
+  }
+  return out;
+}
+
+// The hidden mark a program leaves in the PC's folder while it has the PC open.
+inline bool IsOpeningMark(const fs::path& p) {
+  const std::string name = p.filename().string();
+  return win::IsWriteTempName(name) && name.find("-open") != std::string::npos;
+}
+
+// Hidden write temporaries (and marks) and staging copies, anywhere in the PC's folder.
+inline std::vector<std::string> Temporaries(const fs::path& pc) {
+  std::vector<std::string> out;
+  for (auto it = fs::recursive_directory_iterator(pc); it != fs::recursive_directory_iterator();
+       ++it) {
+    const std::string name = it->path().filename().string();
+    if (win::IsWriteTempName(name) || win::IsStagingName(name)) out.push_back(it->path().string());
+  }
+  return out;
 }
 
 }  // namespace recovery
