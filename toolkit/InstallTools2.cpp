@@ -45,11 +45,6 @@ void RequireMachine() {
   }
 }
 
-std::string ExtractFileDir(const std::string& path) {
-  auto p = path.find_last_of("\\:");
-  return p == std::string::npos ? std::string() : path.substr(0, p + 1);
-}
-
 // Position of the extension's period in path, or npos (the period must be in the name part).
 std::size_t ExtensionPos(const std::string& path) {
   auto dot = path.rfind('.');
@@ -251,22 +246,10 @@ bool TWindowsInstaller::InstallFile(const std::string& Source, const std::string
         WithBackslash(BackupDir.empty() ? DestDir : BackupDir) + ExtractFileName(target);
     std::string backup = base;
     for (std::int64_t n = 0; FileExists(backup); ++n) backup = base + "_" + std::to_string(n);
-    // A target that is not in use is moved to its backup name rather than copied: the
-    // result is the same and the data is written once. If the new copy then fails, the
-    // old file goes back to its place.
-    if (win::MoveFile(target, backup)) {
-      try {
-        ReplaceFile(Source, target, NeedReboot);
-      } catch (...) {
-        win::DWORD err = win::GetLastError();
-        if (!FileExists(target)) win::MoveFile(backup, target);
-        win::SetLastError(err);
-        throw;
-      }
-      if (!records.Commit()) ReportCopyError(Source, target);
-      return true;
-    }
-    if (!win::CopyFile(target, backup, true)) ReportCopyError(target, backup);
+    // The target keeps its name while it is backed up: the backup is a second name of the
+    // same file where the drive allows it (no data written), else a copy.
+    if (!win::CreateHardLink(backup, target) && !win::CopyFile(target, backup, true))
+      ReportCopyError(target, backup);
   }
   ReplaceFile(Source, target, NeedReboot);
   if (!records.Commit()) ReportCopyError(Source, target);
@@ -291,61 +274,30 @@ void DiscardStaged(const std::string& staged) {
 void TWindowsInstaller::ReplaceFile(const std::string& Source, const std::string& Dest,
                                     bool& NeedReboot) {
   NeedReboot = false;
-  if (!FileExists(Dest)) {
-    if (!win::CopyFile(Source, Dest, true)) ReportCopyError(Source, Dest);
+  const bool exists = FileExists(Dest);
+  if (exists) {
+    win::DWORD attributes = win::GetFileAttributes(Dest);
+    if (attributes == win::INVALID_FILE_ATTRIBUTES) ReportAttributesError(Dest);
+    if ((attributes & win::FILE_ATTRIBUTE_READONLY) &&
+        !win::SetFileAttributes(Dest, win::FILE_ATTRIBUTE_NORMAL))
+      ReportAttributesError(Dest);
+  }
+  // A copy over Dest is written beside it and takes its name in one step: at every instant
+  // Dest holds the old file or the new one, and a source that cannot be read costs nothing.
+  if (win::CopyFile(Source, Dest, !exists)) {
     if (!win::SetFileAttributes(Dest, win::FILE_ATTRIBUTE_NORMAL)) ReportAttributesError(Dest);
     return;
   }
-
-  // The new copy is made beside Dest before Dest is touched, so that a source that cannot
-  // be read never costs the file already in place.
-  const std::string staged = GetUniqueTempName(ExtractFileDir(Dest), ".tmp");
-  if (!win::CopyFile(Source, staged, true)) {
-    DiscardStaged(staged);
+  const win::DWORD err = win::GetLastError();
+  if (!exists || (err != win::ERROR_ACCESS_DENIED && err != win::ERROR_SHARING_VIOLATION))
     ReportCopyError(Source, Dest);
-  }
 
-  win::DWORD attributes = win::GetFileAttributes(Dest);
-  if (attributes == win::INVALID_FILE_ATTRIBUTES) {
-    DiscardStaged(staged);
-    ReportAttributesError(Dest);
-  }
-  if ((attributes & win::FILE_ATTRIBUTE_READONLY) &&
-      !win::SetFileAttributes(Dest, win::FILE_ATTRIBUTE_NORMAL)) {
-    DiscardStaged(staged);
-    ReportAttributesError(Dest);
-  }
-
-  if (win::DeleteFile(Dest)) {
-    if (!win::MoveFile(staged, Dest)) {
-      // Dest is gone and the new copy could not take its name: keep the copy and say where.
-      ReportLastError("Cannot move : \r\n" + staged + " to" + "\r\n" + Dest);
-    }
-    if (!win::SetFileAttributes(Dest, win::FILE_ATTRIBUTE_NORMAL)) ReportAttributesError(Dest);
-    return;
-  }
-
-  win::DWORD err = win::GetLastError();
-  if (err == win::ERROR_ACCESS_DENIED || err == win::ERROR_SHARING_VIOLATION) {
-    std::string temp;
-    try {
-      temp = GetNumberedFileName(Dest);
-    } catch (...) {
-      DiscardStaged(staged);
-      throw;
-    }
-    if (!win::MoveFile(staged, temp)) {
-      DiscardStaged(staged);
-      ReportCopyError(Source, temp);
-    }
-    if (!win::SetFileAttributes(temp, win::FILE_ATTRIBUTE_NORMAL)) ReportAttributesError(temp);
-    NeedReboot = true;
-    MoveFileOnReboot(temp, Dest);
-    return;
-  }
-  DiscardStaged(staged);
-  win::SetLastError(err);
-  ReportDeleteError(Dest);
+  // Dest is in use: the copy waits beside it under a numbered name for the next start.
+  const std::string temp = GetNumberedFileName(Dest);
+  if (!win::CopyFile(Source, temp, true)) ReportCopyError(Source, temp);
+  if (!win::SetFileAttributes(temp, win::FILE_ATTRIBUTE_NORMAL)) ReportAttributesError(temp);
+  NeedReboot = true;
+  MoveFileOnReboot(temp, Dest);
 }
 
 std::string TWindowsInstaller::GetNumberedFileName(const std::string& FileName) {

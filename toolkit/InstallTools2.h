@@ -32,6 +32,7 @@ class TWindowsInstaller {
   // --- Placement -----------------------------------------------------------------------
   // True when Source was placed now or scheduled for the next start; False when the copy
   // already in DestDir is as new or newer. BackupDir empty: the backup stays in DestDir.
+  // The target never goes missing: it is backed up in place and replaced in one step.
   static bool InstallFile(const std::string& Source, const std::string& DestDir,
                           const std::string& BackupDir, bool& NeedReboot);
   // InstallFile into the system folder, no backup folder; the restart flag is dropped.
@@ -39,8 +40,9 @@ class TWindowsInstaller {
   // 1: Source must be installed (Dest missing, older, or not comparable); 0: same version
   // or time; -1: Dest is newer. Install raises "File not found : " for a missing Source.
   static int CompareFiles(const std::string& Dest, const std::string& Source);
-  // Dest overwritten now (ending with normal attributes), or, when it is in use, Source
-  // placed beside it as nameNNN.ext and moved over it at the next start (NeedReboot).
+  // Dest overwritten now in one step, old or new at every instant (ending with normal
+  // attributes), or, when it is in use, Source placed beside it as nameNNN.ext and moved
+  // over it at the next start (NeedReboot).
   static void ReplaceFile(const std::string& Source, const std::string& Dest, bool& NeedReboot);
   // Windows moves Source over Dest at its next start (NT: delayed move; 9x: WININIT.INI).
   static void MoveFileOnReboot(const std::string& Source, const std::string& Dest);

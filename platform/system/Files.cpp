@@ -522,6 +522,37 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
   });
 }
 
+BOOL CreateHardLink(const std::string& newName, const std::string& existing, void*) {
+  return Guard([&]() -> BOOL {
+    Machine& m = Machine::Current();
+    const OsVersion os = m.Settings().os;
+    if (os != OsVersion::Win2000 && os != OsVersion::WinXP) return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    Path src, dst;
+    if (!Look(m, existing, src)) return FALSE;
+    if (!src.exists) return Fail(MissingError(src));
+    if (src.isDir) return Fail(ERROR_ACCESS_DENIED);
+    if (!Look(m, newName, dst)) return FALSE;
+    if (dst.exists) return Fail(ERROR_ALREADY_EXISTS);
+    if (dst.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
+    if (!dst.parentExists) return Fail(ERROR_PATH_NOT_FOUND);
+    if (src.r.drive != dst.r.drive) return Fail(ERROR_NOT_SAME_DEVICE);
+    const FolderHandle from(src.r), to(dst.r);
+    if (::linkat(from.dir(), from.name(), to.dir(), to.name(), 0) != 0) {
+      if (errno == EXDEV) return Fail(ERROR_NOT_SAME_DEVICE);
+      // A host file system without hard links, as a FAT volume has none.
+      if (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK)
+        return Fail(ERROR_INVALID_FUNCTION);
+      return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrnoToError(errno));
+    }
+    m.NoteChanged(dst.r.host, true, DT_REG);
+    Record(m, [&] {
+      StoreFileAttributes(m, KeyOf(dst), AttributesOf(m, src) & kSettableBits);
+      m.Journal("file", "linked " + Display(src) + " to " + Display(dst));
+    });
+    return TRUE;
+  });
+}
+
 BOOL DeleteFile(const std::string& path) {
   return Guard([&]() -> BOOL {
     Machine& m = Machine::Current();

@@ -49,6 +49,11 @@ DWORD GetFileAttributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES on
 BOOL SetFileAttributes(const std::string& path, DWORD attributes);
 // Keeps the last-write time and the attributes of the source.
 BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL failIfExists);
+// A second name for the file `existing`, on the same drive: both names show one content
+// until either is replaced. 17 across drives, 183 when newName exists, 120 before Windows
+// 2000 (no hard links there). The new name gets the file's attributes.
+BOOL CreateHardLink(const std::string& newName, const std::string& existing,
+                    void* securityAttributes = nullptr);
 BOOL DeleteFile(const std::string& path);
 BOOL MoveFile(const std::string& from, const std::string& to);
 // `to` empty stands for NULL (delete at the next start). With MOVEFILE_DELAY_UNTIL_REBOOT

@@ -1,6 +1,11 @@
 // File placement: what is copied, what is kept, backups, in-use targets and their
 // replacement at the next start.
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/system/Exceptions.h"
+#include "platform/system/LastError.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Restart.h"
 #include "tests/toolkit/ToolkitTestSupport.h"
@@ -148,6 +153,106 @@ TEST_F(Placement, ReadOnlyTargetIsReplacedAndEndsNormal) {
   for (auto& e : std::filesystem::directory_iterator(Host("C:\\dest")))
     files += e.is_regular_file();
   EXPECT_EQ(files, 2);  // a.dll and its backup a.dll_0
+}
+
+// --- The target while it is replaced ----------------------------------------------------
+
+// What happens to one name of a host folder, as inotify tells it: the name's own events.
+class NameWatch {
+ public:
+  NameWatch(const std::filesystem::path& folder, std::string name) : name_(std::move(name)) {
+    fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(fd_, folder.c_str(), IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO);
+  }
+  ~NameWatch() { close(fd_); }
+  // "gone" for each time the name went away (deleted or moved off), "came" when it came.
+  std::string Events() {
+    std::string out;
+    alignas(inotify_event) char buf[8192];
+    for (ssize_t n; (n = read(fd_, buf, sizeof buf)) > 0;)
+      for (char* p = buf; p < buf + n;) {
+        auto* e = reinterpret_cast<inotify_event*>(p);
+        if (e->len && name_ == e->name)
+          out += e->mask & (IN_DELETE | IN_MOVED_FROM) ? "gone " : "came ";
+        p += sizeof(inotify_event) + e->len;
+      }
+    return out;
+  }
+
+ private:
+  int fd_;
+  std::string name_;
+};
+
+ino_t Inode(const std::string& winPath) {
+  struct stat st {};
+  stat(Host(winPath).c_str(), &st);
+  return st.st_ino;
+}
+
+class ReplacedTarget : public Placement {
+ protected:
+  explicit ReplacedTarget(win::MachineSettings s = {}) : Placement(s) {
+    auto t = BaseTime();
+    Put("C:\\src\\a.dll", "new");
+    Put("C:\\dest\\a.dll", "old");
+    SetTime("C:\\src\\a.dll", t + 1h);
+    SetTime("C:\\dest\\a.dll", t);
+    win::SetFileAttributes("C:\\dest\\a.dll", win::FILE_ATTRIBUTE_HIDDEN);
+    std::filesystem::create_directories(Host("C:\\bak"));
+  }
+  // Places a.dll with its backup in backupDir: the target's name never goes away, it only
+  // takes the new file in one step.
+  void InstallWatched(const std::string& backupDir) {
+    NameWatch watch(Host("C:\\dest"), "a.dll");
+    EXPECT_TRUE(Install("C:\\src\\a.dll", "C:\\dest", backupDir));
+    EXPECT_EQ(watch.Events(), "came ");
+    EXPECT_EQ(Read("C:\\dest\\a.dll"), "new");
+    EXPECT_EQ(Attributes("C:\\dest\\a.dll"), win::FILE_ATTRIBUTE_NORMAL);
+  }
+};
+
+TEST_F(ReplacedTarget, OnOneDriveTheBackupIsTheOldFileUnderASecondName) {
+  const ino_t old = Inode("C:\\dest\\a.dll");
+  InstallWatched("C:\\bak");
+  EXPECT_EQ(Read("C:\\bak\\a.dll"), "old");
+  EXPECT_EQ(Inode("C:\\bak\\a.dll"), old);  // no data written for it
+  EXPECT_EQ(Attributes("C:\\bak\\a.dll") & win::FILE_ATTRIBUTE_HIDDEN, win::FILE_ATTRIBUTE_HIDDEN);
+  for (auto& e : std::filesystem::directory_iterator(Host("C:\\dest")))
+    EXPECT_EQ(e.path().filename(), "a.dll");  // nothing staged is left
+}
+
+TEST_F(ReplacedTarget, OnAnotherDriveTheBackupIsACopy) {
+  std::filesystem::create_directories(machine_.d() / "bak");
+  const ino_t old = Inode("C:\\dest\\a.dll");
+  InstallWatched("D:\\bak");
+  EXPECT_EQ(Read("D:\\bak\\a.dll"), "old");
+  EXPECT_NE(Inode("D:\\bak\\a.dll"), old);
+  EXPECT_EQ(Attributes("D:\\bak\\a.dll") & win::FILE_ATTRIBUTE_HIDDEN, win::FILE_ATTRIBUTE_HIDDEN);
+}
+
+// Windows NT 4.0 has no hard links: the backup is a copy, the target still never missing.
+class ReplacedTargetNT4 : public ReplacedTarget {
+ protected:
+  ReplacedTargetNT4() : ReplacedTarget(Os(win::OsVersion::NT4)) {}
+};
+
+TEST_F(ReplacedTargetNT4, TheBackupIsACopy) {
+  InstallWatched("");
+  EXPECT_EQ(Read("C:\\dest\\a.dll_0"), "old");
+  EXPECT_EQ(win::CreateHardLink("C:\\dest\\b.dll", "C:\\dest\\a.dll"), win::FALSE);
+  EXPECT_EQ(win::GetLastError(), win::ERROR_CALL_NOT_IMPLEMENTED);
+}
+
+TEST_F(ReplacedTarget, HardLinksStayOnTheirDriveAndNeverReplace) {
+  std::filesystem::create_directories(machine_.d());
+  EXPECT_EQ(win::CreateHardLink("D:\\a.dll", "C:\\dest\\a.dll"), win::FALSE);
+  EXPECT_EQ(win::GetLastError(), win::ERROR_NOT_SAME_DEVICE);
+  EXPECT_EQ(win::CreateHardLink("C:\\src\\a.dll", "C:\\dest\\a.dll"), win::FALSE);
+  EXPECT_EQ(win::GetLastError(), win::ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(Read("C:\\src\\a.dll"), "new");
+  EXPECT_EQ(win::CreateHardLink("C:\\x.dll", "C:\\missing.dll"), win::FALSE);
+  EXPECT_EQ(win::GetLastError(), win::ERROR_FILE_NOT_FOUND);
 }
 
 class InUseNT : public Placement {};
