@@ -28,7 +28,7 @@ struct Result {
 
 // Starts program with args; its output goes to outFile and errFile (or nowhere). The
 // environment is this process's without a display and without another PC or script, plus
-// the variables given.
+// the variables given (which replace those of the same name).
 inline pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
                    const std::vector<std::string>& variables, const fs::path& outFile = "/dev/null",
                    const fs::path& errFile = "/dev/null") {
@@ -38,6 +38,8 @@ inline pid_t Spawn(const std::string& program, const std::vector<std::string>& a
     for (const char* drop :
          {"DISPLAY=", "WINPC=", "WI_UI_SCRIPT=", "WI_HEADLESS=", "WI_SNAPSHOT_DIR="})
       if (v.rfind(drop, 0) == 0) v.clear();
+    for (const auto& given : variables)
+      if (v.rfind(given.substr(0, given.find('=') + 1), 0) == 0) v.clear();
     if (!v.empty()) env.push_back(v);
   }
   env.push_back("WI_HEADLESS=1");
@@ -130,10 +132,11 @@ inline bool IsOpeningMark(const fs::path& p) {
   return win::IsWriteTempName(name) && name.find("-open") != std::string::npos;
 }
 
-// Hidden write temporaries (and marks) and staging copies, anywhere in the PC's folder.
-inline std::vector<std::string> Temporaries(const fs::path& pc) {
+// Hidden write temporaries (and marks) and staging copies, anywhere below dir (a PC or one of
+// its drives).
+inline std::vector<std::string> Temporaries(const fs::path& dir) {
   std::vector<std::string> out;
-  for (auto it = fs::recursive_directory_iterator(pc); it != fs::recursive_directory_iterator();
+  for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator();
        ++it) {
     const std::string name = it->path().filename().string();
     if (win::IsWriteTempName(name) || win::IsStagingName(name)) out.push_back(it->path().string());
