@@ -1,1 +1,0 @@
-set(BENCH_LIBS winforms wigraphics)

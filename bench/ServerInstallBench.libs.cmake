@@ -1,1 +1,0 @@
-set(BENCH_LIBS dbsetup_tolvane sample_media)

@@ -1,1 +1,0 @@
-set(TEST_LIBS dbsetup_tolvane sample_media)

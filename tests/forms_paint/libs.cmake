@@ -1,2 +1,0 @@
-include(${CMAKE_CURRENT_LIST_DIR}/../support/xsession.cmake)
-set(TEST_LIBS winforms wigraphics test_xsession)

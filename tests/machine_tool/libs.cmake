@@ -1,2 +1,0 @@
-set(TEST_LIBS winsys)
-set(TEST_DEPENDS machine)

@@ -1,1 +1,0 @@
-set(TEST_LIBS winsys)

@@ -1,1 +1,0 @@
-set(TEST_LIBS $<LINK_LIBRARY:WHOLE_ARCHIVE,vccontrols> winforms)
