@@ -3,7 +3,7 @@
 light arrow pointing into it, written as the stored form value of Image1's Picture.Data
 (a TBitmap stream: class-name string, BMP size, 24-bit BMP file).
 
-    tolvane/make_picture.py > picture.txt    # paste into dbsetup/frmMainUnit.form
+    dbsetup/make_picture.py > picture.txt    # paste into frmMainUnit.form beside it
 """
 import struct
 
