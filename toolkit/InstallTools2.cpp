@@ -725,7 +725,7 @@ bool TWindowsInstaller::VBRuntimeNeedsUpdate() {
   return false;
 }
 
-void TWindowsInstaller::CheckShellExecuteResult(const std::string& Context, int Code) {
+std::span<const std::pair<int, const char*>> TWindowsInstaller::ShellExecuteTexts() {
   static const std::pair<int, const char*> kTexts[] = {
       {0, "The operating system is out of memory or resources."},
       {2, "The specified file was not found."},
@@ -743,7 +743,11 @@ void TWindowsInstaller::CheckShellExecuteResult(const std::string& Context, int 
       {31, "There is no application associated with the given filename extension."},
       {32, "The specified dynamic-link library was not found."},
   };
-  for (const auto& [code, text] : kTexts)
+  return kTexts;
+}
+
+void TWindowsInstaller::CheckShellExecuteResult(const std::string& Context, int Code) {
+  for (const auto& [code, text] : ShellExecuteTexts())
     if (code == Code) throw Exception(Context + "\r\n\r\n" + text);
   if (Code <= 32) RaiseLastOSError();
 }

@@ -8,7 +8,9 @@
 // failures go through the reporters of ErrorReporting.h and so end as Install or Tolvane
 // want it.
 #include <cstdint>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/system/ShellFolders.h"
@@ -88,8 +90,10 @@ class TWindowsInstaller {
   static int CompareVersion(win::WORD A1, win::WORD A2, win::WORD A3, win::WORD A4, win::WORD B1,
                             win::WORD B2, win::WORD B3, win::WORD B4);
   static bool VBRuntimeNeedsUpdate();
-  // Nothing for a start code above 32, else an exception naming Context.
+  // Nothing for a start code above 32, else an exception naming Context: with the code's
+  // text from ShellExecuteTexts(), or the thread's system error for the other codes.
   static void CheckShellExecuteResult(const std::string& Context, int Code);
+  static std::span<const std::pair<int, const char*>> ShellExecuteTexts();
   // Appends the local host's IPv4 addresses in dotted form.
   static void GetLocalIPAddresses(std::vector<std::string>& List);
 
