@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dbsetup/NTServices.h"
+#include "platform/forms/Streams.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Exceptions.h"
 #include "platform/system/Files.h"
@@ -33,8 +34,6 @@ const char* const SServerRunning =
     "les clients connectés risquent de perdre leurs données!)";
 const char* const SAbandon = "Installation abandonnée.";
 const char* const SDamagedFile = "Fichier d'installation endommagé : ";
-const char* const SCannotRead = "Lecture du fichier impossible : ";
-const char* const SCannotWrite = "Écriture du fichier impossible : ";
 
 const char* const SGuardianDescription = "Gardien du Serveur Firebird";
 const char* const SServerDescription = "Serveur de bases de données Firebird";
@@ -801,24 +800,17 @@ void TdmFirebirdInstall::RemoveFile(const std::string& FileName, bool Shared, bo
 
 bool SameFileContents(const std::string& FileA, const std::string& FileB) {
   std::string a, b;
-  if (!win::ReadWholeFile(FileA, a)) RaiseLastOSError();
-  if (!win::ReadWholeFile(FileB, b)) RaiseLastOSError();
+  if (!win::ReadWholeFile(FileA, a)) throw EFOpenError(FileA, win::GetLastError());
+  if (!win::ReadWholeFile(FileB, b)) throw EFOpenError(FileB, win::GetLastError());
   return a == b;
 }
 
+// A file that cannot be read or written fails with the platform's own file error.
 void AddServicesEntry(const std::string& FileName) {
   TStringList lines;
-  try {
-    lines.LoadFromFile(FileName);
-  } catch (const Exception& e) {
-    throw Exception(SCannotRead + FileName + "\r\n" + e.Message());
-  }
+  lines.LoadFromFile(FileName);
   for (int i = 0; i < lines.Count(); ++i)
     if (Trim(lines.Get(i)).find("gds_db") != std::string::npos) return;
   lines.Add(kServicesLine);
-  try {
-    lines.SaveToFile(FileName);
-  } catch (const Exception& e) {
-    throw Exception(SCannotWrite + FileName + "\r\n" + e.Message());
-  }
+  lines.SaveToFile(FileName);
 }

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/forms/Colors.h"
+#include "platform/forms/Streams.h"
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
 
@@ -546,12 +547,12 @@ std::string TStrings::CommaText() const {
 
 void TStrings::LoadFromFile(const std::string& path) {
   std::string data;
-  if (!win::ReadWholeFile(path, data)) RaiseLastOSError();
+  if (!win::ReadWholeFile(path, data)) throw EFOpenError(path, win::GetLastError());
   SetText(data);
 }
 
 void TStrings::SaveToFile(const std::string& path) const {
-  if (!win::WriteWholeFile(path, Text())) RaiseLastOSError();
+  if (!win::WriteWholeFile(path, Text())) throw EFCreateError(path, win::GetLastError());
 }
 
 void TStrings::BeginUpdate() {

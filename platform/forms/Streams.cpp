@@ -3,8 +3,22 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/system/ErrorMessages.h"
+
 EStreamReadError::EStreamReadError() : EStreamError("Erreur de lecture de flux") {}
 EStreamWriteError::EStreamWriteError() : EStreamError("Erreur d'écriture de flux") {}
+
+namespace {
+std::string WithReason(std::string text, win::DWORD code) {
+  const std::string reason = code ? win::SysErrorMessage(code) : std::string();
+  return reason.empty() ? text : text + "\r\n" + reason;
+}
+}  // namespace
+
+EFOpenError::EFOpenError(const std::string& fileName, win::DWORD code)
+    : EStreamError(WithReason("Impossible d'ouvrir le fichier " + fileName, code)) {}
+EFCreateError::EFCreateError(const std::string& fileName, win::DWORD code)
+    : EStreamError(WithReason("Impossible de créer le fichier " + fileName, code)) {}
 
 void TStream::ReadBuffer(void* buffer, std::int64_t count) {
   if (count != 0 && Read(buffer, count) != count) throw EStreamReadError();

@@ -21,6 +21,18 @@ class EStreamWriteError : public EStreamError {
   EStreamWriteError();
 };
 
+// A file that cannot be opened for reading, or created for writing: "Impossible d'ouvrir le
+// fichier %s" or "Impossible de créer le fichier %s", then the system's reason for code on a
+// line of its own when it has one.
+class EFOpenError : public EStreamError {
+ public:
+  EFOpenError(const std::string& fileName, win::DWORD code);
+};
+class EFCreateError : public EStreamError {
+ public:
+  EFCreateError(const std::string& fileName, win::DWORD code);
+};
+
 enum TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 class TStream : public TObject {

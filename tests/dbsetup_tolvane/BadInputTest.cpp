@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/forms/Streams.h"
+#include "platform/system/ErrorMessages.h"
 #include "platform/system/FolderHandles.h"
 #include "platform/system/PeFile.h"
 #include "tests/dbsetup_tolvane/DbSetupTestSupport.h"
@@ -88,43 +90,68 @@ TEST_F(BadInput, ATruncatedProgramIsRefused) {
   EXPECT_TRUE(Exists(kTarget + "udf\\ib_udf.dll"));
 }
 
-TEST_F(BadInput, AnUnreadableServicesFileIsNamedAndNoServiceIsCreated) {
-  // A socket cannot be opened as a file, whoever runs the test.
-  auto host = Host(ServicesFile());
-  std::filesystem::remove(host);
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::string path = host.string();
-  if (path.size() >= sizeof addr.sun_path) GTEST_SKIP() << "path too long for a socket";
-  strcpy(addr.sun_path, path.c_str());
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  try {
-    InstallServer();
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()).rfind(
-                  "Lecture du fichier impossible : " + ServicesFile() + "\r\n", 0),
-              0u)
-        << e.what();
+// A socket cannot be opened as a file, whoever runs the test.
+class Socket {
+ public:
+  explicit Socket(const std::filesystem::path& host) : host_(host) {
+    std::filesystem::remove(host);
+    fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (host.string().size() >= sizeof addr.sun_path) return;
+    strcpy(addr.sun_path, host.c_str());
+    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
   }
-  close(fd);
-  EXPECT_TRUE(win::ListServices().empty());
-  EXPECT_TRUE(Exists(kTarget + "bin\\fbserver.exe"));
+  ~Socket() {
+    close(fd_);
+    std::filesystem::remove(host_);
+  }
+  bool bound() const { return bound_; }
+
+ private:
+  std::filesystem::path host_;
+  int fd_;
+  bool bound_ = false;
+};
+
+// The message of what f raised; it must be the platform's file error of type E.
+template <class E, class F>
+std::string FileError(F f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.Message();
+  } catch (const std::exception& e) {
+    return std::string("another error: ") + e.what();
+  }
+  return "no error";
 }
 
-TEST_F(BadInput, AServicesFileInUseIsNamed) {
-  const std::string before = Read(ServicesFile());
-  machine_.machine().LockFile(Host(ServicesFile()));
-  try {
-    InstallClient();
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Écriture du fichier impossible : " + ServicesFile(), 0),
-              0u)
-        << e.what();
+// Files of the machine that cannot be read or written fail with the platform's own file
+// error, which names them; no service is created after a services file that failed.
+TEST_F(BadInput, UnreadableAndUnwritableFilesFailWithThePlatformsFileError) {
+  {
+    Socket unreadable(Host(ServicesFile()));
+    if (!unreadable.bound()) GTEST_SKIP() << "path too long for a socket";
+    EXPECT_EQ(FileError<EFOpenError>([&] { InstallServer(); }),
+              "Impossible d'ouvrir le fichier " + ServicesFile() + "\r\n" +
+                  win::SysErrorMessage(win::ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(win::ListServices().empty());
+    EXPECT_TRUE(Exists(kTarget + "bin\\fbserver.exe"));
   }
-  EXPECT_EQ(Read(ServicesFile()), before);
+
+  Put(ServicesFile(), "echo 7/tcp\r\n");
+  machine_.machine().LockFile(Host(ServicesFile()));
+  EXPECT_EQ(FileError<EFCreateError>([&] { InstallClient(); }),
+            "Impossible de créer le fichier " + ServicesFile() + "\r\n" +
+                win::SysErrorMessage(win::ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(Read(ServicesFile()), "echo 7/tcp\r\n");
+
+  // A client library found on the machine is compared with the new one: read whole.
+  Socket client(Host(SysDir() + "GDS32.DLL"));
+  EXPECT_EQ(FileError<EFOpenError>([&] { InstallClient(); }),
+            "Impossible d'ouvrir le fichier " + SysDir() + "GDS32.DLL\r\n" +
+                win::SysErrorMessage(win::ERROR_ACCESS_DENIED));
 }
 
 TEST_F(BadInput, AReadOnlyTargetIsNamed) {
