@@ -19,6 +19,7 @@
 #include "platform/system/Registry.h"
 #include "platform/system/Sockets.h"
 #include "platform/system/SystemInfo.h"
+#include "platform/system/TRegistry.h"
 #include "platform/system/Version.h"
 #include "toolkit/GeneralHelpers.h"
 
@@ -652,8 +653,10 @@ void TWindowsInstaller::GetProgramFilesDir(std::string& Dir) {
     try {
       ReadRegString(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                     "ProgramFilesDir", value);
+    } catch (const ERegistryException&) {
+      throw;  // a value of the wrong type is an error, not a missing value
     } catch (const Exception&) {
-      value.clear();  // an unreadable key is one more reason to fall back
+      value.clear();  // a key that cannot be read is one more reason to fall back
     }
     Dir = value;
   }

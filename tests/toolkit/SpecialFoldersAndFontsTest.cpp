@@ -127,6 +127,23 @@ TEST_F(French, GuessesOnlyTheEnglishNamesAndPrefersTheShellAndTheRegistry) {
   EXPECT_EQ(Read("C:\\Occupé"), "a file");
 }
 
+TEST_F(French, AValueOfTheWrongTypeIsAnErrorNotAReasonToGuess) {
+  Folder("C:\\WinNT\\Program files");
+  win::HKEY k;
+  ASSERT_EQ(win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, kCurrentVersion, 0, win::KEY_ALL_ACCESS, &k),
+            0);
+  const win::DWORD number = 42;
+  win::RegSetValueEx(k, "ProgramFilesDir", 0, win::REG_DWORD,
+                     reinterpret_cast<const win::BYTE*>(&number), sizeof number);
+  win::RegCloseKey(k);
+  try {
+    Find();
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Type de données incorrect pour 'ProgramFilesDir'");
+  }
+}
+
 TEST_F(Italian, AnUnreadableRegistryLeadsToTheGuessesAndStaysAsItIs) {
   Folder("C:\\Windows\\programmi");
   auto& m = win::Machine::Current();
