@@ -112,9 +112,9 @@ void TfrmMain::FormCreate(TObject*) {
   try {
     admin = IsAdmin();
   } catch (const std::exception& e) {
-    // Rights that cannot be established are no rights: show why, then end.
+    // Rights that cannot be established: the dialog stays with the reason shown, as after
+    // any failure of its start.
     Application->HandleException(e);
-    Application->Terminate();
     return;
   }
   if (!admin) {
