@@ -6,10 +6,6 @@ using namespace win;
 
 namespace {
 
-std::string IndexText(int index) {
-  return "Indice de liste hors limites (" + std::to_string(index) + ")";
-}
-
 // Six 11 x 11 frames: enabled unchecked, checked, grayed; then the same disabled.
 const char* const kCheckStrip =
     "g 808080\nw FFFFFF\nk 000000\ns C0C0C0\n\n"
@@ -51,7 +47,7 @@ TCheckListStrings::~TCheckListStrings() {
 }
 
 TPacket* TCheckListStrings::Packet(int index) const {
-  if (index < 0 || index >= int(FPackets.size())) throw EListError(IndexText(index));
+  if (index < 0 || index >= int(FPackets.size())) throw EListError(ListIndexErrorText(index));
   return FPackets[size_t(index)];
 }
 
@@ -60,10 +56,10 @@ int TCheckListStrings::Count() const { return int(FListBox->Perform(LB_GETCOUNT)
 std::string TCheckListStrings::Get(int index) const {
   // The buffer is sized from the line, so long lines read back whole.
   auto len = std::intptr_t(FListBox->Perform(LB_GETTEXTLEN, WPARAM(index)));
-  if (len < 0) throw EStringListError(IndexText(index));
+  if (len < 0) throw EStringListError(ListIndexErrorText(index));
   std::string buf(size_t(len) + 1, '\0');
   auto got = std::intptr_t(FListBox->Perform(LB_GETTEXT, WPARAM(index), LPARAM(buf.data())));
-  if (got < 0) throw EStringListError(IndexText(index));
+  if (got < 0) throw EStringListError(ListIndexErrorText(index));
   buf.resize(size_t(got));
   return buf;
 }
@@ -80,7 +76,7 @@ void TCheckListStrings::Put(int index, const std::string& s) {
 
 TObject* TCheckListStrings::GetObject(int index) const {
   auto r = std::intptr_t(FListBox->Perform(LB_GETITEMDATA, WPARAM(index)));
-  if (r == -1) throw EStringListError(IndexText(index));
+  if (r == -1) throw EStringListError(ListIndexErrorText(index));
   return reinterpret_cast<TObject*>(r);
 }
 
@@ -240,7 +236,7 @@ TPacketStringList::~TPacketStringList() {
 }
 
 TPacket* TPacketStringList::Packet(int index) const {
-  if (index < 0 || index >= int(FPackets.size())) throw EListError(IndexText(index));
+  if (index < 0 || index >= int(FPackets.size())) throw EListError(ListIndexErrorText(index));
   return FPackets[size_t(index)];
 }
 

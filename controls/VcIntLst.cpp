@@ -4,16 +4,10 @@
 #include <cstdio>
 #include <string>
 
-namespace {
-std::string IndexText(int index) {
-  return "Indice de liste hors limites (" + std::to_string(index) + ")";
-}
-}  // namespace
-
 void TIntegerList::DefineProps(TPropList&) {}
 
 void TIntegerList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count()) throw EListError(IndexText(index));
+  if (index < 0 || index >= Count()) throw EListError(ListIndexErrorText(index));
 }
 
 void TIntegerList::CheckRange(int value) const {
@@ -141,7 +135,7 @@ int TIntegerList::IndexOf(int value) const {
 
 void TIntegerList::Insert(int index, int value) {
   if (FSorted) throw EListError("Opération non autorisée dans une liste ordonnée");
-  if (index < 0 || index > Count()) throw EListError(IndexText(index));
+  if (index < 0 || index > Count()) throw EListError(ListIndexErrorText(index));
   InsertItem(index, value);
 }
 

@@ -473,8 +473,7 @@ int TScPidlList::AddObject(LPITEMIDLIST Pidl, void* Data) {
 }
 
 void TScPidlList::Delete(int Index) {
-  if (Index < 0 || Index >= Count())
-    throw EListError("Index de liste hors limites (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count()) throw EListError(ListIndexErrorText(Index));
   Entry* e = FList[Index];
   if (FAllocator && e->Pidl) FAllocator->Free(e->Pidl);
   delete e;
@@ -496,14 +495,12 @@ void TScPidlList::Sort() {
 }
 
 LPITEMIDLIST TScPidlList::Items(int Index) const {
-  if (Index < 0 || Index >= Count())
-    throw EListError("Index de liste hors limites (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count()) throw EListError(ListIndexErrorText(Index));
   return FList[Index]->Pidl;
 }
 
 void* TScPidlList::Objects(int Index) const {
-  if (Index < 0 || Index >= Count())
-    throw EListError("Index de liste hors limites (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count()) throw EListError(ListIndexErrorText(Index));
   return FList[Index]->Data;
 }
 

@@ -445,9 +445,11 @@ bool AnsiSameText(const std::string& a, const std::string& b) {
 
 void TStrings::DefineProps(TPropList&) {}
 
-void TStrings::Error(int index) const {
-  throw EListError("Index de liste hors limites (" + std::to_string(index) + ")");
+std::string ListIndexErrorText(int index) {
+  return "Indice de liste hors limites (" + std::to_string(index) + ")";
 }
+
+void TStrings::Error(int index) const { throw EListError(ListIndexErrorText(index)); }
 
 void TStrings::Put(int i, const std::string& s) {
   TObject* o = GetObject(i);

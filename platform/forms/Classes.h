@@ -141,6 +141,8 @@ class EListError : public Exception {
  public:
   using Exception::Exception;
 };
+// The lists' error for a bad index: "Indice de liste hors limites (%d)".
+std::string ListIndexErrorText(int index);
 
 // How a property is read from and written to a stored value.
 struct TPropInfo {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "platform/shell/ItemIdList.h"
 #include "shellcontrols/UScShellUtils.h"
@@ -188,6 +189,16 @@ TEST(PidlList, SortedByBytesWithDuplicatePolicies) {
   EXPECT_FALSE(list.Find(p0, index));
   EXPECT_EQ(index, 0);  // insertion point
   EXPECT_EQ(list.IndexOf(p3), 3);
+  for (const auto& [bad, f] : std::vector<std::pair<int, std::function<void()>>>{
+           {9, [&] { list.Items(9); }}, {-1, [&] { list.Objects(-1); }}, {4, [&] {
+                                                                            list.Delete(4);
+                                                                          }}})
+    try {
+      f();
+      ADD_FAILURE() << "index " << bad << " accepted";
+    } catch (const EListError& e) {
+      EXPECT_EQ(e.Message(), "Indice de liste hors limites (" + std::to_string(bad) + ")");
+    }
   // A shorter list sorts before its extension.
   list.Clear();
   for (auto p : {p0, p1, p2, p3, dup}) ShellFree(p);

@@ -95,6 +95,13 @@ TEST_F(CheckList, PacketsFollowTheirLines) {
     EXPECT_EQ(e.Message(), "Indice de liste hors limites (5)");
   }
   EXPECT_THROW(list->Items()->GetObject(7), EStringListError);
+  // The list that holds the lines while the window is made anew says the same.
+  try {
+    TPacketStringList().Get(3);
+    FAIL();
+  } catch (const EListError& e) {
+    EXPECT_EQ(e.Message(), "Indice de liste hors limites (3)");
+  }
   list->Items()->Clear();
   EXPECT_EQ(list->CheckItems()->PacketCount(), 0);
   EXPECT_EQ(list->CheckedCount(), 0);
