@@ -17,6 +17,8 @@
 #include "platform/forms/UiScript.h"
 #include "platform/system/Clock.h"
 #include "platform/system/FolderHandles.h"
+#include "platform/system/Machine.h"
+#include "platform/system/Shutdown.h"
 
 namespace {
 const std::vector<std::string>& kBorderNames() {
@@ -331,6 +333,10 @@ void TForm::WndProc(TMessage& m) {
     Close();
     return;
   }
+  if (m.Msg == WM_QUERYENDSESSION) {
+    m.Result = 1;
+    return;
+  }
   if (m.Msg == CM_VISIBLECHANGED && !m.WParam) DisplayBackend::FormHidden(this);
   TCustomControl::WndProc(m);
 }
@@ -349,6 +355,19 @@ void TApplication::DefineProps(TPropList&) {}
 
 void TApplication::Run() {
   NoteActivity();
+  // A PC whose state cannot be written leaves the program out of the session (a stale entry
+  // is never signalled: its process is gone).
+  auto session = [](void (*f)()) {
+    try {
+      f();
+    } catch (const std::exception&) {
+    }
+  };
+  session(&win::JoinSession);
+  struct Leave {
+    decltype(session)& leave;
+    ~Leave() { leave(&win::LeaveSession); }
+  } leave{session};
   if (FMainForm && !FTerminated) FMainForm->Show();
   while (!FTerminated) {
     if (HandleMessage() || FTerminated) continue;
@@ -386,7 +405,23 @@ bool TApplication::WaitForWork() {
   return true;
 }
 
+void TApplication::EndSession() {
+  FSessionEnded = true;
+  std::vector<TForm*> windows;
+  for (int i = 0; i < Screen->FormCount(); ++i)
+    if (TForm* f = Screen->Forms(i); !f->Parent() && f->Visible()) windows.push_back(f);
+  for (TForm* f : windows)
+    if (!f->Perform(win::WM_QUERYENDSESSION)) return;
+  for (TForm* f : windows) f->Perform(win::WM_ENDSESSION, win::TRUE);
+  win::SessionEnded(win::Machine::ProgramName());
+  Terminate();
+}
+
 bool TApplication::HandleMessage() {
+  if (!FSessionEnded && win::SessionEnding()) {
+    EndSession();
+    return true;
+  }
   win::MSG msg;
   if (win::PeekMessage(&msg, nullptr, 0, 0, win::PM_REMOVE)) {
     if (msg.message == win::WM_QUIT) {
@@ -462,6 +497,7 @@ void TApplication::ShowException(const std::exception& e) {
 
 void TApplication::Reset() {
   FTerminated = false;
+  FSessionEnded = false;
   FMainForm = nullptr;
   CancelHint();
   SetHintControl(nullptr);

@@ -145,6 +145,10 @@ class TApplication : public TComponent {
   // and posts it as messages. With it, an idle program waits for its user instead of
   // ending with a script error.
   std::function<void(int timeoutMs)> InputWaiter;
+  // The Windows session ends (a restart asked for by this program or another of the PC):
+  // every shown top-level form gets WM_QUERYENDSESSION, then, when none refused (Result 0),
+  // WM_ENDSESSION with wParam TRUE, and the program ends. The loop calls it once.
+  void EndSession();
   void HandleException(const std::exception& e);
   void ShowException(const std::exception& e);
   TNotifyEvent OnIdle;
@@ -208,6 +212,7 @@ class TApplication : public TComponent {
   win::RECT FHintCursorRect{};
   bool FHintActive = false;  // a hint shows, or showed on the control the mouse just left
   win::UINT_PTR FHintTimer = 0;
+  bool FSessionEnded = false;
   int FIdleLimit = 60000;
   std::uint64_t FLastActivity = 0;
 };

@@ -1,5 +1,9 @@
 #include "platform/system/Shutdown.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -88,6 +92,34 @@ void RunOnce(Machine& m, HKEY root, const char* hive) {
   RegCloseKey(key);
 }
 
+constexpr char kSessionPrefix[] = "session:";
+// The signal that tells a program of the PC that its session ends.
+constexpr int kEndSignal = SIGUSR1;
+
+// Set by the signal (or by this program's own request): the session of the machine named
+// below ends. Kept per machine, so that a process that moves to another PC (tests) starts
+// afresh there.
+std::atomic<bool> g_endSignalled{false};
+std::string g_endingMachine;
+
+void OnEndSignal(int) { g_endSignalled = true; }
+
+std::string SessionKey(int pid) { return kSessionPrefix + std::to_string(pid); }
+
+// Tells every other program that joined the session on this machine that it ends.
+void EndOtherPrograms(Machine& m) {
+  auto st = m.State().Prepare("SELECT key, value FROM kv WHERE key >= ? AND key < ?");
+  st.Bind(1, std::string(kSessionPrefix)).Bind(2, std::string("session;"));
+  std::vector<std::pair<int, std::uint64_t>> programs;
+  while (st.Step()) {
+    int pid = std::atoi(st.ColumnText(0).c_str() + std::strlen(kSessionPrefix));
+    programs.emplace_back(pid, std::strtoull(st.ColumnText(1).c_str(), nullptr, 10));
+  }
+  for (auto [pid, started] : programs)
+    // The start time proves the process is still the program that joined.
+    if (pid != int(::getpid()) && started && ProcessAlive(pid, started)) ::kill(pid, kEndSignal);
+}
+
 const bool g_hookRegistered = [] {
   AddBootHook(&BootSession);
   return true;
@@ -115,6 +147,9 @@ BOOL ExitWindowsEx(UINT flags, DWORD reason) {
     st.Step();
     m.Journal("restart", std::string(flags & EWX_REBOOT ? "restart" : "shutdown") + " requested (" +
                              FlagsText(flags) + ", reason " + Hex(reason) + ")");
+    g_endingMachine = m.Dir().string();
+    g_endSignalled = true;
+    EndOtherPrograms(m);
     SetLastError(0);
     return TRUE;
   } catch (const std::exception&) {
@@ -138,6 +173,40 @@ std::optional<RestartRequest> PendingRestart() {
   r.flags = UINT(std::strtoul(flags.c_str(), nullptr, 10));
   r.reason = DWORD(std::strtoul(reason.c_str(), nullptr, 10));
   return r;
+}
+
+void JoinSession() {
+  if (!Machine::HasCurrent()) return;
+  Machine& m = Machine::Current();
+  struct sigaction a {};
+  a.sa_handler = OnEndSignal;
+  sigemptyset(&a.sa_mask);
+  ::sigaction(kEndSignal, &a, nullptr);
+  auto st = m.State().Prepare("INSERT OR REPLACE INTO kv(key, value) VALUES(?, ?)");
+  st.Bind(1, SessionKey(int(::getpid())))
+      .Bind(2, std::to_string(ProcessStartTime(int(::getpid()))) + ";" + Machine::ProgramName());
+  st.Step();
+}
+
+void LeaveSession() {
+  if (!Machine::HasCurrent()) return;
+  auto st = Machine::Current().State().Prepare("DELETE FROM kv WHERE key = ?");
+  st.Bind(1, SessionKey(int(::getpid())));
+  st.Step();
+}
+
+bool SessionEnding() {
+  if (!g_endSignalled) return false;
+  if (!Machine::HasCurrent()) return false;
+  const std::string current = Machine::Current().Dir().string();
+  // A signal from another program names no machine: it is this program's own.
+  if (g_endingMachine.empty()) g_endingMachine = current;
+  return g_endingMachine == current;
+}
+
+void SessionEnded(const std::string& program) {
+  Machine::Current().Journal("restart", "end of the session: " + program +
+                                            " got WM_QUERYENDSESSION and WM_ENDSESSION and closed");
 }
 
 void BootSession(Machine& m) {

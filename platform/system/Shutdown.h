@@ -40,4 +40,15 @@ std::optional<RestartRequest> PendingRestart();
 // The boot work described above; registered with AddBootHook when this unit is linked.
 void BootSession(Machine& m);
 
+// The programs of the session. A program with a message loop joins it (and leaves when the
+// loop ends); a restart or shut-down that ExitWindowsEx accepts ends the session of every
+// program of the PC that joined: each is told at once (a signal wakes its loop), and its loop
+// then sends its windows WM_QUERYENDSESSION and WM_ENDSESSION and ends the program.
+void JoinSession();
+void LeaveSession();
+// True once this process's session on the current machine is ending.
+bool SessionEnding();
+// The program has closed for the end of the session: the journal says so.
+void SessionEnded(const std::string& program);
+
 }  // namespace win

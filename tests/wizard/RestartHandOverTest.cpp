@@ -58,10 +58,13 @@ TEST_F(Nt4Test, YesRegistersTheWizardAndRestarts) {
   EXPECT_EQ(restart->flags, win::EWX_REBOOT);
   EXPECT_EQ(restart->reason, 0x80040002u);
   EXPECT_FALSE(frmMain->RunNextOnClose);
-  // Next only closes: the hand-over waits for the run after the restart.
-  Next();
+  // Back in the loop, the session ends: the wizard closes; the hand-over waits for the run
+  // after the restart.
+  UiDriver::RunUntilIdle();
   EXPECT_TRUE(Application->Terminated());
   EXPECT_TRUE(Started("Setup.exe").empty());
+  auto journal = win::Machine::Current().ReadJournal();
+  EXPECT_NE(journal.back().text.find("end of the session"), std::string::npos);
 }
 
 TEST_F(Nt4Test, IgnoreLetsNextStartTheNextInstaller) {

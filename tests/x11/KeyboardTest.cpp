@@ -28,6 +28,20 @@ class KeyboardOnX11 : public ProgramOnX11 {
   bool Focused(unsigned long window) {
     return WaitFor([&] { return person_.FocusWindow() == window; });
   }
+  // From the welcome step with keys: Enter; on the item step Shift+Tab twice reaches the
+  // type group and checks its first button, Right moves to "Serveur"; Tab to Next, Enter.
+  void RunServeur(unsigned long window) {
+    ASSERT_TRUE(Focused(window));
+    ASSERT_TRUE(WaitFor([&] { return ButtonInk(window, kNextX) > 0; })) << "welcome step";
+    person_.Key("Return");
+    ASSERT_TRUE(WaitFor([&] { return ButtonInk(window, kNextX) == 0; })) << "item step";
+    person_.Key("Tab", "shift");
+    person_.Key("Tab", "shift");
+    person_.Key("Right");
+    ASSERT_TRUE(WaitFor([&] { return ButtonInk(window, kNextX) > 0; })) << "a type is chosen";
+    for (int i = 0; i < 3; ++i) person_.Key("Tab");
+    person_.Key("Return");
+  }
 };
 
 // Welcome: Enter goes on (Next has the focus). Item step: Shift+Tab twice reaches the type
@@ -40,16 +54,7 @@ TEST_F(KeyboardOnX11, InstallIsFinishedWithKeysAlone) {
   Start(pc, "Install.exe");
   unsigned long window = person_.WaitForWindow(kWizard);
   ASSERT_NE(window, 0u) << Slurp(err_);
-  ASSERT_TRUE(Focused(window));
-  ASSERT_TRUE(WaitFor([&] { return ButtonInk(window, kNextX) > 0; })) << "welcome step";
-  person_.Key("Return");
-  ASSERT_TRUE(WaitFor([&] { return ButtonInk(window, kNextX) == 0; })) << "item step";
-  person_.Key("Tab", "shift");
-  person_.Key("Tab", "shift");
-  person_.Key("Right");
-  ASSERT_TRUE(WaitFor([&] { return ButtonInk(window, kNextX) > 0; })) << "a type is chosen";
-  for (int i = 0; i < 3; ++i) person_.Key("Tab");
-  person_.Key("Return");
+  ASSERT_NO_FATAL_FAILURE(RunServeur(window));
   ASSERT_TRUE(WaitFor([&] {
     return ButtonInk(window, kCancelX) == 0 && ButtonInk(window, kNextX) > 0;
   })) << "the run ends with Next enabled";
@@ -62,6 +67,40 @@ TEST_F(KeyboardOnX11, InstallIsFinishedWithKeysAlone) {
   person_.Key("Return");
   EXPECT_EQ(WaitForExit(20), 0) << Slurp(err_);
   EXPECT_NE(Journal(pc).find("FirebirdGuardianDefaultInstance"), std::string::npos);
+}
+
+// NT 4.0 with msvcrt.dll in use: "Oui" to the restart question ends the Windows session:
+// the wizard and Tolvane, open beside it on the same PC, both close (once), and the journal
+// says so after the restart request that `machine boot` carries out.
+TEST_F(KeyboardOnX11, TheRestartEndsTheSessionOfEveryProgramOfThePc) {
+  fs::path pc = MakePc("pc", "--os nt4");
+  std::string out;
+  ASSERT_EQ(
+      Shell(Machine() + " lock " + Quote(pc.string()) + " 'C:\\WINNT\\system32\\msvcrt.dll'", &out),
+      0)
+      << out;
+  StartDisplay(true);
+  Start(pc, "Tolvane.exe");
+  pid_t tolvane = child_;
+  fs::path tolvaneErr = err_;
+  ASSERT_NE(person_.WaitForWindow("Firebird 1.5"), 0u) << Slurp(tolvaneErr);
+  Start(pc, "Install.exe");
+  unsigned long window = person_.WaitForWindow(kWizard);
+  ASSERT_NE(window, 0u) << Slurp(err_);
+  ASSERT_NO_FATAL_FAILURE(RunServeur(window));
+  unsigned long question = person_.WaitForWindow("Avertissement", 30);
+  ASSERT_NE(question, 0u) << Slurp(err_);
+  ASSERT_TRUE(Focused(question));
+  person_.Key("o", "alt");
+  EXPECT_EQ(WaitForExit(20), 0) << Slurp(err_);
+  EXPECT_EQ(xsession::WaitForExit(tolvane, 20), 0) << Slurp(tolvaneErr);
+  std::string journal = Journal(pc);
+  size_t requested = journal.find("restart requested (EWX_REBOOT");
+  EXPECT_NE(requested, std::string::npos) << journal;
+  EXPECT_GT(journal.find("end of the session: Install"), requested) << journal;
+  EXPECT_GT(journal.find("end of the session: Tolvane"), requested) << journal;
+  EXPECT_EQ(journal.find("end of the session: Install"),
+            journal.rfind("end of the session: Install"));
 }
 
 // Tolvane: Down checks the server installation, Enter runs the default OK, Enter closes the
