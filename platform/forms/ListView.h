@@ -264,6 +264,8 @@ class TCustomListView : public TWinControl {
   void WndProc(TMessage& msg) override;
   void CreateWnd() override;
   void DestroyWnd() override;
+  // The window behind the view (ListViewWindow.h).
+  struct Native;
 
   TLVChangeEvent OnChange;
   TLVChangingEvent OnChanging;
@@ -305,9 +307,14 @@ class TCustomListView : public TWinControl {
   friend class TListItem;
   friend class TListItems;
   friend class TListColumn;
-  struct Native;
-  win::LRESULT NativeMessage(TMessage& m, bool& handled);
   void HandleNotify(TMessage& m);
+  // The item a notification names (by lParam, else by index).
+  TListItem* ItemOf(int index, win::LPARAM lParam) const;
+  void ItemChanged(TListItem* t, const win::NMLISTVIEW& nm, TItemChange change);
+  void ItemDeleted(TListItem* t);
+  void FillDispInfo(TListItem* t, win::LVITEMA& item);
+  win::LRESULT FindOwnerData(const win::NMLVFINDITEMA& nm);
+  win::LRESULT AnswerCustomDraw(win::NMLVCUSTOMDRAW& cd);
   void UpdateColumn(int index);
   void UpdateColumns();
   void ImagesChanged();

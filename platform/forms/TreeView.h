@@ -246,6 +246,8 @@ class TCustomTreeView : public TWinControl {
   void WndProc(TMessage& msg) override;
   void CreateWnd() override;
   void DestroyWnd() override;
+  // The window behind the view (TreeViewWindow.h).
+  struct Native;
 
   TTVChangingEvent OnChanging;
   TTVChangedEvent OnChange;
@@ -285,9 +287,10 @@ class TCustomTreeView : public TWinControl {
  private:
   friend class TTreeNode;
   friend class TTreeNodes;
-  struct Native;
-  win::LRESULT NativeMessage(TMessage& m, bool& handled);
   void HandleNotify(TMessage& m);
+  void NodeDeleted(TTreeNode* n);
+  void FillDispInfo(win::TVITEMA& item);
+  win::LRESULT AnswerCustomDraw(win::NMTVCUSTOMDRAW& cd);
   void ImagesChanged();
   std::unique_ptr<Native> FNative;
   std::unique_ptr<TTreeNodes> FTreeNodes;

@@ -1,6 +1,8 @@
 #include "platform/forms/ViewSupport.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "platform/forms/ControlPaint.h"
 #include "platform/forms/ListView.h"
@@ -28,6 +30,57 @@ win::LRESULT DrawItemWithCanvas(TCanvas* c, const TFont* viewFont, win::NMCUSTOM
   }
   c->SetHandle(nullptr);
   return result;
+}
+
+bool DrawOnCanvas(TCanvas* canvas, HDC dc, const std::function<bool()>& handler) {
+  canvas->SetHandle(dc);
+  bool result = handler();
+  canvas->SetHandle(nullptr);
+  return result;
+}
+
+size_t CopyText(const std::string& s, char* buf, int size) {
+  if (!buf || size <= 0) return 0;
+  size_t k = std::min(s.size(), size_t(size - 1));
+  std::memcpy(buf, s.data(), k);
+  buf[k] = 0;
+  return k;
+}
+
+void StoreText(const char* psz, std::string& text, bool& callback) {
+  callback = psz == LPSTR_TEXTCALLBACKA;
+  text = callback || !psz ? std::string() : std::string(psz);
+}
+
+THitTests HitTestsOf(UINT flags, std::initializer_list<HitBit> bits) {
+  THitTests r = 0;
+  for (const HitBit& b : bits)
+    if (flags & b.flag) r |= b.test;
+  return r;
+}
+
+UINT OutsideFlags(POINT p, const RECT& area, const Sides& sides) {
+  UINT flags = 0;
+  if (p.x < area.left) flags |= sides.left;
+  if (p.x >= area.right) flags |= sides.right;
+  if (p.y < area.top) flags |= sides.above;
+  if (p.y >= area.bottom) flags |= sides.below;
+  return flags;
+}
+
+void AttachImages(TComponent* view, TCustomImageList*& slot, TCustomImageList* v,
+                  std::function<void()> changed) {
+  if (slot) slot->UnRegisterChanges(view);
+  slot = v;
+  if (v) {
+    v->RegisterChanges(view, std::move(changed));
+    v->FreeNotification(view);
+  }
+}
+
+bool WantsViewKey(WORD key, bool editing) {
+  return key == VK_UP || key == VK_DOWN || key == VK_LEFT || key == VK_RIGHT ||
+         (editing && (key == VK_RETURN || key == VK_ESCAPE));
 }
 
 LRESULT Notify(TWinControl* c, int code, NMHDR* hdr) {

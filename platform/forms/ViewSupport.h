@@ -1,11 +1,14 @@
 #pragma once
 // What the tree and list views share: notifying the parent, measuring item texts, the
-// in-place label editor, and the hook through which the window painter draws them.
+// in-place label editor, item texts in and out of the messages, the events that may refuse,
+// the default sort order, and the hook through which the window painter draws them.
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
 #include "platform/forms/CommonControls.h"
+#include "platform/forms/ImgList.h"
 #include "platform/forms/StdCtrls.h"
 
 namespace ViewSupport {
@@ -30,8 +33,59 @@ win::LRESULT NotifyItemPrePaint(TWinControl* c, win::NMHDR* hdr, win::HDC dc);
 win::LRESULT DrawItemWithCanvas(TCanvas* canvas, const TFont* viewFont, win::NMCUSTOMDRAW& nmcd,
                                 win::COLORREF& clrText, win::COLORREF& clrTextBk,
                                 const std::function<bool()>& handler);
+// Lends a view's canvas, bound to dc, to a handler that draws; gives the handler's answer.
+bool DrawOnCanvas(TCanvas* canvas, win::HDC dc, const std::function<bool()>& handler);
 // The button state for WM_LBUTTONDOWN and the like: the keys held (MK_ bits).
 inline constexpr win::WPARAM MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8;
+
+// Copies s into a caller's buffer of size bytes, cut to fit and terminated; gives the bytes
+// copied (none without a buffer).
+size_t CopyText(const std::string& s, char* buf, int size);
+// An item's text as a message sets it: a callback (LPSTR_TEXTCALLBACKA) or a copy.
+void StoreText(const char* psz, std::string& text, bool& callback);
+
+// One hit-test flag of a view and the set member it stands for.
+struct HitBit {
+  win::UINT flag;
+  THitTests test;
+};
+THitTests HitTestsOf(win::UINT flags, std::initializer_list<HitBit> bits);
+
+// Where a point lies outside a view's items area, in the view's own hit-test flags (0:
+// inside).
+struct Sides {
+  win::UINT left, right, above, below;
+};
+win::UINT OutsideFlags(win::POINT p, const win::RECT& area, const Sides& sides);
+
+// Asks an event that may refuse (its last argument, a bool&, starts true): false when refused.
+template <class... A, class... Args>
+bool Allowed(const TEvent<A...>& event, Args... args) {
+  bool allow = true;
+  event(args..., allow);
+  return allow;
+}
+
+// The default order of a view's items for its sort messages (data: the view): its OnCompare
+// when assigned, else their texts without regard to case.
+template <class View, class Item, std::string (Item::*Text)() const>
+int CompareItems(win::LPARAM a, win::LPARAM b, win::LPARAM view) {
+  auto* v = reinterpret_cast<View*>(view);
+  auto* i1 = reinterpret_cast<Item*>(a);
+  auto* i2 = reinterpret_cast<Item*>(b);
+  int r = 0;
+  if (v->OnCompare)
+    v->OnCompare(v, i1, i2, 0, r);
+  else
+    r = AnsiCompareText((i1->*Text)(), (i2->*Text)());
+  return r;
+}
+
+// Puts v in a view's image-list slot, following its changes and its destruction.
+void AttachImages(TComponent* view, TCustomImageList*& slot, TCustomImageList* v,
+                  std::function<void()> changed);
+// The keys a view handles itself: the arrows, and Enter and Escape while a label is edited.
+bool WantsViewKey(win::WORD key, bool editing);
 
 // The editor of a label: Enter ends the edit, Escape cancels it, so does losing the focus
 // (ending it).

@@ -1,6 +1,8 @@
 // The list view driven through its items, its messages and user input on a form.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "../forms/FormTestSupport.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/ListView.h"
@@ -389,6 +391,34 @@ TEST_F(ListViewTest, StylesLayItemsOutDifferently) {
   list->SetViewStyle(vsSmallIcon);
   EXPECT_EQ(list->GetNextItem(Item(1), TSearchDirection::sdLeft, 0), Item(0));
   EXPECT_EQ(list->HeaderHandle(), nullptr);
+}
+
+// The parts a point falls on, and texts given back cut to the caller's buffer.
+TEST_F(ListViewTest, HitTestsAndTextsCutToTheCallersBuffer) {
+  form->Show();
+  RECT r = Item(1)->DisplayRect(drLabel);
+  EXPECT_EQ(list->GetHitTestInfoAt(r.left + 2, (r.top + r.bottom) / 2), htOnItem | htOnLabel);
+  EXPECT_EQ(list->GetHitTestInfoAt(-4, r.top), htToLeft);
+  EXPECT_EQ(list->GetHitTestInfoAt(r.left, 500), htBelow);
+  char buf[8];
+  std::memset(buf, 'x', sizeof buf);
+  LVITEMA it;
+  it.iSubItem = 1;
+  it.pszText = buf;
+  it.cchTextMax = 4;
+  EXPECT_EQ(list->Perform(LVM_GETITEMTEXTA, 0, LPARAM(&it)), 3);
+  EXPECT_STREQ(buf, "Alp");
+  EXPECT_EQ(buf[4], 'x');
+  it.cchTextMax = 0;
+  EXPECT_EQ(list->Perform(LVM_GETITEMTEXTA, 0, LPARAM(&it)), 0);
+  std::memset(buf, 'x', sizeof buf);
+  LVCOLUMNA col;
+  col.mask = LVCF_TEXT;
+  col.pszText = buf;
+  col.cchTextMax = 3;
+  EXPECT_TRUE(list->Perform(LVM_GETCOLUMNA, 1, LPARAM(&col)));
+  EXPECT_STREQ(buf, "Ta");
+  EXPECT_EQ(buf[3], 'x');
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The tree view driven through its nodes, its messages and user input on a form.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "../forms/FormTestSupport.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/StdCtrls.h"
@@ -232,6 +234,29 @@ TEST_F(TreeViewTest, CallbackImagesAndCustomDrawReachTheEventsWhenPainted) {
   EXPECT_EQ(drawn, (std::vector<std::string>{"Poste de travail", "C:", "D:"}));
   EXPECT_EQ(asked, 2);  // the skipped root draws no image
   tree->SetImages(nullptr);
+}
+
+// The parts a point falls on, and texts given back cut to the caller's buffer.
+TEST_F(TreeViewTest, HitTestsAndTextsCutToTheCallersBuffer) {
+  form->Show();
+  RECT r = root->DisplayRect(true);
+  int mid = (r.top + r.bottom) / 2;
+  EXPECT_EQ(tree->GetHitTestInfoAt(r.left + 2, mid), htOnItem | htOnLabel);
+  EXPECT_EQ(tree->GetHitTestInfoAt(r.left - 10, mid), htOnButton);
+  EXPECT_EQ(tree->GetHitTestInfoAt(r.right + 4, mid), htOnRight);
+  EXPECT_EQ(tree->GetHitTestInfoAt(-4, mid), htToLeft);
+  EXPECT_EQ(tree->GetHitTestInfoAt(r.left, -4), htAbove);
+  EXPECT_EQ(tree->GetHitTestInfoAt(r.left, 500), htBelow);
+  char buf[8];
+  std::memset(buf, 'x', sizeof buf);
+  TVITEMA it;
+  it.mask = TVIF_TEXT;
+  it.hItem = root->ItemId();
+  it.pszText = buf;
+  it.cchTextMax = 4;
+  EXPECT_TRUE(tree->Perform(TVM_GETITEMA, 0, LPARAM(&it)));
+  EXPECT_STREQ(buf, "Pos");
+  EXPECT_EQ(buf[4], 'x');
 }
 
 }  // namespace
