@@ -545,12 +545,13 @@ THitTests TCustomListView::GetHitTestInfoAt(int x, int y) const {
   LVHITTESTINFO hi;
   hi.pt = {x, y};
   const_cast<TCustomListView*>(this)->Perform(LVM_HITTEST, 0, LPARAM(&hi));
-  // LVHT_ABOVE shares its bit with LVHT_ONITEMSTATEICON: an item index tells them apart.
-  UINT shared = hi.iItem < 0 ? htAbove : htOnStateIcon;
-  return ViewSupport::HitTestsOf(hi.flags, {{LVHT_ABOVE, shared},
+  // LVHT_ABOVE shares its bit with LVHT_ONITEMSTATEICON, which LVHT_ONITEM holds: an item
+  // index tells them apart.
+  bool onItem = hi.iItem >= 0;
+  return ViewSupport::HitTestsOf(hi.flags, {{LVHT_ABOVE, onItem ? htOnStateIcon : htAbove},
                                             {LVHT_BELOW, htBelow},
                                             {LVHT_NOWHERE, htNowhere},
-                                            {LVHT_ONITEM, htOnItem},
+                                            {onItem ? LVHT_ONITEM : 0u, htOnItem},
                                             {LVHT_ONITEMICON, htOnIcon},
                                             {LVHT_ONITEMLABEL, htOnLabel},
                                             {LVHT_TOLEFT, htToLeft},

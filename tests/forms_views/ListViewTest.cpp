@@ -399,6 +399,7 @@ TEST_F(ListViewTest, HitTestsAndTextsCutToTheCallersBuffer) {
   RECT r = Item(1)->DisplayRect(drLabel);
   EXPECT_EQ(list->GetHitTestInfoAt(r.left + 2, (r.top + r.bottom) / 2), htOnItem | htOnLabel);
   EXPECT_EQ(list->GetHitTestInfoAt(-4, r.top), htToLeft);
+  EXPECT_EQ(list->GetHitTestInfoAt(r.left, 4), htAbove);  // on the header
   EXPECT_EQ(list->GetHitTestInfoAt(r.left, 500), htBelow);
   char buf[8];
   std::memset(buf, 'x', sizeof buf);
