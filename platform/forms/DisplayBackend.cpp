@@ -385,6 +385,12 @@ Window* WindowFor(TForm* form, TForm* previousActive) {
       o.transientFor = it->second->surface->NativeWindow();
     o.dialog = form->Modal() || o.transientFor != 0;
   }
+  // As Windows draws their title bars: a dialog border has no minimize or maximize, a fixed
+  // size no maximize, and a dialog is never minimized apart from its owner.
+  o.modal = form->Modal();
+  o.minimizable = !o.dialog && form->BorderStyle() != bsDialog;
+  o.maximizable = !o.fixedSize && form->BorderStyle() != bsDialog;
+  o.closable = form->CloseBox();
   w->surface = CreateX11Window(o, w.get());
   if (!w->surface) {
     Windows().erase(form);

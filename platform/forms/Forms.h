@@ -31,6 +31,9 @@ class TForm : public TCustomControl {
   void InitForm();
   TFormBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TFormBorderStyle v) { FBorderStyle = v; }
+  // False: the title bar's close box is disabled (a question that must be answered).
+  bool CloseBox() const { return FCloseBox; }
+  void SetCloseBox(bool v) { FCloseBox = v; }
   TPosition Position() const { return FPosition; }
   void SetPosition(TPosition v) { FPosition = v; }
   int ClientWidth() const override { return FClientWidth; }
@@ -79,6 +82,7 @@ class TForm : public TCustomControl {
   TWinControl* FActiveControl = nullptr;
   bool FCreated = false;
   bool FInModal = false;
+  bool FCloseBox = true;
 };
 
 // The form whose ShowModal runs innermost, or null.

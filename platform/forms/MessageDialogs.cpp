@@ -117,6 +117,7 @@ TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type,
   // The close box: Cancel where there is one, OK when it is the only answer; a question
   // without Cancel must be answered.
   bool hasCancel = buttons & (1u << mbCancel), onlyOk = (buttons & 0x7FFu) == (1u << mbOK);
+  f->SetCloseBox(hasCancel || onlyOk);
   f->OnClose = [f, hasCancel, onlyOk](TObject*, TCloseAction& action) {
     if (hasCancel)
       f->SetModalResult(mrCancel);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -33,6 +34,20 @@ bool PumpUntil(const std::function<bool()>& done) {
     if (done()) return true;
   }
   return false;
+}
+
+// What xprop reads of a window's properties.
+std::string Xprop(const std::string& display, unsigned long window, const std::string& names) {
+  std::string out;
+  FILE* p =
+      popen(("xprop -display " + display + " -id " + std::to_string(window) + " " + names + " 2>&1")
+                .c_str(),
+            "r");
+  if (!p) return out;
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  pclose(p);
+  return out;
 }
 
 xsession::Picture ClientPicture(TForm* f) {
@@ -145,6 +160,7 @@ TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
   timer->SetInterval(10);
   unsigned long dialogWindow = 0;
   bool above = false, focused = false, boxClicked = false, centred = false;
+  std::string props;
   unsigned long owner = 0;
   timer->OnTimer = [&](TObject*) {
     timer->SetEnabled(false);
@@ -166,6 +182,8 @@ TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
       focused = person_.FocusWindow() == dialogWindow;
     }
     person_.Click(window, 260, 262);  // the owner's button: nothing happens while the dialog shows
+    props = Xprop(server_->Display(), dialogWindow,
+                  "_NET_WM_WINDOW_TYPE _NET_WM_STATE _MOTIF_WM_HINTS _NET_WM_ALLOWED_ACTIONS");
     boxClicked = person_.ClickCloseBox(dialogWindow);
   };
   timer->SetEnabled(true);
@@ -176,6 +194,14 @@ TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
   EXPECT_TRUE(focused);
   EXPECT_TRUE(boxClicked);
   EXPECT_EQ(r, mrCancel);
+  // A modal dialog: moved and closed, never resized, minimized or maximized (the window
+  // manager used here keeps a minimize of its own whatever the hints say).
+  EXPECT_NE(props.find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos) << props;
+  EXPECT_NE(props.find("_NET_WM_STATE_MODAL"), std::string::npos) << props;
+  EXPECT_NE(props.find("_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x1, 0x24, "), std::string::npos)
+      << props;
+  EXPECT_EQ(props.find("_NET_WM_ACTION_MAXIMIZE"), std::string::npos) << props;
+  EXPECT_EQ(props.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << props;
   EXPECT_EQ(ownerClicks, 0);
   EXPECT_TRUE(person_.WaitUntilGone(dialogWindow));
   EXPECT_TRUE(PumpUntil([&] { return person_.FocusWindow() == window; }));
@@ -185,6 +211,20 @@ TEST_F(WindowsOnX11, FormsAreWindowsTheWayTheWindowManagerExpects) {
   // Once the dialog is gone the owner's button works again.
   person_.Click(window, 260, 262);
   EXPECT_TRUE(PumpUntil([&] { return ownerClicks == 1; }));
+
+  // A Yes/No question must be answered: its close box is disabled (Escape says No).
+  timer->OnTimer = [&](TObject*) {
+    timer->SetEnabled(false);
+    if (unsigned long box = person_.WaitForWindow("Confirmation")) {
+      props = Xprop(server_->Display(), box, "_MOTIF_WM_HINTS");
+      person_.Key("Escape");
+    }
+  };
+  props.clear();
+  timer->SetEnabled(true);
+  EXPECT_EQ(MessageDlg("Continuer ?", mtConfirmation, MsgButtons({mbYes, mbNo}), 0), mrNo);
+  EXPECT_NE(props.find("_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x1, 0x4, "), std::string::npos)
+      << props;
 }
 
 // A hint shows in a frameless window above the form; the pointer leaving the form's window

@@ -154,7 +154,7 @@ Display* xDisplay = nullptr;
 std::string xDisplayName;
 struct Atoms {
   Atom wmDelete, wmProtocols, netWmName, utf8String, netWmType, netWmTypeDialog, netWmTypeNormal,
-      netWmTypeTooltip, netWmPid, netActiveWindow;
+      netWmTypeTooltip, netWmPid, netActiveWindow, netWmState, netWmStateModal, motifWmHints;
 } atoms;
 // Never destroyed: surfaces still open at exit (held by the back-end's own static table)
 // unregister themselves after every other static object is gone.
@@ -205,7 +205,10 @@ Display* Connection() {
                 atom("_NET_WM_WINDOW_TYPE_NORMAL"),
                 atom("_NET_WM_WINDOW_TYPE_TOOLTIP"),
                 atom("_NET_WM_PID"),
-                atom("_NET_ACTIVE_WINDOW")};
+                atom("_NET_ACTIVE_WINDOW"),
+                atom("_NET_WM_STATE"),
+                atom("_NET_WM_STATE_MODAL"),
+                atom("_MOTIF_WM_HINTS")};
   return xDisplay;
 }
 
@@ -289,6 +292,10 @@ class X11Surface : public DisplaySurface {
       long pid = long(getpid());
       xlib.XChangeProperty(d, win_, atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
                            reinterpret_cast<unsigned char*>(&pid), 1);
+      SetFunctions(o);
+      if (o.modal)
+        xlib.XChangeProperty(d, win_, atoms.netWmState, XA_ATOM, 32, PropModeReplace,
+                             reinterpret_cast<unsigned char*>(&atoms.netWmStateModal), 1);
     }
     Atom type = o.popup    ? atoms.netWmTypeTooltip
                 : o.dialog ? atoms.netWmTypeDialog
@@ -456,6 +463,19 @@ class X11Surface : public DisplaySurface {
                            reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
     xlib.XChangeProperty(d_, win_, atoms.netWmName, atoms.utf8String, 8, PropModeReplace,
                          reinterpret_cast<const unsigned char*>(t.data()), int(t.size()));
+  }
+  // The title bar's buttons as the Motif hints give them: moving always; resizing,
+  // minimizing, maximizing and closing as the window allows.
+  void SetFunctions(const X11WindowOptions& o) {
+    constexpr long kFunctions = 1, kResize = 2, kMove = 4, kMinimize = 8, kMaximize = 16,
+                   kClose = 32, kNone = 0;
+    long hints[5] = {kFunctions,
+                     kMove | (o.fixedSize ? kNone : kResize) | (o.minimizable ? kMinimize : kNone) |
+                         (o.maximizable && !o.fixedSize ? kMaximize : kNone) |
+                         (o.closable ? kClose : kNone),
+                     0, 0, 0};
+    xlib.XChangeProperty(d_, win_, atoms.motifWmHints, atoms.motifWmHints, 32, PropModeReplace,
+                         reinterpret_cast<unsigned char*>(hints), 5);
   }
   void SetSizeHints(int x, int y, bool placed) {
     XSizeHints sh{};

@@ -84,6 +84,9 @@ struct X11WindowOptions {
   bool fixedSize = false;  // the window manager offers no resizing
   bool popup = false;      // hints, balloons, menus: no frame, above the other windows
   bool dialog = false;     // a dialog window (with transientFor: kept above its owner)
+  bool modal = false;      // a dialog that holds its owner until it is answered
+  // What the window manager offers on the title bar.
+  bool minimizable = true, maximizable = true, closable = true;
   unsigned long transientFor = 0;
   std::uint32_t background = 0xC0C0C0;  // shown where nothing was drawn yet
 };
