@@ -44,31 +44,15 @@ void TVcTabStopList::Insert(int index, int value) {
 void TVcCustomListBox::DefineProps(TPropList&) {}
 
 TVcCustomListBox::TVcCustomListBox(TComponent* owner)
-    : TCustomListBox(owner),
-      FSearchTimer(std::make_unique<TTimer>(nullptr)),
-      FFrameCanvas(std::make_unique<TCanvas>()) {
+    : TVcFramed<TCustomListBox>(owner), FSearchTimer(std::make_unique<TTimer>(nullptr)) {
   FSearchTimer->SetEnabled(false);
   FSearchTimer->SetInterval(1500);
   FSearchTimer->OnTimer = [this](TObject* s) { SearchTimerExpired(s); };
 }
 
-TVcCustomListBox::~TVcCustomListBox() {
-  FSearchTimer.reset();
-  if (FFrameController) FFrameController->RemoveControl(this);
-  FFrameController = nullptr;
-}
+TVcCustomListBox::~TVcCustomListBox() { FSearchTimer.reset(); }
 
 void TVcCustomListBox::Beep() { MessageBeep(0); }
-
-void TVcCustomListBox::UpdateFrameStyle(bool setOver, bool over) {
-  if (setOver) FMouseOver = over;
-  if (!FFrameFlat) return;
-  FFrameStyle = Focused() || FMouseOver ? FFrameFocusStyle : FFrameFlatStyle;
-  RepaintFrame();
-}
-
-// The frame lies outside the client area; the toolkit repaints a control as a whole.
-void TVcCustomListBox::RepaintFrame() { Invalidate(); }
 
 int TVcCustomListBox::FindString(const std::string& s) {
   return int(Perform(LB_FINDSTRING, WPARAM(-1), LPARAM(s.c_str())));
@@ -78,73 +62,6 @@ void TVcCustomListBox::DrawItemText(int index, RECT rect, TOwnerDrawState) {
   TCanvas* c = Canvas();
   c->FillRect(rect);
   if (index < Items()->Count()) c->TextRect(rect, rect.left + 2, rect.top, Items()->Get(index));
-}
-
-void TVcCustomListBox::SetColor(int v) {
-  if (v == TControl::Color() && !ParentColor()) return;
-  TControl::SetColor(v);
-  if (FFrameVisible) RepaintFrame();
-}
-
-void TVcCustomListBox::SetFrameColor(int v) { SetFrameSetting(this, FFrameColor, v); }
-
-void TVcCustomListBox::SetFrameController(TVcFrameController* v) {
-  if (v == FFrameController) return;
-  if (FFrameController) {
-    FFrameController->RemoveControl(this);
-    FFrameController->RemoveFreeNotification(this);
-  }
-  FFrameController = v;
-  if (v) {
-    v->AddControl(this);
-    v->FreeNotification(this);
-  }
-}
-
-void TVcCustomListBox::Notification(TComponent* c, TOperation op) {
-  TCustomListBox::Notification(c, op);
-  if (op == opRemove && c == FFrameController) FFrameController = nullptr;
-}
-
-void TVcCustomListBox::SetFrameFlat(bool v) {
-  if (v == FFrameFlat) return;
-  FFrameFlat = v;
-  if (v) {
-    SetFrameVisible(true);
-    // A stored form gives its own sides and style.
-    if (!IsLoading()) {
-      FFrameSides = AllSides;
-      FFrameStyle = FFrameFlatStyle;
-    }
-  }
-  RepaintFrame();
-  Invalidate();
-}
-
-void TVcCustomListBox::SetFrameFlatStyle(TFrameStyle v) {
-  SetFrameSetting(this, FFrameFlatStyle, v);
-}
-
-void TVcCustomListBox::SetFrameFocusStyle(TFrameStyle v) {
-  SetFrameSetting(this, FFrameFocusStyle, v);
-}
-
-void TVcCustomListBox::SetFrameSides(TSides v) { SetFrameSetting(this, FFrameSides, v); }
-
-void TVcCustomListBox::SetFrameStyle(TFrameStyle v) { SetFrameSetting(this, FFrameStyle, v); }
-
-void TVcCustomListBox::SetFrameVisible(bool v) {
-  if (v == FFrameVisible) return;
-  FFrameVisible = v;
-  if (v) SetCtl3D(true);
-  RecreateWnd();
-  Invalidate();
-}
-
-void TVcCustomListBox::SetCtl3D(bool v) {
-  if (v == FCtl3D) return;
-  FCtl3D = v;
-  Invalidate();
 }
 
 void TVcCustomListBox::SetHorzExtent(int v) {
@@ -208,21 +125,6 @@ bool TVcCustomListBox::DoMouseWheelUp(TShiftState, POINT) {
   int pos = TopIndex() - WheelScrollLines;
   if (pos >= 0) SetTopIndex(pos);
   return true;
-}
-
-void TVcCustomListBox::DoEnter() {
-  UpdateFrameStyle(false, true);
-  TCustomListBox::DoEnter();
-}
-
-void TVcCustomListBox::DoExit() {
-  TCustomListBox::DoExit();
-  UpdateFrameStyle(false, false);
-}
-
-void TVcCustomListBox::Resize() {
-  TCustomListBox::Resize();
-  if (FFrameVisible) RepaintFrame();
 }
 
 void TVcCustomListBox::SearchTimerExpired(TObject*) {
@@ -339,43 +241,14 @@ void TVcCustomListBox::WndProc(TMessage& m) {
     case WM_LBUTTONDOWN:
       FSearchText.clear();
       break;
-    case WM_NCPAINT:
-      // The system border first; the frame is painted over it.
-      TCustomListBox::WndProc(m);
-      if (FFrameVisible && m.WParam) {
-        FFrameCanvas->SetHandle(HDC(m.WParam));
-        try {
-          DrawFrame(FFrameCanvas.get(), Width(), Height(), FFrameStyle, GetColor(), FFrameColor,
-                    FFrameSides);
-        } catch (...) {
-          FFrameCanvas->SetHandle(nullptr);
-          throw;
-        }
-        FFrameCanvas->SetHandle(nullptr);
-        m.Result = 0;
-      }
-      return;
     case CN_DRAWITEM:
       DispatchDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam));
       m.Result = 1;
       return;
-    case CM_PARENTCOLORCHANGED:
-      TCustomListBox::WndProc(m);
-      if (FFrameVisible) RepaintFrame();
-      return;
-    case CM_MOUSEENTER:
-      TCustomListBox::WndProc(m);
-      UpdateFrameStyle(true, true);
-      // The toolkit already fired OnMouseEnter; DoMouseEnter stays the hook for descendants.
-      return;
-    case CM_MOUSELEAVE:
-      TCustomListBox::WndProc(m);
-      UpdateFrameStyle(true, false);
-      return;
     default:
       break;
   }
-  TCustomListBox::WndProc(m);
+  TVcFramed<TCustomListBox>::WndProc(m);
 }
 
 // --- TVcTabbedListBox ----------------------------------------------------------------------
@@ -387,16 +260,10 @@ void TVcTabbedListBox::DefineProps(TPropList& p) {
     return static_cast<T*>(o)->TabStops()->Count() > 0;
   };
   p.Bool("BeepOnInvalidKey", &T::BeepOnInvalidKey, &T::SetBeepOnInvalidKey, true);
-  p.Color("Color", &T::Color, &T::SetColor, clWindow).stored = [](TPersistent* o) {
-    auto* l = static_cast<T*>(o);
-    return FrameSettingsStored<T>(o) && !l->ParentColor() && l->Color() != clWindow;
-  };
-  p.Bool("Ctl3D", &T::Ctl3D, &T::SetCtl3D, true);
-  FrameProps<T>(p);
+  FramedControlProps<T>(p);
   p.Int("HorzExtent", &T::HorzExtent, &T::SetHorzExtent, 0);
   p.Bool("HorzScrollBar", &T::HorzScrollBar, &T::SetHorzScrollBar, false);
   p.Bool("TabOnEnter", &T::TabOnEnter, &T::SetTabOnEnter, false);
-  p.Bool("UseFrameController", &T::UseFrameController, &T::SetUseFrameController, true);
   p.Event("OnMatch", &T::OnMatch);
   p.Event("OnDeleteItems", &T::OnDeleteItems);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/VcCommon.h"
+#include "controls/VcFrame.h"
 #include "controls/VcIntLst.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/StdCtrls.h"
@@ -37,7 +37,7 @@ class TVcTabStopList : public TIntegerList {
   TVcTabbedListBox* FListBox;
 };
 
-class TVcCustomListBox : public TCustomListBox {
+class TVcCustomListBox : public TVcFramed<TCustomListBox> {
   WI_CLASS(TVcCustomListBox, TCustomListBox)
  public:
   explicit TVcCustomListBox(TComponent* owner);
@@ -45,38 +45,14 @@ class TVcCustomListBox : public TCustomListBox {
 
   TStrings* Items() const override { return GetItems(); }
 
-  virtual void UpdateFrameStyle(bool setOver, bool over);
-  virtual void RepaintFrame();
   // The first item whose text begins with s (case-insensitive), or -1.
   virtual int FindString(const std::string& s);
   virtual void DrawItemText(int index, win::RECT rect, TOwnerDrawState state);
-  virtual int GetColor() const { return TControl::Color(); }
-  virtual void SetColor(int v);
-  int Color() const { return GetColor(); }
-  int FrameColor() const { return FFrameColor; }
-  virtual void SetFrameColor(int v);
-  TVcFrameController* FrameController() const { return FFrameController; }
-  virtual void SetFrameController(TVcFrameController* v);
-  bool FrameFlat() const { return FFrameFlat; }
-  virtual void SetFrameFlat(bool v);
-  TFrameStyle FrameFlatStyle() const { return FFrameFlatStyle; }
-  virtual void SetFrameFlatStyle(TFrameStyle v);
-  TFrameStyle FrameFocusStyle() const { return FFrameFocusStyle; }
-  virtual void SetFrameFocusStyle(TFrameStyle v);
-  TSides FrameSides() const { return FFrameSides; }
-  virtual void SetFrameSides(TSides v);
-  TFrameStyle FrameStyle() const { return FFrameStyle; }
-  virtual void SetFrameStyle(TFrameStyle v);
-  bool FrameVisible() const { return FFrameVisible; }
-  virtual void SetFrameVisible(bool v);
   int HorzExtent() const { return FHorzExtent; }
   virtual void SetHorzExtent(int v);
   bool HorzScrollBar() const { return FHorzScrollBar; }
   virtual void SetHorzScrollBar(bool v);
   virtual TStrings* GetItems() const { return TCustomListBox::Items(); }
-  // The 3-D look of the border; a visible frame needs it.
-  bool Ctl3D() const { return FCtl3D; }
-  void SetCtl3D(bool v);
   // Measures the items and sets HorzExtent (the controls never call it themselves).
   virtual void UpdateHorzExtent();
 
@@ -84,11 +60,9 @@ class TVcCustomListBox : public TCustomListBox {
   void SetBeepOnInvalidKey(bool v) { FBeepOnInvalidKey = v; }
   bool TabOnEnter() const { return FTabOnEnter; }
   void SetTabOnEnter(bool v) { FTabOnEnter = v; }
-  bool UseFrameController() const { return FUseFrameController; }
-  void SetUseFrameController(bool v) { FUseFrameController = v; }
   TVcAboutInfo About() const { return aiVisualControls; }
   void SetAbout(TVcAboutInfo) {}
-  bool MouseOver() const { return FMouseOver; }
+  bool MouseOver() const { return PointerOver(); }
   const std::string& SearchText() const { return FSearchText; }
   TTimer* SearchTimer() const { return FSearchTimer.get(); }
 
@@ -109,16 +83,13 @@ class TVcCustomListBox : public TCustomListBox {
   virtual void DoMouseEnter() { OnMouseEnter(this); }
   virtual void DoMouseLeave() { OnMouseLeave(this); }
   virtual void DoDeleteItems() { OnDeleteItems(this); }
+  void MouseEnter() override { DoMouseEnter(); }
+  void MouseLeave() override { DoMouseLeave(); }
   // The warning of an unmatched key (MessageBeep 0).
   virtual void Beep();
   void DrawItem(int index, win::RECT rect, TOwnerDrawState state) override;
-  void DoEnter() override;
-  void DoExit() override;
-  void Notification(TComponent* c, TOperation op) override;
-  void Resize() override;
   // The window has its horizontal bar only with HorzScrollBar.
   bool HasHorzScrollBar() const override { return FHorzScrollBar; }
-  bool StoreFrameProps() const { return !FFrameController || !FUseFrameController; }
   void IncrementalSearch(const std::string& text, char typed);
   // The widest item text followed by "x", measured on a screen DC with the control's font.
   int WidestItem(const std::function<int(win::HDC, const std::string&)>& measure);
@@ -131,16 +102,7 @@ class TVcCustomListBox : public TCustomListBox {
   std::string FSearchText;
   std::unique_ptr<TTimer> FSearchTimer;
   bool FTyping = false;
-  std::unique_ptr<TCanvas> FFrameCanvas;
-  bool FMouseOver = false;
-  bool FBeepOnInvalidKey = true, FTabOnEnter = false, FUseFrameController = true;
-  TVcFrameController* FFrameController = nullptr;
-  int FFrameColor = clBtnShadow;
-  bool FFrameFlat = false;
-  TFrameStyle FFrameFlatStyle = fsStatus, FFrameFocusStyle = fsLowered, FFrameStyle = fsFlat;
-  TSides FFrameSides = AllSides;
-  bool FFrameVisible = false;
-  bool FCtl3D = true;
+  bool FBeepOnInvalidKey = true, FTabOnEnter = false;
   int FHorzExtent = 0;
   bool FHorzScrollBar = false;
 };

@@ -19,9 +19,18 @@ class TQuietListBox : public TVcTabbedListBox {
  public:
   using TVcTabbedListBox::TVcTabbedListBox;
   int beeps = 0;
+  std::string pointer;  // what reached DoMouseEnter and DoMouseLeave
 
  protected:
   void Beep() override { ++beeps; }
+  void DoMouseEnter() override {
+    pointer += "enter ";
+    TVcTabbedListBox::DoMouseEnter();
+  }
+  void DoMouseLeave() override {
+    pointer += "leave ";
+    TVcTabbedListBox::DoMouseLeave();
+  }
 };
 
 struct ListBoxFixture : ::testing::Test {
@@ -169,6 +178,9 @@ TEST_F(TabbedListBox, TabStopsReachTheWindowInDialogUnits) {
 }
 
 TEST_F(TabbedListBox, FlatFrameFollowsFocusAndMouse) {
+  int entered = 0, left = 0;
+  list->OnMouseEnter = [&](TObject*) { ++entered; };
+  list->OnMouseLeave = [&](TObject*) { ++left; };
   list->SetFrameFlat(true);
   EXPECT_TRUE(list->FrameVisible());
   EXPECT_EQ(list->FrameStyle(), fsStatus);
@@ -176,6 +188,10 @@ TEST_F(TabbedListBox, FlatFrameFollowsFocusAndMouse) {
   EXPECT_EQ(list->FrameStyle(), fsLowered);
   list->Perform(win::CM_MOUSELEAVE);
   EXPECT_EQ(list->FrameStyle(), fsStatus);
+  // The pointer's coming and going reach the dynamic methods, and each event fires once.
+  EXPECT_EQ(list->pointer, "enter leave ");
+  EXPECT_EQ(entered, 1);
+  EXPECT_EQ(left, 1);
   form->SetVisible(true);
   list->SetFocus();
   EXPECT_EQ(list->FrameStyle(), fsLowered);
