@@ -19,8 +19,9 @@ void TVcFramed<Base>::UpdateFrameStyle(bool storePointer, bool pointerOver) {
 
 template <class Base>
 void TVcFramed<Base>::RepaintFrame() {
-  // The frame lies outside the client area; the toolkit paints a control as a whole.
-  this->Invalidate();
+  // The frame lies outside the client area; the toolkit paints a control as a whole, and
+  // at once, not at the next paint.
+  this->Repaint();
 }
 
 template <class Base>

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "controls/VcEdit.h"
 #include "controls/VcLstBox.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Streaming.h"
@@ -195,6 +196,28 @@ TEST_F(TabbedListBox, FlatFrameFollowsFocusAndMouse) {
   form->SetVisible(true);
   list->SetFocus();
   EXPECT_EQ(list->FrameStyle(), fsLowered);
+}
+
+// The controls asked to paint at once, as the display would paint them.
+std::vector<TControl*> g_repainted;
+
+// A frame change shows at once, not at the next paint, on the list box and the edit alike.
+TEST_F(TabbedListBox, FrameChangesArePaintedAtOnce) {
+  auto* edit = new TVcEdit(form.get());
+  edit->SetParent(form.get());
+  auto* saved = ControlRepaintHook;
+  ControlRepaintHook = [](TControl* c) { g_repainted.push_back(c); };
+  auto check = [](auto* c) {
+    c->SetFrameVisible(true);
+    g_repainted.clear();
+    c->SetFrameColor(clRed);
+    c->SetFrameStyle(fsRaised);
+    c->Perform(win::CM_PARENTCOLORCHANGED);
+    EXPECT_EQ(g_repainted, std::vector<TControl*>(3, c)) << c->ClassName();
+  };
+  check(list);
+  check(edit);
+  ControlRepaintHook = saved;
 }
 
 TEST_F(TabbedListBox, StoredFlatFrameKeepsItsSidesAndStyle) {
