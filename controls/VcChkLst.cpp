@@ -186,8 +186,9 @@ void TCheckListStrings::Assign(TPersistent* source) {
 }
 
 void TCheckListStrings::SetUpdateState(bool updating) {
-  // No redraw while updating; one refresh at the end.
-  if (!updating) FListBox->Invalidate();
+  // No painting while updating; one refresh at the end.
+  FListBox->Perform(WM_SETREDRAW, updating ? 0 : 1);
+  if (!updating) FListBox->Repaint();
 }
 
 void TCheckListStrings::DefineProperties(TFiler& filer) {
@@ -326,12 +327,20 @@ TCheckBoxState TVcCheckList::GetItemState(int index) const {
   return TCheckBoxState(FItems->Packet(index)->State);
 }
 
+RECT TVcCheckList::GlyphRect(int index) const {
+  RECT r = ItemRect(index);
+  const int d = (ItemHeight() - FGlyphHeight) / 2;
+  return RECT{r.left, r.top + d, r.left + FGlyphWidth + 4, r.top + ItemHeight() - d};
+}
+
 void TVcCheckList::SetItemState(int index, TCheckBoxState value) {
   TPacket* p = FItems->Packet(index);
   if (p->State == value) return;
   p->State = std::uint8_t(value);
-  // The toolkit repaints whole controls; the glyph rectangle is all that changed.
-  Invalidate();
+  // Only the glyph changed: nothing to repaint while it is out of sight. (The toolkit
+  // repaints a control as a whole.)
+  const RECT g = GlyphRect(index);
+  if (g.bottom > 0 && g.top < ClientHeight()) Invalidate();
 }
 
 int TVcCheckList::CheckedCount() const {

@@ -105,6 +105,8 @@ class TVcCheckList : public TVcTabbedListBox {
   virtual void SetItemState(int index, TCheckBoxState value);
   // Lines in state checked (grayed ones do not count).
   int CheckedCount() const;
+  // Where the glyph of a line is drawn (client coordinates), its margins included.
+  win::RECT GlyphRect(int index) const;
 
   bool AllowGrayed() const { return FAllowGrayed; }
   virtual void SetAllowGrayed(bool v) { FAllowGrayed = v; }

@@ -64,6 +64,17 @@ void TVcCustomListBox::DrawItemText(int index, RECT rect, TOwnerDrawState) {
   if (index < Items()->Count()) c->TextRect(rect, rect.left + 2, rect.top, Items()->Get(index));
 }
 
+void TVcCustomListBox::RepaintFrame() {
+  if (FRedraw)
+    TVcFramed<TCustomListBox>::RepaintFrame();
+  else
+    Invalidate();
+}
+
+void TVcCustomListBox::Paint() {
+  if (FRedraw) TVcFramed<TCustomListBox>::Paint();
+}
+
 void TVcCustomListBox::SetHorzExtent(int v) {
   v &= 0xFFFF;
   if (v == FHorzExtent) return;
@@ -244,6 +255,9 @@ void TVcCustomListBox::WndProc(TMessage& m) {
     case CN_DRAWITEM:
       DispatchDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam));
       m.Result = 1;
+      return;
+    case WM_SETREDRAW:
+      FRedraw = m.WParam != 0;
       return;
     default:
       break;

@@ -75,6 +75,9 @@ class TVcCustomListBox : public TVcFramed<TCustomListBox> {
 
   void CreateWnd() override;
   void WndProc(TMessage& msg) override;
+  // While WM_SETREDRAW has switched painting off, the frame is not repainted at once.
+  void RepaintFrame() override;
+  bool Redrawing() const { return FRedraw; }
 
   TNotifyEvent OnMatch, OnDeleteItems;
 
@@ -88,6 +91,8 @@ class TVcCustomListBox : public TVcFramed<TCustomListBox> {
   // The warning of an unmatched key (MessageBeep 0).
   virtual void Beep();
   void DrawItem(int index, win::RECT rect, TOwnerDrawState state) override;
+  // Nothing is painted while painting is switched off.
+  void Paint() override;
   // The window has its horizontal bar only with HorzScrollBar.
   bool HasHorzScrollBar() const override { return FHorzScrollBar; }
   void IncrementalSearch(const std::string& text, char typed);
@@ -102,6 +107,7 @@ class TVcCustomListBox : public TVcFramed<TCustomListBox> {
   std::string FSearchText;
   std::unique_ptr<TTimer> FSearchTimer;
   bool FTyping = false;
+  bool FRedraw = true;
   bool FBeepOnInvalidKey = true, FTabOnEnter = false;
   int FHorzExtent = 0;
   bool FHorzScrollBar = false;

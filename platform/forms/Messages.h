@@ -26,6 +26,8 @@ inline constexpr UINT WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002,
 // Menus and devices.
 inline constexpr UINT WM_CONTEXTMENU = 0x007B, WM_INITMENUPOPUP = 0x0117, WM_MENUSELECT = 0x011F,
                       WM_MENUCHAR = 0x0120, WM_DEVICECHANGE = 0x0219;
+// wParam 0 switches a window's painting off, 1 on again.
+inline constexpr UINT WM_SETREDRAW = 0x000B;
 
 // Edit and list-box messages.
 inline constexpr UINT EM_GETSEL = 0x00B0, EM_SETSEL = 0x00B1, EM_SETREADONLY = 0x00CF,

@@ -290,4 +290,40 @@ TEST_F(CheckList, PaintsTheGlyphFrameOfEachLineLeftOfItsText) {
   EXPECT_NE(px(10 + 2 + 17, 10 + 2 + h / 2), highlight);
 }
 
+// The controls asked to paint at once, as the display would paint them.
+std::vector<TControl*> g_repainted;
+
+// What changes is repainted, and only that: a state change repaints the line's glyph when
+// the line is in sight; an update of the lines paints nothing until it ends, then once.
+TEST_F(CheckList, RepaintsWhatChangedOnly) {
+  for (int i = 0; i < 20; ++i) list->Items()->Add("ligne " + std::to_string(i));
+  const int h = list->ItemHeight(), d = (h - 11) / 2;
+  const win::RECT g = list->GlyphRect(1);
+  EXPECT_EQ((std::vector<long>{g.left, g.top, g.right, g.bottom}),
+            (std::vector<long>{0, h + d, 15, 2 * h - d}));
+  int before = list->InvalidateCount();
+  list->SetItemState(1, cbGrayed);
+  EXPECT_EQ(list->InvalidateCount(), before + 1);
+  list->SetItemState(1, cbGrayed);    // unchanged
+  list->SetItemState(19, cbChecked);  // out of sight
+  EXPECT_EQ(list->InvalidateCount(), before + 1);
+
+  int drawn = 0;
+  list->OnDrawItem = [&](TWinControl*, int, win::RECT, TOwnerDrawState) { ++drawn; };
+  form->SetVisible(true);
+  win::Surface s;
+  auto* saved = ControlRepaintHook;
+  ControlRepaintHook = [](TControl* c) { g_repainted.push_back(c); };
+  list->Items()->BeginUpdate();
+  list->Items()->Add("encore");
+  WindowPainter::PaintClient(form.get(), s);
+  EXPECT_EQ(drawn, 0);
+  EXPECT_TRUE(g_repainted.empty());
+  list->Items()->EndUpdate();
+  ControlRepaintHook = saved;
+  EXPECT_EQ(g_repainted, std::vector<TControl*>{list});
+  WindowPainter::PaintClient(form.get(), s);
+  EXPECT_GT(drawn, 0);
+}
+
 }  // namespace
