@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -85,12 +86,42 @@ std::atomic<std::uint64_t> g_serial{0};
 std::atomic<std::uint64_t> g_txSerial{0};
 }  // namespace
 
+namespace {
+// A file name as a URI path: what is not plain is percent-encoded.
+std::string UriPath(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out = "file:";
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || std::strchr("/-._~", c)) {
+      out += char(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+}  // namespace
+
 SqliteDb::SqliteDb(const std::filesystem::path& file, bool create)
+    : SqliteDb(file, create ? SqliteOpen::kCreate : SqliteOpen::kExisting) {
+  if (!create) UseWal();
+}
+
+SqliteDb::SqliteDb(const std::filesystem::path& file, SqliteOpen how)
     : file_(file), cache_(std::make_shared<SqliteStatementCache>()), serial_(++g_serial) {
   txSerial_ = ++g_txSerial;
   ConfigureLibrary();
-  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-  int rc = sqlite3_open_v2(file.c_str(), &db_, flags, nullptr);
+  readOnly_ = how == SqliteOpen::kReadOnly || how == SqliteOpen::kImmutable;
+  int flags = SQLITE_OPEN_FULLMUTEX | (readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+  if (how == SqliteOpen::kCreate) flags |= SQLITE_OPEN_CREATE;
+  std::string name = file.string();
+  if (how == SqliteOpen::kImmutable) {
+    flags |= SQLITE_OPEN_URI;
+    name = UriPath(name) + "?immutable=1";
+  }
+  int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string msg = "cannot open " + file.string();
     if (db_) msg += ": " + std::string(sqlite3_errmsg(db_));
@@ -100,23 +131,29 @@ SqliteDb::SqliteDb(const std::filesystem::path& file, bool create)
   }
   sqlite3_busy_timeout(db_, 10000);
   try {
-    // A file that is not a database fails here, with a clear message.
-    Exec("PRAGMA journal_mode=WAL");
+    // Settings of this connection alone: nothing is written to the file.
     Exec("PRAGMA synchronous=NORMAL");
-    // The log and its index stay between runs, emptied at the last close rather than
-    // deleted: a program neither creates two files per database when it starts nor deletes
-    // them when it ends. Emptied, the log holds nothing that could meet another database
-    // put in this one's place. While the database is open the log keeps its size, and is
-    // carried into the database (two flushes to disk) every 8,192 pages rather than every
-    // 1,000: thousands of file calls in a row wrote more in flushes than in data.
-    int persist = 1;
-    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
-    Exec("PRAGMA journal_size_limit=67108864; PRAGMA wal_autocheckpoint=8192");
+    // While the database is open the log keeps its size, and is carried into the database
+    // (two flushes to disk) every 8,192 pages rather than every 1,000: thousands of file
+    // calls in a row wrote more in flushes than in data.
+    if (!readOnly_) Exec("PRAGMA journal_size_limit=67108864; PRAGMA wal_autocheckpoint=8192");
+    if (how == SqliteOpen::kCreate) UseWal();
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;
     throw;
   }
+}
+
+void SqliteDb::UseWal() {
+  // A file that is not a database fails here, with a clear message.
+  Exec("PRAGMA journal_mode=WAL");
+  // The log and its index stay between runs, emptied at the last close rather than
+  // deleted: a program neither creates two files per database when it starts nor deletes
+  // them when it ends. Emptied, the log holds nothing that could meet another database
+  // put in this one's place.
+  int persist = 1;
+  sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
 }
 
 SqliteDb::~SqliteDb() {
@@ -173,7 +210,7 @@ std::string SqliteDb::IntegrityCheck() {
 bool SqliteDb::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
 bool SqliteDb::MayWrite() const {
-  return !readTransaction_ && sqlite3_txn_state(db_, "main") != SQLITE_TXN_READ;
+  return !readOnly_ && !readTransaction_ && sqlite3_txn_state(db_, "main") != SQLITE_TXN_READ;
 }
 
 SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db) {

@@ -29,14 +29,29 @@ class SqliteError : public std::runtime_error {
 class SqliteStatement;
 struct SqliteStatementCache;
 
+// How a database is opened.
+enum class SqliteOpen {
+  kCreate,    // made when missing, and put in WAL mode at once
+  kExisting,  // read and written, nothing changed until UseWal (the caller checks it first)
+  kReadOnly,  // read only, through the write-ahead log and its index as they are
+  kImmutable  // read only, the database file alone: where nothing can write it
+};
+
 class SqliteDb {
  public:
-  // Opens (creating when asked) in WAL mode with a busy timeout, so that several
-  // processes of one machine can share the file.
+  // Opens with a busy timeout, so that several processes of one machine can share the file.
+  // Throws SqliteError when it cannot.
+  SqliteDb(const std::filesystem::path& file, SqliteOpen how);
+  // kCreate or kExisting, then UseWal.
   SqliteDb(const std::filesystem::path& file, bool create);
   ~SqliteDb();
   SqliteDb(const SqliteDb&) = delete;
   SqliteDb& operator=(const SqliteDb&) = delete;
+
+  // WAL mode, and the log kept between runs (see the definition). For a database found
+  // sound: on any other file it is a write.
+  void UseWal();
+  bool ReadOnly() const { return readOnly_; }
 
   void Exec(const std::string& sql);
   // Statements are kept once compiled: a statement that goes out of scope is reset and
@@ -52,7 +67,7 @@ class SqliteDb {
   bool InTransaction() const;
   // Whether a write may start now without running into a snapshot older than the last
   // commit: no transaction, or a write transaction (not a read one, nor a statement of this
-  // connection still reading outside a transaction).
+  // connection still reading outside a transaction); never on a read-only connection.
   bool MayWrite() const;
   // Moves on when a transaction begins and when one, or a part of one, is rolled back:
   // what was read inside a transaction holds while it stays the same. Its values are never
@@ -68,6 +83,7 @@ class SqliteDb {
   std::uint64_t serial_;
   std::atomic<std::uint64_t> txSerial_{0};
   std::atomic<bool> readTransaction_{false};
+  bool readOnly_ = false;
   friend class SqliteTransaction;
   friend class SqliteReadTransaction;
 };
