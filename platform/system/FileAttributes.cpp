@@ -13,18 +13,18 @@ constexpr DWORD kStoredBits =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | 0x1000 /*offline*/ | 0x2000 /*not indexed*/;
 
-// The records below a folder are those in [key + "/", key + "0"): '0' follows '/', and
-// keys compare bytewise, so the range holds exactly the keys that start with key + "/"
-// (and the primary key index serves it).
-std::string BelowFrom(const std::string& key) { return key.back() == '/' ? key : key + "/"; }
+// The records below a folder are those in [key + "\\", key + "]"): ']' follows '\\', and
+// keys compare bytewise, so the range holds exactly the keys that start with key + "\\"
+// (and the primary key index serves it). A drive's root ends in its separator already.
+std::string BelowFrom(const std::string& key) { return key.back() == '\\' ? key : key + "\\"; }
 std::string BelowTo(const std::string& key) {
   std::string from = BelowFrom(key);
-  from.back() = '0';
+  from.back() = ']';
   return from;
 }
 
-// The records of key and below it, as one range of the primary key: [key, key + "0") holds
-// key, the keys below it, and keys that only start with key ("a.txt" for "a"). Written
+// The records of key and below it, as one range of the primary key: [key, key + "]") holds
+// key, the keys below it, and keys that only start with key ("A.TXT" for "A"). Written
 // "path = ? OR (range below)", the query took two searches and a set to merge them.
 constexpr const char* kDeleteKeyAndBelow =
     "DELETE FROM attrs WHERE path >= ?1 AND path < ?2 AND (path = ?1 OR path >= ?3)";
@@ -66,7 +66,7 @@ std::unordered_map<std::string, DWORD> StoredAttributesIn(Machine& m,
   st.Bind(1, from).Bind(2, BelowTo(folderKey));
   while (st.Step()) {
     std::string path = st.ColumnText(0);
-    if (path.find('/', from.size()) != std::string::npos) continue;  // deeper down
+    if (path.find('\\', from.size()) != std::string::npos) continue;  // deeper down
     out.emplace(path.substr(from.size()), DWORD(st.ColumnInt(1)));
   }
   return out;
@@ -74,7 +74,7 @@ std::unordered_map<std::string, DWORD> StoredAttributesIn(Machine& m,
 
 DWORD StoredAttributesFrom(const std::unordered_map<std::string, DWORD>& records,
                            const std::string& name, bool isDirectory) {
-  auto it = records.find(name);
+  auto it = records.find(FoldCase(name));
   if (it != records.end()) return it->second & kStoredBits;
   return isDirectory ? 0 : FILE_ATTRIBUTE_ARCHIVE;
 }
@@ -112,7 +112,7 @@ void ForgetAttributes(Machine& m, const std::string& key) {
   auto st = m.State().Prepare(kDeleteKeyAndBelow);
   BindKeyAndBelow(st, key);
   st.Step();
-  Records().DroppedBelow(m.State(), key, '/');
+  Records().DroppedBelow(m.State(), key, '\\');
   Records().Wrote(m.State(), key, std::nullopt);
 }
 

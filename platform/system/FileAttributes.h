@@ -1,7 +1,7 @@
 #pragma once
-// Windows file attributes of the machine's files, kept in state.db by canonical key (see
-// CanonicalKey; the host file system has no place for them). A file without a record has
-// the archive bit, as a newly written file has on Windows.
+// Windows file attributes of the machine's files, kept in state.db by state key (see
+// PathResolver::StateKey; the host file system has no place for them). A file without a
+// record has the archive bit, as a newly written file has on Windows.
 #include <string>
 #include <unordered_map>
 
@@ -13,8 +13,8 @@ class Machine;
 
 // The stored bits (read-only, hidden, system, archive, temporary), without the folder bit.
 DWORD StoredAttributes(Machine& m, const std::string& key, bool isDirectory);
-// The records of the entries right inside the folder folderKey, by entry name: one query
-// for a whole listing.
+// The records of the entries right inside the folder folderKey, by folded entry name: one
+// query for a whole listing.
 std::unordered_map<std::string, DWORD> StoredAttributesIn(Machine& m, const std::string& folderKey);
 // The stored bits for one entry from such records (the default when it has none).
 DWORD StoredAttributesFrom(const std::unordered_map<std::string, DWORD>& records,

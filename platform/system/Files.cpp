@@ -86,6 +86,7 @@ DWORD EcToError(const std::error_code& ec) { return ErrnoToError(ec.value()); }
 
 struct Path {
   Machine::Resolved r;
+  std::string stateKey;  // its records' key, once asked (see StateKeyOf)
   bool exists = false;
   bool isDir = false;
   bool parentExists = false;
@@ -331,13 +332,26 @@ unsigned char TypeOf(const Path& p) {
   return p.isDir ? DT_DIR : DT_REG;
 }
 
+// The canonical host path: what tells two names of one file apart from two files.
 const std::string& KeyOf(Path& p) {
   if (p.r.key.empty()) p.r.key = CanonicalKey(p.r.host);
   return p.r.key;
 }
 
+// The key of the file's records in state.db (see PathResolver::StateKey).
+const std::string& StateKeyOf(Machine& m, Path& p) {
+  if (p.stateKey.empty()) p.stateKey = m.Paths().StateKey(p.r);
+  return p.stateKey;
+}
+
+// The state key of the folder holding the file whose state key is key.
+std::string StateKeyFolderOf(const std::string& key) {
+  const size_t slash = key.rfind('\\');
+  return slash <= 2 ? key.substr(0, 3) : key.substr(0, slash);
+}
+
 DWORD AttributesOf(Machine& m, Path& p) {
-  return ReportedAttributes(StoredAttributes(m, KeyOf(p), p.isDir), p.isDir, p.r.readOnly);
+  return ReportedAttributes(StoredAttributes(m, StateKeyOf(m, p), p.isDir), p.isDir, p.r.readOnly);
 }
 
 bool IsReadOnlyFile(Machine& m, Path& p) {
@@ -351,7 +365,7 @@ DWORD CheckWritable(Machine& m, Path& p) {
   if (!p.exists) return p.parentExists ? 0 : ERROR_PATH_NOT_FOUND;
   if (p.isDir) return ERROR_ACCESS_DENIED;
   if (IsReadOnlyFile(m, p)) return ERROR_ACCESS_DENIED;
-  if (m.IsKeyInUse(KeyOf(p))) return ERROR_SHARING_VIOLATION;
+  if (m.IsKeyInUse(StateKeyOf(m, p))) return ERROR_SHARING_VIOLATION;
   return 0;
 }
 
@@ -395,7 +409,7 @@ std::set<FindState*> g_finds;
 struct FileState {
   fs::path host;
   std::string windows;
-  std::string key;  // canonical key of host
+  std::string key;  // state key of host
   int fd = -1;      // reading: the file; writing: the temporary file
   fs::path temp;    // writing only
   bool write = false;
@@ -479,9 +493,9 @@ BOOL SetFileAttributes(const std::string& path, DWORD attributes) {
     // already holds what is asked is not written again.
     Record(m, [&] {
       if (p.isDir)
-        StoreAttributes(m, KeyOf(p), attributes & kSettableBits);
+        StoreAttributes(m, StateKeyOf(m, p), attributes & kSettableBits);
       else
-        StoreFileAttributes(m, KeyOf(p), attributes & kSettableBits);
+        StoreFileAttributes(m, StateKeyOf(m, p), attributes & kSettableBits);
     });
     return TRUE;
   });
@@ -515,7 +529,7 @@ BOOL CopyFile(const std::string& existing, const std::string& newName, BOOL fail
     // The copy took the name dst was resolved to (found on disk, or as given when new).
     // The source's attributes are read in the transaction that gives them to the copy.
     Record(m, [&] {
-      StoreFileAttributes(m, KeyOf(dst), AttributesOf(m, src) & kSettableBits);
+      StoreFileAttributes(m, StateKeyOf(m, dst), AttributesOf(m, src) & kSettableBits);
       m.Journal("file", "copied " + Display(src) + " to " + Display(dst));
     });
     return TRUE;
@@ -561,12 +575,12 @@ BOOL DeleteFile(const std::string& path) {
     if (!p.exists) return Fail(MissingError(p));
     if (p.isDir || p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
     if (IsReadOnlyFile(m, p)) return Fail(ERROR_ACCESS_DENIED);
-    if (m.IsKeyInUse(KeyOf(p))) return Fail(ERROR_ACCESS_DENIED);
+    if (m.IsKeyInUse(StateKeyOf(m, p))) return Fail(ERROR_ACCESS_DENIED);
     if (::unlink(p.r.host.c_str()) != 0) return Fail(ErrnoToError(errno));
     m.NoteChanged(p.r.host, false, 0);
     Record(m, [&] {
       ForgetStagingWriter(m, p.r.host);
-      ForgetAttributes(m, KeyOf(p));
+      ForgetAttributes(m, StateKeyOf(m, p));
       ForgetShortName(m, Machine::HostFolderOf(p.r.host), Machine::HostNameOf(p.r.host));
       m.Journal("file", "deleted " + Display(p));
     });
@@ -583,7 +597,7 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   if (IsDriveRoot(src) || src.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
   if (!Look(m, to, dst)) return FALSE;
   if (dst.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
-  if (!src.isDir && m.IsKeyInUse(KeyOf(src))) return Fail(ERROR_SHARING_VIOLATION);
+  if (!src.isDir && m.IsKeyInUse(StateKeyOf(m, src))) return Fail(ERROR_SHARING_VIOLATION);
   std::string target = dst.r.host;
   bool sameFile = dst.exists && KeyOf(src) == KeyOf(dst);
   if (sameFile) {
@@ -605,7 +619,7 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
     std::string b = CanonicalKey(target);
     if (b.rfind(KeyOf(src) + "/", 0) == 0) return Fail(ERROR_ACCESS_DENIED);  // into itself
   }
-  DWORD srcAttrs = StoredAttributes(m, KeyOf(src), src.isDir);
+  DWORD srcAttrs = StoredAttributes(m, StateKeyOf(m, src), src.isDir);
   if (!src.isDir) NoteStagingWriter(m, target);
   auto fail = [&](DWORD e) {
     if (!src.isDir) ForgetStagingWriter(m, target);
@@ -636,15 +650,15 @@ BOOL MoveNow(Machine& m, const std::string& from, const std::string& to, DWORD f
   // The name dst was resolved to now holds the file: its key and Windows path stand, unless
   // the move only changed the case of the name, or dst was a link that the move replaced.
   const bool asResolved = !sameFile && (dst.r.hostPlain || !dst.exists);
-  const std::string targetKey = asResolved ? KeyOf(dst) : CanonicalKey(target);
+  const std::string targetKey = asResolved ? StateKeyOf(m, dst) : m.StateKeyOfHost(target);
   const std::string targetWindows = asResolved ? dst.r.windows : m.WindowsPath(target);
   Record(m, [&] {
     ForgetStagingWriter(m, src.r.host);
     ForgetShortName(m, Machine::HostFolderOf(src.r.host), Machine::HostNameOf(src.r.host));
     if (src.isDir) {
-      MoveAttributes(m, KeyOf(src), targetKey);
+      MoveAttributes(m, StateKeyOf(m, src), targetKey);
     } else {
-      ForgetAttributes(m, KeyOf(src));
+      ForgetAttributes(m, StateKeyOf(m, src));
       StoreFileAttributes(m, targetKey, srcAttrs);
     }
     m.Journal("file", "moved " + Display(src) + " to " + targetWindows);
@@ -738,7 +752,7 @@ BOOL RemoveDirectory(const std::string& path) {
     if (!p.exists) return Fail(MissingError(p));
     if (!p.isDir) return Fail(ERROR_DIRECTORY);
     if (IsDriveRoot(p) || p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
-    if (StoredAttributes(m, KeyOf(p), true) & FILE_ATTRIBUTE_READONLY)
+    if (StoredAttributes(m, StateKeyOf(m, p), true) & FILE_ATTRIBUTE_READONLY)
       return Fail(ERROR_ACCESS_DENIED);
     std::error_code ec;
     // What killed programs left (hidden write temporaries, staging copies) does not count.
@@ -748,7 +762,7 @@ BOOL RemoveDirectory(const std::string& path) {
     m.NoteChanged(p.r.host, false, 0);
     m.Folders().Forget(p.r.host);
     Record(m, [&] {
-      ForgetAttributes(m, KeyOf(p));
+      ForgetAttributes(m, StateKeyOf(m, p));
       ForgetShortName(m, Machine::HostFolderOf(p.r.host), Machine::HostNameOf(p.r.host));
       m.Journal("file", "folder removed " + Display(p));
     });
@@ -819,7 +833,7 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       }
       ListedFolder seen;
       if (!folder) {
-        seen = {Machine::HostFolderOf(exact.host), Machine::HostFolderOf(exact.key),
+        seen = {Machine::HostFolderOf(exact.host), StateKeyFolderOf(m.StateKey(exact)),
                 exact.readOnly};
         folder = &seen;
       }
@@ -837,7 +851,7 @@ HANDLE FindFirstFile(const std::string& pattern, WIN32_FIND_DATA* data) {
       SetLastError(ERROR_PATH_NOT_FOUND);
       return INVALID_HANDLE_VALUE;
     }
-    const ListedFolder folder{dir.r.host, KeyOf(dir), dir.r.readOnly};
+    const ListedFolder folder{dir.r.host, StateKeyOf(m, dir), dir.r.readOnly};
     const std::string& dirWindows = dir.r.windows;
     if (plain)
       if (auto h = plainEntry(dirWindows + (dirWindows.back() == '\\' ? "" : "\\") + mask, &folder))
@@ -1238,7 +1252,7 @@ HANDLE CreateFile(const std::string& name, DWORD access, DWORD share, void*, DWO
     auto f = std::make_unique<FileState>();
     f->host = p.r.host;
     f->windows = p.r.windows;
-    f->key = KeyOf(p);
+    f->key = StateKeyOf(m, p);
     if (!write) {
       f->fd = ::open(p.r.host.c_str(), O_RDONLY | O_CLOEXEC);
       if (f->fd < 0) return fail(ErrnoToError(errno));
@@ -1407,7 +1421,7 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     }
     m.NoteChanged(p.r.host, true, DT_REG);
     Record(m, [&] {
-      if (!p.exists) StoreFileAttributes(m, KeyOf(p), FILE_ATTRIBUTE_ARCHIVE);
+      if (!p.exists) StoreFileAttributes(m, StateKeyOf(m, p), FILE_ATTRIBUTE_ARCHIVE);
       m.Journal("file", (p.exists ? "written " : "created ") + p.r.windows);
     });
     return true;

@@ -64,8 +64,9 @@ bool Glob(const std::string& pat, size_t pi, const std::string& s, size_t si) {
   return si == s.size();
 }
 
+// The state key of the entry name of the folder whose state key is dirKey.
 std::string JoinKey(const std::string& dirKey, const std::string& name) {
-  return dirKey.back() == '/' ? dirKey + name : dirKey + "/" + name;
+  return (dirKey.back() == '\\' ? dirKey : dirKey + "\\") + FoldCase(name);
 }
 
 // What a listing knows for all its entries at once (null: asked entry by entry).
@@ -88,7 +89,7 @@ bool Fill(Machine& m, const ListedFolder& dir, int at, const std::string& name, 
   DWORD a = known.records && byName
                 ? StoredAttributesFrom(*known.records, name, isDir)
                 : StoredAttributes(
-                      m, byName ? JoinKey(dir.key, name) : CanonicalKey(fs::path(dir.host) / name),
+                      m, byName ? JoinKey(dir.key, name) : m.StateKeyOfHost(dir.host + "/" + name),
                       isDir);
   d = WIN32_FIND_DATA{};
   d.dwFileAttributes = ReportedAttributes(a, isDir, dir.readOnly);
@@ -199,7 +200,7 @@ bool ListFolder(const std::string& winDir, std::vector<WIN32_FIND_DATA>& out) {
     return false;
   }
   try {
-    return ListMatching(m, {r.host, Machine::KeyOf(r), r.readOnly}, "*", false, out);
+    return ListMatching(m, {r.host, m.StateKey(r), r.readOnly}, "*", false, out);
   } catch (const std::exception&) {
     out.clear();
     SetLastError(ERROR_GEN_FAILURE);

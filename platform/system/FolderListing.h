@@ -27,8 +27,8 @@ bool FolderHasSubFolder(const std::string& winDir);
 // without extension, "x.*" also "x".
 bool MatchMask(const std::string& mask, const std::string& name);
 
-// The host folder of a listing: its path, its canonical key, and whether its drive is
-// read-only (its files then read as read-only).
+// The host folder of a listing: its path, its state key (see PathResolver::StateKey), and
+// whether its drive is read-only (its files then read as read-only).
 struct ListedFolder {
   std::string host;
   std::string key;

@@ -51,15 +51,7 @@ std::string FontsKey() {
                                    : "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
 }
 
-SqliteDb& Db() {
-  SqliteDb& db = Machine::Current().State();
-  db.Exec(
-      "CREATE TABLE IF NOT EXISTS session_fonts(path TEXT PRIMARY KEY, family TEXT NOT NULL,"
-      " count INTEGER NOT NULL);"
-      "CREATE TABLE IF NOT EXISTS broadcasts(id INTEGER PRIMARY KEY AUTOINCREMENT, program TEXT,"
-      " message INTEGER, wparam INTEGER, lparam INTEGER);");
-  return db;
-}
+SqliteDb& Db() { return Machine::Current().State(); }
 
 bool ReadFile(const fs::path& host, std::vector<std::uint8_t>& data) {
   std::ifstream in(host, std::ios::binary);

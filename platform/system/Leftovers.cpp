@@ -68,12 +68,6 @@ bool ParseWriteTemp(const std::string& name, Writer& w) {
   return true;
 }
 
-void EnsureTables(Machine& m) {
-  m.State().Exec(
-      "CREATE TABLE IF NOT EXISTS staging(path TEXT PRIMARY KEY, pid INTEGER NOT NULL,"
-      " started INTEGER NOT NULL);");
-}
-
 bool operator<(const Writer& a, const Writer& b) {
   return a.pid != b.pid ? a.pid < b.pid : a.started < b.started;
 }
@@ -96,22 +90,33 @@ void Removed(Machine& m, const fs::path& host) {
   m.Journal("file", "leftover of a stopped program removed: " + m.WindowsPath(host));
 }
 
+// The host file a staging record names, when it is a plain file of the PC's own folders:
+// what the record keeps is a path inside the PC, and a PC copied from another one never
+// removes a file of the other (nor one its links lead to).
+bool StagedFile(Machine& m, const std::string& key, Machine::Resolved& r) {
+  if (!m.Resolve(key, r) || m.StateKey(r) != key) return false;
+  const std::string own = CanonicalKey(m.Dir()) + "/";
+  struct stat info;
+  return CanonicalKey(r.host).compare(0, own.size(), own) == 0 &&
+         ::lstat(r.host.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // The staging copy at key, when its recorded writer is still w: removed with its records.
 // The write lock is held from the test to the removal, so a writer that notes the same
 // name meanwhile waits and then makes its file after this one went.
 bool RemoveStaging(Machine& m, const std::string& key, const Writer& w) {
   SqliteTransaction tx(m.State());
-  auto st = m.State().Prepare("SELECT 1 FROM staging WHERE path = ? AND pid = ? AND started = ?");
-  st.Bind(1, key).Bind(2, std::int64_t(w.pid)).Bind(3, std::int64_t(w.started));
-  if (!st.Step()) return false;
-  st.Reset();
+  {
+    auto st = m.State().Prepare("SELECT 1 FROM staging WHERE path = ? AND pid = ? AND started = ?");
+    st.Bind(1, key).Bind(2, std::int64_t(w.pid)).Bind(3, std::int64_t(w.started));
+    if (!st.Step()) return false;
+  }
   bool removed = false;
-  fs::path host(key);
-  struct stat info;
-  if (::lstat(key.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::unlink(key.c_str()) == 0) {
-    ForgetAttributes(m, host);
-    ForgetShortName(m, host.parent_path(), host.filename().string());
-    Removed(m, host);
+  Machine::Resolved r;
+  if (StagedFile(m, key, r) && ::unlink(r.host.c_str()) == 0) {
+    ForgetAttributes(m, key);
+    ForgetShortName(m, Machine::HostFolderOf(r.host), Machine::HostNameOf(r.host));
+    Removed(m, r.host);
     removed = true;
   }
   auto del = m.State().Prepare("DELETE FROM staging WHERE path = ?");
@@ -214,10 +219,9 @@ void NoteStagingWriter(Machine& m, const std::string& host) {
   if (!IsStagingName(Machine::HostNameOf(host))) return;
   // Kept before the file appears, whatever batch of records is open.
   FlushRecordBatch();
-  EnsureTables(m);
   Writer self = Self();
   auto st = m.State().Prepare("INSERT OR REPLACE INTO staging(path, pid, started) VALUES(?,?,?)");
-  st.Bind(1, CanonicalKey(host))
+  st.Bind(1, m.StateKeyOfHost(host))
       .Bind(2, std::int64_t(self.pid))
       .Bind(3, std::int64_t(self.started));
   st.Step();
@@ -225,9 +229,8 @@ void NoteStagingWriter(Machine& m, const std::string& host) {
 
 void ForgetStagingWriter(Machine& m, const std::string& host) {
   if (!IsStagingName(Machine::HostNameOf(host))) return;
-  EnsureTables(m);
   auto st = m.State().Prepare("DELETE FROM staging WHERE path = ?");
-  st.Bind(1, CanonicalKey(host));
+  st.Bind(1, m.StateKeyOfHost(host));
   st.Step();
 }
 
@@ -251,7 +254,6 @@ void UnregisterOpening(const fs::path& mark) {
 int SweepLeftovers(Machine& m, bool walk) {
   const std::set<Writer> killed = KilledWriters(m);
   if (!walk && killed.empty()) return 0;
-  EnsureTables(m);
   int removed = 0;
   for (const auto& row : StagingOfGoneWriters(m)) {
     if (killed.count(row.writer))
@@ -264,7 +266,6 @@ int SweepLeftovers(Machine& m, bool walk) {
 }
 
 bool ClearLeftoversIn(Machine& m, const fs::path& dir) {
-  EnsureTables(m);
   std::vector<fs::path> temps;
   std::vector<StagingRow> staged;
   std::optional<std::set<Writer>> killed;  // read once, at the first staging copy
@@ -277,7 +278,7 @@ bool ClearLeftoversIn(Machine& m, const fs::path& dir) {
       continue;
     }
     if (!IsStagingName(name)) return false;
-    const std::string key = CanonicalKey(it->path());
+    const std::string key = m.StateKeyOfHost(it->path().native());
     auto st = m.State().Prepare("SELECT pid, started FROM staging WHERE path = ?");
     st.Bind(1, key);
     if (!st.Step()) return false;

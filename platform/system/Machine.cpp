@@ -10,8 +10,8 @@
 
 #include "platform/system/Clock.h"
 #include "platform/system/Leftovers.h"
-#include "platform/system/RegistryStore.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/StoreSchema.h"
 
 namespace fs = std::filesystem;
 
@@ -30,7 +30,10 @@ std::vector<Machine::InUseProvider>& Providers() {
 }  // namespace
 
 Machine::Machine(const fs::path& dir)
-    : dir_(fs::absolute(dir)), paths_(*this, dir_), store_(dir_), journal_(store_, settings_) {
+    : dir_(fs::absolute(dir)),
+      paths_(*this, dir_),
+      store_(dir_, paths_),
+      journal_(store_, settings_) {
   Load();
 }
 
@@ -62,7 +65,8 @@ void Machine::SaveSettings(const MachineSettings& settings) {
 
 void Machine::CreateBare(const fs::path& dir, const MachineSettings& settings) {
   fs::create_directories(dir / "drives" / "c");
-  if (!fs::exists(dir / "registry.db")) RegistryStore::CreateDatabase(dir / "registry.db");
+  if (!fs::exists(dir / "registry.db")) CreateStore(dir / "registry.db", StoreKind::kRegistry);
+  if (!fs::exists(dir / "state.db")) CreateStore(dir / "state.db", StoreKind::kState);
   WriteFileAtomically(dir / "machine.ini", SettingsText(settings));
   auto c = dir / "drives" / "c";
   auto rel = [](const std::string& winPath) { return winPath.substr(3); };
@@ -129,7 +133,7 @@ SqliteReadCache<LockedPaths>& LockAnswers() {
 }
 }  // namespace
 
-bool Machine::IsFileInUse(const fs::path& host) { return IsKeyInUse(CanonicalKey(host)); }
+bool Machine::IsFileInUse(const fs::path& host) { return IsKeyInUse(StateKeyOfHost(host)); }
 
 bool Machine::IsKeyInUse(const std::string& key) {
   SqliteDb& db = State();
@@ -148,7 +152,7 @@ bool Machine::IsKeyInUse(const std::string& key) {
 
 void Machine::LockFile(const fs::path& host) {
   SqliteDb& db = State();
-  const std::string key = CanonicalKey(host);
+  const std::string key = StateKeyOfHost(host);
   auto st = db.Prepare("INSERT OR IGNORE INTO locks(path) VALUES(?)");
   st.Bind(1, key);
   st.Step();

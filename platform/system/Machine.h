@@ -73,6 +73,8 @@ class Machine {
     paths_.NoteChanged(host, present, type);
   }
   static std::string KeyOf(const Resolved& r) { return PathResolver::KeyOf(r); }
+  std::string StateKey(const Resolved& r) const { return paths_.StateKey(r); }
+  std::string StateKeyOfHost(const std::string& host) const { return paths_.StateKeyOfHost(host); }
   static std::string HostFolderOf(const std::string& host) {
     return PathResolver::HostFolderOf(host);
   }
@@ -87,11 +89,11 @@ class Machine {
   // Files in use: locked by `machine lock`, or reported by a provider (the image of a
   // running service). Deleting gives 5, overwriting 32; reading and copying work.
   bool IsFileInUse(const std::filesystem::path& host);
-  // Same, for a file whose canonical key the caller has.
+  // Same, for a file whose state key (see StateKey) the caller has.
   bool IsKeyInUse(const std::string& key);
   void LockFile(const std::filesystem::path& host);
   void UnlockAll();
-  using InUseProvider = std::function<bool(Machine&, const std::string& canonicalKey)>;
+  using InUseProvider = std::function<bool(Machine&, const std::string& stateKey)>;
   static void AddInUseProvider(InUseProvider provider);
 
   // The journal of what programs did to this machine: see MachineJournal.

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <sstream>
 #include <string_view>
@@ -462,6 +464,84 @@ std::string PathResolver::WindowsPath(const fs::path& host) const {
   for (auto& c : rest)
     if (c == '/') c = '\\';
   return "Z:" + rest;
+}
+
+// ---- state keys ------------------------------------------------------------------------
+
+namespace {
+// letter + ":\\" + rest ("" or "/a/b"), case-folded.
+std::string DriveKey(char letter, std::string_view rest) {
+  std::string out(1, char(std::toupper(static_cast<unsigned char>(letter))));
+  out += ":\\";
+  if (!rest.empty()) rest.remove_prefix(1);
+  for (char c : rest) out += c == '/' ? '\\' : c;
+  if (out.size() > 3 && out.back() == '\\') out.pop_back();
+  return FoldCase(out);
+}
+
+bool IsDriveName(char c) { return c >= 'a' && c <= 'z'; }
+
+// Whether path is root or lies below it, as text.
+bool Below(const std::string& path, const std::string& root) {
+  if (path.compare(0, root.size(), root) != 0) return false;
+  return path.size() == root.size() || root == "/" || path[root.size()] == '/';
+}
+}  // namespace
+
+std::string PathResolver::DriveKeyOf(const std::string& canonical) const {
+  std::lock_guard lock(keysMutex_);
+  if (drivesKey_.empty()) drivesKey_ = CanonicalKey(dir_ / "drives");
+  const size_t n = drivesKey_.size();
+  if (canonical.size() > n + 1 && canonical.compare(0, n, drivesKey_) == 0 && canonical[n] == '/' &&
+      IsDriveName(canonical[n + 1]) && (canonical.size() == n + 2 || canonical[n + 2] == '/'))
+    return DriveKey(canonical[n + 1], std::string_view(canonical).substr(n + 2));
+  // Elsewhere, only a drive that is a link can hold it: those are looked for again when the
+  // drives folder changed.
+  struct stat st;
+  if (::stat((dir_ / "drives").c_str(), &st) == 0 &&
+      (st.st_ino != drivesIno_ || st.st_mtim.tv_sec != drivesTime_.tv_sec ||
+       st.st_mtim.tv_nsec != drivesTime_.tv_nsec)) {
+    drivesIno_ = st.st_ino;
+    drivesTime_ = st.st_mtim;
+    linkedDrives_.clear();
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(dir_ / "drives", ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      const std::string name = it->path().filename().string();
+      if (name.size() != 1 || !IsDriveName(name[0])) continue;
+      std::string target = CanonicalKey(it->path());
+      if (target != drivesKey_ + "/" + name) linkedDrives_.emplace_back(name[0], target);
+    }
+    std::sort(linkedDrives_.begin(), linkedDrives_.end(),
+              [](const auto& a, const auto& b) { return a.second.size() > b.second.size(); });
+  }
+  for (const auto& [letter, root] : linkedDrives_)
+    if (Below(canonical, root))
+      return DriveKey(letter, std::string_view(canonical).substr(root == "/" ? 0 : root.size()));
+  return {};
+}
+
+std::string PathResolver::StateKeyOfCanonical(const std::string& canonical) const {
+  std::string key = DriveKeyOf(canonical);
+  return key.empty() ? DriveKey('Z', canonical) : key;
+}
+
+std::string PathResolver::StateKeyOfHost(const std::string& host) const {
+  return StateKeyOfCanonical(CanonicalKey(host));
+}
+
+std::string PathResolver::OldStateKey(const std::string& hostKey) const {
+  if (std::string key = DriveKeyOf(hostKey); !key.empty()) return key;
+  // Kept where the PC's folder was before it was moved or copied: the first "drives/<letter>"
+  // of the path is the PC's.
+  for (size_t at = hostKey.find("/drives/"); at != std::string::npos;
+       at = hostKey.find("/drives/", at + 1)) {
+    const size_t letter = at + 8;
+    if (letter < hostKey.size() && IsDriveName(hostKey[letter]) &&
+        (letter + 1 == hostKey.size() || hostKey[letter + 1] == '/'))
+      return DriveKey(hostKey[letter], std::string_view(hostKey).substr(letter + 1));
+  }
+  return {};
 }
 
 }  // namespace win

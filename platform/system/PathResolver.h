@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace win {
 
@@ -69,6 +71,15 @@ class PathResolver {
   void NoteChanged(const std::string& host, bool present, unsigned char type);
   // CanonicalKey(r.host), without asking the file system when Resolve already knew it.
   static std::string KeyOf(const Resolved& r);
+  // The key of a file's records in state.db: its path inside the PC, the drive letter and
+  // the Windows path case-folded ("C:\\PROGRAM FILES\\X"), the same wherever the PC's folder
+  // lies on the host. A link is keyed by what it leads to, a path outside every drive of the
+  // PC by Z: and its host path.
+  std::string StateKey(const Resolved& r) const { return StateKeyOfCanonical(KeyOf(r)); }
+  std::string StateKeyOfHost(const std::string& host) const;
+  // A key of an earlier layout (a canonical host path, perhaps of the PC's folder before it
+  // was moved or copied) as a key of this PC, or empty when it names no file of the PC.
+  std::string OldStateKey(const std::string& hostKey) const;
   // The folder and the last name of a host path given as text, as parent_path() and
   // filename() of a path would give them.
   static std::string HostFolderOf(const std::string& host);
@@ -91,6 +102,9 @@ class PathResolver {
   Lookup FindInFolder(const std::string& dir, const std::string& comp, bool& isFolder,
                       std::string& name, unsigned char& type, FolderSeen& folder) const;
   bool ResolveNow(const std::string& winPath, Resolved& out) const;
+  std::string StateKeyOfCanonical(const std::string& canonical) const;
+  // The key of a canonical host path in a drive of the PC, or empty.
+  std::string DriveKeyOf(const std::string& canonical) const;
 
   Machine& machine_;
   std::filesystem::path dir_;
@@ -99,6 +113,13 @@ class PathResolver {
   // Drive folders found so far ('a'..'z'); a letter not found is asked again each time.
   mutable std::mutex rootsMutex_;
   mutable std::array<std::string, 26> roots_;
+  // The resolved drives folder, and the drives that are links to folders elsewhere (by
+  // their resolved targets, longest first), as of the drives folder's change time.
+  mutable std::mutex keysMutex_;
+  mutable std::string drivesKey_;
+  mutable std::vector<std::pair<char, std::string>> linkedDrives_;
+  mutable struct timespec drivesTime_ {};
+  mutable ino_t drivesIno_ = 0;
 };
 
 // Canonical identity of a host path (symbolic links and "." resolved where it exists).

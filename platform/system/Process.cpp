@@ -94,16 +94,9 @@ std::string LocalTimeText() {
   return buf;
 }
 
-void EnsureTable(SqliteDb& db) {
-  db.Exec(
-      "CREATE TABLE IF NOT EXISTS started_programs(id INTEGER PRIMARY KEY AUTOINCREMENT,"
-      " time TEXT, by TEXT, path TEXT, parameters TEXT, directory TEXT, show INTEGER)");
-}
-
 void Record(const std::string& path, const std::string& params, const std::string& dir, int show) {
   Machine& m = Machine::Current();
   auto& db = m.State();
-  EnsureTable(db);
   auto st = db.Prepare(
       "INSERT INTO started_programs(time, by, path, parameters, directory, show)"
       " VALUES(?,?,?,?,?,?)");
@@ -462,7 +455,6 @@ UINT WinExec(const std::string& commandLine, UINT show) {
 std::vector<StartedProgram> StartedPrograms() {
   std::vector<StartedProgram> out;
   auto& db = Machine::Current().State();
-  EnsureTable(db);
   auto st = db.Prepare(
       "SELECT id, time, by, path, parameters, directory, show FROM started_programs ORDER BY id");
   while (st.Step())

@@ -50,43 +50,12 @@ SqliteDb& RegistryStore::Db() {
 }
 
 namespace {
-constexpr const char* kSchema =
-    "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL,"
-    " name TEXT NOT NULL, folded TEXT NOT NULL, lastwrite INTEGER NOT NULL DEFAULT 0,"
-    " UNIQUE(parent, folded));"
-    "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL,"
-    " name TEXT NOT NULL, folded TEXT NOT NULL, type INTEGER NOT NULL, data BLOB,"
-    " UNIQUE(key, folded));"
-    "INSERT INTO keys(parent, name, folded) VALUES(0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE');"
-    "INSERT INTO keys(parent, name, folded) VALUES(0, 'HKEY_USERS', 'HKEY_USERS');"
-    "PRAGMA user_version = 1;";
-
 size_t CountChars(const std::string& utf8) {
   size_t n = 0;
   for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
   return n;
 }
 }  // namespace
-
-void RegistryStore::CreateDatabase(const std::filesystem::path& file) {
-  SqliteDb db(file, true);
-  SqliteTransaction tx(db);
-  db.Exec(kSchema);
-  tx.Commit();
-}
-
-std::string RegistryStore::SchemaProblem(SqliteDb& db) {
-  auto version = db.Prepare("PRAGMA user_version");
-  if (!version.Step() || version.ColumnInt(0) < 1) return "holds no registry (no registry tables)";
-  auto tables = db.Prepare(
-      "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals')");
-  if (!tables.Step() || tables.ColumnInt(0) != 2) return "holds no registry (no registry tables)";
-  auto roots = db.Prepare(
-      "SELECT count(*) FROM keys WHERE parent = 0 AND folded IN ('HKEY_LOCAL_MACHINE', "
-      "'HKEY_USERS')");
-  if (!roots.Step() || roots.ColumnInt(0) != 2) return "has lost its root keys";
-  return "";
-}
 
 std::string RegistryStore::KeyNameProblem(const std::string& name) {
   if (CountChars(name) > kMaxKeyNameChars)

@@ -59,10 +59,6 @@ inline constexpr size_t kMaxKeyDepth = 512;
 class RegistryStore {
  public:
   explicit RegistryStore(Machine& m);
-  // A new registry.db holding the two roots and nothing else (a new machine only).
-  static void CreateDatabase(const std::filesystem::path& file);
-  // What keeps db from being a registry, or empty.
-  static std::string SchemaProblem(SqliteDb& db);
   // Why a key or value name cannot be stored (ERROR_INVALID_PARAMETER), or empty.
   static std::string KeyNameProblem(const std::string& name);
   static std::string ValueNameProblem(const std::string& name);

@@ -30,15 +30,7 @@ HANDLE Fail(DWORD code) {
   return nullptr;
 }
 
-SqliteDb& Db() {
-  SqliteDb& db = Machine::Current().State();
-  db.Exec(
-      "CREATE TABLE IF NOT EXISTS semaphores(name TEXT PRIMARY KEY, count INTEGER NOT NULL,"
-      " maximum INTEGER NOT NULL);"
-      "CREATE TABLE IF NOT EXISTS semaphore_holders(id INTEGER PRIMARY KEY AUTOINCREMENT,"
-      " name TEXT NOT NULL, pid INTEGER NOT NULL, started INTEGER NOT NULL);");
-  return db;
-}
+SqliteDb& Db() { return Machine::Current().State(); }
 
 // Drops holders that died and semaphores nobody holds.
 void Sweep(SqliteDb& db, const std::string& name) {

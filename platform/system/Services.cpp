@@ -55,21 +55,7 @@ DWORD MapGeneric(DWORD access, DWORD read, DWORD write, DWORD execute, DWORD all
   return out;
 }
 
-SqliteDb& Db() {
-  SqliteDb& db = Machine::Current().State();
-  static std::filesystem::path prepared;
-  if (prepared != Machine::Current().Dir()) {
-    db.Exec(
-        "CREATE TABLE IF NOT EXISTS service_state(name TEXT PRIMARY KEY, state INTEGER NOT NULL,"
-        " until INTEGER NOT NULL DEFAULT 0, exit_code INTEGER NOT NULL DEFAULT 0);"
-        "CREATE TABLE IF NOT EXISTS service_tests(name TEXT PRIMARY KEY, fails INTEGER NOT NULL,"
-        " delay_ms INTEGER NOT NULL, stop_hangs INTEGER NOT NULL);"
-        "CREATE TABLE IF NOT EXISTS service_handles(id INTEGER PRIMARY KEY AUTOINCREMENT,"
-        " pid INTEGER NOT NULL, started INTEGER NOT NULL, name TEXT NOT NULL);");
-    prepared = Machine::Current().Dir();
-  }
-  return db;
-}
+SqliteDb& Db() { return Machine::Current().State(); }
 
 std::string Key(const std::string& name) { return FoldCase(name); }
 
@@ -318,7 +304,7 @@ void SweepAll() {
     if (MarkedForDeletion(n)) SweepDeletion(n);
 }
 
-// The host path of the program a service runs, or empty.
+// The state key of the program a service runs, or empty.
 std::string ImageKey(const std::string& imagePath) {
   std::string p = imagePath;
   const std::string var = "%SystemRoot%";
@@ -333,10 +319,10 @@ std::string ImageKey(const std::string& imagePath) {
     Machine::Resolved withExe;
     if (Machine::Current().Resolve(pa.program + ".exe", withExe)) r = withExe;
   }
-  return CanonicalKey(r.host);
+  return Machine::Current().StateKey(r);
 }
 
-bool ImageInUse(Machine& m, const std::string& canonicalKey) {
+bool ImageInUse(Machine& m, const std::string& stateKey) {
   if (!m.IsNT()) return false;
   try {
     SqliteDb& db = Db();
@@ -351,7 +337,7 @@ bool ImageInUse(Machine& m, const std::string& canonicalKey) {
       if (name.empty() || CurrentState(name).state == SERVICE_STOPPED) continue;
       RegKey key;
       if (!OpenServiceKey(name, KEY_QUERY_VALUE, key)) continue;
-      if (ImageKey(ReadString(key.h, "ImagePath")) == canonicalKey) return true;
+      if (ImageKey(ReadString(key.h, "ImagePath")) == stateKey) return true;
     }
   } catch (const std::exception&) {
   }

@@ -39,7 +39,7 @@ std::string ShortPart(const std::string& s, size_t max) {
   return out;
 }
 
-std::string DirKey(const fs::path& dir) { return CanonicalKey(dir); }
+std::string DirKey(Machine& m, const fs::path& dir) { return m.StateKeyOfHost(dir.native()); }
 
 }  // namespace
 
@@ -125,7 +125,7 @@ bool RecordedShortName(Machine& m, const std::string& key, const std::string& lo
 
 std::string ShortNameOf(Machine& m, const std::string& dir, const std::string& longName) {
   if (IsShortName(longName)) return UpperShort(longName);
-  std::string key = DirKey(dir);
+  std::string key = DirKey(m, dir);
   std::string recorded;
   if (RecordedShortName(m, key, longName, recorded)) return recorded;
   // Read again with the writer's lock held: another process may have given it one meanwhile.
@@ -175,7 +175,7 @@ std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std:
 }
 
 std::string LongNameOfShort(Machine& m, const fs::path& dir, const std::string& shortName) {
-  std::string key = DirKey(dir);
+  std::string key = DirKey(m, dir);
   std::string folded = FoldCase(shortName);
   std::string longFolded;
   try {
@@ -199,7 +199,7 @@ void ForgetShortName(Machine& m, const std::string& dir, const std::string& long
   if (IsShortName(longName)) return;  // its own short name: never recorded
   try {
     auto st = m.State().Prepare("DELETE FROM shortnames WHERE dir = ? AND long = ?");
-    st.Bind(1, DirKey(dir)).Bind(2, FoldCase(longName));
+    st.Bind(1, DirKey(m, dir)).Bind(2, FoldCase(longName));
     st.Step();
   } catch (const std::exception&) {
   }

@@ -15,7 +15,7 @@ class Machine;
 bool IsShortName(const std::string& name);
 // The short name of the entry longName in the host folder dir (assigned on first use).
 std::string ShortNameOf(Machine& m, const std::string& dir, const std::string& longName);
-// The short names of names, entries of the folder whose canonical key is dirKey and whose
+// The short names of names, entries of the folder whose state key is dirKey and whose
 // whole listing is entries: one query for the folder, and one transaction for the names
 // that get their short name now.
 std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std::string& dirKey,

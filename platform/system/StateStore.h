@@ -1,25 +1,29 @@
 #pragma once
 // The databases of a PC: its state (state.db: files in use, attributes, short names,
-// services, the journal...) and its registry (registry.db), opened once per process.
+// services, the journal...) and its registry (registry.db), opened once per process. A
+// database that is missing, empty, damaged or not one of a PC is an error naming the file:
+// only a new PC gets its databases (StoreSchema), and a found one is checked before anything
+// is written to it.
 #include <filesystem>
 #include <memory>
 
 namespace win {
 
+class PathResolver;
 class SqliteDb;
+enum class StoreKind;
 
 class StateStore {
  public:
-  explicit StateStore(const std::filesystem::path& dir);
+  // paths: the PC's path resolution, which gives the keys of earlier layouts their place.
+  StateStore(const std::filesystem::path& dir, const PathResolver& paths);
   ~StateStore();
   StateStore(const StateStore&) = delete;
   StateStore& operator=(const StateStore&) = delete;
 
   // Runtime state shared by the processes of this machine (state.db).
   SqliteDb& State();
-  // The registry database (registry.db). Throws MachineError naming the file when it is
-  // missing, empty, cut short, not a registry or unreadable: only a new machine gets a
-  // registry, an existing one is never silently given a fresh one.
+  // The registry database (registry.db).
   SqliteDb& RegistryDb();
   // Same, with every page of the database read and checked (before a restart acts).
   void CheckRegistry();
@@ -27,7 +31,9 @@ class StateStore {
   void CloseDatabases();
 
  private:
+  SqliteDb& Open(StoreKind kind, std::unique_ptr<SqliteDb>& slot);
   std::filesystem::path dir_;
+  const PathResolver& paths_;
   std::unique_ptr<SqliteDb> state_;
   std::unique_ptr<SqliteDb> registry_;
 };

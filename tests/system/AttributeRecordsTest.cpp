@@ -26,7 +26,7 @@ TEST(AttributeRecords, WhatAnotherProgramCommitsIsSeenAtTheNextCall) {
   TempMachine pc;
   ASSERT_TRUE(WriteWholeFile("C:\\a.txt", "a"));
   ASSERT_TRUE(WriteWholeFile("C:\\b.txt", "b"));
-  const std::string a = CanonicalKey(pc.c() / "a.txt");
+  const std::string a = "C:\\A.TXT";
   // Asked twice: the second answer may come from what the first read.
   EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
@@ -37,7 +37,7 @@ TEST(AttributeRecords, WhatAnotherProgramCommitsIsSeenAtTheNextCall) {
   EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
   // A change to another file's record counts too: any commit.
   EXPECT_EQ(GetFileAttributes("C:\\b.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
-  SetRecord(other, CanonicalKey(pc.c() / "b.txt"), FILE_ATTRIBUTE_READONLY);
+  SetRecord(other, "C:\\B.TXT", FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(GetFileAttributes("C:\\b.txt"), DWORD(FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(DeleteFile("C:\\b.txt"), FALSE) << "read-only as the other program made it";
 
@@ -66,7 +66,7 @@ TEST(AttributeRecords, ALockTakenOrReleasedByAnotherProgramCountsAtTheNextCall) 
   EXPECT_FALSE(m.IsFileInUse(lib));
   EXPECT_FALSE(m.IsFileInUse(lib));  // the answer kept
   SqliteDb other(pc.dir() / "state.db", false);
-  other.Exec("INSERT INTO locks(path) VALUES('" + CanonicalKey(lib) + "')");
+  other.Exec("INSERT INTO locks(path) VALUES('C:\\LIB.DLL')");
   EXPECT_TRUE(m.IsFileInUse(lib));
   EXPECT_FALSE(WriteWholeFile("C:\\lib.dll", "3"));
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
@@ -80,7 +80,7 @@ TEST(AttributeRecords, ALockTakenOrReleasedByAnotherProgramCountsAtTheNextCall) 
 TEST(AttributeRecords, InsideATransactionAPartRolledBackLeavesNoAnswerBehind) {
   TempMachine pc;
   ASSERT_TRUE(WriteWholeFile("C:\\a.txt", "a"));
-  const std::string a = CanonicalKey(pc.c() / "a.txt");
+  const std::string a = "C:\\A.TXT";
   SqliteTransaction outer(pc.machine().State());
   EXPECT_EQ(GetFileAttributes("C:\\a.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
   ASSERT_TRUE(SetFileAttributes("C:\\a.txt", FILE_ATTRIBUTE_HIDDEN));
@@ -106,13 +106,13 @@ TEST(AttributeRecords, InsideATransactionForgottenRecordsAnswerAsForgotten) {
   }
   Machine& m = pc.machine();
   SqliteTransaction tx(m.State());
-  const std::string dir = CanonicalKey(pc.c() / "Dir");
+  const std::string dir = "C:\\DIR";
   for (const char* f : {"C:\\Dir\\in.txt", "C:\\Dir2.txt", "C:\\b.txt"})
     ASSERT_EQ(GetFileAttributes(f), DWORD(FILE_ATTRIBUTE_HIDDEN));
   ForgetAttributes(m, dir);
   EXPECT_EQ(GetFileAttributes("C:\\Dir\\in.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(GetFileAttributes("C:\\Dir2.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));  // not below
-  ForgetAttributes(m, CanonicalKey(pc.c() / "b.txt"));
+  ForgetAttributes(m, "C:\\B.TXT");
   EXPECT_EQ(GetFileAttributes("C:\\b.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
   tx.Commit();
   EXPECT_EQ(GetFileAttributes("C:\\Dir\\in.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
@@ -134,20 +134,22 @@ TEST(AttributeRecords, AFolderForgottenOrMovedTakesItsRecordsAndNoSiblings) {
   auto stored = [&] {
     std::vector<std::string> keys;
     auto st = other.Prepare("SELECT path FROM attrs ORDER BY path");
-    while (st.Step()) keys.push_back(st.ColumnText(0).substr(CanonicalKey(pc.c()).size()));
+    while (st.Step()) keys.push_back(st.ColumnText(0));
     return keys;
   };
   ASSERT_EQ(stored().size(), 6u);
 
   ASSERT_TRUE(MoveFile("C:\\Dir", "C:\\Moved"));
-  EXPECT_EQ(stored(), (std::vector<std::string>{"/Dir -old", "/Dir.txt", "/Moved", "/Moved/Sub",
-                                                "/Moved/Sub/deep.txt", "/Moved/in.txt"}));
+  EXPECT_EQ(stored(), (std::vector<std::string>{"C:\\DIR -OLD", "C:\\DIR.TXT", "C:\\MOVED",
+                                                "C:\\MOVED\\IN.TXT", "C:\\MOVED\\SUB",
+                                                "C:\\MOVED\\SUB\\DEEP.TXT"}));
   // Moved back: the records at the target's name are cleared first, the siblings' stay.
   ASSERT_TRUE(MoveFile("C:\\Moved", "C:\\Dir"));
-  EXPECT_EQ(stored(), (std::vector<std::string>{"/Dir", "/Dir -old", "/Dir.txt", "/Dir/Sub",
-                                                "/Dir/Sub/deep.txt", "/Dir/in.txt"}));
-  ForgetAttributes(pc.machine(), CanonicalKey(pc.c() / "Dir"));
-  EXPECT_EQ(stored(), (std::vector<std::string>{"/Dir -old", "/Dir.txt"}));
+  EXPECT_EQ(stored(),
+            (std::vector<std::string>{"C:\\DIR", "C:\\DIR -OLD", "C:\\DIR.TXT", "C:\\DIR\\IN.TXT",
+                                      "C:\\DIR\\SUB", "C:\\DIR\\SUB\\DEEP.TXT"}));
+  ForgetAttributes(pc.machine(), "C:\\DIR");
+  EXPECT_EQ(stored(), (std::vector<std::string>{"C:\\DIR -OLD", "C:\\DIR.TXT"}));
   EXPECT_EQ(GetFileAttributes("C:\\Dir.txt"), DWORD(FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(GetFileAttributes("C:\\Dir\\in.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
 }

@@ -1,6 +1,6 @@
 // A state.db written by an earlier layout (rowid tables, the journal numbered through
-// AUTOINCREMENT) opens with every record kept, and goes on numbering the journal after its
-// last line.
+// AUTOINCREMENT, files keyed by their host paths) opens with every record kept, keyed by the
+// files' paths inside the PC, and goes on numbering the journal after its last line.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -19,7 +19,8 @@ namespace {
 
 // The tables as the first layout made them, with a row in each, and a table of another
 // unit that the upgrade must leave as it is.
-void WriteFirstLayout(const fs::path& file, const fs::path& cDrive) {
+// dir: the host path the records give C:\Docs (where the PC's folder was then).
+void WriteFirstLayout(const fs::path& file, const std::string& dir) {
   SqliteDb db(file, true);
   db.Exec(
       "CREATE TABLE locks(path TEXT PRIMARY KEY);"
@@ -42,7 +43,6 @@ void WriteFirstLayout(const fs::path& file, const fs::path& cDrive) {
     st.Step();
   }
   db.Exec("DELETE FROM journal WHERE text = 'third'");
-  const std::string dir = CanonicalKey(cDrive / "Docs");
   auto attrs = db.Prepare("INSERT INTO attrs VALUES(?, ?)");
   attrs.Bind(1, dir + "/Long report.txt")
       .Bind(2, std::int64_t(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
@@ -72,7 +72,7 @@ TEST(StateLayout, FirstLayoutOpensWithEveryRecordAndKeepsNumbering) {
   fs::remove(pc.dir() / "state.db");
   fs::remove(pc.dir() / "state.db-wal");
   fs::remove(pc.dir() / "state.db-shm");
-  WriteFirstLayout(pc.dir() / "state.db", pc.c());
+  WriteFirstLayout(pc.dir() / "state.db", CanonicalKey(pc.c() / "Docs"));
 
   Machine& m = pc.machine();
   // What the records say reaches the file calls.
@@ -94,7 +94,10 @@ TEST(StateLayout, FirstLayoutOpensWithEveryRecordAndKeepsNumbering) {
   EXPECT_EQ(db.IntegrityCheck(), "ok");
   auto version = db.Prepare("PRAGMA user_version");
   ASSERT_TRUE(version.Step());
-  EXPECT_GT(version.ColumnInt(0), 0);
+  EXPECT_EQ(version.ColumnInt(0), 3);
+  auto attrs = db.Prepare("SELECT path FROM attrs");
+  ASSERT_TRUE(attrs.Step());
+  EXPECT_EQ(attrs.ColumnText(0), "C:\\DOCS\\LONG REPORT.TXT");
   for (const char* table : {"attrs", "shortnames", "kv", "locks"})
     EXPECT_NE(TableSql(db, table).find("WITHOUT ROWID"), std::string::npos) << table;
   EXPECT_EQ(TableSql(db, "journal").find("AUTOINCREMENT"), std::string::npos);
@@ -125,4 +128,36 @@ TEST(StateLayout, NewMachineHasCurrentLayoutAndRecordsWork) {
   EXPECT_EQ(lines[lines.size() - 2].text, "one");
   EXPECT_EQ(lines.back().text, "two");
   EXPECT_NE(TableSql(m.State(), "attrs").find("WITHOUT ROWID"), std::string::npos);
+}
+
+// The records of a PC moved before it met this layout name its old place: they follow it.
+// Records of files outside the PC (a lock of a host file, a staging copy elsewhere) go.
+TEST(StateLayout, AnEarlierLayoutOfAMovedPcKeepsItsRecordsAndDropsOutsideOnes) {
+  TempMachine pc;
+  fs::create_directories(pc.c() / "Docs");
+  std::ofstream(pc.c() / "Docs" / "Long report.txt") << "x";
+  std::ofstream(pc.c() / "Docs" / "locked.dll") << "x";
+  pc.machine().CloseDatabases();
+  for (const char* f : {"state.db", "state.db-wal", "state.db-shm"}) fs::remove(pc.dir() / f);
+  const fs::path file = pc.dir() / "state.db";
+  WriteFirstLayout(file, "/old/place/pc/drives/c/Docs");
+  {
+    SqliteDb db(file, false);
+    db.Exec(
+        "INSERT INTO locks VALUES('/etc/hosts');"
+        "CREATE TABLE staging(path TEXT PRIMARY KEY, pid INTEGER NOT NULL, started INTEGER);"
+        "INSERT INTO staging VALUES('/tmp/elsewhere/is-00001.tmp', 1, 1);");
+  }
+  Machine& m = pc.machine();
+  EXPECT_EQ(GetFileAttributes("C:\\Docs\\Long report.txt") &
+                (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+            DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(ShortNameOf(m, pc.c() / "Docs", "Long report.txt"), "LONGRE~7.TXT");
+  EXPECT_TRUE(m.IsFileInUse(pc.c() / "Docs" / "locked.dll"));
+  EXPECT_FALSE(m.IsFileInUse("/etc/hosts"));
+  auto count =
+      m.State().Prepare("SELECT (SELECT count(*) FROM locks), (SELECT count(*) FROM staging)");
+  ASSERT_TRUE(count.Step());
+  EXPECT_EQ(count.ColumnInt(0), 1);
+  EXPECT_EQ(count.ColumnInt(1), 0);
 }
