@@ -560,7 +560,7 @@ BOOL CreateHardLink(const std::string& newName, const std::string& existing, voi
     }
     m.NoteChanged(dst.r.host, true, DT_REG);
     Record(m, [&] {
-      StoreFileAttributes(m, KeyOf(dst), AttributesOf(m, src) & kSettableBits);
+      StoreFileAttributes(m, StateKeyOf(m, dst), AttributesOf(m, src) & kSettableBits);
       m.Journal("file", "linked " + Display(src) + " to " + Display(dst));
     });
     return TRUE;
