@@ -1,8 +1,8 @@
-// What reading item-id lists only inside their block costs. With 20,000 live task-allocator
+// What checking item-id lists as they are walked costs. With 20,000 live task-allocator
 // lists (absolute lists of three items, as a shell list holds them), times in the same run,
 // in alternating rounds:
-//   - the plain walk of the lengths (no bound: the baseline),
-//   - ILGetSize, which finds the list's block and stops at its end,
+//   - the plain walk of the lengths (no check: the baseline),
+//   - ILGetSize, which refuses item lengths below 3 and lists past the sane bound,
 //   - a byte-ordered TScPidlList sort of 5,000 of them (sizes taken once per entry).
 // Prints the times and the ratio bounded / plain.
 //

@@ -135,6 +135,7 @@ LPITEMIDLIST ConcatPidls(IMalloc* Allocator, LPCITEMIDLIST Parent, LPCITEMIDLIST
   if ((Parent && !PidlSize(Parent)) || (Child && !PidlSize(Child))) return nullptr;  // malformed
   int a = ItemBytes(Parent), b = ItemBytes(Child);
   int size = a + b + 2;
+  if (std::size_t(size) > kMaxIdListBytes) return nullptr;  // a list no walk would accept
   void* mem = Allocator ? Allocator->Alloc(size) : ShellAlloc(size);
   if (!mem) return nullptr;
   BYTE* out = static_cast<BYTE*>(mem);

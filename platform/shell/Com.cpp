@@ -6,7 +6,6 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <optional>
 
 #include "platform/shell/ShellLink.h"
 #include "platform/system/LastError.h"
@@ -16,9 +15,8 @@ namespace win {
 
 namespace {
 
-// Blocks of one allocator: pointer -> size, ordered so that a pointer inside a block finds
-// its block. Unknown pointers are refused, so a bad free or a stale handle never reaches
-// the C library.
+// Blocks of one allocator: pointer -> size. Unknown pointers are refused, so a bad free or
+// a stale handle never reaches the C library.
 class BlockTable {
  public:
   void* Alloc(std::size_t cb, bool zero) {
@@ -52,18 +50,6 @@ class BlockTable {
     if (it == blocks_.end()) return false;
     *cb = it->second;
     return true;
-  }
-  // Bytes from p (the start of a block, inside it or at its end) to the block's end;
-  // nullopt when no block holds p.
-  std::optional<std::size_t> BytesFrom(const void* p) {
-    std::lock_guard lock(mutex_);
-    auto it = blocks_.upper_bound(const_cast<void*>(p));
-    if (it == blocks_.begin()) return std::nullopt;
-    --it;
-    auto start = reinterpret_cast<std::uintptr_t>(it->first),
-         at = reinterpret_cast<std::uintptr_t>(p);
-    if (at - start > it->second) return std::nullopt;
-    return it->second - (at - start);
   }
   std::size_t Count() {
     std::lock_guard lock(mutex_);
@@ -175,12 +161,6 @@ void CoTaskMemFree(void* pv) {
   if (pv) TaskBlocks().Free(pv);
 }
 std::size_t CoTaskMemLiveBlocks() { return TaskBlocks().Count(); }
-
-std::optional<std::size_t> KnownBlockBytesFrom(const void* p) {
-  if (!p) return std::nullopt;
-  if (auto n = TaskBlocks().BytesFrom(p)) return n;
-  return GlobalBlocks().BytesFrom(p);
-}
 
 HRESULT CoGetMalloc(DWORD memContext, IMalloc** malloc) {
   if (!malloc) return E_POINTER;

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "platform/system/Files.h"
@@ -98,9 +97,6 @@ void CoTaskMemFree(void* pv);
 HRESULT CoGetMalloc(DWORD memContext, IMalloc** malloc);  // memContext 1 (MEMCTX_TASK)
 // Live task-allocator blocks (leak checks in tests).
 std::size_t CoTaskMemLiveBlocks();
-// Bytes readable from p to the end of the live task-allocator or global block that holds
-// it (p at the block's start or inside it); nullopt when p lies in no such block.
-std::optional<std::size_t> KnownBlockBytesFrom(const void* p);
 
 inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 inline constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;

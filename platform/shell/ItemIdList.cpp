@@ -17,7 +17,7 @@ LPITEMIDLIST AllocList(std::size_t bytes) {
 
 UINT ILSizeWithin(LPCITEMIDLIST pidl, std::size_t limit) {
   if (!pidl) return 0;
-  if (auto block = KnownBlockBytesFrom(pidl)) limit = std::min(limit, *block);
+  limit = std::min(limit, kMaxIdListBytes);
   const BYTE* p = reinterpret_cast<const BYTE*>(pidl);
   std::size_t at = 0;
   for (;;) {
@@ -29,13 +29,7 @@ UINT ILSizeWithin(LPCITEMIDLIST pidl, std::size_t limit) {
   }
 }
 
-UINT ILValidSize(LPCITEMIDLIST pidl) {
-  if (!pidl) return 0;
-  auto block = KnownBlockBytesFrom(pidl);
-  // Outside a known block only the terminator itself may be read.
-  if (!block) return ReadCb(reinterpret_cast<const BYTE*>(pidl)) == 0 ? 2 : 0;
-  return ILSizeWithin(pidl, *block);
-}
+UINT ILValidSize(LPCITEMIDLIST pidl) { return ILSizeWithin(pidl, kMaxIdListBytes); }
 
 bool ILIsValid(LPCITEMIDLIST pidl) { return ILValidSize(pidl) != 0; }
 
@@ -82,6 +76,7 @@ LPITEMIDLIST ILCombine(LPCITEMIDLIST parent, LPCITEMIDLIST child) {
   UINT sa = parent ? ILValidSize(parent) : 2, sb = child ? ILValidSize(child) : 2;
   if (!sa || !sb) return nullptr;
   UINT a = sa - 2, b = sb - 2;
+  if (a + b + 2 > kMaxIdListBytes) return nullptr;  // a list no walk would accept
   LPITEMIDLIST out = AllocList(a + b + 2);
   if (!out) return nullptr;
   BYTE* o = reinterpret_cast<BYTE*>(out);

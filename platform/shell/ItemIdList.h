@@ -48,17 +48,18 @@ using PITEMID_CHILD = ITEMIDLIST*;
 using PCUITEMID_CHILD = const ITEMIDLIST*;
 using LPCITEMIDLIST_ARRAY = const LPCITEMIDLIST*;
 
-// Lists are only walked inside memory whose end is known: a task-allocator or global block
-// (from its start or from inside it, as a child list within an absolute one), or a size
-// the caller gives. Elsewhere only the empty list (its two zero bytes) is accepted. So a
-// truncated list, an item length of 0xFFFF or one running past the block is refused,
-// never read past its end.
-// The size of a well-formed list (terminator included) within `limit` bytes and its block;
+// A list is walked by its own lengths up to its terminator, wherever it lies (the task
+// allocator, a global block, a caller's array). A list whose memory is the caller's to
+// vouch for gets a sane bound only: it ends within kMaxIdListBytes, every item length at
+// least 3. A list of bytes from outside (a data object, a file) is walked within the size
+// that came with it, so a truncated list or an item running past the data is refused, never
+// read past its end.
+inline constexpr std::size_t kMaxIdListBytes = 0x10000;
+// The size of a well-formed list (terminator included) within `limit` bytes (and the bound);
 // 0 for null or a malformed list.
 UINT ILSizeWithin(LPCITEMIDLIST pidl, std::size_t limit);
-// The same within the list's block only.
+// The same within the bound only.
 UINT ILValidSize(LPCITEMIDLIST pidl);
-// Every item length at least 3 and the list ends within its block (and within maxBytes).
 bool ILIsValid(LPCITEMIDLIST pidl);
 bool ILIsValid(LPCITEMIDLIST pidl, std::size_t maxBytes);
 

@@ -3,9 +3,13 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 
 #include "platform/shell/ItemIdList.h"
+#include "platform/shell/ShellFolder.h"
+#include "shellcontrols/UScShellControls.h"
 #include "shellcontrols/UScShellUtils.h"
+#include "support/TempMachine.h"
 
 using namespace win;
 
@@ -75,22 +79,21 @@ TEST(IdListArray, ParentAndItemBounds) {
   ShellFree(a);
 }
 
-// Lists that end past their block, or claim impossible lengths, are refused by every
-// routine that walks a list, without a read outside the block (the ASan build checks it).
-TEST(PidlOps, MalformedListsAreRefusedWithoutReadingPastTheirBlock) {
+// Lists with impossible lengths (an item shorter than 3 bytes, a list past the bound) are
+// refused by every routine that walks a list, wherever they lie, without a read past what
+// their lengths claim (the ASan build checks it).
+TEST(PidlOps, MalformedListsAreRefusedWithoutReadingPastTheirData) {
   struct Case {
     const char* what;
     std::vector<unsigned char> bytes;
   };
+  std::vector<unsigned char> pastBound(70000, 0);
+  pastBound[1] = pastBound[0xF001] = 0xF0;  // two items of 0xF000 bytes: 120 KB
   const std::vector<Case> cases = {
-      {"truncated before its terminator", {5, 0, 1, 2, 3}},
-      {"half a terminator", {5, 0, 1, 2, 3, 0}},
-      {"a zero-length block", {}},
-      {"one byte", {0}},
       {"a first length of 0xFFFF", {0xFF, 0xFF, 0, 0}},
-      {"a length past the block", {10, 0, 1, 2, 0, 0}},
-      {"a second item past the block", {3, 0, 1, 9, 0, 1, 0, 0}},
       {"an item length below 3", {2, 0, 0, 0}},
+      {"a length of 1 after an item", {3, 0, 1, 1, 0, 0, 0}},
+      {"a list past the bound", pastBound},
   };
   LPITEMIDLIST good = MakeList({7});
   const std::size_t live = CoTaskMemLiveBlocks();
@@ -98,7 +101,7 @@ TEST(PidlOps, MalformedListsAreRefusedWithoutReadingPastTheirBlock) {
     SCOPED_TRACE(c.what);
     auto* block = static_cast<unsigned char*>(CoTaskMemAlloc(c.bytes.size()));
     ASSERT_NE(block, nullptr);
-    if (!c.bytes.empty()) std::memcpy(block, c.bytes.data(), c.bytes.size());
+    std::memcpy(block, c.bytes.data(), c.bytes.size());
     auto bad = reinterpret_cast<LPCITEMIDLIST>(block);
     EXPECT_FALSE(ILIsValid(bad));
     EXPECT_EQ(ILGetSize(bad), 0u);
@@ -133,21 +136,33 @@ TEST(PidlOps, MalformedListsAreRefusedWithoutReadingPastTheirBlock) {
   }
   EXPECT_EQ(CoTaskMemLiveBlocks(), live);  // nothing allocated for a refused list
 
-  // Outside any allocator block only the terminator is read: a list there needs a size.
-  const unsigned char onStack[5] = {5, 0, 1, 2, 3};
-  EXPECT_FALSE(ILIsValid(reinterpret_cast<LPCITEMIDLIST>(onStack)));
-  EXPECT_EQ(PidlSize(reinterpret_cast<LPCITEMIDLIST>(onStack)), 0);
-  const unsigned char sized[7] = {5, 0, 1, 2, 3, 0, 0};
-  EXPECT_TRUE(ILIsValid(reinterpret_cast<LPCITEMIDLIST>(sized), sizeof sized));
-  EXPECT_FALSE(ILIsValid(reinterpret_cast<LPCITEMIDLIST>(sized), sizeof sized - 1));
+  // Lists that came with their size (from a data object, a file) are walked within it.
+  const std::vector<Case> sized = {
+      {"truncated before its terminator", {5, 0, 1, 2, 3}},
+      {"half a terminator", {5, 0, 1, 2, 3, 0}},
+      {"no bytes", {}},
+      {"one byte", {0}},
+      {"a length past the data", {10, 0, 1, 2, 0, 0}},
+      {"a second item past the data", {3, 0, 1, 9, 0, 1, 0, 0}},
+  };
+  for (const auto& c : sized) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<unsigned char[]> data(new unsigned char[c.bytes.size() + 1]);
+    std::memcpy(data.get(), c.bytes.data(), c.bytes.size());
+    EXPECT_FALSE(ILIsValid(reinterpret_cast<LPCITEMIDLIST>(data.get()), c.bytes.size()));
+  }
+  const unsigned char whole[7] = {5, 0, 1, 2, 3, 0, 0};
+  EXPECT_EQ(ILSizeWithin(reinterpret_cast<LPCITEMIDLIST>(whole), sizeof whole), 7u);
 
-  // A child list inside an absolute one is bounded by the block that holds both.
-  LPITEMIDLIST two = MakeList({1, 2});
-  auto second = reinterpret_cast<LPCITEMIDLIST>(reinterpret_cast<BYTE*>(two) + 3);
-  EXPECT_EQ(PidlSize(second), 5);
-  reinterpret_cast<BYTE*>(two)[3] = 0xFF;  // the second item now claims 255 bytes
-  EXPECT_EQ(PidlSize(second), 0);
-  EXPECT_EQ(PidlSize(two), 0);
+  // Two lists joined into one past the bound are refused rather than made.
+  std::vector<unsigned char> big(0xF000 + 2, 0);
+  big[1] = 0xF0;
+  auto* half = static_cast<LPITEMIDLIST>(CoTaskMemAlloc(big.size()));
+  std::memcpy(half, big.data(), big.size());
+  ASSERT_EQ(PidlSize(half), 0xF002);
+  EXPECT_EQ(ILCombine(half, half), nullptr);
+  EXPECT_EQ(ConcatPidls(nullptr, half, half), nullptr);
+  CoTaskMemFree(half);
 
   // A text offset is compared without sign: a huge one reads nothing.
   STRRET sr;
@@ -156,8 +171,36 @@ TEST(PidlOps, MalformedListsAreRefusedWithoutReadingPastTheirBlock) {
   std::string text = "x";
   StrRetToString(good, sr, text);
   EXPECT_EQ(text, "x");
-  ShellFree(two);
   ShellFree(good);
+}
+
+// A list is its maker's memory to vouch for: one on the stack or in a plain array is read
+// by its own terminator like one from the task allocator.
+TEST(PidlOps, ListsBuiltOutsideTheAllocatorAreAccepted) {
+  const unsigned char onStack[] = {3, 0, 'A', 0, 0};
+  auto list = reinterpret_cast<LPCITEMIDLIST>(onStack);
+  EXPECT_EQ(PidlSize(list), 5);
+  EXPECT_EQ(ILGetCount(list), 1u);
+  LPITEMIDLIST copy = CopyPidl(nullptr, list);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(std::memcmp(copy, onStack, 5), 0);
+  LPITEMIDLIST twice = ConcatPidls(nullptr, list, list);
+  ASSERT_NE(twice, nullptr);
+  EXPECT_EQ(PidlSize(twice), 8);
+  EXPECT_TRUE(ILIsEqual(ILNext(twice), list));
+
+  TempMachine pc{{}, &CreateMachine};
+  const std::string drive =
+      pidl::RootItem(CLSID_MyComputer) + pidl::DriveItem('C') + std::string(2, '\0');
+  std::vector<unsigned char> array(drive.begin(), drive.end());
+  auto plain = reinterpret_cast<LPCITEMIDLIST>(array.data());
+  LPITEMIDLIST made = pidl::Make({pidl::RootItem(CLSID_MyComputer), pidl::DriveItem('C')});
+  EXPECT_EQ(ComparePidls(plain, made), 0);
+  TScShellLocator locator;
+  locator.SetPidl(plain);
+  ASSERT_EQ(PidlSize(locator.Pidl()), PidlSize(made));
+  EXPECT_EQ(ComparePidls(locator.Pidl(), made), 0);
+  for (auto p : {copy, twice, made}) ShellFree(p);
 }
 
 TEST(PidlList, SortedByBytesWithDuplicatePolicies) {

@@ -160,9 +160,9 @@ TEST_F(NameSpace, RenamesThroughSetNameOf) {
 TEST_F(NameSpace, MalformedListsAreRefused) {
   ComPtr<IShellFolder> desktop;
   SHGetDesktopFolder(desktop.put());
-  // An item claiming 200 bytes in a 6-byte block, a length of 1, a drive below the desktop.
+  // An item claiming more than a list may hold, a length of 1, a drive below the desktop.
   unsigned char* longItem = static_cast<unsigned char*>(CoTaskMemAlloc(6));
-  const unsigned char bytes[] = {200, 0, 0x31, 0, 0, 0};
+  const unsigned char bytes[] = {0xFF, 0xFF, 0x31, 0, 0, 0};
   std::memcpy(longItem, bytes, 6);
   auto bad = reinterpret_cast<LPCITEMIDLIST>(longItem);
   EXPECT_FALSE(ILIsValid(bad));
