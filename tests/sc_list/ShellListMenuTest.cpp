@@ -196,7 +196,7 @@ class ShellListMenuOnX11 : public ::testing::Test {
   TempMachine pc{MachineSettings{}, &CreateMachine};
   TForm* form = nullptr;
   TScShellList* list = nullptr;
-  std::unique_ptr<xsession::XServer> server;
+  xsession::XServer* server = nullptr;
   unsigned long window = 0;
   POINT fileAt{};  // b.txt in the form's client area
   // Where "Renommer" lies in the menu window, measured as the menu lays itself out.
@@ -210,8 +210,8 @@ class ShellListMenuOnX11 : public ::testing::Test {
     Application->Reset();
     Screen->SetActiveForm(nullptr);
     if (!xsession::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
-    server = std::make_unique<xsession::XServer>();
-    ASSERT_TRUE(server->UseInThisProcess()) << "Xvfb did not start";
+    server = &xsession::XServer::ForThisProcess();
+    ASSERT_FALSE(server->Display().empty()) << "Xvfb did not start";
     testfiles::PutFile(pc.c() / "Docs" / "a.txt", "a");
     testfiles::PutFile(pc.c() / "Docs" / "b.txt", "b");
     form = new TForm(Application);
@@ -242,7 +242,6 @@ class ShellListMenuOnX11 : public ::testing::Test {
     form = nullptr;
     DisplayBackend::Refresh();
     setenv("WI_HEADLESS", "1", 1);
-    server.reset();
     Application->Reset();
     Screen->SetActiveForm(nullptr);
   }

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,9 +28,13 @@ using Clock = std::chrono::steady_clock;
 
 Display* D(void* p) { return static_cast<Display*>(p); }
 
-pid_t Spawn(const std::vector<std::string>& args, const std::string& display, int keepFd = -1) {
+// withParent: the child is stopped when this process ends, however it ends.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& display, int keepFd = -1,
+            bool withParent = false) {
+  const pid_t parent = getpid();
   pid_t pid = fork();
   if (pid != 0) return pid;
+  if (withParent && (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)) _exit(0);
   int null = open("/dev/null", O_RDWR);
   dup2(null, 0), dup2(null, 1), dup2(null, 2);
   for (int fd = 3; fd < 256; ++fd)
@@ -98,12 +103,36 @@ bool HaveXvfb() { return OnPath("Xvfb"); }
 bool HaveWindowManager() { return OnPath("openbox"); }
 
 XServer::XServer(bool withWindowManager, int width, int height) {
+  StartServer(width, height);
+  if (withWindowManager && !display_.empty() && !StartWindowManager()) display_.clear();
+}
+
+XServer::XServer(int width, int height, bool endsWithProcess) : endsWithProcess_(endsWithProcess) {
+  StartServer(width, height);
+}
+
+XServer& XServer::ForThisProcess(bool withWindowManager) {
+  static XServer* server = new XServer(1024, 768, true);  // never destroyed: see above
+  if (server->display_.empty()) return *server;
+  if (!withWindowManager) {
+    Stop(server->wm_);
+  } else if (server->wm_ <= 0 && !server->StartWindowManager()) {
+    Stop(server->wm_);
+    static XServer failed(0, 0, true);  // no display, for the caller to report
+    return failed;
+  }
+  server->UseInThisProcess();
+  return *server;
+}
+
+void XServer::StartServer(int width, int height) {
+  if (width <= 0) return;
   int fds[2];
   if (pipe(fds) != 0) return;
   std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
   xvfb_ = Spawn(
       {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
-      "", fds[1]);
+      "", fds[1], endsWithProcess_);
   close(fds[1]);
   // The server writes its display number once it accepts clients.
   std::string number;
@@ -118,26 +147,26 @@ XServer::XServer(bool withWindowManager, int width, int height) {
   }
   close(fds[0]);
   if (number.find('\n') == std::string::npos) return;
-  std::string display = ":" + number.substr(0, number.find('\n'));
-  if (withWindowManager) {
-    wm_ = Spawn({"openbox", "--sm-disable", "--debug"}, display);
-    // Ready once it announces itself on the root window.
-    ::Display* d = XOpenDisplay(display.c_str());
-    if (!d) return;
-    Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
-    Atom wmState = XInternAtom(d, "WM_STATE", False);
-    bool ready = false;
-    for (auto until = Clock::now() + std::chrono::seconds(30); !ready && Clock::now() < until;) {
-      XMapWindow(d, probe);
-      XSync(d, False);
-      ready = !TextProperty(d, probe, wmState).empty();
-      if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    XDestroyWindow(d, probe);
-    XCloseDisplay(d);
-    if (!ready) return;
+  display_ = ":" + number.substr(0, number.find('\n'));
+}
+
+bool XServer::StartWindowManager() {
+  wm_ = Spawn({"openbox", "--sm-disable", "--debug"}, display_, -1, endsWithProcess_);
+  // Ready once it announces itself on the root window.
+  ::Display* d = XOpenDisplay(display_.c_str());
+  if (!d) return false;
+  Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+  Atom wmState = XInternAtom(d, "WM_STATE", False);
+  bool ready = false;
+  for (auto until = Clock::now() + std::chrono::seconds(30); !ready && Clock::now() < until;) {
+    XMapWindow(d, probe);
+    XSync(d, False);
+    ready = !TextProperty(d, probe, wmState).empty();
+    if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  display_ = display;
+  XDestroyWindow(d, probe);
+  XCloseDisplay(d);
+  return ready;
 }
 
 XServer::~XServer() {

@@ -32,6 +32,12 @@ class XServer {
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
+  // The server of this process's own windows, already in use (UseInThisProcess). The toolkit
+  // keeps its one display connection for the life of the process, so every test showing
+  // windows in-process shares this server, which must outlive them all: it starts on first
+  // use, runs the window manager only while a test asks for one, and ends with the process.
+  // Display() is empty when it could not start.
+  static XServer& ForThisProcess(bool withWindowManager = false);
   // ":N", or empty when the server (or the window manager) did not start.
   const std::string& Display() const { return display_; }
   // The server goes away at once, as if it crashed.
@@ -41,7 +47,11 @@ class XServer {
   bool UseInThisProcess() const;
 
  private:
+  XServer(int width, int height, bool endsWithProcess);
+  void StartServer(int width, int height);
+  bool StartWindowManager();
   pid_t xvfb_ = -1, wm_ = -1;
+  bool endsWithProcess_ = false;
   std::string display_;
 };
 
