@@ -65,13 +65,9 @@ LONG RegQueryInfoKey(HKEY key, char* keyClass, DWORD* classSize, DWORD* reserved
                      DWORD* maxValueLen, DWORD* securityDescriptor, FILETIME* lastWrite);
 LONG RegFlushKey(HKEY key);
 
-// REGEDIT4 text of a key and everything below it ("HKEY_LOCAL_MACHINE\\SOFTWARE\\..."),
-// or of the whole registry when key is empty; and its reading back.
-std::string RegExportText(const std::string& key);
-// Throws std::runtime_error naming the line on malformed text; nothing is written then.
-// Keys "[-KEY]" and values "name"=- are deleted, as regedit does.
-void RegImportText(const std::string& text);
 // Why the last registry call gave ERROR_BADDB (registry.db unreadable), for error lines.
 std::string RegistryFailureText();
 
 }  // namespace win
+
+#include "platform/system/RegistryText.h"  // RegExportText, RegImportText

@@ -3,6 +3,7 @@
 // REGEDIT4 export and import, and by the restart.
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -55,6 +56,10 @@ struct RegRoot {
 inline constexpr size_t kMaxKeyNameChars = 255;
 inline constexpr size_t kMaxValueNameChars = 16383;
 inline constexpr size_t kMaxKeyDepth = 512;
+
+// Held through every registry call of the process: its machine's registry has one
+// connection.
+std::recursive_mutex& RegistryCallMutex();
 
 class RegistryStore {
  public:
