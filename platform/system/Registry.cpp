@@ -198,6 +198,7 @@ LONG RegCreateKeyEx(HKEY key, const std::string& subKey, DWORD, const char*, DWO
       return ERROR_ACCESS_DENIED;
     if (creating) {
       if (!(t.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+      if (parts.size() - i > kMaxNewLevelsPerCall) return ERROR_INVALID_PARAMETER;
       std::vector<std::string> rest(parts.begin() + std::ptrdiff_t(i), parts.end());
       id = s.CreatePath(id, path, rest);
       for (auto& r : rest) path += "\\" + r;

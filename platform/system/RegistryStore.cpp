@@ -50,21 +50,22 @@ SqliteDb& RegistryStore::Db() {
 }
 
 namespace {
-size_t CountChars(const std::string& utf8) {
+// Windows counts names in UTF-16 units: a character past U+FFFF takes two.
+size_t CountUtf16Units(const std::string& utf8) {
   size_t n = 0;
-  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
+  for (unsigned char c : utf8) n += ((c & 0xC0) != 0x80) + (c >= 0xF0);
   return n;
 }
 }  // namespace
 
 std::string RegistryStore::KeyNameProblem(const std::string& name) {
-  if (CountChars(name) > kMaxKeyNameChars)
+  if (CountUtf16Units(name) > kMaxKeyNameChars)
     return "a key name longer than " + std::to_string(kMaxKeyNameChars) + " characters";
   return "";
 }
 
 std::string RegistryStore::ValueNameProblem(const std::string& name) {
-  if (CountChars(name) > kMaxValueNameChars)
+  if (CountUtf16Units(name) > kMaxValueNameChars)
     return "a value name longer than " + std::to_string(kMaxValueNameChars) + " characters";
   return "";
 }

@@ -51,11 +51,12 @@ struct RegRoot {
   std::string path;          // full name, e.g. "HKEY_USERS\\Administrateur"
 };
 
-// Windows' limits, in characters: a key name, a value name; and the depth of a key below
-// its root.
+// Windows' limits, in characters (UTF-16 units): a key name, a value name; the depth of a
+// key below its root, and the levels one call may create.
 inline constexpr size_t kMaxKeyNameChars = 255;
 inline constexpr size_t kMaxValueNameChars = 16383;
 inline constexpr size_t kMaxKeyDepth = 512;
+inline constexpr size_t kMaxNewLevelsPerCall = 32;
 
 // Held through every registry call of the process: its machine's registry has one
 // connection.

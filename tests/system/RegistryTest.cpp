@@ -161,9 +161,14 @@ TEST(Registry, NamesAndDepthStayWithinWindowsLimits) {
             LONG(ERROR_FILE_NOT_FOUND));
 
   // SOFTWARE is level 1: 510 more make 511, one more the deepest key allowed.
+  // (30 levels a call: one call makes at most 32)
   std::string path = "SOFTWARE";
-  for (int i = 0; i < 510; ++i) path += "\\d";
-  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, path), 0);
+  for (int i = 0; i < 510; ++i) {
+    path += "\\d";
+    if (i % 30 == 29) {
+      ASSERT_EQ(create(HKEY_LOCAL_MACHINE, path), 0);
+    }
+  }
   ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &k), 0);
   EXPECT_EQ(create(k, "last"), 0);
   EXPECT_EQ(create(k, "last\\tooDeep"), LONG(ERROR_INVALID_PARAMETER));
