@@ -1,5 +1,7 @@
 #include "platform/system/RegistryStore.h"
 
+#include <sqlite3.h>
+
 #include <cstdio>
 #include <mutex>
 #include <sstream>
@@ -303,6 +305,11 @@ bool RegistryStore::IsRootOrPredefined(std::int64_t id) {
 }
 
 void RegistryStore::DeleteTree(std::int64_t id, const std::string& path) {
+  DeleteTreeRows(id);
+  m_.Journal("registry", "key deleted " + path);
+}
+
+void RegistryStore::DeleteTreeRows(std::int64_t id) {
   SqliteDb& db = Db();
   SqliteTransaction tx(db);
   db.Exec(
@@ -322,7 +329,6 @@ void RegistryStore::DeleteTree(std::int64_t id, const std::string& path) {
       "DELETE FROM temp.doomed;");
   if (p) Touch(p);
   tx.Commit();
-  m_.Journal("registry", "key deleted " + path);
 }
 
 namespace {
@@ -383,5 +389,109 @@ std::string RegistryStore::DescribeValue(DWORD type, const std::vector<BYTE>& da
   if (data.size() > 64) out += ",...";
   return out;
 }
+
+RegistryBulkWriter::RegistryBulkWriter(RegistryStore& store)
+    : db_(store.Db()),
+      cachePages_([&] {
+        auto st = db_.Prepare("PRAGMA cache_size");
+        return st.Step() ? st.ColumnInt(0) : -2000;
+      }()),
+      tx_(db_),
+      lastBefore_([&] {
+        auto st = db_.Prepare("SELECT coalesce(max(id), 0) FROM keys");
+        return st.Step() ? st.ColumnInt(0) : 0;
+      }()),
+      now_(std::int64_t(clock::Now())),
+      findKey_(db_.Prepare("SELECT id FROM keys WHERE parent = ? AND folded = ?")),
+      addKey_(db_.Prepare("INSERT INTO keys(parent, name, folded, lastwrite) VALUES(?,?,?,?)")),
+      // A key or value made here may come again in the text: then it is found, not made
+      // twice. (An upsert's update part costs a statement journal per row.)
+      addKeyOnce_(db_.Prepare("INSERT INTO keys(parent, name, folded, lastwrite) VALUES(?,?,?,?)"
+                              " ON CONFLICT(parent, folded) DO NOTHING")),
+      updateValue_(db_.Prepare("UPDATE vals SET type = ?, data = ? WHERE key = ? AND folded = ?")),
+      deleteValue_(db_.Prepare("DELETE FROM vals WHERE key = ? AND folded = ?")),
+      touch_(db_.Prepare("UPDATE keys SET lastwrite = ? WHERE id = ?")) {
+  // Pages written again and again (the ends of the tables and their indexes) stay in memory
+  // rather than go to the log each time the cache fills.
+  db_.Exec("PRAGMA cache_size = -65536");
+  const char* sql =
+      "INSERT INTO vals(key, name, folded, type, data) VALUES(?,?,?,?,?)"
+      " ON CONFLICT(key, folded) DO NOTHING";
+  if (int rc = sqlite3_prepare_v2(db_.get(), sql, -1, &addValueOnce_, nullptr); rc != SQLITE_OK)
+    throw SqliteError(std::string("prepare: ") + sqlite3_errmsg(db_.get()), rc);
+}
+
+RegistryBulkWriter::~RegistryBulkWriter() {
+  sqlite3_finalize(addValueOnce_);
+  try {
+    db_.Exec("PRAGMA cache_size = " + std::to_string(cachePages_));
+  } catch (const SqliteError&) {
+    // Only the memory the connection may keep.
+  }
+}
+
+std::int64_t RegistryBulkWriter::Child(std::int64_t parent, const std::string& name,
+                                       const std::string& folded, bool& created) {
+  // Under a key made here, a name is new unless the text gave it before.
+  if (MadeHere(parent)) {
+    addKeyOnce_.Bind(1, parent).Bind(2, name).Bind(3, folded).Bind(4, now_);
+    addKeyOnce_.Step();
+    addKeyOnce_.Reset();
+    created = db_.Changes() > 0;
+    if (created) return db_.LastInsertRowId();
+  }
+  findKey_.Bind(1, parent).Bind(2, folded);
+  const bool found = findKey_.Step();
+  const std::int64_t existing = found ? findKey_.ColumnInt(0) : 0;
+  findKey_.Reset();
+  created = !found;
+  if (found) return existing;
+  addKey_.Bind(1, parent).Bind(2, name).Bind(3, folded).Bind(4, now_);
+  addKey_.Step();
+  addKey_.Reset();
+  Touch(parent);
+  return db_.LastInsertRowId();
+}
+
+void RegistryBulkWriter::SetValue(std::int64_t key, const std::string& name,
+                                  const std::string& folded, DWORD type,
+                                  const std::vector<BYTE>& data) {
+  sqlite3_stmt* st = addValueOnce_;
+  sqlite3_bind_int64(st, 1, key);
+  sqlite3_bind_text(st, 2, name.data(), int(name.size()), SQLITE_STATIC);
+  sqlite3_bind_text(st, 3, folded.data(), int(folded.size()), SQLITE_STATIC);
+  sqlite3_bind_int64(st, 4, std::int64_t(type));
+  sqlite3_bind_blob(st, 5, data.data(), int(data.size()), SQLITE_STATIC);
+  const int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  if (rc != SQLITE_DONE) throw SqliteError(std::string("step: ") + sqlite3_errmsg(db_.get()), rc);
+  if (db_.Changes() == 0) {
+    // An existing value keeps its place in the enumeration and the spelling of its name.
+    updateValue_.Bind(1, std::int64_t(type)).BindBlob(2, data).Bind(3, key).Bind(4, folded);
+    updateValue_.Step();
+    updateValue_.Reset();
+  }
+  Touch(key);
+}
+
+bool RegistryBulkWriter::DeleteValue(std::int64_t key, const std::string& name) {
+  deleteValue_.Bind(1, key).Bind(2, FoldCase(name));
+  deleteValue_.Step();
+  deleteValue_.Reset();
+  if (db_.Changes() == 0) return false;
+  Touch(key);
+  return true;
+}
+
+// Keys made here carry the import's time already; others are marked once in a row.
+void RegistryBulkWriter::Touch(std::int64_t key) {
+  if (MadeHere(key) || key == touched_) return;
+  touch_.Bind(1, now_).Bind(2, key);
+  touch_.Step();
+  touch_.Reset();
+  touched_ = key;
+}
+
+void RegistryBulkWriter::Commit() { tx_.Commit(); }
 
 }  // namespace win

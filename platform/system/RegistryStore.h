@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/system/Registry.h"
+#include "platform/system/Sqlite.h"
 
 namespace win {
 
@@ -98,6 +99,8 @@ class RegistryStore {
   bool HasSubKeys(std::int64_t id);
   bool IsRootOrPredefined(std::int64_t id);
   void DeleteTree(std::int64_t id, const std::string& path);
+  // The same without the journal line.
+  void DeleteTreeRows(std::int64_t id);
 
   // Writes under HKEY_LOCAL_MACHINE are refused to a non-administrator on the NT family.
   bool WriteRefused(bool machineHive) const;
@@ -113,6 +116,41 @@ class RegistryStore {
   std::int64_t EnsurePath(std::int64_t parent, const std::vector<std::string>& parts);
   void Touch(std::int64_t id);
   Machine& m_;
+};
+
+// Many keys and values written in one transaction, as a registry text import writes them:
+// each statement compiled once, the keys it made itself known without a query, no journal
+// line per row (the caller writes what it did once it is committed). Rolled back unless
+// committed.
+class RegistryBulkWriter {
+ public:
+  explicit RegistryBulkWriter(RegistryStore& store);
+  ~RegistryBulkWriter();
+  RegistryBulkWriter(const RegistryBulkWriter&) = delete;
+  RegistryBulkWriter& operator=(const RegistryBulkWriter&) = delete;
+  // The child of parent with this name (any case: `folded` is FoldCase(name)), made when
+  // missing.
+  std::int64_t Child(std::int64_t parent, const std::string& name, const std::string& folded,
+                     bool& created);
+  // A value set (its place and spelling kept when it exists); the key marked as written.
+  // `folded` is FoldCase(name).
+  void SetValue(std::int64_t key, const std::string& name, const std::string& folded, DWORD type,
+                const std::vector<BYTE>& data);
+  bool DeleteValue(std::int64_t key, const std::string& name);
+  void Commit();
+
+ private:
+  bool MadeHere(std::int64_t key) const { return key > lastBefore_; }
+  void Touch(std::int64_t key);
+  SqliteDb& db_;
+  std::int64_t cachePages_;  // the connection's own cache size, given back at the end
+  SqliteTransaction tx_;
+  std::int64_t lastBefore_;  // keys above this id were made by this writer
+  std::int64_t now_;
+  std::int64_t touched_ = 0;
+  SqliteStatement findKey_, addKey_, addKeyOnce_, updateValue_, deleteValue_, touch_;
+  // A million rows go through this one: bound without copies, straight to SQLite.
+  sqlite3_stmt* addValueOnce_ = nullptr;
 };
 
 }  // namespace win

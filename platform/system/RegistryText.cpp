@@ -1,8 +1,8 @@
 #include "platform/system/RegistryText.h"
 
-#include <charconv>
-#include <cstring>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -10,6 +10,7 @@
 
 #include "platform/system/Machine.h"
 #include "platform/system/RegistryStore.h"
+#include "platform/system/RegistryTextReader.h"
 #include "platform/system/Sqlite.h"
 
 namespace win {
@@ -87,91 +88,113 @@ void ExportKey(RegistryStore& s, std::int64_t id, const std::string& path, std::
   }
 }
 
-struct ImportValue {
-  int line = 0;
-  std::string name;
-  bool remove = false;
-  DWORD type = REG_SZ;
-  std::vector<BYTE> data;
+// A text merged into the registry: the keys of the text found or made in turn (the path of
+// the last one kept, as a text lists parents before their children), the values set, the
+// deletions made; one transaction for the whole text. What it did goes to the journal once
+// it is committed.
+class RegTextImport {
+ public:
+  explicit RegTextImport(RegistryStore& s) : s_(s), writer_(s) {}
+  void Key(const RegTextEntry& e, int line);
+  void Value(const RegTextEntry& e, int line);
+  void Commit();
+
+ private:
+  struct Root {
+    RegRoot key;
+    std::size_t depth = 0;
+  };
+  struct Level {
+    std::string folded;
+    std::string name;
+    std::int64_t id = 0;
+  };
+  const Root& RootOf(const std::string& name, int line);
+  void Remove(const Root& root, const std::vector<std::string>& names, const std::string& path,
+              int line);
+  std::string CurrentPath() const;
+  RegistryStore& s_;
+  RegistryBulkWriter writer_;
+  std::map<std::string, Root> roots_;  // by the name the text gives, folded
+  const Root* root_ = nullptr;         // of the current key
+  std::vector<Level> levels_;          // the current key's names below its root
+  std::size_t keysMade_ = 0, valuesSet_ = 0;
+  std::vector<std::string> journal_;
 };
-struct ImportKey {
-  int line = 0;
-  std::string path;
-  bool remove = false;
-  std::vector<ImportValue> values;
-};
 
-[[noreturn]] void Bad(int line, const std::string& why) {
-  throw std::runtime_error("line " + std::to_string(line) + ": " + why);
+const RegTextImport::Root& RegTextImport::RootOf(const std::string& name, int line) {
+  const std::string folded = FoldCase(name);
+  auto it = roots_.find(folded);
+  if (it != roots_.end()) return it->second;
+  auto key = s_.KeyByName(name, true);
+  if (!key) throw RegTextError(line, "unknown registry root \"" + EscapeBytes(name) + "\"");
+  return roots_[folded] = Root{*key, s_.Depth(key->id)};
 }
 
-// Reads a quoted string starting at s[i] == '"'; i ends after the closing quote. REGEDIT4
-// escapes only the backslash and the quote.
-std::string ReadQuoted(const std::string& s, size_t& i, int line) {
-  std::string out;
-  ++i;
-  while (i < s.size() && s[i] != '"') {
-    if (s[i] == '\\') {
-      if (i + 1 >= s.size()) break;
-      char next = s[i + 1];
-      if (next != '\\' && next != '"')
-        Bad(line, "\"\\" + EscapeBytes(std::string(1, next)) +
-                      "\" is not an escape (only \\\\ and \\\")");
-      ++i;
-    }
-    out += s[i++];
+void RegTextImport::Key(const RegTextEntry& e, int line) {
+  const Root& root = RootOf(e.root, line);
+  if (root.depth + e.names.size() > kMaxKeyDepth)
+    throw RegTextError(line, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+  if (e.remove) return Remove(root, e.names, e.path, line);
+  if (&root != root_) levels_.clear();
+  root_ = &root;
+  std::size_t same = 0;
+  while (same < levels_.size() && same < e.names.size() &&
+         levels_[same].folded == e.foldedNames[same])
+    ++same;
+  levels_.resize(same);
+  for (std::size_t i = same; i < e.names.size(); ++i) {
+    const std::int64_t parent = i ? levels_[i - 1].id : root.key.id;
+    bool made = false;
+    const std::int64_t id = writer_.Child(parent, e.names[i], e.foldedNames[i], made);
+    keysMade_ += made;
+    levels_.push_back(Level{e.foldedNames[i], e.names[i], id});
   }
-  if (i >= s.size()) Bad(line, "unterminated string");
-  ++i;
-  return out;
 }
 
-// A hexadecimal number of at most 32 bits: the whole of text, or an error naming the line.
-DWORD ParseHex32(const std::string& text, int line, const std::string& what) {
-  std::uint64_t v = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, 16);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v > 0xFFFFFFFFu)
-    Bad(line, "bad " + what + " \"" + EscapeBytes(text) + "\" (at most 8 hexadecimal digits)");
-  return DWORD(v);
-}
-
-std::vector<BYTE> ParseHex(const std::string& text, int line) {
-  std::vector<BYTE> out;
-  std::string t;
-  for (char c : text)
-    if (!std::isspace(static_cast<unsigned char>(c))) t += c;
-  if (t.empty()) return out;
-  std::stringstream ss(t);
-  std::string b;
-  while (std::getline(ss, b, ',')) {
-    if (b.empty() || b.size() > 2 || !std::isxdigit(static_cast<unsigned char>(b[0])) ||
-        (b.size() == 2 && !std::isxdigit(static_cast<unsigned char>(b[1]))))
-      Bad(line, "bad hex byte \"" + EscapeBytes(b) + "\"");
-    out.push_back(BYTE(ParseHex32(b, line, "hex byte")));
+// "[-KEY]": the key and everything below it go, when it exists; a root, or a key a
+// predefined handle stands for, is an error.
+void RegTextImport::Remove(const Root& root, const std::vector<std::string>& names,
+                           const std::string& path, int line) {
+  levels_.clear();
+  root_ = nullptr;
+  std::int64_t id = root.key.id;
+  std::string full = root.key.path;
+  for (const std::string& name : names) {
+    auto child = s_.FindChild(id, name);
+    if (!child) return;
+    id = child->id;
+    full += "\\" + child->name;
   }
-  return out;
+  if (s_.IsRootOrPredefined(id))
+    throw RegTextError(line, "[-" + EscapeBytes(path) + "] would delete a root key");
+  s_.DeleteTreeRows(id);
+  journal_.push_back("key deleted " + full);
 }
 
-// The root of a key path of a text, and the names and depth below it, checked before
-// anything is written.
-void CheckKeyPath(const std::string& path, int line) {
-  static const std::set<std::string> roots = {
-      "HKEY_LOCAL_MACHINE", "HKLM", "HKEY_CURRENT_USER",   "HKCU", "HKEY_USERS", "HKU",
-      "HKEY_CLASSES_ROOT",  "HKCR", "HKEY_CURRENT_CONFIG", "HKCC"};
-  std::string root = path.substr(0, path.find('\\'));
-  if (!roots.count(FoldCase(root)))
-    Bad(line, "unknown registry root \"" + EscapeBytes(root) + "\"");
-  size_t depth = 0;
-  std::stringstream ss(path);
-  std::string name;
-  std::getline(ss, name, '\\');
-  while (std::getline(ss, name, '\\')) {
-    if (name.empty()) continue;
-    if (std::string problem = RegistryStore::KeyNameProblem(name); !problem.empty())
-      Bad(line, problem);
-    if (++depth > kMaxKeyDepth)
-      Bad(line, "a key deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+std::string RegTextImport::CurrentPath() const {
+  std::string path = root_->key.path;
+  for (const Level& l : levels_) path += "\\" + l.name;
+  return path;
+}
+
+void RegTextImport::Value(const RegTextEntry& e, int) {
+  const std::int64_t key = levels_.empty() ? root_->key.id : levels_.back().id;
+  if (!e.remove) {
+    writer_.SetValue(key, e.name, e.folded, e.type, e.data);
+    ++valuesSet_;
+  } else if (writer_.DeleteValue(key, e.name)) {
+    journal_.push_back("value deleted " + CurrentPath() + "\\[" +
+                       (e.name.empty() ? "(par défaut)" : e.name) + "]");
   }
+}
+
+void RegTextImport::Commit() {
+  writer_.Commit();
+  for (const std::string& line : journal_) s_.machine().Journal("registry", line);
+  s_.machine().Journal("registry", "text imported: " + std::to_string(keysMade_) +
+                                       " keys created, " + std::to_string(valuesSet_) +
+                                       " values set");
 }
 
 }  // namespace
@@ -198,130 +221,31 @@ std::string RegExportText(const std::string& key) {
 }
 
 void RegImportText(const std::string& text) {
-  // Logical lines: CR LF folded, "\" at the end joins the next line.
-  std::vector<std::pair<int, std::string>> lines;
-  {
-    std::stringstream ss(text);
-    std::string raw, cur;
-    int n = 0, start = 0;
-    while (std::getline(ss, raw)) {
-      ++n;
-      if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-      if (cur.empty()) start = n;
-      if (!raw.empty() && raw.back() == '\\') {
-        cur += raw.substr(0, raw.size() - 1);
-        continue;
-      }
-      cur += raw;
-      lines.push_back({start, cur});
-      cur.clear();
-    }
-    if (!cur.empty()) lines.push_back({start, cur});
-  }
-  std::vector<ImportKey> keys;
-  bool header = false;
-  for (auto& [n, l] : lines) {
-    size_t b = l.find_first_not_of(" \t");
-    if (b == std::string::npos) continue;
-    std::string t = l.substr(b);
-    if (t[0] == ';') continue;
-    if (!header) {
-      if (t != "REGEDIT4" && t != "Windows Registry Editor Version 5.00")
-        Bad(n, "the text does not begin with REGEDIT4");
-      header = true;
-      continue;
-    }
-    if (t[0] == '[') {
-      size_t close = t.rfind(']');
-      if (close == std::string::npos) Bad(n, "missing ]");
-      ImportKey k;
-      k.line = n;
-      k.path = t.substr(1, close - 1);
-      if (!k.path.empty() && k.path[0] == '-') {
-        k.remove = true;
-        k.path.erase(0, 1);
-      }
-      if (k.path.empty()) Bad(n, "empty key name");
-      CheckKeyPath(k.path, n);
-      keys.push_back(k);
-      continue;
-    }
-    if (keys.empty()) Bad(n, "a value before any [key]");
-    ImportValue v;
-    v.line = n;
-    size_t i = 0;
-    if (t[0] == '@') {
-      i = 1;
-    } else if (t[0] == '"') {
-      v.name = ReadQuoted(t, i, n);
-    } else {
-      Bad(n, "expected \"name\"=value or @=value");
-    }
-    while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
-    if (i >= t.size() || t[i] != '=') Bad(n, "missing =");
-    ++i;
-    while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
-    std::string rest = t.substr(i);
-    if (rest == "-") {
-      v.remove = true;
-    } else if (!rest.empty() && rest[0] == '"') {
-      size_t j = 0;
-      std::string s = ReadQuoted(rest, j, n);
-      if (rest.find_first_not_of(" \t", j) != std::string::npos)
-        Bad(n, "text after the closing quote: \"" + EscapeBytes(rest.substr(j)) + "\"");
-      v.type = REG_SZ;
-      v.data.assign(s.begin(), s.end());
-      v.data.push_back(0);
-    } else if (rest.rfind("dword:", 0) == 0) {
-      DWORD d = ParseHex32(rest.substr(6), n, "dword");
-      v.type = REG_DWORD;
-      v.data = {BYTE(d), BYTE(d >> 8), BYTE(d >> 16), BYTE(d >> 24)};
-    } else if (rest.rfind("hex:", 0) == 0) {
-      v.type = REG_BINARY;
-      v.data = ParseHex(rest.substr(4), n);
-    } else if (rest.rfind("hex(", 0) == 0) {
-      size_t close = rest.find("):");
-      if (close == std::string::npos) Bad(n, "bad hex(type) value");
-      v.type = ParseHex32(rest.substr(4, close - 4), n, "value type");
-      v.data = ParseHex(rest.substr(close + 2), n);
-    } else {
-      Bad(n, "unknown value \"" + EscapeBytes(rest) + "\"");
-    }
-    if (keys.back().remove) Bad(n, "a value under a key being deleted");
-    if (std::string problem = RegistryStore::ValueNameProblem(v.name); !problem.empty())
-      Bad(n, problem);
-    keys.back().values.push_back(std::move(v));
-  }
-  if (!header) Bad(1, "the text does not begin with REGEDIT4");
+  std::istringstream in(text);
+  RegImportStream(in);
+}
 
+void RegImportStream(std::istream& in) {
   std::lock_guard lock(RegistryCallMutex());
   RegistryStore s = RegistryStore::ForCurrent();
-  // One transaction: a text that fails anywhere writes nothing.
-  SqliteTransaction tx(s.Db());
-  int line = 0;
+  RegTextEntries entries(in);
+  int number = 1;
   try {
-    for (auto& k : keys) {
-      line = k.line;
-      if (k.remove) {
-        auto r = s.KeyByName(k.path, false);
-        if (r && !s.IsRootOrPredefined(r->id)) s.DeleteTree(r->id, r->path);
-        continue;
-      }
-      auto r = s.KeyByName(k.path, true);
-      if (!r) Bad(line, "cannot create [" + EscapeBytes(k.path) + "]");
-      for (auto& v : k.values) {
-        line = v.line;
-        if (v.remove)
-          s.DeleteValue(r->id, r->path, v.name);
-        else
-          s.SetValue(r->id, r->path, v.name, v.type, v.data);
-      }
+    std::optional<RegTextImport> import;
+    const RegTextEntry* entry = nullptr;
+    while (entries.Next(entry, number)) {
+      // Opened at the first key: a text that is not one fails before the registry is.
+      if (!import) import.emplace(s);
+      if (entry->kind == RegTextEntry::Kind::Key)
+        import->Key(*entry, number);
+      else
+        import->Value(*entry, number);
     }
-    tx.Commit();
+    if (import) import->Commit();
   } catch (const RegistryFailure& e) {
-    Bad(line, e.what());
+    throw RegTextError(number, e.what());
   } catch (const SqliteError& e) {
-    Bad(line, std::string("the registry cannot be written: ") + e.what());
+    throw RegTextError(number, std::string("the registry cannot be written: ") + e.what());
   }
 }
 

@@ -1,12 +1,41 @@
-// The limits Windows keeps on names and on the levels one call creates.
+// Registry texts as the registry editor writes them, and the limits Windows keeps on names
+// and on the levels one call creates.
 #include <gtest/gtest.h>
 
 #include "platform/system/Registry.h"
+#include "platform/system/Utf8.h"
 #include "tests/support/TempMachine.h"
 
 using namespace win;
 
 namespace {
+
+// The text as the editor saves it: UTF-16 LE behind its mark, CR LF line ends.
+std::string Utf16File(const std::string& utf8) {
+  std::string out = "\xFF\xFE";
+  for (char16_t u : Utf8ToUtf16(utf8)) {
+    if (u == u'\n') out += std::string("\r\0", 2);
+    out += char(u & 0xFF);
+    out += char(u >> 8);
+  }
+  return out;
+}
+
+std::string Hex(const std::string& bytes) {
+  std::string out;
+  char buf[4];
+  for (unsigned char c : bytes) {
+    std::snprintf(buf, sizeof buf, "%s%02x", out.empty() ? "" : ",", c);
+    out += buf;
+  }
+  return out;
+}
+
+std::string Utf16Bytes(const std::u16string& s) {
+  std::string out;
+  for (char16_t u : s) out += char(u & 0xFF), out += char(u >> 8);
+  return out;
+}
 
 std::string Value(const std::string& key, const std::string& name, DWORD* type = nullptr) {
   HKEY k;
@@ -36,6 +65,86 @@ std::string ImportError(const std::string& text) {
 const char* const kEmoji = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units
 
 }  // namespace
+
+TEST(RegistryEditorText, Utf16AndUtf8FilesImportWithEveryValueType) {
+  // Long enough to be continued over lines as the editor wraps it.
+  std::string blob;
+  for (int i = 0; i < 1000; ++i) blob += char(i * 7);
+  std::string wrapped = Hex(blob);
+  for (std::size_t at = 75; at < wrapped.size(); at += 78) wrapped.insert(at, "\\\n  ");
+  const std::string body =
+      "Windows Registry Editor Version 5.00\n\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Société " +
+      std::string(kEmoji) +
+      "]\n"
+      "@=\"défaut " +
+      kEmoji +
+      "\"\n"
+      "\"Count\"=dword:0000002a\n"
+      "\"Path\"=hex(2):" +
+      Hex(Utf16Bytes(u"%SystemRoot%\\é")) +
+      ",00,00\n"
+      "\"List\"=hex(7):" +
+      Hex(Utf16Bytes(std::u16string(u"a\0b\0\0", 5))) +
+      "\n"
+      "\"Big\"=hex(b):01,02,03,04,05,06,07,08\n"
+      "\"None\"=hex(0):\n"
+      "\"Odd\"=hex(2):41,00,42\n"
+      "\"Blob\"=hex:" +
+      wrapped + "\n\n";
+  const std::string key = "SOFTWARE\\Société " + std::string(kEmoji);
+  for (const std::string& file : {Utf16File(body), "\xEF\xBB\xBF" + body}) {
+    TempMachine fresh;
+    RegImportText(file);
+    DWORD type = 0;
+    EXPECT_EQ(Value(key, "", &type), "défaut " + std::string(kEmoji) + '\0');
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(Value(key, "Count"), std::string("\x2a\0\0\0", 4));
+    EXPECT_EQ(Value(key, "Path", &type), std::string("%SystemRoot%\\é\0", 16));
+    EXPECT_EQ(type, REG_EXPAND_SZ);
+    EXPECT_EQ(Value(key, "List", &type), std::string("a\0b\0\0", 5));
+    EXPECT_EQ(type, REG_MULTI_SZ);
+    EXPECT_EQ(Value(key, "Big", &type), "\x01\x02\x03\x04\x05\x06\x07\x08");
+    EXPECT_EQ(type, 11u);
+    EXPECT_EQ(Value(key, "None", &type), "");
+    EXPECT_EQ(type, REG_NONE);
+    EXPECT_EQ(Value(key, "Odd"),
+              std::string("A\0B", 3));  // an odd length is no UTF-16 text: kept as it is
+    EXPECT_EQ(Value(key, "Blob"), blob);
+    // One line of journal for the whole text, not one per value.
+    auto journal = fresh.machine().ReadJournal();
+    ASSERT_FALSE(journal.empty());
+    EXPECT_EQ(journal.back().text, "text imported: 2 keys created, 8 values set");
+  }
+}
+
+TEST(RegistryEditorText, CharactersAcrossTheReadingBlocksArriveWhole) {
+  TempMachine pc;
+  // The emoji's two UTF-16 units fall on both sides of the first 1 MiB block read.
+  const std::string head =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\n\"v\"=\"";
+  const std::size_t before = Utf16File(head).size();
+  const std::string pad((std::size_t(1) << 20) / 2 - 1 - before / 2, 'p');
+  RegImportText(Utf16File(head + pad + kEmoji + "\"\n"));
+  EXPECT_EQ(Value("SOFTWARE\\T", "v"), pad + kEmoji + '\0');
+}
+
+TEST(RegistryEditorText, RootsCannotBeDeletedAndTextsTheEditorNeverWritesAreRefused) {
+  TempMachine pc{{}, &CreateMachine};
+  for (const char* root : {"HKEY_LOCAL_MACHINE", "HKLM\\", "HKEY_CURRENT_USER", "HKCR"}) {
+    SCOPED_TRACE(root);
+    const std::string error = ImportError(
+        std::string("REGEDIT4\n[HKLM\\SOFTWARE\\Before]\n\"v\"=\"1\"\n[-") + root + "]\n");
+    EXPECT_EQ(error.rfind("line 4: ", 0), 0u) << error;
+    EXPECT_NE(error.find("root key"), std::string::npos) << error;
+    EXPECT_EQ(Value("SOFTWARE\\Before", "v"), "<no key>");
+    EXPECT_EQ(Value("SOFTWARE", "x"), "<no value>");  // HKEY_LOCAL_MACHINE still holds its keys
+  }
+  const std::string ok = "Windows Registry Editor Version 5.00\n[HKLM\\SOFTWARE\\X]\n";
+  EXPECT_NE(ImportError("\xFE\xFF" + ok).find("big-endian"), std::string::npos);
+  EXPECT_EQ(ImportError(Utf16File(ok) + "x").rfind("line 3: ", 0), 0u);  // half a character
+  EXPECT_EQ(Value("SOFTWARE\\X", ""), "<no key>");
+}
 
 TEST(RegistryLimits, NamesCountUtf16UnitsAndOneCallMakesAtMost32Levels) {
   TempMachine pc;

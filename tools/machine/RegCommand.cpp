@@ -1,10 +1,11 @@
 // machine reg DIR export [KEY] | machine reg DIR import FILE
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
+#include "platform/system/RegistryTextReader.h"
 #include "tools/machine/MachineCommand.h"
 
 namespace {
@@ -19,13 +20,17 @@ int RunReg(const std::vector<std::string>& args) {
     return 0;
   }
   if (action == "import") {
-    const std::string& file = RequireArgument(args, 2, "REGEDIT4 file to import");
+    const std::string& file = RequireArgument(args, 2, ".reg file to import");
     if (args.size() > 3) throw UsageError("unexpected argument \"" + args[3] + "\"");
     OpenMachineArgument(args, 0);
     std::ifstream in(file, std::ios::binary);
-    if (!in) throw std::runtime_error(file + ": cannot be read");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    win::RegImportText(text);
+    if (!in || std::filesystem::is_directory(file))
+      throw std::runtime_error(file + ": cannot be read");
+    try {
+      win::RegImportStream(in);
+    } catch (const win::RegTextError& e) {
+      throw std::runtime_error(file + ": " + e.what() + " (nothing imported)");
+    }
     return 0;
   }
   throw UsageError("unknown action \"" + action + "\" (export or import)");
@@ -33,8 +38,8 @@ int RunReg(const std::vector<std::string>& args) {
 
 const bool registered = RegisterMachineCommand(
     {"reg", "reg DIR export [KEY] | reg DIR import FILE",
-     "prints the registry (or the key KEY and below) as REGEDIT4 text, or merges such a text "
-     "into it",
+     "prints the registry (or the key KEY and below) as REGEDIT4 text, or merges a .reg file "
+     "into it (REGEDIT4, or what the registry editor exports)",
      RunReg});
 
 }  // namespace
