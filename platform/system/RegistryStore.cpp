@@ -414,15 +414,21 @@ RegistryBulkWriter::RegistryBulkWriter(RegistryStore& store)
   // Pages written again and again (the ends of the tables and their indexes) stay in memory
   // rather than go to the log each time the cache fills.
   db_.Exec("PRAGMA cache_size = -65536");
-  const char* sql =
-      "INSERT INTO vals(key, name, folded, type, data) VALUES(?,?,?,?,?)"
-      " ON CONFLICT(key, folded) DO NOTHING";
-  if (int rc = sqlite3_prepare_v2(db_.get(), sql, -1, &addValueOnce_, nullptr); rc != SQLITE_OK)
-    throw SqliteError(std::string("prepare: ") + sqlite3_errmsg(db_.get()), rc);
+  auto prepare = [&](std::size_t rows, sqlite3_stmt** st) {
+    std::string sql = "INSERT INTO vals(key, name, folded, type, data) VALUES(?,?,?,?,?)";
+    for (std::size_t i = 1; i < rows; ++i) sql += ",(?,?,?,?,?)";
+    sql += " ON CONFLICT(key, folded) DO NOTHING";
+    if (int rc = sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, st, nullptr); rc != SQLITE_OK)
+      throw SqliteError(std::string("prepare: ") + sqlite3_errmsg(db_.get()), rc);
+  };
+  prepare(1, &addValueOnce_);
+  prepare(kRowsAtOnce, &addValuesOnce_);
+  pending_.resize(kRowsAtOnce);
 }
 
 RegistryBulkWriter::~RegistryBulkWriter() {
   sqlite3_finalize(addValueOnce_);
+  sqlite3_finalize(addValuesOnce_);
   try {
     db_.Exec("PRAGMA cache_size = " + std::to_string(cachePages_));
   } catch (const SqliteError&) {
@@ -456,25 +462,60 @@ std::int64_t RegistryBulkWriter::Child(std::int64_t parent, const std::string& n
 void RegistryBulkWriter::SetValue(std::int64_t key, const std::string& name,
                                   const std::string& folded, DWORD type,
                                   const std::vector<BYTE>& data) {
-  sqlite3_stmt* st = addValueOnce_;
-  sqlite3_bind_int64(st, 1, key);
-  sqlite3_bind_text(st, 2, name.data(), int(name.size()), SQLITE_STATIC);
-  sqlite3_bind_text(st, 3, folded.data(), int(folded.size()), SQLITE_STATIC);
-  sqlite3_bind_int64(st, 4, std::int64_t(type));
-  sqlite3_bind_blob(st, 5, data.data(), int(data.size()), SQLITE_STATIC);
+  PendingValue& v = pending_[pendingCount_++];
+  v.key = key;
+  v.name = name;
+  v.folded = folded;
+  v.type = type;
+  v.data = data;
+  Touch(key);
+  if (pendingCount_ == kRowsAtOnce) Flush();
+}
+
+void RegistryBulkWriter::AddValues(sqlite3_stmt* st, std::size_t from, std::size_t rows) {
+  int p = 1;
+  for (std::size_t i = from; i < from + rows; ++i) {
+    const PendingValue& v = pending_[i];
+    sqlite3_bind_int64(st, p++, v.key);
+    sqlite3_bind_text(st, p++, v.name.data(), int(v.name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(st, p++, v.folded.data(), int(v.folded.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(st, p++, std::int64_t(v.type));
+    sqlite3_bind_blob(st, p++, v.data.data(), int(v.data.size()), SQLITE_STATIC);
+  }
   const int rc = sqlite3_step(st);
   sqlite3_reset(st);
   if (rc != SQLITE_DONE) throw SqliteError(std::string("step: ") + sqlite3_errmsg(db_.get()), rc);
-  if (db_.Changes() == 0) {
-    // An existing value keeps its place in the enumeration and the spelling of its name.
-    updateValue_.Bind(1, std::int64_t(type)).BindBlob(2, data).Bind(3, key).Bind(4, folded);
+}
+
+// The values waiting, in one statement when they make a whole row of them. When some were
+// there already (or came twice), each is then written over in turn: an existing value
+// keeps its place in the enumeration and the spelling of its name, and the last one the
+// text gives wins.
+void RegistryBulkWriter::Flush() {
+  const std::size_t n = pendingCount_;
+  pendingCount_ = 0;
+  if (n == 0) return;
+  int added = 0;
+  if (n == kRowsAtOnce) {
+    AddValues(addValuesOnce_, 0, n);
+    added = db_.Changes();
+  } else {
+    for (std::size_t i = 0; i < n; ++i) {
+      AddValues(addValueOnce_, i, 1);
+      added += db_.Changes();
+    }
+  }
+  if (std::size_t(added) == n) return;
+  for (std::size_t i = 0; i < n; ++i) {
+    const PendingValue& v = pending_[i];
+    updateValue_.Bind(1, std::int64_t(v.type)).BindBlob(2, v.data).Bind(3, v.key).Bind(4, v.folded);
     updateValue_.Step();
     updateValue_.Reset();
   }
-  Touch(key);
 }
 
 bool RegistryBulkWriter::DeleteValue(std::int64_t key, const std::string& name) {
+  Flush();
   deleteValue_.Bind(1, key).Bind(2, FoldCase(name));
   deleteValue_.Step();
   deleteValue_.Reset();
@@ -492,6 +533,9 @@ void RegistryBulkWriter::Touch(std::int64_t key) {
   touched_ = key;
 }
 
-void RegistryBulkWriter::Commit() { tx_.Commit(); }
+void RegistryBulkWriter::Commit() {
+  Flush();
+  tx_.Commit();
+}
 
 }  // namespace win

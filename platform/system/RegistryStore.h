@@ -137,6 +137,8 @@ class RegistryBulkWriter {
   void SetValue(std::int64_t key, const std::string& name, const std::string& folded, DWORD type,
                 const std::vector<BYTE>& data);
   bool DeleteValue(std::int64_t key, const std::string& name);
+  // Writes the values still waiting: before the registry is written any other way.
+  void Flush();
   void Commit();
 
  private:
@@ -148,9 +150,21 @@ class RegistryBulkWriter {
   std::int64_t lastBefore_;  // keys above this id were made by this writer
   std::int64_t now_;
   std::int64_t touched_ = 0;
+  struct PendingValue {
+    std::int64_t key = 0;
+    std::string name, folded;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+  };
+  void AddValues(sqlite3_stmt* st, std::size_t from, std::size_t rows);
   SqliteStatement findKey_, addKey_, addKeyOnce_, updateValue_, deleteValue_, touch_;
-  // A million rows go through this one: bound without copies, straight to SQLite.
-  sqlite3_stmt* addValueOnce_ = nullptr;
+  // Values go in rows of kRowsAtOnce: a million of them would otherwise pay a statement's
+  // run each. Kept with their buffers, written over row after row.
+  static constexpr std::size_t kRowsAtOnce = 64;
+  std::vector<PendingValue> pending_;
+  std::size_t pendingCount_ = 0;
+  sqlite3_stmt* addValueOnce_ = nullptr;   // one row
+  sqlite3_stmt* addValuesOnce_ = nullptr;  // kRowsAtOnce rows
 };
 
 }  // namespace win

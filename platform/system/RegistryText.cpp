@@ -168,6 +168,7 @@ void RegTextImport::Remove(const Root& root, const std::vector<std::string>& nam
   }
   if (s_.IsRootOrPredefined(id))
     throw RegTextError(line, "[-" + EscapeBytes(path) + "] would delete a root key");
+  writer_.Flush();
   s_.DeleteTreeRows(id);
   journal_.push_back("key deleted " + full);
 }

@@ -1,5 +1,6 @@
 #include "platform/system/RegistryTextReader.h"
 
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <set>
@@ -22,11 +23,16 @@ constexpr std::size_t kBlockBytes = 1 << 20;
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsSpace(char c) { return IsBlank(c) || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
+// -1 for a byte that is no hexadecimal digit; a table, as hex values run to megabytes.
 int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  static const auto table = [] {
+    std::array<signed char, 256> t{};
+    t.fill(-1);
+    for (int i = 0; i < 10; ++i) t['0' + i] = static_cast<signed char>(i);
+    for (int i = 0; i < 6; ++i) t['a' + i] = t['A' + i] = static_cast<signed char>(10 + i);
+    return t;
+  }();
+  return table[static_cast<unsigned char>(c)];
 }
 
 std::string_view TrimLeft(std::string_view s) {
@@ -66,37 +72,44 @@ DWORD ParseHex32(std::string_view text, int line, const std::string& what) {
   return DWORD(v);
 }
 
-// "01,02,ff": bytes of one or two digits, blanks anywhere (continued lines begin with two).
-// Values run to megabytes: one pass, no copy of the text.
+// The field of text holding `at` (a comma ends the field before it), blanks left out: for
+// error lines.
+std::string FieldAround(std::string_view text, std::size_t at) {
+  std::size_t to = text[at] == ',' ? at : text.find(',', at);
+  if (to == std::string_view::npos) to = text.size();
+  std::size_t from = to == 0 ? std::string_view::npos : text.rfind(',', to - 1);
+  from = from == std::string_view::npos ? 0 : from + 1;
+  std::string field;
+  for (char c : text.substr(from, to - from))
+    if (!IsSpace(c)) field += c;
+  return field;
+}
+
+// "01,02,ff": bytes of one or two digits, blanks anywhere (continued lines begin with two),
+// a comma at the very end allowed. Values run to megabytes: one pass over the text.
 std::vector<BYTE> ParseHexBytes(std::string_view text, int line) {
   std::vector<BYTE> out;
-  std::size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
-  if (i == text.size()) return out;
   out.reserve(text.size() / 3 + 1);
-  for (;;) {
-    std::size_t end = text.find(',', i);
-    if (end == std::string_view::npos) end = text.size();
-    int value = 0, digits = 0;
-    bool bad = false;
-    for (std::size_t k = i; k < end && !bad; ++k) {
-      if (IsSpace(text[k])) continue;
-      int d = HexDigit(text[k]);
-      bad = d < 0 || ++digits > 2;
+  int value = 0, digits = 0;
+  bool any = false;  // anything but blanks
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const int d = HexDigit(c);
+    if (d >= 0 && digits < 2) {
       value = value * 16 + d;
+      ++digits;
+      any = true;
+    } else if (c == ',' && digits > 0) {
+      out.push_back(BYTE(value));
+      value = digits = 0;
+    } else if (!IsSpace(c)) {
+      Bad(line, "bad hex byte \"" + EscapeBytes(FieldAround(text, i)) + "\"");
     }
-    const bool lastAndEmpty = end == text.size() && digits == 0 && !bad && i > 0;
-    if (lastAndEmpty) break;  // a comma at the very end
-    if (bad || digits == 0) {
-      std::string field;
-      for (char c : text.substr(i, end - i))
-        if (!IsSpace(c)) field += c;
-      Bad(line, "bad hex byte \"" + EscapeBytes(field) + "\"");
-    }
-    out.push_back(BYTE(value));
-    if (end == text.size()) break;
-    i = end + 1;
   }
+  if (digits > 0)
+    out.push_back(BYTE(value));
+  else if (any && out.empty())
+    Bad(line, "bad hex byte \"\"");
   return out;
 }
 
@@ -104,10 +117,23 @@ std::vector<BYTE> ParseHexBytes(std::string_view text, int line) {
 // texts; an odd number of bytes is no text and stays as it is.
 void Utf16DataToUtf8(std::vector<BYTE>& data) {
   if (data.size() % 2) return;
-  std::u16string units(data.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i)
-    units[i] = char16_t(data[2 * i] | (data[2 * i + 1] << 8));
-  std::string utf8 = Utf16ToUtf8(units);
+  std::string utf8;
+  utf8.reserve(data.size() / 2);
+  for (std::size_t i = 0; i < data.size(); i += 2) {
+    char32_t u = char32_t(data[i] | (data[i + 1] << 8));
+    if (u < 0x80) {
+      utf8 += char(u);
+      continue;
+    }
+    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < data.size()) {
+      const char32_t low = char32_t(data[i + 2] | (data[i + 3] << 8));
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    AppendUtf8(utf8, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+  }
   data.assign(utf8.begin(), utf8.end());
 }
 
@@ -178,16 +204,27 @@ bool RegTextLines::PhysicalLine(std::string& out) {
       ended = nl != nullptr;
       continue;
     }
-    for (; at_ + 2 <= end_; at_ += 2) {
-      const char16_t u = char16_t(static_cast<unsigned char>(buf_[at_]) |
-                                  static_cast<unsigned char>(buf_[at_ + 1]) << 8);
-      if (u == u'\n') {
-        at_ += 2;
-        ended = true;
-        break;
+    while (at_ + 2 <= end_ && !ended) {
+      // Most of a text is ASCII: a run of it is copied in one go (locals, so that the
+      // stores to the line are not taken to touch the reader's own fields).
+      const unsigned char* b = reinterpret_cast<const unsigned char*>(buf_.data());
+      if (!high_) {
+        const std::size_t from = at_, end = end_;
+        std::size_t run = from;
+        while (run + 2 <= end && b[run + 1] == 0 && b[run] < 0x80 && b[run] != '\n') run += 2;
+        if (run > from) {
+          const std::size_t old = out.size();
+          out.resize(old + (run - from) / 2);
+          char* o = out.data() + old;
+          for (std::size_t k = from; k < run; k += 2) *o++ = char(b[k]);
+          at_ = run;
+          continue;
+        }
       }
-      if (u < 0x80 && !high_)
-        out += char(u);
+      const char16_t u = char16_t(b[at_] | b[at_ + 1] << 8);
+      at_ += 2;
+      if (u == u'\n')
+        ended = true;
       else
         AppendUnit(out, u);
     }
@@ -205,6 +242,10 @@ bool RegTextLines::Next(std::string& line, int& number) {
   line.clear();
   if (!PhysicalLine(raw_)) return false;
   number = physical_;
+  if (raw_.empty() || raw_.back() != '\\') {
+    line.swap(raw_);
+    return true;
+  }
   while (!raw_.empty() && raw_.back() == '\\') {
     raw_.pop_back();
     line += raw_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/system/Registry.h"
+#include "platform/system/Sqlite.h"
 #include "platform/system/Utf8.h"
 #include "tests/support/TempMachine.h"
 
@@ -144,6 +145,42 @@ TEST(RegistryEditorText, RootsCannotBeDeletedAndTextsTheEditorNeverWritesAreRefu
   EXPECT_NE(ImportError("\xFE\xFF" + ok).find("big-endian"), std::string::npos);
   EXPECT_EQ(ImportError(Utf16File(ok) + "x").rfind("line 3: ", 0), 0u);  // half a character
   EXPECT_EQ(Value("SOFTWARE\\X", ""), "<no key>");
+}
+
+// What a text gives again, or takes back, ends as the last line says; rows of values written
+// at once change none of that.
+TEST(RegistryEditorText, RepeatedAndDeletedKeysAndValuesEndAsTheLastLineSays) {
+  TempMachine pc{{}, &CreateMachine};
+  RegImportText("REGEDIT4\n[HKLM\\SOFTWARE\\Old]\n\"a\"=\"1\"\n\"B\"=\"2\"\n");
+  std::string text = "REGEDIT4\n[HKLM\\SOFTWARE\\Old]\n\"b\"=\"new\"\n\"c\"=\"3\"\n";
+  text += "[HKLM\\SOFTWARE\\New]\n";
+  for (int i = 0; i < 100; ++i) text += "\"v" + std::to_string(i) + "\"=dword:00000001\n";
+  text +=
+      "\"V5\"=\"again\"\n[HKLM\\SOFTWARE\\Gone]\n\"x\"=\"1\"\n[HKLM\\SOFTWARE\\New]\n\"w\"=\"1\"\n";
+  text += "[-HKLM\\SOFTWARE\\Gone]\n[HKLM\\SOFTWARE\\Old]\n\"a\"=-\n";
+  RegImportText(text);
+  HKEY k;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Old", 0, KEY_READ, &k), 0);
+  std::vector<std::string> names;
+  char name[64];
+  for (DWORD i = 0, n = sizeof name;
+       RegEnumValue(k, i, name, &n, nullptr, nullptr, nullptr, nullptr) == 0; ++i, n = sizeof name)
+    names.push_back(name);
+  RegCloseKey(k);
+  EXPECT_EQ(names, (std::vector<std::string>{"B", "c"}));  // in place, as first spelled
+  EXPECT_EQ(Value("SOFTWARE\\Old", "b"), std::string("new", 4));
+  EXPECT_EQ(Value("SOFTWARE\\New", "v5"), std::string("again", 6));
+  EXPECT_EQ(Value("SOFTWARE\\New", "w"), std::string("1", 2));
+  EXPECT_EQ(Value("SOFTWARE\\Gone", ""), "<no key>");
+  auto orphans = pc.machine().RegistryDb().Prepare(
+      "SELECT count(*) FROM vals WHERE key NOT IN (SELECT id FROM keys)");
+  ASSERT_TRUE(orphans.Step());
+  EXPECT_EQ(orphans.ColumnInt(0), 0);
+  auto journal = pc.machine().ReadJournal();
+  ASSERT_GE(journal.size(), 3u);
+  EXPECT_EQ(journal[journal.size() - 3].text, "key deleted HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone");
+  EXPECT_EQ(journal[journal.size() - 2].text,
+            "value deleted HKEY_LOCAL_MACHINE\\SOFTWARE\\Old\\[a]");
 }
 
 TEST(RegistryLimits, NamesCountUtf16UnitsAndOneCallMakesAtMost32Levels) {
