@@ -8,6 +8,7 @@ namespace win {
 namespace {
 
 inline USHORT ReadCb(const BYTE* p) { return USHORT(p[0] | (p[1] << 8)); }
+inline const BYTE* Bytes(LPCITEMIDLIST p) { return reinterpret_cast<const BYTE*>(p); }
 
 LPITEMIDLIST AllocList(std::size_t bytes) {
   return static_cast<LPITEMIDLIST>(CoTaskMemAlloc(bytes));
@@ -183,7 +184,9 @@ std::optional<std::vector<std::string>> Split(LPCITEMIDLIST list) {
   if (!ILIsValid(list)) return std::nullopt;
   std::vector<std::string> out;
   for (LPCITEMIDLIST p = list; p->mkid.cb; p = ILNext(p))
-    out.emplace_back(reinterpret_cast<const char*>(p), p->mkid.cb);
+    // The length is read by value: a list's items lie at any address, where a reference to
+    // the packed field would be misaligned.
+    out.emplace_back(reinterpret_cast<const char*>(p), std::size_t(ReadCb(Bytes(p))));
   return out;
 }
 
