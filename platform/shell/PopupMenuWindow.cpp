@@ -225,7 +225,10 @@ void TPopupMenuWindow::PaintItem(HDC dc, int pos) {
   HFONT font = MenuFont(it.state & MF_DEFAULT);
   SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
-  auto [caption, shortcut] = Split(it.text);
+  // Named, not bound: clang 14 cannot capture a structured binding in a lambda.
+  const auto parts = Split(it.text);
+  const auto& caption = parts.first;
+  const auto& shortcut = parts.second;
   auto text = [&](int dx, int dy, COLORREF color) {
     SetTextColor(dc, color);
     RECT t{r.left + kMargin + dx, r.top + dy, r.right - kMargin + dx, r.bottom + dy};
