@@ -104,11 +104,24 @@ int TIntegerList::Add(int value) {
   return index;
 }
 
+template <class F>
+void TIntegerList::AllOrNothing(F change) {
+  std::vector<std::int32_t> saved = FValues;
+  try {
+    change();
+  } catch (...) {
+    FValues = std::move(saved);
+    throw;
+  }
+}
+
 void TIntegerList::AddIntegers(const TIntegerList* other) {
   if (!other) return;
   // A copy, so that adding a list to itself ends.
   std::vector<std::int32_t> values = other->FValues;
-  for (auto v : values) Add(v);
+  AllOrNothing([&] {
+    for (auto v : values) Add(v);
+  });
 }
 
 void TIntegerList::Clear() { FValues.clear(); }
@@ -156,8 +169,10 @@ void TIntegerList::Move(int curIndex, int newIndex) {
 void TIntegerList::Assign(TPersistent* source) {
   if (auto* other = dynamic_cast<TIntegerList*>(source)) {
     if (other == this) return;
-    Clear();
-    AddIntegers(other);
+    AllOrNothing([&] {
+      Clear();
+      AddIntegers(other);
+    });
     return;
   }
   TPersistent::Assign(source);
@@ -180,8 +195,10 @@ void TIntegerList::DefineProperties(TFiler& filer) {
       "Integers",
       [this](TReader& r) {
         r.ReadListBegin();
-        Clear();
-        while (!r.EndOfList()) Add(r.ReadInteger());
+        AllOrNothing([&] {
+          Clear();
+          while (!r.EndOfList()) Add(r.ReadInteger());
+        });
         r.ReadListEnd();
       },
       [this](TWriter& w) {

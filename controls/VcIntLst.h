@@ -39,6 +39,7 @@ class TIntegerList : public TPersistent {
   virtual void Put(int index, int value);
   virtual void Sort();
   virtual int Add(int value);
+  // All values or none: a value the list refuses leaves it as it was.
   virtual void AddIntegers(const TIntegerList* other);
   virtual void Clear();
   virtual void Delete(int index);
@@ -48,11 +49,15 @@ class TIntegerList : public TPersistent {
   virtual void InsertItem(int index, int value);
   virtual void Move(int curIndex, int newIndex);
 
-  // Values only: range, Sorted and Duplicates stay as they are.
+  // Values only: range, Sorted and Duplicates stay as they are. All or nothing, as
+  // AddIntegers.
   void Assign(TPersistent* source) override;
   void DefineProperties(TFiler& filer) override;
 
  private:
+  // Runs change; when it fails, the values are put back as they were.
+  template <class F>
+  void AllOrNothing(F change);
   void CheckRange(int value) const;
   void CheckIndex(int index) const;
   void QuickSort(int l, int r);

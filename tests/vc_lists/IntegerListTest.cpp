@@ -148,6 +148,16 @@ TEST(IntegerList, AssignCopiesValuesOnlyAndAppliesTheTargetRules) {
   EXPECT_TRUE(same.Equals(src));
   same.AddIntegers(&same);  // adding a list to itself doubles it once
   EXPECT_EQ(same.Count(), 8);
+
+  // The range check is all or nothing: a value out of range leaves the list as it was.
+  TIntegerList ranged, bad;
+  ranged.SetMax(10);
+  ranged.SetMin(1);
+  ranged.Add(3);
+  for (int v : {5, 20, 7}) bad.Add(v);
+  EXPECT_EQ(MessageOf([&] { ranged.Assign(&bad); }), "Value must be within 1..10");
+  EXPECT_EQ(MessageOf([&] { ranged.AddIntegers(&bad); }), "Value must be within 1..10");
+  EXPECT_EQ(Values(ranged), std::vector<int>{3});
 }
 
 TEST(IntegerList, StoredFormatWritesRangeThenValues) {
