@@ -19,30 +19,26 @@ bool IsLeft(TVcHintCorner c) { return c == hcLowerLeft || c == hcUpperLeft; }
 // --- TVcBalloonBitmaps -------------------------------------------------------------------
 
 void TVcBalloonBitmaps::DefineProps(TPropList& p) {
-  p.Color("TransparentColor", &TVcBalloonBitmaps::TransparentColor,
-          &TVcBalloonBitmaps::SetTransparentColor, clOlive);
+  using B = TVcBalloonBitmaps;
+  p.Object("LowerRight", &B::LowerRight);
+  p.Object("LowerLeft", &B::LowerLeft);
+  p.Object("UpperLeft", &B::UpperLeft);
+  p.Object("UpperRight", &B::UpperRight);
+  p.Color("TransparentColor", &B::TransparentColor, &B::SetTransparentColor, clOlive);
+  p.Event("OnChange", &B::OnChange);
 }
 
 TVcBalloonBitmaps::TVcBalloonBitmaps() {
-  for (auto& b : FBitmaps) b = new TBitmap;
+  for (auto& b : FBitmaps) b.OnChange = [this] { OnChange(this); };
 }
 
-TVcBalloonBitmaps::~TVcBalloonBitmaps() {
-  for (auto* b : FBitmaps) delete b;
-}
-
-void TVcBalloonBitmaps::SetBitmap(TVcHintCorner c, TBitmap* b) {
-  if (b == FBitmaps[c]) return;
-  if (b)
-    FBitmaps[c]->Assign(*b);
-  else
-    FBitmaps[c]->SetSize(0, 0);
-  OnChange(this);
+void TVcBalloonBitmaps::SetPicture(TVcHintCorner c, TImagePicture* b) {
+  if (b != Picture(c)) Picture(c)->Assign(b);
 }
 
 bool TVcBalloonBitmaps::AnyBitmap() const {
   return std::any_of(std::begin(FBitmaps), std::end(FBitmaps),
-                     [](TBitmap* b) { return !b->Empty(); });
+                     [](const TPictureBitmap& b) { return !b.Empty(); });
 }
 
 // --- TVcBalloonHints -----------------------------------------------------------------------

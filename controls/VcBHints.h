@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controls/VcCommon.h"
+#include "controls/VcGrafx.h"
 #include "controls/VcLabel.h"
 #include "platform/forms/HintWindow.h"
 
@@ -17,28 +18,31 @@ using TSetHintWinSizeEvent =
     TEvent<TObject*, TCanvas*, int&, int&, const std::string&, TVcHintCorner>;
 using TSetHintRectEvent = TEvent<TObject*, TCanvas*, TRect&, const std::string&, TVcHintCorner>;
 
+// The four corner bitmaps of a balloon, stored with the form; each setter copies the given
+// picture (nothing for the object's own) and then fires OnChange.
 class TVcBalloonBitmaps : public TPersistent {
   WI_CLASS(TVcBalloonBitmaps, TPersistent)
  public:
   TVcBalloonBitmaps();
-  ~TVcBalloonBitmaps() override;
-  TBitmap* LowerRight() const { return FBitmaps[hcLowerRight]; }
-  virtual void SetLowerRight(TBitmap* b) { SetBitmap(hcLowerRight, b); }
-  TBitmap* LowerLeft() const { return FBitmaps[hcLowerLeft]; }
-  virtual void SetLowerLeft(TBitmap* b) { SetBitmap(hcLowerLeft, b); }
-  TBitmap* UpperLeft() const { return FBitmaps[hcUpperLeft]; }
-  virtual void SetUpperLeft(TBitmap* b) { SetBitmap(hcUpperLeft, b); }
-  TBitmap* UpperRight() const { return FBitmaps[hcUpperRight]; }
-  virtual void SetUpperRight(TBitmap* b) { SetBitmap(hcUpperRight, b); }
-  TBitmap* Bitmap(TVcHintCorner c) const { return FBitmaps[c]; }
+  TImagePicture* LowerRight() const { return Picture(hcLowerRight); }
+  virtual void SetLowerRight(TImagePicture* b) { SetPicture(hcLowerRight, b); }
+  TImagePicture* LowerLeft() const { return Picture(hcLowerLeft); }
+  virtual void SetLowerLeft(TImagePicture* b) { SetPicture(hcLowerLeft, b); }
+  TImagePicture* UpperLeft() const { return Picture(hcUpperLeft); }
+  virtual void SetUpperLeft(TImagePicture* b) { SetPicture(hcUpperLeft, b); }
+  TImagePicture* UpperRight() const { return Picture(hcUpperRight); }
+  virtual void SetUpperRight(TImagePicture* b) { SetPicture(hcUpperRight, b); }
+  TImagePicture* Picture(TVcHintCorner c) const { return FBitmaps[c].Picture(); }
+  // The corner's bitmap as it is drawn.
+  TBitmap* Bitmap(TVcHintCorner c) const { return FBitmaps[c].Bitmap(); }
   bool AnyBitmap() const;
   int TransparentColor() const { return FTransparentColor; }
   void SetTransparentColor(int v) { FTransparentColor = v; }
   TNotifyEvent OnChange;
 
  private:
-  void SetBitmap(TVcHintCorner c, TBitmap* b);
-  TBitmap* FBitmaps[4];
+  void SetPicture(TVcHintCorner c, TImagePicture* b);
+  TPictureBitmap FBitmaps[4];
   int FTransparentColor = clOlive;
 };
 

@@ -278,6 +278,7 @@ void TVcCheckList::DefineProps(TPropList& p) {
   using T = TVcCheckList;
   AboutProp(p);
   p.Bool("AllowGrayed", &T::AllowGrayed, &T::SetAllowGrayed, false);
+  p.Object("CustomGlyphs", &T::CustomGlyphs);
   p.Bool("UseCustomGlyphs", &T::UseCustomGlyphs, &T::SetUseCustomGlyphs, false);
   p.Color("TransparentColor", &T::TransparentColor, &T::SetTransparentColor, clOlive);
   p.Bool("ToggleOnItemClick", &T::ToggleOnItemClick, &T::SetToggleOnItemClick, false);
@@ -290,15 +291,14 @@ void TVcCheckList::DefineProps(TPropList& p) {
 TVcCheckList::TVcCheckList(TComponent* owner)
     : TVcTabbedListBox(owner),
       FItems(std::make_unique<TCheckListStrings>(this)),
-      FDefaultGlyphs(std::make_unique<TBitmap>()),
-      FCustomGlyphs(std::make_unique<TBitmap>()) {
+      FDefaultGlyphs(std::make_unique<TBitmap>()) {
   SetStyle(lbOwnerDrawFixed);
   FDefaultGlyphs->Assign(*CheckGlyphs());
-  FCustomGlyphs->OnChange = [this](TGraphicsObject*) { CustomGlyphsChanged(); };
+  FCustomGlyphs.OnChange = [this] { CustomGlyphsChanged(); };
   UpdateItemHeight();
 }
 
-TVcCheckList::~TVcCheckList() { FCustomGlyphs->OnChange = nullptr; }
+TVcCheckList::~TVcCheckList() { FCustomGlyphs.OnChange = nullptr; }
 
 TStrings* TVcCheckList::GetItems() const { return FItems.get(); }
 
@@ -380,26 +380,27 @@ void TVcCheckList::ToggleItemState() {
   }
 }
 
-void TVcCheckList::SetCustomGlyphs(const TBitmap* v) {
-  if (v)
-    FCustomGlyphs->Assign(*v);
-  else
-    FCustomGlyphs->SetSize(0, 0);
-  CustomGlyphsChanged();
-}
+void TVcCheckList::SetCustomGlyphs(TImagePicture* v) { FCustomGlyphs.Picture()->Assign(v); }
 
 void TVcCheckList::CustomGlyphsChanged() {
-  SetUseCustomGlyphs(!FCustomGlyphs->Empty());
+  const bool use = !FCustomGlyphs.Empty();
+  // Already in use: a new strip may bring another frame size.
+  if (use && FUseCustomGlyphs) TakeGlyphSize();
+  SetUseCustomGlyphs(use);
   Invalidate();
+}
+
+void TVcCheckList::TakeGlyphSize() {
+  const bool custom = FUseCustomGlyphs;
+  FGlyphWidth = (custom ? FCustomGlyphs.Width() : FDefaultGlyphs->Width()) / GlyphCount;
+  FGlyphHeight = custom ? FCustomGlyphs.Height() : FDefaultGlyphs->Height();
+  UpdateItemHeight();
 }
 
 void TVcCheckList::SetUseCustomGlyphs(bool v) {
   if (v == FUseCustomGlyphs) return;
   FUseCustomGlyphs = v;
-  TBitmap* strip = v ? FCustomGlyphs.get() : FDefaultGlyphs.get();
-  FGlyphWidth = strip->Width() / GlyphCount;
-  FGlyphHeight = strip->Height();
-  UpdateItemHeight();
+  TakeGlyphSize();
   Invalidate();
 }
 
@@ -415,7 +416,7 @@ void TVcCheckList::DrawItem(int index, RECT rect, TOwnerDrawState state) {
   TCheckBoxState st = GetItemState(index);
   bool enabled = GetItemEnabled(index);
   int frame = (enabled ? 0 : 3) + int(st);
-  TBitmap* strip = FUseCustomGlyphs ? FCustomGlyphs.get() : FDefaultGlyphs.get();
+  TBitmap* strip = FUseCustomGlyphs ? FCustomGlyphs.Bitmap() : FDefaultGlyphs.get();
   TBitmap glyph(FGlyphWidth, FGlyphHeight);
   glyph.Canvas().CopyRect(TRect{0, 0, FGlyphWidth, FGlyphHeight}, &strip->Canvas(),
                           TRect{frame * FGlyphWidth, 0, (frame + 1) * FGlyphWidth, FGlyphHeight});

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "controls/VcGrafx.h"
 #include "controls/VcLstBox.h"
 
 class TVcCheckList;
@@ -110,8 +111,9 @@ class TVcCheckList : public TVcTabbedListBox {
 
   bool AllowGrayed() const { return FAllowGrayed; }
   virtual void SetAllowGrayed(bool v) { FAllowGrayed = v; }
-  TBitmap* CustomGlyphs() const { return FCustomGlyphs.get(); }
-  virtual void SetCustomGlyphs(const TBitmap* v);
+  // A strip of six frames that replaces the default one; stored with the form.
+  TImagePicture* CustomGlyphs() const { return FCustomGlyphs.Picture(); }
+  virtual void SetCustomGlyphs(TImagePicture* v);
   bool UseCustomGlyphs() const { return FUseCustomGlyphs; }
   virtual void SetUseCustomGlyphs(bool v);
   int TransparentColor() const { return FTransparentColor; }
@@ -146,10 +148,13 @@ class TVcCheckList : public TVcTabbedListBox {
  private:
   void UpdateItemHeight();
   void CustomGlyphsChanged();
+  // Glyph width and height from the strip in use; the item height follows.
+  void TakeGlyphSize();
   std::unique_ptr<TCheckListStrings> FItems;
   bool FAdding = false;
   int FGlyphWidth = 11, FGlyphHeight = 11;
-  std::unique_ptr<TBitmap> FDefaultGlyphs, FCustomGlyphs;
+  std::unique_ptr<TBitmap> FDefaultGlyphs;
+  TPictureBitmap FCustomGlyphs;
   bool FToggleArmed = false;
   int FPressedIndex = -1;
   std::unique_ptr<TPacketStringList> FSavedItems;

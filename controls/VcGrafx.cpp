@@ -70,3 +70,22 @@ void DrawParentImage(TControl* Control, TCanvas* Canvas) {
   }
   win::RestoreDC(dc, saved);
 }
+
+TPictureBitmap::TPictureBitmap()
+    : FPicture(std::make_unique<TImagePicture>()), FBitmap(std::make_unique<TBitmap>()) {
+  FPicture->OnChange = [this](TObject*) {
+    FStale = true;
+    if (OnChange) OnChange();
+  };
+}
+
+TBitmap* TPictureBitmap::Bitmap() const {
+  if (FStale) {
+    FStale = false;
+    const int w = FPicture->Width(), h = FPicture->Height();
+    FBitmap->SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) FBitmap->Canvas().SetPixels(x, y, FPicture->Pixels(x, y));
+  }
+  return FBitmap.get();
+}

@@ -3,10 +3,13 @@
 // the anchor, and draws from the corner bitmaps.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "controls/VcBHints.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
+#include "platform/forms/Streaming.h"
 
 namespace {
 
@@ -130,9 +133,10 @@ TEST_F(Fixture, MovingThreePixelsOffTheAnchorHidesTheHint) {
 }
 
 TEST_F(Fixture, SingleUpperRightBitmapIsFlippedForLowerRight) {
-  TBitmap b(4, 4);
+  TImagePicture b;
+  b.SetSize(4, 4);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) b.Canvas().SetPixels(x, y, y == 0 ? clRed : clBlue);
+    for (int x = 0; x < 4; ++x) b.SetPixels(x, y, y == 0 ? clRed : clBlue);
   hints->Bitmaps()->SetUpperRight(&b);
   hints->SetShowBalloon(true);
   hints->SetCorner(hcLowerRight);
@@ -144,6 +148,28 @@ TEST_F(Fixture, SingleUpperRightBitmapIsFlippedForLowerRight) {
   EXPECT_EQ(s.Row(s.height - 1)[s.width / 2], win::PixelFromColor(0x0000FF))
       << "red row now at the bottom";
   EXPECT_EQ(s.Row(0)[s.width / 2], win::PixelFromColor(0xFF0000));
+}
+
+// The corner bitmaps are stored with the form, so that a form sets them.
+TEST_F(Fixture, CornerBitmapsAreStoredWithTheForm) {
+  TImagePicture b;
+  b.SetSize(3, 2);
+  b.SetPixels(2, 1, clRed);
+  int changes = 0;
+  hints->Bitmaps()->OnChange = [&](TObject*) { ++changes; };
+  hints->Bitmaps()->SetLowerLeft(&b);
+  hints->Bitmaps()->SetLowerLeft(hints->Bitmaps()->LowerLeft());  // its own: nothing
+  EXPECT_EQ(changes, 1);
+  hints->SetName("Hints");
+  const std::string text = WriteComponentToText(hints);
+  EXPECT_NE(text.find("Bitmaps.LowerLeft.Data"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Bitmaps.UpperRight"), std::string::npos) << text;
+  std::unique_ptr<TComponent> copy(CreateComponentFromText(text, "copy", nullptr));
+  auto* back = dynamic_cast<TVcBalloonHints*>(copy.get());
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->Bitmaps()->LowerLeft()->Pixels(2, 1), clRed);
+  EXPECT_EQ(back->Bitmaps()->Bitmap(hcLowerLeft)->Width(), 3);
+  EXPECT_TRUE(back->Bitmaps()->UpperRight()->Empty());
 }
 
 TEST_F(Fixture, BalloonPaintsBodyInTheHintColour) {

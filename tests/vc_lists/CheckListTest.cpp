@@ -207,13 +207,27 @@ TEST_F(CheckList, RecreatingTheWindowKeepsLinesStatesAndSelection) {
 }
 
 TEST_F(CheckList, CustomGlyphsSwitchTheStripAndTheItemHeight) {
-  TBitmap strip(6 * 20, 20);
+  TImagePicture strip;
+  strip.SetSize(6 * 20, 20);
   list->SetCustomGlyphs(&strip);
   EXPECT_TRUE(list->UseCustomGlyphs());
   EXPECT_EQ(list->GlyphWidth(), 20);
   EXPECT_EQ(list->GlyphHeight(), 20);
   EXPECT_EQ(list->ItemHeight(), std::max(22, GetFontHeight(list->Font())));
-  TBitmap empty;
+  strip.SetSize(6 * 16, 16);  // another strip, the frame size with it
+  strip.SetPixels(17, 1, clRed);
+  list->SetCustomGlyphs(&strip);
+  EXPECT_EQ(list->GlyphWidth(), 16);
+  // Stored with the form, so that a form gives the list its own strip.
+  list->SetName("L");
+  std::unique_ptr<TComponent> copy(
+      CreateComponentFromText(WriteComponentToText(list), "copy", nullptr));
+  auto* back = dynamic_cast<TVcCheckList*>(copy.get());
+  ASSERT_NE(back, nullptr);
+  EXPECT_TRUE(back->UseCustomGlyphs());
+  EXPECT_EQ(back->GlyphWidth(), 16);
+  EXPECT_EQ(back->CustomGlyphs()->Pixels(17, 1), clRed);
+  TImagePicture empty;
   list->SetCustomGlyphs(&empty);
   EXPECT_FALSE(list->UseCustomGlyphs());
   EXPECT_EQ(list->GlyphWidth(), 11);
