@@ -19,6 +19,50 @@ void TVcCustomEdit::SetAlignment(TLeftRight v) {
   Recreate();
 }
 
+std::string TVcCustomEdit::InCharCase(const std::string& text) const {
+  // Folding keeps every character's bytes in their place: a selection stays valid.
+  if (FCharCase == ecUpperCase) return AnsiUpperCase(text);
+  if (FCharCase == ecLowerCase) return AnsiLowerCase(text);
+  return text;
+}
+
+void TVcCustomEdit::SetCharCase(TEditCharCase v) {
+  if (v == FCharCase) return;
+  FCharCase = v;
+  SetText(InCharCase(Text()));
+}
+
+void TVcCustomEdit::StoreText(const std::string& v) { TCustomEdit::StoreText(InCharCase(v)); }
+
+void TVcCustomEdit::SetPasswordChar(char v) {
+  if (v == FPasswordChar) return;
+  FPasswordChar = v;
+  Invalidate();
+}
+
+std::string TVcCustomEdit::StoredPasswordChar() const {
+  return FPasswordChar ? std::string(1, FPasswordChar) : std::string();
+}
+
+void TVcCustomEdit::SetStoredPasswordChar(const std::string& v) {
+  SetPasswordChar(v.empty() ? 0 : v[0]);
+}
+
+std::string TVcCustomEdit::DisplayText() const {
+  const std::string text = Text();
+  if (!FPasswordChar) return text;
+  std::string shown;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) shown += FPasswordChar;
+  return shown;
+}
+
+void TVcCustomEdit::SetHideSelection(bool v) {
+  if (v == FHideSelection) return;
+  FHideSelection = v;
+  Invalidate();
+}
+
 void TVcCustomEdit::KeyPress(char& key) {
   if (FTabOnEnter && key == '\r') {
     // Swallowed; the Tab key-down posted to the edit then moves the focus.
@@ -53,7 +97,11 @@ void TVcCustomEdit::DefineProps(TPropList& p) {
   AboutProp(p);
   p.Enum("Alignment", &E::Alignment, &E::SetAlignment, {"taLeftJustify", "taRightJustify"},
          taLeftJustify);
+  p.Enum("CharCase", &E::CharCase, &E::SetCharCase, {"ecNormal", "ecUpperCase", "ecLowerCase"},
+         ecNormal);
   FramedControlProps<E>(p);
+  p.Bool("HideSelection", &E::HideSelection, &E::SetHideSelection, true);
+  p.String("PasswordChar", &E::StoredPasswordChar, &E::SetStoredPasswordChar);
   p.Bool("TabOnEnter", &E::TabOnEnter, &E::SetTabOnEnter, false);
 }
 

@@ -253,12 +253,12 @@ void PaintEdit(HDC dc, TCustomEdit* e) {
   FillSolid(dc, r, e->Color());
   HGDIOBJ old = SelectObject(dc, FontHandle(e->Font()));
   SetBkMode(dc, TRANSPARENT);
-  std::string text = e->Text();
+  std::string text = e->DisplayText();
   int x = r.left + 1 + e->LeftMargin(), y = r.top + 1;
   IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
   SetTextColor(dc, Rgb(e->Enabled() ? e->Font()->Color() : clGrayText));
   TextOut(dc, x, y, text);
-  if (e->Focused() && e->SelLength() > 0) {
+  if ((e->Focused() || e->KeepsSelectionShown()) && e->SelLength() > 0) {
     // The selection: highlighted band with the selected text drawn again over it.
     size_t a = ByteOf(text, e->SelStart()), b = ByteOf(text, e->SelStart() + e->SelLength());
     SIZE pre{}, sel{}, line{};

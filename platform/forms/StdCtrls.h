@@ -179,6 +179,10 @@ class TCustomEdit : public TWinControl {
   void SetMargins(int left, int right);
   bool Modified() const { return FModified; }
   void SetModified(bool v) { FModified = v; }
+  // The text as the window shows it (a password edit shows other characters).
+  virtual std::string DisplayText() const { return GetText(); }
+  // Whether the selection shows while the edit does not have the focus.
+  virtual bool KeepsSelectionShown() const { return false; }
   void WndProc(TMessage& msg) override;
   TNotifyEvent OnChange;
 

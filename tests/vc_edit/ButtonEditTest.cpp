@@ -272,4 +272,46 @@ TEST_F(VcEditTest, EnteringARightAlignedEditOnWindows40SelectsItsText) {
   EXPECT_EQ(r->SelLength(), 0);
 }
 
+// CharCase, PasswordChar and HideSelection are published, so that a form sets them, and do
+// what they say: the text kept in one case, shown hidden, its selection shown unfocused.
+TEST_F(VcEditTest, CharCasePasswordCharAndHideSelectionComeFromTheForm) {
+  std::unique_ptr<TComponent> c(CreateComponentFromText(
+      "object E: TVcEdit\n  CharCase = ecUpperCase\n  HideSelection = False\n"
+      "  PasswordChar = '*'\n  Text = 'mot de passé'\nend\n",
+      "stored", nullptr));
+  auto* e = dynamic_cast<TVcEdit*>(c.get());
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->Text(), "MOT DE PASSÉ");
+  EXPECT_EQ(e->DisplayText(), "************");
+  const std::string text = WriteComponentToText(e);
+  for (const char* line : {"CharCase = ecUpperCase", "HideSelection = False", "PasswordChar = '*'"})
+    EXPECT_NE(text.find(line), std::string::npos) << text;
+
+  auto* typed = Add<TVcEdit>("typed", 10);
+  typed->SetText("Déjà");
+  typed->SetCharCase(ecLowerCase);
+  EXPECT_EQ(typed->Text(), "déjà");
+  form->Show();
+  typed->SetFocus();
+  UiDriver::Type(form, "typed", "VU");
+  EXPECT_EQ(typed->Text(), "vu");
+
+  // Unfocused, the selection shows only with HideSelection off.
+  auto* other = Add<TVcEdit>("other", 60);
+  other->SetFocus();
+  typed->SelectAll();
+  const auto highlight = win::COLORREF(ColorToRGB(clHighlight));
+  auto highlighted = [&] {
+    win::Surface s;
+    WindowPainter::PaintClient(form, s);
+    for (int y = typed->Top(); y < typed->Top() + typed->Height(); ++y)
+      for (int x = 0; x < typed->Width(); ++x)
+        if (s.At(x, y) == highlight) return true;
+    return false;
+  };
+  EXPECT_FALSE(highlighted());
+  typed->SetHideSelection(false);
+  EXPECT_TRUE(highlighted());
+}
+
 }  // namespace
