@@ -373,18 +373,28 @@ void TScCustomFolderBrowseDlg::CopyResultsFromForm(TScFrmFolderBrowseDlg* Form) 
 
 // ---- Published -----------------------------------------------------------------------------
 
+// Published in this order, the dialog's own settings among those of TScDialog.
 void TScFolderBrowseDlg::DefineProps(TPropList& p) {
-  PublishDialogProperties(p);
-  p.Object("BaseFolder", &TScCustomFolderBrowseDlg::BaseFolder);
-  p.Set("Options", &TScCustomFolderBrowseDlg::Options, &TScCustomFolderBrowseDlg::SetOptions,
+  using D = TScCustomFolderBrowseDlg;
+  p.String("Title", &TScDialog::Title, &TScDialog::SetTitle, "");
+  p.Int("FormWidth", &TScDialog::FormWidth, &TScDialog::SetFormWidth, -1);
+  p.Int("FormHeight", &TScDialog::FormHeight, &TScDialog::SetFormHeight, -1);
+  p.Enum<TScDialog, TWindowState>("FormWindowState", &TScDialog::FormWindowState,
+                                  &TScDialog::SetFormWindowState,
+                                  {"wsNormal", "wsMinimized", "wsMaximized"}, wsNormal);
+  p.Object("BaseFolder", &D::BaseFolder);
+  p.Set("Options", &D::Options, &D::SetOptions,
         {"scfbCreateDeleteButtons", "scfbContextMenus", "scfbReadOnly", "scfbIncludeNonFolders",
          "scfbOleDrag", "scfbOleDrop", "scfbCreateFolderIcon", "scfbDeleteFolderIcon",
          "scfbVirtualFolders", "scfbShowHidden"},
         ScFolderBrowseDlgDefaultOptions);
-  p.Event("OnAddItem", &TScCustomFolderBrowseDlg::OnAddItem);
-  p.Event("OnSelChange", &TScCustomFolderBrowseDlg::OnSelChange);
-  p.Event("OnTvCustomDrawSh", &TScCustomFolderBrowseDlg::OnTvCustomDrawSh);
-  p.Event("OnTvCustomDrawShEx", &TScCustomFolderBrowseDlg::OnTvCustomDrawShEx);
+  p.Event("OnAddItem", &D::OnAddItem);
+  p.Event("OnFormClose", &TScDialog::OnFormClose);
+  p.Event("OnFormShow", &TScDialog::OnFormShow);
+  p.Event("OnSelChange", &D::OnSelChange);
+  p.Event("OnInitialized", &TScDialog::OnInitialized);
+  p.Event("OnTvCustomDrawSh", &D::OnTvCustomDrawSh);
+  p.Event("OnTvCustomDrawShEx", &D::OnTvCustomDrawShEx);
 }
 
 WI_REGISTER_CLASS(TScSizeGrip);

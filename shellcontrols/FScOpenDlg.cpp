@@ -19,18 +19,6 @@ std::int32_t GetInt32(const unsigned char* p) {
 
 void TScDialog::DefineProps(TPropList&) {}
 
-void TScDialog::PublishDialogProperties(TPropList& p) {
-  p.Int("FormWidth", &TScDialog::FormWidth, &TScDialog::SetFormWidth, -1);
-  p.Int("FormHeight", &TScDialog::FormHeight, &TScDialog::SetFormHeight, -1);
-  p.Enum<TScDialog, TWindowState>("FormWindowState", &TScDialog::FormWindowState,
-                                  &TScDialog::SetFormWindowState,
-                                  {"wsNormal", "wsMinimized", "wsMaximized"}, wsNormal);
-  p.String("Title", &TScDialog::Title, &TScDialog::SetTitle, "");
-  p.Event("OnInitialized", &TScDialog::OnInitialized);
-  p.Event("OnFormShow", &TScDialog::OnFormShow);
-  p.Event("OnFormClose", &TScDialog::OnFormClose);
-}
-
 TScDialog::TScDialog(TComponent* owner) : TComponent(owner) {
   FFormWidth = -1;
   FFormHeight = -1;

@@ -37,10 +37,6 @@ class TScDialog : public TComponent {
 
   TNotifyEvent OnInitialized, OnFormShow, OnFormClose;
 
- protected:
-  // Publishes the dialog settings (descendants call it from their DefineProps).
-  static void PublishDialogProperties(TPropList& p);
-
  private:
   int FFormWidth = -1;
   int FFormHeight = -1;

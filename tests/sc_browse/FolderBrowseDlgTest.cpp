@@ -64,6 +64,17 @@ class FolderBrowse : public ::testing::Test {
   TScFolderBrowseDlg* dlg = nullptr;
 };
 
+// A form lists the dialog's settings in this order (besides Name and Tag).
+TEST(FolderBrowseDlgProperties, ArePublishedInTheirOrder) {
+  std::vector<std::string> names;
+  for (const auto& prop : TScFolderBrowseDlg::StaticClassInfo()->own.props)
+    names.push_back(prop.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Title", "FormWidth", "FormHeight", "FormWindowState",
+                                             "BaseFolder", "Options", "OnAddItem", "OnFormClose",
+                                             "OnFormShow", "OnSelChange", "OnInitialized",
+                                             "OnTvCustomDrawSh", "OnTvCustomDrawShEx"}));
+}
+
 TEST_F(FolderBrowse, OkReturnsTheFolderChosenInTheTree) {
   Screen->ClearCursorHistory();
   EXPECT_TRUE(Run("select ScShellTree1 | " + Node(kC + "\\Data\\B") + "\nclick OkBtn\n"));
