@@ -7,6 +7,7 @@
 #include "controls/VcGrafx.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/graphics/BitmapResources.h"
+#include "platform/system/Clock.h"
 
 // --- Built-in strips -----------------------------------------------------------------------
 
@@ -242,10 +243,12 @@ void TVcCustomGlyphButton::Paint() {
   TCanvas& c = off.Canvas();
   AssignControlFont(c.Font(), Font());
   c.Brush().SetColor(Color());
-  if (FTransparent)
+  if (FTransparent) {
     DrawParentImage(this, &c);
-  else
+    win::Sleep(10);  // a pause after the parent's picture, before the glyph goes over it
+  } else {
     c.FillRect(TRect{0, 0, w, h});
+  }
   DrawGlyph(&c);
   TRect r{1, 1, w - 1, h - 1};
   if (FAlignment == TLeftRight::taRightJustify)

@@ -14,6 +14,8 @@
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
+#include "platform/forms/WindowPainter.h"
+#include "platform/system/Clock.h"
 #include "platform/system/MachineSetup.h"
 #include "shellcontrols/FScFolderBrowseDlg.h"
 #include "toolkit/RegistryHelpers.h"
@@ -98,6 +100,21 @@ TEST_F(FrmMain, FolderFieldShowsTheRegisteredFolderWithItsBackslashElseTheDefaul
   delete dmFirebirdInstall;
   WriteRegString(win::HKEY_LOCAL_MACHINE, kInstancesKey, kDefaultInstance, "D:\\Bases\\FB15");
   EXPECT_EQ(Create().VcButtonEdit1->Text(), "D:\\Bases\\FB15\\");
+}
+
+// A transparent radio button pauses 10 ms after taking its parent's picture, at each paint.
+TEST_F(FrmMain, ATransparentRadioButtonPausesAfterItsParentsPicture) {
+  TfrmMain& f = Create();
+  f.Show();
+  win::Surface s;
+  auto paintTime = [&] {
+    const win::DWORD before = win::GetTickCount();
+    WindowPainter::PaintClient(&f, s);
+    return win::GetTickCount() - before;
+  };
+  EXPECT_EQ(paintTime(), 0u);
+  f.VcRadioButton2->SetTransparent(true);
+  EXPECT_EQ(paintTime(), 10u);
 }
 
 // The driver checks the painted radio buttons as a click does: one checked at a time, and
