@@ -796,8 +796,10 @@ void SendToMenuChar(IContextMenu* ContextMenu, TMessage& Message) {
     if (!gSendToList || !(flags & MF_POPUP)) return;
     char ch = char(std::toupper(static_cast<unsigned char>(Message.WParam & 0xFF)));
     int count = std::min(GetMenuItemCount(menu), gSendToList->Count());
+    // No entry begins with the letter: the answer is 1 (MNC_CLOSE as the whole answer, not
+    // in the command's word), which leaves the menu open.
     if (count <= 0) {
-      Message.Result = MNC_CLOSE << 16;
+      Message.Result = MNC_CLOSE;
       return;
     }
     int start = 0;
@@ -819,7 +821,7 @@ void SendToMenuChar(IContextMenu* ContextMenu, TMessage& Message) {
       }
     }
     if (found < 0)
-      Message.Result = MNC_CLOSE << 16;
+      Message.Result = MNC_CLOSE;
     else
       Message.Result = LRESULT((UINT(matches > 1 ? MNC_SELECT : MNC_EXECUTE) << 16) | UINT(found));
   } catch (...) {

@@ -263,6 +263,15 @@ TEST(SendToMenu, EntriesAreMeasuredAndDrawnWithTheMenuFontAndIcon) {
   Canvas invalid(200, 21);
   draw(invalid, UINT(-1), ODS_SELECTED);  // no item: the rectangle is only filled
   EXPECT_EQ(invalid.Count(0, 0, 200, 21, menu), 200 * 21);
+
+  // A typed letter runs the one entry it begins; a letter that begins none answers 1.
+  auto menuChar = [&](char ch) {
+    TMessage m{WM_MENUCHAR, MAKEWPARAM(WORD(ch), WORD(MF_POPUP)), LPARAM(popup), 0};
+    SendToMenuChar(nullptr, m);
+    return m.Result;
+  };
+  EXPECT_EQ(menuChar('d'), LRESULT(MNC_EXECUTE) << 16);
+  EXPECT_EQ(menuChar('z'), 1);
   DestroyMenu(popup);
 }
 
