@@ -838,7 +838,8 @@ Surface* GetBitmapSurface(HBITMAP bitmap) {
 
 // --- Regions -----------------------------------------------------------------------------
 
-namespace {
+namespace gdi {
+
 Region* NewRegion(std::vector<RECT> rects) {
   auto* r = new Region;
   r->type = OBJ_REGION;
@@ -846,7 +847,8 @@ Region* NewRegion(std::vector<RECT> rects) {
       std::remove_if(rects.begin(), rects.end(), [](const RECT& x) { return IsRectEmpty(&x); }),
       rects.end());
   r->rects = std::move(rects);
-  return Register(r);
+  RegisterObject(r);
+  return r;
 }
 Region* Rgn(HRGN h) { return static_cast<Region*>(Lookup(h, OBJ_REGION)); }
 int Kind(const std::vector<RECT>& rs) {
@@ -856,6 +858,7 @@ RECT Normalized(int l, int t, int r, int b) {
   return RECT{std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)};
 }
 
+namespace {
 // Spans (inclusive x ranges) of a shape per row, made into rectangles.
 std::vector<RECT> SpansToRects(int top, const std::vector<std::pair<int, int>>& spans) {
   std::vector<RECT> out;
@@ -870,9 +873,8 @@ std::vector<RECT> SpansToRects(int top, const std::vector<std::pair<int, int>>& 
   }
   return out;
 }
+}  // namespace
 
-// Rows of a rounded rectangle whose pixels span [l, r) x [t, b); rx, ry are corner radii
-// (half the ellipse's extents); an ellipse is the case rx = width/2, ry = height/2.
 std::vector<std::pair<int, int>> RoundSpans(int l, int t, int r, int b, double rx, double ry) {
   std::vector<std::pair<int, int>> spans;
   int w = r - l, h = b - t;
@@ -901,10 +903,7 @@ std::vector<std::pair<int, int>> RoundSpans(int l, int t, int r, int b, double r
   return spans;
 }
 
-}  // namespace
-
-// Scanline fill of a polygon into rectangles (pixel centres inside the outline).
-static std::vector<RECT> PolygonRects(const POINT* pts, int n, int fillMode) {
+std::vector<RECT> PolygonRects(const POINT* pts, int n, int fillMode) {
   std::vector<RECT> out;
   if (!pts || n < 3) return out;
   int ymin = pts[0].y, ymax = pts[0].y;
@@ -934,6 +933,8 @@ static std::vector<RECT> PolygonRects(const POINT* pts, int n, int fillMode) {
   }
   return Combine(out, {}, RGN_OR);
 }
+
+}  // namespace gdi
 
 HRGN CreateRectRgn(int l, int t, int r, int b) {
   return reinterpret_cast<HRGN>(NewRegion({Normalized(l, t, r, b)}));
@@ -1163,7 +1164,8 @@ void FillSpansBrush(DC& dc, int top, const std::vector<std::pair<int, int>>& spa
 
 Brush* BrushFromHandle(HBRUSH h) {
   auto v = reinterpret_cast<std::uintptr_t>(h);
-  if (v > 0 && v <= std::uintptr_t(COLOR_COUNT)) return Stocks().sysBrushes[v - 1];
+  if (v > 0 && v <= std::uintptr_t(COLOR_COUNT))
+    return reinterpret_cast<Brush*>(GetSysColorBrush(int(v) - 1));
   return static_cast<Brush*>(Lookup(h, OBJ_BRUSH));
 }
 

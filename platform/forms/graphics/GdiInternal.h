@@ -2,6 +2,7 @@
 // Private to the drawing layer: the objects behind the handles and the DC state, shared by
 // the drawing and text units.
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/forms/graphics/Gdi.h"
@@ -89,6 +90,19 @@ Object* Lookup(HGDIOBJ h, DWORD type = 0);
 // Rectangle-list region algebra.
 std::vector<RECT> Combine(const std::vector<RECT>& a, const std::vector<RECT>& b, int mode);
 std::vector<RECT> IntersectRects(const std::vector<RECT>& a, const RECT& r);
+
+// Regions: a new one of the rectangles (empty ones dropped), the one behind a handle, the
+// kind of a rectangle list (NULLREGION, SIMPLEREGION, COMPLEXREGION), a rectangle from
+// corners in any order.
+Region* NewRegion(std::vector<RECT> rects);
+Region* Rgn(HRGN h);
+int Kind(const std::vector<RECT>& rs);
+RECT Normalized(int l, int t, int r, int b);
+// Rows (inclusive x ranges) of a rounded rectangle whose pixels span [l, r) x [t, b); rx, ry
+// are corner radii (half the ellipse's extents); an ellipse is rx = width/2, ry = height/2.
+std::vector<std::pair<int, int>> RoundSpans(int l, int t, int r, int b, double rx, double ry);
+// Scanline fill of a polygon into rectangles (pixel centres inside the outline).
+std::vector<RECT> PolygonRects(const POINT* pts, int n, int fillMode);
 
 // Colour ink for fills in surface coordinates, honouring the DC's raster op.
 std::uint32_t ToDevice(DC& dc, COLORREF c);  // monochrome surfaces get 0 or 0xFFFFFF
