@@ -1,11 +1,14 @@
 #pragma once
-// The software device context: pixel surfaces, GDI objects, clipping, drawing and blits.
+// The software device context: pixel surfaces, device contexts and GDI objects; with the
+// regions and clipping (GdiRegions.h) and the drawing and blits (GdiDrawing.h) it brings in.
 // Failures (unknown handles, bad sizes) return 0/FALSE/null as Windows does; nothing crashes.
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/forms/graphics/GdiDrawing.h"
+#include "platform/forms/graphics/GdiRegions.h"
 #include "platform/forms/graphics/GdiTypes.h"
 
 namespace win {
@@ -101,70 +104,6 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bpp, const void* b
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 // The pixels of a bitmap (also through GetObject's bmBits), or null.
 Surface* GetBitmapSurface(HBITMAP bitmap);
-
-// --- Regions -------------------------------------------------------------------------
-HRGN CreateRectRgn(int l, int t, int r, int b);
-HRGN CreateRectRgnIndirect(const RECT* r);
-HRGN CreateEllipticRgn(int l, int t, int r, int b);
-HRGN CreateRoundRectRgn(int l, int t, int r, int b, int w, int h);
-HRGN CreatePolygonRgn(const POINT* pts, int count, int fillMode);
-BOOL SetRectRgn(HRGN rgn, int l, int t, int r, int b);
-int CombineRgn(HRGN dest, HRGN a, HRGN b, int mode);
-int OffsetRgn(HRGN rgn, int dx, int dy);
-int GetRgnBox(HRGN rgn, RECT* out);
-BOOL PtInRegion(HRGN rgn, int x, int y);
-BOOL RectInRegion(HRGN rgn, const RECT* r);
-BOOL EqualRgn(HRGN a, HRGN b);
-// The rectangles of a region, sorted top to bottom, left to right (tests, back-ends).
-std::vector<RECT> GetRegionRects(HRGN rgn);
-
-// Clipping, in logical coordinates at the time of the call.
-int SelectClipRgn(HDC hdc, HRGN rgn);  // null removes the clip; the region is copied
-int ExtSelectClipRgn(HDC hdc, HRGN rgn, int mode);
-int IntersectClipRect(HDC hdc, int l, int t, int r, int b);
-int ExcludeClipRect(HDC hdc, int l, int t, int r, int b);
-int OffsetClipRgn(HDC hdc, int dx, int dy);
-int GetClipBox(HDC hdc, RECT* out);
-int GetClipRgn(HDC hdc, HRGN out);  // 1 with a clip, 0 without, -1 on error
-BOOL PtVisible(HDC hdc, int x, int y);
-BOOL RectVisible(HDC hdc, const RECT* r);
-
-// --- Drawing ----------------------------------------------------------------------------
-COLORREF SetPixel(HDC hdc, int x, int y, COLORREF c);
-BOOL SetPixelV(HDC hdc, int x, int y, COLORREF c);
-COLORREF GetPixel(HDC hdc, int x, int y);
-BOOL MoveToEx(HDC hdc, int x, int y, POINT* old);
-BOOL GetCurrentPositionEx(HDC hdc, POINT* out);
-BOOL LineTo(HDC hdc, int x, int y);  // the end point is not drawn
-BOOL Polyline(HDC hdc, const POINT* pts, int count);
-BOOL Polygon(HDC hdc, const POINT* pts, int count);
-BOOL Rectangle(HDC hdc, int l, int t, int r, int b);
-BOOL RoundRect(HDC hdc, int l, int t, int r, int b, int w, int h);
-BOOL Ellipse(HDC hdc, int l, int t, int r, int b);
-// A brush handle may also be a system colour index + 1, as Windows allows.
-int FillRect(HDC hdc, const RECT* r, HBRUSH brush);
-int FrameRect(HDC hdc, const RECT* r, HBRUSH brush);
-BOOL InvertRect(HDC hdc, const RECT* r);
-BOOL FillRgn(HDC hdc, HRGN rgn, HBRUSH brush);
-BOOL FrameRgn(HDC hdc, HRGN rgn, HBRUSH brush, int w, int h);
-BOOL PaintRgn(HDC hdc, HRGN rgn);
-// Inverts every other pixel of the rectangle's outline: drawn twice it disappears.
-BOOL DrawFocusRect(HDC hdc, const RECT* r);
-BOOL DrawEdge(HDC hdc, RECT* r, UINT edge, UINT flags);
-BOOL DrawFrameControl(HDC hdc, RECT* r, UINT type, UINT state);
-
-BOOL PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop);
-BOOL BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
-// Negative extents mirror; sampling is nearest-neighbour.
-BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
-                DWORD rop);
-// Copies the source leaving out the pixels of colour `transparent`.
-BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
-                    UINT transparent);
-
-// The combined value of a ternary raster operation for 32-bit pattern, source and
-// destination words (every bit independently).
-std::uint32_t Rop3Apply(std::uint8_t rop, std::uint32_t p, std::uint32_t s, std::uint32_t d);
 
 // --- System colours ---------------------------------------------------------------------
 COLORREF GetSysColor(int index);
