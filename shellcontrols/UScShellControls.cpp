@@ -45,11 +45,11 @@ TStringList* gSendToList = nullptr;
 constexpr UINT SPI_GETMOUSEHOVERWIDTH = 0x62;
 constexpr UINT SPI_GETMOUSEHOVERHEIGHT = 0x64;
 constexpr UINT SPI_GETMOUSEHOVERTIME = 0x66;
+}  // namespace
 
-void EnsureStarted() {
+void EnsureShellControlsStarted() {
   if (gInitCount == 0) StartShellControlsUnit();
 }
-}  // namespace
 
 void StartShellControlsUnit() {
   if (gInitCount++ != 0) return;
@@ -299,7 +299,7 @@ HGLOBAL DuplicateGlobal(HGLOBAL Handle) {
 }
 
 DWORD GetPreferredDropEffect(IDataObject* Data) {
-  EnsureStarted();
+  EnsureShellControlsStarted();
   constexpr DWORD all = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
   FORMATETC fe;
   fe.cfFormat = CLIPFORMAT(ShellIdListFormat);
@@ -1288,7 +1288,7 @@ bool TScShListData::IsShortcut() {
   auto dot = path.rfind('.');
   auto slash = path.rfind('\\');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-  return SameText(path.substr(dot), ".lnk");
+  return AnsiSameText(path.substr(dot), ".lnk");
 }
 
 std::string TScShListData::DisplayName() {

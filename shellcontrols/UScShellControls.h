@@ -35,6 +35,8 @@ class TStringList;
 // hover metrics. Counter-guarded; the helpers below call it themselves.
 void StartShellControlsUnit();
 void StopShellControlsUnit();
+// Starts the unit unless it runs already (without counting another start).
+void EnsureShellControlsStarted();
 
 // ---- Unit-wide values ---------------------------------------------------------------
 inline constexpr int ScUnfocusedRefreshDelay = 2000;  // ms, change -> refresh, not focused
