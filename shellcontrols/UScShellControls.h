@@ -1,11 +1,10 @@
 #pragma once
 // What the shell tree, the shell list, their item data and their drag-and-drop objects
-// share: shortcut texts and the default key table, the FORMATETC list and its enumerator,
-// CF_HDROP / "Shell IDList Array" builders, the drop source, new folders, the list's
-// column texts, context-menu plumbing with the fallback Send To submenu, scrolling steps,
-// small window helpers; the folder reference TScShellLocator with its stored "Pidl"
-// property, the details adapter, and the node and item data TScShTreeData and
-// TScShListData. User-interface thread only.
+// share: shortcut texts and the default key table, new folders, the list's column texts,
+// context-menu plumbing with the fallback Send To submenu, scrolling steps, small window
+// helpers, and the details adapter; with the transfer helpers (UScShellTransfer.h), the
+// folder reference (UScShellLocator.h) and the item data (UScShellItemData.h) it brings in.
+// User-interface thread only.
 //
 // COM objects made here (enumerator, drop source, details adapter) start with a reference
 // count of 0 unless said otherwise: the creator takes the first reference.
@@ -24,6 +23,9 @@
 #include "platform/shell/Menus.h"
 #include "platform/shell/Ole.h"
 #include "platform/shell/ShellFolder.h"
+#include "shellcontrols/UScShellItemData.h"
+#include "shellcontrols/UScShellLocator.h"
+#include "shellcontrols/UScShellTransfer.h"
 #include "shellcontrols/UScShellUtils.h"
 
 class TControl;
@@ -80,72 +82,6 @@ extern TScShellControlDefKeyRec ShellControlDefKeys[7];
 // Parses the texts once (later calls do nothing).
 void InitShellControlDefKeys();
 bool ShellControlDefKeysParsed();
-
-// ---- FORMATETC list and its enumerator ------------------------------------------------
-class TScFormatEtcList : public TObject {
- public:
-  TScFormatEtcList() = default;
-  ~TScFormatEtcList() override;
-  TScFormatEtcList(const TScFormatEtcList&) = delete;
-  TScFormatEtcList& operator=(const TScFormatEtcList&) = delete;
-  // One record per format: no device, DVASPECT_CONTENT, lindex -1, TYMED_HGLOBAL.
-  void Add(const std::vector<win::CLIPFORMAT>& Formats);
-  // A deep copy of the record (device block included).
-  void AddRecord(const win::FORMATETC& Format);
-  void Clear();
-  win::HRESULT QueryGetData(const win::FORMATETC* Format) const;
-  // A new enumerator at position 0 (reference count 0).
-  class TScFormatEtcList_IEnumFormatEtc* CreateEnumerator();
-  int Count() const { return int(FItems.size()); }
-  const win::FORMATETC& Item(int Index) const { return *FItems.at(Index); }
-
- private:
-  std::vector<win::FORMATETC*> FItems;
-};
-
-class TScFormatEtcList_IEnumFormatEtc : public TObject, public win::IEnumFORMATETC {
- public:
-  explicit TScFormatEtcList_IEnumFormatEtc(TScFormatEtcList* List, int Position = 0);
-  win::HRESULT QueryInterface(win::REFIID riid, void** ppv) override;
-  win::ULONG AddRef() override;
-  win::ULONG Release() override;
-  win::HRESULT Next(win::ULONG celt, win::FORMATETC* rgelt, win::ULONG* fetched) override;
-  win::HRESULT Skip(win::ULONG celt) override;
-  win::HRESULT Reset() override;
-  win::HRESULT Clone(win::IEnumFORMATETC** ppenum) override;
-
- private:
-  std::int32_t FRefCount = 0;
-  TScFormatEtcList* FList;
-  std::int32_t FPosition;
-};
-
-// ---- Drop source -----------------------------------------------------------------------
-class TDropSource_shlvtv : public TObject, public win::IDropSource {
- public:
-  explicit TDropSource_shlvtv(int Button);  // 0 left, 1 right, 2 middle
-  win::HRESULT QueryInterface(win::REFIID riid, void** ppv) override;
-  win::ULONG AddRef() override;
-  win::ULONG Release() override;
-  win::HRESULT QueryContinueDrag(win::BOOL EscapePressed, win::DWORD KeyState) override;
-  win::HRESULT GiveFeedback(win::DWORD Effect) override;
-  win::DWORD ButtonMask() const { return FButtonMask; }
-
- private:
-  std::int32_t FRefCount = 0;
-  win::DWORD FButtonMask;
-};
-
-// ---- Global memory ---------------------------------------------------------------------
-win::HRESULT BuildHDropGlobal(const std::vector<std::string>& Paths, win::HGLOBAL* Handle);
-// Parent null: written as the empty list.
-win::HRESULT BuildIdListArrayGlobal(win::LPCITEMIDLIST Parent,
-                                    const std::vector<win::LPCITEMIDLIST>& Children,
-                                    win::HGLOBAL* Handle);
-win::HGLOBAL DuplicateGlobal(win::HGLOBAL Handle);  // null on failure
-// Copy/move/link abilities that all items of a dragged "Shell IDList Array" share; 7 when
-// the format is not there.
-win::DWORD GetPreferredDropEffect(win::IDataObject* Data);
 
 // ---- New folders -----------------------------------------------------------------------
 // "Nouveau dossier", "Nouveau dossier (2)" ... then "fldr", "fldr2" ...; false (after a
@@ -223,46 +159,6 @@ void SetWindowStyleBits(win::HWND Window, win::DWORD Bits, bool On);
 void SleepWithHourglass(int Milliseconds);
 void CreateSortedStringList(TStringList*& List);
 
-// =========================================================================================
-// TScShellLocator: a folder by absolute pidl (kind 0, null = desktop) or by special-folder
-// id (kind 1, resolved lazily). Stored as the binary property "Pidl".
-class TScShellLocator : public TPersistent {
-  WI_CLASS(TScShellLocator, TPersistent)
- public:
-  TScShellLocator() = default;
-  ~TScShellLocator() override;
-  TScShellLocator(const TScShellLocator&) = delete;
-  TScShellLocator& operator=(const TScShellLocator&) = delete;
-
-  std::uint8_t Kind() const { return FKind; }
-  std::uint8_t SpecialFolder() const { return FSpecialFolder; }
-  // Makes the locator kind 1 (fires OnChange when something changed).
-  void SetSpecialFolder(std::uint8_t Id);
-  // Owned by the locator; null = desktop.
-  win::LPITEMIDLIST Pidl();
-  void SetPidl(win::LPCITEMIDLIST Value);
-  void Clear() { SetPidl(nullptr); }
-  std::string Path();
-  void Assign(TPersistent* Source) override;
-  bool Equals(TScShellLocator* Other);
-  TNotifyEvent OnChange;
-
-  void DefineProperties(TFiler& Filer) override;
-  // The stored bytes (tests and other filers).
-  void ReadPidl(const std::string& Data);
-  void WritePidl(std::string& Data) const;
-  bool HasPidlData() const { return FPidl != nullptr || FKind == 1; }
-
- protected:
-  virtual void Change();
-
- private:
-  void FreePidl();
-  std::uint8_t FKind = 0;
-  win::LPITEMIDLIST FPidl = nullptr;
-  std::uint8_t FSpecialFolder = 0;
-};
-
 // The column source of a folder (null when it has none). The caller releases it.
 win::IShellDetails* GetShellDetails(win::IShellFolder* Folder);
 
@@ -281,93 +177,4 @@ class TShellFolder2ToShellDetailsAdapter : public TObject, public win::IShellDet
  private:
   std::atomic<std::int32_t> FRefCount{0};
   win::IShellFolder2* FFolder;
-};
-
-// =========================================================================================
-// Data of a shell tree node. The tree sets the own folder of the root node.
-class TScCustomShellTree;
-class TScShTreeData : public TObject {
- public:
-  explicit TScShTreeData(TScCustomShellTree* Tree);
-  ~TScShTreeData() override;
-  TScShTreeData(const TScShTreeData&) = delete;
-  TScShTreeData& operator=(const TScShTreeData&) = delete;
-
-  // Stores ParentData and a copy of RelativePidl; drops the absolute cache.
-  void Init(TScShTreeData* ParentData, win::LPCITEMIDLIST RelativePidl);
-  TScCustomShellTree* Tree() const { return FTree; }
-  TScShTreeData* ParentData() const { return FParentData; }
-  win::LPITEMIDLIST RelativePidl() const { return FRelativePidl; }
-  // Owned and cached; null for the root on the desktop.
-  win::LPITEMIDLIST AbsolutePidl();
-  win::ComPtr<win::IShellFolder> ParentFolder();
-  win::ComPtr<win::IShellFolder> ShellFolder();  // desktop failure raises EOleSysError
-  void SetOwnFolder(win::IShellFolder* Folder);  // root node only
-  std::string Path();
-  bool CanRename();
-  void SetRelativePidl(win::LPCITEMIDLIST Value);  // after a rename (copied)
-  void Invalidate();
-  win::HRESULT GetDropTarget(win::HWND Window, win::IDropTarget** Target);
-
- private:
-  TScCustomShellTree* FTree;
-  TScShTreeData* FParentData = nullptr;
-  win::LPITEMIDLIST FRelativePidl = nullptr;
-  win::LPITEMIDLIST FAbsolutePidl = nullptr;
-  win::ComPtr<win::IShellFolder> FOwnFolder;
-  win::ComPtr<win::IShellFolder> FRootParentFolder;
-};
-
-// What item data asks of the list that owns it: TScCustomShellList implements this.
-class IScShListDataOwner {
- public:
-  virtual win::IShellFolder* CurrentShellFolder() = 0;  // no reference added
-  virtual win::LPCITEMIDLIST CurrentFolderPidl() = 0;   // the list's folder list
-  virtual win::IShellDetails* DetailsSource() = 0;      // no reference added; may be null
-
- protected:
-  ~IScShListDataOwner() = default;
-};
-
-class TScShListData : public TObject {
- public:
-  explicit TScShListData(IScShListDataOwner* List);
-  ~TScShListData() override;
-  TScShListData(const TScShListData&) = delete;
-  TScShListData& operator=(const TScShListData&) = delete;
-
-  IScShListDataOwner* List() const { return FList; }
-  win::LPITEMIDLIST RelativePidl() const { return FRelativePidl; }
-  // Takes ownership (no copy) and invalidates.
-  void SetRelativePidl(win::LPITEMIDLIST Value);
-  void Invalidate();
-  win::LPITEMIDLIST AbsolutePidl();  // owned, cached
-  std::string Path();
-  win::DWORD Attributes();
-  bool IsFolder();
-  bool CanRename();
-  bool IsShortcut();
-  std::string DisplayName();
-  std::string ColumnText(int Index);
-  void ComputeColumnTexts();
-
- private:
-  IScShListDataOwner* FList;
-  win::LPITEMIDLIST FAbsolutePidl = nullptr;
-  win::LPITEMIDLIST FRelativePidl = nullptr;
-  bool FColumnTextsReady = false;
-  bool FDisplayNameReady = false;
-  std::string FDisplayName;
-  std::string FSizeText, FTypeText, FModifiedText;
-};
-
-// Data of a shell combo item: released and freed on destruction.
-class TScShComboData : public TObject {
- public:
-  TScShComboData() = default;
-  ~TScShComboData() override;
-  TScShComboData(const TScShComboData&) = delete;
-  TScShComboData& operator=(const TScShComboData&) = delete;
-  win::ComPtr<win::IUnknown> Interface1, Interface2;
-  win::LPITEMIDLIST Pidl1 = nullptr, Pidl2 = nullptr, Pidl3 = nullptr;
 };
