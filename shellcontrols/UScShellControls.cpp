@@ -22,6 +22,7 @@
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
 #include "shellcontrols/UScShConsts.h"
+#include "shellcontrols/UScTreeList.h"
 
 using namespace win;
 
@@ -682,6 +683,31 @@ void CreateSortedStringList(TStringList*& List) {
   List = new TStringList;
   List->SetSorted(true);
   List->SetDuplicates(dupIgnore);
+}
+
+TScHourglass::TScHourglass() : FOld(Screen->Cursor()) { Screen->SetCursor(crHourGlass); }
+TScHourglass::~TScHourglass() { Screen->SetCursor(FOld); }
+
+TScNoCriticalErrors::TScNoCriticalErrors() : FOld(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+TScNoCriticalErrors::~TScNoCriticalErrors() { SetErrorMode(FOld); }
+
+TShortCut ShortCutOf(WORD Key, TShiftState Shift) {
+  TShortCut sc = TShortCut(Key & 0xFF);
+  if (Shift & ssShift) sc |= scShift;
+  if (Shift & ssCtrl) sc |= scCtrl;
+  if (Shift & ssAlt) sc |= scAlt;
+  return sc;
+}
+
+TWinControl* ControlAtScreen(TWinControl* Root, TPoint At) {
+  for (int i = Root->ControlCount() - 1; i >= 0; --i) {
+    auto* child = dynamic_cast<TWinControl*>(Root->Controls(i));
+    if (!child || !child->Visible()) continue;
+    TPoint p = ScScreenToClient(child, At);
+    if (p.x >= 0 && p.y >= 0 && p.x < child->Width() && p.y < child->Height())
+      return ControlAtScreen(child, At);
+  }
+  return Root;
 }
 
 // ---- Details adapter ------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/forms/Classes.h"
+#include "platform/forms/Controls.h"
 #include "platform/forms/Messages.h"
 #include "platform/forms/ShortCuts.h"
 #include "platform/shell/Com.h"
@@ -158,6 +159,35 @@ bool IsNotDriveRoot(const std::string& Path);
 void SetWindowStyleBits(win::HWND Window, win::DWORD Bits, bool On);
 void SleepWithHourglass(int Milliseconds);
 void CreateSortedStringList(TStringList*& List);
+
+// The hourglass cursor for the life of the object; the previous cursor comes back.
+class TScHourglass {
+ public:
+  TScHourglass();
+  ~TScHourglass();
+  TScHourglass(const TScHourglass&) = delete;
+  TScHourglass& operator=(const TScHourglass&) = delete;
+
+ private:
+  int FOld;
+};
+
+// Critical-error boxes off for the life of the object.
+class TScNoCriticalErrors {
+ public:
+  TScNoCriticalErrors();
+  ~TScNoCriticalErrors();
+  TScNoCriticalErrors(const TScNoCriticalErrors&) = delete;
+  TScNoCriticalErrors& operator=(const TScNoCriticalErrors&) = delete;
+
+ private:
+  win::UINT FOld;
+};
+
+// The shortcut of a key with the modifiers held.
+TShortCut ShortCutOf(win::WORD Key, TShiftState Shift);
+// The deepest visible windowed control at or below Root that holds the screen point.
+TWinControl* ControlAtScreen(TWinControl* Root, TPoint At);
 
 // The column source of a folder (null when it has none). The caller releases it.
 win::IShellDetails* GetShellDetails(win::IShellFolder* Folder);

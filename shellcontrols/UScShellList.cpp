@@ -33,28 +33,6 @@ constexpr DWORD kShouldAddRequest = 0xF20B0000;  // HASSUBFOLDER FILESYSTEM FOLD
 constexpr int kDefaultAllocBy = 256;
 const char* const kExplorerKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 
-// Hourglass for the duration of a scope; the previous cursor comes back on any exit.
-class THourglass {
- public:
-  THourglass() : FOld(Screen->Cursor()) { Screen->SetCursor(crHourGlass); }
-  ~THourglass() { Screen->SetCursor(FOld); }
-  THourglass(const THourglass&) = delete;
-  THourglass& operator=(const THourglass&) = delete;
-
- private:
-  TCursor FOld;
-};
-
-// Critical-error boxes off for the duration of a scope.
-class TNoCriticalErrors {
- public:
-  TNoCriticalErrors() : FOld(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-  ~TNoCriticalErrors() { SetErrorMode(FOld); }
-
- private:
-  UINT FOld;
-};
-
 std::string UpperAscii(std::string s) {
   for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
   return s;
@@ -72,26 +50,6 @@ void CopyText(const std::string& text, char* buffer, int size) {
   size_t n = std::min(text.size(), size_t(size - 1));
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
-}
-
-TShortCut ShortCutOf(WORD key, TShiftState shift) {
-  TShortCut sc = TShortCut(key & 0xFF);
-  if (shift & ssShift) sc |= scShift;
-  if (shift & ssCtrl) sc |= scCtrl;
-  if (shift & ssAlt) sc |= scAlt;
-  return sc;
-}
-
-// The deepest windowed control of the form under a screen point.
-TWinControl* ControlAtScreen(TWinControl* parent, TPoint screen) {
-  for (int i = parent->ControlCount() - 1; i >= 0; --i) {
-    auto* child = dynamic_cast<TWinControl*>(parent->Controls(i));
-    if (!child || !child->Visible()) continue;
-    TPoint p = ScScreenToClient(child, screen);
-    if (p.x >= 0 && p.y >= 0 && p.x < child->Width() && p.y < child->Height())
-      return ControlAtScreen(child, screen);
-  }
-  return parent;
 }
 
 }  // namespace
@@ -341,7 +299,7 @@ void TScCustomShellList::Fill() {
   }
   FRefreshPending = false;
   {
-    THourglass hourglass;
+    TScHourglass hourglass;
     ClearSelection();
     Items()->BeginUpdate();
     try {
@@ -368,7 +326,7 @@ void TScCustomShellList::Fill() {
 
 void TScCustomShellList::FillItems(IShellFolder* Folder, LPCITEMIDLIST FolderPidl) {
   Items()->BeginUpdate();
-  TNoCriticalErrors noBoxes;
+  TScNoCriticalErrors noBoxes;
   OnFillStart(this);
   LPITEMIDLIST previousPidl = FFolderPidl;
   ComPtr<IShellFolder> previousFolder = FCurrentFolder;
@@ -526,7 +484,7 @@ void TScCustomShellList::BuildMaskFilter() {
   std::string path = FFolder->Path();
   if (path.empty() || FFileMask.empty() || FFileMask == "*" || FFileMask == "*.*") return;
   CreateSortedStringList(FMaskFilter);
-  TNoCriticalErrors noBoxes;
+  TScNoCriticalErrors noBoxes;
   for (const std::string& pattern : FMaskPatterns) {
     WIN32_FIND_DATA fd;
     HANDLE h = FindFirstFile(IncludeTrailingChar(path, '\\') + pattern, &fd);
@@ -564,7 +522,7 @@ void TScCustomShellList::Refresh() {
     return;
   }
   FRefreshPending = false;
-  THourglass hourglass;
+  TScHourglass hourglass;
   OnFillStart(this);
   BuildMaskFilter();
   try {
@@ -583,7 +541,7 @@ void TScCustomShellList::Refresh() {
     if (HasOption(scsloShowHidden)) flags |= SHCONTF_INCLUDEHIDDEN;
     ComPtr<IEnumIDList> en;
     if (SUCCEEDED(FCurrentFolder->EnumObjects(OwnerWindow(), flags, en.put())) && en) {
-      TNoCriticalErrors noBoxes;
+      TScNoCriticalErrors noBoxes;
       LPITEMIDLIST id = nullptr;
       ULONG fetched = 0;
       while (en->Next(1, &id, &fetched) == S_OK && fetched == 1) {
@@ -1071,7 +1029,7 @@ void TScCustomShellList::Edit(const LVITEMA& Item) {
     if (Item.pszText && Item.pszText != LPSTR_TEXTCALLBACKA) {
       std::string text = Item.pszText;
       OnEdited(this, item, text);
-      THourglass hourglass;
+      TScHourglass hourglass;
       FSelfChange = true;
       std::u16string wide;
       {
@@ -1127,7 +1085,7 @@ void TScCustomShellList::OpenItem(TListItem* Item) {
     OnDefaultAction(this, handled);
     return;
   }
-  THourglass hourglass;
+  TScHourglass hourglass;
   ULONG attributes = SFGAO_FOLDER;
   LPCITEMIDLIST id = data->RelativePidl();
   if (FCurrentFolder) FCurrentFolder->GetAttributesOf(1, &id, &attributes);

@@ -27,24 +27,6 @@ constexpr UINT RenameCommand = 1018;  // the shell's rename at offset 18 from 10
 
 bool Designing(const TComponent* c) { return c->ComponentState() & csDesigning; }
 
-// Hourglass for the life of the object; the previous cursor comes back.
-class THourglass {
- public:
-  THourglass() : FSaved(Screen->Cursor()) { Screen->SetCursor(crHourGlass); }
-  ~THourglass() { Screen->SetCursor(FSaved); }
-
- private:
-  TCursor FSaved;
-};
-
-TShortCut ShortCutOf(WORD key, TShiftState shift) {
-  TShortCut sc = TShortCut(key & 0xFF);
-  if (shift & ssShift) sc |= scShift;
-  if (shift & ssCtrl) sc |= scCtrl;
-  if (shift & ssAlt) sc |= scAlt;
-  return sc;
-}
-
 TPoint PointOf(LPARAM lp) { return {short(lp & 0xFFFF), short((lp >> 16) & 0xFFFF)}; }
 
 int CALLBACK_CompareNodes(LPARAM a, LPARAM b, LPARAM data) {
@@ -61,18 +43,6 @@ int CALLBACK_CompareNodes(LPARAM a, LPARAM b, LPARAM data) {
   } catch (const Exception&) {
     return 0;
   }
-}
-
-// The deepest visible windowed control of root that holds the screen point.
-TWinControl* ControlAtScreen(TWinControl* root, TPoint p) {
-  for (int i = root->ControlCount() - 1; i >= 0; --i) {
-    auto* c = dynamic_cast<TWinControl*>(root->Controls(i));
-    if (!c || !c->Visible()) continue;
-    TPoint o = ScClientToScreen(c, {0, 0});
-    if (p.x >= o.x && p.y >= o.y && p.x < o.x + c->Width() && p.y < o.y + c->Height())
-      return ControlAtScreen(c, p);
-  }
-  return root;
 }
 
 }  // namespace
@@ -295,7 +265,7 @@ void TScCustomShellTree::Fill() {
     FRefreshPending = 1;
     return;
   }
-  THourglass hourglass;
+  TScHourglass hourglass;
   {
     TLock lock(this);
     SetSelected(nullptr);
@@ -476,7 +446,7 @@ bool TScCustomShellTree::CanExpand(TTreeNode* Node) {
 void TScCustomShellTree::FillOnExpand(TTreeNode* Node) {
   TScShTreeData* d = NodeData(Node);
   if (!d || Node->Count() > 0 || !Node->HasChildren()) return;
-  THourglass hourglass;
+  TScHourglass hourglass;
   ComPtr<IShellFolder> folder = d->ShellFolder();
   if (!folder) return;
   FillNode(folder.get(), Node);
@@ -628,7 +598,7 @@ void TScCustomShellTree::Refresh() {
     Fill();
     return;
   }
-  THourglass hourglass;
+  TScHourglass hourglass;
   Items()->BeginUpdate();
   struct TEnd {
     TScCustomShellTree* T;
@@ -728,7 +698,7 @@ void TScCustomShellTree::Edit(const TVITEMA& Item) {
   if (!Item.pszText) return;  // cancelled
   std::string text = Item.pszText;
   OnEdited(this, node, text);
-  THourglass hourglass;
+  TScHourglass hourglass;
   FIgnoreNextNotification = 1;
   ++FLockCount;
   struct TEnd {
