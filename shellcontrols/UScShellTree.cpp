@@ -80,7 +80,8 @@ WI_REGISTER_CLASS(TScShellTree);
 TScCustomShellTree::TScCustomShellTree(TComponent* Owner)
     : TScCustomTreeView(Owner),
       FBaseFolder(new TScShellLocator),
-      FSelectedFolder(new TScShellLocator) {
+      FSelectedFolder(new TScShellLocator),
+      FDragDrop(std::make_unique<TScShellTreeDragDrop>(*this)) {
   StartShellControlsUnit();
   FTimer = new TTimer(this);
   FTimer->SetEnabled(false);
@@ -101,8 +102,7 @@ TScCustomShellTree::TScCustomShellTree(TComponent* Owner)
 TScCustomShellTree::~TScCustomShellTree() {
   DeviceChangeHandler()->Unregister<TScCustomShellTree, &TScCustomShellTree::DeviceChange>(this);
   RevokeDropTarget();
-  if (FDragOverData) FDragOverData->Release();
-  FDragOverData = nullptr;
+  FDragDrop.reset();
   FChangeThread.reset();
   // The base class drops its nodes without events: the data goes here.
   for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNext())
@@ -964,18 +964,67 @@ void TScCustomShellTree::MenuMessage(TMessage& M) {
 
 // ---- OLE drag and drop ---------------------------------------------------------------------
 
+// The shell tree's OLE drag and drop: a node dragged out as a data object, and drags over
+// the tree handed to the shell's drop target of the node under the point, the tree
+// scrolling near its edges and expanding a node hovered long enough.
+class TScShellTreeDragDrop {
+ public:
+  explicit TScShellTreeDragDrop(TScCustomShellTree& Tree) : T(Tree) {}
+  ~TScShellTreeDragDrop();
+  TScShellTreeDragDrop(const TScShellTreeDragDrop&) = delete;
+  TScShellTreeDragDrop& operator=(const TScShellTreeDragDrop&) = delete;
+
+  DWORD AllowedEffects(TTreeNode* Node);
+  void BeginDrag(int Button);
+  HRESULT DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect);
+  HRESULT DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect);
+  HRESULT DragLeave();
+  HRESULT Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect);
+  void Scroll(TPoint ClientPt);
+
+ private:
+  TScCustomShellTree& T;
+  IDataObject* FDraggedData = nullptr;
+  IDataObject* FDragOverData = nullptr;
+  DWORD FDragEnterKeyState = 0;
+  std::uint64_t FLastAutoScroll = 0;
+  TPoint FHoverPoint{};
+  std::uint64_t FHoverStart = 0;
+};
+
+TScShellTreeDragDrop::~TScShellTreeDragDrop() {
+  if (FDragOverData) FDragOverData->Release();
+  FDragOverData = nullptr;
+}
+
 IDropSource* TScCustomShellTree::CreateDropSource(int Button) {
   return new TDropSource_shlvtv(Button);
 }
 
 DWORD TScCustomShellTree::GetAllowedEffects(TTreeNode* Node) {
+  return FDragDrop->AllowedEffects(Node);
+}
+void TScCustomShellTree::BeginOleDrag(int Button) { FDragDrop->BeginDrag(Button); }
+HRESULT TScCustomShellTree::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  return FDragDrop->DragEnter(Data, KeyState, Pt, Effect);
+}
+HRESULT TScCustomShellTree::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  return FDragDrop->DragOver(KeyState, Pt, Effect);
+}
+HRESULT TScCustomShellTree::DragLeave() { return FDragDrop->DragLeave(); }
+HRESULT TScCustomShellTree::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  return FDragDrop->Drop(Data, KeyState, Pt, Effect);
+}
+void TScCustomShellTree::DragScroll(TPoint ClientPt) { FDragDrop->Scroll(ClientPt); }
+
+DWORD TScShellTreeDragDrop::AllowedEffects(TTreeNode* Node) {
   constexpr DWORD all = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
-  TScShTreeData* d = NodeData(Node);
+  TScShTreeData* d = T.NodeData(Node);
   if (!d) return all;
   try {
     ULONG attrs = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
     if (Node->Parent()) {
-      TScShTreeData* pd = NodeData(Node->Parent());
+      TScShTreeData* pd = T.NodeData(Node->Parent());
       ComPtr<IShellFolder> folder = pd ? pd->ShellFolder() : ComPtr<IShellFolder>();
       if (!folder) return all;
       LPCITEMIDLIST ids[1] = {d->RelativePidl()};
@@ -997,55 +1046,56 @@ DWORD TScCustomShellTree::GetAllowedEffects(TTreeNode* Node) {
   }
 }
 
-void TScCustomShellTree::BeginOleDrag(int Button) {
-  FBusy = 1;
-  auto* data = new TDataObject_shtv(this, FDraggedNode);
+void TScShellTreeDragDrop::BeginDrag(int Button) {
+  T.FBusy = 1;
+  auto* data = new TDataObject_shtv(&T, T.FDraggedNode);
   data->AddRef();
   FDraggedData = data;
   IDropSource* source = nullptr;
   HRESULT hr = S_OK;
   struct TEnd {
-    TScCustomShellTree* T;
+    TScShellTreeDragDrop* D;
     IDropSource*& Source;
     ~TEnd() {
-      T->FBusy = 0;
-      T->FRefreshPending = 0;
+      D->T.FBusy = 0;
+      D->T.FRefreshPending = 0;
       if (Source) Source->Release();
-      T->FDraggedData->Release();
-      T->FDraggedData = nullptr;
+      D->FDraggedData->Release();
+      D->FDraggedData = nullptr;
     }
   };
   bool refresh;
   {
     TEnd end{this, source};
-    const DWORD allowed = GetAllowedEffects(FDraggedNode);
-    source = CreateDropSource(Button);
+    const DWORD allowed = T.GetAllowedEffects(T.FDraggedNode);
+    source = T.CreateDropSource(Button);
     source->AddRef();
     DWORD effect = DROPEFFECT_NONE;
     hr = DoDragDrop(data, source, allowed, &effect);
-    refresh = hr == DRAGDROP_S_DROP || FRefreshPending;
+    refresh = hr == DRAGDROP_S_DROP || T.FRefreshPending;
   }
-  if (refresh) Refresh();
+  if (refresh) T.Refresh();
 }
 
-HRESULT TScCustomShellTree::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+HRESULT TScShellTreeDragDrop::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt,
+                                        DWORD* Effect) {
   FLastAutoScroll = GetTickCount();
   if (Data) Data->AddRef();
   if (FDragOverData) FDragOverData->Release();
   FDragOverData = Data;
   FDragEnterKeyState = KeyState;
   FHoverPoint = {Pt.x, Pt.y};
-  TPoint client = ScScreenToClient(this, {Pt.x, Pt.y});
-  TTreeNode* node = GetNodeAt(client.x, client.y);
-  TScShTreeData* d = NodeData(node);
-  if (!d || node == FirstShellRootNode()) {
-    SetDropTarget(FDraggedNode);
+  TPoint client = ScScreenToClient(&T, {Pt.x, Pt.y});
+  TTreeNode* node = T.GetNodeAt(client.x, client.y);
+  TScShTreeData* d = T.NodeData(node);
+  if (!d || node == T.FirstShellRootNode()) {
+    T.SetDropTarget(T.FDraggedNode);
     if (Effect) *Effect = DROPEFFECT_NONE;
     return S_OK;
   }
   ComPtr<IDropTarget> target;
-  d->GetDropTarget(OwnerWindow(), target.put());
-  SetDropTarget(node);
+  d->GetDropTarget(T.OwnerWindow(), target.put());
+  T.SetDropTarget(node);
   if (!target) {
     if (Effect) *Effect = DROPEFFECT_NONE;
     return S_OK;
@@ -1055,17 +1105,17 @@ HRESULT TScCustomShellTree::DragEnter(IDataObject* Data, DWORD KeyState, POINTL 
   return hr;
 }
 
-HRESULT TScCustomShellTree::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {
-  TTreeNode* previous = DropTarget();
-  TPoint client = ScScreenToClient(this, {Pt.x, Pt.y});
-  TTreeNode* node = GetNodeAt(client.x, client.y);
+HRESULT TScShellTreeDragDrop::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  TTreeNode* previous = T.DropTarget();
+  TPoint client = ScScreenToClient(&T, {Pt.x, Pt.y});
+  TTreeNode* node = T.GetNodeAt(client.x, client.y);
   HRESULT hr = S_OK;
   DWORD scratch = DROPEFFECT_NONE;
   if (!Effect) Effect = &scratch;
-  if (TScShTreeData* d = NodeData(node)) {
+  if (TScShTreeData* d = T.NodeData(node)) {
     ComPtr<IDropTarget> target;
-    d->GetDropTarget(OwnerWindow(), target.put());
-    SetDropTarget(node);
+    d->GetDropTarget(T.OwnerWindow(), target.put());
+    T.SetDropTarget(node);
     if (target) {
       target->DragEnter(FDragOverData, KeyState, Pt, Effect);
       hr = target->DragOver(KeyState, Pt, Effect);
@@ -1075,37 +1125,37 @@ HRESULT TScCustomShellTree::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {
     }
   } else {
     *Effect = DROPEFFECT_NONE;
-    SetDropTarget(FDraggedNode);
+    T.SetDropTarget(T.FDraggedNode);
   }
-  DragScroll(client);
+  T.DragScroll(client);
   *Effect |= DROPEFFECT_SCROLL;
-  if (DropTarget() != previous) Repaint();
+  if (T.DropTarget() != previous) T.Repaint();
   return hr;
 }
 
-HRESULT TScCustomShellTree::DragLeave() {
+HRESULT TScShellTreeDragDrop::DragLeave() {
   if (FDragOverData) FDragOverData->Release();
   FDragOverData = nullptr;
-  SetDropTarget(nullptr);
+  T.SetDropTarget(nullptr);
   return S_OK;
 }
 
-HRESULT TScCustomShellTree::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+HRESULT TScShellTreeDragDrop::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
   struct TEnd {
-    TScCustomShellTree* T;
+    TScShellTreeDragDrop* D;
     ~TEnd() {
-      T->SetDropTarget(nullptr);
-      if (T->FDragOverData) T->FDragOverData->Release();
-      T->FDragOverData = nullptr;
+      D->T.SetDropTarget(nullptr);
+      if (D->FDragOverData) D->FDragOverData->Release();
+      D->FDragOverData = nullptr;
     }
   } end{this};
   DWORD scratchEffect = DROPEFFECT_NONE;
   if (!Effect) Effect = &scratchEffect;
-  TPoint client = ScScreenToClient(this, {Pt.x, Pt.y});
-  TTreeNode* node = GetNodeAt(client.x, client.y);
-  TScShTreeData* d = NodeData(node);
+  TPoint client = ScScreenToClient(&T, {Pt.x, Pt.y});
+  TTreeNode* node = T.GetNodeAt(client.x, client.y);
+  TScShTreeData* d = T.NodeData(node);
   ComPtr<IDropTarget> target;
-  if (d) d->GetDropTarget(OwnerWindow(), target.put());
+  if (d) d->GetDropTarget(T.OwnerWindow(), target.put());
   if (!target) {
     *Effect = DROPEFFECT_NONE;
     return S_OK;
@@ -1117,21 +1167,21 @@ HRESULT TScCustomShellTree::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, D
   *Effect &= GetPreferredDropEffect(Data);
   HRESULT hr = target->Drop(Data, KeyState, Pt, Effect);
   target.Reset();
-  Refresh();
+  T.Refresh();
   return hr;
 }
 
-void TScCustomShellTree::DragScroll(TPoint ClientPt) {
+void TScShellTreeDragDrop::Scroll(TPoint ClientPt) {
   const std::uint64_t now = GetTickCount();
   if (now - FLastAutoScroll > std::uint64_t(ScAutoScrollPeriod)) {
     if (ClientPt.x < ScHorzScrollMargin)
-      ScrollControlStep(this, SB_HORZ, SB_LINELEFT);
-    else if (ClientPt.x > ClientWidth() - ScHorzScrollMargin)
-      ScrollControlStep(this, SB_HORZ, SB_LINERIGHT);
+      ScrollControlStep(&T, SB_HORZ, SB_LINELEFT);
+    else if (ClientPt.x > T.ClientWidth() - ScHorzScrollMargin)
+      ScrollControlStep(&T, SB_HORZ, SB_LINERIGHT);
     if (ClientPt.y < ScVertScrollMargin)
-      ScrollControlStep(this, SB_VERT, SB_LINEUP);
-    else if (ClientPt.y > ClientHeight() - ScVertScrollMargin)
-      ScrollControlStep(this, SB_VERT, SB_LINEDOWN);
+      ScrollControlStep(&T, SB_VERT, SB_LINEUP);
+    else if (ClientPt.y > T.ClientHeight() - ScVertScrollMargin)
+      ScrollControlStep(&T, SB_VERT, SB_LINEDOWN);
     FLastAutoScroll = now;
   }
   const int left = FHoverPoint.x - MouseHoverWidth / 2, top = FHoverPoint.y - MouseHoverHeight / 2;
@@ -1143,7 +1193,7 @@ void TScCustomShellTree::DragScroll(TPoint ClientPt) {
     FHoverStart = now;
   } else if (now - FHoverStart > std::uint64_t(MouseHoverTime)) {
     try {
-      if (TTreeNode* node = GetNodeAt(FHoverPoint.x, FHoverPoint.y)) node->Expand(false);
+      if (TTreeNode* node = T.GetNodeAt(FHoverPoint.x, FHoverPoint.y)) node->Expand(false);
     } catch (...) {
       // The drag goes on whatever the expansion did.
     }

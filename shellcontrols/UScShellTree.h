@@ -17,6 +17,7 @@
 
 class TScCustomShellTree;
 class TDropTarget_shtv;
+class TScShellTreeDragDrop;
 
 enum TScShellTreeOption : unsigned {
   scstoAutoFill,
@@ -172,6 +173,7 @@ class TScCustomShellTree : public TScCustomTreeView, public IScShellDropHandler 
   virtual void WatchDrive(const std::string& Path);
 
  private:
+  friend class TScShellTreeDragDrop;
   struct TLock;
   void BaseFolderChanged(TObject* Sender);
   void SelectedFolderChanged(TObject* Sender);
@@ -209,13 +211,8 @@ class TScCustomShellTree : public TScCustomTreeView, public IScShellDropHandler 
   // Part of the key, menu and drag state.
   win::IContextMenu* FCurrentContextMenu = nullptr;
   TTreeNode* FDraggedNode = nullptr;
-  win::IDataObject* FDraggedData = nullptr;
   TDropTarget_shtv* FDropTarget = nullptr;
-  win::IDataObject* FDragOverData = nullptr;
-  win::DWORD FDragEnterKeyState = 0;
-  std::uint64_t FLastAutoScroll = 0;
-  TPoint FHoverPoint{};
-  std::uint64_t FHoverStart = 0;
+  std::unique_ptr<TScShellTreeDragDrop> FDragDrop;
 };
 
 class TScShellTree : public TScCustomShellTree {
