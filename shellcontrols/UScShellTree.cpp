@@ -54,6 +54,32 @@ struct TScCustomShellTree::TLock {
   TScCustomShellTree* T;
 };
 
+// What the shell tree's commands do: the default keys carry out the shell's verbs on the
+// selected node, the context menu shows the shell's menu of a node with the Send To
+// submenu (whose owner-drawn items the menu's messages reach while it shows), a label edit
+// renames the item through the shell, and new folders are made in the selected one.
+class TScShellTreeCommands {
+ public:
+  explicit TScShellTreeCommands(TScCustomShellTree& Tree) : T(Tree) {}
+
+  // A key of the default key table carries out its command (Key becomes 0), others stay.
+  void KeyDown(WORD& Key, TShiftState Shift);
+  HRESULT InvokeVerb(TTreeNode* Node, const std::string& Verb);
+  void ShowContextMenu(TTreeNode* Node, TPoint Pos);
+  void SendTo(TTreeNode* Node, int Index);
+  // The end of a label edit on a shell node: the shell renames the item.
+  void Rename(TTreeNode* Node, TScShTreeData* Data, const std::string& Text);
+  // A new folder in the selected one, its label then edited.
+  bool CreateNewFolder();
+  // The menu messages of the shell menu while it shows (after the tree's own handling).
+  void MenuMessage(TMessage& M);
+  IContextMenu* ContextMenu() const { return FContextMenu; }
+
+ private:
+  TScCustomShellTree& T;
+  IContextMenu* FContextMenu = nullptr;  // the shell menu while it shows
+};
+
 void TScCustomShellTree::DefineProps(TPropList&) {}
 
 void TScShellTree::DefineProps(TPropList& p) {
@@ -82,7 +108,8 @@ TScCustomShellTree::TScCustomShellTree(TComponent* Owner)
     : TScCustomTreeView(Owner),
       FBaseFolder(new TScShellLocator),
       FSelectedFolder(new TScShellLocator),
-      FDragDrop(std::make_unique<TScShellTreeDragDrop>(*this)) {
+      FDragDrop(std::make_unique<TScShellTreeDragDrop>(*this)),
+      FCommands(std::make_unique<TScShellTreeCommands>(*this)) {
   StartShellControlsUnit();
   FTimer = new TTimer(this);
   FTimer->SetEnabled(false);
@@ -102,7 +129,7 @@ TScCustomShellTree::TScCustomShellTree(TComponent* Owner)
 
 TScCustomShellTree::~TScCustomShellTree() {
   DeviceChangeHandler()->Unregister<TScCustomShellTree, &TScCustomShellTree::DeviceChange>(this);
-  RevokeDropTarget();
+  FDragDrop->RevokeTarget();
   FDragDrop.reset();
   FChangeThread.reset();
   // The base class drops its nodes without events: the data goes here.
@@ -137,7 +164,7 @@ void TScCustomShellTree::Notification(TComponent* C, TOperation Op) {
 
 void TScCustomShellTree::CreateWnd() {
   TScCustomTreeView::CreateWnd();
-  if (HasOption(scstoOleDrop) && !Designing(this)) RegisterDropTarget();
+  if (HasOption(scstoOleDrop) && !Designing(this)) FDragDrop->RegisterTarget();
   if (!IsLoading()) {
     if (HasOption(scstoAutoFill) && Items()->Count() == 0)
       PostMessage(Handle(), WM_SCDEFERREDFILL, 0, 0);
@@ -155,7 +182,7 @@ void TScCustomShellTree::DestroyWnd() {
       Items()->Clear();
     }
     Items()->EndUpdate();
-    RevokeDropTarget();
+    FDragDrop->RevokeTarget();
     TScCustomTreeView::DestroyWnd();
   } catch (...) {
     FWindowDestroying = 0;
@@ -208,9 +235,9 @@ void TScCustomShellTree::SetOptions(TScShellTreeOptions Value) {
   if (HandleAllocated()) {
     if ((old ^ Value) & ScOpt(scstoOleDrop)) {
       if (Value & ScOpt(scstoOleDrop))
-        RegisterDropTarget();
+        FDragDrop->RegisterTarget();
       else
-        RevokeDropTarget();
+        FDragDrop->RevokeTarget();
     }
     if (((old ^ Value) & ScOpt(scstoDynamicRefresh)) && !Designing(this)) {
       if (Value & ScOpt(scstoDynamicRefresh))
@@ -682,13 +709,6 @@ bool TScCustomShellTree::CanEdit(TTreeNode* Node) {
   return d->CanRename() && TScCustomTreeView::CanEdit(Node) && !Designing(this);
 }
 
-static void InvalidateBelow(TScCustomShellTree* Tree, TTreeNode* Node) {
-  for (TTreeNode* c = Node->GetFirstChild(); c; c = c->getNextSibling()) {
-    if (TScShTreeData* d = Tree->NodeData(c)) d->Invalidate();
-    InvalidateBelow(Tree, c);
-  }
-}
-
 void TScCustomShellTree::Edit(const TVITEMA& Item) {
   TTreeNode* node = Items()->GetNode(Item.hItem);
   TScShTreeData* d = NodeData(node);
@@ -699,62 +719,10 @@ void TScCustomShellTree::Edit(const TVITEMA& Item) {
   if (!Item.pszText) return;  // cancelled
   std::string text = Item.pszText;
   OnEdited(this, node, text);
-  TScHourglass hourglass;
-  FIgnoreNextNotification = 1;
-  ++FLockCount;
-  struct TEnd {
-    TScCustomShellTree* T;
-    ~TEnd() {
-      --T->FLockCount;
-      const bool pending = T->FRefreshPending;
-      T->FRefreshPending = 0;
-      if (pending) {
-        try {
-          T->Refresh();
-        } catch (...) {
-        }
-      }
-    }
-  } end{this};
-  ComPtr<IShellFolder> folder = d->ParentFolder();
-  if (!folder) return;
-  std::u16string wide = ToWide(text.substr(0, 260));
-  LPITEMIDLIST newId = nullptr;
-  HRESULT hr = folder->SetNameOf(OwnerWindow(), d->RelativePidl(), wide.c_str(), 0x20, &newId);
-  if (FAILED(hr) || !newId) {
-    ShellFree(newId);
-    return;
-  }
-  InvalidateBelow(this, node);
-  d->SetRelativePidl(newId);
-  ShellFree(newId);
-  node->SetText(text);
-  LPITEMIDLIST abs = d->AbsolutePidl();
-  FSelectedFolder->SetPidl(abs);
-  if (FShellList) FShellList->FollowerFolder()->SetPidl(abs);
-  if (FLinkedCombo) FLinkedCombo->FollowerFolder()->SetPidl(abs);
+  FCommands->Rename(node, d, text);
 }
 
-bool TScCustomShellTree::CreateNewFolder(bool) {
-  std::string path = SelectedPath();
-  FIgnoreNextNotification = 1;
-  std::string name;
-  if (!CreateUniqueNewFolder(path, name)) return false;
-  LPITEMIDLIST sel = FSelectedFolder->Pidl();
-  SleepWithHourglass(!sel || PidlSize(sel) <= 2 ? 2100 : 1000);
-  Refresh();
-  TTreeNode* node = Selected();
-  if (!node) return true;
-  FillOnExpand(node);
-  node->Expand(false);
-  for (TTreeNode* c = node->GetFirstChild(); c; c = c->getNextSibling()) {
-    if (c->Text() == name) {
-      c->EditText();
-      break;
-    }
-  }
-  return true;
-}
+bool TScCustomShellTree::CreateNewFolder(bool) { return FCommands->CreateNewFolder(); }
 
 void TScCustomShellTree::Delete(TTreeNode* Node) {
   TScShTreeData* d = NodeData(Node);
@@ -823,7 +791,7 @@ void TScCustomShellTree::DeviceChange(TObject*, TMessage& Message) {
   UnlockMyComputerValidation();
 }
 
-// ---- Keys ----------------------------------------------------------------------------------
+// ---- Keys, verbs and the context menu ------------------------------------------------------
 
 bool TScCustomShellTree::WantsKey(WORD Key) const {
   return IsEditing() || TScCustomTreeView::WantsKey(Key);
@@ -832,51 +800,12 @@ bool TScCustomShellTree::WantsKey(WORD Key) const {
 void TScCustomShellTree::KeyDown(WORD& Key, TShiftState Shift) {
   TScCustomTreeView::KeyDown(Key, Shift);
   if (IsEditing() || Designing(this) || !HasOption(scstoDefaultKeyHandling)) return;
-  const WORD saved = Key;
-  const TShortCut sc = ShortCutOf(Key, Shift);
-  Key = 0;
-  InitShellControlDefKeys();
-  auto is = [&](TScShellControlDefKey k, TShortCut s) {
-    return s != 0 && s == ShellControlDefKeys[k].ShortCut;
-  };
-  TTreeNode* sel = Selected();
-  if (saved == 0) {
-    Key = saved;
-  } else if (is(sckRename, sc)) {
-    if (sel) sel->EditText();
-  } else if (is(sckRefresh, sc)) {
-    Refresh();
-  } else if (is(sckCut, sc)) {
-    InvokeVerb(sel, "cut");
-  } else if (is(sckCopy, sc)) {
-    InvokeVerb(sel, "copy");
-  } else if (is(sckPaste, sc)) {
-    InvokeVerb(sel, "paste");
-    Refresh();
-  } else if (is(sckDelete, sc) || is(sckDelete, TShortCut(sc & ~scShift))) {
-    InvokeVerb(sel, "delete");
-    Refresh();
-  } else {
-    Key = saved;
-  }
+  FCommands->KeyDown(Key, Shift);
 }
 
 HRESULT TScCustomShellTree::InvokeVerb(TTreeNode* Node, const std::string& Verb) {
-  TScShTreeData* d = NodeData(Node);
-  if (!d || !Node->Parent()) return S_FALSE;
-  ComPtr<IShellFolder> folder = d->ParentFolder();
-  if (!folder) return E_FAIL;
-  LPCITEMIDLIST ids[1] = {d->RelativePidl()};
-  ComPtr<IContextMenu> menu;
-  OleCheck(
-      folder->GetUIObjectOf(OwnerWindow(), 1, ids, IID_IContextMenu, nullptr, menu.put_void()));
-  HRESULT hr = InvokeContextMenuCommand(OwnerWindow(), menu.get(), Verb);
-  menu.Reset();
-  Refresh();
-  return hr;
+  return FCommands->InvokeVerb(Node, Verb);
 }
-
-// ---- Context menu --------------------------------------------------------------------------
 
 void TScCustomShellTree::DoNodeContextMenu(TTreeNode* Node, TPoint& Pos, TPopupMenu*& Menu) {
   TScCustomTreeView::DoNodeContextMenu(Node, Pos, Menu);
@@ -887,54 +816,105 @@ void TScCustomShellTree::DoNodeContextMenu(TTreeNode* Node, TPoint& Pos, TPopupM
 }
 
 void TScCustomShellTree::ShowNodeContextMenu(TTreeNode* Node, TPoint Pos) {
-  TScShTreeData* d = NodeData(Node);
+  FCommands->ShowContextMenu(Node, Pos);
+}
+
+void TScCustomShellTree::SendToItem(TTreeNode* Node, int Index) { FCommands->SendTo(Node, Index); }
+
+void TScShellTreeCommands::KeyDown(WORD& Key, TShiftState Shift) {
+  const WORD saved = Key;
+  const TShortCut sc = ShortCutOf(Key, Shift);
+  Key = 0;
+  InitShellControlDefKeys();
+  auto is = [&](TScShellControlDefKey k, TShortCut s) {
+    return s != 0 && s == ShellControlDefKeys[k].ShortCut;
+  };
+  TTreeNode* sel = T.Selected();
+  if (saved == 0) {
+    Key = saved;
+  } else if (is(sckRename, sc)) {
+    if (sel) sel->EditText();
+  } else if (is(sckRefresh, sc)) {
+    T.Refresh();
+  } else if (is(sckCut, sc)) {
+    T.InvokeVerb(sel, "cut");
+  } else if (is(sckCopy, sc)) {
+    T.InvokeVerb(sel, "copy");
+  } else if (is(sckPaste, sc)) {
+    T.InvokeVerb(sel, "paste");
+    T.Refresh();
+  } else if (is(sckDelete, sc) || is(sckDelete, TShortCut(sc & ~scShift))) {
+    T.InvokeVerb(sel, "delete");
+    T.Refresh();
+  } else {
+    Key = saved;
+  }
+}
+
+HRESULT TScShellTreeCommands::InvokeVerb(TTreeNode* Node, const std::string& Verb) {
+  TScShTreeData* d = T.NodeData(Node);
+  if (!d || !Node->Parent()) return S_FALSE;
+  ComPtr<IShellFolder> folder = d->ParentFolder();
+  if (!folder) return E_FAIL;
+  LPCITEMIDLIST ids[1] = {d->RelativePidl()};
+  ComPtr<IContextMenu> menu;
+  OleCheck(
+      folder->GetUIObjectOf(T.OwnerWindow(), 1, ids, IID_IContextMenu, nullptr, menu.put_void()));
+  HRESULT hr = InvokeContextMenuCommand(T.OwnerWindow(), menu.get(), Verb);
+  menu.Reset();
+  T.Refresh();
+  return hr;
+}
+
+void TScShellTreeCommands::ShowContextMenu(TTreeNode* Node, TPoint Pos) {
+  TScShTreeData* d = T.NodeData(Node);
   if (!d) return;
   ComPtr<IShellFolder> folder = d->ParentFolder();
   LPITEMIDLIST abs = d->AbsolutePidl();
   if (!folder || !abs || PidlSize(abs) <= 2) return;
-  const UINT flags = ReadOnly() ? CMF_EXPLORE : CMF_EXPLORE | CMF_CANRENAME;
+  const UINT flags = T.ReadOnly() ? CMF_EXPLORE : CMF_EXPLORE | CMF_CANRENAME;
   LPCITEMIDLIST ids[1] = {d->RelativePidl()};
   IContextMenu* menu = nullptr;
   HMENU popup = nullptr;
   if (FAILED(
-          CreateItemContextMenu(OwnerWindow(), folder.get(), 1, ids, flags, 1000, &menu, &popup)))
+          CreateItemContextMenu(T.OwnerWindow(), folder.get(), 1, ids, flags, 1000, &menu, &popup)))
     return;
-  FBusy = 1;
-  FCurrentContextMenu = menu;
+  T.FBusy = 1;
+  FContextMenu = menu;
   struct TEnd {
-    TScCustomShellTree* T;
+    TScShellTreeCommands* C;
     IContextMenu* Menu;
     HMENU Popup;
     ~TEnd() {
-      T->FBusy = 0;
-      T->FCurrentContextMenu = nullptr;
+      C->T.FBusy = 0;
+      C->FContextMenu = nullptr;
       Menu->Release();
       DestroyMenu(Popup);
     }
   };
   {
     TEnd end{this, menu, popup};
-    TPoint s = ScClientToScreen(this, Pos);
+    TPoint s = ScClientToScreen(&T, Pos);
     const UINT id = UINT(
-        TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, s.x, s.y, 0, Handle(), nullptr));
-    FCurrentContextMenu = nullptr;
+        TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, s.x, s.y, 0, T.Handle(), nullptr));
+    FContextMenu = nullptr;
     if (id == RenameCommand) {
       Node->EditText();
     } else if (id >= 1000) {
-      InvokeContextMenuCommand(OwnerWindow(), menu, UINT(id - 1000));
-      Refresh();
+      InvokeContextMenuCommand(T.OwnerWindow(), menu, UINT(id - 1000));
+      T.Refresh();
     } else if (id >= 1) {
-      SendToItem(Node, int(id) - 1);
+      T.SendToItem(Node, int(id) - 1);
     }
   }
-  if (FRefreshPending) {
-    FRefreshPending = 0;
-    Refresh();
+  if (T.FRefreshPending) {
+    T.FRefreshPending = 0;
+    T.Refresh();
   }
 }
 
-void TScCustomShellTree::SendToItem(TTreeNode* Node, int Index) {
-  auto* data = new TDataObject_shtv(this, Node);
+void TScShellTreeCommands::SendTo(TTreeNode* Node, int Index) {
+  auto* data = new TDataObject_shtv(&T, Node);
   data->AddRef();
   ComPtr<IDataObject> hold = ComPtr<IDataObject>::Attach(data);
   TStringList* list = SendToList();
@@ -942,25 +922,91 @@ void TScCustomShellTree::SendToItem(TTreeNode* Node, int Index) {
   DropOnSendToTarget(list->Strings(Index), data);
 }
 
-void TScCustomShellTree::MenuMessage(TMessage& M) {
-  TScCustomTreeView::WndProc(M);
-  if (!FCurrentContextMenu) return;
+void TScShellTreeCommands::MenuMessage(TMessage& M) {
+  if (!FContextMenu) return;
   switch (M.Msg) {
     case WM_INITMENUPOPUP:
-      InitSendToMenu(FCurrentContextMenu, M);
+      InitSendToMenu(FContextMenu, M);
       break;
     case WM_DRAWITEM:
-      DrawSendToItem(FCurrentContextMenu, M);
+      DrawSendToItem(FContextMenu, M);
       break;
     case WM_MEASUREITEM:
-      MeasureSendToItem(FCurrentContextMenu, M);
+      MeasureSendToItem(FContextMenu, M);
       break;
     case WM_MENUCHAR:
-      SendToMenuChar(FCurrentContextMenu, M);
+      SendToMenuChar(FContextMenu, M);
       break;
     default:
       break;
   }
+}
+
+namespace {
+void InvalidateBelow(TScCustomShellTree* Tree, TTreeNode* Node) {
+  for (TTreeNode* c = Node->GetFirstChild(); c; c = c->getNextSibling()) {
+    if (TScShTreeData* d = Tree->NodeData(c)) d->Invalidate();
+    InvalidateBelow(Tree, c);
+  }
+}
+}  // namespace
+
+void TScShellTreeCommands::Rename(TTreeNode* Node, TScShTreeData* Data, const std::string& Text) {
+  TScHourglass hourglass;
+  T.FIgnoreNextNotification = 1;
+  ++T.FLockCount;
+  struct TEnd {
+    TScCustomShellTree* T;
+    ~TEnd() {
+      --T->FLockCount;
+      const bool pending = T->FRefreshPending;
+      T->FRefreshPending = 0;
+      if (pending) {
+        try {
+          T->Refresh();
+        } catch (...) {
+        }
+      }
+    }
+  } end{&T};
+  ComPtr<IShellFolder> folder = Data->ParentFolder();
+  if (!folder) return;
+  std::u16string wide = ToWide(Text.substr(0, 260));
+  LPITEMIDLIST newId = nullptr;
+  HRESULT hr = folder->SetNameOf(T.OwnerWindow(), Data->RelativePidl(), wide.c_str(), 0x20, &newId);
+  if (FAILED(hr) || !newId) {
+    ShellFree(newId);
+    return;
+  }
+  InvalidateBelow(&T, Node);
+  Data->SetRelativePidl(newId);
+  ShellFree(newId);
+  Node->SetText(Text);
+  LPITEMIDLIST abs = Data->AbsolutePidl();
+  T.FSelectedFolder->SetPidl(abs);
+  if (T.FShellList) T.FShellList->FollowerFolder()->SetPidl(abs);
+  if (T.FLinkedCombo) T.FLinkedCombo->FollowerFolder()->SetPidl(abs);
+}
+
+bool TScShellTreeCommands::CreateNewFolder() {
+  std::string path = T.SelectedPath();
+  T.FIgnoreNextNotification = 1;
+  std::string name;
+  if (!CreateUniqueNewFolder(path, name)) return false;
+  LPITEMIDLIST sel = T.FSelectedFolder->Pidl();
+  SleepWithHourglass(!sel || PidlSize(sel) <= 2 ? 2100 : 1000);
+  T.Refresh();
+  TTreeNode* node = T.Selected();
+  if (!node) return true;
+  T.FillOnExpand(node);
+  node->Expand(false);
+  for (TTreeNode* c = node->GetFirstChild(); c; c = c->getNextSibling()) {
+    if (c->Text() == name) {
+      c->EditText();
+      break;
+    }
+  }
+  return true;
 }
 
 // ---- OLE drag and drop ---------------------------------------------------------------------
@@ -1052,19 +1098,8 @@ void TScCustomShellTree::CnNotify(TMessage& M) {
   if (code == NM_CLICK) {
     FProgramSelection = -1;
   } else if ((code == TVN_BEGINDRAGA || code == TVN_BEGINRDRAGA) && HasOption(scstoOleDrag)) {
-    auto* nm = reinterpret_cast<NMTREEVIEWA*>(M.LParam);
-    TTreeNode* node = nm->itemNew.lParam ? reinterpret_cast<TTreeNode*>(nm->itemNew.lParam)
-                                         : Items()->GetNode(nm->itemNew.hItem);
-    FDraggedNode = node;
-    SetDropTarget(node);
-    struct TEnd {
-      TScCustomShellTree* T;
-      ~TEnd() {
-        T->FDraggedNode = nullptr;
-        T->SetDropTarget(nullptr);
-      }
-    } end{this};
-    if (IsShellNode(node) && node->Parent()) BeginOleDrag(code == TVN_BEGINDRAGA ? 0 : 1);
+    FDragDrop->NodeDragged(*reinterpret_cast<NMTREEVIEWA*>(M.LParam),
+                           code == TVN_BEGINDRAGA ? 0 : 1);
     return;
   }
   TScCustomTreeView::WndProc(M);
@@ -1106,18 +1141,19 @@ void TScCustomShellTree::WndProc(TMessage& M) {
     case WM_DRAWITEM:
     case WM_MEASUREITEM:
     case WM_MENUCHAR:
-      MenuMessage(M);
+      TScCustomTreeView::WndProc(M);
+      FCommands->MenuMessage(M);
       return;
     case WM_MENUSELECT:
       TScCustomTreeView::WndProc(M);
-      if (FCurrentContextMenu && OnPopupHint)
-        ShowMenuHint(FCurrentContextMenu, M,
+      if (FCommands->ContextMenu() && OnPopupHint)
+        ShowMenuHint(FCommands->ContextMenu(), M,
                      [this](const std::string& s) { OnPopupHint(this, s); });
       return;
     case WM_NCDESTROY: {
       {
         TLock lock(this);
-        RevokeDropTarget();
+        FDragDrop->RevokeTarget();
         FChangeThread.reset();
       }
       TScCustomTreeView::WndProc(M);
@@ -1155,16 +1191,6 @@ void TScCustomShellTree::WndProc(TMessage& M) {
   TScCustomTreeView::WndProc(M);
 }
 
-void TScCustomShellTree::RegisterDropTarget() {
-  if (FDropTarget) return;
-  FDropTarget = new TDropTarget_shtv(this);
-  FDropTarget->AddRef();
-  RegisterDragDrop(Handle(), FDropTarget);
-}
-
-void TScCustomShellTree::RevokeDropTarget() {
-  if (!FDropTarget) return;
-  if (HandleAllocated()) RevokeDragDrop(Handle());
-  FDropTarget->Release();
-  FDropTarget = nullptr;
+TDropTarget_shtv* TScCustomShellTree::RegisteredDropTarget() const {
+  return FDragDrop->RegisteredTarget();
 }

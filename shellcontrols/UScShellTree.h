@@ -18,6 +18,7 @@
 class TScCustomShellTree;
 class TDropTarget_shtv;
 class TScShellTreeDragDrop;
+class TScShellTreeCommands;
 
 enum TScShellTreeOption : unsigned {
   scstoAutoFill,
@@ -112,7 +113,7 @@ class TScCustomShellTree : public TScCustomTreeView, public IScShellDropHandler 
   void StartChangeWatching();
   TChangeHandlerThread* ChangeThread() const { return FChangeThread.get(); }
   TTimer* Timer() const { return FTimer; }
-  TDropTarget_shtv* RegisteredDropTarget() const { return FDropTarget; }
+  TDropTarget_shtv* RegisteredDropTarget() const;
   bool Busy() const { return FBusy; }
   bool RefreshPending() const { return FRefreshPending; }
   TTreeNode* DraggedNode() const { return FDraggedNode; }
@@ -174,18 +175,16 @@ class TScCustomShellTree : public TScCustomTreeView, public IScShellDropHandler 
 
  private:
   friend class TScShellTreeDragDrop;
+  friend class TScShellTreeCommands;
   struct TLock;
   void BaseFolderChanged(TObject* Sender);
   void SelectedFolderChanged(TObject* Sender);
   void TimerHandler(TObject* Sender);
   void Merge(TTreeNode* Node, TTreeNode*& Remembered);
   void SyncSelection(TTreeNode* Node);
-  void RegisterDropTarget();
-  void RevokeDropTarget();
   void UpdateDragDropStyle();
   void ChangeNotified();
   void CnNotify(TMessage& M);
-  void MenuMessage(TMessage& M);
   win::DWORD EnumFlags() const;
   win::HWND OwnerWindow();
   win::LPITEMIDLIST NodeAbsolutePidl(TTreeNode* Node);
@@ -209,10 +208,9 @@ class TScCustomShellTree : public TScCustomTreeView, public IScShellDropHandler 
   std::unique_ptr<TCustomImageList> FImages;
   std::unordered_set<const TScShTreeData*> FShellData;
   // Part of the key, menu and drag state.
-  win::IContextMenu* FCurrentContextMenu = nullptr;
   TTreeNode* FDraggedNode = nullptr;
-  TDropTarget_shtv* FDropTarget = nullptr;
   std::unique_ptr<TScShellTreeDragDrop> FDragDrop;
+  std::unique_ptr<TScShellTreeCommands> FCommands;
 };
 
 class TScShellTree : public TScCustomShellTree {

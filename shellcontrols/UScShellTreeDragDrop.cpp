@@ -199,3 +199,32 @@ void TScShellTreeDragDrop::Scroll(TPoint ClientPt) {
     FHoverStart = now;
   }
 }
+
+void TScShellTreeDragDrop::NodeDragged(const NMTREEVIEWA& Nm, int Button) {
+  TTreeNode* node = Nm.itemNew.lParam ? reinterpret_cast<TTreeNode*>(Nm.itemNew.lParam)
+                                      : T.Items()->GetNode(Nm.itemNew.hItem);
+  T.FDraggedNode = node;
+  T.SetDropTarget(node);
+  struct TEnd {
+    TScCustomShellTree& T;
+    ~TEnd() {
+      T.FDraggedNode = nullptr;
+      T.SetDropTarget(nullptr);
+    }
+  } end{T};
+  if (T.IsShellNode(node) && node->Parent()) T.BeginOleDrag(Button);
+}
+
+void TScShellTreeDragDrop::RegisterTarget() {
+  if (FDropTarget) return;
+  FDropTarget = new TDropTarget_shtv(&T);
+  FDropTarget->AddRef();
+  RegisterDragDrop(T.Handle(), FDropTarget);
+}
+
+void TScShellTreeDragDrop::RevokeTarget() {
+  if (!FDropTarget) return;
+  if (T.HandleAllocated()) RevokeDragDrop(T.Handle());
+  FDropTarget->Release();
+  FDropTarget = nullptr;
+}

@@ -22,9 +22,17 @@ class TScShellTreeDragDrop {
   win::HRESULT Drop(win::IDataObject* Data, win::DWORD KeyState, win::POINTL Pt,
                     win::DWORD* Effect);
   void Scroll(TPoint ClientPt);
+  // A drag the view starts on a node (TVN_BEGINDRAG, button 0, or TVN_BEGINRDRAG, 1): the
+  // node is dragged out while the drag runs.
+  void NodeDragged(const win::NMTREEVIEWA& Nm, int Button);
+  // The drop target registered for the tree's window while the drop option holds.
+  void RegisterTarget();
+  void RevokeTarget();
+  TDropTarget_shtv* RegisteredTarget() const { return FDropTarget; }
 
  private:
   TScCustomShellTree& T;
+  TDropTarget_shtv* FDropTarget = nullptr;
   win::IDataObject* FDraggedData = nullptr;
   win::IDataObject* FDragOverData = nullptr;
   win::DWORD FDragEnterKeyState = 0;
