@@ -58,6 +58,10 @@ bool Matches(DWORD filter, std::uint32_t mask) {
 
 bool IsDotName(const char* n) { return n[0] == '.' && (!n[1] || (n[1] == '.' && !n[2])); }
 
+// Set on the reader thread only: the thread object itself is still being assigned while the
+// new thread starts reading.
+thread_local bool onReaderThread = false;
+
 }  // namespace
 
 class HostWatchService {
@@ -122,7 +126,7 @@ class HostWatchService {
 
   // Reads and handles what the kernel has queued; see HostFolderWatch::Sync.
   void Sync(const std::function<void()>& whileHeld) {
-    const bool onReader = std::this_thread::get_id() == reader_.get_id();
+    const bool onReader = onReaderThread;
     for (;;) {
       {
         std::lock_guard lock(readMutex_);
@@ -217,10 +221,11 @@ class HostWatchService {
       }
     }
     for (auto& [id, f] : notify) (*f)();
-    if (walks && std::this_thread::get_id() != reader_.get_id()) Wake();
+    if (walks && !onReaderThread) Wake();
   }
 
   void ReaderLoop() {
+    onReaderThread = true;
     pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
     while (!stop_) {
       if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
