@@ -2,7 +2,11 @@
 // What every benchmark prints beside its figures: the machine's load average, which the
 // figures depend on, and the medians of its rounds.
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -27,6 +31,20 @@ inline double Median(std::vector<double> v) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
+}
+
+// Argument `at` of the command line as a count: `fallback` when it is absent; when it is not
+// a whole number of at least `least`, a message and exit code 2.
+inline int CountArgument(int argc, char** argv, int at, int fallback, int least = 1) {
+  if (argc <= at) return fallback;
+  const char* text = argv[at];
+  int n = 0;
+  auto [end, error] = std::from_chars(text, text + std::strlen(text), n);
+  if (error != std::errc() || *end || n < least) {
+    std::fprintf(stderr, "%s: '%s' is not a count of at least %d\n", argv[0], text, least);
+    std::exit(2);
+  }
+  return n;
 }
 
 }  // namespace bench

@@ -110,8 +110,7 @@ bool PumpUntil(F done) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int files = argc > 1 ? std::atoi(argv[1]) : 20000;
-  if (files < 200) files = 20000;
+  int files = bench::CountArgument(argc, argv, 1, 20000, 200);
   std::random_device rd;
   fs::path pc = fs::temp_directory_path() / ("wi-bench-watch-" + std::to_string(rd()));
   win::MachineSettings settings;

@@ -136,8 +136,8 @@ double TimePlacement(const std::vector<Item>& items, const std::string& src, con
 }  // namespace
 
 int main(int argc, char** argv) {
-  int count = argc > 1 ? std::atoi(argv[1]) : 2000;
-  int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  int count = bench::CountArgument(argc, argv, 1, 2000);
+  int rounds = bench::CountArgument(argc, argv, 2, 5);
   fs::path dir = fs::temp_directory_path() / ("wi-bench-" + std::to_string(std::random_device{}()));
   win::MachineSettings settings;
   settings.simulatedTime = true;

@@ -57,8 +57,7 @@ std::size_t PlainListing(const fs::path& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int files = argc > 1 ? std::atoi(argv[1]) : 2000;
-  if (files < 1) files = 2000;
+  int files = bench::CountArgument(argc, argv, 1, 2000);
   std::random_device rd;
   fs::path root = fs::temp_directory_path() / ("wi-bench-list-" + std::to_string(rd()));
   win::MachineSettings settings;

@@ -83,7 +83,7 @@ void Print(const char* name, const Times& t, const Times& base) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
+  int rounds = bench::CountArgument(argc, argv, 1, 21);
   fs::path self = fs::canonical("/proc/self/exe").parent_path();
   std::string tolvane =
       argc > 2 ? argv[2] : (self / "../tolvane/Tolvane").lexically_normal().string();
