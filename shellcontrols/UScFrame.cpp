@@ -8,7 +8,7 @@ using namespace win;
 
 namespace {
 
-void Line(TCanvas& c, TColor color, std::vector<TPoint> pts) {
+void Line(TCanvas& c, TColor color, const std::vector<TPoint>& pts) {
   c.Pen().SetColor(color);
   c.Polyline(pts);
 }

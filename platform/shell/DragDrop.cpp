@@ -79,7 +79,7 @@ std::vector<std::string> DroppedPaths(IDataObject* data) {
 char DriveOf(const std::string& path) {
   std::string full = Machine::Current().FullPathName(path);
   return full.size() > 1 && full[1] == ':' ? char(std::toupper(static_cast<unsigned char>(full[0])))
-                                           : 0;
+                                           : '\0';
 }
 
 class FolderDropTarget final : public ComObject<IDropTarget, IID_IDropTarget> {

@@ -18,18 +18,18 @@ namespace {
 // Our icons, drawn at any size from shapes on a 16-unit grid.
 class Canvas {
  public:
-  explicit Canvas(int size) : n_(size), px_(std::size_t(size * size), CLR_NONE) {}
+  explicit Canvas(int size) : n_(size), px_(std::size_t(size) * size, CLR_NONE) {}
   void Fill(int l, int t, int r, int b, COLORREF c) {  // grid units, r and b excluded
     int s = n_;
     for (int y = t * s / 16; y < b * s / 16; ++y)
       for (int x = l * s / 16; x < r * s / 16; ++x)
-        if (x >= 0 && y >= 0 && x < n_ && y < n_) px_[std::size_t(y * n_ + x)] = c;
+        if (x >= 0 && y >= 0 && x < n_ && y < n_) px_[std::size_t(y) * n_ + x] = c;
   }
   void Frame(int l, int t, int r, int b, COLORREF fill, COLORREF edge) {
     Fill(l, t, r, b, edge);
     int s = n_, e = std::max(1, s / 16);
     for (int y = t * s / 16 + e; y < b * s / 16 - e; ++y)
-      for (int x = l * s / 16 + e; x < r * s / 16 - e; ++x) px_[std::size_t(y * n_ + x)] = fill;
+      for (int x = l * s / 16 + e; x < r * s / 16 - e; ++x) px_[std::size_t(y) * n_ + x] = fill;
   }
   const std::vector<COLORREF>& Pixels() const { return px_; }
 
@@ -107,18 +107,18 @@ std::vector<COLORREF> Draw(int index, int size) {
 HIMAGELIST Build(int size) {
   HIMAGELIST l = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, SHIL_COUNT, 4);
   const int width = size * SHIL_COUNT, stride = ((width + 15) / 16) * 2;
-  std::vector<std::uint32_t> bits(std::size_t(width * size));
-  std::vector<std::uint8_t> mask(std::size_t(stride * size));
+  std::vector<std::uint32_t> bits(std::size_t(width) * size);
+  std::vector<std::uint8_t> mask(std::size_t(stride) * size);
   for (int i = 0; i < SHIL_COUNT; ++i) {
     const std::vector<COLORREF> px = Draw(i, size);
     for (int y = 0; y < size; ++y)
       for (int x = 0; x < size; ++x) {
-        COLORREF c = px[std::size_t(y * size + x)];
+        COLORREF c = px[std::size_t(y) * size + x];
         int sx = i * size + x;
         if (c == CLR_NONE)
-          mask[std::size_t(y * stride + sx / 8)] |= std::uint8_t(0x80 >> (sx % 8));
+          mask[std::size_t(y) * stride + sx / 8] |= std::uint8_t(0x80 >> (sx % 8));
         else
-          bits[std::size_t(y * width + sx)] = PixelFromColor(c);
+          bits[std::size_t(y) * width + sx] = PixelFromColor(c);
       }
   }
   HBITMAP image = CreateBitmap(width, size, 1, 32, bits.data());

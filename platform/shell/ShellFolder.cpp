@@ -73,7 +73,7 @@ bool HoldsFiles(const Target& t) {
 // that cannot be below its parent.
 std::optional<Target> Walk(Target from, LPCITEMIDLIST list) {
   if (!list || !ILIsValid(list)) return std::nullopt;
-  Target t = from;
+  Target t = std::move(from);
   for (LPCITEMIDLIST p = list; p->mkid.cb; p = ILNext(p)) {
     if (auto g = pidl::AsRoot(p)) {
       if (t.kind != Target::Desktop || !(*g == CLSID_MyComputer)) return std::nullopt;
@@ -85,9 +85,7 @@ std::optional<Target> Walk(Target from, LPCITEMIDLIST list) {
       std::string parent;
       if (t.kind == Target::Desktop)
         parent = SpecialFolderPath(CSIDL_DESKTOPDIRECTORY);
-      else if (t.kind == Target::Drive)
-        parent = t.path;
-      else if (t.kind == Target::File && t.file.folder)
+      else if (t.kind == Target::Drive || (t.kind == Target::File && t.file.folder))
         parent = t.path;
       else
         return std::nullopt;

@@ -52,7 +52,7 @@ struct Table {
   std::mutex mutex;
   std::map<std::string, FontFace> faces;  // by lower-case family
   Table() {
-    for (FontFace f : {
+    for (const FontFace& f : {
              Dejavu("MS Sans Serif", "DejaVuSans", false, false, FF_SWISS),
              Dejavu("Microsoft Sans Serif", "DejaVuSans", true, false, FF_SWISS),
              Dejavu("Arial", "DejaVuSans", true, false, FF_SWISS),
@@ -227,9 +227,7 @@ char32_t MapSymbol(int map, char32_t c) {
       case 'a':
         return 0x2714;  // check mark
       case 'b':
-        return 0x2022;
       case 'h':
-        return 0x2022;
       case 'i':
         return 0x2022;
       case 'n':
@@ -384,8 +382,8 @@ void FontInstance::Load(char32_t c, Glyph& g) {
   if (FT_Load_Glyph(f, index, flags)) return;
   FT_GlyphSlot slot = f->glyph;
   if (synthBold_ && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
-    FT_Outline_Embolden(&slot->outline, std::max<FT_Pos>(32, ppem_ * 2));
-    slot->advance.x += std::max<FT_Pos>(64, ppem_ * 2) & ~63;
+    FT_Outline_Embolden(&slot->outline, std::max<FT_Pos>(32, FT_Pos(ppem_) * 2));
+    slot->advance.x += std::max<FT_Pos>(64, FT_Pos(ppem_) * 2) & ~63;
   }
   if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO)) return;
   g.advX = int(slot->advance.x);

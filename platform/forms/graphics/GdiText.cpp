@@ -127,8 +127,8 @@ void DrawGlyphs(DC& dc, FontInstance& fi, double bx, double by, const std::u32st
 // Text output shared by TextOut, ExtTextOut and DrawText. (x, y): surface coordinates of
 // the reference point; align: TA_ flags.
 void Output(DC& dc, int x, int y, UINT align, UINT options, const RECT* rect,
-            const std::u32string& text, std::vector<int> adv, const std::vector<bool>* underline,
-            int* widthOut = nullptr) {
+            const std::u32string& text, const std::vector<int>& adv,
+            const std::vector<bool>* underline, int* widthOut = nullptr) {
   FontInstance& fi = FontOf(dc);
   int W = 0;
   for (int a : adv) W += a;
@@ -451,8 +451,10 @@ void PathEllipsis(FontInstance& fi, Line& line, int maxW, bool tabs, int tabWidt
   if (slash == std::u32string::npos) return EndEllipsis(fi, line, maxW, tabs, tabWidth);
   std::u32string head = line.text.substr(0, slash), tail = line.text.substr(slash);
   const std::u32string dots = U"...";
-  while (!head.empty() && LineWidth(fi, head + dots + tail, tabs, tabWidth) > maxW) head.pop_back();
-  line.text = head + dots + tail;
+  std::u32string text = head + dots + tail;
+  for (std::size_t keep = head.size(); keep > 0 && LineWidth(fi, text, tabs, tabWidth) > maxW;)
+    text.erase(--keep, 1);
+  line.text = std::move(text);
   line.ul.assign(line.text.size(), false);
 }
 

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -116,8 +117,9 @@ std::vector<std::uint8_t> EncodeBmp(const Surface& s) {
       if (mono) {
         if (src[x]) row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
       } else {
-        row[x * 3] = std::uint8_t(src[x]), row[x * 3 + 1] = std::uint8_t(src[x] >> 8),
-                row[x * 3 + 2] = std::uint8_t(src[x] >> 16);
+        std::uint8_t* px = row + std::size_t(x) * 3;
+        px[0] = std::uint8_t(src[x]), px[1] = std::uint8_t(src[x] >> 8),
+        px[2] = std::uint8_t(src[x] >> 16);
       }
     }
   }
@@ -178,13 +180,11 @@ Surface DecodeBmp(const std::vector<std::uint8_t>& v) {
           px = row[x];
           break;
         case 24:
-          px = std::uint32_t(row[x * 3]) | (std::uint32_t(row[x * 3 + 1]) << 8) |
-               (std::uint32_t(row[x * 3 + 2]) << 16);
+        case 32: {
+          const std::uint8_t* at = row + std::size_t(x) * (bpp / 8);
+          px = std::uint32_t(at[0]) | (std::uint32_t(at[1]) << 8) | (std::uint32_t(at[2]) << 16);
           break;
-        case 32:
-          px = (std::uint32_t(row[x * 4]) | (std::uint32_t(row[x * 4 + 1]) << 8) |
-                (std::uint32_t(row[x * 4 + 2]) << 16));
-          break;
+        }
       }
       if (bpp <= 8) px = px < pal.size() ? pal[px] : 0;
       dst[x] = px;
@@ -200,8 +200,12 @@ Surface ParsePixelMap(const std::string& text) {
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) break;
+    // "c RRGGBB": a character and its colour in hex.
     unsigned rgb = 0;
-    if (line.size() < 3 || line[1] != ' ' || std::sscanf(line.c_str() + 2, "%x", &rgb) != 1)
+    const char* end = line.data() + line.size();
+    std::from_chars_result hex{};
+    if (line.size() > 2) hex = std::from_chars(line.data() + 2, end, rgb, 16);
+    if (line.size() < 3 || line[1] != ' ' || hex.ec != std::errc() || hex.ptr != end)
       throw Exception("Carte de pixels non valide : \"" + line + "\"");
     colors[line[0]] = rgb & 0xFFFFFF;
   }
