@@ -93,11 +93,10 @@ class ProgramOnX11 : public ::testing::Test {
     fs::path pc = root_ / name, media = root_ / (name + "-media");
     std::string out;
     EXPECT_EQ(Shell(Machine() + " new " + Quote(pc.string()) + " " + options, &out), 0) << out;
-    EXPECT_EQ(
-        Shell(Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media.string()) + " " +
-                  mediaOptions,
-              &out),
-        0)
+    EXPECT_EQ(Shell(Quote(WI_BINARY_DIR "/tools/media/media") + " " + Quote(media.string()) + " " +
+                        mediaOptions,
+                    &out),
+              0)
         << out;
     fs::create_directory_symlink(media, pc / "drives" / "d");
     fs::copy_file(WI_BINARY_DIR "/wizard/Install", media / "Install.exe");
