@@ -1,6 +1,5 @@
 // Damaged media, unreadable system files and targets that cannot be written: a clear
 // error naming the file, and nothing already installed lost.
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -10,9 +9,9 @@
 
 #include "platform/forms/Streams.h"
 #include "platform/system/ErrorMessages.h"
-#include "platform/system/FolderHandles.h"
 #include "platform/system/PeFile.h"
 #include "tests/dbsetup_tolvane/DbSetupTestSupport.h"
+#include "tests/support/SmallDrive.h"
 
 using namespace dbt;
 
@@ -167,27 +166,13 @@ TEST_F(BadInput, AReadOnlyTargetIsNamed) {
 class FullDisk : public BadInput {
  protected:
   void SetUp() override {
-    mount_ = machine_.dir() / "small";
-    std::filesystem::create_directories(mount_);
-    if (mount("tmpfs", mount_.c_str(), "tmpfs", 0, "size=1m") != 0)
-      GTEST_SKIP() << "cannot mount a small file system here";
-    mounted_ = true;
-    std::filesystem::create_directory_symlink(mount_, machine_.dir() / "drives" / "e");
+    if (!drive_.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
   }
   void TearDown() override {
-    if (mounted_) {
-      // The file calls hold descriptors of the folders they wrote in: let go first, or the
-      // file system stays busy.
-      win::FolderHandle::Release();
-      if (umount(mount_.c_str()) != 0) {
-        ADD_FAILURE() << "cannot unmount " << mount_ << ": " << std::strerror(errno);
-        umount2(mount_.c_str(), MNT_DETACH);
-      }
-    }
+    EXPECT_EQ(drive_.Unmount(), "");
     BadInput::TearDown();
   }
-  std::filesystem::path mount_;
-  bool mounted_ = false;
+  SmallDrive drive_{machine_.dir(), 'e'};
 };
 
 TEST_F(FullDisk, AFailedCopyLeavesTheInstalledFileInPlace) {
@@ -197,12 +182,7 @@ TEST_F(FullDisk, AFailedCopyLeavesTheInstalledFileInPlace) {
   const std::string installed = Read(target + "bin\\fbclient.dll");
   const std::string msg = Read(target + "firebird.msg");
   const std::string systemClient = Read(SysDir() + "gds32.dll");
-  {
-    std::ofstream fill(mount_ / "filler", std::ios::binary);
-    std::string block(4096, 'x');
-    while (fill.write(block.data(), std::streamsize(block.size()))) {
-    }
-  }
+  drive_.Fill();
   media::MediaOptions newer;
   newer.version = "1.5.4.4910";
   MakeMedia(newer);
