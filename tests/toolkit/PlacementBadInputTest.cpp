@@ -10,6 +10,7 @@
 #include "platform/system/Exceptions.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Registry.h"
+#include "tests/support/SmallDrive.h"
 #include "tests/toolkit/ToolkitTestSupport.h"
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
@@ -131,6 +132,25 @@ TEST_F(Hostile, AReadOnlyDriveRefusesTheCopyAndKeepsWhatIsThere) {
   EXPECT_TRUE(text.starts_with("Ne peut pas copier le fichier :\r\nC:\\src\\b.dll\r\n")) << text;
   EXPECT_EQ(std::distance(fs::directory_iterator(host), fs::directory_iterator()),
             1);  // neither a copy nor a backup appeared
+}
+
+// A target on a full disk: the new copy cannot be written beside it. The failure is the copy
+// failure, naming the source and the target, and the target is still the old file.
+TEST_F(Hostile, AFullDiskFailsTheReplacementAsACopyAndKeepsTheTarget) {
+  SmallDrive drive(machine_.dir(), 'e');
+  if (!drive.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+  Put("E:\\dest\\a.dll", "old");
+  SetTime("E:\\dest\\a.dll", BaseTime());
+  Put("C:\\src\\a.dll", std::string(64 * 1024, 'n'));
+  drive.Fill();
+  EXPECT_EQ(Failure("C:\\src\\a.dll", "E:\\dest"),
+            "Ne peut pas copier le fichier :\r\nC:\\src\\a.dll\r\nDestination :\r\n"
+            "E:\\dest\\a.dll\r\n" +
+                SysErrorText(win::ERROR_DISK_FULL));
+  EXPECT_FALSE(reboot_);
+  EXPECT_EQ(Read("E:\\dest\\a.dll"), "old");
+  EXPECT_EQ(Read("E:\\dest\\a.dll_0"), "old");  // the backup made before, which stays
+  EXPECT_EQ(drive.Unmount(), "");
 }
 
 // --- A damaged registry while a replacement is scheduled -------------------------------
