@@ -3,8 +3,8 @@
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config libsqlite3-dev sqlite3 libfreetype-dev
       libpng-dev libx11-dev fonts-dejavu-core libgtest-dev libgmock-dev libbenchmark-dev
-      libxtst-dev xvfb x11-utils xdotool openbox poppler-utils clang libclang-rt-14-dev
-      clang-format clang-tidy)
+      libxtst-dev libxext-dev xvfb x11-utils xdotool openbox poppler-utils xclip clang
+      libclang-rt-14-dev clang-format clang-tidy)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,5 +1,8 @@
 #include "platform/forms/ComCtrls.h"
 
+#include "platform/forms/Clipboard.h"
+#include "platform/forms/ControlPaint.h"
+
 namespace {
 std::vector<std::string> splitLines(const std::string& s) {
   std::vector<std::string> out(1);
@@ -82,6 +85,71 @@ void TRichEdit::Print(const std::string& title) {
   TPrintedDocument doc{title, {}};
   for (int i = 0; i < FLines->Count(); ++i) doc.lines.push_back(FLines->Get(i));
   PrintedDocuments().push_back(std::move(doc));
+}
+
+void TRichEdit::CopyToClipboard() {
+  if (SelLength() > 0) SetClipboardText(SelText());
+}
+
+void TRichEdit::MoveCaret(int pos, bool extend) { SelectFromTo(extend ? AnchorPos() : pos, pos); }
+
+int TRichEdit::RowStep(int direction) {
+  std::vector<ControlPaint::TextRow> rows = ControlPaint::RichEditRows(this);
+  const std::string text = GetText();
+  int pos = CaretPos();
+  size_t caret = 0;
+  for (int n = 0; caret < text.size() && n < pos; ++n) do
+      ++caret;
+    while (caret < text.size() && (static_cast<unsigned char>(text[caret]) & 0xC0) == 0x80);
+  size_t i = 0;
+  while (i + 1 < rows.size() && caret > rows[i].end) ++i;
+  size_t to = i + size_t(direction);
+  if (direction < 0 && i == 0) return 0;
+  if (to >= rows.size()) return int(GetText().size());  // clamped to the end by Select
+  int x = ControlPaint::RichEditCaretX(this, rows[i], pos);
+  return ControlPaint::RichEditCharAt(this, x, rows[to].top);
+}
+
+void TRichEdit::WndProc(TMessage& m) {
+  using namespace win;
+  auto x = [&] { return int(short(LOWORD(DWORD(m.LParam)))); };
+  auto y = [&] { return int(short(HIWORD(DWORD(m.LParam)))); };
+  TShiftState shift = KeyboardShiftState();
+  switch (m.Msg) {
+    case WM_KEYDOWN: {
+      WORD key = WORD(m.WParam);
+      bool ctrl = shift & ssCtrl;
+      if (ctrl && (key == 'C' || key == VK_INSERT)) {
+        CopyToClipboard();
+      } else if (ctrl && key == 'A') {
+        SelectAll();
+        Invalidate();
+      } else if (key == VK_UP || key == VK_DOWN) {
+        MoveCaret(RowStep(key == VK_UP ? -1 : 1), shift & ssShift);
+      } else if (ctrl && (key == VK_HOME || key == VK_END)) {
+        MoveCaret(key == VK_HOME ? 0 : int(GetText().size()), shift & ssShift);
+      } else {
+        break;
+      }
+      m.Result = 0;
+      return;
+    }
+    case WM_LBUTTONDOWN:
+      if (!Enabled()) return;
+      MoveCaret(ControlPaint::RichEditCharAt(this, x(), y()), m.WParam & 4 /* MK_SHIFT */);
+      FSelecting = true;
+      break;
+    case WM_MOUSEMOVE:
+      if (FSelecting && (m.WParam & 1 /* MK_LBUTTON */))
+        MoveCaret(ControlPaint::RichEditCharAt(this, x(), y()), true);
+      break;
+    case WM_LBUTTONUP:
+      FSelecting = false;
+      break;
+    default:
+      break;
+  }
+  TCustomEdit::WndProc(m);
 }
 
 void TAnimate::DefineProps(TPropList& p) {

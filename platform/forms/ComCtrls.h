@@ -35,6 +35,12 @@ class TRichEdit : public TCustomEdit {
   void SetPlainText(bool v) { FPlainText = v; }
   // Prints the lines as one document titled `title` (see RichEditPrinter).
   void Print(const std::string& title);
+  // Puts the selection on the desktop's clipboard (Ctrl+C), lines broken by CR LF.
+  void CopyToClipboard();
+  // Besides the edit's keys: Up and Down move by row, Ctrl+Home and Ctrl+End to the ends,
+  // Ctrl+A selects everything, Ctrl+C (or Ctrl+Insert) copies; the left button places the
+  // caret and dragging selects (Shift+click extends), read-only or not.
+  void WndProc(TMessage& msg) override;
 
  protected:
   // Lines joined by CR LF, without a break after the last.
@@ -46,6 +52,11 @@ class TRichEdit : public TCustomEdit {
   TScrollStyle FScrollBars = ssNone;
   bool FWordWrap = true, FPlainText = false;
   bool FSyncing = false;
+  bool FSelecting = false;
+  // Moves the caret to a character index; with `extend` the selection's anchor stays.
+  void MoveCaret(int pos, bool extend);
+  // The character index one row above (-1) or below (+1) the caret, at the caret's x.
+  int RowStep(int direction);
 };
 
 // Prints a rich edit's document; the drawing layer installs its printer here. Without

@@ -258,16 +258,23 @@ void PaintEdit(HDC dc, TCustomEdit* e) {
   IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
   SetTextColor(dc, Rgb(e->Enabled() ? e->Font()->Color() : clGrayText));
   TextOut(dc, x, y, text);
+  SIZE line{};
+  GetTextExtentPoint32(dc, "Ag", &line);
   if ((e->Focused() || e->KeepsSelectionShown()) && e->SelLength() > 0) {
     // The selection: highlighted band with the selected text drawn again over it.
     size_t a = ByteOf(text, e->SelStart()), b = ByteOf(text, e->SelStart() + e->SelLength());
-    SIZE pre{}, sel{}, line{};
+    SIZE pre{}, sel{};
     GetTextExtentPoint32(dc, text.substr(0, a), &pre);
     GetTextExtentPoint32(dc, text.substr(a, b - a), &sel);
-    GetTextExtentPoint32(dc, "Ag", &line);
     FillSolid(dc, RECT{x + pre.cx, y, x + pre.cx + sel.cx, y + line.cy}, clHighlight);
     SetTextColor(dc, Rgb(clHighlightText));
     TextOut(dc, x + pre.cx, y, text.substr(a, b - a));
+  }
+  if (e->Focused()) {
+    // The caret, where typing goes.
+    SIZE pre{};
+    GetTextExtentPoint32(dc, text.substr(0, ByteOf(text, e->CaretPos())), &pre);
+    FillSolid(dc, RECT{x + pre.cx, y, x + pre.cx + 1, y + line.cy}, clWindowText);
   }
   SelectObject(dc, old);
 }
@@ -278,16 +285,34 @@ void PaintRichEdit(HDC dc, TRichEdit* e) {
   FillSolid(dc, r, e->Color());
   HGDIOBJ old = SelectObject(dc, FontHandle(e->Font()));
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, Rgb(e->Enabled() ? e->Font()->Color() : clGrayText));
   IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-  TEXTMETRIC tm{};
-  GetTextMetrics(dc, &tm);
-  int y = r.top + 1;
-  for (int i = 0; i < e->Lines()->Count() && y < r.bottom; ++i) {
-    RECT line{r.left + 2, y, r.right - 2, r.bottom};
-    int h = DrawText(dc, e->Lines()->Strings(i), &line,
-                     DT_NOPREFIX | DT_EXPANDTABS | (e->WordWrap() ? DT_WORDBREAK : DT_SINGLELINE));
-    y += std::max<int>(h, tm.tmHeight);
+  const std::string text = e->Text();
+  const bool focused = e->Focused();
+  size_t selB = ByteOf(text, e->SelStart()), selE = ByteOf(text, e->SelStart() + e->SelLength());
+  size_t caret = ByteOf(text, e->CaretPos());
+  bool caretDrawn = false;
+  auto width = [&](size_t from, size_t to) {
+    SIZE z{};
+    GetTextExtentPoint32(dc, text.substr(from, to - from), &z);
+    return int(z.cx);
+  };
+  for (const TextRow& row : RichEditRows(e)) {
+    if (row.top >= r.bottom) break;
+    SetTextColor(dc, Rgb(e->Enabled() ? e->Font()->Color() : clGrayText));
+    TextOut(dc, row.left, row.top, text.substr(row.begin, row.end - row.begin));
+    size_t a = std::max(selB, row.begin), b = std::min(selE, row.end);
+    if (focused && a < b) {
+      // The selection: a highlighted band with its text drawn again over it.
+      int x = row.left + width(row.begin, a);
+      FillSolid(dc, RECT{x, row.top, x + width(a, b), row.top + row.height}, clHighlight);
+      SetTextColor(dc, Rgb(clHighlightText));
+      TextOut(dc, x, row.top, text.substr(a, b - a));
+    }
+    if (focused && !caretDrawn && caret >= row.begin && caret <= row.end) {
+      int x = row.left + width(row.begin, caret);
+      FillSolid(dc, RECT{x, row.top, x + 1, row.top + row.height}, clWindowText);
+      caretDrawn = true;
+    }
   }
   SelectObject(dc, old);
 }
@@ -372,6 +397,104 @@ void PaintImage(HDC dc, TImage* i) {
 }
 
 }  // namespace
+
+namespace {
+// A screen DC with a control's font, for measuring its text.
+struct ScreenText {
+  HDC dc;
+  HGDIOBJ old;
+  explicit ScreenText(const TControl* c)
+      : dc(CreateScreenDC()), old(SelectObject(dc, FontHandle(c->Font()))) {}
+  ~ScreenText() {
+    SelectObject(dc, old);
+    DeleteDC(dc);
+  }
+  ScreenText(const ScreenText&) = delete;
+  ScreenText& operator=(const ScreenText&) = delete;
+  int Width(const std::string& s, size_t from, size_t to) const {
+    SIZE z{};
+    GetTextExtentPoint32(dc, s.substr(from, to - from), &z);
+    return int(z.cx);
+  }
+};
+
+size_t NextChar(const std::string& s, size_t b) {
+  if (b >= s.size()) return s.size();
+  do ++b;
+  while (b < s.size() && (static_cast<unsigned char>(s[b]) & 0xC0) == 0x80);
+  return b;
+}
+
+int CharsBefore(const std::string& s, size_t b) {
+  int n = 0;
+  for (size_t i = 0; i < b && i < s.size(); ++i)
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+// Where a line of [b, lineEnd) wraps at `width`: after the last blank that fits, else after
+// the last character that fits (at least one).
+size_t WrapAt(const ScreenText& t, const std::string& text, size_t b, size_t lineEnd, int width) {
+  size_t fit = NextChar(text, b), blank = std::string::npos;
+  for (size_t i = b; i < lineEnd; i = NextChar(text, i)) {
+    size_t n = NextChar(text, i);
+    if (t.Width(text, b, n) > width) break;
+    fit = n;
+    if (text[i] == ' ') blank = n;
+  }
+  return blank != std::string::npos && fit < lineEnd ? blank : fit;
+}
+}  // namespace
+
+std::vector<TextRow> RichEditRows(const TRichEdit* e) {
+  ScreenText t(e);
+  TEXTMETRIC tm{};
+  GetTextMetrics(t.dc, &tm);
+  // Inside the sunken edge, 2 pixels in from the sides and 1 from the top.
+  const int left = 4, width = e->Width() - 8;
+  const std::string text = e->Text();
+  std::vector<TextRow> rows;
+  int y = 3;
+  for (size_t lineStart = 0;;) {
+    size_t lineEnd = std::min(text.find("\r\n", lineStart), text.size());
+    size_t b = lineStart;
+    do {
+      size_t end = lineEnd;
+      if (e->WordWrap() && t.Width(text, b, lineEnd) > width)
+        end = WrapAt(t, text, b, lineEnd, width);
+      rows.push_back(TextRow{b, end, left, y, int(tm.tmHeight)});
+      y += int(tm.tmHeight);
+      b = end;
+    } while (b < lineEnd);
+    if (lineEnd >= text.size()) break;
+    lineStart = lineEnd + 2;
+  }
+  return rows;
+}
+
+int RichEditCharAt(const TRichEdit* e, int x, int y) {
+  std::vector<TextRow> rows = RichEditRows(e);
+  const TextRow* row = &rows.front();
+  for (const TextRow& r : rows)
+    if (y >= r.top) row = &r;
+  const std::string text = e->Text();
+  ScreenText t(e);
+  size_t at = row->begin;
+  // The nearest boundary: past a character once the point passes its middle.
+  for (size_t i = row->begin; i < row->end; i = NextChar(text, i)) {
+    size_t n = NextChar(text, i);
+    int mid = row->left + (t.Width(text, row->begin, i) + t.Width(text, row->begin, n)) / 2;
+    if (x < mid) break;
+    at = n;
+  }
+  return CharsBefore(text, at);
+}
+
+int RichEditCaretX(const TRichEdit* e, const TextRow& row, int pos) {
+  const std::string text = e->Text();
+  ScreenText t(e);
+  return row.left + t.Width(text, row.begin, std::max(row.begin, ByteOf(text, pos)));
+}
 
 bool PaintStandardControl(HDC dc, TControl* c) {
   if (auto* f = dynamic_cast<TForm*>(c))

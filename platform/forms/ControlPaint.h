@@ -4,11 +4,13 @@
 // PaintStandardControl for each control before the control's own Paint (TCustomControl,
 // TGraphicControl descendants), so a descendant draws over the standard look.
 #include <string>
+#include <vector>
 
 #include "platform/forms/Controls.h"
 #include "platform/forms/graphics/Gdi.h"
 
 class TForm;
+class TRichEdit;
 
 namespace ControlPaint {
 
@@ -29,6 +31,19 @@ win::POINT ClientOffset(const TControl* c);
 // Where a control's own Paint and its children may draw, in the control's coordinates:
 // inside the border of lists and edits, less the scroll bars.
 win::RECT ClientBox(const TControl* c);
+
+// How a rich edit lays out its text (Text(): lines joined by CR LF): one row per line, more
+// where a line wraps at the width; each row a byte range of the text and its place.
+struct TextRow {
+  size_t begin = 0, end = 0;
+  int left = 0, top = 0, height = 0;
+};
+std::vector<TextRow> RichEditRows(const TRichEdit* e);
+// The character (index) nearest to a point of the rich edit; rows above and below the text
+// give its first and last row.
+int RichEditCharAt(const TRichEdit* e, int x, int y);
+// Where the caret of character index `pos` stands: its row and the x of its left edge.
+int RichEditCaretX(const TRichEdit* e, const TextRow& row, int pos);
 
 // Paints c's standard look. False when c is no standard control (only its Paint draws).
 bool PaintStandardControl(win::HDC dc, TControl* c);

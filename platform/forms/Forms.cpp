@@ -233,8 +233,11 @@ bool DialogKey(TWinControl* target, win::WORD key, TShiftState shift) {
     bool alnum = (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z');
     return alnum && form->Perform(CM_DIALOGCHAR, key, shift) != 0;
   }
-  bool dialogKey =
-      key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE || (key >= VK_LEFT && key <= VK_DOWN);
+  // Ctrl+C on a control that takes no text copies what the form shows (a message box).
+  bool copy = key == 'C' && (shift & ssCtrl) &&
+              !(target->Perform(WM_GETDLGCODE) & (DLGC_WANTCHARS | DLGC_WANTALLKEYS));
+  bool dialogKey = key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE ||
+                   (key >= VK_LEFT && key <= VK_DOWN) || copy;
   return dialogKey && !wantsKey(target, key) && form->Perform(CM_DIALOGKEY, key, shift) != 0;
 }
 

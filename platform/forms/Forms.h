@@ -261,6 +261,8 @@ class TMessageForm : public TForm {
   WI_CLASS(TMessageForm, TForm)
  public:
   explicit TMessageForm(TComponent* owner);
+  // Ctrl+C copies the box as Windows does: title, message and buttons between dashed lines.
+  void WndProc(TMessage& msg) override;
   TLabel* Message = nullptr;
   TImage* Image = nullptr;
   std::vector<TButton*> Buttons;

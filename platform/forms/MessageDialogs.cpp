@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/forms/Clipboard.h"
 #include "platform/forms/ControlPaint.h"
 #include "platform/forms/DisplayBackend.h"
 #include "platform/forms/ExtCtrls.h"
@@ -46,6 +47,20 @@ std::string MessageDlgCaption(TMsgDlgBtn button) { return kButtons[button].capti
 void TMessageForm::DefineProps(TPropList&) {}
 
 TMessageForm::TMessageForm(TComponent* owner) : TForm(owner) {}
+
+void TMessageForm::WndProc(TMessage& m) {
+  if (m.Msg != win::CM_DIALOGKEY || m.WParam != 'C') return TForm::WndProc(m);
+  const std::string rule = "---------------------------\r\n";
+  std::string buttons;
+  for (TButton* b : Buttons) {
+    for (char c : b->Caption())
+      if (c != '&') buttons += c;
+    buttons += "   ";
+  }
+  SetClipboardText(rule + Caption() + "\r\n" + rule + (Message ? Message->Caption() : "") + "\r\n" +
+                   rule + buttons + "\r\n" + rule);
+  m.Result = 1;
+}
 
 TMessageForm* CreateMessageDialog(const std::string& msg, TMsgDlgType type,
                                   TMsgDlgButtons buttons) {

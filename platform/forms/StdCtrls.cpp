@@ -241,6 +241,19 @@ void TCustomEdit::Select(int start, int length) {
   FSelStartB = b, FSelEndB = std::max(b, e), FAnchorB = b;
 }
 
+int TCustomEdit::CaretPos() const {
+  return charsBefore(GetText(), FAnchorB == FSelStartB ? FSelEndB : FSelStartB);
+}
+
+int TCustomEdit::AnchorPos() const { return charsBefore(GetText(), FAnchorB); }
+
+void TCustomEdit::SelectFromTo(int anchor, int caret) {
+  std::string t = GetText();
+  size_t a = byteOf(t, std::max(0, anchor)), c = byteOf(t, std::max(0, caret));
+  FAnchorB = a, FSelStartB = std::min(a, c), FSelEndB = std::max(a, c);
+  Invalidate();
+}
+
 void TCustomEdit::SetSelText(const std::string& v) {
   std::string t = GetText();
   t.replace(FSelStartB, FSelEndB - FSelStartB, v);
@@ -341,6 +354,7 @@ void TCustomEdit::WndProc(TMessage& m) {
       WORD key = WORD(m.WParam);
       KeyDown(key, KeyboardShiftState());
       if (key) KeyDownEdit(key, KeyboardShiftState());
+      Invalidate();  // the caret moved
       return;
     }
     case WM_GETDLGCODE:

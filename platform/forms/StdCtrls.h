@@ -172,8 +172,11 @@ class TCustomEdit : public TWinControl {
   void SelectAll() { Select(0, -1); }
   void ClearSelection() { SetSelText(""); }
   void Clear() { SetText(""); }
-  // The caret sits at the end of the selection.
-  int CaretPos() const { return SelStart() + SelLength(); }
+  // The caret: the end of the selection that moves (with Shift held, or dragging).
+  int CaretPos() const;
+  // Selects from anchor to caret (characters; either order), as dragging or Shift does.
+  void SelectFromTo(int anchor, int caret);
+  int AnchorPos() const;
   int LeftMargin() const { return FLeftMargin; }
   int RightMargin() const { return FRightMargin; }
   void SetMargins(int left, int right);

@@ -46,7 +46,8 @@ class KeyboardOnX11 : public ProgramOnX11 {
 
 // Welcome: Enter goes on (Next has the focus). Item step: Shift+Tab twice reaches the type
 // group and checks its first button, Right moves to "Serveur"; Tab to Next, Enter runs the
-// installation; the report gets the focus, Tab reaches Next, Space starts the next installer,
+// installation; the report gets the focus and is copied whole (Ctrl+A, Ctrl+C) to the
+// desktop's clipboard; Tab reaches Next, Space starts the next installer,
 // which is missing: its error shows, and once answered the wizard ends.
 TEST_F(KeyboardOnX11, InstallIsFinishedWithKeysAlone) {
   fs::path pc = MakePc("pc", "", "--both --next 'Next\\Setup.exe'");
@@ -58,6 +59,16 @@ TEST_F(KeyboardOnX11, InstallIsFinishedWithKeysAlone) {
   ASSERT_TRUE(WaitFor([&] {
     return ButtonInk(window, kCancelX) == 0 && ButtonInk(window, kNextX) > 0;
   })) << "the run ends with Next enabled";
+  // The report has the focus: Ctrl+A, Ctrl+C, and the desktop's clipboard holds it.
+  person_.Key("a", "control");
+  person_.Key("c", "control");
+  std::string copied;
+  EXPECT_TRUE(WaitFor([&] {
+    Shell("timeout 5 xclip -o -selection clipboard -display " + server_->Display(), &copied);
+    return copied.rfind("Démarrage de l'installation...\nInstallation du serveur Firebird...\n",
+                        0) == 0;
+  })) << copied;
+  EXPECT_NE(copied.find("\nFin de l'installation."), std::string::npos) << copied;
   person_.Key("Tab");
   person_.Key("space");
   unsigned long error = person_.WaitForWindow("Erreur");

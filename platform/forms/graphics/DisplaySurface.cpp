@@ -125,7 +125,8 @@ class HeadlessSurface : public DisplaySurface {
   F(XSetICFocus) \
   F(XUnsetICFocus) \
   F(XFilterEvent) \
-  F(Xutf8LookupString)
+  F(Xutf8LookupString) \
+  F(XSetSelectionOwner)
 // clang-format on
 
 struct XLib {
@@ -154,7 +155,8 @@ Display* xDisplay = nullptr;
 std::string xDisplayName;
 struct Atoms {
   Atom wmDelete, wmProtocols, netWmName, utf8String, netWmType, netWmTypeDialog, netWmTypeNormal,
-      netWmTypeTooltip, netWmPid, netActiveWindow, netWmState, netWmStateModal, motifWmHints;
+      netWmTypeTooltip, netWmPid, netActiveWindow, netWmState, netWmStateModal, motifWmHints,
+      clipboard, targets, text;
 } atoms;
 // Never destroyed: surfaces still open at exit (held by the back-end's own static table)
 // unregister themselves after every other static object is gone.
@@ -208,7 +210,10 @@ Display* Connection() {
                 atom("_NET_ACTIVE_WINDOW"),
                 atom("_NET_WM_STATE"),
                 atom("_NET_WM_STATE_MODAL"),
-                atom("_MOTIF_WM_HINTS")};
+                atom("_MOTIF_WM_HINTS"),
+                atom("CLIPBOARD"),
+                atom("TARGETS"),
+                atom("TEXT")};
   return xDisplay;
 }
 
@@ -567,6 +572,42 @@ UINT VirtualKey(KeySym k) {
   return 0;
 }
 
+// The clipboard this program owns: a window of its own that is never shown, and the text.
+Window clipboardOwner = 0;
+std::string clipboardText;
+
+// Answers another program asking for the clipboard: its targets, or the text as UTF-8 (or
+// Latin-1 as STRING when every character has one).
+void AnswerSelectionRequest(const XSelectionRequestEvent& r) {
+  XEvent reply{};
+  reply.xselection.type = SelectionNotify;
+  reply.xselection.requestor = r.requestor;
+  reply.xselection.selection = r.selection;
+  reply.xselection.target = r.target;
+  reply.xselection.time = r.time;
+  Atom property = r.property != None ? r.property : r.target;
+  std::string latin1;
+  if (r.selection != atoms.clipboard || r.owner != clipboardOwner) {
+    property = None;
+  } else if (r.target == atoms.targets) {
+    Atom offered[] = {atoms.targets, atoms.utf8String, atoms.text, XA_STRING};
+    xlib.XChangeProperty(xDisplay, r.requestor, property, XA_ATOM, 32, PropModeReplace,
+                         reinterpret_cast<unsigned char*>(offered), 4);
+  } else if (r.target == atoms.utf8String || r.target == atoms.text) {
+    xlib.XChangeProperty(xDisplay, r.requestor, property, atoms.utf8String, 8, PropModeReplace,
+                         reinterpret_cast<const unsigned char*>(clipboardText.data()),
+                         int(clipboardText.size()));
+  } else if (r.target == XA_STRING && ToLatin1(clipboardText, latin1)) {
+    xlib.XChangeProperty(xDisplay, r.requestor, property, XA_STRING, 8, PropModeReplace,
+                         reinterpret_cast<const unsigned char*>(latin1.data()), int(latin1.size()));
+  } else {
+    property = None;
+  }
+  reply.xselection.property = property;
+  xlib.XSendEvent(xDisplay, r.requestor, False, 0, &reply);
+  xlib.XFlush(xDisplay);
+}
+
 bool IsInputEvent(const XEvent& ev) {
   switch (ev.type) {
     case KeyPress:
@@ -664,6 +705,14 @@ int PumpDisplayEvents(int timeoutMs) {
       xlib.XNextEvent(xDisplay, &ev);
       // What the input method takes (a dead key) comes back as the text it makes.
       if (xlib.XFilterEvent(&ev, None)) continue;
+      if (ev.type == SelectionRequest) {
+        AnswerSelectionRequest(ev.xselectionrequest);
+        continue;
+      }
+      if (ev.type == SelectionClear && ev.xselectionclear.window == clipboardOwner) {
+        clipboardText.clear();
+        continue;
+      }
       auto it = Windows().find(ev.xany.window);
       if (it == Windows().end()) continue;
       target = it->second;
@@ -786,6 +835,23 @@ int PumpDisplayEvents(int timeoutMs) {
       ++count;
     }
   }
+}
+
+bool SetX11Clipboard(const std::string& utf8) {
+  std::lock_guard lock(xMutex);
+  Display* d = Connection();
+  if (!d) return false;
+  if (!clipboardOwner) {
+    XSetWindowAttributes a{};
+    a.override_redirect = True;
+    clipboardOwner =
+        xlib.XCreateWindow(d, RootWindow(d, DefaultScreen(d)), -10, -10, 1, 1, 0, CopyFromParent,
+                           InputOutput, CopyFromParent, CWOverrideRedirect, &a);
+  }
+  clipboardText = utf8;
+  xlib.XSetSelectionOwner(d, atoms.clipboard, clipboardOwner, CurrentTime);
+  xlib.XFlush(d);
+  return true;
 }
 
 bool ReadBackX11(const DisplaySurface& s, Surface& out) {

@@ -116,6 +116,10 @@ int PumpDisplayEvents(int timeoutMs);
 void DiscardPendingInput();
 // The X11 connection's file descriptor, or -1 (for poll-based loops).
 int DisplayConnectionFd();
+// Makes the text (UTF-8) the desktop's clipboard (the CLIPBOARD selection), served while the
+// program handles its events; false without a display.
+bool SetX11Clipboard(const std::string& utf8);
+
 // Reads back a window's pixels from the X server (tests).
 bool ReadBackX11(const DisplaySurface& s, Surface& out);
 
