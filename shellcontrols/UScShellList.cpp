@@ -52,7 +52,228 @@ void CopyText(const std::string& text, char* buffer, int size) {
   buffer[n] = '\0';
 }
 
+// The shell list's columns and their widths, kept for the next list.
+void SaveColumnWidths(TListColumns* Columns) {
+  ColumnWidthStore.clear();
+  ColumnWidthStore.push_back(std::int32_t(Columns->Count()));
+  for (int i = 0; i < Columns->Count(); ++i) ColumnWidthStore.push_back(Columns->Items(i)->Width());
+}
+
+void RestoreColumnWidths(TListColumns* Columns) {
+  if (ColumnWidthStore.empty()) return;  // fewer than 4 bytes: not even a count
+  for (int i = 0; i < Columns->Count() && size_t(i) + 1 < ColumnWidthStore.size(); ++i)
+    Columns->Items(i)->SetWidth(ColumnWidthStore[size_t(i) + 1]);
+}
+
+void AddFileColumns(TListColumns* Columns) {
+  std::uint8_t block[22] = {};
+  const std::uint16_t defaults[5] = {200, 60, 100, 120, 50};
+  for (int i = 0; i < 5; ++i) {
+    block[2 * i] = std::uint8_t(defaults[i] & 0xFF);
+    block[2 * i + 1] = std::uint8_t(defaults[i] >> 8);
+  }
+  std::int32_t length = 10;
+  try {
+    HKEY key = nullptr;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, kExplorerKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      DWORD type = 0, size = 0;
+      if (RegQueryValueEx(key, "DirectoryCols", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+          size <= 22) {
+        DWORD got = 22;
+        std::uint8_t buffer[22] = {};
+        if (RegQueryValueEx(key, "DirectoryCols", nullptr, &type, buffer, &got) == ERROR_SUCCESS) {
+          std::memcpy(block, buffer, std::min<DWORD>(got, 22));
+          length = std::int32_t(got);
+        }
+      }
+      RegCloseKey(key);
+    }
+  } catch (...) {
+    // Registry trouble: the default widths.
+  }
+  const char* captions[4] = {SScColName, SScColSize, SScColType, SScColModified};
+  for (int i = 0; i < 4; ++i) {
+    TListColumn* column = Columns->Add();
+    column->SetCaption(GetShellResString(captions[i]));
+    if (i == 1) column->SetAlignment(taRightJustify);
+  }
+  auto word = [&block](int i) { return int(block[2 * i] | (block[2 * i + 1] << 8)); };
+  bool same = RememberedDirectoryCols.Length > 0 && RememberedDirectoryCols.Length == length;
+  for (int i = 0; same && i < length / 2; ++i)
+    same = RememberedDirectoryCols.Data[2 * i] == block[2 * i] &&
+           RememberedDirectoryCols.Data[2 * i + 1] == block[2 * i + 1];
+  if (same && !ColumnWidthStore.empty()) {
+    RestoreColumnWidths(Columns);
+  } else {
+    for (int i = 0; i < 4; ++i) Columns->Items(i)->SetWidth(word(i));
+  }
+  std::memcpy(RememberedDirectoryCols.Data, block, 22);
+  RememberedDirectoryCols.Length = length;
+}
+
+void AddDetailsColumns(TListColumns* Columns, IShellDetails* Details, bool FileSystem) {
+  bool storeEmpty = ColumnWidthStore.empty();
+  for (UINT index = 0;; ++index) {
+    SHELLDETAILS sd;
+    if (FAILED(Details->GetDetailsOf(nullptr, index, &sd))) break;
+    std::string text;
+    StrRetToString(nullptr, sd.str, text);
+    TListColumn* column = Columns->Add();
+    column->SetCaption(text);
+    int w = 0;
+    // Width in characters: counted as code points of the caption.
+    for (unsigned char c : text)
+      if ((c & 0xC0) != 0x80) ++w;
+    if (!FileSystem || storeEmpty) column->SetWidth(w * 7);
+    switch (sd.fmt & LVCFMT_JUSTIFYMASK) {
+      case LVCFMT_RIGHT:
+        column->SetAlignment(taRightJustify);
+        break;
+      case LVCFMT_CENTER:
+        column->SetAlignment(taCenter);
+        break;
+      default:
+        column->SetAlignment(taLeftJustify);
+        break;
+    }
+  }
+  if (FileSystem && !storeEmpty) RestoreColumnWidths(Columns);
+}
+
 }  // namespace
+
+// A file mask: patterns separated by ';' (blanks around them ignored). While it is built,
+// it holds the names of the files the patterns find in a folder.
+class TScFileMask {
+ public:
+  TScFileMask() = default;
+  ~TScFileMask() { Free(); }
+  TScFileMask(const TScFileMask&) = delete;
+  TScFileMask& operator=(const TScFileMask&) = delete;
+
+  const std::string& Text() const { return FText; }
+  void SetText(const std::string& Value);
+  const std::vector<std::string>& Patterns() const { return FPatterns; }
+  // Lists the files the patterns find in the folder (none for no folder path or a mask that
+  // takes everything: the mask is then not active).
+  void Build(const std::string& FolderPath);
+  void Free();
+  bool Active() const { return FFilter != nullptr; }
+  // Folders always match, and everything while the mask is not active.
+  bool Matches(const std::string& Name, DWORD Attributes) const;
+
+ private:
+  std::string FText;
+  std::vector<std::string> FPatterns;
+  TStringList* FFilter = nullptr;
+};
+
+void TScFileMask::SetText(const std::string& Value) {
+  FText = Value;
+  FPatterns.clear();
+  size_t start = 0;
+  while (start <= Value.size()) {
+    size_t end = Value.find(';', start);
+    if (end == std::string::npos) end = Value.size();
+    std::string part = Trim(Value.substr(start, end - start));
+    if (!part.empty()) FPatterns.push_back(part);
+    start = end + 1;
+  }
+}
+
+void TScFileMask::Build(const std::string& FolderPath) {
+  Free();
+  if (FolderPath.empty() || FText.empty() || FText == "*" || FText == "*.*") return;
+  CreateSortedStringList(FFilter);
+  TScNoCriticalErrors noBoxes;
+  for (const std::string& pattern : FPatterns) {
+    WIN32_FIND_DATA fd;
+    HANDLE h = FindFirstFile(IncludeTrailingChar(FolderPath, '\\') + pattern, &fd);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (GetLastError() != ERROR_FILE_NOT_FOUND) break;
+      continue;
+    }
+    do {
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) FFilter->Add(UpperAscii(fd.cFileName));
+    } while (FindNextFile(h, &fd));
+    FindClose(h);
+  }
+}
+
+void TScFileMask::Free() {
+  delete FFilter;
+  FFilter = nullptr;
+}
+
+bool TScFileMask::Matches(const std::string& Name, DWORD Attributes) const {
+  if (Attributes & SFGAO_FOLDER) return true;
+  if (!FFilter) return true;
+  int index = 0;
+  return FFilter->Find(UpperAscii(Name), index);
+}
+
+// The shell list's OLE drag and drop: its selection dragged out as a data object, and
+// drags over the list handed to the shell's drop target of the item under the point (or of
+// the shown folder), the target item highlighted, the list scrolling near its edges.
+class TScShellListDragDrop {
+ public:
+  explicit TScShellListDragDrop(TScCustomShellList& List) : L(List) {}
+
+  void BeginDrag(int Button);
+  HRESULT DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect);
+  HRESULT DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect);
+  HRESULT DragLeave();
+  HRESULT Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect);
+  // An item going away stops being the highlighted target.
+  void ItemGone(TListItem* Item) {
+    if (Item == FDropHighlight) FDropHighlight = nullptr;
+  }
+
+ private:
+  // The drop target for a client point; Item gets the item to highlight (or null).
+  ComPtr<IDropTarget> TargetAt(TPoint ClientPt, TListItem*& Item);
+  void SetDropHighlight(TListItem* Item);
+  void AutoScroll(TPoint ClientPt);
+
+  TScCustomShellList& L;
+  ComPtr<IDataObject> FOutgoingData;
+  ComPtr<IDataObject> FIncomingData;
+  DWORD FDragKeyState = 0;
+  DWORD FLastDragOverTime = 0;
+  TListItem* FDropHighlight = nullptr;
+};
+
+// What the shell list's commands do: opening items (folders in the list or the linked tree,
+// shortcuts to folders followed, the rest by their default action), the shell's verbs on
+// the selection, the default keys, and the shell context menu of the selection with its
+// Send To submenu, whose owner-drawn items and hints the menu's messages reach while it
+// shows.
+class TScShellListCommands {
+ public:
+  explicit TScShellListCommands(TScCustomShellList& List) : L(List) {}
+
+  void OpenItem(TListItem* Item);
+  void OpenFolder(LPCITEMIDLIST AbsolutePidl);
+  bool OpenShortcut(TScShListData* Data);
+  void InvokeDefault(TListItem* Item);
+  void OpenSelection();
+  void InvokeVerb(const std::string& Verb);
+  void InvokeFolderVerb(const std::string& Verb);
+  // A key of the default key table carries out its command (Key becomes 0), others stay.
+  void KeyDown(WORD& Key, TShiftState Shift);
+  // Backspace goes up a folder, Enter opens the selection (Key becomes 0); false for others.
+  bool KeyPress(char& Key);
+  void ShowContextMenu(TPoint P);
+  void SendTo(int Index);
+  // The menu messages of the shell menu while it shows (after the list's own handling).
+  void MenuMessage(TMessage& Message);
+  bool MenuRunning() const { return FMenuRunning; }
+
+ private:
+  TScCustomShellList& L;
+  IContextMenu* FContextMenu = nullptr;  // the shell menu while it shows
+  bool FMenuRunning = false;
+};
 
 // =========================================================================================
 
@@ -79,7 +300,11 @@ void TScCustomShellList::DefineProps(TPropList& p) {
 void TScShellList::DefineProps(TPropList&) {}
 WI_REGISTER_CLASS(TScShellList);
 
-TScCustomShellList::TScCustomShellList(TComponent* Owner) : TScCustomListView(Owner) {
+TScCustomShellList::TScCustomShellList(TComponent* Owner)
+    : TScCustomListView(Owner),
+      FMask(std::make_unique<TScFileMask>()),
+      FDragDrop(std::make_unique<TScShellListDragDrop>(*this)),
+      FCommands(std::make_unique<TScShellListCommands>(*this)) {
   StartShellControlsUnit();
   FFolder = new TScShellLocator();
   FFolder->OnChange = [this](TObject* s) { FolderChanged(s); };
@@ -156,7 +381,7 @@ IShellDetails* TScCustomShellList::DetailsSource() {
 HWND TScCustomShellList::OwnerWindow() { return GetOwnerFormWindow(this); }
 
 bool TScCustomShellList::Busy() const {
-  return FDragging || FMenuRunning || (IsEditing() && !FEndingEdit);
+  return FDragging || FCommands->MenuRunning() || (IsEditing() && !FEndingEdit);
 }
 
 void TScCustomShellList::SetOptions(TScShellListOptions Value) {
@@ -178,17 +403,13 @@ void TScCustomShellList::SetOptions(TScShellListOptions Value) {
 }
 
 void TScCustomShellList::SetFileMask(const std::string& Value) {
-  if (Value == FFileMask) return;
-  FFileMask = Value;
-  FMaskPatterns.clear();
-  size_t start = 0;
-  while (start <= Value.size()) {
-    size_t end = Value.find(';', start);
-    if (end == std::string::npos) end = Value.size();
-    std::string part = Trim(Value.substr(start, end - start));
-    if (!part.empty()) FMaskPatterns.push_back(part);
-    start = end + 1;
-  }
+  if (Value == FMask->Text()) return;
+  FMask->SetText(Value);
+}
+
+std::string TScCustomShellList::FileMask() const { return FMask->Text(); }
+const std::vector<std::string>& TScCustomShellList::MaskPatterns() const {
+  return FMask->Patterns();
 }
 
 // ---- Links --------------------------------------------------------------------------------
@@ -413,7 +634,7 @@ bool TScCustomShellList::ShouldAddItem(LPCITEMIDLIST FolderPidl, LPCITEMIDLIST R
 bool TScCustomShellList::AcceptItem(IShellFolder* Folder, LPCITEMIDLIST FolderPidl,
                                     DWORD Attributes, LPCITEMIDLIST RelativeId) {
   bool accept = true;
-  if (FMaskFilter && !(Attributes & SFGAO_FOLDER)) {
+  if (FMask->Active() && !(Attributes & SFGAO_FOLDER)) {
     std::string name;
     GetDisplayNameOf(Folder, RelativeId, 2, name);
     size_t slash = name.find_last_of('\\');
@@ -479,37 +700,10 @@ void TScCustomShellList::TakePending(TListItem* Item) {
   Item->SetImageIndex(I_IMAGECALLBACK);
 }
 
-void TScCustomShellList::BuildMaskFilter() {
-  FreeMaskFilter();
-  std::string path = FFolder->Path();
-  if (path.empty() || FFileMask.empty() || FFileMask == "*" || FFileMask == "*.*") return;
-  CreateSortedStringList(FMaskFilter);
-  TScNoCriticalErrors noBoxes;
-  for (const std::string& pattern : FMaskPatterns) {
-    WIN32_FIND_DATA fd;
-    HANDLE h = FindFirstFile(IncludeTrailingChar(path, '\\') + pattern, &fd);
-    if (h == INVALID_HANDLE_VALUE) {
-      if (GetLastError() != ERROR_FILE_NOT_FOUND) break;
-      continue;
-    }
-    do {
-      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        FMaskFilter->Add(UpperAscii(fd.cFileName));
-    } while (FindNextFile(h, &fd));
-    FindClose(h);
-  }
-}
-
-void TScCustomShellList::FreeMaskFilter() {
-  delete FMaskFilter;
-  FMaskFilter = nullptr;
-}
-
+void TScCustomShellList::BuildMaskFilter() { FMask->Build(FFolder->Path()); }
+void TScCustomShellList::FreeMaskFilter() { FMask->Free(); }
 bool TScCustomShellList::MatchesMask(const std::string& Name, DWORD Attributes) const {
-  if (Attributes & SFGAO_FOLDER) return true;
-  if (!FMaskFilter) return true;
-  int index = 0;
-  return FMaskFilter->Find(UpperAscii(Name), index);
+  return FMask->Matches(Name, Attributes);
 }
 
 void TScCustomShellList::Refresh() {
@@ -581,21 +775,8 @@ void TScCustomShellList::Refresh() {
 
 // ---- Columns ------------------------------------------------------------------------------
 
-void TScCustomShellList::SaveWidthsToStore() {
-  ColumnWidthStore.clear();
-  ColumnWidthStore.push_back(std::int32_t(Columns()->Count()));
-  for (int i = 0; i < Columns()->Count(); ++i)
-    ColumnWidthStore.push_back(Columns()->Items(i)->Width());
-}
-
-void TScCustomShellList::RestoreWidthsFromStore() {
-  if (ColumnWidthStore.empty()) return;  // fewer than 4 bytes: not even a count
-  for (int i = 0; i < Columns()->Count() && size_t(i) + 1 < ColumnWidthStore.size(); ++i)
-    Columns()->Items(i)->SetWidth(ColumnWidthStore[size_t(i) + 1]);
-}
-
 void TScCustomShellList::SetupColumns(IShellDetails* Details) {
-  if (Columns()->Count() > 0 && FSharedWidths) SaveWidthsToStore();
+  if (Columns()->Count() > 0 && FSharedWidths) SaveColumnWidths(Columns());
   Columns()->Clear();
   if (Details)
     SetupDetailsColumns(Details);
@@ -608,81 +789,14 @@ void TScCustomShellList::SetupColumns(IShellDetails* Details) {
 }
 
 void TScCustomShellList::SetupFileColumns() {
-  std::uint8_t block[22] = {};
-  const std::uint16_t defaults[5] = {200, 60, 100, 120, 50};
-  for (int i = 0; i < 5; ++i) {
-    block[2 * i] = std::uint8_t(defaults[i] & 0xFF);
-    block[2 * i + 1] = std::uint8_t(defaults[i] >> 8);
-  }
-  std::int32_t length = 10;
-  try {
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, kExplorerKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-      DWORD type = 0, size = 0;
-      if (RegQueryValueEx(key, "DirectoryCols", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-          size <= 22) {
-        DWORD got = 22;
-        std::uint8_t buffer[22] = {};
-        if (RegQueryValueEx(key, "DirectoryCols", nullptr, &type, buffer, &got) == ERROR_SUCCESS) {
-          std::memcpy(block, buffer, std::min<DWORD>(got, 22));
-          length = std::int32_t(got);
-        }
-      }
-      RegCloseKey(key);
-    }
-  } catch (...) {
-    // Registry trouble: the default widths.
-  }
-  const char* captions[4] = {SScColName, SScColSize, SScColType, SScColModified};
-  for (int i = 0; i < 4; ++i) {
-    TListColumn* column = Columns()->Add();
-    column->SetCaption(GetShellResString(captions[i]));
-    if (i == 1) column->SetAlignment(taRightJustify);
-  }
-  auto word = [&block](int i) { return int(block[2 * i] | (block[2 * i + 1] << 8)); };
-  bool same = RememberedDirectoryCols.Length > 0 && RememberedDirectoryCols.Length == length;
-  for (int i = 0; same && i < length / 2; ++i)
-    same = RememberedDirectoryCols.Data[2 * i] == block[2 * i] &&
-           RememberedDirectoryCols.Data[2 * i + 1] == block[2 * i + 1];
-  if (same && !ColumnWidthStore.empty()) {
-    RestoreWidthsFromStore();
-  } else {
-    for (int i = 0; i < 4; ++i) Columns()->Items(i)->SetWidth(word(i));
-  }
-  std::memcpy(RememberedDirectoryCols.Data, block, 22);
-  RememberedDirectoryCols.Length = length;
+  AddFileColumns(Columns());
   FColumnMode = 2;
   FSharedWidths = true;
 }
 
 void TScCustomShellList::SetupDetailsColumns(IShellDetails* Details) {
   bool fileSystem = !PidlToPath(FFolderPidl).empty();
-  bool storeEmpty = ColumnWidthStore.empty();
-  for (UINT index = 0;; ++index) {
-    SHELLDETAILS sd;
-    if (FAILED(Details->GetDetailsOf(nullptr, index, &sd))) break;
-    std::string text;
-    StrRetToString(nullptr, sd.str, text);
-    TListColumn* column = Columns()->Add();
-    column->SetCaption(text);
-    int w = 0;
-    // Width in characters: counted as code points of the caption.
-    for (unsigned char c : text)
-      if ((c & 0xC0) != 0x80) ++w;
-    if (!fileSystem || storeEmpty) column->SetWidth(w * 7);
-    switch (sd.fmt & LVCFMT_JUSTIFYMASK) {
-      case LVCFMT_RIGHT:
-        column->SetAlignment(taRightJustify);
-        break;
-      case LVCFMT_CENTER:
-        column->SetAlignment(taCenter);
-        break;
-      default:
-        column->SetAlignment(taLeftJustify);
-        break;
-    }
-  }
-  if (fileSystem && !storeEmpty) RestoreWidthsFromStore();
+  AddDetailsColumns(Columns(), Details, fileSystem);
   FSharedWidths = fileSystem;
   FColumnMode = 1;
 }
@@ -806,7 +920,7 @@ void TScCustomShellList::CreateWnd() {
 void TScCustomShellList::WindowGoing() {
   if (!FWindowGone) {
     FWindowGone = true;
-    if (Columns()->Count() > 0 && FSharedWidths) SaveWidthsToStore();
+    if (Columns()->Count() > 0 && FSharedWidths) SaveColumnWidths(Columns());
   }
   delete FChangeThread;
   FChangeThread = nullptr;
@@ -903,37 +1017,12 @@ void TScCustomShellList::WndProc(TMessage& Message) {
     case WM_MENUCHAR:
     case WM_MENUSELECT:
       TScCustomListView::WndProc(Message);
-      if (FContextMenu) MenuMessage(Message);
+      FCommands->MenuMessage(Message);
       return;
     default:
       break;
   }
   TScCustomListView::WndProc(Message);
-}
-
-void TScCustomShellList::MenuMessage(TMessage& Message) {
-  switch (Message.Msg) {
-    case WM_INITMENUPOPUP:
-      InitSendToMenu(FContextMenu, Message);
-      break;
-    case WM_DRAWITEM:
-      DrawSendToItem(FContextMenu, Message);
-      break;
-    case WM_MEASUREITEM:
-      MeasureSendToItem(FContextMenu, Message);
-      break;
-    case WM_MENUCHAR:
-      SendToMenuChar(FContextMenu, Message);
-      break;
-    case WM_MENUSELECT: {
-      std::function<void(const std::string&)> hint;
-      if (OnPopupHint) hint = [this](const std::string& text) { OnPopupHint(this, text); };
-      ShowMenuHint(FContextMenu, Message, hint);
-      break;
-    }
-    default:
-      break;
-  }
 }
 
 void TScCustomShellList::CnNotify(TMessage& Message) {
@@ -1000,7 +1089,7 @@ TScCustomDraw* TScCustomShellList::DoCustomDraw(NMCUSTOMDRAW* Notification, LRES
 
 void TScCustomShellList::Delete(TListItem* Item) {
   TScShListData* data = ItemData(Item);
-  if (Item == FDropHighlight) FDropHighlight = nullptr;
+  FDragDrop->ItemGone(Item);
   if (!data) {
     TScCustomListView::Delete(Item);
     return;
@@ -1075,25 +1164,103 @@ void TScCustomShellList::EditNewItem() {
   }
 }
 
-// ---- Opening --------------------------------------------------------------------------
+// ---- The shown folder's UI objects -----------------------------------------------------
 
-void TScCustomShellList::OpenItem(TListItem* Item) {
-  FlushPending(true);
+std::vector<LPCITEMIDLIST> TScCustomShellList::SelectedIds() const {
+  std::vector<LPCITEMIDLIST> ids;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    if (!item->Selected()) continue;
+    if (TScShListData* data = ItemData(item)) ids.push_back(data->RelativePidl());
+  }
+  return ids;
+}
+
+HRESULT TScCustomShellList::GetSelectionUIObject(REFIID riid, void** Object) {
+  *Object = nullptr;
+  std::vector<LPCITEMIDLIST> ids = SelectedIds();
+  if (ids.empty() || !FCurrentFolder) return E_FAIL;
+  return FCurrentFolder->GetUIObjectOf(OwnerWindow(), UINT(ids.size()), ids.data(), riid, nullptr,
+                                       Object);
+}
+
+HRESULT TScCustomShellList::GetItemUIObject(TListItem* Item, REFIID riid, void** Object) {
+  *Object = nullptr;
   TScShListData* data = ItemData(Item);
+  if (!data || !FCurrentFolder) return E_INVALIDARG;
+  LPCITEMIDLIST id = data->RelativePidl();
+  return FCurrentFolder->GetUIObjectOf(OwnerWindow(), 1, &id, riid, nullptr, Object);
+}
+
+HRESULT TScCustomShellList::FolderUIObject(REFIID riid, void** Object) {
+  return GetPidlUIObject(FFolderPidl, riid, Object);
+}
+
+// ---- Commands ---------------------------------------------------------------------------
+
+void TScCustomShellList::OpenItem(TListItem* Item) { FCommands->OpenItem(Item); }
+void TScCustomShellList::OpenFolder(LPCITEMIDLIST AbsolutePidl) {
+  FCommands->OpenFolder(AbsolutePidl);
+}
+bool TScCustomShellList::OpenShortcut(TScShListData* Data) { return FCommands->OpenShortcut(Data); }
+void TScCustomShellList::InvokeDefault(TListItem* Item) { FCommands->InvokeDefault(Item); }
+void TScCustomShellList::OpenSelection() { FCommands->OpenSelection(); }
+void TScCustomShellList::InvokeVerb(const std::string& Verb) { FCommands->InvokeVerb(Verb); }
+void TScCustomShellList::InvokeFolderVerb(const std::string& Verb) {
+  FCommands->InvokeFolderVerb(Verb);
+}
+void TScCustomShellList::ShowItemContextMenu(TPoint P) { FCommands->ShowContextMenu(P); }
+void TScCustomShellList::SendToEntry(int Index) { FCommands->SendTo(Index); }
+
+void TScCustomShellList::KeyDown(WORD& Key, TShiftState Shift) {
+  TScCustomListView::KeyDown(Key, Shift);
+  if (Key == 0 || !HasOption(scsloDefaultKeyHandling) || IsEditing() || Designing()) return;
+  FCommands->KeyDown(Key, Shift);
+}
+
+void TScCustomShellList::KeyPress(char& Key) {
+  if (HasOption(scsloDefaultKeyHandling) && !IsEditing() && !Designing() &&
+      FCommands->KeyPress(Key))
+    return;
+  TScCustomListView::KeyPress(Key);
+}
+
+bool TScCustomShellList::WantsKey(WORD Key) const {
+  if (TScCustomListView::WantsKey(Key)) return true;
+  if (!HasOption(scsloDefaultKeyHandling) || Designing()) return false;
+  if (IsEditing()) return true;
+  if (Key == VK_RETURN) {
+    TScShListData* data = ItemData(Selected());
+    return data && data->IsFolder();
+  }
+  return false;
+}
+
+void TScCustomShellList::PopupItemMenu(TPoint P) {
+  if (HasOption(scsloContextMenus) && !Designing() && !FDragging) {
+    ShowItemContextMenu(P);
+    return;
+  }
+  TScCustomListView::PopupItemMenu(P);
+}
+
+void TScShellListCommands::OpenItem(TListItem* Item) {
+  L.FlushPending(true);
+  TScShListData* data = L.ItemData(Item);
   if (!data) {
     bool handled = false;
-    OnDefaultAction(this, handled);
+    L.OnDefaultAction(&L, handled);
     return;
   }
   TScHourglass hourglass;
   ULONG attributes = SFGAO_FOLDER;
   LPCITEMIDLIST id = data->RelativePidl();
-  if (FCurrentFolder) FCurrentFolder->GetAttributesOf(1, &id, &attributes);
+  if (L.FCurrentFolder) L.FCurrentFolder->GetAttributesOf(1, &id, &attributes);
   if (attributes & SFGAO_FOLDER) {
     // Opening clears the items, and the item data with them.
     LPITEMIDLIST target = CopyPidl(nullptr, data->AbsolutePidl());
     try {
-      OpenFolder(target);
+      L.OpenFolder(target);
     } catch (...) {
       ShellFree(target);
       throw;
@@ -1101,36 +1268,36 @@ void TScCustomShellList::OpenItem(TListItem* Item) {
     ShellFree(target);
     return;
   }
-  if (!data->IsShortcut() || !OpenShortcut(data)) {
+  if (!data->IsShortcut() || !L.OpenShortcut(data)) {
     bool handled = false;
-    OnDefaultAction(this, handled);
-    if (!handled) InvokeDefault(Item);
+    L.OnDefaultAction(&L, handled);
+    if (!handled) L.InvokeDefault(Item);
   }
 }
 
-void TScCustomShellList::OpenFolder(LPCITEMIDLIST AbsolutePidl) {
-  if (HasOption(scsloFixedFolder)) return;
-  Items()->BeginUpdate();
+void TScShellListCommands::OpenFolder(LPCITEMIDLIST AbsolutePidl) {
+  if (L.HasOption(scsloFixedFolder)) return;
+  L.Items()->BeginUpdate();
   try {
-    ClearSelection();
-    Items()->Clear();
+    L.ClearSelection();
+    L.Items()->Clear();
   } catch (...) {
-    Items()->EndUpdate();
+    L.Items()->EndUpdate();
     throw;
   }
-  Items()->EndUpdate();
-  if (FShellTree) {
-    FShellTree->SelectedFolder()->SetPidl(AbsolutePidl);
+  L.Items()->EndUpdate();
+  if (L.FShellTree) {
+    L.FShellTree->SelectedFolder()->SetPidl(AbsolutePidl);
     return;
   }
-  if (FComboLink) {
-    FComboLink->ComboLocator()->SetPidl(AbsolutePidl);
+  if (L.FComboLink) {
+    L.FComboLink->ComboLocator()->SetPidl(AbsolutePidl);
     return;
   }
-  FFolder->SetPidl(AbsolutePidl);
+  L.FFolder->SetPidl(AbsolutePidl);
 }
 
-bool TScCustomShellList::OpenShortcut(TScShListData* Data) {
+bool TScShellListCommands::OpenShortcut(TScShListData* Data) {
   try {
     TScShellLinkInfo info;
     if (FAILED(ReadShellLink(Data->Path(), info, false))) return false;
@@ -1143,7 +1310,7 @@ bool TScCustomShellList::OpenShortcut(TScShListData* Data) {
     LPITEMIDLIST target = nullptr;
     if (FAILED(PathToPidl(info.Path, &target)) || !target) return false;
     try {
-      OpenFolder(target);
+      L.OpenFolder(target);
     } catch (...) {
       ShellFree(target);
       return false;
@@ -1155,16 +1322,16 @@ bool TScCustomShellList::OpenShortcut(TScShListData* Data) {
   }
 }
 
-void TScCustomShellList::InvokeDefault(TListItem* Item) {
-  TScShListData* data = ItemData(Item);
-  if (!data || !FCurrentFolder) return;
+void TScShellListCommands::InvokeDefault(TListItem* Item) {
+  TScShListData* data = L.ItemData(Item);
+  if (!data || !L.FCurrentFolder) return;
   IContextMenu* menu = nullptr;
   HMENU popup = nullptr;
   LPCITEMIDLIST id = data->RelativePidl();
-  HWND owner = OwnerWindow();
+  HWND owner = L.OwnerWindow();
   try {
-    if (FAILED(CreateItemContextMenu(owner, FCurrentFolder.get(), 1, &id, CMF_EXPLORE, 1000, &menu,
-                                     &popup)))
+    if (FAILED(CreateItemContextMenu(owner, L.FCurrentFolder.get(), 1, &id, CMF_EXPLORE, 1000,
+                                     &menu, &popup)))
       return;
   } catch (const Exception&) {
     return;  // a menu that cannot be built leaves the action undone
@@ -1181,37 +1348,27 @@ void TScCustomShellList::InvokeDefault(TListItem* Item) {
   menu->Release();
 }
 
-std::vector<LPCITEMIDLIST> TScCustomShellList::SelectedIds() const {
-  std::vector<LPCITEMIDLIST> ids;
-  for (int i = 0; i < Items()->Count(); ++i) {
-    TListItem* item = Items()->Item(i);
-    if (!item->Selected()) continue;
-    if (TScShListData* data = ItemData(item)) ids.push_back(data->RelativePidl());
-  }
-  return ids;
-}
-
-void TScCustomShellList::OpenSelection() {
+void TScShellListCommands::OpenSelection() {
   std::vector<LPITEMIDLIST> copies;
-  for (LPCITEMIDLIST id : SelectedIds()) copies.push_back(CopyPidl(nullptr, id));
+  for (LPCITEMIDLIST id : L.SelectedIds()) copies.push_back(CopyPidl(nullptr, id));
   auto freeCopies = [&copies] {
     for (auto* p : copies) ShellFree(p);
     copies.clear();
   };
   try {
     if (copies.size() < 2) {
-      if (TListItem* item = Selected()) OpenItem(item);
+      if (TListItem* item = L.Selected()) L.OpenItem(item);
     } else {
       bool handled = false;
-      OnDefaultAction(this, handled);
-      if (!handled && FCurrentFolder) {
+      L.OnDefaultAction(&L, handled);
+      if (!handled && L.FCurrentFolder) {
         IContextMenu* menu = nullptr;
         HMENU popup = nullptr;
         std::vector<LPCITEMIDLIST> ids(copies.begin(), copies.end());
-        HWND owner = OwnerWindow();
+        HWND owner = L.OwnerWindow();
         bool built = false;
         try {
-          built = SUCCEEDED(CreateItemContextMenu(owner, FCurrentFolder.get(), UINT(ids.size()),
+          built = SUCCEEDED(CreateItemContextMenu(owner, L.FCurrentFolder.get(), UINT(ids.size()),
                                                   ids.data(), CMF_EXPLORE, 1000, &menu, &popup));
         } catch (const Exception&) {
           built = false;
@@ -1237,146 +1394,97 @@ void TScCustomShellList::OpenSelection() {
   freeCopies();
 }
 
-// ---- Verbs ----------------------------------------------------------------------------
-
-HRESULT TScCustomShellList::GetSelectionUIObject(REFIID riid, void** Object) {
-  *Object = nullptr;
-  std::vector<LPCITEMIDLIST> ids = SelectedIds();
-  if (ids.empty() || !FCurrentFolder) return E_FAIL;
-  return FCurrentFolder->GetUIObjectOf(OwnerWindow(), UINT(ids.size()), ids.data(), riid, nullptr,
-                                       Object);
-}
-
-HRESULT TScCustomShellList::GetItemUIObject(TListItem* Item, REFIID riid, void** Object) {
-  *Object = nullptr;
-  TScShListData* data = ItemData(Item);
-  if (!data || !FCurrentFolder) return E_INVALIDARG;
-  LPCITEMIDLIST id = data->RelativePidl();
-  return FCurrentFolder->GetUIObjectOf(OwnerWindow(), 1, &id, riid, nullptr, Object);
-}
-
-HRESULT TScCustomShellList::FolderUIObject(REFIID riid, void** Object) {
-  return GetPidlUIObject(FFolderPidl, riid, Object);
-}
-
-void TScCustomShellList::InvokeVerb(const std::string& Verb) {
+void TScShellListCommands::InvokeVerb(const std::string& Verb) {
   ComPtr<IContextMenu> menu;
-  if (SUCCEEDED(GetSelectionUIObject(IID_IContextMenu, menu.put_void())) && menu) {
+  if (SUCCEEDED(L.GetSelectionUIObject(IID_IContextMenu, menu.put_void())) && menu) {
     try {
-      InvokeContextMenuCommand(OwnerWindow(), menu.get(), Verb);
+      InvokeContextMenuCommand(L.OwnerWindow(), menu.get(), Verb);
     } catch (const Exception&) {
       // a menu that cannot be built leaves the action undone
     }
   }
-  if (!IsNetworkFolder()) Refresh();
+  if (!L.IsNetworkFolder()) L.Refresh();
 }
 
-void TScCustomShellList::InvokeFolderVerb(const std::string& Verb) {
+void TScShellListCommands::InvokeFolderVerb(const std::string& Verb) {
   ComPtr<IContextMenu> menu;
-  OleCheck(FolderUIObject(IID_IContextMenu, menu.put_void()));
-  OleCheck(InvokeContextMenuCommand(OwnerWindow(), menu.get(), Verb));
+  OleCheck(L.FolderUIObject(IID_IContextMenu, menu.put_void()));
+  OleCheck(InvokeContextMenuCommand(L.OwnerWindow(), menu.get(), Verb));
 }
 
-// ---- Keys -----------------------------------------------------------------------------
-
-void TScCustomShellList::KeyDown(WORD& Key, TShiftState Shift) {
-  TScCustomListView::KeyDown(Key, Shift);
-  if (Key == 0 || !HasOption(scsloDefaultKeyHandling) || IsEditing() || Designing()) return;
+void TScShellListCommands::KeyDown(WORD& Key, TShiftState Shift) {
   InitShellControlDefKeys();
   TShortCut sc = ShortCutOf(Key, Shift);
   auto is = [sc](TScShellControlDefKey k) { return ShellControlDefKeys[k].ShortCut == sc; };
   if (is(sckSelectAll)) {
-    Items()->BeginUpdate();
-    SelectAll();
-    Items()->EndUpdate();
+    L.Items()->BeginUpdate();
+    L.SelectAll();
+    L.Items()->EndUpdate();
   } else if (is(sckRefresh)) {
-    Fill();
+    L.Fill();
   } else if (is(sckCopy)) {
-    InvokeVerb("copy");
+    L.InvokeVerb("copy");
   } else if (is(sckCut)) {
-    InvokeVerb("cut");
+    L.InvokeVerb("cut");
   } else if (is(sckPaste)) {
     try {
-      InvokeFolderVerb("paste");
+      L.InvokeFolderVerb("paste");
     } catch (...) {
-      Refresh();
+      L.Refresh();
       throw;
     }
-    Refresh();
+    L.Refresh();
   } else if (is(sckRename)) {
-    if (TListItem* item = Selected()) item->EditCaption();
+    if (TListItem* item = L.Selected()) item->EditCaption();
   } else if (is(sckDelete) || ShellControlDefKeys[sckDelete].ShortCut == TShortCut(sc & ~scShift)) {
     try {
-      InvokeVerb("delete");
+      L.InvokeVerb("delete");
     } catch (...) {
-      Refresh();
+      L.Refresh();
       throw;
     }
-    Refresh();
+    L.Refresh();
   } else {
     return;
   }
   Key = 0;
 }
 
-void TScCustomShellList::KeyPress(char& Key) {
-  if (HasOption(scsloDefaultKeyHandling) && !IsEditing() && !Designing()) {
-    if (Key == char(VK_BACK)) {
-      Key = 0;
-      GoUp(1);
-      return;
-    }
-    if (Key == char(VK_RETURN)) {
-      Key = 0;
-      OpenSelection();
-      return;
-    }
+bool TScShellListCommands::KeyPress(char& Key) {
+  if (Key == char(VK_BACK)) {
+    Key = 0;
+    L.GoUp(1);
+    return true;
   }
-  TScCustomListView::KeyPress(Key);
-}
-
-bool TScCustomShellList::WantsKey(WORD Key) const {
-  if (TScCustomListView::WantsKey(Key)) return true;
-  if (!HasOption(scsloDefaultKeyHandling) || Designing()) return false;
-  if (IsEditing()) return true;
-  if (Key == VK_RETURN) {
-    TScShListData* data = ItemData(Selected());
-    return data && data->IsFolder();
+  if (Key == char(VK_RETURN)) {
+    Key = 0;
+    L.OpenSelection();
+    return true;
   }
   return false;
 }
 
-// ---- Context menu ---------------------------------------------------------------------
-
-void TScCustomShellList::PopupItemMenu(TPoint P) {
-  if (HasOption(scsloContextMenus) && !Designing() && !FDragging) {
-    ShowItemContextMenu(P);
-    return;
-  }
-  TScCustomListView::PopupItemMenu(P);
-}
-
-void TScCustomShellList::ShowItemContextMenu(TPoint P) {
-  std::vector<LPCITEMIDLIST> ids = SelectedIds();
-  if (ids.empty() || !FCurrentFolder) return;
-  HWND owner = OwnerWindow();
+void TScShellListCommands::ShowContextMenu(TPoint P) {
+  std::vector<LPCITEMIDLIST> ids = L.SelectedIds();
+  if (ids.empty() || !L.FCurrentFolder) return;
+  HWND owner = L.OwnerWindow();
   ComPtr<IContextMenu> menu;
-  if (FAILED(FCurrentFolder->GetUIObjectOf(owner, UINT(ids.size()), ids.data(), IID_IContextMenu,
-                                           nullptr, menu.put_void())) ||
+  if (FAILED(L.FCurrentFolder->GetUIObjectOf(owner, UINT(ids.size()), ids.data(), IID_IContextMenu,
+                                             nullptr, menu.put_void())) ||
       !menu)
     return;
   HMENU popup = CreatePopupMenu();
   UINT flags = CMF_EXPLORE;
-  TScShListData* selected = SelectedData();
-  if (selected && !selected->Path().empty() && !ReadOnly()) flags |= CMF_CANRENAME;
+  TScShListData* selected = L.SelectedData();
+  if (selected && !selected->Path().empty() && !L.ReadOnly()) flags |= CMF_CANRENAME;
   UINT chosen = 0;
   if (SUCCEEDED(menu->QueryContextMenu(popup, 0, 1000, 0x7FFF, flags))) {
     FContextMenu = menu.get();
     FMenuRunning = true;
-    TPoint screen = ScClientToScreen(this, P);
+    TPoint screen = ScClientToScreen(&L, P);
     try {
       chosen = UINT(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
-                                   Handle(), nullptr));
+                                   L.Handle(), nullptr));
     } catch (...) {
       FContextMenu = nullptr;
       FMenuRunning = false;
@@ -1387,29 +1495,29 @@ void TScCustomShellList::ShowItemContextMenu(TPoint P) {
     FMenuRunning = false;
   }
   try {
-    if (chosen == RenameCommandId) {
-      if (TListItem* item = Selected()) item->EditCaption();
+    if (chosen == TScCustomShellList::RenameCommandId) {
+      if (TListItem* item = L.Selected()) item->EditCaption();
     } else if (chosen > 999) {
       try {
         InvokeContextMenuCommand(owner, menu.get(), chosen - 1000);
       } catch (const Exception&) {
       }
-      if (!IsNetworkFolder()) Refresh();
+      if (!L.IsNetworkFolder()) L.Refresh();
     } else if (chosen >= 1) {
-      SendToEntry(int(chosen) - 1);
+      L.SendToEntry(int(chosen) - 1);
     }
   } catch (...) {
     DestroyMenu(popup);
     throw;
   }
   DestroyMenu(popup);
-  if (FRefreshPending && !Busy()) Refresh();
+  if (L.FRefreshPending && !L.Busy()) L.Refresh();
 }
 
-void TScCustomShellList::SendToEntry(int Index) {
+void TScShellListCommands::SendTo(int Index) {
   TStringList* entries = SendToList();
   if (!entries || Index < 0 || Index >= entries->Count()) return;
-  ComPtr<IDataObject> data = CreateSelectionDataObject();
+  ComPtr<IDataObject> data = L.CreateSelectionDataObject();
   if (!data) return;
   try {
     DropOnSendToTarget(entries->Strings(Index), data.get());
@@ -1418,20 +1526,58 @@ void TScCustomShellList::SendToEntry(int Index) {
   }
 }
 
-// ---- Drag source ----------------------------------------------------------------------
+void TScShellListCommands::MenuMessage(TMessage& Message) {
+  if (!FContextMenu) return;
+  switch (Message.Msg) {
+    case WM_INITMENUPOPUP:
+      InitSendToMenu(FContextMenu, Message);
+      break;
+    case WM_DRAWITEM:
+      DrawSendToItem(FContextMenu, Message);
+      break;
+    case WM_MEASUREITEM:
+      MeasureSendToItem(FContextMenu, Message);
+      break;
+    case WM_MENUCHAR:
+      SendToMenuChar(FContextMenu, Message);
+      break;
+    case WM_MENUSELECT: {
+      std::function<void(const std::string&)> hint;
+      if (L.OnPopupHint) hint = [this](const std::string& text) { L.OnPopupHint(&L, text); };
+      ShowMenuHint(FContextMenu, Message, hint);
+      break;
+    }
+    default:
+      break;
+  }
+}
 
-void TScCustomShellList::BeginOleDrag(int Button) {
-  FDragging = true;
-  SetDragStarted(true);
+// ---- Drag and drop ----------------------------------------------------------------------
+
+void TScCustomShellList::BeginOleDrag(int Button) { FDragDrop->BeginDrag(Button); }
+HRESULT TScCustomShellList::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  return FDragDrop->DragEnter(Data, KeyState, Pt, Effect);
+}
+HRESULT TScCustomShellList::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  return FDragDrop->DragOver(KeyState, Pt, Effect);
+}
+HRESULT TScCustomShellList::DragLeave() { return FDragDrop->DragLeave(); }
+HRESULT TScCustomShellList::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  return FDragDrop->Drop(Data, KeyState, Pt, Effect);
+}
+
+void TScShellListDragDrop::BeginDrag(int Button) {
+  L.FDragging = true;
+  L.SetDragStarted(true);
   HRESULT hr = E_FAIL;
   try {
-    FOutgoingData = CreateSelectionDataObject();
-    std::vector<LPCITEMIDLIST> ids = SelectedIds();
+    FOutgoingData = L.CreateSelectionDataObject();
+    std::vector<LPCITEMIDLIST> ids = L.SelectedIds();
     ULONG allowed = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
-    if (ids.empty() || !FCurrentFolder)
+    if (ids.empty() || !L.FCurrentFolder)
       allowed = 0;
     else
-      FCurrentFolder->GetAttributesOf(UINT(ids.size()), ids.data(), &allowed);
+      L.FCurrentFolder->GetAttributesOf(UINT(ids.size()), ids.data(), &allowed);
     allowed &= SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
     if (FOutgoingData) {
       auto* source = new TDropSource_shlvtv(Button);
@@ -1446,55 +1592,54 @@ void TScCustomShellList::BeginOleDrag(int Button) {
       source->Release();
     }
   } catch (...) {
-    FDragging = false;
-    FRefreshPending = false;
+    L.FDragging = false;
+    L.FRefreshPending = false;
     FOutgoingData.Reset();
-    if (Button != 1) SetDragStarted(false);
+    if (Button != 1) L.SetDragStarted(false);
     throw;
   }
-  FDragging = false;
-  bool refresh = hr == DRAGDROP_S_DROP || FRefreshPending;
-  FRefreshPending = false;
+  L.FDragging = false;
+  bool refresh = hr == DRAGDROP_S_DROP || L.FRefreshPending;
+  L.FRefreshPending = false;
   FOutgoingData.Reset();
   // After a right drag the button's release still has to pass the list by.
-  if (Button != 1) SetDragStarted(false);
+  if (Button != 1) L.SetDragStarted(false);
   if (refresh) {
-    Refresh();
-    Resort();
+    L.Refresh();
+    L.Resort();
   }
 }
 
-// ---- Drop target ----------------------------------------------------------------------
-
-ComPtr<IDropTarget> TScCustomShellList::TargetAt(TPoint ClientPt, TListItem*& Item) {
-  Item = GetItemAt(ClientPt.x, ClientPt.y);
+ComPtr<IDropTarget> TScShellListDragDrop::TargetAt(TPoint ClientPt, TListItem*& Item) {
+  Item = L.GetItemAt(ClientPt.x, ClientPt.y);
   ComPtr<IDropTarget> target;
-  if (Item && ItemData(Item)) {
-    if (SUCCEEDED(GetItemUIObject(Item, IID_IDropTarget, target.put_void())) && target)
+  if (Item && L.ItemData(Item)) {
+    if (SUCCEEDED(L.GetItemUIObject(Item, IID_IDropTarget, target.put_void())) && target)
       return target;
     Item = nullptr;  // the folder takes it; no item highlighted
-    FolderUIObject(IID_IDropTarget, target.put_void());
+    L.FolderUIObject(IID_IDropTarget, target.put_void());
     return target;
   }
-  if (!Item && FDragging) return target;  // no target on our own background
+  if (!Item && L.FDragging) return target;  // no target on our own background
   Item = nullptr;
-  FolderUIObject(IID_IDropTarget, target.put_void());
+  L.FolderUIObject(IID_IDropTarget, target.put_void());
   return target;
 }
 
-void TScCustomShellList::SetDropHighlight(TListItem* Item) {
+void TScShellListDragDrop::SetDropHighlight(TListItem* Item) {
   if (Item == FDropHighlight) return;
   if (FDropHighlight) FDropHighlight->SetDropTarget(false);
   FDropHighlight = Item;
   if (Item) Item->SetDropTarget(true);
 }
 
-HRESULT TScCustomShellList::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+HRESULT TScShellListDragDrop::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt,
+                                        DWORD* Effect) {
   FLastDragOverTime = GetTickCount();
   FIncomingData = ComPtr<IDataObject>(Data);
   FDragKeyState = KeyState;
-  TPoint client = ScScreenToClient(this, TPoint{int(Pt.x), int(Pt.y)});
-  if (FDragging && !GetItemAt(client.x, client.y) && (KeyState & MK_RBUTTON)) {
+  TPoint client = ScScreenToClient(&L, TPoint{int(Pt.x), int(Pt.y)});
+  if (L.FDragging && !L.GetItemAt(client.x, client.y) && (KeyState & MK_RBUTTON)) {
     *Effect = DROPEFFECT_COPY;
     return S_OK;
   }
@@ -1512,14 +1657,14 @@ HRESULT TScCustomShellList::DragEnter(IDataObject* Data, DWORD KeyState, POINTL 
   return S_OK;
 }
 
-HRESULT TScCustomShellList::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {
-  TPoint client = ScScreenToClient(this, TPoint{int(Pt.x), int(Pt.y)});
+HRESULT TScShellListDragDrop::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  TPoint client = ScScreenToClient(&L, TPoint{int(Pt.x), int(Pt.y)});
   TListItem* before = FDropHighlight;
-  TListItem* under = GetItemAt(client.x, client.y);
-  if (under && !ItemData(under)) {
+  TListItem* under = L.GetItemAt(client.x, client.y);
+  if (under && !L.ItemData(under)) {
     *Effect = DROPEFFECT_COPY;
     SetDropHighlight(nullptr);
-  } else if (FDragging && !under && (FDragKeyState & MK_RBUTTON)) {
+  } else if (L.FDragging && !under && (FDragKeyState & MK_RBUTTON)) {
     *Effect = DROPEFFECT_COPY;
     SetDropHighlight(nullptr);
   } else {
@@ -1543,38 +1688,38 @@ HRESULT TScCustomShellList::DragOver(DWORD KeyState, POINTL Pt, DWORD* Effect) {
   }
   AutoScroll(client);
   *Effect |= DROPEFFECT_SCROLL;
-  if (FDropHighlight != before) Repaint();
+  if (FDropHighlight != before) L.Repaint();
   return S_OK;
 }
 
-void TScCustomShellList::AutoScroll(TPoint ClientPt) {
+void TScShellListDragDrop::AutoScroll(TPoint ClientPt) {
   DWORD now = GetTickCount();
   if (now - FLastDragOverTime < DWORD(ScAutoScrollPeriod)) return;
   FLastDragOverTime = now;
   if (ClientPt.x < ScHorzScrollMargin)
-    ScrollControlStep(this, kSbHorz, kSbLineUp);
-  else if (ClientPt.x >= ClientWidth() - ScHorzScrollMargin)
-    ScrollControlStep(this, kSbHorz, kSbLineDown);
+    ScrollControlStep(&L, kSbHorz, kSbLineUp);
+  else if (ClientPt.x >= L.ClientWidth() - ScHorzScrollMargin)
+    ScrollControlStep(&L, kSbHorz, kSbLineDown);
   if (ClientPt.y < ScVertScrollMargin)
-    ScrollControlStep(this, kSbVert, kSbLineUp);
-  else if (ClientPt.y >= ClientHeight() - ScVertScrollMargin)
-    ScrollControlStep(this, kSbVert, kSbLineDown);
+    ScrollControlStep(&L, kSbVert, kSbLineUp);
+  else if (ClientPt.y >= L.ClientHeight() - ScVertScrollMargin)
+    ScrollControlStep(&L, kSbVert, kSbLineDown);
 }
 
-HRESULT TScCustomShellList::DragLeave() {
+HRESULT TScShellListDragDrop::DragLeave() {
   FIncomingData.Reset();
   SetDropHighlight(nullptr);
   return S_OK;
 }
 
-HRESULT TScCustomShellList::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
-  TPoint client = ScScreenToClient(this, TPoint{int(Pt.x), int(Pt.y)});
+HRESULT TScShellListDragDrop::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, DWORD* Effect) {
+  TPoint client = ScScreenToClient(&L, TPoint{int(Pt.x), int(Pt.y)});
   ComPtr<IDropTarget> target;
-  TListItem* item = GetItemAt(client.x, client.y);
-  if (!item && FDragging) {
+  TListItem* item = L.GetItemAt(client.x, client.y);
+  if (!item && L.FDragging) {
     // Our own items on our own background: only a right-button drop, and never a move.
     if (FDragKeyState & MK_RBUTTON) {
-      FolderUIObject(IID_IDropTarget, target.put_void());
+      L.FolderUIObject(IID_IDropTarget, target.put_void());
       *Effect &= ~DROPEFFECT_MOVE;
     }
   } else {
@@ -1589,7 +1734,7 @@ HRESULT TScCustomShellList::Drop(IDataObject* Data, DWORD KeyState, POINTL Pt, D
     target->DragOver(keys, Pt, &over);
     *Effect &= GetPreferredDropEffect(Data);
     result = target->Drop(Data, keys, Pt, Effect);
-    if (!IsNetworkFolder()) Refresh();
+    if (!L.IsNetworkFolder()) L.Refresh();
   } else {
     *Effect = DROPEFFECT_NONE;
   }

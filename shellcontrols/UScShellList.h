@@ -10,6 +10,7 @@
 // While an OLE drag, the shell context menu or a caption edit runs, refresh requests only
 // set a pending flag. Every shell call gets the window of the list's form as owner.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@
 #include "shellcontrols/UScShellControls.h"
 #include "shellcontrols/UScShellTree.h"
 #include "shellcontrols/UScTreeList.h"
+
+class TScFileMask;
+class TScShellListDragDrop;
+class TScShellListCommands;
 
 // Options, by ordinal (a 16-bit set). Ordinals 6 and 11 are kept for stored sets and have
 // no effect here.
@@ -98,10 +103,10 @@ class TScCustomShellList : public TScCustomListView,
   TScShellListOptions Options() const { return FOptions; }
   void SetOptions(TScShellListOptions Value);
   bool HasOption(TScShellListOption o) const { return (FOptions & ScListOpt(o)) != 0; }
-  std::string FileMask() const { return FFileMask; }
+  std::string FileMask() const;
   // Patterns separated by ';' (blanks around them ignored).
   void SetFileMask(const std::string& Value);
-  const std::vector<std::string>& MaskPatterns() const { return FMaskPatterns; }
+  const std::vector<std::string>& MaskPatterns() const;
   int SortKey() const { return FSortKey; }
   void SetSortKey(int Key);
   TScCustomShellTree* ShellTree() const { return FShellTree; }
@@ -216,6 +221,8 @@ class TScCustomShellList : public TScCustomListView,
   void PopupItemMenu(TPoint P) override;
 
  private:
+  friend class TScShellListDragDrop;
+  friend class TScShellListCommands;
   bool Designing() const { return (ComponentState() & csDesigning) != 0; }
   bool Busy() const;  // a drag runs or a caption is being edited
   win::HWND OwnerWindow();
@@ -224,20 +231,13 @@ class TScCustomShellList : public TScCustomListView,
   TListItem* AddItemWithData(TScShListData* Data, win::DWORD Attributes, bool Front = false);
   void TakePending(TListItem* Item);
   void ReleaseFolder();
-  void RestoreWidthsFromStore();
-  void SaveWidthsToStore();
   std::vector<win::LPCITEMIDLIST> SelectedIds() const;
   win::HRESULT FolderUIObject(win::REFIID riid, void** Object);
-  // The drop target for a client point; Item gets the item to highlight (or null).
-  win::ComPtr<win::IDropTarget> TargetAt(TPoint ClientPt, TListItem*& Item);
-  void SetDropHighlight(TListItem* Item);
-  void AutoScroll(TPoint ClientPt);
   void CnNotify(TMessage& Message);
   void HandleGetDispInfo(win::NMLVDISPINFOA* Info);
   void EditNewItem();
   bool MouseWheel(bool Down, TShiftState Shift, TPoint MousePos);
   static int SortCompare(win::LPARAM A, win::LPARAM B, win::LPARAM Self);
-  void MenuMessage(TMessage& Message);
   // Saves the widths, stops watching and revokes the drop target (once per window).
   void WindowGoing();
 
@@ -249,14 +249,10 @@ class TScCustomShellList : public TScCustomListView,
   win::ComPtr<win::IShellDetails> FDetails;
   TScShellLocator* FFolder = nullptr;
   TScShellListOptions FOptions = ScDefaultShellListOptions;
-  std::string FFileMask;
-  TStringList* FMaskFilter = nullptr;
-  std::vector<std::string> FMaskPatterns;
   TTimer* FRefreshTimer = nullptr;
   TScCustomShellTree* FShellTree = nullptr;
   TComponent* FShellCombo = nullptr;
   IScShellComboLink* FComboLink = nullptr;
-  win::IContextMenu* FContextMenu = nullptr;  // the shell menu being shown
   int FSortKey = 1;
   int FSyncDepth = 0;
   bool FSelfChange = false;
@@ -266,18 +262,15 @@ class TScCustomShellList : public TScCustomListView,
   TScShListData* FPendingData = nullptr;
   win::DWORD FPendingAttributes = 0;
   bool FPendingDetails = false;
-  win::DWORD FLastDragOverTime = 0;
   bool FInCreateWnd = false, FHeaderSort = false, FInDestroyWnd = false;
-  win::ComPtr<win::IDataObject> FOutgoingData;
   win::ComPtr<win::IDropTarget> FDropTarget;
-  win::ComPtr<win::IDataObject> FIncomingData;
-  win::DWORD FDragKeyState = 0;
   TCustomImageList* FSmallImageList = nullptr;
   TCustomImageList* FLargeImageList = nullptr;
-  TListItem* FDropHighlight = nullptr;
-  bool FMenuRunning = false;
   bool FEndingEdit = false;
   bool FWindowGone = false;
+  std::unique_ptr<TScFileMask> FMask;
+  std::unique_ptr<TScShellListDragDrop> FDragDrop;
+  std::unique_ptr<TScShellListCommands> FCommands;
 };
 
 // The published form.
