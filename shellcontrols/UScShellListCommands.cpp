@@ -1,0 +1,315 @@
+#include "shellcontrols/UScShellListCommands.h"
+
+#include <functional>
+
+#include "platform/system/Files.h"
+
+using namespace win;
+
+void TScShellListCommands::OpenItem(TListItem* Item) {
+  L.FlushPending(true);
+  TScShListData* data = L.ItemData(Item);
+  if (!data) {
+    bool handled = false;
+    L.OnDefaultAction(&L, handled);
+    return;
+  }
+  TScHourglass hourglass;
+  ULONG attributes = SFGAO_FOLDER;
+  LPCITEMIDLIST id = data->RelativePidl();
+  if (L.FCurrentFolder) L.FCurrentFolder->GetAttributesOf(1, &id, &attributes);
+  if (attributes & SFGAO_FOLDER) {
+    // Opening clears the items, and the item data with them.
+    LPITEMIDLIST target = CopyPidl(nullptr, data->AbsolutePidl());
+    try {
+      L.OpenFolder(target);
+    } catch (...) {
+      ShellFree(target);
+      throw;
+    }
+    ShellFree(target);
+    return;
+  }
+  if (!data->IsShortcut() || !L.OpenShortcut(data)) {
+    bool handled = false;
+    L.OnDefaultAction(&L, handled);
+    if (!handled) L.InvokeDefault(Item);
+  }
+}
+
+void TScShellListCommands::OpenFolder(LPCITEMIDLIST AbsolutePidl) {
+  if (L.HasOption(scsloFixedFolder)) return;
+  L.Items()->BeginUpdate();
+  try {
+    L.ClearSelection();
+    L.Items()->Clear();
+  } catch (...) {
+    L.Items()->EndUpdate();
+    throw;
+  }
+  L.Items()->EndUpdate();
+  if (L.FShellTree) {
+    L.FShellTree->SelectedFolder()->SetPidl(AbsolutePidl);
+    return;
+  }
+  if (L.FComboLink) {
+    L.FComboLink->ComboLocator()->SetPidl(AbsolutePidl);
+    return;
+  }
+  L.FFolder->SetPidl(AbsolutePidl);
+}
+
+bool TScShellListCommands::OpenShortcut(TScShListData* Data) {
+  try {
+    TScShellLinkInfo info;
+    if (FAILED(ReadShellLink(Data->Path(), info, false))) return false;
+    DWORD attributes = info.FindData.dwFileAttributes;
+    if (!attributes) {
+      attributes = GetFileAttributes(info.Path);
+      if (attributes == INVALID_FILE_ATTRIBUTES) attributes = 0;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    LPITEMIDLIST target = nullptr;
+    if (FAILED(PathToPidl(info.Path, &target)) || !target) return false;
+    try {
+      L.OpenFolder(target);
+    } catch (...) {
+      ShellFree(target);
+      return false;
+    }
+    ShellFree(target);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void TScShellListCommands::InvokeDefault(TListItem* Item) {
+  TScShListData* data = L.ItemData(Item);
+  if (!data || !L.FCurrentFolder) return;
+  IContextMenu* menu = nullptr;
+  HMENU popup = nullptr;
+  LPCITEMIDLIST id = data->RelativePidl();
+  HWND owner = L.OwnerWindow();
+  try {
+    if (FAILED(CreateItemContextMenu(owner, L.FCurrentFolder.get(), 1, &id, CMF_EXPLORE, 1000,
+                                     &menu, &popup)))
+      return;
+  } catch (const Exception&) {
+    return;  // a menu that cannot be built leaves the action undone
+  }
+  UINT def = GetMenuDefaultItem(popup, FALSE, 0);
+  try {
+    if (def != 0xFFFFFFFF && def > 999) InvokeContextMenuCommand(owner, menu, def - 1000);
+  } catch (...) {
+    DestroyMenu(popup);
+    menu->Release();
+    throw;
+  }
+  DestroyMenu(popup);
+  menu->Release();
+}
+
+void TScShellListCommands::OpenSelection() {
+  std::vector<LPITEMIDLIST> copies;
+  for (LPCITEMIDLIST id : L.SelectedIds()) copies.push_back(CopyPidl(nullptr, id));
+  auto freeCopies = [&copies] {
+    for (auto* p : copies) ShellFree(p);
+    copies.clear();
+  };
+  try {
+    if (copies.size() < 2) {
+      if (TListItem* item = L.Selected()) L.OpenItem(item);
+    } else {
+      bool handled = false;
+      L.OnDefaultAction(&L, handled);
+      if (!handled && L.FCurrentFolder) {
+        IContextMenu* menu = nullptr;
+        HMENU popup = nullptr;
+        std::vector<LPCITEMIDLIST> ids(copies.begin(), copies.end());
+        HWND owner = L.OwnerWindow();
+        bool built = false;
+        try {
+          built = SUCCEEDED(CreateItemContextMenu(owner, L.FCurrentFolder.get(), UINT(ids.size()),
+                                                  ids.data(), CMF_EXPLORE, 1000, &menu, &popup));
+        } catch (const Exception&) {
+          built = false;
+        }
+        if (built) {
+          UINT def = GetMenuDefaultItem(popup, FALSE, 0);
+          try {
+            if (def != 0xFFFFFFFF && def >= 1000) InvokeContextMenuCommand(owner, menu, def - 1000);
+          } catch (...) {
+            DestroyMenu(popup);
+            menu->Release();
+            throw;
+          }
+          DestroyMenu(popup);
+          menu->Release();
+        }
+      }
+    }
+  } catch (...) {
+    freeCopies();
+    throw;
+  }
+  freeCopies();
+}
+
+void TScShellListCommands::InvokeVerb(const std::string& Verb) {
+  ComPtr<IContextMenu> menu;
+  if (SUCCEEDED(L.GetSelectionUIObject(IID_IContextMenu, menu.put_void())) && menu) {
+    try {
+      InvokeContextMenuCommand(L.OwnerWindow(), menu.get(), Verb);
+    } catch (const Exception&) {
+      // a menu that cannot be built leaves the action undone
+    }
+  }
+  if (!L.IsNetworkFolder()) L.Refresh();
+}
+
+void TScShellListCommands::InvokeFolderVerb(const std::string& Verb) {
+  ComPtr<IContextMenu> menu;
+  OleCheck(L.FolderUIObject(IID_IContextMenu, menu.put_void()));
+  OleCheck(InvokeContextMenuCommand(L.OwnerWindow(), menu.get(), Verb));
+}
+
+void TScShellListCommands::KeyDown(WORD& Key, TShiftState Shift) {
+  InitShellControlDefKeys();
+  TShortCut sc = ShortCutOf(Key, Shift);
+  auto is = [sc](TScShellControlDefKey k) { return ShellControlDefKeys[k].ShortCut == sc; };
+  if (is(sckSelectAll)) {
+    L.Items()->BeginUpdate();
+    L.SelectAll();
+    L.Items()->EndUpdate();
+  } else if (is(sckRefresh)) {
+    L.Fill();
+  } else if (is(sckCopy)) {
+    L.InvokeVerb("copy");
+  } else if (is(sckCut)) {
+    L.InvokeVerb("cut");
+  } else if (is(sckPaste)) {
+    try {
+      L.InvokeFolderVerb("paste");
+    } catch (...) {
+      L.Refresh();
+      throw;
+    }
+    L.Refresh();
+  } else if (is(sckRename)) {
+    if (TListItem* item = L.Selected()) item->EditCaption();
+  } else if (is(sckDelete) || ShellControlDefKeys[sckDelete].ShortCut == TShortCut(sc & ~scShift)) {
+    try {
+      L.InvokeVerb("delete");
+    } catch (...) {
+      L.Refresh();
+      throw;
+    }
+    L.Refresh();
+  } else {
+    return;
+  }
+  Key = 0;
+}
+
+bool TScShellListCommands::KeyPress(char& Key) {
+  if (Key == char(VK_BACK)) {
+    Key = 0;
+    L.GoUp(1);
+    return true;
+  }
+  if (Key == char(VK_RETURN)) {
+    Key = 0;
+    L.OpenSelection();
+    return true;
+  }
+  return false;
+}
+
+void TScShellListCommands::ShowContextMenu(TPoint P) {
+  std::vector<LPCITEMIDLIST> ids = L.SelectedIds();
+  if (ids.empty() || !L.FCurrentFolder) return;
+  HWND owner = L.OwnerWindow();
+  ComPtr<IContextMenu> menu;
+  if (FAILED(L.FCurrentFolder->GetUIObjectOf(owner, UINT(ids.size()), ids.data(), IID_IContextMenu,
+                                             nullptr, menu.put_void())) ||
+      !menu)
+    return;
+  HMENU popup = CreatePopupMenu();
+  UINT flags = CMF_EXPLORE;
+  TScShListData* selected = L.SelectedData();
+  if (selected && !selected->Path().empty() && !L.ReadOnly()) flags |= CMF_CANRENAME;
+  UINT chosen = 0;
+  if (SUCCEEDED(menu->QueryContextMenu(popup, 0, 1000, 0x7FFF, flags))) {
+    FContextMenu = menu.get();
+    FMenuRunning = true;
+    TPoint screen = ScClientToScreen(&L, P);
+    try {
+      chosen = UINT(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
+                                   L.Handle(), nullptr));
+    } catch (...) {
+      FContextMenu = nullptr;
+      FMenuRunning = false;
+      DestroyMenu(popup);
+      throw;
+    }
+    FContextMenu = nullptr;
+    FMenuRunning = false;
+  }
+  try {
+    if (chosen == TScCustomShellList::RenameCommandId) {
+      if (TListItem* item = L.Selected()) item->EditCaption();
+    } else if (chosen > 999) {
+      try {
+        InvokeContextMenuCommand(owner, menu.get(), chosen - 1000);
+      } catch (const Exception&) {
+      }
+      if (!L.IsNetworkFolder()) L.Refresh();
+    } else if (chosen >= 1) {
+      L.SendToEntry(int(chosen) - 1);
+    }
+  } catch (...) {
+    DestroyMenu(popup);
+    throw;
+  }
+  DestroyMenu(popup);
+  if (L.FRefreshPending && !L.Busy()) L.Refresh();
+}
+
+void TScShellListCommands::SendTo(int Index) {
+  TStringList* entries = SendToList();
+  if (!entries || Index < 0 || Index >= entries->Count()) return;
+  ComPtr<IDataObject> data = L.CreateSelectionDataObject();
+  if (!data) return;
+  try {
+    DropOnSendToTarget(entries->Strings(Index), data.get());
+  } catch (const Exception&) {
+    // the entry could not take the items
+  }
+}
+
+void TScShellListCommands::MenuMessage(TMessage& Message) {
+  if (!FContextMenu) return;
+  switch (Message.Msg) {
+    case WM_INITMENUPOPUP:
+      InitSendToMenu(FContextMenu, Message);
+      break;
+    case WM_DRAWITEM:
+      DrawSendToItem(FContextMenu, Message);
+      break;
+    case WM_MEASUREITEM:
+      MeasureSendToItem(FContextMenu, Message);
+      break;
+    case WM_MENUCHAR:
+      SendToMenuChar(FContextMenu, Message);
+      break;
+    case WM_MENUSELECT: {
+      std::function<void(const std::string&)> hint;
+      if (L.OnPopupHint) hint = [this](const std::string& text) { L.OnPopupHint(&L, text); };
+      ShowMenuHint(FContextMenu, Message, hint);
+      break;
+    }
+    default:
+      break;
+  }
+}

@@ -1,0 +1,36 @@
+#pragma once
+// What the shell list's commands do: opening items (folders in the list or the linked tree,
+// shortcuts to folders followed, the rest by their default action), the shell's verbs on
+// the selection, the default keys, and the shell context menu of the selection with its
+// Send To submenu, whose owner-drawn items and hints the menu's messages reach while it
+// shows.
+#include <string>
+
+#include "shellcontrols/UScShellList.h"
+
+class TScShellListCommands {
+ public:
+  explicit TScShellListCommands(TScCustomShellList& List) : L(List) {}
+
+  void OpenItem(TListItem* Item);
+  void OpenFolder(win::LPCITEMIDLIST AbsolutePidl);
+  bool OpenShortcut(TScShListData* Data);
+  void InvokeDefault(TListItem* Item);
+  void OpenSelection();
+  void InvokeVerb(const std::string& Verb);
+  void InvokeFolderVerb(const std::string& Verb);
+  // A key of the default key table carries out its command (Key becomes 0), others stay.
+  void KeyDown(win::WORD& Key, TShiftState Shift);
+  // Backspace goes up a folder, Enter opens the selection (Key becomes 0); false for others.
+  bool KeyPress(char& Key);
+  void ShowContextMenu(TPoint P);
+  void SendTo(int Index);
+  // The menu messages of the shell menu while it shows (after the list's own handling).
+  void MenuMessage(TMessage& Message);
+  bool MenuRunning() const { return FMenuRunning; }
+
+ private:
+  TScCustomShellList& L;
+  win::IContextMenu* FContextMenu = nullptr;  // the shell menu while it shows
+  bool FMenuRunning = false;
+};
