@@ -883,13 +883,19 @@ void TScCustomShellList::Edit(const LVITEMA& Item) {
     TScCustomListView::Edit(Item);
     return;
   }
-  FEndingEdit = true;
+  FCommands->Rename(item, data, Item.pszText);
+}
+
+void TScCustomShellList::EditNewItem() { FCommands->EditNewItem(); }
+
+void TScShellListCommands::Rename(TListItem* Item, TScShListData* Data, const char* Text) {
+  L.FEndingEdit = true;
   try {
-    if (Item.pszText && Item.pszText != LPSTR_TEXTCALLBACKA) {
-      std::string text = Item.pszText;
-      OnEdited(this, item, text);
+    if (Text && Text != LPSTR_TEXTCALLBACKA) {
+      std::string text = Text;
+      L.OnEdited(&L, Item, text);
       TScHourglass hourglass;
-      FSelfChange = true;
+      L.FSelfChange = true;
       std::u16string wide;
       {
         LPOLESTR w = CoTaskStrDup(text);
@@ -901,33 +907,34 @@ void TScCustomShellList::Edit(const LVITEMA& Item) {
       std::vector<WCHAR> name(wide.begin(), wide.end());
       name.push_back(0);
       LPITEMIDLIST newId = nullptr;
-      HRESULT hr = FCurrentFolder ? FCurrentFolder->SetNameOf(OwnerWindow(), data->RelativePidl(),
-                                                              name.data(), 0x20, &newId)
-                                  : E_FAIL;
+      HRESULT hr = L.FCurrentFolder
+                       ? L.FCurrentFolder->SetNameOf(L.OwnerWindow(), Data->RelativePidl(),
+                                                     name.data(), 0x20, &newId)
+                       : E_FAIL;
       if (SUCCEEDED(hr) && newId) {
-        data->SetRelativePidl(newId);
-        item->SetCaption(text);
+        Data->SetRelativePidl(newId);
+        Item->SetCaption(text);
       } else {
         // The shell refused: no change message will come for this rename.
         ShellFree(newId);
-        FSelfChange = false;
+        L.FSelfChange = false;
       }
     }
   } catch (...) {
-    FEndingEdit = false;
+    L.FEndingEdit = false;
     throw;
   }
-  FEndingEdit = false;
-  if (FRefreshPending) Refresh();
+  L.FEndingEdit = false;
+  if (L.FRefreshPending) L.Refresh();
 }
 
-void TScCustomShellList::EditNewItem() {
-  for (int i = 0; i < Items()->Count(); ++i) {
-    TListItem* item = Items()->Item(i);
-    TScShListData* data = ItemData(item);
-    if (!data || data->DisplayName() != FNewFolderName) continue;
-    SetItemFocused(item);
-    SetSelected(item);
+void TScShellListCommands::EditNewItem() {
+  for (int i = 0; i < L.Items()->Count(); ++i) {
+    TListItem* item = L.Items()->Item(i);
+    TScShListData* data = L.ItemData(item);
+    if (!data || data->DisplayName() != L.FNewFolderName) continue;
+    L.SetItemFocused(item);
+    L.SetSelected(item);
     item->MakeVisible(false);
     item->EditCaption();
     return;
