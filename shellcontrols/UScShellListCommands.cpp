@@ -226,6 +226,59 @@ bool TScShellListCommands::KeyPress(char& Key) {
   return false;
 }
 
+void TScShellListCommands::Rename(TListItem* Item, TScShListData* Data, const char* Text) {
+  L.FEndingEdit = true;
+  try {
+    if (Text && Text != LPSTR_TEXTCALLBACKA) {
+      std::string text = Text;
+      L.OnEdited(&L, Item, text);
+      TScHourglass hourglass;
+      L.FSelfChange = true;
+      std::u16string wide;
+      {
+        LPOLESTR w = CoTaskStrDup(text);
+        if (w) {
+          for (const WCHAR* p = w; *p && wide.size() < 260; ++p) wide.push_back(char16_t(*p));
+          CoTaskMemFree(w);
+        }
+      }
+      std::vector<WCHAR> name(wide.begin(), wide.end());
+      name.push_back(0);
+      LPITEMIDLIST newId = nullptr;
+      HRESULT hr = L.FCurrentFolder
+                       ? L.FCurrentFolder->SetNameOf(L.OwnerWindow(), Data->RelativePidl(),
+                                                     name.data(), 0x20, &newId)
+                       : E_FAIL;
+      if (SUCCEEDED(hr) && newId) {
+        Data->SetRelativePidl(newId);
+        Item->SetCaption(text);
+      } else {
+        // The shell refused: no change message will come for this rename.
+        ShellFree(newId);
+        L.FSelfChange = false;
+      }
+    }
+  } catch (...) {
+    L.FEndingEdit = false;
+    throw;
+  }
+  L.FEndingEdit = false;
+  if (L.FRefreshPending) L.Refresh();
+}
+
+void TScShellListCommands::EditNewItem() {
+  for (int i = 0; i < L.Items()->Count(); ++i) {
+    TListItem* item = L.Items()->Item(i);
+    TScShListData* data = L.ItemData(item);
+    if (!data || data->DisplayName() != L.FNewFolderName) continue;
+    L.SetItemFocused(item);
+    L.SetSelected(item);
+    item->MakeVisible(false);
+    item->EditCaption();
+    return;
+  }
+}
+
 void TScShellListCommands::ShowContextMenu(TPoint P) {
   std::vector<LPCITEMIDLIST> ids = L.SelectedIds();
   if (ids.empty() || !L.FCurrentFolder) return;
