@@ -10,6 +10,7 @@
 #include "platform/forms/MessageDialogs.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/TreeView.h"
+#include "platform/forms/ViewSupport.h"
 #include "platform/shell/ChangeNotify.h"
 #include "platform/shell/FileInfo.h"
 #include "platform/system/Clock.h"
@@ -35,13 +36,6 @@ constexpr HRESULT kNoMoreItems = HRESULT(0x80070103);
 constexpr DWORD kShouldAddRequest = 0xF20B0000;  // HASSUBFOLDER FILESYSTEM FOLDER
                                                  // FILESYSANCESTOR REMOVABLE LINK SHARE HIDDEN
 constexpr int kDefaultAllocBy = 256;
-
-void CopyText(const std::string& text, char* buffer, int size) {
-  if (!buffer || buffer == LPSTR_TEXTCALLBACKA || size <= 0) return;
-  size_t n = std::min(text.size(), size_t(size - 1));
-  std::memcpy(buffer, text.data(), n);
-  buffer[n] = '\0';
-}
 
 }  // namespace
 
@@ -826,7 +820,7 @@ void TScCustomShellList::HandleGetDispInfo(NMLVDISPINFOA* Info) {
       if (item->Caption().empty() && data) item->SetCaption(data->DisplayName());
       text = item->Caption();
     }
-    CopyText(text, it.pszText, it.cchTextMax);
+    ViewSupport::CopyText(text, it.pszText, it.cchTextMax);
   }
   if ((it.mask & LVIF_IMAGE) && it.iSubItem == 0) {
     if (OnGetImageIndex) GetImageIndex(item);

@@ -40,7 +40,7 @@ bool DrawOnCanvas(TCanvas* canvas, HDC dc, const std::function<bool()>& handler)
 }
 
 size_t CopyText(const std::string& s, char* buf, int size) {
-  if (!buf || size <= 0) return 0;
+  if (!buf || buf == LPSTR_TEXTCALLBACKA || size <= 0) return 0;
   size_t k = std::min(s.size(), size_t(size - 1));
   std::memcpy(buf, s.data(), k);
   buf[k] = 0;

@@ -39,7 +39,7 @@ bool DrawOnCanvas(TCanvas* canvas, win::HDC dc, const std::function<bool()>& han
 inline constexpr win::WPARAM MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8;
 
 // Copies s into a caller's buffer of size bytes, cut to fit and terminated; gives the bytes
-// copied (none without a buffer).
+// copied (none without a buffer, or with the callback marker in its place).
 size_t CopyText(const std::string& s, char* buf, int size);
 // An item's text as a message sets it: a callback (LPSTR_TEXTCALLBACKA) or a copy.
 void StoreText(const char* psz, std::string& text, bool& callback);

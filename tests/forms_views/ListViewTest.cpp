@@ -412,6 +412,10 @@ TEST_F(ListViewTest, HitTestsAndTextsCutToTheCallersBuffer) {
   EXPECT_EQ(buf[4], 'x');
   it.cchTextMax = 0;
   EXPECT_EQ(list->Perform(LVM_GETITEMTEXTA, 0, LPARAM(&it)), 0);
+  it.pszText = LPSTR_TEXTCALLBACKA;  // the callback marker is no buffer
+  it.cchTextMax = 8;
+  EXPECT_EQ(list->Perform(LVM_GETITEMTEXTA, 0, LPARAM(&it)), 0);
+  it.pszText = buf;
   std::memset(buf, 'x', sizeof buf);
   LVCOLUMNA col;
   col.mask = LVCF_TEXT;
