@@ -1,4 +1,6 @@
 // The frame's steps and buttons, the item rules, Cancel.
+#include <functional>
+
 #include "WizardTestSupport.h"
 
 namespace wzt {
@@ -215,4 +217,29 @@ TEST_F(NavigationTest, NextOnAStepWithoutSuccessorFails) {
 }
 
 }  // namespace
+// Each step, placed in the frame as the frame places the current one, keeps every control
+// it shows inside its parent: nothing runs past the window's edge.
+TEST_F(NavigationTest, EveryStepFitsTheFrame) {
+  StartWizard();
+  std::string outside;
+  std::function<void(TWinControl*)> check = [&](TWinControl* parent) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+      TControl* c = parent->Controls(i);
+      if (!c->Visible()) continue;
+      win::RECT b = c->BoundsRect();
+      if (b.left < 0 || b.top < 0 || b.right > parent->ClientWidth() ||
+          b.bottom > parent->ClientHeight())
+        outside += " " + c->Name();
+      if (auto* w = dynamic_cast<TWinControl*>(c)) check(w);
+    }
+  };
+  for (TFrmStep* step : std::vector<TFrmStep*>{frmWelcome, frmSelectItems, frmSelectDrive,
+                                               frmSelectConfigSource, frmEndInstall}) {
+    frmMain->History.push_back(step);
+    frmMain->ShowCurrentStep();
+    check(step);
+  }
+  EXPECT_EQ(outside, "");
+}
+
 }  // namespace wzt
