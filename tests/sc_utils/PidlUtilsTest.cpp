@@ -148,7 +148,7 @@ TEST(PidlOps, MalformedListsAreRefusedWithoutReadingPastTheirData) {
   for (const auto& c : sized) {
     SCOPED_TRACE(c.what);
     std::unique_ptr<unsigned char[]> data(new unsigned char[c.bytes.size() + 1]);
-    std::memcpy(data.get(), c.bytes.data(), c.bytes.size());
+    if (!c.bytes.empty()) std::memcpy(data.get(), c.bytes.data(), c.bytes.size());
     EXPECT_FALSE(ILIsValid(reinterpret_cast<LPCITEMIDLIST>(data.get()), c.bytes.size()));
   }
   const unsigned char whole[7] = {5, 0, 1, 2, 3, 0, 0};
