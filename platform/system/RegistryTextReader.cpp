@@ -17,6 +17,10 @@ RegTextError::RegTextError(int line, const std::string& what)
 namespace {
 
 constexpr std::size_t kBlockBytes = 1 << 20;
+// A logical line (a value continued over lines included) longer than this is no text the
+// editor writes: refused rather than grown until memory runs out.
+constexpr std::size_t kMaxLineBytes = std::size_t(256) << 20;
+const char* const kLineTooLong = "a line longer than 256 MiB";
 
 [[noreturn]] void Bad(int line, const std::string& why) { throw RegTextError(line, why); }
 
@@ -189,6 +193,7 @@ bool RegTextLines::PhysicalLine(std::string& out) {
   const std::size_t unit = utf16_ ? 2 : 1;
   bool any = false, ended = false;
   while (!ended) {
+    if (out.size() > kMaxLineBytes) Bad(physical_ + 1, kLineTooLong);
     if (end_ - at_ < unit && !Fill()) {
       if (end_ != at_) Bad(physical_ + 1, "the text ends in half a UTF-16 character");
       if (!any) return false;
@@ -249,6 +254,7 @@ bool RegTextLines::Next(std::string& line, int& number) {
   while (!raw_.empty() && raw_.back() == '\\') {
     raw_.pop_back();
     line += raw_;
+    if (line.size() > kMaxLineBytes) Bad(number, kLineTooLong);
     if (!PhysicalLine(raw_)) return true;  // the text ends inside a value
   }
   line += raw_;
