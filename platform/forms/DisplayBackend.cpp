@@ -136,8 +136,10 @@ HWND InputHandle() {
 }
 constexpr UINT WM_DISPLAYINPUT = WM_APP + 0x3F00;
 
-bool Alive(const Window* w) {
-  auto it = Windows().find(w->control);
+// Whether w still stands for control. Input waits in the queue, and its window may be
+// destroyed meanwhile: then w is only compared, never read.
+bool Alive(TWinControl* control, const Window* w) {
+  auto it = Windows().find(control);
   return it != Windows().end() && it->second.get() == w;
 }
 
@@ -148,8 +150,8 @@ bool Window::Blocked() const {
 
 void Window::OnDisplayEvent(DisplaySurface&, const DisplayEvent& e) {
   if (e.IsInput()) {
-    InputQueue().push_back([this, e] {
-      if (Alive(this)) Input(e);
+    InputQueue().push_back([this, target = control, e] {
+      if (Alive(target, this)) Input(e);
     });
     PostMessage(InputHandle(), WM_DISPLAYINPUT, 0, 0);
     return;
