@@ -255,7 +255,8 @@ double Import(const fs::path& pc, const fs::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::size_t keys = argc > 1 ? std::size_t(std::max(2100L, std::atol(argv[1]))) : 200000;
+  const std::size_t keys =
+      argc > 1 ? std::size_t(std::max(2100L, std::strtol(argv[1], nullptr, 10))) : 200000;
   const fs::path root =
       fs::temp_directory_path() / ("wi-regbench-" + std::to_string(std::random_device{}()));
   fs::create_directories(root);

@@ -168,9 +168,9 @@ TEST(RegistryEditorText, RepeatedAndDeletedKeysAndValuesEndAsTheLastLineSays) {
     names.push_back(name);
   RegCloseKey(k);
   EXPECT_EQ(names, (std::vector<std::string>{"B", "c"}));  // in place, as first spelled
-  EXPECT_EQ(Value("SOFTWARE\\Old", "b"), std::string("new", 4));
-  EXPECT_EQ(Value("SOFTWARE\\New", "v5"), std::string("again", 6));
-  EXPECT_EQ(Value("SOFTWARE\\New", "w"), std::string("1", 2));
+  EXPECT_EQ(Value("SOFTWARE\\Old", "b"), std::string("new\0", 4));
+  EXPECT_EQ(Value("SOFTWARE\\New", "v5"), std::string("again\0", 6));
+  EXPECT_EQ(Value("SOFTWARE\\New", "w"), std::string("1\0", 2));
   EXPECT_EQ(Value("SOFTWARE\\Gone", ""), "<no key>");
   auto orphans = pc.machine().RegistryDb().Prepare(
       "SELECT count(*) FROM vals WHERE key NOT IN (SELECT id FROM keys)");
