@@ -102,8 +102,8 @@ bool Viewable(Display* d, Window w) {
 bool HaveXvfb() { return OnPath("Xvfb"); }
 bool HaveWindowManager() { return OnPath("openbox"); }
 
-XServer::XServer(bool withWindowManager, int width, int height) {
-  StartServer(width, height);
+XServer::XServer(bool withWindowManager, int width, int height, int depth) {
+  StartServer(width, height, depth);
   if (withWindowManager && !display_.empty() && !StartWindowManager()) display_.clear();
 }
 
@@ -125,11 +125,12 @@ XServer& XServer::ForThisProcess(bool withWindowManager) {
   return *server;
 }
 
-void XServer::StartServer(int width, int height) {
+void XServer::StartServer(int width, int height, int depth) {
   if (width <= 0) return;
   int fds[2];
   if (pipe(fds) != 0) return;
-  std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  std::string screen =
+      std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
   xvfb_ = Spawn(
       {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
       "", fds[1], endsWithProcess_);

@@ -28,7 +28,8 @@ int WaitForExit(pid_t& pid, int seconds);
 // An Xvfb server, and the window manager when asked for one; both stop with the object.
 class XServer {
  public:
-  explicit XServer(bool withWindowManager = false, int width = 1024, int height = 768);
+  explicit XServer(bool withWindowManager = false, int width = 1024, int height = 768,
+                   int depth = 24);
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
@@ -48,7 +49,7 @@ class XServer {
 
  private:
   XServer(int width, int height, bool endsWithProcess);
-  void StartServer(int width, int height);
+  void StartServer(int width, int height, int depth = 24);
   bool StartWindowManager();
   pid_t xvfb_ = -1, wm_ = -1;
   bool endsWithProcess_ = false;

@@ -177,4 +177,29 @@ TEST_F(InstallOnX11, TheCloseBoxEndsTheWizardWithoutAQuestion) {
   EXPECT_EQ(journal.find("Firebird"), std::string::npos);
 }
 
+// On a 16-bit screen the window shows its colours through the screen's masks (the welcome
+// step's white and the button face in 5-6-5 bits); on an 8-bit one with a colour map the program
+// refuses to start with one clear line.
+TEST_F(InstallOnX11, OtherScreenDepthsAreConvertedOrRefused) {
+  fs::path pc = MakePc("pc", "");
+  StartDisplay(false, 16);
+  Start(pc, "Install.exe");
+  unsigned long window = person_.WaitForWindow(kTitle);
+  ASSERT_NE(window, 0u) << Slurp(err_);
+  EXPECT_TRUE(WaitFor([&] {
+    xsession::Picture p = person_.Grab(window);
+    return p.width > 301 && p.At(301, 200) == 0xFFFF && p.At(101, 450) == 0xC618;
+  }));
+  kill(child_, SIGTERM);
+  WaitForExit(20);
+  person_.Close();
+
+  StartDisplay(false, 8);
+  Start(pc, "Install.exe");
+  EXPECT_EQ(WaitForExit(20), 1);
+  std::string err = Slurp(err_);
+  EXPECT_NE(err.find("n'offre pas de visuel TrueColor (profondeur 8)"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
 }  // namespace

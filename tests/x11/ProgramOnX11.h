@@ -120,9 +120,9 @@ class ProgramOnX11 : public ::testing::Test {
   }
 
   // A display (with a window manager when asked) and the person in front of it.
-  void StartDisplay(bool windowManager) {
+  void StartDisplay(bool windowManager, int depth = 24) {
     if (windowManager && !xsession::HaveWindowManager()) GTEST_SKIP() << "openbox is not installed";
-    server_ = std::make_unique<xsession::XServer>(windowManager);
+    server_ = std::make_unique<xsession::XServer>(windowManager, 1024, 768, depth);
     ASSERT_FALSE(server_->Display().empty()) << "Xvfb did not start";
     ASSERT_TRUE(person_.Open(server_->Display()));
   }

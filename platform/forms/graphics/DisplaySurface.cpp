@@ -165,6 +165,39 @@ std::map<Window, X11Surface*>& Windows() {
   return *m;
 }
 
+// How the screen's pixels are made from 0x00RRGGBB words: as they are, or through the
+// masks of a TrueColor visual of another depth.
+struct PixelFormat {
+  bool direct = true;
+  int depth = 24;
+  unsigned long red = 0xFF0000, green = 0xFF00, blue = 0xFF;
+} xFormat;
+
+unsigned long NativePixel(std::uint32_t rgb) {
+  if (xFormat.direct) return rgb & 0xFFFFFF;
+  auto part = [](unsigned long value, unsigned long mask) -> unsigned long {
+    if (!mask) return 0;
+    int shift = __builtin_ctzl(mask), bits = __builtin_popcountl(mask);
+    unsigned long v = bits >= 8 ? value << (bits - 8) : value >> (8 - bits);
+    return (v << shift) & mask;
+  };
+  return part((rgb >> 16) & 0xFF, xFormat.red) | part((rgb >> 8) & 0xFF, xFormat.green) |
+         part(rgb & 0xFF, xFormat.blue);
+}
+
+// The pixel format of the screen; false when its visual is not TrueColor (a colour map of
+// 256 entries or fewer cannot show the toolkit's colours).
+bool ReadPixelFormat(Display* d) {
+  Visual* v = DefaultVisual(d, DefaultScreen(d));
+  int depth = DefaultDepth(d, DefaultScreen(d));
+  if (v->c_class != TrueColor) return false;
+  xFormat.depth = depth;
+  xFormat.red = v->red_mask, xFormat.green = v->green_mask, xFormat.blue = v->blue_mask;
+  xFormat.direct = (depth == 24 || depth == 32) && v->red_mask == 0xFF0000 &&
+                   v->green_mask == 0xFF00 && v->blue_mask == 0xFF;
+  return true;
+}
+
 // The server went away: nothing more can be shown or asked, so the program ends here, with
 // whatever it had completed in place.
 int DisplayLost(Display*) {
@@ -195,6 +228,17 @@ Display* Connection() {
   xDisplay = xlib.XOpenDisplay(nullptr);
   if (!xDisplay) return nullptr;
   xDisplayName = d;
+  if (!ReadPixelFormat(xDisplay)) {
+    // Refused at once, before the program does anything it could not show.
+    std::string program = Machine::ProgramName();
+    std::fprintf(stderr,
+                 "%s: l'affichage X %s n'offre pas de visuel TrueColor (profondeur %d) ; le "
+                 "programme s'arrête.\n",
+                 program.empty() ? "programme" : program.c_str(), d,
+                 DefaultDepth(xDisplay, DefaultScreen(xDisplay)));
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
   xlib.XSetIOErrorHandler(DisplayLost);
   xlib.XSetErrorHandler(IgnoreError);
   auto atom = [](const char* n) { return xlib.XInternAtom(xDisplay, n, False); };
@@ -264,7 +308,7 @@ class X11Surface : public DisplaySurface {
       : d_(d), events_(ev), fixed_(o.fixedSize), popup_(o.popup) {
     int screen = DefaultScreen(d);
     XSetWindowAttributes a{};
-    a.background_pixel = o.background;
+    a.background_pixel = NativePixel(o.background);
     a.override_redirect = o.popup ? True : False;
     a.bit_gravity = NorthWestGravity;
     // Where the server offers it, it keeps what a covered window shows, so that the window
@@ -324,22 +368,14 @@ class X11Surface : public DisplaySurface {
   void Present(const Surface& px, const RECT* dirty) override {
     if (px.width <= 0 || px.height <= 0) return;
     std::lock_guard lock(xMutex);
-    int depth = DefaultDepth(d_, DefaultScreen(d_));
-    Visual* vis = DefaultVisual(d_, DefaultScreen(d_));
-    // 24/32-bit TrueColor takes 0x00RRGGBB words as they are.
-    XImage* img =
-        xlib.XCreateImage(d_, vis, unsigned(depth), ZPixmap, 0,
-                          reinterpret_cast<char*>(const_cast<std::uint32_t*>(px.pixels.data())),
-                          unsigned(px.width), unsigned(px.height), 32, px.width * 4);
-    if (!img) return;
     RECT r = dirty ? *dirty : RECT{0, 0, px.width, px.height};
     RECT all{0, 0, px.width, px.height};
     IntersectRect(&r, &r, &all);
-    if (!IsRectEmpty(&r))
-      xlib.XPutImage(d_, win_, gc_, img, r.left, r.top, r.left, r.top, unsigned(r.Width()),
-                     unsigned(r.Height()));
-    img->data = nullptr;  // the pixels are the surface's
-    XDestroyImage(img);
+    if (IsRectEmpty(&r)) return;
+    if (xFormat.direct)
+      PresentDirect(px, r);
+    else
+      PresentConverted(px, r);
     xlib.XFlush(d_);
   }
   void SetTitle(const std::string& t) override {
@@ -481,6 +517,38 @@ class X11Surface : public DisplaySurface {
                      0, 0, 0};
     xlib.XChangeProperty(d_, win_, atoms.motifWmHints, atoms.motifWmHints, 32, PropModeReplace,
                          reinterpret_cast<unsigned char*>(hints), 5);
+  }
+  // 24/32-bit TrueColor with the usual masks takes 0x00RRGGBB words as they are.
+  void PresentDirect(const Surface& px, const RECT& r) {
+    Visual* vis = DefaultVisual(d_, DefaultScreen(d_));
+    XImage* img =
+        xlib.XCreateImage(d_, vis, unsigned(xFormat.depth), ZPixmap, 0,
+                          reinterpret_cast<char*>(const_cast<std::uint32_t*>(px.pixels.data())),
+                          unsigned(px.width), unsigned(px.height), 32, px.width * 4);
+    if (!img) return;
+    xlib.XPutImage(d_, win_, gc_, img, r.left, r.top, r.left, r.top, unsigned(r.Width()),
+                   unsigned(r.Height()));
+    img->data = nullptr;  // the pixels are the surface's
+    XDestroyImage(img);
+  }
+  // Any other TrueColor (16 bits...): each pixel through the visual's masks.
+  void PresentConverted(const Surface& px, const RECT& r) {
+    Visual* vis = DefaultVisual(d_, DefaultScreen(d_));
+    XImage* img = xlib.XCreateImage(d_, vis, unsigned(xFormat.depth), ZPixmap, 0, nullptr,
+                                    unsigned(r.Width()), unsigned(r.Height()), 32, 0);
+    if (!img) return;
+    img->data = static_cast<char*>(std::malloc(size_t(img->bytes_per_line) * size_t(r.Height())));
+    if (!img->data) {
+      XDestroyImage(img);
+      return;
+    }
+    for (int y = 0; y < r.Height(); ++y) {
+      const std::uint32_t* row = px.Row(r.top + y) + r.left;
+      for (int x = 0; x < r.Width(); ++x) XPutPixel(img, x, y, NativePixel(row[x]));
+    }
+    xlib.XPutImage(d_, win_, gc_, img, 0, 0, r.left, r.top, unsigned(r.Width()),
+                   unsigned(r.Height()));
+    XDestroyImage(img);  // frees the converted pixels too
   }
   void SetSizeHints(int x, int y, bool placed) {
     XSizeHints sh{};
