@@ -369,11 +369,14 @@ DWORD CheckWritable(Machine& m, Path& p) {
   return 0;
 }
 
-// Runs f and turns a failure of the machine's state store into a clear last error.
+// Runs f and turns a failure of the machine's state store into a clear last error: 5 where
+// the PC may not be written, 31 otherwise.
 template <typename R, typename F>
 R GuardOr(R failValue, F f) {
   try {
     return f();
+  } catch (const SqliteError& e) {
+    SetLastError(e.PermissionDenied() ? ERROR_ACCESS_DENIED : ERROR_GEN_FAILURE);
   } catch (const std::exception&) {
     SetLastError(ERROR_GEN_FAILURE);
   }

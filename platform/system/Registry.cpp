@@ -92,7 +92,8 @@ bool SplitPath(const std::string& subKey, std::vector<std::string>& parts) {
 }
 
 // One registry call: serialised within the process; a registry.db that cannot be read
-// gives ERROR_BADDB (the reason is kept for RegistryFailureText).
+// gives ERROR_BADDB, one that may not be written ERROR_ACCESS_DENIED (the reason is kept
+// for RegistryFailureText).
 template <typename F>
 LONG Run(F f) {
   std::lock_guard lock(RegistryCallMutex());
@@ -101,6 +102,9 @@ LONG Run(F f) {
     return f(s);
   } catch (const RegistryFailure& e) {
     return LONG(e.code);
+  } catch (const SqliteError& e) {
+    RegistryStore::NoteFailure(e.what());
+    return LONG(e.PermissionDenied() ? ERROR_ACCESS_DENIED : ERROR_BADDB);
   } catch (const std::exception& e) {
     RegistryStore::NoteFailure(e.what());
     return LONG(ERROR_BADDB);

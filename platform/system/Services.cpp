@@ -375,7 +375,8 @@ bool Lookup(SC_HANDLE sc, Handle& out) {
 
 bool IsAdmin() { return Machine::Current().Settings().admin; }
 
-// Runs a call on NT only, with the errors of the store turned into a failure code.
+// Runs a call on NT only, with the errors of the store turned into a failure code (5 where
+// the PC may not be written).
 template <typename T, typename F>
 T Guard(T failure, F&& f) {
   try {
@@ -384,6 +385,8 @@ T Guard(T failure, F&& f) {
     // checked when its handles were opened.
     SystemRights rights;
     return f();
+  } catch (const SqliteError& e) {
+    return Fail(e.PermissionDenied() ? ERROR_ACCESS_DENIED : ERROR_GEN_FAILURE, failure);
   } catch (const std::exception&) {
     return Fail(ERROR_GEN_FAILURE, failure);
   }

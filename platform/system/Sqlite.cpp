@@ -47,10 +47,21 @@ struct SqliteStatementCache {
 };
 
 namespace {
+// Whether a failure comes of permissions: a write refused, or the index of a read-only
+// database's log that could not be made.
+bool Refused(sqlite3* db, int rc) {
+  const int primary = rc & 0xff;
+  return primary == SQLITE_READONLY || primary == SQLITE_PERM || primary == SQLITE_AUTH ||
+         (primary == SQLITE_CANTOPEN && db && sqlite3_db_readonly(db, "main") == 1);
+}
+
+// A failure of db, named by its file: SQLite's words (what: the call and its own words),
+// or a permission problem said as one.
 [[noreturn]] void Fail(sqlite3* db, const std::string& what, int rc) {
-  std::string msg = what;
-  if (db) msg += ": " + std::string(sqlite3_errmsg(db));
-  throw SqliteError(msg, rc);
+  const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+  std::string msg = file && *file ? std::string(file) + ": " : std::string();
+  if (Refused(db, rc)) throw SqliteError(msg + "cannot be written (permission denied)", rc, true);
+  throw SqliteError(msg + what, rc);
 }
 
 // Set before the library starts (the first connection): no count of the memory it holds,
@@ -71,7 +82,8 @@ void ConfigureLibrary() {
 // tests find such a write rather than a user on a busy PC.
 void CheckNoReadSnapshot(sqlite3* db, const char* what) {
 #ifndef NDEBUG
-  if (sqlite3_txn_state(db, "main") == SQLITE_TXN_READ)
+  // A read-only connection refuses the write itself, whatever it holds.
+  if (sqlite3_txn_state(db, "main") == SQLITE_TXN_READ && sqlite3_db_readonly(db, "main") != 1)
     throw SqliteError(std::string(what) + " under a read snapshot of the same connection: " +
                           sqlite3_db_filename(db, "main"),
                       SQLITE_MISUSE);
@@ -171,9 +183,9 @@ void SqliteDb::Exec(const std::string& sql) {
   char* err = nullptr;
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
   if (rc != SQLITE_OK) {
-    std::string msg = file_.string() + ": " + (err ? err : "error");
+    std::string msg = err ? err : "error";
     sqlite3_free(err);
-    throw SqliteError(msg, rc);
+    Fail(db_, msg, rc);
   }
 }
 
@@ -190,7 +202,7 @@ SqliteStatement SqliteDb::Prepare(std::string_view sql) {
   }
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, sql.data(), int(sql.size()), &stmt, nullptr);
-  if (rc != SQLITE_OK) Fail(db_, file_.string() + ": prepare", rc);
+  if (rc != SQLITE_OK) Fail(db_, std::string("prepare: ") + sqlite3_errmsg(db_), rc);
   return SqliteStatement(db_, stmt, cache_, idle);
 }
 
@@ -296,7 +308,7 @@ bool SqliteStatement::Step() {
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
-  Fail(db_, "step", rc);
+  Fail(db_, std::string("step: ") + sqlite3_errmsg(db_), rc);
 }
 void SqliteStatement::Reset() {
   sqlite3_reset(stmt_);

@@ -19,11 +19,16 @@ namespace win {
 
 class SqliteError : public std::runtime_error {
  public:
-  SqliteError(const std::string& what, int code) : std::runtime_error(what), code_(code) {}
+  SqliteError(const std::string& what, int code, bool permission = false)
+      : std::runtime_error(what), code_(code), permission_(permission) {}
   int code() const { return code_; }
+  // The file (or its folder) may not be written by this process: a permission problem of
+  // the PC, not a damaged database.
+  bool PermissionDenied() const { return permission_; }
 
  private:
   int code_;
+  bool permission_;
 };
 
 class SqliteStatement;

@@ -42,9 +42,10 @@ int RunServices(const std::vector<std::string>& args) {
     std::cout << "no services on Windows " << win::OsVersionName(m.Settings().os) << "\n";
     return 0;
   }
-  // The services live in the registry: one that cannot be read is an error, not "no
-  // services".
+  // The services live in the registry, their run state in the machine's state: one that
+  // cannot be read is an error, not "no services".
   m.RegistryDb();
+  m.State();
   if (args.size() == 1) {
     auto list = win::ListServices();
     if (list.empty()) std::cout << "no services\n";
