@@ -31,8 +31,7 @@ struct TApplicationComponents {
 int main() {
   TApplicationComponents freeAtEnd;
   try {
-    win::InstallMachineCreator();
-    win::Machine::SetProgramName("Tolvane");
+    win::StartProgram("Tolvane");
     // Without a user, the answers and actions come from the script named by WI_UI_SCRIPT.
     UiScript::LoadFromEnvironment();
 

@@ -27,8 +27,7 @@ const char* const SBaseDir = "Base\\";
 int main() {
   int exitCode = 0;
   try {
-    win::InstallMachineCreator();
-    win::Machine::SetProgramName("Install");
+    win::StartProgram("Install");
     InstallReportPrinter();
     // Without a user, the answers and actions come from the script named by WI_UI_SCRIPT.
     UiScript::LoadFromEnvironment();

@@ -572,4 +572,12 @@ void InstallMachineCreator() {
       static_cast<void (*)(const fs::path&, const MachineSettings&)>(&CreateMachine));
 }
 
+void StartProgram(const std::string& name) {
+  InstallMachineCreator();
+  Machine::SetProgramName(name);
+  Machine& m = Machine::Current();
+  m.State();
+  m.RegistryDb();
+}
+
 }  // namespace win

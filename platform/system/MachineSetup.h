@@ -27,6 +27,11 @@ void CreateMachine(const std::filesystem::path& dir, const MachineSettings& sett
 
 // Makes CreateMachine the creator of the default machine. Programs call it at start.
 void InstallMachineCreator();
+// What a program does first: names itself for the journal, lets a missing default PC be
+// made, and opens its PC with both its databases, so that a PC it cannot run on (a database
+// missing, empty, damaged or not a PC's) is an error naming the file (MachineError) before
+// the program does anything.
+void StartProgram(const std::string& name);
 
 // A library of the system folder, with its version on a Windows version.
 struct SystemLibrary {

@@ -1,5 +1,6 @@
-// Tolvane and Install on a PC whose registry is damaged, missing or empty: each shows its
-// own error text, and the PC stays as it was; the registry is never made anew.
+// Tolvane and Install on a PC whose registry is damaged, missing or empty, or whose state is
+// missing: each ends at once with an error naming the file (Install shows it too), and the
+// PC stays as it was; no database is ever made anew.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,9 +12,6 @@
 using namespace recovery;
 
 namespace {
-
-const std::string kReadError =
-    "Lecture d'une valeur de registre impossible : \\r\\nVeuillez contrôler vos droits d'accès.";
 
 std::map<std::string, std::string> Contents(const fs::path& dir) {
   std::map<std::string, std::string> out;
@@ -49,7 +47,7 @@ struct Before {
 
 }  // namespace
 
-TEST(DamagedRegistryPrograms, TolvaneShowsItsReadErrorAndChangesNothing) {
+TEST(DamagedRegistryPrograms, TolvaneEndsWithAnErrorNamingTheFileAndChangesNothing) {
   Scratch s("wi-damaged-tolvane-");
   const fs::path tpl = s.dir() / "tpl", media = s.dir() / "media", pc = s.dir() / "pc";
   ASSERT_EQ(Machine(s.dir(), {"new", tpl.string(), "--simulated-time"}).rc, 0);
@@ -57,24 +55,39 @@ TEST(DamagedRegistryPrograms, TolvaneShowsItsReadErrorAndChangesNothing) {
       RunProgram(s.dir(), WI_BINARY_DIR "/tools/media/media", {media.string(), "--tolvane"}).rc, 0);
   fs::copy_file(WI_BINARY_DIR "/tolvane/Tolvane", media / "Tolvane");
   fs::create_directory_symlink(media, tpl / "drives" / "d");
-  // The error at start, and again when the user asks for a server installation anyway.
-  testfiles::PutFile(s.dir() / "script.txt",
-                     "dialog Erreur | =" + kReadError + " | ok\ncheck VcRadioButton2\nclick bOK\n" +
-                         "dialog Erreur | =" + kReadError + " | ok\nclick bAnnuler\n");
+  testfiles::PutFile(s.dir() / "script.txt", "click bAnnuler\n");
+  auto run = [&] {
+    return RunProgram(
+        s.dir(), (media / "Tolvane").string(), {},
+        {"WINPC=" + pc.string(), "WI_UI_SCRIPT=" + (s.dir() / "script.txt").string()});
+  };
   for (auto d : damaged::AllDamages()) {
     SCOPED_TRACE(damaged::Name(d));
     CopyPc(tpl, pc);
     damaged::Apply(pc, d);
     const Before before(pc);
-    Result r =
-        RunProgram(s.dir(), (media / "Tolvane").string(), {},
-                   {"WINPC=" + pc.string(), "WI_UI_SCRIPT=" + (s.dir() / "script.txt").string()});
-    EXPECT_EQ(r.rc, 0) << r.err;
+    Result r = run();
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find((pc / "registry.db").string() + ": the registry of the machine " +
+                         damaged::Problem(d)),
+              std::string::npos)
+        << r.err;
     before.Check("Tolvane");
   }
+  // Without its state, the PC is left without one.
+  CopyPc(tpl, pc);
+  fs::remove(pc / "state.db");
+  const auto drives = Contents(pc / "drives" / "c");
+  Result r = run();
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find((pc / "state.db").string() + ": the state of the machine is missing"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(pc / "state.db"));
+  EXPECT_EQ(Contents(pc / "drives" / "c"), drives);
 }
 
-TEST(DamagedRegistryPrograms, InstallReportsAFailedRunAndChangesNothing) {
+TEST(DamagedRegistryPrograms, InstallShowsAnErrorNamingTheFileAndChangesNothing) {
   Scratch s("wi-damaged-install-");
   const fs::path tpl = s.dir() / "tpl", pc = s.dir() / "pc";
   ASSERT_EQ(Machine(s.dir(), {"new", tpl.string(), "--simulated-time"}).rc, 0);
@@ -83,11 +96,8 @@ TEST(DamagedRegistryPrograms, InstallReportsAFailedRunAndChangesNothing) {
                 .rc,
             0);
   fs::copy_file(WI_BINARY_DIR "/wizard/Install", tpl / "drives/d/Install.exe");
-  // The server installation: the Program Files folder cannot be read, the run fails with
-  // the wizard's own text and its report says so; Next then ends the wizard.
   testfiles::PutFile(s.dir() / "script.txt",
-                     "wait 20\nclick ActionNext\ncheck rbServeur\nclick ActionNext\n"
-                     "dialog Erreur | =Dossier programmes pas trouvé. | ok\nclick ActionNext\n");
+                     "dialog Erreur | registry.db: the registry of the machine | ok\n");
   for (auto d : damaged::AllDamages()) {
     SCOPED_TRACE(damaged::Name(d));
     CopyPc(tpl, pc);
@@ -96,7 +106,8 @@ TEST(DamagedRegistryPrograms, InstallReportsAFailedRunAndChangesNothing) {
     Result r = RunProgram(s.dir(), WI_BINARY_DIR "/tools/machine/machine",
                           {"run", pc.string(), "D:\\Install.exe"},
                           {"WI_UI_SCRIPT=" + (s.dir() / "script.txt").string()});
-    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.rc, 1) << r.err;
+    EXPECT_NE(r.err.find("Install: " + (pc / "registry.db").string()), std::string::npos) << r.err;
     before.Check("Install");
   }
 }
