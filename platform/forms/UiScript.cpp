@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/forms/UiDriver.h"
+#include "platform/system/Process.h"
 
 namespace UiScript {
 namespace {
@@ -379,7 +380,7 @@ void Fail(const std::string& message) {
   if (test) throw EUiScriptError(message);
   std::fprintf(stderr, "UI script: %s\n", message.c_str());
   std::fflush(stderr);
-  std::_Exit(3);
+  win::ExitNow(3);
 }
 
 }  // namespace UiScript

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -234,6 +236,57 @@ void ForgetStagingWriter(Machine& m, const std::string& host) {
   st.Step();
 }
 
+namespace {
+// The marks this process holds, in fixed slots: found and removed on a way out that runs
+// no destructor, where nothing may be allocated nor locked. pid: 0 free, -1 being filled,
+// else the process that made the mark.
+struct MarkSlot {
+  std::atomic<int> pid{0};
+  char path[PATH_MAX];
+};
+MarkSlot g_marks[16];
+
+void OnTerminate();
+std::terminate_handler g_previousTerminate = nullptr;
+
+void Hold(const fs::path& mark) {
+  static std::once_flag once;
+  std::call_once(once, [] { g_previousTerminate = std::set_terminate(&OnTerminate); });
+  if (mark.native().size() >= PATH_MAX) return;
+  for (MarkSlot& slot : g_marks) {
+    int free = 0;
+    if (!slot.pid.compare_exchange_strong(free, -1)) continue;
+    std::memcpy(slot.path, mark.c_str(), mark.native().size() + 1);
+    slot.pid.store(int(::getpid()), std::memory_order_release);
+    return;
+  }
+}
+
+void Let(const fs::path& mark) {
+  const int self = int(::getpid());
+  for (MarkSlot& slot : g_marks)
+    if (slot.pid.load(std::memory_order_acquire) == self && mark.native() == slot.path) {
+      slot.pid.store(0);
+      return;
+    }
+}
+
+void OnTerminate() {
+  RemoveOpeningMarks();
+  if (g_previousTerminate) g_previousTerminate();
+  std::abort();
+}
+}  // namespace
+
+void RemoveOpeningMarks() {
+  const int self = int(::getpid());
+  for (MarkSlot& slot : g_marks) {
+    if (slot.pid.load(std::memory_order_acquire) != self) continue;
+    ::unlink(slot.path);
+    slot.pid.store(0);
+  }
+}
+
 fs::path RegisterOpening(Machine& m) {
   static std::atomic<unsigned> counter{0};
   Writer self = Self();
@@ -244,11 +297,14 @@ fs::path RegisterOpening(Machine& m) {
   int fd = ::open(mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return {};
   ::close(fd);
+  Hold(mark);
   return mark;
 }
 
 void UnregisterOpening(const fs::path& mark) {
-  if (!mark.empty()) ::unlink(mark.c_str());
+  if (mark.empty()) return;
+  Let(mark);
+  ::unlink(mark.c_str());
 }
 
 int SweepLeftovers(Machine& m, bool walk) {

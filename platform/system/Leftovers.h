@@ -38,6 +38,9 @@ void ForgetStagingWriter(Machine& m, const std::string& host);
 // back to Unregister.
 std::filesystem::path RegisterOpening(Machine& m);
 void UnregisterOpening(const std::filesystem::path& mark);
+// Removes the marks this process holds, without allocating or locking: for a way out that
+// runs no destructor (ExitNow, std::terminate). A forked child removes none of its parent's.
+void RemoveOpeningMarks();
 
 // Removes the leftovers of writers that were killed: when the mark of a process that has
 // gone is found, or when walk is set, the write temporaries on the PC's own drive folders

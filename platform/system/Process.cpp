@@ -21,6 +21,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/CommandLine.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Leftovers.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Sqlite.h"
@@ -471,6 +472,11 @@ unsigned ForkGeneration() {
   static std::once_flag once;
   std::call_once(once, [] { ::pthread_atfork(nullptr, nullptr, [] { ++g_forks; }); });
   return g_forks.load();
+}
+
+void ExitNow(int code) {
+  RemoveOpeningMarks();
+  std::_Exit(code);
 }
 
 std::uint64_t ProcessStartTime(int pid) {

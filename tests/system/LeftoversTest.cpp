@@ -10,6 +10,7 @@
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
+#include "platform/system/Process.h"
 #include "platform/system/Restart.h"
 #include "tests/support/TempMachine.h"
 #include "tests/support/TestFiles.h"
@@ -182,4 +183,28 @@ TEST_F(Leftovers, WhatAProgramLeftWhenItEndedOnItsOwnStays) {
   EXPECT_TRUE(fs::is_empty(pc_.c() / "app/udf"));
   BootMachine(m);
   EXPECT_EQ(testfiles::ReadFile(pc_.c() / "app/is-00003.tmp"), "new library");
+}
+
+// A program that ends at once (ExitNow, as after a lost display; or std::terminate) takes
+// its mark with it: the next opening does not take it for killed, and its staging copy,
+// which it ended without using, stays the user's.
+TEST_F(Leftovers, AProgramEndingAtOnceLeavesNoMarkBehind) {
+  for (const bool terminate : {false, true}) {
+    SCOPED_TRACE(terminate ? "terminate" : "ExitNow");
+    const std::string staged = terminate ? "is-00005.tmp" : "is-00004.tmp";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      Machine::Use(pc_.dir());
+      if (!CopyFile("C:\\src\\new.dll", "C:\\app\\" + staged, TRUE)) ExitNow(1);
+      if (terminate) std::terminate();
+      ExitNow(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(terminate ? WIFSIGNALED(status) : WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (const auto& name : Names(pc_.dir()))
+      EXPECT_EQ(name.rfind(".~wi" + std::to_string(pid) + "-", 0), std::string::npos) << name;
+    Machine::Use(pc_.dir());
+    EXPECT_EQ(testfiles::ReadFile(pc_.c() / "app" / staged), "new library");
+  }
 }

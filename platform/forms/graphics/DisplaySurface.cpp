@@ -21,6 +21,7 @@
 
 #include "platform/forms/graphics/ImageFiles.h"
 #include "platform/system/Machine.h"
+#include "platform/system/Process.h"
 #include "platform/system/Utf8.h"
 
 namespace win {
@@ -206,7 +207,7 @@ int DisplayLost(Display*) {
   std::fprintf(stderr, "%s: la connexion à l'affichage X %s est perdue ; le programme s'arrête.\n",
                program.c_str(), xDisplayName.c_str());
   std::fflush(stderr);
-  std::_Exit(1);
+  win::ExitNow(1);
 }
 
 // A refused request (focus on a window the window manager has not mapped yet, a window
