@@ -68,6 +68,34 @@ RECT Difference(const Surface& a, const Surface& b) {
   return r;
 }
 
+// What a popup paints, found by painting it on two grounds: the pixels where they agree, as
+// row runs (consecutive rows with the same runs joined); empty when it paints everything.
+std::vector<RECT> PaintedArea(const Surface& a, const Surface& b) {
+  std::vector<RECT> area;
+  std::vector<std::pair<int, int>> runs, previous;
+  bool whole = true;
+  size_t bandStart = 0;
+  for (int y = 0; y < a.height; ++y) {
+    runs.clear();
+    const std::uint32_t *ra = a.Row(y), *rb = b.Row(y);
+    for (int x = 0; x < a.width;) {
+      while (x < a.width && ra[x] != rb[x]) ++x, whole = false;
+      int start = x;
+      while (x < a.width && ra[x] == rb[x]) ++x;
+      if (x > start) runs.emplace_back(start, x);
+    }
+    if (y > 0 && runs == previous) {
+      for (size_t i = bandStart; i < area.size(); ++i) area[i].bottom = y + 1;
+      continue;
+    }
+    bandStart = area.size();
+    for (auto [x0, x1] : runs) area.push_back(RECT{x0, y, x1, y + 1});
+    previous = runs;
+  }
+  if (whole) area.clear();
+  return area;
+}
+
 // A top-level form's or a popup's X window.
 class Window : public IDisplayEvents {
  public:
@@ -83,6 +111,7 @@ class Window : public IDisplayEvents {
   HWND handle;
   std::unique_ptr<DisplaySurface> surface;
   Surface shown;
+  std::vector<RECT> shape;  // popups: their outline (empty: the whole rectangle)
   bool presented = false;
   std::string title;
   int width = 0, height = 0;
@@ -304,6 +333,17 @@ void Window::Paint(bool force) {
       WindowPainter::PaintClient(form, next);
     } else if (auto* hint = dynamic_cast<THintWindow*>(control)) {
       hint->PaintTo(next);
+      // A balloon leaves its corners unpainted: they are not part of its window.
+      Surface probe;
+      hint->PaintTo(probe, ~PixelFromColor(ControlPaint::Rgb(hint->Color())) & 0xFFFFFF);
+      if (std::vector<RECT> area = PaintedArea(next, probe);
+          area.size() != shape.size() ||
+          !std::equal(area.begin(), area.end(), shape.begin(), [](const RECT& p, const RECT& q) {
+            return p.left == q.left && p.top == q.top && p.right == q.right && p.bottom == q.bottom;
+          })) {
+        shape = std::move(area);
+        surface->SetShape(shape);
+      }
     }
   } catch (const std::exception&) {
     return;  // a control that cannot paint leaves the window as it was

@@ -65,9 +65,11 @@ void THintWindow::Paint() {
   DrawText(c->Handle(), Caption(), &t, DT_LEFT | DT_NOPREFIX | DT_WORDBREAK);
 }
 
-void THintWindow::PaintTo(Surface& s) {
+void THintWindow::PaintTo(Surface& s) { PaintTo(s, PixelFromColor(ControlPaint::Rgb(Color()))); }
+
+void THintWindow::PaintTo(Surface& s, std::uint32_t ground) {
   s.Resize(std::max(0, Width()), std::max(0, Height()));
-  std::fill(s.pixels.begin(), s.pixels.end(), PixelFromColor(ControlPaint::Rgb(Color())));
+  std::fill(s.pixels.begin(), s.pixels.end(), ground);
   if (!ControlCanvasFactory) WindowPainter::InstallControlCanvas();
   TCanvas* c = Canvas();
   if (!c) return;

@@ -43,6 +43,8 @@ class THintWindow : public TCustomControl {
   }
   // Paints the window onto s (resized to the window): what the screen would show.
   void PaintTo(win::Surface& s);
+  // The same on a ground of another colour: what a paint leaves alone is not the window's.
+  void PaintTo(win::Surface& s, std::uint32_t ground);
 
  protected:
   void Paint() override;

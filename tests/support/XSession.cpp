@@ -302,6 +302,8 @@ void XClient::Type(const std::string& text) {
 
 void XClient::Sync() { XSync(D(dpy_), False); }
 
+unsigned long XClient::Root() { return DefaultRootWindow(D(dpy_)); }
+
 void XClient::Cover(unsigned long window) {
   Display* d = D(dpy_);
   XWindowAttributes wa;

@@ -106,6 +106,8 @@ class XClient {
   void Cover(unsigned long window);
 
   Picture Grab(unsigned long window);
+  // The screen's root window (Grab of it: what the screen shows).
+  unsigned long Root();
   // Where the window's client area lies on the screen.
   bool RootPosition(unsigned long window, int* x, int* y);
   // Text properties (_NET_WM_NAME: UTF-8; WM_NAME: Latin-1 as stored).

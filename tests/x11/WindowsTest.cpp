@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+#include "controls/VcBHints.h"
 #include "platform/forms/DisplayBackend.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
@@ -312,6 +313,52 @@ TEST_F(WindowsOnX11, AFrenchKeyboardTypesThroughTheInputMethod) {
   person_.Key("e");
   EXPECT_TRUE(PumpUntil([&] { return step->edMarqetoFolder->Text() == "€œê"; }))
       << step->edMarqetoFolder->Text();
+}
+
+// A balloon hint's window is shaped to the balloon: its corners show what lies beneath.
+TEST_F(WindowsOnX11, ABalloonHintIsShapedToItsBalloon) {
+  TForm* main = NewForm("Bulle", 300, 200);
+  main->SetColor(clWhite);
+  auto* balloons = new TVcBalloonHints(main);
+  balloons->SetShowBalloon(true);
+  auto* panel = new TPanel(main);
+  panel->SetBounds(20, 20, 100, 100);
+  panel->SetColor(clWhite);
+  panel->SetParent(main);
+  panel->SetHint("Le serveur Firebird");
+  panel->SetShowHint(true);
+  main->Show();
+  unsigned long window = 0;
+  ASSERT_TRUE(PumpUntil([&] { return (window = person_.FindWindow("Bulle")) != 0; }));
+  // (The application links the forms it owns; this one is the test's.)
+  auto* balloon = dynamic_cast<TVcCustomHintWindow*>(Application->HintWindow());
+  ASSERT_NE(balloon, nullptr);
+  TVcBalloonHints::ApplySettings(balloons, balloon);
+  int hidePause = Application->HintHidePause();
+  Application->SetHintHidePause(60000);
+  Application->ActivateHint(panel, win::POINT{50, 50});
+  std::vector<unsigned long> popups;
+  ASSERT_TRUE(PumpUntil([&] { return !(popups = person_.Popups()).empty(); }));
+  int x = 0, y = 0;
+  ASSERT_TRUE(person_.RootPosition(popups[0], &x, &y));
+  xsession::Picture hint = person_.Grab(popups[0]);
+  int outside = 0;
+  EXPECT_TRUE(PumpUntil([&] {
+    if (person_.Popups().empty()) return false;  // (checked while the hint shows)
+    xsession::Picture screen = person_.Grab(person_.Root());
+    outside = 0;
+    for (auto [cx, cy] : {std::pair{1, 1},
+                          {hint.width - 2, 1},
+                          {1, hint.height - 2},
+                          {hint.width - 2, hint.height - 2}})
+      outside += screen.At(x + cx, y + cy) != 0xFFFFE1;  // not the hint's pale yellow
+    return outside >= 3;
+  })) << outside
+      << " corners of 4 show the screen " << std::hex
+      << person_.Grab(person_.Root()).At(x + 1, y + 1) << " " << hint.At(1, 1) << " " << hint.width
+      << "x" << hint.height;
+  Application->CancelHint();
+  Application->SetHintHidePause(hidePause);
 }
 
 }  // namespace

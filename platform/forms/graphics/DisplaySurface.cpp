@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+#include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 #include <dlfcn.h>
 #include <poll.h>
@@ -148,6 +149,33 @@ bool LoadXLib() {
     return true;
   }();
   return loaded;
+}
+
+// The shape extension (libXext), loaded with the first shaped window; without it windows
+// keep their rectangles.
+struct XExt {
+  decltype(&::XShapeQueryExtension) XShapeQueryExtension = nullptr;
+  decltype(&::XShapeCombineRectangles) XShapeCombineRectangles = nullptr;
+  decltype(&::XShapeCombineMask) XShapeCombineMask = nullptr;
+};
+const XExt* LoadXExt(Display* d) {
+  static const XExt* ext = [d]() -> const XExt* {
+    void* lib = ::dlopen("libXext.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return nullptr;
+    static XExt e;
+    e.XShapeQueryExtension =
+        reinterpret_cast<decltype(e.XShapeQueryExtension)>(::dlsym(lib, "XShapeQueryExtension"));
+    e.XShapeCombineRectangles = reinterpret_cast<decltype(e.XShapeCombineRectangles)>(
+        ::dlsym(lib, "XShapeCombineRectangles"));
+    e.XShapeCombineMask =
+        reinterpret_cast<decltype(e.XShapeCombineMask)>(::dlsym(lib, "XShapeCombineMask"));
+    int event = 0, error = 0;
+    if (!e.XShapeQueryExtension || !e.XShapeCombineRectangles || !e.XShapeCombineMask ||
+        !e.XShapeQueryExtension(d, &event, &error))
+      return nullptr;
+    return &e;
+  }();
+  return ext;
 }
 
 class X11Surface;
@@ -445,6 +473,23 @@ class X11Surface : public DisplaySurface {
     xlib.XFlush(d_);
   }
   bool Viewable() const override { return mapped_; }
+  void SetShape(const std::vector<RECT>& area) override {
+    std::lock_guard lock(xMutex);
+    const XExt* ext = LoadXExt(d_);
+    if (!ext) return;
+    if (area.empty()) {
+      ext->XShapeCombineMask(d_, win_, ShapeBounding, 0, 0, None, ShapeSet);
+    } else {
+      std::vector<XRectangle> rects;
+      for (const RECT& r : area)
+        rects.push_back(XRectangle{short(r.left), short(r.top),
+                                   static_cast<unsigned short>(r.Width()),
+                                   static_cast<unsigned short>(r.Height())});
+      ext->XShapeCombineRectangles(d_, win_, ShapeBounding, 0, 0, rects.data(), int(rects.size()),
+                                   ShapeSet, YXBanded);
+    }
+    xlib.XFlush(d_);
+  }
   // Under the lock: the input context follows the window's keyboard focus.
   void FollowFocus(bool on) {
     if (!ic_) return;

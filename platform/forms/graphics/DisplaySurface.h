@@ -13,6 +13,7 @@
 // the server between its own calls.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/forms/graphics/Gdi.h"
 
@@ -73,6 +74,9 @@ class DisplaySurface {
   virtual void Focus() {}
   // True once the window is on the screen (mapped by the server, framed by a window manager).
   virtual bool Viewable() const { return false; }
+  // The window's outline, as rectangles of its area (a window region on Windows); empty: the
+  // whole rectangle.
+  virtual void SetShape(const std::vector<RECT>&) {}
 };
 
 // How a top-level window presents itself to the window manager.
