@@ -337,7 +337,7 @@ void PaintListBox(HDC dc, TCustomListBox* l) {
     RECT tr{ir.left + 2, ir.top, ir.right, ir.bottom};
     DrawText(dc, l->Items()->Strings(i), &tr,
              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_EXPANDTABS);
-    if (l->Focused() && i == l->ItemIndex()) {
+    if (l->Focused() && i == std::max(l->ItemIndex(), 0)) {
       SetTextColor(dc, 0), SetBkColor(dc, 0xFFFFFF);
       DrawFocusRect(dc, &ir);
     }

@@ -606,7 +606,8 @@ void TCustomListBox::Paint() {
   win::HWND parent = Parent() ? Parent()->Handle() : nullptr;
   for (int i = FTopIndex; i < Count() && ItemRect(i).top < ClientHeight(); ++i) {
     TOwnerDrawState state = (FList[size_t(i)].selected ? odSelected : 0) |
-                            (Focused() && i == FCurSel ? odFocused : 0) |
+                            // With nothing selected the focus shows on the first line.
+                            (Focused() && i == std::max(FCurSel, 0) ? odFocused : 0) |
                             (Enabled() ? 0 : odDisabled);
     if (FStyle != lbStandard && parent) {
       // Owner-drawn items go to the parent, which hands them back (CN_DRAWITEM).

@@ -175,6 +175,43 @@ TEST(FormPaint, FrameCaptionAndEveryStandardControl) {
   delete f;
 }
 
+// The focus always shows: an edit's caret, a list's first line framed while nothing is
+// selected; and a focused button is drawn pushed in while Space is held.
+TEST(FormPaint, FocusAndPressedStatesShow) {
+  auto* f = new TForm(nullptr);
+  f->SetBorderStyle(bsNone);
+  f->SetClientWidth(300);
+  f->SetClientHeight(100);
+  auto* edit = Make<TEdit>(f, 10, 10, 100, 21);
+  auto* list = Make<TListBox>(f, 120, 10, 100, 60);
+  list->Items()->Add("un");
+  auto* button = Make<TButton>(f, 230, 10, 60, 25, "OK");
+  f->SetVisible(true);
+  Surface before;
+  WindowPainter::PaintClient(f, before);
+  auto changed = [&](TControl* c) {
+    Surface now;
+    WindowPainter::PaintClient(f, now);
+    int n = 0;
+    for (int y = c->Top(); y < c->Top() + c->Height(); ++y)
+      for (int x = c->Left(); x < c->Left() + c->Width(); ++x)
+        n += now.Row(y)[x] != before.Row(y)[x];
+    before = now;
+    return n;
+  };
+  edit->SetFocus();
+  EXPECT_GT(changed(edit), 0) << "the caret";
+  list->SetFocus();
+  EXPECT_GT(changed(list), 0) << "the first line's focus frame";
+  button->SetFocus();
+  changed(button);
+  button->Perform(win::WM_KEYDOWN, win::VK_SPACE);
+  EXPECT_GT(changed(button), 0) << "pushed in";
+  button->Perform(win::WM_KEYUP, win::VK_SPACE);
+  EXPECT_GT(changed(button), 0) << "up again";
+  delete f;
+}
+
 // A user-painted control draws through its canvas over the window surface, clipped.
 class TSwatch : public TCustomControl {
  public:
