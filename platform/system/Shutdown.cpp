@@ -106,8 +106,8 @@ void OnEndSignal(int) { g_endSignalled = true; }
 
 std::string SessionKey(int pid) { return kSessionPrefix + std::to_string(pid); }
 
-// Tells every other program that joined the session on this machine that it ends.
-void EndOtherPrograms(Machine& m) {
+// The programs that joined the session on this machine: pid and start time.
+std::vector<std::pair<int, std::uint64_t>> SessionPrograms(Machine& m) {
   auto st = m.State().Prepare("SELECT key, value FROM kv WHERE key >= ? AND key < ?");
   st.Bind(1, std::string(kSessionPrefix)).Bind(2, std::string("session;"));
   std::vector<std::pair<int, std::uint64_t>> programs;
@@ -115,7 +115,12 @@ void EndOtherPrograms(Machine& m) {
     int pid = std::atoi(st.ColumnText(0).c_str() + std::strlen(kSessionPrefix));
     programs.emplace_back(pid, std::strtoull(st.ColumnText(1).c_str(), nullptr, 10));
   }
-  for (auto [pid, started] : programs)
+  return programs;
+}
+
+// Tells every other program that joined the session on this machine that it ends.
+void EndOtherPrograms(Machine& m) {
+  for (auto [pid, started] : SessionPrograms(m))
     // The start time proves the process is still the program that joined.
     if (pid != int(::getpid()) && started && ProcessAlive(pid, started)) ::kill(pid, kEndSignal);
 }
@@ -182,6 +187,13 @@ void JoinSession() {
   a.sa_handler = OnEndSignal;
   sigemptyset(&a.sa_mask);
   ::sigaction(kEndSignal, &a, nullptr);
+  // Programs killed on the PC never left: their entries go now.
+  for (auto [pid, started] : SessionPrograms(m))
+    if (!ProcessAlive(pid, started)) {
+      auto gone = m.State().Prepare("DELETE FROM kv WHERE key = ?");
+      gone.Bind(1, SessionKey(pid));
+      gone.Step();
+    }
   auto st = m.State().Prepare("INSERT OR REPLACE INTO kv(key, value) VALUES(?, ?)");
   st.Bind(1, SessionKey(int(::getpid())))
       .Bind(2, std::to_string(ProcessStartTime(int(::getpid()))) + ";" + Machine::ProgramName());
