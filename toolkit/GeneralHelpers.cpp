@@ -6,19 +6,10 @@
 #include "platform/system/Files.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Program.h"
+#include "platform/system/Text.h"
 
 void SplitString(const std::string& Text, std::vector<std::string>& List, char Separator) {
-  List.clear();
-  std::string piece;
-  for (char c : Text) {
-    if (c == Separator) {
-      List.push_back(piece);
-      piece.clear();
-    } else {
-      piece += c;
-    }
-  }
-  if (!piece.empty()) List.push_back(piece);
+  List = win::SplitTerminated(Text, Separator);
 }
 
 void ExtractParentDir(const std::string& Path, std::string& Parent) {

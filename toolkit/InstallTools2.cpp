@@ -20,6 +20,7 @@
 #include "platform/system/Sockets.h"
 #include "platform/system/SystemInfo.h"
 #include "platform/system/TRegistry.h"
+#include "platform/system/Text.h"
 #include "platform/system/Version.h"
 #include "toolkit/GeneralHelpers.h"
 
@@ -319,30 +320,6 @@ namespace {
   RaiseLastOSError(err ? err : win::ERROR_GEN_FAILURE);
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(line);
-      line.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
-}
-
-std::string TrimBlanksAndControls(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
 // The text of `ini` with `entry` added at the end of its first [rename] section (the
 // section is appended when there is none).
 std::string AddRenameEntry(const std::vector<std::string>& lines, const std::string& entry) {
@@ -352,7 +329,7 @@ std::string AddRenameEntry(const std::vector<std::string>& lines, const std::str
   std::size_t i = 0;
   for (; i < lines.size(); ++i) {
     const std::string& line = lines[i];
-    if (TrimBlanksAndControls(line).starts_with("[")) {
+    if (win::TrimSpacesAndControls(line).starts_with("[")) {
       if (win::SameText(line, "[rename]")) {
         if (!found) {
           found = true;
@@ -394,7 +371,7 @@ void TWindowsInstaller::MoveFileOnReboot(const std::string& Source, const std::s
   win::WritePrivateProfileString(nullptr, nullptr, nullptr, ini);
   std::string text;
   if (!win::ReadWholeFile(ini, text)) RaiseIoError();
-  if (!win::WriteWholeFile(out, AddRenameEntry(SplitLines(text), entry))) {
+  if (!win::WriteWholeFile(out, AddRenameEntry(win::SplitTerminatedLines(text), entry))) {
     DiscardStaged(out);
     RaiseIoError();
   }
