@@ -1,7 +1,5 @@
 #include "dbsetup/dmFirebirdInstallUnit.h"
 
-#include <algorithm>
-
 #include "dbsetup/NTServices.h"
 #include "platform/forms/Streams.h"
 #include "platform/system/Clock.h"
@@ -10,6 +8,7 @@
 #include "platform/system/LastError.h"
 #include "platform/system/Program.h"
 #include "platform/system/SystemInfo.h"
+#include "platform/system/Text.h"
 #include "platform/system/Version.h"
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
@@ -102,13 +101,6 @@ std::string SystemDir() {
   std::string dir;
   GetSystemDir(dir);
   return dir;
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
 }
 
 // Keeps the caller's last error across clean-up calls, so the reporter sees the failure.
@@ -427,8 +419,7 @@ void TdmFirebirdInstall::CheckSourceFiles(bool Server) {
       win::SetLastError(win::ERROR_FILE_NOT_FOUND);
       ReportCopyError(source, dest + name);
     }
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    const std::string lower = win::AsciiLower(name);
     bool program = lower.ends_with(".exe") || lower.ends_with(".dll");
     if (program && IsDamagedProgram(source)) throw Exception(SDamagedFile + source);
   }
@@ -810,7 +801,7 @@ void AddServicesEntry(const std::string& FileName) {
   TStringList lines;
   lines.LoadFromFile(FileName);
   for (int i = 0; i < lines.Count(); ++i)
-    if (Trim(lines.Get(i)).find("gds_db") != std::string::npos) return;
+    if (win::TrimSpacesAndControls(lines.Get(i)).find("gds_db") != std::string::npos) return;
   lines.Add(kServicesLine);
   lines.SaveToFile(FileName);
 }
