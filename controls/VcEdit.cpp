@@ -2,6 +2,7 @@
 
 #include "platform/forms/Forms.h"
 #include "platform/system/SystemInfo.h"
+#include "platform/system/Text.h"
 
 TVcCustomEdit::TVcCustomEdit(TComponent* owner) : TVcFramed<TCustomEdit>(owner) {
   // A new edit starts empty: its name is not copied into the text.
@@ -51,10 +52,7 @@ void TVcCustomEdit::SetStoredPasswordChar(const std::string& v) {
 std::string TVcCustomEdit::DisplayText() const {
   const std::string text = Text();
   if (!FPasswordChar) return text;
-  std::string shown;
-  for (char c : text)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) shown += FPasswordChar;
-  return shown;
+  return std::string(win::CountUtf8Characters(text), FPasswordChar);
 }
 
 void TVcCustomEdit::SetHideSelection(bool v) {

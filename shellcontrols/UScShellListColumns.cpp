@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/system/Registry.h"
+#include "platform/system/Text.h"
 #include "shellcontrols/UScShConsts.h"
 #include "shellcontrols/UScShellControls.h"
 
@@ -80,10 +81,8 @@ void AddDetailsColumns(TListColumns* Columns, IShellDetails* Details, bool FileS
     StrRetToString(nullptr, sd.str, text);
     TListColumn* column = Columns->Add();
     column->SetCaption(text);
-    int w = 0;
     // Width in characters: counted as code points of the caption.
-    for (unsigned char c : text)
-      if ((c & 0xC0) != 0x80) ++w;
+    const int w = int(CountUtf8Characters(text));
     if (!FileSystem || storeEmpty) column->SetWidth(w * 7);
     switch (sd.fmt & LVCFMT_JUSTIFYMASK) {
       case LVCFMT_RIGHT:
