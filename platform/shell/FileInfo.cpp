@@ -10,6 +10,7 @@
 #include "platform/shell/ShellFolder.h"
 #include "platform/system/Files.h"
 #include "platform/system/Machine.h"
+#include "platform/system/Text.h"
 
 namespace win {
 
@@ -139,11 +140,6 @@ std::string Extension(const std::string& name) {
   return name.substr(dot + 1);
 }
 
-std::string Upper(std::string s) {
-  for (char& ch : s) ch = char(std::toupper(static_cast<unsigned char>(ch)));
-  return s;
-}
-
 struct Described {
   std::string display, type;
   int icon = SHIL_FILE;
@@ -157,7 +153,7 @@ void DescribeFile(const std::string& name, bool folder, Described& d) {
     d.icon = SHIL_FOLDER;
     return;
   }
-  std::string ext = Upper(Extension(name));
+  std::string ext = AsciiUpper(Extension(name));
   if (ext == "EXE" || ext == "COM" || ext == "BAT") {
     d.type = ext == "BAT" ? "Fichier de commandes MS-DOS" : "Application";
     d.icon = SHIL_PROGRAM;

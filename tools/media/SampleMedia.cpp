@@ -1,24 +1,19 @@
 #include "tools/media/SampleMedia.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <ostream>
 #include <sstream>
 #include <system_error>
 
 #include "platform/system/PeFile.h"
+#include "platform/system/Text.h"
 
 namespace media {
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-std::string Lower(std::string s) {
-  for (auto& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 struct PeInfo {
   const char* name;
@@ -54,14 +49,13 @@ const PeInfo kPeFiles[] = {
 };
 
 const PeInfo* FindPe(const std::string& name) {
-  std::string l = Lower(name);
   for (const auto& p : kPeFiles)
-    if (Lower(p.name) == l) return &p;
+    if (win::AsciiSameText(p.name, name)) return &p;
   return nullptr;
 }
 
 std::string DefaultVersion(const PeInfo& pe, const MediaOptions& o) {
-  std::string n = Lower(pe.name);
+  std::string n = win::AsciiLower(pe.name);
   if (n == "msvcrt.dll") return "6.1.9844.0";
   if (n == "msvcp60.dll") return "6.0.8972.0";
   if (n == "shfolder.dll") return "5.50.4027.300";
@@ -330,7 +324,7 @@ FileVersion MediaFileVersion(const std::string& name, const MediaOptions& option
   const PeInfo* pe = FindPe(name);
   if (!pe) throw MediaError("not a program or library: " + name);
   for (const auto& [file, version] : options.fileVersions)
-    if (Lower(file) == Lower(name)) return ParseFileVersion(version);
+    if (win::AsciiSameText(file, name)) return ParseFileVersion(version);
   return ParseFileVersion(DefaultVersion(*pe, options));
 }
 
@@ -366,11 +360,11 @@ std::vector<std::uint8_t> BuildMediaFile(const std::string& name, const MediaOpt
     // Programs of a distribution are not a few hundred bytes; keep sizes plausible so that
     // copies and benchmarks move a realistic amount of data.
     spec.padTo = pe->family == PeInfo::Firebird && !pe->dll ? 96 * 1024 : 48 * 1024;
-    if (Lower(name) == "fbserver.exe") spec.padTo = 1400 * 1024;
-    if (Lower(name) == "vbrun60.exe") spec.padTo = 1024 * 1024;
+    if (win::AsciiSameText(name, "fbserver.exe")) spec.padTo = 1400 * 1024;
+    if (win::AsciiSameText(name, "vbrun60.exe")) spec.padTo = 1024 * 1024;
     return win::BuildPeFile(spec);
   }
-  std::string l = Lower(name);
+  std::string l = win::AsciiLower(name);
   if (l == "firebird.conf") return FromString(Text(kFirebirdConf));
   if (l == "aliases.conf") return FromString(Text(kAliasesConf));
   if (l == "stop server.cmd") return FromString(Text(kStopServer));
