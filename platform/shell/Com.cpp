@@ -232,10 +232,7 @@ std::u16string ToWide(const std::string& s) { return Utf8ToUtf16(s); }
 std::string FromWide(const std::u16string& w) { return Utf16ToUtf8(w); }
 
 std::string FromWide(const WCHAR* wide) {
-  if (!wide) return {};
-  std::u16string w;
-  for (const WCHAR* p = wide; *p; ++p) w += *p;
-  return FromWide(w);
+  return wide ? FromWide(std::u16string(wide)) : std::string();
 }
 
 LPOLESTR CoTaskStrDup(const std::string& utf8) {

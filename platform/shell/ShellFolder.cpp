@@ -26,8 +26,6 @@ std::string Join(const std::string& dir, const std::string& name) {
   return dir + "\\" + name;
 }
 
-std::string Lower(const std::string& s) { return FoldCase(s); }
-
 // -1, 0 or 1 in the order of FoldCase(a).compare(FoldCase(b)), without folded copies while
 // the names are plain ASCII.
 int CompareFolded(const std::string& a, const std::string& b) {
@@ -175,7 +173,7 @@ DWORD AttributesOf(const Target& t, DWORD request) {
         a |= SFGAO_FOLDER | SFGAO_FILESYSANCESTOR | SFGAO_DROPTARGET;
         if ((request & SFGAO_HASSUBFOLDER) && FolderHasSubFolder(t.path)) a |= SFGAO_HASSUBFOLDER;
       } else {
-        std::string n = Lower(t.file.name);
+        std::string n = FoldCase(t.file.name);
         if (n.size() > 4 && n.compare(n.size() - 4, 4, ".lnk") == 0) a |= SFGAO_LINK;
       }
       if (t.file.attributes & FILE_ATTRIBUTE_READONLY) a |= SFGAO_READONLY;
