@@ -173,8 +173,8 @@ DWORD AttributesOf(const Target& t, DWORD request) {
         a |= SFGAO_FOLDER | SFGAO_FILESYSANCESTOR | SFGAO_DROPTARGET;
         if ((request & SFGAO_HASSUBFOLDER) && FolderHasSubFolder(t.path)) a |= SFGAO_HASSUBFOLDER;
       } else {
-        std::string n = FoldCase(t.file.name);
-        if (n.size() > 4 && n.compare(n.size() - 4, 4, ".lnk") == 0) a |= SFGAO_LINK;
+        const std::string n = FoldCase(t.file.name);
+        if (n.size() > 4 && n.ends_with(".LNK")) a |= SFGAO_LINK;
       }
       if (t.file.attributes & FILE_ATTRIBUTE_READONLY) a |= SFGAO_READONLY;
       if (t.file.attributes & FILE_ATTRIBUTE_HIDDEN) a |= SFGAO_HIDDEN;
