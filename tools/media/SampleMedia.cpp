@@ -360,8 +360,8 @@ std::vector<std::uint8_t> BuildMediaFile(const std::string& name, const MediaOpt
     // Programs of a distribution are not a few hundred bytes; keep sizes plausible so that
     // copies and benchmarks move a realistic amount of data.
     spec.padTo = pe->family == PeInfo::Firebird && !pe->dll ? 96 * 1024 : 48 * 1024;
-    if (win::AsciiSameText(name, "fbserver.exe")) spec.padTo = 1400 * 1024;
-    if (win::AsciiSameText(name, "vbrun60.exe")) spec.padTo = 1024 * 1024;
+    if (win::AsciiSameText(name, "fbserver.exe")) spec.padTo = std::size_t{1400} * 1024;
+    if (win::AsciiSameText(name, "vbrun60.exe")) spec.padTo = std::size_t{1024} * 1024;
     return win::BuildPeFile(spec);
   }
   std::string l = win::AsciiLower(name);
