@@ -1,6 +1,7 @@
 #include "tests/support/XSession.h"
 
 // The toolkit's headers first: Xlib's macros would break them.
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -282,6 +283,11 @@ void XClient::Key(const std::string& keysym, const std::string& modifiers) {
   for (auto it = held.rbegin(); it != held.rend(); ++it)
     XTestFakeKeyEvent(d, *it, False, CurrentTime);
   XSync(d, False);
+}
+
+void XClient::RepeatKeys(int delayMs, int intervalMs) {
+  XkbSetAutoRepeatRate(D(dpy_), XkbUseCoreKbd, unsigned(delayMs), unsigned(intervalMs));
+  XSync(D(dpy_), False);
 }
 
 void XClient::Press(const std::string& keysym, bool down) {

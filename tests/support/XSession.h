@@ -94,6 +94,8 @@ class XClient {
   // "shift", "alt", "control" or "altgr" held when named in `modifiers` ("alt",
   // "shift+control").
   void Key(const std::string& keysym, const std::string& modifiers = "");
+  // How a held key repeats: first after delayMs, then every intervalMs.
+  void RepeatKeys(int delayMs, int intervalMs);
   // Presses (down) or releases one key alone.
   void Press(const std::string& keysym, bool down);
   // Types plain ASCII text.

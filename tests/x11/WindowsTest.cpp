@@ -268,6 +268,33 @@ TEST_F(WindowsOnX11, HintsArePopupsAndThePointerLeavingIsHeard) {
   EXPECT_TRUE(PumpUntil([&] { return person_.Popups().empty(); }));
 }
 
+// Space held on a focused button while the keyboard repeats clicks it once, when it comes up.
+TEST_F(WindowsOnX11, SpaceHeldOnAButtonClicksItOnce) {
+  person_.RepeatKeys(20, 20);
+  TForm* main = NewForm("Espace", 200, 100);
+  int clicks = 0;
+  auto* button = new TButton(main);
+  button->SetBounds(20, 20, 100, 25);
+  button->SetCaption("OK");
+  button->SetParent(main);
+  button->OnClick = [&](TObject*) { ++clicks; };
+  main->Show();
+  unsigned long window = 0;
+  ASSERT_TRUE(PumpUntil([&] { return (window = person_.FindWindow("Espace")) != 0; }));
+  ASSERT_TRUE(PumpUntil([&] { return person_.FocusWindow() == window; }));
+  ASSERT_TRUE(button->Focused());
+  person_.Press("space", true);
+  auto until = Clock::now() + std::chrono::milliseconds(300);
+  PumpUntil([&] { return Clock::now() > until; });  // the key repeats meanwhile
+  EXPECT_TRUE(button->Pressed());
+  EXPECT_EQ(clicks, 0);
+  person_.Press("space", false);
+  EXPECT_TRUE(PumpUntil([&] { return clicks > 0; }));
+  until = Clock::now() + std::chrono::milliseconds(100);
+  PumpUntil([&] { return Clock::now() > until; });
+  EXPECT_EQ(clicks, 1);
+}
+
 // Clicks and keys given while the hourglass showed are dropped when it goes; later ones work.
 TEST_F(WindowsOnX11, InputWhileBusyIsDropped) {
   TForm* main = NewForm("Busy", 300, 200);

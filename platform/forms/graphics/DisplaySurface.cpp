@@ -1,5 +1,6 @@
 #include "platform/forms/graphics/DisplaySurface.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -128,7 +129,8 @@ class HeadlessSurface : public DisplaySurface {
   F(XUnsetICFocus) \
   F(XFilterEvent) \
   F(Xutf8LookupString) \
-  F(XSetSelectionOwner)
+  F(XSetSelectionOwner) \
+  F(XkbSetDetectableAutoRepeat)
 // clang-format on
 
 struct XLib {
@@ -268,6 +270,10 @@ Display* Connection() {
     std::fflush(stderr);
     std::_Exit(1);
   }
+  // A held key repeats its press alone, as on Windows: Space held on a button clicks it once,
+  // when it comes up.
+  Bool detectable = False;
+  xlib.XkbSetDetectableAutoRepeat(xDisplay, True, &detectable);
   xlib.XSetIOErrorHandler(DisplayLost);
   xlib.XSetErrorHandler(IgnoreError);
   auto atom = [](const char* n) { return xlib.XInternAtom(xDisplay, n, False); };
