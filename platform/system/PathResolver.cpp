@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <sstream>
@@ -84,10 +85,25 @@ std::string CanonicalKey(const fs::path& host) {
   return p.string();
 }
 
+namespace {
+std::atomic<std::uint64_t> g_resolvers{0};
+}  // namespace
+
 PathResolver::PathResolver(Machine& machine, const fs::path& dir)
     : machine_(machine),
       dir_(dir),
+      serial_(++g_resolvers),
       folders_(std::make_unique<DirectoryCache>(&FoldCase, dir_.string())) {}
+
+std::string PathResolver::CurrentDirectory() const {
+  std::lock_guard lock(currentMutex_);
+  return currentDir_;
+}
+
+void PathResolver::SetCurrentDirectoryPath(const std::string& dir) {
+  std::lock_guard lock(currentMutex_);
+  currentDir_ = dir;
+}
 
 PathResolver::~PathResolver() = default;
 
@@ -147,11 +163,12 @@ std::string PathResolver::FullPathName(const std::string& winPath) const {
   } else if (p.rfind("\\\\", 0) == 0) {
     return "";  // UNC paths are not served
   } else if (p[0] == '\\') {
-    drive = currentDir_.substr(0, 2);
+    drive = CurrentDirectory().substr(0, 2);
     rest = p;
   } else {
-    drive = currentDir_.substr(0, 2);
-    rest = currentDir_.substr(2);
+    const std::string current = CurrentDirectory();
+    drive = current.substr(0, 2);
+    rest = current.substr(2);
     if (rest.empty() || rest.back() != '\\') rest += "\\";
     rest += p;
   }
@@ -238,7 +255,7 @@ std::string PathResolver::KeyOf(const Resolved& r) {
 namespace {
 // The last answers of Resolve in this thread's unit of work.
 struct ResolvedBefore {
-  const PathResolver* resolver = nullptr;
+  std::uint64_t resolver = 0;
   std::uint64_t unit = 0, generation = 0;
   std::string path, currentDir;
   ResolvedPath answer;
@@ -252,18 +269,20 @@ bool PathResolver::Resolve(const std::string& winPath, Resolved& out) const {
   std::uint64_t unit, generation;
   // A short name is looked up in the machine's state rather than in a listing.
   if (winPath.find('~') != std::string::npos) return ResolveNow(winPath, out);
-  if (folders_->UnitLooked(unit, generation))
+  if (folders_->UnitLooked(unit, generation)) {
+    const std::string current = CurrentDirectory();
     for (const auto& r : t_resolved)
-      if (r.resolver == this && r.unit == unit && r.generation == generation && r.path == winPath &&
-          r.currentDir == currentDir_) {
+      if (r.resolver == serial_ && r.unit == unit && r.generation == generation &&
+          r.path == winPath && r.currentDir == current) {
         out = r.answer;
         return true;
       }
+  }
   if (!ResolveNow(winPath, out)) return false;
   // Kept as of the listings after it: reading one moves the generation.
   if (folders_->UnitLooked(unit, generation)) {
     ResolvedBefore& r = t_resolved[t_resolvedNext++ % kResolvedKept];
-    r = {this, unit, generation, winPath, currentDir_, out};
+    r = {serial_, unit, generation, winPath, CurrentDirectory(), out};
   }
   return true;
 }
@@ -297,7 +316,7 @@ void PathResolver::NoteChanged(const std::string& host, bool present, unsigned c
   const std::string under = dir.back() == '/' ? dir : dir + "/";
   const std::string made = under + name;
   for (auto& r : t_resolved) {
-    if (r.resolver != this || r.unit != unit || r.generation != before) continue;
+    if (r.resolver != serial_ || r.unit != unit || r.generation != before) continue;
     Resolved& a = r.answer;
     const std::string& h = a.host;
     if (h.compare(0, under.size(), under) != 0) {

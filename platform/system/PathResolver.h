@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -59,8 +60,9 @@ class PathResolver {
   std::string WindowsPath(const std::filesystem::path& host) const;
   // Absolute, normalized Windows path (separators, "." and ".." folded) or empty.
   std::string FullPathName(const std::string& winPath) const;
-  std::string CurrentDirectory() const { return currentDir_; }
-  void SetCurrentDirectoryPath(const std::string& dir) { currentDir_ = dir; }
+  // The current folder, which any thread may change.
+  std::string CurrentDirectory() const;
+  void SetCurrentDirectoryPath(const std::string& dir);
   // The host folder of a drive letter, or empty when the machine has no such drive.
   std::string DriveRootText(char letter) const;
   // The listings that path resolution keeps (tests and benchmarks look at its counters).
@@ -108,6 +110,10 @@ class PathResolver {
 
   Machine& machine_;
   std::filesystem::path dir_;
+  // Tells this resolver from every other made in the process (one made later at the same
+  // address included), for the answers kept per thread.
+  const std::uint64_t serial_;
+  mutable std::mutex currentMutex_;
   std::string currentDir_ = "C:\\";
   std::unique_ptr<DirectoryCache> folders_;
   // Drive folders found so far ('a'..'z'); a letter not found is asked again each time.
