@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <vector>
 
 #include "platform/system/Clock.h"
@@ -110,7 +112,29 @@ Machine& Machine::Current() {
   return *g_current;
 }
 
+namespace {
+// The threads this process runs (1 when /proc cannot tell).
+int ThreadsRunning() {
+  std::ifstream in("/proc/self/stat");
+  std::string stat;
+  std::getline(in, stat);
+  const size_t name = stat.rfind(')');
+  if (name == std::string::npos) return 1;
+  // The fields after the program's name, from the third: the twentieth counts the threads.
+  std::istringstream fields(stat.substr(name + 1));
+  std::string field;
+  for (int i = 3; fields >> field; ++i)
+    if (i == 20) return std::atoi(field.c_str());
+  return 1;
+}
+}  // namespace
+
 Machine& Machine::Use(const fs::path& dir) {
+  // Another thread may be using the current machine: it is replaced, and freed, only while
+  // this thread runs alone.
+  if (HasCurrent() && ThreadsRunning() > 1)
+    throw MachineError("the current machine cannot change to " + dir.string() +
+                       " while other threads run");
   auto m = std::make_unique<Machine>(dir);
   std::lock_guard lock(g_currentMutex);
   g_current = std::move(m);

@@ -33,7 +33,8 @@ class Machine {
   // The machine programs act on: the one set by Use(), else $WINPC, else the default
   // machine (created on first use as a Windows XP PC with an administrator).
   static Machine& Current();
-  // Makes dir the current machine of this process (tests, tools).
+  // Makes dir the current machine of this process (tests, tools). The machine it replaces
+  // goes: refused (MachineError) while other threads run, which may be using it.
   static Machine& Use(const std::filesystem::path& dir);
   static bool HasCurrent();
   static std::filesystem::path DefaultDir();

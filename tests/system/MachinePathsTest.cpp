@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
@@ -84,4 +86,17 @@ TEST(MachineJournal, KeepsEntriesInOrder) {
   ASSERT_EQ(j.size(), 2u);
   EXPECT_EQ(j[0].text, "one");
   EXPECT_EQ(j[1].kind, "registry");
+}
+
+// The machine another thread may be using is not freed under it: the swap waits for this
+// thread to run alone.
+TEST(MachineSwap, RefusedWhileAnotherThreadRuns) {
+  TempMachine pc, other;
+  std::promise<void> release;
+  std::thread running([done = release.get_future()]() mutable { done.wait(); });
+  EXPECT_THROW(Machine::Use(pc.dir()), win::MachineError);
+  EXPECT_EQ(Machine::Current().Dir(), other.dir());
+  release.set_value();
+  running.join();
+  EXPECT_EQ(Machine::Use(pc.dir()).Dir(), pc.dir());
 }
