@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/system/CacheSwitch.h"
 #include "platform/system/Leftovers.h"
 #include "platform/system/Process.h"
 
@@ -357,9 +358,11 @@ DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct
   const bool inUnit = InOwnUnit();
   if (!inUnit || !unitLooked_) Drain();
   if (inUnit) unitLooked_ = true;
+  // With the caches off no listing is kept: each lookup reads its folder.
+  const bool keepListings = CachesOn();
   auto it = folders_.find(dir);
   if (!dirStat) {
-    if (it == folders_.end() || it->second.wd < 0 || it->second.trusted != epoch_)
+    if (!keepListings || it == folders_.end() || it->second.wd < 0 || it->second.trusted != epoch_)
       return Result::Unchecked;
     return Lookup(it->second, dir, comp, true, out);
   }
@@ -368,7 +371,7 @@ DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct
     Folder* f = nullptr;
     Folder fresh;
     // A watched listing is true whatever its folder's time; the stat proves its place.
-    if (!checked && it != folders_.end() && it->second.dev == dirStat->st_dev &&
+    if (!checked && keepListings && it != folders_.end() && it->second.dev == dirStat->st_dev &&
         it->second.ino == dirStat->st_ino &&
         (it->second.wd >= 0 || SameTime(it->second.mtime, dirStat->st_mtim))) {
       f = &it->second;
@@ -381,9 +384,10 @@ DirectoryCache::Result DirectoryCache::Find(const std::string& dir, const struct
       folders_.erase(dir);
       ++generation_;
       // Watched before it is opened: a change after the opening is told by an event.
-      const bool watched = Watch(dir);
+      const bool watched = keepListings && Watch(dir);
       bool keep = false;
       if (!Read(dir, fresh, keep)) return Result::Unreadable;
+      keep = keep && keepListings;
       ++listings_;
       if (watched && fresh.key == dir) {
         fresh.wd = wdOf_[dir];

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/system/CacheSwitch.h"
 #include "platform/system/Process.h"
 
 namespace win {
@@ -110,7 +111,7 @@ std::shared_ptr<const FolderHandle::Held> Take(const std::string& host, Identity
 
 FolderHandle::FolderHandle(const std::string& host, dev_t dev, ino_t ino)
     : dir_(AT_FDCWD), name_(host.c_str()) {
-  if (ino == 0) return;
+  if (ino == 0 || !CachesOn()) return;
   const size_t slash = host.rfind('/');
   if (slash == std::string::npos || slash + 1 >= host.size()) return;
   held_ = Take(host, {dev, ino});

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "platform/system/CacheSwitch.h"
 #include "platform/system/DirectoryCache.h"
 #include "platform/system/LastError.h"
 #include "platform/system/MachineSettings.h"
@@ -110,7 +111,7 @@ PathResolver::~PathResolver() = default;
 std::string PathResolver::DriveRootText(char letter) const {
   char l = char(std::tolower((unsigned char)letter));
   if (l < 'a' || l > 'z') return {};
-  {
+  if (CachesOn()) {
     std::lock_guard lock(rootsMutex_);
     if (!roots_[size_t(l - 'a')].empty()) return roots_[size_t(l - 'a')];
   }
@@ -268,7 +269,7 @@ thread_local unsigned t_resolvedNext = 0;
 bool PathResolver::Resolve(const std::string& winPath, Resolved& out) const {
   std::uint64_t unit, generation;
   // A short name is looked up in the machine's state rather than in a listing.
-  if (winPath.find('~') != std::string::npos) return ResolveNow(winPath, out);
+  if (winPath.find('~') != std::string::npos || !CachesOn()) return ResolveNow(winPath, out);
   if (folders_->UnitLooked(unit, generation)) {
     const std::string current = CurrentDirectory();
     for (const auto& r : t_resolved)
@@ -518,7 +519,7 @@ std::string PathResolver::DriveKeyOf(const std::string& canonical) const {
   // drives folder changed.
   struct stat st;
   if (::stat((dir_ / "drives").c_str(), &st) == 0 &&
-      (st.st_ino != drivesIno_ || st.st_mtim.tv_sec != drivesTime_.tv_sec ||
+      (!CachesOn() || st.st_ino != drivesIno_ || st.st_mtim.tv_sec != drivesTime_.tv_sec ||
        st.st_mtim.tv_nsec != drivesTime_.tv_nsec)) {
     drivesIno_ = st.st_ino;
     drivesTime_ = st.st_mtim;

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/system/CacheSwitch.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -126,13 +128,14 @@ class SqliteReadTransaction {
 // Answers of reads kept for the rest of the transaction they were read in. Inside a
 // transaction the database reads as it was when it began, but for what this process writes
 // there: every such write to what a cache answers is reported to it (Wrote, DroppedBelow,
-// Dropped). Outside a transaction each lookup asks the database.
+// Dropped). Outside a transaction, or with the caches off (CachesOn), each lookup asks the
+// database.
 template <typename V>
 class SqliteReadCache {
  public:
   template <typename Query>
   V Lookup(SqliteDb& db, const std::string& key, Query query) {
-    if (!db.InTransaction()) return query();
+    if (!db.InTransaction() || !CachesOn()) return query();
     {
       std::lock_guard lock(mutex_);
       Answers& answers = Current(db);

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/system/CacheSwitch.h"
 #include "platform/system/Files.h"
 #include "platform/system/FolderHandles.h"
 #include "platform/system/LastError.h"
@@ -113,6 +114,7 @@ TEST(FolderHandles, AFolderThisProcessMovedAwayIsNotWrittenThroughItsOldName) {
 // A lookup's answer can be older than the folder now at its path (a unit of work keeps its
 // answers): the folder opened by that path is not taken for the one the answer was about.
 TEST(FolderHandles, AFolderAtTheAnsweredPathIsHeldOnlyWithTheAnsweredIdentity) {
+  if (!CachesOn()) GTEST_SKIP() << "it checks what the caches keep, and they are off";
   TempMachine pc;
   Put(pc.c() / "src" / "y.dll", "y");
   fs::create_directories(pc.c() / "dst");
@@ -181,6 +183,7 @@ TEST(FolderHandles, StayBoundedOverManyFoldersAndThreads) {
 
 // A child of a fork may close its parent's descriptors and reuse their numbers.
 TEST(FolderHandles, AForkedChildDoesNotUseItsParentsDescriptors) {
+  if (!CachesOn()) GTEST_SKIP() << "it checks what the caches keep, and they are off";
   TempMachine pc;
   Put(pc.c() / "src" / "lib.dll", "not a program");
   fs::create_directories(pc.c() / "empty");
