@@ -55,6 +55,16 @@ void WriteFirstLayout(const fs::path& file, const std::string& dir) {
   lock.Step();
 }
 
+// The PC's C:\Docs with two files, and its state.db replaced by one of the first layout.
+void PutFirstLayout(TempMachine& pc, const std::string& docs) {
+  fs::create_directories(pc.c() / "Docs");
+  std::ofstream(pc.c() / "Docs" / "Long report.txt") << "x";
+  std::ofstream(pc.c() / "Docs" / "locked.dll") << "x";
+  pc.machine().CloseDatabases();
+  for (const char* f : {"state.db", "state.db-wal", "state.db-shm"}) fs::remove(pc.dir() / f);
+  WriteFirstLayout(pc.dir() / "state.db", docs);
+}
+
 std::string TableSql(SqliteDb& db, const std::string& name) {
   auto st = db.Prepare("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?");
   st.Bind(1, name);
@@ -65,14 +75,7 @@ std::string TableSql(SqliteDb& db, const std::string& name) {
 
 TEST(StateLayout, FirstLayoutOpensWithEveryRecordAndKeepsNumbering) {
   TempMachine pc;
-  fs::create_directories(pc.c() / "Docs");
-  std::ofstream(pc.c() / "Docs" / "Long report.txt") << "x";
-  std::ofstream(pc.c() / "Docs" / "locked.dll") << "x";
-  pc.machine().CloseDatabases();
-  fs::remove(pc.dir() / "state.db");
-  fs::remove(pc.dir() / "state.db-wal");
-  fs::remove(pc.dir() / "state.db-shm");
-  WriteFirstLayout(pc.dir() / "state.db", CanonicalKey(pc.c() / "Docs"));
+  PutFirstLayout(pc, CanonicalKey(pc.c() / "Docs"));
 
   Machine& m = pc.machine();
   // What the records say reaches the file calls.
@@ -134,13 +137,8 @@ TEST(StateLayout, NewMachineHasCurrentLayoutAndRecordsWork) {
 // Records of files outside the PC (a lock of a host file, a staging copy elsewhere) go.
 TEST(StateLayout, AnEarlierLayoutOfAMovedPcKeepsItsRecordsAndDropsOutsideOnes) {
   TempMachine pc;
-  fs::create_directories(pc.c() / "Docs");
-  std::ofstream(pc.c() / "Docs" / "Long report.txt") << "x";
-  std::ofstream(pc.c() / "Docs" / "locked.dll") << "x";
-  pc.machine().CloseDatabases();
-  for (const char* f : {"state.db", "state.db-wal", "state.db-shm"}) fs::remove(pc.dir() / f);
+  PutFirstLayout(pc, "/old/place/pc/drives/c/Docs");
   const fs::path file = pc.dir() / "state.db";
-  WriteFirstLayout(file, "/old/place/pc/drives/c/Docs");
   {
     SqliteDb db(file, false);
     db.Exec(
