@@ -4,8 +4,8 @@
 #
 #   scripts/tidy.sh                  the whole tree: every finding, then their count per check
 #   scripts/tidy.sh --change [BASE]  the change since BASE: findings on the lines it added or
-#                                    changed only, in the files it touched (a header through a
-#                                    source file that includes it)
+#                                    changed only (not on lines it moved), in the files it
+#                                    touched (a header through a source file that includes it)
 #
 # The change's BASE is, in order: the argument, WI_TIDY_BASE, or the last commit made more
 # than 3 hours (one working session) before HEAD, though not before the commit that brought
@@ -52,23 +52,36 @@ diff=$(mktemp)
 trap 'rm -f "$diff"' EXIT
 git diff -U0 --no-color --diff-filter=AMR "$base" -- '*.cpp' '*.h' '*.c' >"$diff"
 python3 - "$diff" "$build" "$jobs" "${args[@]}" <<'EOF'
-import json, os, re, subprocess, sys
+import collections, json, os, re, subprocess, sys
 from concurrent.futures import ThreadPoolExecutor
 
 diff, build, jobs, args = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4:]
 root = os.getcwd()
 
-# The lines the change added or changed, per file.
-changed, name = {}, None
+# The lines the change added or changed, per file. A line that the change also removed
+# somewhere (code moved to another place or file, or only indented again) is not new.
+removed = collections.Counter()
+for line in open(diff, errors="replace"):
+    if line.startswith("-") and not line.startswith("---"):
+        removed[line[1:].strip()] += 1
+changed, name, at = {}, None, 0
 for line in open(diff, errors="replace"):
     if line.startswith("+++ "):
         path = line[4:].strip()
         name = os.path.join(root, path[2:]) if path.startswith("b/") else None
-    elif line.startswith("@@") and name:
-        m = re.match(r"@@ -\S+ \+(\d+)(?:,(\d+))? @@", line)
-        first, count = int(m.group(1)), int(m.group(2) or 1)
-        if count:
-            changed.setdefault(name, []).append([first, first + count - 1])
+    elif line.startswith("@@"):
+        at = int(re.match(r"@@ -\S+ \+(\d+)", line).group(1))
+    elif line.startswith("+") and name:
+        text = line[1:].strip()
+        if removed[text]:
+            removed[text] -= 1
+        else:
+            ranges = changed.setdefault(name, [])
+            if ranges and ranges[-1][1] == at - 1:
+                ranges[-1][1] = at
+            else:
+                ranges.append([at, at])
+        at += 1
 changed = {f: r for f, r in changed.items()
            if os.path.exists(f) and not f.startswith(os.path.join(root, build) + "/")}
 if not changed:
