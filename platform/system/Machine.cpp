@@ -161,6 +161,8 @@ bool Machine::IsFileInUse(const fs::path& host) { return IsKeyInUse(StateKeyOfHo
 
 bool Machine::IsKeyInUse(const std::string& key) {
   SqliteDb& db = State();
+  // The locks and the providers' records, read as one state.
+  SqliteReadTransaction read(db);
   const LockedPaths locked = LockAnswers().Lookup(db, "", [&] {
     std::vector<std::string> paths;
     auto st = db.Prepare("SELECT path FROM locks");

@@ -773,6 +773,19 @@ ServiceTestSettings GetServiceTestSettings(const std::string& name) { return Tes
 
 std::vector<ServiceInfo> ListServices() {
   std::vector<ServiceInfo> out;
+  // The starts that have ended are recorded first, each in a write of its own; then the
+  // services are read as one state.
+  if (Db().MayWrite()) {
+    std::vector<std::string> ended;
+    {
+      auto st = Db().Prepare("SELECT name FROM service_state WHERE state = ? AND until <= ?");
+      st.Bind(1, std::int64_t(SERVICE_START_PENDING)).Bind(2, std::int64_t(clock::Now()));
+      while (st.Step()) ended.push_back(st.ColumnText(0));
+    }
+    for (auto& folded : ended)
+      if (std::string name = StoredName(folded); !name.empty()) CurrentState(name);
+  }
+  SqliteReadTransaction read(Db());
   for (auto& name : ServiceNames()) {
     RegKey key;
     if (!OpenServiceKey(name, KEY_QUERY_VALUE, key)) continue;
