@@ -10,13 +10,11 @@
 
 #include "platform/forms/ActnList.h"
 #include "platform/forms/DisplayBackend.h"
+#include "platform/forms/EventSources.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/Streaming.h"
-#include "platform/forms/UiDriver.h"
 #include "platform/forms/UiScript.h"
-#include "platform/system/Clock.h"
-#include "platform/system/FolderHandles.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Shutdown.h"
 
@@ -152,9 +150,11 @@ TModalResult TForm::ShowModal() {
   DisplayBackend::Update();
   while (FModalResult == mrNone) {
     if (!Application->HandleMessage() && FModalResult == mrNone && !Application->Terminated() &&
-        !Application->WaitForWork())
-      UiScript::Fail("the modal form \"" + Caption() +
-                     "\" waits for a user (no script command closes it)");
+        !Application->WaitForWork()) {
+      Application->Stalled("the modal form \"" + Caption() +
+                           "\" waits for a user (no script command closes it)");
+      FModalResult = mrCancel;  // no source ended the run: nobody can answer the form
+    }
     if (Application->Terminated() && FModalResult == mrNone) FModalResult = mrCancel;
   }
   // Only a loop that ended normally gives the focus back (its handlers may fail).
@@ -356,6 +356,20 @@ void TDataModule::InitForm() {
 
 void TApplication::DefineProps(TPropList&) {}
 
+TApplication::TApplication(TComponent* owner)
+    : TComponent(owner), FSources(StandardEventSources()) {}
+
+void TApplication::AddEventSource(TEventSource* source) {
+  if (source && std::find(FSources.begin(), FSources.end(), source) == FSources.end())
+    FSources.push_back(source);
+}
+
+void TApplication::RemoveEventSource(TEventSource* source) { std::erase(FSources, source); }
+
+void TApplication::Stalled(const std::string& what) {
+  for (TEventSource* s : std::vector<TEventSource*>(FSources)) s->Stalled(what);
+}
+
 void TApplication::Run() {
   NoteActivity();
   // A PC whose state cannot be written leaves the program out of the session (a stale entry
@@ -376,35 +390,39 @@ void TApplication::Run() {
     if (HandleMessage() || FTerminated) continue;
     // The main form is gone: nothing more for a user to do.
     if (!FMainForm || !FMainForm->Visible()) break;
-    if (!WaitForWork())
-      UiScript::Fail("the program waits for a user (the script has no more commands)");
+    if (!WaitForWork()) {
+      Stalled("the program waits for a user (the script has no more commands)");
+      break;  // no source ended the run: nothing more can happen
+    }
   }
 }
 
 void TApplication::NoteActivity() { FLastActivity = win::TimerClock(); }
 
 bool TApplication::WaitForWork() {
-  std::uint64_t now = win::TimerClock(), due = 0, until = 0;
-  bool timer = win::NextTimerDue(&due);
-  bool waiting = UiDriver::WaitingUntil(&until);
-  std::uint64_t target;
-  if (waiting) {
-    target = timer ? std::min(due, until) : until;
-  } else if (InputWaiter) {
-    InputWaiter(timer ? int(due > now ? due - now : 0) : -1);
-    return true;
-  } else if (timer && !UiScript::HasPendingCommands()) {
-    if (due > FLastActivity + std::uint64_t(FIdleLimit)) return false;
-    target = due;
-  } else {
-    return UiScript::HasPendingCommands();
+  std::uint64_t now = win::TimerClock(), next = 0;
+  bool due = false, coming = false;
+  for (TEventSource* s : FSources) {
+    std::uint64_t at = 0;
+    bool ticking = true;
+    if (!s->NextDue(&at, &ticking)) continue;
+    if (!due || at < next) next = at;
+    due = true;
+    coming |= !ticking;
   }
-  if (target > now) {
-    if (win::clock::IsSimulated())
-      win::clock::Advance(target - now);
-    else
-      win::WaitMessage(win::DWORD(target - now));
+  if (!coming) {
+    // Only ticking work (or none) is due: a user may bring more.
+    int timeout = due ? int(next > now ? next - now : 0) : -1;
+    for (TEventSource* s : FSources)
+      if (s->WaitForUser(timeout)) return true;
+    bool pending =
+        std::any_of(FSources.begin(), FSources.end(), [](TEventSource* s) { return s->Pending(); });
+    if (!due || pending) return pending;
+    if (next > FLastActivity + std::uint64_t(FIdleLimit)) return false;
   }
+  if (next > now)
+    for (TEventSource* s : FSources)
+      if (s->PassTime(now, next)) break;
   return true;
 }
 
@@ -431,31 +449,36 @@ bool TApplication::HandleMessage() {
       FTerminated = true;
       return true;
     }
-    // Keys, clicks and commands from the queue end the hint, as they do from any input.
-    if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
-    DisplayBackend::Changed();
-    try {
-      if (!IsDialogMessage(msg)) win::DispatchMessage(&msg);
-    } catch (const EUiScriptError&) {
-      throw;
-    } catch (const std::exception& e) {
-      HandleException(e);
-    }
+    Dispatch(msg);
     return true;
   }
   Idle();
   // Idle: what changed reaches the screen (and the snapshots) before the next command.
-  DisplayBackend::Update();
-  if (UiDriver::RunNextCommand()) {
-    NoteActivity();
-    DisplayBackend::Changed();
-    return true;
-  }
+  for (TEventSource* s : FSources) s->Present();
+  for (TEventSource* s : FSources)
+    if (s->RunReady()) {
+      NoteActivity();
+      for (TEventSource* t : FSources) t->Changed();
+      return true;
+    }
   return false;
 }
 
+void TApplication::Dispatch(const win::MSG& msg) {
+  // Keys, clicks and commands from the queue end the hint, as they do from any input.
+  if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
+  for (TEventSource* s : FSources) s->Changed();
+  try {
+    if (!IsDialogMessage(msg)) win::DispatchMessage(&msg);
+  } catch (const EUiScriptError&) {
+    throw;
+  } catch (const std::exception& e) {
+    HandleException(e);
+  }
+}
+
 void TApplication::ProcessMessages() {
-  DisplayBackend::TakePendingInput();
+  for (TEventSource* s : FSources) s->Collect();
   win::MSG msg;
   while (win::PeekMessage(&msg, nullptr, 0, 0, win::PM_REMOVE)) {
     if (msg.message == win::WM_QUIT) {
@@ -463,16 +486,14 @@ void TApplication::ProcessMessages() {
       return;
     }
     if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
-    DisplayBackend::Changed();
+    for (TEventSource* s : FSources) s->Changed();
     if (!IsDialogMessage(msg)) win::DispatchMessage(&msg);
   }
-  DisplayBackend::Update();
+  for (TEventSource* s : FSources) s->Present();
 }
 
 void TApplication::Idle() {
-  // Waiting for the user: the folders the file calls held are let go, so that a host file
-  // system under one of the PC's drives (a removable disk) can be unmounted meanwhile.
-  win::FolderHandle::Release();
+  for (TEventSource* s : FSources) s->Idle();
   try {
     OnIdle(this);
     for (auto* l : std::vector<TActionList*>(AllActionLists())) l->UpdateActions();

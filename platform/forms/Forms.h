@@ -3,6 +3,8 @@
 // CreateForm; the application runs the message loop, idle action updates and the default
 // exception handling.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/forms/Controls.h"
 #include "platform/forms/MessageDialogs.h"
@@ -109,10 +111,13 @@ struct THintInfo {
 };
 using TShowHintEvent = TEvent<std::string&, bool&, THintInfo&>;
 
+class TEventSource;
+
 class TApplication : public TComponent {
   WI_CLASS(TApplication, TComponent)
  public:
-  explicit TApplication(TComponent* owner) : TComponent(owner) {}
+  // Starts with the standard event sources (EventSources.h).
+  explicit TApplication(TComponent* owner);
   std::string Title() const { return FTitle; }
   void SetTitle(const std::string& v) { FTitle = v; }
   void Initialize() {}
@@ -129,25 +134,35 @@ class TApplication : public TComponent {
   void Run();
   void Terminate() { FTerminated = true; }
   bool Terminated() const { return FTerminated; }
-  // Dispatches what is posted (and due timers) without going idle.
+  // Dispatches what is posted (and due timers) without going idle, the sources' input
+  // collected first.
   void ProcessMessages();
-  // One step of the loop: a posted message or a due timer; else the idle work (OnIdle,
-  // action updates) and then the next UI script command. False when there was nothing.
+  // One step of the loop: a posted message or a due timer; else the idle work (the
+  // sources' idle work, OnIdle, action updates), what changed presented, and then a
+  // source's ready work (the next UI script command). False when there was nothing.
   bool HandleMessage();
   void Idle();
-  // Called when HandleMessage found nothing: lets time pass until the next timer or the
-  // end of a scripted wait (in simulated time the clock jumps there at once; in real
-  // time the loop sleeps, waking for posted messages). False when nothing can happen any
-  // more: no timer, no scripted wait, or, with the script used up, only timers that have
-  // been ticking for IdleLimit milliseconds since the last sign of progress.
+  // Called when HandleMessage found nothing: lets time pass until the sources' next work
+  // (a timer, the end of a scripted wait), the source that keeps the time passing it (in
+  // simulated time the clock jumps there at once; in real time the loop sleeps, waking for
+  // posted messages), or, with nothing but ticking work due, waits for a source's user.
+  // False when nothing can happen any more: nothing due, or, with no work pending, only
+  // ticking work (timers) due IdleLimit milliseconds after the last sign of progress.
   bool WaitForWork();
+  // The event sources the loop serves besides the queue, asked in the order they came
+  // (the standard ones first). The application does not own them.
+  void AddEventSource(TEventSource* source);
+  void RemoveEventSource(TEventSource* source);
+  // Nothing can happen any more (what: where the program waits): the sources hear it, and
+  // the UI script ends an unattended run with its error.
+  void Stalled(const std::string& what);
   int IdleLimit() const { return FIdleLimit; }
   void SetIdleLimit(int ms) { FIdleLimit = ms; }
   // Marks progress (a form shown, a script command run) for the idle limit.
   void NoteActivity();
   // Installed by a display back-end: waits up to timeoutMs (-1: no limit) for user input
-  // and posts it as messages. With it, an idle program waits for its user instead of
-  // ending with a script error.
+  // and posts it as messages. With it, an idle program waits for its user (through the
+  // display's event source) instead of ending with a script error.
   std::function<void(int timeoutMs)> InputWaiter;
   // The Windows session ends (a restart asked for by this program or another of the PC):
   // every shown top-level form gets WM_QUERYENDSESSION, then, when none refused (Result 0),
@@ -219,6 +234,9 @@ class TApplication : public TComponent {
   bool FSessionEnded = false;
   int FIdleLimit = 60000;
   std::uint64_t FLastActivity = 0;
+  std::vector<TEventSource*> FSources;
+  // Hands a message from the queue to its window (its exceptions to HandleException).
+  void Dispatch(const win::MSG& msg);
 };
 
 // The application: made on first use, so other files' start-up code may use it, and never
