@@ -485,9 +485,7 @@ void TApplication::ProcessMessages() {
       FTerminated = true;
       return;
     }
-    if (msg.message != win::WM_TIMER) HintInput(TMessage{msg.message, msg.wParam, msg.lParam, 0});
-    for (TEventSource* s : FSources) s->Changed();
-    if (!IsDialogMessage(msg)) win::DispatchMessage(&msg);
+    Dispatch(msg);
   }
   for (TEventSource* s : FSources) s->Present();
 }

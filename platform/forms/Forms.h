@@ -135,7 +135,8 @@ class TApplication : public TComponent {
   void Terminate() { FTerminated = true; }
   bool Terminated() const { return FTerminated; }
   // Dispatches what is posted (and due timers) without going idle, the sources' input
-  // collected first.
+  // collected first. An exception a handler lets out goes to HandleException (a UI script
+  // error ends the run) and the next message is dispatched.
   void ProcessMessages();
   // One step of the loop: a posted message or a due timer; else the idle work (the
   // sources' idle work, OnIdle, action updates), what changed presented, and then a

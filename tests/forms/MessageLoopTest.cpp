@@ -1,6 +1,11 @@
-// The message loop: the event sources it serves.
+// The message loop: the event sources it serves, and the exceptions its handlers let out.
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include "FormTestSupport.h"
 #include "platform/forms/EventSources.h"
+#include "platform/forms/Messages.h"
 
 namespace {
 
@@ -47,6 +52,30 @@ TEST_F(MessageLoopTest, RegisteredSourcesAreServedAndWaitedFor) {
   while (Application->HandleMessage()) {
   }
   EXPECT_EQ(source.ran, 1);
+}
+
+TEST_F(MessageLoopTest, AnExceptionFromAHandlerGoesToTheApplicationAndTheLoopGoesOn) {
+  std::vector<std::string> handled;
+  std::vector<win::UINT> seen;
+  Application->OnException = [&](TObject*, const std::exception& e) {
+    handled.push_back(e.what());
+  };
+  win::HWND h = win::CreateWindowHandle(
+      [&](win::HWND, win::UINT msg, win::WPARAM, win::LPARAM) -> win::LRESULT {
+        seen.push_back(msg);
+        if (msg == win::WM_USER) throw std::runtime_error("boom");
+        return 0;
+      });
+  win::PostMessage(h, win::WM_USER, 0, 0);
+  win::PostMessage(h, win::WM_USER + 1, 0, 0);
+  EXPECT_NO_THROW(Application->ProcessMessages());
+  EXPECT_EQ(handled, std::vector<std::string>{"boom"});
+  EXPECT_EQ(seen, (std::vector<win::UINT>{win::WM_USER, win::WM_USER + 1}));
+  win::PostMessage(h, win::WM_USER, 0, 0);
+  EXPECT_NO_THROW(Application->HandleMessage());
+  EXPECT_EQ(handled.size(), 2u);
+  win::DestroyWindow(h);
+  Application->OnException = nullptr;
 }
 
 }  // namespace
