@@ -47,11 +47,26 @@ Tables& tables() {
   return t;
 }
 
+// Takes the thread's queue out of the table when the thread ends: a later thread given the
+// same id starts with a queue of its own, and the table does not grow with every thread.
+// The windows the thread made keep the queue while they live.
+struct QueueRelease {
+  ~QueueRelease() {
+    auto& t = tables();
+    std::lock_guard lock(t.mutex);
+    t.queues.erase(std::this_thread::get_id());
+  }
+};
+
 std::shared_ptr<Queue> threadQueue() {
   auto& t = tables();
   std::lock_guard lock(t.mutex);
   auto& q = t.queues[std::this_thread::get_id()];
-  if (!q) q = std::make_shared<Queue>();
+  if (!q) {
+    q = std::make_shared<Queue>();
+    // Made once a thread; a queue asked for after it went (at exit) stays to the end.
+    thread_local QueueRelease release;
+  }
   return q;
 }
 
@@ -213,6 +228,11 @@ bool NextTimerDue(std::uint64_t* due) {
   for (auto& t : q->timers)
     if (!any || t.due < *due) *due = t.due, any = true;
   return any;
+}
+
+std::size_t MessageQueueCount() {
+  std::lock_guard lock(tables().mutex);
+  return tables().queues.size();
 }
 
 void WaitMessage(DWORD timeoutMs) {

@@ -1,6 +1,7 @@
 #pragma once
 // Window messages: handles with per-window procedures, sending and posting, one queue per
-// thread (PostMessage is safe from any thread).
+// thread while it runs (PostMessage is safe from any thread).
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -134,6 +135,9 @@ std::uint64_t TimerClock();
 bool NextTimerDue(std::uint64_t* due);
 // Waits (really) until a message is posted to the calling thread or timeoutMs pass.
 void WaitMessage(DWORD timeoutMs);
+// How many threads have a message queue (made on a thread's first message call, removed
+// when the thread ends).
+std::size_t MessageQueueCount();
 
 constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return LPARAM(DWORD(lo) | (DWORD(hi) << 16)); }
 constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) { return WPARAM(DWORD(lo) | (DWORD(hi) << 16)); }

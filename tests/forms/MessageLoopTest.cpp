@@ -1,6 +1,8 @@
-// The message loop: the event sources it serves, and the exceptions its handlers let out.
+// The message loop: the event sources it serves, the exceptions its handlers let out, and
+// the queues of threads that ended.
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FormTestSupport.h"
@@ -76,6 +78,15 @@ TEST_F(MessageLoopTest, AnExceptionFromAHandlerGoesToTheApplicationAndTheLoopGoe
   EXPECT_EQ(handled.size(), 2u);
   win::DestroyWindow(h);
   Application->OnException = nullptr;
+}
+
+TEST(MessageQueues, AThreadsQueueGoesWithTheThread) {
+  std::size_t before = win::MessageQueueCount();
+  std::thread([before] {
+    win::PostQuitMessage(0);  // the thread's queue, a message left in it
+    EXPECT_EQ(win::MessageQueueCount(), before + 1);
+  }).join();
+  EXPECT_EQ(win::MessageQueueCount(), before);
 }
 
 }  // namespace
