@@ -601,6 +601,25 @@ void ShowMenuHint(IContextMenu* ContextMenu, TMessage& Message,
   }
 }
 
+void SendToMenuMessage(IContextMenu* ContextMenu, TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_INITMENUPOPUP:
+      InitSendToMenu(ContextMenu, Message);
+      break;
+    case WM_DRAWITEM:
+      DrawSendToItem(ContextMenu, Message);
+      break;
+    case WM_MEASUREITEM:
+      MeasureSendToItem(ContextMenu, Message);
+      break;
+    case WM_MENUCHAR:
+      SendToMenuChar(ContextMenu, Message);
+      break;
+    default:
+      break;
+  }
+}
+
 void DropOnSendToTarget(const std::string& EntryName, IDataObject* Data) {
   LPITEMIDLIST sendTo = nullptr;
   OleCheck(SHGetSpecialFolderLocation(nullptr, CSIDL_SENDTO, &sendTo));

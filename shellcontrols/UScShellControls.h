@@ -140,6 +140,9 @@ void InitSendToMenu(win::IContextMenu* ContextMenu, TMessage& Message);
 void DrawSendToItem(win::IContextMenu* ContextMenu, TMessage& Message);
 void MeasureSendToItem(win::IContextMenu* ContextMenu, TMessage& Message);
 void SendToMenuChar(win::IContextMenu* ContextMenu, TMessage& Message);
+// While a shell menu shows: the Send To submenu's messages (WM_INITMENUPOPUP, WM_DRAWITEM,
+// WM_MEASUREITEM, WM_MENUCHAR) to the functions above; the others are left alone.
+void SendToMenuMessage(win::IContextMenu* ContextMenu, TMessage& Message);
 void ShowMenuHint(win::IContextMenu* ContextMenu, TMessage& Message,
                   const std::function<void(const std::string&)>& HintEvent);
 void DropOnSendToTarget(const std::string& EntryName, win::IDataObject* Data);

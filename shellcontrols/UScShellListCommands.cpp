@@ -87,12 +87,16 @@ bool TScShellListCommands::OpenShortcut(TScShListData* Data) {
 void TScShellListCommands::InvokeDefault(TListItem* Item) {
   TScShListData* data = L.ItemData(Item);
   if (!data || !L.FCurrentFolder) return;
+  LPCITEMIDLIST id = data->RelativePidl();
+  InvokeMenuDefault(1, &id);
+}
+
+void TScShellListCommands::InvokeMenuDefault(UINT Count, const LPCITEMIDLIST* Ids) {
   IContextMenu* menu = nullptr;
   HMENU popup = nullptr;
-  LPCITEMIDLIST id = data->RelativePidl();
   HWND owner = L.OwnerWindow();
   try {
-    if (FAILED(CreateItemContextMenu(owner, L.FCurrentFolder.get(), 1, &id, CMF_EXPLORE, 1000,
+    if (FAILED(CreateItemContextMenu(owner, L.FCurrentFolder.get(), Count, Ids, CMF_EXPLORE, 1000,
                                      &menu, &popup)))
       return;
   } catch (const Exception&) {
@@ -100,7 +104,7 @@ void TScShellListCommands::InvokeDefault(TListItem* Item) {
   }
   UINT def = GetMenuDefaultItem(popup, FALSE, 0);
   try {
-    if (def != 0xFFFFFFFF && def > 999) InvokeContextMenuCommand(owner, menu, def - 1000);
+    if (def != 0xFFFFFFFF && def >= 1000) InvokeContextMenuCommand(owner, menu, def - 1000);
   } catch (...) {
     DestroyMenu(popup);
     menu->Release();
@@ -124,29 +128,8 @@ void TScShellListCommands::OpenSelection() {
       bool handled = false;
       L.OnDefaultAction(&L, handled);
       if (!handled && L.FCurrentFolder) {
-        IContextMenu* menu = nullptr;
-        HMENU popup = nullptr;
         std::vector<LPCITEMIDLIST> ids(copies.begin(), copies.end());
-        HWND owner = L.OwnerWindow();
-        bool built = false;
-        try {
-          built = SUCCEEDED(CreateItemContextMenu(owner, L.FCurrentFolder.get(), UINT(ids.size()),
-                                                  ids.data(), CMF_EXPLORE, 1000, &menu, &popup));
-        } catch (const Exception&) {
-          built = false;
-        }
-        if (built) {
-          UINT def = GetMenuDefaultItem(popup, FALSE, 0);
-          try {
-            if (def != 0xFFFFFFFF && def >= 1000) InvokeContextMenuCommand(owner, menu, def - 1000);
-          } catch (...) {
-            DestroyMenu(popup);
-            menu->Release();
-            throw;
-          }
-          DestroyMenu(popup);
-          menu->Release();
-        }
+        InvokeMenuDefault(UINT(ids.size()), ids.data());
       }
     }
   } catch (...) {
@@ -343,26 +326,8 @@ void TScShellListCommands::SendTo(int Index) {
 
 void TScShellListCommands::MenuMessage(TMessage& Message) {
   if (!FContextMenu) return;
-  switch (Message.Msg) {
-    case WM_INITMENUPOPUP:
-      InitSendToMenu(FContextMenu, Message);
-      break;
-    case WM_DRAWITEM:
-      DrawSendToItem(FContextMenu, Message);
-      break;
-    case WM_MEASUREITEM:
-      MeasureSendToItem(FContextMenu, Message);
-      break;
-    case WM_MENUCHAR:
-      SendToMenuChar(FContextMenu, Message);
-      break;
-    case WM_MENUSELECT: {
-      std::function<void(const std::string&)> hint;
-      if (L.OnPopupHint) hint = [this](const std::string& text) { L.OnPopupHint(&L, text); };
-      ShowMenuHint(FContextMenu, Message, hint);
-      break;
-    }
-    default:
-      break;
-  }
+  if (Message.Msg != WM_MENUSELECT) return SendToMenuMessage(FContextMenu, Message);
+  std::function<void(const std::string&)> hint;
+  if (L.OnPopupHint) hint = [this](const std::string& text) { L.OnPopupHint(&L, text); };
+  ShowMenuHint(FContextMenu, Message, hint);
 }

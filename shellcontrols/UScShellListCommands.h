@@ -34,6 +34,9 @@ class TScShellListCommands {
   bool MenuRunning() const { return FMenuRunning; }
 
  private:
+  // Carries out the default command of the items' shell menu (nothing when no menu can be
+  // built for them).
+  void InvokeMenuDefault(win::UINT Count, const win::LPCITEMIDLIST* Ids);
   TScCustomShellList& L;
   win::IContextMenu* FContextMenu = nullptr;  // the shell menu while it shows
   bool FMenuRunning = false;

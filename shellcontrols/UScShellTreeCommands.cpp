@@ -110,23 +110,7 @@ void TScShellTreeCommands::SendTo(TTreeNode* Node, int Index) {
 }
 
 void TScShellTreeCommands::MenuMessage(TMessage& M) {
-  if (!FContextMenu) return;
-  switch (M.Msg) {
-    case WM_INITMENUPOPUP:
-      InitSendToMenu(FContextMenu, M);
-      break;
-    case WM_DRAWITEM:
-      DrawSendToItem(FContextMenu, M);
-      break;
-    case WM_MEASUREITEM:
-      MeasureSendToItem(FContextMenu, M);
-      break;
-    case WM_MENUCHAR:
-      SendToMenuChar(FContextMenu, M);
-      break;
-    default:
-      break;
-  }
+  if (FContextMenu) SendToMenuMessage(FContextMenu, M);
 }
 
 namespace {
