@@ -40,23 +40,23 @@ void TTreeNode::SetSelectedIndex(int v) {
   FSelectedIndex = v;
   if (TreeView()) TreeView()->Invalidate();
 }
-void TTreeNode::SetStateIndex(int v) {
-  FStateIndex = v;
+// The node's state bits under mask set to state.
+static void SetStateBits(const TTreeNode* n, UINT mask, UINT state) {
   TVITEMA it;
   it.mask = TVIF_STATE | TVIF_HANDLE;
-  it.hItem = FItemId;
-  it.stateMask = TVIS_STATEIMAGEMASK;
-  it.state = UINT(std::clamp(v + 1, 0, 15)) << 12;
-  Send(this, TVM_SETITEMA, 0, LPARAM(&it));
+  it.hItem = n->ItemId();
+  it.stateMask = mask;
+  it.state = state;
+  Send(n, TVM_SETITEMA, 0, LPARAM(&it));
+}
+
+void TTreeNode::SetStateIndex(int v) {
+  FStateIndex = v;
+  SetStateBits(this, TVIS_STATEIMAGEMASK, UINT(std::clamp(v + 1, 0, 15)) << 12);
 }
 void TTreeNode::SetOverlayIndex(int v) {
   FOverlayIndex = v;
-  TVITEMA it;
-  it.mask = TVIF_STATE | TVIF_HANDLE;
-  it.hItem = FItemId;
-  it.stateMask = TVIS_OVERLAYMASK;
-  it.state = v >= 0 ? INDEXTOOVERLAYMASK(v + 1) : 0;
-  Send(this, TVM_SETITEMA, 0, LPARAM(&it));
+  SetStateBits(this, TVIS_OVERLAYMASK, v >= 0 ? INDEXTOOVERLAYMASK(v + 1) : 0);
 }
 
 bool TTreeNode::HasChildren() const {
@@ -78,14 +78,7 @@ bool TTreeNode::GetState(UINT bit) const {
   return (UINT(Send(this, TVM_GETITEMSTATE, WPARAM(FItemId), bit)) & bit) != 0;
 }
 
-void TTreeNode::SetState(UINT bit, bool v) {
-  TVITEMA it;
-  it.mask = TVIF_STATE | TVIF_HANDLE;
-  it.hItem = FItemId;
-  it.stateMask = bit;
-  it.state = v ? bit : 0;
-  Send(this, TVM_SETITEMA, 0, LPARAM(&it));
-}
+void TTreeNode::SetState(UINT bit, bool v) { SetStateBits(this, bit, v ? bit : 0); }
 
 void TTreeNode::SetSelected(bool v) {
   if (v)
