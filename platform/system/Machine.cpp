@@ -124,7 +124,7 @@ int ThreadsRunning() {
   std::istringstream fields(stat.substr(name + 1));
   std::string field;
   for (int i = 3; fields >> field; ++i)
-    if (i == 20) return std::atoi(field.c_str());
+    if (i == 20) return static_cast<int>(std::strtol(field.c_str(), nullptr, 10));
   return 1;
 }
 }  // namespace

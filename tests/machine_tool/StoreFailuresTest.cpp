@@ -57,7 +57,7 @@ class StoreFailures : public ::testing::Test {
   Result Run(const std::vector<std::string>& args) { return machinecmd::Run(root_, args); }
   // A copy of the PC as no program has it open: without the logs' files.
   fs::path Copy(const std::string& name) {
-    const fs::path copy = root_ / name;
+    fs::path copy = root_ / name;
     fs::remove_all(copy);
     fs::copy(pc_, copy, fs::copy_options::recursive);
     for (const char* f : {"state.db-wal", "state.db-shm", "registry.db-wal", "registry.db-shm"})

@@ -487,6 +487,7 @@ class X11Surface : public DisplaySurface {
       ext->XShapeCombineMask(d_, win_, ShapeBounding, 0, 0, None, ShapeSet);
     } else {
       std::vector<XRectangle> rects;
+      rects.reserve(area.size());
       for (const RECT& r : area)
         rects.push_back(XRectangle{short(r.left), short(r.top),
                                    static_cast<unsigned short>(r.Width()),
