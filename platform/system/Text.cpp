@@ -25,6 +25,11 @@ std::string TrimSpacesAndControls(std::string_view s) {
   return TrimWith(s, [](unsigned char c) { return c <= ' '; });
 }
 
+std::string TrimWhiteSpace(std::string_view s) {
+  return TrimWith(s,
+                  [](unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
 std::string AsciiUpper(std::string s) {
   for (char& c : s) c = AsciiUpperOf(c);
   return s;
@@ -41,6 +46,29 @@ bool AsciiSameText(std::string_view a, std::string_view b) {
     if (AsciiUpperOf(a[i]) != AsciiUpperOf(b[i])) return false;
   return true;
 }
+
+namespace {
+
+// The second byte of a two-byte UTF-8 Latin-1 letter: 80..9E upper, A0..BE lower, but
+// 97 (×) and B7 (÷).
+std::string Latin1Fold(std::string s, bool upper) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    char& c = s[i];
+    if (static_cast<unsigned char>(c) < 0x80) {
+      c = upper ? AsciiUpperOf(c) : AsciiLowerOf(c);
+    } else if (static_cast<unsigned char>(c) == 0xC3 && i + 1 < s.size()) {
+      auto d = static_cast<unsigned char>(s[++i]);
+      if (!upper && d >= 0x80 && d <= 0x9E && d != 0x97) s[i] = char(d + 0x20);
+      if (upper && d >= 0xA0 && d <= 0xBE && d != 0xB7) s[i] = char(d - 0x20);
+    }
+  }
+  return s;
+}
+
+}  // namespace
+
+std::string Latin1Upper(std::string s) { return Latin1Fold(std::move(s), true); }
+std::string Latin1Lower(std::string s) { return Latin1Fold(std::move(s), false); }
 
 std::vector<std::string> SplitTerminated(std::string_view s, char separator) {
   std::vector<std::string> pieces;
@@ -63,10 +91,82 @@ std::vector<std::string> SplitTerminatedLines(std::string_view s) {
   return lines;
 }
 
+std::vector<std::string> Split(std::string_view s, char separator) {
+  std::vector<std::string> pieces = SplitTerminated(s, separator);
+  if (s.empty() || s.back() == separator) pieces.emplace_back();
+  return pieces;
+}
+
+std::vector<std::string> SplitLines(std::string_view s) {
+  std::vector<std::string> lines = SplitTerminatedLines(s);
+  if (s.empty() || s.back() == '\r' || s.back() == '\n') lines.emplace_back();
+  return lines;
+}
+
 std::size_t CountUtf8Characters(std::string_view s) {
   std::size_t n = 0;
-  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  for (char c : s) n += !IsUtf8Continuation(c);
   return n;
+}
+
+std::size_t Utf8NextChar(std::string_view s, std::size_t b) {
+  if (b >= s.size()) return s.size();
+  do ++b;
+  while (b < s.size() && IsUtf8Continuation(s[b]));
+  return b;
+}
+
+std::size_t Utf8PrevChar(std::string_view s, std::size_t b) {
+  if (b == 0) return 0;
+  do --b;
+  while (b > 0 && IsUtf8Continuation(s[b]));
+  return b;
+}
+
+std::size_t Utf8ByteOf(std::string_view s, std::size_t n) {
+  for (std::size_t i = 0; i < s.size(); ++i)
+    if (!IsUtf8Continuation(s[i]) && n-- == 0) return i;
+  return s.size();
+}
+
+namespace {
+
+// The continuation bytes a lead byte asks for; 0 for a byte that starts no sequence.
+std::size_t ContinuationsAfter(unsigned char lead) {
+  if (lead < 0xC0 || lead >= 0xF8) return 0;
+  return lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+}
+
+}  // namespace
+
+char32_t NextUtf8CodePoint(std::string_view s, std::size_t& at) {
+  const auto lead = static_cast<unsigned char>(s[at]);
+  const std::size_t extra = ContinuationsAfter(lead);
+  bool whole = extra > 0 && extra < s.size() - at;
+  char32_t cp = lead & (0x3F >> extra);
+  for (std::size_t k = 1; whole && k <= extra; ++k) {
+    whole = IsUtf8Continuation(s[at + k]);
+    cp = (cp << 6) | char32_t(s[at + k] & 0x3F);
+  }
+  if (!whole) {
+    ++at;
+    return lead;
+  }
+  at += extra + 1;
+  return cp;
+}
+
+std::u32string Utf8ToUtf32(std::string_view s) {
+  std::u32string out;
+  for (std::size_t at = 0; at < s.size();) out.push_back(NextUtf8CodePoint(s, at));
+  return out;
+}
+
+std::string Utf16LeBytes(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size() * 2);
+  for (char16_t u : s) out += char(u & 0xFF), out += char(u >> 8);
+  return out;
 }
 
 }  // namespace win

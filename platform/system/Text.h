@@ -1,8 +1,8 @@
 #pragma once
-// Small text helpers every layer may use: trimming, ASCII case, splitting and counting the
-// characters of UTF-8 text. Where callers need different meanings (which bytes are blank,
-// what a final separator means), each meaning has a function of its own, named for it.
-// The machine's name folding, which also folds Latin letters, is FoldCase (MachineText.h);
+// Small text helpers every layer may use: trimming, case, splitting, stepping through and
+// decoding UTF-8 text, and UTF-16 bytes. Where callers need different meanings (which bytes
+// are blank, what a final separator means), each meaning has a function of its own, named for
+// it. The machine's name folding, which also folds Latin letters, is FoldCase (MachineText.h);
 // UTF-8 to UTF-16 and back is in Utf8.h.
 
 #include <cstddef>
@@ -19,6 +19,8 @@ namespace win {
 std::string TrimSpacesAndTabs(std::string_view s);
 // Every byte up to the space: spaces, tabs, line ends and all other control characters.
 std::string TrimSpacesAndControls(std::string_view s);
+// Spaces, tabs and line ends (CR, LF).
+std::string TrimWhiteSpace(std::string_view s);
 
 // --- ASCII case ------------------------------------------------------------------------
 // Only a..z and A..Z change: the bytes of other characters stay as they are, whatever the
@@ -28,6 +30,14 @@ std::string AsciiUpper(std::string s);
 std::string AsciiLower(std::string s);
 bool AsciiSameText(std::string_view a, std::string_view b);
 
+// --- Latin-1 case ----------------------------------------------------------------------
+// ASCII letters and the Latin-1 letters of two-byte UTF-8 (À..Þ and à..þ, not × and ÷),
+// each byte kept in its place, so the text keeps its length. The byte after a C3 byte is
+// taken as its second byte, whatever it is.
+
+std::string Latin1Upper(std::string s);
+std::string Latin1Lower(std::string s);
+
 // --- Splitting -------------------------------------------------------------------------
 
 // Each separator ends a piece, as a reader of separated records takes them: "a;;b;" gives
@@ -36,11 +46,39 @@ std::vector<std::string> SplitTerminated(std::string_view s, char separator);
 // Lines ended by CR, LF or CR LF, taken as SplitTerminated takes pieces: no line after a
 // final line end, none in an empty text.
 std::vector<std::string> SplitTerminatedLines(std::string_view s);
+// Each separator stands between two pieces, as in a list a user typed: n separators give
+// n + 1 pieces, "a;" gives "a" and "", and an empty text gives one empty piece.
+std::vector<std::string> Split(std::string_view s, char separator);
+// Lines ended by CR, LF or CR LF, taken as Split takes pieces: n line ends give n + 1
+// lines, an empty text one empty line.
+std::vector<std::string> SplitLines(std::string_view s);
 
 // --- UTF-8 -----------------------------------------------------------------------------
 
 // The characters of a UTF-8 text, counted by the bytes that start one: a continuation byte
 // (10xxxxxx) starts none, even where no lead byte stands before it.
 std::size_t CountUtf8Characters(std::string_view s);
+// 10xxxxxx: a byte inside a character, never the first one.
+inline bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+// Where the character after the one at byte b starts (the end at most); where the one
+// before b starts (0 at least). They step over continuation bytes, stray ones included.
+std::size_t Utf8NextChar(std::string_view s, std::size_t b);
+std::size_t Utf8PrevChar(std::string_view s, std::size_t b);
+// Where character n starts, counted as CountUtf8Characters counts (so that
+// CountUtf8Characters(s.substr(0, Utf8ByteOf(s, n))) == n); the end when there are no more.
+std::size_t Utf8ByteOf(std::string_view s, std::size_t n);
+
+// The code point at s[at], at moved past it. A lead byte C0..F7 followed by all its
+// continuation bytes gives the value they spell (overlong forms and values past U+10FFFF
+// as they come); any other byte stands for itself, as a Latin-1 character, so that no
+// byte of invalid text is lost.
+char32_t NextUtf8CodePoint(std::string_view s, std::size_t& at);
+// Every code point of s, as NextUtf8CodePoint takes them.
+std::u32string Utf8ToUtf32(std::string_view s);
+
+// --- UTF-16 ----------------------------------------------------------------------------
+
+// The units as little-endian byte pairs; no byte order mark, no terminator.
+std::string Utf16LeBytes(std::u16string_view s);
 
 }  // namespace win

@@ -22,6 +22,10 @@ TEST(Text, TrimmingDropsOnlyItsOwnBlanksAndNeverAByteOfACharacter) {
             "\xC2\xA0"
             "é");
   EXPECT_EQ(TrimSpacesAndTabs(" é "), "é");
+
+  EXPECT_EQ(TrimWhiteSpace(" \t\r\n"), "");
+  EXPECT_EQ(TrimWhiteSpace("\r\n\t a b\x01\n "), "a b\x01") << "other controls are text";
+  EXPECT_EQ(TrimWhiteSpace("\n\xC2\xA0é\xC2\x85\r"), "\xC2\xA0é\xC2\x85");
 }
 
 TEST(Text, AsciiCaseLeavesEveryOtherCharacterAsItIs) {
@@ -33,6 +37,14 @@ TEST(Text, AsciiCaseLeavesEveryOtherCharacterAsItIs) {
   EXPECT_FALSE(AsciiSameText("été", "ÉTÉ"));
   EXPECT_FALSE(AsciiSameText("@", "`")) << "0x40 and 0x60 differ by the case bit only";
   EXPECT_FALSE(AsciiSameText("a", "a "));
+
+  EXPECT_EQ(Latin1Upper("àéþÿ×÷ az@`"), "ÀÉÞÿ×÷ AZ@`") << "ÿ's capital is no Latin-1 letter";
+  EXPECT_EQ(Latin1Lower("ÀÉÞ×÷Ÿ AZ"), "àéþ×÷Ÿ az");
+  EXPECT_EQ(Latin1Lower("\xC3"
+                        "A\xC3"),
+            "\xC3"
+            "A\xC3")
+      << "the byte after C3 is its second byte, a cut C3 stays";
 }
 
 TEST(Text, SplittingTakesEachSeparatorAsTheEndOfAPiece) {
@@ -49,6 +61,17 @@ TEST(Text, SplittingTakesEachSeparatorAsTheEndOfAPiece) {
   EXPECT_EQ(SplitTerminatedLines("é\r"), Pieces{"é"});
 }
 
+TEST(Text, SplittingPutsAPieceOnBothSidesOfEachSeparator) {
+  EXPECT_EQ(Split("", ';'), Pieces{""});
+  EXPECT_EQ(Split(";", ';'), (Pieces{"", ""}));
+  EXPECT_EQ(Split("a;;b;", ';'), (Pieces{"a", "", "b", ""}));
+  EXPECT_EQ(Split("*.txt", ';'), Pieces{"*.txt"});
+
+  EXPECT_EQ(SplitLines(""), Pieces{""});
+  EXPECT_EQ(SplitLines("a\r\nb\rc\n"), (Pieces{"a", "b", "c", ""}));
+  EXPECT_EQ(SplitLines("\n\r"), (Pieces{"", "", ""})) << "LF CR is two ends";
+}
+
 TEST(Text, Utf8CharactersAreCountedByTheBytesThatStartThem) {
   EXPECT_EQ(CountUtf8Characters(""), 0u);
   EXPECT_EQ(CountUtf8Characters("aé€\xF0\x9F\x98\x80"), 4u);
@@ -58,4 +81,40 @@ TEST(Text, Utf8CharactersAreCountedByTheBytesThatStartThem) {
       << "stray continuation bytes";
   EXPECT_EQ(CountUtf8Characters("\xE2\x82"), 1u) << "a cut character";
   EXPECT_EQ(CountUtf8Characters("\xFF\xFE"), 2u);
+}
+
+TEST(Text, Utf8StepsAndOffsetsAgreeWithTheCount) {
+  const std::string s =
+      "\x80"
+      "aé€";  // a stray continuation byte first
+  EXPECT_EQ(Utf8ByteOf(s, 0), 1u);
+  EXPECT_EQ(Utf8ByteOf(s, 2), 4u);
+  EXPECT_EQ(Utf8ByteOf(s, 3), s.size());
+  EXPECT_EQ(Utf8ByteOf(s, 99), s.size());
+  for (std::size_t n = 0; n <= 3; ++n)
+    EXPECT_EQ(CountUtf8Characters(s.substr(0, Utf8ByteOf(s, n))), n) << n;
+
+  EXPECT_EQ(Utf8NextChar(s, 0), 1u);
+  EXPECT_EQ(Utf8NextChar(s, 2), 4u);
+  EXPECT_EQ(Utf8NextChar(s, 4), s.size());
+  EXPECT_EQ(Utf8NextChar(s, 99), s.size());
+  EXPECT_EQ(Utf8PrevChar(s, s.size()), 4u);
+  EXPECT_EQ(Utf8PrevChar(s, 4), 2u);
+  EXPECT_EQ(Utf8PrevChar(s, 1), 0u);
+  EXPECT_EQ(Utf8PrevChar(s, 0), 0u);
+}
+
+TEST(Text, DecodingKeepsEveryByteOfInvalidUtf8) {
+  EXPECT_EQ(Utf8ToUtf32(""), U"");
+  EXPECT_EQ(Utf8ToUtf32("aé€\xF0\x9F\x98\x80"), U"aé€\U0001F600");
+  EXPECT_EQ(Utf8ToUtf32("\xC3("), U"\u00C3(") << "a lead byte takes no ASCII";
+  // A stray continuation byte, then a character cut short by the end of the view.
+  EXPECT_EQ(Utf8ToUtf32(std::string_view("\x80\xE2\x82\xAC", 3)), U"\u0080\u00E2\u0082");
+  EXPECT_EQ(Utf8ToUtf32("\xF8\x88\x80\x80"), U"\u00F8\u0088\u0080\u0080");
+  EXPECT_EQ(Utf8ToUtf32("\xC0\x80"), std::u32string(1, U'\0')) << "overlong, as it comes";
+  EXPECT_EQ(Utf8ToUtf32("\xF4\x90\x80\x80"), std::u32string(1, char32_t(0x110000)));
+
+  EXPECT_EQ(Utf16LeBytes(u""), "");
+  EXPECT_EQ(Utf16LeBytes(std::u16string_view(u"a\0é\U0001F600", 5)),
+            std::string("a\0\0\0\xE9\0\x3D\xD8\x00\xDE", 10));
 }
