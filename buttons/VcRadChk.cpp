@@ -8,6 +8,7 @@
 #include "platform/forms/Forms.h"
 #include "platform/forms/graphics/BitmapResources.h"
 #include "platform/system/Clock.h"
+#include "platform/system/Text.h"
 
 // --- Built-in strips -----------------------------------------------------------------------
 
@@ -80,11 +81,6 @@ const bool kStripsRegistered = [] {
                                     [] { return Strip(kRadio, kFlatRadioFrames); });
   return true;
 }();
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n"), e = s.find_last_not_of(" \t\r\n");
-  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
 
 }  // namespace
 
@@ -258,7 +254,7 @@ void TVcCustomGlyphButton::Paint() {
   DrawCaption(&c, r, win::DT_WORDBREAK | win::DT_EXPANDTABS);
   if (Focused() && !Caption().empty()) {
     TRect f{r.left - 1, r.top - 1, r.right + 1, r.bottom + 1};
-    f.right = f.left + MinInt(f.right - f.left, c.TextWidth(Trim(Caption())) + 2);
+    f.right = f.left + MinInt(f.right - f.left, c.TextWidth(win::TrimWhiteSpace(Caption())) + 2);
     c.Brush().SetColor(Color());
     c.DrawFocusRect(f);
   }

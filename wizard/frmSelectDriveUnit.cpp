@@ -5,6 +5,7 @@
 #include "platform/forms/graphics/StockIcons.h"
 #include "platform/shell/Drives.h"
 #include "platform/system/Files.h"
+#include "platform/system/Text.h"
 #include "wizard/frmSelectItemsUnit.h"
 
 namespace {
@@ -18,13 +19,6 @@ const char* const SWarning = "Ne pas modifier le dossier de base sans instructio
 const char* const SClientFolder = "Marqeto";
 const char* const SServerFolder = "Marqeto\\WMarqeto";
 const char* const SDefaultFolder = "WMarqeto";
-
-std::string Trimmed(const std::string& s) {
-  auto first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  auto last = s.find_last_not_of(" \t\r\n");
-  return s.substr(first, last - first + 1);
-}
 
 bool FolderExists(const std::string& path) {
   win::DWORD attrs = win::GetFileAttributes(path);
@@ -121,6 +115,6 @@ void TfrmSelectDrive::StepEnter() {
 }
 
 bool TfrmSelectDrive::CanGoNext() {
-  std::string folder = Trimmed(edMarqetoFolder->Text());
+  std::string folder = win::TrimWhiteSpace(edMarqetoFolder->Text());
   return ListBox1->ItemIndex() >= 0 && !folder.empty() && folder[0] != '\\';
 }

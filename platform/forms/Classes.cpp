@@ -8,6 +8,7 @@
 #include "platform/forms/Streams.h"
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Text.h"
 
 const TClassInfo* TObject::StaticClassInfo() {
   static const TClassInfo info{"TObject", nullptr, {}, {}};
@@ -404,29 +405,10 @@ std::string ValueToTagged(const TValue& v) {
 
 // --- Text comparison -------------------------------------------------------------------
 
-namespace {
-// Folds ASCII letters and the Latin-1 letters of two-byte UTF-8 (À..Þ -> à..þ).
-std::string fold(const std::string& s, bool upper) {
-  std::string out = s;
-  for (size_t i = 0; i < out.size(); ++i) {
-    auto c = static_cast<unsigned char>(out[i]);
-    if (c < 0x80) {
-      out[i] = char(upper ? std::toupper(c) : std::tolower(c));
-    } else if (c == 0xC3 && i + 1 < out.size()) {
-      auto d = static_cast<unsigned char>(out[i + 1]);
-      if (!upper && d >= 0x80 && d <= 0x9E && d != 0x97) out[i + 1] = char(d + 0x20);
-      if (upper && d >= 0xA0 && d <= 0xBE && d != 0xB7) out[i + 1] = char(d - 0x20);
-      ++i;
-    }
-  }
-  return out;
-}
-}  // namespace
-
-std::string AnsiUpperCase(const std::string& s) { return fold(s, true); }
-std::string AnsiLowerCase(const std::string& s) { return fold(s, false); }
+std::string AnsiUpperCase(const std::string& s) { return win::Latin1Upper(s); }
+std::string AnsiLowerCase(const std::string& s) { return win::Latin1Lower(s); }
 int AnsiCompareText(const std::string& a, const std::string& b) {
-  return fold(a, false).compare(fold(b, false));
+  return win::Latin1Lower(a).compare(win::Latin1Lower(b));
 }
 bool AnsiSameText(const std::string& a, const std::string& b) {
   // Folding keeps every byte in its place, so texts of other lengths never match, and the

@@ -1,9 +1,10 @@
 #include "platform/forms/FormResources.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <mutex>
+
+#include "platform/system/Text.h"
 
 namespace forms {
 namespace {
@@ -18,23 +19,19 @@ Table& table() {
   static Table t;
   return t;
 }
-std::string lower(std::string s) {
-  for (auto& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 }  // namespace
 
 void RegisterFormResource(const char* name, const char* data, std::size_t size) {
   auto& t = table();
   std::lock_guard lock(t.mutex);
-  t.entries[lower(name)] = std::string(data, size);
-  t.names[lower(name)] = name;
+  t.entries[win::AsciiLower(name)] = std::string(data, size);
+  t.names[win::AsciiLower(name)] = name;
 }
 
 bool FindFormResource(const std::string& name, std::string& text) {
   auto& t = table();
   std::lock_guard lock(t.mutex);
-  auto key = lower(name);
+  auto key = win::AsciiLower(name);
   auto it = t.entries.find(key);
   if (it == t.entries.end()) it = t.entries.find(key + ".form");
   if (it == t.entries.end()) return false;

@@ -7,6 +7,7 @@
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/graphics/Graphics.h"
 #include "platform/system/Files.h"
+#include "platform/system/Text.h"
 
 namespace {
 
@@ -17,20 +18,6 @@ constexpr const char* kFileMissing =
 constexpr const char* kPathMissing =
     "\r\nLe chemin d'accès n'existe pas.\r\nVérifiez que le chemin d'accès correct a été indiqué.";
 constexpr const char* kFolderUnreadable = "\r\nCe dossier n'est pas accessible.";
-
-std::string trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
-  return b == std::string::npos ? "" : s.substr(b, e - b + 1);
-}
-
-std::vector<std::string> split(const std::string& s, char sep) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  for (size_t p; (p = s.find(sep, start)) != std::string::npos; start = p + 1)
-    out.push_back(s.substr(start, p - start));
-  out.push_back(s.substr(start));
-  return out;
-}
 
 DWORD attributes(const std::string& path) { return GetFileAttributes(path); }
 bool isFolder(const std::string& path) {
@@ -61,11 +48,7 @@ std::string spelled(const std::string& folder) {
   std::string out = folder.substr(0, 2);
   out[0] = char(std::toupper(static_cast<unsigned char>(out[0])));
   if (folder.size() <= 3) return out + "\\";
-  size_t start = 3;
-  while (start <= folder.size()) {
-    size_t end = folder.find('\\', start);
-    if (end == std::string::npos) end = folder.size();
-    std::string part = folder.substr(start, end - start);
+  for (std::string part : Split(std::string_view(folder).substr(3), '\\')) {
     WIN32_FIND_DATA fd;
     HANDLE h = FindFirstFile(out + "\\" + part, &fd);
     if (h != INVALID_HANDLE_VALUE) {
@@ -73,7 +56,6 @@ std::string spelled(const std::string& folder) {
       FindClose(h);
     }
     out += "\\" + part;
-    start = end + 1;
   }
   return out;
 }
@@ -252,13 +234,14 @@ void TOpenFileDialogForm::Setup(const TOpenDialog& dialog) {
   FOptions = dialog.Options();
   FDefaultExt = dialog.DefaultExt();
   // "Description|patterns|Description|patterns..."; a lone description filters nothing.
-  auto parts = split(dialog.Filter(), '|');
+  auto parts = Split(dialog.Filter(), '|');
   FFilters.clear();
   if (!dialog.Filter().empty())
     for (size_t i = 0; i < parts.size(); i += 2)
-      FFilters.emplace_back(parts[i], i + 1 < parts.size() && !trim(parts[i + 1]).empty()
-                                          ? trim(parts[i + 1])
-                                          : "*.*");
+      FFilters.emplace_back(parts[i],
+                            i + 1 < parts.size() && !TrimSpacesAndTabs(parts[i + 1]).empty()
+                                ? TrimSpacesAndTabs(parts[i + 1])
+                                : "*.*");
   if (FFilters.empty()) FFilters.emplace_back("Tous les fichiers", "*.*");
   FileType->Items()->Clear();
   for (auto& f : FFilters) FileType->Items()->Add(f.first);
@@ -316,7 +299,7 @@ void TOpenFileDialogForm::FillLookIn() {
     if (!mine) continue;
     current = int(FLookInPaths.size()) - 1;
     std::string path = root.substr(0, 2), indent;
-    for (const std::string& part : split(FFolder.substr(3), '\\')) {
+    for (const std::string& part : Split(FFolder.substr(3), '\\')) {
       if (part.empty()) continue;
       path += "\\" + part;
       indent += "   ";
@@ -334,8 +317,8 @@ void TOpenFileDialogForm::FillList() {
   FFolderChosen = false;
   if (FFolder.empty()) return;
   std::vector<std::string> folders = list(FFolder, "*", true), files;
-  for (const std::string& pattern : split(FPatterns, ';')) {
-    std::string p = trim(pattern);
+  for (const std::string& pattern : Split(FPatterns, ';')) {
+    std::string p = TrimSpacesAndTabs(pattern);
     if (p.empty()) continue;
     auto found = list(FFolder, p, false);
     files.insert(files.end(), found.begin(), found.end());
@@ -362,7 +345,7 @@ void TOpenFileDialogForm::OpenClick() {
     OpenEntry(FileList->ItemIndex());
     return;
   }
-  std::string text = trim(FileNameEdit->Text());
+  std::string text = TrimSpacesAndTabs(FileNameEdit->Text());
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
     text = text.substr(1, text.size() - 2);
   if (!text.empty()) AcceptTyped(text);

@@ -1,18 +1,11 @@
 #include "platform/forms/ShortCuts.h"
 
-#include <cctype>
+#include "platform/system/Text.h"
 
 namespace {
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-bool StartsText(const std::string& prefix, const std::string& s) {
-  return s.size() >= prefix.size() && SameText(prefix, s.substr(0, prefix.size()));
+using win::AsciiSameText;
+bool StartsText(std::string_view prefix, std::string_view s) {
+  return s.size() >= prefix.size() && AsciiSameText(prefix, s.substr(0, prefix.size()));
 }
 }  // namespace
 
@@ -71,6 +64,6 @@ TShortCut TextToShortCut(const std::string& Text) {
   }
   if (rest.empty()) return 0;
   for (int key = 8; key <= 597; ++key)
-    if (SameText(ShortCutToText(TShortCut(key)), rest)) return TShortCut(mods | key);
+    if (AsciiSameText(ShortCutToText(TShortCut(key)), rest)) return TShortCut(mods | key);
   return 0;
 }

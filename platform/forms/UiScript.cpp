@@ -1,6 +1,5 @@
 #include "platform/forms/UiScript.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -9,6 +8,7 @@
 
 #include "platform/forms/UiDriver.h"
 #include "platform/system/Process.h"
+#include "platform/system/Text.h"
 
 namespace UiScript {
 namespace {
@@ -36,11 +36,6 @@ struct State {
 
 State& state() {
   static State s;
-  return s;
-}
-
-std::string lower(std::string s) {
-  for (auto& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 
@@ -105,7 +100,7 @@ bool titleFits(const Answer& a, const std::string& kind, const std::string& titl
   if (a.title.empty() || a.title == "*") return true;
   if (a.title == title) return true;
   for (auto k : kKinds)
-    if (lower(a.title) == k) return kind == k;
+    if (win::AsciiLower(a.title) == k) return kind == k;
   return false;
 }
 
@@ -132,7 +127,7 @@ void addLine(State& s, const std::string& raw, const std::string& where) {
   if (start == std::string::npos || raw[start] == '#') return;
   std::string line = raw.substr(start);
   size_t sp = line.find_first_of(" \t\r\n");
-  std::string verb = lower(line.substr(0, sp));
+  std::string verb = win::AsciiLower(line.substr(0, sp));
   // The fields trim their own blanks, but not escaped ones ("\ " at the end of a line).
   std::string rest = sp == std::string::npos ? "" : line.substr(sp);
   auto fields = splitFields(rest);
@@ -153,7 +148,7 @@ void addLine(State& s, const std::string& raw, const std::string& where) {
     s.answers.push_back(Answer{"open", fields[0], "", false, fields[1], where});
   } else if (verb == "printer") {
     need(1, "printer ok|cancel");
-    auto v = lower(fields[0]);
+    auto v = win::AsciiLower(fields[0]);
     if (v != "ok" && v != "cancel")
       throw EUiScriptError(where + ": expected \"printer ok|cancel\"");
     s.answers.push_back(Answer{"printer", "", "", false, v, where});
@@ -311,9 +306,9 @@ int AnswerMessageDialog(const std::string& kind, const std::string& title,
   for (auto& a : s.answers) {
     if (a.used || a.kind != "dialog" || !titleFits(a, kind, title) || !messageFits(a, message))
       continue;
-    auto want = lower(stripAmpersand(a.answer));
+    auto want = win::AsciiLower(stripAmpersand(a.answer));
     for (size_t i = 0; i < buttons.size(); ++i) {
-      if (want == buttons[i] || want == lower(stripAmpersand(captions[i]))) {
+      if (want == buttons[i] || want == win::AsciiLower(stripAmpersand(captions[i]))) {
         a.used = true;
         rec.answer = captions[i];
         s.records.push_back(rec);

@@ -4,13 +4,10 @@
 #include <mutex>
 
 #include "platform/forms/graphics/ImageFiles.h"
+#include "platform/system/Text.h"
 
 namespace win {
 namespace {
-std::string Upper(std::string s) {
-  for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 std::mutex mutex;
 std::map<std::string, Surface>& Table() {
   static std::map<std::string, Surface> t;
@@ -26,25 +23,25 @@ std::map<std::string, std::function<std::string()>>& Sources() {
 void RegisterBitmapResource(const std::string& name, const std::string& pixelMap) {
   Surface s = ParsePixelMap(pixelMap);
   std::lock_guard lock(mutex);
-  Sources().erase(Upper(name));
-  Table()[Upper(name)] = std::move(s);
+  Sources().erase(AsciiUpper(name));
+  Table()[AsciiUpper(name)] = std::move(s);
 }
 
 void RegisterBitmapResourceSource(const std::string& name, std::function<std::string()> make) {
   std::lock_guard lock(mutex);
-  Table().erase(Upper(name));
-  Sources()[Upper(name)] = std::move(make);
+  Table().erase(AsciiUpper(name));
+  Sources()[AsciiUpper(name)] = std::move(make);
 }
 
 void RegisterBitmapResourceData(const std::string& name, const std::vector<std::uint8_t>& bmp) {
   Surface s = DecodeBmp(bmp);
   std::lock_guard lock(mutex);
-  Sources().erase(Upper(name));
-  Table()[Upper(name)] = std::move(s);
+  Sources().erase(AsciiUpper(name));
+  Table()[AsciiUpper(name)] = std::move(s);
 }
 
 std::optional<Surface> FindBitmapResource(const std::string& name) {
-  const std::string key = Upper(name);
+  const std::string key = AsciiUpper(name);
   std::lock_guard lock(mutex);
   auto it = Table().find(key);
   if (it == Table().end()) {

@@ -24,6 +24,7 @@
 #include "platform/forms/graphics/ImageFiles.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Process.h"
+#include "platform/system/Text.h"
 #include "platform/system/Utf8.h"
 
 namespace win {
@@ -362,8 +363,7 @@ class X11Surface : public DisplaySurface {
       Atom protocols[] = {atoms.wmDelete};
       xlib.XSetWMProtocols(d, win_, protocols, 1);
       std::string cls = o.className.empty() ? std::string("Program") : o.className;
-      std::string instance = cls;
-      for (char& c : instance) c = char(std::tolower(static_cast<unsigned char>(c)));
+      std::string instance = AsciiLower(cls);
       XClassHint ch{instance.data(), cls.data()};
       xlib.XSetClassHint(d, win_, &ch);
       XWMHints wh{};

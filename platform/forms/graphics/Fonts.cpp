@@ -19,16 +19,12 @@
 #include <tuple>
 
 #include "platform/system/Exceptions.h"
+#include "platform/system/Text.h"
 
 namespace win {
 namespace {
 
 const char* kDir = "/usr/share/fonts/truetype/dejavu/";
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 FontFace Dejavu(const char* family, const char* base, bool tt, bool fixed, BYTE pf,
                 BYTE cs = ANSI_CHARSET, int symbolMap = 0) {
@@ -75,14 +71,14 @@ struct Table {
              Dejavu("DejaVu Serif", "DejaVuSerif", true, false, FF_ROMAN),
              Dejavu("DejaVu Sans Mono", "DejaVuSansMono", true, true, FF_MODERN),
          })
-      faces[Lower(f.family)] = f;
+      faces[AsciiLower(f.family)] = f;
     FontFace box;
     box.family = "Box Test";
     box.trueType = true;
     box.fixedPitch = true;
     box.box = true;
     box.pitchFamily = FF_MODERN;
-    faces[Lower(box.family)] = box;
+    faces[AsciiLower(box.family)] = box;
   }
 };
 Table& Faces() {
@@ -138,7 +134,7 @@ FT_Face OpenFace(const std::string& path) {
 const FontFace* FindFontFace(const std::string& family) {
   Table& t = Faces();
   std::lock_guard lock(t.mutex);
-  auto it = t.faces.find(Lower(family));
+  auto it = t.faces.find(AsciiLower(family));
   return it == t.faces.end() ? nullptr : &it->second;
 }
 
@@ -155,8 +151,9 @@ std::vector<std::string> ScreenFontNames() {
   std::vector<std::string> names;
   for (auto& [k, f] : t.faces)
     if (!f.box) names.push_back(f.family);
-  std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return AsciiLower(a) < AsciiLower(b);
+  });
   return names;
 }
 
@@ -183,7 +180,7 @@ std::string AddFontFile(const std::string& hostPath) {
     throw Exception("Le fichier \"" + hostPath + "\" n'est pas une police TrueType.");
   Table& t = Faces();
   std::lock_guard lock(t.mutex);
-  FontFace& f = t.faces[Lower(family)];
+  FontFace& f = t.faces[AsciiLower(family)];
   if (f.family.empty()) {
     f.family = family;
     f.fixedPitch = fixed;

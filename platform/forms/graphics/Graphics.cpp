@@ -10,6 +10,7 @@
 #include "platform/forms/graphics/BitmapResources.h"
 #include "platform/forms/graphics/ImageFiles.h"
 #include "platform/system/Exceptions.h"
+#include "platform/system/Text.h"
 
 using namespace win;
 
@@ -75,14 +76,6 @@ const ColorName kColorNames[] = {
     {clWindowText, "clWindowText"},
 };
 
-bool SameName(const std::string& a, const char* b) {
-  if (a.size() != std::strlen(b)) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 }  // namespace
 
 COLORREF ColorToRGB(TColor c) {
@@ -92,7 +85,7 @@ COLORREF ColorToRGB(TColor c) {
 
 bool IdentToColor(const std::string& ident, TColor& out) {
   for (const ColorName& n : kColorNames)
-    if (SameName(ident, n.name)) return out = n.color, true;
+    if (AsciiSameText(ident, n.name)) return out = n.color, true;
   return false;
 }
 
