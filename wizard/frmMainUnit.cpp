@@ -11,6 +11,7 @@
 #include "platform/system/Security.h"
 #include "platform/system/Shutdown.h"
 #include "platform/system/SystemInfo.h"
+#include "platform/system/Text.h"
 #include "toolkit/GeneralHelpers.h"
 #include "toolkit/InstallTools2.h"
 #include "wizard/OneInst.h"
@@ -38,23 +39,6 @@ namespace {
 constexpr win::DWORD kRebootReason = win::SHTDN_REASON_FLAG_PLANNED |
                                      win::SHTDN_REASON_MAJOR_APPLICATION |
                                      win::SHTDN_REASON_MINOR_INSTALLATION;
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
-// The first Count characters of a UTF-8 text.
-std::string LeftChars(const std::string& s, size_t Count) {
-  size_t i = 0;
-  for (size_t n = 0; i < s.size() && n < Count; ++n) {
-    ++i;
-    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-  }
-  return s.substr(0, i);
-}
 
 std::string ProgramFileName() {
   char buffer[1024] = {};
@@ -138,9 +122,10 @@ void TfrmMain::Setup(const std::string& ACaption, const std::string& CfgName,
     lines.LoadFromFile(cfg);
     const std::string key = "NextInstaller=";
     for (int i = 0; i < lines.Count(); ++i) {
-      std::string line = Trim(lines[i]);
-      if (line.compare(0, key.size(), key) == 0)
-        NextInstaller = mediaDir + LeftChars(line.substr(key.size()), 255);
+      std::string line = win::TrimSpacesAndControls(lines[i]);
+      if (line.compare(0, key.size(), key) != 0) continue;
+      const std::string name = line.substr(key.size());
+      NextInstaller = mediaDir + name.substr(0, win::Utf8ByteOf(name, 255));  // 255 characters
     }
   }
 }

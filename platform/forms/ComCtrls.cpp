@@ -2,21 +2,7 @@
 
 #include "platform/forms/Clipboard.h"
 #include "platform/forms/ControlPaint.h"
-
-namespace {
-std::vector<std::string> splitLines(const std::string& s) {
-  std::vector<std::string> out(1);
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\r' || s[i] == '\n') {
-      if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
-      out.emplace_back();
-    } else {
-      out.back() += s[i];
-    }
-  }
-  return out;
-}
-}  // namespace
+#include "platform/system/Text.h"
 
 void TRichEditStrings::DefineProps(TPropList&) {}
 
@@ -27,7 +13,7 @@ int TRichEditStrings::Add(const std::string& s) {
 }
 
 void TRichEditStrings::Insert(int i, const std::string& s) {
-  auto parts = splitLines(s);
+  auto parts = win::SplitLines(s);
   BeginUpdate();
   for (size_t k = 0; k < parts.size(); ++k) TStringList::Insert(i + int(k), parts[k]);
   EndUpdate();
@@ -97,10 +83,7 @@ int TRichEdit::RowStep(int direction) {
   std::vector<ControlPaint::TextRow> rows = ControlPaint::RichEditRows(this);
   const std::string text = GetText();
   int pos = CaretPos();
-  size_t caret = 0;
-  for (int n = 0; caret < text.size() && n < pos; ++n) do
-      ++caret;
-    while (caret < text.size() && (static_cast<unsigned char>(text[caret]) & 0xC0) == 0x80);
+  size_t caret = win::Utf8ByteOf(text, size_t(pos));
   size_t i = 0;
   while (i + 1 < rows.size() && caret > rows[i].end) ++i;
   size_t to = i + size_t(direction);

@@ -11,6 +11,7 @@
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/ViewSupport.h"
 #include "platform/forms/graphics/GdiText.h"
+#include "platform/system/Text.h"
 
 namespace ControlPaint {
 
@@ -238,14 +239,8 @@ void PaintLabel(HDC dc, TLabel* l) {
   DrawCaption(dc, l, l->Caption(), r, l->WordWrap() ? DT_WORDBREAK : 0);
 }
 
-// Byte offset of the n-th character of UTF-8 text.
-size_t ByteOf(const std::string& s, int n) {
-  size_t i = 0;
-  for (; i < s.size() && n > 0; --n) do
-      ++i;
-    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80);
-  return i;
-}
+// Where character n of a control's text starts: its positions are ints.
+size_t ByteOf(const std::string& s, int n) { return Utf8ByteOf(s, size_t(n)); }
 
 void PaintEdit(HDC dc, TCustomEdit* e) {
   RECT r = Whole(e);
@@ -418,26 +413,12 @@ struct ScreenText {
   }
 };
 
-size_t NextChar(const std::string& s, size_t b) {
-  if (b >= s.size()) return s.size();
-  do ++b;
-  while (b < s.size() && (static_cast<unsigned char>(s[b]) & 0xC0) == 0x80);
-  return b;
-}
-
-int CharsBefore(const std::string& s, size_t b) {
-  int n = 0;
-  for (size_t i = 0; i < b && i < s.size(); ++i)
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) ++n;
-  return n;
-}
-
 // Where a line of [b, lineEnd) wraps at `width`: after the last blank that fits, else after
 // the last character that fits (at least one).
 size_t WrapAt(const ScreenText& t, const std::string& text, size_t b, size_t lineEnd, int width) {
-  size_t fit = NextChar(text, b), blank = std::string::npos;
-  for (size_t i = b; i < lineEnd; i = NextChar(text, i)) {
-    size_t n = NextChar(text, i);
+  size_t fit = Utf8NextChar(text, b), blank = std::string::npos;
+  for (size_t i = b; i < lineEnd; i = Utf8NextChar(text, i)) {
+    size_t n = Utf8NextChar(text, i);
     if (t.Width(text, b, n) > width) break;
     fit = n;
     if (text[i] == ' ') blank = n;
@@ -481,13 +462,13 @@ int RichEditCharAt(const TRichEdit* e, int x, int y) {
   ScreenText t(e);
   size_t at = row->begin;
   // The nearest boundary: past a character once the point passes its middle.
-  for (size_t i = row->begin; i < row->end; i = NextChar(text, i)) {
-    size_t n = NextChar(text, i);
+  for (size_t i = row->begin; i < row->end; i = Utf8NextChar(text, i)) {
+    size_t n = Utf8NextChar(text, i);
     int mid = row->left + (t.Width(text, row->begin, i) + t.Width(text, row->begin, n)) / 2;
     if (x < mid) break;
     at = n;
   }
-  return CharsBefore(text, at);
+  return int(CountUtf8Characters(std::string_view(text).substr(0, at)));
 }
 
 int RichEditCaretX(const TRichEdit* e, const TextRow& row, int pos) {

@@ -5,6 +5,7 @@
 
 #include "platform/forms/Forms.h"
 #include "platform/forms/ScrollBars.h"
+#include "platform/system/Text.h"
 
 namespace {
 // A horizontal line step of a list box, in pixels.
@@ -182,34 +183,12 @@ win::RECT TGroupBox::AdjustClientRect() const {
 // --- TCustomEdit -------------------------------------------------------------------------
 
 namespace {
-bool isCont(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-// Characters before byte offset b.
+// The edit's positions count characters as ints.
 int charsBefore(const std::string& s, size_t b) {
-  int n = 0;
-  for (size_t i = 0; i < b && i < s.size(); ++i)
-    if (!isCont(s[i])) ++n;
-  return n;
+  return int(win::CountUtf8Characters(std::string_view(s).substr(0, b)));
 }
-// Byte offset of character n (clamped to the end).
-size_t byteOf(const std::string& s, int n) {
-  if (n < 0) return s.size();
-  size_t i = 0;
-  for (; i < s.size(); ++i)
-    if (!isCont(s[i]) && n-- == 0) return i;
-  return s.size();
-}
-size_t prevChar(const std::string& s, size_t b) {
-  if (b == 0) return 0;
-  do --b;
-  while (b > 0 && isCont(s[b]));
-  return b;
-}
-size_t nextChar(const std::string& s, size_t b) {
-  if (b >= s.size()) return s.size();
-  do ++b;
-  while (b < s.size() && isCont(s[b]));
-  return b;
-}
+// A negative n, past every character, gives the end.
+size_t byteOf(const std::string& s, int n) { return win::Utf8ByteOf(s, size_t(n)); }
 }  // namespace
 
 void TCustomEdit::DefineProps(TPropList& p) {
@@ -283,13 +262,13 @@ void TCustomEdit::DoEnter() {
 void TCustomEdit::TypeChar(char c) {
   if (FReadOnly) return;
   if (c == '\b') {
-    if (FSelStartB == FSelEndB) FSelStartB = prevChar(GetText(), FSelStartB);
+    if (FSelStartB == FSelEndB) FSelStartB = win::Utf8PrevChar(GetText(), FSelStartB);
     if (FSelStartB != FSelEndB) SetSelText("");
     return;
   }
   if (static_cast<unsigned char>(c) < 0x20) return;
   // The rest of a character whose first byte was refused is refused too.
-  if (isCont(c)) {
+  if (win::IsUtf8Continuation(c)) {
     if (FDroppingChar) return;
   } else {
     FDroppingChar = false;
@@ -315,10 +294,10 @@ void TCustomEdit::KeyDownEdit(win::WORD key, TShiftState shift) {
   size_t to = caret;
   switch (key) {
     case VK_LEFT:
-      to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelStartB : prevChar(t, caret);
+      to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelStartB : Utf8PrevChar(t, caret);
       break;
     case VK_RIGHT:
-      to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelEndB : nextChar(t, caret);
+      to = (!(shift & ssShift) && FSelStartB != FSelEndB) ? FSelEndB : Utf8NextChar(t, caret);
       break;
     case VK_HOME:
       to = 0;
@@ -328,7 +307,7 @@ void TCustomEdit::KeyDownEdit(win::WORD key, TShiftState shift) {
       break;
     case VK_DELETE:
       if (FReadOnly) return;
-      if (FSelStartB == FSelEndB) FSelEndB = nextChar(t, FSelStartB);
+      if (FSelStartB == FSelEndB) FSelEndB = Utf8NextChar(t, FSelStartB);
       if (FSelStartB != FSelEndB) SetSelText("");
       return;
     default:

@@ -7,6 +7,7 @@
 
 #include "platform/forms/graphics/Fonts.h"
 #include "platform/forms/graphics/GdiInternal.h"
+#include "platform/system/Text.h"
 #include "platform/system/Utf8.h"
 
 namespace win {
@@ -16,39 +17,8 @@ using namespace gdi;
 namespace {
 
 std::u32string Decode(const char* s, int len) {
-  std::u32string out;
-  if (!s) return out;
-  std::size_t n = len < 0 ? std::strlen(s) : std::size_t(len);
-  for (std::size_t i = 0; i < n;) {
-    auto c = static_cast<unsigned char>(s[i]);
-    int extra = c < 0x80             ? 0
-                : (c & 0xE0) == 0xC0 ? 1
-                : (c & 0xF0) == 0xE0 ? 2
-                : (c & 0xF8) == 0xF0 ? 3
-                                     : -1;
-    if (extra < 0 || i + extra >= n + (extra == 0 ? 1 : 0)) {
-      out.push_back(c);  // stray byte: taken as Latin-1
-      ++i;
-      continue;
-    }
-    char32_t v = extra == 0 ? c : c & (0x3F >> extra);
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      if (i + k >= n || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      v = (v << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    }
-    if (!ok) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    out.push_back(v);
-    i += std::size_t(extra) + 1;
-  }
-  return out;
+  if (!s) return {};
+  return Utf8ToUtf32(len < 0 ? std::string_view(s) : std::string_view(s, std::size_t(len)));
 }
 
 std::string Encode(const std::u32string& s) {

@@ -9,6 +9,7 @@
 
 #include "platform/system/Exceptions.h"
 #include "platform/system/Machine.h"
+#include "platform/system/Text.h"
 
 using namespace win;
 
@@ -24,17 +25,7 @@ namespace {
 // UTF-8 to the PDF's WinAnsi encoding, with the characters that need it escaped.
 std::string PdfString(const std::string& utf8) {
   std::string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    auto c = static_cast<unsigned char>(utf8[i]);
-    unsigned cp = c;
-    int n = 1;
-    if (c >= 0xC0 && c < 0xE0 && i + 1 < utf8.size())
-      cp = ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F), n = 2;
-    else if (c >= 0xE0 && c < 0xF0 && i + 2 < utf8.size())
-      cp = ((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F), n = 3;
-    else if (c >= 0xF0)
-      cp = '?', n = 4;
-    i += std::size_t(n);
+  for (char32_t cp : Utf8ToUtf32(utf8)) {
     if (cp == 0x20AC)
       cp = 0x80;
     else if (cp == 0x2019)
