@@ -21,6 +21,7 @@
 #include "platform/system/Exceptions.h"
 #include "platform/system/Files.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Text.h"
 #include "shellcontrols/UScShConsts.h"
 #include "shellcontrols/UScTreeList.h"
 
@@ -75,17 +76,6 @@ void StopShellControlsUnit() {
   for (auto& k : ShellControlDefKeys) k.ShortCut = 0;
   StopShellUtilsUnit();
 }
-
-namespace {
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-}  // namespace
 
 // ---- The default key table ------------------------------------------------------------------
 
@@ -295,7 +285,7 @@ int FindContextMenuVerb(IContextMenu* ContextMenu, const std::string& Verb) {
       if (id == 0xFFFFFFFF || id < 1000) continue;
       char buffer[261] = {};
       if (SUCCEEDED(ContextMenu->GetCommandString(id - 1000, GCS_VERBA, nullptr, buffer, 261)) &&
-          SameText(buffer, Verb))
+          win::AsciiSameText(buffer, Verb))
         result = int(id - 1000);
     }
   } catch (...) {
