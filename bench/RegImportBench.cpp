@@ -29,7 +29,9 @@
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
 #include "platform/system/Registry.h"
+#include "platform/system/Text.h"
 #include "platform/system/Utf8.h"
+#include "tests/support/Utf16Files.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -67,13 +69,6 @@ std::string Wrapped(const std::string& head, const std::string& hex) {
       col = 2;
     }
   }
-  return out;
-}
-
-std::string Utf16Of(const std::string& utf8, bool terminated) {
-  std::string out;
-  for (char16_t u : win::Utf8ToUtf16(utf8)) out += char(u & 0xFF), out += char(u >> 8);
-  if (terminated) out += std::string(2, '\0');
   return out;
 }
 
@@ -117,7 +112,8 @@ std::vector<GenValue> ValuesOf(std::size_t k, std::mt19937& rng) {
       std::snprintf(type, sizeof type, "hex(%x):", x.type);
       const bool text = x.type == 2 || x.type == 7;
       std::string bytes =
-          text ? Utf16Of(x.stored.substr(0, x.stored.size() - 1), false) + std::string(2, '\0')
+          text ? win::Utf16LeBytes(win::Utf8ToUtf16(x.stored.substr(0, x.stored.size() - 1))) +
+                     std::string(2, '\0')
                : x.stored;
       x.text = Wrapped(head + type, HexBytes(bytes));
     }
@@ -147,11 +143,7 @@ std::uintmax_t WriteExport(const fs::path& file, std::size_t keys) {
   std::ofstream out(file, std::ios::binary);
   std::string chunk = "\xFF\xFE";
   auto put = [&](const std::string& utf8) {
-    for (char16_t u : win::Utf8ToUtf16(utf8)) {
-      if (u == u'\n') chunk += std::string("\r\0", 2);
-      chunk += char(u & 0xFF);
-      chunk += char(u >> 8);
-    }
+    chunk += testfiles::Utf16LeCrLf(utf8);
     if (chunk.size() > (1 << 20)) {
       out.write(chunk.data(), std::streamsize(chunk.size()));
       chunk.clear();

@@ -19,7 +19,7 @@
 #include "platform/system/Machine.h"
 #include "platform/system/PeFile.h"
 #include "platform/system/Registry.h"
-#include "platform/system/Utf8.h"
+#include "tests/support/Utf16Files.h"
 
 namespace fs = std::filesystem;
 
@@ -28,16 +28,6 @@ namespace {
 void Put(const fs::path& file, const std::string& bytes) {
   fs::create_directories(file.parent_path());
   std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string Utf16File(const std::string& utf8) {
-  std::string out = "\xFF\xFE";
-  for (char16_t u : win::Utf8ToUtf16(utf8)) {
-    if (u == u'\n') out += std::string("\r\0", 2);
-    out += char(u & 0xFF);
-    out += char(u >> 8);
-  }
-  return out;
 }
 
 void FormSeeds(const fs::path& dir) {
@@ -84,7 +74,7 @@ void RegSeeds(const fs::path& dir) {
       "  00,00,00\n\"Liste\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
       "\"Grand\"=hex(b):01,02,03,04,05,06,07,08\n\"Rien\"=hex(0):\n\"Parti\"=-\n\n"
       "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Ancien]\n";
-  Put(dir / "editor-utf16.reg", Utf16File(v5));
+  Put(dir / "editor-utf16.reg", testfiles::Utf16File(v5));
   Put(dir / "editor-utf8.reg", "\xEF\xBB\xBF" + v5);
 }
 

@@ -4,23 +4,14 @@
 
 #include "platform/system/Registry.h"
 #include "platform/system/Sqlite.h"
-#include "platform/system/Utf8.h"
+#include "platform/system/Text.h"
 #include "tests/support/TempMachine.h"
+#include "tests/support/Utf16Files.h"
 
 using namespace win;
+using testfiles::Utf16File;
 
 namespace {
-
-// The text as the editor saves it: UTF-16 LE behind its mark, CR LF line ends.
-std::string Utf16File(const std::string& utf8) {
-  std::string out = "\xFF\xFE";
-  for (char16_t u : Utf8ToUtf16(utf8)) {
-    if (u == u'\n') out += std::string("\r\0", 2);
-    out += char(u & 0xFF);
-    out += char(u >> 8);
-  }
-  return out;
-}
 
 std::string Hex(const std::string& bytes) {
   std::string out;
@@ -29,12 +20,6 @@ std::string Hex(const std::string& bytes) {
     std::snprintf(buf, sizeof buf, "%s%02x", out.empty() ? "" : ",", c);
     out += buf;
   }
-  return out;
-}
-
-std::string Utf16Bytes(const std::u16string& s) {
-  std::string out;
-  for (char16_t u : s) out += char(u & 0xFF), out += char(u >> 8);
   return out;
 }
 
@@ -83,10 +68,10 @@ TEST(RegistryEditorText, Utf16AndUtf8FilesImportWithEveryValueType) {
       "\"\n"
       "\"Count\"=dword:0000002a\n"
       "\"Path\"=hex(2):" +
-      Hex(Utf16Bytes(u"%SystemRoot%\\é")) +
+      Hex(Utf16LeBytes(u"%SystemRoot%\\é")) +
       ",00,00\n"
       "\"List\"=hex(7):" +
-      Hex(Utf16Bytes(std::u16string(u"a\0b\0\0", 5))) +
+      Hex(Utf16LeBytes(std::u16string(u"a\0b\0\0", 5))) +
       "\n"
       "\"Big\"=hex(b):01,02,03,04,05,06,07,08\n"
       "\"None\"=hex(0):\n"
