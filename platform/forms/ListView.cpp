@@ -593,11 +593,24 @@ TListItem* TCustomListView::FindData(int startIndex, void* value, bool inclusive
   return nullptr;
 }
 
-bool TCustomListView::AlphaSort() { return CustomSort(nullptr, 0); }
+// Items put in by message have no item object: they sort by the text the window holds, and
+// after the others when OnCompare, which takes objects, decides.
+bool TCustomListView::AlphaSort() {
+  using Item = Native::ItemData;
+  auto object = [](const Item& i) { return reinterpret_cast<TListItem*>(i.lParam); };
+  return FNative->SortItems([&](const Item& a, const Item& b) {
+    TListItem *i1 = object(a), *i2 = object(b);
+    if (!OnCompare)
+      return AnsiCompareText(i1 ? i1->Caption() : a.text, i2 ? i2->Caption() : b.text) < 0;
+    if (!i1 || !i2) return i1 && !i2;
+    int r = 0;
+    OnCompare(this, i1, i2, 0, r);
+    return r < 0;
+  });
+}
 bool TCustomListView::CustomSort(TLVCompare proc, LPARAM data) {
-  TLVCompare byDefault = ViewSupport::CompareItems<TCustomListView, TListItem, &TListItem::Caption>;
-  return Perform(LVM_SORTITEMS, WPARAM(proc ? data : LPARAM(this)),
-                 LPARAM(proc ? proc : byDefault)) != 0;
+  if (!proc) return AlphaSort();
+  return Perform(LVM_SORTITEMS, WPARAM(data), LPARAM(proc)) != 0;
 }
 void TCustomListView::Arrange() { Perform(LVM_ARRANGE, 0, 0); }
 void TCustomListView::Scroll(int dx, int dy) { Perform(LVM_SCROLL, WPARAM(dx), LPARAM(dy)); }

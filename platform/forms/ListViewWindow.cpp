@@ -316,16 +316,19 @@ void Native::DeleteItem(int i) {
   ShiftIndexes(i + 1, -1);
 }
 
-void Native::SortItems(PFNLVCOMPARE compare, LPARAM data) {
+BOOL Native::SortItems(const std::function<bool(const ItemData&, const ItemData&)>& before) {
+  if (OwnerData()) return FALSE;
+  if (editing >= 0) EndEdit(false);
   ItemData* focusItem = Valid(focus) ? items[size_t(focus)] : nullptr;
   ItemData* anchorItem = Valid(anchor) ? items[size_t(anchor)] : nullptr;
-  std::stable_sort(items.begin(), items.end(), [&](ItemData* a, ItemData* b) {
-    return compare(a->lParam, b->lParam, data) < 0;
-  });
+  std::stable_sort(items.begin(), items.end(),
+                   [&](const ItemData* a, const ItemData* b) { return before(*a, *b); });
   for (int k = 0; k < Count(); ++k) {
     if (items[size_t(k)] == focusItem) focus = k;
     if (items[size_t(k)] == anchorItem) anchor = k;
   }
+  V.Invalidate();
+  return TRUE;
 }
 
 // --- Label editing --------------------------------------------------------------------------
@@ -678,11 +681,10 @@ Native::Reply Native::GetEditControl(TMessage&) {
 
 Native::Reply Native::SortItemsMessage(TMessage& m) {
   auto compare = reinterpret_cast<PFNLVCOMPARE>(m.LParam);
-  if (OwnerData() || !compare) return FALSE;
-  if (editing >= 0) EndEdit(false);
-  SortItems(compare, LPARAM(m.WParam));
-  V.Invalidate();
-  return TRUE;
+  if (!compare) return FALSE;
+  return SortItems([&](const ItemData& a, const ItemData& b) {
+    return compare(a.lParam, b.lParam, LPARAM(m.WParam)) < 0;
+  });
 }
 
 // --- Columns and the header -----------------------------------------------------------------

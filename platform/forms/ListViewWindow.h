@@ -5,6 +5,7 @@
 // items lie is ListViewLayout's, the mouse and keys ListViewInput's, painting
 // ListViewPainter's.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -94,7 +95,9 @@ struct TCustomListView::Native : ViewWindow {
   int NextItem(int start, win::UINT flags);
   int FindItem(int start, const win::LVFINDINFOA* fi);
   void DeleteItem(int i);
-  void SortItems(win::PFNLVCOMPARE compare, win::LPARAM data);
+  // Orders the items by before (a strict weak order), keeping the focus and the anchor with
+  // their items; FALSE with owner data.
+  win::BOOL SortItems(const std::function<bool(const ItemData&, const ItemData&)>& before);
 
   // --- Label editing ---
   win::BOOL EndEdit(bool cancel);

@@ -161,6 +161,31 @@ TEST_F(ListViewTest, FindNextAndSortKeepSelectionWithTheItems) {
   it.iItem = 99;
   it.pszText = const_cast<char*>("Bb");
   EXPECT_EQ(list->Perform(LVM_INSERTITEMA, 0, LPARAM(&it)), 0);  // before "Gamma" at the head
+  // Items put in by message have no item object: sorting orders them by their text, and a
+  // comparison event, which needs objects, puts them last.
+  list->SetStyle(LVS_SORTASCENDING, false);
+  it.iItem = 0;
+  it.pszText = const_cast<char*>("Aa");
+  list->Perform(LVM_INSERTITEMA, 0, LPARAM(&it));
+  auto texts = [&] {
+    std::string all;
+    char buf[16];
+    LVITEMA get;
+    get.pszText = buf;
+    get.cchTextMax = sizeof buf;
+    for (int i = 0; i < list->Items()->Count(); ++i) {
+      list->Perform(LVM_GETITEMTEXTA, WPARAM(i), LPARAM(&get));
+      all += std::string(all.empty() ? "" : " ") + buf;
+    }
+    return all;
+  };
+  EXPECT_TRUE(list->AlphaSort());
+  EXPECT_EQ(texts(), "Aa Alpha Bb Beta Delta Gamma");
+  list->OnCompare = [](TObject*, TListItem* a, TListItem* b, int, int& r) {
+    r = -AnsiCompareText(a->Caption(), b->Caption());
+  };
+  EXPECT_TRUE(list->AlphaSort());
+  EXPECT_EQ(texts(), "Gamma Delta Beta Alpha Aa Bb");
 }
 
 TEST_F(ListViewTest, MouseSelectsWithCtrlShiftAndDoubleClicks) {
