@@ -273,7 +273,7 @@ BOOL Native::Expand(HTREEITEM t, UINT code) {
   bool isOpen = t->state & TVIS_EXPANDED;
   if (action == TVE_TOGGLE) action = isOpen ? TVE_COLLAPSE : TVE_EXPAND;
   if (action == TVE_EXPAND && isOpen) return TRUE;
-  if (action == TVE_COLLAPSE && !isOpen) return (code & TVE_COLLAPSERESET) ? TRUE : FALSE;
+  if (action == TVE_COLLAPSE && !isOpen) return ResetClosed(t, code);
   if (action == TVE_EXPAND && !HasChildren(t)) return FALSE;
   NMTREEVIEWA nm;
   nm.action = action;
@@ -288,6 +288,14 @@ BOOL Native::Expand(HTREEITEM t, UINT code) {
   }
   nm.itemNew = ItemOf(t);
   Notify(TVN_ITEMEXPANDEDA, &nm.hdr);
+  V.Invalidate();
+  return TRUE;
+}
+
+// A closed node changes only with a reset: it loses its children, and asks for them again.
+BOOL Native::ResetClosed(HTREEITEM t, UINT code) {
+  if (!(code & TVE_COLLAPSERESET)) return FALSE;
+  Collapsed(t, code);
   V.Invalidate();
   return TRUE;
 }

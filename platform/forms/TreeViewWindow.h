@@ -82,6 +82,7 @@ struct TCustomTreeView::Native : ViewWindow {
   bool ScrollToTop(HTREEITEM t);
   win::BOOL Expand(HTREEITEM t, win::UINT code);
   void Collapsed(HTREEITEM t, win::UINT code);
+  win::BOOL ResetClosed(HTREEITEM t, win::UINT code);
   // Scrolls the item into view (across too when asked: TVM_ENSUREVISIBLE).
   void EnsureVisible(HTREEITEM t, bool across = false);
   void ScrollAcross(HTREEITEM t);

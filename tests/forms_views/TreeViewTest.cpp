@@ -106,6 +106,14 @@ TEST_F(TreeViewTest, ExpandingAsksAndCanBeRefusedAndFillsLazily) {
   win->Expand(false);
   EXPECT_TRUE(log.empty());
   EXPECT_FALSE(win->Expanded());
+  // A reset of a node already collapsed drops its children all the same, so that the next
+  // expansion fills it again.
+  d->Collapse(false);
+  EXPECT_TRUE(tree->Perform(TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, LPARAM(d->ItemId())));
+  EXPECT_EQ(d->Count(), 0);
+  d->Expand(false);
+  EXPECT_EQ(d->Count(), 1);
+  EXPECT_EQ(log, (std::vector<std::string>{"expanding D:", "expanded D:"}));
 }
 
 TEST_F(TreeViewTest, SelectionNotifiesAndFollowsDeletionAndCollapse) {
