@@ -154,8 +154,11 @@ bool LeftoverWriteTemp(const std::string& name) {
   return ParseWriteTemp(name, w) && Gone(w);
 }
 
-// The mark of a process having the PC open, beside the temporaries of machine.ini.
-bool IsOpeningMark(const std::string& name) { return name.find("-open") != std::string::npos; }
+// The marks of a process having the PC open or being in its session, beside the temporaries
+// of machine.ini.
+bool IsOpeningMark(const std::string& name) {
+  return name.find("-open") != std::string::npos || name.find("-session") != std::string::npos;
+}
 
 int RemoveWriteTemp(Machine& m, const fs::path& host) {
   if (::unlink(host.c_str()) != 0) return 0;
@@ -287,18 +290,39 @@ void RemoveOpeningMarks() {
   }
 }
 
-fs::path RegisterOpening(Machine& m) {
-  static std::atomic<unsigned> counter{0};
+namespace {
+fs::path MakeMark(Machine& m, const char* kind, unsigned n) {
   Writer self = Self();
   char name[96];
-  std::snprintf(name, sizeof name, "%s%d-%llx-open%u", kWritePrefix, self.pid,
-                static_cast<unsigned long long>(self.started), counter++);
+  std::snprintf(name, sizeof name, "%s%d-%llx-%s%u", kWritePrefix, self.pid,
+                static_cast<unsigned long long>(self.started), kind, n);
   fs::path mark = m.Dir() / name;
   int fd = ::open(mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return {};
   ::close(fd);
   Hold(mark);
   return mark;
+}
+}  // namespace
+
+fs::path RegisterOpening(Machine& m) {
+  static std::atomic<unsigned> counter{0};
+  return MakeMark(m, "open", counter++);
+}
+
+fs::path RegisterSession(Machine& m) { return MakeMark(m, "session", 0); }
+
+std::vector<std::pair<int, std::uint64_t>> SessionMembers(Machine& m) {
+  std::vector<std::pair<int, std::uint64_t>> members;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    Writer w;
+    if (name.find("-session") != std::string::npos && ParseWriteTemp(name, w) && !Gone(w))
+      members.emplace_back(w.pid, w.started);
+  }
+  return members;
 }
 
 void UnregisterOpening(const fs::path& mark) {

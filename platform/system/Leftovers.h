@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace win {
 
@@ -38,6 +40,11 @@ void ForgetStagingWriter(Machine& m, const std::string& host);
 // back to Unregister.
 std::filesystem::path RegisterOpening(Machine& m);
 void UnregisterOpening(const std::filesystem::path& mark);
+// The mark of this process being in the PC's session (it gets the session's end), taken back
+// as an opening mark; and the processes of the session still running: pid and start time.
+// A file in the PC's folder, not a row of the state: joining costs no write to the store.
+std::filesystem::path RegisterSession(Machine& m);
+std::vector<std::pair<int, std::uint64_t>> SessionMembers(Machine& m);
 // Removes the marks this process holds, without allocating or locking: for a way out that
 // runs no destructor (ExitNow, std::terminate). A forked child removes none of its parent's.
 void RemoveOpeningMarks();

@@ -14,6 +14,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/Fonts.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Leftovers.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Process.h"
 #include "platform/system/Registry.h"
@@ -92,7 +93,6 @@ void RunOnce(Machine& m, HKEY root, const char* hive) {
   RegCloseKey(key);
 }
 
-constexpr char kSessionPrefix[] = "session:";
 // The signal that tells a program of the PC that its session ends.
 constexpr int kEndSignal = SIGUSR1;
 
@@ -102,25 +102,16 @@ constexpr int kEndSignal = SIGUSR1;
 std::atomic<bool> g_endSignalled{false};
 std::string g_endingMachine;
 
+// This process's mark of being in the session, and the process that made it (a forked
+// child leaves its parent's alone).
+std::filesystem::path g_sessionMark;
+int g_sessionPid = 0;
+
 void OnEndSignal(int) { g_endSignalled = true; }
-
-std::string SessionKey(int pid) { return kSessionPrefix + std::to_string(pid); }
-
-// The programs that joined the session on this machine: pid and start time.
-std::vector<std::pair<int, std::uint64_t>> SessionPrograms(Machine& m) {
-  auto st = m.State().Prepare("SELECT key, value FROM kv WHERE key >= ? AND key < ?");
-  st.Bind(1, std::string(kSessionPrefix)).Bind(2, std::string("session;"));
-  std::vector<std::pair<int, std::uint64_t>> programs;
-  while (st.Step()) {
-    int pid = std::atoi(st.ColumnText(0).c_str() + std::strlen(kSessionPrefix));
-    programs.emplace_back(pid, std::strtoull(st.ColumnText(1).c_str(), nullptr, 10));
-  }
-  return programs;
-}
 
 // Tells every other program that joined the session on this machine that it ends.
 void EndOtherPrograms(Machine& m) {
-  for (auto [pid, started] : SessionPrograms(m))
+  for (auto [pid, started] : SessionMembers(m))
     // The start time proves the process is still the program that joined.
     if (pid != int(::getpid()) && started && ProcessAlive(pid, started)) ::kill(pid, kEndSignal);
 }
@@ -187,24 +178,17 @@ void JoinSession() {
   a.sa_handler = OnEndSignal;
   sigemptyset(&a.sa_mask);
   ::sigaction(kEndSignal, &a, nullptr);
-  // Programs killed on the PC never left: their entries go now.
-  for (auto [pid, started] : SessionPrograms(m))
-    if (!ProcessAlive(pid, started)) {
-      auto gone = m.State().Prepare("DELETE FROM kv WHERE key = ?");
-      gone.Bind(1, SessionKey(pid));
-      gone.Step();
-    }
-  auto st = m.State().Prepare("INSERT OR REPLACE INTO kv(key, value) VALUES(?, ?)");
-  st.Bind(1, SessionKey(int(::getpid())))
-      .Bind(2, std::to_string(ProcessStartTime(int(::getpid()))) + ";" + Machine::ProgramName());
-  st.Step();
+  // A killed program's mark names a process that runs no more: the next opening sweeps it.
+  LeaveSession();
+  g_sessionMark = RegisterSession(m);
+  g_sessionPid = int(::getpid());
 }
 
 void LeaveSession() {
-  if (!Machine::HasCurrent()) return;
-  auto st = Machine::Current().State().Prepare("DELETE FROM kv WHERE key = ?");
-  st.Bind(1, SessionKey(int(::getpid())));
-  st.Step();
+  if (g_sessionPid != int(::getpid())) return;
+  UnregisterOpening(g_sessionMark);
+  g_sessionMark.clear();
+  g_sessionPid = 0;
 }
 
 bool SessionEnding() {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -8,6 +10,7 @@
 
 #include "platform/system/CommandLine.h"
 #include "platform/system/LastError.h"
+#include "platform/system/Leftovers.h"
 #include "platform/system/Libraries.h"
 #include "platform/system/Process.h"
 #include "platform/system/Registry.h"
@@ -202,4 +205,39 @@ TEST(Process, BootRunsRunOnceAndStartsAutomaticServices) {
 
   BootMachine(pc.machine());  // RunOnce ran once
   EXPECT_EQ(StartedPrograms().size(), 1u);
+}
+
+// Joining the session leaves a mark in the PC's folder, not a row of its state: a program
+// that ended without leaving (killed) is no member, keeps no other program's mark, and its
+// mark goes at the next sweep.
+TEST(Process, SessionMembersAreTheJoinedProgramsStillRunning) {
+  TempMachine pc;
+  auto pids = [&] {
+    std::vector<int> out;
+    for (auto [pid, started] : SessionMembers(pc.machine())) out.push_back(pid);
+    return out;
+  };
+  auto marks = [&] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(pc.machine().Dir()))
+      n += e.path().filename().string().find("-session") != std::string::npos;
+    return n;
+  };
+  JoinSession();
+  EXPECT_EQ(pids(), std::vector<int>{int(::getpid())});
+  pid_t child = ::fork();
+  if (child == 0) {
+    JoinSession();
+    ::_exit(SessionMembers(pc.machine()).size() == 2 ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(pids(), std::vector<int>{int(::getpid())});
+  EXPECT_EQ(marks(), 2);
+  SweepLeftovers(pc.machine(), false);
+  EXPECT_EQ(marks(), 1);
+  LeaveSession();
+  EXPECT_TRUE(pids().empty());
+  EXPECT_EQ(marks(), 0);
 }

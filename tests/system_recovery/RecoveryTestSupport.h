@@ -126,10 +126,12 @@ inline std::map<std::string, std::string> Files(const fs::path& pc) {
   return out;
 }
 
-// The hidden mark a program leaves in the PC's folder while it has the PC open.
+// The hidden marks a program leaves in the PC's folder while it has the PC open or is in
+// its session.
 inline bool IsOpeningMark(const fs::path& p) {
   const std::string name = p.filename().string();
-  return win::IsWriteTempName(name) && name.find("-open") != std::string::npos;
+  return win::IsWriteTempName(name) &&
+         (name.find("-open") != std::string::npos || name.find("-session") != std::string::npos);
 }
 
 // Hidden write temporaries (and marks) and staging copies, anywhere below dir (a PC or one of
