@@ -44,62 +44,54 @@ const COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255), kYellow = RGB
                kDark = RGB(128, 128, 128), kBlue = RGB(0, 64, 160), kTeal = RGB(0, 128, 128),
                kGreen = RGB(0, 200, 0);
 
+// An icon's strokes in drawing order; a stroke without edge colour is a plain fill.
+struct Stroke {
+  int l, t, r, b;
+  COLORREF fill, edge;
+};
+
+const std::vector<Stroke> kIcons[SHIL_COUNT] = {
+    // SHIL_FILE
+    {{3, 1, 13, 15, kWhite, kBlack}, {9, 1, 13, 5, kGray, CLR_NONE}},
+    // SHIL_FOLDER
+    {{1, 3, 7, 6, kYellow, kDarkYellow}, {1, 5, 15, 14, kYellow, kDarkYellow}},
+    // SHIL_FOLDER_OPEN
+    {{1, 3, 7, 6, kYellow, kDarkYellow},
+     {1, 5, 13, 14, kYellow, kDarkYellow},
+     {3, 8, 15, 14, kWhite, kDarkYellow}},
+    // SHIL_DRIVE_FIXED
+    {{1, 6, 15, 12, kGray, kBlack}, {11, 9, 13, 10, kGreen, CLR_NONE}},
+    // SHIL_DRIVE_FLOPPY
+    {{2, 2, 14, 14, kDark, kBlack}, {5, 2, 11, 6, kGray, CLR_NONE}},
+    // SHIL_DRIVE_CDROM
+    {{1, 6, 15, 12, kGray, kBlack}, {4, 7, 10, 11, kWhite, kDark}},
+    // SHIL_DRIVE_NET
+    {{1, 4, 15, 10, kGray, kBlack},
+     {7, 10, 9, 14, kBlack, CLR_NONE},
+     {3, 13, 13, 14, kBlack, CLR_NONE}},
+    // SHIL_COMPUTER
+    {{2, 1, 14, 10, kTeal, kBlack},
+     {6, 10, 10, 12, kDark, CLR_NONE},
+     {3, 12, 13, 15, kGray, kBlack}},
+    // SHIL_DESKTOP
+    {{1, 2, 15, 13, kTeal, kBlack}, {2, 11, 14, 12, kBlue, CLR_NONE}},
+    // SHIL_PROGRAM
+    {{1, 2, 15, 14, kWhite, kBlack}, {2, 3, 14, 5, kBlue, CLR_NONE}},
+    // SHIL_SHARE_OVERLAY
+    {{0, 12, 8, 16, kBlue, CLR_NONE}, {1, 10, 3, 12, kBlue, CLR_NONE}},
+    // SHIL_LINK_OVERLAY
+    {{0, 9, 7, 16, kWhite, kBlack},
+     {2, 11, 5, 12, kBlack, CLR_NONE},
+     {4, 11, 5, 14, kBlack, CLR_NONE}},
+};
+
 std::vector<COLORREF> Draw(int index, int size) {
   Canvas c(size);
-  switch (index) {
-    case SHIL_FILE:
-      c.Frame(3, 1, 13, 15, kWhite, kBlack);
-      c.Fill(9, 1, 13, 5, kGray);
-      break;
-    case SHIL_FOLDER:
-      c.Frame(1, 3, 7, 6, kYellow, kDarkYellow);
-      c.Frame(1, 5, 15, 14, kYellow, kDarkYellow);
-      break;
-    case SHIL_FOLDER_OPEN:
-      c.Frame(1, 3, 7, 6, kYellow, kDarkYellow);
-      c.Frame(1, 5, 13, 14, kYellow, kDarkYellow);
-      c.Frame(3, 8, 15, 14, kWhite, kDarkYellow);
-      break;
-    case SHIL_DRIVE_FIXED:
-      c.Frame(1, 6, 15, 12, kGray, kBlack);
-      c.Fill(11, 9, 13, 10, kGreen);
-      break;
-    case SHIL_DRIVE_FLOPPY:
-      c.Frame(2, 2, 14, 14, kDark, kBlack);
-      c.Fill(5, 2, 11, 6, kGray);
-      break;
-    case SHIL_DRIVE_CDROM:
-      c.Frame(1, 6, 15, 12, kGray, kBlack);
-      c.Frame(4, 7, 10, 11, kWhite, kDark);
-      break;
-    case SHIL_DRIVE_NET:
-      c.Frame(1, 4, 15, 10, kGray, kBlack);
-      c.Fill(7, 10, 9, 14, kBlack);
-      c.Fill(3, 13, 13, 14, kBlack);
-      break;
-    case SHIL_COMPUTER:
-      c.Frame(2, 1, 14, 10, kTeal, kBlack);
-      c.Fill(6, 10, 10, 12, kDark);
-      c.Frame(3, 12, 13, 15, kGray, kBlack);
-      break;
-    case SHIL_DESKTOP:
-      c.Frame(1, 2, 15, 13, kTeal, kBlack);
-      c.Fill(2, 11, 14, 12, kBlue);
-      break;
-    case SHIL_PROGRAM:
-      c.Frame(1, 2, 15, 14, kWhite, kBlack);
-      c.Fill(2, 3, 14, 5, kBlue);
-      break;
-    case SHIL_SHARE_OVERLAY:
-      c.Fill(0, 12, 8, 16, kBlue);
-      c.Fill(1, 10, 3, 12, kBlue);
-      break;
-    case SHIL_LINK_OVERLAY:
-      c.Frame(0, 9, 7, 16, kWhite, kBlack);
-      c.Fill(2, 11, 5, 12, kBlack);
-      c.Fill(4, 11, 5, 14, kBlack);
-      break;
-  }
+  for (const Stroke& s : kIcons[index])
+    if (s.edge == CLR_NONE)
+      c.Fill(s.l, s.t, s.r, s.b, s.fill);
+    else
+      c.Frame(s.l, s.t, s.r, s.b, s.fill, s.edge);
   return c.Pixels();
 }
 
