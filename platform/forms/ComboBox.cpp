@@ -139,44 +139,14 @@ void TComboBox::WndProc(TMessage& m) {
           case VK_ESCAPE:
             SetDroppedDown(false);
             return;
-          case VK_UP:
-            i = std::max(0, i - 1);
-            break;
-          case VK_DOWN:
-            i = std::min(n - 1, i + 1);
-            break;
-          case VK_HOME:
-            i = 0;
-            break;
-          case VK_END:
-            i = n - 1;
-            break;
           default:
+            i = ListKeyTarget(key, i, n, 0, false);
+            if (i >= 0) FList->SetItemIndex(i);
             return;
         }
-        FList->SetItemIndex(i);
-        return;
       }
-      int i = FItemIndex;
-      switch (key) {
-        case VK_UP:
-        case VK_LEFT:
-          i = std::max(0, i - 1);
-          break;
-        case VK_DOWN:
-        case VK_RIGHT:
-          i = std::min(n - 1, i + 1);
-          break;
-        case VK_HOME:
-          i = 0;
-          break;
-        case VK_END:
-          i = n - 1;
-          break;
-        default:
-          return;
-      }
-      Choose(i);
+      int i = ListKeyTarget(key, FItemIndex, n, 0, true);
+      if (i >= 0) Choose(i);
       return;
     }
     case WM_CHAR: {

@@ -611,6 +611,28 @@ void TCustomListBox::DrawItem(int index, win::RECT rect, TOwnerDrawState state) 
   if (OnDrawItem) OnDrawItem(this, index, rect, state);
 }
 
+int ListKeyTarget(win::WORD key, int cur, int count, int page, bool sideways) {
+  using namespace win;
+  if (sideways && key == VK_LEFT) key = VK_UP;
+  if (sideways && key == VK_RIGHT) key = VK_DOWN;
+  switch (key) {
+    case VK_UP:
+      return std::max(0, cur - 1);
+    case VK_DOWN:
+      return std::min(count - 1, cur + 1);
+    case VK_HOME:
+      return 0;
+    case VK_END:
+      return count - 1;
+    case VK_PRIOR:
+      return page ? std::max(0, cur - page) : -1;
+    case VK_NEXT:
+      return page ? std::min(count - 1, cur + page) : -1;
+    default:
+      return -1;
+  }
+}
+
 void TCustomListBox::WndProc(TMessage& m) {
   using namespace win;
   auto bad = [&](WPARAM i) { return std::intptr_t(i) < 0 || std::intptr_t(i) >= Count(); };
@@ -788,33 +810,10 @@ void TCustomListBox::WndProc(TMessage& m) {
     case WM_KEYDOWN: {
       WORD key = WORD(m.WParam);
       KeyDown(key, KeyboardShiftState());
-      int i = FCurSel, n = Count();
+      int n = Count();
       if (!key || n == 0) return;
-      switch (key) {
-        case VK_UP:
-        case VK_LEFT:
-          i = std::max(0, i - 1);
-          break;
-        case VK_DOWN:
-        case VK_RIGHT:
-          i = std::min(n - 1, i + 1);
-          break;
-        case VK_HOME:
-          i = 0;
-          break;
-        case VK_END:
-          i = n - 1;
-          break;
-        case VK_PRIOR:
-          i = std::max(0, i - VisibleCount());
-          break;
-        case VK_NEXT:
-          i = std::min(n - 1, i + VisibleCount());
-          break;
-        default:
-          return;
-      }
-      if (i != FCurSel) SelectByUser(i);
+      int i = ListKeyTarget(key, FCurSel, n, VisibleCount(), true);
+      if (i >= 0 && i != FCurSel) SelectByUser(i);
       return;
     }
     case WM_CHAR: {

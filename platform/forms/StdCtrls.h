@@ -216,6 +216,11 @@ using TOwnerDrawState =
     unsigned;  // odSelected 1, odGrayed 2, odDisabled 4, odChecked 8, odFocused 16
 inline constexpr TOwnerDrawState odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8,
                                  odFocused = 16;
+// The item a navigation key moves a list's selection to from `cur` among `count` items, or -1
+// where the key does not move it: PgUp/PgDn move by `page` (0: not at all), Left and Right move
+// like Up and Down when `sideways`.
+int ListKeyTarget(win::WORD key, int cur, int count, int page, bool sideways);
+
 class TCanvas;
 using TDrawItemEvent = TEvent<TWinControl*, int, win::RECT, TOwnerDrawState>;
 
