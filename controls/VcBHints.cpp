@@ -14,6 +14,13 @@ constexpr int kBalloonMargin = 15;
 
 bool IsUpper(TVcHintCorner c) { return c == hcUpperLeft || c == hcUpperRight; }
 bool IsLeft(TVcHintCorner c) { return c == hcLowerLeft || c == hcUpperLeft; }
+
+// Keeps a setting of the hints and hands it on to their window, when there is one.
+template <class T>
+void KeepAndPass(T& setting, const T& v, TVcCustomHintWindow* w, T TVcCustomHintWindow::*field) {
+  setting = v;
+  if (w) w->*field = v;
+}
 }  // namespace
 
 // --- TVcBalloonBitmaps -------------------------------------------------------------------
@@ -134,33 +141,27 @@ void TVcBalloonHints::SetColor(int v) {
 }
 
 void TVcBalloonHints::SetCaptionWidth(int v) {
-  FCaptionWidth = v;
-  if (FHintWindow) FHintWindow->FCaptionWidth = v;
+  KeepAndPass(FCaptionWidth, v, FHintWindow, &TVcCustomHintWindow::FCaptionWidth);
 }
 
 void TVcBalloonHints::SetBalloonStyle(TVcBalloonStyle v) {
-  FBalloonStyle = v;
-  if (FHintWindow) FHintWindow->FBalloonStyle = v;
+  KeepAndPass(FBalloonStyle, v, FHintWindow, &TVcCustomHintWindow::FBalloonStyle);
 }
 
 void TVcBalloonHints::SetAlignment(TAlignment v) {
-  FAlignment = v;
-  if (FHintWindow) FHintWindow->FAlignment = v;
+  KeepAndPass(FAlignment, v, FHintWindow, &TVcCustomHintWindow::FAlignment);
 }
 
 void TVcBalloonHints::SetCorner(TVcHintCorner v) {
-  FCorner = v;
-  if (FHintWindow) FHintWindow->FCorner = v;
+  KeepAndPass(FCorner, v, FHintWindow, &TVcCustomHintWindow::FCorner);
 }
 
 void TVcBalloonHints::SetOnSetHintWinSize(TSetHintWinSizeEvent v) {
-  OnSetHintWinSize = v;
-  if (FHintWindow) FHintWindow->FOnSetHintWinSize = v;
+  KeepAndPass(OnSetHintWinSize, v, FHintWindow, &TVcCustomHintWindow::FOnSetHintWinSize);
 }
 
 void TVcBalloonHints::SetOnSetHintRect(TSetHintRectEvent v) {
-  OnSetHintRect = v;
-  if (FHintWindow) FHintWindow->FOnSetHintRect = v;
+  KeepAndPass(OnSetHintRect, v, FHintWindow, &TVcCustomHintWindow::FOnSetHintRect);
 }
 
 int TVcBalloonHints::HintPause() const { return Application->HintPause(); }
