@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/system/Files.h"
 #include "platform/system/Process.h"
@@ -165,6 +167,73 @@ class ComObject : public I {
 
  private:
   std::atomic<ULONG> refs_{1};
+};
+
+// An object serving IUnknown and two interfaces, made with new and counted as ComObject is.
+// Find says which of the two an IID asks for.
+template <class I1, class I2>
+class ComObjectPair : public I1, public I2 {
+ public:
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = Find(riid);
+    if (!*ppv) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++refs_; }
+  ULONG Release() override {
+    ULONG r = --refs_;
+    if (!r) delete this;
+    return r;
+  }
+
+ protected:
+  virtual ~ComObjectPair() = default;
+  // This object as the interface riid names, or null where it serves no such interface.
+  virtual void* Find(REFIID riid) = 0;
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
+
+// The place-keeping part of an enumerator (IEnumXXX, identified by Iid) over a snapshot of
+// items. Self adds Next, through Take, and is made from (items, position).
+template <class Self, class I, const IID& Iid, class Item>
+class ComEnum : public ComObject<I, Iid> {
+ public:
+  HRESULT Skip(ULONG celt) override {
+    if (items_.size() - pos_ < celt) {
+      pos_ = items_.size();
+      return S_FALSE;
+    }
+    pos_ += celt;
+    return S_OK;
+  }
+  HRESULT Reset() override {
+    pos_ = 0;
+    return S_OK;
+  }
+  HRESULT Clone(I** ppenum) override {
+    if (!ppenum) return E_POINTER;
+    *ppenum = new Self(items_, pos_);
+    return S_OK;
+  }
+
+ protected:
+  ComEnum(std::vector<Item> items, std::size_t pos) : items_(std::move(items)), pos_(pos) {}
+  // Hands out up to celt items, each as `make` turns it; S_FALSE when fewer were left.
+  template <class Elem, class Make>
+  HRESULT Take(ULONG celt, Elem* out, ULONG* fetched, Make make) {
+    ULONG n = 0;
+    while (n < celt && pos_ < items_.size()) out[n++] = make(items_[pos_++]);
+    if (fetched) *fetched = n;
+    return n == celt ? S_OK : S_FALSE;
+  }
+
+ private:
+  std::vector<Item> items_;
+  std::size_t pos_;
 };
 
 // Holds one reference; for callers that like RAII.

@@ -28,37 +28,13 @@ HGLOBAL Duplicate(HGLOBAL h) {
   return out;
 }
 
-class FormatEnum final : public ComObject<IEnumFORMATETC, IID_IEnumFORMATETC> {
+class FormatEnum final : public ComEnum<FormatEnum, IEnumFORMATETC, IID_IEnumFORMATETC, FORMATETC> {
  public:
-  FormatEnum(std::vector<FORMATETC> f, std::size_t pos) : formats_(std::move(f)), pos_(pos) {}
+  FormatEnum(std::vector<FORMATETC> f, std::size_t pos) : ComEnum(std::move(f), pos) {}
   HRESULT Next(ULONG celt, FORMATETC* rgelt, ULONG* fetched) override {
     if (!rgelt) return E_POINTER;
-    ULONG n = 0;
-    while (n < celt && pos_ < formats_.size()) rgelt[n++] = formats_[pos_++];
-    if (fetched) *fetched = n;
-    return n == celt ? S_OK : S_FALSE;
+    return Take(celt, rgelt, fetched, [](const FORMATETC& f) { return f; });
   }
-  HRESULT Skip(ULONG celt) override {
-    if (formats_.size() - pos_ < celt) {
-      pos_ = formats_.size();
-      return S_FALSE;
-    }
-    pos_ += celt;
-    return S_OK;
-  }
-  HRESULT Reset() override {
-    pos_ = 0;
-    return S_OK;
-  }
-  HRESULT Clone(IEnumFORMATETC** ppenum) override {
-    if (!ppenum) return E_POINTER;
-    *ppenum = new FormatEnum(formats_, pos_);
-    return S_OK;
-  }
-
- private:
-  std::vector<FORMATETC> formats_;
-  std::size_t pos_;
 };
 
 // HGLOBAL blocks by format, offered in the order they were set.

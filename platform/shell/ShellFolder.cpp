@@ -204,63 +204,26 @@ void SetStr(STRRET* sr, const std::string& s) {
   sr->pOleStr = CoTaskStrDup(s);
 }
 
-class EnumIDList final : public ComObject<IEnumIDList, IID_IEnumIDList> {
+class EnumIDList final : public ComEnum<EnumIDList, IEnumIDList, IID_IEnumIDList, std::string> {
  public:
   explicit EnumIDList(std::vector<std::string> items, std::size_t pos = 0)
-      : items_(std::move(items)), pos_(pos) {}
+      : ComEnum(std::move(items), pos) {}
   HRESULT Next(ULONG celt, LPITEMIDLIST* rgelt, ULONG* fetched) override {
     if (!rgelt || (celt > 1 && !fetched)) return E_POINTER;
-    ULONG n = 0;
-    while (n < celt && pos_ < items_.size()) rgelt[n++] = pidl::Make({items_[pos_++]});
-    if (fetched) *fetched = n;
-    return n == celt ? S_OK : S_FALSE;
+    return Take(celt, rgelt, fetched, [](const std::string& name) { return pidl::Make({name}); });
   }
-  HRESULT Skip(ULONG celt) override {
-    if (items_.size() - pos_ < celt) {
-      pos_ = items_.size();
-      return S_FALSE;
-    }
-    pos_ += celt;
-    return S_OK;
-  }
-  HRESULT Reset() override {
-    pos_ = 0;
-    return S_OK;
-  }
-  HRESULT Clone(IEnumIDList** ppenum) override {
-    if (!ppenum) return E_POINTER;
-    *ppenum = new EnumIDList(items_, pos_);
-    return S_OK;
-  }
-
- private:
-  std::vector<std::string> items_;
-  std::size_t pos_;
 };
 
-class ShellFolder final : public IShellFolder2, public IShellDetails {
+class ShellFolder final : public ComObjectPair<IShellFolder2, IShellDetails> {
  public:
   ShellFolder(Target self, std::string absolute)
       : self_(std::move(self)), absolute_(std::move(absolute)) {}
 
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IShellFolder || riid == IID_IShellFolder2) {
-      *ppv = static_cast<IShellFolder2*>(this);
-    } else if (riid == IID_IShellDetails) {
-      *ppv = static_cast<IShellDetails*>(this);
-    } else {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (!r) delete this;
-    return r;
+  void* Find(REFIID riid) override {
+    if (riid == IID_IUnknown || riid == IID_IShellFolder || riid == IID_IShellFolder2)
+      return static_cast<IShellFolder2*>(this);
+    if (riid == IID_IShellDetails) return static_cast<IShellDetails*>(this);
+    return nullptr;
   }
 
   // The folder's file-system path (the desktop: its folder), empty for My Computer.
@@ -666,7 +629,6 @@ class ShellFolder final : public IShellFolder2, public IShellDetails {
     return S_OK;
   }
 
-  std::atomic<ULONG> refs_{1};
   Target self_;
   std::string absolute_;  // the folder's absolute list, without terminator
 };

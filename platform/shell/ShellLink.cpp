@@ -20,26 +20,12 @@ HRESULT CopyOut(const std::string& s, char* buf, int cch) {
   return S_OK;
 }
 
-class ShellLink final : public IShellLinkA, public IPersistFile {
+class ShellLink final : public ComObjectPair<IShellLinkA, IPersistFile> {
  public:
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IShellLinkA)
-      *ppv = static_cast<IShellLinkA*>(this);
-    else if (riid == IID_IPersistFile || riid == IID_IPersist)
-      *ppv = static_cast<IPersistFile*>(this);
-    else {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (!r) delete this;
-    return r;
+  void* Find(REFIID riid) override {
+    if (riid == IID_IUnknown || riid == IID_IShellLinkA) return static_cast<IShellLinkA*>(this);
+    if (riid == IID_IPersistFile || riid == IID_IPersist) return static_cast<IPersistFile*>(this);
+    return nullptr;
   }
 
   HRESULT GetPath(char* file, int cch, WIN32_FIND_DATA* fd, DWORD) override {
@@ -204,7 +190,6 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
     return S_OK;
   }
 
-  ULONG refs_ = 1;
   std::string path_, arguments_, description_, workingDir_, iconLocation_, file_;
   int iconIndex_ = 0, showCmd_ = 1;
   WORD hotkey_ = 0;
