@@ -99,6 +99,21 @@ Object* Lookup(HGDIOBJ h, DWORD type) {
   return o;
 }
 
+BOOL SetStatePoint(HDC h, POINT DCState::*point, POINT to, POINT* old) {
+  DC* dc = LookupDC(h);
+  if (!dc) return 0;
+  if (old) *old = dc->st.*point;
+  dc->st.*point = to;
+  return 1;
+}
+
+BOOL GetStatePoint(HDC h, POINT DCState::*point, POINT* out) {
+  DC* dc = LookupDC(h);
+  if (!dc || !out) return 0;
+  *out = dc->st.*point;
+  return 1;
+}
+
 DC* LookupDC(HDC h) {
   if (!h) return nullptr;
   std::lock_guard lock(registryMutex);
@@ -495,47 +510,22 @@ int SetStretchBltMode(HDC hdc, int mode) {
 }
 
 BOOL SetBrushOrgEx(HDC hdc, int x, int y, POINT* old) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return 0;
-  if (old) *old = dc->st.brushOrg;
-  dc->st.brushOrg = POINT{x, y};
-  return 1;
+  return SetStatePoint(hdc, &DCState::brushOrg, POINT{x, y}, old);
 }
 
 BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT* old) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return 0;
-  if (old) *old = dc->st.viewport;
-  dc->st.viewport = POINT{x, y};
-  return 1;
+  return SetStatePoint(hdc, &DCState::viewport, POINT{x, y}, old);
 }
 BOOL OffsetViewportOrgEx(HDC hdc, int dx, int dy, POINT* old) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return 0;
-  if (old) *old = dc->st.viewport;
-  dc->st.viewport.x += dx;
-  dc->st.viewport.y += dy;
-  return 1;
+  POINT at;
+  if (!GetViewportOrgEx(hdc, &at)) return 0;
+  return SetViewportOrgEx(hdc, at.x + dx, at.y + dy, old);
 }
-BOOL GetViewportOrgEx(HDC hdc, POINT* out) {
-  DC* dc = LookupDC(hdc);
-  if (!dc || !out) return 0;
-  *out = dc->st.viewport;
-  return 1;
-}
+BOOL GetViewportOrgEx(HDC hdc, POINT* out) { return GetStatePoint(hdc, &DCState::viewport, out); }
 BOOL SetWindowOrgEx(HDC hdc, int x, int y, POINT* old) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return 0;
-  if (old) *old = dc->st.window;
-  dc->st.window = POINT{x, y};
-  return 1;
+  return SetStatePoint(hdc, &DCState::window, POINT{x, y}, old);
 }
-BOOL GetWindowOrgEx(HDC hdc, POINT* out) {
-  DC* dc = LookupDC(hdc);
-  if (!dc || !out) return 0;
-  *out = dc->st.window;
-  return 1;
-}
+BOOL GetWindowOrgEx(HDC hdc, POINT* out) { return GetStatePoint(hdc, &DCState::window, out); }
 
 // --- Objects ---------------------------------------------------------------------------------
 

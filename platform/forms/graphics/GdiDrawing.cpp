@@ -288,18 +288,9 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
 }
 
 BOOL MoveToEx(HDC hdc, int x, int y, POINT* old) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return 0;
-  if (old) *old = dc->st.cur;
-  dc->st.cur = POINT{x, y};
-  return 1;
+  return SetStatePoint(hdc, &DCState::cur, POINT{x, y}, old);
 }
-BOOL GetCurrentPositionEx(HDC hdc, POINT* out) {
-  DC* dc = LookupDC(hdc);
-  if (!dc || !out) return 0;
-  *out = dc->st.cur;
-  return 1;
-}
+BOOL GetCurrentPositionEx(HDC hdc, POINT* out) { return GetStatePoint(hdc, &DCState::cur, out); }
 
 BOOL LineTo(HDC hdc, int x, int y) {
   DC* dc = LookupDC(hdc);
@@ -380,14 +371,9 @@ BOOL RoundRect(HDC hdc, int l, int t, int r, int b, int w, int h) {
   return 1;
 }
 
+// An ellipse is a rectangle rounded by its whole width and height.
 BOOL Ellipse(HDC hdc, int l, int t, int r, int b) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return 0;
-  if (!dc->surface()) return 1;
-  RECT n = Normalized(dc->SX(l), dc->SY(t), dc->SX(r), dc->SY(b));
-  Shape(*dc, n.top,
-        RoundSpans(n.left, n.top, n.right, n.bottom, n.Width() / 2.0, n.Height() / 2.0));
-  return 1;
+  return RoundRect(hdc, l, t, r, b, r - l, b - t);
 }
 
 int FillRect(HDC hdc, const RECT* r, HBRUSH brush) {

@@ -84,6 +84,10 @@ struct DC {
 };
 
 DC* LookupDC(HDC h);
+// A point of a DC's state (origins, current position) as the ...Ex calls set and read it:
+// false for a bad DC or a missing out-parameter; `old` may be null.
+BOOL SetStatePoint(HDC h, POINT DCState::*point, POINT to, POINT* old);
+BOOL GetStatePoint(HDC h, POINT DCState::*point, POINT* out);
 void RegisterObject(Object* o);  // makes the handle valid
 Object* Lookup(HGDIOBJ h, DWORD type = 0);
 
