@@ -156,13 +156,10 @@ TEST_F(Hostile, AFullDiskFailsTheReplacementAsACopyAndKeepsTheTarget) {
 // --- A damaged registry while a replacement is scheduled -------------------------------
 
 TEST_F(Hostile, ADamagedRegistryStopsTheScheduledReplacementAndKeepsTheTarget) {
-  auto t = BaseTime();
   Put("C:\\src\\msvcrt.dll", "new");
   Put("C:\\dest\\msvcrt.dll", "old");
-  SetTime("C:\\src\\msvcrt.dll", t + 1h);
-  SetTime("C:\\dest\\msvcrt.dll", t);
+  MakeNewerOverLocked("C:\\src\\msvcrt.dll", "C:\\dest\\msvcrt.dll");
   auto& m = win::Machine::Current();
-  m.LockFile(Host("C:\\dest\\msvcrt.dll"));
   m.CloseDatabases();
   const fs::path db = m.Dir() / "registry.db";
   const std::string junk(4096, 'x');
@@ -221,12 +218,9 @@ class BootAfterPlacement : public Hostile {};
 
 TEST_F(BootAfterPlacement, MachineBootPutsTheNewFileInPlaceAndRemovesTheNumberedCopy) {
   ASSERT_TRUE(win::Machine::Current().IsNT());
-  auto t = BaseTime();
   Put("C:\\src\\gds32.dll", "new");
   Put("C:\\WINDOWS\\system32\\gds32.dll", "old");
-  SetTime("C:\\src\\gds32.dll", t + 1h);
-  SetTime("C:\\WINDOWS\\system32\\gds32.dll", t);
-  win::Machine::Current().LockFile(Host("C:\\WINDOWS\\system32\\gds32.dll"));
+  MakeNewerOverLocked("C:\\src\\gds32.dll", "C:\\WINDOWS\\system32\\gds32.dll");
   EXPECT_TRUE(Install("C:\\src\\gds32.dll", "C:\\WINDOWS\\system32"));
   EXPECT_TRUE(reboot_);
   ASSERT_EQ(Read("C:\\WINDOWS\\system32\\gds32000.dll"), "new");

@@ -258,13 +258,10 @@ TEST_F(ReplacedTarget, HardLinksStayOnTheirDriveAndNeverReplace) {
 class InUseNT : public Placement {};
 
 TEST_F(InUseNT, NumberedCopyThenDelayedMoveCarriedOutAtBoot) {
-  auto t = BaseTime();
   Put("C:\\src\\msvcrt.dll", "new");
   Put("C:\\dest\\msvcrt.dll", "old");
   Put("C:\\dest\\msvcrt000.dll", "someone else's");
-  SetTime("C:\\src\\msvcrt.dll", t + 1h);
-  SetTime("C:\\dest\\msvcrt.dll", t);
-  win::Machine::Current().LockFile(Host("C:\\dest\\msvcrt.dll"));
+  MakeNewerOverLocked("C:\\src\\msvcrt.dll", "C:\\dest\\msvcrt.dll");
 
   EXPECT_TRUE(Install("C:\\src\\msvcrt.dll", "C:\\dest"));
   EXPECT_TRUE(reboot_);
@@ -342,11 +339,8 @@ TEST_F(Win9x, FileWithoutSectionGetsItAppended) {
 }
 
 TEST_F(Win9x, InUseTargetIsRenamedAtBoot) {
-  auto t = BaseTime();
   Put("C:\\src\\longname.dll", "newest");
-  SetTime("C:\\src\\longname.dll", t + 1h);
-  SetTime("C:\\dest\\longname.dll", t);
-  win::Machine::Current().LockFile(Host("C:\\dest\\longname.dll"));
+  MakeNewerOverLocked("C:\\src\\longname.dll", "C:\\dest\\longname.dll");
   EXPECT_TRUE(Install("C:\\src\\longname.dll", "C:\\dest"));
   EXPECT_TRUE(reboot_);
   EXPECT_EQ(Read("C:\\dest\\longname001.dll"), "newest");

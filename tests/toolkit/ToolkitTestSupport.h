@@ -44,6 +44,15 @@ inline Time BaseTime() {
   return std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 30);
 }
 
+// `source` an hour newer than `target`, which another program holds open: a replacement that
+// has to wait for the restart.
+inline void MakeNewerOverLocked(const std::string& source, const std::string& target) {
+  auto t = BaseTime();
+  SetTime(source, t + 1h);
+  SetTime(target, t);
+  win::Machine::Current().LockFile(Host(target));
+}
+
 inline win::DWORD Attributes(const std::string& winPath) { return win::GetFileAttributes(winPath); }
 
 // A machine and an empty dialog script for each test; no dialog may be left unanswered.
