@@ -387,6 +387,18 @@ auto Guard(F f) -> decltype(f()) {
   return GuardOr(decltype(f())(0), f);
 }
 
+// Runs a guarded call on what `path` names once it resolves; FALSE, with the last error
+// set, where it does not.
+template <typename F>
+BOOL OnPath(const std::string& path, F f) {
+  return Guard([&]() -> BOOL {
+    Machine& m = Machine::Current();
+    Path p;
+    if (!Look(m, path, p)) return FALSE;
+    return f(m, p);
+  });
+}
+
 // Records what a call changed (attributes, short names, its journal line) in one
 // transaction of state.db: one commit per call rather than one per statement, or one per
 // batch of calls (RecordBatch). The file itself is already in place; the records follow it.
@@ -486,10 +498,7 @@ DWORD GetFileAttributes(const std::string& path) {
 }
 
 BOOL SetFileAttributes(const std::string& path, DWORD attributes) {
-  return Guard([&]() -> BOOL {
-    Machine& m = Machine::Current();
-    Path p;
-    if (!Look(m, path, p)) return FALSE;
+  return OnPath(path, [&](Machine& m, Path& p) -> BOOL {
     if (!p.exists) return Fail(MissingError(p));
     if (p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
     // The read of the current record and the write share one transaction; a record that
@@ -571,10 +580,7 @@ BOOL CreateHardLink(const std::string& newName, const std::string& existing, voi
 }
 
 BOOL DeleteFile(const std::string& path) {
-  return Guard([&]() -> BOOL {
-    Machine& m = Machine::Current();
-    Path p;
-    if (!Look(m, path, p)) return FALSE;
+  return OnPath(path, [&](Machine& m, Path& p) -> BOOL {
     if (!p.exists) return Fail(MissingError(p));
     if (p.isDir || p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
     if (IsReadOnlyFile(m, p)) return Fail(ERROR_ACCESS_DENIED);
@@ -733,10 +739,7 @@ BOOL MoveFileEx(const std::string& from, const std::string& to, DWORD flags) {
 }
 
 BOOL CreateDirectory(const std::string& path, void*) {
-  return Guard([&]() -> BOOL {
-    Machine& m = Machine::Current();
-    Path p;
-    if (!Look(m, path, p)) return FALSE;
+  return OnPath(path, [&](Machine& m, Path& p) -> BOOL {
     if (p.exists) return Fail(ERROR_ALREADY_EXISTS);
     if (p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
     if (!p.parentExists) return Fail(ERROR_PATH_NOT_FOUND);
@@ -748,10 +751,7 @@ BOOL CreateDirectory(const std::string& path, void*) {
 }
 
 BOOL RemoveDirectory(const std::string& path) {
-  return Guard([&]() -> BOOL {
-    Machine& m = Machine::Current();
-    Path p;
-    if (!Look(m, path, p)) return FALSE;
+  return OnPath(path, [&](Machine& m, Path& p) -> BOOL {
     if (!p.exists) return Fail(MissingError(p));
     if (!p.isDir) return Fail(ERROR_DIRECTORY);
     if (IsDriveRoot(p) || p.r.readOnly) return Fail(ERROR_ACCESS_DENIED);
@@ -1123,10 +1123,7 @@ DWORD GetCurrentDirectory(DWORD size, char* buffer) {
 }
 
 BOOL SetCurrentDirectory(const std::string& path) {
-  return Guard([&]() -> BOOL {
-    Machine& m = Machine::Current();
-    Path p;
-    if (!Look(m, path, p)) return FALSE;
+  return OnPath(path, [&](Machine& m, Path& p) -> BOOL {
     if (!p.exists) return Fail(MissingError(p));
     if (!p.isDir) return Fail(ERROR_DIRECTORY);
     std::string w = p.r.windows;
@@ -1142,10 +1139,7 @@ UINT SetErrorMode(UINT mode) { return g_errorMode.exchange(mode); }
 
 BOOL WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const std::string& file) {
-  return Guard([&]() -> BOOL {
-    Machine& m = Machine::Current();
-    Path p;
-    if (!Look(m, file, p)) return FALSE;
+  return OnPath(file, [&](Machine& m, Path& p) -> BOOL {
     if (!section && !key && !value) return TRUE;  // flush of the cached copy
     if (!section) return Fail(ERROR_INVALID_PARAMETER);
     std::string text;
