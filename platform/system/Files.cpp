@@ -36,6 +36,7 @@
 #include "platform/system/Registry.h"
 #include "platform/system/ShortNames.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/Text.h"
 
 namespace fs = std::filesystem;
 
@@ -447,24 +448,6 @@ FileState* FileOf(HANDLE h) {
 
 // ---- profile files -----------------------------------------------------------------------
 
-std::string TrimBlanks(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  std::istringstream in(text);
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string out;
   for (auto& l : lines) out += l + "\r\n";
@@ -472,11 +455,11 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 bool IsSectionHeader(const std::string& line, std::string* name) {
-  std::string t = TrimBlanks(line);
+  std::string t = TrimWhiteSpace(line);
   if (t.size() < 2 || t[0] != '[') return false;
   size_t close = t.find(']');
   if (close == std::string::npos) return false;
-  if (name) *name = TrimBlanks(t.substr(1, close - 1));
+  if (name) *name = TrimWhiteSpace(t.substr(1, close - 1));
   return true;
 }
 
@@ -997,11 +980,8 @@ DWORD GetShortPathName(const std::string& longPath, char* buffer, DWORD size) {
     }
     std::string out = p.r.windows.substr(0, 3);
     fs::path host = m.DriveRoot(p.r.drive);
-    std::stringstream ss(p.r.windows.substr(3));
-    std::string comp;
     bool first = true;
-    while (std::getline(ss, comp, '\\')) {
-      if (comp.empty()) continue;
+    for (const std::string& comp : SplitNonEmpty(std::string_view(p.r.windows).substr(3), '\\')) {
       out += (first ? "" : "\\") + ShortNameOf(m, host, comp);
       host /= comp;
       first = false;
@@ -1144,7 +1124,7 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
     if (!section) return Fail(ERROR_INVALID_PARAMETER);
     std::string text;
     if (p.exists && !ReadWholeFile(file, text)) return FALSE;
-    auto lines = SplitLines(text);
+    auto lines = SplitLfLines(text);
     // Locate the section.
     size_t start = lines.size(), end = lines.size();
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -1170,7 +1150,7 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
       size_t found = end;
       for (size_t i = start + 1; i < end; ++i) {
         size_t eq = lines[i].find('=');
-        if (eq != std::string::npos && SameText(TrimBlanks(lines[i].substr(0, eq)), key)) {
+        if (eq != std::string::npos && SameText(TrimWhiteSpace(lines[i].substr(0, eq)), key)) {
           found = i;
           break;
         }
@@ -1183,7 +1163,7 @@ BOOL WritePrivateProfileString(const char* section, const char* key, const char*
       } else if (value) {
         // After the section's last non-empty line.
         size_t at = end;
-        while (at > start + 1 && TrimBlanks(lines[at - 1]).empty()) --at;
+        while (at > start + 1 && TrimWhiteSpace(lines[at - 1]).empty()) --at;
         lines.insert(lines.begin() + std::ptrdiff_t(at), std::string(key) + "=" + value);
       } else {
         return TRUE;
@@ -1201,7 +1181,7 @@ DWORD GetPrivateProfileString(const std::string& section, const std::string& key
     std::string text;
     if (ReadWholeFile(file, text)) {
       bool in = false;
-      for (auto& line : SplitLines(text)) {
+      for (auto& line : SplitLfLines(text)) {
         std::string name;
         if (IsSectionHeader(line, &name)) {
           if (in) break;
@@ -1210,8 +1190,8 @@ DWORD GetPrivateProfileString(const std::string& section, const std::string& key
         }
         if (!in) continue;
         size_t eq = line.find('=');
-        if (eq != std::string::npos && SameText(TrimBlanks(line.substr(0, eq)), key)) {
-          result = TrimBlanks(line.substr(eq + 1));
+        if (eq != std::string::npos && SameText(TrimWhiteSpace(line.substr(0, eq)), key)) {
+          result = TrimWhiteSpace(line.substr(eq + 1));
           if (result.size() >= 2 && (result[0] == '"' || result[0] == '\'') &&
               result.back() == result[0])
             result = result.substr(1, result.size() - 2);

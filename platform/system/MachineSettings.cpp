@@ -6,21 +6,11 @@
 
 #include "platform/system/Leftovers.h"
 #include "platform/system/MachineText.h"
+#include "platform/system/Text.h"
 
 namespace fs = std::filesystem;
 
 namespace win {
-
-namespace {
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
-}  // namespace
 
 std::string OsVersionName(OsVersion v) {
   switch (v) {
@@ -43,7 +33,7 @@ std::string OsVersionName(OsVersion v) {
 }
 
 std::optional<OsVersion> ParseOsVersion(const std::string& name) {
-  std::string n = FoldCase(Trim(name));
+  std::string n = FoldCase(TrimWhiteSpace(name));
   for (auto v : {OsVersion::Win95, OsVersion::Win98, OsVersion::WinMe, OsVersion::NT351,
                  OsVersion::NT4, OsVersion::Win2000, OsVersion::WinXP})
     if (FoldCase(OsVersionName(v)) == n) return v;
@@ -128,7 +118,7 @@ MachineSettings ParseSettings(const fs::path& file) {
   };
   while (std::getline(in, line)) {
     ++n;
-    std::string t = Trim(line);
+    std::string t = TrimWhiteSpace(line);
     if (t.empty() || t[0] == ';' || t[0] == '#') continue;
     if (t[0] == '[') {
       if (t != "[machine]") bad("unknown section " + t);
@@ -136,8 +126,8 @@ MachineSettings ParseSettings(const fs::path& file) {
     }
     size_t eq = t.find('=');
     if (eq == std::string::npos) bad("expected key=value, found \"" + t + "\"");
-    std::string key = FoldCase(Trim(t.substr(0, eq)));
-    std::string val = Trim(t.substr(eq + 1));
+    std::string key = FoldCase(TrimWhiteSpace(t.substr(0, eq)));
+    std::string val = TrimWhiteSpace(t.substr(eq + 1));
     if (key == "OS") {
       auto v = ParseOsVersion(val);
       if (!v) bad("unknown Windows version \"" + val + "\" (95, 98, me, nt351, nt4, 2000, xp)");
@@ -153,10 +143,8 @@ MachineSettings ParseSettings(const fs::path& file) {
     } else if (key == "IPV4") {
       std::vector<std::string> ips;
       if (FoldCase(val) != "NONE" && !val.empty()) {
-        std::stringstream ss(val);
-        std::string ip;
-        while (std::getline(ss, ip, ',')) {
-          ip = Trim(ip);
+        for (std::string ip : SplitTerminated(val, ',')) {
+          ip = TrimWhiteSpace(ip);
           unsigned a, b, c, d;
           char extra;
           if (std::sscanf(ip.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &extra) != 4 || a > 255 ||

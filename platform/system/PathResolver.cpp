@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cctype>
 #include <cstdio>
-#include <sstream>
 #include <string_view>
 
 #include "platform/system/CacheSwitch.h"
@@ -18,6 +17,7 @@
 #include "platform/system/MachineSettings.h"
 #include "platform/system/MachineText.h"
 #include "platform/system/ShortNames.h"
+#include "platform/system/Text.h"
 
 namespace fs = std::filesystem;
 
@@ -421,11 +421,8 @@ bool PathResolver::ResolveNow(const std::string& winPath, Resolved& out) const {
   std::string host = root;
   std::string windows = full.substr(0, 3);
   bool exists = true;
-  std::stringstream ss(rel);
-  std::string comp;
   bool first = true;
-  while (std::getline(ss, comp, '/')) {
-    if (comp.empty()) continue;
+  for (const std::string& comp : SplitNonEmpty(rel, '/')) {
     std::string name = comp;
     if (exists) {
       FolderSeen seen;

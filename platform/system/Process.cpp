@@ -25,6 +25,7 @@
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/Text.h"
 
 extern char** environ;
 
@@ -138,8 +139,7 @@ DWORD SpawnNative(const fs::path& host, Content content, const std::string& winP
     std::string interp, arg;
     ss >> interp;
     std::getline(ss, arg);
-    size_t b = arg.find_first_not_of(" \t");
-    arg = b == std::string::npos ? "" : arg.substr(b, arg.find_last_not_of(" \t") - b + 1);
+    arg = TrimSpacesAndTabs(arg);
     if (interp.empty()) return ERROR_BAD_EXE_FORMAT;
     argv.push_back(interp);
     if (!arg.empty()) argv.push_back(arg);

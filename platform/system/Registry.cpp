@@ -5,7 +5,6 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "platform/system/Machine.h"
 #include "platform/system/RegistryStore.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/Text.h"
 
 namespace win {
 
@@ -82,13 +82,8 @@ bool SplitPath(const std::string& subKey, std::vector<std::string>& parts) {
   std::string p = subKey;
   while (!p.empty() && p.back() == '\\') p.pop_back();
   if (p.empty()) return true;
-  std::stringstream ss(p);
-  std::string comp;
-  while (std::getline(ss, comp, '\\')) {
-    if (comp.empty()) return false;
-    parts.push_back(comp);
-  }
-  return true;
+  parts = SplitTerminated(p, '\\');
+  return std::none_of(parts.begin(), parts.end(), [](const std::string& c) { return c.empty(); });
 }
 
 // One registry call: serialised within the process; a registry.db that cannot be read

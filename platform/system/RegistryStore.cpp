@@ -4,11 +4,11 @@
 
 #include <cstdio>
 #include <mutex>
-#include <sstream>
 
 #include "platform/system/Clock.h"
 #include "platform/system/Machine.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/Text.h"
 
 namespace win {
 
@@ -16,15 +16,6 @@ namespace {
 
 std::mutex g_failureMutex;
 std::string g_lastFailure;
-
-std::vector<std::string> Split(const std::string& path) {
-  std::vector<std::string> parts;
-  std::stringstream ss(path);
-  std::string c;
-  while (std::getline(ss, c, '\\'))
-    if (!c.empty()) parts.push_back(c);
-  return parts;
-}
 
 std::vector<BYTE> Blob(const std::vector<std::uint8_t>& b) {
   return std::vector<BYTE>(b.begin(), b.end());
@@ -127,7 +118,7 @@ std::optional<RegRoot> RegistryStore::PredefinedRoot(HKEY key) {
 }
 
 std::optional<RegRoot> RegistryStore::KeyByName(const std::string& fullName, bool create) {
-  auto parts = Split(fullName);
+  auto parts = SplitNonEmpty(fullName, '\\');
   if (parts.empty()) return std::nullopt;
   std::string r = FoldCase(parts[0]);
   HKEY root = nullptr;

@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <mutex>
-#include <sstream>
 #include <vector>
 
 #include "platform/system/Files.h"
@@ -11,6 +10,7 @@
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
 #include "platform/system/RegistryStore.h"
+#include "platform/system/Text.h"
 
 namespace win {
 
@@ -103,11 +103,8 @@ void RunWininit(Machine& m) {
   std::string ini = m.Settings().WindowsDir() + "\\WININIT.INI";
   std::string text;
   if (!ReadWholeFile(ini, text)) return;
-  std::stringstream ss(text);
-  std::string line;
   bool inRename = false;
-  while (std::getline(ss, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : SplitLfLines(text)) {
     size_t b = line.find_first_not_of(" \t");
     if (b == std::string::npos || line[b] == ';') continue;
     if (line[b] == '[') {

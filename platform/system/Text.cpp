@@ -103,6 +103,19 @@ std::vector<std::string> SplitLines(std::string_view s) {
   return lines;
 }
 
+std::vector<std::string> SplitNonEmpty(std::string_view s, char separator) {
+  std::vector<std::string> pieces = SplitTerminated(s, separator);
+  std::erase_if(pieces, [](const std::string& piece) { return piece.empty(); });
+  return pieces;
+}
+
+std::vector<std::string> SplitLfLines(std::string_view s) {
+  std::vector<std::string> lines = SplitTerminated(s, '\n');
+  for (std::string& line : lines)
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+  return lines;
+}
+
 std::size_t CountUtf8Characters(std::string_view s) {
   std::size_t n = 0;
   for (char c : s) n += !IsUtf8Continuation(c);

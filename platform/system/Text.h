@@ -52,6 +52,12 @@ std::vector<std::string> Split(std::string_view s, char separator);
 // Lines ended by CR, LF or CR LF, taken as Split takes pieces: n line ends give n + 1
 // lines, an empty text one empty line.
 std::vector<std::string> SplitLines(std::string_view s);
+// The pieces between separators, empty ones left out, as the names of a path: \a\\b\ gives
+// "a" and "b".
+std::vector<std::string> SplitNonEmpty(std::string_view s, char separator);
+// Lines ended by LF, taken as SplitTerminated takes pieces, each without one CR at its end:
+// a CR LF file reads as an LF one, while a lone CR inside a line is text.
+std::vector<std::string> SplitLfLines(std::string_view s);
 
 // --- UTF-8 -----------------------------------------------------------------------------
 

@@ -72,6 +72,16 @@ TEST(Text, SplittingPutsAPieceOnBothSidesOfEachSeparator) {
   EXPECT_EQ(SplitLines("\n\r"), (Pieces{"", "", ""})) << "LF CR is two ends";
 }
 
+TEST(Text, PathAndLfSplitsHaveTheirOwnEdges) {
+  EXPECT_EQ(SplitNonEmpty("", '\\'), Pieces{});
+  EXPECT_EQ(SplitNonEmpty("\\\\", '\\'), Pieces{});
+  EXPECT_EQ(SplitNonEmpty("\\a\\\\é\\", '\\'), (Pieces{"a", "é"}));
+
+  EXPECT_EQ(SplitLfLines(""), Pieces{});
+  EXPECT_EQ(SplitLfLines("a\r\n\r\nb\rc\r"), (Pieces{"a", "", "b\rc"})) << "a lone CR is text";
+  EXPECT_EQ(SplitLfLines("a\r\r\n\n"), (Pieces{"a\r", ""})) << "one CR goes with the LF";
+}
+
 TEST(Text, Utf8CharactersAreCountedByTheBytesThatStartThem) {
   EXPECT_EQ(CountUtf8Characters(""), 0u);
   EXPECT_EQ(CountUtf8Characters("aé€\xF0\x9F\x98\x80"), 4u);

@@ -2,10 +2,10 @@
 //                 [--ipv4 a.b.c.d,...|none] [--simulated-time] [--no-shfolder]
 #include <cstdio>
 #include <iostream>
-#include <sstream>
 
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
+#include "platform/system/Text.h"
 #include "tools/machine/MachineCommand.h"
 
 namespace {
@@ -13,9 +13,7 @@ namespace {
 std::vector<std::string> ParseAddresses(const std::string& list) {
   std::vector<std::string> out;
   if (list == "none") return out;
-  std::stringstream ss(list);
-  std::string ip;
-  while (std::getline(ss, ip, ',')) {
+  for (const std::string& ip : win::SplitTerminated(list, ',')) {
     unsigned a, b, c, d;
     char extra;
     if (std::sscanf(ip.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &extra) != 4 || a > 255 ||
