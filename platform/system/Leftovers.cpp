@@ -22,6 +22,7 @@
 #include "platform/system/RecordBatch.h"
 #include "platform/system/ShortNames.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/Text.h"
 
 namespace fs = std::filesystem;
 
@@ -207,12 +208,8 @@ bool IsWriteTempName(const std::string& name) { return name.rfind(kWritePrefix, 
 
 bool IsStagingName(const std::string& name) {
   if (name.size() != 12) return false;
-  auto is = [&](size_t at, const char* text) {
-    for (size_t i = 0; text[i]; ++i)
-      if (std::tolower(static_cast<unsigned char>(name[at + i])) != text[i]) return false;
-    return true;
-  };
-  if (!is(0, "is-") || !is(8, ".tmp")) return false;
+  const std::string_view n = name;
+  if (!AsciiSameText(n.substr(0, 3), "is-") || !AsciiSameText(n.substr(8), ".tmp")) return false;
   for (size_t i = 3; i < 8; ++i) {
     char c = char(std::toupper(static_cast<unsigned char>(name[i])));
     if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'V'))) return false;

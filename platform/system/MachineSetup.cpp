@@ -14,6 +14,7 @@
 #include "platform/system/Registry.h"
 #include "platform/system/RegistryStore.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/Text.h"
 
 namespace fs = std::filesystem;
 
@@ -118,8 +119,7 @@ std::string HostName(const MachineSettings& s) {
     if (size_t dot = name.find('.'); dot != std::string::npos) name.resize(dot);
   }
   if (name.empty()) name = "POSTE1";
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return char(std::toupper(c)); });
+  name = AsciiUpper(std::move(name));
   if (name.size() > 15) name.resize(15);  // NetBIOS names
   return name;
 }

@@ -7,6 +7,7 @@
 
 #include "platform/system/Machine.h"
 #include "platform/system/Sqlite.h"
+#include "platform/system/Text.h"
 
 namespace fs = std::filesystem;
 
@@ -57,13 +58,6 @@ bool IsShortName(const std::string& name) {
 }
 
 namespace {
-
-std::string UpperShort(const std::string& name) {
-  // A valid 8.3 name in mixed case has its upper-case form as short name.
-  std::string up = name;
-  for (auto& ch : up) ch = char(std::toupper(static_cast<unsigned char>(ch)));
-  return up;
-}
 
 // Names taken in the folder: real 8.3 names of entries and short names already given.
 std::set<std::string> TakenNames(Machine& m, const std::string& key,
@@ -124,7 +118,8 @@ bool RecordedShortName(Machine& m, const std::string& key, const std::string& lo
 }  // namespace
 
 std::string ShortNameOf(Machine& m, const std::string& dir, const std::string& longName) {
-  if (IsShortName(longName)) return UpperShort(longName);
+  // A valid 8.3 name in mixed case has its upper-case form as short name.
+  if (IsShortName(longName)) return AsciiUpper(longName);
   std::string key = DirKey(m, dir);
   std::string recorded;
   if (RecordedShortName(m, key, longName, recorded)) return recorded;
@@ -144,7 +139,7 @@ std::unordered_map<std::string, std::string> ShortNamesIn(Machine& m, const std:
   std::vector<const std::string*> missing;
   for (auto& n : names) {
     if (IsShortName(n))
-      out[n] = UpperShort(n);
+      out[n] = AsciiUpper(n);
     else
       missing.push_back(&n);
   }

@@ -2,12 +2,12 @@
 
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
+#include "platform/system/Text.h"
 
 namespace win {
 
@@ -79,7 +79,7 @@ BOOL GetComputerName(char* buffer, DWORD* size) {
     if (dot != std::string::npos) name.resize(dot);
   }
   if (name.size() > MAX_COMPUTERNAME_LENGTH) name.resize(MAX_COMPUTERNAME_LENGTH);
-  for (auto& c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
+  name = AsciiUpper(std::move(name));
   if (!buffer || *size < name.size() + 1) {
     *size = DWORD(name.size() + 1);
     SetLastError(ERROR_BUFFER_OVERFLOW);
