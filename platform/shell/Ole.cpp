@@ -8,6 +8,7 @@
 #include "platform/shell/ShellFolder.h"
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
+#include "platform/system/Text.h"
 
 namespace win {
 
@@ -217,11 +218,8 @@ std::vector<std::string> ReadHDrop(HGLOBAL drop) {
   std::size_t at = df.pFiles;
   if (df.fWide) {
     for (;;) {
-      std::u16string w;
-      while (at + 1 < size && (b[at] | b[at + 1])) {
-        w += char16_t(b[at] | (b[at + 1] << 8));
-        at += 2;
-      }
+      const std::u16string w = Utf16FromLeBytes(b + at, size - at);
+      at += 2 * w.size();
       if (at + 1 >= size) return {};
       if (w.empty()) return out;
       out.push_back(FromWide(w));

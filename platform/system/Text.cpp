@@ -182,4 +182,14 @@ std::string Utf16LeBytes(std::u16string_view s) {
   return out;
 }
 
+std::u16string Utf16FromLeBytes(const std::uint8_t* bytes, std::size_t size) {
+  std::u16string out;
+  for (std::size_t i = 0; i + 1 < size; i += 2) {
+    const auto unit = char16_t(bytes[i] | (bytes[i + 1] << 8));
+    if (unit == 0) break;
+    out += unit;
+  }
+  return out;
+}
+
 }  // namespace win

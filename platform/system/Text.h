@@ -6,6 +6,7 @@
 // UTF-8 to UTF-16 and back is in Utf8.h.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,5 +87,7 @@ std::u32string Utf8ToUtf32(std::string_view s);
 
 // The units as little-endian byte pairs; no byte order mark, no terminator.
 std::string Utf16LeBytes(std::u16string_view s);
+// The units of little-endian byte pairs, up to the first NUL unit or the last whole pair.
+std::u16string Utf16FromLeBytes(const std::uint8_t* bytes, std::size_t size);
 
 }  // namespace win

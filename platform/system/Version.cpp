@@ -15,6 +15,7 @@
 #include "platform/system/LastError.h"
 #include "platform/system/Machine.h"
 #include "platform/system/PeFile.h"
+#include "platform/system/Text.h"
 #include "platform/system/Utf8.h"
 
 namespace fs = std::filesystem;
@@ -207,13 +208,7 @@ BOOL VerQueryValue(const void* block, const std::string& subBlock, void** buffer
   // leaves every value room enough and keeps repeated queries stable.
   const size_t area = Align4(raw) + sizeof kConvertedArea;
   if (std::memcmp(base + Align4(raw), kConvertedArea, sizeof kConvertedArea) != 0) return 0;
-  std::u16string text;
-  for (size_t i = 0; i + 1 < node.valueSize; i += 2) {
-    char16_t c = char16_t(base[node.valueOffset + i] | (base[node.valueOffset + i + 1] << 8));
-    if (c == 0) break;
-    text += c;
-  }
-  std::string utf8 = Utf16ToUtf8(text);
+  std::string utf8 = Utf16ToUtf8(Utf16FromLeBytes(base + node.valueOffset, node.valueSize));
   const size_t at = 2 * node.valueOffset;
   if (at + utf8.size() + 1 > 2 * raw) return 0;
   auto* dest = const_cast<std::uint8_t*>(base) + area + at;

@@ -125,6 +125,10 @@ TEST(Text, DecodingKeepsEveryByteOfInvalidUtf8) {
   EXPECT_EQ(Utf8ToUtf32("\xF4\x90\x80\x80"), std::u32string(1, char32_t(0x110000)));
 
   EXPECT_EQ(Utf16LeBytes(u""), "");
+  const std::uint8_t le[] = {'a', 0, 0xE9, 0, 0x3D, 0xD8, 0, 0, 'b', 0};
+  EXPECT_EQ(Utf16FromLeBytes(le, sizeof le), u"aé\xD83D") << "up to the NUL unit";
+  EXPECT_EQ(Utf16FromLeBytes(le, 5), u"aé") << "half a unit at the end is left";
+  EXPECT_EQ(Utf16FromLeBytes(le, 0), u"");
   EXPECT_EQ(Utf16LeBytes(std::u16string_view(u"a\0é\U0001F600", 5)),
             std::string("a\0\0\0\xE9\0\x3D\xD8\x00\xDE", 10));
 }
