@@ -593,19 +593,15 @@ TListItem* TCustomListView::FindData(int startIndex, void* value, bool inclusive
   return nullptr;
 }
 
-// Items put in by message have no item object: they sort by the text the window holds, and
-// after the others when OnCompare, which takes objects, decides.
+// Items put in by message have no item object: they sort by the text the window holds.
 bool TCustomListView::AlphaSort() {
   using Item = Native::ItemData;
-  auto object = [](const Item& i) { return reinterpret_cast<TListItem*>(i.lParam); };
   return FNative->SortItems([&](const Item& a, const Item& b) {
-    TListItem *i1 = object(a), *i2 = object(b);
-    if (!OnCompare)
-      return AnsiCompareText(i1 ? i1->Caption() : a.text, i2 ? i2->Caption() : b.text) < 0;
-    if (!i1 || !i2) return i1 && !i2;
-    int r = 0;
-    OnCompare(this, i1, i2, 0, r);
-    return r < 0;
+    auto *i1 = reinterpret_cast<TListItem*>(a.lParam), *i2 = reinterpret_cast<TListItem*>(b.lParam);
+    return ViewSupport::SortsBefore(this, i1, i2, [&](int k) {
+      TListItem* i = k ? i2 : i1;
+      return i ? i->Caption() : (k ? b : a).text;
+    });
   });
 }
 bool TCustomListView::CustomSort(TLVCompare proc, LPARAM data) {

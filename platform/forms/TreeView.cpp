@@ -496,19 +496,26 @@ THitTests TCustomTreeView::GetHitTestInfoAt(int x, int y) const {
                                             {TVHT_TORIGHT, htToRight}});
 }
 
-bool TCustomTreeView::AlphaSort(bool recurse) { return CustomSort(nullptr, 0, recurse); }
+// Nodes put in by message have no node object: they sort by the text the window holds.
+bool TCustomTreeView::AlphaSort(bool recurse) {
+  Native& N = *FNative;
+  return N.SortAll(
+      [&](TreeItemData* a, TreeItemData* b) {
+        auto *n1 = reinterpret_cast<TTreeNode*>(a->lParam),
+             *n2 = reinterpret_cast<TTreeNode*>(b->lParam);
+        return ViewSupport::SortsBefore(this, n1, n2, [&](int k) {
+          TTreeNode* n = k ? n2 : n1;
+          return n ? n->Text() : N.TextOf(k ? b : a);
+        });
+      },
+      recurse);
+}
 
 bool TCustomTreeView::CustomSort(TTVCompare proc, LPARAM data, bool recurse) {
-  TTVCompare byDefault = ViewSupport::CompareItems<TCustomTreeView, TTreeNode, &TTreeNode::Text>;
-  TVSORTCB cb{TVI_ROOT, proc ? proc : byDefault, proc ? data : LPARAM(this)};
-  Perform(TVM_SORTCHILDRENCB, 0, LPARAM(&cb));
-  if (recurse)
-    for (TTreeNode* n = FTreeNodes->GetFirstNode(); n; n = n->GetNext())
-      if (n->GetFirstChild()) {
-        cb.hParent = n->ItemId();
-        Perform(TVM_SORTCHILDRENCB, 0, LPARAM(&cb));
-      }
-  return true;
+  if (!proc) return AlphaSort(recurse);
+  return FNative->SortAll(
+      [&](TreeItemData* a, TreeItemData* b) { return proc(a->lParam, b->lParam, data) < 0; },
+      recurse);
 }
 
 void TCustomTreeView::FullExpand() {

@@ -660,17 +660,20 @@ Native::Reply Native::HitTestMessage(TMessage& m) {
   return m.LParam ? LRESULT(HitTest(reinterpret_cast<TVHITTESTINFO*>(m.LParam))) : 0;
 }
 
-void Native::SortChildren(TreeItemData* parent, const TVSORTCB& cb, bool recurse) {
+void Native::SortChildren(TreeItemData* parent, const Order& before, bool recurse) {
   std::vector<TreeItemData*> kids;
   for (TreeItemData* c = parent->first; c; c = c->next) kids.push_back(c);
-  std::stable_sort(kids.begin(), kids.end(), [&](TreeItemData* a, TreeItemData* b) {
-    return cb.lpfnCompare ? cb.lpfnCompare(a->lParam, b->lParam, cb.lParam) < 0
-                          : AnsiCompareText(TextOf(a), TextOf(b)) < 0;
-  });
+  std::stable_sort(kids.begin(), kids.end(), before);
   parent->first = parent->last = nullptr;
   for (TreeItemData* c : kids) LinkAfter(parent, parent->last, c);
   if (recurse)
-    for (TreeItemData* c : kids) SortChildren(c, cb, true);
+    for (TreeItemData* c : kids) SortChildren(c, before, true);
+}
+
+BOOL Native::SortAll(const Order& before, bool recurse) {
+  SortChildren(&root, before, recurse);
+  V.Invalidate();
+  return TRUE;
 }
 
 Native::Reply Native::SortChildrenMessage(TMessage& m) {
@@ -683,7 +686,13 @@ Native::Reply Native::SortChildrenMessage(TMessage& m) {
   }
   TreeItemData* p = cb.hParent == TVI_ROOT || !cb.hParent ? &root : cb.hParent;
   if (p != &root && !Valid(p)) return FALSE;
-  SortChildren(p, cb, m.Msg == TVM_SORTCHILDREN && m.WParam);
+  SortChildren(
+      p,
+      [&](TreeItemData* a, TreeItemData* b) {
+        return cb.lpfnCompare ? cb.lpfnCompare(a->lParam, b->lParam, cb.lParam) < 0
+                              : AnsiCompareText(TextOf(a), TextOf(b)) < 0;
+      },
+      m.Msg == TVM_SORTCHILDREN && m.WParam);
   V.Invalidate();
   return TRUE;
 }

@@ -4,6 +4,7 @@
 // message. Painting is TreeViewPainter's.
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -93,7 +94,11 @@ struct TCustomTreeView::Native : ViewWindow {
   win::HWND EditLabel(HTREEITEM t);
   // Deletes an item and what lies below it (the root: all), with their notifications.
   void Kill(win::TreeItemData* x);
-  void SortChildren(win::TreeItemData* parent, const win::TVSORTCB& cb, bool recurse);
+  // An order of sibling items (a strict weak order).
+  using Order = std::function<bool(win::TreeItemData*, win::TreeItemData*)>;
+  void SortChildren(win::TreeItemData* parent, const Order& before, bool recurse);
+  // Sorts the top-level items (and below them when recurse) and repaints.
+  win::BOOL SortAll(const Order& before, bool recurse);
   // The item a key moves the caret to, expanding or collapsing on the way (null: none).
   HTREEITEM KeyTarget(win::WORD key, const Rows& rows);
 

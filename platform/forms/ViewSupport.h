@@ -66,19 +66,16 @@ bool Allowed(const TEvent<A...>& event, Args... args) {
   return allow;
 }
 
-// The default order of a view's items for its sort messages (data: the view): its OnCompare
-// when assigned, else their texts without regard to case.
-template <class View, class Item, std::string (Item::*Text)() const>
-int CompareItems(win::LPARAM a, win::LPARAM b, win::LPARAM view) {
-  auto* v = reinterpret_cast<View*>(view);
-  auto* i1 = reinterpret_cast<Item*>(a);
-  auto* i2 = reinterpret_cast<Item*>(b);
+// The default order of a view's items for its sort (v: the view; a, b: the items' objects,
+// null for one put in by message; text(0), text(1): their texts): the view's OnCompare
+// between objects, the others after them; without it, the texts without regard to case.
+template <class View, class Item, class Text>
+bool SortsBefore(View* v, Item* a, Item* b, const Text& text) {
+  if (!v->OnCompare) return AnsiCompareText(text(0), text(1)) < 0;
+  if (!a || !b) return a && !b;
   int r = 0;
-  if (v->OnCompare)
-    v->OnCompare(v, i1, i2, 0, r);
-  else
-    r = AnsiCompareText((i1->*Text)(), (i2->*Text)());
-  return r;
+  v->OnCompare(v, a, b, 0, r);
+  return r < 0;
 }
 
 // Puts v in a view's image-list slot, following its changes and its destruction.

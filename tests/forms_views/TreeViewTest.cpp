@@ -156,6 +156,36 @@ TEST_F(TreeViewTest, SortsByTextOrByComparison) {
       0);
   EXPECT_EQ(root->Item(0), d);
   EXPECT_EQ(root->Item(2), z);
+  // A node put in by message has no node object: it sorts by its text, and after the others
+  // when the comparison event decides.
+  TVINSERTSTRUCTA ins;
+  ins.hParent = root->ItemId();
+  ins.hInsertAfter = TVI_FIRST;
+  ins.item.mask = TVIF_TEXT;
+  ins.item.pszText = const_cast<char*>("A:");
+  tree->Perform(TVM_INSERTITEMA, 0, LPARAM(&ins));
+  auto texts = [&] {
+    std::string all;
+    char buf[16];
+    TVITEMA it;
+    it.mask = TVIF_TEXT;
+    it.pszText = buf;
+    it.cchTextMax = sizeof buf;
+    it.hItem = HTREEITEM(tree->Perform(TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(root->ItemId())));
+    for (; it.hItem;
+         it.hItem = HTREEITEM(tree->Perform(TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(it.hItem)))) {
+      tree->Perform(TVM_GETITEMA, 0, LPARAM(&it));
+      all += std::string(all.empty() ? "" : " ") + buf;
+    }
+    return all;
+  };
+  EXPECT_TRUE(tree->AlphaSort(true));
+  EXPECT_EQ(texts(), "A: b: C: D:");
+  tree->OnCompare = [](TObject*, TTreeNode* a, TTreeNode* b, int, int& r) {
+    r = -AnsiCompareText(a->Text(), b->Text());
+  };
+  EXPECT_TRUE(tree->AlphaSort(true));
+  EXPECT_EQ(texts(), "D: C: b: A:");
 }
 
 TEST_F(TreeViewTest, MouseSelectsTogglesAndDoubleClicks) {
