@@ -147,7 +147,7 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) 
     }
     Semaphore& s = it->second;
     if (s.name.empty()) {
-      if (s.count + releaseCount > s.maximum) {
+      if (releaseCount > s.maximum - s.count) {
         SetLastError(ERROR_TOO_MANY_POSTS);
         return FALSE;
       }
@@ -167,12 +167,12 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) 
       return FALSE;
     }
     LONG count = LONG(st.ColumnInt(0)), maximum = LONG(st.ColumnInt(1));
-    if (count + releaseCount > maximum) {
+    if (releaseCount > maximum - count) {
       SetLastError(ERROR_TOO_MANY_POSTS);
       return FALSE;
     }
     auto up = db.Prepare("UPDATE semaphores SET count = ? WHERE name = ?");
-    up.Bind(1, std::int64_t(count + releaseCount)).Bind(2, name);
+    up.Bind(1, std::int64_t(count) + releaseCount).Bind(2, name);
     up.Step();
     t.Commit();
     if (previousCount) *previousCount = count;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "platform/system/Files.h"
 #include "platform/system/Fonts.h"
@@ -232,4 +233,20 @@ TEST(Semaphore, NamedSemaphoreIsSharedAndOutlivesNoProcess) {
   EXPECT_EQ(CreateSemaphore(nullptr, 2, 1, name), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
+}
+
+TEST(Semaphore, AReleasePastTheMaximumIsRefusedHoweverLarge) {
+  TempMachine pc;
+  for (const char* name : {static_cast<const char*>(nullptr), "Compte de postes"}) {
+    HANDLE h = CreateSemaphore(nullptr, 1, 2, name);
+    ASSERT_NE(h, nullptr);
+    LONG previous = -1;
+    // 1 + the largest count wrapped round below the maximum and was taken.
+    EXPECT_FALSE(ReleaseSemaphore(h, std::numeric_limits<LONG>::max(), &previous));
+    EXPECT_EQ(GetLastError(), ERROR_TOO_MANY_POSTS);
+    EXPECT_TRUE(ReleaseSemaphore(h, 1, &previous));
+    EXPECT_EQ(previous, 1);
+    EXPECT_FALSE(ReleaseSemaphore(h, 1, nullptr));
+    CloseHandle(h);
+  }
 }
