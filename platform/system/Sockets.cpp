@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -37,17 +38,6 @@ int SetWsaError(int e) {
   return e;
 }
 
-bool ParseDotted(const std::string& s, std::uint32_t& out) {
-  unsigned a, b, c, d;
-  char extra;
-  if (std::sscanf(s.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &extra) != 4 || a > 255 || b > 255 ||
-      c > 255 || d > 255)
-    return false;
-  std::uint8_t bytes[4] = {std::uint8_t(a), std::uint8_t(b), std::uint8_t(c), std::uint8_t(d)};
-  std::memcpy(&out, bytes, 4);
-  return true;
-}
-
 hostent* Fill(const std::string& name, const std::vector<std::uint32_t>& addrs) {
   HostEntry& h = t_host;
   h.name = name;
@@ -64,6 +54,23 @@ hostent* Fill(const std::string& name, const std::vector<std::uint32_t>& addrs) 
 }
 
 }  // namespace
+
+bool ParseIPv4(std::string_view dotted, std::uint32_t& address) {
+  std::uint8_t bytes[4];
+  const char* at = dotted.data();
+  const char* end = at + dotted.size();
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0 && (at == end || *at++ != '.')) return false;
+    unsigned n = 0;
+    auto [next, error] = std::from_chars(at, end, n);
+    if (error != std::errc() || n > 255) return false;
+    bytes[i] = std::uint8_t(n);
+    at = next;
+  }
+  if (at != end) return false;
+  std::memcpy(&address, bytes, 4);
+  return true;
+}
 
 std::string MachineHostName() {
   const std::string& configured = Machine::Current().Settings().hostName;
@@ -155,16 +162,16 @@ hostent* gethostbyname(const char* name) {
   try {
     std::string n = name ? name : "";
     std::uint32_t addr = 0;
-    if (!n.empty() && ParseDotted(n, addr)) return Fill(n, {addr});
+    if (!n.empty() && ParseIPv4(n, addr)) return Fill(n, {addr});
     std::string host = MachineHostName();
     if (n.empty() || SameText(n, host)) {
       std::vector<std::uint32_t> addrs;
       for (auto& a : MachineIPv4Addresses())
-        if (ParseDotted(a, addr)) addrs.push_back(addr);
+        if (ParseIPv4(a, addr)) addrs.push_back(addr);
       return Fill(host, addrs);
     }
     if (SameText(n, "localhost")) {
-      ParseDotted("127.0.0.1", addr);
+      ParseIPv4("127.0.0.1", addr);
       return Fill("localhost", {addr});
     }
   } catch (const std::exception&) {
@@ -182,7 +189,7 @@ char* inet_ntoa(in_addr address) {
 
 std::uint32_t inet_addr(const char* dotted) {
   std::uint32_t out = 0;
-  if (!dotted || !ParseDotted(dotted, out)) return 0xFFFFFFFFu;
+  if (!dotted || !ParseIPv4(dotted, out)) return 0xFFFFFFFFu;
   return out;
 }
 

@@ -6,6 +6,7 @@
 // qualified (win::gethostname), or the host's own may be chosen.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/system/WinTypes.h"
@@ -60,5 +61,8 @@ std::uint32_t inet_addr(const char* dotted);  // INADDR_NONE (0xFFFFFFFF) when m
 // The machine's host name and IPv4 addresses in dotted form (what the calls above serve).
 std::string MachineHostName();
 std::vector<std::string> MachineIPv4Addresses();
+// An address written a.b.c.d, four decimal numbers up to 255 and nothing else (no sign, no
+// space): its bytes in network order in `address`; false for any other text.
+bool ParseIPv4(std::string_view dotted, std::uint32_t& address);
 
 }  // namespace win

@@ -151,7 +151,7 @@ TEST(Sockets, HostAddressesFromTheMachine) {
   auto lookup = [&](std::optional<std::vector<std::string>> ips) {
     MachineSettings s = pc.machine().Settings();
     s.hostName = "POSTE1";
-    s.ipv4 = ips;
+    s.ipv4 = std::move(ips);
     pc.machine().SaveSettings(s);
     std::vector<std::string> out;
     WSADATA data;
@@ -187,6 +187,15 @@ TEST(Sockets, HostAddressesFromTheMachine) {
   EXPECT_EQ(win::gethostbyname("elsewhere.example"), nullptr);
   EXPECT_EQ(WSAGetLastError(), WSAHOST_NOT_FOUND);
   WSACleanup();
+}
+
+TEST(Sockets, OnlyFourDecimalBytesMakeAnAddress) {
+  EXPECT_EQ(win::inet_addr("192.168.1.20"), 0x1401A8C0u);
+  EXPECT_EQ(win::inet_addr("0.0.0.255"), 0xFF000000u);
+  // A number past 32 bits once wrapped round to a small one (4294967296 read as 0).
+  for (const char* bad : {"4294967296.0.0.1", "256.0.0.1", "1.2.3", "1.2.3.4.5", " 1.2.3.4",
+                          "1.2.3.4 ", "1. 2.3.4", "+1.2.3.4", "-1.2.3.4", "1..3.4", ""})
+    EXPECT_EQ(win::inet_addr(bad), 0xFFFFFFFFu) << bad;
 }
 
 TEST(Semaphore, NamedSemaphoreIsSharedAndOutlivesNoProcess) {
