@@ -938,7 +938,8 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* st, FILETIME* ft) {
   std::int64_t days = DaysFromCivil(st->wYear, st->wMonth, st->wDay);
   std::uint64_t v =
       std::uint64_t(days) * 86400ULL * 10000000ULL +
-      (std::uint64_t(st->wHour) * 3600 + st->wMinute * 60 + st->wSecond) * 10000000ULL +
+      (std::uint64_t(st->wHour) * 3600 + std::uint64_t(st->wMinute) * 60 + st->wSecond) *
+          10000000ULL +
       std::uint64_t(st->wMilliseconds) * 10000ULL;
   *ft = FILETIME::from(v);
   return TRUE;

@@ -173,14 +173,14 @@ bool ListMatching(Machine& m, const ListedFolder& dir, const std::string& mask, 
     known.records = &records;
   }
   out.reserve(matched.size() + 2);
-  WIN32_FIND_DATA d;
   if (withDots)
     for (const char* dots : {".", ".."})
-      if (MatchMask(mask, dots) && Fill(m, dir, fd, dots, dots, known, d))
+      if (WIN32_FIND_DATA d; MatchMask(mask, dots) && Fill(m, dir, fd, dots, dots, known, d))
         out.push_back(std::move(d));
   // An entry gone since the folder was read is left out.
   for (const auto& name : matched)
-    if (Fill(m, dir, fd, name, name.c_str(), known, d)) out.push_back(std::move(d));
+    if (WIN32_FIND_DATA d; Fill(m, dir, fd, name, name.c_str(), known, d))
+      out.push_back(std::move(d));
   return true;
 }
 

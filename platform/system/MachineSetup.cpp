@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <string_view>
@@ -512,7 +513,7 @@ std::string DefaultServicesText(OsVersion os) {
   // The 9x file is the older, shorter list.
   const bool shortList = !IsNT(os);
   for (const Entry& e : entries) {
-    if (shortList && std::atoi(e.port) > 1000) break;
+    if (shortList && std::strtol(e.port, nullptr, 10) > 1000) break;
     out += ServiceLine(e.name, e.port, e.aliases, e.comment);
   }
   return out;

@@ -248,7 +248,8 @@ LONG RegDeleteValue(HKEY key, const std::string& name) {
     Target t;
     if (LONG rc = TargetOf(s, key, t)) return rc;
     if (!(t.access & KEY_SET_VALUE) || s.WriteRefused(t.machineHive)) return ERROR_ACCESS_DENIED;
-    return s.DeleteValue(t.id, t.path, name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    if (!s.DeleteValue(t.id, t.path, name)) return ERROR_FILE_NOT_FOUND;
+    return ERROR_SUCCESS;
   });
 }
 

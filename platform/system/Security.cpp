@@ -224,7 +224,7 @@ std::string SidToText(PSID sid) {
   std::uint64_t auth = 0;
   for (int i = 0; i < 6; ++i) auth = (auth << 8) | s[2 + i];
   std::string out = "S-" + std::to_string(s[0]) + "-" + std::to_string(auth);
-  for (int i = 0; i < s[1]; ++i) {
+  for (size_t i = 0; i < s[1]; ++i) {
     DWORD d;
     std::memcpy(&d, s + 8 + 4 * i, 4);
     out += "-" + std::to_string(d);

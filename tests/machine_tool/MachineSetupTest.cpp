@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -49,21 +51,28 @@ std::string Value(HKEY root, const std::string& key, const std::string& name,
   return buf;
 }
 
-// "a.b.c.d" of a library, or "" when it has no version (missing file).
-std::string FileVersion(const std::string& path) {
+// The four parts of a library's version; none when it has no version (missing file).
+std::optional<std::array<unsigned, 4>> VersionParts(const std::string& path) {
   DWORD h;
   DWORD size = GetFileVersionInfoSize(path, &h);
-  if (!size) return "";
+  if (!size) return std::nullopt;
   std::vector<std::uint8_t> data(size);
-  if (!GetFileVersionInfo(path, h, size, data.data())) return "";
   void* p;
   UINT len;
-  if (!VerQueryValue(data.data(), "\\", &p, &len)) return "";
+  if (!GetFileVersionInfo(path, h, size, data.data()) ||
+      !VerQueryValue(data.data(), "\\", &p, &len))
+    return std::nullopt;
   auto* f = static_cast<VS_FIXEDFILEINFO*>(p);
-  return std::to_string(f->dwFileVersionMS >> 16) + "." +
-         std::to_string(f->dwFileVersionMS & 0xFFFF) + "." +
-         std::to_string(f->dwFileVersionLS >> 16) + "." +
-         std::to_string(f->dwFileVersionLS & 0xFFFF);
+  return std::array<unsigned, 4>{f->dwFileVersionMS >> 16, f->dwFileVersionMS & 0xFFFF,
+                                 f->dwFileVersionLS >> 16, f->dwFileVersionLS & 0xFFFF};
+}
+
+// "a.b.c.d" of a library, or "" when it has no version (missing file).
+std::string FileVersion(const std::string& path) {
+  const auto v = VersionParts(path);
+  if (!v) return "";
+  return std::to_string((*v)[0]) + "." + std::to_string((*v)[1]) + "." + std::to_string((*v)[2]) +
+         "." + std::to_string((*v)[3]);
 }
 
 // Whether the Visual Basic 6 run-time of the machine meets the installers' minimums.
@@ -72,13 +81,8 @@ bool VbRuntimeCurrent() {
       {"asycfilt.dll", {2, 40, 4275, 1}}, {"comcat.dll", {4, 71, 1460, 1}},
       {"msvbvm60.dll", {6, 0, 89, 64}},   {"oleaut32.dll", {2, 40, 4275, 1}},
       {"olepro32.dll", {5, 0, 4275, 1}},  {"stdole2.tlb", {2, 40, 4275, 1}}};
-  for (const auto& [name, min] : minimums) {
-    std::string v = FileVersion(name);
-    if (v.empty()) return false;
-    std::array<unsigned, 4> have{};
-    std::sscanf(v.c_str(), "%u.%u.%u.%u", &have[0], &have[1], &have[2], &have[3]);
-    if (have < min) return false;
-  }
+  for (const auto& [name, min] : minimums)
+    if (auto have = VersionParts(name); !have || *have < min) return false;
   return true;
 }
 

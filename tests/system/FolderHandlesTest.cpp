@@ -162,6 +162,7 @@ TEST(FolderHandles, StayBoundedOverManyFoldersAndThreads) {
   // is never closed under another's call (which would fail, or read another folder).
   std::atomic<int> wrong{0};
   std::vector<std::thread> threads;
+  threads.reserve(4);
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
       for (int n = 0; n < 3 * kFolders; ++n) {
@@ -199,7 +200,7 @@ TEST(FolderHandles, AForkedChildDoesNotUseItsParentsDescriptors) {
     for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
       std::error_code ec;
       if (fs::read_symlink(e.path(), ec).native() == src)
-        held.push_back(std::atoi(e.path().filename().c_str()));
+        held.push_back(std::stoi(e.path().filename()));
     }
     const int other = ::open((pc.c() / "empty").c_str(), O_PATH | O_DIRECTORY);
     for (int fd : held)

@@ -34,6 +34,7 @@ std::vector<WIN32_FIND_DATA> ByFind(const std::string& dir) {
 
 std::vector<std::string> Names(const std::vector<WIN32_FIND_DATA>& v) {
   std::vector<std::string> n;
+  n.reserve(v.size());
   for (const auto& d : v) n.push_back(d.cFileName);
   return n;
 }
