@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "controls/VcGrafx.h"
+#include "platform/forms/ControlPaint.h"
 #include "platform/forms/Screen.h"
 #include "platform/forms/graphics/GdiText.h"
 
@@ -201,14 +202,7 @@ TVcCustomHintWindow::~TVcCustomHintWindow() {
 void TVcCustomHintWindow::SyncCanvasFont() {
   TCanvas* c = Canvas();
   if (!c) return;
-  const TFont* f = Font();
-  c->Font().SetName(f->Name());
-  c->Font().SetHeight(f->Height());
-  TFontStyles st;
-  for (int i = 0; i < 4; ++i)
-    if (f->Style() & (1u << i)) st.Include(TFontStyle(i));
-  c->Font().SetStyle(st);
-  c->Font().SetColor(f->Color());
+  ControlPaint::CopyFont(c->Font(), Font());
   c->Brush().SetStyle(bsClear);
 }
 

@@ -24,18 +24,6 @@ int CaptionHeight(const TFont* f) {
   return s.cy;
 }
 
-void SyncCanvasFont(TCanvas& c, const TFont* f) {
-  TCanvasFont& cf = c.Font();
-  cf.SetName(f->Name());
-  cf.SetHeight(f->Height());
-  TFontStyles st;
-  for (int i = 0; i < 4; ++i)
-    if (f->Style() & (1u << i)) st.Include(TFontStyle(i));
-  cf.SetStyle(st);
-  cf.SetColor(f->Color());
-  cf.SetCharset(TFontCharset(f->Charset()));
-}
-
 bool Designing(const TComponent* c) { return c->ComponentState() & csDesigning; }
 
 }  // namespace
@@ -322,7 +310,7 @@ void TScCustomGroup::DrawFrame(TCanvas& canvas, TRect r) {
   canvas.Brush().SetStyle(bsClear);
   r.right -= 1;
   r.bottom -= 1;
-  SyncCanvasFont(canvas, Font());
+  ControlPaint::CopyFont(canvas.Font(), Font());
   DrawFrameStyle(canvas, FFrameStyle, r, Caption(), Enabled(), Color());
 }
 
@@ -333,7 +321,7 @@ void TScCustomGroup::NcPaint(HDC dc) {
   int saved = SaveDC(dc);
   try {
     canvas->SetHandle(dc);
-    SyncCanvasFont(*canvas, Font());
+    ControlPaint::CopyFont(canvas->Font(), Font());
     canvas->Brush().SetColor(Color());
     TRect whole = Rect(0, 0, Width(), Height());
     TRect client = FrameClientRect();
@@ -351,7 +339,7 @@ void TScCustomGroup::NcPaint(HDC dc) {
 void TScCustomGroup::Paint() {
   TCanvas* canvas = Canvas();
   if (!canvas) return;
-  SyncCanvasFont(*canvas, Font());
+  ControlPaint::CopyFont(canvas->Font(), Font());
   if (Color() != clNone) {
     canvas->Brush().SetColor(Color());
     canvas->Brush().SetStyle(bsSolid);
@@ -500,7 +488,7 @@ void TScCustomFrame::Paint() {
   TRect r = client;
   r.right -= 1;
   r.bottom -= 1;
-  SyncCanvasFont(*canvas, Font());
+  ControlPaint::CopyFont(canvas->Font(), Font());
   if (FFrameStyle == scfsGroup) {
     DrawGroupFrame(*canvas, r, Caption(), Enabled(), Color());
     return;

@@ -11,6 +11,7 @@
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/ViewSupport.h"
 #include "platform/forms/graphics/GdiText.h"
+#include "platform/forms/graphics/Graphics.h"
 #include "platform/system/Text.h"
 
 namespace ControlPaint {
@@ -20,6 +21,17 @@ using namespace win;
 COLORREF Rgb(TColor c) {
   if (c & clSystemColor) return GetSysColor(int(c & 0xFF));
   return COLORREF(c) & 0xFFFFFF;
+}
+
+void CopyFont(TCanvasFont& to, const TFont* from) {
+  to.SetName(from->Name());
+  to.SetHeight(from->Height());
+  TFontStyles st;
+  for (int i = 0; i < 4; ++i)
+    if (from->Style() & (1u << i)) st.Include(TFontStyle(i));
+  to.SetStyle(st);
+  to.SetColor(from->Color());
+  to.SetCharset(TFontCharset(from->Charset()));
 }
 
 HFONT FontHandle(const TFont* f) {

@@ -9,6 +9,7 @@
 #include "platform/forms/Controls.h"
 #include "platform/forms/graphics/Gdi.h"
 
+class TCanvasFont;
 class TForm;
 class TRichEdit;
 
@@ -18,6 +19,8 @@ namespace ControlPaint {
 win::COLORREF Rgb(TColor c);
 // A font handle for a control font (cached; never delete it).
 win::HFONT FontHandle(const TFont* f);
+// A canvas takes on a control font: name, height, style, colour and character set.
+void CopyFont(TCanvasFont& to, const TFont* from);
 // The colour a control's face is filled with (its Color).
 void FillSolid(win::HDC dc, const win::RECT& r, TColor c);
 // Raised or lowered frame of `width` pixels; r shrinks by it.

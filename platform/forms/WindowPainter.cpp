@@ -24,18 +24,7 @@ class TControlCanvas : public TCanvas {
     SetHandle(dc);
   }
   void EndPaint() { SetHandle(nullptr); }
-  void SyncFont() {
-    const TFont* f = FControl->Font();
-    TCanvasFont& cf = Font();
-    cf.SetName(f->Name());
-    cf.SetHeight(f->Height());
-    TFontStyles st;
-    for (int i = 0; i < 4; ++i)
-      if (f->Style() & (1u << i)) st.Include(TFontStyle(i));
-    cf.SetStyle(st);
-    cf.SetColor(f->Color());
-    cf.SetCharset(TFontCharset(f->Charset()));
-  }
+  void SyncFont() { ControlPaint::CopyFont(Font(), FControl->Font()); }
 
  protected:
   void CreateHandle() override {
