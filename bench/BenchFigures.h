@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -31,6 +32,18 @@ inline double Median(std::vector<double> v) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
+}
+
+// The median time in milliseconds of `runs` calls of f.
+template <class F>
+double MedianMs(F f, int runs) {
+  std::vector<double> t;
+  for (int i = 0; i < runs; ++i) {
+    auto a = std::chrono::steady_clock::now();
+    f();
+    t.push_back(Ms(a, std::chrono::steady_clock::now()));
+  }
+  return Median(std::move(t));
 }
 
 // Argument `at` of the command line as a count: `fallback` when it is absent; when it is not

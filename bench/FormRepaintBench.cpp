@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/StdCtrls.h"
@@ -24,18 +25,7 @@ T* Add(TWinControl* parent, int l, int t, int w, int h, const std::string& capti
   return c;
 }
 
-template <class F>
-double MedianMs(F f, int runs) {
-  std::vector<double> t;
-  for (int i = 0; i < runs; ++i) {
-    auto a = std::chrono::steady_clock::now();
-    f();
-    t.push_back(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
-  }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
-}
+using bench::MedianMs;
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "platform/forms/graphics/Gdi.h"
 #include "platform/forms/graphics/GdiText.h"
 
@@ -109,18 +110,7 @@ void BM_Baseline(benchmark::State& state) {
 }
 BENCHMARK(BM_Baseline)->Unit(benchmark::kMillisecond);
 
-template <class F>
-double MedianMs(F f, int runs) {
-  std::vector<double> t;
-  for (int i = 0; i < runs; ++i) {
-    auto a = std::chrono::steady_clock::now();
-    f();
-    t.push_back(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
-  }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
-}
+using bench::MedianMs;
 
 }  // namespace
 
