@@ -147,32 +147,11 @@ HRESULT QueryOneInterface(I* self, REFIID iid, REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-// An object serving IUnknown and one interface I (identified by Iid), made with new: it
-// starts with one reference and deletes itself when the last one goes.
-template <class I, const IID& Iid>
-class ComObject : public I {
- public:
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    return QueryOneInterface<I>(this, Iid, riid, ppv);
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG r = --refs_;
-    if (!r) delete this;
-    return r;
-  }
-
- protected:
-  virtual ~ComObject() = default;
-
- private:
-  std::atomic<ULONG> refs_{1};
-};
-
-// An object serving IUnknown and two interfaces, made with new and counted as ComObject is.
-// Find says which of the two an IID asks for.
-template <class I1, class I2>
-class ComObjectPair : public I1, public I2 {
+// An object serving IUnknown and the interfaces Is, made with new: it starts with one
+// reference and deletes itself when the last one goes. Find says which interface an IID
+// asks for.
+template <class... Is>
+class ComObjectOf : public Is... {
  public:
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -189,12 +168,21 @@ class ComObjectPair : public I1, public I2 {
   }
 
  protected:
-  virtual ~ComObjectPair() = default;
+  virtual ~ComObjectOf() = default;
   // This object as the interface riid names, or null where it serves no such interface.
   virtual void* Find(REFIID riid) = 0;
 
  private:
   std::atomic<ULONG> refs_{1};
+};
+
+// One interface I, identified by Iid.
+template <class I, const IID& Iid>
+class ComObject : public ComObjectOf<I> {
+ protected:
+  void* Find(REFIID riid) override {
+    return riid == IID_IUnknown || riid == Iid ? static_cast<I*>(this) : nullptr;
+  }
 };
 
 // The place-keeping part of an enumerator (IEnumXXX, identified by Iid) over a snapshot of

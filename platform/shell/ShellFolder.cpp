@@ -214,7 +214,7 @@ class EnumIDList final : public ComEnum<EnumIDList, IEnumIDList, IID_IEnumIDList
   }
 };
 
-class ShellFolder final : public ComObjectPair<IShellFolder2, IShellDetails> {
+class ShellFolder final : public ComObjectOf<IShellFolder2, IShellDetails> {
  public:
   ShellFolder(Target self, std::string absolute)
       : self_(std::move(self)), absolute_(std::move(absolute)) {}

@@ -20,7 +20,7 @@ HRESULT CopyOut(const std::string& s, char* buf, int cch) {
   return S_OK;
 }
 
-class ShellLink final : public ComObjectPair<IShellLinkA, IPersistFile> {
+class ShellLink final : public ComObjectOf<IShellLinkA, IPersistFile> {
  public:
   void* Find(REFIID riid) override {
     if (riid == IID_IUnknown || riid == IID_IShellLinkA) return static_cast<IShellLinkA*>(this);
