@@ -55,6 +55,20 @@ void PlotSolid(DC& dc, int x, int y, std::uint32_t px, int rop2) {
   d = Rop2(rop2, px, d);
 }
 
+namespace {
+// Calls f(row, left, right, y) for each row of sr that lies inside the DC's clip.
+template <class F>
+void ForEachClippedRow(DC& dc, const RECT& sr, F f) {
+  Surface* s = dc.surface();
+  if (!s) return;
+  for (const RECT& c : dc.Clip()) {
+    RECT i;
+    if (!IntersectRect(&i, &sr, &c)) continue;
+    for (int y = i.top; y < i.bottom; ++y) f(s->Row(y), i.left, i.right, y);
+  }
+}
+}  // namespace
+
 void FillSpanSolid(DC& dc, int y, int x0, int x1, std::uint32_t px, int rop2) {
   Surface* s = dc.surface();
   if (!s || x1 <= x0) return;
@@ -71,19 +85,12 @@ void FillSpanSolid(DC& dc, int y, int x0, int x1, std::uint32_t px, int rop2) {
 }
 
 void FillRectSolid(DC& dc, RECT sr, std::uint32_t px, int rop2) {
-  Surface* s = dc.surface();
-  if (!s) return;
-  for (const RECT& c : dc.Clip()) {
-    RECT i;
-    if (!IntersectRect(&i, &sr, &c)) continue;
-    for (int y = i.top; y < i.bottom; ++y) {
-      std::uint32_t* row = s->Row(y);
-      if (rop2 == R2_COPYPEN)
-        std::fill(row + i.left, row + i.right, px);
-      else
-        for (int x = i.left; x < i.right; ++x) row[x] = Rop2(rop2, px, row[x]);
-    }
-  }
+  ForEachClippedRow(dc, sr, [&](std::uint32_t* row, int left, int right, int) {
+    if (rop2 == R2_COPYPEN)
+      std::fill(row + left, row + right, px);
+    else
+      for (int x = left; x < right; ++x) row[x] = Rop2(rop2, px, row[x]);
+  });
 }
 
 }  // namespace gdi
@@ -130,16 +137,9 @@ void FillRectBrush(DC& dc, RECT sr, Brush* br, int rop2) {
   BrushInk ink(dc, br);
   if (ink.none) return;
   if (!ink.Patterned()) return FillRectSolid(dc, sr, ink.solid, rop2);
-  Surface* s = dc.surface();
-  if (!s) return;
-  for (const RECT& c : dc.Clip()) {
-    RECT i;
-    if (!IntersectRect(&i, &sr, &c)) continue;
-    for (int y = i.top; y < i.bottom; ++y) {
-      std::uint32_t* row = s->Row(y);
-      for (int x = i.left; x < i.right; ++x) row[x] = Rop2(rop2, ink.At(x, y), row[x]);
-    }
-  }
+  ForEachClippedRow(dc, sr, [&](std::uint32_t* row, int left, int right, int y) {
+    for (int x = left; x < right; ++x) row[x] = Rop2(rop2, ink.At(x, y), row[x]);
+  });
 }
 
 void FillSpansBrush(DC& dc, int top, const std::vector<std::pair<int, int>>& spans, Brush* br,
