@@ -313,8 +313,6 @@ void TListItems::Assign(TPersistent* source) {
 // --- TCustomListView ------------------------------------------------------------------------
 
 void TCustomListView::DefineProps(TPropList& p) {
-  p.Enum("BorderStyle", &TCustomListView::BorderStyle, &TCustomListView::SetBorderStyle,
-         {"bsNone", "bsSingle"}, bsSingle);
   p.Collection("Columns", &TCustomListView::Columns);
   p.Bool("ColumnClick", &TCustomListView::ColumnClick, &TCustomListView::SetColumnClick, true);
   p.Bool("HideSelection", &TCustomListView::HideSelection, &TCustomListView::SetHideSelection,
@@ -327,8 +325,9 @@ void TCustomListView::DefineProps(TPropList& p) {
   p.Bool("ShowColumnHeaders", &TCustomListView::ShowColumnHeaders,
          &TCustomListView::SetShowColumnHeaders, true);
   p.Component("SmallImages", &TCustomListView::SmallImages, &TCustomListView::SetSmallImages);
-  p.Enum("SortType", &TCustomListView::SortType, &TCustomListView::SetSortType,
-         {"stNone", "stData", "stText", "stBoth"}, stNone);
+  p.Enum<TCustomListView, TSortType>("SortType", &TCustomListView::SortType,
+                                     &TCustomListView::SetSortType,
+                                     {"stNone", "stData", "stText", "stBoth"}, stNone);
   p.Component("StateImages", &TCustomListView::StateImages, &TCustomListView::SetStateImages);
   p.Enum("ViewStyle", &TCustomListView::ViewStyle, &TCustomListView::SetViewStyle,
          {"vsIcon", "vsSmallIcon", "vsList", "vsReport"}, vsIcon);
@@ -351,14 +350,10 @@ void TCustomListView::DefineProps(TPropList& p) {
 void TListView::DefineProps(TPropList&) {}
 
 TCustomListView::TCustomListView(TComponent* owner)
-    : TWinControl(owner),
+    : TViewControl(owner, LVS_EDITLABELS | LVS_AUTOARRANGE, 250, 150),
       FNative(new Native(*this)),
       FListItems(new TListItems(this)),
-      FColumns(new TListColumns(this)) {
-  SetBounds(0, 0, 250, 150);
-  SetTabStop(true);
-  SetOwnColor(clWindow);
-}
+      FColumns(new TListColumns(this)) {}
 
 TCustomListView::~TCustomListView() {
   // Items and columns go without events or messages: the parent may be gone already.
@@ -375,7 +370,6 @@ TCustomListView::~TCustomListView() {
   if (FLargeImages) FLargeImages->UnRegisterChanges(this);
   if (FSmallImages) FSmallImages->UnRegisterChanges(this);
   if (FStateImages) FStateImages->UnRegisterChanges(this);
-  delete FCanvas;
 }
 
 void TCustomListView::UpdateScrollBars() { Perform(Native::LVM_SYNCBARS); }
@@ -432,11 +426,6 @@ void TCustomListView::UpdateColumn(int index) {
   N.syncingHeader = false;
 }
 
-TCanvas* TCustomListView::Canvas() {
-  if (!FCanvas) FCanvas = new TCanvas;
-  return FCanvas;
-}
-
 TListColumn* TCustomListView::Column(int i) const {
   return i >= 0 && i < FColumns->Count() ? FColumns->Items(i) : nullptr;
 }
@@ -447,13 +436,11 @@ void TCustomListView::SetViewStyle(TViewStyle v) {
   SetStyle(types[v], true);
 }
 
-void TCustomListView::SetStyle(DWORD bits, bool on) {
-  FStyle = on ? FStyle | bits : FStyle & ~bits;
+void TCustomListView::StyleChanged() {
   static const TViewStyle styles[] = {vsIcon, vsReport, vsSmallIcon, vsList};
   FViewStyle = styles[FStyle & LVS_TYPEMASK];
   FNative->top = 0;
   if (FViewStyle == vsReport) UpdateColumns();
-  Invalidate();
 }
 
 void TCustomListView::SetOwnerData(bool v) {
@@ -664,10 +651,6 @@ bool TCustomListView::CustomDrawSubItem(TListItem* item, int subItem, TCustomDra
                                         TCustomDrawStage stage) {
   return stage != cdPrePaint ||
          ViewSupport::Allowed(OnCustomDrawSubItem, this, item, subItem, state);
-}
-
-bool TCustomListView::WantsKey(WORD key) const {
-  return ViewSupport::WantsViewKey(key, FNative->editing >= 0);
 }
 
 TListItem* TCustomListView::ItemOf(int index, LPARAM lParam) const {

@@ -15,6 +15,7 @@
 #include "platform/forms/CommonControls.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/ImgList.h"
+#include "platform/forms/ViewControl.h"
 
 class TCustomListView;
 class TListItems;
@@ -176,8 +177,8 @@ using TLVCustomDrawSubItemEvent =
     TEvent<TCustomListView*, TListItem*, int, TCustomDrawState, bool&>;
 using TLVCompare = int (*)(win::LPARAM item1, win::LPARAM item2, win::LPARAM data);
 
-class TCustomListView : public TWinControl {
-  WI_CLASS(TCustomListView, TWinControl)
+class TCustomListView : public TViewControl {
+  WI_CLASS(TCustomListView, TViewControl)
  public:
   explicit TCustomListView(TComponent* owner);
   ~TCustomListView() override;
@@ -217,25 +218,13 @@ class TCustomListView : public TWinControl {
     FArrangement = v;
     Invalidate();
   }
-  TSortType SortType() const { return FSortType; }
   void SetSortType(TSortType v);
   int AllocBy() const { return FAllocBy; }
   void SetAllocBy(int v) { FAllocBy = v; }
-  TBorderStyle BorderStyle() const { return FBorderStyle; }
-  void SetBorderStyle(TBorderStyle v) {
-    FBorderStyle = v;
-    Invalidate();
-  }
-  // The sunken border with bsSingle; the scroll bars sit inside it.
-  int ClientEdge() const override { return FBorderStyle == bsSingle ? 2 : 0; }
   // Report: a vertical bar of rows and a horizontal one of the columns' pixels (the header
   // moves across with the rows and stays on top); list: a horizontal bar of columns; icons:
   // a vertical bar of rows. Worked out when the view is next painted, scrolled or asked.
   void UpdateScrollBars() override;
-  win::DWORD Style() const { return FStyle; }
-  void SetStyle(win::DWORD bits, bool on);
-  bool HasStyle(win::DWORD bits) const { return (FStyle & bits) == bits; }
-  TCanvas* Canvas();
 
   TListItem* Selected() const;
   void SetSelected(TListItem* item);
@@ -244,7 +233,7 @@ class TCustomListView : public TWinControl {
   int SelCount() const;
   TListItem* TopItem() const;
   int VisibleRowCount() const;
-  bool IsEditing() const;
+  bool IsEditing() const override;
   TCustomEdit* EditControl() const;
   // The header window in the report style (null before the window exists).
   win::HWND HeaderHandle() const;
@@ -300,7 +289,7 @@ class TCustomListView : public TWinControl {
   virtual bool CustomDrawItem(TListItem* item, TCustomDrawState state, TCustomDrawStage stage);
   virtual bool CustomDrawSubItem(TListItem* item, int subItem, TCustomDrawState state,
                                  TCustomDrawStage stage);
-  bool WantsKey(win::WORD key) const override;
+  void StyleChanged() override;
   void Notification(TComponent* c, TOperation op) override;
 
  private:
@@ -325,13 +314,9 @@ class TCustomListView : public TWinControl {
   TCustomImageList* FSmallImages = nullptr;
   TCustomImageList* FStateImages = nullptr;
   TViewStyle FViewStyle = vsIcon;
-  win::DWORD FStyle = win::LVS_EDITLABELS | win::LVS_AUTOARRANGE;
-  TSortType FSortType = stNone;
   TIconArrangement FArrangement = iaTop;
-  TBorderStyle FBorderStyle = bsSingle;
   bool FRowSelect = false;
   int FAllocBy = 0;
-  TCanvas* FCanvas = nullptr;
 };
 
 class TListView : public TCustomListView {

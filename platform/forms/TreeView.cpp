@@ -332,8 +332,6 @@ void TTreeNodes::Assign(TPersistent* source) {
 // --- TCustomTreeView ---------------------------------------------------------------------
 
 void TCustomTreeView::DefineProps(TPropList& p) {
-  p.Enum("BorderStyle", &TCustomTreeView::BorderStyle, &TCustomTreeView::SetBorderStyle,
-         {"bsNone", "bsSingle"}, bsSingle);
   p.Bool("HideSelection", &TCustomTreeView::HideSelection, &TCustomTreeView::SetHideSelection,
          true);
   p.Component("Images", &TCustomTreeView::Images, &TCustomTreeView::SetImages);
@@ -345,8 +343,9 @@ void TCustomTreeView::DefineProps(TPropList& p) {
   p.Bool("ShowButtons", &TCustomTreeView::ShowButtons, &TCustomTreeView::SetShowButtons, true);
   p.Bool("ShowLines", &TCustomTreeView::ShowLines, &TCustomTreeView::SetShowLines, true);
   p.Bool("ShowRoot", &TCustomTreeView::ShowRoot, &TCustomTreeView::SetShowRoot, true);
-  p.Enum("SortType", &TCustomTreeView::SortType, &TCustomTreeView::SetSortType,
-         {"stNone", "stData", "stText", "stBoth"}, stNone);
+  p.Enum<TCustomTreeView, TSortType>("SortType", &TCustomTreeView::SortType,
+                                     &TCustomTreeView::SetSortType,
+                                     {"stNone", "stData", "stText", "stBoth"}, stNone);
   p.Component("StateImages", &TCustomTreeView::StateImages, &TCustomTreeView::SetStateImages);
   p.Bool("ToolTips", &TCustomTreeView::ToolTips, &TCustomTreeView::SetToolTips, true);
   p.Bool("AutoExpand", &TCustomTreeView::AutoExpand, &TCustomTreeView::SetAutoExpand, false);
@@ -370,11 +369,10 @@ void TCustomTreeView::DefineProps(TPropList& p) {
 void TTreeView::DefineProps(TPropList&) {}
 
 TCustomTreeView::TCustomTreeView(TComponent* owner)
-    : TWinControl(owner), FNative(new Native(*this)), FTreeNodes(new TTreeNodes(this)) {
-  SetBounds(0, 0, 121, 97);
-  SetTabStop(true);
-  SetOwnColor(clWindow);
-}
+    : TViewControl(owner, TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_EDITLABELS, 121,
+                   97),
+      FNative(new Native(*this)),
+      FTreeNodes(new TTreeNodes(this)) {}
 
 TCustomTreeView::~TCustomTreeView() {
   // Node objects go without events: the parent may be gone already.
@@ -392,17 +390,11 @@ TCustomTreeView::~TCustomTreeView() {
   drop(&FNative->root);
   if (FImages) FImages->UnRegisterChanges(this);
   if (FStateImages) FStateImages->UnRegisterChanges(this);
-  if (FCanvas) delete FCanvas;
 }
 
 void TCustomTreeView::CreateWnd() { TWinControl::CreateWnd(); }
 void TCustomTreeView::UpdateScrollBars() { Perform(Native::TVM_SYNCBARS); }
 void TCustomTreeView::DestroyWnd() { TWinControl::DestroyWnd(); }
-
-TCanvas* TCustomTreeView::Canvas() {
-  if (!FCanvas) FCanvas = new TCanvas;
-  return FCanvas;
-}
 
 TTreeNode* TCustomTreeView::Selected() const {
   return FTreeNodes->GetNode(
@@ -430,11 +422,6 @@ int TCustomTreeView::VisibleCount() const {
 }
 int TCustomTreeView::Indent() const { return FNative->indent; }
 void TCustomTreeView::SetIndent(int v) { Perform(TVM_SETINDENT, WPARAM(v)); }
-
-void TCustomTreeView::SetStyle(DWORD bits, bool on) {
-  FStyle = on ? FStyle | bits : FStyle & ~bits;
-  Invalidate();
-}
 
 void TCustomTreeView::SetSortType(TSortType v) {
   if (v == FSortType) return;
@@ -557,10 +544,6 @@ bool TCustomTreeView::CustomDraw(const RECT& rect, TCustomDrawStage stage) {
 bool TCustomTreeView::CustomDrawItem(TTreeNode* node, TCustomDrawState state,
                                      TCustomDrawStage stage) {
   return stage != cdPrePaint || ViewSupport::Allowed(OnCustomDrawItem, this, node, state);
-}
-
-bool TCustomTreeView::WantsKey(WORD key) const {
-  return ViewSupport::WantsViewKey(key, FNative->editing != nullptr);
 }
 
 // The window's notifications, reflected back, become the events.

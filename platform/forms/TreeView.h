@@ -15,6 +15,7 @@
 #include "platform/forms/CommonControls.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/ImgList.h"
+#include "platform/forms/ViewControl.h"
 
 class TCustomTreeView;
 class TTreeNodes;
@@ -172,8 +173,8 @@ class TTreeNodes : public TPersistent {
   int FUpdateCount = 0;
 };
 
-class TCustomTreeView : public TWinControl {
-  WI_CLASS(TCustomTreeView, TWinControl)
+class TCustomTreeView : public TViewControl {
+  WI_CLASS(TCustomTreeView, TViewControl)
  public:
   explicit TCustomTreeView(TComponent* owner);
   ~TCustomTreeView() override;
@@ -213,27 +214,13 @@ class TCustomTreeView : public TWinControl {
   void SetAutoExpand(bool v) { SetStyle(win::TVS_SINGLEEXPAND, v); }
   bool RightClickSelect() const { return FRightClickSelect; }
   void SetRightClickSelect(bool v) { FRightClickSelect = v; }
-  TSortType SortType() const { return FSortType; }
   void SetSortType(TSortType v);
-  TBorderStyle BorderStyle() const { return FBorderStyle; }
-  void SetBorderStyle(TBorderStyle v) {
-    FBorderStyle = v;
-    Invalidate();
-  }
-  // The sunken border with bsSingle; the scroll bars sit inside it.
-  int ClientEdge() const override { return FBorderStyle == bsSingle ? 2 : 0; }
   // The vertical bar counts the rows shown (page: the whole rows that fit), the horizontal
   // one the pixels of the widest row. Worked out when the view is next painted, scrolled or
   // asked, not on each change of its items.
   void UpdateScrollBars() override;
-  // The TVS_ window style bits.
-  win::DWORD Style() const { return FStyle; }
-  void SetStyle(win::DWORD bits, bool on);
-  bool HasStyle(win::DWORD bits) const { return (FStyle & bits) == bits; }
-  // The canvas custom-draw handlers draw on (bound while painting).
-  TCanvas* Canvas();
 
-  bool IsEditing() const;
+  bool IsEditing() const override;
   // The in-place edit while a label is edited, else null.
   TCustomEdit* EditControl() const;
   TTreeNode* GetNodeAt(int x, int y) const;
@@ -281,7 +268,6 @@ class TCustomTreeView : public TWinControl {
   virtual bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) const;
   virtual bool CustomDraw(const win::RECT& rect, TCustomDrawStage stage);
   virtual bool CustomDrawItem(TTreeNode* node, TCustomDrawState state, TCustomDrawStage stage);
-  bool WantsKey(win::WORD key) const override;
   void Notification(TComponent* c, TOperation op) override;
 
  private:
@@ -296,12 +282,7 @@ class TCustomTreeView : public TWinControl {
   std::unique_ptr<TTreeNodes> FTreeNodes;
   TCustomImageList* FImages = nullptr;
   TCustomImageList* FStateImages = nullptr;
-  win::DWORD FStyle =
-      win::TVS_HASBUTTONS | win::TVS_HASLINES | win::TVS_LINESATROOT | win::TVS_EDITLABELS;
-  TSortType FSortType = stNone;
-  TBorderStyle FBorderStyle = bsSingle;
   bool FRightClickSelect = false;
-  TCanvas* FCanvas = nullptr;
 };
 
 class TTreeView : public TCustomTreeView {

@@ -1,0 +1,39 @@
+#pragma once
+// What the list and tree views are alike in as controls: their window style bits, their
+// border, the canvas their custom-draw handlers draw on, their sort type, and the keys they
+// keep while a label is edited.
+#include "platform/forms/CommonControls.h"
+#include "platform/forms/Controls.h"
+
+class TViewControl : public TWinControl {
+  WI_CLASS(TViewControl, TWinControl)
+ public:
+  ~TViewControl() override;
+
+  TBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TBorderStyle v);
+  // The sunken border with bsSingle; the scroll bars sit inside it.
+  int ClientEdge() const override { return FBorderStyle == bsSingle ? 2 : 0; }
+  // The window style bits (LVS_ or TVS_).
+  win::DWORD Style() const { return FStyle; }
+  void SetStyle(win::DWORD bits, bool on);
+  bool HasStyle(win::DWORD bits) const { return (FStyle & bits) == bits; }
+  // The canvas custom-draw handlers draw on (bound while painting).
+  TCanvas* Canvas();
+  TSortType SortType() const { return FSortType; }
+  virtual bool IsEditing() const = 0;
+
+ protected:
+  // A view of width by height with the window style bits style.
+  TViewControl(TComponent* owner, win::DWORD style, int width, int height);
+  // After the style bits changed, before the view is repainted.
+  virtual void StyleChanged() {}
+  bool WantsKey(win::WORD key) const override;
+
+  win::DWORD FStyle;
+  TSortType FSortType = stNone;
+
+ private:
+  TBorderStyle FBorderStyle = bsSingle;
+  TCanvas* FCanvas = nullptr;
+};
