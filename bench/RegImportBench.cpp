@@ -30,7 +30,6 @@
 #include "platform/system/MachineSetup.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Text.h"
-#include "platform/system/Utf8.h"
 #include "tests/support/Utf16Files.h"
 
 namespace fs = std::filesystem;

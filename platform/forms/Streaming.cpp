@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/forms/FormResources.h"
-#include "platform/system/Utf8.h"
+#include "platform/system/Text.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "platform/shell/ShellLink.h"
 #include "platform/system/LastError.h"
-#include "platform/system/Utf8.h"
+#include "platform/system/Text.h"
 
 namespace win {
 

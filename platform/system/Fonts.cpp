@@ -10,7 +10,7 @@
 #include "platform/system/Machine.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Sqlite.h"
-#include "platform/system/Utf8.h"
+#include "platform/system/Text.h"
 
 namespace fs = std::filesystem;
 

@@ -11,9 +11,9 @@
 
 #include "platform/system/MachineJournal.h"
 #include "platform/system/MachineSettings.h"
-#include "platform/system/MachineText.h"
 #include "platform/system/PathResolver.h"
 #include "platform/system/StateStore.h"
+#include "platform/system/Text.h"
 #include "platform/system/WinTypes.h"
 
 namespace win {

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "platform/system/Leftovers.h"
-#include "platform/system/MachineText.h"
 #include "platform/system/Text.h"
 
 namespace fs = std::filesystem;

@@ -15,7 +15,6 @@
 #include "platform/system/DirectoryCache.h"
 #include "platform/system/LastError.h"
 #include "platform/system/MachineSettings.h"
-#include "platform/system/MachineText.h"
 #include "platform/system/ShortNames.h"
 #include "platform/system/Text.h"
 

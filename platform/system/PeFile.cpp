@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/system/Utf8.h"
+#include "platform/system/Text.h"
 
 namespace win {
 

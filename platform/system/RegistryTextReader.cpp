@@ -7,7 +7,7 @@
 
 #include "platform/system/Machine.h"
 #include "platform/system/RegistryStore.h"
-#include "platform/system/Utf8.h"
+#include "platform/system/Text.h"
 
 namespace win {
 

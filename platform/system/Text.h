@@ -1,9 +1,8 @@
 #pragma once
-// Small text helpers every layer may use: trimming, case, splitting, stepping through and
-// decoding UTF-8 text, and UTF-16 bytes. Where callers need different meanings (which bytes
-// are blank, what a final separator means), each meaning has a function of its own, named for
-// it. The machine's name folding, which also folds Latin letters, is FoldCase (MachineText.h);
-// UTF-8 to UTF-16 and back is in Utf8.h.
+// The text helpers every layer uses: trimming, case, the machine's name folding, splitting,
+// stepping through and decoding UTF-8 text, UTF-8 to UTF-16 and back, and UTF-16 bytes. Where
+// callers need different meanings (which bytes are blank, what a final separator means, which
+// letters fold), each meaning has a function of its own, named for it.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +37,14 @@ bool AsciiSameText(std::string_view a, std::string_view b);
 
 std::string Latin1Upper(std::string s);
 std::string Latin1Lower(std::string s);
+
+// --- The machine's names ---------------------------------------------------------------
+
+// Case folding used for every name comparison of the machine (ASCII and Latin letters).
+std::string FoldCase(const std::string& utf8);
+bool SameText(const std::string& a, const std::string& b);
+// text for an error line: control bytes and bytes that are not UTF-8 become \xNN.
+std::string EscapeBytes(const std::string& text);
 
 // --- Splitting -------------------------------------------------------------------------
 
@@ -82,8 +89,15 @@ std::size_t Utf8ByteOf(std::string_view s, std::size_t n);
 char32_t NextUtf8CodePoint(std::string_view s, std::size_t& at);
 // Every code point of s, as NextUtf8CodePoint takes them.
 std::u32string Utf8ToUtf32(std::string_view s);
+// Appends the UTF-8 bytes of one code point.
+void AppendUtf8(std::string& out, char32_t cp);
 
 // --- UTF-16 ----------------------------------------------------------------------------
+
+// Invalid UTF-8 becomes U+FFFD, one per bad byte.
+std::u16string Utf8ToUtf16(const std::string& s);
+// Unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(const std::u16string& s);
 
 // The units as little-endian byte pairs; no byte order mark, no terminator.
 std::string Utf16LeBytes(std::u16string_view s);

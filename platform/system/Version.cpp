@@ -16,7 +16,6 @@
 #include "platform/system/Machine.h"
 #include "platform/system/PeFile.h"
 #include "platform/system/Text.h"
-#include "platform/system/Utf8.h"
 
 namespace fs = std::filesystem;
 

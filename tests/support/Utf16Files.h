@@ -4,7 +4,6 @@
 #include <string>
 
 #include "platform/system/Text.h"
-#include "platform/system/Utf8.h"
 
 namespace testfiles {
 

@@ -25,7 +25,6 @@
 #include "platform/system/Machine.h"
 #include "platform/system/Process.h"
 #include "platform/system/Text.h"
-#include "platform/system/Utf8.h"
 
 namespace win {
 namespace {

@@ -8,7 +8,6 @@
 #include "platform/forms/graphics/Fonts.h"
 #include "platform/forms/graphics/GdiInternal.h"
 #include "platform/system/Text.h"
-#include "platform/system/Utf8.h"
 
 namespace win {
 
