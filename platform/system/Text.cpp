@@ -271,22 +271,6 @@ std::string Utf16ToUtf8(const std::u16string& s) {
 
 namespace {
 
-// Decodes one UTF-8 code point; invalid bytes pass as themselves.
-char32_t NextCodePoint(const std::string& s, size_t& i) {
-  unsigned char c = s[i];
-  if (c < 0x80 || i + 1 >= s.size()) return s[i++] & 0xFF;
-  int len = (c >= 0xF0) ? 4 : (c >= 0xE0) ? 3 : (c >= 0xC0) ? 2 : 1;
-  if (len == 1 || i + len > s.size()) return s[i++] & 0xFF;
-  char32_t cp = c & (0xFF >> (len + 1));
-  for (int k = 1; k < len; ++k) {
-    unsigned char cc = s[i + k];
-    if ((cc & 0xC0) != 0x80) return s[i++] & 0xFF;
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  i += len;
-  return cp;
-}
-
 char32_t FoldCodePoint(char32_t c) {
   if (c >= 'a' && c <= 'z') return c - 32;
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;  // Latin-1 letters
@@ -311,7 +295,7 @@ std::string FoldCase(const std::string& s) {
   out.resize(i);
   while (i < s.size()) {
     size_t start = i;
-    char32_t cp = NextCodePoint(s, i);
+    char32_t cp = NextUtf8CodePoint(s, i);
     if (cp < 0x80 || i - start > 1) {
       AppendUtf8(out, FoldCodePoint(cp));
     } else {
@@ -334,7 +318,7 @@ std::string EscapeBytes(const std::string& s) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     size_t start = i;
     if (c >= 0x80) {
-      NextCodePoint(s, i);
+      NextUtf8CodePoint(s, i);
       // A code point of several bytes is text; a lone byte that stands for itself is not.
       if (i - start > 1) {
         out.append(s, start, i - start);

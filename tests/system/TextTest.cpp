@@ -47,6 +47,15 @@ TEST(Text, AsciiCaseLeavesEveryOtherCharacterAsItIs) {
       << "the byte after C3 is its second byte, a cut C3 stays";
 }
 
+TEST(Text, TheMachinesNamesFoldEveryLatinLetterAndNoInvalidByte) {
+  EXPECT_EQ(FoldCase("aé\u0153\u00FF\u0131"), "AÉ\u0152\u0178\u0131") << "dotless i stays";
+  // F8..FF start no character: such bytes stay as they are, never read as a four-byte
+  // character that would fold onto another name.
+  EXPECT_EQ(FoldCase("\xF8\x88\x80\x80"), "\xF8\x88\x80\x80");
+  EXPECT_FALSE(SameText("\xF8\x88\x80\x80", "\xE8\x80\x80"));
+  EXPECT_EQ(EscapeBytes("é\x01\xF8\x88\x80\x80"), "é\\x01\\xF8\\x88\\x80\\x80");
+}
+
 TEST(Text, SplittingTakesEachSeparatorAsTheEndOfAPiece) {
   EXPECT_EQ(SplitTerminated("", ';'), Pieces{});
   EXPECT_EQ(SplitTerminated("a;;b;", ';'), (Pieces{"a", "", "b"}));
