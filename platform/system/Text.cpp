@@ -215,32 +215,13 @@ void AppendUtf8(std::string& out, char32_t cp) {
 std::u16string Utf8ToUtf16(const std::string& s) {
   std::u16string out;
   out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = s[i];
-    int len = c < 0x80             ? 1
-              : (c & 0xE0) == 0xC0 ? 2
-              : (c & 0xF0) == 0xE0 ? 3
-              : (c & 0xF8) == 0xF0 ? 4
-                                   : 0;
-    char32_t cp = 0xFFFD;
-    if (len == 1) {
-      cp = c;
-    } else if (len > 1 && i + len <= s.size()) {
-      char32_t v = c & (0x7F >> len);
-      bool good = true;
-      for (int k = 1; k < len; ++k) {
-        unsigned char cc = s[i + k];
-        if ((cc & 0xC0) != 0x80) good = false;
-        v = (v << 6) | (cc & 0x3F);
-      }
-      if (good && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF))
-        cp = v;
-      else
-        len = 1;
-    } else {
-      len = 1;
-    }
-    i += len;
+  for (std::size_t at = 0; at < s.size();) {
+    const std::size_t start = at;
+    char32_t cp = NextUtf8CodePoint(s, at);
+    // A byte standing for itself is valid as ASCII only; a character must be no surrogate
+    // and no more than U+10FFFF. Each byte of what is not valid gives one U+FFFD.
+    const bool valid = at - start == 1 ? cp < 0x80 : cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    if (!valid) cp = 0xFFFD, at = start + 1;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out += char16_t(0xD800 + (cp >> 10));

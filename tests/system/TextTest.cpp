@@ -133,6 +133,11 @@ TEST(Text, DecodingKeepsEveryByteOfInvalidUtf8) {
   EXPECT_EQ(Utf8ToUtf32("\xC0\x80"), std::u32string(1, U'\0')) << "overlong, as it comes";
   EXPECT_EQ(Utf8ToUtf32("\xF4\x90\x80\x80"), std::u32string(1, char32_t(0x110000)));
 
+  // To UTF-16 only valid characters pass, each byte of the rest giving one U+FFFD.
+  EXPECT_EQ(Utf8ToUtf16("a\xED\xA0\x80\xF4\x90\x80\x80\xC3(\xF8\xC0\x80é\U0001F600\xE2\x82"),
+            u"a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD(\uFFFD" + std::u16string(1, u'\0') +
+                u"é\U0001F600\uFFFD\uFFFD");
+
   EXPECT_EQ(Utf16LeBytes(u""), "");
   const std::uint8_t le[] = {'a', 0, 0xE9, 0, 0x3D, 0xD8, 0, 0, 'b', 0};
   EXPECT_EQ(Utf16FromLeBytes(le, sizeof le), u"aé\xD83D") << "up to the NUL unit";
