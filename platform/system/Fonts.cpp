@@ -27,17 +27,9 @@ std::uint32_t U32(const std::vector<std::uint8_t>& d, size_t at) {
 }
 
 std::string FromUtf16Be(const std::vector<std::uint8_t>& d, size_t at, size_t len) {
-  std::string out;
-  for (size_t i = 0; i + 1 < len; i += 2) {
-    char32_t c = U16(d, at + i);
-    if (c >= 0xD800 && c < 0xDC00 && i + 3 < len) {
-      char32_t lo = U16(d, at + i + 2);
-      c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
-      i += 2;
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
+  std::u16string units;
+  for (size_t i = 0; i + 1 < len; i += 2) units += char16_t(U16(d, at + i));
+  return Utf16ToUtf8(units);
 }
 
 std::string FromLatin1(const std::vector<std::uint8_t>& d, size_t at, size_t len) {
