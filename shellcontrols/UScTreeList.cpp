@@ -147,21 +147,9 @@ void TScLvCustomDraw::Apply() {
 
 void TScCustomTreeView::DefineProps(TPropList&) {}
 
-TScCustomTreeView::TScCustomTreeView(TComponent* owner) : TCustomTreeView(owner) {}
+TScCustomTreeView::TScCustomTreeView(TComponent* owner) : TScMenuView(owner) {}
 
 TScCustomTreeView::~TScCustomTreeView() = default;
-
-void TScCustomTreeView::SetPopupMenu(TPopupMenu* m) {
-  if (m == FPopupMenu) return;
-  if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
-  FPopupMenu = m;
-  if (m) m->FreeNotification(this);
-}
-
-void TScCustomTreeView::Notification(TComponent* c, TOperation op) {
-  TCustomTreeView::Notification(c, op);
-  if (op == opRemove && c == FPopupMenu) FPopupMenu = nullptr;
-}
 
 void TScCustomTreeView::CreateWnd() {
   // Old common controls on NT show broken tooltips: the window goes without.
@@ -171,12 +159,6 @@ void TScCustomTreeView::CreateWnd() {
 
 void TScCustomTreeView::DestroyWnd() { TCustomTreeView::DestroyWnd(); }
 
-void TScCustomTreeView::OpenMenu(TPopupMenu* menu, TPoint clientPos) {
-  menu->SetPopupComponent(this);
-  TPoint s = ScClientToScreen(this, clientPos);
-  menu->Popup(s.x, s.y);
-}
-
 TScCustomDraw* TScCustomTreeView::CreateCustomDraw(NMCUSTOMDRAW* notification, LRESULT* result) {
   auto* cd = new TScTvCustomDraw(notification, Font(), result);
   cd->NotifyRequest = 1;
@@ -184,25 +166,9 @@ TScCustomDraw* TScCustomTreeView::CreateCustomDraw(NMCUSTOMDRAW* notification, L
 }
 
 TScCustomDraw* TScCustomTreeView::DoCustomDraw(NMCUSTOMDRAW* n, LRESULT* result) {
-  TScCustomDraw* cd = nullptr;
-  TTreeNode* node = nullptr;
-  bool nodeFound = false;
-  auto findNode = [&] {
-    if (nodeFound) return;
-    nodeFound = true;
-    node = (n->dwDrawStage & CDDS_ITEM) ? Items()->GetNode(HTREEITEM(n->dwItemSpec)) : nullptr;
-  };
-  if (OnTvCustomDrawEx) {
-    cd = CreateCustomDraw(n, result);
-    findNode();
-    OnTvCustomDrawEx(this, cd, node);
-  }
-  if (OnTvCustomDraw && (n->dwDrawStage & CDDS_ITEMPREPAINT) == CDDS_ITEMPREPAINT) {
-    if (!cd) cd = CreateCustomDraw(n, result);
-    findNode();
-    OnTvCustomDraw(this, cd, node);
-  }
-  if (cd) cd->Apply();
+  TScCustomDraw* cd =
+      DrawThroughEvents<TTreeNode>(n, result, OnTvCustomDrawEx, OnTvCustomDraw,
+                                   [&] { return Items()->GetNode(HTREEITEM(n->dwItemSpec)); });
   if ((n->dwDrawStage & CDDS_PREPAINT) &&
       (OnTvCustomDraw || OnTvCustomDrawEx))  // item pre-paint too
     *result |= CDRF_NOTIFYITEMDRAW;
@@ -285,8 +251,7 @@ void TScCustomTreeView::CnNotify(TMessage& m) {
     case NM_CUSTOMDRAW:
       if (!Designing(this)) {
         if (OnCustomDraw || OnCustomDrawItem) break;
-        FCustomDraw.reset();
-        FCustomDraw.reset(DoCustomDraw(reinterpret_cast<NMCUSTOMDRAW*>(m.LParam), &m.Result));
+        CustomDrawNotified(m);
         return;
       }
       break;
@@ -302,8 +267,7 @@ void TScCustomTreeView::WndProc(TMessage& m) {
       CnNotify(m);
       return;
     case WM_RBUTTONDOWN:
-      FRButtonPos = {short(m.LParam & 0xFFFF), short((m.LParam >> 16) & 0xFFFF)};
-      FMenuShown = false;
+      RightButtonDown(m.LParam);
       break;
     case WM_RBUTTONUP:
       if (FMenuShown && FPopupMenu) {
@@ -331,8 +295,7 @@ void TScCustomTreeView::WndProc(TMessage& m) {
       return;
     }
     case CM_SYSCOLORCHANGE:
-      TCustomTreeView::WndProc(m);
-      if (Color() < 0) Perform(CM_COLORCHANGED);
+      SysColorChanged(m);
       return;
     default:
       break;
@@ -345,27 +308,9 @@ void TScCustomTreeView::WndProc(TMessage& m) {
 void TScCustomListView::DefineProps(TPropList&) {}
 
 TScCustomListView::TScCustomListView(TComponent* owner)
-    : TCustomListView(owner), FHeaderCanvas(std::make_unique<TCanvas>()) {}
+    : TScMenuView(owner), FHeaderCanvas(std::make_unique<TCanvas>()) {}
 
 TScCustomListView::~TScCustomListView() = default;
-
-void TScCustomListView::SetPopupMenu(TPopupMenu* m) {
-  if (m == FPopupMenu) return;
-  if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
-  FPopupMenu = m;
-  if (m) m->FreeNotification(this);
-}
-
-void TScCustomListView::Notification(TComponent* c, TOperation op) {
-  TCustomListView::Notification(c, op);
-  if (op == opRemove && c == FPopupMenu) FPopupMenu = nullptr;
-}
-
-void TScCustomListView::OpenMenu(TPopupMenu* menu, TPoint clientPos) {
-  menu->SetPopupComponent(this);
-  TPoint s = ScClientToScreen(this, clientPos);
-  menu->Popup(s.x, s.y);
-}
 
 void TScCustomListView::ApplyColors() {
   if (!HandleAllocated()) return;
@@ -469,25 +414,9 @@ TScCustomDraw* TScCustomListView::CreateCustomDraw(NMCUSTOMDRAW* notification, L
 }
 
 TScCustomDraw* TScCustomListView::DoCustomDraw(NMCUSTOMDRAW* n, LRESULT* result) {
-  TScCustomDraw* cd = nullptr;
-  TListItem* item = nullptr;
-  bool itemFound = false;
-  auto findItem = [&] {
-    if (itemFound) return;
-    itemFound = true;
-    item = (n->dwDrawStage & CDDS_ITEM) ? Items()->Item(int(n->dwItemSpec)) : nullptr;
-  };
-  if (OnLvCustomDrawEx) {
-    cd = CreateCustomDraw(n, result);
-    findItem();
-    OnLvCustomDrawEx(this, cd, item);
-  }
-  if (OnLvCustomDraw && (n->dwDrawStage & CDDS_ITEMPREPAINT) == CDDS_ITEMPREPAINT) {
-    if (!cd) cd = CreateCustomDraw(n, result);
-    findItem();
-    OnLvCustomDraw(this, cd, item);
-  }
-  if (cd) cd->Apply();
+  TScCustomDraw* cd =
+      DrawThroughEvents<TListItem>(n, result, OnLvCustomDrawEx, OnLvCustomDraw,
+                                   [&] { return Items()->Item(int(n->dwItemSpec)); });
   if (n->dwDrawStage & CDDS_PREPAINT) *result |= CDRF_NOTIFYITEMDRAW;  // item pre-paint too
   return cd;
 }
@@ -540,8 +469,7 @@ void TScCustomListView::CnNotify(TMessage& m) {
     case NM_CUSTOMDRAW:
       if (!Designing(this)) {
         if (OnCustomDraw || OnCustomDrawItem || OnCustomDrawSubItem) break;
-        FCustomDraw.reset();
-        FCustomDraw.reset(DoCustomDraw(reinterpret_cast<NMCUSTOMDRAW*>(m.LParam), &m.Result));
+        CustomDrawNotified(m);
         return;
       }
       break;
@@ -594,8 +522,7 @@ void TScCustomListView::WndProc(TMessage& m) {
       UpdateHeaderArrows();
       return;
     case WM_RBUTTONDOWN:
-      FRButtonPos = {short(m.LParam & 0xFFFF), short((m.LParam >> 16) & 0xFFFF)};
-      FMenuShown = false;
+      RightButtonDown(m.LParam);
       break;
     case WM_RBUTTONUP: {
       if (FMenuShown && FPopupMenu) {
@@ -646,8 +573,7 @@ void TScCustomListView::WndProc(TMessage& m) {
       ApplyColors();
       return;
     case CM_SYSCOLORCHANGE:
-      TCustomListView::WndProc(m);
-      if (Color() < 0) Perform(CM_COLORCHANGED);
+      SysColorChanged(m);
       return;
     default:
       break;

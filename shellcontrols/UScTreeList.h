@@ -7,6 +7,7 @@
 // Toolkit conventions followed here: WM_CONTEXTMENU carries the position in control
 // coordinates (-1 from the keyboard), and a control's screen position is the sum of the
 // positions of its parents.
+#include <functional>
 #include <memory>
 
 #include "platform/forms/CommonControls.h"
@@ -72,24 +73,103 @@ using TScLvCustomDrawEvent = TEvent<TObject*, TScCustomDraw*, TListItem*>;
 TPoint ScClientToScreen(const TControl* c, TPoint p);
 TPoint ScScreenToClient(const TControl* c, TPoint p);
 
-class TScCustomTreeView : public TCustomTreeView {
+// What the shell tree's and list's bases add alike to their view: the popup menu of a right
+// click or of the menu key (followed to its destruction), the right button's press, whether
+// a menu showed for it, and the draw objects of the custom-draw notifications.
+template <class View>
+class TScMenuView : public View {
+ public:
+  using View::View;
+
+  TPopupMenu* PopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* m) {
+    if (m == FPopupMenu) return;
+    if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
+    FPopupMenu = m;
+    if (m) m->FreeNotification(this);
+  }
+  // The draw object of the last custom-draw notification.
+  TScCustomDraw* CurrentCustomDraw() const { return FCustomDraw.get(); }
+  bool MenuShown() const { return FMenuShown; }
+
+  // The draw object of one notification, handed to the view's draw events.
+  virtual TScCustomDraw* DoCustomDraw(win::NMCUSTOMDRAW* notification, win::LRESULT* result) = 0;
+  virtual TScCustomDraw* CreateCustomDraw(win::NMCUSTOMDRAW* notification,
+                                          win::LRESULT* result) = 0;
+
+ protected:
+  void Notification(TComponent* c, TOperation op) override {
+    View::Notification(c, op);
+    if (op == opRemove && c == FPopupMenu) FPopupMenu = nullptr;
+  }
+  void OpenMenu(TPopupMenu* menu, TPoint clientPos) {
+    menu->SetPopupComponent(this);
+    TPoint s = ScClientToScreen(this, clientPos);
+    menu->Popup(s.x, s.y);
+  }
+  // A press of the right button (at: the message's lParam): no menu has shown for it yet.
+  void RightButtonDown(win::LPARAM at) {
+    FRButtonPos = {short(at & 0xFFFF), short((at >> 16) & 0xFFFF)};
+    FMenuShown = false;
+  }
+  // A custom-draw notification answered through a new draw object.
+  void CustomDrawNotified(TMessage& m) {
+    FCustomDraw.reset();
+    FCustomDraw.reset(DoCustomDraw(reinterpret_cast<win::NMCUSTOMDRAW*>(m.LParam), &m.Result));
+  }
+  // The draw object handed to a view's two draw events, Ex at every stage, Plain at an item's
+  // pre-paint (itemOf: the item a notification names, asked once); null without either.
+  template <class Item>
+  TScCustomDraw* DrawThroughEvents(win::NMCUSTOMDRAW* n, win::LRESULT* result,
+                                   const TEvent<TObject*, TScCustomDraw*, Item*>& ex,
+                                   const TEvent<TObject*, TScCustomDraw*, Item*>& plain,
+                                   const std::function<Item*()>& itemOf) {
+    TScCustomDraw* cd = nullptr;
+    Item* item = nullptr;
+    bool found = false;
+    auto find = [&] {
+      if (!found && (n->dwDrawStage & win::CDDS_ITEM)) item = itemOf();
+      found = true;
+    };
+    if (ex) {
+      cd = CreateCustomDraw(n, result);
+      find();
+      ex(this, cd, item);
+    }
+    if (plain && (n->dwDrawStage & win::CDDS_ITEMPREPAINT) == win::CDDS_ITEMPREPAINT) {
+      if (!cd) cd = CreateCustomDraw(n, result);
+      find();
+      plain(this, cd, item);
+    }
+    if (cd) cd->Apply();
+    return cd;
+  }
+  // The system colours changed: a view in a system colour takes the new one.
+  void SysColorChanged(TMessage& m) {
+    View::WndProc(m);
+    if (this->Color() < 0) this->Perform(win::CM_COLORCHANGED);
+  }
+
+  TPopupMenu* FPopupMenu = nullptr;
+  bool FMenuShown = false;
+  TPoint FRButtonPos{};
+
+ private:
+  std::unique_ptr<TScCustomDraw> FCustomDraw;
+};
+
+class TScCustomTreeView : public TScMenuView<TCustomTreeView> {
   WI_CLASS(TScCustomTreeView, TCustomTreeView)
  public:
   explicit TScCustomTreeView(TComponent* owner);
   ~TScCustomTreeView() override;
 
-  TPopupMenu* PopupMenu() const { return FPopupMenu; }
-  void SetPopupMenu(TPopupMenu* m);
-  // The draw object of the last custom-draw notification.
-  TScCustomDraw* CurrentCustomDraw() const { return FCustomDraw.get(); }
-  bool MenuShown() const { return FMenuShown; }
-
   void CreateWnd() override;
   void DestroyWnd() override;
   void WndProc(TMessage& msg) override;
 
-  virtual TScCustomDraw* DoCustomDraw(win::NMCUSTOMDRAW* notification, win::LRESULT* result);
-  virtual TScCustomDraw* CreateCustomDraw(win::NMCUSTOMDRAW* notification, win::LRESULT* result);
+  TScCustomDraw* DoCustomDraw(win::NMCUSTOMDRAW* notification, win::LRESULT* result) override;
+  TScCustomDraw* CreateCustomDraw(win::NMCUSTOMDRAW* notification, win::LRESULT* result) override;
   virtual void ShowSelectionContextMenu();
   virtual void PopupNodeMenu(TTreeNode* node, TPoint p);
   virtual void DoNodeContextMenu(TTreeNode* node, TPoint& p, TPopupMenu*& menu);
@@ -99,27 +179,17 @@ class TScCustomTreeView : public TCustomTreeView {
 
  protected:
   void KeyDown(win::WORD& key, TShiftState shift) override;
-  void Notification(TComponent* c, TOperation op) override;
-  void OpenMenu(TPopupMenu* menu, TPoint clientPos);
 
  private:
   void CnNotify(TMessage& m);
-  TPopupMenu* FPopupMenu = nullptr;
-  bool FMenuShown = false;
-  std::unique_ptr<TScCustomDraw> FCustomDraw;
-  TPoint FRButtonPos{};
 };
 
-class TScCustomListView : public TCustomListView {
+class TScCustomListView : public TScMenuView<TCustomListView> {
   WI_CLASS(TScCustomListView, TCustomListView)
  public:
   explicit TScCustomListView(TComponent* owner);
   ~TScCustomListView() override;
 
-  TPopupMenu* PopupMenu() const { return FPopupMenu; }
-  void SetPopupMenu(TPopupMenu* m);
-  TScCustomDraw* CurrentCustomDraw() const { return FCustomDraw.get(); }
-  bool MenuShown() const { return FMenuShown; }
   bool DragStarted() const { return FDragStarted; }
   void SetDragStarted(bool v) { FDragStarted = v; }
 
@@ -142,8 +212,8 @@ class TScCustomListView : public TCustomListView {
   void SetViewStyle(TViewStyle v) override;
   void WndProc(TMessage& msg) override;
 
-  virtual TScCustomDraw* DoCustomDraw(win::NMCUSTOMDRAW* notification, win::LRESULT* result);
-  virtual TScCustomDraw* CreateCustomDraw(win::NMCUSTOMDRAW* notification, win::LRESULT* result);
+  TScCustomDraw* DoCustomDraw(win::NMCUSTOMDRAW* notification, win::LRESULT* result) override;
+  TScCustomDraw* CreateCustomDraw(win::NMCUSTOMDRAW* notification, win::LRESULT* result) override;
   virtual void ShowFocusedItemContextMenu(TPoint p);
   virtual void PopupItemMenu(TPoint p);
   virtual void DoItemContextMenu(TListItem* item, TPoint& p, TPopupMenu*& menu);
@@ -158,8 +228,6 @@ class TScCustomListView : public TCustomListView {
 
  protected:
   void KeyDown(win::WORD& key, TShiftState shift) override;
-  void Notification(TComponent* c, TOperation op) override;
-  void OpenMenu(TPopupMenu* menu, TPoint clientPos);
 
  private:
   void CnNotify(TMessage& m);
@@ -169,11 +237,7 @@ class TScCustomListView : public TCustomListView {
   void InvalidateHeaderItem(int index);
   TRect ArrowBox(const TRect& r) const;
   void DrawArrow(TCanvas& c, const TRect& box, int column, int columnWidth);
-  TPopupMenu* FPopupMenu = nullptr;
-  bool FMenuShown = false;
-  std::unique_ptr<TScCustomDraw> FCustomDraw;
   bool FDragStarted = false;
-  TPoint FRButtonPos{};
   std::unique_ptr<TCanvas> FHeaderCanvas;
   int FSortColumn = -1;
   bool FSortDescending = false;
