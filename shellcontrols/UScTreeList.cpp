@@ -1,5 +1,6 @@
 #include "shellcontrols/UScTreeList.h"
 
+#include "platform/forms/ControlPaint.h"
 #include "platform/forms/graphics/Gdi.h"
 #include "platform/forms/graphics/GdiText.h"
 
@@ -614,15 +615,7 @@ void TScCustomListView::DrawArrow(TCanvas& c, const TRect& box, int column, int 
 
 void TScCustomListView::DrawHeaderItem(const DRAWITEMSTRUCT& dis) {
   TCanvas& c = *FHeaderCanvas;
-  const TFont* f = Font();
-  TCanvasFont& cf = c.Font();
-  cf.SetName(f->Name());
-  cf.SetHeight(f->Height());
-  TFontStyles st;
-  for (int i = 0; i < 4; ++i)
-    if (f->Style() & (1u << i)) st.Include(TFontStyle(i));
-  cf.SetStyle(st);
-  cf.SetColor(f->Color());
+  ControlPaint::CopyFont(c.Font(), Font());
   c.Brush().SetColor(clBtnFace);
   TRect r = dis.rcItem;
   r.left += 2, r.top += 2, r.right -= 2, r.bottom -= 2;
@@ -640,8 +633,8 @@ void TScCustomListView::DrawHeaderItem(const DRAWITEMSTRUCT& dis) {
   IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
   auto drawCaption = [&](TRect tr, UINT extra) -> TRect {
     UINT a = align == taRightJustify ? DT_RIGHT : align == taCenter ? DT_CENTER : DT_LEFT;
-    HGDIOBJ oldFont = SelectObject(dc, cf.Handle());
-    SetTextColor(dc, ColorToRGB(cf.Color()));
+    HGDIOBJ oldFont = SelectObject(dc, c.Font().Handle());
+    SetTextColor(dc, ColorToRGB(c.Font().Color()));
     SetBkMode(dc, TRANSPARENT);
     UINT format = (extra & DT_CALCRECT) ? (a | DT_SINGLELINE | DT_CALCRECT | DT_RIGHT)
                                         : (a | DT_END_ELLIPSIS | DT_SINGLELINE);
