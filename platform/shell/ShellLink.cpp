@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/shell/ShellFolder.h"
 #include "platform/system/Files.h"
@@ -60,26 +61,10 @@ class ShellLink final : public ComObjectOf<IShellLinkA, IPersistFile> {
   HRESULT SetWorkingDirectory(const char* s) override { return Set(workingDir_, s); }
   HRESULT GetArguments(char* s, int cch) override { return CopyOut(arguments_, s, cch); }
   HRESULT SetArguments(const char* s) override { return Set(arguments_, s); }
-  HRESULT GetHotkey(WORD* k) override {
-    if (!k) return E_POINTER;
-    *k = hotkey_;
-    return S_OK;
-  }
-  HRESULT SetHotkey(WORD k) override {
-    hotkey_ = k;
-    dirty_ = true;
-    return S_OK;
-  }
-  HRESULT GetShowCmd(int* c) override {
-    if (!c) return E_POINTER;
-    *c = showCmd_;
-    return S_OK;
-  }
-  HRESULT SetShowCmd(int c) override {
-    showCmd_ = c;
-    dirty_ = true;
-    return S_OK;
-  }
+  HRESULT GetHotkey(WORD* k) override { return Get(hotkey_, k); }
+  HRESULT SetHotkey(WORD k) override { return Set(hotkey_, k); }
+  HRESULT GetShowCmd(int* c) override { return Get(showCmd_, c); }
+  HRESULT SetShowCmd(int c) override { return Set(showCmd_, c); }
   HRESULT GetIconLocation(char* s, int cch, int* index) override {
     if (!index) return E_POINTER;
     *index = iconIndex_;
@@ -185,8 +170,18 @@ class ShellLink final : public ComObjectOf<IShellLinkA, IPersistFile> {
  private:
   HRESULT Set(std::string& field, const char* s) {
     if (!s) return E_INVALIDARG;
-    field = s;
+    return Set(field, std::string(s));
+  }
+  template <class T>
+  HRESULT Set(T& field, T v) {
+    field = std::move(v);
     dirty_ = true;
+    return S_OK;
+  }
+  template <class T>
+  static HRESULT Get(const T& field, T* out) {
+    if (!out) return E_POINTER;
+    *out = field;
     return S_OK;
   }
 
