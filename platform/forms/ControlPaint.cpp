@@ -254,15 +254,23 @@ void PaintLabel(HDC dc, TLabel* l) {
 // Where character n of a control's text starts: its positions are ints.
 size_t ByteOf(const std::string& s, int n) { return Utf8ByteOf(s, size_t(n)); }
 
-void PaintEdit(HDC dc, TCustomEdit* e) {
-  RECT r = Whole(e);
+// The sunken well of an edit, filled with its colour, its font selected and drawing clipped
+// to the inside (r); gives the font it replaced.
+HGDIOBJ BeginEditWell(HDC dc, const TControl* e, RECT& r) {
+  r = Whole(e);
   Sunken(dc, r);
   FillSolid(dc, r, e->Color());
   HGDIOBJ old = SelectObject(dc, FontHandle(e->Font()));
   SetBkMode(dc, TRANSPARENT);
+  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  return old;
+}
+
+void PaintEdit(HDC dc, TCustomEdit* e) {
+  RECT r;
+  HGDIOBJ old = BeginEditWell(dc, e, r);
   std::string text = e->DisplayText();
   int x = r.left + 1 + e->LeftMargin(), y = r.top + 1;
-  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
   SetTextColor(dc, Rgb(e->Enabled() ? e->Font()->Color() : clGrayText));
   TextOut(dc, x, y, text);
   SIZE line{};
@@ -287,12 +295,8 @@ void PaintEdit(HDC dc, TCustomEdit* e) {
 }
 
 void PaintRichEdit(HDC dc, TRichEdit* e) {
-  RECT r = Whole(e);
-  Sunken(dc, r);
-  FillSolid(dc, r, e->Color());
-  HGDIOBJ old = SelectObject(dc, FontHandle(e->Font()));
-  SetBkMode(dc, TRANSPARENT);
-  IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  RECT r;
+  HGDIOBJ old = BeginEditWell(dc, e, r);
   const std::string text = e->Text();
   const bool focused = e->Focused();
   size_t selB = ByteOf(text, e->SelStart()), selE = ByteOf(text, e->SelStart() + e->SelLength());
