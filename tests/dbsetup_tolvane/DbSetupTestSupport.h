@@ -19,6 +19,7 @@
 #include "platform/system/MachineSetup.h"
 #include "platform/system/Registry.h"
 #include "platform/system/Services.h"
+#include "tests/support/ScriptedMachineTest.h"
 #include "tests/support/TempMachine.h"
 #include "tests/support/TestFiles.h"
 #include "toolkit/GeneralHelpers.h"
@@ -113,21 +114,11 @@ class SetupPc : public TempMachine {
       : TempMachine(settings, &win::CreateMachine, "wi-dbsetup-") {}
 };
 
-class EngineTest : public ::testing::Test {
+class EngineTest : public ScriptedMachineTest<SetupPc> {
  protected:
-  explicit EngineTest(win::MachineSettings settings = {}) : machine_(settings) {
-    UiScript::Reset();
+  explicit EngineTest(win::MachineSettings settings = {}) : ScriptedMachineTest(settings) {
     servicesText_ = Read(ServicesFile());
     engine_ = std::make_unique<TdmFirebirdInstall>(nullptr);
-  }
-  void TearDown() override {
-    auto unused = UiScript::UnusedAnswers();
-    EXPECT_TRUE(unused.empty()) << "unused dialog answer: " << unused.front();
-  }
-  static win::MachineSettings Os(win::OsVersion os) {
-    win::MachineSettings s;
-    s.os = os;
-    return s;
   }
   // Sample media on D: (D:\Files\ and D:\Files\Base\...).
   void MakeMedia(media::MediaOptions options = {}) {
@@ -153,7 +144,6 @@ class EngineTest : public ::testing::Test {
   // The number of dialogs shown so far.
   size_t DialogCount() const { return UiScript::Dialogs().size(); }
 
-  SetupPc machine_;
   std::string servicesText_;
   std::unique_ptr<TdmFirebirdInstall> engine_;
 };

@@ -13,6 +13,7 @@
 #include "platform/system/Files.h"
 #include "platform/system/Machine.h"
 #include "platform/system/PeFile.h"
+#include "support/ScriptedMachineTest.h"
 #include "support/TempMachine.h"
 #include "support/TestFiles.h"
 
@@ -56,21 +57,9 @@ inline void MakeNewerOverLocked(const std::string& source, const std::string& ta
 inline win::DWORD Attributes(const std::string& winPath) { return win::GetFileAttributes(winPath); }
 
 // A machine and an empty dialog script for each test; no dialog may be left unanswered.
-class ToolkitTest : public ::testing::Test {
+class ToolkitTest : public ScriptedMachineTest<> {
  protected:
-  explicit ToolkitTest(win::MachineSettings settings = {}) : machine_(settings) {
-    UiScript::Reset();
-  }
-  void TearDown() override {
-    auto unused = UiScript::UnusedAnswers();
-    EXPECT_TRUE(unused.empty()) << "unused dialog answer: " << unused.front();
-  }
-  static win::MachineSettings Os(win::OsVersion os) {
-    win::MachineSettings s;
-    s.os = os;
-    return s;
-  }
-  TempMachine machine_;
+  explicit ToolkitTest(win::MachineSettings settings = {}) : ScriptedMachineTest(settings) {}
 };
 
 }  // namespace tk
