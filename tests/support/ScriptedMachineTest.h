@@ -16,10 +16,6 @@ class ScriptedMachineTest : public ::testing::Test {
     auto unused = UiScript::UnusedAnswers();
     EXPECT_TRUE(unused.empty()) << "unused dialog answer: " << unused.front();
   }
-  static win::MachineSettings Os(win::OsVersion os) {
-    win::MachineSettings s;
-    s.os = os;
-    return s;
-  }
+  static win::MachineSettings Os(win::OsVersion os) { return OsSettings(os); }
   Pc machine_;
 };

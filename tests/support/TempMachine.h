@@ -9,6 +9,14 @@
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
 
+// The settings of a machine running `os`, its user an administrator or not.
+inline win::MachineSettings OsSettings(win::OsVersion os, bool admin = true) {
+  win::MachineSettings s;
+  s.os = os;
+  s.admin = admin;
+  return s;
+}
+
 class TempMachine {
  public:
   using Creator = void (*)(const std::filesystem::path&, const win::MachineSettings&);

@@ -17,23 +17,13 @@
 #include "platform/system/ShellFolders.h"
 #include "platform/system/Sockets.h"
 #include "support/TempMachine.h"
+#include "support/TestFiles.h"
 #include "support/TinyFonts.h"
 
 using namespace win;
 namespace fs = std::filesystem;
 
 namespace {
-
-win::MachineSettings Os(OsVersion os) {
-  win::MachineSettings s;
-  s.os = os;
-  return s;
-}
-
-void WriteHostFile(const fs::path& p, const std::string& data) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << data;
-}
 
 void SetRegString(HKEY root, const std::string& key, const std::string& name,
                   const std::string& value) {
@@ -56,8 +46,8 @@ TEST(Libraries, ShellFolderLibraryAndItsFolders) {
   EXPECT_EQ(LoadLibrary("C:\\Media\\shfolder.dll"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 
-  WriteHostFile(pc.c() / "WINDOWS" / "system32" / "shfolder.dll", "MZ");
-  WriteHostFile(pc.c() / "Media" / "SHFOLDER.DLL", "MZ");
+  testfiles::PutFile(pc.c() / "WINDOWS" / "system32" / "shfolder.dll", "MZ");
+  testfiles::PutFile(pc.c() / "Media" / "SHFOLDER.DLL", "MZ");
   HMODULE sys = LoadLibrary("shfolder.dll");
   HMODULE media = LoadLibrary("C:\\Media\\shfolder.dll");
   ASSERT_NE(sys, nullptr);
@@ -101,15 +91,16 @@ TEST(Libraries, Shell32ExportsTheFolderFunctionFromWindows2000On) {
   for (auto [os, exported] :
        {std::pair{OsVersion::NT4, false}, std::pair{OsVersion::Win98, false},
         std::pair{OsVersion::Win2000, true}, std::pair{OsVersion::WinXP, true}}) {
-    TempMachine pc(Os(os));
+    TempMachine pc(OsSettings(os));
     EXPECT_EQ(LoadLibrary("shell32.dll"), nullptr);
-    WriteHostFile(pc.machine().HostPath(pc.machine().Settings().SystemDir() + "\\shell32.dll"), "");
+    testfiles::PutFile(pc.machine().HostPath(pc.machine().Settings().SystemDir() + "\\shell32.dll"),
+                       "");
     HMODULE shell = LoadLibrary("shell32.dll");
     ASSERT_NE(shell, nullptr);
     EXPECT_EQ(GetProcAddress(shell, "SHGetFolderPathA") != nullptr, exported) << OsVersionName(os);
   }
   TempMachine pc;
-  WriteHostFile(pc.c() / "WINDOWS" / "system32" / "notpe.dll", "text");
+  testfiles::PutFile(pc.c() / "WINDOWS" / "system32" / "notpe.dll", "text");
   EXPECT_EQ(LoadLibrary("notpe.dll"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_BAD_EXE_FORMAT);
   EXPECT_NE(LoadLibrary("kernel32.dll"), nullptr);  // always there, no file needed
@@ -117,9 +108,9 @@ TEST(Libraries, Shell32ExportsTheFolderFunctionFromWindows2000On) {
 
 TEST(Fonts, AddFontResourceReadsTheFamilyAndJoinsTheScreenList) {
   TempMachine pc;
-  WriteHostFile(pc.c() / "WINDOWS" / "Fonts" / "TT0646Z_.TTF", TinyTrueType("OCR-B-10 BT"));
-  WriteHostFile(pc.c() / "WINDOWS" / "Fonts" / "arial.ttf", TinyTrueType("Arial"));
-  WriteHostFile(pc.c() / "WINDOWS" / "Fonts" / "broken.ttf", "not a font at all");
+  testfiles::PutFile(pc.c() / "WINDOWS" / "Fonts" / "TT0646Z_.TTF", TinyTrueType("OCR-B-10 BT"));
+  testfiles::PutFile(pc.c() / "WINDOWS" / "Fonts" / "arial.ttf", TinyTrueType("Arial"));
+  testfiles::PutFile(pc.c() / "WINDOWS" / "Fonts" / "broken.ttf", "not a font at all");
   SetRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
                "Arial (TrueType)", "arial.ttf");
   SetRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",

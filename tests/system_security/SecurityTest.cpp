@@ -11,13 +11,6 @@ using namespace win;
 
 namespace {
 
-win::MachineSettings Os(OsVersion os, bool admin = true) {
-  win::MachineSettings s;
-  s.os = os;
-  s.admin = admin;
-  return s;
-}
-
 // The administrator test as the setup program makes it: thread token, else process
 // token; size query that must fail with 122; compare every group.
 enum class Admin { Yes, No, CallFailed };
@@ -75,11 +68,11 @@ TEST(Security, AdministratorsGroupFollowsTheMachine) {
     EXPECT_EQ(GetLastError(), ERROR_NO_TOKEN);
   }
   {
-    TempMachine user(Os(OsVersion::Win2000, false));
+    TempMachine user(OsSettings(OsVersion::Win2000, false));
     EXPECT_EQ(IsAdminByToken(), Admin::No);
   }
   {
-    TempMachine w98(Os(OsVersion::Win98));
+    TempMachine w98(OsSettings(OsVersion::Win98));
     HANDLE token = nullptr;
     EXPECT_FALSE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
     EXPECT_EQ(GetLastError(), ERROR_CALL_NOT_IMPLEMENTED);
@@ -104,7 +97,7 @@ TEST(Security, SidsCompareByValue) {
 
 TEST(Security, PrivilegesAndRestartRequests) {
   {
-    TempMachine user(Os(OsVersion::WinXP, false));
+    TempMachine user(OsSettings(OsVersion::WinXP, false));
     EXPECT_FALSE(ExitWindowsEx(EWX_REBOOT, 0));
     EXPECT_EQ(GetLastError(), ERROR_PRIVILEGE_NOT_HELD);
     EXPECT_FALSE(Enable(SE_SHUTDOWN_NAME, TOKEN_QUERY));  // token opened without the right
@@ -141,7 +134,7 @@ TEST(Security, PrivilegesAndRestartRequests) {
     EXPECT_EQ(GetLastError(), ERROR_NO_SUCH_PRIVILEGE);
   }
   {
-    TempMachine me(Os(OsVersion::WinMe));
+    TempMachine me(OsSettings(OsVersion::WinMe));
     EXPECT_TRUE(ExitWindowsEx(EWX_REBOOT, 0));  // no privileges on 9x
     EXPECT_TRUE(PendingRestart().has_value());
   }

@@ -11,22 +11,11 @@
 #include "platform/system/Registry.h"
 #include "platform/system/Services.h"
 #include "support/TempMachine.h"
+#include "support/TestFiles.h"
 
 using namespace win;
 
 namespace {
-
-win::MachineSettings Os(OsVersion os, bool admin = true) {
-  win::MachineSettings s;
-  s.os = os;
-  s.admin = admin;
-  return s;
-}
-
-void WriteHostFile(const std::filesystem::path& p, const std::string& data) {
-  std::filesystem::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << data;
-}
 
 struct Scm {
   SC_HANDLE h = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
@@ -293,7 +282,7 @@ TEST(Services, DeletionWaitsForTheLastHandle) {
 TEST(Services, RunningImageIsInUse) {
   TempMachine pc;
   Scm scm;
-  WriteHostFile(pc.c() / "Program Files" / "Fb" / "bin" / "fbguard.exe", "MZ guard");
+  testfiles::PutFile(pc.c() / "Program Files" / "Fb" / "bin" / "fbguard.exe", "MZ guard");
   SC_HANDLE s = Create(scm.h, "Guard", "Guard", "C:\\Program Files\\Fb\\bin\\fbguard.exe -s");
   const std::string image = "C:\\Program Files\\Fb\\bin\\fbguard.exe";
   ASSERT_TRUE(StartService(s, 0, nullptr));
@@ -331,7 +320,7 @@ TEST(Services, DependenciesStartFirstAndHoldTheirStop) {
 
 TEST(Services, RightsAndWindowsVersions) {
   {
-    TempMachine user(Os(OsVersion::WinXP, false));
+    TempMachine user(OsSettings(OsVersion::WinXP, false));
     EXPECT_EQ(OpenSCManager(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     SC_HANDLE connect = OpenSCManager(nullptr, nullptr, SC_MANAGER_CONNECT);
@@ -339,7 +328,7 @@ TEST(Services, RightsAndWindowsVersions) {
     CloseServiceHandle(connect);
   }
   {
-    TempMachine w98(Os(OsVersion::Win98));
+    TempMachine w98(OsSettings(OsVersion::Win98));
     EXPECT_EQ(OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_CALL_NOT_IMPLEMENTED);
   }
@@ -358,7 +347,7 @@ TEST(Services, RightsAndWindowsVersions) {
     CloseServiceHandle(s);
   }
   {
-    TempMachine nt4(Os(OsVersion::NT4));
+    TempMachine nt4(OsSettings(OsVersion::NT4));
     EXPECT_EQ(GetProcAddress(GetModuleHandle("advapi32.dll"), "ChangeServiceConfig2A"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
   }

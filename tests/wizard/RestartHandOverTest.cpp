@@ -33,7 +33,7 @@ const char* const kContinueLater =
 // Windows NT 4.0 with its msvcrt.dll in use, and a next installer named by the plan.
 class Nt4Test : public WizardTest {
  protected:
-  explicit Nt4Test(win::MachineSettings s = Os(win::OsVersion::NT4)) : WizardTest(s) {}
+  explicit Nt4Test(win::MachineSettings s = OsSettings(win::OsVersion::NT4)) : WizardTest(s) {}
   void SetUp() override {
     MakeMedia({}, folder_);
     WritePlan("NextInstaller=Suite\\Setup.exe\r\n");
@@ -170,7 +170,7 @@ TEST_F(XpInUseTest, ClientInstallationWithALibraryInUseOffersTheRestart) {
 
 class Win98InUseTest : public WizardTest {
  protected:
-  Win98InUseTest() : WizardTest(Os(win::OsVersion::Win98)) {}
+  Win98InUseTest() : WizardTest(OsSettings(win::OsVersion::Win98)) {}
   void SetUp() override {
     // The PC has an older PDF module, in use by some program.
     MakeMedia();

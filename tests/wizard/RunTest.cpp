@@ -67,7 +67,7 @@ TEST_F(RunTest, ServerOnCleanXp) {
 
 class Win2000RunTest : public RunTest {
  protected:
-  Win2000RunTest() : RunTest(Os(win::OsVersion::Win2000)) {}
+  Win2000RunTest() : RunTest(OsSettings(win::OsVersion::Win2000)) {}
 };
 
 TEST_F(Win2000RunTest, StandaloneOnClean2000RunsTheServerStepOnly) {
@@ -203,7 +203,7 @@ TEST_F(RunTest, IdenticalVersionAlreadyInstalledIsAbandoned) {
 // Windows NT 4.0 comes with older run-time libraries.
 class Nt4RunTest : public RunTest {
  protected:
-  Nt4RunTest() : RunTest(Os(win::OsVersion::NT4)) {}
+  Nt4RunTest() : RunTest(OsSettings(win::OsVersion::NT4)) {}
 };
 
 TEST_F(Nt4RunTest, VbrunInstallerMissingIsReportedAndTheRunGoesOn) {
@@ -241,7 +241,7 @@ TEST_F(Nt4RunTest, VbrunInstallerIsStartedQuietlyWithoutWaiting) {
 
 class Win98RunTest : public RunTest {
  protected:
-  Win98RunTest() : RunTest(Os(win::OsVersion::Win98)) {}
+  Win98RunTest() : RunTest(OsSettings(win::OsVersion::Win98)) {}
 };
 
 TEST_F(Win98RunTest, StandaloneFailsOnTheServerStep) {

@@ -35,12 +35,6 @@
 
 namespace wzt {
 
-inline win::MachineSettings Os(win::OsVersion os) {
-  win::MachineSettings s;
-  s.os = os;
-  return s;
-}
-
 // A PC as Windows leaves it after its setup, with simulated time.
 class WizardPc : public TempMachine {
  public:
