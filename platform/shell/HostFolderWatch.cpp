@@ -1,13 +1,9 @@
 #include "platform/shell/HostFolderWatch.h"
 
 #include <dirent.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
@@ -15,13 +11,13 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "platform/shell/ChangeNotify.h"
 #include "platform/system/Leftovers.h"
+#include "platform/system/WatchService.h"
 
 namespace win {
 
@@ -58,37 +54,34 @@ bool Matches(DWORD filter, std::uint32_t mask) {
 
 bool IsDotName(const char* n) { return n[0] == '.' && (!n[1] || (n[1] == '.' && !n[2])); }
 
-// Set on the reader thread only: the thread object itself is still being assigned while the
-// new thread starts reading.
-thread_local bool onReaderThread = false;
-
 }  // namespace
 
-class HostWatchService {
+class HostWatches final : public WatchService::Client {
  public:
   using NotifyPtr = std::shared_ptr<const HostFolderWatch::Notify>;
 
-  static std::shared_ptr<HostWatchService> Acquire(DWORD& error) {
+  static std::shared_ptr<HostWatches> Acquire(DWORD& error) {
     std::lock_guard lock(CurrentMutex());
-    if (auto s = Current().lock()) return s;
-    std::shared_ptr<HostWatchService> s(new HostWatchService);
-    if (!s->Open(error)) return nullptr;
+    if (auto s = Current().lock(); s && !s->Forked()) return s;
+    std::shared_ptr<HostWatches> s(new HostWatches);
+    s->service_ = &WatchService::Process();
+    if (!s->service_->Join(*s, true)) {
+      error =
+          errno == EMFILE || errno == ENFILE ? ERROR_TOO_MANY_OPEN_FILES : ERROR_NOT_ENOUGH_MEMORY;
+      return nullptr;
+    }
     Current() = s;
     return s;
   }
-  static std::shared_ptr<HostWatchService> Running() {
+  static std::shared_ptr<HostWatches> Running() {
     std::lock_guard lock(CurrentMutex());
-    return Current().lock();
+    auto s = Current().lock();
+    return s && !s->Forked() ? s : nullptr;
   }
 
-  ~HostWatchService() {
-    if (reader_.joinable()) {
-      stop_ = true;
-      Wake();
-      reader_.join();
-    }
-    if (fd_ >= 0) ::close(fd_);
-    if (wake_ >= 0) ::close(wake_);
+  // In a forked child the watches are the parent's: nothing here is touched.
+  ~HostWatches() {
+    if (!Forked()) service_->Leave(*this);
   }
 
   // 0 with error set when the folder cannot be watched whole.
@@ -115,6 +108,7 @@ class HostWatchService {
   }
 
   void Remove(std::uint64_t id) {
+    if (Forked()) return;
     std::lock_guard lock(tableMutex_);
     auto it = watches_.find(id);
     if (it == watches_.end()) return;
@@ -124,22 +118,20 @@ class HostWatchService {
     walked_.notify_all();
   }
 
-  // Reads and handles what the kernel has queued; see HostFolderWatch::Sync.
+  // Hands on what the kernel has queued; see HostFolderWatch::Sync.
   void Sync(const std::function<void()>& whileHeld) {
-    const bool onReader = onReaderThread;
-    for (;;) {
-      {
-        std::lock_guard lock(readMutex_);
-        Drain();
-        // The walks of folders made before the call are part of what it reports (entries
-        // made in them before their watch came); the reader runs them meanwhile.
+    const bool onReader = WatchService::OnReaderThread();
+    for (bool done = false;;) {
+      // The walks of folders made before the call are part of what it reports (entries
+      // made in them before their watch came); the reader runs them meanwhile.
+      service_->Read([&] {
         std::lock_guard table(tableMutex_);
-        if (onReader || (walks_.empty() && walking_ == 0)) {
-          if (whileHeld) whileHeld();
-          return;
-        }
-      }
-      Wake();
+        if (!onReader && (!walks_.empty() || walking_ != 0)) return;
+        if (whileHeld) whileHeld();
+        done = true;
+      });
+      if (done) return;
+      service_->Wake();
       std::unique_lock table(tableMutex_);
       walked_.wait(table, [this] { return walks_.empty() && walking_ == 0; });
     }
@@ -181,63 +173,27 @@ class HostWatchService {
     static std::mutex m;
     return m;
   }
-  static std::weak_ptr<HostWatchService>& Current() {
-    static std::weak_ptr<HostWatchService> s;
+  static std::weak_ptr<HostWatches>& Current() {
+    static std::weak_ptr<HostWatches> s;
     return s;
   }
 
-  HostWatchService() = default;
+  HostWatches() = default;
+  bool Forked() const { return service_ != &WatchService::Process(); }
 
-  bool Open(DWORD& error) {
-    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    wake_ = fd_ < 0 ? -1 : ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (fd_ < 0 || wake_ < 0) {
-      error =
-          errno == EMFILE || errno == ENFILE ? ERROR_TOO_MANY_OPEN_FILES : ERROR_NOT_ENOUGH_MEMORY;
-      return false;
-    }
-    reader_ = std::thread([this] { ReaderLoop(); });
-    return true;
+  // Events, under the service's read lock: the notifications they call for are made once
+  // the read has handed them all.
+  void Take(const WatchEvent& e) override {
+    std::lock_guard table(tableMutex_);
+    walksQueued_ = Handle(e, notify_) || walksQueued_;
   }
-
-  void Wake() {
-    std::uint64_t one = 1;
-    [[maybe_unused]] ssize_t r = ::write(wake_, &one, sizeof one);
+  void Taken() override {
+    for (auto& [id, f] : notify_) (*f)();
+    notify_.clear();
+    if (walksQueued_ && !WatchService::OnReaderThread()) service_->Wake();
+    walksQueued_ = false;
   }
-
-  // Reads and handles what the kernel has queued (readMutex_ held).
-  void Drain() {
-    alignas(inotify_event) char buffer[64 * 1024];
-    std::map<std::uint64_t, NotifyPtr> notify;
-    bool walks = false;
-    for (;;) {
-      ssize_t n = ::read(fd_, buffer, sizeof buffer);
-      if (n <= 0) break;
-      std::lock_guard table(tableMutex_);
-      for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
-        const auto* ev = reinterpret_cast<const inotify_event*>(buffer + at);
-        walks = Handle(*ev, notify) || walks;
-        at += ssize_t(sizeof(inotify_event) + ev->len);
-      }
-    }
-    for (auto& [id, f] : notify) (*f)();
-    if (walks && !onReaderThread) Wake();
-  }
-
-  void ReaderLoop() {
-    onReaderThread = true;
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
-    while (!stop_) {
-      if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
-      if (stop_) break;
-      if (fds[1].revents & POLLIN) {
-        std::uint64_t v;
-        [[maybe_unused]] ssize_t r = ::read(wake_, &v, sizeof v);
-      }
-      Sync({});
-      RunWalks();
-    }
-  }
+  void Idle() override { RunWalks(); }
 
   // One folder joins watch id (fresh: made later, its first walk follows). kAbort when the
   // watch is gone or the host's limit is hit (error set), kSkipped when the folder cannot be
@@ -247,7 +203,7 @@ class HostWatchService {
     std::lock_guard lock(tableMutex_);
     auto w = watches_.find(id);
     if (w == watches_.end()) return kAbort;
-    wd = ::inotify_add_watch(fd_, dir.c_str(), w->second.mask | IN_MASK_ADD);
+    wd = service_->Add(*this, dir, w->second.mask);
     if (wd < 0) {
       if (errno == ENOSPC || errno == ENOMEM) {
         error = ERROR_NOT_ENOUGH_MEMORY;
@@ -314,7 +270,7 @@ class HostWatchService {
     if (d != dirs_.end()) {
       d->second.users.erase(id);
       if (d->second.users.empty()) {
-        ::inotify_rm_watch(fd_, wd);
+        service_->Remove(*this, wd);
         dirs_.erase(d);
       }
     }
@@ -337,7 +293,7 @@ class HostWatchService {
   }
 
   // One event (tableMutex_ held). True when walks were queued.
-  bool Handle(const inotify_event& ev, std::map<std::uint64_t, NotifyPtr>& notify) {
+  bool Handle(const WatchEvent& ev, std::map<std::uint64_t, NotifyPtr>& notify) {
     auto tell = [&](std::uint64_t id) {
       auto w = watches_.find(id);
       if (w != watches_.end()) notify.emplace(id, w->second.notify);
@@ -355,8 +311,8 @@ class HostWatchService {
     }
     auto it = dirs_.find(ev.wd);
     if (it == dirs_.end()) return false;
-    const char* name = ev.len ? ev.name : "";
-    if (*name && IsWriteTempName(name)) return false;
+    const std::string name(ev.name);
+    if (!name.empty() && IsWriteTempName(name)) return false;
     if (ev.mask & IN_IGNORED) {
       for (auto& [id, root] : it->second.users) {
         if (root) tell(id);
@@ -371,7 +327,7 @@ class HostWatchService {
         if (root) tell(id);
       return false;
     }
-    if (!*name) return false;
+    if (name.empty()) return false;
     if (it->second.fresh && (ev.mask & (IN_CREATE | IN_MOVED_TO))) it->second.reported.insert(name);
     std::vector<std::pair<std::uint64_t, std::string>> gone;
     bool walks = false;
@@ -405,7 +361,7 @@ class HostWatchService {
         ++walking_;
       }
       struct Done {
-        HostWatchService* s;
+        HostWatches* s;
         ~Done() {
           std::lock_guard lock(s->tableMutex_);
           --s->walking_;
@@ -445,24 +401,19 @@ class HostWatchService {
         // report either.
         if (unreported || error) tell = w->second.notify;
       }
-      if (tell) {
-        std::lock_guard lock(readMutex_);
-        (*tell)();
-      }
+      if (tell) service_->Read([&] { (*tell)(); });
     }
   }
 
-  int fd_ = -1;
-  int wake_ = -1;
-  std::thread reader_;
-  std::atomic<bool> stop_{false};
-  std::mutex readMutex_;  // one reader of the queue at a time, held while notifying
+  WatchService* service_ = nullptr;
   mutable std::mutex tableMutex_;
   std::unordered_map<int, Dir> dirs_;
   std::unordered_map<std::uint64_t, Watch> watches_;
   std::deque<PendingWalk> walks_;
-  int walking_ = 0;                 // walks taken from walks_ and not finished
-  std::condition_variable walked_;  // with tableMutex_: a walk finished
+  int walking_ = 0;                            // walks taken from walks_ and not finished
+  std::condition_variable walked_;             // with tableMutex_: a walk finished
+  std::map<std::uint64_t, NotifyPtr> notify_;  // with the read lock: the watches to notify
+  bool walksQueued_ = false;                   // with the read lock
   std::uint64_t nextId_ = 1;
 };
 
@@ -470,7 +421,7 @@ std::unique_ptr<HostFolderWatch> HostFolderWatch::Start(const std::filesystem::p
                                                         bool subtree, DWORD filter, Notify notify,
                                                         DWORD& error) {
   error = 0;
-  auto service = HostWatchService::Acquire(error);
+  auto service = HostWatches::Acquire(error);
   if (!service) return nullptr;
   std::string root = dir.string();
   while (root.size() > 1 && root.back() == '/') root.pop_back();
@@ -479,20 +430,20 @@ std::unique_ptr<HostFolderWatch> HostFolderWatch::Start(const std::filesystem::p
   return std::unique_ptr<HostFolderWatch>(new HostFolderWatch(std::move(service), id));
 }
 
-HostFolderWatch::HostFolderWatch(std::shared_ptr<HostWatchService> service, std::uint64_t id)
+HostFolderWatch::HostFolderWatch(std::shared_ptr<HostWatches> service, std::uint64_t id)
     : service_(std::move(service)), id_(id) {}
 
 HostFolderWatch::~HostFolderWatch() { service_->Remove(id_); }
 
 void HostFolderWatch::Sync(const std::function<void()>& whileHeld) {
-  if (auto s = HostWatchService::Running())
+  if (auto s = HostWatches::Running())
     s->Sync(whileHeld);
   else if (whileHeld)
     whileHeld();
 }
 
 std::size_t HostFolderWatch::KernelWatchCount() {
-  auto s = HostWatchService::Running();
+  auto s = HostWatches::Running();
   return s ? s->KernelWatches() : 0;
 }
 

@@ -2,12 +2,14 @@
 // Watches of host folders through the host's file events (inotify), for the change
 // handles of ChangeNotify.h.
 //
-// One inotify instance and one reader thread serve the whole process; they exist while at
-// least one watch does. A subtree watch holds a kernel watch on every folder below its
-// root (folders made later are added as their creation is seen), so it counts against the
-// host's per-user watch limit folder by folder. Nothing runs while nothing changes: the
-// reader sleeps in poll() until the kernel has events. A lost event queue (overflow)
-// reports a change to every watch and walks the subtrees again.
+// The kernel watches are the process's WatchService's, shared with the folder listings; its
+// reader thread runs while at least one watch exists, and also walks the folders made
+// later. A subtree watch holds a kernel watch on every folder below its root (folders made
+// later are added as their creation is seen), so it counts against the host's per-user
+// watch limit folder by folder. Nothing runs while nothing changes: the reader sleeps in
+// poll() until the kernel has events. A lost event queue (overflow) reports a change to
+// every watch and walks the subtrees again. In a forked child the parent's watches report
+// nothing.
 //
 // Names of the machine's own temporary files (".~wi...", written then renamed into place)
 // are ignored: their rename into the real name is the change.
@@ -20,7 +22,7 @@
 
 namespace win {
 
-class HostWatchService;
+class HostWatches;
 
 class HostFolderWatch {
  public:
@@ -47,8 +49,8 @@ class HostFolderWatch {
   static std::size_t KernelWatchCount();
 
  private:
-  HostFolderWatch(std::shared_ptr<HostWatchService> service, std::uint64_t id);
-  std::shared_ptr<HostWatchService> service_;
+  HostFolderWatch(std::shared_ptr<HostWatches> service, std::uint64_t id);
+  std::shared_ptr<HostWatches> service_;
   std::uint64_t id_;
 };
 

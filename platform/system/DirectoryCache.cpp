@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -14,14 +15,14 @@
 
 #include "platform/system/CacheSwitch.h"
 #include "platform/system/Leftovers.h"
-#include "platform/system/Process.h"
 
 namespace win {
 
 namespace {
 
 constexpr size_t kMaxFolders = 256;
-// Watches count against a per-user limit shared with the shell trees (often 8,192).
+// Watches count against a per-user limit shared with the shell's change handles (often
+// 8,192): a cache holds at most this many of its own.
 constexpr size_t kMaxWatches = 1024;
 // Changes of names, and of the watched folder itself; not of the files' content.
 constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
@@ -91,9 +92,7 @@ DirectoryCache::DirectoryCache(std::function<std::string(const std::string&)> fo
   while (probeDir_.size() > 1 && probeDir_.back() == '/') probeDir_.pop_back();
 }
 
-DirectoryCache::~DirectoryCache() {
-  if (inotify_ >= 0 && forks_ == ForkGeneration()) ::close(inotify_);
-}
+DirectoryCache::~DirectoryCache() = default;
 
 void DirectoryCache::Clear() {
   std::lock_guard lock(mutex_);
@@ -113,32 +112,24 @@ bool DirectoryCache::KeepsOwnChanges(const std::string& dir) {
 // ---- watches ----------------------------------------------------------------------------
 
 bool DirectoryCache::Watching() {
-  if (inotify_ >= 0 && forks_ != ForkGeneration()) {
-    // A child of a fork: the watch is its parent's, and so are the events on it (closing
-    // this copy of the descriptor leaves the parent's watches alone).
-    ::close(inotify_);
-    inotify_ = -1;
-    DropWatches();
-  }
-  if (inotify_ < 0 && !noWatch_) {
+  // A child of a fork: the watches are its parent's, and so are the events on them.
+  if (watch_.LeftByFork()) DropWatches();
+  if (!watch_.IsOpen() && !noWatch_) {
     // A machine's folder reached through a link: no folder below it is named by its real
     // path, which a trusted listing must be.
     char* real = ::realpath(probeDir_.c_str(), nullptr);
     noWatch_ = !real || probeDir_ != real;
     std::free(real);
     if (noWatch_) return false;
-    forks_ = ForkGeneration();
-    inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    noWatch_ = inotify_ < 0;
+    noWatch_ = !watch_.Open();
   }
-  return inotify_ >= 0;
+  return watch_.IsOpen();
 }
 
 // Forgets every watch, and the listings they kept true.
 void DirectoryCache::DropWatches() {
   ++generation_;
-  if (inotify_ >= 0)
-    for (const auto& [wd, path] : pathOf_) ::inotify_rm_watch(inotify_, wd);
+  for (const auto& [wd, path] : pathOf_) watch_.Remove(wd);
   wdOf_.clear();
   pathOf_.clear();
   expected_.clear();
@@ -162,7 +153,7 @@ bool DirectoryCache::Watch(const std::string& dir) {
         DropWatches();
         return false;
       }
-      int wd = ::inotify_add_watch(inotify_, path.c_str(), kWatchMask);
+      int wd = watch_.Add(path, kWatchMask);
       if (wd < 0) return false;
       // One folder reached by two paths: neither can be told apart by its events.
       auto [at, fresh] = pathOf_.try_emplace(wd, path);
@@ -189,7 +180,7 @@ void DirectoryCache::Abandon(const std::string& dir) {
       continue;
     }
     // Events already on their way for it are ignored: its number is no longer known.
-    ::inotify_rm_watch(inotify_, it->second);
+    watch_.Remove(it->second);
     pathOf_.erase(it->second);
     it = wdOf_.erase(it);
   }
@@ -201,19 +192,7 @@ void DirectoryCache::Drain() {
     expected_.clear();
     return;
   }
-  alignas(struct inotify_event) char buf[8192];
-  for (;;) {
-    ssize_t got = ::read(inotify_, buf, sizeof buf);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    for (ssize_t pos = 0; pos < got;) {
-      const auto* e = reinterpret_cast<const struct inotify_event*>(buf + pos);
-      pos += ssize_t(sizeof(struct inotify_event) + e->len);
-      Take(*e);
-    }
-    // Room was left for the longest event: the read took all there were.
-    if (size_t(got) + sizeof(struct inotify_event) + NAME_MAX + 1 <= sizeof buf) break;
-  }
+  watch_.Drain([this](const WatchEvent& e) { Take(e); });
   // The event of an announced change was queued when its call returned, before it was
   // announced: one still expected now was read by an earlier drain, and taken as foreign.
   expected_.clear();
@@ -244,7 +223,7 @@ void DirectoryCache::EndUnit() {
   if (InOwnUnit()) --unitDepth_;
 }
 
-void DirectoryCache::Take(const struct inotify_event& e) {
+void DirectoryCache::Take(const WatchEvent& e) {
   if (e.mask & IN_Q_OVERFLOW) {
     // Changes were lost, moves of watched folders among them: start over.
     DropWatches();
@@ -258,7 +237,7 @@ void DirectoryCache::Take(const struct inotify_event& e) {
     ++epoch_;
     return;
   }
-  const std::string name = e.len ? e.name : "";
+  const std::string name(e.name);
   if (IsWriteTempName(name)) return;  // never listed
   const bool present = e.mask & (IN_CREATE | IN_MOVED_TO);
   for (auto it = expected_.begin(); it != expected_.end(); ++it)

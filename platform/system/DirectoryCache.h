@@ -3,17 +3,17 @@
 // machine's case-insensitive lookups, so that a change of any process (this one included)
 // is seen at the next lookup.
 //
-// Below the machine's folder, a listing is kept true by a kernel watch (inotify) on its
-// folder and on every folder above it: this process's own changes, announced through
-// Changed, are taken as they are; any other change drops the listing of its folder, and
-// makes every folder's place be checked again by a stat before it is trusted. A trusted
-// listing answers without a system call besides one read of the watch. Elsewhere (links
-// on the way, other file systems, no watch to be had), a listing serves again only while
-// its folder has the identity and change time it had when it was read. A listing read in
-// the same clock tick as the folder's last change could miss a change made later in that
-// tick; such a listing is used once and not kept, unless the file system stamps every
-// change after a look at the folder with a new time.
-#include <sys/inotify.h>
+// Below the machine's folder, a listing is kept true by a kernel watch (inotify, through
+// the process's WatchService) on its folder and on every folder above it: this process's
+// own changes, announced through Changed, are taken as they are; any other change drops the
+// listing of its folder, and makes every folder's place be checked again by a stat before
+// it is trusted; a lost event queue drops every watched listing. A trusted listing answers
+// without a system call besides one read of the watches. Elsewhere (links on the way, other
+// file systems, no watch to be had), a listing serves again only while its folder has the
+// identity and change time it had when it was read. A listing read in the same clock tick
+// as the folder's last change could miss a change made later in that tick; such a listing
+// is used once and not kept, unless the file system stamps every change after a look at
+// the folder with a new time.
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -25,6 +25,8 @@
 #include <thread>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/system/WatchService.h"
 
 namespace win {
 
@@ -121,7 +123,7 @@ class DirectoryCache {
   bool Watching();
   bool Watch(const std::string& dir);
   void Drain();
-  void Take(const struct inotify_event& e);
+  void Take(const WatchEvent& e);
   void Abandon(const std::string& dir);
   void DropWatches();
 
@@ -132,9 +134,8 @@ class DirectoryCache {
   std::unordered_map<dev_t, bool> fineTimes_;
   std::atomic<std::uint64_t> listings_{0};
 
-  int inotify_ = -1;
+  WatchQueue watch_;
   bool noWatch_ = false;     // the kernel gave no watch: listings by change time only
-  unsigned forks_ = 0;       // the fork generation the watch descriptor was made in
   std::uint64_t epoch_ = 1;  // moves on at any change not this process's own
   std::unordered_map<std::string, int> wdOf_;  // watched folders, this one's and above
   std::unordered_map<int, std::string> pathOf_;
