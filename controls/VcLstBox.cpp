@@ -375,25 +375,33 @@ size_t ColumnStart(const std::string& line, int column) {
 }
 }  // namespace
 
-std::string TVcTabbedListBox::GetCellText(int column, int row) {
-  if (row < 0 || row >= Items()->Count()) throw EListError("Row parameter out of range");
+namespace {
+// Row `row`'s line and where column `column` lies in it, [start, end); EListError for a row
+// or column the list does not have.
+struct Cell {
+  std::string line;
+  size_t start, end;
+};
+Cell FindCell(TStrings* items, int column, int row) {
+  if (row < 0 || row >= items->Count()) throw EListError("Row parameter out of range");
   if (column < 0) throw EListError("Column parameter out of range");
-  std::string line = Items()->Get(row);
-  size_t start = ColumnStart(line, column);
-  if (start == std::string::npos) throw EListError("Column parameter out of range");
-  size_t end = line.find('\t', start);
-  return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  Cell c{items->Get(row), 0, 0};
+  c.start = ColumnStart(c.line, column);
+  if (c.start == std::string::npos) throw EListError("Column parameter out of range");
+  c.end = std::min(c.line.find('\t', c.start), c.line.size());
+  return c;
+}
+}  // namespace
+
+std::string TVcTabbedListBox::GetCellText(int column, int row) {
+  const Cell c = FindCell(Items(), column, row);
+  return c.line.substr(c.start, c.end - c.start);
 }
 
 void TVcTabbedListBox::SetCellText(int column, int row, const std::string& value) {
-  if (row < 0 || row >= Items()->Count()) throw EListError("Row parameter out of range");
-  if (column < 0) throw EListError("Column parameter out of range");
-  std::string line = Items()->Get(row);
-  size_t start = ColumnStart(line, column);
-  if (start == std::string::npos) throw EListError("Column parameter out of range");
-  size_t end = line.find('\t', start);
-  line.replace(start, (end == std::string::npos ? line.size() : end) - start, value);
-  Items()->Put(row, line);
+  Cell c = FindCell(Items(), column, row);
+  c.line.replace(c.start, c.end - c.start, value);
+  Items()->Put(row, c.line);
 }
 
 // Each stop goes through the list's Put, so the window takes it at once. Only as many
