@@ -21,6 +21,11 @@ std::vector<BYTE> Blob(const std::vector<std::uint8_t>& b) {
   return std::vector<BYTE>(b.begin(), b.end());
 }
 
+// A value row from the columns name, type, data.
+RegValueRow ValueRow(SqliteStatement& st) {
+  return {st.ColumnText(0), DWORD(st.ColumnInt(1)), Blob(st.ColumnBlob(2))};
+}
+
 }  // namespace
 
 RegistryStore::RegistryStore(Machine& m) : m_(m) {}
@@ -212,8 +217,7 @@ std::vector<RegValueRow> RegistryStore::Values(std::int64_t id) {
   std::vector<RegValueRow> out;
   auto st = Db().Prepare("SELECT name, type, data FROM vals WHERE key = ? ORDER BY id");
   st.Bind(1, id);
-  while (st.Step())
-    out.push_back({st.ColumnText(0), DWORD(st.ColumnInt(1)), Blob(st.ColumnBlob(2))});
+  while (st.Step()) out.push_back(ValueRow(st));
   return out;
 }
 
@@ -221,7 +225,7 @@ std::optional<RegValueRow> RegistryStore::FindValue(std::int64_t id, const std::
   auto st = Db().Prepare("SELECT name, type, data FROM vals WHERE key = ? AND folded = ?");
   st.Bind(1, id).Bind(2, FoldCase(name));
   if (!st.Step()) return std::nullopt;
-  return RegValueRow{st.ColumnText(0), DWORD(st.ColumnInt(1)), Blob(st.ColumnBlob(2))};
+  return ValueRow(st);
 }
 
 std::uint64_t RegistryStore::LastWrite(std::int64_t id) {
