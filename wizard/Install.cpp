@@ -5,23 +5,12 @@
 #include "platform/forms/UiScript.h"
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
+#include "wizard/InstallForms.h"
 #include "wizard/OneInst.h"
 #include "wizard/ReportPrinting.h"
-#include "wizard/dmDoInstallUnit.h"
-#include "wizard/frmEndInstallUnit.h"
-#include "wizard/frmMainUnit.h"
-#include "wizard/frmSelectConfigSourceUnit.h"
-#include "wizard/frmSelectDriveUnit.h"
-#include "wizard/frmSelectItemsUnit.h"
-#include "wizard/frmWelcomeUnit.h"
 
 namespace {
 const char* const STitle = "Installation minimum MARQETO";
-const char* const SCaption = " Environnement minimum pour les programmes MARQETO";
-const char* const SProductName = "Environnement minimum MARQETO";
-const char* const SConfigFile = "install_base.cfg";
-const char* const SFilesDir = "Files\\";
-const char* const SBaseDir = "Base\\";
 }  // namespace
 
 int main() {
@@ -35,14 +24,7 @@ int main() {
     Application->Initialize();
     Application->SetTitle(STitle);
     if (AlreadyRunning()) return 0;
-    Application->CreateForm(frmMain);
-    Application->CreateForm(dmDoInstall);
-    Application->CreateForm(frmSelectItems);
-    Application->CreateForm(frmSelectDrive);
-    Application->CreateForm(frmSelectConfigSource);
-    Application->CreateForm(frmEndInstall);
-    Application->CreateForm(frmWelcome);
-    frmMain->Setup(SCaption, SConfigFile, SProductName, SFilesDir, SBaseDir);
+    CreateInstallForms();
     Application->Run();
   } catch (const EUiScriptError& e) {
     std::fprintf(stderr, "UI script: %s\n", e.what());

@@ -23,6 +23,7 @@
 #include "tests/support/TempMachine.h"
 #include "tests/support/TestFiles.h"
 #include "tools/media/SampleMedia.h"
+#include "wizard/InstallForms.h"
 #include "wizard/OneInst.h"
 #include "wizard/WizardControls.h"
 #include "wizard/dmDoInstallUnit.h"
@@ -91,15 +92,7 @@ class WizardTest : public ::testing::Test {
     win::SetCommandLine("\"" + programPath_ + "\"" + (args.empty() ? "" : " " + args));
     Application->Reset();
     Application->SetTitle("Installation minimum MARQETO");
-    Application->CreateForm(frmMain);
-    Application->CreateForm(dmDoInstall);
-    Application->CreateForm(frmSelectItems);
-    Application->CreateForm(frmSelectDrive);
-    Application->CreateForm(frmSelectConfigSource);
-    Application->CreateForm(frmEndInstall);
-    Application->CreateForm(frmWelcome);
-    frmMain->Setup(" Environnement minimum pour les programmes MARQETO", "install_base.cfg",
-                   "Environnement minimum MARQETO", "Files\\", "Base\\");
+    CreateInstallForms();
     frmMain->Show();
   }
   // Creates the wizard and lets its start timer run.
