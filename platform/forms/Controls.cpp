@@ -402,7 +402,7 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 TWinControl::~TWinControl() {
   SetDestroying();
   // Children owned elsewhere lose their parent; owned ones are freed by the owner.
-  while (!FControls.empty()) FControls.back()->SetParent(nullptr);
+  while (!FControls.empty()) RemoveControl(FControls.back());
   DestroyWnd();
 }
 
