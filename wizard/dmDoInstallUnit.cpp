@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "dbsetup/dmFirebirdInstallUnit.h"
 #include "platform/forms/Screen.h"
@@ -51,7 +52,7 @@ const char* const kNT4SystemLibs[] = {"shfolder.dll", "msvcp60.dll", "msvcrt.dll
 // The text of a failure; the UI script's own failures pass through untouched.
 std::string FailureText(std::exception_ptr p) {
   try {
-    std::rethrow_exception(p);
+    std::rethrow_exception(std::move(p));
   } catch (const EUiScriptError&) {
     throw;
   } catch (const std::exception& e) {

@@ -81,7 +81,7 @@ TPropInfo& TPropList::String(const std::string& name, std::string (T::*get)() co
   TPropInfo p;
   p.name = name;
   p.kind = pkString;
-  p.def = TValue::Str(def);
+  p.def = TValue::Str(std::move(def));
   p.get = [get](TPersistent* o) { return TValue::Str((static_cast<T*>(o)->*get)()); };
   p.set = [set](TPersistent* o, const TValue& v) { (static_cast<T*>(o)->*set)(v.s); };
   return Add(std::move(p));

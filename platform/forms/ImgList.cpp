@@ -34,11 +34,11 @@ int AddStrip(HIMAGELIST h, const Surface& s, Clear clear) {
   int first = int(h->images.size());
   for (int n = 0; n + h->cx <= s.width; n += h->cx) {
     ImageListData::Image im;
-    im.px.resize(size_t(h->cx * h->cy));
+    im.px.resize(size_t(h->cx) * size_t(h->cy));
     im.clear.resize(im.px.size());
     for (int y = 0; y < h->cy; ++y)
       for (int x = 0; x < h->cx; ++x) {
-        size_t k = size_t(y * h->cx + x);
+        size_t k = size_t(y) * size_t(h->cx) + size_t(x);
         im.px[k] = s.At(n + x, y);
         im.clear[k] = (h->flags & ILC_MASK) && clear(n + x, y);
       }
@@ -156,7 +156,7 @@ BOOL ImageList_DrawEx(HIMAGELIST h, int i, HDC dst, int x, int y, int dx, int dy
   auto paint = [&](const ImageListData::Image& im, bool overlay) {
     for (int py = 0; py < ht; ++py)
       for (int px = 0; px < w; ++px) {
-        size_t k = size_t(py * h->cx + px);
+        size_t k = size_t(py) * size_t(h->cx) + size_t(px);
         COLORREF c;
         if (style & ILD_MASK) {
           c = im.clear[k] ? 0xFFFFFF : 0;

@@ -11,7 +11,8 @@ EStreamWriteError::EStreamWriteError() : EStreamError("Erreur d'écriture de flu
 namespace {
 std::string WithReason(std::string text, win::DWORD code) {
   const std::string reason = code ? win::SysErrorMessage(code) : std::string();
-  return reason.empty() ? text : text + "\r\n" + reason;
+  if (!reason.empty()) text += "\r\n" + reason;
+  return text;
 }
 }  // namespace
 

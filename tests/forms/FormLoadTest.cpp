@@ -147,7 +147,7 @@ TEST(FormLoadTest, LoadsAlignsBindsDrivesAndWritesBack) {
 }
 
 TEST(FormLoadTest, MalformedDescriptionsNameFileLineAndExpectation) {
-  auto fails = [](std::string text, const std::string& part) {
+  auto fails = [](const std::string& text, const std::string& part) {
     TfrmSetup form(nullptr);
     try {
       ReadComponentFromText(&form, text, "bad.form");

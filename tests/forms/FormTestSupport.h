@@ -41,7 +41,7 @@ inline std::string Bmp24(int w, int h, const std::vector<int>& px) {
   for (int i = 0; i < 6; ++i) put(b, 0, 4);
   for (int y = h - 1; y >= 0; --y) {
     for (int x = 0; x < w; ++x) {
-      int c = px[size_t(y * w + x)];
+      int c = px[size_t(y) * size_t(w) + size_t(x)];
       b += char((c >> 16) & 0xFF), b += char((c >> 8) & 0xFF), b += char(c & 0xFF);
     }
     b.append(size_t(stride - w * 3), '\0');

@@ -19,7 +19,7 @@ class OpenFileDialogPerson : public DialogPersonTest<TOpenFileDialogForm, TOpenD
     PersonTest::SetUp();
     fs::create_directories(pc_.c() / "Données" / "Sous");
     fs::create_directories(pc_.d() / "Setup");
-    for (fs::path f :
+    for (const fs::path& f :
          {pc_.c() / "Données" / "install.cfg", pc_.c() / "Données" / "autre.txt",
           pc_.c() / "Données" / "Sous" / "install.cfg", pc_.c() / "Données" / "Sous" / "b.cfg",
           pc_.c() / "a.cfg", pc_.d() / "Setup" / "install.cfg"})
@@ -31,6 +31,7 @@ class OpenFileDialogPerson : public DialogPersonTest<TOpenFileDialogForm, TOpenD
   static std::vector<std::string> Lines(TForm& f) {
     std::vector<std::string> out;
     TListBox* l = Form(f).FileList;
+    out.reserve(size_t(l->Count()));
     for (int i = 0; i < l->Count(); ++i) out.push_back(l->Items()->Get(i));
     return out;
   }

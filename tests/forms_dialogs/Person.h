@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/forms/Forms.h"
 #include "platform/forms/Screen.h"
@@ -68,7 +69,7 @@ class Person {
   // Looks without acting (checks on the shown dialog); the program waits again after it,
   // so a Look is always followed by another step.
   Person& Look(std::function<void(TForm&)> look) {
-    return Then([look] {
+    return Then([look = std::move(look)] {
       ASSERT_NE(Screen->ActiveForm(), nullptr);
       look(*Screen->ActiveForm());
       win::PostMessage(Screen->ActiveForm()->Handle(), win::WM_NULL, 0, 0);

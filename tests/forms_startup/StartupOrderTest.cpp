@@ -19,6 +19,7 @@
 #include "platform/forms/Streaming.h"
 #include "platform/forms/WindowPainter.h"
 
+// NOLINTBEGIN(bugprone-macro-parentheses): a class and its base are names, not expressions
 #define WI_EARLY_CLASS(Cls, Base)                    \
   class Cls : public Base {                          \
     WI_CLASS(Cls, Base)                              \
@@ -27,6 +28,7 @@
   };                                                 \
   void Cls::DefineProps(TPropList&) {}               \
   WI_REGISTER_CLASS(Cls)
+// NOLINTEND(bugprone-macro-parentheses)
 
 namespace {
 

@@ -35,7 +35,7 @@ static void Decide(void) {
   }
   if (active) {
     const char* at = getenv("WI_KILL_AT_CALL");
-    g_killAt = at ? atol(at) : 0;
+    g_killAt = at ? strtol(at, NULL, 10) : 0;
     const char* trace = getenv("WI_KILL_TRACE");
     if (trace && *trace) g_trace = open(trace, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   }

@@ -42,6 +42,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& display, in
     if (fd != keepFd) close(fd);
   if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   execvp(argv[0], argv.data());
@@ -542,6 +543,7 @@ pid_t StartProgram(const std::string& program, const std::string& display, const
   env.push_back("WINPC=" + pc);
   env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   std::vector<char*> envp;
+  envp.reserve(env.size() + 1);
   for (auto& v : env) envp.push_back(v.data());
   envp.push_back(nullptr);
   std::string path = program;

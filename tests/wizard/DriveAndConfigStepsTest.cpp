@@ -27,6 +27,7 @@ class DriveAndConfigStepsTest : public WizardTest {
   std::vector<std::string> DriveLines() {
     std::vector<std::string> out;
     TStrings* items = frmSelectDrive->ListBox1->Items();
+    out.reserve(size_t(items->Count()));
     for (int i = 0; i < items->Count(); ++i) out.push_back(items->Get(i));
     return out;
   }

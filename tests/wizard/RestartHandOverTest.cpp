@@ -33,7 +33,8 @@ const char* const kContinueLater =
 // Windows NT 4.0 with its msvcrt.dll in use, and a next installer named by the plan.
 class Nt4Test : public WizardTest {
  protected:
-  explicit Nt4Test(win::MachineSettings s = OsSettings(win::OsVersion::NT4)) : WizardTest(s) {}
+  explicit Nt4Test(win::MachineSettings s = OsSettings(win::OsVersion::NT4))
+      : WizardTest(std::move(s)) {}
   void SetUp() override {
     MakeMedia({}, folder_);
     WritePlan("NextInstaller=Suite\\Setup.exe\r\n");

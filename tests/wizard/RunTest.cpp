@@ -38,7 +38,7 @@ Lines Concat(Lines a, const Lines& b) {
 
 class RunTest : public WizardTest {
  protected:
-  explicit RunTest(win::MachineSettings s = {}) : WizardTest(s) {}
+  explicit RunTest(win::MachineSettings s = {}) : WizardTest(std::move(s)) {}
   void SetUp() override { MakeMedia(); }
 };
 

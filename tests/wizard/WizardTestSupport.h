@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/forms/Forms.h"
@@ -40,7 +41,7 @@ namespace wzt {
 class WizardPc : public TempMachine {
  public:
   explicit WizardPc(win::MachineSettings settings)
-      : TempMachine(settings, &win::CreateMachine, "wi-wizard-") {}
+      : TempMachine(std::move(settings), &win::CreateMachine, "wi-wizard-") {}
 };
 
 using testfiles::Exists;
@@ -67,7 +68,9 @@ inline std::string RunOnceValue(bool* found = nullptr) {
 
 class WizardTest : public ::testing::Test {
  protected:
-  explicit WizardTest(win::MachineSettings settings = {}) : pc_(settings) { UiScript::Reset(); }
+  explicit WizardTest(win::MachineSettings settings = {}) : pc_(std::move(settings)) {
+    UiScript::Reset();
+  }
   ~WizardTest() override { DestroyWizard(); }
   void TearDown() override {
     auto unused = UiScript::UnusedAnswers();
@@ -75,7 +78,7 @@ class WizardTest : public ::testing::Test {
   }
 
   // Sample media below the program's folder (D:\ by default).
-  void MakeMedia(media::MediaOptions options = {}, const std::string& folder = "") {
+  void MakeMedia(const media::MediaOptions& options = {}, const std::string& folder = "") {
     auto root = folder.empty() ? pc_.d() : pc_.d() / folder;
     media::CreateSampleMedia(root, options);
   }
@@ -146,6 +149,7 @@ class WizardTest : public ::testing::Test {
   std::vector<std::string> Report() {
     std::vector<std::string> out;
     TStrings* lines = frmEndInstall->RichEditReport->Lines();
+    out.reserve(size_t(lines->Count()));
     for (int i = 0; i < lines->Count(); ++i) out.push_back(lines->Get(i));
     return out;
   }

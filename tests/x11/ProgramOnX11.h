@@ -58,6 +58,7 @@ inline std::vector<xsession::Picture> Story(const fs::path& dir, const std::stri
     if (n.size() > 5 && n[4] == '-' && n.substr(5) == form + ".png") files[n] = e.path();
   }
   std::vector<xsession::Picture> out;
+  out.reserve(files.size());
   for (auto& [n, p] : files) out.push_back(ToPicture(win::LoadPng(p)));
   return out;
 }
