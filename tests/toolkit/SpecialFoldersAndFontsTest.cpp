@@ -36,20 +36,6 @@ std::string RegValue(const std::string& key, const std::string& name) {
   return rc == 0 ? std::string(buf) : "<none>";
 }
 
-void SetProgramFilesValue(const std::string& value) {
-  win::HKEY k;
-  ASSERT_EQ(win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, kCurrentVersion, 0, nullptr, 0,
-                                win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
-            0);
-  if (value.empty())
-    win::RegDeleteValue(k, "ProgramFilesDir");
-  else
-    win::RegSetValueEx(k, "ProgramFilesDir", 0, win::REG_SZ,
-                       reinterpret_cast<const win::BYTE*>(value.c_str()),
-                       win::DWORD(value.size() + 1));
-  win::RegCloseKey(k);
-}
-
 class Guesses : public ToolkitTest {
  protected:
   explicit Guesses(win::WORD language) : ToolkitTest(Language(language)) {

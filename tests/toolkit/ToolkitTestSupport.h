@@ -13,6 +13,7 @@
 #include "platform/system/Files.h"
 #include "platform/system/Machine.h"
 #include "platform/system/PeFile.h"
+#include "platform/system/Registry.h"
 #include "support/ScriptedMachineTest.h"
 #include "support/TempMachine.h"
 #include "support/TestFiles.h"
@@ -52,6 +53,22 @@ inline void MakeNewerOverLocked(const std::string& source, const std::string& ta
   SetTime(source, t + 1h);
   SetTime(target, t);
   win::Machine::Current().LockFile(Host(target));
+}
+
+// The registry's ProgramFilesDir, or none for "".
+inline void SetProgramFilesValue(const std::string& value) {
+  win::HKEY k;
+  ASSERT_EQ(
+      win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                          0, nullptr, 0, win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
+      0);
+  if (value.empty())
+    win::RegDeleteValue(k, "ProgramFilesDir");
+  else
+    win::RegSetValueEx(k, "ProgramFilesDir", 0, win::REG_SZ,
+                       reinterpret_cast<const win::BYTE*>(value.c_str()),
+                       win::DWORD(value.size() + 1));
+  win::RegCloseKey(k);
 }
 
 inline win::DWORD Attributes(const std::string& winPath) { return win::GetFileAttributes(winPath); }

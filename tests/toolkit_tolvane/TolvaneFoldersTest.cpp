@@ -19,20 +19,6 @@ class TolvaneFolders : public ToolkitTest {
     s.languageId = 1031;
     return s;
   }
-  static void SetValue(const std::string& value) {
-    win::HKEY k;
-    ASSERT_EQ(
-        win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                            0, nullptr, 0, win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
-        0);
-    if (value.empty())
-      win::RegDeleteValue(k, "ProgramFilesDir");
-    else
-      win::RegSetValueEx(k, "ProgramFilesDir", 0, win::REG_SZ,
-                         reinterpret_cast<const win::BYTE*>(value.c_str()),
-                         win::DWORD(value.size() + 1));
-    win::RegCloseKey(k);
-  }
   static std::string Find() {
     TWindowsInstaller inst("");
     std::string dir = "stale";
@@ -42,7 +28,7 @@ class TolvaneFolders : public ToolkitTest {
 };
 
 TEST_F(TolvaneFolders, ShellFolderThenRegistryValueAndNoGuesses) {
-  SetValue("C:\\Program Files");
+  SetProgramFilesValue("C:\\Program Files");
   EXPECT_EQ(Find(), "C:\\Program Files\\");
   EXPECT_TRUE(std::filesystem::is_directory(Host("C:\\Program Files")));
 
@@ -52,7 +38,7 @@ TEST_F(TolvaneFolders, ShellFolderThenRegistryValueAndNoGuesses) {
   EXPECT_EQ(Find(), "C:\\Program Files\\");
 
   // Neither: empty, even where Install would find a German or English folder.
-  SetValue("");
+  SetProgramFilesValue("");
   for (const char* f :
        {"C:\\Windows\\Programme", "C:\\WinNT\\Programme", "C:\\Windows\\Program files"})
     std::filesystem::create_directories(Host(f));
