@@ -57,12 +57,7 @@ TEST_F(FolderBrowsePerson, EscapeCancelAndTheCloseBoxKeepTheFolder) {
   for (int way = 0; way < 3; ++way) {
     Person p;
     p.Key(win::VK_DOWN);
-    if (way == 0)
-      p.Key(win::VK_ESCAPE);
-    else if (way == 1)
-      p.Click("CancelBtn");
-    else
-      p.CloseBox();
+    p.Dismiss(way, "CancelBtn");
     EXPECT_FALSE(dlg_->Execute());
     EXPECT_EQ(dlg_->SelectedFolder()->Path(), "C:\\Data\\A");
   }

@@ -181,12 +181,7 @@ TEST_F(OpenFileDialogPerson, CancelKeepsTheFileNameAndTheStartFollowsIt) {
       EXPECT_EQ(Form(f).Folder(), "C:\\Données\\Sous");
       EXPECT_EQ(Form(f).FileNameEdit->Text(), "b.cfg");
     });
-    if (way == 0)
-      p.Key(win::VK_ESCAPE);
-    else if (way == 1)
-      p.Click("CancelButton");
-    else
-      p.CloseBox();
+    p.Dismiss(way, "CancelButton");
     EXPECT_FALSE(dialog_.Execute());
     EXPECT_EQ(dialog_.FileName(), "C:\\Données\\Sous\\b.cfg");
   }

@@ -66,6 +66,13 @@ class Person {
   Person& CloseBox() {
     return Then([] { win::PostMessage(Screen->ActiveForm()->Handle(), win::WM_CLOSE, 0, 0); });
   }
+  // Leaves the dialog without its answer, one of three ways: 0 Escape, 1 the named cancel
+  // button, 2 the close box.
+  Person& Dismiss(int way, const std::string& cancelButton) {
+    if (way == 0) return Key(win::VK_ESCAPE);
+    if (way == 1) return Click(cancelButton);
+    return CloseBox();
+  }
   // Looks without acting (checks on the shown dialog); the program waits again after it,
   // so a Look is always followed by another step.
   Person& Look(std::function<void(TForm&)> look) {

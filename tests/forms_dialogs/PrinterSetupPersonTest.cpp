@@ -59,12 +59,7 @@ TEST_F(PrinterSetupPerson, CancelEscapeAndTheCloseBoxChangeNothing) {
   for (int way = 0; way < 3; ++way) {
     Person p;
     p.Click("LandscapeRadio");
-    if (way == 0)
-      p.Key(win::VK_ESCAPE);
-    else if (way == 1)
-      p.Click("CancelButton");
-    else
-      p.CloseBox();
+    p.Dismiss(way, "CancelButton");
     EXPECT_FALSE(dialog_.Execute());
     EXPECT_EQ(Printer()->Orientation(), poPortrait);
     EXPECT_EQ(Printer()->PageWidth(), 1240);
