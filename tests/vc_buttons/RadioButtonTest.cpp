@@ -35,6 +35,15 @@ class RadioTest : public ::testing::Test {
   static win::LPARAM At(int x, int y) {
     return win::MAKELPARAM(win::WORD(short(x)), win::WORD(short(y)));
   }
+  // The pixels of colour c in the caption of a button made at top 10.
+  int CaptionPixels(win::COLORREF c) {
+    win::Surface s;
+    WindowPainter::PaintClient(form, s);
+    int n = 0;
+    for (int y = 10; y < 27; ++y)
+      for (int x = 10 + 18; x < 10 + 200; ++x) n += s.At(x, y) == c;
+    return n;
+  }
   win::COLORREF PixelOf(TControl* c, int x, int y) {
     win::Surface s;
     WindowPainter::PaintClient(form, s);
@@ -321,19 +330,11 @@ TEST_F(RadioTest, DisabledCaptionIsEmbossedGrey) {
   auto* a = Make(form, 10, "MMMM");
   a->Font()->SetHeight(-13);
   form->Show();
-  auto count = [&](win::COLORREF c) {
-    win::Surface s;
-    WindowPainter::PaintClient(form, s);
-    int n = 0;
-    for (int y = 10; y < 27; ++y)
-      for (int x = 10 + 18; x < 10 + 200; ++x) n += s.At(x, y) == c;
-    return n;
-  };
-  EXPECT_GT(count(ColorToRGB(clWindowText)), 0);
+  EXPECT_GT(CaptionPixels(ColorToRGB(clWindowText)), 0);
   a->SetEnabled(false);
-  EXPECT_EQ(count(ColorToRGB(clWindowText)), 0);
-  EXPECT_GT(count(ColorToRGB(clGrayText)), 0);
-  EXPECT_GT(count(ColorToRGB(clBtnHighlight)), 0);
+  EXPECT_EQ(CaptionPixels(ColorToRGB(clWindowText)), 0);
+  EXPECT_GT(CaptionPixels(ColorToRGB(clGrayText)), 0);
+  EXPECT_GT(CaptionPixels(ColorToRGB(clBtnHighlight)), 0);
 }
 
 TEST_F(RadioTest, RaisedCaptionDrawsOnlyItsLightCopyWithLightTextStyle) {
@@ -342,22 +343,14 @@ TEST_F(RadioTest, RaisedCaptionDrawsOnlyItsLightCopyWithLightTextStyle) {
   a->SetHighlightColor(clLime);
   a->SetShadowColor(clRed);
   a->SetTextStyle(tsRaised);
-  auto count = [&](win::COLORREF c) {
-    win::Surface s;
-    WindowPainter::PaintClient(form, s);
-    int n = 0;
-    for (int y = 10; y < 27; ++y)
-      for (int x = 10 + 18; x < 10 + 200; ++x) n += s.At(x, y) == c;
-    return n;
-  };
-  EXPECT_GT(count(0x00FF00), 0);
-  EXPECT_GT(count(0x0000FF), 0);
+  EXPECT_GT(CaptionPixels(0x00FF00), 0);
+  EXPECT_GT(CaptionPixels(0x0000FF), 0);
   a->SetLightTextStyle(true);
-  EXPECT_GT(count(0x00FF00), 0);
-  EXPECT_EQ(count(0x0000FF), 0);
+  EXPECT_GT(CaptionPixels(0x00FF00), 0);
+  EXPECT_EQ(CaptionPixels(0x0000FF), 0);
   a->SetTextStyle(tsRecessed);  // only the dark copy, which is the highlight colour here
-  EXPECT_GT(count(0x00FF00), 0);
-  EXPECT_EQ(count(0x0000FF), 0);
+  EXPECT_GT(CaptionPixels(0x00FF00), 0);
+  EXPECT_EQ(CaptionPixels(0x0000FF), 0);
 }
 
 }  // namespace
