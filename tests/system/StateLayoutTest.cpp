@@ -65,6 +65,17 @@ void PutFirstLayout(TempMachine& pc, const std::string& docs) {
   WriteFirstLayout(pc.dir() / "state.db", docs);
 }
 
+// What the first layout's records say reaches the file calls: attributes, a short name, a
+// file in use.
+void ExpectFirstLayoutRecords(TempMachine& pc) {
+  Machine& m = pc.machine();
+  EXPECT_EQ(GetFileAttributes("C:\\Docs\\Long report.txt") &
+                (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+            DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(ShortNameOf(m, pc.c() / "Docs", "Long report.txt"), "LONGRE~7.TXT");
+  EXPECT_TRUE(m.IsFileInUse(pc.c() / "Docs" / "locked.dll"));
+}
+
 std::string TableSql(SqliteDb& db, const std::string& name) {
   auto st = db.Prepare("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?");
   st.Bind(1, name);
@@ -78,12 +89,7 @@ TEST(StateLayout, FirstLayoutOpensWithEveryRecordAndKeepsNumbering) {
   PutFirstLayout(pc, CanonicalKey(pc.c() / "Docs"));
 
   Machine& m = pc.machine();
-  // What the records say reaches the file calls.
-  EXPECT_EQ(GetFileAttributes("C:\\Docs\\Long report.txt") &
-                (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
-            DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_EQ(ShortNameOf(m, pc.c() / "Docs", "Long report.txt"), "LONGRE~7.TXT");
-  EXPECT_TRUE(m.IsFileInUse(pc.c() / "Docs" / "locked.dll"));
+  ExpectFirstLayoutRecords(pc);
   EXPECT_EQ(DeleteFile("C:\\Docs\\locked.dll"), FALSE);
 
   m.Journal("file", "fourth");
@@ -147,11 +153,7 @@ TEST(StateLayout, AnEarlierLayoutOfAMovedPcKeepsItsRecordsAndDropsOutsideOnes) {
         "INSERT INTO staging VALUES('/tmp/elsewhere/is-00001.tmp', 1, 1);");
   }
   Machine& m = pc.machine();
-  EXPECT_EQ(GetFileAttributes("C:\\Docs\\Long report.txt") &
-                (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
-            DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_EQ(ShortNameOf(m, pc.c() / "Docs", "Long report.txt"), "LONGRE~7.TXT");
-  EXPECT_TRUE(m.IsFileInUse(pc.c() / "Docs" / "locked.dll"));
+  ExpectFirstLayoutRecords(pc);
   EXPECT_FALSE(m.IsFileInUse("/etc/hosts"));
   auto count =
       m.State().Prepare("SELECT (SELECT count(*) FROM locks), (SELECT count(*) FROM staging)");
