@@ -916,17 +916,6 @@ HRESULT TScCustomShellList::FolderUIObject(REFIID riid, void** Object) {
 
 // ---- Commands ---------------------------------------------------------------------------
 
-void TScCustomShellList::OpenItem(TListItem* Item) { FCommands->OpenItem(Item); }
-void TScCustomShellList::OpenFolder(LPCITEMIDLIST AbsolutePidl) {
-  FCommands->OpenFolder(AbsolutePidl);
-}
-bool TScCustomShellList::OpenShortcut(TScShListData* Data) { return FCommands->OpenShortcut(Data); }
-void TScCustomShellList::InvokeDefault(TListItem* Item) { FCommands->InvokeDefault(Item); }
-void TScCustomShellList::OpenSelection() { FCommands->OpenSelection(); }
-void TScCustomShellList::InvokeVerb(const std::string& Verb) { FCommands->InvokeVerb(Verb); }
-void TScCustomShellList::InvokeFolderVerb(const std::string& Verb) {
-  FCommands->InvokeFolderVerb(Verb);
-}
 void TScCustomShellList::ShowItemContextMenu(TPoint P) { FCommands->ShowContextMenu(P); }
 void TScCustomShellList::SendToEntry(int Index) { FCommands->SendTo(Index); }
 

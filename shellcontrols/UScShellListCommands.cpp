@@ -6,98 +6,14 @@
 
 using namespace win;
 
-void TScShellListCommands::OpenItem(TListItem* Item) {
-  L.FlushPending(true);
-  TScShListData* data = L.ItemData(Item);
-  if (!data) {
-    bool handled = false;
-    L.OnDefaultAction(&L, handled);
-    return;
-  }
-  TScHourglass hourglass;
-  ULONG attributes = SFGAO_FOLDER;
-  LPCITEMIDLIST id = data->RelativePidl();
-  if (L.FCurrentFolder) L.FCurrentFolder->GetAttributesOf(1, &id, &attributes);
-  if (attributes & SFGAO_FOLDER) {
-    // Opening clears the items, and the item data with them.
-    LPITEMIDLIST target = CopyPidl(nullptr, data->AbsolutePidl());
-    try {
-      L.OpenFolder(target);
-    } catch (...) {
-      ShellFree(target);
-      throw;
-    }
-    ShellFree(target);
-    return;
-  }
-  if (!data->IsShortcut() || !L.OpenShortcut(data)) {
-    bool handled = false;
-    L.OnDefaultAction(&L, handled);
-    if (!handled) L.InvokeDefault(Item);
-  }
-}
-
-void TScShellListCommands::OpenFolder(LPCITEMIDLIST AbsolutePidl) {
-  if (L.HasOption(scsloFixedFolder)) return;
-  L.Items()->BeginUpdate();
-  try {
-    L.ClearSelection();
-    L.Items()->Clear();
-  } catch (...) {
-    L.Items()->EndUpdate();
-    throw;
-  }
-  L.Items()->EndUpdate();
-  if (L.FShellTree) {
-    L.FShellTree->SelectedFolder()->SetPidl(AbsolutePidl);
-    return;
-  }
-  if (L.FComboLink) {
-    L.FComboLink->ComboLocator()->SetPidl(AbsolutePidl);
-    return;
-  }
-  L.FFolder->SetPidl(AbsolutePidl);
-}
-
-bool TScShellListCommands::OpenShortcut(TScShListData* Data) {
-  try {
-    TScShellLinkInfo info;
-    if (FAILED(ReadShellLink(Data->Path(), info, false))) return false;
-    DWORD attributes = info.FindData.dwFileAttributes;
-    if (!attributes) {
-      attributes = GetFileAttributes(info.Path);
-      if (attributes == INVALID_FILE_ATTRIBUTES) attributes = 0;
-    }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    LPITEMIDLIST target = nullptr;
-    if (FAILED(PathToPidl(info.Path, &target)) || !target) return false;
-    try {
-      L.OpenFolder(target);
-    } catch (...) {
-      ShellFree(target);
-      return false;
-    }
-    ShellFree(target);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
-void TScShellListCommands::InvokeDefault(TListItem* Item) {
-  TScShListData* data = L.ItemData(Item);
-  if (!data || !L.FCurrentFolder) return;
-  LPCITEMIDLIST id = data->RelativePidl();
-  InvokeMenuDefault(1, &id);
-}
-
-void TScShellListCommands::InvokeMenuDefault(UINT Count, const LPCITEMIDLIST* Ids) {
+namespace {
+// Carries out the default command of the items' shell menu (nothing when no menu can be
+// built for them).
+void InvokeMenuDefault(HWND owner, IShellFolder* folder, UINT Count, const LPCITEMIDLIST* Ids) {
   IContextMenu* menu = nullptr;
   HMENU popup = nullptr;
-  HWND owner = L.OwnerWindow();
   try {
-    if (FAILED(CreateItemContextMenu(owner, L.FCurrentFolder.get(), Count, Ids, CMF_EXPLORE, 1000,
-                                     &menu, &popup)))
+    if (FAILED(CreateItemContextMenu(owner, folder, Count, Ids, CMF_EXPLORE, 1000, &menu, &popup)))
       return;
   } catch (const Exception&) {
     return;  // a menu that cannot be built leaves the action undone
@@ -113,23 +29,111 @@ void TScShellListCommands::InvokeMenuDefault(UINT Count, const LPCITEMIDLIST* Id
   DestroyMenu(popup);
   menu->Release();
 }
+}  // namespace
 
-void TScShellListCommands::OpenSelection() {
+// --- The list's own opening and verbs ---------------------------------------------------------
+
+void TScCustomShellList::OpenItem(TListItem* Item) {
+  FlushPending(true);
+  TScShListData* data = ItemData(Item);
+  if (!data) {
+    bool handled = false;
+    OnDefaultAction(this, handled);
+    return;
+  }
+  TScHourglass hourglass;
+  ULONG attributes = SFGAO_FOLDER;
+  LPCITEMIDLIST id = data->RelativePidl();
+  if (FCurrentFolder) FCurrentFolder->GetAttributesOf(1, &id, &attributes);
+  if (attributes & SFGAO_FOLDER) {
+    // Opening clears the items, and the item data with them.
+    LPITEMIDLIST target = CopyPidl(nullptr, data->AbsolutePidl());
+    try {
+      OpenFolder(target);
+    } catch (...) {
+      ShellFree(target);
+      throw;
+    }
+    ShellFree(target);
+    return;
+  }
+  if (!data->IsShortcut() || !OpenShortcut(data)) {
+    bool handled = false;
+    OnDefaultAction(this, handled);
+    if (!handled) InvokeDefault(Item);
+  }
+}
+
+void TScCustomShellList::OpenFolder(LPCITEMIDLIST AbsolutePidl) {
+  if (HasOption(scsloFixedFolder)) return;
+  Items()->BeginUpdate();
+  try {
+    ClearSelection();
+    Items()->Clear();
+  } catch (...) {
+    Items()->EndUpdate();
+    throw;
+  }
+  Items()->EndUpdate();
+  if (FShellTree) {
+    FShellTree->SelectedFolder()->SetPidl(AbsolutePidl);
+    return;
+  }
+  if (FComboLink) {
+    FComboLink->ComboLocator()->SetPidl(AbsolutePidl);
+    return;
+  }
+  FFolder->SetPidl(AbsolutePidl);
+}
+
+bool TScCustomShellList::OpenShortcut(TScShListData* Data) {
+  try {
+    TScShellLinkInfo info;
+    if (FAILED(ReadShellLink(Data->Path(), info, false))) return false;
+    DWORD attributes = info.FindData.dwFileAttributes;
+    if (!attributes) {
+      attributes = GetFileAttributes(info.Path);
+      if (attributes == INVALID_FILE_ATTRIBUTES) attributes = 0;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    LPITEMIDLIST target = nullptr;
+    if (FAILED(PathToPidl(info.Path, &target)) || !target) return false;
+    try {
+      OpenFolder(target);
+    } catch (...) {
+      ShellFree(target);
+      return false;
+    }
+    ShellFree(target);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void TScCustomShellList::InvokeDefault(TListItem* Item) {
+  TScShListData* data = ItemData(Item);
+  if (!data || !FCurrentFolder) return;
+  LPCITEMIDLIST id = data->RelativePidl();
+  InvokeMenuDefault(OwnerWindow(), FCurrentFolder.get(), 1, &id);
+}
+
+void TScCustomShellList::OpenSelection() {
   std::vector<LPITEMIDLIST> copies;
-  for (LPCITEMIDLIST id : L.SelectedIds()) copies.push_back(CopyPidl(nullptr, id));
+  for (LPCITEMIDLIST id : SelectedIds()) copies.push_back(CopyPidl(nullptr, id));
   auto freeCopies = [&copies] {
     for (auto* p : copies) ShellFree(p);
     copies.clear();
   };
   try {
     if (copies.size() < 2) {
-      if (TListItem* item = L.Selected()) L.OpenItem(item);
+      if (TListItem* item = Selected()) OpenItem(item);
     } else {
       bool handled = false;
-      L.OnDefaultAction(&L, handled);
-      if (!handled && L.FCurrentFolder) {
+      OnDefaultAction(this, handled);
+      if (!handled && FCurrentFolder) {
         std::vector<LPCITEMIDLIST> ids(copies.begin(), copies.end());
-        InvokeMenuDefault(UINT(ids.size()), ids.data());
+        InvokeMenuDefault(OwnerWindow(), FCurrentFolder.get(), UINT(ids.size()), ids.data());
       }
     }
   } catch (...) {
@@ -139,23 +143,25 @@ void TScShellListCommands::OpenSelection() {
   freeCopies();
 }
 
-void TScShellListCommands::InvokeVerb(const std::string& Verb) {
+void TScCustomShellList::InvokeVerb(const std::string& Verb) {
   ComPtr<IContextMenu> menu;
-  if (SUCCEEDED(L.GetSelectionUIObject(IID_IContextMenu, menu.put_void())) && menu) {
+  if (SUCCEEDED(GetSelectionUIObject(IID_IContextMenu, menu.put_void())) && menu) {
     try {
-      InvokeContextMenuCommand(L.OwnerWindow(), menu.get(), Verb);
+      InvokeContextMenuCommand(OwnerWindow(), menu.get(), Verb);
     } catch (const Exception&) {
       // a menu that cannot be built leaves the action undone
     }
   }
-  if (!L.IsNetworkFolder()) L.Refresh();
+  if (!IsNetworkFolder()) Refresh();
 }
 
-void TScShellListCommands::InvokeFolderVerb(const std::string& Verb) {
+void TScCustomShellList::InvokeFolderVerb(const std::string& Verb) {
   ComPtr<IContextMenu> menu;
-  OleCheck(L.FolderUIObject(IID_IContextMenu, menu.put_void()));
-  OleCheck(InvokeContextMenuCommand(L.OwnerWindow(), menu.get(), Verb));
+  OleCheck(FolderUIObject(IID_IContextMenu, menu.put_void()));
+  OleCheck(InvokeContextMenuCommand(OwnerWindow(), menu.get(), Verb));
 }
+
+// --- Keys, renaming and the context menu ----------------------------------------------------
 
 void TScShellListCommands::KeyDown(WORD& Key, TShiftState Shift) {
   InitShellControlDefKeys();

@@ -1,9 +1,10 @@
 #pragma once
-// What the shell list's commands do: opening items (folders in the list or the linked tree,
-// shortcuts to folders followed, the rest by their default action), the shell's verbs on
-// the selection, the default keys, renaming through the shell, and the shell context menu
-// of the selection with its Send To submenu, whose owner-drawn items and hints the menu's
-// messages reach while it shows.
+// What the shell list's commands do. The list's own opening members (folders in the list or
+// the linked tree, shortcuts to folders followed, the rest by their default action) and the
+// shell's verbs on the selection are defined with this unit; TScShellListCommands keeps the
+// default keys, renaming through the shell, and the shell context menu of the selection with
+// its Send To submenu, whose owner-drawn items and hints the menu's messages reach while it
+// shows.
 #include <string>
 
 #include "shellcontrols/UScShellList.h"
@@ -12,13 +13,6 @@ class TScShellListCommands {
  public:
   explicit TScShellListCommands(TScCustomShellList& List) : L(List) {}
 
-  void OpenItem(TListItem* Item);
-  void OpenFolder(win::LPCITEMIDLIST AbsolutePidl);
-  bool OpenShortcut(TScShListData* Data);
-  void InvokeDefault(TListItem* Item);
-  void OpenSelection();
-  void InvokeVerb(const std::string& Verb);
-  void InvokeFolderVerb(const std::string& Verb);
   // A key of the default key table carries out its command (Key becomes 0), others stay.
   void KeyDown(win::WORD& Key, TShiftState Shift);
   // Backspace goes up a folder, Enter opens the selection (Key becomes 0); false for others.
@@ -34,9 +28,6 @@ class TScShellListCommands {
   bool MenuRunning() const { return FMenuRunning; }
 
  private:
-  // Carries out the default command of the items' shell menu (nothing when no menu can be
-  // built for them).
-  void InvokeMenuDefault(win::UINT Count, const win::LPCITEMIDLIST* Ids);
   TScCustomShellList& L;
   win::IContextMenu* FContextMenu = nullptr;  // the shell menu while it shows
   bool FMenuRunning = false;
