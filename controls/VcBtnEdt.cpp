@@ -54,9 +54,7 @@ const char* const kGlyphs[] = {
 // The strip: the glyph in black, then the same glyph disabled (white under grey).
 std::string PixelMap(const char* glyph) {
   std::array<std::string, 10> rows;
-  for (int y = 0, i = 0; y < 10; ++y, ++i) {
-    rows[size_t(y)] = std::string(glyph + i * 11, 10);
-  }
+  for (size_t y = 0; y < 10; ++y) rows[y] = std::string(glyph + y * 11, 10);
   std::string out = ". 808000\n# 000000\nw FFFFFF\ng 808080\n\n";
   for (int y = 0; y < 10; ++y) {
     std::string normal = rows[size_t(y)], disabled(10, '.');

@@ -460,7 +460,8 @@ namespace {
 
 // Writes one value into a published property of the control, when it exists with a write
 // method and one of the expected kinds; anything else is skipped.
-void Push(TControl* control, const char* name, std::initializer_list<TPropKind> kinds, TValue v) {
+void Push(TControl* control, const char* name, std::initializer_list<TPropKind> kinds,
+          const TValue& v) {
   const TPropInfo* p = control->ClassInfo()->FindProp(name);
   if (!p || !p->set) return;
   if (std::find(kinds.begin(), kinds.end(), p->kind) == kinds.end()) return;

@@ -46,11 +46,11 @@ std::string TVcCustomEdit::StoredPasswordChar() const {
 }
 
 void TVcCustomEdit::SetStoredPasswordChar(const std::string& v) {
-  SetPasswordChar(v.empty() ? 0 : v[0]);
+  SetPasswordChar(v.empty() ? '\0' : v[0]);
 }
 
 std::string TVcCustomEdit::DisplayText() const {
-  const std::string text = Text();
+  std::string text = Text();
   if (!FPasswordChar) return text;
   return std::string(win::CountUtf8Characters(text), FPasswordChar);
 }

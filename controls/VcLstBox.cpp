@@ -246,7 +246,7 @@ void TVcCustomListBox::WndProc(TMessage& m) {
       break;
     }
     case WM_GETDLGCODE:
-      TCustomListBox::WndProc(m);
+      TVcFramed<TCustomListBox>::WndProc(m);
       if (FTabOnEnter) m.Result |= DLGC_WANTALLKEYS;
       return;
     case WM_LBUTTONDOWN:

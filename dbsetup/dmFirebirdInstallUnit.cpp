@@ -140,7 +140,7 @@ bool IsDamagedProgram(const std::string& FileName) {
   const std::uint64_t table = std::uint64_t(pe) + 24 + optional;
   if (table + std::uint64_t(sections) * 40 > got) return true;
   for (unsigned i = 0; i < sections; ++i) {
-    const size_t at = size_t(table) + i * 40;
+    const size_t at = size_t(table) + size_t(i) * 40;
     if (std::uint64_t(Le32(head, at + 20)) + Le32(head, at + 16) > size) return true;
   }
   return false;
@@ -698,7 +698,7 @@ void TdmFirebirdInstall::StopBackupServices() {
 // remains registered and its services remain, and must keep working.
 void TdmFirebirdInstall::RemoveFiles(bool Force) {
   const std::string sys = SystemDir();
-  auto folder = [&](char f) -> std::string {
+  auto folder = [&](char f) -> const std::string& {
     switch (f) {
       case 'S':
         return sys;
