@@ -28,7 +28,7 @@ static_assert(!kHasServiceRemoval<std::string>);
 
 class WizardEngineTest : public EngineTest {
  protected:
-  explicit WizardEngineTest(win::MachineSettings s = {}) : EngineTest(s) { MakeMedia(); }
+  explicit WizardEngineTest(win::MachineSettings s = {}) : EngineTest(std::move(s)) { MakeMedia(); }
   // The name a file of the system folder has on disk, as it was written.
   std::string NameOnDisk(const std::string& name) {
     for (auto& e : std::filesystem::directory_iterator(Host(SysDir())))

@@ -19,7 +19,7 @@ const char* const kRunning =
 
 class Checks : public EngineTest {
  protected:
-  explicit Checks(win::MachineSettings s = {}) : EngineTest(s) { MakeMedia(); }
+  explicit Checks(win::MachineSettings s = {}) : EngineTest(std::move(s)) { MakeMedia(); }
   std::string Snapshot() {
     return win::RegExportText("") + "\n" + std::to_string(Tree(machine_.c()).size()) + TreeText();
   }

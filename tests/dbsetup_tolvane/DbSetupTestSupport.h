@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "dbsetup/dmFirebirdInstallUnit.h"
 #include "platform/forms/UiScript.h"
@@ -111,17 +112,18 @@ inline std::map<std::string, std::string> Tree(const std::filesystem::path& root
 class SetupPc : public TempMachine {
  public:
   explicit SetupPc(win::MachineSettings settings)
-      : TempMachine(settings, &win::CreateMachine, "wi-dbsetup-") {}
+      : TempMachine(std::move(settings), &win::CreateMachine, "wi-dbsetup-") {}
 };
 
 class EngineTest : public ScriptedMachineTest<SetupPc> {
  protected:
-  explicit EngineTest(win::MachineSettings settings = {}) : ScriptedMachineTest(settings) {
+  explicit EngineTest(win::MachineSettings settings = {})
+      : ScriptedMachineTest(std::move(settings)) {
     servicesText_ = Read(ServicesFile());
     engine_ = std::make_unique<TdmFirebirdInstall>(nullptr);
   }
   // Sample media on D: (D:\Files\ and D:\Files\Base\...).
-  void MakeMedia(media::MediaOptions options = {}) {
+  void MakeMedia(const media::MediaOptions& options = {}) {
     media::CreateSampleMedia(machine_.dir() / "drives" / "d", options);
   }
   std::string ServicesFile() { return win::ServicesFilePath(machine_.machine().Settings()); }

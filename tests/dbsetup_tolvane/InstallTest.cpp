@@ -19,7 +19,7 @@ const char* const kNotCounted[] = {
 
 class Install : public EngineTest {
  protected:
-  explicit Install(win::MachineSettings s = {}) : EngineTest(s) { MakeMedia(); }
+  explicit Install(win::MachineSettings s = {}) : EngineTest(std::move(s)) { MakeMedia(); }
   const win::ServiceInfo* Service(const std::string& name) {
     services_ = win::ListServices();
     for (auto& s : services_)

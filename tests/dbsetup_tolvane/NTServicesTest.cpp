@@ -12,7 +12,7 @@ namespace {
 
 class ServiceControl : public EngineTest {
  protected:
-  explicit ServiceControl(win::MachineSettings s = {}) : EngineTest(s) {}
+  explicit ServiceControl(win::MachineSettings s = {}) : EngineTest(std::move(s)) {}
   const win::ServiceInfo* Find(const std::string& name) {
     services_ = win::ListServices();
     for (auto& s : services_)
@@ -133,7 +133,7 @@ TEST_F(ServiceControlNT4, NoDescriptionOnNT4) {
 }
 
 TEST_F(ServiceControl98, EveryOperationNeedsNT) {
-  for (auto op : std::vector<std::function<void()>>{
+  for (const auto& op : std::vector<std::function<void()>>{
            [] { CheckWinNT(); }, [] { NTServiceExists("Svc"); }, [] { IsNTServiceRunning("Svc"); },
            [] { StartNTService("Svc"); }, [] { StopNTService("Svc"); },
            [] { DeleteNTService("Svc"); },

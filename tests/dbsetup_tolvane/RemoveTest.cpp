@@ -21,7 +21,7 @@ class Remove : public EngineTest {
     std::istringstream in(win::RegExportText(""));
     std::string line, key, out;
     while (std::getline(in, line)) {
-      if (line.rfind("[", 0) == 0) {
+      if (line.rfind('[', 0) == 0) {
         key = line;
       } else if (!line.empty()) {
         if (!key.empty()) out += key + "\n";

@@ -136,8 +136,7 @@ class KillTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(KillTest, AKilledServerInstallationLeavesASoundPcThatARepairMakesClean) {
-  int points = 12;
-  if (const char* p = std::getenv("WI_KILL_POINTS"); p && std::atoi(p) > 0) points = std::atoi(p);
+  const int points = KillPointCount(12);
 
   // The clean installation, and every content a file of the PC may rightly have: as it was,
   // as on the media, as installed.

@@ -5,7 +5,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -20,6 +22,16 @@ extern char** environ;
 namespace recovery {
 
 namespace fs = std::filesystem;
+
+// The number of kill points WI_KILL_POINTS asks for; `fallback` when it is unset or does not
+// start with a positive number.
+inline int KillPointCount(int fallback) {
+  const char* text = std::getenv("WI_KILL_POINTS");
+  if (!text) return fallback;
+  int n = 0;
+  auto [end, error] = std::from_chars(text, text + std::strlen(text), n);
+  return error == std::errc() && n > 0 ? n : fallback;
+}
 
 struct Result {
   int rc = -1;

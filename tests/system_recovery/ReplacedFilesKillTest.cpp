@@ -109,8 +109,7 @@ class Nt4KillTest : public ::testing::Test {
       for (int n = first; first && n <= last + 1; ++n) points.insert(n);
     }
     inside = int(points.size());
-    int draws = 2;
-    if (const char* p = std::getenv("WI_KILL_POINTS"); p && std::atoi(p) > 0) draws = std::atoi(p);
+    const int draws = KillPointCount(2);
     std::mt19937 rng(20261);
     for (int i = 0; i < draws; ++i)
       points.insert(1 + int(rng() % std::max<size_t>(1, calls.size())));
@@ -126,7 +125,10 @@ class Nt4KillTest : public ::testing::Test {
       auto it = now.find(rel);
       return it != now.end() && it->second == content;
     };
-    for (const auto& [rel, r] : replaced) {
+    // Named, not bound: clang 14 cannot capture a structured binding in a lambda.
+    for (const auto& entry : replaced) {
+      const std::string& rel = entry.first;
+      const auto& r = entry.second;
       auto it = now.find(rel);
       if (it == now.end()) {
         ++counts.missing;
@@ -176,7 +178,7 @@ class Nt4KillTest : public ::testing::Test {
 
   // A new NT 4.0 PC.
   fs::path NewPc(const std::string& name) {
-    const fs::path tpl = dir() / name;
+    fs::path tpl = dir() / name;
     EXPECT_EQ(Machine(dir(), {"new", tpl.string(), "--os", "nt4", "--simulated-time"}).rc, 0);
     return tpl;
   }

@@ -132,6 +132,7 @@ class TolvaneOnX11 : public TolvanePc {
     }
     std::sort(files.begin(), files.end());
     std::vector<win::Surface> out;
+    out.reserve(files.size());
     for (auto& f : files) out.push_back(win::LoadPng(f));
     return out;
   }

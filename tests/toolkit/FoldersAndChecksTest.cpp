@@ -16,7 +16,7 @@ namespace {
 
 class Folders : public ToolkitTest {
  protected:
-  explicit Folders(win::MachineSettings s = {}) : ToolkitTest(s) {}
+  explicit Folders(win::MachineSettings s = {}) : ToolkitTest(std::move(s)) {}
   void ShellLibraries() {
     Put("C:\\WINDOWS\\system32\\shell32.dll", "");
     Put("C:\\WINDOWS\\system32\\shfolder.dll", "");

@@ -11,7 +11,7 @@ namespace {
 
 class Helpers : public ToolkitTest {
  protected:
-  explicit Helpers(win::MachineSettings s = {}) : ToolkitTest(s) {}
+  explicit Helpers(win::MachineSettings s = {}) : ToolkitTest(std::move(s)) {}
 };
 
 TEST(BusyCursor, NestsAndNeverGoesBelowZero) {

@@ -35,7 +35,7 @@ std::string HostFile(const fs::path& p) {
 
 class Hostile : public ToolkitTest {
  protected:
-  explicit Hostile(win::MachineSettings s = {}) : ToolkitTest(s) {}
+  explicit Hostile(win::MachineSettings s = {}) : ToolkitTest(std::move(s)) {}
   bool Install(const std::string& source, const std::string& destDir) {
     return TWindowsInstaller::InstallFile(source, destDir, "", reboot_);
   }

@@ -18,7 +18,7 @@ namespace {
 
 class Placement : public ToolkitTest {
  protected:
-  explicit Placement(win::MachineSettings s = {}) : ToolkitTest(s) {}
+  explicit Placement(win::MachineSettings s = {}) : ToolkitTest(std::move(s)) {}
   bool Install(const std::string& source, const std::string& destDir,
                const std::string& backupDir = "") {
     return TWindowsInstaller::InstallFile(source, destDir, backupDir, reboot_);
@@ -192,7 +192,7 @@ ino_t Inode(const std::string& winPath) {
 
 class ReplacedTarget : public Placement {
  protected:
-  explicit ReplacedTarget(win::MachineSettings s = {}) : Placement(s) {
+  explicit ReplacedTarget(win::MachineSettings s = {}) : Placement(std::move(s)) {
     auto t = BaseTime();
     Put("C:\\src\\a.dll", "new");
     Put("C:\\dest\\a.dll", "old");

@@ -391,7 +391,7 @@ class FewAddresses : public ToolkitTest {
   void Use(std::vector<std::string> ips) {
     auto s = win::Machine::Current().Settings();
     s.hostName = "POSTE2";
-    s.ipv4 = ips;
+    s.ipv4 = std::move(ips);
     win::Machine::Current().SaveSettings(s);
   }
 };

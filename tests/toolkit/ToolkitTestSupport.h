@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "platform/forms/UiScript.h"
 #include "platform/system/Files.h"
@@ -76,7 +77,8 @@ inline win::DWORD Attributes(const std::string& winPath) { return win::GetFileAt
 // A machine and an empty dialog script for each test; no dialog may be left unanswered.
 class ToolkitTest : public ScriptedMachineTest<> {
  protected:
-  explicit ToolkitTest(win::MachineSettings settings = {}) : ScriptedMachineTest(settings) {}
+  explicit ToolkitTest(win::MachineSettings settings = {})
+      : ScriptedMachineTest(std::move(settings)) {}
 };
 
 }  // namespace tk

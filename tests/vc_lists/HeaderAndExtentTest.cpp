@@ -33,6 +33,7 @@ struct HeaderFixture : ::testing::Test {
   }
   std::vector<int> StopsNow() const {
     std::vector<int> out;
+    out.reserve(size_t(list->TabStops()->Count()));
     for (int i = 0; i < list->TabStops()->Count(); ++i) out.push_back(list->TabStops()->Get(i));
     return out;
   }

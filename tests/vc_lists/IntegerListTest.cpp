@@ -17,6 +17,7 @@ std::string MessageOf(const std::function<void()>& f) {
 
 std::vector<int> Values(const TIntegerList& l) {
   std::vector<int> v;
+  v.reserve(size_t(l.Count()));
   for (int i = 0; i < l.Count(); ++i) v.push_back(l[i]);
   return v;
 }
