@@ -47,15 +47,7 @@ SqliteDb& RegistryStore::Db() {
   return db;
 }
 
-namespace {
 // Windows counts names in UTF-16 units: a character past U+FFFF takes two.
-size_t CountUtf16Units(const std::string& utf8) {
-  size_t n = 0;
-  for (unsigned char c : utf8) n += ((c & 0xC0) != 0x80) + (c >= 0xF0);
-  return n;
-}
-}  // namespace
-
 std::string RegistryStore::KeyNameProblem(const std::string& name) {
   if (CountUtf16Units(name) > kMaxKeyNameChars)
     return "a key name longer than " + std::to_string(kMaxKeyNameChars) + " characters";

@@ -124,6 +124,12 @@ std::size_t CountUtf8Characters(std::string_view s) {
   return n;
 }
 
+std::size_t CountUtf16Units(std::string_view s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += !IsUtf8Continuation(char(c)) + (c >= 0xF0);
+  return n;
+}
+
 std::size_t Utf8NextChar(std::string_view s, std::size_t b) {
   if (b >= s.size()) return s.size();
   do ++b;

@@ -72,6 +72,8 @@ std::vector<std::string> SplitLfLines(std::string_view s);
 // The characters of a UTF-8 text, counted by the bytes that start one: a continuation byte
 // (10xxxxxx) starts none, even where no lead byte stands before it.
 std::size_t CountUtf8Characters(std::string_view s);
+// The UTF-16 units of those characters: two for one that starts with F0..FF, one for the rest.
+std::size_t CountUtf16Units(std::string_view s);
 // 10xxxxxx: a byte inside a character, never the first one.
 inline bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 // Where the character after the one at byte b starts (the end at most); where the one

@@ -100,6 +100,7 @@ TEST(Text, Utf8CharactersAreCountedByTheBytesThatStartThem) {
       << "stray continuation bytes";
   EXPECT_EQ(CountUtf8Characters("\xE2\x82"), 1u) << "a cut character";
   EXPECT_EQ(CountUtf8Characters("\xFF\xFE"), 2u);
+  EXPECT_EQ(CountUtf16Units("aé€\U0001F600\x80"), 5u) << "a character past U+FFFF takes two";
 }
 
 TEST(Text, Utf8StepsAndOffsetsAgreeWithTheCount) {
