@@ -28,8 +28,7 @@ std::string ShortPart(const std::string& s, size_t max) {
     unsigned char c = s[i];
     if (c == ' ' || c == '.') continue;
     if (c >= 0x80) {
-      // One '_' per UTF-8 character.
-      while (i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) ++i;
+      i = Utf8NextChar(s, i) - 1;  // one '_' per UTF-8 character
       out += '_';
     } else if (IsShortChar(c)) {
       out += char(std::toupper(c));
