@@ -267,9 +267,6 @@ void TScCustomTreeView::WndProc(TMessage& m) {
     case CN_NOTIFY:
       CnNotify(m);
       return;
-    case WM_RBUTTONDOWN:
-      RightButtonDown(m.LParam);
-      break;
     case WM_RBUTTONUP:
       if (FMenuShown && FPopupMenu) {
         const bool autoPopup = FPopupMenu->AutoPopup();
@@ -295,13 +292,10 @@ void TScCustomTreeView::WndProc(TMessage& m) {
       }
       return;
     }
-    case CM_SYSCOLORCHANGE:
-      SysColorChanged(m);
-      return;
     default:
       break;
   }
-  TCustomTreeView::WndProc(m);
+  TScMenuView::WndProc(m);
 }
 
 // --- List --------------------------------------------------------------------------------------
@@ -522,9 +516,6 @@ void TScCustomListView::WndProc(TMessage& m) {
       TCustomListView::WndProc(m);
       UpdateHeaderArrows();
       return;
-    case WM_RBUTTONDOWN:
-      RightButtonDown(m.LParam);
-      break;
     case WM_RBUTTONUP: {
       if (FMenuShown && FPopupMenu) {
         TPopupMenu* menu = FPopupMenu;
@@ -573,13 +564,10 @@ void TScCustomListView::WndProc(TMessage& m) {
       TCustomListView::WndProc(m);
       ApplyColors();
       return;
-    case CM_SYSCOLORCHANGE:
-      SysColorChanged(m);
-      return;
     default:
       break;
   }
-  TCustomListView::WndProc(m);
+  TScMenuView::WndProc(m);
 }
 
 TRect TScCustomListView::ArrowBox(const TRect& r) const {

@@ -107,10 +107,15 @@ class TScMenuView : public View {
     TPoint s = ScClientToScreen(this, clientPos);
     menu->Popup(s.x, s.y);
   }
-  // A press of the right button (at: the message's lParam): no menu has shown for it yet.
-  void RightButtonDown(win::LPARAM at) {
-    FRButtonPos = {short(at & 0xFFFF), short((at >> 16) & 0xFFFF)};
-    FMenuShown = false;
+  // Keeps a press of the right button (no menu has shown for it yet); after a change of the
+  // system colours a view in a system colour takes the new one.
+  void WndProc(TMessage& m) override {
+    if (m.Msg == win::WM_RBUTTONDOWN) {
+      FRButtonPos = {short(m.LParam & 0xFFFF), short((m.LParam >> 16) & 0xFFFF)};
+      FMenuShown = false;
+    }
+    View::WndProc(m);
+    if (m.Msg == win::CM_SYSCOLORCHANGE && this->Color() < 0) this->Perform(win::CM_COLORCHANGED);
   }
   // A custom-draw notification answered through a new draw object.
   void CustomDrawNotified(TMessage& m) {
@@ -143,11 +148,6 @@ class TScMenuView : public View {
     }
     if (cd) cd->Apply();
     return cd;
-  }
-  // The system colours changed: a view in a system colour takes the new one.
-  void SysColorChanged(TMessage& m) {
-    View::WndProc(m);
-    if (this->Color() < 0) this->Perform(win::CM_COLORCHANGED);
   }
 
   TPopupMenu* FPopupMenu = nullptr;
