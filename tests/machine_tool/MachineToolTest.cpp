@@ -174,6 +174,9 @@ TEST_F(MachineTool, WritesSamplePeFiles) {
   ASSERT_EQ(Run({"pe", Dir("gds32.dll"), "--version", "1.5.3.4870", "--dll"}).rc, 0);
   ExpectOneLineError(Run({"pe", Dir("a.dll"), "--version", "1.2.3"}), "four numbers");
   ExpectOneLineError(Run({"pe", Dir("a.dll"), "--version", "1.2.3.70000"}), "65535");
+  // Past 32 bits a part once wrapped round to a small one (4294967297 read as 1).
+  ExpectOneLineError(Run({"pe", Dir("a.dll"), "--version", "4294967297.0.0.0"}), "65535");
+  ExpectOneLineError(Run({"pe", Dir("a.dll"), "--version", "1.2..3"}), "four numbers");
   ExpectOneLineError(Run({"pe", Dir("a.dll")}), "missing --version");
   ExpectOneLineError(Run({"pe", Dir("a.dll"), "--version", "1.0.0.0", "--size", "lots"}), "--size");
   ExpectOneLineError(Run({"pe", Dir("no/such/dir/a.dll"), "--version", "1.0.0.0"}),

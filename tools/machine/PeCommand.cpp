@@ -1,5 +1,5 @@
 // machine pe FILE --version a.b.c.d [--dll] [--size N] [...]: a sample PE file.
-#include <cstdio>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,11 +12,20 @@ namespace fs = std::filesystem;
 namespace {
 
 void ParseVersion(const std::string& text, win::PeVersionSpec& spec) {
+  auto notFour = [&] {
+    return UsageError("a version is four numbers a.b.c.d, not \"" + text + "\"");
+  };
   unsigned v[4];
-  char extra;
-  if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &v[0], &v[1], &v[2], &v[3], &extra) != 4 ||
-      text.find_first_not_of("0123456789.") != std::string::npos)
-    throw UsageError("a version is four numbers a.b.c.d, not \"" + text + "\"");
+  const char* at = text.data();
+  const char* end = at + text.size();
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0 && (at == end || *at++ != '.')) throw notFour();
+    auto [next, error] = std::from_chars(at, end, v[i]);
+    if (next == at) throw notFour();
+    if (error == std::errc::result_out_of_range) v[i] = ~0u;  // too large: said below
+    at = next;
+  }
+  if (at != end) throw notFour();
   for (unsigned x : v)
     if (x > 0xFFFF) throw UsageError("version parts go up to 65535: \"" + text + "\"");
   spec.major = win::WORD(v[0]);
