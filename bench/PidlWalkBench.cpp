@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "platform/shell/ItemIdList.h"
 #include "shellcontrols/UScShellUtils.h"
 
@@ -44,9 +45,10 @@ double Seconds(Clock::time_point a, Clock::time_point b) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int n = argc > 1 ? std::max(1000, std::atoi(argv[1])) : 20000;
+  const int n = std::max(1000, bench::CountArgument(argc, argv, 1, 20000));
   std::mt19937 rng(7);
   std::vector<LPITEMIDLIST> lists;
+  lists.reserve(size_t(n));
   for (int i = 0; i < n; ++i)
     lists.push_back(pidl::Make({pidl::DriveItem('C'), Item(rng), Item(rng)}));
   double plain = 0, bounded = 0, sort = 0;

@@ -18,6 +18,9 @@ constexpr DWORD kSectionAlign = 0x1000;
 constexpr DWORD kTextRva = 0x1000;
 constexpr DWORD kRsrcRva = 0x2000;
 constexpr DWORD kHighBit = 0x80000000u;
+// The optional header's data directories: 8 bytes each, the resources' the third.
+constexpr size_t kDirectorySize = 8;
+constexpr size_t kResourceDirectory = 2;
 
 size_t Align(size_t v, size_t a) { return (v + a - 1) / a * a; }
 
@@ -313,8 +316,8 @@ std::vector<std::uint8_t> BuildPeFile(const PeVersionSpec& spec) {
   Put32(f, opt + 80, 0x100000);
   Put32(f, opt + 84, 0x1000);
   Put32(f, opt + 92, 16);
-  Put32(f, opt + 96 + 2 * 8, kRsrcRva);  // resource directory
-  Put32(f, opt + 96 + 2 * 8 + 4, DWORD(rsrc.size()));
+  Put32(f, opt + 96 + kResourceDirectory * kDirectorySize, kRsrcRva);
+  Put32(f, opt + 96 + kResourceDirectory * kDirectorySize + 4, DWORD(rsrc.size()));
 
   const size_t sec = opt + 0xE0;
   auto section = [&](size_t at, const char* name, DWORD vsize, DWORD va, DWORD rawSize,
@@ -388,9 +391,11 @@ PeVersionRead ReadPeVersionBlock(const std::uint8_t* data, size_t size,
   }
 
   DWORD rsrcRva = 0, rsrcSize = 0;
-  if (dirCount < 3 || optSize < dirs + 3 * 8) return PeVersionRead::NoVersion;
-  r.U32(opt + dirs + 16, rsrcRva);
-  r.U32(opt + dirs + 20, rsrcSize);
+  const std::uint64_t rsrcDir = dirs + kResourceDirectory * kDirectorySize;
+  if (dirCount <= kResourceDirectory || optSize < rsrcDir + kDirectorySize)
+    return PeVersionRead::NoVersion;
+  r.U32(opt + rsrcDir, rsrcRva);
+  r.U32(opt + rsrcDir + 4, rsrcSize);
   if (rsrcRva == 0 || rsrcSize == 0) return PeVersionRead::NoVersion;
   size_t base = 0, limit = 0;
   if (!MapRva(r, sections, rsrcRva, base, limit)) return PeVersionRead::BadFormat;

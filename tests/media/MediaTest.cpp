@@ -112,7 +112,7 @@ TEST_F(MediaDir, CommandLine) {
   EXPECT_EQ(PeVersion(Read(dir_ / "Files" / "gbak.exe")), "1.5.0.1");
   EXPECT_TRUE(err.str().empty());
 
-  for (std::vector<std::string> bad :
+  for (const std::vector<std::string>& bad :
        std::vector<std::vector<std::string>>{{},
                                              {dir_.string(), "--version"},
                                              {dir_.string(), "--version", "abc"},

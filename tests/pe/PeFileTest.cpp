@@ -30,7 +30,7 @@ PeVersionSpec Sample() {
 void WriteHost(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
   fs::create_directories(p.parent_path());
   std::ofstream(p, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // Every node of a block, visited as VerQueryValue would.
@@ -109,7 +109,7 @@ TEST(PeFile, SurvivesTruncationAndDamage) {
   // The block sits after the three directories and the data entry of the section.
   const size_t blockEnd = 0x400 + 96 + BuildVersionBlock(Sample()).size();
   for (size_t n = 0; n < good.size(); ++n) {
-    std::vector<std::uint8_t> cut(good.begin(), good.begin() + n);
+    std::vector<std::uint8_t> cut(good.data(), good.data() + n);
     auto r = ReadPeVersionBlock(cut.data(), cut.size(), block);
     EXPECT_EQ(r == PeVersionRead::Found, n >= blockEnd) << "truncated at " << n;
   }

@@ -49,6 +49,7 @@ TEST_F(FolderOrder, NamesSortInTheMachinesCaseFoldingFoldersFirst) {
   for (const auto& n : names) ASSERT_TRUE(WriteWholeFile("C:\\O\\" + n, n));
   CreateDirectory("C:\\O\\zdossier");
   std::vector<LPITEMIDLIST> ids;
+  ids.reserve(names.size() + 1);
   for (const auto& n : names) ids.push_back(Id(n));
   ids.push_back(Id("zdossier"));
   std::sort(ids.begin(), ids.end(),
