@@ -224,9 +224,13 @@ std::u16string Utf8ToUtf16(const std::string& s) {
   for (std::size_t at = 0; at < s.size();) {
     const std::size_t start = at;
     char32_t cp = NextUtf8CodePoint(s, at);
-    // A byte standing for itself is valid as ASCII only; a character must be no surrogate
-    // and no more than U+10FFFF. Each byte of what is not valid gives one U+FFFD.
-    const bool valid = at - start == 1 ? cp < 0x80 : cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    // A byte standing for itself is valid as ASCII only; a character must be spelt in its
+    // fewest bytes (so that no overlong NUL or slash slips through), be no surrogate and no
+    // more than U+10FFFF. Each byte of what is not valid gives one U+FFFD.
+    const std::size_t bytes = at - start;
+    const char32_t fewest = bytes == 2 ? 0x80 : bytes == 3 ? 0x800 : 0x10000;
+    const bool valid =
+        bytes == 1 ? cp < 0x80 : cp >= fewest && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
     if (!valid) cp = 0xFFFD, at = start + 1;
     if (cp >= 0x10000) {
       cp -= 0x10000;

@@ -134,10 +134,12 @@ TEST(Text, DecodingKeepsEveryByteOfInvalidUtf8) {
   EXPECT_EQ(Utf8ToUtf32("\xC0\x80"), std::u32string(1, U'\0')) << "overlong, as it comes";
   EXPECT_EQ(Utf8ToUtf32("\xF4\x90\x80\x80"), std::u32string(1, char32_t(0x110000)));
 
-  // To UTF-16 only valid characters pass, each byte of the rest giving one U+FFFD.
-  EXPECT_EQ(Utf8ToUtf16("a\xED\xA0\x80\xF4\x90\x80\x80\xC3(\xF8\xC0\x80é\U0001F600\xE2\x82"),
-            u"a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD(\uFFFD" + std::u16string(1, u'\0') +
-                u"é\U0001F600\uFFFD\uFFFD");
+  // To UTF-16 only valid characters pass, each byte of the rest giving one U+FFFD: an
+  // overlong NUL or slash is no NUL or slash.
+  EXPECT_EQ(Utf8ToUtf16("a\xED\xA0\x80\xF4\x90\x80\x80\xC3(\xF8é\U0001F600\xE2\x82"),
+            u"a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD(\uFFFDé\U0001F600\uFFFD\uFFFD");
+  EXPECT_EQ(Utf8ToUtf16("\xC0\x80\xE0\x80\xAF\xF0\x80\x80\x80"), std::u16string(9, u'\uFFFD'));
+  EXPECT_EQ(Utf8ToUtf16("\xC2\x80\xE0\xA0\x80\xF0\x90\x80\x80"), u"\u0080\u0800\U00010000");
 
   EXPECT_EQ(Utf16LeBytes(u""), "");
   const std::uint8_t le[] = {'a', 0, 0xE9, 0, 0x3D, 0xD8, 0, 0, 'b', 0};
