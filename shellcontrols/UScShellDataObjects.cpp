@@ -25,18 +25,6 @@ void TScShDataObjectBase::Build(LPCITEMIDLIST FolderPidl, const std::vector<LPCI
   if (FFileNameData) FFormats->Add({CF_HDROP});
 }
 
-HRESULT TScShDataObjectBase::QueryInterface(REFIID riid, void** ppv) {
-  return QueryOneInterface<IDataObject>(this, IID_IDataObject, riid, ppv);
-}
-
-ULONG TScShDataObjectBase::AddRef() { return ULONG(++FRefCount); }
-
-ULONG TScShDataObjectBase::Release() {
-  const std::int32_t n = --FRefCount;
-  if (n == 0) delete this;
-  return ULONG(n);
-}
-
 HRESULT TScShDataObjectBase::GetData(FORMATETC* Format, STGMEDIUM* Medium) {
   if (!Format || !Medium) return E_INVALIDARG;
   HRESULT hr = QueryGetData(Format);
@@ -129,18 +117,6 @@ TDataObject_shlv::TDataObject_shlv(IScShListDataOwner* List,
 }
 
 // ---- Drop targets ----------------------------------------------------------------------
-
-HRESULT TScShDropTargetBase::QueryInterface(REFIID riid, void** ppv) {
-  return QueryOneInterface<IDropTarget>(this, IID_IDropTarget, riid, ppv);
-}
-
-ULONG TScShDropTargetBase::AddRef() { return ULONG(++FRefCount); }
-
-ULONG TScShDropTargetBase::Release() {
-  const std::int32_t n = --FRefCount;
-  if (n == 0) delete this;
-  return ULONG(n);
-}
 
 HRESULT TScShDropTargetBase::DragEnter(IDataObject* Data, DWORD KeyState, POINTL Pt,
                                        DWORD* Effect) {

@@ -9,15 +9,12 @@
 
 #include "shellcontrols/UScShellTree.h"
 
-class TScShDataObjectBase : public TObject, public win::IDataObject {
+class TScShDataObjectBase : public TScComObject<win::IDataObject, win::IID_IDataObject> {
  public:
   ~TScShDataObjectBase() override;
   TScShDataObjectBase(const TScShDataObjectBase&) = delete;
   TScShDataObjectBase& operator=(const TScShDataObjectBase&) = delete;
 
-  win::HRESULT QueryInterface(win::REFIID riid, void** ppv) override;
-  win::ULONG AddRef() override;
-  win::ULONG Release() override;
   win::HRESULT GetData(win::FORMATETC* Format, win::STGMEDIUM* Medium) override;
   win::HRESULT GetDataHere(win::FORMATETC* Format, win::STGMEDIUM* Medium) override;
   win::HRESULT QueryGetData(win::FORMATETC* Format) override;
@@ -29,7 +26,6 @@ class TScShDataObjectBase : public TObject, public win::IDataObject {
   win::HRESULT DUnadvise(win::DWORD Connection) override;
   win::HRESULT EnumDAdvise(win::IEnumSTATDATA** Enum) override;
 
-  std::int32_t RefCount() const { return FRefCount; }
   TScFormatEtcList* Formats() const { return FFormats; }
 
  protected:
@@ -40,7 +36,6 @@ class TScShDataObjectBase : public TObject, public win::IDataObject {
              const std::vector<std::string>& FileNames);
 
  private:
-  std::int32_t FRefCount = 0;
   win::HGLOBAL FFileNameData = nullptr;
   win::HGLOBAL FItemIdData = nullptr;
   TScFormatEtcList* FFormats;
@@ -57,25 +52,20 @@ class TDataObject_shlv : public TScShDataObjectBase {
   TDataObject_shlv(IScShListDataOwner* List, const std::vector<TScShListData*>& Selected);
 };
 
-class TScShDropTargetBase : public TObject, public win::IDropTarget {
+class TScShDropTargetBase : public TScComObject<win::IDropTarget, win::IID_IDropTarget> {
  public:
-  win::HRESULT QueryInterface(win::REFIID riid, void** ppv) override;
-  win::ULONG AddRef() override;
-  win::ULONG Release() override;
   win::HRESULT DragEnter(win::IDataObject* Data, win::DWORD KeyState, win::POINTL Pt,
                          win::DWORD* Effect) override;
   win::HRESULT DragOver(win::DWORD KeyState, win::POINTL Pt, win::DWORD* Effect) override;
   win::HRESULT DragLeave() override;
   win::HRESULT Drop(win::IDataObject* Data, win::DWORD KeyState, win::POINTL Pt,
                     win::DWORD* Effect) override;
-  std::int32_t RefCount() const { return FRefCount; }
 
  protected:
   explicit TScShDropTargetBase(IScShellDropHandler* Owner) : FOwner(Owner) {}
 
  private:
   IScShellDropHandler* FOwner;
-  std::int32_t FRefCount = 0;
 };
 
 class TDropTarget_shtv : public TScShDropTargetBase {

@@ -58,18 +58,6 @@ TScFormatEtcList_IEnumFormatEtc::TScFormatEtcList_IEnumFormatEtc(TScFormatEtcLis
                                                                  int Position)
     : FList(List), FPosition(Position) {}
 
-HRESULT TScFormatEtcList_IEnumFormatEtc::QueryInterface(REFIID riid, void** ppv) {
-  return QueryOneInterface<IEnumFORMATETC>(this, IID_IEnumFORMATETC, riid, ppv);
-}
-
-ULONG TScFormatEtcList_IEnumFormatEtc::AddRef() { return ULONG(++FRefCount); }
-
-ULONG TScFormatEtcList_IEnumFormatEtc::Release() {
-  ULONG n = ULONG(--FRefCount);
-  if (n == 0) delete this;
-  return n;
-}
-
 HRESULT TScFormatEtcList_IEnumFormatEtc::Next(ULONG celt, FORMATETC* rgelt, ULONG* fetched) {
   ULONG n = 0;
   while (n < celt && FPosition < FList->Count()) rgelt[n++] = FList->Item(FPosition++);
@@ -106,18 +94,6 @@ TDropSource_shlvtv::TDropSource_shlvtv(int Button)
                   : Button == 1 ? MK_RBUTTON
                   : Button == 2 ? MK_MBUTTON
                                 : 0) {}
-
-HRESULT TDropSource_shlvtv::QueryInterface(REFIID riid, void** ppv) {
-  return QueryOneInterface<IDropSource>(this, IID_IDropSource, riid, ppv);
-}
-
-ULONG TDropSource_shlvtv::AddRef() { return ULONG(++FRefCount); }
-
-ULONG TDropSource_shlvtv::Release() {
-  ULONG n = ULONG(--FRefCount);
-  if (n == 0) delete this;
-  return n;
-}
 
 HRESULT TDropSource_shlvtv::QueryContinueDrag(BOOL EscapePressed, DWORD KeyState) {
   DWORD others = (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON) & ~FButtonMask;

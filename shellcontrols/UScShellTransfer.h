@@ -9,6 +9,27 @@
 #include "platform/shell/DragDrop.h"
 #include "platform/shell/ShellFolder.h"
 
+// A COM object of the shell controls serving IUnknown and I (identified by Iid): its count
+// starts at 0, the creator taking the first reference, and it deletes itself when the last
+// one goes. UI thread only, hence a plain counter.
+template <class I, const win::IID& Iid>
+class TScComObject : public TObject, public I {
+ public:
+  win::HRESULT QueryInterface(win::REFIID riid, void** ppv) override {
+    return win::QueryOneInterface<I>(this, Iid, riid, ppv);
+  }
+  win::ULONG AddRef() override { return win::ULONG(++FRefCount); }
+  win::ULONG Release() override {
+    const std::int32_t n = --FRefCount;
+    if (n == 0) delete this;
+    return win::ULONG(n);
+  }
+  std::int32_t RefCount() const { return FRefCount; }
+
+ private:
+  std::int32_t FRefCount = 0;
+};
+
 // ---- FORMATETC list and its enumerator ------------------------------------------------
 class TScFormatEtcList : public TObject {
  public:
@@ -31,36 +52,29 @@ class TScFormatEtcList : public TObject {
   std::vector<win::FORMATETC*> FItems;
 };
 
-class TScFormatEtcList_IEnumFormatEtc : public TObject, public win::IEnumFORMATETC {
+class TScFormatEtcList_IEnumFormatEtc
+    : public TScComObject<win::IEnumFORMATETC, win::IID_IEnumFORMATETC> {
  public:
   explicit TScFormatEtcList_IEnumFormatEtc(TScFormatEtcList* List, int Position = 0);
-  win::HRESULT QueryInterface(win::REFIID riid, void** ppv) override;
-  win::ULONG AddRef() override;
-  win::ULONG Release() override;
   win::HRESULT Next(win::ULONG celt, win::FORMATETC* rgelt, win::ULONG* fetched) override;
   win::HRESULT Skip(win::ULONG celt) override;
   win::HRESULT Reset() override;
   win::HRESULT Clone(win::IEnumFORMATETC** ppenum) override;
 
  private:
-  std::int32_t FRefCount = 0;
   TScFormatEtcList* FList;
   std::int32_t FPosition;
 };
 
 // ---- Drop source -----------------------------------------------------------------------
-class TDropSource_shlvtv : public TObject, public win::IDropSource {
+class TDropSource_shlvtv : public TScComObject<win::IDropSource, win::IID_IDropSource> {
  public:
   explicit TDropSource_shlvtv(int Button);  // 0 left, 1 right, 2 middle
-  win::HRESULT QueryInterface(win::REFIID riid, void** ppv) override;
-  win::ULONG AddRef() override;
-  win::ULONG Release() override;
   win::HRESULT QueryContinueDrag(win::BOOL EscapePressed, win::DWORD KeyState) override;
   win::HRESULT GiveFeedback(win::DWORD Effect) override;
   win::DWORD ButtonMask() const { return FButtonMask; }
 
  private:
-  std::int32_t FRefCount = 0;
   win::DWORD FButtonMask;
 };
 
