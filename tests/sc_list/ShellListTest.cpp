@@ -41,19 +41,10 @@ class TTestList : public TScShellList {
 };
 
 // A folder whose enumeration ends with the given code after one item.
-class TFailingFolder final : public IShellFolder {
+class TFailingFolder final : public ComObjectOf<IShellFolder> {
  public:
   explicit TFailingFolder(HRESULT end) : FEnd(end) {}
-  HRESULT QueryInterface(REFIID, void** ppv) override {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++FRef; }
-  ULONG Release() override {
-    ULONG r = --FRef;
-    if (r == 0) delete this;
-    return r;
-  }
+  void* Find(REFIID) override { return nullptr; }
   HRESULT ParseDisplayName(HWND, IBindCtx*, LPCOLESTR, ULONG*, LPITEMIDLIST*, ULONG*) override {
     return E_NOTIMPL;
   }
@@ -74,22 +65,12 @@ class TFailingFolder final : public IShellFolder {
     return E_NOTIMPL;
   }
   HRESULT FEnd;
-  ULONG FRef = 1;
 };
 
-class TOneThenEnd final : public IEnumIDList {
+class TOneThenEnd final : public ComObjectOf<IEnumIDList> {
  public:
   explicit TOneThenEnd(HRESULT end) : FEnd(end) {}
-  HRESULT QueryInterface(REFIID, void** ppv) override {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++FRef; }
-  ULONG Release() override {
-    ULONG r = --FRef;
-    if (r == 0) delete this;
-    return r;
-  }
+  void* Find(REFIID) override { return nullptr; }
   HRESULT Next(ULONG, LPITEMIDLIST* out, ULONG* fetched) override {
     if (FGiven) {
       if (fetched) *fetched = 0;
@@ -105,12 +86,10 @@ class TOneThenEnd final : public IEnumIDList {
   HRESULT Clone(IEnumIDList**) override { return E_NOTIMPL; }
   HRESULT FEnd;
   bool FGiven = false;
-  ULONG FRef = 0;
 };
 
 HRESULT TFailingFolder::EnumObjects(HWND, DWORD, IEnumIDList** ppenum) {
   *ppenum = new TOneThenEnd(FEnd);
-  (*ppenum)->AddRef();
   return S_OK;
 }
 
