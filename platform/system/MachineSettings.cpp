@@ -1,10 +1,10 @@
 #include "platform/system/MachineSettings.h"
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "platform/system/Leftovers.h"
+#include "platform/system/Sockets.h"
 #include "platform/system/Text.h"
 
 namespace fs = std::filesystem;
@@ -144,17 +144,13 @@ MachineSettings ParseSettings(const fs::path& file) {
       if (FoldCase(val) != "NONE" && !val.empty()) {
         for (std::string ip : SplitTerminated(val, ',')) {
           ip = TrimWhiteSpace(ip);
-          unsigned a, b, c, d;
-          char extra;
-          if (std::sscanf(ip.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &extra) != 4 || a > 255 ||
-              b > 255 || c > 255 || d > 255)
-            bad("not an IPv4 address: " + ip);
+          if (std::uint32_t address; !ParseIPv4(ip, address)) bad("not an IPv4 address: " + ip);
           ips.push_back(ip);
         }
       }
       s.ipv4 = ips;
     } else if (key == "TIMEZONE") {
-      s.timeZoneBias = int(toInt(val, -24 * 60, 24 * 60));
+      s.timeZoneBias = int(toInt(val, -24L * 60, 24L * 60));
     } else if (key == "LANGUAGE") {
       s.languageId = WORD(toInt(val, 0, 0xFFFF));
     } else if (key == "SIMULATED_TIME") {

@@ -1,10 +1,10 @@
 // machine new DIR [--os VERSION] [--user NAME] [--no-admin] [--host NAME]
 //                 [--ipv4 a.b.c.d,...|none] [--simulated-time] [--no-shfolder]
-#include <cstdio>
 #include <iostream>
 
 #include "platform/system/Machine.h"
 #include "platform/system/MachineSetup.h"
+#include "platform/system/Sockets.h"
 #include "platform/system/Text.h"
 #include "tools/machine/MachineCommand.h"
 
@@ -14,10 +14,7 @@ std::vector<std::string> ParseAddresses(const std::string& list) {
   std::vector<std::string> out;
   if (list == "none") return out;
   for (const std::string& ip : win::SplitTerminated(list, ',')) {
-    unsigned a, b, c, d;
-    char extra;
-    if (std::sscanf(ip.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &extra) != 4 || a > 255 ||
-        b > 255 || c > 255 || d > 255)
+    if (std::uint32_t address; !win::ParseIPv4(ip, address))
       throw UsageError("not an IPv4 address: \"" + ip + "\"");
     out.push_back(ip);
   }
