@@ -157,11 +157,11 @@ void TVcBalloonHints::SetCorner(TVcHintCorner v) {
   KeepAndPass(FCorner, v, FHintWindow, &TVcCustomHintWindow::FCorner);
 }
 
-void TVcBalloonHints::SetOnSetHintWinSize(TSetHintWinSizeEvent v) {
+void TVcBalloonHints::SetOnSetHintWinSize(const TSetHintWinSizeEvent& v) {
   KeepAndPass(OnSetHintWinSize, v, FHintWindow, &TVcCustomHintWindow::FOnSetHintWinSize);
 }
 
-void TVcBalloonHints::SetOnSetHintRect(TSetHintRectEvent v) {
+void TVcBalloonHints::SetOnSetHintRect(const TSetHintRectEvent& v) {
   KeepAndPass(OnSetHintRect, v, FHintWindow, &TVcCustomHintWindow::FOnSetHintRect);
 }
 

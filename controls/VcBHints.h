@@ -68,8 +68,8 @@ class TVcBalloonHints : public TComponent {
   virtual void SetAlignment(TAlignment v);
   TVcHintCorner Corner() const { return FCorner; }
   virtual void SetCorner(TVcHintCorner v);
-  virtual void SetOnSetHintWinSize(TSetHintWinSizeEvent v);
-  virtual void SetOnSetHintRect(TSetHintRectEvent v);
+  virtual void SetOnSetHintWinSize(const TSetHintWinSizeEvent& v);
+  virtual void SetOnSetHintRect(const TSetHintRectEvent& v);
   // The application's pauses, read and written through.
   virtual int HintPause() const;
   virtual void SetHintPause(int v);

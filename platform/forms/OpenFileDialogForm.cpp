@@ -351,7 +351,7 @@ void TOpenFileDialogForm::OpenClick() {
   if (!text.empty()) AcceptTyped(text);
 }
 
-void TOpenFileDialogForm::AcceptTyped(std::string text) {
+void TOpenFileDialogForm::AcceptTyped(const std::string& text) {
   std::string full = resolve(FFolder, text);
   if (full.empty()) {
     Refuse(text + kPathMissing);

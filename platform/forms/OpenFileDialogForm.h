@@ -55,7 +55,7 @@ class TOpenFileDialogForm : public TForm {
   void OpenClick();
   // Opens the list's line: a folder is entered, a file picked.
   void OpenEntry(int index);
-  void AcceptTyped(std::string text);
+  void AcceptTyped(const std::string& text);
   void Pick(const std::string& path);
   // Fills the name field by program; unlike typing, it leaves FFolderChosen as it is.
   void ShowName(const std::string& name);

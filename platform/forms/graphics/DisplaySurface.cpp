@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -40,8 +41,10 @@ int NextSnapshotNumber(const std::filesystem::path& dir) {
     std::error_code ec;
     for (auto& e : std::filesystem::directory_iterator(dir, ec)) {
       std::string n = e.path().filename().string();
-      if (n.size() > 5 && n[4] == '-' && std::isdigit(static_cast<unsigned char>(n[0])))
-        highest = std::max(highest, std::atoi(n.c_str()));
+      int number = 0;
+      if (n.size() > 5 && n[4] == '-' &&
+          std::from_chars(n.data(), n.data() + 4, number).ec == std::errc())
+        highest = std::max(highest, number);
     }
     it = next.emplace(dir.string(), highest + 1).first;
   }
@@ -134,6 +137,7 @@ class HeadlessSurface : public DisplaySurface {
 // clang-format on
 
 struct XLib {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): a function's name is not an expression
 #define WI_X11_POINTER(name) decltype(&::name) name = nullptr;
   WI_X11_FUNCTIONS(WI_X11_POINTER)
 #undef WI_X11_POINTER

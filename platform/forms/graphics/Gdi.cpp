@@ -476,6 +476,7 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
   return 0;
 }
 
+// NOLINTBEGIN(bugprone-macro-parentheses): T is a type and field a member name
 #define DC_ATTR(Set, Get, T, field) \
   T Set(HDC hdc, T v) {             \
     DC* dc = LookupDC(hdc);         \
@@ -488,6 +489,7 @@ int GetObject(HGDIOBJ obj, int size, void* out) {
     DC* dc = LookupDC(hdc);         \
     return dc ? dc->st.field : T{}; \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 DC_ATTR(SetTextColor, GetTextColor, COLORREF, text)
 DC_ATTR(SetBkColor, GetBkColor, COLORREF, bk)
 DC_ATTR(SetBkMode, GetBkMode, int, bkMode)
@@ -605,7 +607,7 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* lb) {
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bpp, const void* bits) {
   if (width < 0 || height < 0 || planes != 1 || (bpp != 1 && bpp != 24 && bpp != 32))
     return nullptr;
-  if (std::int64_t(width) * height > 64 * 1024 * 1024) return nullptr;
+  if (std::int64_t(width) * height > std::int64_t{64} * 1024 * 1024) return nullptr;
   auto* b = new Bitmap;
   b->type = OBJ_BITMAP;
   bool mono = bpp == 1;
@@ -621,7 +623,8 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bpp, const void* b
       int stride = ((width * 3 + 3) / 4) * 4;
       for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-          const std::uint8_t* q = p + y * stride + x * 3;  // blue, green, red
+          const std::uint8_t* q =
+              p + size_t(y) * size_t(stride) + size_t(x) * 3;  // blue, green, red
           b->surface.Row(y)[x] =
               std::uint32_t(q[0]) | (std::uint32_t(q[1]) << 8) | (std::uint32_t(q[2]) << 16);
         }
