@@ -19,13 +19,8 @@ class SharedDlls : public ToolkitTest {
     std::vector<win::BYTE> data;
   };
 
-  void Set(win::DWORD type, std::vector<win::BYTE> data) {
-    win::HKEY k;
-    ASSERT_EQ(win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, nullptr, 0,
-                                  win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
-              0);
-    ASSERT_EQ(win::RegSetValueEx(k, kLib, 0, type, data.data(), win::DWORD(data.size())), 0);
-    win::RegCloseKey(k);
+  void Set(win::DWORD type, const std::vector<win::BYTE>& data) {
+    SetMachineValue(kSharedDllsKey, kLib, type, data);
   }
   void SetText(const std::string& text) {
     Set(win::REG_SZ, std::vector<win::BYTE>(text.c_str(), text.c_str() + text.size() + 1));

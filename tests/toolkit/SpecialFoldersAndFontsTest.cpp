@@ -415,13 +415,8 @@ TEST_F(FewAddresses, NoneOneOrTwoAreAppendedInOrder) {
 class SharedCounts : public ToolkitTest {
  protected:
   const std::string lib_ = "C:\\WINDOWS\\system32\\fbclient.dll";
-  void Set(win::DWORD type, std::vector<win::BYTE> data) {
-    win::HKEY k;
-    ASSERT_EQ(win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, nullptr, 0,
-                                  win::KEY_ALL_ACCESS, nullptr, &k, nullptr),
-              0);
-    ASSERT_EQ(win::RegSetValueEx(k, lib_, 0, type, data.data(), win::DWORD(data.size())), 0);
-    win::RegCloseKey(k);
+  void Set(win::DWORD type, const std::vector<win::BYTE>& data) {
+    SetMachineValue(kSharedDllsKey, lib_, type, data);
   }
   bool Present() {
     win::HKEY k;

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/forms/UiScript.h"
 #include "platform/system/Files.h"
@@ -54,6 +55,17 @@ inline void MakeNewerOverLocked(const std::string& source, const std::string& ta
   SetTime(source, t + 1h);
   SetTime(target, t);
   win::Machine::Current().LockFile(Host(target));
+}
+
+// Writes a value under HKEY_LOCAL_MACHINE, the key made as needed.
+inline void SetMachineValue(const std::string& key, const std::string& name, win::DWORD type,
+                            const std::vector<win::BYTE>& data) {
+  win::HKEY k;
+  ASSERT_EQ(win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, win::KEY_ALL_ACCESS,
+                                nullptr, &k, nullptr),
+            0);
+  ASSERT_EQ(win::RegSetValueEx(k, name, 0, type, data.data(), win::DWORD(data.size())), 0);
+  win::RegCloseKey(k);
 }
 
 // The registry's ProgramFilesDir, or none for "".
