@@ -29,6 +29,15 @@ using win::Surface;
 
 std::uint32_t Sys(int index) { return win::PixelFromColor(win::GetSysColor(index)); }
 
+// A form without frame or caption, its client area w by h.
+TForm* BorderlessForm(int w, int h) {
+  auto* f = new TForm(nullptr);
+  f->SetBorderStyle(bsNone);
+  f->SetClientWidth(w);
+  f->SetClientHeight(h);
+  return f;
+}
+
 template <class T>
 T* Make(TWinControl* parent, int l, int t, int w, int h, const std::string& caption = "") {
   auto* c = new T(parent);
@@ -178,10 +187,7 @@ TEST(FormPaint, FrameCaptionAndEveryStandardControl) {
 // The focus always shows: an edit's caret, a list's first line framed while nothing is
 // selected; and a focused button is drawn pushed in while Space is held.
 TEST(FormPaint, FocusAndPressedStatesShow) {
-  auto* f = new TForm(nullptr);
-  f->SetBorderStyle(bsNone);
-  f->SetClientWidth(300);
-  f->SetClientHeight(100);
+  auto* f = BorderlessForm(300, 100);
   auto* edit = Make<TEdit>(f, 10, 10, 100, 21);
   auto* list = Make<TListBox>(f, 120, 10, 100, 60);
   list->Items()->Add("un");
@@ -231,10 +237,7 @@ void TSwatch::Paint() {
 }
 
 TEST(FormPaint, CanvasOfPaintedControlsAndOwnerDrawnLists) {
-  auto* f = new TForm(nullptr);
-  f->SetBorderStyle(bsNone);
-  f->SetClientWidth(200);
-  f->SetClientHeight(100);
+  auto* f = BorderlessForm(200, 100);
   auto* sw = Make<TSwatch>(f, 10, 10, 40, 30);
   auto* list = Make<TListBox>(f, 60, 10, 100, 60);
   list->SetStyle(lbOwnerDrawFixed);
