@@ -462,7 +462,7 @@ void InitSendToMenu(IContextMenu* ContextMenu, TMessage& Message) {
     DeleteMenu(popup, 0, MF_BYPOSITION);
     ListSendToEntries(GetSpecialFolderPath(nullptr, CSIDL_SENDTO), {"*"}, gSendToList);
     for (int i = 0; i < gSendToList->Count(); ++i)
-      AppendMenu(popup, MF_OWNERDRAW, UINT_PTR(i + 1),
+      AppendMenu(popup, MF_OWNERDRAW, UINT_PTR(i) + 1,
                  reinterpret_cast<const char*>(std::uintptr_t(i)));
   } catch (...) {
   }

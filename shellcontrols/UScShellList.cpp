@@ -756,13 +756,12 @@ void TScCustomShellList::WndProc(TMessage& Message) {
     case WM_RBUTTONUP:
       if (DragStarted()) {
         SetDragStarted(false);
-        TCustomListView::WndProc(Message);
+        // Past the base's right-button handling on purpose: a right drag's release is no
+        // click, and its menu-shown mark keeps the context menu that follows closed.
+        TCustomListView::WndProc(Message);  // NOLINT(bugprone-parent-virtual-call)
         return;
       }
       break;
-    case WM_NCHITTEST:
-      TCustomListView::WndProc(Message);
-      return;
     case WM_LBUTTONDBLCLK:
       TScCustomListView::WndProc(Message);
       if (HasOption(scsloDefaultKeyHandling) && !IsEditing() && !Designing()) OpenSelection();

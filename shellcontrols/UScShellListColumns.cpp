@@ -29,7 +29,7 @@ void RestoreColumnWidths(TListColumns* Columns) {
 void AddFileColumns(TListColumns* Columns) {
   std::uint8_t block[22] = {};
   const std::uint16_t defaults[5] = {200, 60, 100, 120, 50};
-  for (int i = 0; i < 5; ++i) {
+  for (size_t i = 0; i < 5; ++i) {
     block[2 * i] = std::uint8_t(defaults[i] & 0xFF);
     block[2 * i + 1] = std::uint8_t(defaults[i] >> 8);
   }
@@ -58,15 +58,15 @@ void AddFileColumns(TListColumns* Columns) {
     column->SetCaption(GetShellResString(captions[i]));
     if (i == 1) column->SetAlignment(taRightJustify);
   }
-  auto word = [&block](int i) { return int(block[2 * i] | (block[2 * i + 1] << 8)); };
+  auto word = [&block](size_t i) { return int(block[2 * i] | (block[2 * i + 1] << 8)); };
   bool same = RememberedDirectoryCols.Length > 0 && RememberedDirectoryCols.Length == length;
-  for (int i = 0; same && i < length / 2; ++i)
+  for (size_t i = 0; same && i < size_t(length) / 2; ++i)
     same = RememberedDirectoryCols.Data[2 * i] == block[2 * i] &&
            RememberedDirectoryCols.Data[2 * i + 1] == block[2 * i + 1];
   if (same && !ColumnWidthStore.empty()) {
     RestoreColumnWidths(Columns);
   } else {
-    for (int i = 0; i < 4; ++i) Columns->Items(i)->SetWidth(word(i));
+    for (int i = 0; i < 4; ++i) Columns->Items(i)->SetWidth(word(size_t(i)));
   }
   std::memcpy(RememberedDirectoryCols.Data, block, 22);
   RememberedDirectoryCols.Length = length;

@@ -177,6 +177,7 @@ RECT TTreeNode::DisplayRect(bool textOnly) const {
   // TVM_GETITEMRECT takes the item in the rectangle's first bytes.
   RECT r{};
   HTREEITEM id = FItemId;
+  // NOLINTNEXTLINE(bugprone-sizeof-expression): the handle's bytes
   std::memcpy(static_cast<void*>(&r), &id, sizeof id);
   if (!Send(this, TVM_GETITEMRECT, textOnly, LPARAM(&r))) return RECT{};
   return r;

@@ -319,7 +319,7 @@ void Native::EnsureVisible(HTREEITEM t, bool across) {
   if (r < first)
     top = rows[size_t(r)];
   else if (r >= first + page)
-    top = rows[size_t(r - page + 1)];
+    top = rows[size_t(r) - size_t(page) + 1];
   if (across) ScrollAcross(t);
 }
 
@@ -529,7 +529,7 @@ Native::Reply Native::GetItemRect(TMessage& m) {
   if (!r) return FALSE;
   // The item comes in the rectangle's first bytes.
   HTREEITEM t = nullptr;
-  std::memcpy(&t, r, sizeof t);
+  std::memcpy(&t, r, sizeof t);  // NOLINT(bugprone-sizeof-expression): the handle's bytes
   if (!Valid(t)) return FALSE;
   Rows rows = VisibleRows();
   int row = RowOf(rows, t);

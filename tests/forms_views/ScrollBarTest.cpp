@@ -281,6 +281,7 @@ TEST_F(ScrollBarTest, ListBoxBarsFollowLinesExtentKeysAndWheel) {
 TEST_F(ScrollBarTest, TreeBarsFollowRowsKeysExpansionAndWidth) {
   auto* tree = Place<TTreeView>(200, 200);
   std::vector<TTreeNode*> n;
+  n.reserve(40);
   for (int i = 0; i < 40; ++i)
     n.push_back(tree->Items()->Add(nullptr, "Noeud " + std::to_string(i)));
   int page = tree->VisibleCount();
@@ -380,7 +381,7 @@ TEST_F(ListViewScrollTest, ListAndIconStylesScrollTheirOwnWay) {
   auto* lv = Report(100);
   lv->SetViewStyle(vsList);  // columns of items: across only
   EXPECT_EQ(GetScrollBarStyle(lv->Handle()), WS_HSCROLL);
-  int perColumn = lv->Perform(LVM_GETCOUNTPERPAGE) / Info(lv, SB_HORZ).nPage;
+  int perColumn = int(lv->Perform(LVM_GETCOUNTPERPAGE) / Info(lv, SB_HORZ).nPage);
   lv->Perform(WM_HSCROLL, SB_LINERIGHT, 0);
   EXPECT_EQ(lv->TopItem()->Index(), perColumn);
   lv->SetViewStyle(vsIcon);  // rows of icons: down only

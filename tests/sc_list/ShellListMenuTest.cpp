@@ -367,7 +367,7 @@ TEST_F(ShellListMenuOnX11, TheKeyboardWalksTheMenuIntoSubMenusAndEscapeChoosesNo
     return std::string();
   };
   EXPECT_TRUE(PumpUntil([&] { return finished && !linked().empty(); }));
-  EXPECT_NE(linked().find("b"), std::string::npos) << linked();
+  EXPECT_NE(linked().find('b'), std::string::npos) << linked();
   t.join();
   EXPECT_TRUE(std::filesystem::exists(pc.c() / "Docs" / "b.txt"));
 }

@@ -51,6 +51,7 @@ class OutsideChanges : public ::testing::Test {
   // The items in list order, by their shell names.
   std::vector<std::string> Shown() {
     std::vector<std::string> names;
+    names.reserve(size_t(list->Items()->Count()));
     for (int i = 0; i < list->Items()->Count(); ++i)
       names.push_back(list->ItemData(i)->DisplayName());
     return names;

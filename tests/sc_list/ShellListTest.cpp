@@ -158,6 +158,7 @@ class ShellList : public ::testing::Test {
   }
   std::vector<std::string> Names(TTestList* l) {
     std::vector<std::string> names;
+    names.reserve(size_t(l->Items()->Count()));
     for (int i = 0; i < l->Items()->Count(); ++i) names.push_back(Text(l, i));
     return names;
   }
@@ -192,6 +193,7 @@ class ShellList : public ::testing::Test {
 
 std::vector<std::string> ColumnCaptions(TTestList* l) {
   std::vector<std::string> c;
+  c.reserve(size_t(l->Columns()->Count()));
   for (int i = 0; i < l->Columns()->Count(); ++i) c.push_back(l->Columns()->Items(i)->Caption());
   return c;
 }
@@ -471,6 +473,7 @@ TEST_F(ShellList, DirectoryColsGiveTheFileColumnWidths) {
   EXPECT_EQ(ColumnCaptions(list), (std::vector<std::string>{"Nom", "Taille", "Type", "Modifié"}));
   EXPECT_EQ(list->ColumnMode(), 2);
   std::vector<int> widths;
+  widths.reserve(4);
   for (int i = 0; i < 4; ++i) widths.push_back(list->Columns()->Items(i)->Width());
   EXPECT_EQ(widths, (std::vector<int>{10, 20, 30, 40}));
   EXPECT_EQ(RememberedDirectoryCols.Length, 8);

@@ -113,7 +113,7 @@ class ShellTree : public ::testing::Test {
     QueueDragStep({tree->Handle(), {over.x, over.y}, keys});  // button released: drop
     NMTREEVIEWA nm{};
     nm.hdr.hwndFrom = tree->Handle();
-    nm.hdr.code = UINT(TVN_BEGINDRAGA);
+    nm.hdr.code = TVN_BEGINDRAGA;
     nm.itemNew.hItem = node->ItemId();
     nm.itemNew.lParam = LPARAM(node);
     tree->Perform(CN_NOTIFY, 0, LPARAM(&nm));
