@@ -367,9 +367,7 @@ TCustomListView::~TCustomListView() {
   FColumns.reset();
   FListItems.reset();
   if (FNative->header) Header::Destroy(FNative->header);
-  if (FLargeImages) FLargeImages->UnRegisterChanges(this);
-  if (FSmallImages) FSmallImages->UnRegisterChanges(this);
-  if (FStateImages) FStateImages->UnRegisterChanges(this);
+  ReleaseImages();
 }
 
 void TCustomListView::UpdateScrollBars() { Perform(Native::LVM_SYNCBARS); }
@@ -463,25 +461,8 @@ void TCustomListView::ImagesChanged() {
   Perform(LVM_SETIMAGELIST, LVSIL_STATE, LPARAM(FStateImages ? FStateImages->Handle() : nullptr));
 }
 
-void TCustomListView::SetLargeImages(TCustomImageList* v) {
-  ViewSupport::AttachImages(this, FLargeImages, v, [this] { ImagesChanged(); });
-  ImagesChanged();
-}
-void TCustomListView::SetSmallImages(TCustomImageList* v) {
-  ViewSupport::AttachImages(this, FSmallImages, v, [this] { ImagesChanged(); });
-  ImagesChanged();
-}
-void TCustomListView::SetStateImages(TCustomImageList* v) {
-  ViewSupport::AttachImages(this, FStateImages, v, [this] { ImagesChanged(); });
-  ImagesChanged();
-}
-
-void TCustomListView::Notification(TComponent* c, TOperation op) {
-  TWinControl::Notification(c, op);
-  if (op != opRemove) return;
-  if (c == FLargeImages) SetLargeImages(nullptr);
-  if (c == FSmallImages) SetSmallImages(nullptr);
-  if (c == FStateImages) SetStateImages(nullptr);
+std::vector<TCustomImageList**> TCustomListView::ImageSlots() {
+  return {&FLargeImages, &FSmallImages, &FStateImages};
 }
 
 TListItem* TCustomListView::Selected() const {

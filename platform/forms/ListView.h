@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/forms/CommonControls.h"
 #include "platform/forms/Controls.h"
@@ -189,11 +190,11 @@ class TCustomListView : public TViewControl {
   TViewStyle ViewStyle() const { return FViewStyle; }
   virtual void SetViewStyle(TViewStyle v);
   TCustomImageList* LargeImages() const { return FLargeImages; }
-  void SetLargeImages(TCustomImageList* v);
+  void SetLargeImages(TCustomImageList* v) { SetImageSlot(FLargeImages, v); }
   TCustomImageList* SmallImages() const { return FSmallImages; }
-  void SetSmallImages(TCustomImageList* v);
+  void SetSmallImages(TCustomImageList* v) { SetImageSlot(FSmallImages, v); }
   TCustomImageList* StateImages() const { return FStateImages; }
-  void SetStateImages(TCustomImageList* v);
+  void SetStateImages(TCustomImageList* v) { SetImageSlot(FStateImages, v); }
   bool MultiSelect() const { return !HasStyle(win::LVS_SINGLESEL); }
   void SetMultiSelect(bool v) { SetStyle(win::LVS_SINGLESEL, !v); }
   bool ReadOnly() const { return !HasStyle(win::LVS_EDITLABELS); }
@@ -290,7 +291,6 @@ class TCustomListView : public TViewControl {
   virtual bool CustomDrawSubItem(TListItem* item, int subItem, TCustomDrawState state,
                                  TCustomDrawStage stage);
   void StyleChanged() override;
-  void Notification(TComponent* c, TOperation op) override;
 
  private:
   friend class TListItem;
@@ -306,7 +306,8 @@ class TCustomListView : public TViewControl {
   win::LRESULT AnswerCustomDraw(win::NMLVCUSTOMDRAW& cd);
   void UpdateColumn(int index);
   void UpdateColumns();
-  void ImagesChanged();
+  void ImagesChanged() override;
+  std::vector<TCustomImageList**> ImageSlots() override;
   std::unique_ptr<Native> FNative;
   std::unique_ptr<TListItems> FListItems;
   std::unique_ptr<TListColumns> FColumns;

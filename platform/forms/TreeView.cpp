@@ -389,8 +389,7 @@ TCustomTreeView::~TCustomTreeView() {
     }
   };
   drop(&FNative->root);
-  if (FImages) FImages->UnRegisterChanges(this);
-  if (FStateImages) FStateImages->UnRegisterChanges(this);
+  ReleaseImages();
 }
 
 void TCustomTreeView::CreateWnd() { TWinControl::CreateWnd(); }
@@ -435,22 +434,7 @@ void TCustomTreeView::ImagesChanged() {
   Perform(TVM_SETIMAGELIST, TVSIL_STATE, LPARAM(FStateImages ? FStateImages->Handle() : nullptr));
 }
 
-void TCustomTreeView::SetImages(TCustomImageList* v) {
-  ViewSupport::AttachImages(this, FImages, v, [this] { ImagesChanged(); });
-  ImagesChanged();
-}
-
-void TCustomTreeView::SetStateImages(TCustomImageList* v) {
-  ViewSupport::AttachImages(this, FStateImages, v, [this] { ImagesChanged(); });
-  ImagesChanged();
-}
-
-void TCustomTreeView::Notification(TComponent* c, TOperation op) {
-  TWinControl::Notification(c, op);
-  if (op != opRemove) return;
-  if (c == FImages) SetImages(nullptr);
-  if (c == FStateImages) SetStateImages(nullptr);
-}
+std::vector<TCustomImageList**> TCustomTreeView::ImageSlots() { return {&FImages, &FStateImages}; }
 
 bool TCustomTreeView::IsEditing() const { return FNative->editing != nullptr; }
 TCustomEdit* TCustomTreeView::EditControl() const {

@@ -189,9 +189,9 @@ class TCustomTreeView : public TViewControl {
   // Rows that fit the client area.
   int VisibleCount() const;
   TCustomImageList* Images() const { return FImages; }
-  void SetImages(TCustomImageList* v);
+  void SetImages(TCustomImageList* v) { SetImageSlot(FImages, v); }
   TCustomImageList* StateImages() const { return FStateImages; }
-  void SetStateImages(TCustomImageList* v);
+  void SetStateImages(TCustomImageList* v) { SetImageSlot(FStateImages, v); }
   int Indent() const;
   void SetIndent(int v);
   bool ShowButtons() const { return HasStyle(win::TVS_HASBUTTONS); }
@@ -268,7 +268,6 @@ class TCustomTreeView : public TViewControl {
   virtual bool IsCustomDrawn(TCustomDrawTarget target, TCustomDrawStage stage) const;
   virtual bool CustomDraw(const win::RECT& rect, TCustomDrawStage stage);
   virtual bool CustomDrawItem(TTreeNode* node, TCustomDrawState state, TCustomDrawStage stage);
-  void Notification(TComponent* c, TOperation op) override;
 
  private:
   friend class TTreeNode;
@@ -277,7 +276,8 @@ class TCustomTreeView : public TViewControl {
   void NodeDeleted(TTreeNode* n);
   void FillDispInfo(win::TVITEMA& item);
   win::LRESULT AnswerCustomDraw(win::NMTVCUSTOMDRAW& cd);
-  void ImagesChanged();
+  void ImagesChanged() override;
+  std::vector<TCustomImageList**> ImageSlots() override;
   std::unique_ptr<Native> FNative;
   std::unique_ptr<TTreeNodes> FTreeNodes;
   TCustomImageList* FImages = nullptr;

@@ -1,5 +1,6 @@
 #include "platform/forms/ViewControl.h"
 
+#include "platform/forms/ImgList.h"
 #include "platform/forms/ViewSupport.h"
 #include "platform/forms/graphics/Graphics.h"
 
@@ -31,6 +32,23 @@ void TViewControl::SetStyle(win::DWORD bits, bool on) {
 TCanvas* TViewControl::Canvas() {
   if (!FCanvas) FCanvas = new TCanvas;
   return FCanvas;
+}
+
+void TViewControl::SetImageSlot(TCustomImageList*& slot, TCustomImageList* v) {
+  ViewSupport::AttachImages(this, slot, v, [this] { ImagesChanged(); });
+  ImagesChanged();
+}
+
+void TViewControl::Notification(TComponent* c, TOperation op) {
+  TWinControl::Notification(c, op);
+  if (op != opRemove) return;
+  for (TCustomImageList** slot : ImageSlots())
+    if (c == *slot) SetImageSlot(*slot, nullptr);
+}
+
+void TViewControl::ReleaseImages() {
+  for (TCustomImageList** slot : ImageSlots())
+    if (*slot) (*slot)->UnRegisterChanges(this);
 }
 
 bool TViewControl::WantsKey(win::WORD key) const {

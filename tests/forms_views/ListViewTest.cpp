@@ -400,6 +400,15 @@ TEST_F(ListViewTest, PaintingAsksImagesAndCustomDrawsItemsAndSubItems) {
                                              "Gamma/0", "Gamma/1", "Delta", "Delta/0", "Delta/1"}));
   EXPECT_EQ(asked, 3);  // the skipped item draws no image
   list->SetSmallImages(nullptr);
+  // A destroyed image list leaves the slots it was in, and the view paints without it.
+  auto* states = new TImageList(nullptr);
+  list->SetStateImages(states);
+  list->SetLargeImages(states);
+  delete states;
+  EXPECT_EQ(list->StateImages(), nullptr);
+  EXPECT_EQ(list->LargeImages(), nullptr);
+  EXPECT_EQ(list->Perform(LVM_GETIMAGELIST, LVSIL_STATE, 0), 0);
+  WindowPainter::PaintWindow(form, s);
 }
 
 TEST_F(ListViewTest, StylesLayItemsOutDifferently) {
