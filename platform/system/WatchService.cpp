@@ -39,7 +39,9 @@ void WatchService::AfterFork() {
   WatchService* parents = current.load();
   if (const int fd = parents->fd_; fd >= 0) ::close(fd);
   if (const int wake = parents->wake_; wake >= 0) ::close(wake);
-  current = new WatchService;
+  auto* child = new WatchService;
+  child->parents_ = parents;
+  current = child;
 }
 
 bool WatchService::Join(Client& c, bool threaded) {

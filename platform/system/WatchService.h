@@ -42,7 +42,8 @@ class WatchService {
     virtual void Take(const WatchEvent& e) = 0;
     // After the events of one Read were all taken, still under the read lock.
     virtual void Taken() {}
-    // On the reader thread after each of its reads, no lock held (threaded clients).
+    // On the reader thread after each of its reads, outside the read lock (threaded
+    // clients); Leave waits for it to end.
     virtual void Idle() {}
 
    protected:
@@ -119,6 +120,8 @@ class WatchService {
   std::vector<Delivery> deliveries_;      // with readMutex_
   std::vector<Client*> touched_;          // with readMutex_
   alignas(8) char buffer_[64 * 1024];     // with readMutex_
+  // In a forked child: the parent's service, never freed (its locks are as the fork left).
+  WatchService* parents_ = nullptr;
 };
 
 // A client whose events wait until its owner takes them under a lock of its own.
