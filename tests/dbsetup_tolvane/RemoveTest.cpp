@@ -3,6 +3,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/Services.h"
 #include "tests/dbsetup_tolvane/DbSetupTestSupport.h"
+#include "tests/support/MachineRegistry.h"
 
 using namespace dbt;
 
@@ -245,13 +246,7 @@ TEST_F(Remove, ForcedRemovalClearsTheDefaultFolderWhenNothingIsRegistered) {
 }
 
 TEST_F(Remove, ForcedRemovalWithoutProgramFilesLeavesTheCurrentFolderAlone) {
-  win::HKEY key = nullptr;
-  ASSERT_EQ(
-      win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                        win::KEY_ALL_ACCESS, &key),
-      0);
-  win::RegDeleteValue(key, "ProgramFilesDir");
-  win::RegCloseKey(key);
+  SetProgramFilesValue("");
   win::SetCurrentDirectory("C:\\");
   Put("C:\\Firebird\\Firebird_1_5\\security.fdb", "someone's users");
   engine_->BrutalRemove(kDefaultInstance);

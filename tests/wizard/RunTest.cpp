@@ -4,6 +4,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/Fonts.h"
 #include "platform/system/Services.h"
+#include "tests/support/MachineRegistry.h"
 #include "toolkit/InstallTools2.h"
 
 namespace wzt {
@@ -171,13 +172,7 @@ TEST_F(ServerPresentTest, GuardianThatDoesNotStartIsReportedNotCelebrated) {
 }
 
 TEST_F(RunTest, NoProgramFilesFolder) {
-  win::HKEY key = nullptr;
-  ASSERT_EQ(
-      win::RegOpenKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                        win::KEY_WRITE, &key),
-      0);
-  win::RegDeleteValue(key, "ProgramFilesDir");
-  win::RegCloseKey(key);
+  SetProgramFilesValue("");
   Expect("Erreur", "Dossier programmes pas trouvé.", "OK");
   RunType("rbServeur");
   EXPECT_EQ(Report(),
