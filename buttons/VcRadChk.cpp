@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "controls/VcGrafx.h"
+#include "platform/forms/ControlPaint.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/graphics/BitmapResources.h"
 #include "platform/system/Clock.h"
@@ -237,7 +238,7 @@ void TVcCustomGlyphButton::Paint() {
   if (w <= 0 || h <= 0 || !Canvas()) return;
   TBitmap off(w, h);
   TCanvas& c = off.Canvas();
-  AssignControlFont(c.Font(), Font());
+  ControlPaint::CopyFont(c.Font(), Font());
   c.Brush().SetColor(Color());
   if (FTransparent) {
     DrawParentImage(this, &c);

@@ -377,17 +377,6 @@ int GetFontHeight(const TCanvasFont* font) { return FontHeight(font->LogFont());
 int GetAvgCharWidth(const TFont* font) { return AvgCharWidth(LogFontOf(font)); }
 int GetAvgCharWidth(const TCanvasFont* font) { return AvgCharWidth(font->LogFont()); }
 
-void AssignControlFont(TCanvasFont& Dest, const TFont* Source) {
-  Dest.SetName(Source->Name());
-  Dest.SetHeight(Source->Height());
-  TFontStyles st;
-  for (int i = 0; i < 4; ++i)
-    if (Source->Style() & (1u << i)) st.Include(TFontStyle(i));
-  Dest.SetStyle(st);
-  Dest.SetColor(Source->Color());
-  Dest.SetCharset(TFontCharset(Source->Charset()));
-}
-
 // --- Windows versions ----------------------------------------------------------------------------
 
 namespace {

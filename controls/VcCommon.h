@@ -180,8 +180,6 @@ int GetFontHeight(const TCanvasFont* font);
 // Width of the 52 Latin letters / 52, rounded.
 int GetAvgCharWidth(const TFont* font);
 int GetAvgCharWidth(const TCanvasFont* font);
-// Copies a control font into a canvas font (name, height, style, colour, charset).
-void AssignControlFont(TCanvasFont& Dest, const TFont* Source);
 
 // --- Windows versions ----------------------------------------------------------------------------
 

@@ -56,7 +56,7 @@ void DrawParentImage(TControl* Control, TCanvas* Canvas) {
   if (auto* cc = dynamic_cast<TCustomControl*>(parent); cc && cc->Canvas()) {
     TCanvas* pc = cc->Canvas();
     win::HDC previous = pc->HandleAllocated() ? pc->Handle() : nullptr;
-    AssignControlFont(pc->Font(), parent->Font());
+    ControlPaint::CopyFont(pc->Font(), parent->Font());
     pc->Brush().SetColor(parent->Color());
     pc->SetHandle(dc);
     try {
