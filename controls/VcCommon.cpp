@@ -552,17 +552,9 @@ void TVcFrameController::SetParentColor(bool v) {
   if (!v) UpdateControls(fcColor);
 }
 
-void TVcFrameController::SetFlatButtons(bool v) {
-  if (v == FFlatButtons) return;
-  FFlatButtons = v;
-  UpdateControls(fcFlatButtons);
-}
+void TVcFrameController::SetFlatButtons(bool v) { Change(FFlatButtons, v, fcFlatButtons); }
 
-void TVcFrameController::SetFrameColor(int v) {
-  if (v == FFrameColor) return;
-  FFrameColor = v;
-  UpdateControls(fcFrameColor);
-}
+void TVcFrameController::SetFrameColor(int v) { Change(FFrameColor, v, fcFrameColor); }
 
 void TVcFrameController::SetFrameFlat(bool v) {
   if (v == FFrameFlat) return;
@@ -578,34 +570,18 @@ void TVcFrameController::SetFrameFlat(bool v) {
 }
 
 void TVcFrameController::SetFrameFlatStyle(TFrameStyle v) {
-  if (v == FFrameFlatStyle) return;
-  FFrameFlatStyle = v;
-  UpdateControls(fcFrameFlatStyle);
+  Change(FFrameFlatStyle, v, fcFrameFlatStyle);
 }
 
 void TVcFrameController::SetFrameFocusStyle(TFrameStyle v) {
-  if (v == FFrameFocusStyle) return;
-  FFrameFocusStyle = v;
-  UpdateControls(fcFrameFocusStyle);
+  Change(FFrameFocusStyle, v, fcFrameFocusStyle);
 }
 
-void TVcFrameController::SetFrameSides(TSides v) {
-  if (v == FFrameSides) return;
-  FFrameSides = v;
-  UpdateControls(fcFrameSides);
-}
+void TVcFrameController::SetFrameSides(TSides v) { Change(FFrameSides, v, fcFrameSides); }
 
-void TVcFrameController::SetFrameStyle(TFrameStyle v) {
-  if (v == FFrameStyle) return;
-  FFrameStyle = v;
-  UpdateControls(fcFrameStyle);
-}
+void TVcFrameController::SetFrameStyle(TFrameStyle v) { Change(FFrameStyle, v, fcFrameStyle); }
 
-void TVcFrameController::SetFrameVisible(bool v) {
-  if (v == FFrameVisible) return;
-  FFrameVisible = v;
-  UpdateControls(fcFrameVisible);
-}
+void TVcFrameController::SetFrameVisible(bool v) { Change(FFrameVisible, v, fcFrameVisible); }
 
 void TVcFrameController::DefineProps(TPropList& p) {
   using C = TVcFrameController;

@@ -258,6 +258,14 @@ class TVcFrameController : public TComponent {
   void Notification(TComponent* c, TOperation op) override;
 
  private:
+  // Keeps a new setting and tells the controls of the change.
+  template <class T>
+  void Change(T& field, T v, int change) {
+    if (v == field) return;
+    field = v;
+    UpdateControls(change);
+  }
+
   std::vector<TControl*>* FControls = nullptr;  // from the first AddControl to the last Remove
   int FColor = clWindow;
   bool FParentColor = false;
