@@ -11,40 +11,18 @@ TVcCustomButton::TVcCustomButton(TComponent* AOwner) : TCustomControl(AOwner) {
 }
 
 void TVcCustomButton::SetAlignmentVertical(TAlignmentVertical Value) {
-  if (Value == FAlignmentVertical) return;
-  FAlignmentVertical = Value;
-  Invalidate();
+  Restyle(FAlignmentVertical, Value);
 }
 
-void TVcCustomButton::SetLightTextStyle(bool Value) {
-  if (Value == FLightTextStyle) return;
-  FLightTextStyle = Value;
-  Invalidate();
-}
+void TVcCustomButton::SetLightTextStyle(bool Value) { Restyle(FLightTextStyle, Value); }
 
-void TVcCustomButton::SetTextStyle(TTextStyle Value) {
-  if (Value == FTextStyle) return;
-  FTextStyle = Value;
-  Invalidate();
-}
+void TVcCustomButton::SetTextStyle(TTextStyle Value) { Restyle(FTextStyle, Value); }
 
-void TVcCustomButton::SetHighlightColor(int Value) {
-  if (Value == FHighlightColor) return;
-  FHighlightColor = Value;
-  Invalidate();
-}
+void TVcCustomButton::SetHighlightColor(int Value) { Restyle(FHighlightColor, Value); }
 
-void TVcCustomButton::SetShadowColor(int Value) {
-  if (Value == FShadowColor) return;
-  FShadowColor = Value;
-  Invalidate();
-}
+void TVcCustomButton::SetShadowColor(int Value) { Restyle(FShadowColor, Value); }
 
-void TVcCustomButton::SetShadowDepth(int Value) {
-  if (Value == FShadowDepth) return;
-  FShadowDepth = Value;
-  Invalidate();
-}
+void TVcCustomButton::SetShadowDepth(int Value) { Restyle(FShadowDepth, Value); }
 
 void TVcCustomButton::MouseEnter() {
   FMouseInControl = true;

@@ -56,6 +56,13 @@ class TVcCustomButton : public TCustomControl {
   bool FMouseInControl = false;
 
  private:
+  // Keeps a new look setting and repaints.
+  template <class T>
+  void Restyle(T& field, T v) {
+    if (v == field) return;
+    field = v;
+    Invalidate();
+  }
   bool InClient(int X, int Y) const {
     return X >= 0 && Y >= 0 && X < ClientWidth() && Y < ClientHeight();
   }
