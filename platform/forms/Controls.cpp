@@ -738,14 +738,20 @@ void TWinControl::WndProc(TMessage& m) {
 void TCustomControl::DefineProps(TPropList&) {}
 void TGraphicControl::DefineProps(TPropList&) {}
 
-TCustomControl::~TCustomControl() {
-  if (FCanvas && ControlCanvasDeleter) ControlCanvasDeleter(FCanvas);
+namespace {
+// A painted control's canvas, made on first use by the installed factory.
+TCanvas* CanvasOf(TControl* control, TCanvas*& canvas) {
+  if (!canvas && ControlCanvasFactory) canvas = ControlCanvasFactory(control);
+  return canvas;
 }
+void FreeCanvas(TCanvas* canvas) {
+  if (canvas && ControlCanvasDeleter) ControlCanvasDeleter(canvas);
+}
+}  // namespace
 
-TCanvas* TCustomControl::Canvas() {
-  if (!FCanvas && ControlCanvasFactory) FCanvas = ControlCanvasFactory(this);
-  return FCanvas;
-}
+TCustomControl::~TCustomControl() { FreeCanvas(FCanvas); }
+
+TCanvas* TCustomControl::Canvas() { return CanvasOf(this, FCanvas); }
 
 void TCustomControl::WndProc(TMessage& m) {
   if (m.Msg == win::WM_PAINT) {
@@ -755,14 +761,9 @@ void TCustomControl::WndProc(TMessage& m) {
   TWinControl::WndProc(m);
 }
 
-TGraphicControl::~TGraphicControl() {
-  if (FCanvas && ControlCanvasDeleter) ControlCanvasDeleter(FCanvas);
-}
+TGraphicControl::~TGraphicControl() { FreeCanvas(FCanvas); }
 
-TCanvas* TGraphicControl::Canvas() {
-  if (!FCanvas && ControlCanvasFactory) FCanvas = ControlCanvasFactory(this);
-  return FCanvas;
-}
+TCanvas* TGraphicControl::Canvas() { return CanvasOf(this, FCanvas); }
 
 void TGraphicControl::WndProc(TMessage& m) {
   if (m.Msg == win::WM_PAINT) {
