@@ -582,11 +582,25 @@ SC_HANDLE OpenService(SC_HANDLE manager, const std::string& name, DWORD access) 
   });
 }
 
+namespace {
+// The handle behind `service` when it is a service's, opened with `access`: 0, else the error.
+DWORD ServiceHandle(SC_HANDLE service, DWORD access, Handle& h) {
+  if (!Lookup(service, h) || h.manager) return ERROR_INVALID_HANDLE;
+  return (h.access & access) ? 0 : ERROR_ACCESS_DENIED;
+}
+
+// The service's key opened for a change, unless the service is gone or marked for deletion:
+// 0, else the error.
+DWORD OpenLiveServiceKey(const std::string& name, RegKey& key) {
+  if (!OpenServiceKey(name, KEY_ALL_ACCESS, key)) return ERROR_SERVICE_DOES_NOT_EXIST;
+  return ReadDword(key.h, "DeleteFlag").value_or(0) ? ERROR_SERVICE_MARKED_FOR_DELETE : 0;
+}
+}  // namespace
+
 BOOL StartService(SC_HANDLE service, DWORD, const char**) {
   return Guard<BOOL>(FALSE, [&]() -> BOOL {
     Handle h;
-    if (!Lookup(service, h) || h.manager) return Fail(ERROR_INVALID_HANDLE);
-    if (!(h.access & SERVICE_START)) return Fail(ERROR_ACCESS_DENIED);
+    if (DWORD err = ServiceHandle(service, SERVICE_START, h)) return Fail(err);
     if (DWORD err = StartByName(h.name, 0)) return Fail(err);
     SetLastError(0);
     return TRUE;
@@ -652,11 +666,9 @@ BOOL QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) {
 BOOL DeleteService(SC_HANDLE service) {
   return Guard<BOOL>(FALSE, [&]() -> BOOL {
     Handle h;
-    if (!Lookup(service, h) || h.manager) return Fail(ERROR_INVALID_HANDLE);
-    if (!(h.access & DELETE)) return Fail(ERROR_ACCESS_DENIED);
+    if (DWORD err = ServiceHandle(service, DELETE, h)) return Fail(err);
     RegKey key;
-    if (!OpenServiceKey(h.name, KEY_ALL_ACCESS, key)) return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
-    if (ReadDword(key.h, "DeleteFlag").value_or(0)) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
+    if (DWORD err = OpenLiveServiceKey(h.name, key)) return Fail(err);
     WriteDword(key.h, "DeleteFlag", 1);
     Machine::Current().Journal("service", "delete " + h.name + " (marked)");
     SetLastError(0);
@@ -692,11 +704,9 @@ BOOL ChangeServiceConfig(SC_HANDLE service, DWORD serviceType, DWORD startType, 
                          const char* displayName) {
   return Guard<BOOL>(FALSE, [&]() -> BOOL {
     Handle h;
-    if (!Lookup(service, h) || h.manager) return Fail(ERROR_INVALID_HANDLE);
-    if (!(h.access & SERVICE_CHANGE_CONFIG)) return Fail(ERROR_ACCESS_DENIED);
+    if (DWORD err = ServiceHandle(service, SERVICE_CHANGE_CONFIG, h)) return Fail(err);
     RegKey key;
-    if (!OpenServiceKey(h.name, KEY_ALL_ACCESS, key)) return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
-    if (ReadDword(key.h, "DeleteFlag").value_or(0)) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
+    if (DWORD err = OpenLiveServiceKey(h.name, key)) return Fail(err);
     // The settings after the change must be those a creation would accept.
     auto keep = [&](DWORD given, const char* value, DWORD current) {
       return given == SERVICE_NO_CHANGE ? ReadDword(key.h, value).value_or(current) : given;
@@ -743,12 +753,10 @@ BOOL ChangeServiceConfig2(SC_HANDLE service, DWORD infoLevel, void* info) {
     auto os = Machine::Current().Settings().os;
     if (os == OsVersion::NT351 || os == OsVersion::NT4) return Fail(ERROR_CALL_NOT_IMPLEMENTED);
     Handle h;
-    if (!Lookup(service, h) || h.manager) return Fail(ERROR_INVALID_HANDLE);
-    if (!(h.access & SERVICE_CHANGE_CONFIG)) return Fail(ERROR_ACCESS_DENIED);
+    if (DWORD err = ServiceHandle(service, SERVICE_CHANGE_CONFIG, h)) return Fail(err);
     if (infoLevel != SERVICE_CONFIG_DESCRIPTION || !info) return Fail(ERROR_INVALID_PARAMETER);
     RegKey key;
-    if (!OpenServiceKey(h.name, KEY_ALL_ACCESS, key)) return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
-    if (ReadDword(key.h, "DeleteFlag").value_or(0)) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
+    if (DWORD err = OpenLiveServiceKey(h.name, key)) return Fail(err);
     const char* text = static_cast<SERVICE_DESCRIPTION*>(info)->lpDescription;
     if (text) {
       if (*text)
