@@ -123,7 +123,7 @@ HRESULT BuildHDropGlobal(const std::vector<std::string>& Paths, HGLOBAL* Handle)
   std::memcpy(p, &pFiles, 4);
   std::size_t off = 20;
   for (const auto& path : Paths) {
-    std::memcpy(p + off, path.data(), path.size());
+    std::memcpy(p + off, path.c_str(), path.size() + 1);
     off += path.size() + 1;
   }
   GlobalUnlock(mem);
@@ -212,7 +212,7 @@ DWORD GetPreferredDropEffect(IDataObject* Data) {
   std::vector<LPCITEMIDLIST> lists;
   for (UINT i = 0; i <= n; ++i) {
     UINT off;
-    std::memcpy(&off, cida + 4 + 4 * i, 4);
+    std::memcpy(&off, cida + 4 + 4 * std::size_t(i), 4);
     if (off >= size || !ILIsValid(reinterpret_cast<LPCITEMIDLIST>(cida + off), size - off))
       return all;
     lists.push_back(reinterpret_cast<LPCITEMIDLIST>(cida + off));
