@@ -226,7 +226,7 @@ void TScCustomTreeView::CnNotify(TMessage& m) {
       OnGetImageIndex = nullptr;
       OnGetSelectedIndex = nullptr;
       try {
-        TCustomTreeView::WndProc(m);
+        TScMenuView::WndProc(m);
       } catch (...) {
         OnGetImageIndex = std::move(image);
         OnGetSelectedIndex = std::move(selected);
@@ -259,7 +259,7 @@ void TScCustomTreeView::CnNotify(TMessage& m) {
     default:
       break;
   }
-  TCustomTreeView::WndProc(m);
+  TScMenuView::WndProc(m);
 }
 
 void TScCustomTreeView::WndProc(TMessage& m) {
@@ -272,7 +272,7 @@ void TScCustomTreeView::WndProc(TMessage& m) {
         const bool autoPopup = FPopupMenu->AutoPopup();
         FPopupMenu->SetAutoPopup(false);
         try {
-          TCustomTreeView::WndProc(m);
+          TScMenuView::WndProc(m);
         } catch (...) {
           FPopupMenu->SetAutoPopup(autoPopup);
           FMenuShown = false;
@@ -477,7 +477,7 @@ void TScCustomListView::CnNotify(TMessage& m) {
     default:
       break;
   }
-  TCustomListView::WndProc(m);
+  TScMenuView::WndProc(m);
 }
 
 // Header notifications reach the list as WM_NOTIFY from its header window.
@@ -488,12 +488,12 @@ bool TScCustomListView::HeaderNotify(TMessage& m) {
   switch (hdr->code) {
     case HDN_ITEMCLICKW:
       InvalidateHeader();
-      TCustomListView::WndProc(m);
+      TScMenuView::WndProc(m);
       return true;
     case HDN_BEGINTRACKA:
     case HDN_ENDTRACKA:
     case HDN_ITEMCHANGEDA:
-      TCustomListView::WndProc(m);
+      TScMenuView::WndProc(m);
       UpdateHeaderArrows();
       return true;
     default:
@@ -513,7 +513,7 @@ void TScCustomListView::WndProc(TMessage& m) {
       UpdateHeaderArrows();
       return;
     case WM_PARENTNOTIFY:
-      TCustomListView::WndProc(m);
+      TScMenuView::WndProc(m);
       UpdateHeaderArrows();
       return;
     case WM_RBUTTONUP: {
@@ -521,7 +521,7 @@ void TScCustomListView::WndProc(TMessage& m) {
         TPopupMenu* menu = FPopupMenu;
         FPopupMenu = nullptr;
         try {
-          TCustomListView::WndProc(m);
+          TScMenuView::WndProc(m);
         } catch (...) {
           FPopupMenu = menu;
           FMenuShown = false;
@@ -561,7 +561,7 @@ void TScCustomListView::WndProc(TMessage& m) {
       return;
     }
     case CM_COLORCHANGED:
-      TCustomListView::WndProc(m);
+      TScMenuView::WndProc(m);
       ApplyColors();
       return;
     default:
