@@ -42,8 +42,12 @@ void TViewControl::SetImageSlot(TCustomImageList*& slot, TCustomImageList* v) {
 void TViewControl::Notification(TComponent* c, TOperation op) {
   TWinControl::Notification(c, op);
   if (op != opRemove) return;
+  // The list is past its own destructor: every slot lets go of it before the window hears
+  // of the change, and none asks it to unregister.
+  bool held = false;
   for (TCustomImageList** slot : ImageSlots())
-    if (c == *slot) SetImageSlot(*slot, nullptr);
+    if (c == *slot) *slot = nullptr, held = true;
+  if (held) ImagesChanged();
 }
 
 void TViewControl::ReleaseImages() {
