@@ -127,19 +127,24 @@ LONG WriteString(HKEY key, const std::string& name, const std::string& v, DWORD 
                        DWORD(v.size() + 1));
 }
 
-std::vector<std::string> ServiceNames() {
+// The names of an open key's subkeys.
+std::vector<std::string> SubkeyNames(HKEY key) {
   std::vector<std::string> out;
-  RegKey key;
-  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, &key.h) != ERROR_SUCCESS)
-    return out;
   for (DWORD i = 0;; ++i) {
     char name[512];
     DWORD size = sizeof name;
-    if (RegEnumKeyEx(key.h, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (RegEnumKeyEx(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
       break;
     out.emplace_back(name, size);
   }
   return out;
+}
+
+std::vector<std::string> ServiceNames() {
+  RegKey key;
+  if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, &key.h) != ERROR_SUCCESS)
+    return {};
+  return SubkeyNames(key.h);
 }
 
 // The stored spelling of a service's name, or empty.
@@ -157,17 +162,8 @@ bool MarkedForDeletion(const std::string& name) {
 
 DWORD RegDeleteTree(HKEY root, const std::string& path) {
   RegKey key;
-  if (RegOpenKeyEx(root, path, 0, KEY_ALL_ACCESS, &key.h) == ERROR_SUCCESS) {
-    std::vector<std::string> subs;
-    for (DWORD i = 0;; ++i) {
-      char name[512];
-      DWORD size = sizeof name;
-      if (RegEnumKeyEx(key.h, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        break;
-      subs.emplace_back(name, size);
-    }
-    for (auto& s : subs) RegDeleteTree(root, path + "\\" + s);
-  }
+  if (RegOpenKeyEx(root, path, 0, KEY_ALL_ACCESS, &key.h) == ERROR_SUCCESS)
+    for (auto& s : SubkeyNames(key.h)) RegDeleteTree(root, path + "\\" + s);
   return DWORD(RegDeleteKey(root, path));
 }
 
