@@ -106,19 +106,29 @@ HRESULT TDropSource_shlvtv::GiveFeedback(DWORD) { return DRAGDROP_S_USEDEFAULTCU
 
 // ---- Global memory -------------------------------------------------------------------------
 
+namespace {
+// A zeroed movable block of size bytes, locked; null, and no block, when memory runs out.
+BYTE* NewLockedBlock(std::size_t size, HGLOBAL& mem) {
+  mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+  if (!mem) return nullptr;
+  auto* p = static_cast<BYTE*>(GlobalLock(mem));
+  if (!p) {
+    GlobalFree(mem);
+    mem = nullptr;
+  }
+  return p;
+}
+}  // namespace
+
 HRESULT BuildHDropGlobal(const std::vector<std::string>& Paths, HGLOBAL* Handle) {
   *Handle = nullptr;
   // Sized from the real lengths: at least the classic 260 bytes per path, so a long path
   // is never cut or written past the block.
   std::size_t size = 21;
   for (const auto& p : Paths) size += std::max<std::size_t>(260, p.size() + 1);
-  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-  if (!mem) return E_OUTOFMEMORY;
-  auto* p = static_cast<BYTE*>(GlobalLock(mem));
-  if (!p) {
-    GlobalFree(mem);
-    return E_OUTOFMEMORY;
-  }
+  HGLOBAL mem = nullptr;
+  BYTE* p = NewLockedBlock(size, mem);
+  if (!p) return E_OUTOFMEMORY;
   DWORD pFiles = 20;
   std::memcpy(p, &pFiles, 4);
   std::size_t off = 20;
@@ -143,13 +153,9 @@ HRESULT BuildIdListArrayGlobal(LPCITEMIDLIST Parent, const std::vector<LPCITEMID
     if (c && !PidlSize(c)) return E_INVALIDARG;
     size += c ? PidlSize(c) : 2;
   }
-  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-  if (!mem) return E_OUTOFMEMORY;
-  auto* p = static_cast<BYTE*>(GlobalLock(mem));
-  if (!p) {
-    GlobalFree(mem);
-    return E_OUTOFMEMORY;
-  }
+  HGLOBAL mem = nullptr;
+  BYTE* p = NewLockedBlock(size, mem);
+  if (!p) return E_OUTOFMEMORY;
   DWORD cidl = DWORD(n);
   std::memcpy(p, &cidl, 4);
   DWORD off = DWORD(8 + 4 * n);
