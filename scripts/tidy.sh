@@ -96,9 +96,11 @@ for f in changed:
     stem = os.path.splitext(f)[0]
     own = [s for s in sources if os.path.splitext(s)[0] == stem]
     if not own:
-        rel = os.path.relpath(f, root)
-        own = [s for s in sources
-               if s.startswith(root) and f'"{rel}"' in open(s, errors="replace").read()]
+        # Included by its path from the root, or by its name from its own folder.
+        rel, folder, name = os.path.relpath(f, root), os.path.dirname(f), os.path.basename(f)
+        own = [s for s in sources if s.startswith(root) and (
+                   f'"{rel}"' in (text := open(s, errors="replace").read()) or
+                   (os.path.dirname(s) == folder and f'"{name}"' in text))]
     if own:
         units.add(own[0])
     else:
