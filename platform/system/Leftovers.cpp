@@ -75,16 +75,25 @@ bool operator<(const Writer& a, const Writer& b) {
   return a.pid != b.pid ? a.pid < b.pid : a.started < b.started;
 }
 
+// The writers named by the marks and temporaries in the PC's folder whose name holds tag.
+std::vector<Writer> WritersInFolder(Machine& m, const char* tag) {
+  std::vector<Writer> writers;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    Writer w;
+    if (name.find(tag) != std::string::npos && ParseWriteTemp(name, w)) writers.push_back(w);
+  }
+  return writers;
+}
+
 // The writers whose marks (or machine.ini temporaries) lie in the PC's folder though they no
 // longer run: programs killed while they had the PC open.
 std::set<Writer> KilledWriters(Machine& m) {
   std::set<Writer> killed;
-  std::error_code ec;
-  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator();
-       it.increment(ec)) {
-    Writer w;
-    if (ParseWriteTemp(it->path().filename().string(), w) && Gone(w)) killed.insert(w);
-  }
+  for (const Writer& w : WritersInFolder(m, ""))
+    if (Gone(w)) killed.insert(w);
   return killed;
 }
 
@@ -155,15 +164,9 @@ bool LeftoverWriteTemp(const std::string& name) {
   return ParseWriteTemp(name, w) && Gone(w);
 }
 
-// The marks of a process having the PC open or being in its session, beside the temporaries
-// of machine.ini.
-bool IsOpeningMark(const std::string& name) {
-  return name.find("-open") != std::string::npos || name.find("-session") != std::string::npos;
-}
-
 int RemoveWriteTemp(Machine& m, const fs::path& host) {
   if (::unlink(host.c_str()) != 0) return 0;
-  if (IsOpeningMark(host.filename().string())) return 0;  // no file of the user's
+  if (IsProcessMark(host.filename().string())) return 0;  // no file of the user's
   Removed(m, host);
   return 1;
 }
@@ -205,6 +208,11 @@ std::string WriteTempName() {
 }
 
 bool IsWriteTempName(const std::string& name) { return name.rfind(kWritePrefix, 0) == 0; }
+
+bool IsProcessMark(const std::string& name) {
+  return IsWriteTempName(name) &&
+         (name.find("-open") != std::string::npos || name.find("-session") != std::string::npos);
+}
 
 bool IsStagingName(const std::string& name) {
   if (name.size() != 12) return false;
@@ -311,14 +319,8 @@ fs::path RegisterSession(Machine& m) { return MakeMark(m, "session", 0); }
 
 std::vector<std::pair<int, std::uint64_t>> SessionMembers(Machine& m) {
   std::vector<std::pair<int, std::uint64_t>> members;
-  std::error_code ec;
-  for (auto it = fs::directory_iterator(m.Dir(), ec); !ec && it != fs::directory_iterator();
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    Writer w;
-    if (name.find("-session") != std::string::npos && ParseWriteTemp(name, w) && !Gone(w))
-      members.emplace_back(w.pid, w.started);
-  }
+  for (const Writer& w : WritersInFolder(m, "-session"))
+    if (!Gone(w)) members.emplace_back(w.pid, w.started);
   return members;
 }
 

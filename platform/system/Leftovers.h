@@ -27,6 +27,9 @@ class Machine;
 // A fresh name for a write temporary of this process (no folder), and the test for one.
 std::string WriteTempName();
 bool IsWriteTempName(const std::string& name);
+// A process's mark of having the PC open or being in its session, beside the temporaries of
+// machine.ini in the PC's folder.
+bool IsProcessMark(const std::string& name);
 // "is-" + five base-32 digits + ".tmp", in any case.
 bool IsStagingName(const std::string& name);
 

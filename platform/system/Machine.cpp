@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <vector>
 
 #include "platform/system/Clock.h"
 #include "platform/system/Leftovers.h"
+#include "platform/system/Process.h"
 #include "platform/system/Sqlite.h"
 #include "platform/system/StoreSchema.h"
 
@@ -115,17 +114,8 @@ Machine& Machine::Current() {
 namespace {
 // The threads this process runs (1 when /proc cannot tell).
 int ThreadsRunning() {
-  std::ifstream in("/proc/self/stat");
-  std::string stat;
-  std::getline(in, stat);
-  const size_t name = stat.rfind(')');
-  if (name == std::string::npos) return 1;
-  // The fields after the program's name, from the third: the twentieth counts the threads.
-  std::istringstream fields(stat.substr(name + 1));
-  std::string field;
-  for (int i = 3; fields >> field; ++i)
-    if (i == 20) return static_cast<int>(std::strtol(field.c_str(), nullptr, 10));
-  return 1;
+  const std::string n = ProcessStatField(int(::getpid()), 20);
+  return n.empty() ? 1 : static_cast<int>(std::strtol(n.c_str(), nullptr, 10));
 }
 
 // The threads of a process that runs alone: the thread sanitizer keeps one of its own.

@@ -479,32 +479,28 @@ void ExitNow(int code) {
   std::_Exit(code);
 }
 
-std::uint64_t ProcessStartTime(int pid) {
+std::string ProcessStatField(int pid, int n) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   std::string line;
-  if (!std::getline(in, line)) return 0;
+  if (!std::getline(in, line)) return {};
+  // The name, in parentheses, may hold blanks: the fields are counted after its end.
   size_t close = line.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream ss(line.substr(close + 2));
+  if (close == std::string::npos) return {};
+  std::istringstream ss(line.substr(close + 1));
   std::string field;
-  // Fields after the name: state is the 3rd of the line, the start time the 22nd.
-  for (int i = 3; i <= 22; ++i) {
-    if (!(ss >> field)) return 0;
-    if (i == 22) return std::strtoull(field.c_str(), nullptr, 10);
-  }
-  return 0;
+  for (int i = 3; ss >> field; ++i)
+    if (i == n) return field;
+  return {};
+}
+
+std::uint64_t ProcessStartTime(int pid) {
+  return std::strtoull(ProcessStatField(pid, 22).c_str(), nullptr, 10);
 }
 
 bool ProcessAlive(int pid, std::uint64_t startTime) {
   if (pid <= 0) return false;
   if (::kill(pid, 0) != 0 && errno != EPERM) return false;
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (std::getline(in, line)) {
-    size_t close = line.rfind(')');
-    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z')
-      return false;
-  }
+  if (ProcessStatField(pid, 3) == "Z") return false;  // ended, not yet waited for
   if (startTime && ProcessStartTime(pid) != startTime) return false;
   return true;
 }

@@ -93,6 +93,9 @@ std::vector<StartedProgram> StartedPrograms();
 bool ProcessAlive(int pid, std::uint64_t startTime = 0);
 // The start time of a process in clock ticks since boot (from /proc), 0 when unknown.
 std::uint64_t ProcessStartTime(int pid);
+// Field n of /proc/<pid>/stat, counted as proc(5) does (3: the state, 20: the threads, 22:
+// the start time); empty when the process or the field is not there.
+std::string ProcessStatField(int pid, int n);
 // Forks this process has been made by, counted from the first call: a value that changed
 // since something was set up tells a child that it holds its parent's (a process id, a
 // descriptor to read from), without a system call.

@@ -140,11 +140,7 @@ inline std::map<std::string, std::string> Files(const fs::path& pc) {
 
 // The hidden marks a program leaves in the PC's folder while it has the PC open or is in
 // its session.
-inline bool IsOpeningMark(const fs::path& p) {
-  const std::string name = p.filename().string();
-  return win::IsWriteTempName(name) &&
-         (name.find("-open") != std::string::npos || name.find("-session") != std::string::npos);
-}
+inline bool IsOpeningMark(const fs::path& p) { return win::IsProcessMark(p.filename().string()); }
 
 // Hidden write temporaries (and marks) and staging copies, anywhere below dir (a PC or one of
 // its drives).
